@@ -1,0 +1,40 @@
+#pragma once
+// The one path layer every file access goes through. Engine paths are
+// Windows-1251 text that may use "\" and any letter case (content written on
+// Windows mixes "Textures" and "TEXTURES"); the layer turns "\" into "/" and
+// resolves each existing component case-insensitively against the disk.
+// Components that do not exist yet keep the case the caller gave.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk::platform {
+
+// "\" -> "/".
+std::string ToSlashes(std::string_view path);
+// Native (UTF-8) path for an engine path, resolved as described above.
+std::string NativePath(std::string_view enginePath);
+
+bool FileExists(std::string_view path);
+bool FolderExists(std::string_view path);
+// Creates the folder and every missing parent; true when it exists afterwards.
+bool CreateFolders(std::string_view path);
+bool DeleteFile(std::string_view path);
+bool ReadFile(std::string_view path, std::string& out);
+// Replaces the file's contents (creating it).
+bool WriteFile(std::string_view path, std::string_view data);
+bool AppendFile(std::string_view path, std::string_view data);
+int64_t FileSize(std::string_view path); // -1 when absent
+// Entry names (engine text) of a folder; folders first when wanted.
+std::vector<std::string> ListFolder(std::string_view path, bool files = true, bool folders = true);
+
+// Folder of the running program (engine text, "/" separated, no trailing "/").
+std::string ExeFolder();
+std::string ExePath();
+// Tests may point the program folder elsewhere; empty restores the real one.
+void SetExeFolderOverride(std::string folder);
+std::string CurrentFolder();
+bool SetCurrentFolder(std::string_view path);
+
+} // namespace vesk::platform

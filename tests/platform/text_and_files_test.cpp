@@ -1,0 +1,48 @@
+#include "platform/files.h"
+#include "platform/text.h"
+#include "support/error_trap.h"
+
+#include <gtest/gtest.h>
+
+namespace vp = vesk::platform;
+
+TEST(Cp1251, RoundTripsEveryByteThroughUtf8AndUtf16) {
+    std::string all;
+    for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+    EXPECT_EQ(vp::Utf8ToCp1251(vp::Cp1251ToUtf8(all)), all);
+    EXPECT_EQ(vp::Utf16ToCp1251(vp::Cp1251ToUtf16(all)), all);
+}
+
+TEST(Cp1251, KnownLettersAndBadInput) {
+    // "Привет" in Windows-1251 and UTF-8.
+    const std::string cp = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    EXPECT_EQ(vp::Cp1251ToUtf8(cp), "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
+    EXPECT_EQ(vp::Cp1251ToUtf8("\xA8\xB8"), "\xD0\x81\xD1\x91"); // Ё ё
+    EXPECT_EQ(vp::Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b");    // CJK has no byte
+    EXPECT_EQ(vp::Utf8ToCp1251("\xC3"), "?");                   // truncated sequence
+    EXPECT_EQ(vp::UpperCaseCp1251("abc\xEF\xF0\xB8"), "ABC\xCF\xD0\xA8");
+    EXPECT_EQ(vp::LowerCaseCp1251("ABC\xCF\xD0\xA8"), "abc\xEF\xF0\xB8");
+    EXPECT_TRUE(vp::SameTextCp1251("Textures\\\xCF", "TEXTURES\\\xEF"));
+}
+
+TEST(PathLayer, ResolvesExistingComponentsIgnoringCaseAndKeepsNewNames) {
+    vesk::test::TempDir dir;
+    ASSERT_TRUE(vp::CreateFolders(dir / "Data/Textures"));
+    ASSERT_TRUE(vp::WriteFile(dir / "Data/Textures/Ship.DDS", "x"));
+
+    EXPECT_TRUE(vp::FileExists(dir.path() + "\\DATA\\textures\\ship.dds"));
+    EXPECT_EQ(vp::NativePath(dir.path() + "\\data\\TEXTURES\\ship.dds"), dir / "Data/Textures/Ship.DDS");
+    // A new file under an existing folder keeps the caller's case for the new part.
+    EXPECT_EQ(vp::NativePath(dir / "DATA/NewFile.txt"), dir / "Data/NewFile.txt");
+    // Folders named apart only by case are one folder.
+    ASSERT_TRUE(vp::CreateFolders(dir / "data/textures/Sub"));
+    EXPECT_TRUE(vp::FolderExists(dir / "Data/Textures/Sub"));
+    EXPECT_FALSE(vp::FileExists(dir / "data/missing/ship.dds"));
+
+    std::string content;
+    ASSERT_TRUE(vp::AppendFile(dir / "data/log.txt", "a\n"));
+    ASSERT_TRUE(vp::AppendFile(dir / "DATA/LOG.TXT", "b\n"));
+    ASSERT_TRUE(vp::ReadFile(dir / "Data/log.txt", content));
+    EXPECT_EQ(content, "a\nb\n");
+    EXPECT_EQ(vp::FileSize(dir / "data/LOG.txt"), 4);
+}

@@ -24,6 +24,8 @@ protected:
         vesk::SetLogFolder(dir / "logs");
         vesk::LogEnabled = true;
         vesk::GetErrorLogSources().measuredCpuMhz = [] { return 1234u; };
+        // Never start a viewer from a test.
+        vp::SetStartProgramHandler([](const std::string&, const std::vector<std::string>&) { return true; });
     }
     void TearDown() override {
         vesk::LogEnabled = false;
@@ -32,6 +34,7 @@ protected:
         vesk::GetErrorLogSources() = vesk::ErrorLogSources{};
         vesk::PendingErrorTexts.clear();
         vp::SetExeFolderOverride("");
+        vp::SetStartProgramHandler(nullptr);
     }
     std::string Read(const std::string& path) {
         std::string text;
@@ -244,6 +247,14 @@ TEST_F(ErrorsTest, ReportsAreNumberedPerDayAndEmptyTheQueue) {
     auto third = Lines(base + "0002.txt");
     ASSERT_GT(third.size(), 6u);
     EXPECT_EQ(third[5], "ErrorText              : Warning Error Is Unknown. This should never happen....");
+}
+
+TEST_F(ErrorsTest, AReportThatCannotBeWrittenKeepsItsTexts) {
+    ASSERT_TRUE(vp::WriteFile(dir / "blocker", "not a folder"));
+    vp::SetExeFolderOverride(dir / "blocker");
+    vesk::ErrorLogReport("lost?", true);
+    EXPECT_EQ(vesk::PendingErrorTexts, std::vector<std::string>{"lost?"});
+    EXPECT_NE(Read(dir / "logs/errlog.txt").find("ErrorLogReport: unable to write"), std::string::npos);
 }
 
 TEST_F(ErrorsTest, ReportTakesItsFactsFromTheHooks) {

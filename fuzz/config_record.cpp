@@ -15,12 +15,16 @@ volatile size_t g_sink;
 
 struct HaltedRun {};
 
+std::string g_recordFolder;
+std::string g_fuzzerFolder;
+
 void PrepareOnce() {
     static bool done = false;
     if (done) return;
     done = true;
     char tmpl[] = "/tmp/vesk_fuzz_config_XXXXXX";
-    if (const char* dir = mkdtemp(tmpl)) vesk::platform::SetCurrentFolder(dir);
+    if (const char* dir = mkdtemp(tmpl)) g_recordFolder = dir;
+    g_fuzzerFolder = vesk::platform::CurrentFolder();
     vesk::platform::SetStartProgramHandler(
         [](const std::string&, const std::vector<std::string>&) { return true; });
     vesk::platform::SetMessageBoxHandler(
@@ -41,11 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (vesk::EncodeConfigRecord(r) != bytes) std::abort();
     }
 
+    // The game reads the record from the current folder; the fuzzer's own
+    // corpus paths are relative to its folder, so step out only for the load.
+    if (g_recordFolder.empty() || !vesk::platform::SetCurrentFolder(g_recordFolder)) return 0;
     vesk::platform::WriteFile(vesk::kConfigFileName, bytes);
     try {
         vesk::LoadConfigBin();
     } catch (const HaltedRun&) {
     }
+    vesk::platform::SetCurrentFolder(g_fuzzerFolder);
     g_sink = static_cast<size_t>(vesk::SetupRecord.width) + vesk::SetupRecord.AdapterDescription().size();
     vesk::PendingErrorTexts.clear();
     return 0;

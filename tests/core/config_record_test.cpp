@@ -226,3 +226,13 @@ TEST_F(SetupRecordTest, SetupThatCannotStartIsToldBeforeTheHalt) {
     ASSERT_EQ(trap.boxes.size(), 1u);
     EXPECT_EQ(trap.boxes[0].text, "Can not start the setup program: " + (dir_ / "game/setup"));
 }
+
+TEST(SetupRecordHalt, EndsTheProgramWithAFailureStatus) {
+    EXPECT_EXIT(
+        {
+            vp::SetStartProgramHandler(
+                [](const std::string&, const std::vector<std::string>&) { return true; });
+            vesk::RunSetupAndHalt();
+        },
+        ::testing::ExitedWithCode(1), "");
+}

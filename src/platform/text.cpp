@@ -122,33 +122,53 @@ char UpperCp1251(char ch) {
     if (c >= 'a' && c <= 'z') return static_cast<char>(c - 32);
     if (c >= 0xE0) return static_cast<char>(c - 32);
     switch (c) {
-    case 0xB8: return static_cast<char>(0xA8); // yo
-    case 0xB3: return static_cast<char>(0xB2);
-    case 0xBF: return static_cast<char>(0xAF);
-    case 0xBA: return static_cast<char>(0xAA);
-    case 0xA2: return static_cast<char>(0xA1);
-    case 0xB4: return static_cast<char>(0xA5);
-    case 0x90: return static_cast<char>(0x80);
-    case 0x83: return static_cast<char>(0x81);
-    case 0x9A: return static_cast<char>(0x8A);
-    case 0x9C: return static_cast<char>(0x8C);
-    case 0x9D: return static_cast<char>(0x8D);
-    case 0x9E: return static_cast<char>(0x8E);
-    case 0x9F: return static_cast<char>(0x8F);
-    case 0xBC: return static_cast<char>(0xA3);
-    case 0xBE: return static_cast<char>(0xBD);
-    default: return ch;
+    case 0xB8:
+        return static_cast<char>(0xA8); // yo
+    case 0xB3:
+        return static_cast<char>(0xB2);
+    case 0xBF:
+        return static_cast<char>(0xAF);
+    case 0xBA:
+        return static_cast<char>(0xAA);
+    case 0xA2:
+        return static_cast<char>(0xA1);
+    case 0xB4:
+        return static_cast<char>(0xA5);
+    case 0x90:
+        return static_cast<char>(0x80);
+    case 0x83:
+        return static_cast<char>(0x81);
+    case 0x9A:
+        return static_cast<char>(0x8A);
+    case 0x9C:
+        return static_cast<char>(0x8C);
+    case 0x9D:
+        return static_cast<char>(0x8D);
+    case 0x9E:
+        return static_cast<char>(0x8E);
+    case 0x9F:
+        return static_cast<char>(0x8F);
+    case 0xBC:
+        return static_cast<char>(0xA3);
+    case 0xBE:
+        return static_cast<char>(0xBD);
+    default:
+        return ch;
     }
 }
 
 char LowerCp1251(char ch) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c >= 'A' && c <= 'Z') return static_cast<char>(c + 32);
-    if (c >= 0xC0 && c <= 0xDF) return static_cast<char>(c + 32);
-    for (int k = 0x80; k <= 0xFF; ++k)
-        if (k != c && static_cast<unsigned char>(UpperCp1251(static_cast<char>(k))) == c)
-            return static_cast<char>(k);
-    return ch;
+    // Built once from the upper-case mapping so both directions always agree.
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int k = 0; k < 256; ++k) t[k] = static_cast<unsigned char>(k);
+        for (int k = 255; k >= 0; --k) {
+            unsigned char up = static_cast<unsigned char>(UpperCp1251(static_cast<char>(k)));
+            if (up != k) t[up] = static_cast<unsigned char>(k);
+        }
+        return t;
+    }();
+    return static_cast<char>(table[static_cast<unsigned char>(ch)]);
 }
 
 std::string UpperCaseCp1251(std::string_view text) {

@@ -9,13 +9,6 @@ namespace vesk {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 std::string HexBytes(const unsigned char* p, size_t n) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string out(n * 2, '0');
@@ -84,7 +77,7 @@ bool TSaveDataClass::ReadCount(uint32_t& count) {
     if (!stream_->ReadString(8, digits)) return false;
     count = 0;
     for (char c : digits) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0) return false;
         count = count * 16 + static_cast<uint32_t>(d);
     }
@@ -99,7 +92,7 @@ bool TSaveDataClass::ReadHexBytes(uint32_t count, std::string& out) {
     if (!stream_->ReadString(size_t{count} * 2, hex)) return false;
     out.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
+        int hi = HexDigitValue(hex[2 * i]), lo = HexDigitValue(hex[2 * i + 1]);
         if (hi < 0 || lo < 0) return false;
         out[i] = static_cast<char>(hi * 16 + lo);
     }

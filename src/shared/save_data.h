@@ -53,7 +53,8 @@ public:
     TSaveDataClass() = default;
 
     // storage: the bytes of a raw field, a std::string for kText, a
-    // TSaveDataClass for kNested. Returns the field's position in the table.
+    // TSaveDataClass for kNested (register those with RegisterObject, which
+    // converts the pointer). Returns the field's position in the table.
     int RegisterField(void* storage, int size, int kind);
     int RegisterData(void* storage, int size) { return RegisterField(storage, size, kRaw); }
     int RegisterText(std::string* text) { return RegisterField(text, 0, kText); }

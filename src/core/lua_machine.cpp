@@ -7,8 +7,9 @@
 #include "core/lua_compat.h"
 #include "core/lua_functions.h"
 #include "platform/files.h"
-#include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
+#include "shared/timers.h"
 
 namespace vesk {
 
@@ -49,12 +50,6 @@ std::string RecordText(const lua_Debug& r) {
     auto s = [](const char* p) { return std::string(p ? p : ""); };
     return " name: " + s(r.name) + ", namewhat" + s(r.namewhat) + ", what: " + s(r.what) +
            ", source: " + s(r.source) + ", currentline: " + std::to_string(r.currentline);
-}
-
-std::string SecondsText(double seconds) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", seconds);
-    return buf;
 }
 
 void InstallDebugSource() {
@@ -127,7 +122,9 @@ void TLuaMachine::RegisterFunction(const std::string& name, lua_CFunction handle
 
 void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) {
     if (!state_) return;
-    const int64_t start = platform::PerfCounter();
+    // The start is kept per call: chunks run chunks, and one shared timer
+    // would charge an outer chunk only for the time after its inner one.
+    const int64_t start = GetPerfCounter();
     const std::string text = guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end";
     // A fault still pending here came from Lua code some other caller ran.
     TakeFault();
@@ -143,15 +140,13 @@ void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) 
                         ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
                     "mhl");
     }
-    const double seconds =
-        static_cast<double>(platform::PerfCounter() - start) / static_cast<double>(platform::PerfFrequency());
-    if (seconds > 1.0) FastLogAddLuaTime("Time: " + SecondsText(seconds) + " Command: " + text);
+    const float seconds = PerfElapsedSec(start);
+    if (seconds > 1.0f) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
 }
 
 void TLuaMachine::RunScript(const std::string& file) {
     if (!state_) return;
-    std::string path = (DataPathSource() ? DataPathSource()() : std::string()) + file;
-    path = platform::ToSlashes(path);
+    const std::string path = ResolveModPath((DataPathSource() ? DataPathSource()() : std::string()) + file);
     TakeFault();
     bool failed = false;
     try {

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 
@@ -149,7 +150,7 @@ void ParseRefFiles(const std::string& folder, const std::string& prefix) {
     const std::string language = LanguageSource() ? LanguageSource()() : std::string();
     const std::string& filePrefix = language.empty() ? prefix : language;
     const std::string base = platform::ToSlashes(folder);
-    const std::string mod = platform::ToSlashes(folder); // MODPATH
+    const std::string mod = ResolveModPath(folder);
     for (const auto& name : MatchingFiles(base, filePrefix))
         if (!platform::FileExists(mod + "/" + name)) ParseRefFile(base + "/" + name);
     for (const auto& name : MatchingFiles(mod, filePrefix)) ParseRefFile(mod + "/" + name);

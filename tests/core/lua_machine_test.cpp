@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk::test {
 namespace {
@@ -98,6 +99,26 @@ TEST_F(LuaHost, ScriptsComeFromTheDataPath) {
               "LUAError (3): " + bad + ":1: unexpected symbol near '=' Task: <" + bad + ">");
     const std::string none = data + "Scripts/none.lua";
     EXPECT_EQ(trap.reports[1].text, "LUAError (2): cannot open " + none + " Task: <" + none + ">");
+}
+
+TEST_F(LuaHost, ScriptsOfTheActiveModReplaceTheGamesOwn) {
+    TempDir dir;
+    ASSERT_TRUE(platform::CreateFolders(dir / "data/Scripts"));
+    ASSERT_TRUE(platform::CreateFolders(dir / "mods/m/data/Scripts"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/a.lua", "from = 'game'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "mods/m/data/Scripts/a.lua", "from = 'mod'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/b.lua", "other = 'game'\n"));
+    const std::string data = dir / "data/";
+    SetLuaDataPathSource([data] { return data; });
+    platform::SetExeFolderOverride(dir.path());
+    ModName = "m";
+    LuaMachine->RunScript("Scripts/a.lua");
+    LuaMachine->RunScript("Scripts/b.lua");
+    ModName.clear();
+    platform::SetExeFolderOverride("");
+    SetLuaDataPathSource(nullptr);
+    EXPECT_EQ(Global("from"), "mod");
+    EXPECT_EQ(Global("other"), "game");
 }
 
 TEST_F(LuaHost, EngineExceptionInsideAChunkIsFatalWithTheChunkText) {

@@ -21,6 +21,8 @@ std::u16string HexStr2WideString(std::string_view text);
 // Loads one string-table file into `strings`; a file that cannot be read
 // loads nothing.
 void ParseRefFile(const std::string& path);
+// The same for a file's bytes; `path` names it in reports.
+void ParseRefText(std::string_view bytes, const std::string& path);
 // Loads folder/prefix*.txt, the active mod's copy of a file replacing the
 // base file, and the mod's own extra files. The setup record's language,
 // when set, replaces the prefix.

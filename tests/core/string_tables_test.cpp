@@ -94,7 +94,8 @@ TEST_F(StringTables, FileWithCommentsCyrillicAndAnUnterminatedLastLine) {
 
 TEST_F(StringTables, DamagedFilesAreReportedAndLoadWhatTheyCan) {
     // No byte-order mark: the first line is kept rather than losing its "[".
-    ASSERT_TRUE(platform::WriteFile(dir / "nobom.txt", Utf16File("[1]=A\r\n[2=B\r\n", false)));
+    ASSERT_TRUE(platform::WriteFile(dir / "nobom.txt",
+                                    Utf16File("[1]=A\r\n[2=B\r\n[1] x=os.exit() y[1]=C\r\n[-2.5]=D", false)));
     // An odd byte count: the stray last byte is dropped.
     ASSERT_TRUE(platform::WriteFile(dir / "odd.txt", Utf16File("[3]=C\r\n") + "x"));
     ParseRefFile(dir / "nobom.txt");
@@ -102,11 +103,14 @@ TEST_F(StringTables, DamagedFilesAreReportedAndLoadWhatTheyCan) {
     ParseRefFile(dir / "missing.txt");
     EXPECT_EQ(Entry("1"), "@0041@");
     EXPECT_EQ(Entry("3"), "@0043@");
-    ASSERT_EQ(trap.reports.size(), 3u);
+    EXPECT_EQ(Entry("-2.5"), "@0044@");
+    ASSERT_EQ(trap.reports.size(), 4u);
     EXPECT_EQ(trap.reports[0].text,
               "ParseRefFile: " + (dir / "nobom.txt") + " does not start with a UTF-16LE byte-order mark");
     EXPECT_EQ(trap.reports[1].text, "ParseRefFile: line 2 of " + (dir / "nobom.txt") + " has no \"]=\"");
-    EXPECT_EQ(trap.reports[2].text,
+    EXPECT_EQ(trap.reports[2].text, "ParseRefFile: line 3 of " + (dir / "nobom.txt") +
+                                        ": the id 1] x=os.exit() y[1 is neither a number nor a quoted text");
+    EXPECT_EQ(trap.reports[3].text,
               "ParseRefFile: " + (dir / "odd.txt") + " has an odd number of bytes, the last one is ignored");
     for (const auto& r : trap.reports) EXPECT_EQ(r.flags, "");
 }

@@ -1,6 +1,5 @@
 #include "core/lua_machine.h"
 
-#include <cstdio>
 #include <exception>
 #include <vector>
 
@@ -216,25 +215,19 @@ void FreeLuaMachine() {
 
 bool LuaDebugLines(std::vector<std::string>& lines) {
     if (!LuaMachine || !LuaMachine->IsOpen()) return false;
-    auto line = [&lines](const std::string& label, const std::string& value) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%-22s : ", label.c_str());
-        lines.push_back(buf + value);
-    };
+    auto text = [](const char* p) { return std::string(p ? p : ""); };
     for (int level = 3; level >= 0; --level) {
         lua_Debug r;
         if (!LuaMachine->LuaGetStackInfo(level, r)) continue;
-        std::string label = "Debug " + std::to_string(level);
-        auto value = [&](const std::string& v) {
-            line(label, v);
-            label.clear();
-        };
-        if (r.source && *r.source) value(std::string("Source: ") + r.source + " ");
-        if (r.what && *r.what) value(std::string("What: ") + r.what + " ");
-        if (r.name && *r.name) value(std::string("Name: ") + r.name + " ");
-        if (r.namewhat && *r.namewhat) value(std::string("NameWhat: ") + r.namewhat + " ");
-        value("LineDefined: " + std::to_string(r.linedefined) + " ");
-        value("CurrentLine: " + std::to_string(r.currentline) + " ");
+        LuaStackLevel info;
+        info.level = level;
+        info.source = text(r.source);
+        info.what = text(r.what);
+        info.name = text(r.name);
+        info.nameWhat = text(r.namewhat);
+        info.lineDefined = r.linedefined;
+        info.currentLine = r.currentline;
+        for (auto& line : FormatLuaStackLevel(info)) lines.push_back(std::move(line));
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "core/lua_compat.h"
 #include "core/lua_functions.h"
+#include "core/paths.h"
 #include "platform/files.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
@@ -16,11 +17,6 @@ bool LuaDebugMode = false;
 std::unique_ptr<TLuaMachine> LuaMachine;
 
 namespace {
-
-std::function<std::string()>& DataPathSource() {
-    static std::function<std::string()> source;
-    return source;
-}
 
 // Text of a C++ exception that broke out of a handler while a chunk ran; the
 // runner that started the chunk reports it once Lua has unwound.
@@ -83,10 +79,6 @@ void RegisterLuaFunction(lua_State* L, const std::string& name, lua_CFunction ha
     lua_settable(L, LUA_GLOBALSINDEX);
 }
 
-void SetLuaDataPathSource(std::function<std::string()> source) {
-    DataPathSource() = std::move(source);
-}
-
 TLuaMachine::~TLuaMachine() {
     Close();
 }
@@ -145,7 +137,7 @@ void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) 
 
 void TLuaMachine::RunScript(const std::string& file) {
     if (!state_) return;
-    const std::string path = ResolveModPath((DataPathSource() ? DataPathSource()() : std::string()) + file);
+    const std::string path = ResolveModPath(DataPath + file);
     TakeFault();
     bool failed = false;
     try {

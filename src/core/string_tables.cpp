@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/config_record.h"
 #include "core/lua_machine.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -21,11 +22,6 @@ int HexValue(char c) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
-}
-
-std::function<std::string()>& LanguageSource() {
-    static std::function<std::string()> source;
-    return source;
 }
 
 // Ids become Lua keys as written, so only numbers and quoted texts are taken:
@@ -175,17 +171,13 @@ void ParseRefText(std::string_view bytes, const std::string& path) {
 }
 
 void ParseRefFiles(const std::string& folder, const std::string& prefix) {
-    const std::string language = LanguageSource() ? LanguageSource()() : std::string();
+    const std::string language = SetupRecord.Language();
     const std::string& filePrefix = language.empty() ? prefix : language;
     const std::string base = platform::ToSlashes(folder);
     const std::string mod = ResolveModPath(folder);
     for (const auto& name : MatchingFiles(base, filePrefix))
         if (!platform::FileExists(mod + "/" + name)) ParseRefFile(base + "/" + name);
     for (const auto& name : MatchingFiles(mod, filePrefix)) ParseRefFile(mod + "/" + name);
-}
-
-void SetStringTableLanguageSource(std::function<std::string()> source) {
-    LanguageSource() = std::move(source);
 }
 
 int engine_ParseRefFile(lua_State* L) {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "core/lua_machine.h"
+#include "core/paths.h"
 #include "lua_test_support.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -85,14 +86,14 @@ TEST_F(LuaHost, ScriptsComeFromTheDataPath) {
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/main.lua", "loaded = 'main'\n"));
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/bad.lua", "x = = 1\n"));
     const std::string data = dir / "data/";
-    SetLuaDataPathSource([data] { return data; });
+    DataPath = data;
     LuaMachine->RunScript("scripts\\MAIN.lua");
     EXPECT_EQ(Global("loaded"), "main");
 
     LuaDebugMode = true;
     LuaMachine->RunScript("Scripts/bad.lua");
     LuaMachine->RunScript("Scripts/none.lua");
-    SetLuaDataPathSource(nullptr);
+    DataPath.clear();
     ASSERT_EQ(trap.reports.size(), 2u);
     const std::string bad = data + "Scripts/bad.lua";
     EXPECT_EQ(trap.reports[0].text,
@@ -109,14 +110,14 @@ TEST_F(LuaHost, ScriptsOfTheActiveModReplaceTheGamesOwn) {
     ASSERT_TRUE(platform::WriteFile(dir / "mods/m/data/Scripts/a.lua", "from = 'mod'\n"));
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/b.lua", "other = 'game'\n"));
     const std::string data = dir / "data/";
-    SetLuaDataPathSource([data] { return data; });
+    DataPath = data;
     platform::SetExeFolderOverride(dir.path());
     ModName = "m";
     LuaMachine->RunScript("Scripts/a.lua");
     LuaMachine->RunScript("Scripts/b.lua");
     ModName.clear();
     platform::SetExeFolderOverride("");
-    SetLuaDataPathSource(nullptr);
+    DataPath.clear();
     EXPECT_EQ(Global("from"), "mod");
     EXPECT_EQ(Global("other"), "game");
 }

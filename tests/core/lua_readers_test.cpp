@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/lua_readers.h"
+#include "core/paths.h"
 #include "lua_test_support.h"
 #include "platform/files.h"
 
@@ -54,9 +55,9 @@ TEST_F(LuaReaders, EntryPointsAndSlashes) {
     ASSERT_TRUE(platform::CreateFolders(dir / "data/Scripts"));
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/main.lua", "started = true\n"));
     const std::string data = dir / "data/";
-    SetLuaDataPathSource([data] { return data; });
+    DataPath = data;
     RunMainScript();
-    SetLuaDataPathSource(nullptr);
+    DataPath.clear();
     LuaMachine->RunString("s = tostring(started)");
     EXPECT_EQ(Global("s"), "true");
 

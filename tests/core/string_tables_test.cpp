@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/config_record.h"
 #include "core/string_tables.h"
 #include "lua_test_support.h"
 #include "platform/files.h"
@@ -126,9 +127,9 @@ TEST_F(StringTables, FolderLoadTakesThePrefixOrTheLanguage) {
     EXPECT_EQ(Entry("3"), "");
     EXPECT_EQ(Entry("4"), "");
 
-    SetStringTableLanguageSource([] { return std::string("ru"); });
+    SetupRecord.SetLanguage("ru");
     ParseRefFiles(dir.path(), "en");
-    SetStringTableLanguageSource(nullptr);
+    SetupRecord.SetLanguage("");
     EXPECT_EQ(Entry("3"), "@0063@");
 
     LuaMachine->RunString("strings = {} engine_ParseRefFile('" + (dir / "ru_a.txt") + "')");

@@ -34,8 +34,20 @@ bool LuaAdapterClass::GetNextSubObject(int& index, std::string& name) const {
     return true;
 }
 
+namespace {
+std::function<std::string(const std::string&)>& GameIniReader() {
+    static std::function<std::string(const std::string&)> reader;
+    return reader;
+}
+} // namespace
+
+void SetGameIniReader(std::function<std::string(const std::string& name)> reader) {
+    GameIniReader() = std::move(reader);
+}
+
 bool IsShowBSpheresOn() {
-    return GetLuaString("ini.showBSpheres", true) == "1";
+    const std::string name = "showBSpheres";
+    return (GameIniReader() ? GameIniReader()(name) : GetLuaString("ini." + name, true)) == "1";
 }
 
 } // namespace vesk

@@ -1,6 +1,7 @@
 #pragma once
 // Walks the description of a mesh that the scripts keep in the Lua table
 // `mesh`: its model file, its folder and its list of sub-object names.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,9 @@ private:
 
 extern LuaAdapterClass LuaAdapter;
 
+// The text of a parameter of the game ini table; the game library installs
+// its reader at start-up. Without one the table's Lua mirror `ini` is read.
+void SetGameIniReader(std::function<std::string(const std::string& name)> reader);
 // True when the game ini table's "showBSpheres" is "1".
 bool IsShowBSpheresOn();
 

@@ -36,6 +36,18 @@ bool TakeFault() {
     return was;
 }
 
+// Runs one step of Lua; false when an engine fault (a C++ exception, in the
+// step itself or in a handler the step's script called) broke it.
+template <class Step> bool RunGuarded(Step&& step) {
+    TakeFault(); // a fault still pending came from Lua code some other caller ran
+    try {
+        step();
+        return !TakeFault();
+    } catch (...) {
+        return false;
+    }
+}
+
 int GuardedUpvalueHandler(lua_State* L) {
     auto* fn = static_cast<lua_CFunction*>(lua_touserdata(L, lua_upvalueindex(1)));
     return CallLuaHandler(L, *fn);
@@ -117,16 +129,7 @@ void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) 
     // would charge an outer chunk only for the time after its inner one.
     const int64_t start = GetPerfCounter();
     const std::string text = guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end";
-    // A fault still pending here came from Lua code some other caller ran.
-    TakeFault();
-    bool failed = false;
-    try {
-        LuaDoString(text);
-        failed = TakeFault();
-    } catch (...) {
-        failed = true;
-    }
-    if (failed) {
+    if (!RunGuarded([&] { LuaDoString(text); })) {
         ErrorReport("TLuaMachine.RunCommand - error while running script: " + text +
                         ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
                     "mhl");
@@ -138,15 +141,8 @@ void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) 
 void TLuaMachine::RunScript(const std::string& file) {
     if (!state_) return;
     const std::string path = ResolveModPath(DataPath + file);
-    TakeFault();
-    bool failed = false;
-    try {
-        LuaDoFile(path);
-        failed = TakeFault();
-    } catch (...) {
-        failed = true;
-    }
-    if (failed) ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
+    if (!RunGuarded([&] { LuaDoFile(path); }))
+        ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
 }
 
 void TLuaMachine::LuaDoString(const std::string& chunk) {

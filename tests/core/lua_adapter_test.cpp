@@ -90,6 +90,9 @@ TEST_F(LuaAdapterTest, BoundingSphereDisplaySwitch) {
     LuaMachine->RunString("ini.showBSpheres = '1'");
     EXPECT_TRUE(IsShowBSpheresOn());
     EXPECT_TRUE(trap.reports.empty());
+    SetGameIniReader([](const std::string& name) { return name == "showBSpheres" ? "0" : "1"; });
+    EXPECT_FALSE(IsShowBSpheresOn());
+    SetGameIniReader(nullptr);
 }
 
 } // namespace

@@ -22,6 +22,12 @@ int SlowCall(lua_State*) {
     g_clock->AdvanceMs(1500);
     return 0;
 }
+// Slow work followed by a quick inner chunk: the outer chunk is still slow.
+int SlowThenInner(lua_State*) {
+    g_clock->AdvanceMs(1200);
+    LuaMachine->RunString("inner = 1");
+    return 0;
+}
 
 std::vector<std::string> g_stackLines;
 bool g_stackResult = false;
@@ -161,12 +167,16 @@ TEST_F(LuaHost, SlowChunksAreWrittenToTheTimingLog) {
     LuaMachine->RegisterFunction("slow", SlowCall);
     LuaMachine->RunString("x = 1");
     LuaMachine->RunString("slow()");
+    LuaMachine->RegisterFunction("slowThenInner", SlowThenInner);
+    LuaMachine->RunString("slowThenInner()");
     LogEnabled = false;
     SetLogFolder(oldFolder);
     std::string log;
     ASSERT_TRUE(platform::ReadFile(dir / "luatlog.txt", log));
     EXPECT_NE(log.find(": Time: 1.5 Command: slow()\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find("x = 1"), std::string::npos);
+    EXPECT_NE(log.find(": Time: 1.2 Command: slowThenInner()\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("x = 1"), std::string::npos) << log;
+    EXPECT_EQ(log.find("inner = 1"), std::string::npos);
 }
 
 TEST_F(LuaHost, StackLinesForTheErrorLogReport) {

@@ -37,6 +37,20 @@ int CaptureStack(lua_State*) {
     return 0;
 }
 
+// Writes an error-log report from inside a script, as a fatal report would.
+std::string g_reportFolder;
+int WriteReport(lua_State*) {
+    ErrorLogReport("from a script", true);
+    return 0;
+}
+
+std::string ReadOnlyReport(const std::string& folder) {
+    std::string text;
+    for (const auto& name : platform::ListFolder(folder, true, false))
+        platform::ReadFile(folder + "/" + name, text);
+    return text;
+}
+
 using LuaHost = LuaMachineTest;
 
 TEST_F(LuaHost, GuardedChunkRunsOnlyWhenTheGuardIsSet) {
@@ -207,6 +221,28 @@ TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
     EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
     FreeLuaMachine();
     EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
+}
+
+TEST_F(LuaHost, ErrorLogReportShowsTheScriptStackOrThatLuaWasFreed) {
+    TempDir dir;
+    platform::SetExeFolderOverride(dir.path());
+    GetErrorLogSources().measuredCpuMhz = [] { return 1000u; };
+    LuaMachine->RegisterFunction("report", WriteReport);
+    LuaMachine->RunString("function f()\n report()\nend\nf()");
+    const std::string during = ReadOnlyReport(dir / "Logs/ErrorLogs");
+    platform::DeleteFile(dir / "Logs/ErrorLogs/" +
+                         platform::ListFolder(dir / "Logs/ErrorLogs", true, false)[0]);
+    FreeLuaMachine();
+    ErrorLogReport("after", true);
+    const std::string after = ReadOnlyReport(dir / "Logs/ErrorLogs");
+    GetErrorLogSources().measuredCpuMhz = nullptr;
+    platform::SetExeFolderOverride("");
+
+    EXPECT_NE(during.find("LUA Debug\n---------\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("Debug 1                : Source: function f()"), std::string::npos) << during;
+    EXPECT_NE(during.find("                       : Name: f \n"), std::string::npos) << during;
+    EXPECT_EQ(during.find("LUA was Freed"), std::string::npos);
+    EXPECT_NE(after.find("LUA was Freed"), std::string::npos) << after;
 }
 
 } // namespace

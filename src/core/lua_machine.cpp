@@ -1,0 +1,223 @@
+#include "core/lua_machine.h"
+
+#include <exception>
+#include <vector>
+
+#include "core/lua_compat.h"
+#include "core/lua_functions.h"
+#include "core/paths.h"
+#include "platform/files.h"
+#include "shared/errors.h"
+#include "shared/helpers.h"
+#include "shared/timers.h"
+
+namespace vesk {
+
+bool LuaDebugMode = false;
+std::unique_ptr<TLuaMachine> LuaMachine;
+
+namespace {
+
+// Text of a C++ exception that broke out of a handler while a chunk ran; the
+// runner that started the chunk reports it once Lua has unwound.
+std::string& PendingFault() {
+    static std::string fault;
+    return fault;
+}
+bool& FaultPending() {
+    static bool pending = false;
+    return pending;
+}
+
+bool TakeFault() {
+    bool was = FaultPending();
+    FaultPending() = false;
+    PendingFault().clear();
+    return was;
+}
+
+// Runs one step of Lua; false when an engine fault (a C++ exception, in the
+// step itself or in a handler the step's script called) broke it.
+template <class Step> bool RunGuarded(Step&& step) {
+    TakeFault(); // a fault still pending came from Lua code some other caller ran
+    try {
+        step();
+        return !TakeFault();
+    } catch (...) {
+        return false;
+    }
+}
+
+int GuardedUpvalueHandler(lua_State* L) {
+    auto* fn = static_cast<lua_CFunction*>(lua_touserdata(L, lua_upvalueindex(1)));
+    return CallLuaHandler(L, *fn);
+}
+
+std::string RecordText(const lua_Debug& r) {
+    auto s = [](const char* p) { return std::string(p ? p : ""); };
+    return " name: " + s(r.name) + ", namewhat" + s(r.namewhat) + ", what: " + s(r.what) +
+           ", source: " + s(r.source) + ", currentline: " + std::to_string(r.currentline);
+}
+
+void InstallDebugSource() {
+    GetErrorLogSources().luaDebug = LuaDebugLines;
+}
+
+} // namespace
+
+int CallLuaHandler(lua_State* L, lua_CFunction handler) {
+    bool failed = false;
+    int results = 0;
+    try {
+        results = handler(L);
+    } catch (const std::exception& e) {
+        failed = true;
+        PendingFault() = e.what();
+    } catch (...) {
+        failed = true;
+        PendingFault() = "unknown exception";
+    }
+    if (!failed) return results;
+    FaultPending() = true;
+    // No C++ object with a destructor is alive from here on: lua_error jumps.
+    lua_pushstring(L, PendingFault().c_str());
+    return lua_error(L);
+}
+
+void RegisterLuaFunction(lua_State* L, const std::string& name, lua_CFunction handler) {
+    lua_pushlstring(L, name.data(), name.size());
+    *static_cast<lua_CFunction*>(lua_newuserdata(L, sizeof(lua_CFunction))) = handler;
+    lua_pushcclosure(L, GuardedUpvalueHandler, 1);
+    lua_settable(L, LUA_GLOBALSINDEX);
+}
+
+TLuaMachine::~TLuaMachine() {
+    Close();
+}
+
+void TLuaMachine::Init() {
+    Close();
+    state_ = lua_open();
+    if (!state_) {
+        ErrorReport("TLuaMachine.Init - can not create the Lua state", "mhl");
+        return;
+    }
+    LuaOpenBase(state_);
+    LuaOpenIo(state_);
+    LuaOpenString(state_);
+    LuaOpenDebug(state_);
+    LuaOpenTable(state_);
+    LuaOpenMath(state_);
+    InstallLua50Compat(state_);
+    RegisterEngineFunctions(state_);
+    InstallDebugSource();
+}
+
+void TLuaMachine::Close() {
+    if (!state_) return;
+    lua_close(state_);
+    state_ = nullptr;
+}
+
+void TLuaMachine::RegisterFunction(const std::string& name, lua_CFunction handler) {
+    if (state_) RegisterLuaFunction(state_, name, handler);
+}
+
+void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) {
+    if (!state_) return;
+    // The start is kept per call: chunks run chunks, and one shared timer
+    // would charge an outer chunk only for the time after its inner one.
+    const int64_t start = GetPerfCounter();
+    const std::string text = guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end";
+    if (!RunGuarded([&] { LuaDoString(text); })) {
+        ErrorReport("TLuaMachine.RunCommand - error while running script: " + text +
+                        ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
+                    "mhl");
+    }
+    const double seconds = static_cast<double>(GetPerfCounter() - start) * PerfFactorSec();
+    if (seconds > 1.0) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
+}
+
+void TLuaMachine::RunScript(const std::string& file) {
+    if (!state_) return;
+    const std::string path = ResolveModPath(DataPath + file);
+    if (!RunGuarded([&] { LuaDoFile(path); }))
+        ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
+}
+
+void TLuaMachine::LuaDoString(const std::string& chunk) {
+    if (!state_) return;
+    if (LuaDebugMode) {
+        int status = luaL_loadbuffer(state_, chunk.data(), chunk.size(), "DoString");
+        LuaCheckCall(status, chunk);
+    } else {
+        LuaDoString50(state_, chunk);
+    }
+}
+
+void TLuaMachine::LuaDoFile(const std::string& fileName) {
+    if (!state_) return;
+    if (LuaDebugMode) {
+        int status = LuaLoadFile(state_, fileName.c_str());
+        LuaCheckCall(status, fileName);
+    } else {
+        LuaDoFile50(state_, fileName.c_str());
+    }
+}
+
+void TLuaMachine::LuaCheckCall(int status, const std::string& task) {
+    if (!state_) return;
+    // The loaded chunk (or the load's message) is on top; whatever the chunk
+    // returns is dropped so repeated runs never grow the stack.
+    const int base = lua_gettop(state_) - 1;
+    if (status == 0 && lua_pcall(state_, 0, LUA_MULTRET, 0) == 0) {
+        lua_settop(state_, base < 0 ? 0 : base);
+        return;
+    }
+    const char* msg = lua_tostring(state_, -1);
+    std::string text = "LUAError (" + std::to_string(LuaStatusTo50(status)) + "): " + (msg ? msg : "");
+    if (!task.empty()) text += " Task: <" + task + ">";
+    lua_settop(state_, base < 0 ? 0 : base);
+    ErrorReport(text, "w");
+}
+
+bool TLuaMachine::LuaGetStackInfo(int level, lua_Debug& record) const {
+    record = lua_Debug{};
+    if (!state_ || lua_getstack(state_, level, &record) == 0) return false;
+    lua_getinfo(state_, "nSlu", &record);
+    return true;
+}
+
+void CreateLuaMachine() {
+    LuaMachine = std::make_unique<TLuaMachine>();
+    LuaMachine->Init();
+}
+
+void CloseLuaMachine() {
+    if (LuaMachine) LuaMachine->Close();
+}
+
+void FreeLuaMachine() {
+    LuaMachine.reset();
+}
+
+bool LuaDebugLines(std::vector<std::string>& lines) {
+    if (!LuaMachine || !LuaMachine->IsOpen()) return false;
+    auto text = [](const char* p) { return std::string(p ? p : ""); };
+    for (int level = 3; level >= 0; --level) {
+        lua_Debug r;
+        if (!LuaMachine->LuaGetStackInfo(level, r)) continue;
+        LuaStackLevel info;
+        info.level = level;
+        info.source = text(r.source);
+        info.what = text(r.what);
+        info.name = text(r.name);
+        info.nameWhat = text(r.namewhat);
+        info.lineDefined = r.linedefined;
+        info.currentLine = r.currentline;
+        for (auto& line : FormatLuaStackLevel(info)) lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+} // namespace vesk

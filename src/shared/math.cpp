@@ -416,7 +416,7 @@ bool KWMatrixGetBasisForDirVect(const Vec3& dir, const Vec3& up, Matrix& m) {
         MatrixSetAxes(m, &d, &second, &third);
         return true;
     }
-    ErrorReport("KWMatrixGetBasisForDirVect(const dir, up: Vec3; var m: Matrix): Boolean", "mhl");
+    ErrorReport("KWMatrixGetBasisForDirVect(const Vec3& dir, const Vec3& up, Matrix& m)", "mhl");
     return false;
 }
 
@@ -461,31 +461,6 @@ void MatrixSetAxes(Matrix& m, const Vec3* x, const Vec3* y, const Vec3* z) {
 
 Vec3 TransformPointTransposed(const Vec3& p, const Matrix& m) {
     return Vec3TransformPoint(p, MatrixTranspose(m));
-}
-
-Vec4 Vec4Transform(const Vec4& v, const Matrix& m) {
-    Vec4 r;
-    float* out[4] = {&r.x, &r.y, &r.z, &r.w};
-    for (int c = 0; c < 4; ++c)
-        *out[c] = v.x * m.m[0][c] + v.y * m.m[1][c] + v.z * m.m[2][c] + v.w * m.m[3][c];
-    return r;
-}
-
-Vec4 Vec3Transform(const Vec3& p, const Matrix& m) {
-    return Vec4Transform({p.x, p.y, p.z, 1.0f}, m);
-}
-
-Vec3 Vec3TransformCoord(const Vec3& p, const Matrix& m) {
-    const Vec4 r = Vec3Transform(p, m);
-    if (r.w == 0.0f) return {r.x, r.y, r.z};
-    const float inv = 1.0f / r.w;
-    return {r.x * inv, r.y * inv, r.z * inv};
-}
-
-Vec3 Vec3TransformNormal(const Vec3& v, const Matrix& m) {
-    return {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0],
-            v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
-            v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
 }
 
 void Vec3TransformCoordArray(std::span<const Vec3> in, const Matrix& m, std::span<Vec3> out) {

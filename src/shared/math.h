@@ -292,12 +292,29 @@ inline Vec3 Vec3TransformOffset(const Vec3& p, const Matrix& m, const Vec3& offs
 }
 // Point times the transposed matrix (m11 x + m12 y + m13 z + m14 ...).
 Vec3 TransformPointTransposed(const Vec3& p, const Matrix& m);
+inline Vec4 Vec4Transform(const Vec4& v, const Matrix& m) {
+    const auto& a = m.m;
+    return {v.x * a[0][0] + v.y * a[1][0] + v.z * a[2][0] + v.w * a[3][0],
+            v.x * a[0][1] + v.y * a[1][1] + v.z * a[2][1] + v.w * a[3][1],
+            v.x * a[0][2] + v.y * a[1][2] + v.z * a[2][2] + v.w * a[3][2],
+            v.x * a[0][3] + v.y * a[1][3] + v.z * a[2][3] + v.w * a[3][3]};
+}
+inline Vec4 Vec3Transform(const Vec3& p, const Matrix& m) {
+    return Vec4Transform({p.x, p.y, p.z, 1.0f}, m);
+}
 // p * M with w = 1, divided by the resulting w (left undivided when w is 0).
-Vec3 Vec3TransformCoord(const Vec3& p, const Matrix& m);
+inline Vec3 Vec3TransformCoord(const Vec3& p, const Matrix& m) {
+    const Vec4 r = Vec3Transform(p, m);
+    if (r.w == 0.0f) return {r.x, r.y, r.z};
+    const float inv = 1.0f / r.w;
+    return {r.x * inv, r.y * inv, r.z * inv};
+}
 // Direction times the upper 3x3 (w = 0).
-Vec3 Vec3TransformNormal(const Vec3& v, const Matrix& m);
-Vec4 Vec3Transform(const Vec3& p, const Matrix& m);
-Vec4 Vec4Transform(const Vec4& v, const Matrix& m);
+inline Vec3 Vec3TransformNormal(const Vec3& v, const Matrix& m) {
+    const auto& a = m.m;
+    return {v.x * a[0][0] + v.y * a[1][0] + v.z * a[2][0], v.x * a[0][1] + v.y * a[1][1] + v.z * a[2][1],
+            v.x * a[0][2] + v.y * a[1][2] + v.z * a[2][2]};
+}
 // Vec3TransformCoord of each point; out may be in; stops at the shorter span.
 void Vec3TransformCoordArray(std::span<const Vec3> in, const Matrix& m, std::span<Vec3> out);
 // p transformed by the inverse of M (p unchanged when M is singular).

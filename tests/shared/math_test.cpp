@@ -64,6 +64,14 @@ TEST(MathVectors, HandComputedProductsAndAliasSafeForms) {
     Vec3 n = a;
     Vec3Negate(n);
     ExpectVec(n, {-1, -2, -3});
+
+    // Distance tests are strict: touching is not within or overlapping.
+    EXPECT_FALSE(PointsWithinDistance({0, 0, 0}, {3, 4, 0}, 5));
+    EXPECT_TRUE(PointsWithinDistance({0, 0, 0}, {3, 4, 0}, 5.001f));
+    EXPECT_FALSE(SpheresOverlap({0, 0, 0}, 2, {3, 4, 0}, 3));
+    EXPECT_FALSE(SpheresOverlapSq({0, 0, 0}, 2, {3, 4, 0}, 3));
+    EXPECT_TRUE(SpheresOverlap({0, 0, 0}, 2, {3, 4, 0}, 3.01f));
+    EXPECT_TRUE(SpheresOverlapSq({0, 0, 0}, 2, {3, 4, 0}, 3.01f));
 }
 
 TEST(MathVectors, ZeroDivisorsGiveLimitsNotNaN) {
@@ -101,6 +109,16 @@ TEST(MathVectors, ProjectOnPlaneAndRandomDirections) {
     float quarter[] = {0.25f, 0.0f, 0.0f};
     next = 0;
     ExpectVec(RandomUnitVector([&] { return quarter[next++]; }), {0, -1, 0});
+
+    // The engine's own generator repeats after a reseed.
+    SeedUniformRandom(11);
+    const Vec3 first = RandomUnitVector();
+    SeedUniformRandom(11);
+    ExpectVec(RandomUnitVector(), first);
+    for (int i = 0; i < 1000; ++i) {
+        const float u = UniformRandom();
+        ASSERT_TRUE(u >= 0.0f && u < 1.0f);
+    }
 
     const Vec3 dir{3, -1, 2};
     for (int roll = 0; roll <= 6; ++roll) {

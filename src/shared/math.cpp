@@ -255,34 +255,29 @@ Matrix MatrixScaling(float x, float y, float z) {
     return r;
 }
 
+namespace {
+
+// A turn in the plane of axes i and j: m[i][j] = sin, m[j][i] = -sin.
+Matrix PlaneRotation(int i, int j, float angle) {
+    const float c = std::cos(angle), s = std::sin(angle);
+    Matrix r;
+    r.m[i][i] = c;
+    r.m[i][j] = s;
+    r.m[j][i] = -s;
+    r.m[j][j] = c;
+    return r;
+}
+
+} // namespace
+
 Matrix MatrixRotationX(float angle) {
-    const float c = std::cos(angle), s = std::sin(angle);
-    Matrix r;
-    r.m[1][1] = c;
-    r.m[1][2] = s;
-    r.m[2][1] = -s;
-    r.m[2][2] = c;
-    return r;
+    return PlaneRotation(1, 2, angle);
 }
-
 Matrix MatrixRotationY(float angle) {
-    const float c = std::cos(angle), s = std::sin(angle);
-    Matrix r;
-    r.m[0][0] = c;
-    r.m[0][2] = -s;
-    r.m[2][0] = s;
-    r.m[2][2] = c;
-    return r;
+    return PlaneRotation(2, 0, angle);
 }
-
 Matrix MatrixRotationZ(float angle) {
-    const float c = std::cos(angle), s = std::sin(angle);
-    Matrix r;
-    r.m[0][0] = c;
-    r.m[0][1] = s;
-    r.m[1][0] = -s;
-    r.m[1][1] = c;
-    return r;
+    return PlaneRotation(0, 1, angle);
 }
 
 Matrix MatrixRotationAxis(const Vec3& axis, float angle) {

@@ -2,6 +2,8 @@
 
 #include "support/error_trap.h"
 
+#include "math_expect.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,13 +13,8 @@ using namespace vesk;
 
 namespace {
 
-constexpr float kEps = 1e-5f;
-
-void ExpectVec(const Vec3& got, const Vec3& want, float eps = kEps) {
-    EXPECT_NEAR(got.x, want.x, eps);
-    EXPECT_NEAR(got.y, want.y, eps);
-    EXPECT_NEAR(got.z, want.z, eps);
-}
+constexpr float kEps = test::kMathEps;
+using test::ExpectVec;
 
 struct FakeUnit : IPlacedUnit {
     FakeUnit(Vec3 p, float r = 0) : pos(p), radius(r) {}

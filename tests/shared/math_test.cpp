@@ -1,5 +1,7 @@
 #include "shared/math.h"
 
+#include "math_expect.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,18 +11,9 @@ using namespace vesk;
 
 namespace {
 
-constexpr float kEps = 1e-5f;
-
-void ExpectVec(const Vec3& got, const Vec3& want, float eps = kEps) {
-    EXPECT_NEAR(got.x, want.x, eps);
-    EXPECT_NEAR(got.y, want.y, eps);
-    EXPECT_NEAR(got.z, want.z, eps);
-}
-
-void ExpectMatrix(const Matrix& got, const Matrix& want, float eps = kEps) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(got.m[r][c], want.m[r][c], eps) << "m" << r + 1 << c + 1;
-}
+constexpr float kEps = test::kMathEps;
+using test::ExpectMatrix;
+using test::ExpectVec;
 
 Matrix MakeMatrix(std::initializer_list<float> values) {
     Matrix m;

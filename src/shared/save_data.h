@@ -4,6 +4,7 @@
 // and read back the same way.
 #include "platform/math_types.h"
 #include "shared/engine_object.h"
+#include "shared/math.h"
 
 #include <cstdint>
 #include <string>
@@ -101,6 +102,13 @@ public:
         matrix_.m[3][0] = p.x;
         matrix_.m[3][1] = p.y;
         matrix_.m[3][2] = p.z;
+    }
+    void NormalizeScale() { MatrixNormalizeColumns(matrix_); }
+    Vec3 GetScale() const { return MatrixGetColumnScale(matrix_); }
+    void GetAxes(Vec3* x, Vec3* y, Vec3* z) const { MatrixGetAxes(matrix_, x, y, z); }
+    void SetAxes(const Vec3* x, const Vec3* y, const Vec3* z) { MatrixSetAxes(matrix_, x, y, z); }
+    bool SetBasisForDir(const Vec3& dir, const Vec3& up) {
+        return KWMatrixGetBasisForDirVect(dir, up, matrix_);
     }
 
 private:

@@ -142,3 +142,38 @@ TEST(SaveData, PlainCreateIsRefused) {
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST(MatrixObject, ScaleAxesAndBasisWorkOnItsOwnMatrix) {
+    Matrix m;
+    m.m[0][0] = 2.0f; // column scales 2, 3, 4
+    m.m[1][1] = 3.0f;
+    m.m[2][2] = 4.0f;
+    MatrixClass* o = MatrixClass::InitWithMatrix(m);
+    Vec3 s = o->GetScale();
+    EXPECT_FLOAT_EQ(s.x, 2.0f);
+    EXPECT_FLOAT_EQ(s.y, 3.0f);
+    EXPECT_FLOAT_EQ(s.z, 4.0f);
+    o->NormalizeScale();
+    EXPECT_FLOAT_EQ(o->GetScale().z, 1.0f);
+
+    o->SetPosition({5, 6, 7});
+    ASSERT_TRUE(o->SetBasisForDir({0, 1, 0}, {0, 0, 1}));
+    Vec3 x, y, z;
+    o->GetAxes(&x, &y, &z);
+    EXPECT_FLOAT_EQ(x.y, 1.0f);                // the nose follows the direction
+    EXPECT_FLOAT_EQ(z.z, 1.0f);                // up stays up
+    EXPECT_FLOAT_EQ(o->GetPosition().z, 7.0f); // the position is kept
+
+    Vec3 nx{0, 0, 1};
+    o->SetAxes(&nx, nullptr, nullptr);
+    o->GetAxes(&x, &y, nullptr);
+    EXPECT_FLOAT_EQ(x.z, 1.0f);
+    EXPECT_FLOAT_EQ(y.x, -1.0f); // untouched rows stay
+    o->Free();
+}
+
+} // namespace
+} // namespace vesk

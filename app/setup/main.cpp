@@ -3,7 +3,10 @@
 // game reads it. On a terminal it asks; with options it writes at once.
 #include "core/config_record.h"
 #include "platform/display_modes.h"
+#include "platform/files.h"
+#include "platform/text.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -21,7 +24,8 @@ constexpr const char* kDefaultAdapterName = "Default display adapter";
 
 const char* kUsage = "usage: setup [options]\n"
                      "Writes the setup record \"config.bin\" into the current folder.\n"
-                     "Without options it asks on a terminal and writes the defaults otherwise.\n"
+                     "Without options it asks on a terminal (offering the current record's values)\n"
+                     "and writes the defaults otherwise.\n"
                      "  --defaults            window of 1024x768, sound on, no post-processing\n"
                      "  --ask                 ask even when the input is not a terminal\n"
                      "  --width N, --height N size of the window or full screen in pixels\n"
@@ -86,7 +90,8 @@ int32_t AskNumber(const std::string& question, int32_t def, int32_t lo, int32_t 
 void AskDisplay(ConfigRecord& r) {
     std::vector<vesk::platform::DisplayMode> modes = vesk::platform::DesktopDisplayModes();
     std::string name = vesk::platform::DesktopDisplayName();
-    if (!name.empty()) r.SetAdapterDescription(name);
+    // The terminal and SDL speak UTF-8; the record holds the game's own text.
+    if (!name.empty()) r.SetAdapterDescription(vesk::platform::Utf8ToCp1251(name));
     int32_t chosen = 0;
     if (!modes.empty()) {
         std::cout << "Display modes" << (name.empty() ? "" : " of " + name) << ":\n";
@@ -99,7 +104,6 @@ void AskDisplay(ConfigRecord& r) {
             if (def == 0 && m.width == r.width && m.height == r.height) def = static_cast<int32_t>(i + 1);
         }
         std::cout << "  0) another size\n";
-        if (def == 0) def = 1;
         chosen = AskNumber("Display mode", def, 0, static_cast<int32_t>(modes.size()));
     }
     if (chosen > 0) {
@@ -121,10 +125,11 @@ void AskAll(ConfigRecord& r) {
     for (;;) {
         auto lang =
             AskLine("Language prefix of the text files (up to 2 letters, empty for the game's own) [" +
-                    r.Language() + "] ");
+                    vesk::platform::Cp1251ToUtf8(r.Language()) + "] ");
         if (!lang || lang->empty()) break;
-        if (lang->size() <= vesk::kLanguageMaxLength) {
-            r.SetLanguage(*lang);
+        std::string prefix = vesk::platform::Utf8ToCp1251(*lang);
+        if (prefix.size() <= vesk::kLanguageMaxLength) {
+            r.SetLanguage(prefix);
             break;
         }
         std::cout << "At most two letters, please.\n";
@@ -179,11 +184,13 @@ bool ApplyOptions(int argc, char** argv, ConfigRecord& r, Options& opt, std::str
         } else if (a == "--memlog") {
             r.memLog = 1;
         } else if (a == "--language") {
-            if (i + 1 >= argc || std::string(argv[i + 1]).size() > vesk::kLanguageMaxLength) {
+            std::string prefix = i + 1 < argc ? vesk::platform::Utf8ToCp1251(argv[i + 1]) : std::string();
+            if (i + 1 >= argc || prefix.size() > vesk::kLanguageMaxLength) {
                 error = "--language needs a prefix of at most two letters";
                 return false;
             }
-            r.SetLanguage(argv[++i]);
+            r.SetLanguage(prefix);
+            ++i;
         } else {
             error = "unknown option " + a;
             return false;
@@ -209,7 +216,20 @@ int main(int argc, char** argv) {
         std::cerr << "setup: " << error << "\n" << kUsage;
         return 2;
     }
-    if (opt.ask || (!opt.any && isatty(STDIN_FILENO))) {
+    // Ask only a terminal this program has to itself: the game starts it and
+    // ends at once, leaving it in the background, where a read must fail (and
+    // take the defaults) rather than stop the program.
+    std::signal(SIGTTIN, SIG_IGN);
+    bool ownTerminal = isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();
+    if (opt.ask || (!opt.any && ownTerminal)) {
+        // A usable record already here gives the answers' defaults.
+        std::string current;
+        ConfigRecord existing;
+        if (vesk::platform::ReadFile(vesk::kConfigFileName, current) &&
+            vesk::DecodeConfigRecord(current, existing) && vesk::CheckConfigRecord(existing).empty()) {
+            record = existing;
+            ApplyOptions(argc, argv, record, opt, error);
+        }
         AskAll(record);
     } else if (!opt.any) {
         std::cout << "No terminal to ask on: writing the default settings.\n";
@@ -227,7 +247,8 @@ int main(int argc, char** argv) {
               << (record.fullScreen ? "full screen" : "window") << ", sound "
               << (record.soundOn ? "on" : "off") << ", post-processing "
               << (record.postProcess ? "on" : "off");
-    if (!record.Language().empty()) std::cout << ", language " << record.Language();
+    if (!record.Language().empty())
+        std::cout << ", language " << vesk::platform::Cp1251ToUtf8(record.Language());
     std::cout << "\n";
     return 0;
 }

@@ -214,6 +214,13 @@ void LoadConfigBin() {
         return;
     }
     SetupRecord = read;
+    // The record's switches and facts that the logs and error reports read.
+    SetMemLogEnabled(SetupRecord.memLog != 0);
+    ErrorLogSources& sources = GetErrorLogSources();
+    sources.videoCard = [] { return SetupRecord.AdapterDescription(); };
+    sources.resolution = [] {
+        return std::to_string(SetupRecord.width) + "x" + std::to_string(SetupRecord.height);
+    };
 }
 
 } // namespace vesk

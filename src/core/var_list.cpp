@@ -4,6 +4,7 @@
 #include "shared/errors.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -83,11 +84,25 @@ void SetOk(bool* ok, bool value) {
     if (ok) *ok = value;
 }
 
+// Lower-case form of every byte, made once: names are compared on every
+// lookup, and some scene switches are read each tick.
+const std::array<unsigned char, 256>& LowerTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] =
+                static_cast<unsigned char>(platform::LowerCp1251(static_cast<char>(c)));
+        return t;
+    }();
+    return table;
+}
+
 int CompareNames(std::string_view a, std::string_view b) {
+    const auto& lower = LowerTable();
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(platform::LowerCp1251(a[i]));
-        unsigned char cb = static_cast<unsigned char>(platform::LowerCp1251(b[i]));
+        unsigned char ca = lower[static_cast<unsigned char>(a[i])];
+        unsigned char cb = lower[static_cast<unsigned char>(b[i])];
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

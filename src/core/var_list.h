@@ -22,6 +22,7 @@ public:
     VarValue() = default;
     VarValue(int32_t v) : value_(v) {}
     VarValue(float v) : value_(v) {}
+    VarValue(double v) : value_(static_cast<float>(v)) {} // stored as a single
     VarValue(std::string v) : value_(std::move(v)) {}
     VarValue(const char* v) : value_(std::string(v)) {}
     VarValue(bool v) : value_(v) {}

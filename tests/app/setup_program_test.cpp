@@ -100,11 +100,19 @@ TEST_F(SetupProgramTest, AnswersToTheQuestions) {
     EXPECT_EQ(r.postProcess, 1);
     EXPECT_EQ(r.Language(), "ru");
 
-    // Input that ends early takes the defaults for the rest.
-    ASSERT_EQ(RunSetup("--ask --no-sound", "0\n"), 0) << Output();
+    // Asked again, the current record gives the defaults, options change them,
+    // and input that ends early keeps the rest.
+    ASSERT_EQ(RunSetup("--ask --sound", "0\n"), 0) << Output();
     r = LoadAsGame();
-    EXPECT_EQ(r.width, 1024);
-    EXPECT_EQ(r.soundOn, 0);
+    EXPECT_EQ(r.width, 640);
+    EXPECT_EQ(r.height, 480);
+    EXPECT_EQ(r.fullScreen, 1);
+    EXPECT_EQ(r.soundOn, 1);
+    EXPECT_EQ(r.Language(), "ru");
+
+    // A Cyrillic prefix typed in UTF-8 is stored in the game's own text.
+    ASSERT_EQ(RunSetup("--ask", "\n\n\n\n\n\n\xD1\x80\xD1\x83\n"), 0) << Output();
+    EXPECT_EQ(LoadAsGame().Language(), "\xF0\xF3");
 }
 
 TEST_F(SetupProgramTest, BadOptionsWriteNothing) {

@@ -1,6 +1,7 @@
 #include "core/config_record.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "shared/errors.h"
 #include "support/error_trap.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,8 @@ protected:
         vp::SetStartProgramHandler(nullptr);
         vp::SetExeFolderOverride("");
         vp::SetCurrentFolder(oldFolder_);
+        vesk::GetErrorLogSources() = {};
+        vesk::SetMemLogEnabled(false);
     }
     void WriteBytes(const std::string& bytes) { ASSERT_TRUE(vp::WriteFile(dir_ / "config.bin", bytes)); }
 
@@ -155,6 +158,11 @@ TEST_F(SetupRecordTest, RecordOfTheRightSizeLoadsAndStartsNothing) {
     EXPECT_EQ(vesk::SetupRecord, expected);
     EXPECT_TRUE(started.empty());
     EXPECT_TRUE(trap.reports.empty());
+    // The memory log switch and the error report's facts follow the record.
+    EXPECT_TRUE(vesk::MemLogEnabled());
+    ASSERT_TRUE(vesk::GetErrorLogSources().videoCard);
+    EXPECT_EQ(vesk::GetErrorLogSources().videoCard(), "Test Adapter 9000");
+    EXPECT_EQ(vesk::GetErrorLogSources().resolution(), "1280x720");
 }
 
 TEST_F(SetupRecordTest, MissingOrWrongSizedRecordStartsSetupAndHalts) {
@@ -217,4 +225,14 @@ TEST_F(SetupRecordTest, SetupThatCannotStartIsToldBeforeTheHalt) {
     EXPECT_THROW(vesk::RunSetupAndHalt(), Halted);
     ASSERT_EQ(trap.boxes.size(), 1u);
     EXPECT_EQ(trap.boxes[0].text, "Can not start the setup program: " + (dir_ / "game/setup"));
+}
+
+TEST(SetupRecordHalt, EndsTheProgramWithAFailureStatus) {
+    EXPECT_EXIT(
+        {
+            vp::SetStartProgramHandler(
+                [](const std::string&, const std::vector<std::string>&) { return true; });
+            vesk::RunSetupAndHalt();
+        },
+        ::testing::ExitedWithCode(1), "");
 }

@@ -108,6 +108,8 @@ TEST_F(VarListTest, DeclarePutAndGetFollowTheNewValuesType) {
     EXPECT_EQ(list->Get("count").AsString(), "12abc");
     list->Put("count", "42");
     EXPECT_EQ(list->Get("count").AsInteger(), 42);
+    list->Put("ratio", 0.25);
+    EXPECT_EQ(list->Get("ratio"), VarValue(0.25f));
     list->Put("flag", int32_t{3});
     EXPECT_EQ(list->Get("flag").Type(), VarType::Integer);
     EXPECT_TRUE(list->Get("flag").AsBoolean());

@@ -3,10 +3,12 @@
 #include <stdexcept>
 
 #include "core/lua_machine.h"
+#include "core/paths.h"
 #include "lua_test_support.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk::test {
 namespace {
@@ -84,20 +86,40 @@ TEST_F(LuaHost, ScriptsComeFromTheDataPath) {
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/main.lua", "loaded = 'main'\n"));
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/bad.lua", "x = = 1\n"));
     const std::string data = dir / "data/";
-    SetLuaDataPathSource([data] { return data; });
+    DataPath = data;
     LuaMachine->RunScript("scripts\\MAIN.lua");
     EXPECT_EQ(Global("loaded"), "main");
 
     LuaDebugMode = true;
     LuaMachine->RunScript("Scripts/bad.lua");
     LuaMachine->RunScript("Scripts/none.lua");
-    SetLuaDataPathSource(nullptr);
+    DataPath.clear();
     ASSERT_EQ(trap.reports.size(), 2u);
     const std::string bad = data + "Scripts/bad.lua";
     EXPECT_EQ(trap.reports[0].text,
               "LUAError (3): " + bad + ":1: unexpected symbol near '=' Task: <" + bad + ">");
     const std::string none = data + "Scripts/none.lua";
     EXPECT_EQ(trap.reports[1].text, "LUAError (2): cannot open " + none + " Task: <" + none + ">");
+}
+
+TEST_F(LuaHost, ScriptsOfTheActiveModReplaceTheGamesOwn) {
+    TempDir dir;
+    ASSERT_TRUE(platform::CreateFolders(dir / "data/Scripts"));
+    ASSERT_TRUE(platform::CreateFolders(dir / "mods/m/data/Scripts"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/a.lua", "from = 'game'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "mods/m/data/Scripts/a.lua", "from = 'mod'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/b.lua", "other = 'game'\n"));
+    const std::string data = dir / "data/";
+    DataPath = data;
+    platform::SetExeFolderOverride(dir.path());
+    ModName = "m";
+    LuaMachine->RunScript("Scripts/a.lua");
+    LuaMachine->RunScript("Scripts/b.lua");
+    ModName.clear();
+    platform::SetExeFolderOverride("");
+    DataPath.clear();
+    EXPECT_EQ(Global("from"), "mod");
+    EXPECT_EQ(Global("other"), "game");
 }
 
 TEST_F(LuaHost, EngineExceptionInsideAChunkIsFatalWithTheChunkText) {

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
 
     CoreServices services;
     InstallGameServices(services);
-    auto core = std::make_unique<TCore>(std::move(services));
+    TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     try {
         core->Init();
@@ -29,12 +29,14 @@ int main(int argc, char** argv) {
         // Nothing reports a failure that escapes the start-up: write it down
         // before the program ends.
         ErrorLogReport(std::string("TCore.Init: ") + e.what(), true);
+        core->Free();
         return 1;
     } catch (...) {
         ErrorLogReport("TCore.Init: unknown exception", true);
+        core->Free();
         return 1;
     }
     const int status = core->Run();
-    core.reset();
+    core->Free();
     return status;
 }

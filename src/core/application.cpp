@@ -9,6 +9,7 @@
 #include "core/var_list.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "shared/engine_object.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/memstatus.h"
@@ -38,6 +39,10 @@ constexpr const char* kWindowFailText =
     "\xEF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xFF.\x0D\xCF\xEE\xEF\xF0\xEE\xE1\xF3\xE9\xF2\xE5 "
     "\xF1\xEC\xE5\xED\xE8\xF2\xFC \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEE\xEA\xED\xE0";
 constexpr const char* kWindowFailCaption = "\xCE\xF8\xE8\xE1\xEA\xE0";
+
+void FlushDestroyQueue() {
+    if (TEODestroyManager) TEODestroyManager->Flush();
+}
 
 void DefaultHalt(int status) {
     std::fflush(nullptr);
@@ -129,10 +134,6 @@ void TCore::InstallErrorHooks() {
         if (window_) window_->Close();
     };
     h.shutdown = [this] { FinalShutdown(); };
-    GetErrorLogSources().resolution = [] {
-        return std::to_string(SetupRecord.width) + "x" + std::to_string(SetupRecord.height);
-    };
-    GetErrorLogSources().videoCard = [] { return SetupRecord.AdapterDescription(); };
 }
 
 bool TCore::AcquireInstance(const std::string& caption) {
@@ -174,13 +175,9 @@ void TCore::Init() {
     services_.desktop->ExecConsoleFile("data/scripts/default.ini");
     services_.desktop->ExecConsoleFile("local.ini");
     LoadExtraSettings();
-    MemStep("InitPaths", [] {
-        InitPaths();
-        SetLuaDataPathSource([] { return DataPath; });
-    });
+    MemStep("InitPaths", [] { InitPaths(); });
     services_.game->CreateDialogs(DataPath + "Dialogs/");
     LoadConfigBin();
-    SetMemLogEnabled(SetupRecord.memLog != 0);
 
     const int32_t sound = IniVars->Get("sound").AsInteger();
     if (sound != -1)
@@ -342,7 +339,7 @@ void TCore::Frame() {
     services_.render->EndScene();
     services_.render->Present();
     services_.render->NextFrame();
-    services_.game->FlushDestroyed();
+    FlushDestroyQueue();
     if (PluginSystem) PluginSystem->AfterTick();
     TimerSystem.Tick();
 }
@@ -394,7 +391,7 @@ void TCore::Shutdown(bool now) {
 
 void TCore::Purge() {
     services_.game->TickList("deleted", 0.0f);
-    services_.game->FlushDestroyed();
+    FlushDestroyQueue();
 }
 
 void TCore::FinalShutdown() {
@@ -408,6 +405,7 @@ void TCore::FinalShutdown() {
         game.FinishStatistics();
         if (LuaMachine) LuaMachine->RunString("iProfiles.Save()");
         game.SaveIni();
+        NotifyAllSubscribers(3, 0);
         FastLogFlushManClass::FlushAndFree(FastLogFlushMan);
         render.StopCapture();
         services_.scene->DestroyPlanetSystem();
@@ -431,10 +429,10 @@ void TCore::FinalShutdown() {
         Purge();
         game.TickList("deleted", 0.0f);
         game.ReleaseManagers();
-        game.FlushDestroyed();
+        FlushDestroyQueue();
         game.TickList("deleted", 0.0f);
         services_.desktop->FreeCore();
-        game.FlushDestroyed();
+        FlushDestroyQueue();
         game.TickList("deleted", 0.0f);
         services_.scene->FreeFXTemplates();
         Purge();
@@ -449,7 +447,8 @@ void TCore::FinalShutdown() {
         Purge();
         game.TickList("deleted", 0.0f);
         game.ReleaseDeleted();
-        game.FlushDestroyed();
+        FlushDestroyQueue();
+        TEODestroyManager.reset();
     } catch (...) {
         // The shut-down goes on to the halt whatever failed.
     }

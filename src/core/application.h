@@ -5,6 +5,7 @@
 #include "core/services.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "shared/engine_object.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,10 +15,10 @@
 
 namespace vesk {
 
-class TCore {
+class TCore : public TEngineObject {
 public:
     explicit TCore(CoreServices services);
-    ~TCore();
+    ~TCore() override;
     TCore(const TCore&) = delete;
     TCore& operator=(const TCore&) = delete;
 

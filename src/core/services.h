@@ -70,8 +70,6 @@ public:
     virtual void TickList(const std::string& name, float dt) = 0;
     // The updater manager's tick (updaters of the game objects and effects).
     virtual void TickUpdaters(float dt) = 0;
-    // The deferred-destruction queue.
-    virtual void FlushDestroyed() = 0;
     virtual void FinishStatistics() = 0;
     virtual void DeleteItems() = 0; // "items" DeleteChildren
     virtual void FreeDialogs() = 0;
@@ -189,7 +187,6 @@ public:
     std::string CurrentSaveId() override { return {}; }
     void TickList(const std::string&, float) override {}
     void TickUpdaters(float) override {}
-    void FlushDestroyed() override {}
     void FinishStatistics() override {}
     void DeleteItems() override {}
     void FreeDialogs() override {}

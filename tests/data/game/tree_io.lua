@@ -29,6 +29,8 @@ local function write(v, out)
 end
 
 function saveData(path, file)
+  savedFile = file
+  file = string.gsub(file, "\\", "/")
   local out = {"exec_table="}
   write(exec_table, out)
   local f = io.open(file, "wb")
@@ -38,6 +40,7 @@ function saveData(path, file)
 end
 
 function loadData(path, file)
+  file = string.gsub(file, "\\", "/")
   exec_table = nil
   dofile(file)
   engine_UpdateToEngine(path, "exec_table")

@@ -149,6 +149,7 @@ void TCore::Init() {
     Done = false;
     QuitRequested = false;
     InstallErrorHooks();
+    if (!IniVars) InitVarLists(); // the program body normally made them
     // A second copy stops before it touches the logs the first copy writes.
     if (!AcquireInstance(IniVars ? IniVars->Get("win.caption").AsString() : std::string())) {
         Halt ? Halt(0) : DefaultHalt(0);

@@ -134,8 +134,8 @@ void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) 
                         ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
                     "mhl");
     }
-    const float seconds = PerfElapsedSec(start);
-    if (seconds > 1.0f) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
+    const double seconds = static_cast<double>(GetPerfCounter() - start) * PerfFactorSec();
+    if (seconds > 1.0) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
 }
 
 void TLuaMachine::RunScript(const std::string& file) {

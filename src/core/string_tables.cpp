@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "core/config_record.h"
@@ -27,20 +28,20 @@ int HexValue(char c) {
 // Ids become Lua keys as written, so only numbers and quoted texts are taken:
 // anything else would be run as part of the statement.
 bool IsPlainKey(std::string_view id) {
+    const auto first = id.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return false;
+    id = id.substr(first, id.find_last_not_of(" \t") - first + 1);
     if (id.size() >= 2 && (id.front() == '"' || id.front() == '\'') && id.back() == id.front()) {
         const std::string_view inner = id.substr(1, id.size() - 2);
         return inner.find_first_of(std::string{id.front(), '\\', '\n', '\r', '\0'}) == std::string_view::npos;
     }
-    std::size_t i = (!id.empty() && id[0] == '-') ? 1 : 0;
-    if (i == id.size()) return false;
-    bool point = false;
-    for (; i < id.size(); ++i) {
-        if (id[i] == '.' && !point)
-            point = true;
-        else if (id[i] < '0' || id[i] > '9')
-            return false;
-    }
-    return id.back() != '.';
+    // A number as Lua reads it (decimal, exponent or hexadecimal).
+    const char c = id.front();
+    if (!(c == '-' || c == '.' || (c >= '0' && c <= '9'))) return false;
+    const std::string number(id);
+    char* end = nullptr;
+    std::strtod(number.c_str(), &end);
+    return end == number.c_str() + number.size();
 }
 
 // One "[id]=text // comment" line into the Lua table `strings`.

@@ -22,6 +22,12 @@ int SlowCall(lua_State*) {
     g_clock->AdvanceMs(1500);
     return 0;
 }
+// Slow work followed by a quick inner chunk: the outer chunk is still slow.
+int SlowThenInner(lua_State*) {
+    g_clock->AdvanceMs(1200);
+    LuaMachine->RunString("inner = 1");
+    return 0;
+}
 
 std::vector<std::string> g_stackLines;
 bool g_stackResult = false;
@@ -29,6 +35,20 @@ int CaptureStack(lua_State*) {
     g_stackLines.clear();
     g_stackResult = LuaDebugLines(g_stackLines);
     return 0;
+}
+
+// Writes an error-log report from inside a script, as a fatal report would.
+std::string g_reportFolder;
+int WriteReport(lua_State*) {
+    ErrorLogReport("from a script", true);
+    return 0;
+}
+
+std::string ReadOnlyReport(const std::string& folder) {
+    std::string text;
+    for (const auto& name : platform::ListFolder(folder, true, false))
+        platform::ReadFile(folder + "/" + name, text);
+    return text;
 }
 
 using LuaHost = LuaMachineTest;
@@ -161,12 +181,16 @@ TEST_F(LuaHost, SlowChunksAreWrittenToTheTimingLog) {
     LuaMachine->RegisterFunction("slow", SlowCall);
     LuaMachine->RunString("x = 1");
     LuaMachine->RunString("slow()");
+    LuaMachine->RegisterFunction("slowThenInner", SlowThenInner);
+    LuaMachine->RunString("slowThenInner()");
     LogEnabled = false;
     SetLogFolder(oldFolder);
     std::string log;
     ASSERT_TRUE(platform::ReadFile(dir / "luatlog.txt", log));
     EXPECT_NE(log.find(": Time: 1.5 Command: slow()\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find("x = 1"), std::string::npos);
+    EXPECT_NE(log.find(": Time: 1.2 Command: slowThenInner()\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("x = 1"), std::string::npos) << log;
+    EXPECT_EQ(log.find("inner = 1"), std::string::npos);
 }
 
 TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
@@ -197,6 +221,28 @@ TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
     EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
     FreeLuaMachine();
     EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
+}
+
+TEST_F(LuaHost, ErrorLogReportShowsTheScriptStackOrThatLuaWasFreed) {
+    TempDir dir;
+    platform::SetExeFolderOverride(dir.path());
+    GetErrorLogSources().measuredCpuMhz = [] { return 1000u; };
+    LuaMachine->RegisterFunction("report", WriteReport);
+    LuaMachine->RunString("function f()\n report()\nend\nf()");
+    const std::string during = ReadOnlyReport(dir / "Logs/ErrorLogs");
+    platform::DeleteFile(dir / "Logs/ErrorLogs/" +
+                         platform::ListFolder(dir / "Logs/ErrorLogs", true, false)[0]);
+    FreeLuaMachine();
+    ErrorLogReport("after", true);
+    const std::string after = ReadOnlyReport(dir / "Logs/ErrorLogs");
+    GetErrorLogSources().measuredCpuMhz = nullptr;
+    platform::SetExeFolderOverride("");
+
+    EXPECT_NE(during.find("LUA Debug\n---------\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("Debug 1                : Source: function f()"), std::string::npos) << during;
+    EXPECT_NE(during.find("                       : Name: f \n"), std::string::npos) << during;
+    EXPECT_EQ(during.find("LUA was Freed"), std::string::npos);
+    EXPECT_NE(after.find("LUA was Freed"), std::string::npos) << after;
 }
 
 } // namespace

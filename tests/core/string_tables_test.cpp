@@ -95,8 +95,9 @@ TEST_F(StringTables, FileWithCommentsCyrillicAndAnUnterminatedLastLine) {
 
 TEST_F(StringTables, DamagedFilesAreReportedAndLoadWhatTheyCan) {
     // No byte-order mark: the first line is kept rather than losing its "[".
-    ASSERT_TRUE(platform::WriteFile(dir / "nobom.txt",
-                                    Utf16File("[1]=A\r\n[2=B\r\n[1] x=os.exit() y[1]=C\r\n[-2.5]=D", false)));
+    ASSERT_TRUE(platform::WriteFile(
+        dir / "nobom.txt",
+        Utf16File("[1]=A\r\n[2=B\r\n[1] x=os.exit() y[1]=C\r\n[-2.5]=D\r\n[ 0x10 ]=E\r\n[' k ']=F", false)));
     // An odd byte count: the stray last byte is dropped.
     ASSERT_TRUE(platform::WriteFile(dir / "odd.txt", Utf16File("[3]=C\r\n") + "x"));
     ParseRefFile(dir / "nobom.txt");
@@ -105,6 +106,8 @@ TEST_F(StringTables, DamagedFilesAreReportedAndLoadWhatTheyCan) {
     EXPECT_EQ(Entry("1"), "@0041@");
     EXPECT_EQ(Entry("3"), "@0043@");
     EXPECT_EQ(Entry("-2.5"), "@0044@");
+    EXPECT_EQ(Entry("16"), "@0045@");
+    EXPECT_EQ(Entry("' k '"), "@0046@");
     ASSERT_EQ(trap.reports.size(), 4u);
     EXPECT_EQ(trap.reports[0].text,
               "ParseRefFile: " + (dir / "nobom.txt") + " does not start with a UTF-16LE byte-order mark");

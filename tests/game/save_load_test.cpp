@@ -129,6 +129,10 @@ TEST_F(SaveLoad, AwkwardValuesAndNamesComeBackUnchanged) {
     for (const char* n : {"has space", "1st", "q\"\\n"}) NewGameObject<TGameObjectIntParam>(n, back);
     back->loadData(file);
     EXPECT_EQ("back", Global("loadedPath"));
+    // A path with quotes and backslashes reaches the script as it is.
+    auto* odd = NewGameObject<TBaseGameObjectList>("we\"ird\\", GlobalObjects);
+    odd->saveData(dir / "odd.lua");
+    EXPECT_EQ("we\"ird\\", Global("savedPath"));
     std::string a, b;
     Describe(obj, "", a);
     Describe(back, "", b);

@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     InitVarLists();
 
     CoreServices services;
+    // The device layer's OpenGL backend is not in the build yet: until it is,
+    // the render engine stays the core's stand-in (InstallRenderServices
+    // then joins the game's services here).
     InstallGameServices(services);
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);

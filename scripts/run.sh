@@ -10,7 +10,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: running the game headless for 300 frames of 16 ms."
   status=0
   ./vesk -headless -frames 300 -fixeddt 16 "$@" || status=$?
-  echo "The game ended with status $status. Its logs are in $(pwd)/logs (error reports in $(pwd)/Logs/ErrorLogs)."
+  echo "The game ended with status $status. Its logs are in $(pwd)/logs (error reports in $(pwd)/logs/ErrorLogs)."
   exit "$status"
 fi
 exec ./vesk "$@"

@@ -303,6 +303,18 @@ Result LockRange(Buffer* buffer, const char* what, uint32_t chunkStart, uint32_t
     return buffer->Lock(uint32_t((uint64_t(chunkStart) + from) * stride), count * stride, data, flags);
 }
 
+// The first count elements of one chunk into another, both locked from 0.
+template <class From, class To> void CopyElements(From* from, To* to, uint32_t count, uint32_t stride) {
+    void* src = nullptr;
+    void* dst = nullptr;
+    if (Failed(from->Lock(&src, 0, count, 0))) return;
+    if (Succeeded(to->Lock(&dst, 0, count, 0))) {
+        std::memcpy(dst, src, size_t(count) * stride);
+        to->Unlock();
+    }
+    from->Unlock();
+}
+
 } // namespace
 
 IDirect3DVertexBuffer9* VertexBufferClass::GetD3DBuffer() {
@@ -333,16 +345,7 @@ IVertexBuffer* VertexBufferClass::Copy() {
     if (!owner) return nullptr;
     IVertexBuffer* copy =
         owner->GetVB(count_, manager_->GetFVF(), manager_->GetPool(), manager_->GetUsage(), nullptr);
-    if (!copy) return nullptr;
-    void* from = nullptr;
-    void* to = nullptr;
-    if (Succeeded(Lock(&from, 0, count_, 0))) {
-        if (Succeeded(copy->Lock(&to, 0, count_, 0))) {
-            std::memcpy(to, from, size_t(count_) * GetStride());
-            copy->Unlock();
-        }
-        Unlock();
-    }
+    if (copy) CopyElements(this, copy, count_, GetStride());
     return copy;
 }
 
@@ -395,15 +398,7 @@ IIndexBuffer* IndexBufferClass::Copy() {
     if (!owner) return nullptr;
     IIndexBuffer* copy = owner->GetIB(count_, manager_->GetFormat(), manager_->GetPool());
     if (!copy) return nullptr;
-    void* from = nullptr;
-    void* to = nullptr;
-    if (Succeeded(Lock(&from, 0, count_, 0))) {
-        if (Succeeded(copy->Lock(&to, 0, count_, 0))) {
-            std::memcpy(to, from, size_t(count_) * GetStride());
-            copy->Unlock();
-        }
-        Unlock();
-    }
+    CopyElements(this, copy, count_, GetStride());
     auto* c = static_cast<IndexBufferClass*>(copy);
     c->minIndex_ = minIndex_;
     c->maxIndex_ = maxIndex_;

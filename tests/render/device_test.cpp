@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "null_device_scope.h"
+#include "platform/gfx/d3dx.h"
 #include "platform/system.h"
 #include "render/device.h"
 #include "shared/errors.h"
@@ -338,6 +339,18 @@ TEST_F(StateCache, FvfStreamAndPixelShader) {
     // The pixel shader starts out as none, so none is filtered at once.
     CachedSetPixelShader(nullptr);
     EXPECT_EQ(dev->CountCalls("SetPixelShader"), 0u);
+    const std::string text = "#pixelshader\nvoid main() { oC0 = vec4(1.0); }\n";
+    Ref<ID3DXBuffer> code;
+    ASSERT_EQ(
+        D3DXAssembleShader(text.c_str(), uint32_t(text.size()), nullptr, nullptr, 0, code.Put(), nullptr),
+        D3D_OK);
+    Ref<IDirect3DPixelShader9> ps;
+    ASSERT_EQ(Device->CreatePixelShader(static_cast<const uint32_t*>(code->GetBufferPointer()), ps.Put()),
+              D3D_OK);
+    CachedSetPixelShader(ps.Get());
+    CachedSetPixelShader(ps.Get());
+    CachedSetPixelShader(nullptr);
+    EXPECT_EQ(dev->CountCalls("SetPixelShader"), 2u);
 }
 
 TEST_F(StateCache, TextureCacheFollowsResourcesNotAddresses) {

@@ -34,11 +34,13 @@ protected:
         scope.Init();
         ASSERT_TRUE(Device);
         dev = scope.device();
+        keep = Ref<IDirect3DDevice9>::Share(dev);
         dev->ClearCalls();
     }
     ErrorTrap trap;
     NullDeviceScope scope;
     NullDevice* dev = nullptr;
+    Ref<IDirect3DDevice9> keep; // a fatal report releases the device; the record stays readable
     BuffersManagerClass bm;
 };
 

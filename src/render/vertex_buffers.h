@@ -183,6 +183,8 @@ public:
     bool IsFree() const { return free_; }
     uint32_t Start() const { return start_; }
     uint32_t Count() const { return count_; }
+    // A chunk is freed only by its manager; freeing it from outside gives it back.
+    void Free() override { Release(); }
 
 protected:
     BufferChunk(uint32_t start, uint32_t count) : start_(start), count_(count) {}

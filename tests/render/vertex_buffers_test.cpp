@@ -158,7 +158,14 @@ TEST_F(Buffers, GivenBackChunksJoinTheirFreeNeighbours) {
     b->Release(); // between two free ones: one chunk over all three
     EXPECT_EQ(Chunks(m), (std::vector<ChunkView>{{true, 0, 2000}}));
     // First fit from the start again.
-    EXPECT_EQ(bm.GetVB(5, FVF_PosColorTex, D3DPOOL_MANAGED, 0)->GetStart(), 0u);
+    IVertexBuffer* d = bm.GetVB(5, FVF_PosColorTex, D3DPOOL_MANAGED, 0);
+    EXPECT_EQ(d->GetStart(), 0u);
+    // Engine-object destruction never takes a chunk out of its list: it is given back.
+    auto* object = dynamic_cast<TEngineObject*>(d);
+    ASSERT_TRUE(object);
+    object->Free();
+    EXPECT_EQ(Chunks(m), (std::vector<ChunkView>{{true, 0, 2000}}));
+    EXPECT_EQ(m.Chunks().front(), d);
     EXPECT_TRUE(trap.reports.empty());
 }
 

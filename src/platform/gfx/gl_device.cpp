@@ -311,7 +311,7 @@ struct Program {
           lightAtt = -1, lightSpot = -1;
     GLint fogParams = -1, fogColor = -1, point = -1, pointScale = -1, clipPlane = -1, tfactor = -1,
           alphaRef = -1;
-    GLint c = -1, ci = -1, cb = -1;
+    GLint vc = -1, vci = -1, vcb = -1, pc = -1, pci = -1, pcb = -1;
     // Versions last uploaded.
     uint64_t vTransforms = 0, vViewport = 0, vLights = 0, vMaterial = 0, vStates = 0, vClip = 0, vConst = 0;
 };
@@ -943,9 +943,12 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     p.clipPlane = loc("uClipPlane");
     p.tfactor = loc("uTFactor");
     p.alphaRef = loc("uAlphaRef");
-    p.c = loc("c");
-    p.ci = loc("ci");
-    p.cb = loc("cb");
+    p.vc = loc("vc");
+    p.vci = loc("vci");
+    p.vcb = loc("vcb");
+    p.pc = loc("pc");
+    p.pci = loc("pci");
+    p.pcb = loc("pcb");
     glUseProgram(prog);
     for (int i = 0; i < 8; ++i) {
         const std::string n = "s" + std::to_string(i);
@@ -1064,20 +1067,14 @@ void GLDevice::UploadUniforms(Program& p) {
             v[i] = inv.m[i][0] * w[0] + inv.m[i][1] * w[1] + inv.m[i][2] * w[2] + inv.m[i][3] * w[3];
         glUniform4fv(p.clipPlane, 1, v);
     }
-    if (p.c >= 0 && p.vConst != versions_.vsConst + versions_.psConst) {
+    if (p.vConst != versions_.vsConst + versions_.psConst) {
         p.vConst = versions_.vsConst + versions_.psConst;
-        // One program has at most one constant set of each kind; the vertex one wins the name
-        // only in vertex-only programs, so both are set by stage.
-        if (p.userVertex) {
-            glUniform4fv(p.c, GLsizei(kMaxVertexShaderConstF), &state_.vsConstF[0][0]);
-            if (p.ci >= 0) glUniform4iv(p.ci, GLsizei(kMaxShaderConstI), &state_.vsConstI[0][0]);
-            if (p.cb >= 0) glUniform1iv(p.cb, GLsizei(kMaxShaderConstB), state_.vsConstB.data());
-        }
-        if (p.userPixel && !p.userVertex) {
-            glUniform4fv(p.c, GLsizei(kMaxPixelShaderConstF), &state_.psConstF[0][0]);
-            if (p.ci >= 0) glUniform4iv(p.ci, GLsizei(kMaxShaderConstI), &state_.psConstI[0][0]);
-            if (p.cb >= 0) glUniform1iv(p.cb, GLsizei(kMaxShaderConstB), state_.psConstB.data());
-        }
+        if (p.vc >= 0) glUniform4fv(p.vc, GLsizei(kMaxVertexShaderConstF), &state_.vsConstF[0][0]);
+        if (p.vci >= 0) glUniform4iv(p.vci, GLsizei(kMaxShaderConstI), &state_.vsConstI[0][0]);
+        if (p.vcb >= 0) glUniform1iv(p.vcb, GLsizei(kMaxShaderConstB), state_.vsConstB.data());
+        if (p.pc >= 0) glUniform4fv(p.pc, GLsizei(kMaxPixelShaderConstF), &state_.psConstF[0][0]);
+        if (p.pci >= 0) glUniform4iv(p.pci, GLsizei(kMaxShaderConstI), &state_.psConstI[0][0]);
+        if (p.pcb >= 0) glUniform1iv(p.pcb, GLsizei(kMaxShaderConstB), state_.psConstB.data());
     }
 }
 

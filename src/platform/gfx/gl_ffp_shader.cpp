@@ -533,7 +533,8 @@ bool WrapVertexShader(const std::string& source, std::string* glsl, std::string*
     for (int i = 0; i < 8; ++i) o << "layout(location = " << 4 + i << ") in vec4 iTexCoord" << i << ";\n";
     o << "layout(location = 12) in vec4 iPSize;\nlayout(location = 13) in vec4 iPosition1;\n"
          "layout(location = 14) in vec4 iNormal1;\nlayout(location = 15) in vec4 iTangent;\n"
-         "uniform vec4 c[256];\nuniform ivec4 ci[16];\nuniform bool cb[16];\nuniform vec2 uPixelFix;\n"
+         "uniform vec4 vc[256];\nuniform ivec4 vci[16];\nuniform bool vcb[16];\nuniform vec2 uPixelFix;\n"
+         "#define c vc\n#define ci vci\n#define cb vcb\n"
          "out vec4 vD0;\nout vec4 vD1;\n";
     for (int i = 0; i < 8; ++i) o << "out vec4 vT" << i << ";\n";
     o << "out float vFog;\nout float vEyeZ;\n";
@@ -555,7 +556,9 @@ bool WrapPixelShader(const std::string& source, const PostKey& post, std::string
     o << "#version 330 core\nin vec4 vD0;\nin vec4 vD1;\n";
     for (int i = 0; i < 8; ++i) o << "in vec4 vT" << i << ";\n";
     o << "in float vFog;\nin float vEyeZ;\n";
-    o << "uniform vec4 c[32];\nuniform ivec4 ci[16];\nuniform bool cb[16];\n";
+    // Named apart from the vertex registers: one program holds both.
+    o << "uniform vec4 pc[32];\nuniform ivec4 pci[16];\nuniform bool pcb[16];\n"
+         "#define c pc\n#define ci pci\n#define cb pcb\n";
     for (int i = 0; i < 8; ++i) o << "uniform sampler2D s" << i << ";\n";
     o << kPostUniforms << "out vec4 fragColor;\n";
     o << "#define v0 vD0\n#define v1 vD1\n";

@@ -67,7 +67,7 @@ VertexLayout LayoutFromFvf(uint32_t fvf) {
     } else if (pos != 0) {
         AddElement(l, 0, off, D3DDECLTYPE_FLOAT3, kAttrPosition);
         off += 12;
-        if (pos >= D3DFVF_XYZB1 && pos <= D3DFVF_XYZB5) off += uint16_t(4 * ((pos - D3DFVF_XYZ) / 2));
+        if (pos >= D3DFVF_XYZB1 && pos <= D3DFVF_XYZB5) off += uint16_t(4 * ((pos - D3DFVF_XYZRHW) / 2));
     }
     if (fvf & D3DFVF_NORMAL) {
         AddElement(l, 0, off, D3DDECLTYPE_FLOAT3, kAttrNormal);

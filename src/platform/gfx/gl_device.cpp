@@ -305,7 +305,7 @@ struct Program {
     GLuint name = 0;
     bool userVertex = false, userPixel = false;
     // Uniform locations (-1 when absent).
-    GLint worldView = -1, proj = -1, normalMat = -1, texMat = -1, pixelFix = -1, screen = -1;
+    GLint worldView = -1, worldViewProj = -1, normalMat = -1, texMat = -1, pixelFix = -1, screen = -1;
     GLint globalAmbient = -1, mat = -1, matPower = -1;
     GLint lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPos = -1, lightDir = -1,
           lightAtt = -1, lightSpot = -1;
@@ -417,6 +417,7 @@ private:
     std::unordered_map<uint64_t, std::string> userVsGlsl_, userPsSource_;
     Program* current_ = nullptr;
     uint32_t currentStages_ = 0; // texture stages the current fixed-function program reads
+    uint32_t samplerStages_ = 0; // stages whose sampler objects hold the current sampler states
     bool currentSprite_ = false;
     // Versions the selection of the current program was made for.
     uint64_t selStates_ = 0, selStages_ = 0, selLights_ = 0, selInput_ = 0, selShaders_ = 0, selTextures_ = 0;
@@ -775,7 +776,7 @@ const VertexLayout& GLDevice::CurrentLayout() {
 }
 
 Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
-    if (current_ && selStates_ == versions_.renderStates && selStages_ == versions_.stages &&
+    if (current_ && selStates_ == versions_.keyStates && selStages_ == versions_.stages &&
         selLights_ == versions_.lights && selInput_ == versions_.vertexInput &&
         selShaders_ == versions_.shaders && selTextures_ == versions_.textures &&
         (selType_ == D3DPT_POINTLIST) == (type == D3DPT_POINTLIST))
@@ -874,7 +875,7 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
         key.append(KeyBytes(vk));
     }
 
-    selStates_ = versions_.renderStates;
+    selStates_ = versions_.keyStates;
     selStages_ = versions_.stages;
     selLights_ = versions_.lights;
     selInput_ = versions_.vertexInput;
@@ -921,7 +922,7 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     p.userPixel = state_.ps.Get() != nullptr;
     auto loc = [&](const char* n) { return glGetUniformLocation(prog, n); };
     p.worldView = loc("uWorldView");
-    p.proj = loc("uProj");
+    p.worldViewProj = loc("uWorldViewProj");
     p.normalMat = loc("uNormalMat");
     p.texMat = loc("uTexMat");
     p.pixelFix = loc("uPixelFix");
@@ -976,7 +977,10 @@ void GLDevice::UploadUniforms(Program& p) {
         p.vTransforms = versions_.transforms;
         const Matrix wv = Mul(state_.transforms[10], view);
         if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &wv.m[0][0]);
-        if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &state_.transforms[1].m[0][0]);
+        if (p.worldViewProj >= 0) {
+            const Matrix wvp = Mul(wv, state_.transforms[1]);
+            glUniformMatrix4fv(p.worldViewProj, 1, GL_FALSE, &wvp.m[0][0]);
+        }
         if (p.normalMat >= 0) {
             // Normals go through the inverse transpose of the world-view matrix.
             Matrix inv;
@@ -1029,8 +1033,8 @@ void GLDevice::UploadUniforms(Program& p) {
         glUniform4fv(p.mat, 4, &state_.material.Diffuse.r);
         if (p.matPower >= 0) glUniform1f(p.matPower, state_.material.Power);
     }
-    if (p.vStates != versions_.renderStates) {
-        p.vStates = versions_.renderStates;
+    if (p.vStates != versions_.uniformStates) {
+        p.vStates = versions_.uniformStates;
         float c[4];
         if (p.globalAmbient >= 0) {
             ColorToFloats(rs[D3DRS_AMBIENT], c);
@@ -1080,6 +1084,7 @@ void GLDevice::UploadUniforms(Program& p) {
 
 void GLDevice::ApplySamplers(uint32_t stages) {
     appliedSamplers_ = versions_.samplers;
+    samplerStages_ = stages;
     for (uint32_t s = 0; s < kMaxTextureStages; ++s) {
         if (!(stages & (1u << s))) continue;
         const auto& m = state_.samp[s];

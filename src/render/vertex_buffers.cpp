@@ -67,21 +67,7 @@ uint32_t BMParamClass::GetStride() const {
 }
 
 uint32_t GetFVFVertexSize(uint32_t fvf) {
-    uint32_t size = 0;
-    const uint32_t position = fvf & D3DFVF_POSITION_MASK;
-    if (position == D3DFVF_XYZ)
-        size = 12;
-    else if (position == D3DFVF_XYZRHW || position == D3DFVF_XYZW)
-        size = 16;
-    else if (position >= D3DFVF_XYZB1 && position <= D3DFVF_XYZB5)
-        size = 12 + 4 * ((position - D3DFVF_XYZRHW) / 2); // one float per blend weight
-    if (fvf & D3DFVF_NORMAL) size += 12;
-    if (fvf & D3DFVF_PSIZE) size += 4;
-    if (fvf & D3DFVF_DIFFUSE) size += 4;
-    if (fvf & D3DFVF_SPECULAR) size += 4;
-    const uint32_t sets = std::min<uint32_t>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8);
-    for (uint32_t i = 0; i < sets; ++i) size += 4 * FvfTexCoordSize(fvf, i);
-    return size;
+    return FvfVertexSize(fvf);
 }
 
 // ---- chunk lists -----------------------------------------------------------------------

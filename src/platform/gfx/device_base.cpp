@@ -1056,6 +1056,46 @@ Result DeviceBase::SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
     if (state_.rs[state] != value) {
         state_.rs[state] = value;
         ++versions_.renderStates;
+        switch (state) {
+        case D3DRS_FOGENABLE:
+        case D3DRS_FOGTABLEMODE:
+        case D3DRS_FOGVERTEXMODE:
+        case D3DRS_RANGEFOGENABLE:
+        case D3DRS_ALPHATESTENABLE:
+        case D3DRS_ALPHAFUNC:
+        case D3DRS_LIGHTING:
+        case D3DRS_COLORVERTEX:
+        case D3DRS_DIFFUSEMATERIALSOURCE:
+        case D3DRS_SPECULARMATERIALSOURCE:
+        case D3DRS_AMBIENTMATERIALSOURCE:
+        case D3DRS_EMISSIVEMATERIALSOURCE:
+        case D3DRS_SPECULARENABLE:
+        case D3DRS_LOCALVIEWER:
+        case D3DRS_NORMALIZENORMALS:
+        case D3DRS_POINTSPRITEENABLE:
+        case D3DRS_POINTSCALEENABLE:
+        case D3DRS_CLIPPLANEENABLE:
+        case D3DRS_SHADEMODE:
+            ++versions_.keyStates;
+            break;
+        case D3DRS_AMBIENT:
+        case D3DRS_TEXTUREFACTOR:
+        case D3DRS_FOGCOLOR:
+        case D3DRS_FOGSTART:
+        case D3DRS_FOGEND:
+        case D3DRS_FOGDENSITY:
+        case D3DRS_ALPHAREF:
+        case D3DRS_POINTSIZE:
+        case D3DRS_POINTSIZE_MIN:
+        case D3DRS_POINTSIZE_MAX:
+        case D3DRS_POINTSCALE_A:
+        case D3DRS_POINTSCALE_B:
+        case D3DRS_POINTSCALE_C:
+            ++versions_.uniformStates;
+            break;
+        default:
+            break;
+        }
     }
     return D3D_OK;
 }

@@ -8,6 +8,7 @@
 // Asking for a class as a kind it was not registered with is a reported
 // failure, never a wrong cast.
 #include "shared/engine_object.h"
+#include "shared/helpers.h" // TListAsm, the engine's pointer list
 
 #include <any>
 #include <functional>

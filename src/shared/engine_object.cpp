@@ -87,8 +87,9 @@ TEngineObject* EngineObjectFromHex(const std::string& hex, const std::string& co
 }
 
 std::string ClassNameOfType(const std::type_info& type) {
-    static std::mutex mutex;
-    static std::unordered_map<std::type_index, std::string> names;
+    // Never destroyed: objects freed during the program's exit still ask.
+    static std::mutex& mutex = *new std::mutex;
+    static auto& names = *new std::unordered_map<std::type_index, std::string>;
     std::lock_guard lock(mutex);
     auto it = names.find(type);
     if (it != names.end()) return it->second;

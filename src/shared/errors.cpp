@@ -34,12 +34,22 @@ void FastLogWrite(const char* fileName, const std::string& text) {
 
 } // namespace
 
-void SetLogFolder(std::string folder) { g_logFolder = std::move(folder); }
-const std::string& LogFolder() { return g_logFolder; }
-void SetMemLogEnabled(bool enabled) { g_memLogEnabled = enabled; }
-bool MemLogEnabled() { return g_memLogEnabled; }
+void SetLogFolder(std::string folder) {
+    g_logFolder = std::move(folder);
+}
+const std::string& LogFolder() {
+    return g_logFolder;
+}
+void SetMemLogEnabled(bool enabled) {
+    g_memLogEnabled = enabled;
+}
+bool MemLogEnabled() {
+    return g_memLogEnabled;
+}
 
-ErrorHooks& GetErrorHooks() { return Hooks(); }
+ErrorHooks& GetErrorHooks() {
+    return Hooks();
+}
 
 ErrorLogSources& GetErrorLogSources() {
     static ErrorLogSources sources;
@@ -51,7 +61,9 @@ void FastLogAdd(const std::string& text) {
     FastLogWrite(kLogFileName, platform::TimeOfDayText() + ": " + text);
 }
 
-void FastLogAddInt(int value) { FastLogAdd(std::to_string(value)); }
+void FastLogAddInt(int value) {
+    FastLogAdd(std::to_string(value));
+}
 
 void FastLogAddError(const std::string& text) {
     FastLogWrite(kErrLogFileName, platform::TimeOfDayText() + ": " + text);
@@ -93,7 +105,9 @@ void ErrorReport(const std::string& text, const std::string& flags) {
     if (flags == "w") ErrorLogReport(text, false);
 }
 
-bool ErrorLogHasPending() { return !PendingErrorTexts.empty(); }
+bool ErrorLogHasPending() {
+    return !PendingErrorTexts.empty();
+}
 
 std::string NextErrorLogFileName() {
     std::string folder = platform::ExeFolder() + "/Logs/ErrorLogs/";

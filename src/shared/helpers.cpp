@@ -23,14 +23,14 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
+} // namespace
+
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 // ---- text to numbers ----------------------------------------------------------
 
@@ -85,7 +85,7 @@ bool TryParseInt32(std::string_view s, int32_t& out) {
     if (i >= s.size()) return false;
     uint64_t v = 0;
     for (; i < s.size(); ++i) {
-        int d = hex ? HexValue(s[i]) : (IsDigit(s[i]) ? s[i] - '0' : -1);
+        int d = hex ? HexDigitValue(s[i]) : (IsDigit(s[i]) ? s[i] - '0' : -1);
         if (d < 0) return false;
         v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
         if (v > 0xFFFFFFFFull) return false;

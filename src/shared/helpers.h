@@ -31,6 +31,9 @@ double StrToExtDef(const std::string& text, double def);
 bool TryParseFloatVal(std::string_view text, double& out);
 bool TryParseInt32(std::string_view text, int32_t& out);
 
+// 0..15 for a hexadecimal digit (either case), -1 otherwise.
+int HexDigitValue(char c);
+
 // ---- numbers to text ----------------------------------------------------------
 std::string IntToStr32(int32_t v);
 std::string Int64ToStr(int64_t v);

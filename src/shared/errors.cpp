@@ -2,19 +2,34 @@
 
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#define VESK_HAVE_TSC 1
+#endif
 
 namespace vesk {
 
 bool LogEnabled = false;
 std::vector<std::string> PendingErrorTexts;
+std::unique_ptr<FastLogFlushManClass> FastLogFlushMan;
 
 namespace {
 
 std::string g_logFolder = "logs/def";
 bool g_memLogEnabled = false;
+
+constexpr const char* kUnknownError = "Warning Error Is Unknown. This should never happen....";
+constexpr const char* kNoInfo = "Error Obtaining Information";
+constexpr size_t kVideoCardMaxChars = 513; // the setup record's adapter text field
 
 ErrorHooks& Hooks() {
     static ErrorHooks hooks;
@@ -30,6 +45,35 @@ void FastLogWrite(const char* fileName, const std::string& text) {
     }
     platform::CreateFolders(g_logFolder);
     platform::AppendFile(g_logFolder + "/" + fileName, text + "\n");
+}
+
+// "%-22s : %s"
+std::string ValueLine(const std::string& label, const std::string& value) {
+    std::string line = label;
+    if (line.size() < 22) line.append(22 - line.size(), ' ');
+    return line + " : " + value + "\n";
+}
+
+std::string SectionHead(const std::string& title) {
+    return title + "\n" + std::string(title.size(), '-') + "\n";
+}
+
+unsigned TscMeasureOnce(unsigned pauseMs) {
+#ifdef VESK_HAVE_TSC
+    using Steady = std::chrono::steady_clock;
+    platform::SleepMs(10); // start on a fresh time slice
+    auto t0 = Steady::now();
+    uint64_t c0 = __rdtsc();
+    platform::SleepMs(pauseMs);
+    uint64_t c1 = __rdtsc();
+    auto t1 = Steady::now();
+    double us = std::chrono::duration<double, std::micro>(t1 - t0).count();
+    if (us <= 0.0) return 0;
+    return static_cast<unsigned>(std::lround(static_cast<double>(c1 - c0) / us));
+#else
+    (void)pauseMs;
+    return 0;
+#endif
 }
 
 } // namespace
@@ -55,6 +99,8 @@ ErrorLogSources& GetErrorLogSources() {
     static ErrorLogSources sources;
     return sources;
 }
+
+// ---- fast log ---------------------------------------------------------------
 
 void FastLogAdd(const std::string& text) {
     if (!LogEnabled) return;
@@ -85,15 +131,61 @@ void FastLogClearFiles() {
     }
 }
 
+// ---- log writers ------------------------------------------------------------
+
+class LogWriter::Busy {
+public:
+    explicit Busy(std::atomic<bool>& flag) : flag_(flag) {
+        while (flag_.exchange(true, std::memory_order_acquire)) platform::YieldThread();
+    }
+    ~Busy() { flag_.store(false, std::memory_order_release); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    std::atomic<bool>& flag_;
+};
+
+void LogWriter::Add(const std::string& line) {
+    if (!LogEnabled) return;
+    Busy busy(busy_);
+    pending_.push_back(line);
+}
+
+void LogWriter::WriteOut() {
+    if (!LogEnabled) return;
+    Busy busy(busy_);
+    std::string out;
+    for (const auto& line : pending_) out += line + "\n";
+    platform::CreateFolders(g_logFolder);
+    platform::WriteFile(g_logFolder + "/" + fileName_, out);
+}
+
+size_t LogWriter::PendingCount() {
+    Busy busy(busy_);
+    return pending_.size();
+}
+
+void FastLogFlushManClass::FlushAndFree(std::unique_ptr<FastLogFlushManClass>& manager) {
+    if (!manager) return;
+    for (const auto& writer : manager->writers_)
+        if (writer) writer->WriteOut();
+    manager.reset();
+}
+
+// ---- the central report -----------------------------------------------------
+
 void ErrorReport(const std::string& text, const std::string& flags) {
     ErrorHooks& h = Hooks();
     if (h.onReport) h.onReport(text, flags);
     FastLogAddError(text);
+    const bool fatal = flags.find('h') != std::string::npos;
     if (flags.find('m') != std::string::npos) {
-        if (h.releaseDisplay) h.releaseDisplay();
+        // Without "h" the frame goes on, so the display stays.
+        if (fatal && h.releaseDisplay) h.releaseDisplay();
         ErrorLogReport(text, false);
     }
-    if (flags.find('h') != std::string::npos) {
+    if (fatal) {
         if (h.shutdown) h.shutdown();
         if (h.halt) {
             h.halt();
@@ -104,6 +196,24 @@ void ErrorReport(const std::string& text, const std::string& flags) {
     }
     if (flags == "w") ErrorLogReport(text, false);
 }
+
+std::string DXErrorText(platform::Result result) {
+    return platform::ResultName(result) + "\n(" + platform::ResultDescription(result) + ")";
+}
+
+void ReportDXError(const std::string& text, platform::Result result, const std::string& flags) {
+    ErrorReport(text + "\r" + DXErrorText(result), flags);
+}
+
+void CheckDXResult(platform::Result result, const std::string& text, const std::string& flags) {
+    if (result != 0) ReportDXError(text, result, flags);
+}
+
+void CheckDXResultToErrorLog(platform::Result result, const std::string& text) {
+    if (result != 0) ErrorLogReport(text + "\r" + DXErrorText(result), false);
+}
+
+// ---- error-log reports ------------------------------------------------------
 
 bool ErrorLogHasPending() {
     return !PendingErrorTexts.empty();
@@ -116,21 +226,144 @@ std::string NextErrorLogFileName() {
     std::snprintf(date, sizeof date, "%02d_%02d_%02d", d.year % 100, d.month, d.day);
     for (int n = 0;; ++n) {
         char num[16];
-        std::snprintf(num, sizeof num, "%04d", n);
+        std::snprintf(num, sizeof num, "%04d", n); // 10000 and above unpadded
         std::string name = folder + date + "_VESKErrorLog_" + num + ".txt";
         if (!platform::FileExists(name)) return name;
     }
 }
 
+std::vector<std::string> FormatLuaStackLevel(const LuaStackLevel& level) {
+    std::vector<std::string> values;
+    auto text = [&](const char* field, const std::string& v) {
+        if (!v.empty()) values.push_back(std::string(field) + ": " + v + " ");
+    };
+    text("Source", level.source);
+    text("What", level.what);
+    text("Name", level.name);
+    text("NameWhat", level.nameWhat);
+    values.push_back("LineDefined: " + std::to_string(level.lineDefined) + " ");
+    values.push_back("CurrentLine: " + std::to_string(level.currentLine) + " ");
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::string line = ValueLine(i == 0 ? "Debug " + std::to_string(level.level) : "", values[i]);
+        line.pop_back(); // the report adds the line end
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+unsigned RatedCpuSpeed(const std::string& vendor, const std::string& name, unsigned mhz) {
+    if (platform::LowerCaseCp1251(vendor) != "authenticamd" || name.empty()) return mhz;
+    // The digits of the last word, read from the end back to the first space.
+    size_t start = name.find_last_of(' ');
+    start = start == std::string::npos ? 0 : start + 1;
+    uint64_t number = 0;
+    for (size_t i = start; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') continue;
+        number = number * 10 + static_cast<unsigned>(name[i] - '0');
+        if (number > 0xFFFFFFFFu) return mhz; // not a speed
+    }
+    return number >= mhz ? static_cast<unsigned>(number) : mhz;
+}
+
+unsigned MeasureCpuSpeedMhz() {
+    constexpr unsigned kPauseMs = 50;
+    return std::max(TscMeasureOnce(kPauseMs), TscMeasureOnce(kPauseMs));
+}
+
+ErrorLogFacts CollectErrorLogFacts() {
+    ErrorLogSources& src = GetErrorLogSources();
+    ErrorLogFacts f;
+    if (src.applicationTitle) f.application = src.applicationTitle();
+    if (src.version) f.version = src.version();
+    f.errorTexts = PendingErrorTexts;
+    if (src.commandLine) f.params = src.commandLine();
+    f.luaAlive = src.luaDebug && src.luaDebug(f.luaLines);
+
+    platform::OsInfo os = platform::GetOsInfo();
+    f.product = os.kernelName + " " + os.release;
+    f.majorVersion = os.major;
+    f.minorVersion = os.minor;
+    f.buildNumber = os.build;
+
+    f.totalPhysKb = platform::GetMemoryStatus().totalPhysKb;
+    platform::CpuInfo cpu = platform::GetCpuInfo();
+    f.cpuOk = cpu.ok;
+    f.cpuName = cpu.name;
+    f.cpuVendor = cpu.vendor;
+    f.cpuMhz = cpu.mhz;
+    f.measuredMhz = src.measuredCpuMhz ? src.measuredCpuMhz() : MeasureCpuSpeedMhz();
+
+    if (src.videoCard) f.videoCard = src.videoCard();
+    if (f.videoCard.size() > kVideoCardMaxChars) f.videoCard.resize(kVideoCardMaxChars);
+    if (src.resolution) f.resolution = src.resolution();
+    return f;
+}
+
+std::string FormatErrorLogReport(const ErrorLogFacts& f) {
+    std::string out = SectionHead("General Info");
+    out += ValueLine("Application", f.application);
+    out += ValueLine("Version", f.version);
+    out += "\n";
+    if (f.errorTexts.empty()) out += ValueLine("ErrorText", kUnknownError);
+    for (const auto& t : f.errorTexts) out += ValueLine("ErrorText", t);
+    out += "\n";
+    std::string params;
+    for (const auto& p : f.params) params += (params.empty() ? "" : " ") + platform::UpperCaseCp1251(p);
+    out += ValueLine("Params", params);
+    out += ValueLine("ParamCount", std::to_string(f.params.size()));
+    out += "\n";
+
+    out += SectionHead("LUA Debug");
+    if (!f.luaAlive)
+        out += SectionHead("LUA was Freed");
+    else
+        for (const auto& line : f.luaLines) out += line + "\n";
+    out += "\n";
+
+    out += SectionHead("Windows Info");
+    out += ValueLine("Product", f.product);
+    out += ValueLine("Win32MajorVersion", std::to_string(f.majorVersion));
+    out += ValueLine("Win32MinorVersion", std::to_string(f.minorVersion));
+    out += ValueLine("BuildNumber", std::to_string(f.buildNumber));
+    out += ValueLine("ServicePack", f.servicePack);
+    out += ValueLine("ServicePackMajor", std::to_string(f.servicePackMajor));
+    out += ValueLine("ServicePackMinor", std::to_string(f.servicePackMinor));
+    out += "\n";
+
+    out += SectionHead("Hardware Info");
+    auto physMb = static_cast<uint64_t>(std::llround(static_cast<double>(f.totalPhysKb) / 1024.0)) + 1;
+    out += ValueLine("Physical Memory", std::to_string(physMb) + "MB");
+    if (f.cpuOk) {
+        out += ValueLine("CPU Name", f.cpuName);
+        out += ValueLine("CPU Clock", std::to_string(f.cpuMhz) + "Mhz");
+        unsigned rated = RatedCpuSpeed(f.cpuVendor, f.cpuName, f.cpuMhz);
+        if (rated != f.cpuMhz) out += ValueLine("CPU Speed", std::to_string(rated) + "Mhz");
+    } else {
+        out += ValueLine("CPU Name", kNoInfo);
+        out += ValueLine("CPU Clock", kNoInfo);
+        out += ValueLine("CPU Speed", kNoInfo);
+    }
+    out += ValueLine("\"Actual\" CPU Speed", std::to_string(f.measuredMhz) + "Mhz");
+    out += ValueLine("VideoCard", f.videoCard);
+    out += ValueLine("Resolution", f.resolution);
+    out += "\n";
+    return out;
+}
+
 void ErrorLogReport(const std::string& text, bool write) {
     if (!text.empty()) PendingErrorTexts.push_back(text);
     if (!write) return;
-    std::string name = NextErrorLogFileName();
+    std::string report = FormatErrorLogReport(CollectErrorLogFacts());
     platform::CreateFolders(platform::ExeFolder() + "/Logs/ErrorLogs");
-    std::string out = "General Info\n------------\n";
-    for (const auto& t : PendingErrorTexts) out += "ErrorText : " + t + "\n";
-    platform::WriteFile(name, out);
+    std::string name = NextErrorLogFileName();
+    if (!platform::WriteFile(name, report)) {
+        // Keep the texts for the next attempt (the shut-down writes again).
+        FastLogAddError("ErrorLogReport: unable to write " + name);
+        return;
+    }
     PendingErrorTexts.clear();
+    platform::OpenDocument(name);
 }
 
 } // namespace vesk

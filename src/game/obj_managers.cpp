@@ -28,8 +28,8 @@ template <class T, class U> void ClearGlobal(T*& global, U* self) {
 // ---- TDynamicObjManager ------------------------------------------------------------
 
 TDynamicObjManager::TDynamicObjManager(const TGameClass& cls, int32_t capacity)
-    : cls_(cls), pool_(std::make_unique<ObjManagerClass>(capacity, nullptr, this, this,
-                                                         std::string(cls.name) + "_m", kPoolGrowthStep)) {}
+    : cls_(cls), pool_(TEngineObject::New<ObjManagerClass>(capacity, nullptr, this, this,
+                                                           std::string(cls.name) + "_m", kPoolGrowthStep)) {}
 
 void TDynamicObjManager::InitObject(ManagedObjectClass&) {
     // The object is made when the entry is first handed out.
@@ -64,7 +64,10 @@ TBaseGameObject* TDynamicObjManager::getObject() {
 }
 
 void TDynamicObjManager::Free() {
-    pool_.reset();
+    if (ObjManagerClass* pool = pool_) {
+        pool_ = nullptr;
+        pool->Free();
+    }
     TEngineObject::Free();
 }
 

@@ -73,6 +73,60 @@ void ReportFailure(lua_State* L, int status) {
     }
 }
 
+// Scripts name files the way content written on Windows does ("\\", any
+// letter case). Every library function that takes a file name goes through
+// the engine's path layer: the wrapper rewrites its string arguments at the
+// given positions and calls the original, kept as the closure's upvalue.
+int PathArgsWrapper(lua_State* L) {
+    const int mask = static_cast<int>(lua_tointeger(L, lua_upvalueindex(2)));
+    const int n = lua_gettop(L);
+    for (int i = 1; i <= n && i <= 8; ++i) {
+        if ((mask & (1 << i)) && lua_type(L, i) == LUA_TSTRING) {
+            std::string native = platform::NativePath(lua_tostring(L, i));
+            lua_pushstring(L, native.c_str());
+            lua_replace(L, i);
+        }
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, n, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+// Wraps table[name] (the globals when table is null) with PathArgsWrapper.
+void WrapPathFunction(lua_State* L, const char* table, const char* name, int argMask) {
+    if (table) {
+        lua_getglobal(L, table);
+        if (!lua_istable(L, -1)) {
+            lua_pop(L, 1);
+            return;
+        }
+    } else {
+        lua_pushvalue(L, LUA_GLOBALSINDEX);
+    }
+    lua_getfield(L, -1, name);
+    if (!lua_isfunction(L, -1)) {
+        lua_pop(L, 2);
+        return;
+    }
+    lua_pushinteger(L, argMask);
+    lua_pushcclosure(L, PathArgsWrapper, 2);
+    lua_setfield(L, -2, name);
+    lua_pop(L, 1);
+}
+
+void InstallScriptPaths(lua_State* L) {
+    constexpr int kFirst = 1 << 1, kSecond = 1 << 2;
+    WrapPathFunction(L, "io", "open", kFirst);
+    WrapPathFunction(L, "io", "lines", kFirst);
+    WrapPathFunction(L, "io", "input", kFirst);
+    WrapPathFunction(L, "io", "output", kFirst);
+    WrapPathFunction(L, "os", "remove", kFirst);
+    WrapPathFunction(L, "os", "rename", kFirst | kSecond);
+    WrapPathFunction(L, nullptr, "dofile", kFirst);
+    WrapPathFunction(L, nullptr, "loadfile", kFirst);
+}
+
 } // namespace
 
 void LuaOpenBase(lua_State* L) {
@@ -103,6 +157,7 @@ void InstallLua50Compat(lua_State* L) {
         std::fprintf(stderr, "Lua compatibility layer: %s\n", lua_tostring(L, -1));
         lua_pop(L, 1);
     }
+    InstallScriptPaths(L);
 }
 
 int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName) {

@@ -28,8 +28,9 @@ void LuaOpenDebug(lua_State* L);
 void LuaOpenTable(lua_State* L);
 void LuaOpenMath(lua_State* L);
 
-// Installs the 5.0 behaviour of table.getn/setn, collectgarbage and loadlib.
-// Needs base and table opened.
+// Installs the 5.0 behaviour of table.getn/setn, collectgarbage and loadlib,
+// and routes the file names that io, os, dofile and loadfile take through the
+// engine's path layer. Needs the libraries opened.
 void InstallLua50Compat(lua_State* L);
 
 // 5.0's lua_dobuffer/lua_dostring/lua_dofile: load and run; a failure is

@@ -2,10 +2,12 @@
 
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
+#include "game/events.h"
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
 #include "game/obj_managers.h"
 #include "game/tree_functions.h"
+#include "platform/files.h"
 #include "shared/errors.h"
 
 #include <lua.hpp>
@@ -28,6 +30,8 @@ class GameTreeWorld : public StandInGameWorld {
 public:
     void CreateObjManagers() override { ObjManagersManager = std::make_unique<TObjManagersManager>(); }
     void CreateRoots() override {
+        // A failing event saves its owner beside the error-log reports.
+        ErrorReportFolder = platform::ExeFolder() + "/Logs/ErrorLogs";
         RegisterGameTreeClasses();
         CreateGameRoot();
     }

@@ -2,6 +2,7 @@
 
 #include "core/lua_compat.h"
 #include "lua_test_support.h"
+#include "platform/files.h"
 
 namespace vesk::test {
 namespace {
@@ -49,6 +50,38 @@ r_order = type(string.format) .. type(debug.getinfo) .. type(table.insert) .. ty
     EXPECT_EQ(Global("r_os"), "number");
     EXPECT_EQ(Global("r_io"), "function");
     EXPECT_EQ(Global("r_order"), "functionfunctionfunctionfunction");
+}
+
+// Content written on Windows names files with "\\" and in any letter case;
+// the scripts' own file access must find them as the engine does.
+TEST_F(LuaCompatScript, ScriptFileAccessGoesThroughThePathLayer) {
+    TempDir dir;
+    ASSERT_TRUE(platform::CreateFolders(dir / "Save/Slot1"));
+    ASSERT_TRUE(platform::WriteFile(dir / "Save/Slot1/Info.lua", "info_loaded = 'yes'\nreturn 7\n"));
+    const std::string base = platform::ToSlashes(dir.path());
+    lua_pushstring(L, (base + "\\SAVE\\slot1").c_str());
+    lua_setglobal(L, "folder");
+    LuaDebugMode = true;
+    LuaMachine->RunString(R"lua(
+dofile(folder .. "\\info.lua")
+r_loadfile = loadfile(folder .. "\\INFO.LUA")()
+local f = io.open(folder .. "\\New.txt", "w")
+f:write("abc")
+f:close()
+r_read = io.open(folder .. "\\new.TXT"):read("*a")
+r_lines = 0
+for l in io.lines(folder .. "\\info.lua") do r_lines = r_lines + 1 end
+os.rename(folder .. "\\NEW.txt", folder .. "\\renamed.txt")
+r_removed = os.remove(folder .. "\\RENAMED.TXT") and "yes" or "no"
+)lua");
+    EXPECT_TRUE(trap.reports.empty()) << (trap.reports.empty() ? "" : trap.reports[0].text);
+    EXPECT_EQ(Global("info_loaded"), "yes");
+    EXPECT_EQ(Global("r_loadfile"), "7");
+    EXPECT_EQ(Global("r_read"), "abc");
+    EXPECT_EQ(Global("r_lines"), "2");
+    EXPECT_EQ(Global("r_removed"), "yes");
+    EXPECT_FALSE(platform::FileExists(dir / "Save/Slot1/New.txt"));
+    EXPECT_EQ(platform::ListFolder(dir / "Save/Slot1").size(), 1u);
 }
 
 } // namespace

@@ -592,18 +592,21 @@ Result DeviceBase::EvictManagedResources() {
 }
 
 Result DeviceBase::GetDirect3D(IDirect3D9** d3d) {
+    VESK_RECORD("GetDirect3D");
     if (!d3d) return D3DERR_INVALIDCALL;
     *d3d = Ref<IDirect3D9>(parent_).Detach();
     return *d3d ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 Result DeviceBase::GetDeviceCaps(D3DCAPS9* caps) {
+    VESK_RECORD("GetDeviceCaps");
     if (!caps) return D3DERR_INVALIDCALL;
     *caps = caps_;
     return D3D_OK;
 }
 
 Result DeviceBase::GetDisplayMode(uint32_t swapChain, D3DDISPLAYMODE* mode) {
+    VESK_RECORD("GetDisplayMode", swapChain);
     if (!mode || swapChain != 0) return D3DERR_INVALIDCALL;
     mode->Width = pp_.BackBufferWidth;
     mode->Height = pp_.BackBufferHeight;
@@ -916,6 +919,7 @@ Result DeviceBase::SetDepthStencilSurface(IDirect3DSurface9* surface) {
 }
 
 Result DeviceBase::GetDepthStencilSurface(IDirect3DSurface9** surface) {
+    VESK_RECORD("GetDepthStencilSurface");
     if (!surface) return D3DERR_INVALIDCALL;
     *surface = nullptr;
     if (!state_.depthStencil) return D3DERR_NOTFOUND;
@@ -958,6 +962,7 @@ Result DeviceBase::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* ma
 }
 
 Result DeviceBase::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
+    VESK_RECORD("GetTransform", uint32_t(state));
     const int slot = TransformSlot(state);
     if (!matrix) return D3DERR_INVALIDCALL;
     *matrix = slot < 0 ? Matrix{} : state_.transforms[size_t(slot)];
@@ -978,6 +983,7 @@ Result DeviceBase::SetViewport(const D3DVIEWPORT9* vp) {
 }
 
 Result DeviceBase::GetViewport(D3DVIEWPORT9* vp) {
+    VESK_RECORD("GetViewport");
     if (!vp) return D3DERR_INVALIDCALL;
     *vp = state_.viewport;
     return D3D_OK;
@@ -992,6 +998,7 @@ Result DeviceBase::SetMaterial(const D3DMATERIAL9* m) {
 }
 
 Result DeviceBase::GetMaterial(D3DMATERIAL9* m) {
+    VESK_RECORD("GetMaterial");
     if (!m) return D3DERR_INVALIDCALL;
     *m = state_.material;
     return D3D_OK;
@@ -1009,6 +1016,7 @@ Result DeviceBase::SetLight(uint32_t index, const D3DLIGHT9* light) {
 }
 
 Result DeviceBase::GetLight(uint32_t index, D3DLIGHT9* light) {
+    VESK_RECORD("GetLight", index);
     if (!light || index >= state_.lights.size() || !state_.lights[index].set) return D3DERR_INVALIDCALL;
     *light = state_.lights[index].light;
     return D3D_OK;
@@ -1031,6 +1039,7 @@ Result DeviceBase::LightEnable(uint32_t index, int32_t enable) {
 }
 
 Result DeviceBase::GetLightEnable(uint32_t index, int32_t* enable) {
+    VESK_RECORD("GetLightEnable", index);
     if (!enable || index >= state_.lights.size() || !state_.lights[index].set) return D3DERR_INVALIDCALL;
     *enable = state_.lights[index].enabled ? 1 : 0;
     return D3D_OK;
@@ -1045,6 +1054,7 @@ Result DeviceBase::SetClipPlane(uint32_t index, const float* plane) {
 }
 
 Result DeviceBase::GetClipPlane(uint32_t index, float* plane) {
+    VESK_RECORD("GetClipPlane", index);
     if (!plane || index >= state_.clipPlanes.size()) return D3DERR_INVALIDCALL;
     std::copy(state_.clipPlanes[index].begin(), state_.clipPlanes[index].end(), plane);
     return D3D_OK;
@@ -1101,12 +1111,14 @@ Result DeviceBase::SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
 }
 
 Result DeviceBase::GetRenderState(D3DRENDERSTATETYPE state, uint32_t* value) {
+    VESK_RECORD("GetRenderState", uint32_t(state));
     if (!value || uint32_t(state) >= kRenderStateCount) return D3DERR_INVALIDCALL;
     *value = state_.rs[state];
     return D3D_OK;
 }
 
 Result DeviceBase::GetTexture(uint32_t stage, IDirect3DBaseTexture9** texture) {
+    VESK_RECORD("GetTexture", stage);
     if (!texture || stage >= kMaxTextureStages) return D3DERR_INVALIDCALL;
     *texture = Ref<TextureImpl>(state_.textures[stage]).Detach();
     return D3D_OK;
@@ -1124,6 +1136,7 @@ Result DeviceBase::SetTexture(uint32_t stage, IDirect3DBaseTexture9* texture) {
 }
 
 Result DeviceBase::GetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t* value) {
+    VESK_RECORD("GetTextureStageState", stage, uint32_t(type));
     if (!value || stage >= kMaxTextureStages || uint32_t(type) >= kTextureStageStateCount)
         return D3DERR_INVALIDCALL;
     *value = state_.tss[stage][type];
@@ -1141,6 +1154,7 @@ Result DeviceBase::SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE
 }
 
 Result DeviceBase::GetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t* value) {
+    VESK_RECORD("GetSamplerState", sampler, uint32_t(type));
     if (!value || sampler >= kMaxTextureStages || uint32_t(type) >= kSamplerStateCount)
         return D3DERR_INVALIDCALL;
     *value = state_.samp[sampler][type];
@@ -1166,6 +1180,7 @@ Result DeviceBase::SetScissorRect(const RECT* rect) {
 }
 
 Result DeviceBase::GetScissorRect(RECT* rect) {
+    VESK_RECORD("GetScissorRect");
     if (!rect) return D3DERR_INVALIDCALL;
     *rect = state_.scissor;
     return D3D_OK;
@@ -1307,6 +1322,7 @@ Result DeviceBase::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration
 }
 
 Result DeviceBase::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
+    VESK_RECORD("GetVertexDeclaration");
     if (!declaration) return D3DERR_INVALIDCALL;
     *declaration = Ref<VertexDeclImpl>(state_.decl).Detach();
     return D3D_OK;
@@ -1324,6 +1340,7 @@ Result DeviceBase::SetFVF(uint32_t fvf) {
 }
 
 Result DeviceBase::GetFVF(uint32_t* fvf) {
+    VESK_RECORD("GetFVF");
     if (!fvf) return D3DERR_INVALIDCALL;
     *fvf = state_.fvf;
     return D3D_OK;
@@ -1345,6 +1362,7 @@ Result DeviceBase::SetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buff
 
 Result DeviceBase::GetStreamSource(uint32_t stream, IDirect3DVertexBuffer9** buffer, uint32_t* offset,
                                    uint32_t* stride) {
+    VESK_RECORD("GetStreamSource", stream);
     if (stream >= kMaxStreams || !buffer || !offset || !stride) return D3DERR_INVALIDCALL;
     const StreamBinding& s = state_.streams[stream];
     *buffer = Ref<VertexBufferImpl>(s.buffer).Detach();
@@ -1363,6 +1381,7 @@ Result DeviceBase::SetIndices(IDirect3DIndexBuffer9* indexData) {
 }
 
 Result DeviceBase::GetIndices(IDirect3DIndexBuffer9** indexData) {
+    VESK_RECORD("GetIndices");
     if (!indexData) return D3DERR_INVALIDCALL;
     *indexData = Ref<IndexBufferImpl>(state_.indices).Detach();
     return D3D_OK;
@@ -1437,6 +1456,7 @@ Result DeviceBase::SetVertexShader(IDirect3DVertexShader9* shader) {
 }
 
 Result DeviceBase::GetVertexShader(IDirect3DVertexShader9** shader) {
+    VESK_RECORD("GetVertexShader");
     if (!shader) return D3DERR_INVALIDCALL;
     *shader = Ref<VertexShaderImpl>(state_.vs).Detach();
     return D3D_OK;
@@ -1454,6 +1474,7 @@ Result DeviceBase::SetPixelShader(IDirect3DPixelShader9* shader) {
 }
 
 Result DeviceBase::GetPixelShader(IDirect3DPixelShader9** shader) {
+    VESK_RECORD("GetPixelShader");
     if (!shader) return D3DERR_INVALIDCALL;
     *shader = Ref<PixelShaderImpl>(state_.ps).Detach();
     return D3D_OK;

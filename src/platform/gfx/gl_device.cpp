@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/gfx/device_base.h"
@@ -410,7 +412,15 @@ private:
     void MarkTargetDrawn();
     const VertexLayout& CurrentLayout();
 
+    // GL work happens on the thread that made the device; texture uploads asked
+    // for elsewhere (the frame-capture threads) wait for the next draw or clear.
+    bool OnDeviceThread() const { return std::this_thread::get_id() == owner_; }
+    void FlushPendingUploads();
+
     std::unique_ptr<GLContext> ctx_;
+    std::thread::id owner_ = std::this_thread::get_id();
+    std::mutex pendingMutex_;
+    std::vector<std::pair<Ref<SurfaceImpl>, RECT>> pending_;
     GLuint fbo_ = 0, readFbo_ = 0, drawFbo_ = 0, vao_ = 0, upVbo_ = 0, upIbo_ = 0;
     GLuint samplers_[8] = {};
     std::unordered_map<std::string, Program, StringHash, std::equal_to<>> programs_;
@@ -505,6 +515,8 @@ void GLDevice::BufferUnlocked(ResourceLink& b, BufferStore& s) {
 Result GLDevice::BackendCreateTexture(TextureImpl& t) {
     const GLFormat f = GLFormatFor(t.format);
     if (!f.internal) return D3DERR_INVALIDCALL;
+    // System-memory textures are CPU copies only; they are never drawn with.
+    if (t.pool == D3DPOOL_SYSTEMMEM || t.pool == D3DPOOL_SCRATCH) return D3D_OK;
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -644,12 +656,31 @@ void GLDevice::ReadSurface(SurfaceImpl& s) {
 Result GLDevice::SurfaceLocking(SurfaceImpl& s, uint32_t flags) {
     Result r = DeviceBase::SurfaceLocking(s, flags);
     if (Failed(r)) return r;
-    if (s.gpuNewer) ReadSurface(s);
+    if (s.gpuNewer) {
+        // Drawn-into surfaces are read back on the device's own thread only.
+        if (!OnDeviceThread()) return D3DERR_WASSTILLDRAWING;
+        ReadSurface(s);
+    }
     return D3D_OK;
 }
 
 void GLDevice::SurfaceUnlocked(SurfaceImpl& s, const RECT& dirty) {
-    UploadLevel(s, &dirty);
+    if (OnDeviceThread()) {
+        UploadLevel(s, &dirty);
+        return;
+    }
+    std::lock_guard lock(pendingMutex_);
+    pending_.emplace_back(Ref<SurfaceImpl>::Share(&s), SurfaceRect(s));
+}
+
+void GLDevice::FlushPendingUploads() {
+    std::vector<std::pair<Ref<SurfaceImpl>, RECT>> work;
+    {
+        std::lock_guard lock(pendingMutex_);
+        if (pending_.empty()) return;
+        work.swap(pending_);
+    }
+    for (auto& [surface, rect] : work) UploadLevel(*surface, &rect);
 }
 
 void GLDevice::MarkTargetDrawn() {
@@ -1164,6 +1195,7 @@ void GLDevice::SetupAttributes(const VertexLayout& layout, const DrawRequest& d,
 
 // ---- work ------------------------------------------------------------------------------
 Result GLDevice::BackendDraw(const DrawRequest& d) {
+    FlushPendingUploads();
     if (appliedTargets_ != versions_.targets) BindTargets();
     if (appliedViewport_ != versions_.viewport) ApplyViewport();
     if (appliedStates_ != versions_.renderStates || rsForce_) {
@@ -1235,6 +1267,7 @@ Result GLDevice::BackendDraw(const DrawRequest& d) {
 
 Result GLDevice::BackendClear(uint32_t count, const RECT* rects, uint32_t flags, D3DCOLOR color, float z,
                               uint32_t stencil) {
+    FlushPendingUploads();
     if (appliedTargets_ != versions_.targets) BindTargets();
     if (appliedViewport_ != versions_.viewport) ApplyViewport();
     // A clear writes every channel and stays inside the viewport.

@@ -3,6 +3,7 @@
 // format, clip plane 0, the factory.
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "gl_fixture.h"
 
@@ -200,6 +201,47 @@ TEST_F(GfxGLResources, ShaderTextDrawsWithConstantsAndReportsBuildErrors) {
     // Vertex code given for a pixel shader is refused as well.
     EXPECT_TRUE(Failed(
         dev_->CreatePixelShader(static_cast<const uint32_t*>(vsCode->GetBufferPointer()), badPs.Put())));
+}
+
+TEST_F(GfxGLResources, LocksFromAnotherThreadNeverTouchGL) {
+    // A texture written on another thread (as the frame-capture threads do) is
+    // uploaded by the next draw on the device's thread.
+    Ref<IDirect3DTexture9> tex;
+    ASSERT_EQ(dev_->CreateTexture(1, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+    std::thread([&] {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        const uint32_t texel = 0x00336699;
+        std::memcpy(lr.pBits, &texel, 4);
+        tex->UnlockRect(0);
+    }).join();
+    dev_->SetTexture(0, tex.Get());
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    FullQuad(0xFFFFFFFF);
+    EXPECT_NEAR_COLOR(PixelNow(3, 3), 0x33, 0x66, 0x99, 0);
+    // A drawn-into target cannot be read back off the device's thread: refused, not crashed.
+    Ref<IDirect3DTexture9> rt;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, rt.Put(),
+                                  nullptr),
+              D3D_OK);
+    Ref<IDirect3DSurface9> surf, back;
+    rt->GetSurfaceLevel(0, surf.Put());
+    dev_->GetRenderTarget(0, back.Put());
+    dev_->SetRenderTarget(0, surf.Get());
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    dev_->SetRenderTarget(0, back.Get());
+    Result off = D3D_OK;
+    std::thread([&] {
+        D3DLOCKED_RECT lr;
+        off = rt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY);
+        if (Succeeded(off)) rt->UnlockRect(0);
+    }).join();
+    EXPECT_EQ(off, D3DERR_WASSTILLDRAWING);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(rt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(lr.pBits)[0], 255);
+    rt->UnlockRect(0);
 }
 
 TEST_F(GfxGLResources, ClipPlaneZeroCutsInWorldSpace) {

@@ -1313,10 +1313,23 @@ Result GLDevice::BackendCopy(SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst,
                              D3DTEXTUREFILTERTYPE filter) {
     if (src.IsDepth() || dst.IsDepth()) return D3DERR_INVALIDCALL;
     GLint sl = 0, dl = 0;
-    const GLuint stex = SurfaceTexture(src, &sl), dtex = SurfaceTexture(dst, &dl);
-    if (!stex || !dtex) return D3DERR_INVALIDCALL;
-    // A texture level whose CPU copy is newer goes up first.
-    if (!src.gpuNewer && src.container) UploadLevel(src, nullptr);
+    GLuint stex = SurfaceTexture(src, &sl);
+    const GLuint dtex = SurfaceTexture(dst, &dl);
+    if (!dtex) return D3DERR_INVALIDCALL;
+    // A plain off-screen surface lives on the CPU only: it goes up for the copy.
+    GLuint temp = 0;
+    if (!stex) {
+        const GLFormat f = GLFormatFor(src.desc().Format);
+        if (!f.internal || f.compressed || f.decode) return D3DERR_INVALIDCALL;
+        glGenTextures(1, &temp);
+        glBindTexture(GL_TEXTURE_2D, temp);
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internal), GLsizei(src.desc().Width),
+                     GLsizei(src.desc().Height), 0, f.format, f.type, src.bytes.data());
+        boundTex_[0] = 0;
+        appliedTextures_ = 0;
+        stex = temp;
+        sl = 0;
+    }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, stex, sl);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFbo_);
@@ -1325,6 +1338,7 @@ Result GLDevice::BackendCopy(SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst,
     glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dr.top, dr.right, dr.bottom,
                       GL_COLOR_BUFFER_BIT, filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    if (temp) glDeleteTextures(1, &temp);
     rsForce_ = true;
     dst.gpuNewer = true;
     return D3D_OK;
@@ -1343,6 +1357,8 @@ Result GLDevice::BackendReadBack(SurfaceImpl& rt, SurfaceImpl& dest) {
 }
 
 Result GLDevice::BackendColorFill(SurfaceImpl& s, const RECT& r, D3DCOLOR color) {
+    GLint level = 0;
+    if (!SurfaceTexture(s, &level)) return DeviceBase::BackendColorFill(s, r, color); // CPU-only surface
     if (!AttachColor(drawFbo_, s)) return D3DERR_INVALIDCALL;
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_SCISSOR_TEST);

@@ -143,6 +143,17 @@ TEST_F(GfxGLResources, RenderTargetTextureIsDrawnIntoReadAndCopied) {
     EXPECT_NEAR_COLOR(Pixel(f, 19, 35), 0, 0, 255, 0);
     EXPECT_NEAR_COLOR(Pixel(f, 20, 20), 0, 0, 0, 0);
     EXPECT_NEAR_COLOR(Pixel(f, 3, 3), 0, 0, 0, 0);
+    // A plain off-screen surface filled on the CPU side copies up as well.
+    Ref<IDirect3DSurface9> plain;
+    ASSERT_EQ(dev_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, plain.Put(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(dev_->ColorFill(plain.Get(), nullptr, D3DCOLOR_XRGB(0, 200, 0)), D3D_OK);
+    RECT corner{40, 30, 48, 38};
+    ASSERT_EQ(dev_->StretchRect(plain.Get(), nullptr, back.Get(), &corner, D3DTEXF_LINEAR), D3D_OK);
+    f = Frame();
+    EXPECT_NEAR_COLOR(Pixel(f, 40, 30), 0, 200, 0, 0);
+    EXPECT_NEAR_COLOR(Pixel(f, 47, 37), 0, 200, 0, 0);
+    EXPECT_NEAR_COLOR(Pixel(f, 48, 38), 0, 0, 0, 0);
     // Rectangles outside a surface are refused.
     RECT bad{0, 0, 17, 16};
     EXPECT_EQ(dev_->StretchRect(rtSurf.Get(), &bad, back.Get(), nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);

@@ -1210,8 +1210,12 @@ Result GLDevice::BackendDraw(const DrawRequest& d) {
     }
     UploadUniforms(*p);
     const uint32_t stages = currentStages_;
-    if (appliedSamplers_ != versions_.samplers || appliedTextures_ != versions_.textures)
-        ApplySamplers(stages);
+    // Sampler objects keep their settings across texture changes.
+    if (appliedSamplers_ != versions_.samplers) {
+        ApplySamplers(stages | samplerStages_);
+    } else if (stages & ~samplerStages_) {
+        ApplySamplers(stages | samplerStages_);
+    }
     if (appliedTextures_ != versions_.textures) BindTextures(stages);
     const VertexLayout& layout = CurrentLayout();
     const GLenum prim = GLPrimitive(d.type);

@@ -1239,6 +1239,12 @@ Result DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVerte
         return D3DERR_INVALIDCALL;
     if (baseVertexIndex < 0 && uint32_t(-int64_t(baseVertexIndex)) > minVertexIndex)
         return D3DERR_INVALIDCALL;
+    // The vertex range the caller names must lie inside the bound buffer.
+    const StreamBinding& s0 = state_.streams[0];
+    const int64_t lastVertex = int64_t(baseVertexIndex) + minVertexIndex + numVertices;
+    if (numVertices == 0 ||
+        uint64_t(s0.offset) + uint64_t(lastVertex) * s0.stride > s0.buffer->store.bytes.size())
+        return D3DERR_INVALIDCALL;
     return BackendDraw(d);
 }
 
@@ -1276,6 +1282,13 @@ Result DeviceBase::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t minVer
         (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
     if (primitiveCount == 0) return D3D_OK;
+    // Every index must fall in the range the caller gave: nothing outside it is read.
+    const uint32_t count = VerticesForPrimitives(type, primitiveCount);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t index = indexFormat == D3DFMT_INDEX32 ? static_cast<const uint32_t*>(indexData)[i]
+                                                             : static_cast<const uint16_t*>(indexData)[i];
+        if (index < minVertexIndex || index - minVertexIndex >= numVertices) return D3DERR_INVALIDCALL;
+    }
     DrawRequest d;
     d.kind = DrawRequest::UserIndexed;
     d.type = type;

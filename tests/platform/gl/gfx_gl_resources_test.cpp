@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gl_fixture.h"
 
@@ -97,6 +98,40 @@ TEST_F(GfxGLResources, CompressedTexturesSampleTheirBlockColours) {
         dev_->SetTexture(0, tex.Get());
         FullQuad(0xFFFFFFFF);
         EXPECT_NEAR_COLOR(PixelNow(20, 20), c.r, c.g, c.b, 0);
+    }
+}
+
+TEST_F(GfxGLResources, UncompressedFormatsUploadInTheirByteOrder) {
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    // X8R8G8B8 with a zero pad byte still reads opaque: blending by source alpha shows it.
+    dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    struct Case {
+        D3DFORMAT format;
+        std::vector<uint8_t> bytes;
+        int r, g, b;
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, {30, 20, 10, 255}, 10, 20, 30}, {D3DFMT_X8R8G8B8, {30, 20, 10, 0}, 10, 20, 30},
+        {D3DFMT_R8G8B8, {30, 20, 10}, 10, 20, 30},        {D3DFMT_R5G6B5, {0x1F, 0xF8}, 255, 0, 255},
+        {D3DFMT_R5G6B5, {0xE0, 0x07}, 0, 255, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(FormatName(c.format));
+        Ref<IDirect3DTexture9> tex;
+        ASSERT_EQ(dev_->CreateTexture(1, 1, 1, 0, c.format, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        EXPECT_EQ(lr.Pitch, int32_t(c.bytes.size()));
+        std::memcpy(lr.pBits, c.bytes.data(), c.bytes.size());
+        tex->UnlockRect(0);
+        dev_->SetTexture(0, tex.Get());
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        FullQuad(0xFFFFFFFF);
+        EXPECT_NEAR_COLOR(PixelNow(7, 7), c.r, c.g, c.b, 0);
     }
 }
 

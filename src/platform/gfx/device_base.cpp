@@ -449,11 +449,16 @@ void DeviceBase::OrphanAll() {
     state_ = DeviceState{};
     backBuffer_ = nullptr;
     autoDepth_ = nullptr;
-    for (ResourceLink* r : std::vector<ResourceLink*>(live_.begin(), live_.end())) {
+    std::vector<ResourceLink*> live;
+    {
+        std::lock_guard lock(liveMutex_);
+        live.assign(live_.begin(), live_.end());
+        live_.clear();
+    }
+    for (ResourceLink* r : live) {
         ResourceFreed(*r);
         r->Orphan();
     }
-    live_.clear();
 }
 
 void DeviceBase::SetDefaultStates() {
@@ -539,9 +544,11 @@ Result DeviceBase::InitTargets() {
 }
 
 void DeviceBase::Track(ResourceLink* r) {
+    std::lock_guard lock(liveMutex_);
     live_.insert(r);
 }
 void DeviceBase::Untrack(ResourceLink* r) {
+    std::lock_guard lock(liveMutex_);
     videoUsed_ -= std::min(videoUsed_, r->videoBytes);
     live_.erase(r);
 }

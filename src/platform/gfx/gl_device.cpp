@@ -421,6 +421,9 @@ private:
     std::thread::id owner_ = std::this_thread::get_id();
     std::mutex pendingMutex_;
     std::vector<std::pair<Ref<SurfaceImpl>, RECT>> pending_;
+    enum class GLKind { None, Texture, Renderbuffer, Buffer };
+    std::vector<std::pair<GLKind, GLuint>> pendingDeletes_;
+    void DeleteObject(GLKind kind, GLuint name);
     GLuint fbo_ = 0, readFbo_ = 0, drawFbo_ = 0, vao_ = 0, upVbo_ = 0, upIbo_ = 0;
     GLuint samplers_[8] = {};
     std::unordered_map<std::string, Program, StringHash, std::equal_to<>> programs_;
@@ -447,7 +450,9 @@ private:
 
 GLDevice::~GLDevice() {
     if (ctx_) ctx_->MakeCurrent();
+    owner_ = std::this_thread::get_id(); // the context is current here now
     OrphanAll();
+    FlushPendingUploads();
     for (auto& [k, p] : programs_) glDeleteProgram(p.name);
     GLuint fbos[] = {fbo_, readFbo_, drawFbo_};
     glDeleteFramebuffers(3, fbos);
@@ -568,26 +573,48 @@ Result GLDevice::BackendCreateSurface(SurfaceImpl& s) {
 
 void GLDevice::ResourceFreed(ResourceLink& r) {
     if (!r.backendName) return;
-    if (auto* s = dynamic_cast<SurfaceImpl*>(&r)) {
-        if (s->IsDepth()) {
-            glDeleteRenderbuffers(1, &r.backendName);
+    GLKind kind;
+    if (auto* s = dynamic_cast<SurfaceImpl*>(&r))
+        kind = s->IsDepth() ? GLKind::Renderbuffer : GLKind::Texture;
+    else if (dynamic_cast<TextureImpl*>(&r))
+        kind = GLKind::Texture;
+    else if (dynamic_cast<VertexShaderImpl*>(&r) || dynamic_cast<PixelShaderImpl*>(&r))
+        kind = GLKind::None; // programs built from a shader stay cached by id; ids are never reused
+    else
+        kind = GLKind::Buffer;
+    if (kind != GLKind::None) {
+        if (OnDeviceThread()) {
+            DeleteObject(kind, r.backendName);
         } else {
-            glDeleteTextures(1, &r.backendName);
+            // The last reference went on another thread: the device's thread deletes it.
+            std::lock_guard lock(pendingMutex_);
+            pendingDeletes_.emplace_back(kind, r.backendName);
         }
-        appliedTargets_ = 0;
-    } else if (dynamic_cast<TextureImpl*>(&r)) {
-        glDeleteTextures(1, &r.backendName);
-        for (auto& b : boundTex_)
-            if (b == r.backendName) b = 0;
-        appliedTargets_ = 0;
-    } else if (dynamic_cast<VertexShaderImpl*>(&r) || dynamic_cast<PixelShaderImpl*>(&r)) {
-        // Programs built from the shader stay cached by id; ids are never reused.
-    } else {
-        if (boundIbo_ == r.backendName) boundIbo_ = 0;
-        glDeleteBuffers(1, &r.backendName);
-        appliedInput_ = 0;
     }
     r.backendName = 0;
+}
+
+void GLDevice::DeleteObject(GLKind kind, GLuint name) {
+    switch (kind) {
+    case GLKind::Renderbuffer:
+        glDeleteRenderbuffers(1, &name);
+        appliedTargets_ = 0;
+        break;
+    case GLKind::Texture:
+        glDeleteTextures(1, &name);
+        for (auto& b : boundTex_)
+            if (b == name) b = 0;
+        appliedTargets_ = 0;
+        appliedTextures_ = 0;
+        break;
+    case GLKind::Buffer:
+        if (boundIbo_ == name) boundIbo_ = 0;
+        glDeleteBuffers(1, &name);
+        appliedInput_ = 0;
+        break;
+    case GLKind::None:
+        break;
+    }
 }
 
 GLuint GLDevice::SurfaceTexture(const SurfaceImpl& s, GLint* level) const {
@@ -675,11 +702,14 @@ void GLDevice::SurfaceUnlocked(SurfaceImpl& s, const RECT& dirty) {
 
 void GLDevice::FlushPendingUploads() {
     std::vector<std::pair<Ref<SurfaceImpl>, RECT>> work;
+    std::vector<std::pair<GLKind, GLuint>> deletes;
     {
         std::lock_guard lock(pendingMutex_);
-        if (pending_.empty()) return;
+        if (pending_.empty() && pendingDeletes_.empty()) return;
         work.swap(pending_);
+        deletes.swap(pendingDeletes_);
     }
+    for (auto& [kind, name] : deletes) DeleteObject(kind, name);
     for (auto& [surface, rect] : work) UploadLevel(*surface, &rect);
 }
 

@@ -288,6 +288,11 @@ TEST_F(GfxGLResources, LocksFromAnotherThreadNeverTouchGL) {
     ASSERT_EQ(rt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
     EXPECT_EQ(static_cast<uint8_t*>(lr.pBits)[0], 255);
     rt->UnlockRect(0);
+    // The last reference going on another thread leaves the GL object to the device's thread.
+    surf = nullptr;
+    std::thread([t = rt.Detach()] { t->Release(); }).join();
+    std::thread([t = tex.Detach()] { t->Release(); }).join();
+    FullQuad(0xFFFFFFFF);
 }
 
 TEST_F(GfxGLResources, ClipPlaneZeroCutsInWorldSpace) {

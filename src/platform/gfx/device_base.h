@@ -417,6 +417,7 @@ private:
 
     bool recording_ = false;
     std::vector<GfxCall> calls_;
+    std::mutex liveMutex_; // resources may go on any thread
     std::unordered_set<ResourceLink*> live_;
     uint64_t videoUsed_ = 0;
 };

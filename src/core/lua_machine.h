@@ -1,0 +1,79 @@
+#pragma once
+// The Lua host: the one Lua state of the program, the registration of the
+// engine functions and the runners every other subsystem uses for chunks and
+// script files.
+#include <functional>
+#include <lua.hpp>
+#include <memory>
+#include <string>
+
+namespace vesk {
+
+// Set by the "-luadebug" command-line option: script faults are then logged
+// and queued for the error-log report instead of being left to Lua.
+extern bool LuaDebugMode;
+
+class TLuaMachine {
+public:
+    TLuaMachine() = default;
+    ~TLuaMachine();
+    TLuaMachine(const TLuaMachine&) = delete;
+    TLuaMachine& operator=(const TLuaMachine&) = delete;
+
+    // Opens the state, the standard libraries (5.0 set and order) and
+    // registers the engine functions.
+    void Init();
+    // Closes the state; nothing may run Lua afterwards.
+    void Close();
+    lua_State* State() const { return state_; }
+    bool IsOpen() const { return state_ != nullptr; }
+
+    void RegisterFunction(const std::string& name, lua_CFunction handler);
+
+    // Runs a chunk; with a guard name the chunk runs only while that global
+    // is not nil. Chunks slower than a second go to the Lua timing log.
+    void RunString(const std::string& chunk, const std::string& guard = "");
+    // Runs data path + file, taken from the active mod when it has the file.
+    void RunScript(const std::string& file);
+
+    // One chunk or file; in debug mode with the error report, else as Lua 5.0 did.
+    void LuaDoString(const std::string& chunk);
+    void LuaDoFile(const std::string& fileName);
+    // Runs the loaded chunk on the stack when the load succeeded; reports
+    // "LUAError (status): message Task: <task>" with "w" otherwise.
+    void LuaCheckCall(int status, const std::string& task);
+    // The record of the function running at `level` (0 = current).
+    bool LuaGetStackInfo(int level, lua_Debug& record) const;
+
+private:
+    lua_State* state_ = nullptr;
+    // Records for call and line hooks, reported when an engine fault breaks a
+    // chunk. No hook fills them at present, so they stay cleared.
+    lua_Debug hookCall_{};
+    lua_Debug hookLine_{};
+};
+
+// The one machine; empty before start-up and after the shut-down frees it.
+extern std::unique_ptr<TLuaMachine> LuaMachine;
+
+void CreateLuaMachine();
+// Closes the state; the object stays until FreeLuaMachine.
+void CloseLuaMachine();
+void FreeLuaMachine();
+
+// The global `name` := handler. Every handler is called through a guard that
+// turns a C++ exception into a script error, so no exception crosses Lua; the
+// runner that started the chunk then reports it as an engine fault.
+void RegisterLuaFunction(lua_State* L, const std::string& name, lua_CFunction handler);
+// Calls a handler under that guard (for closures the engine makes itself).
+int CallLuaHandler(lua_State* L, lua_CFunction handler);
+
+// The data folder scripts are read from (the settings' data path); the
+// application installs it at start-up. Empty: paths are used as given.
+void SetLuaDataPathSource(std::function<std::string()> source);
+
+// Stack lines of the running script for the error-log report, in the order
+// the report prints them; false when the machine no longer exists.
+bool LuaDebugLines(std::vector<std::string>& lines);
+
+} // namespace vesk

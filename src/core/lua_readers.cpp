@@ -1,0 +1,139 @@
+#include "core/lua_readers.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "core/lua_machine.h"
+
+namespace vesk {
+
+namespace {
+
+bool IdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The parent levels of a path expression: for x.y[1].z they are x, x.y and
+// x.y[1]. Dots and brackets inside strings, brackets or calls, and the
+// decimal point of a number, do not start a level.
+std::vector<std::string> ParentLevels(const std::string& expr) {
+    std::vector<std::string> levels;
+    int depth = 0;
+    char quote = 0;
+    for (std::size_t i = 0; i < expr.size(); ++i) {
+        const char c = expr[i];
+        if (quote) {
+            if (c == '\\')
+                ++i;
+            else if (c == quote)
+                quote = 0;
+            continue;
+        }
+        switch (c) {
+        case '"':
+        case '\'':
+            quote = c;
+            break;
+        case '[':
+            if (depth == 0 && i > 0) levels.push_back(expr.substr(0, i));
+            ++depth;
+            break;
+        case '(':
+            ++depth;
+            break;
+        case ']':
+        case ')':
+            depth = std::max(0, depth - 1);
+            break;
+        case '.':
+            if (depth == 0 && i > 0 && i + 1 < expr.size() && IdentStart(expr[i + 1]) && expr[i - 1] != '.')
+                levels.push_back(expr.substr(0, i));
+            break;
+        default:
+            break;
+        }
+    }
+    return levels;
+}
+
+std::string ReadA() {
+    lua_State* L = LuaMachine->State();
+    lua_getglobal(L, "a");
+    std::string value;
+    if (lua_isstring(L, -1)) {
+        std::size_t len = 0;
+        const char* s = lua_tolstring(L, -1, &len);
+        value.assign(s, len);
+    }
+    lua_pop(L, 1);
+    return value;
+}
+
+bool MachineReady() {
+    return LuaMachine && LuaMachine->IsOpen();
+}
+
+} // namespace
+
+std::string LuaQuote(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\0':
+            out += "\\0";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string GetLuaString(const std::string& expression, bool nilGuard) {
+    if (!MachineReady()) return {};
+    LuaMachine->RunString("a=\"\"");
+    std::string chunk = "a=" + expression;
+    if (nilGuard) {
+        const auto levels = ParentLevels(expression);
+        for (auto it = levels.rbegin(); it != levels.rend(); ++it)
+            chunk = "if " + *it + " ~= nil then " + chunk + " end";
+    }
+    LuaMachine->RunString(chunk);
+    return ReadA();
+}
+
+std::string GetLuaStringDef(const std::string& test, const std::string& expression,
+                            const std::string& defaultValue) {
+    if (!MachineReady()) return defaultValue;
+    LuaMachine->RunString("a=" + LuaQuote(defaultValue));
+    LuaMachine->RunString("if " + test + " ~= nil then a=" + expression + " end");
+    return ReadA();
+}
+
+void CallObjTick(int ms) {
+    if (MachineReady()) LuaMachine->RunString("obj_Tick(" + std::to_string(ms) + ")");
+}
+
+void RunMainScript() {
+    if (MachineReady()) LuaMachine->RunScript("Scripts/main.lua");
+}
+
+std::string BackslashesToSlashes(std::string text) {
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+} // namespace vesk

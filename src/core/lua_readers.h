@@ -1,0 +1,23 @@
+#pragma once
+// Reading Lua values from engine code: an expression in, its value as text
+// out, through the Lua global `a`; and the scripts' own entry points.
+#include <string>
+
+namespace vesk {
+
+// The value of `expression` as text ("" when absent). With nilGuard every
+// dotted or indexed level is tested against nil first, so a missing level
+// reads as "" instead of a script fault.
+std::string GetLuaString(const std::string& expression, bool nilGuard);
+// `defaultValue` unless `test` is not nil, then the value of `expression`.
+std::string GetLuaStringDef(const std::string& test, const std::string& expression,
+                            const std::string& defaultValue);
+// Runs "obj_Tick(<ms>)".
+void CallObjTick(int ms);
+// Runs the start-up script "Scripts/main.lua".
+void RunMainScript();
+std::string BackslashesToSlashes(std::string text);
+// `text` as a double-quoted Lua string literal.
+std::string LuaQuote(const std::string& text);
+
+} // namespace vesk

@@ -1,0 +1,175 @@
+#include "core/string_tables.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "core/lua_machine.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "shared/errors.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::function<std::string()>& LanguageSource() {
+    static std::function<std::string()> source;
+    return source;
+}
+
+// One "[id]=text // comment" line into the Lua table `strings`.
+void LoadLine(const std::u16string& line, const std::string& path, int lineNo) {
+    if (line.empty() || line[0] != u'[') return; // blank and comment lines
+    const auto close = line.find(u"]=");
+    if (close == std::u16string::npos) {
+        ErrorReport("ParseRefFile: line " + std::to_string(lineNo) + " of " + path + " has no \"]=\"", "");
+        return;
+    }
+    const std::string id = platform::Utf16ToCp1251(std::u16string_view(line).substr(1, close - 1));
+    std::u16string_view text = std::u16string_view(line).substr(close + 2);
+    if (const auto comment = text.find(u"//"); comment != std::u16string_view::npos)
+        text = text.substr(0, comment);
+    if (LuaMachine) LuaMachine->RunString("strings[" + id + "]=[[" + WideStr2HexString(text) + "]]");
+}
+
+bool MatchesPattern(const std::string& name, const std::string& prefix) {
+    const std::string lower = platform::LowerCaseCp1251(name);
+    const std::string lowerPrefix = platform::LowerCaseCp1251(prefix);
+    return lower.size() >= lowerPrefix.size() + 4 && lower.compare(0, lowerPrefix.size(), lowerPrefix) == 0 &&
+           lower.compare(lower.size() - 4, 4, ".txt") == 0;
+}
+
+std::vector<std::string> MatchingFiles(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    for (auto& name : platform::ListFolder(folder, true, false))
+        if (MatchesPattern(name, prefix)) names.push_back(name);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return platform::LowerCaseCp1251(a) < platform::LowerCaseCp1251(b);
+    });
+    return names;
+}
+
+} // namespace
+
+bool IsHexWideStr(std::string_view text) {
+    return !text.empty() && text.front() == '@' && text.back() == '@';
+}
+
+bool IsHexDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return HexValue(c) >= 0; });
+}
+
+std::string WideStr2HexString(std::u16string_view text) {
+    std::string result;
+    result.reserve(text.size() * 4 + 2);
+    result += '@';
+    for (char16_t unit : text) {
+        for (int shift = 12; shift >= 0; shift -= 4) result += kHexDigits[(unit >> shift) & 0xF];
+    }
+    result += '@';
+    if ((result.size() - 2) % 4 != 0)
+        ErrorReport("WideStr2HexString: (Length(" + result + ")-2)mod 4)", "mhl");
+    return result;
+}
+
+std::u16string HexStr2WideString(std::string_view text) {
+    std::u16string result;
+    bool hex = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '@') {
+            hex = !hex;
+            ++i;
+        } else if (hex && i + 1 < text.size()) {
+            const std::string_view group = text.substr(i, 4);
+            if (group.size() != 4 || !IsHexDigits(group)) {
+                ErrorReport("HexStr2WideString: we try convert \"" + std::string(group) + "\" into hex (\"" +
+                                std::string(text) + "\")",
+                            "mhl");
+                i += group.size();
+                continue;
+            }
+            char16_t unit = 0;
+            for (char d : group) unit = static_cast<char16_t>((unit << 4) | HexValue(d));
+            result += unit;
+            i += 4;
+        } else {
+            result += static_cast<char16_t>(platform::Cp1251ToCodePoint(static_cast<unsigned char>(c)));
+            ++i;
+        }
+    }
+    return result;
+}
+
+void ParseRefFile(const std::string& path) {
+    std::string bytes;
+    if (!platform::ReadFile(path, bytes)) return;
+    if (bytes.size() % 2 != 0)
+        ErrorReport("ParseRefFile: " + path + " has an odd number of bytes, the last one is ignored", "");
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&bytes](std::size_t i) {
+        return static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                     (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+    };
+    std::size_t i = 0;
+    if (units > 0) {
+        if (unit(0) == 0xFEFF)
+            i = 1;
+        else
+            ErrorReport("ParseRefFile: " + path + " does not start with a UTF-16LE byte-order mark", "");
+    }
+    std::u16string line;
+    int lineNo = 1;
+    for (; i < units; ++i) {
+        const char16_t c = unit(i);
+        if (c == 13 || c == 10) {
+            LoadLine(line, path, lineNo++);
+            line.clear();
+            if (c == 13 && i + 1 < units && unit(i + 1) == 10) ++i;
+        } else {
+            line += c;
+        }
+    }
+    // A last line without a line end loads as well.
+    if (!line.empty()) LoadLine(line, path, lineNo);
+}
+
+void ParseRefFiles(const std::string& folder, const std::string& prefix) {
+    const std::string language = LanguageSource() ? LanguageSource()() : std::string();
+    const std::string& filePrefix = language.empty() ? prefix : language;
+    const std::string base = platform::ToSlashes(folder);
+    const std::string mod = platform::ToSlashes(folder); // MODPATH
+    for (const auto& name : MatchingFiles(base, filePrefix))
+        if (!platform::FileExists(mod + "/" + name)) ParseRefFile(base + "/" + name);
+    for (const auto& name : MatchingFiles(mod, filePrefix)) ParseRefFile(mod + "/" + name);
+}
+
+void SetStringTableLanguageSource(std::function<std::string()> source) {
+    LanguageSource() = std::move(source);
+}
+
+int engine_ParseRefFile(lua_State* L) {
+    const char* path = luaL_checkstring(L, 1);
+    ParseRefFile(path);
+    return 0;
+}
+
+int engine_ParseRefFiles(lua_State* L) {
+    const char* folder = luaL_checkstring(L, 1);
+    const char* prefix = luaL_checkstring(L, 2);
+    ParseRefFiles(folder, prefix);
+    return 0;
+}
+
+} // namespace vesk

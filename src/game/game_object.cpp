@@ -1,0 +1,409 @@
+#include "game/game_object.h"
+
+#include <vector>
+
+#include "game/game_lua.h"
+#include "game/game_text.h"
+#include "game/lua_text.h"
+#include "game/obj_managers.h"
+#include "game/params.h"
+#include "render/obj_manager.h"
+#include "shared/errors.h"
+#include "shared/helpers.h"
+
+namespace vesk {
+
+TGlobalObjects* GlobalObjects = nullptr;
+
+const char* const kCategoryDefault = "default";
+const char* const kCategoryStandart = "standart";
+const char* const kCategoryRocket = "rocket";
+const char* const kCategorySatellit = "satellit";
+const char* const kCategoryContainer = "container";
+const char* const kCategoryAbandoned = "abandoned";
+const char* const kCategoryService = "service";
+const char* const kCategoryTurret = "turret";
+const char* const kCategoryGun = "gun";
+
+namespace {
+
+bool IsSameOrAncestor(const TBaseGameObject* maybeAncestor, const TBaseGameObject* node) {
+    for (const TBaseGameObject* p = node; p; p = p->GetParent())
+        if (p == maybeAncestor) return true;
+    return false;
+}
+
+} // namespace
+
+// ---- TBaseGameObject ---------------------------------------------------------------
+
+TBaseGameObject::~TBaseGameObject() {
+    // A node destroyed while still listed must not leave its address behind.
+    if (parent_ && parent_->objects_ && parent_->objects_->InRange(indexInParent_) &&
+        parent_->objects_->At(indexInParent_) == this)
+        parent_->objects_->ClearSlot(indexInParent_);
+}
+
+void TBaseGameObject::RunLua(const std::string& chunk) {
+    GameRunLua(chunk);
+}
+
+void TBaseGameObject::EnsureObjects() {
+    if (!objects_) objects_ = std::make_unique<TChildList>();
+}
+
+void TBaseGameObject::SetName(const std::string& name) {
+    std::string old = std::move(name_);
+    name_ = name;
+    if (parent_ && parent_->objects_ && parent_->objects_->InRange(indexInParent_) &&
+        parent_->objects_->At(indexInParent_) == this)
+        parent_->objects_->Renamed(indexInParent_, old);
+}
+
+void TBaseGameObject::ChildLeft(TBaseGameObject*) {}
+
+void TBaseGameObject::SetParent(TBaseGameObject* p) {
+    if (p == parent_) return;
+    if (p && IsSameOrAncestor(this, p)) {
+        // Under itself or its own descendant the node would leave the tree in a loop.
+        ErrorReport("TBaseGameObject.SetParent error: cycle - Self Path: " + GetDebugPath(this) +
+                        " ParentPath: " + GetDebugPath(p),
+                    "m");
+        return;
+    }
+    TBaseGameObject* old = parent_;
+    if (old) {
+        // Only the slot that still holds this node is emptied.
+        if (old->objects_ && old->objects_->InRange(indexInParent_) &&
+            old->objects_->At(indexInParent_) == this)
+            old->objects_->ClearSlot(indexInParent_);
+        indexInParent_ = -1;
+    }
+    if (p) {
+        if (p->objects_) {
+            indexInParent_ = p->objects_->AddToFreeSlot(this);
+        } else {
+            ErrorReport("TBaseGameObject.SetParent - _parent.objects=nil - Self Path: " + GetDebugPath(this) +
+                            " ParentPath: " + GetDebugPath(p),
+                        "");
+            indexInParent_ = -1;
+        }
+    } else {
+        indexInParent_ = -1;
+    }
+    parent_ = p;
+    if (old) old->ChildLeft(this);
+}
+
+void TBaseGameObject::Create(const std::string& name, TBaseGameObject* parent) {
+    name_ = name;
+    deleted_ = false;
+    SetParent(parent);
+}
+
+void TBaseGameObject::CreateEmpty() {
+    name_.clear();
+    deleted_ = true;
+    parent_ = nullptr;
+    indexInParent_ = -1;
+}
+
+void TBaseGameObject::ReInit(const std::string& name, TBaseGameObject* parent) {
+    SetName(name);
+    deleted_ = false;
+    SetParent(parent);
+}
+
+void TBaseGameObject::Delete() {
+    if (deleted_) return;
+    SetName("_" + GetDebugPath(this));
+    SetParent(nullptr);
+    NotifyAllSubscribers(EM_OBJECT_DELETED, 0);
+    if (DeletedObjects) {
+        DeletedObjects->Add(this);
+    } else {
+        Release();
+    }
+    deleted_ = true;
+    if (objects_) {
+        for (int32_t i = 0; i < objects_->Count(); ++i) {
+            TBaseGameObject* child = objects_->At(i);
+            if (!child) continue;
+            try {
+                child->Delete();
+            } catch (...) {
+                // One failing child must not keep the rest alive.
+            }
+        }
+        OrphanChildren();
+    }
+}
+
+void TBaseGameObject::OrphanChildren() {
+    if (!objects_) return;
+    // Children that stay (a list whose Delete keeps it) must not point at a parent that goes.
+    for (TBaseGameObject* c : *objects_)
+        if (c && c->parent_ == this) {
+            c->parent_ = nullptr;
+            c->indexInParent_ = -1;
+        }
+    objects_->Clear();
+}
+
+void TBaseGameObject::Tick(float) {}
+
+int TBaseGameObject::Execute(lua_State*) {
+    ErrorReport("TBaseGameObject.Execute error: " + GetDebugPath(this) + Ru(" ,класс ") + ClassName() +
+                    Ru(" - попытка запустить не перегруженный Execute"),
+                "mhl");
+    return 0;
+}
+
+void TBaseGameObject::stringUpdate(const std::string&) {
+    ErrorReport(Ru("TBaseGameObject.stringUpdate error: попытка инициализации обьекта ") +
+                    GetDebugPath(this) + Ru(" ,класса ") + ClassName() +
+                    Ru(" ,без переопределения процедуры апдейта"),
+                "mhl");
+}
+
+void TBaseGameObject::stringValue(std::string&) {
+    ErrorReport(Ru("TBaseGameObject.stringValue error: попытка запроса данных обьекта ") +
+                    GetDebugPath(this) + Ru(" ,класса ") + ClassName() +
+                    Ru(" ,без переопределения процедуры запроса"),
+                "mhl");
+}
+
+float TBaseGameObject::singleValue() {
+    ErrorReport(Ru("TBaseGameObject.singleValue error: обьект ") + GetDebugPath(this) + Ru(" класса ") +
+                    ClassName() + Ru(" не поддерживает этот метод!"),
+                "mhl");
+    return 0.0f;
+}
+
+TBaseGameObject* TBaseGameObject::Get(std::string_view name) {
+    TBaseGameObject* child = FindChild(name);
+    if (!child)
+        ErrorReport("TBaseGameObject.Get error: objPath:" + GetDebugPath(this) + " _id:" + std::string(name) +
+                        " Self.id:" + name_,
+                    "mhl");
+    return child;
+}
+
+TBaseGameObject* TBaseGameObject::FindChild(std::string_view name) {
+    return objects_ ? objects_->Find(name) : nullptr;
+}
+
+void TBaseGameObject::UpdateToScript(const std::string& v) {
+    RunLua(v + "={}");
+    RunLua(v + ".engineType=\"" + ClassName() + "\"");
+    int32_t cursor;
+    TBaseGameObject* child;
+    First(cursor);
+    while (Next(cursor, child)) child->UpdateToScript(v + LuaSubscript(child->name_));
+}
+
+void TBaseGameObject::UpdateToEngine(const std::string& v) {
+    int32_t cursor;
+    TBaseGameObject* child;
+    First(cursor);
+    while (Next(cursor, child)) child->UpdateToEngine(v + LuaSubscript(child->name_));
+}
+
+void TBaseGameObject::CopyStructure(TBaseGameObject*& dest) {
+    if (!dest || !objects_) return;
+    // Taken first: copying into a node inside this subtree adds children while we walk.
+    std::vector<TBaseGameObject*> children;
+    children.reserve(static_cast<size_t>(objects_->CountNonNil()));
+    for (TBaseGameObject* c : *objects_)
+        if (c) children.push_back(c);
+    for (TBaseGameObject* c : children) {
+        // A child that holds the destination would be copied into itself without end.
+        if (IsSameOrAncestor(c, dest)) continue;
+        TBaseGameObject* d = dest->FindChild(c->name_);
+        if (!d) d = NewGameObject(c->GameClass(), c->name_, dest);
+        c->CopyStructure(d);
+    }
+}
+
+void TBaseGameObject::Save() {
+    ErrorReport("TBaseGameObject.Save error: You need to override this! Class: " + ClassName(), "mhl");
+}
+
+void TBaseGameObject::Load() {
+    ErrorReport("TBaseGameObject.Load error: You need to override this! Class: " + ClassName(), "mhl");
+}
+
+void TBaseGameObject::saveData(const std::string& fileName) {
+    RunLua("exec_table=nil");
+    UpdateToScript("exec_table");
+    RunLua("saveData(" + LuaQuote(GetLuaPath(this)) + "," + LuaQuote(fileName) + ")");
+}
+
+void TBaseGameObject::loadData(const std::string& fileName) {
+    RunLua("loadData(" + LuaQuote(GetLuaPath(this)) + "," + LuaQuote(fileName) + ")");
+}
+
+void TBaseGameObject::First(int32_t& cursor) {
+    cursor = 0;
+}
+
+bool TBaseGameObject::Next(int32_t& cursor, TBaseGameObject*& child) {
+    child = nullptr;
+    if (!objects_) return false;
+    while (cursor < objects_->Count()) {
+        TBaseGameObject* c = objects_->At(cursor++);
+        if (c) {
+            child = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+void TBaseGameObject::Free() {
+    if (poolEntry_) {
+        ManagedObjectClass* entry = poolEntry_;
+        poolEntry_ = nullptr;
+        entry->ReturnToPool();
+        NotifyAllSubscribers(EM_SENDER_IS_NO_LONGER_EXISTS, 0);
+        return;
+    }
+    OrphanChildren();
+    objects_.reset();
+    TEngineObject::Free();
+}
+
+TBaseGameObject* TBaseGameObject::getParentByClass(const TGameClass& cls) {
+    for (TBaseGameObject* p = parent_; p; p = p->parent_)
+        if (&p->GameClass() == &cls) return p;
+    ErrorReport(Ru("TBaseGameObject.getParentByClass error: у обьекта ") + GetDebugPath(this) +
+                    Ru(" не обнаружено предков класса ") + cls.name,
+                "mhl");
+    return nullptr;
+}
+
+void TBaseGameObject::AppendIdToName() {
+    SetName(name_ + GetHex());
+}
+
+void TBaseGameObject::DeleteChildren() {
+    if (!objects_) return;
+    for (int32_t i = 0; i < objects_->Count(); ++i)
+        if (TBaseGameObject* c = objects_->At(i)) c->Delete();
+}
+
+int32_t TBaseGameObject::CountChildren() const {
+    return objects_ ? objects_->CountNonNil() : 0;
+}
+
+void TBaseGameObject::Pack() {
+    if (!objects_) return;
+    for (int32_t i = 0; i < objects_->Count(); ++i) {
+        TBaseGameObject* c = objects_->At(i);
+        if (c && !c->deleted_) c->Pack();
+    }
+    objects_->Pack(this);
+}
+
+// ---- TBaseGameObjectList -------------------------------------------------------------
+
+void TBaseGameObjectList::Create(const std::string& name, TBaseGameObject* parent) {
+    EnsureObjects();
+    TBaseGameObject::Create(name, parent);
+}
+
+void TBaseGameObjectList::CreateEmpty() {
+    EnsureObjects();
+    TBaseGameObject::CreateEmpty();
+}
+
+void TBaseGameObjectList::Tick(float) {}
+
+int32_t TBaseGameObjectList::insertObj(TBaseGameObject* obj) {
+    if (!objects_) {
+        ErrorReport("TBaseGameObjectList.insertObj - \"Objects\" does not exist", "mhl");
+        return 0;
+    }
+    if (obj && obj->GetParent() != this) objects_->MarkForeign();
+    return objects_->AddToFreeSlot(obj);
+}
+
+// ---- TGlobalObjects --------------------------------------------------------------------
+
+TGlobalObjects::~TGlobalObjects() {
+    if (GlobalObjects == this) GlobalObjects = nullptr;
+}
+
+void TGlobalObjects::Create(const std::string& name, TBaseGameObject* parent) {
+    TBaseGameObjectList::Create(name, parent);
+    auto* empty = NewGameObject<TGameObjectMethodParam>("emptyObjects", this);
+    empty->setValue([](void*) {}, nullptr);
+}
+
+TBaseGameObject* NewGameObject(const TGameClass& cls, const std::string& name, TBaseGameObject* parent) {
+    TBaseGameObject* obj = cls.make();
+    obj->Create(name, parent);
+    return obj;
+}
+
+// ---- paths -------------------------------------------------------------------------------
+
+namespace {
+
+template <class Step> TBaseGameObject* WalkPath(std::string_view path, Step step) {
+    TBaseGameObject* node = GlobalObjects;
+    if (!node) return nullptr;
+    size_t start = 0;
+    for (;;) {
+        const size_t dot = path.find('.', start);
+        const std::string_view part =
+            path.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        node = step(node, part);
+        if (!node || dot == std::string_view::npos) return node;
+        start = dot + 1;
+    }
+}
+
+} // namespace
+
+TBaseGameObject* GetVarByPath(std::string_view path) {
+    return WalkPath(path, [](TBaseGameObject* n, std::string_view part) { return n->Get(part); });
+}
+
+TBaseGameObject* FindVarByPath(std::string_view path) {
+    return WalkPath(path, [](TBaseGameObject* n, std::string_view part) { return n->FindChild(part); });
+}
+
+std::string GetLuaPath(const TBaseGameObject* node) {
+    if (!node) return {};
+    std::vector<const std::string*> names{&node->GetName()};
+    for (const TBaseGameObject* p = node->GetParent(); p && p->GetName() != "_G"; p = p->GetParent())
+        names.push_back(&p->GetName());
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (!path.empty() || it != names.rbegin()) path += '.';
+        path += **it;
+    }
+    return path;
+}
+
+std::string GetDebugPath(const TBaseGameObject* node) {
+    std::string path;
+    for (const TBaseGameObject* p = node; p; p = p->GetParent()) {
+        path += "->";
+        path += p->GetName();
+    }
+    return path;
+}
+
+TEngineObject* ObjectFromHexText(const std::string& text, const std::string& context) {
+    int32_t id = 0;
+    if (TryParseInt32(text, id) && id == 0) return nullptr;
+    return EngineObjectFromHex(text, context);
+}
+
+TBaseGameObject* GameObjectById(int32_t id) {
+    return FindEngineObjectAs<TBaseGameObject>(id);
+}
+
+} // namespace vesk

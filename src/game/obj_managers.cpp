@@ -1,0 +1,278 @@
+#include "game/obj_managers.h"
+
+#include "game/events.h"
+#include "game/game_text.h"
+#include "shared/errors.h"
+#include "shared/helpers.h"
+
+namespace vesk {
+
+std::unique_ptr<TObjManagersManager> ObjManagersManager;
+std::array<TDynamicObjManager*, kStandardManagerCount> StandardManagers{};
+
+tDeletedObjects* DeletedObjects = nullptr;
+tTickedObjects* CreatedObjects = nullptr;
+tTickedObjects* Created2Objects = nullptr;
+tTickedObjects* TickedObjects = nullptr;
+TPackedObjects* PackedObjects = nullptr;
+tTickedObjects* TargetedObjects = nullptr;
+
+namespace {
+constexpr int32_t kPoolGrowthStep = 500;
+
+template <class T, class U> void ClearGlobal(T*& global, U* self) {
+    if (global == self) global = nullptr;
+}
+} // namespace
+
+// ---- TDynamicObjManager ------------------------------------------------------------
+
+TDynamicObjManager::TDynamicObjManager(const TGameClass& cls, int32_t capacity)
+    : cls_(cls), pool_(std::make_unique<ObjManagerClass>(capacity, nullptr, this, this,
+                                                         std::string(cls.name) + "_m", kPoolGrowthStep)) {}
+
+void TDynamicObjManager::InitObject(ManagedObjectClass&) {
+    // The object is made when the entry is first handed out.
+}
+
+void TDynamicObjManager::DeInitObject(ManagedObjectClass& entry) {
+    if (!entry.HasData()) return;
+    auto* obj = static_cast<TBaseGameObject*>(entry.GetData());
+    if (obj) {
+        obj->SetPoolEntry(nullptr);
+        obj->Free();
+    }
+    entry.DeleteStructData();
+}
+
+TBaseGameObject* TDynamicObjManager::getObject() {
+    ManagedObjectClass* entry = pool_->GetObject();
+    if (pool_->GetUsedCount() > pool_->GetCapacity()) {
+        ErrorReport(Ru("TDynamicObjManager.getObject error: Превышено допустимое количество обьектов (") +
+                        IntToStr32(pool_->GetCapacity()) + Ru(") в менеджере ") + pool_->GetName(),
+                    "mhl");
+        return nullptr;
+    }
+    if (!entry->HasData()) {
+        TBaseGameObject* obj = cls_.make();
+        obj->CreateEmpty();
+        entry->SetData(obj);
+    }
+    auto* obj = static_cast<TBaseGameObject*>(entry->GetData());
+    obj->SetPoolEntry(entry);
+    return obj;
+}
+
+void TDynamicObjManager::Free() {
+    pool_.reset();
+    TEngineObject::Free();
+}
+
+// ---- TObjManagersManager ---------------------------------------------------------------
+
+TObjManagersManager::~TObjManagersManager() {
+    for (int i = 0; i < count_; ++i) {
+        TDynamicObjManager*& m = managers_[static_cast<size_t>(i)];
+        if (m) m->Free();
+        m = nullptr;
+    }
+}
+
+void TObjManagersManager::Forget(TDynamicObjManager* m) {
+    for (int i = 0; i < count_; ++i)
+        if (managers_[static_cast<size_t>(i)] == m) managers_[static_cast<size_t>(i)] = nullptr;
+}
+
+TDynamicObjManager* TObjManagersManager::GetManager(const TGameClass& cls, int32_t capacity) {
+    for (int i = 0; i < count_; ++i) {
+        TDynamicObjManager* m = managers_[static_cast<size_t>(i)];
+        if (m && &m->GetClass() == &cls) return m;
+    }
+    if (count_ >= kMaxManagers) {
+        ErrorReport(std::string("TObjManagersManager.GetManager error: no room for the pool of ") + cls.name,
+                    "mhl");
+        return nullptr;
+    }
+    auto* m = TEngineObject::New<TDynamicObjManager>(cls, capacity);
+    managers_[static_cast<size_t>(count_++)] = m;
+    return m;
+}
+
+TBaseGameObject* TObjManagersManager::GetObject(const TGameClass& cls) {
+    TDynamicObjManager* m = GetManager(cls, kDefaultCapacity);
+    return m ? m->getObject() : nullptr;
+}
+
+void TObjManagersManager::createStandartManagers() {
+    static const std::pair<const char*, int32_t> kPresets[kStandardManagerCount] = {
+        {"TGameObjectBullet", 100},
+        {"TGameObjectRocket", 50},
+        {"TGameObjectFx", 150},
+        {"TGameObjectDestroyFx", 150},
+        {"TDamageEffect", 150},
+        {"TTaskteleportToHelper", 100},
+        {"TTaskstartShotToDefAiObj", 100},
+        {"TTaskoneStepAttackToDefAiObj", 100},
+        {"TTaskoneStepFollowToDefAiObj", 100},
+        {"TTaskuseSequence", 150},
+        {"TTaskoneShotToDefAiObj", 100},
+        {"TTaskrelinkDefaultAiObject", 100},
+        {"TTaskstartShooting", 100},
+        {"TTaskaiEvent", 100},
+        {"TTaskoneStepToDefAiObj", 100},
+        {"TTaskwait", 100},
+        {"TTaskstop", 100},
+        {"TTaskendShooting", 100},
+        {"TTaskstepToPoint", 100},
+        {"TTaskstepToGameObj", 100},
+        {"TTasksendMessage", 100},
+        {"TTasksetAiParam", 500},
+    };
+    for (int i = 0; i < kStandardManagerCount; ++i) {
+        // Classes of parts of the game that are not linked in have no pool yet.
+        const TGameClass* cls = FindGameClassQuiet(kPresets[i].first);
+        StandardManagers[static_cast<size_t>(i)] = cls ? GetManager(*cls, kPresets[i].second) : nullptr;
+    }
+}
+
+void ReleaseStandartManagers() {
+    for (auto*& m : StandardManagers) {
+        if (!m) continue;
+        if (ObjManagersManager) ObjManagersManager->Forget(m);
+        m->Release();
+        m = nullptr;
+    }
+}
+
+// ---- tDeletedObjects ----------------------------------------------------------------------
+
+tDeletedObjects::~tDeletedObjects() {
+    ClearGlobal(DeletedObjects, this);
+}
+
+void tDeletedObjects::Create(const std::string& name, TBaseGameObject* parent) {
+    TBaseGameObjectList::Create(name, parent);
+    objects_->MarkForeign();
+    if (name == "deleted") DeletedObjects = this;
+}
+
+void tDeletedObjects::Add(TBaseGameObject* node) {
+    if (!objects_) EnsureObjects();
+    objects_->MarkForeign();
+    objects_->Add(node);
+}
+
+void tDeletedObjects::Tick(float dt) {
+    lastDt_ = dt;
+    if (!objects_ || objects_->Count() <= cursor_) return;
+    const int32_t n = objects_->Count();
+    for (int32_t slot = 0; slot < n; ++slot) {
+        cursor_ = slot;
+        TBaseGameObject* node = objects_->At(slot);
+        objects_->ClearSlot(slot);
+        if (node) node->Free();
+    }
+    cursor_ = 0;
+    objects_->Pack(this);
+}
+
+void tDeletedObjects::Free() {
+    Tick(1.0f);
+    TBaseGameObjectList::Free();
+}
+
+// ---- tTickedObjects -----------------------------------------------------------------------
+
+TTickedOrder::TTickedOrder() {
+    entries_.reserve(10000);
+}
+
+void TTickedOrder::Append(int32_t slot, uint32_t serial) {
+    if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.capacity() + 501);
+    entries_.push_back({slot, serial});
+}
+
+tTickedObjects::~tTickedObjects() {
+    ClearGlobal(CreatedObjects, this);
+    ClearGlobal(Created2Objects, this);
+    ClearGlobal(TickedObjects, this);
+    ClearGlobal(TargetedObjects, this);
+}
+
+void tTickedObjects::Create(const std::string& name, TBaseGameObject* parent) {
+    TBaseGameObjectList::Create(name, parent);
+    objects_->MarkForeign();
+    if (name == "created") CreatedObjects = this;
+    if (name == "created2") Created2Objects = this;
+    if (name == "ticked") TickedObjects = this;
+}
+
+int32_t tTickedObjects::insertObj(TBaseGameObject* obj) {
+    const int32_t slot = TBaseGameObjectList::insertObj(obj);
+    if (slotSerial_.size() <= static_cast<size_t>(slot)) slotSerial_.resize(static_cast<size_t>(slot) + 1, 0);
+    // A fresh serial per insertion: an older order entry for a reused slot is stale.
+    const uint32_t serial = nextSerial_++;
+    slotSerial_[static_cast<size_t>(slot)] = serial;
+    order_.Append(slot, serial);
+    return slot;
+}
+
+bool tTickedObjects::EntryValid(const TTickedOrder::Entry& e) const {
+    if (e.slot < 0 || !objects_ || !objects_->InRange(e.slot) || !objects_->At(e.slot)) return false;
+    return static_cast<size_t>(e.slot) < slotSerial_.size() &&
+           slotSerial_[static_cast<size_t>(e.slot)] == e.serial;
+}
+
+void tTickedObjects::Tick(float dt) {
+    frameTime_ = dt;
+    auto& entries = order_.Entries();
+    // One pass: entries that left are dropped, the rest fire in insertion
+    // order; entries added while the walk runs are walked too.
+    size_t write = 0;
+    for (size_t read = 0; read < entries.size(); ++read) {
+        const TTickedOrder::Entry e = entries[read];
+        if (!EntryValid(e)) continue;
+        entries[write++] = e;
+        auto* event = dynamic_cast<TGameEvent*>(objects_->At(e.slot));
+        if (!event) continue;
+        event->SetEventData(this);
+        event->Fire();
+    }
+    entries.resize(write);
+}
+
+// ---- TPackedObjects, TGameTargetedObjects ------------------------------------------------------
+
+TPackedObjects::~TPackedObjects() {
+    ClearGlobal(PackedObjects, this);
+}
+
+void TPackedObjects::Create(const std::string& name, TBaseGameObject* parent) {
+    TBaseGameObjectList::Create(name, parent);
+    objects_->MarkForeign();
+    if (name == "packed") PackedObjects = this;
+}
+
+void TPackedObjects::Tick(float) {
+    if (!objects_) return;
+    for (int32_t i = 0; i < objects_->Count(); ++i)
+        if (TBaseGameObject* list = objects_->At(i))
+            if (list->GetObjects()) list->GetObjects()->Pack(list);
+    objects_->Clear();
+}
+
+TGameTargetedObjects::~TGameTargetedObjects() {
+    ClearGlobal(TargetedObjects, this);
+}
+
+void TGameTargetedObjects::Create(const std::string& name, TBaseGameObject* parent) {
+    tTickedObjects::Create(name, parent);
+    if (name == "targetedObjects") TargetedObjects = this;
+}
+
+void RegisterListClasses() {
+    RegisterGameClass(TBaseGameObject::StaticClass());
+    RegisterGameClass(TBaseGameObjectList::StaticClass());
+}
+
+} // namespace vesk

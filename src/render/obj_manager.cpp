@@ -1,0 +1,129 @@
+#include "render/obj_manager.h"
+
+#include <cstring>
+#include <utility>
+
+#include "shared/errors.h"
+
+namespace vesk {
+
+void ManagedObjectClass::ReturnToPool() {
+    if (manager_) manager_->ReleaseObject(position_);
+}
+
+void ManagedObjectClass::SetData(void* object) {
+    SetStructData(&object, sizeof(object));
+}
+
+void ManagedObjectClass::SetStructData(const void* source, size_t size) {
+    if (data_) {
+        ErrorReport("ManagedObjectClass.SetData: pData<>nil, " +
+                        (manager_ ? manager_->GetName() : std::string()),
+                    "mhl");
+        return;
+    }
+    data_ = std::make_unique<std::byte[]>(size == 0 ? 1 : size);
+    size_ = size;
+    if (source && size) std::memcpy(data_.get(), source, size);
+}
+
+void ManagedObjectClass::DeleteStructData() {
+    if (!data_) {
+        ErrorReport("ManagedObjectClass.DeleteStructData: pData = nil, " +
+                        (manager_ ? manager_->GetName() : std::string()),
+                    "mhl");
+        return;
+    }
+    data_.reset();
+    size_ = 0;
+}
+
+void* ManagedObjectClass::GetData() const {
+    if (!data_ || size_ < sizeof(void*)) return nullptr;
+    void* p = nullptr;
+    std::memcpy(&p, data_.get(), sizeof(p));
+    return p;
+}
+
+ObjManagerClass::ObjManagerClass(int32_t capacity, IManagedObjectActioner* actioner,
+                                 IManagedObjectDeInitiator* deinitiator, IManagedObjectInitiator* initiator,
+                                 std::string name, int32_t growthStep)
+    : name_(std::move(name)), growthStep_(growthStep), initiator_(initiator), deinitiator_(deinitiator),
+      actioner_(actioner) {
+    if (capacity < 0) capacity = 0;
+    objects_.reserve(static_cast<size_t>(capacity));
+    order_.reserve(static_cast<size_t>(capacity));
+    MakeSlots(0, capacity);
+    capacity_ = capacity;
+}
+
+ObjManagerClass::~ObjManagerClass() {
+    name_ = "_deleted_" + name_;
+    for (auto& slot : objects_) {
+        if (deinitiator_ && slot) deinitiator_->DeInitObject(*slot);
+        slot.reset();
+    }
+    deinitiator_ = nullptr;
+    used_ = 0;
+    capacity_ = 0;
+}
+
+void ObjManagerClass::MakeSlots(int32_t from, int32_t to) {
+    for (int32_t i = from; i < to; ++i) {
+        objects_.push_back(std::make_unique<ManagedObjectClass>(this, i));
+        order_.push_back(i);
+        if (initiator_) initiator_->InitObject(*objects_.back());
+    }
+}
+
+void ObjManagerClass::Grow() {
+    // A pool made with no growth step still must not run dry.
+    const int32_t step = growthStep_ > 0 ? growthStep_ : 1;
+    const int32_t newCapacity = capacity_ + step;
+    objects_.reserve(static_cast<size_t>(newCapacity));
+    order_.reserve(static_cast<size_t>(newCapacity));
+    MakeSlots(capacity_, newCapacity);
+    capacity_ = newCapacity;
+}
+
+ManagedObjectClass* ObjManagerClass::GetObject() {
+    if (used_ >= capacity_) Grow();
+    ManagedObjectClass* slot = objects_[static_cast<size_t>(order_[static_cast<size_t>(used_)])].get();
+    if (actioner_) actioner_->ActivateObject(*slot);
+    ++used_;
+    if (used_ >= capacity_) Grow();
+    return slot;
+}
+
+void ObjManagerClass::ReleaseObject(int32_t p) {
+    // A position outside the used range is not a slot in use: nothing to give back.
+    if (p < 0 || p >= used_) return;
+    --used_;
+    const size_t up = static_cast<size_t>(p);
+    const size_t uu = static_cast<size_t>(used_);
+    ManagedObjectClass* released = objects_[static_cast<size_t>(order_[up])].get();
+    if (actioner_) actioner_->DeactivateObject(*released);
+    ManagedObjectClass* last = objects_[static_cast<size_t>(order_[uu])].get();
+    released->position_ = used_;
+    last->position_ = p;
+    std::swap(order_[up], order_[uu]);
+}
+
+bool ObjManagerClass::Next(ObjManagerIteratorClass& it, ManagedObjectClass*& slot) const {
+    if (it.position < 0 || it.position >= used_) {
+        it.position = 0;
+        slot = nullptr;
+        return false;
+    }
+    slot = objects_[static_cast<size_t>(order_[static_cast<size_t>(it.position)])].get();
+    ++it.position;
+    return true;
+}
+
+AbstractObjManagerClass::~AbstractObjManagerClass() = default;
+
+void AbstractObjManagerClass::Create(int32_t capacity, const std::string& name, int32_t growthStep) {
+    pool_ = std::make_unique<ObjManagerClass>(capacity, this, this, this, name, growthStep);
+}
+
+} // namespace vesk

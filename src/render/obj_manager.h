@@ -1,0 +1,137 @@
+#pragma once
+// Indexed object pools: a pool hands out prepared slots and takes them back in
+// constant time, and grows by a fixed step instead of failing.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vesk {
+
+class ManagedObjectClass;
+class ObjManagerClass;
+
+// Fills a slot when the pool makes it (once per slot, at creation or growth).
+class IManagedObjectInitiator {
+public:
+    virtual ~IManagedObjectInitiator() = default;
+    virtual void InitObject(ManagedObjectClass& slot) = 0;
+};
+
+// Empties a slot when the pool is destroyed.
+class IManagedObjectDeInitiator {
+public:
+    virtual ~IManagedObjectDeInitiator() = default;
+    virtual void DeInitObject(ManagedObjectClass& slot) = 0;
+};
+
+// Told when a slot is handed out and when it comes back.
+class IManagedObjectActioner {
+public:
+    virtual ~IManagedObjectActioner() = default;
+    virtual void ActivateObject(ManagedObjectClass& slot) = 0;
+    virtual void DeactivateObject(ManagedObjectClass& slot) = 0;
+};
+
+// One slot of a pool. Its data block belongs to the slot.
+class ManagedObjectClass {
+public:
+    ManagedObjectClass(ObjManagerClass* manager, int32_t position) : position_(position), manager_(manager) {}
+    ManagedObjectClass(const ManagedObjectClass&) = delete;
+    ManagedObjectClass& operator=(const ManagedObjectClass&) = delete;
+
+    // Gives the slot back to its pool.
+    void ReturnToPool();
+    // Stores one object reference (a slot that already has data is a fatal fault).
+    void SetData(void* object);
+    // A block of size bytes, copied from source when given.
+    void SetStructData(const void* source, size_t size);
+    void DeleteStructData();
+    // The stored reference; nullptr when the slot has no block.
+    void* GetData() const;
+    void* GetDataPtr() { return data_.get(); }
+    size_t GetDataSize() const { return size_; }
+    bool HasData() const { return data_ != nullptr; }
+
+    int32_t GetPosition() const { return position_; }
+    ObjManagerClass* GetManager() const { return manager_; }
+
+private:
+    friend class ObjManagerClass;
+    int32_t position_;
+    std::unique_ptr<std::byte[]> data_;
+    size_t size_ = 0;
+    ObjManagerClass* manager_;
+};
+
+// Cursor over the slots in use.
+struct ObjManagerIteratorClass {
+    int32_t position = 0;
+};
+
+class ObjManagerClass {
+public:
+    // Makes capacity slots and runs the initiator on each. Handlers may be null.
+    ObjManagerClass(int32_t capacity, IManagedObjectActioner* actioner,
+                    IManagedObjectDeInitiator* deinitiator, IManagedObjectInitiator* initiator,
+                    std::string name, int32_t growthStep);
+    // Runs the de-initiator on every slot, then frees them.
+    virtual ~ObjManagerClass();
+    ObjManagerClass(const ObjManagerClass&) = delete;
+    ObjManagerClass& operator=(const ObjManagerClass&) = delete;
+
+    // The next free slot; taking the last free one grows the pool at once.
+    ManagedObjectClass* GetObject();
+    ManagedObjectClass* GetFreeObject() { return GetObject(); }
+    // Takes back the slot at a position of the order array.
+    void ReleaseObject(int32_t position);
+
+    int32_t GetUsedCount() const { return used_; }
+    int32_t GetCapacity() const { return capacity_; }
+    const std::string& GetName() const { return name_; }
+    int32_t GetGrowthStep() const { return growthStep_; }
+
+    ObjManagerIteratorClass NewIterator() const { return {}; }
+    // The next slot in use, in order-array order; false at the end (the cursor is reset).
+    bool Next(ObjManagerIteratorClass& it, ManagedObjectClass*& slot) const;
+
+private:
+    void Grow();
+    void MakeSlots(int32_t from, int32_t to);
+
+    std::vector<std::unique_ptr<ManagedObjectClass>> objects_;
+    std::vector<int32_t> order_;
+    int32_t used_ = 0;
+    int32_t capacity_ = 0;
+    std::string name_;
+    int32_t growthStep_;
+    IManagedObjectInitiator* initiator_;
+    IManagedObjectDeInitiator* deinitiator_;
+    IManagedObjectActioner* actioner_;
+};
+
+// An owner that is its own initiator, de-initiator and actioner.
+class AbstractObjManagerClass : public IManagedObjectInitiator,
+                                public IManagedObjectDeInitiator,
+                                public IManagedObjectActioner {
+public:
+    AbstractObjManagerClass() = default;
+    virtual ~AbstractObjManagerClass();
+    // Makes the pool with this object as all three handlers.
+    virtual void Create(int32_t capacity, const std::string& name, int32_t growthStep);
+    void InitObject(ManagedObjectClass&) override {}
+    void DeInitObject(ManagedObjectClass&) override {}
+    void ActivateObject(ManagedObjectClass&) override {}
+    void DeactivateObject(ManagedObjectClass&) override {}
+    ObjManagerClass* GetPool() const { return pool_.get(); }
+
+protected:
+    // Destroys the pool while the handlers are still whole (call from derived destructors).
+    void FreePool() { pool_.reset(); }
+
+private:
+    std::unique_ptr<ObjManagerClass> pool_;
+};
+
+} // namespace vesk

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "core/lua_machine.h"
+#include "lua_test_support.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "shared/errors.h"
+
+namespace vesk::test {
+namespace {
+
+int Thrower(lua_State*) {
+    throw std::runtime_error("engine fault");
+}
+
+platform::ManualClock* g_clock = nullptr;
+int SlowCall(lua_State*) {
+    g_clock->AdvanceMs(1500);
+    return 0;
+}
+
+std::vector<std::string> g_stackLines;
+bool g_stackResult = false;
+int CaptureStack(lua_State*) {
+    g_stackLines.clear();
+    g_stackResult = LuaDebugLines(g_stackLines);
+    return 0;
+}
+
+using LuaHost = LuaMachineTest;
+
+TEST_F(LuaHost, GuardedChunkRunsOnlyWhenTheGuardIsSet) {
+    LuaDebugMode = true;
+    LuaMachine->RunString("x = 1", "missing");
+    EXPECT_EQ(Global("x"), "");
+    LuaMachine->RunString("present = {} x = 2", "");
+    LuaMachine->RunString("x = 3", "present");
+    EXPECT_EQ(Global("x"), "3");
+    EXPECT_TRUE(trap.reports.empty());
+}
+
+TEST_F(LuaHost, DebugModeReportsLoadAndRunErrorsWithTheirStatus) {
+    LuaDebugMode = true;
+    const struct {
+        const char* chunk;
+        const char* text;
+    } cases[] = {
+        {"x = = 1", "LUAError (3): [string \"DoString\"]:1: unexpected symbol near '=' Task: <x = = 1>"},
+        {"error('boom')", "LUAError (0): [string \"DoString\"]:1: boom Task: <error('boom')>"},
+        {"nothing()", "LUAError (0): [string \"DoString\"]:1: attempt to call global 'nothing' (a nil value) "
+                      "Task: <nothing()>"},
+    };
+    for (const auto& c : cases) {
+        trap.reports.clear();
+        LuaMachine->RunString(c.chunk);
+        ASSERT_EQ(trap.reports.size(), 1u) << c.chunk;
+        EXPECT_EQ(trap.reports[0].text, c.text);
+        EXPECT_EQ(trap.reports[0].flags, "w");
+        EXPECT_EQ(lua_gettop(L), 0);
+    }
+    // "w" queues the text for the error-log report; the program goes on.
+    EXPECT_EQ(PendingErrorTexts.size(), 3u);
+    LuaMachine->RunString("y = 5");
+    EXPECT_EQ(Global("y"), "5");
+}
+
+TEST_F(LuaHost, WithoutDebugModeScriptFaultsStayWithLua) {
+    LuaMachine->RunString("alerts = {} function _ALERT(m) table.insert(alerts, m) end");
+    LuaMachine->RunString("x = = 1");
+    LuaMachine->RunString("error('boom')");
+    LuaMachine->RunScript("no/such/file.lua");
+    EXPECT_TRUE(trap.reports.empty());
+    LuaMachine->RunString("n = table.getn(alerts) last = alerts[2]");
+    EXPECT_EQ(Global("n"), "3");
+    EXPECT_EQ(Global("last"), "[string \"error('boom')\"]:1: boom");
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(LuaHost, ScriptsComeFromTheDataPath) {
+    TempDir dir;
+    ASSERT_TRUE(platform::CreateFolders(dir / "data/Scripts"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/main.lua", "loaded = 'main'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/bad.lua", "x = = 1\n"));
+    const std::string data = dir / "data/";
+    SetLuaDataPathSource([data] { return data; });
+    LuaMachine->RunScript("scripts\\MAIN.lua");
+    EXPECT_EQ(Global("loaded"), "main");
+
+    LuaDebugMode = true;
+    LuaMachine->RunScript("Scripts/bad.lua");
+    LuaMachine->RunScript("Scripts/none.lua");
+    SetLuaDataPathSource(nullptr);
+    ASSERT_EQ(trap.reports.size(), 2u);
+    const std::string bad = data + "Scripts/bad.lua";
+    EXPECT_EQ(trap.reports[0].text,
+              "LUAError (3): " + bad + ":1: unexpected symbol near '=' Task: <" + bad + ">");
+    const std::string none = data + "Scripts/none.lua";
+    EXPECT_EQ(trap.reports[1].text, "LUAError (2): cannot open " + none + " Task: <" + none + ">");
+}
+
+TEST_F(LuaHost, EngineExceptionInsideAChunkIsFatalWithTheChunkText) {
+    LuaMachine->RegisterFunction("thrower", Thrower);
+    EXPECT_THROW(LuaMachine->RunString("thrower()"), Halted);
+    const std::string record = " name: , namewhat, what: , source: , currentline: 0";
+    EXPECT_EQ(trap.lastFatal, "TLuaMachine.RunCommand - error while running script: thrower(), HOOKCALL: " +
+                                  record + ", HOOKLINE: " + record);
+    EXPECT_EQ(trap.reports.back().flags, "mhl");
+
+    // The state survives and a later script fault is not mistaken for an engine fault.
+    trap.reports.clear();
+    EXPECT_EQ(lua_gettop(L), 0);
+    LuaMachine->RunString("error('plain')");
+    EXPECT_TRUE(trap.reports.empty());
+
+    TempDir dir;
+    ASSERT_TRUE(platform::WriteFile(dir / "t.lua", "thrower()\n"));
+    EXPECT_THROW(LuaMachine->RunScript(dir / "t.lua"), Halted);
+    EXPECT_EQ(trap.lastFatal, "TLuaMachine.RunScript fault - script: " + (dir / "t.lua"));
+}
+
+TEST_F(LuaHost, ResultsOfChunksDoNotPileUpOnTheStack) {
+    for (bool debug : {false, true}) {
+        LuaDebugMode = debug;
+        for (int i = 0; i < 1000; ++i) LuaMachine->RunString("return 1, 2, 3");
+        EXPECT_EQ(lua_gettop(L), 0);
+    }
+}
+
+TEST_F(LuaHost, SlowChunksAreWrittenToTheTimingLog) {
+    TempDir dir;
+    const std::string oldFolder = LogFolder();
+    SetLogFolder(dir.path());
+    LogEnabled = true;
+    platform::ManualClock clock;
+    platform::ScopedClock scoped(clock);
+    g_clock = &clock;
+    LuaMachine->RegisterFunction("slow", SlowCall);
+    LuaMachine->RunString("x = 1");
+    LuaMachine->RunString("slow()");
+    LogEnabled = false;
+    SetLogFolder(oldFolder);
+    std::string log;
+    ASSERT_TRUE(platform::ReadFile(dir / "luatlog.txt", log));
+    EXPECT_NE(log.find(": Time: 1.5 Command: slow()\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("x = 1"), std::string::npos);
+}
+
+TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
+    LuaMachine->RegisterFunction("capture", CaptureStack);
+    LuaMachine->RunString("function inner()\n capture()\nend\ninner()");
+    EXPECT_TRUE(g_stackResult);
+    // Level 0 is the C function, 1 inner, 2 the chunk; the deepest level is first.
+    ASSERT_FALSE(g_stackLines.empty());
+    EXPECT_EQ(g_stackLines[0],
+              "Debug 2                : Source: function inner()\n capture()\nend\ninner() ");
+    const std::string joined = [&] {
+        std::string s;
+        for (auto& l : g_stackLines) s += l + "|";
+        return s;
+    }();
+    EXPECT_NE(joined.find("Debug 1                : Source: "), std::string::npos) << joined;
+    EXPECT_NE(joined.find("                       : Name: inner |"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("                       : CurrentLine: 2 |"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("Debug 0                : Source: =[C] |                       : What: C |"),
+              std::string::npos)
+        << joined;
+
+    ASSERT_TRUE(GetErrorLogSources().luaDebug);
+    std::vector<std::string> lines;
+    EXPECT_TRUE(GetErrorLogSources().luaDebug(lines));
+    EXPECT_TRUE(lines.empty()); // no script is running
+    CloseLuaMachine();
+    EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
+    FreeLuaMachine();
+    EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
+}
+
+} // namespace
+} // namespace vesk::test

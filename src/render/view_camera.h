@@ -34,6 +34,7 @@ public:
 // with the mirrored projection (aspect -width/height) the engine relies on.
 class BasicViewCamera : public IViewCamera {
 public:
+    BasicViewCamera() { Recompute(); }
     Vec3 GetPosition() const override { return eye_; }
     Vec3 GetDirection() const override { return look_; }
     Vec3 GetUpVector() const override { return up_; }
@@ -44,15 +45,21 @@ public:
     void SetScreenSize(float width, float height) override {
         width_ = width;
         height_ = height;
+        Recompute();
     }
     void CalcMatrices(float zNear, float zFar) override;
     void RemoveFollowed(TBaseRenderUnit* unit) override;
 
     void SetPose(const Vec3& eye, const Vec3& look, const Vec3& up = {0, 0, 1});
-    void SetFOV(float degrees) { fov_ = degrees; }
+    void SetFOV(float degrees) {
+        fov_ = degrees;
+        Recompute();
+    }
     std::vector<TBaseRenderUnit*>& Followed() { return followed_; }
 
 private:
+    void Recompute();
+    float near_ = 1.0f, far_ = 150000.0f;
     Vec3 eye_{0, 0, 0}, look_{1, 0, 0}, up_{0, 0, 1};
     float fov_ = 70.0f;
     float width_ = 1024.0f, height_ = 768.0f;

@@ -1,11 +1,45 @@
-// The game program. The application object is not built yet: this start only
-// proves the engine libraries link and the program folder is found.
-#include "platform/files.h"
+// The game program: the composition root. Every subsystem installs its
+// services, then the application object starts, runs and shuts the game down.
+#include "core/application.h"
+#include "core/var_list.h"
+#include "game/game_services.h"
+#include "platform/text.h"
+#include "shared/errors.h"
 
-#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
 
-int main() {
-    std::printf("Vesk Annals engine: program folder %s\n", vesk::platform::ExeFolder().c_str());
-    std::printf("The application start-up is not built yet; nothing more to run.\n");
-    return 0;
+int main(int argc, char** argv) {
+    using namespace vesk;
+    std::vector<std::string> params;
+    for (int i = 1; i < argc; ++i) params.push_back(platform::Utf8ToCp1251(argv[i]));
+
+    // What the units set up before the application object exists.
+    InitVarLists();
+
+    CoreServices services;
+    // The device layer's OpenGL backend is not in the build yet: until it is,
+    // the render engine stays the core's stand-in (InstallRenderServices
+    // then joins the game's services here).
+    InstallGameServices(services);
+    TCore* core = TEngineObject::New<TCore>(std::move(services));
+    core->ParseCommandLine(params);
+    try {
+        core->Init();
+    } catch (const std::exception& e) {
+        // Nothing reports a failure that escapes the start-up: write it down
+        // before the program ends.
+        ErrorLogReport(std::string("TCore.Init: ") + e.what(), true);
+        core->Free();
+        return 1;
+    } catch (...) {
+        ErrorLogReport("TCore.Init: unknown exception", true);
+        core->Free();
+        return 1;
+    }
+    const int status = core->Run();
+    core->Free();
+    return status;
 }

@@ -1,14 +1,15 @@
 #include "core/lua_machine.h"
 
-#include <cstdio>
 #include <exception>
 #include <vector>
 
 #include "core/lua_compat.h"
 #include "core/lua_functions.h"
+#include "core/paths.h"
 #include "platform/files.h"
-#include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
+#include "shared/timers.h"
 
 namespace vesk {
 
@@ -16,11 +17,6 @@ bool LuaDebugMode = false;
 std::unique_ptr<TLuaMachine> LuaMachine;
 
 namespace {
-
-std::function<std::string()>& DataPathSource() {
-    static std::function<std::string()> source;
-    return source;
-}
 
 // Text of a C++ exception that broke out of a handler while a chunk ran; the
 // runner that started the chunk reports it once Lua has unwound.
@@ -40,6 +36,18 @@ bool TakeFault() {
     return was;
 }
 
+// Runs one step of Lua; false when an engine fault (a C++ exception, in the
+// step itself or in a handler the step's script called) broke it.
+template <class Step> bool RunGuarded(Step&& step) {
+    TakeFault(); // a fault still pending came from Lua code some other caller ran
+    try {
+        step();
+        return !TakeFault();
+    } catch (...) {
+        return false;
+    }
+}
+
 int GuardedUpvalueHandler(lua_State* L) {
     auto* fn = static_cast<lua_CFunction*>(lua_touserdata(L, lua_upvalueindex(1)));
     return CallLuaHandler(L, *fn);
@@ -49,12 +57,6 @@ std::string RecordText(const lua_Debug& r) {
     auto s = [](const char* p) { return std::string(p ? p : ""); };
     return " name: " + s(r.name) + ", namewhat" + s(r.namewhat) + ", what: " + s(r.what) +
            ", source: " + s(r.source) + ", currentline: " + std::to_string(r.currentline);
-}
-
-std::string SecondsText(double seconds) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", seconds);
-    return buf;
 }
 
 void InstallDebugSource() {
@@ -87,10 +89,6 @@ void RegisterLuaFunction(lua_State* L, const std::string& name, lua_CFunction ha
     *static_cast<lua_CFunction*>(lua_newuserdata(L, sizeof(lua_CFunction))) = handler;
     lua_pushcclosure(L, GuardedUpvalueHandler, 1);
     lua_settable(L, LUA_GLOBALSINDEX);
-}
-
-void SetLuaDataPathSource(std::function<std::string()> source) {
-    DataPathSource() = std::move(source);
 }
 
 TLuaMachine::~TLuaMachine() {
@@ -127,40 +125,24 @@ void TLuaMachine::RegisterFunction(const std::string& name, lua_CFunction handle
 
 void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) {
     if (!state_) return;
-    const int64_t start = platform::PerfCounter();
+    // The start is kept per call: chunks run chunks, and one shared timer
+    // would charge an outer chunk only for the time after its inner one.
+    const int64_t start = GetPerfCounter();
     const std::string text = guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end";
-    // A fault still pending here came from Lua code some other caller ran.
-    TakeFault();
-    bool failed = false;
-    try {
-        LuaDoString(text);
-        failed = TakeFault();
-    } catch (...) {
-        failed = true;
-    }
-    if (failed) {
+    if (!RunGuarded([&] { LuaDoString(text); })) {
         ErrorReport("TLuaMachine.RunCommand - error while running script: " + text +
                         ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
                     "mhl");
     }
-    const double seconds =
-        static_cast<double>(platform::PerfCounter() - start) / static_cast<double>(platform::PerfFrequency());
-    if (seconds > 1.0) FastLogAddLuaTime("Time: " + SecondsText(seconds) + " Command: " + text);
+    const double seconds = static_cast<double>(GetPerfCounter() - start) * PerfFactorSec();
+    if (seconds > 1.0) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
 }
 
 void TLuaMachine::RunScript(const std::string& file) {
     if (!state_) return;
-    std::string path = (DataPathSource() ? DataPathSource()() : std::string()) + file;
-    path = platform::ToSlashes(path);
-    TakeFault();
-    bool failed = false;
-    try {
-        LuaDoFile(path);
-        failed = TakeFault();
-    } catch (...) {
-        failed = true;
-    }
-    if (failed) ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
+    const std::string path = ResolveModPath(DataPath + file);
+    if (!RunGuarded([&] { LuaDoFile(path); }))
+        ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
 }
 
 void TLuaMachine::LuaDoString(const std::string& chunk) {
@@ -221,25 +203,19 @@ void FreeLuaMachine() {
 
 bool LuaDebugLines(std::vector<std::string>& lines) {
     if (!LuaMachine || !LuaMachine->IsOpen()) return false;
-    auto line = [&lines](const std::string& label, const std::string& value) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%-22s : ", label.c_str());
-        lines.push_back(buf + value);
-    };
+    auto text = [](const char* p) { return std::string(p ? p : ""); };
     for (int level = 3; level >= 0; --level) {
         lua_Debug r;
         if (!LuaMachine->LuaGetStackInfo(level, r)) continue;
-        std::string label = "Debug " + std::to_string(level);
-        auto value = [&](const std::string& v) {
-            line(label, v);
-            label.clear();
-        };
-        if (r.source && *r.source) value(std::string("Source: ") + r.source + " ");
-        if (r.what && *r.what) value(std::string("What: ") + r.what + " ");
-        if (r.name && *r.name) value(std::string("Name: ") + r.name + " ");
-        if (r.namewhat && *r.namewhat) value(std::string("NameWhat: ") + r.namewhat + " ");
-        value("LineDefined: " + std::to_string(r.linedefined) + " ");
-        value("CurrentLine: " + std::to_string(r.currentline) + " ");
+        LuaStackLevel info;
+        info.level = level;
+        info.source = text(r.source);
+        info.what = text(r.what);
+        info.name = text(r.name);
+        info.nameWhat = text(r.namewhat);
+        info.lineDefined = r.linedefined;
+        info.currentLine = r.currentline;
+        for (auto& line : FormatLuaStackLevel(info)) lines.push_back(std::move(line));
     }
     return true;
 }

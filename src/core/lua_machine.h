@@ -2,10 +2,10 @@
 // The Lua host: the one Lua state of the program, the registration of the
 // engine functions and the runners every other subsystem uses for chunks and
 // script files.
-#include <functional>
 #include <lua.hpp>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -67,10 +67,6 @@ void FreeLuaMachine();
 void RegisterLuaFunction(lua_State* L, const std::string& name, lua_CFunction handler);
 // Calls a handler under that guard (for closures the engine makes itself).
 int CallLuaHandler(lua_State* L, lua_CFunction handler);
-
-// The data folder scripts are read from (the settings' data path); the
-// application installs it at start-up. Empty: paths are used as given.
-void SetLuaDataPathSource(std::function<std::string()> source);
 
 // Stack lines of the running script for the error-log report, in the order
 // the report prints them; false when the machine no longer exists.

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
+#include "core/config_record.h"
 #include "core/lua_machine.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 
@@ -22,9 +25,23 @@ int HexValue(char c) {
     return -1;
 }
 
-std::function<std::string()>& LanguageSource() {
-    static std::function<std::string()> source;
-    return source;
+// Ids become Lua keys as written, so only numbers and quoted texts are taken:
+// anything else would be run as part of the statement.
+bool IsPlainKey(std::string_view id) {
+    const auto first = id.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return false;
+    id = id.substr(first, id.find_last_not_of(" \t") - first + 1);
+    if (id.size() >= 2 && (id.front() == '"' || id.front() == '\'') && id.back() == id.front()) {
+        const std::string_view inner = id.substr(1, id.size() - 2);
+        return inner.find_first_of(std::string{id.front(), '\\', '\n', '\r', '\0'}) == std::string_view::npos;
+    }
+    // A number as Lua reads it (decimal, exponent or hexadecimal).
+    const char c = id.front();
+    if (!(c == '-' || c == '.' || (c >= '0' && c <= '9'))) return false;
+    const std::string number(id);
+    char* end = nullptr;
+    std::strtod(number.c_str(), &end);
+    return end == number.c_str() + number.size();
 }
 
 // One "[id]=text // comment" line into the Lua table `strings`.
@@ -36,6 +53,12 @@ void LoadLine(const std::u16string& line, const std::string& path, int lineNo) {
         return;
     }
     const std::string id = platform::Utf16ToCp1251(std::u16string_view(line).substr(1, close - 1));
+    if (!IsPlainKey(id)) {
+        ErrorReport("ParseRefFile: line " + std::to_string(lineNo) + " of " + path + ": the id " + id +
+                        " is neither a number nor a quoted text",
+                    "");
+        return;
+    }
     std::u16string_view text = std::u16string_view(line).substr(close + 2);
     if (const auto comment = text.find(u"//"); comment != std::u16string_view::npos)
         text = text.substr(0, comment);
@@ -114,7 +137,10 @@ std::u16string HexStr2WideString(std::string_view text) {
 
 void ParseRefFile(const std::string& path) {
     std::string bytes;
-    if (!platform::ReadFile(path, bytes)) return;
+    if (platform::ReadFile(path, bytes)) ParseRefText(bytes, path);
+}
+
+void ParseRefText(std::string_view bytes, const std::string& path) {
     if (bytes.size() % 2 != 0)
         ErrorReport("ParseRefFile: " + path + " has an odd number of bytes, the last one is ignored", "");
     const std::size_t units = bytes.size() / 2;
@@ -146,17 +172,13 @@ void ParseRefFile(const std::string& path) {
 }
 
 void ParseRefFiles(const std::string& folder, const std::string& prefix) {
-    const std::string language = LanguageSource() ? LanguageSource()() : std::string();
+    const std::string language = SetupRecord.Language();
     const std::string& filePrefix = language.empty() ? prefix : language;
     const std::string base = platform::ToSlashes(folder);
-    const std::string mod = platform::ToSlashes(folder); // MODPATH
+    const std::string mod = ResolveModPath(folder);
     for (const auto& name : MatchingFiles(base, filePrefix))
         if (!platform::FileExists(mod + "/" + name)) ParseRefFile(base + "/" + name);
     for (const auto& name : MatchingFiles(mod, filePrefix)) ParseRefFile(mod + "/" + name);
-}
-
-void SetStringTableLanguageSource(std::function<std::string()> source) {
-    LanguageSource() = std::move(source);
 }
 
 int engine_ParseRefFile(lua_State* L) {

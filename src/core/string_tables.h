@@ -3,7 +3,6 @@
 // into the Lua table `strings`, and the hex-wide form in which wide text
 // travels through Lua: "@" + four upper-case hex digits per UTF-16 code unit
 // + "@". A text may mix plain parts (Windows-1251) and hex parts.
-#include <functional>
 #include <lua.hpp>
 #include <string>
 #include <string_view>
@@ -21,14 +20,12 @@ std::u16string HexStr2WideString(std::string_view text);
 // Loads one string-table file into `strings`; a file that cannot be read
 // loads nothing.
 void ParseRefFile(const std::string& path);
+// The same for a file's bytes; `path` names it in reports.
+void ParseRefText(std::string_view bytes, const std::string& path);
 // Loads folder/prefix*.txt, the active mod's copy of a file replacing the
 // base file, and the mod's own extra files. The setup record's language,
 // when set, replaces the prefix.
 void ParseRefFiles(const std::string& folder, const std::string& prefix);
-
-// The language of the setup record (two characters or empty); installed by
-// the application at start-up.
-void SetStringTableLanguageSource(std::function<std::string()> source);
 
 int engine_ParseRefFile(lua_State* L);
 int engine_ParseRefFiles(lua_State* L);

@@ -1,5 +1,8 @@
 #include "game/params.h"
 
+#include <cmath>
+#include <limits>
+
 #include "game/events.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
@@ -35,6 +38,12 @@ void TGameObjectBaseParam::UpdateToEngine(const std::string& v) {
 // ---- sub-parameters -------------------------------------------------------------------
 
 void TGameObjectSubParam::stringUpdate(const std::string& text) {
+    // The report's context text is built only when the text is bad.
+    double v = 0;
+    if (TryParseFloatVal(text, v) && std::fabs(v) <= static_cast<double>(std::numeric_limits<float>::max())) {
+        setValue(static_cast<float>(v));
+        return;
+    }
     setValue(kws2f(text, Ru("TGameObjectSubParam.stringUpdate error: инициализация обьекта ") +
                              GetDebugPath(this) + Ru(" неправильным значением")));
 }
@@ -182,6 +191,11 @@ void TGameObjectIntParam::ReInit(const std::string& name, TBaseGameObject* paren
 }
 
 void TGameObjectIntParam::stringUpdate(const std::string& text) {
+    int32_t v = 0;
+    if (TryParseInt32(text, v)) {
+        setValue(v);
+        return;
+    }
     setValue(kws2i(text, "TGameObjectIntParam.stringUpdate error " + GetDebugPath(this)));
 }
 

@@ -3,10 +3,12 @@
 #include <stdexcept>
 
 #include "core/lua_machine.h"
+#include "core/paths.h"
 #include "lua_test_support.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk::test {
 namespace {
@@ -20,6 +22,12 @@ int SlowCall(lua_State*) {
     g_clock->AdvanceMs(1500);
     return 0;
 }
+// Slow work followed by a quick inner chunk: the outer chunk is still slow.
+int SlowThenInner(lua_State*) {
+    g_clock->AdvanceMs(1200);
+    LuaMachine->RunString("inner = 1");
+    return 0;
+}
 
 std::vector<std::string> g_stackLines;
 bool g_stackResult = false;
@@ -27,6 +35,20 @@ int CaptureStack(lua_State*) {
     g_stackLines.clear();
     g_stackResult = LuaDebugLines(g_stackLines);
     return 0;
+}
+
+// Writes an error-log report from inside a script, as a fatal report would.
+std::string g_reportFolder;
+int WriteReport(lua_State*) {
+    ErrorLogReport("from a script", true);
+    return 0;
+}
+
+std::string ReadOnlyReport(const std::string& folder) {
+    std::string text;
+    for (const auto& name : platform::ListFolder(folder, true, false))
+        platform::ReadFile(folder + "/" + name, text);
+    return text;
 }
 
 using LuaHost = LuaMachineTest;
@@ -84,20 +106,40 @@ TEST_F(LuaHost, ScriptsComeFromTheDataPath) {
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/main.lua", "loaded = 'main'\n"));
     ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/bad.lua", "x = = 1\n"));
     const std::string data = dir / "data/";
-    SetLuaDataPathSource([data] { return data; });
+    DataPath = data;
     LuaMachine->RunScript("scripts\\MAIN.lua");
     EXPECT_EQ(Global("loaded"), "main");
 
     LuaDebugMode = true;
     LuaMachine->RunScript("Scripts/bad.lua");
     LuaMachine->RunScript("Scripts/none.lua");
-    SetLuaDataPathSource(nullptr);
+    DataPath.clear();
     ASSERT_EQ(trap.reports.size(), 2u);
     const std::string bad = data + "Scripts/bad.lua";
     EXPECT_EQ(trap.reports[0].text,
               "LUAError (3): " + bad + ":1: unexpected symbol near '=' Task: <" + bad + ">");
     const std::string none = data + "Scripts/none.lua";
     EXPECT_EQ(trap.reports[1].text, "LUAError (2): cannot open " + none + " Task: <" + none + ">");
+}
+
+TEST_F(LuaHost, ScriptsOfTheActiveModReplaceTheGamesOwn) {
+    TempDir dir;
+    ASSERT_TRUE(platform::CreateFolders(dir / "data/Scripts"));
+    ASSERT_TRUE(platform::CreateFolders(dir / "mods/m/data/Scripts"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/a.lua", "from = 'game'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "mods/m/data/Scripts/a.lua", "from = 'mod'\n"));
+    ASSERT_TRUE(platform::WriteFile(dir / "data/Scripts/b.lua", "other = 'game'\n"));
+    const std::string data = dir / "data/";
+    DataPath = data;
+    platform::SetExeFolderOverride(dir.path());
+    ModName = "m";
+    LuaMachine->RunScript("Scripts/a.lua");
+    LuaMachine->RunScript("Scripts/b.lua");
+    ModName.clear();
+    platform::SetExeFolderOverride("");
+    DataPath.clear();
+    EXPECT_EQ(Global("from"), "mod");
+    EXPECT_EQ(Global("other"), "game");
 }
 
 TEST_F(LuaHost, EngineExceptionInsideAChunkIsFatalWithTheChunkText) {
@@ -139,12 +181,16 @@ TEST_F(LuaHost, SlowChunksAreWrittenToTheTimingLog) {
     LuaMachine->RegisterFunction("slow", SlowCall);
     LuaMachine->RunString("x = 1");
     LuaMachine->RunString("slow()");
+    LuaMachine->RegisterFunction("slowThenInner", SlowThenInner);
+    LuaMachine->RunString("slowThenInner()");
     LogEnabled = false;
     SetLogFolder(oldFolder);
     std::string log;
     ASSERT_TRUE(platform::ReadFile(dir / "luatlog.txt", log));
     EXPECT_NE(log.find(": Time: 1.5 Command: slow()\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find("x = 1"), std::string::npos);
+    EXPECT_NE(log.find(": Time: 1.2 Command: slowThenInner()\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("x = 1"), std::string::npos) << log;
+    EXPECT_EQ(log.find("inner = 1"), std::string::npos);
 }
 
 TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
@@ -175,6 +221,28 @@ TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
     EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
     FreeLuaMachine();
     EXPECT_FALSE(GetErrorLogSources().luaDebug(lines));
+}
+
+TEST_F(LuaHost, ErrorLogReportShowsTheScriptStackOrThatLuaWasFreed) {
+    TempDir dir;
+    platform::SetExeFolderOverride(dir.path());
+    GetErrorLogSources().measuredCpuMhz = [] { return 1000u; };
+    LuaMachine->RegisterFunction("report", WriteReport);
+    LuaMachine->RunString("function f()\n report()\nend\nf()");
+    const std::string during = ReadOnlyReport(dir / "Logs/ErrorLogs");
+    platform::DeleteFile(dir / "Logs/ErrorLogs/" +
+                         platform::ListFolder(dir / "Logs/ErrorLogs", true, false)[0]);
+    FreeLuaMachine();
+    ErrorLogReport("after", true);
+    const std::string after = ReadOnlyReport(dir / "Logs/ErrorLogs");
+    GetErrorLogSources().measuredCpuMhz = nullptr;
+    platform::SetExeFolderOverride("");
+
+    EXPECT_NE(during.find("LUA Debug\n---------\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("Debug 1                : Source: function f()"), std::string::npos) << during;
+    EXPECT_NE(during.find("                       : Name: f \n"), std::string::npos) << during;
+    EXPECT_EQ(during.find("LUA was Freed"), std::string::npos);
+    EXPECT_NE(after.find("LUA was Freed"), std::string::npos) << after;
 }
 
 } // namespace

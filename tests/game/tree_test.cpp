@@ -163,7 +163,7 @@ TEST_F(GameTree, HandlerFaultsAreFatalWithTheirTexts) {
                                   ",класса TBaseGameObject ,без переопределения процедуры запроса")},
         {"engine_Execute('o')", Ru("TBaseGameObject.Execute error: ->o->_G ,класс TBaseGameObject - попытка "
                                    "запустить не перегруженный Execute")},
-        {"engine_GetPath('x1')", "Exception kws2i: _str=x1: engine_GetPath error:"},
+        {"engine_GetPath('1z')", "Exception kws2i: _str=1z: engine_GetPath error:"},
         {"engine_GetId('999999')", "Exception kws2i: _str=999999: engine_GetPath error:"},
         {"engine_SpawnVar('o', '', 'n')", "engine_SpawnVar error: AV"},
     };

@@ -1,0 +1,460 @@
+#include "core/application.h"
+
+#include "core/config_record.h"
+#include "core/extra_settings.h"
+#include "core/lua_machine.h"
+#include "core/lua_readers.h"
+#include "core/paths.h"
+#include "core/plugins.h"
+#include "core/var_list.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "shared/engine_object.h"
+#include "shared/errors.h"
+#include "shared/helpers.h"
+#include "shared/memstatus.h"
+#include "shared/timers.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+namespace vesk {
+
+TCore* Core = nullptr;
+bool AppActive = true;
+std::string FontPath;
+bool FontAdded = false;
+float ScreenScaleX = 1.0f;
+float ScreenScaleY = 1.0f;
+
+namespace {
+
+// Windows-1251 texts of the window failure box.
+constexpr const char* kWindowFailText =
+    "\xCE\xF8\xE8\xE1\xEA\xE0 \xF1\xEE\xE7\xE4\xE0\xED\xE8\xFF \xEE\xEA\xED\xE0 "
+    "\xEF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xFF.\x0D\xCF\xEE\xEF\xF0\xEE\xE1\xF3\xE9\xF2\xE5 "
+    "\xF1\xEC\xE5\xED\xE8\xF2\xFC \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEE\xEA\xED\xE0";
+constexpr const char* kWindowFailCaption = "\xCE\xF8\xE8\xE1\xEA\xE0";
+
+void FlushDestroyQueue() {
+    if (TEODestroyManager) TEODestroyManager->Flush();
+}
+
+void DefaultHalt(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+// Runs one guarded tick step: an exception is a fatal report with the step's message.
+template <class F> void Guarded(const char* message, F&& step) {
+    try {
+        step();
+    } catch (...) {
+        ErrorReport(message, "mhl");
+    }
+}
+
+std::string LastOsErrorText() {
+    const int e = errno;
+    std::string text = e ? std::strerror(e) : "The operation completed successfully.";
+    // The system text is cut as the report's buffer would cut it.
+    if (text.size() > 256) text.resize(256);
+    return text;
+}
+
+} // namespace
+
+std::vector<float> PhysicsSlices(float dt) {
+    std::vector<float> slices;
+    if (dt > 30.0f) {
+        float remaining = dt;
+        while (remaining > 30.0f) {
+            slices.push_back(30.0f);
+            remaining -= 30.0f;
+        }
+    } else {
+        slices.push_back(dt < 0.0001f ? 1.0f : dt);
+    }
+    return slices;
+}
+
+TCore::TCore(CoreServices services) : services_(std::move(services)) {
+    FillWithStandIns(services_);
+    Core = this;
+}
+
+TCore::~TCore() {
+    if (Core == this) Core = nullptr;
+    ErrorHooks& h = GetErrorHooks();
+    h.shutdown = nullptr;
+    h.releaseDisplay = nullptr;
+    if (fixedClock_) platform::SetClock(nullptr);
+}
+
+void TCore::ParseCommandLine(const std::vector<std::string>& params) {
+    for (size_t i = 0; i < params.size(); ++i) {
+        const std::string p = platform::LowerCaseCp1251(params[i]);
+        const bool hasNext = i + 1 < params.size();
+        if (p == "-mod") {
+            if (hasNext) ModName = params[++i];
+        } else if (p == "-luadebug") {
+            LuaDebugMode = true;
+        } else if (p == "-headless") {
+            Headless = true;
+        } else if (p == "-frames") {
+            if (hasNext) FrameLimit = std::max(0, std::atoi(params[++i].c_str()));
+        } else if (p == "-fixeddt") {
+            if (hasNext) {
+                double ms = 0.0;
+                if (TryParseFloatVal(params[++i], ms) && ms > 0.0) FixedFrameMs = ms;
+            }
+        }
+    }
+    if (FixedFrameMs > 0.0 && !fixedClock_) {
+        fixedClock_ = std::make_unique<platform::ManualClock>();
+        platform::SetClock(fixedClock_.get());
+    }
+}
+
+template <class F> void TCore::MemStep(const char* label, F&& step) {
+    int64_t physKb = 0, pageKb = 0;
+    GetAvailMemKb(physKb, pageKb);
+    step();
+    LogMemUsage(physKb, pageKb, label, nullptr);
+}
+
+void TCore::InstallErrorHooks() {
+    ErrorHooks& h = GetErrorHooks();
+    h.releaseDisplay = [this] {
+        services_.render->DoneDevices();
+        if (window_) window_->Close();
+    };
+    h.shutdown = [this] { FinalShutdown(); };
+}
+
+bool TCore::AcquireInstance(const std::string& caption) {
+    if (caption == instanceKey_ && instance_ && instance_->Held()) return true;
+    auto lock = std::make_unique<platform::InstanceLock>();
+    if (!lock->Acquire(caption)) return false;
+    instance_ = std::move(lock);
+    instanceKey_ = caption;
+    return true;
+}
+
+void TCore::Init() {
+    Done = false;
+    QuitRequested = false;
+    InstallErrorHooks();
+    if (!IniVars) InitVarLists(); // the program body normally made them
+    // A second copy stops before it touches the logs the first copy writes.
+    if (!AcquireInstance(IniVars ? IniVars->Get("win.caption").AsString() : std::string())) {
+        Halt ? Halt(0) : DefaultHalt(0);
+        return;
+    }
+    const std::string exe = platform::ExeFolder();
+    FontPath = exe + "/verdana.ttf";
+    // There is no system font table to add it to: the text layer reads the file itself.
+    FontAdded = platform::FileExists(FontPath);
+
+    services_.desktop->InitCore();
+    services_.camera->Create();
+
+    SetLogFolder(exe + "/logs");
+    platform::CreateFolders(LogFolder());
+    FastLogClearFiles();
+    FastLogFlushMan = std::make_unique<FastLogFlushManClass>();
+    FastLogAdd("BuildStart: " + GetMemStatusStr());
+    LastCounter = GetPerfCounter();
+
+    MemStep("TObjManagersManager.Create", [&] { services_.game->CreateObjManagers(); });
+    services_.game->CreateRoots();
+    MemStep("LUA_Init", [] { CreateLuaMachine(); });
+    services_.desktop->ExecConsoleFile("data/scripts/default.ini");
+    services_.desktop->ExecConsoleFile("local.ini");
+    LoadExtraSettings();
+    MemStep("InitPaths", [] { InitPaths(); });
+    services_.game->CreateDialogs(DataPath + "Dialogs/");
+    LoadConfigBin();
+
+    const int32_t sound = IniVars->Get("sound").AsInteger();
+    if (sound != -1)
+        SetupRecord.soundOn = sound != 0 ? 1 : 0;
+    else
+        IniVars->Put("sound", VarValue(static_cast<int32_t>(SetupRecord.soundOn)));
+    ScreenScaleX = static_cast<float>(SetupRecord.width) / 1024.0f;
+    ScreenScaleY = static_cast<float>(SetupRecord.height) / 768.0f;
+    services_.game->ApplySetupFlags(SetupRecord.nozzlesEnabled != 0, SetupRecord.bsphereDisplay != 0,
+                                    SetupRecord.showBSpheres != 0);
+
+    MemStep("CreateMainWindow", [&] { CreateMainWindow(IniVars->Get("win.caption").AsString()); });
+    if (!window_) return;
+    services_.camera->Init();
+    services_.camera->ApplyStartFlags(1, 0);
+
+    int64_t physKb = 0, pageKb = 0;
+    GetAvailMemKb(physKb, pageKb);
+    const int64_t renderStart = GetPerfCounter();
+    services_.render->Init(*window_);
+    LogTiming("Init render engine time", nullptr, renderStart);
+    LogMemUsage(physKb, pageKb, "RE_Initialization", nullptr);
+
+    services_.desktop->Create();
+    MemStep("GameVarInit", [&] {
+        services_.game->CreateGameVars();
+        services_.desktop->InitInput(*window_);
+    });
+    MemStep("goman.createStandartManagers", [&] { services_.game->CreateStandardManagers(); });
+    // Headless runs have no sound device: the silent engine stands in.
+    MemStep("SoundEngine", [&] { services_.sound->Start(SetupRecord.soundOn != 0 && !Headless, *window_); });
+    MemStep("script_Init", [] { RunMainScript(); });
+    services_.desktop->SetScriptsLoaded();
+    MemStep("beh_Init()", [] {
+        if (LuaMachine) LuaMachine->RunString("beh_Init()");
+    });
+
+    services_.game->LoadIni();
+    services_.game->LoadDefaultProfile();
+    services_.desktop->Upload();
+    services_.desktop->UpdateAll();
+    if (LuaMachine) {
+        LuaMachine->RunString("iProfiles.CurProfileId = " +
+                              LuaQuote(services_.game->IniText("playerProfile")));
+        LuaMachine->RunString("iRootMenu.BuildVersion = " + LuaQuote(services_.desktop->Version()));
+        LuaMachine->RunString(
+            "iLoading.Open({loadgame = 1, mission = 0, id = " + LuaQuote(services_.game->CurrentSaveId()) +
+            ", onLoad = " + LuaQuote(services_.game->IniText("defaultInterface")) + "})");
+    }
+    services_.desktop->EmptyHook();
+    Tick(0.0f);
+    if (IeVars) IeVars->Put("con.h", VarValue(100.0f));
+    services_.desktop->EndStartup();
+    PluginSystem = std::make_unique<TPluginSystem>(exe + "/Plugins/", ModName);
+}
+
+void TCore::CreateMainWindow(const std::string& caption) {
+    // The same caption running already: halt before any window exists.
+    if (!AcquireInstance(caption)) {
+        Done = true;
+        Halt ? Halt(0) : DefaultHalt(0);
+        return;
+    }
+    std::unique_ptr<platform::IWindow> window;
+    if (MakeWindow)
+        window = MakeWindow();
+    else if (Headless)
+        window = std::make_unique<platform::NullWindow>();
+    else
+        window = platform::CreateSdlWindow();
+    platform::WindowDesc desc;
+    desc.caption = caption;
+    desc.width = SetupRecord.width;
+    desc.height = SetupRecord.height;
+    desc.fullScreen = SetupRecord.fullScreen != 0;
+    if (!window || !window->Create(desc, [this](const platform::WindowEvent& e) { return WndProc(e); })) {
+        platform::ShowMessageBox(kWindowFailText, kWindowFailCaption);
+        Done = true;
+        Halt ? Halt(1) : DefaultHalt(1);
+        return;
+    }
+    window_ = std::move(window);
+}
+
+int TCore::WndProc(const platform::WindowEvent& e) {
+    switch (e.message) {
+    case platform::WindowMessage::ScreenSaver:
+        return 0;
+    case platform::WindowMessage::Activate:
+        if (!e.minimised) {
+            services_.desktop->SetInputAcquired(true);
+            AppActive = true;
+        } else {
+            AppActive = false;
+        }
+        return 0;
+    case platform::WindowMessage::KillFocus:
+        AppActive = false;
+        services_.desktop->SetInputAcquired(true);
+        return 0;
+    case platform::WindowMessage::Destroy:
+        AppActive = false;
+        services_.desktop->SetInputAcquired(false);
+        Shutdown(false);
+        return 0;
+    case platform::WindowMessage::SysKeyAlt:
+        // Alt would open the system menu of a framed window.
+        return SetupRecord.fullScreen == 0 ? 1 : 0;
+    }
+    return 0;
+}
+
+int TCore::Run() {
+    int status = 0;
+    try {
+        do {
+            if (AppActive) {
+                if (fixedClock_) fixedClock_->AdvanceMs(FixedFrameMs);
+                Frame();
+                ++FramesRun;
+                if (FrameLimit > 0 && FramesRun >= FrameLimit) Shutdown(false);
+            } else {
+                platform::SleepMs(1000);
+            }
+            if (window_) window_->ProcessMessages();
+        } while (!QuitRequested && !Done);
+    } catch (const std::exception& e) {
+        ErrorLogReport(LastOsErrorText(), false);
+        ErrorLogReport(e.what(), true);
+        status = 1;
+    } catch (...) {
+        ErrorLogReport(LastOsErrorText(), true);
+        status = 1;
+    }
+    if (QuitRequested) Shutdown(true);
+    return status;
+}
+
+void TCore::Frame() {
+    if (PluginSystem) PluginSystem->BeforeTick();
+    const int64_t now = GetPerfCounter();
+    FrameDelta = static_cast<float>(static_cast<double>(now - LastCounter) * PerfFactorMs());
+    if (FrameDelta < 1.0f) FrameDelta = 1.0f;
+    LastCounter = now;
+    services_.desktop->UpdateFrameTimer(FrameDelta);
+    FrameDelta *= TimeFactor;
+    services_.desktop->TickInput(FrameDelta);
+    Tick(FrameDelta);
+    const int ms = static_cast<int>(std::lround(FrameDelta));
+    services_.sound->Update(ms);
+    services_.render->BeginScene();
+    if (!services_.desktop->SceneHidden())
+        services_.render->RenderFrame();
+    else
+        services_.render->SkipScene();
+    services_.desktop->FrameTick(ms);
+    services_.desktop->Update();
+    services_.desktop->Render();
+    services_.render->EndScene();
+    services_.render->Present();
+    services_.render->NextFrame();
+    FlushDestroyQueue();
+    if (PluginSystem) PluginSystem->AfterTick();
+    TimerSystem.Tick();
+}
+
+void TCore::Tick(float dt) {
+    IDesktop& desk = *services_.desktop;
+    IGameWorld& game = *services_.game;
+    const int mode = desk.Mode();
+    if ((mode == 1 || mode == 9) && !desk.SteeringOff()) services_.scene->UpdatePlayerShipSteering();
+    Guarded("TCore.Tick: CreatedObjects.Tick AV", [&] { game.TickList("created", dt); });
+    Guarded("TCore.Tick: LinkedObjects.Tick AV", [&] { game.TickList("linked", dt); });
+    Guarded("TCore.Tick: CreatedObjects2.Tick AV", [&] { game.TickList("created2", dt); });
+    const bool paused = desk.Paused();
+    if (!paused) {
+        Guarded("TCore.Tick: tickedObjects.Tick AV", [&] { game.TickList("ticked", dt); });
+        Guarded("TCore.Tick: TickPhys AV", [&] {
+            for (float slice : PhysicsSlices(dt)) services_.scene->TickPhys(slice);
+        });
+    }
+    Guarded("TCore.Tick: PackedObjects.pack AV", [&] { game.TickList("packed", dt); });
+    Guarded("TCore.Tick: deletedObjects.Tick AV", [&] { game.TickList("deleted", dt); });
+    services_.render->SortChildsBRU();
+    Guarded("TCore.Tick: psys.SmartTransform AV", [&] { services_.scene->UpdatePlanetSystem(); });
+    Guarded("TCore.Tick: TEngine.SmartTransform AV", [&] { services_.render->UpdateMatrices(); });
+    services_.camera->Tick(dt);
+    Guarded("TCore.Tick: IUpdaterTicks AV", [&] { game.TickUpdaters(dt); });
+    Guarded("TCore.Tick: MakeTicks AV", [&] { services_.render->TickTree(dt); });
+    if (!paused) {
+        constexpr const char* kScriptTick = "TEnv.Tick: script_objTick AV";
+        Guarded(kScriptTick, [&] {
+            ScriptTickAccum += static_cast<uint32_t>(std::trunc(dt));
+            if (ScriptTickAccum >= 100) {
+                Guarded(kScriptTick, [&] { CallObjTick(static_cast<int>(ScriptTickAccum)); });
+                ScriptTickAccum = 0;
+            }
+        });
+    }
+}
+
+void TCore::Shutdown(bool now) {
+    if (!now) {
+        QuitRequested = true;
+        return;
+    }
+    if (Done) return;
+    FinalShutdown();
+    Halt ? Halt(0) : DefaultHalt(0);
+}
+
+void TCore::Purge() {
+    services_.game->TickList("deleted", 0.0f);
+    FlushDestroyQueue();
+}
+
+void TCore::FinalShutdown() {
+    if (Done) return;
+    Done = true;
+    IGameWorld& game = *services_.game;
+    IRenderEngine& render = *services_.render;
+    try {
+        if (ErrorLogHasPending()) ErrorLogReport("", true);
+        services_.sound->Done();
+        game.FinishStatistics();
+        if (LuaMachine) LuaMachine->RunString("iProfiles.Save()");
+        game.SaveIni();
+        NotifyAllSubscribers(3, 0);
+        FastLogFlushManClass::FlushAndFree(FastLogFlushMan);
+        render.StopCapture();
+        services_.scene->DestroyPlanetSystem();
+        game.DeleteItems();
+        Purge();
+        render.DiscardUnits();
+        Purge();
+        Purge();
+        CloseLuaMachine();
+        FreeLuaMachine();
+        // Plug-ins go after Lua: FreePlugin must not use it.
+        PluginSystem.reset();
+        Purge();
+        FreeAllVarLists();
+        Purge();
+        services_.desktop->Release();
+        game.FreeDialogs();
+        Purge();
+        game.DeleteTree();
+        render.FreeManagers();
+        Purge();
+        game.TickList("deleted", 0.0f);
+        game.ReleaseManagers();
+        FlushDestroyQueue();
+        game.TickList("deleted", 0.0f);
+        services_.desktop->FreeCore();
+        FlushDestroyQueue();
+        game.TickList("deleted", 0.0f);
+        services_.scene->FreeFXTemplates();
+        Purge();
+        game.DeleteStatistics();
+        Purge();
+        services_.camera->Free();
+        services_.scene->Free();
+        Purge();
+        render.DoneDevices();
+        if (window_) window_->Close();
+        render.Release();
+        Purge();
+        game.TickList("deleted", 0.0f);
+        game.ReleaseDeleted();
+        FlushDestroyQueue();
+        TEODestroyManager.reset();
+    } catch (...) {
+        // The shut-down goes on to the halt whatever failed.
+    }
+    if (ErrorLogHasPending()) ErrorLogReport("", true);
+    instance_.reset();
+}
+
+} // namespace vesk

@@ -1,0 +1,91 @@
+#include "game/game_services.h"
+
+#include "core/lua_adapter.h"
+#include "core/lua_functions.h"
+#include "game/game_ini_table.h"
+#include "game/game_object.h"
+#include "game/obj_managers.h"
+#include "game/tree_functions.h"
+#include "shared/errors.h"
+
+#include <lua.hpp>
+
+namespace vesk {
+
+namespace {
+
+// engine_PrintFastLog(text): one line of the fast log.
+int EnginePrintFastLog(lua_State* L) {
+    const char* text = lua_tostring(L, 1);
+    FastLogAdd(text ? text : "");
+    return 0;
+}
+
+// The game-object tree: the roots, the global lists, the pools and the game
+// ini table. What the game logic does not have yet ("gameSystem", "bal",
+// "parts", the dialogs, the player and the statistics) stays the stand-in's.
+class GameTreeWorld : public StandInGameWorld {
+public:
+    void CreateObjManagers() override { ObjManagersManager = std::make_unique<TObjManagersManager>(); }
+    void CreateRoots() override {
+        RegisterGameTreeClasses();
+        CreateGameRoot();
+    }
+    void CreateGameVars() override { CreateGameGlobalLists(); }
+    void CreateStandardManagers() override {
+        if (ObjManagersManager) ObjManagersManager->createStandartManagers();
+    }
+    void ApplySetupFlags(bool nozzles, bool, bool showBSpheres) override {
+        if (!GameIniTable) return;
+        GameIniTable->SetInt("nozzlesEnable", nozzles ? 1 : 0);
+        GameIniTable->SetText("showBSpheres", showBSpheres ? "1" : "0");
+    }
+    void LoadIni() override {
+        if (GameIniTable) GameIniTable->LoadCfg();
+    }
+    void SaveIni() override {
+        if (GameIniTable) GameIniTable->SaveCfg();
+    }
+    std::string IniText(const std::string& key) override {
+        return GameIniTable ? GameIniTable->GetText(key) : std::string();
+    }
+    void TickList(const std::string& name, float dt) override {
+        if (TBaseGameObject* list = List(name)) list->Tick(dt);
+    }
+    void DeleteItems() override {
+        if (TBaseGameObject* items = GlobalObjects ? GlobalObjects->FindChild("items") : nullptr)
+            items->DeleteChildren();
+    }
+    void DeleteTree() override {
+        if (GlobalObjects) GlobalObjects->Delete();
+    }
+    void ReleaseManagers() override {
+        ReleaseStandartManagers();
+        ObjManagersManager.reset();
+    }
+    void ReleaseDeleted() override {
+        if (DeletedObjects) DeletedObjects->Release();
+    }
+
+private:
+    static TBaseGameObject* List(const std::string& name) {
+        if (name == "created") return CreatedObjects;
+        if (name == "created2") return Created2Objects;
+        if (name == "ticked") return TickedObjects;
+        if (name == "packed") return PackedObjects;
+        if (name == "deleted") return DeletedObjects;
+        return nullptr; // "linked" is not part of the tree yet
+    }
+};
+
+} // namespace
+
+void InstallGameServices(CoreServices& services) {
+    SetEngineFunction("engine_PrintFastLog", EnginePrintFastLog);
+    RegisterGameTreeFunctions();
+    SetGameIniReader(
+        [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
+    services.game = std::make_unique<GameTreeWorld>();
+}
+
+} // namespace vesk

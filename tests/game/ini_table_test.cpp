@@ -1,0 +1,48 @@
+// The game ini table "ini": its parameters and "new.cfg".
+#include <filesystem>
+
+#include "core/var_list.h"
+#include "game_tree_fixture.h"
+
+namespace vesk::test {
+namespace {
+
+using IniTable = GameTreeTest;
+
+TEST_F(IniTable, HoldsTheFortyParametersWithDefaults) {
+    ASSERT_NE(nullptr, GameIniTable);
+    EXPECT_EQ(40, GameIniTable->CountChildren());
+    EXPECT_EQ("system_talestra_core", Eval("engine_GetVar('ini.startLocation')"));
+    EXPECT_EQ("0", Eval("engine_GetVar('ini.joystick')"));
+    EXPECT_EQ("0", Eval("engine_GetVar('ini.cam_from.z')"));
+    EXPECT_EQ("0", Eval("engine_GetVar('ini.jSensitivity')"));
+    Run("engine_SetVar('ini.poorfx', '1')");
+    EXPECT_EQ(1, GameIniTable->GetInt("poorfx"));
+    EXPECT_EQ(&TGameObjectStringParam::StaticClass(), &FindVarByPath("ini.showBSpheres")->GameClass());
+}
+
+TEST_F(IniTable, SavesWhenAllowedAndKeepsTheStartLocationOnLoad) {
+    InitVarLists();
+    Run("DIR = " + LuaQuote(dir.path()));
+    Run("local s, l = saveData, loadData "
+        "saveData = function(p, f) s(p, DIR .. '/' .. f) end "
+        "loadData = function(p, f) l(p, DIR .. '/' .. f) end");
+    Run("engine_SetVar('ini.playerProfile', 'pilot') engine_SetVar('ini.fps', '60')");
+    GameIniTable->SaveCfg(); // "autoSaveIni" is 0
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.cfg"));
+    IniVars->Put("autoSaveIni", VarValue(int32_t{1}));
+    GameIniTable->SaveCfg();
+    ASSERT_TRUE(std::filesystem::exists(dir / "new.cfg"));
+
+    Run("engine_SetVar('ini.playerProfile', 'other') engine_SetVar('ini.fps', '1')");
+    Run("engine_SetVar('ini.startLocation', 'system_elsewhere')");
+    GameIniTable->LoadCfg();
+    EXPECT_EQ("pilot", GameIniTable->GetText("playerProfile"));
+    EXPECT_EQ(60, GameIniTable->GetInt("fps"));
+    EXPECT_EQ("system_elsewhere", GameIniTable->GetText("startLocation"));
+    EXPECT_TRUE(NoLuaErrors());
+    FreeAllVarLists();
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,94 @@
+// Indexed object pools: hand-out order, release by swap, growth, handlers and
+// the slot data faults.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "render/obj_manager.h"
+#include "support/error_trap.h"
+
+namespace vesk::test {
+namespace {
+
+struct Handlers : IManagedObjectInitiator, IManagedObjectDeInitiator, IManagedObjectActioner {
+    std::vector<std::string> log;
+    void InitObject(ManagedObjectClass& s) override {
+        log.push_back("init " + std::to_string(s.GetPosition()));
+        s.SetData(&s);
+    }
+    void DeInitObject(ManagedObjectClass& s) override {
+        log.push_back("deinit " + std::to_string(s.GetPosition()));
+        s.DeleteStructData();
+    }
+    void ActivateObject(ManagedObjectClass& s) override {
+        log.push_back("on " + std::to_string(s.GetPosition()));
+    }
+    void DeactivateObject(ManagedObjectClass& s) override {
+        log.push_back("off " + std::to_string(s.GetPosition()));
+    }
+};
+
+std::vector<ManagedObjectClass*> InUse(const ObjManagerClass& pool) {
+    std::vector<ManagedObjectClass*> out;
+    ObjManagerIteratorClass it = pool.NewIterator();
+    ManagedObjectClass* slot = nullptr;
+    while (pool.Next(it, slot)) out.push_back(slot);
+    return out;
+}
+
+TEST(ObjManager, HandsOutReleasesBySwapAndGrows) {
+    Handlers h;
+    {
+        ObjManagerClass pool(3, &h, &h, &h, "test", 4);
+        EXPECT_EQ((std::vector<std::string>{"init 0", "init 1", "init 2"}), h.log);
+        ManagedObjectClass* s1 = pool.GetObject();
+        ManagedObjectClass* s2 = pool.GetObject();
+        EXPECT_EQ(3, pool.GetCapacity());
+        ManagedObjectClass* s3 = pool.GetObject();
+        // Taking the last free slot grows the pool at once.
+        EXPECT_EQ(7, pool.GetCapacity());
+        EXPECT_EQ(3, pool.GetUsedCount());
+        EXPECT_EQ(s1, s1->GetData());
+
+        // Releasing the first moves the third into its place.
+        h.log.clear();
+        s1->ReturnToPool();
+        EXPECT_EQ((std::vector<std::string>{"off 0"}), h.log);
+        EXPECT_EQ(0, s3->GetPosition());
+        EXPECT_EQ(2, s1->GetPosition());
+        EXPECT_EQ((std::vector<ManagedObjectClass*>{s3, s2}), InUse(pool));
+        // The released slot is the next one handed out.
+        EXPECT_EQ(s1, pool.GetObject());
+        // A position outside the used range changes nothing.
+        pool.ReleaseObject(10);
+        pool.ReleaseObject(-1);
+        EXPECT_EQ(3, pool.GetUsedCount());
+        h.log.clear();
+    }
+    EXPECT_EQ(7u, h.log.size()); // every slot emptied when the pool goes
+}
+
+TEST(ObjManager, PoolWithoutGrowthStepStillGrows) {
+    ObjManagerClass pool(1, nullptr, nullptr, nullptr, "nostep", 0);
+    for (int i = 0; i < 5; ++i) ASSERT_NE(nullptr, pool.GetObject());
+    EXPECT_EQ(5, pool.GetUsedCount());
+    EXPECT_GT(pool.GetCapacity(), 5);
+}
+
+TEST(ObjManager, SlotDataFaultsAreFatal) {
+    ErrorTrap trap;
+    ObjManagerClass pool(1, nullptr, nullptr, nullptr, "faults", 1);
+    ManagedObjectClass* s = pool.GetObject();
+    EXPECT_EQ(nullptr, s->GetData());
+    EXPECT_THROW(s->DeleteStructData(), Halted);
+    EXPECT_EQ("ManagedObjectClass.DeleteStructData: pData = nil, faults", trap.lastFatal);
+    const int v = 5;
+    s->SetStructData(&v, sizeof v);
+    EXPECT_EQ(5, *static_cast<int*>(s->GetDataPtr()));
+    EXPECT_THROW(s->SetData(nullptr), Halted);
+    EXPECT_EQ("ManagedObjectClass.SetData: pData<>nil, faults", trap.lastFatal);
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,64 @@
+// The render engine's service: the device made on the main window, each frame
+// begun, cleared, ended and presented, the device released at shut-down.
+#include <gtest/gtest.h>
+
+#include "core/config_record.h"
+#include "platform/gfx/null_device.h"
+#include "platform/window.h"
+#include "render/device.h"
+#include "render/render_services.h"
+#include "support/error_trap.h"
+
+#include <algorithm>
+
+namespace vesk {
+namespace {
+
+// A window that has a native handle without being a real one.
+class FakeNativeWindow : public platform::NullWindow {
+public:
+    void* NativeHandle() const override { return const_cast<FakeNativeWindow*>(this); }
+};
+
+TEST(RenderServices, DeviceOnWindowFrameCallsAndRelease) {
+    test::ErrorTrap trap;
+    platform::Ref<platform::NullDirect3D> d3d = platform::CreateNullDirect3D();
+    platform::NullDirect3D* raw = d3d.Get();
+    platform::SetDirect3DFactory([&](uint32_t) {
+        raw->AddRef();
+        return static_cast<platform::IDirect3D9*>(raw);
+    });
+    GetDisplayReleaseHooks().pauseMs = 0;
+    SetupRecord = DefaultConfigRecord();
+
+    CoreServices services;
+    InstallRenderServices(services);
+    platform::NullWindow headless;
+    headless.Create({}, nullptr);
+    services.render->Init(headless); // no native window: no device
+    EXPECT_FALSE(Device);
+
+    FakeNativeWindow window;
+    window.Create({}, nullptr);
+    services.render->Init(window);
+    ASSERT_TRUE(Device);
+    auto* device = static_cast<platform::DeviceBase*>(Device.Get());
+    const size_t before = device->Calls().size();
+    services.render->BeginScene();
+    services.render->RenderFrame();
+    services.render->EndScene();
+    services.render->Present();
+    std::vector<std::string> names;
+    for (size_t i = before; i < device->Calls().size(); ++i) names.push_back(device->Calls()[i].name);
+    EXPECT_EQ(names, (std::vector<std::string>{"BeginScene", "Clear", "EndScene", "Present"}));
+
+    services.render->DoneDevices();
+    EXPECT_FALSE(Device);
+    EXPECT_FALSE(window.IsOpen()); // releasing the display closes the main window
+    platform::SetDirect3DFactory(nullptr);
+    GetDisplayReleaseHooks() = DisplayReleaseHooks{};
+    SetupRecord = ConfigRecord{};
+}
+
+} // namespace
+} // namespace vesk

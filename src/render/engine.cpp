@@ -433,16 +433,20 @@ void TEngineClass::DrawTextureQuad(IDirect3DTexture9* texture, IDirect3DPixelSha
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     const float w = static_cast<float>(desc.Width), h = static_cast<float>(desc.Height);
+    // White vertex colour: the texture shows as it is under the default stage.
     struct QuadVertex {
-        float x, y, z, rhw, u, v;
+        float x, y, z, rhw;
+        D3DCOLOR colour;
+        float u, v;
     };
-    const QuadVertex quad[4] = {{0, 0, 0.9f, 1.0f, 0, 0},
-                                {w, 0, 0.9f, 1.0f, 1, 0},
-                                {0, h, 0.9f, 1.0f, 0, 1},
-                                {w, h, 0.9f, 1.0f, 1, 1}};
+    constexpr D3DCOLOR white = 0xFFFFFFFF;
+    const QuadVertex quad[4] = {{0, 0, 0.9f, 1.0f, white, 0, 0},
+                                {w, 0, 0.9f, 1.0f, white, 1, 0},
+                                {0, h, 0.9f, 1.0f, white, 0, 1},
+                                {w, h, 0.9f, 1.0f, white, 1, 1}};
     // The whole screen is covered: the scene's depths must not hide the quad.
     d->SetRenderState(D3DRS_ZENABLE, 0);
-    CachedSetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    CachedSetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     CachedSetTexture(0, texture);
     CachedSetPixelShader(shader);
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(QuadVertex));
@@ -637,7 +641,8 @@ bool TEngineClass::FindShipBRU(TBaseRenderUnit* unit) {
 TBaseRenderUnit* TEngineClass::FindOrAddGlobalHelper(const std::string& name) {
     if (childs_)
         for (TBaseRenderUnit* c : *childs_)
-            if (c && !c->HasFlag(BRU_DISCARDED | BRU_KILLED) && platform::SameTextCp1251(c->GetName(), name)) return c;
+            if (c && !c->HasFlag(BRU_DISCARDED | BRU_KILLED) && platform::SameTextCp1251(c->GetName(), name))
+                return c;
     TBaseRenderUnit* helper = Create<TBaseRenderUnit>(this);
     helper->SetName(name);
     AddChild(helper);

@@ -330,6 +330,8 @@ public:
     ObjManagerClass* RenderListPool() const { return pool_.get(); }
     size_t RenderListSize() const { return renderList_ ? renderList_->size() : 0; }
     bool RenderToTexture() const { return renderToTexture_; }
+    // The surface the scene is drawn into while render to texture is on.
+    platform::IDirect3DSurface9* RenderTargetSurface() const { return rtSurface1_.Get(); }
     bool Capturing() const { return captureState_; }
 
     bool IsRenderPaused() override;

@@ -179,5 +179,20 @@ TEST_F(EngineFrameGL, UnitsAppearWhereTheCameraProjectsThem) {
     EXPECT_RGB(AtWorld(redAt), 13, 26, 38);
 }
 
+TEST_F(EngineFrameGL, RenderToTextureShowsTheSceneThroughTheScreenQuad) {
+    const Vec3 redAt{10, 3, 0}, greenAt{10, -3, 0};
+    Square(env_, redAt, 0xFFFF0000);
+    Square(env_, greenAt, 0xFF00FF00);
+    engine_->EnableRenderToTexture();
+    ASSERT_TRUE(engine_->RenderToTexture());
+    // The device shows a target texture's draws only from the second frame on
+    // (a fresh render-target texture is sampled from its initial copy once).
+    DrawFrame();
+    DrawFrame();
+    EXPECT_RGB(AtWorld(redAt), 255, 0, 0);
+    EXPECT_RGB(AtWorld(greenAt), 0, 255, 0);
+    EXPECT_TRUE(trap_.reports.empty());
+}
+
 } // namespace
 } // namespace vesk::test

@@ -3,7 +3,6 @@
 #include "platform/gfx/device.h"
 #include "render/device.h"
 
-
 namespace vesk {
 
 using namespace platform;

@@ -224,9 +224,19 @@ void TBaseRenderUnit::FillRenderList(int stage, int pass) {
     const bool qualifies = Engine && !SkipInPass(pass) && renderStage_ == stage;
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
     // A skipped unit does not prune its subtree.
-    if (childs_)
-        for (int i = 0; i < childs_->Count(); ++i)
+    if (childs_) {
+        const int n = childs_->Count();
+        for (int i = 0; i < n; ++i) {
+            // Siblings are mostly leaves: fetching the next one while this one is
+            // listed hides most of the wait for units that are not in the cache.
+            if (i + 1 < n)
+                if (const TBaseRenderUnit* next = childs_->Get(i + 1)) {
+                    __builtin_prefetch(next);
+                    __builtin_prefetch(&next->flags_);
+                }
             if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
+        }
+    }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kAfterChilds);
 }
 
@@ -562,7 +572,7 @@ void TBaseRenderUnit::UpdateScreenPos() {
 // ---- tree -----------------------------------------------------------------------------------
 
 void TBaseRenderUnit::AddChild(TBaseRenderUnit* child) {
-    if (!childs_) childs_ = std::make_unique<TListAsm<TBaseRenderUnit>>();
+    if (!childs_) childs_ = &childList_;
     childs_->Add(child);
     if (child) child->OnAddedToParent(this);
 }
@@ -689,11 +699,13 @@ template <class Pred> TBaseRenderUnit* FindDepthFirst(TBaseRenderUnit* u, const 
 } // namespace
 
 TBaseRenderUnit* TBaseRenderUnit::FindBRUByName(const std::string& name) {
-    return FindDepthFirst(this, [&](TBaseRenderUnit* u) { return platform::SameTextCp1251(u->GetName(), name); });
+    return FindDepthFirst(this,
+                          [&](TBaseRenderUnit* u) { return platform::SameTextCp1251(u->GetName(), name); });
 }
 
 TBaseRenderUnit* TBaseRenderUnit::FindBRUByStrID(const std::string& id) {
-    return FindDepthFirst(this, [&](TBaseRenderUnit* u) { return platform::SameTextCp1251(u->GetStrID(), id); });
+    return FindDepthFirst(this,
+                          [&](TBaseRenderUnit* u) { return platform::SameTextCp1251(u->GetStrID(), id); });
 }
 
 bool TBaseRenderUnit::IsInTree(const TBaseRenderUnit* unit) const {
@@ -823,7 +835,8 @@ bool TBaseRenderUnit::DiscardBRU() {
                 if (release) c->Release();
                 childs_->Put(i, nullptr);
             }
-            childs_.reset();
+            childList_.Clear();
+            childs_ = nullptr;
         }
         step = "]: list";
         ros_.reset(); // a shared list lives on with the units that share it

@@ -191,7 +191,7 @@ public:
     bool GetChildBRU(int index, TBaseRenderUnit*& out) const;
     int ChildCount() const { return childs_ ? childs_->Count() : 0; }
     // The child list with its holes (nullptr until the first child).
-    const TListAsm<TBaseRenderUnit>* ChildsBRU() const { return childs_.get(); }
+    const TListAsm<TBaseRenderUnit>* ChildsBRU() const { return childs_; }
     TBaseRenderUnit* FindBRUByName(const std::string& name);
     TBaseRenderUnit* FindBRUByStrID(const std::string& id);
     bool IsInTree(const TBaseRenderUnit* unit) const;
@@ -322,14 +322,18 @@ protected:
     int PutPlaceholder(TBaseRenderUnit* child);
     TLightManager* ViewportLights() const;
 
+    // What every walk of the tree reads sits together at the front.
     uint64_t flags_ = 0;
+    uint16_t renderStage_ = 0;
+    // The child list, made on first AddChild: childs_ points at childList_ from then on.
+    TListAsm<TBaseRenderUnit>* childs_ = nullptr;
+    TListAsm<TBaseRenderUnit> childList_;
     uint64_t flags2_ = 0;
     int32_t attachCount_ = 0;
     TBaseRenderUnit* parent_ = nullptr;
     TBaseRenderUnit* cachedRoot_ = nullptr;
     uint16_t lightMask_ = kLightsLamps;
     std::string name_;
-    uint16_t renderStage_ = 0;
     int32_t viewportId_ = 0;
     Matrix baseMatrix_, localMatrix_, worldMatrix_, billboardMatrix_, drawnMatrix_;
     // bounding-sphere cache
@@ -357,7 +361,6 @@ protected:
     int32_t tickHandle_ = 0;
     std::string strID_;
     std::shared_ptr<RenderObjectList> ros_;
-    std::unique_ptr<TListAsm<TBaseRenderUnit>> childs_;
     float sortValue_ = 1.0f;
     Vec3 boxMax_{1, 1, 1}, boxMin_{-1, -1, -1};
     Vec3 screenPos_;

@@ -322,7 +322,12 @@ void TEngineClass::Free() {
     viewports_.reset();
     if (UpdaterManagerClass* u = std::exchange(updater_, nullptr)) u->Free();
     capture_.reset();
-    if (Engine == this) Engine = nullptr;
+    if (Engine == this) {
+        Engine = nullptr;
+        // The scene's links go with the engine (the scene itself is freed elsewhere).
+        GetRenderWorldLinks().environment = nullptr;
+        GetRenderWorldLinks().environmentSet = nullptr;
+    }
     TBaseRenderUnit::Free();
 }
 

@@ -635,7 +635,13 @@ bool TBaseRenderUnit::ReleaseChild(TBaseRenderUnit* child) {
 }
 
 void TBaseRenderUnit::MoveToParent(TBaseRenderUnit* newParent) {
-    if (!newParent || newParent == parent_ || newParent == this) return;
+    if (!newParent || newParent == parent_) return;
+    // A unit under itself or its own descendant would make the tree a loop.
+    if (IsInTree(newParent)) {
+        FastLogAddError("TBaseRenderUnit.MoveToParent: the new parent is in the unit's own tree, " +
+                        GetInfoStr());
+        return;
+    }
     if (parent_) parent_->ReleaseChild(this);
     newParent->AddChild(this);
     parent_ = newParent;
@@ -915,6 +921,26 @@ void TBaseRenderUnit::RemoveUHelper(const std::string&) {
 
 void TBaseRenderUnit::ConvertWToSC() {
     ErrorReport("TBaseRenderUnit.ConvertWToSC: not supported", "mhl");
+}
+
+} // namespace vesk
+
+namespace vesk {
+
+int BRUDistance(TBaseRenderUnit* a, TBaseRenderUnit* b) {
+    if (!a || !b) return 0;
+    Vec3 pa, pb;
+    a->GetPosition(pa);
+    b->GetPosition(pb);
+    return static_cast<int>(Vec3Length(Vec3Sub(pa, pb)));
+}
+
+int BRUSurfaceDistance(TBaseRenderUnit* a, TBaseRenderUnit* b) {
+    if (!a || !b) return 0;
+    Vec3 pa, pb;
+    a->GetPosition(pa);
+    b->GetPosition(pb);
+    return static_cast<int>(Vec3Length(Vec3Sub(pa, pb)) - a->GetBSphereRadius() - b->GetBSphereRadius());
 }
 
 } // namespace vesk

@@ -388,6 +388,11 @@ template <class T> bool RegisterRenderUnitClass(const std::string& name = ClassN
         name, [](TBaseRenderUnit* parent) -> TBaseRenderUnit* { return TBaseRenderUnit::Create<T>(parent); });
 }
 
+// Distance between two units' positions as a whole number; the surface form
+// takes off both bounding-sphere radii (negative when the spheres overlap).
+int BRUDistance(TBaseRenderUnit* a, TBaseRenderUnit* b);
+int BRUSurfaceDistance(TBaseRenderUnit* a, TBaseRenderUnit* b);
+
 // Units alive (made by Init, not yet freed).
 extern int32_t BRUInstanceCount;
 

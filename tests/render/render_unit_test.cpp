@@ -228,6 +228,8 @@ TEST_F(RenderUnitTest, AnglesInFrameAndView) {
     u->SetPosition({0, 0, 0}); // at the eye
     engine->UpdateMatrices(nullptr);
     EXPECT_FALSE(u->GetAnglesInFrame(Matrix{}, fwd, side, es, dist, nullptr, nullptr));
+    EXPECT_EQ(TBaseRenderUnit::GetProjectedSize({1, 1, 1}, {1, 1, 1}, 5, 2), 0.0f);
+    EXPECT_FLOAT_EQ(TBaseRenderUnit::GetProjectedSize({0, 0, 0}, {0, 3, 0}, 5, -2), 10.0f);
 
     // The default camera looks along +x: ahead is in view, behind is not.
     u->SetPosition({100, 0, 0});
@@ -391,7 +393,12 @@ TEST_F(RenderUnitTest, BrokenParentChainsAreFatal) {
     TBaseRenderUnit* selfParent = TBaseRenderUnit::Create(nullptr);
     selfParent->MoveToParent(selfParent); // refused: a unit is never its own parent
     EXPECT_EQ(selfParent->Parent(), nullptr);
-    for (TBaseRenderUnit* u : {self, loose, child, selfParent}) u->Free();
+    // Nor under its own descendant: the tree stays a tree and walks end.
+    selfParent->MoveToParent(loose);
+    loose->MoveToParent(selfParent);
+    EXPECT_EQ(loose->Parent(), nullptr);
+    EXPECT_EQ(selfParent->Parent(), loose);
+    for (TBaseRenderUnit* u : {child, selfParent, loose, self}) u->Free();
 }
 
 TEST_F(RenderUnitTest, PooledUnitsGoBackToTheirPool) {

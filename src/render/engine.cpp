@@ -33,6 +33,18 @@ constexpr float kNearPlane = 1.0f;
 // Pixel shader 2.0's instruction slots (the device layer reports no count of its own).
 constexpr uint32_t kPs20InstructionSlots = 96;
 
+// A one-level texture of the device viewport's size in the back buffer's format.
+void CreateViewportTexture(IDirect3DDevice9* d, uint32_t usage, D3DPOOL pool, Ref<IDirect3DTexture9>& out,
+                           const char* failText) {
+    D3DVIEWPORT9 vp;
+    d->GetViewport(&vp);
+    const D3DFORMAT format = PresentParameters.BackBufferFormat != D3DFMT_UNKNOWN
+                                 ? PresentParameters.BackBufferFormat
+                                 : D3DFMT_X8R8G8B8;
+    CheckDXResult(d->CreateTexture(vp.Width, vp.Height, 1, usage, format, pool, out.Put(), nullptr), failText,
+                  "mhl");
+}
+
 } // namespace
 
 // ---- render-list entries ------------------------------------------------------------------
@@ -552,17 +564,10 @@ void TEngineClass::CreateDrawObjects() {
 void TEngineClass::EnableRenderToTexture() {
     IDirect3DDevice9* d = GetDevice();
     if (!d) return;
-    D3DVIEWPORT9 vp;
-    d->GetViewport(&vp);
-    const D3DFORMAT format = PresentParameters.BackBufferFormat != D3DFMT_UNKNOWN
-                                 ? PresentParameters.BackBufferFormat
-                                 : D3DFMT_X8R8G8B8;
-    CheckDXResult(d->CreateTexture(vp.Width, vp.Height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
-                                   rtTexture1_.Put(), nullptr),
-                  "TEngineClass.EnableRenderToTexture: tex1", "mhl");
-    CheckDXResult(d->CreateTexture(vp.Width, vp.Height, 1, D3DUSAGE_DYNAMIC, format, D3DPOOL_SYSTEMMEM,
-                                   rtTexture2_.Put(), nullptr),
-                  "TEngineClass.EnableRenderToTexture: tex2", "mhl");
+    CreateViewportTexture(d, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, rtTexture1_,
+                          "TEngineClass.EnableRenderToTexture: tex1");
+    CreateViewportTexture(d, D3DUSAGE_DYNAMIC, D3DPOOL_SYSTEMMEM, rtTexture2_,
+                          "TEngineClass.EnableRenderToTexture: tex2");
     if (!rtTexture1_ || !rtTexture2_) return;
     CheckDXResult(rtTexture1_->GetSurfaceLevel(0, rtSurface1_.Put()), "RE0x1", "mhl");
     CheckDXResult(rtTexture2_->GetSurfaceLevel(0, rtSurface2_.Put()), "RE0x2", "mhl");
@@ -584,14 +589,8 @@ void TEngineClass::EnableRenderToTexture() {
 void TEngineClass::EnableCopyRenderDataToTexture(bool on) {
     IDirect3DDevice9* d = GetDevice();
     if (d && !captureTexture_) {
-        D3DVIEWPORT9 vp;
-        d->GetViewport(&vp);
-        const D3DFORMAT format = PresentParameters.BackBufferFormat != D3DFMT_UNKNOWN
-                                     ? PresentParameters.BackBufferFormat
-                                     : D3DFMT_X8R8G8B8;
-        CheckDXResult(d->CreateTexture(vp.Width, vp.Height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
-                                       captureTexture_.Put(), nullptr),
-                      "TEngineClass.EnableCopyRenderDataToTexture: tex create", "mhl");
+        CreateViewportTexture(d, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, captureTexture_,
+                              "TEngineClass.EnableCopyRenderDataToTexture: tex create");
         if (captureTexture_)
             CheckDXResult(captureTexture_->GetSurfaceLevel(0, captureSurface_.Put()),
                           "CaptureTexture.GetSurfaceLevel(0,CaptureTextureSurface)", "mhl");

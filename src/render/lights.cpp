@@ -36,35 +36,37 @@ void TLightManager::CommitLight(int slot) {
     }
 }
 
-D3DLIGHT9* TLightManager::AddPointLight(uint16_t tag, const Vec3& position, const ColorValue& diffuse,
-                                        float attenuation0, float attenuation1) {
-    int slot = FindFreeSlot();
+template <class F> D3DLIGHT9* TLightManager::AddLight(uint16_t tag, F&& fill) {
+    const int slot = FindFreeSlot();
     if (slot < 0) return nullptr;
     D3DLIGHT9* l = Fill(slot, tag);
-    l->Type = D3DLIGHT_POINT;
-    l->Diffuse = diffuse;
-    l->Position = position;
-    l->Range = 1.0e9f;
-    l->Attenuation0 = attenuation0;
-    l->Attenuation1 = attenuation1;
+    fill(*l);
     CommitLight(slot);
     ++count_;
     return l;
 }
 
+D3DLIGHT9* TLightManager::AddPointLight(uint16_t tag, const Vec3& position, const ColorValue& diffuse,
+                                        float attenuation0, float attenuation1) {
+    return AddLight(tag, [&](D3DLIGHT9& l) {
+        l.Type = D3DLIGHT_POINT;
+        l.Diffuse = diffuse;
+        l.Position = position;
+        l.Range = 1.0e9f;
+        l.Attenuation0 = attenuation0;
+        l.Attenuation1 = attenuation1;
+    });
+}
+
 D3DLIGHT9* TLightManager::AddDirectionalLight(uint16_t tag, const Vec3& direction,
                                               const ColorValue& diffuse) {
-    int slot = FindFreeSlot();
-    if (slot < 0) return nullptr;
-    D3DLIGHT9* l = Fill(slot, tag);
-    l->Type = D3DLIGHT_DIRECTIONAL;
-    l->Diffuse = diffuse;
-    l->Direction = direction;
-    l->Range = 9999.0f;
-    l->Attenuation1 = 0.05f;
-    CommitLight(slot);
-    ++count_;
-    return l;
+    return AddLight(tag, [&](D3DLIGHT9& l) {
+        l.Type = D3DLIGHT_DIRECTIONAL;
+        l.Diffuse = diffuse;
+        l.Direction = direction;
+        l.Range = 9999.0f;
+        l.Attenuation1 = 0.05f;
+    });
 }
 
 void TLightManager::RemoveLight(int slot) {

@@ -38,6 +38,8 @@ public:
 
 private:
     int FindFreeSlot() const;
+    // The first free slot, filled by fill and sent to the device; nullptr when none is free.
+    template <class F> platform::D3DLIGHT9* AddLight(uint16_t tag, F&& fill);
     platform::D3DLIGHT9* Fill(int slot, uint16_t tag);
 
     int capacity_ = kCapacity;

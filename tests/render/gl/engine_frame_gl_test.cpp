@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gfx/gl_device.h"
+#include "platform/gl/gl_fixture.h"
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/view_camera.h"
@@ -19,7 +20,8 @@ namespace {
 
 using namespace platform;
 
-constexpr uint32_t W = 64, H = 48;
+using gltest::H;
+using gltest::W;
 
 // A flat square of side 2 in the unit's y-z plane, facing the default camera
 // (which looks along +x), in one colour.
@@ -47,24 +49,14 @@ struct Rgb {
     int r, g, b;
 };
 
-class EngineFrameGL : public ::testing::Test {
+// The GL device of the device layer's pixel tests, drawn into by the engine.
+class EngineFrameGL : public gltest::GfxGL {
 protected:
     void SetUp() override {
-        if (!GLHeadlessAvailable()) GTEST_SKIP() << "no GL context can be made";
+        GfxGL::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
-        GLGfxConfig cfg;
-        cfg.headlessWidth = W;
-        cfg.headlessHeight = H;
-        d3d_ = CreateGLDirect3D(cfg);
-        D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        Ref<IDirect3DDevice9> dev;
-        ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                     dev.Put()),
-                  D3D_OK);
-        Device = dev;
+        Device = dev_;
         ResetDeviceStateCache();
         engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
         Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
@@ -83,7 +75,6 @@ protected:
         GetRenderWorldLinks() = RenderWorldLinks{};
         ClearCachedTextures();
         Device = nullptr;
-        d3d_ = nullptr;
     }
 
     SquareUnit* Square(TBaseRenderUnit* parent, Vec3 at, D3DCOLOR colour, uint64_t flags = BRU_OPAQUE) {
@@ -135,7 +126,6 @@ protected:
         return At(int(s.x), int(s.y));
     }
 
-    Ref<IDirect3D9> d3d_;
     TEngineClass* engine_ = nullptr;
     EnvironmentStandInClass* env_ = nullptr;
     std::vector<uint8_t> frame_;

@@ -266,6 +266,21 @@ TEST_F(GfxNullDevice, RefusesBadArgumentsWithoutSideEffects) {
     EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL); // no stream
     EXPECT_EQ(dev->DrawPrimitive(D3DPRIMITIVETYPE(9), 0, 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL); // no indices
+    // Indexed draws stay inside the vertex range they name.
+    Ref<IDirect3DVertexBuffer9> vb;
+    Ref<IDirect3DIndexBuffer9> ib;
+    dev->CreateVertexBuffer(4 * 12, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, vb.Put(), nullptr);
+    dev->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, ib.Put(), nullptr);
+    dev->SetStreamSource(0, vb.Get(), 0, 12);
+    dev->SetIndices(ib.Get());
+    EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+    const float verts[4][3] = {};
+    const uint16_t inside[3] = {0, 1, 3}, outside[3] = {0, 1, 4};
+    EXPECT_EQ(dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, inside, D3DFMT_INDEX16, verts, 12),
+              D3D_OK);
+    EXPECT_EQ(dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, outside, D3DFMT_INDEX16, verts, 12),
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(dev->SetFVF(0x00E | 0xF00), D3DERR_INVALIDCALL); // 15 texture sets
     D3DVIEWPORT9 vp{700, 0, 200, 100, 0, 1};
     EXPECT_EQ(dev->SetViewport(&vp), D3DERR_INVALIDCALL); // past the 800-wide target

@@ -8,8 +8,9 @@
 //   #const NAME REG [COUNT]   names constant register REG (e.g. c4) as NAME;
 //                             with COUNT > 1 NAME(k) is register REG + k
 // The body defines `void main()`. The layer declares for it:
-//   both kinds:  uniform vec4 c[...]; uniform ivec4 ci[16]; uniform bool cb[16];
-//                (vertex: 256 float registers, pixel: 32)
+//   both kinds:  the constant registers c[...] (vec4), ci[16] (ivec4), cb[16] (bool)
+//                (vertex: 256 float registers, pixel: 32); the three names are
+//                macros, so the body must not use them for anything else
 //   vertex in:   iPosition, iNormal, iColor0, iColor1, iTexCoord0..7, iPSize,
 //                iPosition1, iNormal1, iTangent (vec4 each, from the vertex
 //                declaration's usage; absent elements read (0,0,0,1))

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/gfx/device_base.h"
@@ -305,7 +307,7 @@ struct Program {
     GLuint name = 0;
     bool userVertex = false, userPixel = false;
     // Uniform locations (-1 when absent).
-    GLint worldView = -1, proj = -1, normalMat = -1, texMat = -1, pixelFix = -1, screen = -1;
+    GLint worldView = -1, worldViewProj = -1, normalMat = -1, texMat = -1, pixelFix = -1, screen = -1;
     GLint globalAmbient = -1, mat = -1, matPower = -1;
     GLint lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPos = -1, lightDir = -1,
           lightAtt = -1, lightSpot = -1;
@@ -410,13 +412,25 @@ private:
     void MarkTargetDrawn();
     const VertexLayout& CurrentLayout();
 
+    // GL work happens on the thread that made the device; texture uploads asked
+    // for elsewhere (the frame-capture threads) wait for the next draw or clear.
+    bool OnDeviceThread() const { return std::this_thread::get_id() == owner_; }
+    void FlushPendingUploads();
+
     std::unique_ptr<GLContext> ctx_;
+    std::thread::id owner_ = std::this_thread::get_id();
+    std::mutex pendingMutex_;
+    std::vector<std::pair<Ref<SurfaceImpl>, RECT>> pending_;
+    enum class GLKind { None, Texture, Renderbuffer, Buffer };
+    std::vector<std::pair<GLKind, GLuint>> pendingDeletes_;
+    void DeleteObject(GLKind kind, GLuint name);
     GLuint fbo_ = 0, readFbo_ = 0, drawFbo_ = 0, vao_ = 0, upVbo_ = 0, upIbo_ = 0;
     GLuint samplers_[8] = {};
     std::unordered_map<std::string, Program, StringHash, std::equal_to<>> programs_;
     std::unordered_map<uint64_t, std::string> userVsGlsl_, userPsSource_;
     Program* current_ = nullptr;
     uint32_t currentStages_ = 0; // texture stages the current fixed-function program reads
+    uint32_t samplerStages_ = 0; // stages whose sampler objects hold the current sampler states
     bool currentSprite_ = false;
     // Versions the selection of the current program was made for.
     uint64_t selStates_ = 0, selStages_ = 0, selLights_ = 0, selInput_ = 0, selShaders_ = 0, selTextures_ = 0;
@@ -436,7 +450,9 @@ private:
 
 GLDevice::~GLDevice() {
     if (ctx_) ctx_->MakeCurrent();
+    owner_ = std::this_thread::get_id(); // the context is current here now
     OrphanAll();
+    FlushPendingUploads();
     for (auto& [k, p] : programs_) glDeleteProgram(p.name);
     GLuint fbos[] = {fbo_, readFbo_, drawFbo_};
     glDeleteFramebuffers(3, fbos);
@@ -504,6 +520,8 @@ void GLDevice::BufferUnlocked(ResourceLink& b, BufferStore& s) {
 Result GLDevice::BackendCreateTexture(TextureImpl& t) {
     const GLFormat f = GLFormatFor(t.format);
     if (!f.internal) return D3DERR_INVALIDCALL;
+    // System-memory textures are CPU copies only; they are never drawn with.
+    if (t.pool == D3DPOOL_SYSTEMMEM || t.pool == D3DPOOL_SCRATCH) return D3D_OK;
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -555,26 +573,48 @@ Result GLDevice::BackendCreateSurface(SurfaceImpl& s) {
 
 void GLDevice::ResourceFreed(ResourceLink& r) {
     if (!r.backendName) return;
-    if (auto* s = dynamic_cast<SurfaceImpl*>(&r)) {
-        if (s->IsDepth()) {
-            glDeleteRenderbuffers(1, &r.backendName);
+    GLKind kind;
+    if (auto* s = dynamic_cast<SurfaceImpl*>(&r))
+        kind = s->IsDepth() ? GLKind::Renderbuffer : GLKind::Texture;
+    else if (dynamic_cast<TextureImpl*>(&r))
+        kind = GLKind::Texture;
+    else if (dynamic_cast<VertexShaderImpl*>(&r) || dynamic_cast<PixelShaderImpl*>(&r))
+        kind = GLKind::None; // programs built from a shader stay cached by id; ids are never reused
+    else
+        kind = GLKind::Buffer;
+    if (kind != GLKind::None) {
+        if (OnDeviceThread()) {
+            DeleteObject(kind, r.backendName);
         } else {
-            glDeleteTextures(1, &r.backendName);
+            // The last reference went on another thread: the device's thread deletes it.
+            std::lock_guard lock(pendingMutex_);
+            pendingDeletes_.emplace_back(kind, r.backendName);
         }
-        appliedTargets_ = 0;
-    } else if (dynamic_cast<TextureImpl*>(&r)) {
-        glDeleteTextures(1, &r.backendName);
-        for (auto& b : boundTex_)
-            if (b == r.backendName) b = 0;
-        appliedTargets_ = 0;
-    } else if (dynamic_cast<VertexShaderImpl*>(&r) || dynamic_cast<PixelShaderImpl*>(&r)) {
-        // Programs built from the shader stay cached by id; ids are never reused.
-    } else {
-        if (boundIbo_ == r.backendName) boundIbo_ = 0;
-        glDeleteBuffers(1, &r.backendName);
-        appliedInput_ = 0;
     }
     r.backendName = 0;
+}
+
+void GLDevice::DeleteObject(GLKind kind, GLuint name) {
+    switch (kind) {
+    case GLKind::Renderbuffer:
+        glDeleteRenderbuffers(1, &name);
+        appliedTargets_ = 0;
+        break;
+    case GLKind::Texture:
+        glDeleteTextures(1, &name);
+        for (auto& b : boundTex_)
+            if (b == name) b = 0;
+        appliedTargets_ = 0;
+        appliedTextures_ = 0;
+        break;
+    case GLKind::Buffer:
+        if (boundIbo_ == name) boundIbo_ = 0;
+        glDeleteBuffers(1, &name);
+        appliedInput_ = 0;
+        break;
+    case GLKind::None:
+        break;
+    }
 }
 
 GLuint GLDevice::SurfaceTexture(const SurfaceImpl& s, GLint* level) const {
@@ -643,12 +683,34 @@ void GLDevice::ReadSurface(SurfaceImpl& s) {
 Result GLDevice::SurfaceLocking(SurfaceImpl& s, uint32_t flags) {
     Result r = DeviceBase::SurfaceLocking(s, flags);
     if (Failed(r)) return r;
-    if (s.gpuNewer) ReadSurface(s);
+    if (s.gpuNewer) {
+        // Drawn-into surfaces are read back on the device's own thread only.
+        if (!OnDeviceThread()) return D3DERR_WASSTILLDRAWING;
+        ReadSurface(s);
+    }
     return D3D_OK;
 }
 
 void GLDevice::SurfaceUnlocked(SurfaceImpl& s, const RECT& dirty) {
-    UploadLevel(s, &dirty);
+    if (OnDeviceThread()) {
+        UploadLevel(s, &dirty);
+        return;
+    }
+    std::lock_guard lock(pendingMutex_);
+    pending_.emplace_back(Ref<SurfaceImpl>::Share(&s), SurfaceRect(s));
+}
+
+void GLDevice::FlushPendingUploads() {
+    std::vector<std::pair<Ref<SurfaceImpl>, RECT>> work;
+    std::vector<std::pair<GLKind, GLuint>> deletes;
+    {
+        std::lock_guard lock(pendingMutex_);
+        if (pending_.empty() && pendingDeletes_.empty()) return;
+        work.swap(pending_);
+        deletes.swap(pendingDeletes_);
+    }
+    for (auto& [kind, name] : deletes) DeleteObject(kind, name);
+    for (auto& [surface, rect] : work) UploadLevel(*surface, &rect);
 }
 
 void GLDevice::MarkTargetDrawn() {
@@ -775,7 +837,7 @@ const VertexLayout& GLDevice::CurrentLayout() {
 }
 
 Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
-    if (current_ && selStates_ == versions_.renderStates && selStages_ == versions_.stages &&
+    if (current_ && selStates_ == versions_.keyStates && selStages_ == versions_.stages &&
         selLights_ == versions_.lights && selInput_ == versions_.vertexInput &&
         selShaders_ == versions_.shaders && selTextures_ == versions_.textures &&
         (selType_ == D3DPT_POINTLIST) == (type == D3DPT_POINTLIST))
@@ -874,7 +936,7 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
         key.append(KeyBytes(vk));
     }
 
-    selStates_ = versions_.renderStates;
+    selStates_ = versions_.keyStates;
     selStages_ = versions_.stages;
     selLights_ = versions_.lights;
     selInput_ = versions_.vertexInput;
@@ -921,7 +983,7 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     p.userPixel = state_.ps.Get() != nullptr;
     auto loc = [&](const char* n) { return glGetUniformLocation(prog, n); };
     p.worldView = loc("uWorldView");
-    p.proj = loc("uProj");
+    p.worldViewProj = loc("uWorldViewProj");
     p.normalMat = loc("uNormalMat");
     p.texMat = loc("uTexMat");
     p.pixelFix = loc("uPixelFix");
@@ -976,7 +1038,10 @@ void GLDevice::UploadUniforms(Program& p) {
         p.vTransforms = versions_.transforms;
         const Matrix wv = Mul(state_.transforms[10], view);
         if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &wv.m[0][0]);
-        if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &state_.transforms[1].m[0][0]);
+        if (p.worldViewProj >= 0) {
+            const Matrix wvp = Mul(wv, state_.transforms[1]);
+            glUniformMatrix4fv(p.worldViewProj, 1, GL_FALSE, &wvp.m[0][0]);
+        }
         if (p.normalMat >= 0) {
             // Normals go through the inverse transpose of the world-view matrix.
             Matrix inv;
@@ -1029,8 +1094,8 @@ void GLDevice::UploadUniforms(Program& p) {
         glUniform4fv(p.mat, 4, &state_.material.Diffuse.r);
         if (p.matPower >= 0) glUniform1f(p.matPower, state_.material.Power);
     }
-    if (p.vStates != versions_.renderStates) {
-        p.vStates = versions_.renderStates;
+    if (p.vStates != versions_.uniformStates) {
+        p.vStates = versions_.uniformStates;
         float c[4];
         if (p.globalAmbient >= 0) {
             ColorToFloats(rs[D3DRS_AMBIENT], c);
@@ -1080,6 +1145,7 @@ void GLDevice::UploadUniforms(Program& p) {
 
 void GLDevice::ApplySamplers(uint32_t stages) {
     appliedSamplers_ = versions_.samplers;
+    samplerStages_ = stages;
     for (uint32_t s = 0; s < kMaxTextureStages; ++s) {
         if (!(stages & (1u << s))) continue;
         const auto& m = state_.samp[s];
@@ -1159,6 +1225,7 @@ void GLDevice::SetupAttributes(const VertexLayout& layout, const DrawRequest& d,
 
 // ---- work ------------------------------------------------------------------------------
 Result GLDevice::BackendDraw(const DrawRequest& d) {
+    FlushPendingUploads();
     if (appliedTargets_ != versions_.targets) BindTargets();
     if (appliedViewport_ != versions_.viewport) ApplyViewport();
     if (appliedStates_ != versions_.renderStates || rsForce_) {
@@ -1173,8 +1240,12 @@ Result GLDevice::BackendDraw(const DrawRequest& d) {
     }
     UploadUniforms(*p);
     const uint32_t stages = currentStages_;
-    if (appliedSamplers_ != versions_.samplers || appliedTextures_ != versions_.textures)
-        ApplySamplers(stages);
+    // Sampler objects keep their settings across texture changes.
+    if (appliedSamplers_ != versions_.samplers) {
+        ApplySamplers(stages | samplerStages_);
+    } else if (stages & ~samplerStages_) {
+        ApplySamplers(stages | samplerStages_);
+    }
     if (appliedTextures_ != versions_.textures) BindTextures(stages);
     const VertexLayout& layout = CurrentLayout();
     const GLenum prim = GLPrimitive(d.type);
@@ -1230,6 +1301,7 @@ Result GLDevice::BackendDraw(const DrawRequest& d) {
 
 Result GLDevice::BackendClear(uint32_t count, const RECT* rects, uint32_t flags, D3DCOLOR color, float z,
                               uint32_t stencil) {
+    FlushPendingUploads();
     if (appliedTargets_ != versions_.targets) BindTargets();
     if (appliedViewport_ != versions_.viewport) ApplyViewport();
     // A clear writes every channel and stays inside the viewport.
@@ -1275,10 +1347,23 @@ Result GLDevice::BackendCopy(SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst,
                              D3DTEXTUREFILTERTYPE filter) {
     if (src.IsDepth() || dst.IsDepth()) return D3DERR_INVALIDCALL;
     GLint sl = 0, dl = 0;
-    const GLuint stex = SurfaceTexture(src, &sl), dtex = SurfaceTexture(dst, &dl);
-    if (!stex || !dtex) return D3DERR_INVALIDCALL;
-    // A texture level whose CPU copy is newer goes up first.
-    if (!src.gpuNewer && src.container) UploadLevel(src, nullptr);
+    GLuint stex = SurfaceTexture(src, &sl);
+    const GLuint dtex = SurfaceTexture(dst, &dl);
+    if (!dtex) return D3DERR_INVALIDCALL;
+    // A plain off-screen surface lives on the CPU only: it goes up for the copy.
+    GLuint temp = 0;
+    if (!stex) {
+        const GLFormat f = GLFormatFor(src.desc().Format);
+        if (!f.internal || f.compressed || f.decode) return D3DERR_INVALIDCALL;
+        glGenTextures(1, &temp);
+        glBindTexture(GL_TEXTURE_2D, temp);
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internal), GLsizei(src.desc().Width),
+                     GLsizei(src.desc().Height), 0, f.format, f.type, src.bytes.data());
+        boundTex_[0] = 0;
+        appliedTextures_ = 0;
+        stex = temp;
+        sl = 0;
+    }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, stex, sl);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFbo_);
@@ -1287,6 +1372,7 @@ Result GLDevice::BackendCopy(SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst,
     glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dr.top, dr.right, dr.bottom,
                       GL_COLOR_BUFFER_BIT, filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    if (temp) glDeleteTextures(1, &temp);
     rsForce_ = true;
     dst.gpuNewer = true;
     return D3D_OK;
@@ -1305,6 +1391,8 @@ Result GLDevice::BackendReadBack(SurfaceImpl& rt, SurfaceImpl& dest) {
 }
 
 Result GLDevice::BackendColorFill(SurfaceImpl& s, const RECT& r, D3DCOLOR color) {
+    GLint level = 0;
+    if (!SurfaceTexture(s, &level)) return DeviceBase::BackendColorFill(s, r, color); // CPU-only surface
     if (!AttachColor(drawFbo_, s)) return D3DERR_INVALIDCALL;
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_SCISSOR_TEST);

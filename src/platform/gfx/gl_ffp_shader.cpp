@@ -169,7 +169,8 @@ std::string BuildFfpVertexShader(const FfpVertexKey& k) {
     for (int i = 0; i < 8; ++i)
         if (k.texSize[i]) o << "layout(location = " << 4 + i << ") in vec4 aTex" << i << ";\n";
     if (k.hasPSize) o << "layout(location = 12) in float aPSize;\n";
-    o << "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat3 uNormalMat;\nuniform mat4 uTexMat[8];\n"
+    o << "uniform mat4 uWorldView;\nuniform mat4 uWorldViewProj;\nuniform mat3 uNormalMat;\nuniform mat4 "
+         "uTexMat[8];\n"
          "uniform vec2 uPixelFix;\nuniform vec4 uScreen;\nuniform vec4 uGlobalAmbient;\nuniform vec4 "
          "uMat[4];\n"
          "uniform float uMatPower;\nuniform vec4 uLightDiffuse[8];\nuniform vec4 uLightSpecular[8];\n"
@@ -198,9 +199,17 @@ std::string BuildFfpVertexShader(const FfpVertexKey& k) {
             o << "    gl_PointSize = clamp(" << (k.hasPSize ? "aPSize" : "uPoint.x")
               << ", uPoint.y, uPoint.z);\n";
     } else {
-        o << "    vec4 viewPos = uWorldView * vec4(aPos.xyz, 1.0);\n";
-        o << "    vesk_emit(uProj * viewPos);\n";
-        o << "    vec3 V = viewPos.xyz;\n    vEyeZ = viewPos.z;\n";
+        bool texGen = false;
+        for (int st = 0; st < k.stageCount && st < 8; ++st) texGen = texGen || k.stageTexGen[st] != 0;
+        // The view-space position only where something reads it.
+        const bool needView = k.lighting || k.fogVertexMode || k.pointScale || k.clip0 || texGen;
+        o << "    vesk_emit(uWorldViewProj * vec4(aPos.xyz, 1.0));\n";
+        if (needView)
+            o << "    vec3 V = (uWorldView * vec4(aPos.xyz, 1.0)).xyz;\n";
+        else
+            o << "    vec3 V = vec3(0.0);\n";
+        // Per-pixel fog reads the eye depth: w of a perspective projection.
+        o << "    vEyeZ = gl_Position.w;\n";
         if (k.hasNormal) {
             o << "    vec3 N = uNormalMat * aNormal;\n";
             if (k.normalize) o << "    N = normalize(N);\n";

@@ -91,7 +91,7 @@ struct FfpFragmentKey {
 };
 
 // Uniform names the generated code uses (the device sets them):
-//  vertex: uWorldView, uProj, uNormalMat (mat3), uTexMat[8], uPixelFix (vec2: 1/w, 1/h),
+//  vertex: uWorldView, uWorldViewProj, uNormalMat (mat3), uTexMat[8], uPixelFix (vec2: 1/w, 1/h),
 //          uScreen (vec4: x, y, 2/w, 2/h of the viewport), uGlobalAmbient, uMat[4]
 //          (diffuse, ambient, specular, emissive), uMatPower, uLightDiffuse[8], uLightSpecular[8],
 //          uLightAmbient[8], uLightPos[8], uLightDir[8], uLightAtt[8] (a0, a1, a2, range),

@@ -362,3 +362,75 @@ TEST_F(GfxGL, BmpOfOddWidthTargetMatchesTheFrame) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GfxGL, TextureTransformScrollsTwoDimensionalCoordinates) {
+    Ref<IDirect3DTexture9> tex;
+    ASSERT_EQ(dev_->CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const D3DCOLOR texels[2] = {D3DCOLOR_XRGB(255, 0, 0), D3DCOLOR_XRGB(0, 255, 0)};
+    std::memcpy(lr.pBits, texels, 8);
+    tex->UnlockRect(0);
+    dev_->SetTexture(0, tex.Get());
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    FullQuad(0xFFFFFFFF);
+    EXPECT_NEAR_COLOR(PixelNow(W / 4, 5), 255, 0, 0, 0);
+    // Two-dimensional coordinates take their translation from the third row.
+    Matrix scroll;
+    scroll.m[2][0] = 0.5f;
+    dev_->SetTransform(D3DTS_TEXTURE0, &scroll);
+    dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    FullQuad(0xFFFFFFFF);
+    auto f = Frame();
+    EXPECT_NEAR_COLOR(Pixel(f, W / 4, 5), 0, 255, 0, 0);
+    EXPECT_NEAR_COLOR(Pixel(f, 3 * W / 4, 5), 255, 0, 0, 0); // wrapped round
+}
+
+TEST_F(GfxGL, MaterialColourSourcesPickVertexOrMaterialColour) {
+    SetSimpleCamera();
+    dev_->SetRenderState(D3DRS_LIGHTING, 1);
+    dev_->SetRenderState(D3DRS_AMBIENT, 0);
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    D3DMATERIAL9 mat;
+    mat.Diffuse = {0.0f, 0.0f, 1.0f, 1.0f};
+    mat.Emissive = {0.25f, 0.0f, 0.0f, 0.0f};
+    dev_->SetMaterial(&mat);
+    D3DLIGHT9 light;
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Direction = {0, 0, 1};
+    dev_->SetLight(0, &light);
+    dev_->LightEnable(0, 1);
+    struct V {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR c;
+    };
+    const D3DCOLOR c = D3DCOLOR_XRGB(0, 200, 0);
+    V q[4] = {
+        {-9, 9, 5, 0, 0, -1, c}, {9, 9, 5, 0, 0, -1, c}, {-9, -9, 5, 0, 0, -1, c}, {9, -9, 5, 0, 0, -1, c}};
+    dev_->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
+    struct {
+        uint32_t colorVertex, diffuseSource, emissiveSource;
+        int r, g, b;
+    } cases[] = {
+        {1, D3DMCS_COLOR1, D3DMCS_MATERIAL, 64, 200, 0},   // vertex colour as diffuse, material emissive
+        {1, D3DMCS_MATERIAL, D3DMCS_MATERIAL, 64, 0, 255}, // material diffuse
+        {0, D3DMCS_COLOR1, D3DMCS_MATERIAL, 64, 0, 255},   // colour-vertex off: sources ignored
+        {1, D3DMCS_MATERIAL, D3DMCS_COLOR1, 0, 200, 255},  // vertex colour as emissive
+    };
+    for (const auto& t : cases) {
+        dev_->SetRenderState(D3DRS_COLORVERTEX, t.colorVertex);
+        dev_->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, t.diffuseSource);
+        dev_->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, t.emissiveSource);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        ASSERT_EQ(dev_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(V)), D3D_OK);
+        SCOPED_TRACE(std::to_string(t.diffuseSource) + " " + std::to_string(t.emissiveSource));
+        EXPECT_NEAR_COLOR(PixelNow(W / 2, H / 2), t.r, t.g, t.b, 1);
+    }
+}
+
+} // namespace

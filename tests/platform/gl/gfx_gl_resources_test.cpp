@@ -3,6 +3,8 @@
 // format, clip plane 0, the factory.
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "gl_fixture.h"
 
@@ -99,6 +101,40 @@ TEST_F(GfxGLResources, CompressedTexturesSampleTheirBlockColours) {
     }
 }
 
+TEST_F(GfxGLResources, UncompressedFormatsUploadInTheirByteOrder) {
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    // X8R8G8B8 with a zero pad byte still reads opaque: blending by source alpha shows it.
+    dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    struct Case {
+        D3DFORMAT format;
+        std::vector<uint8_t> bytes;
+        int r, g, b;
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, {30, 20, 10, 255}, 10, 20, 30}, {D3DFMT_X8R8G8B8, {30, 20, 10, 0}, 10, 20, 30},
+        {D3DFMT_R8G8B8, {30, 20, 10}, 10, 20, 30},        {D3DFMT_R5G6B5, {0x1F, 0xF8}, 255, 0, 255},
+        {D3DFMT_R5G6B5, {0xE0, 0x07}, 0, 255, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(FormatName(c.format));
+        Ref<IDirect3DTexture9> tex;
+        ASSERT_EQ(dev_->CreateTexture(1, 1, 1, 0, c.format, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        EXPECT_EQ(lr.Pitch, int32_t(c.bytes.size()));
+        std::memcpy(lr.pBits, c.bytes.data(), c.bytes.size());
+        tex->UnlockRect(0);
+        dev_->SetTexture(0, tex.Get());
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        FullQuad(0xFFFFFFFF);
+        EXPECT_NEAR_COLOR(PixelNow(7, 7), c.r, c.g, c.b, 0);
+    }
+}
+
 TEST_F(GfxGLResources, RenderTargetTextureIsDrawnIntoReadAndCopied) {
     Ref<IDirect3DTexture9> rtTex;
     ASSERT_EQ(dev_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
@@ -142,6 +178,17 @@ TEST_F(GfxGLResources, RenderTargetTextureIsDrawnIntoReadAndCopied) {
     EXPECT_NEAR_COLOR(Pixel(f, 19, 35), 0, 0, 255, 0);
     EXPECT_NEAR_COLOR(Pixel(f, 20, 20), 0, 0, 0, 0);
     EXPECT_NEAR_COLOR(Pixel(f, 3, 3), 0, 0, 0, 0);
+    // A plain off-screen surface filled on the CPU side copies up as well.
+    Ref<IDirect3DSurface9> plain;
+    ASSERT_EQ(dev_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, plain.Put(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(dev_->ColorFill(plain.Get(), nullptr, D3DCOLOR_XRGB(0, 200, 0)), D3D_OK);
+    RECT corner{40, 30, 48, 38};
+    ASSERT_EQ(dev_->StretchRect(plain.Get(), nullptr, back.Get(), &corner, D3DTEXF_LINEAR), D3D_OK);
+    f = Frame();
+    EXPECT_NEAR_COLOR(Pixel(f, 40, 30), 0, 200, 0, 0);
+    EXPECT_NEAR_COLOR(Pixel(f, 47, 37), 0, 200, 0, 0);
+    EXPECT_NEAR_COLOR(Pixel(f, 48, 38), 0, 0, 0, 0);
     // Rectangles outside a surface are refused.
     RECT bad{0, 0, 17, 16};
     EXPECT_EQ(dev_->StretchRect(rtSurf.Get(), &bad, back.Get(), nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
@@ -200,6 +247,52 @@ TEST_F(GfxGLResources, ShaderTextDrawsWithConstantsAndReportsBuildErrors) {
     // Vertex code given for a pixel shader is refused as well.
     EXPECT_TRUE(Failed(
         dev_->CreatePixelShader(static_cast<const uint32_t*>(vsCode->GetBufferPointer()), badPs.Put())));
+}
+
+TEST_F(GfxGLResources, LocksFromAnotherThreadNeverTouchGL) {
+    // A texture written on another thread (as the frame-capture threads do) is
+    // uploaded by the next draw on the device's thread.
+    Ref<IDirect3DTexture9> tex;
+    ASSERT_EQ(dev_->CreateTexture(1, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+    std::thread([&] {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        const uint32_t texel = 0x00336699;
+        std::memcpy(lr.pBits, &texel, 4);
+        tex->UnlockRect(0);
+    }).join();
+    dev_->SetTexture(0, tex.Get());
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    FullQuad(0xFFFFFFFF);
+    EXPECT_NEAR_COLOR(PixelNow(3, 3), 0x33, 0x66, 0x99, 0);
+    // A drawn-into target cannot be read back off the device's thread: refused, not crashed.
+    Ref<IDirect3DTexture9> rt;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, rt.Put(),
+                                  nullptr),
+              D3D_OK);
+    Ref<IDirect3DSurface9> surf, back;
+    rt->GetSurfaceLevel(0, surf.Put());
+    dev_->GetRenderTarget(0, back.Put());
+    dev_->SetRenderTarget(0, surf.Get());
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    dev_->SetRenderTarget(0, back.Get());
+    Result off = D3D_OK;
+    std::thread([&] {
+        D3DLOCKED_RECT lr;
+        off = rt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY);
+        if (Succeeded(off)) rt->UnlockRect(0);
+    }).join();
+    EXPECT_EQ(off, D3DERR_WASSTILLDRAWING);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(rt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(lr.pBits)[0], 255);
+    rt->UnlockRect(0);
+    // The last reference going on another thread leaves the GL object to the device's thread.
+    surf = nullptr;
+    std::thread([t = rt.Detach()] { t->Release(); }).join();
+    std::thread([t = tex.Detach()] { t->Release(); }).join();
+    FullQuad(0xFFFFFFFF);
 }
 
 TEST_F(GfxGLResources, ClipPlaneZeroCutsInWorldSpace) {

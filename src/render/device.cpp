@@ -249,10 +249,9 @@ void CachedSetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, u
         Device->SetTextureStageState(stage, type, value);
         return;
     }
-    uint32_t& cached = g_cache.stage[slot][stage];
-    if (cached == value) return;
+    if (g_cache.stage[slot][stage] == value) return;
     Device->SetTextureStageState(stage, type, value);
-    cached = value;
+    g_cache.stage[slot][stage] = value;
 }
 
 void CachedSetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) {
@@ -262,10 +261,9 @@ void CachedSetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t 
         Device->SetSamplerState(sampler, type, value);
         return;
     }
-    uint32_t& cached = g_cache.sampler[slot][sampler];
-    if (cached == value) return;
+    if (g_cache.sampler[slot][sampler] == value) return;
     Device->SetSamplerState(sampler, type, value);
-    cached = value;
+    g_cache.sampler[slot][sampler] = value;
 }
 
 void CachedSetTexture(uint32_t stage, IDirect3DBaseTexture9* texture) {

@@ -282,6 +282,8 @@ Matrix MatrixRotationZ(float angle) {
 
 Matrix MatrixRotationAxis(const Vec3& axis, float angle) {
     const Vec3 v = Vec3Normalize(axis);
+    // No axis, no turn (rather than a matrix that scales by the cosine).
+    if (Vec3LengthSq(v) == 0.0f) return kIdentityMatrix;
     const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
     Matrix r;
     r.m[0][0] = t * v.x * v.x + c;
@@ -389,10 +391,12 @@ void SetViewMatrix(const Vec3& eye, const Vec3& target, const Vec3& up, float ro
     out = view;
 }
 
-void MatrixOrientLookAt(const Vec3& eye, const Vec3& target, const Vec3& up, Matrix& out) {
-    // The look-at rotation is orthonormal, so its inverse is its transpose;
+void MatrixOrientLookAt(const Vec3& eye, const Vec3& target, const Vec3& up, Matrix& out, float roll) {
+    // The view's rotation is orthonormal, so its inverse is its transpose;
     // this also stays finite when up is parallel to the view.
-    Matrix r = MatrixTranspose(MatrixLookAtLH(eye, target, up));
+    Matrix view;
+    SetViewMatrix(eye, target, up, roll, view);
+    Matrix r = MatrixTranspose(view);
     r.m[0][3] = r.m[1][3] = r.m[2][3] = 0.0f;
     r.m[3][0] = r.m[3][1] = r.m[3][2] = 0.0f;
     r.m[3][3] = 1.0f;
@@ -511,6 +515,7 @@ Quat QuaternionMultiply(const Quat& q1, const Quat& q2) {
 
 Quat QuaternionRotationAxis(const Vec3& axis, float angle) {
     const Vec3 v = Vec3Normalize(axis);
+    if (Vec3LengthSq(v) == 0.0f) return {};
     const float s = std::sin(angle * 0.5f);
     return {v.x * s, v.y * s, v.z * s, std::cos(angle * 0.5f)};
 }

@@ -229,7 +229,8 @@ Matrix MatrixScaling(float x, float y, float z);
 Matrix MatrixRotationX(float angle);
 Matrix MatrixRotationY(float angle);
 Matrix MatrixRotationZ(float angle);
-// Rotation about an axis through the origin (the axis is normalised).
+// Rotation about an axis through the origin (the axis is normalised; a zero
+// axis gives the identity).
 Matrix MatrixRotationAxis(const Vec3& axis, float angle);
 // Roll about z, then pitch about x, then yaw about y.
 Matrix MatrixRotationYawPitchRoll(float yaw, float pitch, float roll);
@@ -249,9 +250,9 @@ void SetRotateXMatrixT(float angle, Matrix& out);
 void SetProjectionMatrix(float fov, float aspect, float zNear, float zFar, Matrix& out);
 // Look-at view; a non-zero roll turns the view about its z by -roll.
 void SetViewMatrix(const Vec3& eye, const Vec3& target, const Vec3& up, float roll, Matrix& out);
-// The orientation looking from eye to target: the inverse of the look-at view
-// without translation.
-void MatrixOrientLookAt(const Vec3& eye, const Vec3& target, const Vec3& up, Matrix& out);
+// The orientation looking from eye to target: the inverse of the view
+// (SetViewMatrix with the roll) without translation.
+void MatrixOrientLookAt(const Vec3& eye, const Vec3& target, const Vec3& up, Matrix& out, float roll = 0.0f);
 // Rows 1..3 := direction, up x direction, direction x row 2 (normalised); a
 // parallel up falls back to y, x and z. The fourth row is kept.
 bool KWMatrixGetBasisForDirVect(const Vec3& dir, const Vec3& up, Matrix& m);

@@ -262,6 +262,11 @@ TEST(MathMatrices, RotationsFollowOneConvention) {
         {"x transposed", xt, {0, 1, 0}, {0, 0, -1}},
         {"axis z", MatrixRotationAxis({0, 0, 3}, kPi / 2), {1, 0, 0}, {0, 1, 0}},
         {"axis diagonal", MatrixRotationAxis({1, 1, 1}, kTwoPi / 3), {1, 0, 0}, {0, 1, 0}},
+        {"no axis", MatrixRotationAxis({0, 0, 0}, kPi / 2), {1, 2, 3}, {1, 2, 3}},
+        {"quaternion without axis",
+         MatrixRotationQuaternion(QuaternionRotationAxis({}, 1)),
+         {1, 2, 3},
+         {1, 2, 3}},
         {"quaternion z",
          MatrixRotationQuaternion(QuaternionRotationAxis({0, 0, 1}, kPi / 2)),
          {1, 0, 0},
@@ -294,6 +299,11 @@ TEST(MathMatrices, ViewAndProjection) {
     Matrix orient;
     MatrixOrientLookAt({1, 2, 3}, {6, 2, 3}, {0, 0, 1}, orient);
     ExpectMatrix(orient, MakeMatrix({0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 1}));
+    Matrix orientRolled;
+    MatrixOrientLookAt({1, 2, 3}, {6, 2, 3}, {0, 0, 1}, orientRolled, 0.3f);
+    Matrix undo = MatrixProduct(orientRolled, rolled); // the orientation undoes the view's turn
+    MatrixClearTranslation(undo);
+    ExpectMatrix(undo, kIdentityMatrix);
     MatrixOrientLookAt({0, 0, 0}, {0, 0, 1}, {0, 0, 1}, orient); // up along the view: finite
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(Finite({orient.m[i][0], orient.m[i][1], orient.m[i][2]}));
 

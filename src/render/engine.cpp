@@ -306,7 +306,7 @@ void TEngineClass::Init(TBaseRenderUnit* parent) {
     const std::string pool = "ObjManagerClass.Init(" + name_ + ")[" + IntToStr32(kPoolCapacity) + "] ";
     FastLogAdd("<<<-TEngineClass.Init: " + pool + GetMemStatusStr());
     pool_ =
-        std::make_unique<ObjManagerClass>(kPoolCapacity, nullptr, this, this, "RL for TEngine", kPoolGrowth);
+        New<ObjManagerClass>(kPoolCapacity, nullptr, this, this, "RL for TEngine", kPoolGrowth);
     FastLogAdd(">>>-TEngineClass.Init: " + pool + GetMemStatusStr());
     renderList_->reserve(kRenderListCapacity);
     localMatrix_ = Matrix{};
@@ -320,7 +320,7 @@ void TEngineClass::Init(TBaseRenderUnit* parent) {
 }
 
 void TEngineClass::Free() {
-    pool_.reset();
+    if (ObjManagerClass* pool = std::exchange(pool_, nullptr)) pool->Free();
     renderList_.reset();
     routine_.reset();
     postEffects_.reset();

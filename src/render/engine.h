@@ -327,7 +327,7 @@ public:
     TViewportClass& Viewports() { return *viewports_; }
     int32_t EngineViewportId() const { return engineViewport_; }
     UpdaterManagerClass* GetUpdaterManager() const { return updater_; }
-    ObjManagerClass* RenderListPool() const { return pool_.get(); }
+    ObjManagerClass* RenderListPool() const { return pool_; }
     size_t RenderListSize() const { return renderList_ ? renderList_->size() : 0; }
     bool RenderToTexture() const { return renderToTexture_; }
     // The surface the scene is drawn into while render to texture is on.
@@ -343,7 +343,7 @@ private:
 
     uint64_t engineFlags_ = 0;
     std::unique_ptr<std::vector<RenderListUnitClass*>> renderList_;
-    std::unique_ptr<ObjManagerClass> pool_;
+    ObjManagerClass* pool_ = nullptr;
     UpdaterManagerClass* updater_ = nullptr;
     float frameStep_ = 0, totalTime_ = 0;
     bool captureState_ = false;

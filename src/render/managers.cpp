@@ -7,7 +7,7 @@
 namespace vesk {
 
 std::unique_ptr<BRUManClass> BRUMan;
-std::unique_ptr<BRUTickManClass> BRUTickMan;
+BRUTickManClass* BRUTickMan = nullptr;
 
 // ---- unit pools -----------------------------------------------------------------------------
 
@@ -15,10 +15,6 @@ BRUUnitPoolClass::BRUUnitPoolClass(std::string className, int32_t capacity, cons
                                    int32_t growthStep)
     : className_(std::move(className)) {
     Create(capacity, name, growthStep);
-}
-
-BRUUnitPoolClass::~BRUUnitPoolClass() {
-    FreePool();
 }
 
 void BRUUnitPoolClass::InitObject(ManagedObjectClass& slot) {
@@ -50,16 +46,16 @@ TBaseRenderUnit* BRUUnitPoolClass::Take(TBaseRenderUnit* parent) {
 
 void BRUManClass::Create() {
     if (!particles_ && ClassManager.IndexOf("FXParticleClass") >= 0)
-        particles_ = std::make_unique<BRUUnitPoolClass>("FXParticleClass", kParticles, "BRUMan.particles",
+        particles_ = TEngineObject::New<BRUUnitPoolClass>("FXParticleClass", kParticles, "BRUMan.particles",
                                                         kParticlesGrowth);
     if (!jets_ && ClassManager.IndexOf("FXJetClass") >= 0)
-        jets_ = std::make_unique<BRUUnitPoolClass>("FXJetClass", kJets, "BRUMan.jets", kJetsGrowth);
+        jets_ = TEngineObject::New<BRUUnitPoolClass>("FXJetClass", kJets, "BRUMan.jets", kJetsGrowth);
 }
 
 BRUUnitPoolClass* BRUManClass::PoolFor(const std::string& className) {
     if (className == "FXParticleClass" || className == "FXJetClass") Create();
-    if (className == "FXParticleClass") return particles_.get();
-    if (className == "FXJetClass") return jets_.get();
+    if (className == "FXParticleClass") return particles_;
+    if (className == "FXJetClass") return jets_;
     return nullptr;
 }
 
@@ -69,8 +65,8 @@ TBaseRenderUnit* BRUManClass::CreateInstance(const std::string& className, TBase
 }
 
 void BRUManClass::Destroy() {
-    particles_.reset();
-    jets_.reset();
+    if (BRUUnitPoolClass* p = std::exchange(particles_, nullptr)) p->Free();
+    if (BRUUnitPoolClass* p = std::exchange(jets_, nullptr)) p->Free();
 }
 
 // ---- tick manager -----------------------------------------------------------------------------
@@ -82,10 +78,6 @@ BRUTickManClass::BRUTickManClass() {
     ManagedObjectClass* slot = nullptr;
     while (GetPool()->Next(it, slot)) {
     }
-}
-
-BRUTickManClass::~BRUTickManClass() {
-    FreePool();
 }
 
 void BRUTickManClass::InitObject(ManagedObjectClass& slot) {

@@ -19,7 +19,6 @@ class TBaseRenderUnit;
 class BRUUnitPoolClass : public AbstractObjManagerClass {
 public:
     BRUUnitPoolClass(std::string className, int32_t capacity, const std::string& name, int32_t growthStep);
-    ~BRUUnitPoolClass() override;
     TBaseRenderUnit* Take(TBaseRenderUnit* parent);
     const std::string& UnitClassName() const { return className_; }
 
@@ -49,12 +48,13 @@ public:
         return CreateInstance(className, parent);
     }
     void Destroy();
-    BRUUnitPoolClass* Particles() const { return particles_.get(); }
-    BRUUnitPoolClass* Jets() const { return jets_.get(); }
+    BRUUnitPoolClass* Particles() const { return particles_; }
+    BRUUnitPoolClass* Jets() const { return jets_; }
 
 private:
     BRUUnitPoolClass* PoolFor(const std::string& className);
-    std::unique_ptr<BRUUnitPoolClass> particles_, jets_;
+    BRUUnitPoolClass* particles_ = nullptr;
+    BRUUnitPoolClass* jets_ = nullptr;
 };
 extern std::unique_ptr<BRUManClass> BRUMan;
 
@@ -67,7 +67,6 @@ class BRUTickManClass : public AbstractObjManagerClass {
 public:
     static constexpr int32_t kCapacity = 5000, kGrowth = 1000;
     BRUTickManClass();
-    ~BRUTickManClass() override;
     // Registration only writes 0 into the unit's handle: units are ticked through the tree.
     void AddTickedObj(TBaseRenderUnit* unit, int32_t& handle);
     void RemoveTickedObj(TBaseRenderUnit*) {}
@@ -75,7 +74,8 @@ public:
     void InitObject(ManagedObjectClass& slot) override;
     void DeInitObject(ManagedObjectClass& slot) override;
 };
-extern std::unique_ptr<BRUTickManClass> BRUTickMan;
+// Made at start-up, freed (Free) at shut-down.
+extern BRUTickManClass* BRUTickMan;
 
 // A named set of prepared objects handed out in turn.
 class SwapManagerClass {

@@ -22,7 +22,7 @@ public:
     void Init(platform::IWindow& window) override {
         if (!LiveObjects) LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         if (!UpdaterManager) UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
-        if (!BRUTickMan) BRUTickMan = std::make_unique<BRUTickManClass>();
+        if (!BRUTickMan) BRUTickMan = TEngineObject::New<BRUTickManClass>();
         if (!BRUMan) {
             BRUMan = std::make_unique<BRUManClass>();
             BRUMan->Create();
@@ -79,7 +79,7 @@ public:
     void FreeManagers() override {
         if (BRUMan) BRUMan->Destroy();
         BRUMan.reset();
-        BRUTickMan.reset();
+        if (BRUTickManClass* t = std::exchange(BRUTickMan, nullptr)) t->Free();
         if (UpdaterManager) UpdaterManager->Free();
     }
     void DoneDevices() override { RE_DoneDevices(); }

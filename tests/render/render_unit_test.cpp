@@ -439,12 +439,13 @@ TEST_F(RenderUnitTest, SwapManagerCyclesAndTickManagerWritesZero) {
     swap.FreeObjects();
     EXPECT_EQ(swap.Count(), 0);
 
-    BRUTickManClass ticks;
-    EXPECT_EQ(ticks.GetPool()->GetCapacity(), BRUTickManClass::kCapacity);
-    EXPECT_EQ(ticks.GetPool()->GetName(), "BRUTickMan");
+    BRUTickManClass* ticks = TEngineObject::New<BRUTickManClass>();
+    EXPECT_EQ(ticks->GetPool()->GetCapacity(), BRUTickManClass::kCapacity);
+    EXPECT_EQ(ticks->GetPool()->GetName(), "BRUTickMan");
     int32_t handle = 77;
-    ticks.AddTickedObj(nullptr, handle);
+    ticks->AddTickedObj(nullptr, handle);
     EXPECT_EQ(handle, 0);
+    ticks->Free();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/gfx/d3dx.h"
 #include "platform/text.h"
+#include "render/capture.h"
 #include "render/device.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
@@ -44,6 +45,20 @@ void CreateViewportTexture(IDirect3DDevice9* d, uint32_t usage, D3DPOOL pool, Re
     CheckDXResult(d->CreateTexture(vp.Width, vp.Height, 1, usage, format, pool, out.Put(), nullptr), failText,
                   "mhl");
 }
+
+// The capture object of frame capture and screenshots.
+class CaptureObject : public IEngineCapture {
+public:
+    CaptureObject(Ref<IDirect3DTexture9> texture, CaptureIniReader ini)
+        : capture_(std::move(texture), 0, std::move(ini)) {}
+    void Start() override { capture_.Start(); }
+    void Stop() override { capture_.Stop(); }
+    void CopyFrame() override { capture_.CopyFrame(); }
+    bool Screenshot() override { return capture_.Screenshot(); }
+
+private:
+    CaptureClass capture_;
+};
 
 } // namespace
 
@@ -305,8 +320,7 @@ void TEngineClass::Init(TBaseRenderUnit* parent) {
     renderList_ = std::make_unique<std::vector<RenderListUnitClass*>>();
     const std::string pool = "ObjManagerClass.Init(" + name_ + ")[" + IntToStr32(kPoolCapacity) + "] ";
     FastLogAdd("<<<-TEngineClass.Init: " + pool + GetMemStatusStr());
-    pool_ =
-        New<ObjManagerClass>(kPoolCapacity, nullptr, this, this, "RL for TEngine", kPoolGrowth);
+    pool_ = New<ObjManagerClass>(kPoolCapacity, nullptr, this, this, "RL for TEngine", kPoolGrowth);
     FastLogAdd(">>>-TEngineClass.Init: " + pool + GetMemStatusStr());
     renderList_->reserve(kRenderListCapacity);
     localMatrix_ = Matrix{};
@@ -522,12 +536,14 @@ void TEngineClass::Present() {
             Ref<IDirect3DSurface9> target;
             if (d->GetRenderTarget(0, target.Put()) == D3D_OK)
                 d->GetRenderTargetData(target.Get(), captureSurface_.Get());
+            if (capture_) capture_->CopyFrame();
         }
         // A lost device is not acted on: there is no reset.
         d->Present(nullptr, nullptr, nullptr, nullptr);
     }
     if (screenshotRequest_) {
-        if (capture_) capture_->SaveScreenshot();
+        if (!capture_) EnableCopyRenderDataToTexture(captureState_);
+        if (capture_ && !capture_->Screenshot()) EnableCopyRenderDataToTexture(false);
         screenshotRequest_ = false;
     }
 }
@@ -589,11 +605,20 @@ void TEngineClass::EnableRenderToTexture() {
 void TEngineClass::EnableCopyRenderDataToTexture(bool on) {
     IDirect3DDevice9* d = GetDevice();
     if (d && !captureTexture_) {
-        CreateViewportTexture(d, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, captureTexture_,
+        // In system memory: the frame is read back into it and the capture
+        // workers lock it (a render target could take neither).
+        CreateViewportTexture(d, 0, D3DPOOL_SYSTEMMEM, captureTexture_,
                               "TEngineClass.EnableCopyRenderDataToTexture: tex create");
         if (captureTexture_)
             CheckDXResult(captureTexture_->GetSurfaceLevel(0, captureSurface_.Put()),
                           "CaptureTexture.GetSurfaceLevel(0,CaptureTextureSurface)", "mhl");
+    }
+    if (!capture_ && captureTexture_) {
+        if (const auto& ini = GetRenderWorldLinks().iniText)
+            capture_ = std::make_unique<CaptureObject>(captureTexture_, ini);
+        else
+            FastLogAddError(
+                "TEngineClass.EnableCopyRenderDataToTexture: no ini table for the capture settings");
     }
     captureState_ = on;
 }

@@ -241,13 +241,17 @@ protected:
     ~ILaserUnit() = default;
 };
 
-// What the engine needs of frame capture and screenshots.
+// What the engine needs of frame capture and screenshots (the capture object
+// by default; tests give their own).
 class IEngineCapture {
 public:
     virtual ~IEngineCapture() = default;
     virtual void Start() = 0;
     virtual void Stop() = 0;
-    virtual void SaveScreenshot() = 0;
+    // The presented frame went into the capture texture.
+    virtual void CopyFrame() = 0;
+    // Saves the back buffer; false when frames should no longer be copied.
+    virtual bool Screenshot() = 0;
 };
 
 // The post-effect controller's pixel shader for the render-to-texture quad.
@@ -333,6 +337,7 @@ public:
     // The surface the scene is drawn into while render to texture is on.
     platform::IDirect3DSurface9* RenderTargetSurface() const { return rtSurface1_.Get(); }
     bool Capturing() const { return captureState_; }
+    platform::IDirect3DTexture9* CaptureTexture() const { return captureTexture_.Get(); }
 
     bool IsRenderPaused() override;
     void InitObject(ManagedObjectClass& slot) override;   // NewRenderListUnit

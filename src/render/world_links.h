@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace vesk {
@@ -35,6 +36,8 @@ struct RenderWorldLinks {
     std::function<bool()> postProcessActive;
     // Copy of the back buffer, the effects and the release of the copy (mode 1).
     std::function<void()> runPostProcess;
+    // A key of the game's `ini` table as text ("" when absent): the capture settings.
+    std::function<std::string(const std::string& key)> iniText;
 };
 RenderWorldLinks& GetRenderWorldLinks();
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace vesk::test {
 namespace {
 
@@ -100,7 +102,8 @@ TEST_F(EngineTest, PresentSavesARequestedScreenshotOnce) {
         explicit Capture(int* s) : shots(s) {}
         void Start() override {}
         void Stop() override {}
-        void SaveScreenshot() override { ++*shots; }
+        void CopyFrame() override {}
+        bool Screenshot() override { return ++*shots, true; }
     };
     int shots = 0;
     engine->SetCaptureObject(std::make_unique<Capture>(&shots));
@@ -109,6 +112,24 @@ TEST_F(EngineTest, PresentSavesARequestedScreenshotOnce) {
     Frame();
     EXPECT_EQ(shots, 1);
     EXPECT_FALSE(engine->ScreenshotRequested());
+}
+
+TEST_F(EngineTest, PresentedFramesReachTheCaptureTexture) {
+    GetRenderWorldLinks().iniText = [](const std::string& key) -> std::string {
+        return key == "capture_fps" || key == "capture_num_devices" ? "0" : "";
+    };
+    engine->EnableCopyRenderDataToTexture(true);
+    ASSERT_NE(engine->CaptureTexture(), nullptr);
+    Frame();
+    platform::D3DLOCKED_RECT lr;
+    ASSERT_EQ(engine->CaptureTexture()->LockRect(0, &lr, nullptr, platform::D3DLOCK_READONLY),
+              platform::D3D_OK);
+    uint32_t first;
+    std::memcpy(&first, lr.pBits, 4);
+    engine->CaptureTexture()->UnlockRect(0);
+    EXPECT_EQ(first & 0xFFFFFF, 0x0D1A26u); // the frame's clear colour
+    engine->EnableCopyRenderDataToTexture(false);
+    EXPECT_FALSE(engine->Capturing());
 }
 
 TEST_F(EngineTest, RenderToTextureDrawsTheTextureOverTheScreen) {

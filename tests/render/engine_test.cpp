@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 
 namespace vesk::test {
 namespace {
@@ -93,6 +94,46 @@ TEST_F(EngineTest, UnknownListKindDoesNothingAndEnvironmentBeginsFirst) {
     for (const auto& c : Dev().Calls())
         if (c.name == "SetRenderState" && c.args.find("139") != std::string::npos) ambientSeen = true;
     EXPECT_TRUE(ambientSeen);
+}
+
+TEST_F(EngineTest, DeviceAndCleanUpFailuresAreFatal) {
+    const auto fatalStarts = [](const ErrorTrap& t, const std::string& text) {
+        return t.lastFatal.rfind(text, 0) == 0 && t.lastFatal.find("D3DERR_INVALIDCALL") != std::string::npos;
+    };
+    {
+        ErrorTrap trap;
+        Device->BeginScene(); // the device refuses a second one
+        EXPECT_THROW(engine->RE_BeginScene(), Halted);
+        EXPECT_TRUE(fatalStarts(trap, "Failed RE_BeginScene ")) << trap.lastFatal;
+        Device->EndScene();
+    }
+    {
+        ErrorTrap trap;
+        engine->RE_BeginScene();
+        Device->EndScene();
+        EXPECT_THROW(engine->RE_EndScene(), Halted);
+        EXPECT_TRUE(fatalStarts(trap, "Failed d3dd.EndScene() ")) << trap.lastFatal;
+    }
+    {
+        // A unit whose tear-down throws: the clean-up names the parent and the child.
+        class Faulty : public RecUnit {
+        public:
+            bool DiscardBRU() override { throw std::runtime_error("fault"); }
+        };
+        ErrorTrap trap;
+        Faulty* f = TBaseRenderUnit::Create<Faulty>(env);
+        f->SetName("faulty");
+        env->AddChild(f);
+        f->Kill();
+        EXPECT_THROW(engine->CleanChildsBRU(), Halted);
+        EXPECT_TRUE(trap.HasReport("TBaseRenderUnit.CleanAndRemoveZeroElementsFromChildsBRUList AV: " +
+                                   env->GetInfoStr() + " try release child: " + f->GetInfoStr()));
+        EXPECT_EQ(trap.lastFatal, "CleanAndRemoveZeroElementsFromChildsBRUList() - AV");
+        f->ClearFlag(BRU_KILLED);
+        env->ReleaseChild(f);
+        f->TBaseRenderUnit::DiscardBRU();
+        f->Free();
+    }
 }
 
 TEST_F(EngineTest, PresentSavesARequestedScreenshotOnce) {

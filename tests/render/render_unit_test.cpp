@@ -390,6 +390,10 @@ TEST_F(RenderUnitTest, BrokenParentChainsAreFatal) {
                                "\xCD\xC5 \xCC\xCE\xC6\xC5\xD2!!!, " +
                                child->GetInfoStr()));
     self->SetStrID("x");
+    self->Init(self); // its own parent
+    EXPECT_THROW(self->GetRoot(), Halted);
+    EXPECT_TRUE(trap.HasReport("TBaseRenderUnit.GetRoot: PParent = self, against conception"));
+    self->Init(nullptr);
     TBaseRenderUnit* selfParent = TBaseRenderUnit::Create(nullptr);
     selfParent->MoveToParent(selfParent); // refused: a unit is never its own parent
     EXPECT_EQ(selfParent->Parent(), nullptr);

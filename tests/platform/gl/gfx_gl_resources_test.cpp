@@ -347,3 +347,106 @@ TEST_F(GfxGLResources, FactoryAndDeviceFacts) {
 }
 
 } // namespace
+
+namespace {
+
+// Every branch of the generated shaders compiles and links: each variant must draw.
+TEST_F(GfxGLResources, EveryFixedFunctionVariantBuilds) {
+    SetSimpleCamera();
+    Ref<IDirect3DTexture9> tex;
+    ASSERT_EQ(dev_->CreateTexture(2, 2, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+    for (uint32_t s = 0; s < 3; ++s) dev_->SetTexture(s, tex.Get());
+    struct V {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR d, s;
+        float u, v;
+    };
+    const V tri[3] = {{-1, 1, 5, 0, 0, -1, 0xFFFFFFFF, 0, 0, 0},
+                      {1, 1, 5, 0, 0, -1, 0xFFFFFFFF, 0, 1, 0},
+                      {0, -1, 5, 0, 0, -1, 0xFFFFFFFF, 0, 0, 1}};
+    const uint32_t fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
+    auto draw = [&](D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST) {
+        dev_->SetFVF(fvf);
+        const Result r = dev_->DrawPrimitiveUP(type, 1, tri, sizeof(V));
+        EXPECT_EQ(r, D3D_OK) << dev_->GetLastShaderError();
+    };
+    // Lights of every kind with specular, all material sources.
+    D3DLIGHT9 l;
+    for (uint32_t i = 0; i < 8; ++i) {
+        l.Type = D3DLIGHTTYPE(1 + i % 3);
+        l.Diffuse = l.Specular = {1, 1, 1, 1};
+        l.Range = 100;
+        l.Attenuation0 = 1;
+        l.Theta = 0.5f;
+        l.Phi = 1.0f;
+        l.Falloff = 1;
+        dev_->SetLight(i, &l);
+        dev_->LightEnable(i, 1);
+    }
+    dev_->SetRenderState(D3DRS_LIGHTING, 1);
+    dev_->SetRenderState(D3DRS_SPECULARENABLE, 1);
+    for (uint32_t lv : {0u, 1u})
+        for (uint32_t src = 0; src < 3; ++src) {
+            dev_->SetRenderState(D3DRS_LOCALVIEWER, lv);
+            dev_->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, src);
+            dev_->SetRenderState(D3DRS_SPECULARMATERIALSOURCE, src);
+            draw();
+        }
+    // Fog per vertex and per pixel, flat shading, clip plane.
+    dev_->SetRenderState(D3DRS_FOGENABLE, 1);
+    dev_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    dev_->SetRenderState(D3DRS_CLIPPLANEENABLE, 1);
+    dev_->SetRenderState(D3DRS_RANGEFOGENABLE, 1);
+    for (uint32_t m = 0; m < 4; ++m) {
+        dev_->SetRenderState(D3DRS_FOGVERTEXMODE, m);
+        draw();
+        dev_->SetRenderState(D3DRS_FOGVERTEXMODE, 0);
+        dev_->SetRenderState(D3DRS_FOGTABLEMODE, m);
+        draw();
+        dev_->SetRenderState(D3DRS_FOGTABLEMODE, 0);
+    }
+    // Texture coordinate generation, transforms and projection.
+    for (uint32_t gen = 0; gen <= 4; ++gen)
+        for (uint32_t ttf : {0u, 2u, 3u | D3DTTFF_PROJECTED}) {
+            dev_->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, gen << 16);
+            dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, ttf);
+            draw();
+        }
+    dev_->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, 0);
+    // Every operation on three stages, with argument modifiers and the temporary register.
+    for (uint32_t op = D3DTOP_SELECTARG1; op <= D3DTOP_LERP; ++op) {
+        for (uint32_t s = 0; s < 3; ++s) {
+            dev_->SetTextureStageState(s, D3DTSS_COLOROP, op);
+            dev_->SetTextureStageState(s, D3DTSS_ALPHAOP, op);
+            dev_->SetTextureStageState(s, D3DTSS_COLORARG0, D3DTA_SPECULAR | D3DTA_COMPLEMENT);
+            dev_->SetTextureStageState(s, D3DTSS_COLORARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE);
+            dev_->SetTextureStageState(s, D3DTSS_COLORARG2, s == 2 ? D3DTA_TEMP : D3DTA_TFACTOR);
+            dev_->SetTextureStageState(s, D3DTSS_RESULTARG, s == 1 ? D3DTA_TEMP : D3DTA_CURRENT);
+        }
+        draw();
+    }
+    // Alpha test functions; points with and without sprites and scaling.
+    dev_->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    for (uint32_t f = D3DCMP_NEVER; f <= D3DCMP_ALWAYS; ++f) {
+        dev_->SetRenderState(D3DRS_ALPHAFUNC, f);
+        draw();
+    }
+    for (uint32_t sprite : {0u, 1u})
+        for (uint32_t scale : {0u, 1u}) {
+            dev_->SetRenderState(D3DRS_POINTSPRITEENABLE, sprite);
+            dev_->SetRenderState(D3DRS_POINTSCALEENABLE, scale);
+            draw(D3DPT_POINTLIST);
+        }
+    // Pre-transformed vertices through the same states.
+    dev_->SetFVF(kTLFvf);
+    TLVertex p[3] = {{1, 1, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                     {9, 1, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                     {1, 9, 0.5f, 1, 0xFFFFFFFF, 0, 1}};
+    EXPECT_EQ(dev_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, p, sizeof(TLVertex)), D3D_OK)
+        << dev_->GetLastShaderError();
+    EXPECT_EQ(dev_->DrawPrimitiveUP(D3DPT_POINTLIST, 3, p, sizeof(TLVertex)), D3D_OK)
+        << dev_->GetLastShaderError();
+}
+
+} // namespace

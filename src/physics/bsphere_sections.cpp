@@ -104,6 +104,11 @@ void BSphereSet::AddSpheresFrom(const CMTreeClass& tree) {
     for (const auto& s : tree.BoundingSpheres()) spheres.push_back({s.names.name, s.centre, s.radius, {}});
 }
 
+void BSphereSet::LoadFromCM(const CMTreeClass& tree, const BSSectionMesh* mesh) {
+    AddSpheresFrom(tree);
+    if (mesh) BSMeshBuilderClass(tree.GetFileName() + "2", tree.GetFileDate()).Build(*this, *mesh);
+}
+
 void BSMeshBuilderClass::CutSection(BSphereNode& sphere, const BSSectionMesh& source) {
     BSSectionMesh section = source;
     const auto& p = section.positions;

@@ -59,6 +59,9 @@ struct BSphereSet {
     std::vector<BSphereNode> spheres;
     // One child per bounding-sphere record of the tree, in file order.
     void AddSpheresFrom(const CMTreeClass& tree);
+    // The children of the tree's records and, given a mesh, their sections
+    // through the cache named after the tree's file ("<file>2").
+    void LoadFromCM(const CMTreeClass& tree, const BSSectionMesh* mesh);
 };
 
 // Writes sections to a model file: one geometry object per child sphere (or

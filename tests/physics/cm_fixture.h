@@ -63,23 +63,21 @@ private:
     std::optional<uint32_t> dataSize_;
 };
 
-inline std::string U32s(std::initializer_list<uint32_t> values) {
+// Little-endian bytes of 32-bit values.
+template <class T, void (*Put)(uint8_t*, T)> std::string Words(std::initializer_list<T> values) {
     std::string s;
-    for (uint32_t v : values) {
+    for (T v : values) {
         uint8_t b[4];
-        PutU32(b, v);
+        Put(b, v);
         s.append(reinterpret_cast<char*>(b), 4);
     }
     return s;
 }
+inline std::string U32s(std::initializer_list<uint32_t> values) {
+    return Words<uint32_t, PutU32>(values);
+}
 inline std::string F32s(std::initializer_list<float> values) {
-    std::string s;
-    for (float v : values) {
-        uint8_t b[4];
-        PutF32(b, v);
-        s.append(reinterpret_cast<char*>(b), 4);
-    }
-    return s;
+    return Words<float, PutF32>(values);
 }
 
 // A run of chunks; Strings appends a whole string table.

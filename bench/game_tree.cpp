@@ -128,12 +128,18 @@ std::string BenchFile() {
     return (std::filesystem::temp_directory_path() / "vesk_bench_tree.lua").string();
 }
 
-void BM_Save10000Nodes(benchmark::State& state) {
-    World world(1);
+// The big tree under "tree", its links into "table".
+TBaseGameObject* MakeBigTree() {
     auto* table = NewGameObject<TBaseGameObjectList>("table", GlobalObjects);
     NewGameObject<TBaseGameObject>("t", table);
     auto* tree = NewGameObject<TBaseGameObjectList>("tree", GlobalObjects);
     BuildTree(tree, table);
+    return tree;
+}
+
+void BM_Save10000Nodes(benchmark::State& state) {
+    World world(1);
+    TBaseGameObject* tree = MakeBigTree();
     const std::string file = BenchFile();
     for (auto _ : state) tree->saveData(file);
     std::remove(file.c_str());
@@ -142,10 +148,7 @@ BENCHMARK(BM_Save10000Nodes)->Unit(benchmark::kMillisecond);
 
 void BM_Load10000Nodes(benchmark::State& state) {
     World world(1);
-    auto* table = NewGameObject<TBaseGameObjectList>("table", GlobalObjects);
-    NewGameObject<TBaseGameObject>("t", table);
-    auto* tree = NewGameObject<TBaseGameObjectList>("tree", GlobalObjects);
-    BuildTree(tree, table);
+    TBaseGameObject* tree = MakeBigTree();
     const std::string file = BenchFile();
     tree->saveData(file);
     for (auto _ : state) tree->loadData(file);

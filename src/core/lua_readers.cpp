@@ -93,7 +93,7 @@ std::string LuaQuote(const std::string& text) {
             out += "\\r";
             break;
         case '\0':
-            out += "\\0";
+            out += "\\000"; // three digits: a digit after it must not join the escape
             break;
         default:
             out += c;

@@ -1,6 +1,7 @@
 #include "game/game_ini_table.h"
 
 #include "core/game_ini_params.h"
+#include "core/lua_adapter.h"
 #include "core/var_list.h"
 #include "game/events.h"
 #include "game/obj_managers.h"
@@ -11,7 +12,17 @@ namespace vesk {
 tGameIniTable* GameIniTable = nullptr;
 
 tGameIniTable::~tGameIniTable() {
-    if (GameIniTable == this) GameIniTable = nullptr;
+    if (GameIniTable != this) return;
+    GameIniTable = nullptr;
+    SetGameIniReader(nullptr);
+}
+
+std::string tGameIniTable::ValueText(const std::string& key) {
+    TBaseGameObject* p = FindChild(key);
+    std::string text;
+    // Only value parameters have a text; a vector answers with nothing.
+    if (dynamic_cast<TGameObjectBaseParam*>(p)) p->stringValue(text);
+    return text;
 }
 
 void tGameIniTable::Create(const std::string& name, TBaseGameObject* parent) {
@@ -35,7 +46,12 @@ void tGameIniTable::Create(const std::string& name, TBaseGameObject* parent) {
         }
         if (param && !p.defaultValue.empty()) param->stringUpdate(std::string(p.defaultValue));
     }
-    if (!GameIniTable) GameIniTable = this;
+    if (!GameIniTable) {
+        GameIniTable = this;
+        SetGameIniReader([](const std::string& key) {
+            return GameIniTable ? GameIniTable->ValueText(key) : std::string();
+        });
+    }
 }
 
 void tGameIniTable::LoadCfg() {

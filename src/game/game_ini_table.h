@@ -23,6 +23,8 @@ public:
     std::string GetText(const std::string& key);
     void SetInt(const std::string& key, int32_t value);
     void SetText(const std::string& key, const std::string& value);
+    // The text of a value parameter ("" for a vector or a missing key).
+    std::string ValueText(const std::string& key);
 };
 
 // The table, while it exists.

@@ -1,32 +1,30 @@
 #include "game/lua_text.h"
 
+#include <vector>
+
 namespace vesk {
-
-namespace {
-
-// True when text followed by the closing bracket ends the string exactly at
-// the end (no earlier closing sequence, no opening one that Lua 5.1 rejects).
-bool LongBracketFits(std::string_view text, const std::string& open, const std::string& close) {
-    std::string whole(text);
-    whole += close;
-    if (whole.find(close) != text.size()) return false;
-    // Lua 5.1 refuses "[[" inside a level-0 long string.
-    if (open == "[[" && text.find("[[") != std::string_view::npos) return false;
-    return true;
-}
-
-} // namespace
 
 std::string LuaLongString(std::string_view text) {
     if (text.find('\r') != std::string_view::npos || (!text.empty() && text.front() == '\n'))
         return LuaQuote(std::string(text));
-    std::string eq;
-    for (;;) {
-        const std::string open = "[" + eq + "[";
-        const std::string close = "]" + eq + "]";
-        if (LongBracketFits(text, open, close)) return open + std::string(text) + close;
-        eq += '=';
+    // Levels the text rules out: "]" + k "=" + "]" inside it, or at its end
+    // "]" + k "=" (which the closing bracket would complete); level 0 also
+    // when it holds "[[", which Lua 5.1 refuses in a plain long string.
+    std::vector<bool> used(1, text.find("[[") != std::string_view::npos);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ']') continue;
+        size_t j = i + 1;
+        while (j < text.size() && text[j] == '=') ++j;
+        if (j == text.size() || text[j] == ']') {
+            const size_t level = j - i - 1;
+            if (used.size() <= level) used.resize(level + 1, false);
+            used[level] = true;
+        }
     }
+    size_t level = 0;
+    while (level < used.size() && used[level]) ++level;
+    const std::string eq(level, '=');
+    return "[" + eq + "[" + std::string(text) + "]" + eq + "]";
 }
 
 std::string LuaSubscript(std::string_view name) {

@@ -1,5 +1,7 @@
 #include "game/obj_managers.h"
 
+#include <algorithm>
+
 #include "game/events.h"
 #include "game/game_text.h"
 #include "shared/errors.h"
@@ -28,8 +30,8 @@ template <class T, class U> void ClearGlobal(T*& global, U* self) {
 // ---- TDynamicObjManager ------------------------------------------------------------
 
 TDynamicObjManager::TDynamicObjManager(const TGameClass& cls, int32_t capacity)
-    : cls_(cls), pool_(std::make_unique<ObjManagerClass>(capacity, nullptr, this, this,
-                                                         std::string(cls.name) + "_m", kPoolGrowthStep)) {}
+    : cls_(cls), pool_(TEngineObject::New<ObjManagerClass>(capacity, nullptr, this, this,
+                                                           std::string(cls.name) + "_m", kPoolGrowthStep)) {}
 
 void TDynamicObjManager::InitObject(ManagedObjectClass&) {
     // The object is made when the entry is first handed out.
@@ -64,7 +66,10 @@ TBaseGameObject* TDynamicObjManager::getObject() {
 }
 
 void TDynamicObjManager::Free() {
-    pool_.reset();
+    if (ObjManagerClass* pool = pool_) {
+        pool_ = nullptr;
+        pool->Free();
+    }
     TEngineObject::Free();
 }
 
@@ -229,14 +234,23 @@ void tTickedObjects::Tick(float dt) {
     // One pass: entries that left are dropped, the rest fire in insertion
     // order; entries added while the walk runs are walked too.
     size_t write = 0;
-    for (size_t read = 0; read < entries.size(); ++read) {
-        const TTickedOrder::Entry e = entries[read];
-        if (!EntryValid(e)) continue;
-        entries[write++] = e;
-        auto* event = dynamic_cast<TGameEvent*>(objects_->At(e.slot));
-        if (!event) continue;
-        event->SetEventData(this);
-        event->Fire();
+    size_t read = 0;
+    try {
+        for (; read < entries.size(); ++read) {
+            const TTickedOrder::Entry e = entries[read];
+            if (!EntryValid(e)) continue;
+            entries[write++] = e;
+            auto* event = dynamic_cast<TGameEvent*>(objects_->At(e.slot));
+            if (!event) continue;
+            event->SetEventData(this);
+            event->Fire();
+        }
+    } catch (...) {
+        // The walk was broken off: the order keeps each entry once.
+        const size_t next = std::min(read + 1, entries.size());
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(write),
+                      entries.begin() + static_cast<std::ptrdiff_t>(next));
+        throw;
     }
     entries.resize(write);
 }

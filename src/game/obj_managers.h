@@ -21,7 +21,7 @@ class TDynamicObjManager : public TEngineObject,
 public:
     TDynamicObjManager(const TGameClass& cls, int32_t capacity);
     const TGameClass& GetClass() const { return cls_; }
-    ObjManagerClass* GetPool() const { return pool_.get(); }
+    ObjManagerClass* GetPool() const { return pool_; }
     // The next free object, marked with its pool entry; the caller revives it
     // with ReInit.
     TBaseGameObject* getObject();
@@ -32,7 +32,7 @@ public:
 
 private:
     const TGameClass& cls_;
-    std::unique_ptr<ObjManagerClass> pool_;
+    ObjManagerClass* pool_;
 };
 
 class TObjManagersManager {

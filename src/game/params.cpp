@@ -19,6 +19,29 @@ IParamPhysicsLink* g_physicsLink = nullptr;
 template <class T> void DropIf(T*& ref, TBaseGameObject* child) {
     if (ref == child) ref = nullptr;
 }
+
+// Links keep a mutual subscription with their target so that either side
+// learns of the other's end.
+template <class T> void Relink(TEngineObject* self, T*& link, T* target) {
+    if (target == link) return;
+    if (link) self->RemoveMutualSubscriber(link);
+    if (target) self->AddMutualSubscriber(target);
+    link = target;
+}
+
+// True when the message ended the link and needs no further handling.
+template <class T> bool LinkEndedBy(TEngineObject* self, T*& link, IEngineObject* sender, int msg) {
+    if ((msg != EM_SENDER_IS_NO_LONGER_EXISTS && msg != EM_OBJECT_DELETED) || !link || !sender ||
+        sender->GetInstance() != link)
+        return false;
+    T* gone = link;
+    link = nullptr;
+    // A deleted target still lives: the subscriptions go now. A freed one is
+    // dropped by the base handling of message 1.
+    if (msg != EM_OBJECT_DELETED) return false;
+    self->RemoveMutualSubscriber(gone);
+    return true;
+}
 } // namespace
 
 void SetParamPhysicsLink(IParamPhysicsLink* link) {
@@ -252,10 +275,7 @@ void TGameObjectLinkParam::setValue(TBaseGameObject* node) {
                     "mhl");
         return;
     }
-    if (node == linked_) return;
-    if (linked_) RemoveMutualSubscriber(linked_);
-    if (node) AddMutualSubscriber(node);
-    linked_ = node;
+    Relink(this, linked_, node);
 }
 
 void TGameObjectLinkParam::stringUpdate(const std::string& text) {
@@ -296,16 +316,7 @@ void TGameObjectLinkParam::CopyStructure(TBaseGameObject*& dest) {
 }
 
 void TGameObjectLinkParam::Message(IEngineObject* sender, int msg, int param) {
-    if ((msg == EM_SENDER_IS_NO_LONGER_EXISTS || msg == EM_OBJECT_DELETED) && linked_ && sender &&
-        sender->GetInstance() == linked_) {
-        TBaseGameObject* gone = linked_;
-        linked_ = nullptr;
-        if (msg == EM_OBJECT_DELETED) {
-            RemoveMutualSubscriber(gone);
-            return;
-        }
-    }
-    TGameObjectBaseParam::Message(sender, msg, param);
+    if (!LinkEndedBy(this, linked_, sender, msg)) TGameObjectBaseParam::Message(sender, msg, param);
 }
 
 TGameObjectFreeLink::~TGameObjectFreeLink() {
@@ -313,10 +324,7 @@ TGameObjectFreeLink::~TGameObjectFreeLink() {
 }
 
 void TGameObjectFreeLink::setValue(TEngineObject* obj) {
-    if (obj == linked_) return;
-    if (linked_) RemoveMutualSubscriber(linked_);
-    if (obj) AddMutualSubscriber(obj);
-    linked_ = obj;
+    Relink(this, linked_, obj);
 }
 
 void TGameObjectFreeLink::stringUpdate(const std::string& text) {
@@ -328,16 +336,7 @@ void TGameObjectFreeLink::stringValue(std::string& out) {
 }
 
 void TGameObjectFreeLink::Message(IEngineObject* sender, int msg, int param) {
-    if ((msg == EM_SENDER_IS_NO_LONGER_EXISTS || msg == EM_OBJECT_DELETED) && linked_ && sender &&
-        sender->GetInstance() == linked_) {
-        TEngineObject* gone = linked_;
-        linked_ = nullptr;
-        if (msg == EM_OBJECT_DELETED) {
-            RemoveMutualSubscriber(gone);
-            return;
-        }
-    }
-    TBaseGameObject::Message(sender, msg, param);
+    if (!LinkEndedBy(this, linked_, sender, msg)) TBaseGameObject::Message(sender, msg, param);
 }
 
 // ---- method, vector, min/max ------------------------------------------------------------------

@@ -50,6 +50,9 @@ ObjManagerClass::ObjManagerClass(int32_t capacity, IManagedObjectActioner* actio
                                  std::string name, int32_t growthStep)
     : name_(std::move(name)), growthStep_(growthStep), initiator_(initiator), deinitiator_(deinitiator),
       actioner_(actioner) {
+    Watch(dynamic_cast<TEngineObject*>(initiator));
+    Watch(dynamic_cast<TEngineObject*>(deinitiator));
+    Watch(dynamic_cast<TEngineObject*>(actioner));
     if (capacity < 0) capacity = 0;
     objects_.reserve(static_cast<size_t>(capacity));
     order_.reserve(static_cast<size_t>(capacity));
@@ -57,7 +60,11 @@ ObjManagerClass::ObjManagerClass(int32_t capacity, IManagedObjectActioner* actio
     capacity_ = capacity;
 }
 
-ObjManagerClass::~ObjManagerClass() {
+void ObjManagerClass::Watch(TEngineObject* handler) {
+    if (handler && handler != this && !IsSubscriber(handler)) AddMutualSubscriber(handler);
+}
+
+void ObjManagerClass::Free() {
     name_ = "_deleted_" + name_;
     for (auto& slot : objects_) {
         if (deinitiator_ && slot) deinitiator_->DeInitObject(*slot);
@@ -66,6 +73,19 @@ ObjManagerClass::~ObjManagerClass() {
     deinitiator_ = nullptr;
     used_ = 0;
     capacity_ = 0;
+    objects_.clear();
+    order_.clear();
+    TEngineObject::Free();
+}
+
+void ObjManagerClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
+        TEngineObject* gone = sender->GetInstance();
+        if (dynamic_cast<TEngineObject*>(initiator_) == gone) initiator_ = nullptr;
+        if (dynamic_cast<TEngineObject*>(deinitiator_) == gone) deinitiator_ = nullptr;
+        if (dynamic_cast<TEngineObject*>(actioner_) == gone) actioner_ = nullptr;
+    }
+    TEngineObject::Message(sender, msg, param);
 }
 
 void ObjManagerClass::MakeSlots(int32_t from, int32_t to) {
@@ -120,10 +140,18 @@ bool ObjManagerClass::Next(ObjManagerIteratorClass& it, ManagedObjectClass*& slo
     return true;
 }
 
-AbstractObjManagerClass::~AbstractObjManagerClass() = default;
-
 void AbstractObjManagerClass::Create(int32_t capacity, const std::string& name, int32_t growthStep) {
-    pool_ = std::make_unique<ObjManagerClass>(capacity, this, this, this, name, growthStep);
+    if (pool_) pool_->Free();
+    pool_ = TEngineObject::New<ObjManagerClass>(capacity, this, this, this, name, growthStep);
+}
+
+void AbstractObjManagerClass::Free() {
+    if (pool_) {
+        ObjManagerClass* pool = pool_;
+        pool_ = nullptr;
+        pool->Free();
+    }
+    TEngineObject::Free();
 }
 
 } // namespace vesk

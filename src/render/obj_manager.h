@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/engine_object.h"
+
 namespace vesk {
 
 class ManagedObjectClass;
@@ -70,16 +72,18 @@ struct ObjManagerIteratorClass {
     int32_t position = 0;
 };
 
-class ObjManagerClass {
+// Made with TEngineObject::New and ended with Free. Handlers that are engine
+// objects are watched: one that goes away is dropped from the pool.
+class ObjManagerClass : public TEngineObject {
 public:
     // Makes capacity slots and runs the initiator on each. Handlers may be null.
     ObjManagerClass(int32_t capacity, IManagedObjectActioner* actioner,
                     IManagedObjectDeInitiator* deinitiator, IManagedObjectInitiator* initiator,
                     std::string name, int32_t growthStep);
-    // Runs the de-initiator on every slot, then frees them.
-    virtual ~ObjManagerClass();
-    ObjManagerClass(const ObjManagerClass&) = delete;
-    ObjManagerClass& operator=(const ObjManagerClass&) = delete;
+    // Runs the de-initiator on every slot, frees the slots, then the pool.
+    void Free() override;
+    void Message(IEngineObject* sender, int msg, int param) override;
+    std::string ClassName() const override { return "ObjManagerClass"; }
 
     // The next free slot; taking the last free one grows the pool at once.
     ManagedObjectClass* GetObject();
@@ -96,9 +100,14 @@ public:
     // The next slot in use, in order-array order; false at the end (the cursor is reset).
     bool Next(ObjManagerIteratorClass& it, ManagedObjectClass*& slot) const;
 
+protected:
+    ~ObjManagerClass() override = default;
+
 private:
     void Grow();
     void MakeSlots(int32_t from, int32_t to);
+    // A handler that is an engine object: each tells the other of its end.
+    void Watch(TEngineObject* handler);
 
     std::vector<std::unique_ptr<ManagedObjectClass>> objects_;
     std::vector<int32_t> order_;
@@ -112,26 +121,24 @@ private:
 };
 
 // An owner that is its own initiator, de-initiator and actioner.
-class AbstractObjManagerClass : public IManagedObjectInitiator,
+class AbstractObjManagerClass : public TEngineObject,
+                                public IManagedObjectInitiator,
                                 public IManagedObjectDeInitiator,
                                 public IManagedObjectActioner {
 public:
     AbstractObjManagerClass() = default;
-    virtual ~AbstractObjManagerClass();
     // Makes the pool with this object as all three handlers.
     virtual void Create(int32_t capacity, const std::string& name, int32_t growthStep);
     void InitObject(ManagedObjectClass&) override {}
     void DeInitObject(ManagedObjectClass&) override {}
     void ActivateObject(ManagedObjectClass&) override {}
     void DeactivateObject(ManagedObjectClass&) override {}
-    ObjManagerClass* GetPool() const { return pool_.get(); }
-
-protected:
-    // Destroys the pool while the handlers are still whole (call from derived destructors).
-    void FreePool() { pool_.reset(); }
+    ObjManagerClass* GetPool() const { return pool_; }
+    // Frees the pool while this object is still whole, then itself.
+    void Free() override;
 
 private:
-    std::unique_ptr<ObjManagerClass> pool_;
+    ObjManagerClass* pool_ = nullptr;
 };
 
 } // namespace vesk

@@ -3,43 +3,105 @@
 #include "core/config_record.h"
 #include "platform/window.h"
 #include "render/device.h"
+#include "render/engine.h"
+#include "render/managers.h"
+#include "render/world_links.h"
+#include "shared/errors.h"
 
 namespace vesk {
 
 namespace {
 
-// The device layer under the frame. The render-unit tree is not part of the
-// render library yet: until it is, a frame is an empty black scene.
-class DeviceRenderEngine : public StandInRenderEngine {
+// The render engine as the application drives it: the root engine unit with
+// its managers, the device on the main window (none for a window without a
+// native handle: a headless run draws nothing), and each frame through the
+// engine. Until the space scene installs its environment, a stand-in one
+// under the engine lets the tree draw.
+class EngineRenderService : public IRenderEngine {
 public:
     void Init(platform::IWindow& window) override {
+        if (!LiveObjects) LiveObjects = std::make_unique<LiveObjectRegistryClass>();
+        if (!UpdaterManager) UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
+        if (!BRUTickMan) BRUTickMan = TEngineObject::New<BRUTickManClass>();
+        if (!BRUMan) {
+            BRUMan = std::make_unique<BRUManClass>();
+            BRUMan->Create();
+        }
+        if (!Engine) TBaseRenderUnit::Create<TEngineClass>(nullptr);
+        auto& links = GetRenderWorldLinks();
+        if (!links.environment) {
+            environment_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(Engine);
+            environment_->SetName("environment");
+            Engine->AddChild(environment_);
+            links.environment = [this]() -> TBaseRenderUnit* { return environment_; };
+        }
         if (!window.NativeHandle()) return;
         platform::IWindow* w = &window;
         // Releasing the display closes the main window.
         GetDisplayReleaseHooks().minimiseWindow = [w] { w->Close(); };
-        RE_InitDevices(routine_, window.NativeHandle(), DeviceSetupFromRecord(SetupRecord));
+        RE_InitDevices(*Engine->GetD3DRoutine(), window.NativeHandle(), DeviceSetupFromRecord(SetupRecord));
+        if (Device) Engine->CreateDrawObjects();
     }
     void BeginScene() override {
-        if (!Device) return;
-        Device->BeginScene();
-        Device->Clear(0, nullptr, platform::D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        if (Engine) Engine->RE_BeginScene();
+    }
+    void RenderFrame() override {
+        if (Engine) Engine->RenderFrame();
+    }
+    void SkipScene() override {
+        if (!Engine) return;
+        Engine->CleanChildsBRU();
+        Engine->Viewports().SetViewport(Engine->EngineViewportId());
     }
     void EndScene() override {
-        if (Device) Device->EndScene();
+        if (Engine) Engine->RE_EndScene();
     }
     void Present() override {
-        if (Device) Device->Present(nullptr, nullptr, nullptr, nullptr);
+        if (Engine) Engine->Present();
+    }
+    void NextFrame() override { RenderFrameCounter.NextFrame(); }
+    void SortChildsBRU() override {
+        if (Engine) Engine->SortChildsBRU();
+    }
+    void UpdateMatrices() override {
+        if (Engine) Engine->UpdateMatrices(nullptr);
+    }
+    void TickTree(float dt) override {
+        if (Engine) Engine->TickTree(dt);
+    }
+    void StopCapture() override {
+        if (Engine) Engine->StopCapture();
+    }
+    void DiscardUnits() override {
+        DropEnvironment();
+        if (Engine) Engine->DiscardBRU();
+    }
+    void FreeManagers() override {
+        if (BRUMan) BRUMan->Destroy();
+        BRUMan.reset();
+        if (BRUTickManClass* t = std::exchange(BRUTickMan, nullptr)) t->Free();
+        if (UpdaterManager) UpdaterManager->Free();
     }
     void DoneDevices() override { RE_DoneDevices(); }
+    void Release() override {
+        DropEnvironment();
+        if (Engine) Engine->Free();
+        LiveObjects.reset();
+    }
 
 private:
-    D3DRoutineClass routine_;
+    void DropEnvironment() {
+        if (!environment_) return;
+        environment_ = nullptr;
+        GetRenderWorldLinks().environment = nullptr;
+    }
+    EnvironmentStandInClass* environment_ = nullptr;
 };
 
 } // namespace
 
 void InstallRenderServices(CoreServices& services) {
-    services.render = std::make_unique<DeviceRenderEngine>();
+    services.render = std::make_unique<EngineRenderService>();
 }
 
 } // namespace vesk

@@ -1,6 +1,7 @@
 // The game ini table "ini": its parameters and "new.cfg".
 #include <filesystem>
 
+#include "core/lua_adapter.h"
 #include "core/var_list.h"
 #include "game_tree_fixture.h"
 
@@ -19,6 +20,10 @@ TEST_F(IniTable, HoldsTheFortyParametersWithDefaults) {
     Run("engine_SetVar('ini.poorfx', '1')");
     EXPECT_EQ(1, GameIniTable->GetInt("poorfx"));
     EXPECT_EQ(&TGameObjectStringParam::StaticClass(), &FindVarByPath("ini.showBSpheres")->GameClass());
+    // The render side reads the table through the reader it installs.
+    EXPECT_FALSE(IsShowBSpheresOn());
+    Run("engine_SetVar('ini.showBSpheres', '1')");
+    EXPECT_TRUE(IsShowBSpheresOn());
 }
 
 TEST_F(IniTable, SavesWhenAllowedAndKeepsTheStartLocationOnLoad) {

@@ -1,4 +1,6 @@
 // Parameters: text forms, clamping, ticks, links and their reports.
+#include <functional>
+
 #include "game_tree_fixture.h"
 
 namespace vesk::test {
@@ -99,6 +101,46 @@ TEST_F(Params, LinkParametersFollowTheirTableAndTarget) {
     Frame();
     EXPECT_EQ(a, delayed->GetLinked());
     EXPECT_EQ("", FirstFatal());
+}
+
+TEST_F(Params, LinkAndLinkerFaultsAreFatal) {
+    auto* table = NewGameObject<TBaseGameObjectList>("table", GlobalObjects);
+    auto* owner = NewGameObject<TBaseGameObjectList>("owner", GlobalObjects);
+    auto* link = NewGameObject<TGameObjectLinkParam>("lnk", owner);
+    auto* delayed = NewGameObject<TGameObjectDelayedLinkParam>("dl", owner);
+    auto* linker = NewGameObject<TGameLinker>("lk", owner);
+    auto* raw = TEngineObject::New<TBaseGameObjectList>();
+    struct Case {
+        std::function<void()> act;
+        std::string fatal;
+    };
+    const Case cases[] = {
+        {[&] { link->setValue(table); }, Ru("TGameObjectLinkParam.setValue error: в ссылке ->lnk->owner->_G "
+                                            "не указана ассоциативная таблица")},
+        {[&] { delayed->stringUpdate("a"); },
+         Ru("TGameObjectDelayedLinkParam.stringUpdate error: в ссылке ->dl->owner->_G не указана "
+            "ассоциативная таблица")},
+        {[&] {
+             linker->Start(table, nullptr, "k");
+             Frame();
+         },
+         "TGameLinker.onLinkFunc error: ->lk->owner->_G link=nil"},
+        {[&] {
+             linker->Start(nullptr, link, "k");
+             Frame();
+         },
+         "TGameLinker.onLinkFunc error: ->lk->owner->_G linktable=nil"},
+        {[&] { raw->insertObj(table); }, "TBaseGameObjectList.insertObj - \"Objects\" does not exist"},
+        {[&] { table->Load(); },
+         "TBaseGameObject.Load error: You need to override this! Class: TBaseGameObjectList"},
+    };
+    for (const Case& c : cases) {
+        trap.reports.clear();
+        EXPECT_THROW(c.act(), Halted) << c.fatal;
+        EXPECT_EQ(c.fatal, FirstFatal());
+        linker->Stop();
+    }
+    raw->Free();
 }
 
 TEST_F(Params, FreeLinksAndMethods) {

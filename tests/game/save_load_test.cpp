@@ -159,6 +159,28 @@ TEST_F(SaveLoad, KeysMissingFromAnOlderFileLeaveValuesAlone) {
     EXPECT_EQ("", FirstFatal());
 }
 
+TEST_F(SaveLoad, ScriptsSaveLoadAndMirrorByPath) {
+    Run("engine_AddVar('', 'ship', 'TBaseGameObjectList') engine_AddVar('ship', 'hp', 'TGameObjectParam')");
+    Run("engine_AddVar('ship', 'name', 'TGameObjectStringParam') engine_SetVar('ship.name', 'Kite')");
+    Run("engine_SetVar('ship.hp.max', '10') engine_SetVar('ship.hp', '7')");
+    Run("engine_UpdateToScript('ship', 'mirror')");
+    EXPECT_EQ("TBaseGameObjectList", Eval("mirror.engineType"));
+    EXPECT_EQ("7", Eval("mirror.hp.cur"));
+    EXPECT_EQ("Kite", Eval("mirror.name"));
+    Run("mirror.hp.cur = 3 mirror.name = 'Lark' engine_UpdateToEngine('ship', 'mirror')");
+    EXPECT_EQ("3", Eval("engine_GetVar('ship.hp')"));
+    EXPECT_EQ("Lark", Eval("engine_GetVar('ship.name')"));
+
+    Run("DIR = " + LuaQuote(dir.path()));
+    Run("engine_SaveToFile('ship', DIR .. '/ship.lua')");
+    EXPECT_EQ("ship", Global("savedPath"));
+    Run("engine_SetVar('ship.hp', '1') engine_SetVar('ship.name', 'x')");
+    Run("engine_LoadFromFile('ship', DIR .. '/ship.lua')");
+    EXPECT_EQ("3", Eval("engine_GetVar('ship.hp')"));
+    EXPECT_EQ("Lark", Eval("engine_GetVar('ship.name')"));
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 // A tree of n nodes with every parameter kind; values only when filled.
 void BuildTree(TBaseGameObject* root, TBaseGameObject* table, int n, bool filled) {
     int made = 0;

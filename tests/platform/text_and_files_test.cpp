@@ -18,8 +18,10 @@ TEST(Cp1251, KnownLettersAndBadInput) {
     const std::string cp = "\xCF\xF0\xE8\xE2\xE5\xF2";
     EXPECT_EQ(vp::Cp1251ToUtf8(cp), "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
     EXPECT_EQ(vp::Cp1251ToUtf8("\xA8\xB8"), "\xD0\x81\xD1\x91"); // Ё ё
-    EXPECT_EQ(vp::Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b");    // CJK has no byte
-    EXPECT_EQ(vp::Utf8ToCp1251("\xC3"), "?");                   // truncated sequence
+    EXPECT_EQ(vp::Utf8ToCp1251("a\xE4\xB8\xAD"
+                               "b"),
+              "a?b");                         // CJK has no byte
+    EXPECT_EQ(vp::Utf8ToCp1251("\xC3"), "?"); // truncated sequence
     EXPECT_EQ(vp::UpperCaseCp1251("abc\xEF\xF0\xB8"), "ABC\xCF\xD0\xA8");
     EXPECT_EQ(vp::LowerCaseCp1251("ABC\xCF\xD0\xA8"), "abc\xEF\xF0\xB8");
     EXPECT_TRUE(vp::SameTextCp1251("Textures\\\xCF", "TEXTURES\\\xEF"));

@@ -29,6 +29,14 @@ struct Handlers : IManagedObjectInitiator, IManagedObjectDeInitiator, IManagedOb
     }
 };
 
+// Pools are engine objects: made with New, ended with Free.
+struct Pool {
+    template <class... A> explicit Pool(A&&... args) : p(TEngineObject::New<ObjManagerClass>(args...)) {}
+    ~Pool() { p->Free(); }
+    ObjManagerClass* operator->() const { return p; }
+    ObjManagerClass* p;
+};
+
 std::vector<ManagedObjectClass*> InUse(const ObjManagerClass& pool) {
     std::vector<ManagedObjectClass*> out;
     ObjManagerIteratorClass it = pool.NewIterator();
@@ -40,15 +48,15 @@ std::vector<ManagedObjectClass*> InUse(const ObjManagerClass& pool) {
 TEST(ObjManager, HandsOutReleasesBySwapAndGrows) {
     Handlers h;
     {
-        ObjManagerClass pool(3, &h, &h, &h, "test", 4);
+        Pool pool(3, &h, &h, &h, "test", 4);
         EXPECT_EQ((std::vector<std::string>{"init 0", "init 1", "init 2"}), h.log);
-        ManagedObjectClass* s1 = pool.GetObject();
-        ManagedObjectClass* s2 = pool.GetObject();
-        EXPECT_EQ(3, pool.GetCapacity());
-        ManagedObjectClass* s3 = pool.GetObject();
+        ManagedObjectClass* s1 = pool->GetObject();
+        ManagedObjectClass* s2 = pool->GetObject();
+        EXPECT_EQ(3, pool->GetCapacity());
+        ManagedObjectClass* s3 = pool->GetObject();
         // Taking the last free slot grows the pool at once.
-        EXPECT_EQ(7, pool.GetCapacity());
-        EXPECT_EQ(3, pool.GetUsedCount());
+        EXPECT_EQ(7, pool->GetCapacity());
+        EXPECT_EQ(3, pool->GetUsedCount());
         EXPECT_EQ(s1, s1->GetData());
 
         // Releasing the first moves the third into its place.
@@ -57,29 +65,61 @@ TEST(ObjManager, HandsOutReleasesBySwapAndGrows) {
         EXPECT_EQ((std::vector<std::string>{"off 0"}), h.log);
         EXPECT_EQ(0, s3->GetPosition());
         EXPECT_EQ(2, s1->GetPosition());
-        EXPECT_EQ((std::vector<ManagedObjectClass*>{s3, s2}), InUse(pool));
+        EXPECT_EQ((std::vector<ManagedObjectClass*>{s3, s2}), InUse(*pool.p));
         // The released slot is the next one handed out.
-        EXPECT_EQ(s1, pool.GetObject());
+        EXPECT_EQ(s1, pool->GetObject());
         // A position outside the used range changes nothing.
-        pool.ReleaseObject(10);
-        pool.ReleaseObject(-1);
-        EXPECT_EQ(3, pool.GetUsedCount());
+        pool->ReleaseObject(10);
+        pool->ReleaseObject(-1);
+        EXPECT_EQ(3, pool->GetUsedCount());
         h.log.clear();
     }
     EXPECT_EQ(7u, h.log.size()); // every slot emptied when the pool goes
 }
 
+// An initiator that is an engine object of its own.
+class CountingInitiator : public TEngineObject, public IManagedObjectInitiator {
+public:
+    int* count = nullptr;
+    void InitObject(ManagedObjectClass&) override { ++*count; }
+};
+
+TEST(ObjManager, AHandlerThatGoesAwayIsDropped) {
+    int made = 0;
+    auto* init = TEngineObject::New<CountingInitiator>();
+    init->count = &made;
+    Pool pool(2, nullptr, nullptr, init, "watched", 2);
+    EXPECT_EQ(2, made);
+    init->Free();
+    pool->GetObject();
+    pool->GetObject(); // grows without calling the freed initiator
+    EXPECT_EQ(4, pool->GetCapacity());
+    EXPECT_EQ(2, made);
+
+    // An owner that is its own handler frees its pool with itself.
+    struct Owner : AbstractObjManagerClass {
+        int activated = 0;
+        void ActivateObject(ManagedObjectClass&) override { ++activated; }
+    };
+    auto* owner = TEngineObject::New<Owner>();
+    owner->Create(3, "own", 1);
+    owner->GetPool()->GetObject();
+    EXPECT_EQ(1, owner->activated);
+    EXPECT_EQ("own", owner->GetPool()->GetName());
+    owner->Free();
+}
+
 TEST(ObjManager, PoolWithoutGrowthStepStillGrows) {
-    ObjManagerClass pool(1, nullptr, nullptr, nullptr, "nostep", 0);
-    for (int i = 0; i < 5; ++i) ASSERT_NE(nullptr, pool.GetObject());
-    EXPECT_EQ(5, pool.GetUsedCount());
-    EXPECT_GT(pool.GetCapacity(), 5);
+    Pool pool(1, nullptr, nullptr, nullptr, "nostep", 0);
+    for (int i = 0; i < 5; ++i) ASSERT_NE(nullptr, pool->GetObject());
+    EXPECT_EQ(5, pool->GetUsedCount());
+    EXPECT_GT(pool->GetCapacity(), 5);
 }
 
 TEST(ObjManager, SlotDataFaultsAreFatal) {
     ErrorTrap trap;
-    ObjManagerClass pool(1, nullptr, nullptr, nullptr, "faults", 1);
-    ManagedObjectClass* s = pool.GetObject();
+    Pool pool(1, nullptr, nullptr, nullptr, "faults", 1);
+    ManagedObjectClass* s = pool->GetObject();
     EXPECT_EQ(nullptr, s->GetData());
     EXPECT_THROW(s->DeleteStructData(), Halted);
     EXPECT_EQ("ManagedObjectClass.DeleteStructData: pData = nil, faults", trap.lastFatal);

@@ -449,11 +449,16 @@ void DeviceBase::OrphanAll() {
     state_ = DeviceState{};
     backBuffer_ = nullptr;
     autoDepth_ = nullptr;
-    for (ResourceLink* r : std::vector<ResourceLink*>(live_.begin(), live_.end())) {
+    std::vector<ResourceLink*> live;
+    {
+        std::lock_guard lock(liveMutex_);
+        live.assign(live_.begin(), live_.end());
+        live_.clear();
+    }
+    for (ResourceLink* r : live) {
         ResourceFreed(*r);
         r->Orphan();
     }
-    live_.clear();
 }
 
 void DeviceBase::SetDefaultStates() {
@@ -539,9 +544,11 @@ Result DeviceBase::InitTargets() {
 }
 
 void DeviceBase::Track(ResourceLink* r) {
+    std::lock_guard lock(liveMutex_);
     live_.insert(r);
 }
 void DeviceBase::Untrack(ResourceLink* r) {
+    std::lock_guard lock(liveMutex_);
     videoUsed_ -= std::min(videoUsed_, r->videoBytes);
     live_.erase(r);
 }
@@ -592,18 +599,21 @@ Result DeviceBase::EvictManagedResources() {
 }
 
 Result DeviceBase::GetDirect3D(IDirect3D9** d3d) {
+    VESK_RECORD("GetDirect3D");
     if (!d3d) return D3DERR_INVALIDCALL;
     *d3d = Ref<IDirect3D9>(parent_).Detach();
     return *d3d ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 Result DeviceBase::GetDeviceCaps(D3DCAPS9* caps) {
+    VESK_RECORD("GetDeviceCaps");
     if (!caps) return D3DERR_INVALIDCALL;
     *caps = caps_;
     return D3D_OK;
 }
 
 Result DeviceBase::GetDisplayMode(uint32_t swapChain, D3DDISPLAYMODE* mode) {
+    VESK_RECORD("GetDisplayMode", swapChain);
     if (!mode || swapChain != 0) return D3DERR_INVALIDCALL;
     mode->Width = pp_.BackBufferWidth;
     mode->Height = pp_.BackBufferHeight;
@@ -916,6 +926,7 @@ Result DeviceBase::SetDepthStencilSurface(IDirect3DSurface9* surface) {
 }
 
 Result DeviceBase::GetDepthStencilSurface(IDirect3DSurface9** surface) {
+    VESK_RECORD("GetDepthStencilSurface");
     if (!surface) return D3DERR_INVALIDCALL;
     *surface = nullptr;
     if (!state_.depthStencil) return D3DERR_NOTFOUND;
@@ -958,6 +969,7 @@ Result DeviceBase::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* ma
 }
 
 Result DeviceBase::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
+    VESK_RECORD("GetTransform", uint32_t(state));
     const int slot = TransformSlot(state);
     if (!matrix) return D3DERR_INVALIDCALL;
     *matrix = slot < 0 ? Matrix{} : state_.transforms[size_t(slot)];
@@ -978,6 +990,7 @@ Result DeviceBase::SetViewport(const D3DVIEWPORT9* vp) {
 }
 
 Result DeviceBase::GetViewport(D3DVIEWPORT9* vp) {
+    VESK_RECORD("GetViewport");
     if (!vp) return D3DERR_INVALIDCALL;
     *vp = state_.viewport;
     return D3D_OK;
@@ -992,6 +1005,7 @@ Result DeviceBase::SetMaterial(const D3DMATERIAL9* m) {
 }
 
 Result DeviceBase::GetMaterial(D3DMATERIAL9* m) {
+    VESK_RECORD("GetMaterial");
     if (!m) return D3DERR_INVALIDCALL;
     *m = state_.material;
     return D3D_OK;
@@ -1009,6 +1023,7 @@ Result DeviceBase::SetLight(uint32_t index, const D3DLIGHT9* light) {
 }
 
 Result DeviceBase::GetLight(uint32_t index, D3DLIGHT9* light) {
+    VESK_RECORD("GetLight", index);
     if (!light || index >= state_.lights.size() || !state_.lights[index].set) return D3DERR_INVALIDCALL;
     *light = state_.lights[index].light;
     return D3D_OK;
@@ -1031,6 +1046,7 @@ Result DeviceBase::LightEnable(uint32_t index, int32_t enable) {
 }
 
 Result DeviceBase::GetLightEnable(uint32_t index, int32_t* enable) {
+    VESK_RECORD("GetLightEnable", index);
     if (!enable || index >= state_.lights.size() || !state_.lights[index].set) return D3DERR_INVALIDCALL;
     *enable = state_.lights[index].enabled ? 1 : 0;
     return D3D_OK;
@@ -1045,6 +1061,7 @@ Result DeviceBase::SetClipPlane(uint32_t index, const float* plane) {
 }
 
 Result DeviceBase::GetClipPlane(uint32_t index, float* plane) {
+    VESK_RECORD("GetClipPlane", index);
     if (!plane || index >= state_.clipPlanes.size()) return D3DERR_INVALIDCALL;
     std::copy(state_.clipPlanes[index].begin(), state_.clipPlanes[index].end(), plane);
     return D3D_OK;
@@ -1056,17 +1073,59 @@ Result DeviceBase::SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
     if (state_.rs[state] != value) {
         state_.rs[state] = value;
         ++versions_.renderStates;
+        switch (state) {
+        case D3DRS_FOGENABLE:
+        case D3DRS_FOGTABLEMODE:
+        case D3DRS_FOGVERTEXMODE:
+        case D3DRS_RANGEFOGENABLE:
+        case D3DRS_ALPHATESTENABLE:
+        case D3DRS_ALPHAFUNC:
+        case D3DRS_LIGHTING:
+        case D3DRS_COLORVERTEX:
+        case D3DRS_DIFFUSEMATERIALSOURCE:
+        case D3DRS_SPECULARMATERIALSOURCE:
+        case D3DRS_AMBIENTMATERIALSOURCE:
+        case D3DRS_EMISSIVEMATERIALSOURCE:
+        case D3DRS_SPECULARENABLE:
+        case D3DRS_LOCALVIEWER:
+        case D3DRS_NORMALIZENORMALS:
+        case D3DRS_POINTSPRITEENABLE:
+        case D3DRS_POINTSCALEENABLE:
+        case D3DRS_CLIPPLANEENABLE:
+        case D3DRS_SHADEMODE:
+            ++versions_.keyStates;
+            break;
+        case D3DRS_AMBIENT:
+        case D3DRS_TEXTUREFACTOR:
+        case D3DRS_FOGCOLOR:
+        case D3DRS_FOGSTART:
+        case D3DRS_FOGEND:
+        case D3DRS_FOGDENSITY:
+        case D3DRS_ALPHAREF:
+        case D3DRS_POINTSIZE:
+        case D3DRS_POINTSIZE_MIN:
+        case D3DRS_POINTSIZE_MAX:
+        case D3DRS_POINTSCALE_A:
+        case D3DRS_POINTSCALE_B:
+        case D3DRS_POINTSCALE_C:
+            ++versions_.uniformStates;
+            break;
+        default:
+            break;
+        }
     }
     return D3D_OK;
 }
 
 Result DeviceBase::GetRenderState(D3DRENDERSTATETYPE state, uint32_t* value) {
+    VESK_RECORD("GetRenderState", uint32_t(state));
     if (!value || uint32_t(state) >= kRenderStateCount) return D3DERR_INVALIDCALL;
     *value = state_.rs[state];
     return D3D_OK;
 }
 
 Result DeviceBase::GetTexture(uint32_t stage, IDirect3DBaseTexture9** texture) {
+    VESK_RECORD("GetTexture", stage);
     if (!texture || stage >= kMaxTextureStages) return D3DERR_INVALIDCALL;
     *texture = Ref<TextureImpl>(state_.textures[stage]).Detach();
     return D3D_OK;
@@ -1084,6 +1143,7 @@ Result DeviceBase::SetTexture(uint32_t stage, IDirect3DBaseTexture9* texture) {
 }
 
 Result DeviceBase::GetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t* value) {
+    VESK_RECORD("GetTextureStageState", stage, uint32_t(type));
     if (!value || stage >= kMaxTextureStages || uint32_t(type) >= kTextureStageStateCount)
         return D3DERR_INVALIDCALL;
     *value = state_.tss[stage][type];
@@ -1101,6 +1161,7 @@ Result DeviceBase::SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE
 }
 
 Result DeviceBase::GetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t* value) {
+    VESK_RECORD("GetSamplerState", sampler, uint32_t(type));
     if (!value || sampler >= kMaxTextureStages || uint32_t(type) >= kSamplerStateCount)
         return D3DERR_INVALIDCALL;
     *value = state_.samp[sampler][type];
@@ -1126,6 +1187,7 @@ Result DeviceBase::SetScissorRect(const RECT* rect) {
 }
 
 Result DeviceBase::GetScissorRect(RECT* rect) {
+    VESK_RECORD("GetScissorRect");
     if (!rect) return D3DERR_INVALIDCALL;
     *rect = state_.scissor;
     return D3D_OK;
@@ -1184,6 +1246,12 @@ Result DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVerte
         return D3DERR_INVALIDCALL;
     if (baseVertexIndex < 0 && uint32_t(-int64_t(baseVertexIndex)) > minVertexIndex)
         return D3DERR_INVALIDCALL;
+    // The vertex range the caller names must lie inside the bound buffer.
+    const StreamBinding& s0 = state_.streams[0];
+    const int64_t lastVertex = int64_t(baseVertexIndex) + minVertexIndex + numVertices;
+    if (numVertices == 0 ||
+        uint64_t(s0.offset) + uint64_t(lastVertex) * s0.stride > s0.buffer->store.bytes.size())
+        return D3DERR_INVALIDCALL;
     return BackendDraw(d);
 }
 
@@ -1221,6 +1289,13 @@ Result DeviceBase::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t minVer
         (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
     if (primitiveCount == 0) return D3D_OK;
+    // Every index must fall in the range the caller gave: nothing outside it is read.
+    const uint32_t count = VerticesForPrimitives(type, primitiveCount);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t index = indexFormat == D3DFMT_INDEX32 ? static_cast<const uint32_t*>(indexData)[i]
+                                                             : static_cast<const uint16_t*>(indexData)[i];
+        if (index < minVertexIndex || index - minVertexIndex >= numVertices) return D3DERR_INVALIDCALL;
+    }
     DrawRequest d;
     d.kind = DrawRequest::UserIndexed;
     d.type = type;
@@ -1267,6 +1342,7 @@ Result DeviceBase::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration
 }
 
 Result DeviceBase::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
+    VESK_RECORD("GetVertexDeclaration");
     if (!declaration) return D3DERR_INVALIDCALL;
     *declaration = Ref<VertexDeclImpl>(state_.decl).Detach();
     return D3D_OK;
@@ -1284,6 +1360,7 @@ Result DeviceBase::SetFVF(uint32_t fvf) {
 }
 
 Result DeviceBase::GetFVF(uint32_t* fvf) {
+    VESK_RECORD("GetFVF");
     if (!fvf) return D3DERR_INVALIDCALL;
     *fvf = state_.fvf;
     return D3D_OK;
@@ -1305,6 +1382,7 @@ Result DeviceBase::SetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buff
 
 Result DeviceBase::GetStreamSource(uint32_t stream, IDirect3DVertexBuffer9** buffer, uint32_t* offset,
                                    uint32_t* stride) {
+    VESK_RECORD("GetStreamSource", stream);
     if (stream >= kMaxStreams || !buffer || !offset || !stride) return D3DERR_INVALIDCALL;
     const StreamBinding& s = state_.streams[stream];
     *buffer = Ref<VertexBufferImpl>(s.buffer).Detach();
@@ -1323,6 +1401,7 @@ Result DeviceBase::SetIndices(IDirect3DIndexBuffer9* indexData) {
 }
 
 Result DeviceBase::GetIndices(IDirect3DIndexBuffer9** indexData) {
+    VESK_RECORD("GetIndices");
     if (!indexData) return D3DERR_INVALIDCALL;
     *indexData = Ref<IndexBufferImpl>(state_.indices).Detach();
     return D3D_OK;
@@ -1397,6 +1476,7 @@ Result DeviceBase::SetVertexShader(IDirect3DVertexShader9* shader) {
 }
 
 Result DeviceBase::GetVertexShader(IDirect3DVertexShader9** shader) {
+    VESK_RECORD("GetVertexShader");
     if (!shader) return D3DERR_INVALIDCALL;
     *shader = Ref<VertexShaderImpl>(state_.vs).Detach();
     return D3D_OK;
@@ -1414,6 +1494,7 @@ Result DeviceBase::SetPixelShader(IDirect3DPixelShader9* shader) {
 }
 
 Result DeviceBase::GetPixelShader(IDirect3DPixelShader9** shader) {
+    VESK_RECORD("GetPixelShader");
     if (!shader) return D3DERR_INVALIDCALL;
     *shader = Ref<PixelShaderImpl>(state_.ps).Detach();
     return D3D_OK;

@@ -201,9 +201,11 @@ struct DeviceState {
 
 // Change counters the backends use to skip unchanged uploads.
 struct StateVersions {
-    uint64_t transforms = 1, lights = 1, material = 1, renderStates = 1, stages = 1, samplers = 1,
-             textures = 1, vertexInput = 1, shaders = 1, vsConst = 1, psConst = 1, targets = 1, viewport = 1,
-             clip = 1;
+    // renderStates moves on every change; keyStates when a state that shapes the
+    // generated shaders changes, uniformStates when one the shaders read changes.
+    uint64_t transforms = 1, lights = 1, material = 1, renderStates = 1, keyStates = 1, uniformStates = 1,
+             stages = 1, samplers = 1, textures = 1, vertexInput = 1, shaders = 1, vsConst = 1, psConst = 1,
+             targets = 1, viewport = 1, clip = 1;
 };
 
 // A draw as the backend receives it.
@@ -415,6 +417,7 @@ private:
 
     bool recording_ = false;
     std::vector<GfxCall> calls_;
+    std::mutex liveMutex_; // resources may go on any thread
     std::unordered_set<ResourceLink*> live_;
     uint64_t videoUsed_ = 0;
 };

@@ -21,7 +21,7 @@ uint32_t FvfVertexSize(uint32_t fvf) {
     case D3DFVF_XYZB3:
     case D3DFVF_XYZB4:
     case D3DFVF_XYZB5:
-        size = 12 + 4 * (((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZ) / 2);
+        size = 12 + 4 * (((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZRHW) / 2);
         break;
     default:
         return 0;

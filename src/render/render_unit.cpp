@@ -1,0 +1,946 @@
+#include "render/render_unit.h"
+
+#include "platform/text.h"
+#include "render/device.h"
+#include "render/engine.h"
+#include "render/managers.h"
+#include "render/obj_manager.h"
+#include "render/view_camera.h"
+#include "render/world_links.h"
+#include "shared/errors.h"
+#include "shared/math.h"
+#include "shared/math_geometry.h"
+#include "shared/timers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+namespace vesk {
+
+int32_t BRUInstanceCount = 0;
+
+namespace {
+
+constexpr float kRadToDegView = 57.296f;
+
+// The scale a matrix applies (length of its first axis).
+float MatrixScale(const Matrix& m) {
+    return MatrixGetColumnScale(m).x;
+}
+
+Vec3 Translation(const Matrix& m) {
+    return {m.m[3][0], m.m[3][1], m.m[3][2]};
+}
+
+// Blended material techniques: drawn in pass 1 with depth writes off.
+bool IsBlendedTechnique(int t) {
+    switch (t) {
+    case 50:
+    case 51:
+    case 60:
+    case 61:
+    case 62:
+    case 70:
+    case 80:
+    case 81:
+    case 82:
+    case 90:
+    case 100:
+    case 101:
+    case 102:
+    case 110:
+    case 111:
+    case 112:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// ---- life -----------------------------------------------------------------------------------
+
+void TBaseRenderUnit::Init(TBaseRenderUnit* parent) {
+    parent_ = parent;
+    attachCount_ = 0;
+    ++BRUInstanceCount;
+    if (LiveObjects) LiveObjects->Register(this, ClassName());
+    flags_ = BRU_VISIBLE;
+    flags2_ = 0;
+    name_.clear();
+    viewportId_ = parent ? parent->viewportId_ : 0;
+    bsFrame_ = bsFrame2_ = kNoFrame;
+    baseMatrix_ = localMatrix_ = worldMatrix_ = drawnMatrix_ = billboardMatrix_ = Matrix{};
+    cachedRoot_ = nullptr;
+    ownedSub_ = nullptr;
+    helpers_ = uhelpers_ = nullptr;
+    ai_ = nullptr;
+    collisionEvent_ = nullptr;
+    homeParent_ = nullptr;
+    template_ = nullptr;
+    lightMask_ = kLightsLamps;
+    boxMin_ = {-1, -1, -1};
+    boxMax_ = {1, 1, 1};
+    screenPos_ = {};
+    screenSize_ = 1.0f;
+    renderStage_ = 0;
+    lifeTime_ = lifeTimer_ = 0;
+    skipCount_ = 0;
+    tickHandle_ = 0;
+}
+
+void TBaseRenderUnit::Free() {
+    --BRUInstanceCount;
+    if (LiveObjects) LiveObjects->Unregister(this);
+    // A unit freed while still listed leaves a hole, never a dangling entry.
+    if (parent_ && parent_->childs_) {
+        int i = parent_->childs_->IndexOf(this);
+        if (i >= 0) parent_->childs_->Put(i, nullptr);
+    }
+    if (childs_)
+        for (TBaseRenderUnit* c : *childs_)
+            if (c && c->parent_ == this) c->parent_ = nullptr;
+    ReleaseComponents();
+    TEngineObject::Free();
+}
+
+void TBaseRenderUnit::DropLink(TEngineObject* gone) {
+    auto drop = [gone](auto*& link) {
+        if (link && static_cast<TEngineObject*>(link) == gone) link = nullptr;
+    };
+    drop(renderStates_);
+    drop(fog_);
+    drop(lights_);
+    drop(gameOps_);
+    drop(keyAnim_);
+    drop(renderOps_);
+    drop(rotator_);
+    drop(physicOps_);
+    drop(killer_);
+    if (helpers_ == gone) helpers_ = nullptr;
+    if (uhelpers_ == gone) uhelpers_ = nullptr;
+    if (ownedSub_ == gone) ownedSub_ = nullptr;
+    if (collisionEvent_ && collisionEvent_->GetInstance() == gone) collisionEvent_ = nullptr;
+}
+
+void TBaseRenderUnit::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) DropLink(sender->GetInstance());
+    TEngineObject::Message(sender, msg, param);
+}
+
+void TBaseRenderUnit::ReleaseComponents() {
+    auto release = [](auto*& link) {
+        if (auto* c = link) {
+            link = nullptr;
+            c->Free();
+        }
+    };
+    release(rotator_);
+    release(renderOps_);
+    release(keyAnim_);
+    release(lights_);
+    release(gameOps_);
+    release(fog_);
+    release(renderStates_);
+    release(physicOps_);
+    release(killer_);
+    collisionEvent_ = nullptr;
+}
+
+template <class C> C* TBaseRenderUnit::MakeComponent(C*& link) {
+    if (!link) link = ClamClass::Init<C>(this);
+    return link;
+}
+
+RenderStateManagerClass* TBaseRenderUnit::GetRenderStates() {
+    return MakeComponent(renderStates_);
+}
+RenderOpsClass* TBaseRenderUnit::GetRenderOps() {
+    return MakeComponent(renderOps_);
+}
+RotatorClass* TBaseRenderUnit::GetRotator() {
+    return MakeComponent(rotator_);
+}
+GameOpsClass* TBaseRenderUnit::GetGameOps() {
+    return MakeComponent(gameOps_);
+}
+LightClass* TBaseRenderUnit::GetLights() {
+    return MakeComponent(lights_);
+}
+PhysicOpsClass* TBaseRenderUnit::GetPhysicOps() {
+    return MakeComponent(physicOps_);
+}
+FogClass* TBaseRenderUnit::GetFog() {
+    GetRenderStates(); // the fog works through the unit's render states
+    return MakeComponent(fog_);
+}
+
+void TBaseRenderUnit::AttachKiller(TBaseRenderUnit* other) {
+    if (killer_) {
+        ErrorReport("TBaseRenderUnit.AttachKiller: killer already attached, " + GetInfoStr() + ", " +
+                        (other ? other->GetInfoStr() : std::string("nil")),
+                    "mhl");
+        return;
+    }
+    MakeComponent(killer_)->SetOther(other);
+}
+
+TBaseRenderUnit* TBaseRenderUnit::UpdateMatrixFromBPU() {
+    if (!ai_) return nullptr;
+    TBaseRenderUnit* u = ai_->RenderUnit();
+    if (u) u->SetLocalMatrix(ai_->BodyMatrix());
+    return u;
+}
+
+std::string TBaseRenderUnit::GetInfoStr() const {
+    return "[" + ClassName() + ", name: \"" + name_ + "\", strID: \"" + strID_ + "\"]";
+}
+
+// ---- drawing ---------------------------------------------------------------------------------
+
+bool TBaseRenderUnit::SkipInPass(int pass) const {
+    if (HasFlag(BRU_BLENDED) && pass == kPassOpaque) return true;
+    if (HasFlag(BRU_OPAQUE) && pass == kPassBlended) return true;
+    if (!HasFlag(BRU_OPAQUE | BRU_BLENDED)) return true;
+    if (!Engine || !Engine->GetDrawPassFlag()) return true;
+    return HasFlag(BRU_KILLED);
+}
+
+void TBaseRenderUnit::Draw() {
+    DoRender();
+    drawnMatrix_ = worldMatrix_;
+}
+
+void TBaseRenderUnit::SetVisible(bool on) {
+    if (on)
+        SetFlag(BRU_VISIBLE);
+    else
+        ClearFlag(BRU_VISIBLE);
+}
+
+void TBaseRenderUnit::FillRenderList(int stage, int pass) {
+    const bool qualifies = Engine && !SkipInPass(pass) && renderStage_ == stage;
+    if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
+    // A skipped unit does not prune its subtree.
+    if (childs_) {
+        const int n = childs_->Count();
+        for (int i = 0; i < n; ++i) {
+            // Siblings are mostly leaves: fetching the next one while this one is
+            // listed hides most of the wait for units that are not in the cache.
+            if (i + 1 < n)
+                if (const TBaseRenderUnit* next = childs_->Get(i + 1)) {
+                    __builtin_prefetch(next);
+                    __builtin_prefetch(&next->flags_);
+                }
+            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
+        }
+    }
+    if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kAfterChilds);
+}
+
+void TBaseRenderUnit::BeginRender() {
+    if (HasFlag2(BRU2_ENV_AMBIENT)) {
+        const EnvironmentSet* set = nullptr;
+        if (RE_GetEnvironmentSet(set))
+            if (platform::IDirect3DDevice9* d = Device.Get())
+                d->SetRenderState(platform::D3DRS_AMBIENT, set->ambient);
+    }
+    if (renderStates_) renderStates_->Apply();
+}
+
+void TBaseRenderUnit::EndRender() {
+    if (renderStates_) renderStates_->Restore();
+}
+
+// ---- matrices --------------------------------------------------------------------------------
+
+void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
+    if (parent)
+        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+    else
+        worldMatrix_ = localMatrix_;
+    if (rotator_) rotator_->ApplyToMatrix(worldMatrix_);
+    if (HasFlag(BRU_BILLBOARD)) billboardMatrix_ = CalcBillboardMatrix();
+    if (!childs_) return;
+    static const Matrix identity;
+    const Matrix* forChilds = HasFlag2(BRU2_CHILDREN_IDENTITY) ? &identity : &worldMatrix_;
+    for (int i = 0; i < childs_->Count(); ++i)
+        if (TBaseRenderUnit* c = childs_->Get(i)) c->UpdateMatrices(forChilds);
+}
+
+Matrix TBaseRenderUnit::CalcBillboardMatrix() {
+    Matrix m = worldMatrix_;
+    MatrixClearTranslation(m);
+    MatrixNormalizeColumns(m);
+    Matrix inv;
+    if (!MatrixInverse(m, inv)) inv = Matrix{};
+    Matrix basis;
+    if (IViewCamera* cam = GetCamera()) basis = cam->GetBasisMatrix();
+    Matrix out;
+    MatrixMultiply(basis, inv, out);
+    billboardMatrix_ = out;
+    return out;
+}
+
+void TBaseRenderUnit::SetPosition(const Vec3& p) {
+    MatrixSetTranslation(localMatrix_, p);
+    bsFrame_ = kNoFrame;
+    CalcBSphere(nullptr, nullptr, nullptr);
+}
+
+void TBaseRenderUnit::GetPosition(Vec3& out) const {
+    out = Translation(worldMatrix_);
+}
+
+void TBaseRenderUnit::SetWorldPosition(const Vec3& p) {
+    MatrixSetTranslation(worldMatrix_, p);
+}
+
+Vec3 TBaseRenderUnit::GetCenter() {
+    Vec3 c;
+    CalcBSphere(nullptr, &c, nullptr);
+    return c;
+}
+
+float TBaseRenderUnit::GetBSphereRadius() {
+    float r = 0;
+    CalcBSphere(nullptr, nullptr, &r);
+    return r;
+}
+
+TViewportEntry* TBaseRenderUnit::GetViewport() const {
+    return Engine ? Engine->Viewports().GetViewportPtr(viewportId_) : nullptr;
+}
+
+IViewCamera* TBaseRenderUnit::GetCamera() const {
+    if (TViewportEntry* e = GetViewport())
+        if (e->camera) return e->camera.get();
+    return DefaultViewCamera().get();
+}
+
+TLightManager* TBaseRenderUnit::ViewportLights() const {
+    return Engine ? &Engine->Viewports().GetLightManager() : nullptr;
+}
+
+float TBaseRenderUnit::GetDistanceToCamera() const {
+    Vec3 p;
+    GetPosition(p);
+    IViewCamera* cam = Engine ? Engine->Viewports().GetCamera() : nullptr;
+    if (!cam) cam = GetCamera();
+    return Vec3Length(Vec3Sub(p, cam->GetPosition()));
+}
+
+float TBaseRenderUnit::GetProjectedSize(const Vec3& a, const Vec3& b, float size, float depth) {
+    const float d = Vec3Length(Vec3Sub(a, b));
+    if (d == 0.0f) return 0.0f; // the viewer at the point: no defined size
+    return size * std::fabs(depth) / d * 3.0f;
+}
+
+Matrix TBaseRenderUnit::GetViewMatrix() const {
+    return GetCamera()->GetViewMatrix();
+}
+
+Matrix TBaseRenderUnit::GetBillboardMatrix() const {
+    IViewCamera* cam = GetCamera();
+    Vec3 p;
+    GetPosition(p);
+    Matrix look = MatrixLookAtLH(cam->GetPosition(), p, cam->GetUpVector());
+    MatrixClearTranslation(look);
+    Matrix inv;
+    if (!MatrixInverse(look, inv)) return Matrix{};
+    return inv;
+}
+
+// ---- bounding spheres -----------------------------------------------------------------------
+
+void TBaseRenderUnit::CalcBSphere(Vec3* localCentre, Vec3* worldCentre, float* radius) {
+    const uint64_t frame = RenderFrameCounter.GetFrame();
+    if (bsFrame_ != frame) {
+        if (ros_ && !ros_->empty() && (*ros_)[0]) (*ros_)[0]->GetBox(boxMin_, boxMax_);
+        bsLocalCentre_ = {0, 0, 0};
+        bsWorldCentre_ = Translation(drawnMatrix_);
+        bsRadius_ = Vec3Length(Vec3Scale(Vec3Sub(boxMax_, boxMin_), 0.5f)) * MatrixScale(localMatrix_);
+        if (HasFlag2(BRU2_RETRANSFORM_BSPHERES)) {
+            if (ownSphere_) TransformBSphere(*ownSphere_, drawnMatrix_);
+            if (bspheres_)
+                for (BSphereRecord& r : *bspheres_) TransformBSphere(r, drawnMatrix_);
+        }
+        bsFrame_ = frame;
+    }
+    if (localCentre) *localCentre = bsLocalCentre_;
+    if (worldCentre) *worldCentre = bsWorldCentre_;
+    if (radius) *radius = bsRadius_;
+}
+
+void TBaseRenderUnit::AddBSphere(const Vec3& centre, float radius, int value) {
+    if (!bspheres_) bspheres_ = std::make_unique<std::vector<BSphereRecord>>();
+    BSphereRecord r;
+    r.name = r.name2 = name_;
+    r.centre = centre;
+    r.radius = radius;
+    r.value = value;
+    bspheres_->push_back(std::move(r));
+}
+
+std::vector<BSphereRecord>* TBaseRenderUnit::GetBSphereList() {
+    CalcBSphere(nullptr, nullptr, nullptr);
+    return bspheres_.get();
+}
+
+void TBaseRenderUnit::AddBSpheresFrom(TBaseRenderUnit* source) {
+    if (!source || !source->bspheres_ || source == this) return;
+    const std::vector<BSphereRecord> copy = *source->bspheres_;
+    for (const BSphereRecord& r : copy) AddBSphere(r.centre, r.radius, r.value);
+}
+
+void TBaseRenderUnit::GetOwnBSphere(BSphereRecord*& out) {
+    if (!ownSphere_) {
+        ownSphere_ = std::make_unique<BSphereRecord>();
+        ownSphere_->name = ownSphere_->name2 = name_;
+        ownSphere_->centre = Vec3Scale(Vec3Add(boxMin_, boxMax_), 0.5f);
+        ownSphere_->radius = Vec3Length(Vec3Sub(boxMax_, ownSphere_->centre));
+    }
+    CalcBSphere(nullptr, nullptr, nullptr);
+    TransformBSphere(*ownSphere_, drawnMatrix_);
+    out = ownSphere_.get();
+}
+
+void TBaseRenderUnit::TransformBSphere(BSphereRecord& record, const Matrix& m) {
+    record.worldCentre = Vec3TransformCoord(record.centre, m);
+    const float scale = MatrixScale(m);
+    record.worldRadius = record.radius * scale;
+    if (ai_ && record.radius == 0.0f) record.worldRadius = ai_->SphereScale() * scale;
+}
+
+bool TBaseRenderUnit::HitTest(const Vec3& rayStart, const Vec3& rayEnd) {
+    BSphereRecord* own = nullptr;
+    GetOwnBSphere(own);
+    if (!SegmentHitsSphere(rayStart, rayEnd, own->worldCentre, own->worldRadius)) return false;
+    if (!bspheres_ || bspheres_->empty()) return true;
+    for (const BSphereRecord& r : *bspheres_)
+        if (SegmentHitsSphere(rayStart, rayEnd, r.worldCentre, r.worldRadius)) return true;
+    return false;
+}
+
+// ---- lights ---------------------------------------------------------------------------------
+
+void TBaseRenderUnit::AddLights(uint16_t mask) {
+    if (HasFlag2(BRU2_PARENT_LIGHTS) && parent_) parent_->AddLights(mask);
+    TLightManager* lm = ViewportLights();
+    if (!lm) return;
+    // Every light goes in with its colour: a full table returns no record,
+    // and nothing is written through it then.
+    if (lights_)
+        for (const UnitLight& l : lights_->Lights())
+            lm->AddPointLight(kLocalLightTag, l.position, l.colour, 1.0f, 0.0f);
+    if (mask & kLightsSuns) {
+        const EnvironmentSet* set = nullptr;
+        TBaseRenderUnit* env = nullptr;
+        if (RE_GetEnvironment(env) && RE_GetEnvironmentSet(set))
+            for (const EnvironmentSet::Sun& sun : set->suns) {
+                if (!sun.unit) continue;
+                Vec3 p;
+                sun.unit->GetPosition(p);
+                lm->AddPointLight(kLocalLightTag, p, SunColour(sun.colour), 1.0f, 0.0f);
+            }
+    }
+    if ((mask & kLightsLamps) && childs_)
+        for (TBaseRenderUnit* c : *childs_) {
+            if (!c || !c->HasFlag(BRU_LAMP)) continue;
+            const auto* lamp = dynamic_cast<const ILampLight*>(c);
+            if (!lamp || lamp->LampRange() == 0.0f) continue;
+            ColorValue col = lamp->LampColour();
+            const float k = lamp->LampIntensity();
+            col.r *= k;
+            col.g *= k;
+            col.b *= k;
+            Vec3 p;
+            c->GetPosition(p);
+            lm->AddPointLight(kLocalLightTag, p, col, 1.0f / lamp->LampRange(), 0.0f);
+        }
+}
+
+void TBaseRenderUnit::ClearLocalLights() {
+    if (HasFlag(BRU_KEEPLOCALLIGHTS)) return;
+    if (TLightManager* lm = ViewportLights()) lm->RemoveLightsByTag(2);
+}
+
+// ---- ticks ----------------------------------------------------------------------------------
+
+void TBaseRenderUnit::Tick(float dtMs) {
+    if (lifeTime_ != 0.0f) {
+        lifeTimer_ -= 0.001f * dtMs;
+        if (lifeTimer_ < 0.0f) Kill();
+    }
+    if (rotator_) {
+        auto* pause = dynamic_cast<IRenderPause*>(this);
+        if (!pause || !pause->IsRenderPaused()) rotator_->Advance(dtMs);
+    }
+}
+
+void TBaseRenderUnit::TickTree(float dtMs) {
+    Tick(dtMs);
+    if (!childs_) return;
+    for (int i = 0; i < childs_->Count(); ++i)
+        if (TBaseRenderUnit* c = childs_->Get(i)) c->TickTree(dtMs);
+}
+
+void TBaseRenderUnit::TickTreeByTimer() {
+    TickTree(static_cast<float>(TimerSystem.DeltaTime * 1000.0));
+}
+
+void TBaseRenderUnit::Kill() {
+    if (HasFlag(BRU_KILLED)) return;
+    SetFlag(BRU_KILLED);
+    if (ai_) ai_->OnUnitKill();
+}
+
+// ---- view -----------------------------------------------------------------------------------
+
+bool TBaseRenderUnit::GetAnglesInFrame(const Matrix& m, float& forward, float& side, float& elevationSin,
+                                       float& distance, float* azimuth, float* elevation) {
+    Vec3 pos;
+    GetPosition(pos);
+    const Vec3 p = Vec3TransformCoord(pos, m);
+    distance = Vec3Length(p);
+    forward = side = 0.0f;
+    if (distance == 0.0f) { // the unit at the eye has no direction
+        elevationSin = 0.0f;
+        if (elevation) *elevation = 0.0f;
+        return false;
+    }
+    elevationSin = p.y / distance;
+    const float elev = std::asin(std::clamp(elevationSin, -1.0f, 1.0f));
+    if (elevation) *elevation = elev;
+    const float horizontal = std::cos(elev) * distance;
+    if (horizontal < 1e-5f) return false;
+    forward = p.z / horizontal;
+    side = p.x / horizontal;
+    if (azimuth) *azimuth = SinCosToAngle(forward, side);
+    return true;
+}
+
+bool TBaseRenderUnit::IsInView() {
+    float forward, side, elevSin, distance;
+    const Matrix view = GetViewMatrix();
+    if (!GetAnglesInFrame(view, forward, side, elevSin, distance, nullptr, nullptr)) return false;
+    const float radius = GetBSphereRadius();
+    const float fov = GetCamera()->GetFOV();
+    const float angular = std::fabs(std::atan(radius / distance)) * kRadToDegView;
+    const float vLimit = fov * 0.375f + angular;
+    const float hLimit = fov * 0.5f + angular;
+    const bool vOk = std::fabs(std::asin(std::clamp(elevSin, -1.0f, 1.0f))) * kRadToDegView < vLimit;
+    // The angle off the view axis: 0 straight ahead, 180 straight behind.
+    const float offAxis = 90.0f - std::asin(std::clamp(forward, -1.0f, 1.0f)) * kRadToDegView;
+    const bool hOk = offAxis < hLimit;
+    Vec3 pos;
+    GetPosition(pos);
+    const float depth = Vec3TransformPoint(pos, view).z;
+    screenSize_ = depth > 0 ? 1.0f : (depth < 0 ? -1.0f : 0.0f);
+    if (depth < 0) screenPos_.z = -1.0f;
+    return (vOk && hOk) || radius > distance;
+}
+
+void TBaseRenderUnit::UpdateScreenPos() {
+    IViewCamera* cam = GetCamera();
+    ProjectionViewport vp{0, 0, 1024, 768, 0, 1};
+    if (TViewportEntry* e = GetViewport())
+        if (e->viewport.Width && e->viewport.Height)
+            vp = {static_cast<float>(e->viewport.X),
+                  static_cast<float>(e->viewport.Y),
+                  static_cast<float>(e->viewport.Width),
+                  static_cast<float>(e->viewport.Height),
+                  e->viewport.MinZ,
+                  e->viewport.MaxZ};
+    const Matrix proj = cam->GetProjMatrix(), view = cam->GetViewMatrix();
+    static const Matrix identity;
+    Vec3 pos;
+    GetPosition(pos);
+    screenPos_ = Vec3Project(pos, vp, proj, view, identity);
+    const Vec3 a = Vec3Project(Vec3TransformCoord(boxMin_, worldMatrix_), vp, proj, view, identity);
+    const Vec3 b = Vec3Project(Vec3TransformCoord(boxMax_, worldMatrix_), vp, proj, view, identity);
+    screenSize_ = std::hypot(a.x - b.x, a.y - b.y);
+    if (Vec3TransformPoint(pos, view).z < 0) {
+        screenSize_ = -screenSize_;
+        screenPos_.x = 2 * vp.x + vp.width - screenPos_.x;
+        screenPos_.y = 2 * vp.y + vp.height - screenPos_.y;
+    }
+}
+
+// ---- tree -----------------------------------------------------------------------------------
+
+void TBaseRenderUnit::AddChild(TBaseRenderUnit* child) {
+    if (!childs_) childs_ = &childList_;
+    childs_->Add(child);
+    if (child) child->OnAddedToParent(this);
+}
+
+void TBaseRenderUnit::Attach(TBaseRenderUnit* child) {
+    if (!child) {
+        ErrorReport("TBaseRenderUnit.Attach: tbru = nil: " + GetInfoStr(), "mhl");
+        return;
+    }
+    if (child->attachCount_ > 0) {
+        ErrorReport("TBaseRenderUnit[" + GetInfoStr() + "].Attach: " + child->GetInfoStr() +
+                        " already Attached",
+                    "mhl");
+        return;
+    }
+    ++child->attachCount_;
+    child->parent_ = this;
+    AddChild(child);
+    child->OnAttach(this);
+    if (BRUTickMan) BRUTickMan->AddTickedObj(child, *child->TickHandle());
+}
+
+void TBaseRenderUnit::Detach() {
+    if (attachCount_ < 1) {
+        ErrorReport("TBaseRenderUnit[" + GetInfoStr() + "].Detach: already Detached", "mhl");
+        return;
+    }
+    --attachCount_;
+    OnDetach();
+    if (parent_) {
+        parent_->RemoveChild(this);
+        parent_ = nullptr;
+        if (BRUTickMan) BRUTickMan->RemoveTickedObj(this);
+    }
+}
+
+int TBaseRenderUnit::PutPlaceholder(TBaseRenderUnit* child) {
+    if (!childs_ || !child) return -1;
+    const int i = childs_->IndexOf(child);
+    if (i < 0) return -1;
+    // Walkers hold indices: the slot keeps a killed stand-in until the clean-up.
+    TBaseRenderUnit* placeholder = Create<TBaseRenderUnit>(this);
+    placeholder->SetName("null");
+    placeholder->Kill();
+    childs_->Put(i, placeholder);
+    return i;
+}
+
+void TBaseRenderUnit::RemoveChild(TBaseRenderUnit* child) {
+    if (!childs_) {
+        ErrorReport("TBaseRenderUnit.RemoveChild: ChildsBRU<>nil, " + GetInfoStr(), "mhl");
+        return;
+    }
+    if (PutPlaceholder(child) < 0)
+        ErrorReport("TBaseRenderUnit.RemoveChild: ChildsBRU.IndexOf(tbru) = -1, " + GetInfoStr(), "mhl");
+}
+
+bool TBaseRenderUnit::ReleaseChild(TBaseRenderUnit* child) {
+    return PutPlaceholder(child) >= 0;
+}
+
+void TBaseRenderUnit::MoveToParent(TBaseRenderUnit* newParent) {
+    if (!newParent || newParent == parent_) return;
+    // A unit under itself or its own descendant would make the tree a loop.
+    if (IsInTree(newParent)) {
+        FastLogAddError("TBaseRenderUnit.MoveToParent: the new parent is in the unit's own tree, " +
+                        GetInfoStr());
+        return;
+    }
+    if (parent_) parent_->ReleaseChild(this);
+    newParent->AddChild(this);
+    parent_ = newParent;
+    cachedRoot_ = nullptr;
+}
+
+void TBaseRenderUnit::RestoreParents() {
+    if (homeParent_ && homeParent_ != parent_) MoveToParent(homeParent_);
+}
+
+TBaseRenderUnit* TBaseRenderUnit::GetRoot() {
+    if (cachedRoot_) return cachedRoot_;
+    if (!parent_) return this;
+    try {
+        if (parent_ == this) {
+            ErrorReport("TBaseRenderUnit.GetRoot: PParent = self, against conception", "mhl");
+            return nullptr;
+        }
+        if (parent_->cachedRoot_) return cachedRoot_ = parent_->cachedRoot_;
+        TBaseRenderUnit* p = parent_;
+        // A chain longer than any tree can be is a loop.
+        for (int steps = 0; steps < 1000000; ++steps) {
+            if (p->HasFlag(BRU_ROOT)) return cachedRoot_ = p;
+            if (p->parent_ == p) {
+                ErrorReport("TBaseRenderUnit.GetRoot: PParent = self, against conception", "mhl");
+                return nullptr;
+            }
+            if (!p->parent_) {
+                ErrorReport(
+                    "TBaseRenderUnit.GetRoot: par=nil; \xC1\xDB\xD2\xDC \xD2\xC0\xCA\xCE\xC3\xCE \xCD\xC5 "
+                    "\xCC\xCE\xC6\xC5\xD2!!!, " +
+                        GetInfoStr(),
+                    "mhl");
+                return nullptr;
+            }
+            p = p->parent_;
+        }
+        ErrorReport("TBaseRenderUnit.GetRoot: PParent = self, against conception", "mhl");
+    } catch (const std::exception&) {
+        ErrorReport("TBaseRenderUnit.GetRoot AV: " + GetInfoStr(), "mhl");
+    }
+    return nullptr;
+}
+
+bool TBaseRenderUnit::GetChildBRU(int index, TBaseRenderUnit*& out) const {
+    out = nullptr;
+    if (!childs_ || index < 0 || index >= childs_->Count()) return false;
+    out = childs_->Get(index);
+    return true;
+}
+
+namespace {
+template <class Pred> TBaseRenderUnit* FindDepthFirst(TBaseRenderUnit* u, const Pred& match) {
+    if (!u || u->HasFlag(BRU_DISCARDED)) return nullptr;
+    if (match(u)) return u;
+    if (const auto* list = u->ChildsBRU())
+        for (TBaseRenderUnit* c : *list)
+            if (TBaseRenderUnit* f = FindDepthFirst(c, match)) return f;
+    return nullptr;
+}
+} // namespace
+
+TBaseRenderUnit* TBaseRenderUnit::FindBRUByName(const std::string& name) {
+    return FindDepthFirst(this,
+                          [&](TBaseRenderUnit* u) { return platform::SameTextCp1251(u->GetName(), name); });
+}
+
+TBaseRenderUnit* TBaseRenderUnit::FindBRUByStrID(const std::string& id) {
+    return FindDepthFirst(this,
+                          [&](TBaseRenderUnit* u) { return platform::SameTextCp1251(u->GetStrID(), id); });
+}
+
+bool TBaseRenderUnit::IsInTree(const TBaseRenderUnit* unit) const {
+    if (unit == this) return true;
+    if (childs_)
+        for (TBaseRenderUnit* c : *childs_)
+            if (c && c->IsInTree(unit)) return true;
+    return false;
+}
+
+TBaseRenderUnit* TBaseRenderUnit::FindUpWithFlags(uint64_t mask) {
+    for (TBaseRenderUnit* u = this; u; u = u->parent_) {
+        if (u->HasFlag(BRU_DISCARDED)) return nullptr;
+        if (u->HasFlag(mask)) return u;
+        if (u->parent_ == u) return nullptr;
+    }
+    return nullptr;
+}
+
+std::vector<TBaseRenderUnit*> TBaseRenderUnit::GetUnitsWithFlags(uint64_t mask) {
+    std::vector<TBaseRenderUnit*> out;
+    ForEachInTree(
+        [&](TBaseRenderUnit* u, void*) {
+            if (u->HasFlag(mask) && !u->HasFlag(BRU_DISCARDED)) out.push_back(u);
+            return true;
+        },
+        nullptr);
+    return out;
+}
+
+bool TBaseRenderUnit::ForEachInTree(const std::function<bool(TBaseRenderUnit*, void*)>& callback,
+                                    void* data) {
+    if (!callback(this, data)) return false;
+    if (childs_)
+        for (int i = 0; i < childs_->Count(); ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i))
+                if (!c->ForEachInTree(callback, data)) return false;
+    return true;
+}
+
+void TBaseRenderUnit::SortChildsBRU() {
+    if (!childs_) return;
+    std::vector<TBaseRenderUnit*> items(childs_->begin(), childs_->end());
+    std::stable_sort(items.begin(), items.end(), [](TBaseRenderUnit* a, TBaseRenderUnit* b) {
+        // Holes stay at the end until the clean-up packs them.
+        if (!a || !b) return a && !b;
+        return a->sortValue_ < b->sortValue_;
+    });
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) childs_->Put(i, items[static_cast<size_t>(i)]);
+}
+
+void TBaseRenderUnit::SetVisibleTree(bool on) {
+    ForEachInTree([on](TBaseRenderUnit* u, void*) { return u->SetVisible(on), true; }, nullptr);
+}
+
+void TBaseRenderUnit::SetRenderStageTree(uint16_t stage) {
+    ForEachInTree([stage](TBaseRenderUnit* u, void*) { return u->SetRenderStage(stage), true; }, nullptr);
+}
+
+void TBaseRenderUnit::SetSkipCountTree(int32_t count) {
+    ForEachInTree([count](TBaseRenderUnit* u, void*) { return u->skipCount_ = count, true; }, nullptr);
+}
+
+bool TBaseRenderUnit::ConsumeSkipCount() {
+    if (skipCount_ == 0) return true;
+    --skipCount_;
+    return false;
+}
+
+void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
+    if (!childs_) return;
+    for (int i = 0; i < childs_->Count(); ++i) {
+        TBaseRenderUnit* c = childs_->Get(i);
+        if (!c) continue;
+        try {
+            if (c->HasFlag(BRU_KILLED)) {
+                if (c->DiscardBRU()) c->Release();
+                childs_->Put(i, nullptr);
+            } else {
+                c->CleanAndRemoveZeroElementsFromChildsBRUList();
+            }
+        } catch (const std::exception&) {
+            ErrorReport("TBaseRenderUnit.CleanAndRemoveZeroElementsFromChildsBRUList AV: " + GetInfoStr() +
+                            " try release child: " + c->GetInfoStr(),
+                        "mhl");
+        }
+    }
+}
+
+void TBaseRenderUnit::PackChildLists() {
+    if (!childs_) return;
+    childs_->Pack();
+    for (TBaseRenderUnit* c : *childs_) c->PackChildLists();
+}
+
+void TBaseRenderUnit::DumpTree(int depth) {
+    std::string line(static_cast<size_t>(depth) * 2, ' ');
+    line += GetInfoStr() + " flags: " + Int64ToHex8(static_cast<int64_t>(flags_)) +
+            " childs: " + IntToStr32(ChildCount());
+    FastLogAdd(line);
+    if (childs_)
+        for (TBaseRenderUnit* c : *childs_)
+            if (c) c->DumpTree(depth + 1);
+}
+
+bool TBaseRenderUnit::DiscardBRU() {
+    std::string step = "]: list";
+    bool pooled = false;
+    try {
+        if (HasFlag(BRU_OPAQUE))
+            if (IViewCamera* cam = GetCamera()) cam->RemoveFollowed(this);
+        step = "]: BaseAIUnit";
+        if (ai_) {
+            IRenderUnitAI* ai = ai_;
+            ai_ = nullptr;
+            ai->DeInit();
+            ai->ClearOwner();
+            ai->FreeAI();
+        }
+        if (childs_) {
+            for (int i = 0; i < childs_->Count(); ++i) {
+                TBaseRenderUnit* c = childs_->Get(i);
+                if (!c) continue;
+                step = "]: bru.DiscardBRU --->" + c->GetInfoStr();
+                const bool release = c->DiscardBRU();
+                step = "]: bru.free --->" + c->GetInfoStr();
+                if (release) c->Release();
+                childs_->Put(i, nullptr);
+            }
+            childList_.Clear();
+            childs_ = nullptr;
+        }
+        step = "]: list";
+        ros_.reset(); // a shared list lives on with the units that share it
+        helpers_ = uhelpers_ = nullptr;
+        ReleaseComponents();
+        if (poolSlot_) {
+            // The pool owns the unit: it goes back to its slot, not to the destroy queue.
+            ManagedObjectClass* slot = std::exchange(poolSlot_, nullptr);
+            slot->ReturnToPool();
+            pooled = true;
+            // An idle pooled unit is not counted among the live ones.
+            --BRUInstanceCount;
+            if (LiveObjects) LiveObjects->Unregister(this);
+        }
+        if (ownedSub_) {
+            TEngineObject* sub = std::exchange(ownedSub_, nullptr);
+            if (!HasFlag2(BRU2_SHARED_SUBOBJECT)) sub->Free();
+        }
+        name_ = "_deleted_" + name_;
+        strID_ = "_deleted_" + strID_;
+        flags_ = BRU_DISCARDED;
+        flags2_ = 1;
+        homeParent_ = nullptr;
+        parent_ = nullptr;
+        cachedRoot_ = nullptr;
+    } catch (const std::exception&) {
+        ErrorReport("TBaseRenderUnit.DiscardBRU AV: " + GetInfoStr() + step, "mhl");
+    }
+    return !pooled;
+}
+
+// ---- render objects -------------------------------------------------------------------------
+
+void TBaseRenderUnit::AddRO(std::shared_ptr<IUnitRenderObject> ro) {
+    if (!ros_) ros_ = std::make_shared<RenderObjectList>();
+    ros_->push_back(std::move(ro));
+}
+
+void TBaseRenderUnit::ShareROList(const TBaseRenderUnit& from) {
+    ros_ = from.ros_;
+    SetFlag2(BRU2_SHARED_ROS);
+}
+
+void TBaseRenderUnit::SortROs() {
+    if (!ros_) return;
+    std::stable_sort(ros_->begin(), ros_->end(),
+                     [](const auto& a, const auto& b) { return a->GetSortValue() < b->GetSortValue(); });
+}
+
+void TBaseRenderUnit::FlagAllROs() {
+    if (!ros_) return;
+    for (auto& ro : *ros_)
+        if (ro) ro->SetHighFlag(0x80000000u);
+}
+
+void TBaseRenderUnit::SetPassFlagsFromMaterials(IUnitRenderObject& ro) {
+    if (IsBlendedTechnique(ro.FirstMaterialTechnique())) {
+        ClearFlag(BRU_OPAQUE);
+        SetFlag(BRU_BLENDED);
+        ro.SetZWriteOffWhileDrawing(true);
+    } else {
+        ClearFlag(BRU_BLENDED);
+        SetFlag(BRU_OPAQUE);
+    }
+}
+
+// ---- helpers and screen conversion ------------------------------------------------------------
+
+void TBaseRenderUnit::RemoveHelper(const std::string&) {
+    if (!helpers_) ErrorReport("TBaseRenderUnit.RemoveHelper: " + name_ + " have no helpers", "mhl");
+}
+
+void TBaseRenderUnit::RemoveUHelper(const std::string&) {
+    if (!uhelpers_) ErrorReport("TBaseRenderUnit.RemoveUHelper: " + name_ + " have no helpers", "mhl");
+}
+
+void TBaseRenderUnit::ConvertWToSC() {
+    ErrorReport("TBaseRenderUnit.ConvertWToSC: not supported", "mhl");
+}
+
+} // namespace vesk
+
+namespace vesk {
+
+int BRUDistance(TBaseRenderUnit* a, TBaseRenderUnit* b) {
+    if (!a || !b) return 0;
+    Vec3 pa, pb;
+    a->GetPosition(pa);
+    b->GetPosition(pb);
+    return static_cast<int>(Vec3Length(Vec3Sub(pa, pb)));
+}
+
+int BRUSurfaceDistance(TBaseRenderUnit* a, TBaseRenderUnit* b) {
+    if (!a || !b) return 0;
+    Vec3 pa, pb;
+    a->GetPosition(pa);
+    b->GetPosition(pb);
+    return static_cast<int>(Vec3Length(Vec3Sub(pa, pb)) - a->GetBSphereRadius() - b->GetBSphereRadius());
+}
+
+} // namespace vesk

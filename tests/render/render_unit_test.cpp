@@ -1,0 +1,456 @@
+#include "render/managers.h"
+#include "render/render_unit.h"
+#include "render_fixture.h"
+#include "shared/helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vesk::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class RenderUnitTest : public RenderTest {};
+
+// The entries of one Draw, as the list holds them before it runs.
+Strings ListOrder(TEngineClass* engine, std::vector<std::string>& drawn) {
+    drawn.clear();
+    engine->Draw();
+    return drawn;
+}
+
+TEST_F(RenderUnitTest, RenderListRunsStagesAndPassesWithEntriesAroundChildren) {
+    RecUnit* a = Unit(env, "a", BRU_OPAQUE, 0);
+    Unit(a, "a1", BRU_BLENDED, 0);
+    Unit(a, "a2", BRU_OPAQUE, 0);
+    RecUnit* s = Unit(env, "s", BRU_BLENDED, 1);
+    Unit(s, "s1", BRU_OPAQUE, 1);
+    engine->UpdateMatrices(nullptr);
+    // Stage 1 before stage 0; in each stage opaque (pass 2) before blended (pass 1);
+    // a unit's end entry follows its descendants' entries.
+    EXPECT_EQ(ListOrder(engine, drawn), (Strings{"s1:draw", "s1:end", "s:draw", "s:end", "a:draw", "a2:draw",
+                                                 "a2:end", "a:end", "a1:draw", "a1:end"}));
+    EXPECT_EQ(engine->RenderListSize(), 0u);
+    EXPECT_EQ(engine->RenderListPool()->GetUsedCount(), 0);
+}
+
+TEST_F(RenderUnitTest, SkippedParentsStillListTheirChildren) {
+    RecUnit* none = Unit(env, "none", 0);  // neither pass flag: never drawn
+    RecUnit* killed = Unit(env, "killed"); // marked: skipped at once
+    Unit(none, "c1");
+    Unit(killed, "c2", BRU_BLENDED);
+    killed->Kill();
+    engine->UpdateMatrices(nullptr);
+    EXPECT_EQ(ListOrder(engine, drawn), (Strings{"c1:draw", "c1:end", "c2:draw", "c2:end"}));
+}
+
+TEST_F(RenderUnitTest, WithoutEnvironmentNothingOfTheTreeIsListed) {
+    Unit(env, "a");
+    envOn = false;
+    EXPECT_TRUE(ListOrder(engine, drawn).empty());
+    EXPECT_FALSE(engine->GetDrawPassFlag());
+}
+
+TEST_F(RenderUnitTest, KilledUnitIsDiscardedAtTheEndOfTheFrame) {
+    RecUnit* a = Unit(env, "a");
+    a->SetStrID("ida");
+    RecUnit* b = Unit(env, "b");
+    Unit(a, "a1");
+    a->Kill();
+    a->Kill(); // once is enough
+    EXPECT_TRUE(a->HasFlag(BRU_KILLED));
+    const int count = env->ChildCount();
+    Frame();
+    EXPECT_EQ(drawn, (Strings{"a1:draw", "a1:end", "b:draw", "b:end"}));
+    EXPECT_EQ(env->ChildCount(), count - 1);
+    EXPECT_EQ(env->FindBRUByName("a"), nullptr);
+    EXPECT_EQ(env->FindBRUByName("B"), b);
+}
+
+TEST_F(RenderUnitTest, DiscardRenamesAndFlagsTheUnit) {
+    RecUnit* a = Unit(engine, "ship");
+    a->SetStrID("s1");
+    Unit(a, "child");
+    ASSERT_TRUE(a->DiscardBRU());
+    EXPECT_EQ(a->GetName(), "_deleted_ship");
+    EXPECT_EQ(a->GetStrID(), "_deleted_s1");
+    EXPECT_EQ(a->Flags(), BRU_DISCARDED);
+    EXPECT_EQ(a->Flags2(), 1u);
+    EXPECT_EQ(a->ChildCount(), 0);
+    EXPECT_EQ(engine->FindBRUByName("_deleted_ship"), nullptr); // searches skip discarded units
+    EXPECT_EQ(TEODestroyManager->QueueCount(), 1);              // the child went to the destroy queue
+}
+
+TEST_F(RenderUnitTest, RemoveChildKeepsTheCountUntilTheCleanUp) {
+    RecUnit* a = Unit(env, "a");
+    RecUnit* b = Unit(env, "b");
+    const int count = env->ChildCount();
+    env->RemoveChild(a);
+    EXPECT_EQ(env->ChildCount(), count);
+    TBaseRenderUnit* slot = nullptr;
+    ASSERT_TRUE(env->GetChildBRU(0, slot));
+    EXPECT_EQ(slot->GetName(), "null");
+    EXPECT_TRUE(slot->HasFlag(BRU_KILLED));
+    EXPECT_FALSE(env->GetChildBRU(count, slot));
+    EXPECT_TRUE(env->ReleaseChild(b));
+    EXPECT_FALSE(env->ReleaseChild(b));
+    engine->CleanChildsBRU();
+    EXPECT_EQ(env->ChildCount(), count - 2);
+    TEODestroyManager->Flush();
+    a->DiscardBRU();
+    a->Free();
+    b->DiscardBRU();
+    b->Free();
+}
+
+TEST_F(RenderUnitTest, AttachDetachAndFindsIgnoreCase) {
+    RecUnit* helper = Unit(engine, "Helper");
+    RecUnit* gun = TBaseRenderUnit::Create<RecUnit>(nullptr);
+    gun->SetName("Gun");
+    gun->SetStrID("GUN_01");
+    helper->Attach(gun);
+    EXPECT_EQ(gun->GetAttachCount(), 1);
+    EXPECT_EQ(gun->Parent(), helper);
+    EXPECT_EQ(engine->FindBRUByName("gun"), gun);
+    EXPECT_EQ(engine->FindBRUByStrID("gun_01"), gun);
+    EXPECT_EQ(gun->GetRoot(), engine);
+    EXPECT_EQ(gun->FindUpWithFlags(BRU_ROOT), engine);
+    EXPECT_TRUE(engine->IsInTree(gun));
+    gun->Detach();
+    EXPECT_EQ(gun->Parent(), nullptr);
+    EXPECT_FALSE(engine->IsInTree(gun));
+    gun->DiscardBRU();
+    gun->Free();
+}
+
+TEST_F(RenderUnitTest, LifetimeExpiresAfterItsSeconds) {
+    RecUnit* forever = Unit(env, "forever");
+    RecUnit* once = Unit(env, "once");
+    once->SetLifeTime(1.0f);
+    for (int i = 0; i < 4; ++i) env->TickTree(250.0f);
+    EXPECT_FALSE(once->HasFlag(BRU_KILLED)); // exactly 1000 ms is not past it
+    env->TickTree(1.0f);
+    EXPECT_TRUE(once->HasFlag(BRU_KILLED));
+    EXPECT_FALSE(forever->HasFlag(BRU_KILLED));
+}
+
+// A render object whose box reads are counted.
+class CountingRO : public IUnitRenderObject {
+public:
+    mutable int reads = 0;
+    void GetBox(Vec3& min, Vec3& max) const override {
+        ++reads;
+        min = {-2, -2, -2};
+        max = {2, 2, 2};
+    }
+};
+
+TEST_F(RenderUnitTest, BoundingSphereIsComputedOncePerFrame) {
+    RecUnit* a = Unit(env, "a");
+    auto ro = std::make_shared<CountingRO>();
+    a->AddRO(ro);
+    a->SetPosition({10, 0, 0});
+    Frame();
+    const int before = ro->reads;
+    float r = a->GetBSphereRadius();
+    Vec3 c = a->GetCenter();
+    a->GetBSphereList();
+    EXPECT_EQ(ro->reads, before + 1);
+    EXPECT_FLOAT_EQ(r, std::sqrt(12.0f));
+    EXPECT_FLOAT_EQ(c.x, 10.0f); // the drawn matrix's position
+    RenderFrameCounter.NextFrame();
+    a->GetBSphereRadius();
+    EXPECT_EQ(ro->reads, before + 2);
+}
+
+TEST_F(RenderUnitTest, MatricesChainAndChildrenMayTakeTheIdentity) {
+    RecUnit* a = Unit(engine, "a");
+    RecUnit* b = Unit(a, "b");
+    a->SetPosition({1, 2, 3});
+    b->SetPosition({10, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    Vec3 p;
+    b->GetPosition(p);
+    EXPECT_FLOAT_EQ(p.x, 11.0f);
+    EXPECT_FLOAT_EQ(p.z, 3.0f);
+    a->SetFlag2(BRU2_CHILDREN_IDENTITY);
+    engine->UpdateMatrices(nullptr);
+    b->GetPosition(p);
+    EXPECT_FLOAT_EQ(p.x, 10.0f);
+}
+
+TEST_F(RenderUnitTest, PassFlagsFollowTheMaterialTechnique) {
+    class TechniqueRO : public CountingRO {
+    public:
+        explicit TechniqueRO(int t) : t_(t) {}
+        int FirstMaterialTechnique() const override { return t_; }
+        void SetZWriteOffWhileDrawing(bool on) override { zOff = on; }
+        bool zOff = false;
+
+    private:
+        int t_;
+    };
+    RecUnit* u = Unit(env, "u", 0);
+    for (int t : {50, 51, 60, 61, 62, 70, 80, 81, 82, 90, 100, 101, 102, 110, 111, 112}) {
+        TechniqueRO ro(t);
+        u->SetPassFlagsFromMaterials(ro);
+        EXPECT_TRUE(u->HasFlag(BRU_BLENDED) && !u->HasFlag(BRU_OPAQUE)) << t;
+        EXPECT_TRUE(ro.zOff) << t;
+    }
+    for (int t : {0, 1, 52, 113}) {
+        TechniqueRO ro(t);
+        u->SetPassFlagsFromMaterials(ro);
+        EXPECT_TRUE(u->HasFlag(BRU_OPAQUE) && !u->HasFlag(BRU_BLENDED)) << t;
+        EXPECT_FALSE(ro.zOff) << t;
+    }
+}
+
+TEST_F(RenderUnitTest, InfoTextAndDump) {
+    RecUnit* u = Unit(env, "ship");
+    u->SetStrID("id7");
+    EXPECT_EQ(u->GetInfoStr(), "[RecUnit, name: \"ship\", strID: \"id7\"]");
+}
+
+TEST_F(RenderUnitTest, AnglesInFrameAndView) {
+    RecUnit* u = Unit(engine, "u");
+    u->SetPosition({0, 0, 100});
+    engine->UpdateMatrices(nullptr);
+    float fwd, side, es, dist, az;
+    ASSERT_TRUE(u->GetAnglesInFrame(Matrix{}, fwd, side, es, dist, &az, nullptr));
+    EXPECT_FLOAT_EQ(dist, 100.0f);
+    EXPECT_FLOAT_EQ(fwd, 1.0f);
+    EXPECT_FLOAT_EQ(side, 0.0f);
+    u->SetPosition({0, 100, 0}); // straight up: no horizontal direction
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FALSE(u->GetAnglesInFrame(Matrix{}, fwd, side, es, dist, nullptr, nullptr));
+    u->SetPosition({0, 0, 0}); // at the eye
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FALSE(u->GetAnglesInFrame(Matrix{}, fwd, side, es, dist, nullptr, nullptr));
+    EXPECT_EQ(TBaseRenderUnit::GetProjectedSize({1, 1, 1}, {1, 1, 1}, 5, 2), 0.0f);
+    EXPECT_FLOAT_EQ(TBaseRenderUnit::GetProjectedSize({0, 0, 0}, {0, 3, 0}, 5, -2), 10.0f);
+
+    // The default camera looks along +x: ahead is in view, behind is not.
+    u->SetPosition({100, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    EXPECT_TRUE(u->IsInView());
+    u->SetPosition({-100, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FALSE(u->IsInView());
+    u->SetPosition({-1, 0, 0}); // its sphere holds the camera
+    engine->UpdateMatrices(nullptr);
+    EXPECT_TRUE(u->IsInView());
+}
+
+TEST_F(RenderUnitTest, ComponentHearsOfItsCarrierOnce) {
+    class Watch : public ClamClass {
+    public:
+        int lost = 0;
+        void CarrierLost() override { ++lost; }
+    };
+    RecUnit* carrier = TBaseRenderUnit::Create<RecUnit>(nullptr);
+    RecUnit* other = TBaseRenderUnit::Create<RecUnit>(nullptr);
+    Watch* w = ClamClass::Init<Watch>(carrier);
+    w->Message(other, EM_SENDER_IS_NO_LONGER_EXISTS, 0); // another sender's end changes nothing
+    EXPECT_EQ(w->Carrier(), carrier);
+    carrier->Free();
+    EXPECT_EQ(w->lost, 1);
+    EXPECT_EQ(w->Carrier(), nullptr);
+    Watch* unbound = ClamClass::Init<Watch>(nullptr);
+    EXPECT_EQ(unbound->Carrier(), nullptr);
+    unbound->Free();
+    w->Free();
+    other->Free();
+}
+
+TEST_F(RenderUnitTest, FreedUnitLeavesAHoleNotADanglingEntry) {
+    RecUnit* a = Unit(env, "a");
+    Unit(a, "a1");
+    const int count = env->ChildCount();
+    TBaseRenderUnit* a1 = a->FindBRUByName("a1");
+    a->Free(); // freed directly, still listed
+    EXPECT_EQ(env->ChildCount(), count);
+    EXPECT_EQ(a1->Parent(), nullptr);
+    Frame();
+    EXPECT_EQ(env->ChildCount(), count - 1);
+    a1->DiscardBRU();
+    a1->Free();
+}
+
+TEST_F(RenderUnitTest, LiveUnitsAreRegistered) {
+    const size_t before = LiveObjects->Count();
+    RecUnit* u = TBaseRenderUnit::Create<RecUnit>(nullptr);
+    EXPECT_EQ(LiveObjects->Count(), before + 1);
+    EXPECT_TRUE(LiveObjects->Contains(u));
+    u->Free();
+    EXPECT_EQ(LiveObjects->Count(), before);
+}
+
+struct FatalCase {
+    const char* name;
+    std::function<void(TEngineClass*, TBaseRenderUnit*)> act;
+    std::string text; // with "@" for the unit's info text
+};
+
+TEST_F(RenderUnitTest, MisuseIsFatalWithItsText) {
+    const std::vector<FatalCase> cases = {
+        {"attach nil", [](TEngineClass*, TBaseRenderUnit* u) { u->Attach(nullptr); },
+         "TBaseRenderUnit.Attach: tbru = nil: @"},
+        {"attach twice",
+         [](TEngineClass* e, TBaseRenderUnit* u) {
+             TBaseRenderUnit* c = TBaseRenderUnit::Create(nullptr);
+             c->SetName("c");
+             u->Attach(c);
+             try {
+                 e->Attach(c);
+             } catch (...) {
+                 c->Detach();
+                 c->Free();
+                 throw;
+             }
+         },
+         "TBaseRenderUnit[[TEngineClass, name: \"3DEngine\", strID: \"\"]].Attach: [TBaseRenderUnit, name: "
+         "\"c\", strID: \"\"] already Attached"},
+        {"double detach", [](TEngineClass*, TBaseRenderUnit* u) { u->Detach(); },
+         "TBaseRenderUnit[@].Detach: already Detached"},
+        {"remove from a unit without children",
+         [](TEngineClass* e, TBaseRenderUnit* u) { u->RemoveChild(e); },
+         "TBaseRenderUnit.RemoveChild: ChildsBRU<>nil, @"},
+        {"remove a stranger",
+         [](TEngineClass*, TBaseRenderUnit* u) {
+             TBaseRenderUnit* c = TBaseRenderUnit::Create(u);
+             u->AddChild(c);
+             u->RemoveChild(u);
+         },
+         "TBaseRenderUnit.RemoveChild: ChildsBRU.IndexOf(tbru) = -1, @"},
+        {"second killer",
+         [](TEngineClass* e, TBaseRenderUnit* u) {
+             u->AttachKiller(e);
+             u->AttachKiller(e);
+         },
+         "TBaseRenderUnit.AttachKiller: killer already attached, @, [TEngineClass, name: \"3DEngine\", "
+         "strID: "
+         "\"\"]"},
+        {"helpers", [](TEngineClass*, TBaseRenderUnit* u) { u->RemoveHelper("x"); },
+         "TBaseRenderUnit.RemoveHelper: u have no helpers"},
+        {"universal helpers", [](TEngineClass*, TBaseRenderUnit* u) { u->RemoveUHelper("x"); },
+         "TBaseRenderUnit.RemoveUHelper: u have no helpers"},
+        {"screen conversion", [](TEngineClass*, TBaseRenderUnit* u) { u->ConvertWToSC(); },
+         "TBaseRenderUnit.ConvertWToSC: not supported"},
+        {"laser source",
+         [](TEngineClass* e, TBaseRenderUnit*) {
+             TBaseRenderUnit* out;
+             e->GetLaserByFromBRU(nullptr, out);
+         },
+         "TEngineClass.GetLaserByFromBRU: _bruFrom=nil"},
+        {"scene copy",
+         [](TEngineClass*, TBaseRenderUnit*) {
+             SceneClass* s = TBaseRenderUnit::Create<SceneClass>(nullptr);
+             try {
+                 s->CreateCopy(nullptr);
+             } catch (...) {
+                 s->Free();
+                 throw;
+             }
+         },
+         "SceneClass.CreateCopy: not supported"},
+        {"component constructor", [](TEngineClass*, TBaseRenderUnit*) { ClamClass::Create(); },
+         "ClamClass.Create: use Init(_carrier) instead"},
+        {"empty swap list", [](TEngineClass*, TBaseRenderUnit*) { SwapManagerClass("jet").GetNextObj(); },
+         "SwapManagerClass.GetNextObj: list.Count=0: jet"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ErrorTrap trap;
+        TBaseRenderUnit* u = TBaseRenderUnit::Create(nullptr);
+        u->SetName("u");
+        std::string text = c.text;
+        if (auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, u->GetInfoStr());
+        EXPECT_THROW(c.act(engine, u), Halted);
+        EXPECT_EQ(trap.lastFatal, text);
+        ASSERT_FALSE(trap.reports.empty());
+        EXPECT_EQ(trap.reports.front().flags, "mhl");
+        u->DiscardBRU();
+        u->Free();
+        TEODestroyManager->Flush();
+    }
+}
+
+TEST_F(RenderUnitTest, BrokenParentChainsAreFatal) {
+    ErrorTrap trap;
+    TBaseRenderUnit* self = TBaseRenderUnit::Create(nullptr);
+    TBaseRenderUnit* loose = TBaseRenderUnit::Create(nullptr);
+    TBaseRenderUnit* child = TBaseRenderUnit::Create(loose);
+    child->SetName("c");
+    // A unit without parent is its own root.
+    EXPECT_EQ(loose->GetRoot(), loose);
+    EXPECT_THROW(child->GetRoot(), Halted);
+    EXPECT_TRUE(trap.HasReport("TBaseRenderUnit.GetRoot: par=nil; \xC1\xDB\xD2\xDC \xD2\xC0\xCA\xCE\xC3\xCE "
+                               "\xCD\xC5 \xCC\xCE\xC6\xC5\xD2!!!, " +
+                               child->GetInfoStr()));
+    self->SetStrID("x");
+    self->Init(self); // its own parent
+    EXPECT_THROW(self->GetRoot(), Halted);
+    EXPECT_TRUE(trap.HasReport("TBaseRenderUnit.GetRoot: PParent = self, against conception"));
+    self->Init(nullptr);
+    TBaseRenderUnit* selfParent = TBaseRenderUnit::Create(nullptr);
+    selfParent->MoveToParent(selfParent); // refused: a unit is never its own parent
+    EXPECT_EQ(selfParent->Parent(), nullptr);
+    // Nor under its own descendant: the tree stays a tree and walks end.
+    selfParent->MoveToParent(loose);
+    loose->MoveToParent(selfParent);
+    EXPECT_EQ(loose->Parent(), nullptr);
+    EXPECT_EQ(selfParent->Parent(), loose);
+    for (TBaseRenderUnit* u : {child, selfParent, loose, self}) u->Free();
+}
+
+TEST_F(RenderUnitTest, PooledUnitsGoBackToTheirPool) {
+    class FXParticleClass : public TBaseRenderUnit {};
+    RegisterRenderUnitClass<FXParticleClass>("FXParticleClass");
+    BRUManClass man;
+    TBaseRenderUnit* p = man.CreateInstance("FXParticleClass", env);
+    ASSERT_NE(p, nullptr);
+    ASSERT_NE(man.Particles(), nullptr);
+    EXPECT_EQ(man.Particles()->GetPool()->GetUsedCount(), 1);
+    EXPECT_EQ(man.Particles()->GetPool()->GetCapacity(), BRUManClass::kParticles);
+    env->AddChild(p);
+    p->SetName("spark");
+    p->SetFlag(BRU_OPAQUE);
+    p->Kill();
+    Frame();
+    // Back in its slot, not in the destroy queue: the next one handed out is the same unit.
+    EXPECT_EQ(man.Particles()->GetPool()->GetUsedCount(), 0);
+    TBaseRenderUnit* again = man.CreateInstance("FXParticleClass", env);
+    EXPECT_EQ(again, p);
+    EXPECT_EQ(again->GetName(), "");
+    EXPECT_TRUE(again->HasFlag(BRU_VISIBLE));
+    EXPECT_FALSE(again->HasFlag(BRU_DISCARDED));
+    again->DiscardBRU();
+    man.Destroy();
+    TEODestroyManager->Flush();
+}
+
+TEST_F(RenderUnitTest, SwapManagerCyclesAndTickManagerWritesZero) {
+    SwapManagerClass swap("jet");
+    TBaseRenderUnit* a = TBaseRenderUnit::Create(nullptr);
+    TBaseRenderUnit* b = TBaseRenderUnit::Create(nullptr);
+    swap.Add(a);
+    swap.Add(b);
+    std::vector<TEngineObject*> got;
+    for (int i = 0; i < 5; ++i) got.push_back(swap.GetNextObj());
+    EXPECT_EQ(got, (std::vector<TEngineObject*>{a, b, a, b, a}));
+    swap.FreeObjects();
+    EXPECT_EQ(swap.Count(), 0);
+
+    BRUTickManClass* ticks = TEngineObject::New<BRUTickManClass>();
+    EXPECT_EQ(ticks->GetPool()->GetCapacity(), BRUTickManClass::kCapacity);
+    EXPECT_EQ(ticks->GetPool()->GetName(), "BRUTickMan");
+    int32_t handle = 77;
+    ticks->AddTickedObj(nullptr, handle);
+    EXPECT_EQ(handle, 0);
+    ticks->Free();
+}
+
+} // namespace
+} // namespace vesk::test

@@ -9,6 +9,7 @@
 #include "shared/memstatus.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace vesk {
 
@@ -623,7 +624,8 @@ std::vector<LodStruct> CMTreeClass::GetLODList(std::string_view name, uint64_t o
             ErrorReport("count=0 in lod name: " + object, "mhl");
             continue;
         }
-        const float distance = std::stof(object.substr(lod + 5, end - lod - 5));
+        // A run of digits too long for a float reads as infinity, never as a fault.
+        const float distance = std::strtof(object.substr(lod + 5, end - lod - 5).c_str(), nullptr);
         list.push_back({object, distance, CreateRO(object, false, options)});
     }
     return list;

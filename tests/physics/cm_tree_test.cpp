@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace vesk {
 namespace {
 
@@ -184,9 +186,12 @@ TEST(CMTree, LevelOfDetailList) {
     ErrorTrap trap;
     BuildLog log;
     CMTreeClass tree;
-    tree.Parse(SceneWithObjects({"base", "base_lod_300", "turret_lod_50", "BASE_LOD_1000"}), "l.cm");
+    tree.Parse(SceneWithObjects({"base", "base_lod_300", "turret_lod_50", "BASE_LOD_1000",
+                                 "base_lod_" + std::string(60, '9')}),
+               "l.cm");
     const auto list = tree.GetLODList("base", 0);
-    ASSERT_EQ(list.size(), 3u);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_TRUE(std::isinf(list[3].distance));
     EXPECT_EQ(list[0].name, "base");
     EXPECT_FLOAT_EQ(list[0].distance, 100);
     EXPECT_EQ(list[1].name, "base_lod_300");

@@ -69,6 +69,19 @@ bool BSphereClass::GetContainer(BSpheresContainerClass*& out) {
     return false;
 }
 
+BSphereClass* BSphereClass::CreateCopy(TBaseRenderUnit* parent) {
+    BSphereClass* copy = typeid(*this) == typeid(BSpheresContainerClass)
+                             ? TBaseRenderUnit::Create<BSpheresContainerClass>(parent)
+                             : TBaseRenderUnit::Create<BSphereClass>(parent);
+    copy->SetCenter(centre_);
+    copy->localRadius_ = localRadius_;
+    copy->worldRadius_ = worldRadius_;
+    copy->name2_ = name2_;
+    copy->showLowPoly_ = showLowPoly_;
+    copy->mesh_ = mesh_ ? std::make_shared<BSSectionMesh>(*mesh_) : nullptr;
+    return copy;
+}
+
 Vec3 BSphereClass::GetPositionV() const {
     Vec3 p;
     GetPosition(p);

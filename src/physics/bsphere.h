@@ -67,6 +67,9 @@ public:
     void FillRenderList(int stage, int pass) override;
     // The container this sphere belongs to; a sphere outside any is a fatal report.
     virtual bool GetContainer(BSpheresContainerClass*& out);
+    // A unit of the same class under parent (not added to it) with this one's
+    // centre, radii, second name, low-poly flag and a copy of its section.
+    virtual BSphereClass* CreateCopy(TBaseRenderUnit* parent);
 
     float GetRadius() const override { return worldRadius_; }
     Vec3 GetPositionV() const override;

@@ -300,6 +300,23 @@ TEST_F(BSphereUnits, RadiiFollowTheWorldMatrix) {
     EXPECT_FLOAT_EQ(s->GetLocalRadius(), 1.5f);
     EXPECT_FLOAT_EQ(s->GetRadius(), 4.5f);
     ExpectVec(s->GetPositionV(), {1, 0, 0}, "world position");
+
+    // A copy keeps the radii, the names and its own copy of the section.
+    s->SetName2("s_gun");
+    s->SetMeshGeometry(std::make_shared<BSSectionMesh>(RowOfTriangles()));
+    BSphereClass* copy = s->CreateCopy(c);
+    c->AddChild(copy);
+    EXPECT_FLOAT_EQ(copy->GetRadius(), 4.5f);
+    EXPECT_FLOAT_EQ(copy->GetLocalRadius(), 1.5f);
+    EXPECT_EQ(copy->GetName2(), "s_gun");
+    std::shared_ptr<BSSectionMesh> a, b;
+    ASSERT_TRUE(s->GetMeshGeometry(a));
+    ASSERT_TRUE(copy->GetMeshGeometry(b));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a->indices, b->indices);
+    BSphereClass* containerCopy = c->CreateCopy(owner);
+    owner->AddChild(containerCopy);
+    EXPECT_TRUE(containerCopy->IsClass<BSpheresContainerClass>());
 }
 
 TEST_F(BSphereUnits, ChildIterationAndAttachments) {

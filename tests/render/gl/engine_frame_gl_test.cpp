@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/gfx/gl_device.h"
 #include "platform/gl/gl_fixture.h"
 #include "render/device.h"
@@ -181,6 +183,34 @@ TEST_F(EngineFrameGL, RenderToTextureShowsTheSceneThroughTheScreenQuad) {
     DrawFrame();
     EXPECT_RGB(AtWorld(redAt), 255, 0, 0);
     EXPECT_RGB(AtWorld(greenAt), 0, 255, 0);
+    EXPECT_TRUE(trap_.reports.empty());
+}
+
+TEST_F(EngineFrameGL, RenderToTextureRunsThePostShader) {
+    // The game's own "data/shaders/pspost.txt" shows the scene as it is; one that
+    // inverts the colours shows the shader ran.
+    std::string game;
+    ASSERT_TRUE(platform::ReadFile(VESK_TEST_DATA_DIR "/../../content/data/shaders/pspost.txt", game));
+    const struct {
+        std::string shader;
+        Rgb red;
+    } cases[] = {
+        {game, {255, 0, 0}},
+        {"#pixelshader\nvoid main() { oC0 = vec4(1.0 - texture(s0, t0.xy).rgb, 1.0); }\n", {0, 255, 255}}};
+    const Vec3 redAt{10, 3, 0};
+    Square(env_, redAt, 0xFFFF0000);
+    for (const auto& c : cases) {
+        TempDir dir;
+        ASSERT_TRUE(platform::CreateFolders(dir / "data/shaders"));
+        ASSERT_TRUE(platform::WriteFile(dir / "data/shaders/pspost.txt", c.shader));
+        const auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+        engine_->EnableRenderToTexture();
+        std::filesystem::current_path(previous);
+        DrawFrame();
+        DrawFrame();
+        EXPECT_RGB(AtWorld(redAt), c.red.r, c.red.g, c.red.b);
+    }
     EXPECT_TRUE(trap_.reports.empty());
 }
 

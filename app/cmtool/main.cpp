@@ -1,5 +1,6 @@
 // Writes small model files for content and tests: a cube, a simple ship
-// (a hull box with two wing boxes) or an animation file with one track.
+// (a hull box with two wing boxes, attach points and bounding spheres) or an
+// animation file with one track.
 #include "physics/cm_tree.h"
 #include "physics/cm_writer.h"
 #include "platform/files.h"
@@ -15,14 +16,13 @@ using namespace vesk;
 
 const char* kUsage =
     "usage: cmtool cube FILE [SIZE]   a cube of edge SIZE (default 2)\n"
-    "       cmtool ship FILE          a hull and two wings\n"
+    "       cmtool ship FILE          a hull and two wings, two attach points, three spheres\n"
     "       cmtool anim FILE NAME     an animation file: a root and a turning track for NAME\n"
     "       cmtool info FILE          what a model file holds\n";
 
 // A box from min to max as its own geometry object: 24 vertices (flat
 // normals), 12 triangles facing outwards.
-void AddBox(CMSceneClass& scene, const std::string& name, const Vec3& min, const Vec3& max) {
-    CMGeomObjClass* o = scene.NewGeomObj();
+void FillBox(CMGeomObjClass* o, const std::string& name, const Vec3& min, const Vec3& max) {
     o->SetNames(name, "", "");
     o->vectors[1] = min;
     o->vectors[2] = max;
@@ -55,6 +55,77 @@ void AddBox(CMSceneClass& scene, const std::string& name, const Vec3& min, const
     }
 }
 
+// A chunk with only the common header.
+void WriteMarker(CMStringsClass& strings, uint32_t type, std::string& file) {
+    CMHeaderClass h;
+    h.Init(&strings, type, kChunkCommonSize, 0, "", 1);
+    h.WriteToFile(file);
+}
+
+void PutVec3At(uint8_t* p, const Vec3& v) {
+    PutF32(p, v.x);
+    PutF32(p + 4, v.y);
+    PutF32(p + 8, v.z);
+}
+
+void PutMatrixAt(uint8_t* p, const Matrix& m) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c) PutF32(p + 12 * r + 4 * c, m.m[r][c]);
+}
+
+// A ship: hull and wings, two attach points and three bounding spheres.
+std::string ShipBytes() {
+    CMStringsClass strings;
+    std::string file;
+    CMHeaderClass scene;
+    scene.Init(&strings, CHUNK_SCENE, kSceneHeaderSize, 0, "", 1);
+    PutU32(scene.GetHeader() + 20, strings.AddString("ship"));
+    scene.WriteToFile(file);
+    const struct {
+        const char* name;
+        Vec3 min, max;
+    } boxes[] = {{"hull", {-4, -1, -1}, {4, 1, 1}},
+                 {"wing_left", {-1, -5, -0.2f}, {1, -1, 0.2f}},
+                 {"wing_right", {-1, 1, -0.2f}, {1, 5, 0.2f}}};
+    for (const auto& b : boxes) {
+        CMGeomObjClass o(&strings);
+        FillBox(&o, b.name, b.min, b.max);
+        o.WriteToFile(file);
+    }
+    WriteMarker(strings, CHUNK_HELPER_LIST_BEGIN, file);
+    const struct {
+        const char* name;
+        Vec3 position;
+    } helpers[] = {{"hp_gun", {4, 0, 0}}, {"hp_engine", {-4, 0, 0}}};
+    for (const auto& h : helpers) {
+        CMHeaderClass c;
+        c.Init(&strings, CHUNK_HELPER, 88, 0, "", 1);
+        PutU32(c.GetHeader() + 20, strings.AddString(h.name));
+        PutVec3At(c.GetHeader() + 28, h.position);
+        PutMatrixAt(c.GetHeader() + 40, MatrixTranslation(h.position.x, h.position.y, h.position.z));
+        c.WriteToFile(file);
+        WriteMarker(strings, CHUNK_HELPER_END, file);
+    }
+    WriteMarker(strings, CHUNK_HELPER_LIST_END, file);
+    const struct {
+        const char* name;
+        Vec3 centre;
+        float radius;
+    } spheres[] = {{"bs_front", {2.5f, 0, 0}, 2}, {"bs_back", {-2.5f, 0, 0}, 2}, {"bs_wings", {0, 0, 0}, 5}};
+    for (const auto& b : spheres) {
+        CMHeaderClass c;
+        c.Init(&strings, CHUNK_BSPHERE, 92, 0, "", 1);
+        PutU32(c.GetHeader() + 20, strings.AddString(b.name));
+        PutVec3At(c.GetHeader() + 28, b.centre);
+        PutF32(c.GetHeader() + 40, b.radius);
+        PutMatrixAt(c.GetHeader() + 44, MatrixTranslation(b.centre.x, b.centre.y, b.centre.z));
+        c.WriteToFile(file);
+    }
+    strings.WriteToFile(file);
+    WriteMarker(strings, CHUNK_END, file);
+    return file;
+}
+
 // An animation file: the root and one track of five keys turning about z.
 std::string AnimationBytes(const std::string& name) {
     CMStringsClass strings;
@@ -73,9 +144,7 @@ std::string AnimationBytes(const std::string& name) {
     for (uint32_t i = 0; i < kKeys; ++i) {
         uint8_t* k = track.GetData() + i * kFileKeySize;
         PutF32(k + 8, 100.0f * static_cast<float>(i));
-        const Matrix m = MatrixRotationZ(kPi / 2 * static_cast<float>(i));
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 3; ++c) PutF32(k + 20 + 12 * r + 4 * c, m.m[r][c]);
+        PutMatrixAt(k + 20, MatrixRotationZ(kPi / 2 * static_cast<float>(i)));
         for (int c = 0; c < 5; ++c) PutF32(k + 68 + 4 * c, 1.0f);
     }
     track.WriteToFile(file);
@@ -113,14 +182,11 @@ int main(int argc, char** argv) {
     if (what == "cube") {
         const float size = argc > 3 ? std::strtof(argv[3], nullptr) : 2.0f;
         CMSceneClass scene("cube");
-        AddBox(scene, "cube", {-size / 2, -size / 2, -size / 2}, {size / 2, size / 2, size / 2});
+        FillBox(scene.NewGeomObj(), "cube", {-size / 2, -size / 2, -size / 2},
+                {size / 2, size / 2, size / 2});
         ok = scene.SaveToFile(file);
     } else if (what == "ship") {
-        CMSceneClass scene("ship");
-        AddBox(scene, "hull", {-4, -1, -1}, {4, 1, 1});
-        AddBox(scene, "wing_left", {-1, -5, -0.2f}, {1, -1, 0.2f});
-        AddBox(scene, "wing_right", {-1, 1, -0.2f}, {1, 5, 0.2f});
-        ok = scene.SaveToFile(file);
+        ok = platform::WriteFile(file, ShipBytes());
     } else if (what == "anim" && argc > 3) {
         ok = platform::WriteFile(file, AnimationBytes(argv[3]));
     } else {

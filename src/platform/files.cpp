@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -129,6 +131,18 @@ int64_t FileSize(std::string_view path) {
     std::error_code ec;
     auto n = fs::file_size(NativePath(path), ec);
     return ec ? -1 : static_cast<int64_t>(n);
+}
+
+int64_t FileTime(std::string_view path) {
+    struct stat st {};
+    if (::stat(NativePath(path).c_str(), &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_mtime);
+}
+
+bool SetFileTime(std::string_view path, int64_t seconds) {
+    struct timeval times[2] = {};
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
+    return ::utimes(NativePath(path).c_str(), times) == 0;
 }
 
 std::vector<std::string> ListFolder(std::string_view path, bool files, bool folders) {

@@ -26,6 +26,9 @@ bool ReadFile(std::string_view path, std::string& out);
 bool WriteFile(std::string_view path, std::string_view data);
 bool AppendFile(std::string_view path, std::string_view data);
 int64_t FileSize(std::string_view path); // -1 when absent
+// Modification time in whole seconds since 1970; -1 when absent.
+int64_t FileTime(std::string_view path);
+bool SetFileTime(std::string_view path, int64_t seconds);
 // Entry names (engine text) of a folder; folders first when wanted.
 std::vector<std::string> ListFolder(std::string_view path, bool files = true, bool folders = true);
 

@@ -264,6 +264,10 @@ public:
         boxMin_ = min;
         boxMax_ = max;
     }
+    void GetBox(Vec3& min, Vec3& max) const {
+        min = boxMin_;
+        max = boxMax_;
+    }
 
     // ---- render objects -------------------------------------------------------------
     void AddRO(std::shared_ptr<IUnitRenderObject> ro);

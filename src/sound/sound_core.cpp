@@ -156,7 +156,11 @@ TSoundThread::TSoundThread(std::function<void()> pass, unsigned intervalMs)
 
 TSoundThread::~TSoundThread() {
     Terminate();
-    WaitFor();
+    // A fatal report on the worker itself may end up here: it cannot wait for itself.
+    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id())
+        thread_.detach();
+    else
+        WaitFor();
 }
 
 void TSoundThread::Start() {

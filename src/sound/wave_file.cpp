@@ -149,7 +149,7 @@ bool TWaveFile3::Open(const std::string& name) {
     fileName_ = name;
     bool ok = false;
     const std::string twin = OggTwinName(name);
-    if (twin != name && FileExists(twin)) {
+    if (FileExists(twin)) {
         fileName_ = twin;
         ogg_ = true;
         auto source = OpenSoundFileSource(twin);
@@ -310,7 +310,12 @@ bool TWaveFile3::IsAtDataStart() {
 
 bool TWaveFile3::IsEnd() {
     if (!open_) return true;
-    if (ogg_) return ov_raw_tell(&vorbis_->file) == ov_raw_total(&vorbis_->file, -1) && leftoverCount_ == 0;
+    if (ogg_) {
+        if (leftoverCount_ > 0) return false;
+        // The raw position may stop short of the last page: all samples decoded is the end too.
+        OggVorbis_File* f = &vorbis_->file;
+        return ov_raw_tell(f) == ov_raw_total(f, -1) || ov_pcm_tell(f) >= ov_pcm_total(f, -1);
+    }
     return source_->Tell() >= static_cast<int64_t>(dataStart_) + dataSize_;
 }
 

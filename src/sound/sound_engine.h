@@ -157,7 +157,7 @@ private:
 };
 
 // The silent engine: accepts every call and makes no sound.
-class TSoundGag final : public ISoundEngineInterface {
+class TSoundGag : public ISoundEngineInterface {
 public:
     void Start(int) override {}
     int Stop(int) override { return 0; }

@@ -25,7 +25,9 @@ protected:
         engine.reset();
         test::SoundTest::TearDown();
     }
-    NullSoundBuffer& DeviceOf(TCustomSoundBuffer& b) { return *static_cast<NullSoundBuffer*>(b.DeviceBuffer()); }
+    NullSoundBuffer& DeviceOf(TCustomSoundBuffer& b) {
+        return *static_cast<NullSoundBuffer*>(b.DeviceBuffer());
+    }
     std::string Last() { return messages.empty() ? "" : messages.back(); }
 
     std::unique_ptr<TSoundEngine> engine;
@@ -75,7 +77,8 @@ TEST_F(SoundEngineTest, ChannelFaultsWriteTheirMessages) {
         {[&] { EXPECT_EQ(engine->Add(1, "none.wav", 0, 0, "", false), -1); },
          "ERR SoundEngine.Add fault - file not found: none.wav"},
         {[&] { EXPECT_EQ(engine->Add(0, a, 5, 6, "cb()", true), -1); },
-         "ERR SoundEngine.Add fault. Channel=All, FileName=a.wav, FadeIn=5, FadeOut=6, CallBack=\"cb()\", Loop=True, " +
+         "ERR SoundEngine.Add fault. Channel=All, FileName=a.wav, FadeIn=5, FadeOut=6, CallBack=\"cb()\", "
+         "Loop=True, " +
              DXErrorText(0)},
         {[&] { engine->Clear(9); }, "MSG SoundEngine.Clear fault. Channel="},
         {[&] { engine->SetLoop(6, true); }, "ERR SoundEngine.SetLoop fault. Channel=Interface, loop=True"},
@@ -83,9 +86,11 @@ TEST_F(SoundEngineTest, ChannelFaultsWriteTheirMessages) {
          "ERR SoundEngine.Play fault. File not found. Channel=Ambience, Filename=b.wav"},
         {[&] { EXPECT_EQ(engine->Play(6, a, 0, 0, ""), -1); },
          "ERR SoundEngine.Play fault. Channel=Interface, Filename=a.wav"},
-        {[&] { EXPECT_EQ(engine->PlaySound(5, 3), -1); }, "ERR SoundEngine.PlaySound fault. Channel=Dialog, ID=3"},
+        {[&] { EXPECT_EQ(engine->PlaySound(5, 3), -1); },
+         "ERR SoundEngine.PlaySound fault. Channel=Dialog, ID=3"},
         {[&] { engine->Enum(1, list); }, "MSG SoundEngine.Enum fault. Channel= Music"},
-        {[&] { engine->SetMaxPlayCount(3, 4); }, "ERR SoundEngine.SetMaxPlayCount fault. Channel=Radio, MaxCount=4)"},
+        {[&] { engine->SetMaxPlayCount(3, 4); },
+         "ERR SoundEngine.SetMaxPlayCount fault. Channel=Radio, MaxCount=4)"},
         {[&] { EXPECT_EQ(engine->Play3DSound(6, 0, 1, 2, 1, nullptr, controller), -1); },
          "ERR SoundEngine.Play3DSound fault. Channel=Interface, ID=0, MinDist=1, MaxDist=2"},
         {[&] { EXPECT_EQ(engine->Play3DSound(7, 9, 1, 2, 1, nullptr, controller), -1); },

@@ -63,8 +63,10 @@ struct Scene {
         if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
         folder = (std::filesystem::temp_directory_path() / "vesk_bench_sound").string();
         CreateFolders(folder);
-        for (int i = 0; i < 5; ++i) WriteTone(folder + "/theme" + std::to_string(i) + ".wav", 2, 6.0, 220 + 55 * i);
-        for (int i = 0; i < 8; ++i) WriteTone(folder + "/fx" + std::to_string(i) + ".wav", 1, 1.0, 300 + 40 * i);
+        for (int i = 0; i < 5; ++i)
+            WriteTone(folder + "/theme" + std::to_string(i) + ".wav", 2, 6.0, 220 + 55 * i);
+        for (int i = 0; i < 8; ++i)
+            WriteTone(folder + "/fx" + std::to_string(i) + ".wav", 1, 1.0, 300 + 40 * i);
         if (loopback)
             SetDirectSoundFactory([](std::shared_ptr<IDirectSound8>* out) -> Result {
                 *out = CreateALDirectSound(ALSoundConfig{true, 44100});

@@ -259,6 +259,16 @@ TEST(SoundServiceTest, PicksTheEngineBySoundSwitch) {
     EXPECT_EQ(SoundEngine, nullptr);
     EXPECT_EQ(SoundCore, nullptr);
     SetDirectSoundFactory({});
+
+    // Headless runs install the null device under the engine.
+    CoreServices services;
+    InstallSoundServices(services, true);
+    ASSERT_TRUE(services.sound);
+    services.sound->Start(true, window);
+    EXPECT_TRUE(LastNullSoundDevice());
+    EXPECT_TRUE(dynamic_cast<TSoundEngine*>(SoundEngine.get())->Enabled());
+    services.sound->Done();
+    SetDirectSoundFactory({});
 }
 
 } // namespace

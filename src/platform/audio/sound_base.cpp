@@ -196,8 +196,8 @@ Result SoundBufferBase::Set3D(uint32_t apply, const std::function<void(DS3DBUFFE
     std::lock_guard lock(Mutex());
     change(pending3d_);
     if (apply == DS3D_IMMEDIATE) {
-        applied3d_ = pending3d_;
-        dirty3d_ = false;
+        // Only this setting: other deferred ones still wait for the commit.
+        change(applied3d_);
         On3DApplied();
     } else {
         dirty3d_ = true;
@@ -243,7 +243,7 @@ Result SoundListenerBase::Change(uint32_t apply, const std::function<void(DS3DLI
     std::lock_guard lock(device_.Mutex());
     change(pending_);
     if (apply == DS3D_IMMEDIATE) {
-        applied_ = pending_;
+        change(applied_);
         device_.OnListenerApplied();
     }
     return S_OK;

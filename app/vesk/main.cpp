@@ -5,6 +5,7 @@
 #include "game/game_services.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "sound/sound_engine.h"
 
 #include <exception>
 #include <memory>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
     InstallGameServices(services);
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
+    // The sound engine, or the silent one when the setup record has sound off;
+    // headless runs get the null sound device.
+    InstallSoundServices(core->Services(), core->Headless);
     try {
         core->Init();
     } catch (const std::exception& e) {

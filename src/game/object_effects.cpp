@@ -52,6 +52,10 @@ void TGameObjectEffect::ReInit(const std::string& name, TBaseGameObject* parent)
     enabled_ = false;
     if (initiator_) initiator_->setValue(std::string());
     if (initiatorLink_) initiatorLink_->setValue(nullptr);
+    // Their links to the effect ended when it was deleted.
+    for (TGameEvent* e :
+         {static_cast<TGameEvent*>(onCreated_), onEnable_, onDisable_, static_cast<TGameEvent*>(onTick_)})
+        if (e && e->EventObjLink()) e->EventObjLink()->setValue(this);
     if (onCreated_) onCreated_->Activate();
 }
 

@@ -152,10 +152,12 @@ int TGameSystem::Execute(lua_State* L) {
 int engine_Include(lua_State* L) {
     const int n = lua_gettop(L);
     for (int i = 1; i <= n; ++i) {
+        // Taken first: reading a number as text turns it into a string in place.
+        const bool isString = lua_type(L, i) == LUA_TSTRING;
         const std::string path = ResolveModPath(LuaArgText(L, i));
         try {
             SetLastInclude(L, path);
-            if (lua_type(L, i) == LUA_TSTRING) Machine().LuaDoFile(path);
+            if (isString) Machine().LuaDoFile(path);
         } catch (...) {
             ErrorReport("engine_Include fault on " + path, "mhl");
             return 0;

@@ -1,5 +1,7 @@
 #include "game/object_effects.h"
 
+#include <vector>
+
 #include "game/obj_managers.h"
 #include "game/params.h"
 
@@ -15,6 +17,25 @@ bool DeletePooledKeepingChildren(TBaseGameObject* node) {
     else
         node->Release();
     return true;
+}
+
+namespace {
+
+void FreeSubtree(TBaseGameObject* node) {
+    // A pooled child goes back to its own pool as it is.
+    if (!node->GetPoolEntry()) FreeKeptChildren(node);
+    node->Free();
+}
+
+} // namespace
+
+void FreeKeptChildren(TBaseGameObject* node) {
+    TChildList* list = node->GetObjects();
+    if (!list) return;
+    std::vector<TBaseGameObject*> kept;
+    for (TBaseGameObject* c : *list)
+        if (c && c->GetParent() == node) kept.push_back(c);
+    for (TBaseGameObject* c : kept) FreeSubtree(c);
 }
 
 // ---- TGameObjectEffect ------------------------------------------------------------------
@@ -71,6 +92,12 @@ void TGameObjectEffect::Delete() {
         return;
     }
     TBaseGameObjectList::Delete();
+}
+
+void TGameObjectEffect::Free() {
+    // Let go by its pool: the children it kept for reuse go with it.
+    if (deleted_ && !poolEntry_) FreeKeptChildren(this);
+    TBaseGameObjectList::Free();
 }
 
 void TGameObjectEffect::ChildLeft(TBaseGameObject* child) {

@@ -20,6 +20,7 @@ public:
     void CreateEmpty() override;
     void ReInit(const std::string& name, TBaseGameObject* parent) override;
     void Delete() override;
+    void Free() override;
 
     // ---- native handlers of the events (obj: the event's object, data: its data;
     // "onEnable" carries the effect's target as its data) ----------------------
@@ -66,6 +67,9 @@ public:
 // list for its pool; its children stay for the next use. False when the node
 // is not pooled or already deleted (the caller deletes it as any node).
 bool DeletePooledKeepingChildren(TBaseGameObject* node);
+// Frees the children a deleted pooled node kept, with their own children,
+// when its pool lets it go for good.
+void FreeKeptChildren(TBaseGameObject* node);
 
 void RegisterEffectClasses();
 

@@ -108,6 +108,12 @@ void TBaseGameSceneObject::ResetForReuse() {
     if (effects_) effects_->DeleteChildren();
 }
 
+void TBaseGameSceneObject::Free() {
+    // Let go by its pool: the children it kept for reuse go with it.
+    if (deleted_ && !poolEntry_) FreeKeptChildren(this);
+    TBaseGameObjectList::Free();
+}
+
 void TBaseGameSceneObject::Delete() {
     if (onCreated_) onCreated_->Deactivate();
     if (onDestroyed_) onDestroyed_->Deactivate();

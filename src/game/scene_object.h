@@ -30,6 +30,7 @@ public:
     void CreateEmpty() override;
     void ReInit(const std::string& name, TBaseGameObject* parent) override;
     void Delete() override;
+    void Free() override;
     // engine_Execute(path, action, group): "onRayGroup" / "offRayGroup".
     int Execute(lua_State* L) override;
 

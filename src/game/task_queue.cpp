@@ -124,6 +124,12 @@ void TGameObjTask::ReInit(const std::string& name, TBaseGameObject* parent) {
     if (TGameObjTaskManager* q = Queue(); q && q->NewUid()) q->NewUid()->Inc();
 }
 
+void TGameObjTask::Free() {
+    // Let go by its pool: the children it kept for reuse go with it.
+    if (deleted_ && !poolEntry_) FreeKeptChildren(this);
+    TBaseGameObjectList::Free();
+}
+
 void TGameObjTask::Delete() {
     if (!deleted_ && poolEntry_) {
         if (Statistics && Statistics->Task()) Statistics->Task()->Dec();

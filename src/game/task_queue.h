@@ -61,6 +61,7 @@ public:
     void CreateEmpty() override;
     void ReInit(const std::string& name, TBaseGameObject* parent) override;
     void Delete() override;
+    void Free() override;
 
     // ---- virtual operations added by tasks -------------------------------------
     // Into the parent queue right after its first task.

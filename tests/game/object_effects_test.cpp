@@ -118,5 +118,25 @@ TEST_F(Effects, ListStartsAndStopsTheTicksOfItsEffects) {
     EXPECT_TRUE(NoLuaErrors());
 }
 
+// Pooled objects keep their children for reuse; when their pools go, the
+// children go with them.
+TEST_F(Effects, PoolsLetGoOfKeptChildrenToo) {
+    ObjManagersManager = std::make_unique<TObjManagersManager>();
+    Run("engine_AddVar('', 'ship', 'TBaseGameObjectList') engine_AddVar('ship', 'tasks', "
+        "'TGameObjTaskManager')");
+    const size_t before = LiveEngineObjectCount();
+    for (const char* cls : {"TGameObjectEffect", "TBaseGameSceneObject"}) {
+        Run(std::string("engine_AddCashedVar('ship', 'x', '") + cls + "') engine_DelVar('ship.x')");
+        Frame();
+    }
+    Run("engine_AddCashedVar('ship.tasks', 't', 'TGameObjTask') engine_DelVar('ship.tasks.t')");
+    Frame();
+    // Back in their pools with their children: freed with the pools.
+    ObjManagersManager = std::make_unique<TObjManagersManager>();
+    TEODestroyManager->Flush();
+    EXPECT_EQ(before, LiveEngineObjectCount());
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 } // namespace
 } // namespace vesk::test

@@ -123,6 +123,17 @@ std::string GetLuaStringDef(const std::string& test, const std::string& expressi
     return ReadA();
 }
 
+std::vector<std::string> CallGetGameTable(const std::string& name) {
+    const std::string text = GetLuaString("GetGameTable(" + LuaQuote(name) + ")", false);
+    std::vector<std::string> keys;
+    std::size_t start = 0;
+    for (std::size_t hat = text.find('^'); hat != std::string::npos; hat = text.find('^', start)) {
+        keys.push_back(text.substr(start, hat - start));
+        start = hat + 1;
+    }
+    return keys;
+}
+
 void CallObjTick(int ms) {
     if (MachineReady()) LuaMachine->RunString("obj_Tick(" + std::to_string(ms) + ")");
 }

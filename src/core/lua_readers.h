@@ -2,6 +2,7 @@
 // Reading Lua values from engine code: an expression in, its value as text
 // out, through the Lua global `a`; and the scripts' own entry points.
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -12,6 +13,9 @@ std::string GetLuaString(const std::string& expression, bool nilGuard);
 // `defaultValue` unless `test` is not nil, then the value of `expression`.
 std::string GetLuaStringDef(const std::string& test, const std::string& expression,
                             const std::string& defaultValue);
+// The keys of a content table: the text of the script call
+// GetGameTable("<name>") split at each "^" (text after the last "^" is dropped).
+std::vector<std::string> CallGetGameTable(const std::string& name);
 // Runs "obj_Tick(<ms>)".
 void CallObjTick(int ms);
 // Runs the start-up script "Scripts/main.lua".

@@ -3,9 +3,11 @@
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
 #include "game/events.h"
+#include "game/game_functions.h"
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
 #include "game/obj_managers.h"
+#include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
 #include "shared/errors.h"
@@ -23,17 +25,22 @@ int EnginePrintFastLog(lua_State* L) {
     return 0;
 }
 
-// The game-object tree: the roots, the global lists, the pools and the game
-// ini table. What the game logic does not have yet ("gameSystem", "bal",
-// "parts", the dialogs, the player and the statistics) stays the stand-in's.
+// The game-object tree: the roots ("_G", "ini", "gameSystem", "bal"), the
+// global lists, the pools, the game ini table and the statistics. What the
+// game logic does not have yet ("parts", the dialogs, the player) stays the
+// stand-in's.
 class GameTreeWorld : public StandInGameWorld {
 public:
-    void CreateObjManagers() override { ObjManagersManager = std::make_unique<TObjManagersManager>(); }
+    void CreateObjManagers() override {
+        CreateStatistics();
+        ObjManagersManager = std::make_unique<TObjManagersManager>();
+    }
     void CreateRoots() override {
         // A failing event saves its owner beside the error-log reports.
         ErrorReportFolder = platform::ExeFolder() + "/Logs/ErrorLogs";
         RegisterGameTreeClasses();
-        CreateGameRoot();
+        RegisterGameLogicClasses();
+        CreateGameLogicRoots(CreateGameRoot());
     }
     void CreateGameVars() override { CreateGameGlobalLists(); }
     void CreateStandardManagers() override {
@@ -55,6 +62,16 @@ public:
     }
     void TickList(const std::string& name, float dt) override {
         if (TBaseGameObject* list = List(name)) list->Tick(dt);
+    }
+    // The statistics' timers follow the frame, so their load figures stay current.
+    void TickUpdaters(float dt) override {
+        if (Statistics) Statistics->Tick(dt);
+    }
+    void FinishStatistics() override {
+        if (Statistics) Statistics->Update();
+    }
+    void DeleteStatistics() override {
+        if (Statistics) Statistics->Delete();
     }
     void DeleteItems() override {
         if (TBaseGameObject* items = GlobalObjects ? GlobalObjects->FindChild("items") : nullptr)
@@ -87,6 +104,7 @@ private:
 void InstallGameServices(CoreServices& services) {
     SetEngineFunction("engine_PrintFastLog", EnginePrintFastLog);
     RegisterGameTreeFunctions();
+    RegisterGameLogicFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/lua_readers.h"
 #include "core/paths.h"
 #include "lua_test_support.h"
@@ -9,6 +12,21 @@ namespace vesk::test {
 namespace {
 
 using LuaReaders = LuaMachineTest;
+
+TEST_F(LuaReaders, GameTableKeysEndAtEachCaret) {
+    LuaDebugMode = true;
+    LuaMachine->RunString("tables = {fx = 'a^b^c', full = 'a^b^c^', none = '', one = 'x^', blanks = '^^'} "
+                          "function GetGameTable(n) return tables[n] end");
+    const struct {
+        const char* table;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {"fx", {"a", "b"}}, // text after the last "^" is dropped
+        {"full", {"a", "b", "c"}}, {"none", {}}, {"one", {"x"}}, {"blanks", {"", ""}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.keys, CallGetGameTable(c.table)) << c.table;
+    EXPECT_TRUE(trap.reports.empty());
+}
 
 TEST_F(LuaReaders, GuardedReadsOfMissingLevelsGiveEmptyText) {
     LuaDebugMode = true; // any script fault would be reported

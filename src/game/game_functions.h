@@ -1,0 +1,45 @@
+#pragma once
+// The game side's own engine functions: including script files and folders,
+// managing saved-game folders, script errors and Lua text, the tick count and
+// the effect library reload; and "gameSystem", the object behind the
+// scripts' system actions.
+#include <lua.hpp>
+#include <string>
+
+#include "game/game_object.h"
+
+namespace vesk {
+
+// "gameSystem": engine_Execute("gameSystem", action, ...) with the actions
+// "setDustMode" (mode), "errLogAdd" (text) and "getCurDateTime" (answers
+// "DD.MM.YYYY HH:MM:SS").
+class TGameSystem : public TBaseGameObjectList {
+    VESK_GAME_CLASS(TGameSystem)
+public:
+    int Execute(lua_State* L) override;
+};
+
+// Whether a script-given saved-game name may name a folder under "save/":
+// not empty, no "..", no separator, drive or absolute form.
+enum class SaveNameCheck { ok, dots, invalid };
+SaveNameCheck CheckSaveName(const std::string& name);
+
+int engine_Include(lua_State* L);
+int engine_IncludeDir(lua_State* L);
+int engine_IncludeTree(lua_State* L);
+int engine_CopySaveDir(lua_State* L);
+int engine_DeleteSaveDir(lua_State* L);
+int engine_Error(lua_State* L);
+int engine_DoString(lua_State* L);
+int engine_GetTickCount(lua_State* L);
+int engine_ReloadFx(lua_State* L);
+
+// Registers the classes of the game logic built on the tree (effects, scene
+// objects, task queues, constants, "gameSystem").
+void RegisterGameLogicClasses();
+// Installs the handlers above in the engine-function table.
+void RegisterGameLogicFunctions();
+// Start-up: "gameSystem" and "bal" under the root, after "ini".
+void CreateGameLogicRoots(TBaseGameObject* root);
+
+} // namespace vesk

@@ -95,12 +95,6 @@ void TSensNode::ReportSetFault(const char* cls, const std::string& key, const st
                    2);
 }
 
-void TSensNode::ReportGetFault(const char* cls, const std::string& key, const std::string& value) {
-    InterfaceFault(std::string(cls) + ".GetProperty fault: control - " + Name() + ", property - " + key +
-                       ", value - " + value,
-                   2);
-}
-
 bool TSensNode::SetProperty(const std::string& key, const std::string& value) {
     const std::string k = platform::UpperCaseCp1251(key);
     try {
@@ -339,7 +333,7 @@ bool TScriptNode::GetProperty(const std::string& key, std::string& value) {
 // ---- walks ---------------------------------------------------------------------------
 
 TSensNode* DispatchMouseButton(TSimpleNode* node, int x, int y, int kind, int button) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s || !s->Enabled() || !s->Visible()) return nullptr;
     // Topmost first; a handler may change the list, so each index is checked.
     for (int i = s->ChildCount() - 1; i >= 0; --i)
@@ -353,7 +347,7 @@ TSensNode* DispatchMouseButton(TSimpleNode* node, int x, int y, int kind, int bu
 }
 
 TSensNode* DispatchMouseWheel(TSimpleNode* node, int delta) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s || !s->Enabled() || !s->Visible()) return nullptr;
     for (int i = s->ChildCount() - 1; i >= 0; --i)
         if (TSensNode* took = DispatchMouseWheel(s->ChildAt(i), delta)) return took;
@@ -367,7 +361,7 @@ TSensNode* DispatchMouseWheel(TSimpleNode* node, int delta) {
 }
 
 void DispatchMouseMove(TSimpleNode* node, int x, int y) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s || !s->Enabled() || !s->Visible()) return;
     if (s->IsUnderCursor()) {
         if (!s->Hovered()) s->MouseOver();
@@ -380,7 +374,7 @@ void DispatchMouseMove(TSimpleNode* node, int x, int y) {
 }
 
 TSensNode* DispatchKey(TSimpleNode* node, int key, int kind) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s || !s->Enabled()) return nullptr;
     if (kind == 0 ? s->KeyDown(key) : s->KeyUp(key)) return s;
     for (int i = s->ChildCount() - 1; i >= 0; --i)
@@ -389,21 +383,23 @@ TSensNode* DispatchKey(TSimpleNode* node, int key, int kind) {
 }
 
 void TickTree(TSimpleNode* node, int ms) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s) return;
     s->Tick(ms);
     for (int i = s->ChildCount() - 1; i >= 0; --i) {
-        auto* c = dynamic_cast<TSensNode*>(s->ChildAt(i));
+        TSimpleNode* n = s->ChildAt(i);
+        TSensNode* c = n ? n->AsSens() : nullptr;
         if (c && c->Ticked()) TickTree(c, ms);
     }
 }
 
 void DrawTree(TSimpleNode* node) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s) return;
     s->Draw();
     for (int i = 0; i < s->ChildCount(); ++i) {
-        auto* c = dynamic_cast<TSensNode*>(s->ChildAt(i));
+        TSimpleNode* n = s->ChildAt(i);
+        TSensNode* c = n ? n->AsSens() : nullptr;
         if (c && c->Visible()) DrawTree(c);
     }
 }
@@ -411,13 +407,14 @@ void DrawTree(TSimpleNode* node) {
 void DrawCursorLayer(TSimpleNode* node) {
     if (!node) return;
     for (int i = 0; i < node->ChildCount(); ++i) {
-        auto* c = dynamic_cast<TSensNode*>(node->ChildAt(i));
+        TSimpleNode* n = node->ChildAt(i);
+        TSensNode* c = n ? n->AsSens() : nullptr;
         if (c && c->Visible() && c->Name() == "CursorLayer") DrawTree(c);
     }
 }
 
 void UpdateTree(TSimpleNode* node, bool force) {
-    auto* s = dynamic_cast<TSensNode*>(node);
+    TSensNode* s = node ? node->AsSens() : nullptr;
     if (!s || (!s->Visible() && !force)) return;
     s->Update();
     for (int i = 0; i < s->ChildCount(); ++i) UpdateTree(s->ChildAt(i), force);

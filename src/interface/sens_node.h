@@ -11,6 +11,7 @@ namespace vesk {
 
 class TSensNode : public TSimpleNode {
 public:
+    TSensNode* AsSens() override { return this; }
     bool Visible() const { return visible_; }
     bool Enabled() const { return enabled_; }
     bool Focused() const { return focused_; }
@@ -50,9 +51,8 @@ public:
     bool GetProperty(const std::string& key, std::string& value) override;
 
 protected:
-    // The fault texts of property access in the class that caught the failure.
+    // The fault text of a property set that failed in the class cls.
     void ReportSetFault(const char* cls, const std::string& key, const std::string& value);
-    void ReportGetFault(const char* cls, const std::string& key, const std::string& value);
     void SetVisibleFlag(bool visible) { visible_ = visible; }
 
 private:

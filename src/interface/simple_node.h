@@ -14,6 +14,9 @@
 namespace vesk {
 
 class TSimpleNode;
+class TSensNode;
+class TRectNode;
+class TOpacityNode;
 
 // The registry kind of interface nodes: made without arguments.
 using TNodeKind = TClassKind<TSimpleNode>;
@@ -44,6 +47,12 @@ public:
     TSimpleNode* CreateChild(const std::string& className, const std::string& patternName,
                              bool first = false);
     void DeleteChild(const std::string& name);
+
+    // The node as a class of the chain, nullptr when it is not one (cheaper
+    // than a dynamic cast on the per-frame walks).
+    virtual TSensNode* AsSens() { return nullptr; }
+    virtual TRectNode* AsRect() { return nullptr; }
+    virtual TOpacityNode* AsOpacity() { return nullptr; }
 
     // ---- virtual operations -----------------------------------------------------
     virtual bool IsDumpedSelf() { return true; }

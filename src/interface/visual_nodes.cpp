@@ -177,7 +177,7 @@ TIRect TRectNode::GetRect() const {
 TIRect TRectNode::GetScreenRect() const {
     TIRect r = GetRect();
     for (TSimpleNode* p = Parent(); p; p = p->Parent()) {
-        if (auto* rp = dynamic_cast<TRectNode*>(p)) {
+        if (TRectNode* rp = p->AsRect()) {
             r.left += rp->left_;
             r.right += rp->left_;
             r.top += rp->top_;
@@ -193,7 +193,7 @@ TIRect TRectNode::GetScaledRect() const {
 
 void TRectNode::SetChanged(bool flag) {
     for (int i = 0; i < ChildCount(); ++i)
-        if (auto* c = dynamic_cast<TRectNode*>(ChildAt(i))) c->SetChanged(flag);
+        if (TSimpleNode* n = ChildAt(i); n && n->AsRect()) n->AsRect()->SetChanged(flag);
 }
 
 bool TRectNode::IsUnderCursor() {
@@ -283,7 +283,7 @@ void TOpacityNode::SetOpacity(float value) {
 float TOpacityNode::GetOpacity() const {
     if (opacityType_ == kOpacityParent)
         for (TSimpleNode* p = Parent(); p; p = p->Parent())
-            if (auto* op = dynamic_cast<TOpacityNode*>(p)) return op->GetOpacity();
+            if (TOpacityNode* op = p->AsOpacity()) return op->GetOpacity();
     return opacity_;
 }
 

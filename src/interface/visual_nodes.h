@@ -39,6 +39,7 @@ TIRect ScaleRect(const TIRect& rect, uint8_t hmode, uint8_t vmode);
 
 class TRectNode : public THotKeyNode {
 public:
+    TRectNode* AsRect() override { return this; }
     int Left() const { return left_; }
     int Top() const { return top_; }
     int Width() const { return width_; }
@@ -75,6 +76,7 @@ private:
 class TOpacityNode : public TRectNode {
 public:
     enum : uint8_t { kOpacitySelf = 0, kOpacityParent = 1 };
+    TOpacityNode* AsOpacity() override { return this; }
 
     float OwnOpacity() const { return opacity_; }
     uint8_t OpacityType() const { return opacityType_; }

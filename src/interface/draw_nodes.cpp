@@ -314,7 +314,6 @@ bool TLabelNode::SetProperty(const std::string& key, const std::string& value) {
     try {
         if (k == "TEXT") {
             text_ = value;
-            firstLine_ = 0;
         } else if (k == "TEXTCOLOR") {
             textColor_ = ColorFromHexText(value);
         } else if (k == "TEXTALPHA") {

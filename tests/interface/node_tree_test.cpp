@@ -44,6 +44,19 @@ TEST_F(NodeTreeTest, PatternCopiesAreDeepAndCarryTheChildNames) {
     EXPECT_EQ(front, root->GetChild(0));
 }
 
+TEST_F(NodeTreeTest, APatternCopiedIntoItsOwnSubtreeCopiesWhatWasThere) {
+    TMegaButton* p = Add(root, "p");
+    TMegaButton* c = Add(p, "c");
+    Add(c, "leaf");
+    // c gets a copy of p: p's child c (with its leaf) as it was before the copy began.
+    TSimpleNode* inner = c->CreateChild("TMegaButton", "p");
+    EXPECT_EQ(2, c->ChildCount());
+    ASSERT_EQ(1, inner->ChildCount());
+    EXPECT_EQ("c", inner->GetChild(0)->Name());
+    EXPECT_EQ(1, inner->GetChild(0)->ChildCount());
+    EXPECT_TRUE(trap.reports.empty());
+}
+
 TEST_F(NodeTreeTest, LookupsWalkDepthFirstAndMatchTheNodeItselfFirst) {
     TMegaButton* a = Add(root, "a");
     TMegaButton* deep = Add(a, "twin");

@@ -180,6 +180,30 @@ TEST_F(ScriptNodeTest, CopiesCarryHandlersHotKeysAndFlags) {
     EXPECT_FALSE(c->Pressed());
 }
 
+class CountingNode : public TMegaButton {
+public:
+    int updates = 0;
+    void Update() override { ++updates; }
+};
+
+TEST_F(ScriptNodeTest, UpdateSkipsHiddenSubtreesUnlessForced) {
+    auto* outer = TEngineObject::New<CountingNode>();
+    auto* inner = TEngineObject::New<CountingNode>();
+    root->AddChild(outer);
+    outer->SetParent(root);
+    outer->AddChild(inner);
+    inner->SetParent(outer);
+    UpdateTree(root, false);
+    EXPECT_EQ(1, outer->updates);
+    EXPECT_EQ(1, inner->updates);
+    outer->SetVisible(false);
+    UpdateTree(root, false);
+    EXPECT_EQ(1, inner->updates);
+    UpdateTree(root, true);
+    EXPECT_EQ(2, outer->updates);
+    EXPECT_EQ(2, inner->updates);
+}
+
 TEST_F(ScriptNodeTest, UpdateAndDrawWalks) {
     TMegaButton* shown = Button(root, "shown", 0, 0, 10, 10);
     shown->SetProperty("COLOR", "FF0000");

@@ -1,0 +1,57 @@
+#include "interface/draw_target.h"
+
+#include <cstdio>
+
+namespace vesk {
+
+IInterfaceDrawer* InterfaceDrawer = nullptr;
+ITextDrawer* InterfaceTextDrawer = nullptr;
+
+std::string RectText(const TIRect& r) {
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+           std::to_string(r.bottom);
+}
+
+std::string ColorText(uint32_t argb) {
+    char buf[12];
+    std::snprintf(buf, sizeof buf, "%08X", argb);
+    return buf;
+}
+
+namespace {
+std::string PointsText(std::span<const TIPoint> points) {
+    std::string s;
+    for (const TIPoint& p : points) s += " " + std::to_string(p.x) + "," + std::to_string(p.y);
+    return s;
+}
+} // namespace
+
+void TDrawRecorder::FillRect(const TIRect& rect, uint32_t argb) {
+    calls.push_back("fill " + RectText(rect) + " " + ColorText(argb));
+}
+
+void TDrawRecorder::FrameRect(const TIRect& rect, uint32_t argb) {
+    calls.push_back("frame " + RectText(rect) + " " + ColorText(argb));
+}
+
+void TDrawRecorder::FillPolygon(std::span<const TIPoint> points, uint32_t argb) {
+    calls.push_back("fillpoly" + PointsText(points) + " " + ColorText(argb));
+}
+
+void TDrawRecorder::FramePolygon(std::span<const TIPoint> points, uint32_t argb) {
+    calls.push_back("framepoly" + PointsText(points) + " " + ColorText(argb));
+}
+
+void TDrawRecorder::DrawImage(const TImageDraw& image) {
+    images.push_back(image);
+    calls.push_back("image " + image.texture + " " + RectText(image.dest) + " from " +
+                    RectText(image.source) + " " + ColorText(image.color));
+}
+
+void TDrawRecorder::DrawText(const TTextDraw& text) {
+    texts.push_back(text);
+    calls.push_back("text \"" + text.text + "\" " + RectText(text.rect) + " " + ColorText(text.color) + " " +
+                    std::to_string(text.fontSize));
+}
+
+} // namespace vesk

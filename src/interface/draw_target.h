@@ -1,0 +1,96 @@
+#pragma once
+// What the visual nodes draw through: filled and framed shapes, images and
+// text, in real-screen pixels. The render side implements the drawer, the
+// text output implements the text drawer; TDrawRecorder keeps every call as
+// a line of text for tests and tools.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vesk {
+
+struct TIPoint {
+    int x = 0, y = 0;
+    bool operator==(const TIPoint&) const = default;
+};
+
+// Left and top inclusive, right and bottom exclusive.
+struct TIRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+    bool operator==(const TIRect&) const = default;
+};
+
+enum class TImageBlend : uint8_t { Normal, Add };
+
+struct TImageDraw {
+    std::string texture; // file name as the scripts gave it
+    TIRect dest;         // real-screen pixels
+    // Texture pixels; an empty rectangle means the whole texture.
+    TIRect source;
+    uint32_t color = 0xFFFFFFFF; // ARGB modulating the texture, opacity included
+    bool alphaChannel = true;    // the texture's own alpha is used
+    TImageBlend blend = TImageBlend::Normal;
+    int technique = 0;
+};
+
+enum class TTextAlign : uint8_t { Left, Right, Center, Width };
+enum class TTextVertAlign : uint8_t { Top, Bottom, Center };
+enum class TTextStyle : uint8_t { Normal, Shadow, Outline };
+
+struct TTextDraw {
+    std::string text; // Windows-1251 with the in-line "#" colour pairs
+    TIRect rect;      // real-screen pixels
+    uint32_t color = 0xFFFFFFFF;
+    int fontSize = 11;
+    TTextAlign align = TTextAlign::Left;
+    TTextVertAlign vertAlign = TTextVertAlign::Top;
+    TTextStyle style = TTextStyle::Normal;
+    uint32_t shadowColor = 0xFF000000;
+    bool wrap = false;
+    int firstLine = 0; // lines scrolled away at the top
+};
+
+class IInterfaceDrawer {
+public:
+    virtual ~IInterfaceDrawer() = default;
+    virtual void FillRect(const TIRect& rect, uint32_t argb) = 0;
+    virtual void FrameRect(const TIRect& rect, uint32_t argb) = 0;
+    virtual void FillPolygon(std::span<const TIPoint> points, uint32_t argb) = 0;
+    // The outline through the points, closed back to the first.
+    virtual void FramePolygon(std::span<const TIPoint> points, uint32_t argb) = 0;
+    virtual void DrawImage(const TImageDraw& image) = 0;
+};
+
+class ITextDrawer {
+public:
+    virtual ~ITextDrawer() = default;
+    virtual void DrawText(const TTextDraw& text) = 0;
+};
+
+// Where the visual nodes draw; nothing is drawn while they are empty.
+extern IInterfaceDrawer* InterfaceDrawer;
+extern ITextDrawer* InterfaceTextDrawer;
+
+// Keeps each call as one line, e.g. "fill 10 20 110 40 FF00FF00".
+class TDrawRecorder : public IInterfaceDrawer, public ITextDrawer {
+public:
+    void FillRect(const TIRect& rect, uint32_t argb) override;
+    void FrameRect(const TIRect& rect, uint32_t argb) override;
+    void FillPolygon(std::span<const TIPoint> points, uint32_t argb) override;
+    void FramePolygon(std::span<const TIPoint> points, uint32_t argb) override;
+    void DrawImage(const TImageDraw& image) override;
+    void DrawText(const TTextDraw& text) override;
+
+    std::vector<std::string> calls;
+    std::vector<TImageDraw> images;
+    std::vector<TTextDraw> texts;
+};
+
+std::string RectText(const TIRect& r);
+std::string ColorText(uint32_t argb); // 8 upper-case hex digits
+
+} // namespace vesk

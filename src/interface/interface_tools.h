@@ -1,0 +1,73 @@
+#pragma once
+// The interface's tool object: the node cache, the interface fault report,
+// the handler runner and the link to the desktop that the node classes read.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "interface/draw_target.h"
+#include "interface/simple_node.h"
+
+namespace vesk {
+
+// What the nodes read of the desktop and its cursor. The desktop implements it;
+// tests give their own.
+class IDesktopView {
+public:
+    virtual ~IDesktopView() = default;
+    // The root of the tree (dumps).
+    virtual TSimpleNode* Root() = 0;
+    // A left press came while the double-click timer was running.
+    virtual bool DoubleClickFlag() = 0;
+    // Bits: 1 right Ctrl, 2 right Alt, 4 right Shift, 8 left Ctrl, 16 left Alt,
+    // 32 left Shift, 64 either Shift.
+    virtual uint8_t ModifierState() = 0;
+    // The interface cursor in virtual-screen pixels.
+    virtual TIPoint CursorPosition() = 0;
+};
+
+inline constexpr uint8_t kModShift = 64;
+
+class TiTools {
+public:
+    THashEngine& NodeCache() { return cache_; }
+    uint8_t DumpWriteFlag() const { return dumpWriteFlag_; }
+    void SetDumpWriteFlag(uint8_t flag) { dumpWriteFlag_ = flag; }
+    const std::string& CurrentNodeName() const { return currentNode_; }
+
+    void SetDesktop(IDesktopView* desktop) { desktop_ = desktop; }
+    IDesktopView* Desktop() const { return desktop_; }
+    bool DesktopDoubleClick() const { return desktop_ && desktop_->DoubleClickFlag(); }
+    uint8_t DesktopModifiers() const { return desktop_ ? desktop_->ModifierState() : 0; }
+
+    // Dumps the whole tree, then the central report: "mh" for level 2, "m" otherwise.
+    void FaultReport(const std::string& message, int level);
+    // slf="<node name>", then the handler text.
+    void RunHandler(const std::string& nodeName, const std::string& text);
+    // Runs a chunk when the Lua host is up.
+    static void RunLua(const std::string& text);
+    static void LogReport(const std::string& message);
+    static std::string BoolToText(bool flag) { return flag ? "1" : "0"; }
+
+private:
+    THashEngine cache_;
+    uint8_t dumpWriteFlag_ = 0;
+    std::string currentNode_;
+    IDesktopView* desktop_ = nullptr;
+};
+
+// Made when the interface core starts, freed when it ends.
+extern std::unique_ptr<TiTools> InterfaceTools;
+
+// The interface fault report; without the tool object only the central report.
+void InterfaceFault(const std::string& message, int level);
+// The cursor position (the screen centre when no desktop is linked).
+TIPoint InterfaceCursor();
+
+// Registers the node classes of the chain with the class registry.
+void RegisterInterfaceNodeClasses();
+// The interface core: colour table, tool object and the node classes.
+void StartInterfaceCore();
+void EndInterfaceCore();
+
+} // namespace vesk

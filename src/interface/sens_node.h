@@ -1,0 +1,164 @@
+#pragma once
+// Nodes that sense input (state flags, mouse and key events, the tree walks
+// that deliver them) and nodes that answer events with Lua handler texts.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "interface/simple_node.h"
+
+namespace vesk {
+
+class TSensNode : public TSimpleNode {
+public:
+    TSensNode* AsSens() override { return this; }
+    bool Visible() const { return visible_; }
+    bool Enabled() const { return enabled_; }
+    bool Focused() const { return focused_; }
+    bool Ticked() const { return ticked_; }
+    bool Pressed() const { return pressed_; }
+    bool Hovered() const { return hovered_; }
+    void SetEnabled(bool on) { enabled_ = on; }
+    void SetTicked(bool on) { ticked_ = on; }
+    void SetHovered(bool on) { hovered_ = on; }
+
+    virtual void SetVisible(bool visible) { visible_ = visible; }
+    virtual bool IsUnderCursor() { return false; }
+    virtual bool WantsMouseWheel() { return false; }
+    virtual void MouseWheelUp() {}
+    virtual void MouseWheelDown() {}
+    virtual void MouseWheel(int /*delta*/) {}
+    virtual void MouseMove(int /*x*/, int /*y*/) {}
+    virtual void MouseOver() { hovered_ = true; }
+    virtual void MouseOut() {
+        hovered_ = false;
+        pressed_ = false;
+    }
+    virtual bool MouseDown(int x, int y, int button);
+    virtual bool MouseUp(int x, int y, int button);
+    virtual void MouseClick(int /*x*/, int /*y*/, int /*button*/) {}
+    virtual void MouseDblClick(int /*x*/, int /*y*/, int /*button*/) {}
+    virtual bool KeyUp(int /*key*/) { return false; }
+    virtual bool KeyDown(int /*key*/) { return false; }
+    virtual void Tick(int /*ms*/) {}
+    virtual void Draw() {}
+    virtual void Update() {}
+
+    bool IsDumpedSelf() override;
+    bool IsDumpedChildren() override;
+    void CopyTo(TSimpleNode* target) override;
+    bool SetProperty(const std::string& key, const std::string& value) override;
+    bool GetProperty(const std::string& key, std::string& value) override;
+
+protected:
+    // The fault text of a property set that failed in the class cls.
+    void ReportSetFault(const char* cls, const std::string& key, const std::string& value);
+    void SetVisibleFlag(bool visible) { visible_ = visible; }
+
+private:
+    bool visible_ = true;
+    bool enabled_ = true;
+    bool focused_ = true;
+    bool ticked_ = true;
+    bool pressed_ = false;
+    bool hovered_ = false;
+};
+
+// The handler slots of a script node, in property order.
+enum class TNodeEvent : uint8_t {
+    MouseClick,
+    MouseDblClick,
+    MouseDown,
+    LMouseDown,
+    MMouseDown,
+    RMouseDown,
+    MouseUp,
+    LMouseUp,
+    MMouseUp,
+    RMouseUp,
+    MouseOver,
+    MouseOut,
+    MouseWheelUp,
+    MouseWheelDown,
+    MouseMove,
+    KeyDown,
+    KeyUp,
+    Tick,
+    Count
+};
+
+class TScriptNode : public TSensNode {
+public:
+    const std::string& Handler(TNodeEvent e) const { return handlers_[static_cast<size_t>(e)]; }
+    void SetHandler(TNodeEvent e, const std::string& text) { handlers_[static_cast<size_t>(e)] = text; }
+    int HotKey() const { return hotKey_; }
+    uint8_t HotKeyModifiers() const { return hotKeyModifiers_; }
+    int TickTime() const { return tickTime_; }
+    int TickCountdown() const { return tickCountdown_; }
+    void SetTickTime(int ms) {
+        tickTime_ = ms;
+        tickCountdown_ = ms;
+    }
+
+    // "ON..." runs that handler, anything else is a method.
+    void Execute(const std::string& command);
+    virtual void ExeMethod(const std::string& method);
+    // slf="<name>" and the text, through the tool object; nothing for an empty text.
+    void RunHandler(const std::string& text);
+
+    bool MouseDown(int x, int y, int button) override;
+    bool MouseUp(int x, int y, int button) override;
+    void MouseClick(int x, int y, int button) override;
+    void MouseDblClick(int x, int y, int button) override;
+    void MouseOver() override;
+    void MouseOut() override;
+    void MouseMove(int x, int y) override;
+    void MouseWheelUp() override;
+    void MouseWheelDown() override;
+    bool WantsMouseWheel() override;
+    bool KeyDown(int key) override;
+    bool KeyUp(int key) override;
+    void Tick(int ms) override;
+
+    void CopyTo(TSimpleNode* target) override;
+    bool SetProperty(const std::string& key, const std::string& value) override;
+    bool GetProperty(const std::string& key, std::string& value) override;
+
+protected:
+    void SetHotKeyCode(int key, uint8_t modifiers) {
+        hotKey_ = key;
+        hotKeyModifiers_ = modifiers;
+    }
+    void RunEvent(TNodeEvent e) { RunHandler(Handler(e)); }
+
+private:
+    bool KeyHandler(int key, TNodeEvent e);
+
+    std::array<std::string, static_cast<size_t>(TNodeEvent::Count)> handlers_;
+    int hotKey_ = -1;
+    uint8_t hotKeyModifiers_ = 0;
+    int tickTime_ = 0;
+    int tickCountdown_ = 0;
+};
+
+// The property key of a handler slot ("ONMOUSECLICK" ...).
+const char* NodeEventKey(TNodeEvent e);
+
+// ---- the tree walks --------------------------------------------------------------
+// kind 0 is a press, 1 a release; buttons 0 left, 1 right, 2 middle.
+TSensNode* DispatchMouseButton(TSimpleNode* node, int x, int y, int kind, int button);
+TSensNode* DispatchMouseWheel(TSimpleNode* node, int delta);
+void DispatchMouseMove(TSimpleNode* node, int x, int y);
+TSensNode* DispatchKey(TSimpleNode* node, int key, int kind);
+void TickTree(TSimpleNode* node, int ms);
+void DrawTree(TSimpleNode* node);
+// The visible direct children named "CursorLayer".
+void DrawCursorLayer(TSimpleNode* node);
+void UpdateTree(TSimpleNode* node, bool force);
+
+// Text to an integer as property values take it; bad text throws.
+int32_t PropertyInt(const std::string& text);
+// Text to a float as property values take it; bad text throws.
+float PropertyFloat(const std::string& text);
+
+} // namespace vesk

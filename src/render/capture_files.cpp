@@ -53,8 +53,8 @@ std::string CaptureFrameFileName(const std::string& sessionPath, uint32_t frame)
 
 std::string ScreenshotFileName(const platform::LocalDateTime& t, int random) {
     char text[64];
-    std::snprintf(text, sizeof text, "%d-%02d-%02d_%02d-%02d-%02d-%03d_%d", t.day, t.month, t.year % 100, t.hour,
-                  t.minute, t.second, t.millisecond, random);
+    std::snprintf(text, sizeof text, "%d-%02d-%02d_%02d-%02d-%02d-%03d_%d", t.day, t.month, t.year % 100,
+                  t.hour, t.minute, t.second, t.millisecond, random);
     return std::string("screenshots\\Vesk_Annals_") + text + ".bmp";
 }
 

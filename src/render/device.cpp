@@ -21,7 +21,15 @@ constexpr uint32_t kStages = 8;
 constexpr uint32_t kUnknown = 0xFFFFFFFFu; // -1: the next set always reaches the device
 
 // Per-stage caches, in the order of the cached kinds.
-enum StageCache { kColorOp, kColorArg1, kColorArg2, kAlphaOp, kTexCoordIndex, kTexTransformFlags, kStageKinds };
+enum StageCache {
+    kColorOp,
+    kColorArg1,
+    kColorArg2,
+    kAlphaOp,
+    kTexCoordIndex,
+    kTexTransformFlags,
+    kStageKinds
+};
 enum SamplerCache { kMagFilter, kMinFilter, kMipFilter, kSamplerKinds };
 
 struct StateCache {
@@ -45,22 +53,33 @@ StateCache g_cache;
 
 int StageSlot(D3DTEXTURESTAGESTATETYPE type) {
     switch (type) {
-    case D3DTSS_COLOROP: return kColorOp;
-    case D3DTSS_COLORARG1: return kColorArg1;
-    case D3DTSS_COLORARG2: return kColorArg2;
-    case D3DTSS_ALPHAOP: return kAlphaOp;
-    case D3DTSS_TEXCOORDINDEX: return kTexCoordIndex;
-    case D3DTSS_TEXTURETRANSFORMFLAGS: return kTexTransformFlags;
-    default: return -1;
+    case D3DTSS_COLOROP:
+        return kColorOp;
+    case D3DTSS_COLORARG1:
+        return kColorArg1;
+    case D3DTSS_COLORARG2:
+        return kColorArg2;
+    case D3DTSS_ALPHAOP:
+        return kAlphaOp;
+    case D3DTSS_TEXCOORDINDEX:
+        return kTexCoordIndex;
+    case D3DTSS_TEXTURETRANSFORMFLAGS:
+        return kTexTransformFlags;
+    default:
+        return -1;
     }
 }
 
 int SamplerSlot(D3DSAMPLERSTATETYPE type) {
     switch (type) {
-    case D3DSAMP_MAGFILTER: return kMagFilter;
-    case D3DSAMP_MINFILTER: return kMinFilter;
-    case D3DSAMP_MIPFILTER: return kMipFilter;
-    default: return -1;
+    case D3DSAMP_MAGFILTER:
+        return kMagFilter;
+    case D3DSAMP_MINFILTER:
+        return kMinFilter;
+    case D3DSAMP_MIPFILTER:
+        return kMipFilter;
+    default:
+        return -1;
     }
 }
 
@@ -73,19 +92,20 @@ DisplayReleaseHooks g_releaseHooks;
 // The multisample check names the hardware device and X8R8G8B8 whatever the
 // record asks for.
 void CheckMultisample(D3DRoutineClass& routine, const DeviceSetup& setup, int32_t windowed) {
-    routine.MultisampleSupported =
-        Succeeded(Direct3D->CheckDeviceMultiSampleType(setup.adapter, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, windowed,
-                                                       setup.multisampleType, nullptr));
+    routine.MultisampleSupported = Succeeded(Direct3D->CheckDeviceMultiSampleType(
+        setup.adapter, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, windowed, setup.multisampleType, nullptr));
 }
 
-void FillCommonPresentParameters(const D3DRoutineClass& routine, const DeviceSetup& setup, WindowHandle window) {
+void FillCommonPresentParameters(const D3DRoutineClass& routine, const DeviceSetup& setup,
+                                 WindowHandle window) {
     PresentParameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
     PresentParameters.hDeviceWindow = window;
     PresentParameters.EnableAutoDepthStencil = UseAutoDepthStencil ? 1 : 0;
     PresentParameters.AutoDepthStencilFormat = setup.depthStencilFormat;
     PresentParameters.Flags = 0;
     PresentParameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    PresentParameters.MultiSampleType = routine.MultisampleSupported ? setup.multisampleType : D3DMULTISAMPLE_NONE;
+    PresentParameters.MultiSampleType =
+        routine.MultisampleSupported ? setup.multisampleType : D3DMULTISAMPLE_NONE;
     PresentParameters.MultiSampleQuality = 0;
 }
 

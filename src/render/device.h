@@ -41,7 +41,9 @@ public:
     D3DRoutineClass() { Create(); }
     void Create();
     // A new reference to render target 0 as the device was created (the back buffer).
-    void GetRenderTargetSurface(Ref<platform::IDirect3DSurface9>& out) const { out = DeviceRenderTargetSurface; }
+    void GetRenderTargetSurface(Ref<platform::IDirect3DSurface9>& out) const {
+        out = DeviceRenderTargetSurface;
+    }
 
     Ref<platform::IDirect3DSurface9> DeviceRenderTargetSurface;
     bool MultisampleSupported = false;

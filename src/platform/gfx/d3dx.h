@@ -8,11 +8,11 @@
 //   #const NAME REG [COUNT]   names constant register REG (e.g. c4) as NAME;
 //                             with COUNT > 1 NAME(k) is register REG + k
 // The body defines `void main()`. The layer declares for it:
-//   both kinds:  uniform vec4 c[...]; uniform ivec4 i[16]; uniform bool b[16];
+//   both kinds:  uniform vec4 c[...]; uniform ivec4 ci[16]; uniform bool cb[16];
 //                (vertex: 256 float registers, pixel: 32)
 //   vertex in:   iPosition, iNormal, iColor0, iColor1, iTexCoord0..7, iPSize,
-//                iPosition1, iNormal1, iBlendWeight, iTangent (vec4 each, from the
-//                vertex declaration's usage; absent elements read (0,0,0,1))
+//                iPosition1, iNormal1, iTangent (vec4 each, from the vertex
+//                declaration's usage; absent elements read (0,0,0,1))
 //   vertex out:  oPos (clip space as the device expects: depth 0..w, y up),
 //                oD0, oD1, oT0..oT7 (vec4), oFog (float), oPts (float)
 //   pixel in:    v0, v1 (colours), t0..t7 (texture coordinates), s0..s7 (sampler2D)

@@ -131,6 +131,14 @@ bool DecodeMaskedDds(const DdsPixelFormat& pf, const uint8_t* p, size_t avail, u
     return true;
 }
 
+D3DXIMAGE_FILEFORMAT PictureFileFormat(const uint8_t* data, size_t size) {
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return D3DXIFF_BMP;
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return D3DXIFF_JPG;
+    if (size >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
+        return D3DXIFF_PNG;
+    return D3DXIFF_TGA;
+}
+
 } // namespace
 
 bool DecodeDds(const uint8_t* data, size_t size, DecodedImage& out, std::string* error) {
@@ -180,14 +188,7 @@ bool DecodePicture(const uint8_t* data, size_t size, DecodedImage& out, std::str
     if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) return Fail(error, "unknown picture format");
     if (w <= 0 || h <= 0 || uint32_t(w) > kMaxImageSide || uint32_t(h) > kMaxImageSide)
         return Fail(error, "bad picture size");
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
-        out.fileFormat = D3DXIFF_BMP;
-    else if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
-        out.fileFormat = D3DXIFF_JPG;
-    else if (size >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
-        out.fileFormat = D3DXIFF_PNG;
-    else
-        out.fileFormat = D3DXIFF_TGA;
+    out.fileFormat = PictureFileFormat(data, size);
     int lw = 0, lh = 0, lc = 0;
     stbi_uc* rgba = stbi_load_from_memory(data, int(size), &lw, &lh, &lc, 4);
     if (!rgba) return Fail(error, stbi_failure_reason() ? stbi_failure_reason() : "bad picture data");
@@ -214,6 +215,32 @@ bool DecodePicture(const uint8_t* data, size_t size, DecodedImage& out, std::str
 bool DecodeImageFile(const uint8_t* data, size_t size, DecodedImage& out, std::string* error) {
     if (data && size >= 4 && Read32(data) == kDdsMagic) return DecodeDds(data, size, out, error);
     return DecodePicture(data, size, out, error);
+}
+
+bool ReadImageInfo(const uint8_t* data, size_t size, D3DXIMAGE_INFO& info) {
+    DecodedImage img;
+    if (data && size >= 4 && Read32(data) == kDdsMagic) {
+        if (!DecodeDds(data, size, img)) return false;
+    } else {
+        int w = 0, h = 0, comp = 0;
+        if (!data || size == 0 || size > size_t(INT32_MAX) ||
+            !stbi_info_from_memory(data, int(size), &w, &h, &comp))
+            return false;
+        if (w <= 0 || h <= 0 || uint32_t(w) > kMaxImageSide || uint32_t(h) > kMaxImageSide) return false;
+        img.width = uint32_t(w);
+        img.height = uint32_t(h);
+        img.format = comp == 2 || comp == 4 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+        img.fileFormat = PictureFileFormat(data, size);
+        img.levels.resize(1);
+    }
+    info.Width = img.width;
+    info.Height = img.height;
+    info.Depth = 1;
+    info.MipLevels = uint32_t(img.levels.size());
+    info.Format = img.format;
+    info.ResourceType = D3DRTYPE_TEXTURE;
+    info.ImageFileFormat = img.fileFormat;
+    return true;
 }
 
 // ---- format conversion -------------------------------------------------------------
@@ -473,15 +500,7 @@ Result D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void*
     if (!device || !data || !texture) return D3DERR_INVALIDCALL;
     DecodedImage img;
     if (!DecodeImageFile(static_cast<const uint8_t*>(data), size, img)) return D3DXERR_INVALIDDATA;
-    if (info) {
-        info->Width = img.width;
-        info->Height = img.height;
-        info->Depth = 1;
-        info->MipLevels = uint32_t(img.levels.size());
-        info->Format = img.format;
-        info->ResourceType = D3DRTYPE_TEXTURE;
-        info->ImageFileFormat = img.fileFormat;
-    }
+    if (info) ReadImageInfo(static_cast<const uint8_t*>(data), size, *info);
     auto sizeOf = [](uint32_t asked, uint32_t own) {
         if (asked == 0 || asked == D3DX_DEFAULT) return RoundUpPow2(own);
         if (asked == D3DX_DEFAULT_NONPOW2) return own;
@@ -535,17 +554,9 @@ Result D3DXGetImageInfoFromFileA(const char* fileName, D3DXIMAGE_INFO* info) {
     if (!fileName || !info) return D3DERR_INVALIDCALL;
     std::string bytes;
     if (!ReadFile(fileName, bytes)) return D3DERR_NOTFOUND;
-    DecodedImage img;
-    if (!DecodeImageFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img))
-        return D3DXERR_INVALIDDATA;
-    info->Width = img.width;
-    info->Height = img.height;
-    info->Depth = 1;
-    info->MipLevels = uint32_t(img.levels.size());
-    info->Format = img.format;
-    info->ResourceType = D3DRTYPE_TEXTURE;
-    info->ImageFileFormat = img.fileFormat;
-    return D3D_OK;
+    return ReadImageInfo(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), *info)
+               ? D3D_OK
+               : D3DXERR_INVALIDDATA;
 }
 
 } // namespace vesk::platform

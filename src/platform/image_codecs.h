@@ -52,6 +52,10 @@ bool DecodePicture(const uint8_t* data, size_t size, DecodedImage& out, std::str
 // Either of the above, chosen by the file's first bytes.
 bool DecodeImageFile(const uint8_t* data, size_t size, DecodedImage& out, std::string* error = nullptr);
 
+// Sizes and format of a file image without decoding its pixels (DDS headers
+// are checked in full, other pictures by their headers only).
+bool ReadImageInfo(const uint8_t* data, size_t size, D3DXIMAGE_INFO& info);
+
 // Formats the converters below read and write.
 bool CanConvertFormat(D3DFORMAT format);
 // One level in `format` (packed rows as above) to B, G, R, A bytes; empty

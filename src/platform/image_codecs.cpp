@@ -336,8 +336,6 @@ std::vector<uint8_t> LevelToBgra(D3DFORMAT f, const uint8_t* data, size_t size, 
             std::memcpy(d, s, 4);
             break;
         case D3DFMT_X8R8G8B8:
-            d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
-            break;
         case D3DFMT_R8G8B8:
             d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
             break;
@@ -512,16 +510,28 @@ Result D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void*
     const uint32_t full = FullMipCount(w, h);
     uint32_t levels = (mipLevels == 0 || mipLevels == D3DX_DEFAULT) ? full : std::min(mipLevels, full);
 
-    // The file's own levels go in unchanged when nothing about them changes.
-    if (format == img.format && w == img.width && h == img.height && levels <= img.levels.size() &&
-        colorKey == 0) {
+    // The file's own levels go in unchanged when nothing about them changes;
+    // levels the file lacks are made from the last one it has.
+    if (format == img.format && w == img.width && h == img.height && colorKey == 0 &&
+        (levels <= img.levels.size() || CanConvertFormat(format))) {
         Ref<IDirect3DTexture9> tex;
         Result r = device->CreateTexture(w, h, levels, usage, format, pool, tex.Put(), nullptr);
         if (Failed(r)) return r;
-        uint32_t lw = w, lh = h;
-        for (uint32_t i = 0; i < tex->GetLevelCount(); ++i, lw = Half(lw), lh = Half(lh)) {
-            r = FillLevel(tex.Get(), i, format, lw, lh, img.levels[i]);
+        uint32_t lw = w, lh = h, pw = w, ph = h; // this level's size and the one above
+        std::vector<uint8_t> made; // B, G, R, A of the level above, once the file's levels run out
+        for (uint32_t i = 0; i < tex->GetLevelCount(); ++i) {
+            if (i < img.levels.size()) {
+                r = FillLevel(tex.Get(), i, format, lw, lh, img.levels[i]);
+            } else {
+                if (made.empty())
+                    made = LevelToBgra(format, img.levels[i - 1].data(), img.levels[i - 1].size(), pw, ph);
+                if (made.empty()) return D3DXERR_INVALIDDATA;
+                made = ResizeBgra(made.data(), pw, ph, lw, lh);
+                r = FillLevel(tex.Get(), i, format, lw, lh, BgraToLevel(format, made.data(), lw, lh));
+            }
             if (Failed(r)) return r;
+            pw = lw, ph = lh;
+            lw = Half(lw), lh = Half(lh);
         }
         *texture = tex.Detach();
         return D3D_OK;

@@ -266,6 +266,17 @@ TEST_F(NullDeviceTest, DdsLevelsGoInUnchanged) {
     ASSERT_TRUE(dxt);
     const auto bytes = LevelBytes(dxt.Get(), 0);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), kDxt1Block);
+
+    // Levels the file lacks are made below its own, which stay byte for byte.
+    const std::string four = kDxt1Block + kDxt1Block + kDxt1Block + kDxt1Block;
+    auto chain = Load(DxtDds(8, 8, D3DFMT_DXT1, four), 0, 0, 0, D3DFMT_UNKNOWN);
+    ASSERT_TRUE(chain);
+    EXPECT_EQ(chain->GetLevelCount(), 4u);
+    const auto top = LevelBytes(chain.Get(), 0);
+    EXPECT_EQ(std::string(top.begin(), top.end()), four);
+    const auto l1 = LevelBytes(chain.Get(), 1);
+    const auto px = LevelToBgra(D3DFMT_DXT1, l1.data(), l1.size(), 4, 4);
+    ExpectColor(At(px, 4, 0, 0), 128, 0, 128, 255, 10); // red and blue rows averaged
 }
 
 TEST(ImageInfo, FromFile) {

@@ -12,6 +12,15 @@ using namespace platform;
 
 std::unique_ptr<ShadersManagerClass> PixelShadersManager;
 
+void RE_CreatePixelShadersManager() {
+    if (!PixelShadersManager)
+        PixelShadersManager = std::make_unique<ShadersManagerClass>(ShaderKind::Pixel, Device.Get());
+}
+
+void RE_FreePixelShadersManager() {
+    PixelShadersManager.reset();
+}
+
 // ---- shaders ---------------------------------------------------------------------------
 int PixelShaderClass::LoadFromFile(const std::string& fileName) {
     fileName_ = fileName;

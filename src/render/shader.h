@@ -80,6 +80,9 @@ private:
 
 // The program's pixel-shader manager; made with the device.
 extern std::unique_ptr<ShadersManagerClass> PixelShadersManager;
+// Makes it for the current device (once); the release frees every shader it loaded.
+void RE_CreatePixelShadersManager();
+void RE_FreePixelShadersManager();
 
 // ---- render-state sets ---------------------------------------------------------------------
 struct RenderStateRecord {

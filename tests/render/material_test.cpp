@@ -284,7 +284,7 @@ TEST_F(Materials, ApplyGoesThroughTheStateCache) {
 
 TEST_F(Materials, ShaderKeyLoadsThePixelShaderOnce) {
     Put("shaders/tint.txt", "#pixelshader\nvoid main() { oC0 = v0; }\n");
-    PixelShadersManager = std::make_unique<ShadersManagerClass>(ShaderKind::Pixel, Device.Get());
+    RE_CreatePixelShadersManager();
     const std::string file = DataPath + "shaders/tint.txt";
     LuaMachine->RunString("materials.hull.shader = " + std::string("\"") + file + "\"");
     ASSERT_FALSE(m->SetMaterialFromLua("hull", "checker"));
@@ -300,7 +300,7 @@ TEST_F(Materials, ShaderKeyLoadsThePixelShaderOnce) {
     m->Free(); // the manager keeps its shader
     m = nullptr;
     EXPECT_EQ(PixelShadersManager->Shaders().size(), 1u);
-    PixelShadersManager.reset();
+    RE_FreePixelShadersManager();
 }
 
 TEST_F(Materials, CopiesAndRenderObjectMaterials) {

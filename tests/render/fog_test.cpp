@@ -168,6 +168,17 @@ TEST_F(Fog, DumpAndTheDeviceStates) {
     EXPECT_EQ(BitsFloat(st.rs[D3DRS_FOGEND]), 4050.0f);
     set->RestoreStates();
     EXPECT_EQ(st.rs[D3DRS_FOGENABLE], 0u);
+
+    for (uint32_t mode : {D3DFOG_NONE, D3DFOG_EXP, D3DFOG_EXP2, D3DFOG_LINEAR}) {
+        SCOPED_TRACE(mode);
+        fog->SetFogType(mode);
+        fog->FogOn();
+        set->ApplyStates();
+        EXPECT_EQ(st.rs[D3DRS_FOGVERTEXMODE], mode);
+        EXPECT_EQ(st.rs[D3DRS_FOGENABLE], 0xFFFFFFFFu);
+        EXPECT_EQ(BitsFloat(st.rs[D3DRS_FOGDENSITY]), 0.5f);
+        set->RestoreStates();
+    }
 }
 
 TEST_F(Fog, TheSetsEndReleasesTheFog) {

@@ -66,6 +66,19 @@ TEST_F(RenderGL, TexturedQuadFromADdsThroughAMaterial) {
     m->Free();
 }
 
+TEST_F(RenderGL, OpaquePictureStoredCompressedDrawsItsColour) {
+    Put("textures/hull.bmp", vesk::test::FlatBmp(8, 8, D3DCOLOR_XRGB(200, 100, 50)));
+    MaterialClass* m = MaterialClass::Create();
+    m->SetTechnique(20);
+    m->SetTexture(0, TextureManager->GetTexture("hull", D3DFMT_X8R8G8B8, true));
+    ASSERT_EQ(m->GetTexture(0)->GetImageInfo().Format, D3DFMT_DXT1);
+    m->SetTwoSided(true); // the quad's winding would be culled otherwise
+    m->Apply();
+    FullQuad(D3DCOLOR_XRGB(0, 0, 0));
+    EXPECT_NEAR_COLOR(PixelNow(W / 2, H / 2), 200, 100, 50, 6);
+    m->Free();
+}
+
 TEST_F(RenderGL, FoggedQuadThroughTheRenderStateSet) {
     auto* owner = TEngineObject::New<TEngineObject>();
     RenderStateManagerClass* set = RenderStateManagerClass::Create(owner);

@@ -1,0 +1,569 @@
+#include "render/material.h"
+
+#include <algorithm>
+
+#include "core/config_record.h"
+#include "core/lua_readers.h"
+#include "platform/text.h"
+#include "render/device.h"
+#include "render/shader.h"
+#include "render/vertex_buffers.h"
+#include "shared/errors.h"
+#include "shared/helpers.h"
+
+namespace vesk {
+
+using namespace platform;
+
+std::atomic<int> MaterialCount{0};
+
+namespace {
+
+ColorValue ToColorValue(uint32_t c) {
+    return {float((c >> 16) & 255) / 255.0f, float((c >> 8) & 255) / 255.0f, float(c & 255) / 255.0f,
+            float(c >> 24) / 255.0f};
+}
+
+std::string TableOf(const std::string& materialName) {
+    return "materials[" + LuaQuote(materialName) + "]";
+}
+
+} // namespace
+
+D3DFORMAT MaterialFormatFromText(const std::string& text) {
+    const std::string t = UpperCaseCp1251(text);
+    if (t == "X8R8G8B8") return D3DFMT_X8R8G8B8;
+    if (t == "A8R8G8B8") return D3DFMT_A8R8G8B8;
+    if (t == "R8G8B8") return D3DFMT_R8G8B8;
+    if (t == "R5G6B5") return D3DFMT_R5G6B5;
+    return D3DFMT_UNKNOWN;
+}
+
+// ---- TexturePropertiesClass ---------------------------------------------------------------
+TexturePropertiesClass::TexturePropertiesClass(uint16_t stage) : stage_(stage) {
+    if (TextureManager) texture_ = TextureManager->GetDefaultTexture();
+}
+
+void TexturePropertiesClass::SetTexture(const TextureRef& texture) {
+    if (texture)
+        texture_ = texture;
+    else
+        texture_ = TextureManager ? TextureManager->GetDefaultTexture() : TextureRef();
+}
+
+void TexturePropertiesClass::SetFilters(uint32_t minFilter, uint32_t magFilter, uint32_t mipFilter) {
+    minFilter_ = minFilter;
+    magFilter_ = magFilter;
+    mipFilter_ = mipFilter;
+}
+
+void TexturePropertiesClass::AddStageState(D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
+    stageStates_.push_back({stage_, type, value});
+}
+
+void TexturePropertiesClass::AddRestoreStageState(D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
+    restoreStageStates_.push_back({stage_, type, value});
+}
+
+void TexturePropertiesClass::AddRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
+    renderStates_.push_back({state, value});
+}
+
+void TexturePropertiesClass::Apply() {
+    CachedSetSamplerState(stage_, D3DSAMP_MIPMAPLODBIAS, FloatBits(mipBias_));
+    CachedSetSamplerState(stage_, D3DSAMP_MINFILTER, minFilter_);
+    CachedSetSamplerState(stage_, D3DSAMP_MAGFILTER, magFilter_);
+    CachedSetSamplerState(stage_, D3DSAMP_MIPFILTER, mipFilter_);
+    for (const MaterialRenderState& r : renderStates_) DeviceSetRenderState(r.state, r.value);
+    for (const StageStateRecord& r : stageStates_) CachedSetTextureStageState(r.stage, r.type, r.value);
+    CachedSetTexture(stage_, texture_ ? texture_->GetTexture() : nullptr);
+}
+
+void TexturePropertiesClass::Restore() {
+    for (const StageStateRecord& r : restoreStageStates_)
+        CachedSetTextureStageState(r.stage, r.type, r.value);
+}
+
+TexturePropertiesClass* TexturePropertiesClass::Copy() const {
+    auto* copy = TEngineObject::New<TexturePropertiesClass>(stage_);
+    copy->texture_ = texture_;
+    copy->mipBias_ = mipBias_;
+    copy->mipFilter_ = mipFilter_;
+    copy->minFilter_ = minFilter_;
+    copy->magFilter_ = magFilter_;
+    copy->stageStates_ = stageStates_;
+    copy->restoreStageStates_ = restoreStageStates_;
+    copy->renderStates_ = renderStates_;
+    return copy;
+}
+
+// ---- MaterialClass ------------------------------------------------------------------------
+MaterialClass* MaterialClass::Create() {
+    auto* m = new MaterialClass();
+    ++MaterialCount;
+    for (uint16_t i = 0; i < 3; ++i) m->AppendStage(i);
+    return m;
+}
+
+void MaterialClass::Free() {
+    ClearStages();
+    if (pixelShader_) {
+        ShaderClass* s = std::exchange(pixelShader_, nullptr);
+        ReleaseShader(s);
+    }
+    --MaterialCount;
+    TEngineObject::Free();
+}
+
+void MaterialClass::ClearStages() {
+    std::vector<TexturePropertiesClass*> stages;
+    stages.swap(stages_);
+    for (TexturePropertiesClass* s : stages) s->Free();
+}
+
+TexturePropertiesClass* MaterialClass::AppendStage(uint16_t stage) {
+    auto* s = TEngineObject::New<TexturePropertiesClass>(stage);
+    stages_.push_back(s);
+    return s;
+}
+
+TexturePropertiesClass* MaterialClass::GetTextureProp(uint32_t stage) {
+    if (stage >= stages_.size()) {
+        ErrorReport("MaterialClass.GetTextureProp: Texture.Count<=_stage", "mhl");
+        return nullptr;
+    }
+    return stages_[stage];
+}
+
+IKWTexture* MaterialClass::GetTexture(uint32_t stage) {
+    TexturePropertiesClass* s = GetTextureProp(stage);
+    return s ? s->GetTexture() : nullptr;
+}
+
+void MaterialClass::SetTexture(uint32_t stage, const TextureRef& texture) {
+    if (TexturePropertiesClass* s = GetTextureProp(stage)) s->SetTexture(texture);
+}
+
+void MaterialClass::Apply() {
+    if (Device) Device->SetMaterial(&material_);
+    for (TexturePropertiesClass* s : stages_) s->Apply();
+    DeviceSetRenderState(D3DRS_CULLMODE, twoSided_ ? D3DCULL_NONE : D3DCULL_CW);
+    CachedSetPixelShader(pixelShader_ ? pixelShader_->GetPixelShader() : nullptr);
+}
+
+void MaterialClass::Restore() {
+    for (TexturePropertiesClass* s : stages_) s->Restore();
+}
+
+void MaterialClass::SetColors(uint32_t diffuse, uint32_t specular, uint32_t ambient, uint32_t, float power) {
+    material_.Diffuse = ToColorValue(diffuse);
+    material_.Specular = ToColorValue(specular);
+    material_.Ambient = ToColorValue(ambient);
+    material_.Power = power;
+}
+
+void MaterialClass::SetPixelShader(PixelShaderClass* shader) {
+    if (pixelShader_ == shader) return;
+    if (pixelShader_) {
+        ShaderClass* s = std::exchange(pixelShader_, nullptr);
+        ReleaseShader(s);
+    }
+    pixelShader_ = shader;
+}
+
+void MaterialClass::SetTechnique(int technique) {
+    if (technique == technique_) return;
+    technique_ = technique;
+    ClearStages();
+    for (uint16_t i = 0; i < 3; ++i) AppendStage(i);
+    AddStatesForTexturingTechnique(technique >= 255 ? 10 : technique);
+}
+
+void MaterialClass::AddStatesForTexturingTechnique(int t) {
+    if (stages_.empty()) {
+        ErrorReport("MaterialClass.AddStatesForTexturingTehcnique: Texture.Count=0", "mhl");
+        return;
+    }
+    auto blendOff = [&] { stages_[0]->AddRenderState(D3DRS_ALPHABLENDENABLE, 0); };
+    auto blend = [&](D3DBLEND src, D3DBLEND dst) {
+        stages_[0]->AddRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        stages_[0]->AddRenderState(D3DRS_SRCBLEND, src);
+        stages_[0]->AddRenderState(D3DRS_DESTBLEND, dst);
+    };
+    auto op = [&](uint32_t stage, bool colour, uint32_t o, int arg1 = -1, int arg2 = -1) {
+        TexturePropertiesClass* s = GetTextureProp(stage);
+        if (!s) return;
+        s->AddStageState(colour ? D3DTSS_COLOROP : D3DTSS_ALPHAOP, o);
+        if (arg1 >= 0) s->AddStageState(colour ? D3DTSS_COLORARG1 : D3DTSS_ALPHAARG1, uint32_t(arg1));
+        if (arg2 >= 0) s->AddStageState(colour ? D3DTSS_COLORARG2 : D3DTSS_ALPHAARG2, uint32_t(arg2));
+    };
+    auto colourOp = [&](uint32_t stage, uint32_t o, int a1 = -1, int a2 = -1) { op(stage, true, o, a1, a2); };
+    auto alphaOp = [&](uint32_t stage, uint32_t o, int a1 = -1, int a2 = -1) { op(stage, false, o, a1, a2); };
+    auto stageOff = [&](uint32_t stage) {
+        colourOp(stage, D3DTOP_DISABLE);
+        alphaOp(stage, D3DTOP_DISABLE);
+    };
+    auto empty = [&](uint32_t stage) {
+        if (TexturePropertiesClass* s = GetTextureProp(stage)) s->SetTexture(nullptr);
+    };
+    const int TEX = int(D3DTA_TEXTURE), DIF = int(D3DTA_DIFFUSE), CUR = int(D3DTA_CURRENT);
+    // MODULATE, MODULATE2X or MODULATE4X by the technique's last digit.
+    auto modulate = [](int base, int tech) { return uint32_t(D3DTOP_MODULATE + (tech - base)); };
+
+    switch (t) {
+    case 10:
+        blendOff();
+        colourOp(0, D3DTOP_SELECTARG1, DIF);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(0);
+        break;
+    case 20:
+    case 133:
+        blendOff();
+        colourOp(0, D3DTOP_SELECTARG1, TEX);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(1);
+        break;
+    case 30:
+    case 31:
+    case 32:
+        blendOff();
+        colourOp(0, modulate(30, t), TEX, DIF);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(1);
+        break;
+    case 40:
+    case 41:
+    case 42:
+        blendOff();
+        colourOp(0, modulate(40, t), TEX, DIF);
+        alphaOp(0, D3DTOP_DISABLE);
+        if (TexturePropertiesClass* s = GetTextureProp(1)) s->AddStageState(D3DTSS_TEXCOORDINDEX, 0);
+        colourOp(1, D3DTOP_ADD, TEX, CUR);
+        alphaOp(1, D3DTOP_DISABLE);
+        empty(2);
+        break;
+    case 50:
+        blend(D3DBLEND_ONE, D3DBLEND_ONE);
+        colourOp(0, D3DTOP_SELECTARG1, TEX);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(1);
+        break;
+    case 51:
+        blend(D3DBLEND_ONE, D3DBLEND_ONE);
+        colourOp(0, D3DTOP_SELECTARG1, DIF);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(0);
+        break;
+    case 60:
+    case 61:
+    case 62:
+        blend(D3DBLEND_ONE, D3DBLEND_ONE);
+        colourOp(0, modulate(60, t), TEX, DIF);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(1);
+        break;
+    case 70:
+        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        colourOp(0, D3DTOP_SELECTARG1, TEX);
+        alphaOp(0, D3DTOP_SELECTARG1, TEX);
+        alphaOp(1, D3DTOP_DISABLE);
+        empty(1);
+        break;
+    case 80:
+    case 81:
+    case 82:
+        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        colourOp(0, modulate(80, t), TEX, DIF);
+        alphaOp(0, D3DTOP_MODULATE, TEX, DIF);
+        stageOff(1);
+        empty(1);
+        break;
+    case 90:
+        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        colourOp(0, D3DTOP_DISABLE);
+        alphaOp(0, D3DTOP_DISABLE);
+        stageOff(1);
+        empty(0);
+        break;
+    case 100:
+    case 101:
+    case 102:
+        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        colourOp(0, modulate(100, t), TEX, DIF);
+        alphaOp(0, D3DTOP_SELECTARG1, TEX);
+        stageOff(1);
+        empty(1);
+        break;
+    case 110:
+    case 111:
+    case 112:
+        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        colourOp(0, modulate(110, t), TEX, DIF);
+        alphaOp(0, D3DTOP_MODULATE2X, TEX, DIF);
+        stageOff(1);
+        empty(1);
+        break;
+    case 113:
+        break;
+    case 114:
+    case 115:
+    case 116:
+        blendOff();
+        colourOp(0, D3DTOP_SELECTARG1, TEX, DIF);
+        stages_[0]->AddStageState(D3DTSS_TEXCOORDINDEX, 1);
+        stages_[0]->AddRestoreStageState(D3DTSS_TEXCOORDINDEX, 0);
+        alphaOp(0, D3DTOP_DISABLE);
+        if (TexturePropertiesClass* s = GetTextureProp(1)) {
+            s->AddStageState(D3DTSS_TEXCOORDINDEX, 0);
+            s->AddRestoreStageState(D3DTSS_TEXCOORDINDEX, 1);
+        }
+        colourOp(1, modulate(114, t), TEX, CUR);
+        alphaOp(1, D3DTOP_DISABLE);
+        empty(2);
+        break;
+    case 130:
+        blendOff();
+        empty(1);
+        break;
+    case 131:
+        blendOff();
+        empty(2);
+        break;
+    case 132:
+        blendOff();
+        empty(3); // there is no stage 3: reported by GetTextureProp
+        ErrorReport("utt", "mhl");
+        break;
+    default:
+        break;
+    }
+}
+
+MaterialClass* MaterialClass::Copy() const {
+    MaterialClass* m = Create();
+    m->ClearStages();
+    m->name_ = name_;
+    m->twoSided_ = twoSided_;
+    m->material_ = material_;
+    m->technique_ = technique_;
+    for (const TexturePropertiesClass* s : stages_) m->stages_.push_back(s->Copy());
+    m->pixelShader_ = pixelShader_;
+    if (pixelShader_ && !pixelShader_->Loaded())
+        m->pixelShader_ = static_cast<PixelShaderClass*>(pixelShader_->Copy());
+    m->primCount_ = primCount_;
+    return m;
+}
+
+// ---- reading from Lua ------------------------------------------------------------------------
+namespace {
+
+// The values of one SetMaterialFromLua call: each key is read from the
+// material's table entry and, when that is empty, from the alternate's.
+struct LuaMaterialReader {
+    std::string name, alternate;
+    std::string x, a; // the two table entries as Lua expressions
+
+    std::string Read(const std::string& table, const std::string& key) const {
+        return GetLuaString(table + "." + key, true);
+    }
+    // The text and the name of the entry that gave it (the alternate when both are empty).
+    std::string ReadXA(const std::string& key, const std::string& alt, std::string& source) const {
+        std::string t = Read(x, key);
+        source = name;
+        if (t.empty()) {
+            t = Read(TableOf(alt), key);
+            source = alt;
+        }
+        return t;
+    }
+    std::string Context(const char* reader, const std::string& source, const std::string& key,
+                        const std::string& alt) const {
+        return std::string("MaterialClass.") + reader + ": script_GetVar(material[\"" + source + "\"]." +
+               key + "), _PropertyName: " + key + ", _MaterialName: " + name +
+               ", _AlternateMaterialName: " + alt;
+    }
+    int32_t Int(const std::string& key, const std::string& alt) const {
+        std::string source;
+        const std::string t = ReadXA(key, alt, source);
+        return kws2i(t, Context("ReadDWORDFromLUA", source, key, alt));
+    }
+    uint32_t Color(const std::string& key, const std::string& alt) const {
+        std::string source;
+        const std::string t = ReadXA(key, alt, source);
+        uint32_t v = uint32_t(kws2i("$" + t, Context("ReadColorFromLUA", source, key, alt)));
+        if (v < 0xFFFFFFu) v |= 0xFF000000u;
+        return v;
+    }
+    float Float(const std::string& key, const std::string& alt) const {
+        std::string source;
+        const std::string t = ReadXA(key, alt, source);
+        return kws2f(t, Context("ReadFloatFromLUA", source, key, alt));
+    }
+};
+
+} // namespace
+
+bool MaterialClass::SetMaterialFromLua(const std::string& name, const std::string& alternate) {
+    name_ = name;
+    LuaMaterialReader r{name, alternate, TableOf(name), TableOf(alternate)};
+    if (alternate.empty()) {
+        ErrorReport(
+            "MaterialClass.SetMaterialFromLua: _alternateMaterialName=\"\" - you must pass valid name",
+            "mhl");
+        return false;
+    }
+    if (r.Read(r.a, "id").empty()) {
+        ErrorReport("MaterialClass.SetMaterialFromLua: "
+                    "IsLuaStringNotEmpty(_alternateMaterialName,_alternateMaterialName): "
+                    "<>" +
+                        alternate,
+                    "mhl");
+        return false;
+    }
+    bool usedAlternate = false;
+    if (r.Read(r.x, "id").empty()) {
+        FastLogAddError("MaterialClass.SetMaterialFromLua: MATERIAL NOT FOUND: " + name + ", use " +
+                        alternate);
+        usedAlternate = true;
+    }
+
+    SetTechnique(r.Int("texture_technique", alternate));
+
+    if (const std::string shader = r.Read(r.x, "shader"); !shader.empty()) {
+        ShaderClass* s = nullptr;
+        if (PixelShadersManager) PixelShadersManager->GetShader(shader, s);
+        SetPixelShader(dynamic_cast<PixelShaderClass*>(s));
+    }
+
+    const uint32_t diffuse = r.Color("diffuse_color", alternate);
+    const uint32_t specular = r.Color("specular_color", alternate);
+    const uint32_t ambient = r.Color("ambient_color", alternate);
+    const uint32_t emissive = r.Color("emissive_color", alternate);
+    SetColors(diffuse, specular, ambient, emissive, r.Float("power", alternate));
+
+    // Stage maps: materials[name].maps[1..n], one stage each.
+    const std::string countText = GetLuaStringDef(r.x, "length(" + r.x + ".maps)", "0");
+    const int32_t count = kws2i(countText, "MaterialClass.SetMaterialFromLua: " + name + ", length(maps)");
+    if (count > 0) {
+        ClearStages();
+        for (int32_t i = 1; i <= count; ++i) {
+            const uint32_t stage = uint32_t(i - 1);
+            // The record's stage is the device stage its texture goes to.
+            AppendStage(uint16_t(stage));
+            const std::string prefix = "maps[" + std::to_string(i) + "]";
+            const std::string mapName = r.Read(r.x, prefix + ".name");
+            if (mapName.empty()) break;
+            const D3DFORMAT format = MaterialFormatFromText(r.Read(r.x, prefix + ".format"));
+            const bool mipmaps = r.Read(r.x, prefix + ".mipmaps") == "1";
+            if (TextureManager) SetTexture(stage, TextureManager->GetTexture(mapName, format, mipmaps));
+            TexturePropertiesClass* s = GetTextureProp(stage);
+            const float bias = r.Float(prefix + ".mipbias", alternate);
+            const uint32_t minF = uint32_t(r.Int(prefix + ".minfilter", alternate));
+            const uint32_t magF = uint32_t(r.Int(prefix + ".magfilter", alternate));
+            const uint32_t mipF = uint32_t(r.Int(prefix + ".mipfilter", alternate));
+            if (s) {
+                s->SetMipBias(bias);
+                s->SetFilters(minF, magF, mipF);
+            }
+        }
+    }
+
+    // Named maps.
+    static const char* const kMapKeys[4] = {"diffuse_map", "luminace_map", "light_map", "opacity_map"};
+    std::string mapName[4], mapTable[4];
+    for (int k = 0; k < 4; ++k) {
+        mapTable[k] = r.x;
+        mapName[k] = r.Read(r.x, std::string(kMapKeys[k]) + ".name");
+        if (mapName[k].empty()) {
+            mapTable[k] = r.a;
+            mapName[k] = r.Read(r.a, std::string(kMapKeys[k]) + ".name");
+        }
+    }
+    const int special = int(!mapName[1].empty()) + int(!mapName[2].empty()) + int(!mapName[3].empty());
+    if (special > 1) ErrorReport("MaterialClass.SetMaterialFromLua: " + name + " maps error", "mhl");
+
+    auto loadMap = [&](uint32_t stage, int k) {
+        if (mapName[k].empty()) return;
+        const std::string key = kMapKeys[k];
+        int usage = 1;
+        if (const std::string t = r.Read(r.x, "maxdivider"); !t.empty())
+            usage = std::min(kws2i(t, r.Context("ReadDWORDFromLUA", name, "maxdivider", alternate)),
+                             SetupRecord.textureDivider);
+        const D3DFORMAT format = MaterialFormatFromText(r.Read(mapTable[k], key + ".format"));
+        const bool mipmaps = r.Read(mapTable[k], key + ".mipmaps") == "1";
+        TextureRef tex =
+            TextureManager ? TextureManager->LoadTexture(mapName[k], usage, format, mipmaps) : TextureRef();
+        TexturePropertiesClass* s = GetTextureProp(stage);
+        if (!s) return;
+        s->SetTexture(tex);
+        const float bias = r.Float(key + ".mipbias", "checker");
+        const uint32_t mipF = uint32_t(r.Int(key + ".mipfilter", "checker"));
+        const uint32_t magF = uint32_t(r.Int(key + ".magfilter", "checker"));
+        const uint32_t minF = uint32_t(r.Int(key + ".minfilter", "checker"));
+        s->SetMipBias(bias);
+        s->SetFilters(minF, magF, mipF);
+    };
+    if (!mapName[1].empty()) { // luminance
+        loadMap(0, 0);
+        loadMap(1, 1);
+    } else if (!mapName[2].empty()) { // light map
+        loadMap(0, 2);
+        loadMap(1, 0);
+    } else if (!mapName[3].empty()) { // opacity
+        loadMap(0, 3);
+        loadMap(1, 3);
+    } else {
+        loadMap(0, 0);
+    }
+    return usedAlternate;
+}
+
+// ---- ROMaterialClass ------------------------------------------------------------------------
+ROMaterialClass::ROMaterialClass() : material_(MaterialClass::Create()) {}
+
+void ROMaterialClass::SetIB(IIndexBuffer* ib) {
+    if (!ib) {
+        ErrorReport("ROMaterialClass.SetIB: fib = nil", "mhl");
+        return;
+    }
+    if (ib_ && ib_ != ib) ib_->Release();
+    ib_ = ib;
+}
+
+Result ROMaterialClass::LockIB(uint32_t count, void** data) {
+    if (!ib_) return D3DERR_INVALIDCALL;
+    return ib_->Lock(data, 0, count, 0);
+}
+
+void ROMaterialClass::UnlockIB() {
+    if (ib_) ib_->Unlock();
+}
+
+ROMaterialClass* ROMaterialClass::Copy() const {
+    auto* copy = TEngineObject::New<ROMaterialClass>();
+    copy->material_->Free();
+    copy->material_ = material_->Copy();
+    if (ib_) copy->ib_ = ib_->Copy();
+    return copy;
+}
+
+void ROMaterialClass::Free() {
+    if (ib_) std::exchange(ib_, nullptr)->Release();
+    if (material_ && !material_->Shared()) material_->Free();
+    material_ = nullptr;
+    TEngineObject::Free();
+}
+
+// ---- MaterialManClass -----------------------------------------------------------------------
+MaterialManClass::~MaterialManClass() {
+    for (MaterialClass* m : materials_) m->Free();
+}
+
+} // namespace vesk

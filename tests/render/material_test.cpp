@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include "core/config_record.h"
+#include "core/lua_machine.h"
+#include "platform/gfx/d3dx.h"
+#include "render/device.h"
+#include "render/material.h"
+#include "render/shader.h"
+#include "render/vertex_buffers.h"
+#include "texture_fixture.h"
+
+using namespace vesk;
+using namespace vesk::platform;
+using namespace vesk::test;
+
+namespace {
+
+// The content's helper the material reader relies on: entries of a table.
+const char* kLength = "function length(t) if t == nil then return 0 end local n = 0 for _ in pairs(t) do n = "
+                      "n + 1 end return n end";
+
+const char* kMaterials = R"(
+materials = {}
+materials["checker"] = { id = "1", texture_technique = 20, diffuse_color = "FFFFFF", specular_color = "0",
+  ambient_color = "0", emissive_color = "0", power = 1,
+  diffuse_map = { mipbias = 0, mipfilter = 1, magfilter = 1, minfilter = 1 },
+  light_map = { mipbias = "-0.5", mipfilter = 0, magfilter = 2, minfilter = 2 } }
+materials["hull"] = { id = "2", texture_technique = 31, diffuse_color = "FF0000", specular_color = "80FF0000",
+  ambient_color = "FFFFFF", emissive_color = "00FF00", power = 12.5,
+  diffuse_map = { name = "ships/hull", format = "x8r8g8b8", mipmaps = "1", mipbias = "-2", mipfilter = 2,
+                  magfilter = 3, minfilter = 1 } }
+materials["lit"] = { id = "3", light_map = { name = "ships/hull_lm", format = "A8R8G8B8" } }
+materials["plain"] = { id = "4", texture_technique = 30, diffuse_color = "102030", specular_color = "0",
+  ambient_color = "0", emissive_color = "0", power = 0 }
+materials["multi"] = { id = "5", maps = {
+  { name = "a", mipbias = 1, minfilter = 1, magfilter = 2, mipfilter = 0 },
+  { name = "" },
+  { name = "c", mipbias = 1, minfilter = 1, magfilter = 1, mipfilter = 1 } } }
+materials["twomaps"] = { id = "6", light_map = { name = "x" }, opacity_map = { name = "y" } }
+materials["noid"] = { texture_technique = 10 }
+materials["half"] = { id = "7" }
+)";
+
+class Materials : public TextureFixture {
+protected:
+    void SetUp() override {
+        TextureFixture::SetUp();
+        CreateLuaMachine();
+        LuaMachine->RunString(kLength);
+        LuaMachine->RunString(kMaterials);
+        Put("textures/ships/hull.bmp", FlatBmp(4, 4, 0xFF808080u));
+        Put("textures/ships/hull_lm.bmp", FlatBmp(4, 4, 0xFF404040u));
+        Put("textures/a.bmp", FlatBmp(2, 2, 0xFF000000u));
+        Put("textures/c.bmp", FlatBmp(2, 2, 0xFF000000u));
+        countBefore = MaterialCount;
+        m = MaterialClass::Create();
+    }
+    void TearDown() override {
+        if (m) m->Free();
+        EXPECT_EQ(MaterialCount, countBefore);
+        FreeLuaMachine();
+        TextureFixture::TearDown();
+    }
+    std::string TexName(uint32_t stage) {
+        IKWTexture* t = m->GetTexture(stage);
+        return t ? t->GetName() : "<none>";
+    }
+    // The stage states of a stage as (type, value) pairs.
+    std::vector<std::pair<uint32_t, uint32_t>> States(uint32_t stage, bool restore = false) {
+        std::vector<std::pair<uint32_t, uint32_t>> out;
+        const auto& list = restore ? m->GetTextureProp(stage)->RestoreStageStates()
+                                   : m->GetTextureProp(stage)->StageStates();
+        for (const auto& r : list) {
+            EXPECT_EQ(r.stage, stage);
+            out.push_back({r.type, r.value});
+        }
+        return out;
+    }
+    int countBefore = 0;
+    MaterialClass* m = nullptr;
+};
+
+using SV = std::vector<std::pair<uint32_t, uint32_t>>;
+
+} // namespace
+
+TEST_F(Materials, FromTheMaterialsTable) {
+    EXPECT_FALSE(m->SetMaterialFromLua("hull", "checker"));
+    EXPECT_EQ(m->Name(), "hull");
+    EXPECT_EQ(m->GetTechnique(), 31);
+    const D3DMATERIAL9& d = m->GetD3DMaterial();
+    // "FF0000" is opaque red, "80FF0000" keeps its alpha, "FFFFFF" is white with alpha 0.
+    EXPECT_EQ((std::vector<float>{d.Diffuse.r, d.Diffuse.g, d.Diffuse.b, d.Diffuse.a}),
+              (std::vector<float>{1, 0, 0, 1}));
+    EXPECT_FLOAT_EQ(d.Specular.a, 128.0f / 255.0f);
+    EXPECT_EQ((std::vector<float>{d.Ambient.r, d.Ambient.g, d.Ambient.b, d.Ambient.a}),
+              (std::vector<float>{1, 1, 1, 0}));
+    EXPECT_EQ(d.Emissive.g, 0.0f); // read, not stored
+    EXPECT_FLOAT_EQ(d.Power, 12.5f);
+
+    EXPECT_EQ(TexName(0), "ships/hull");
+    IKWTexture* hull = m->GetTexture(0);
+    EXPECT_EQ(hull->GetMipLevels(), 0u);
+    EXPECT_EQ(hull->GetImageInfo().Format, D3DFMT_DXT1);
+    TexturePropertiesClass* s0 = m->GetTextureProp(0);
+    EXPECT_FLOAT_EQ(s0->MipBias(), -2.0f);
+    EXPECT_EQ(s0->MinFilter(), 1u);
+    EXPECT_EQ(s0->MagFilter(), 3u);
+    EXPECT_EQ(s0->MipFilter(), 2u);
+    EXPECT_EQ(TexName(1), ""); // the empty texture
+    EXPECT_EQ(States(0), (SV{{D3DTSS_COLOROP, D3DTOP_MODULATE2X},
+                             {D3DTSS_COLORARG1, D3DTA_TEXTURE},
+                             {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+                             {D3DTSS_ALPHAOP, D3DTOP_DISABLE}}));
+    EXPECT_TRUE(trap.reports.empty());
+}
+
+TEST_F(Materials, MissingMaterialTakesEverythingFromTheAlternate) {
+    EXPECT_TRUE(m->SetMaterialFromLua("ghost", "hull"));
+    EXPECT_EQ(m->Name(), "ghost");
+    EXPECT_EQ(m->GetTechnique(), 31);
+    EXPECT_FLOAT_EQ(m->GetD3DMaterial().Power, 12.5f);
+    EXPECT_EQ(TexName(0), "ships/hull");
+    EXPECT_NE(
+        Log(kErrLogFileName).find("MaterialClass.SetMaterialFromLua: MATERIAL NOT FOUND: ghost, use hull"),
+        std::string::npos);
+    EXPECT_TRUE(trap.reports.empty());
+}
+
+TEST_F(Materials, LightMapGoesFirstAndTheDiffuseMapSecond) {
+    SetupRecord.textureDivider = 0;
+    EXPECT_FALSE(m->SetMaterialFromLua("lit", "hull"));
+    EXPECT_EQ(TexName(0), "ships/hull_lm");
+    EXPECT_EQ(TexName(1), "ships/hull");
+    EXPECT_EQ(m->GetTexture(0)->GetImageInfo().Format, D3DFMT_A8R8G8B8);
+    // The light map's filters come from the "checker" material.
+    EXPECT_FLOAT_EQ(m->GetTextureProp(0)->MipBias(), -0.5f);
+    EXPECT_EQ(m->GetTextureProp(0)->MagFilter(), 2u);
+}
+
+TEST_F(Materials, StageMapsStopAtTheFirstEmptyName) {
+    EXPECT_FALSE(m->SetMaterialFromLua("multi", "plain"));
+    ASSERT_EQ(m->StageCount(), 2u);
+    EXPECT_EQ(TexName(0), "a");
+    EXPECT_EQ(TexName(1), "");
+    EXPECT_EQ(m->GetTextureProp(0)->Stage(), 0);
+    EXPECT_EQ(m->GetTextureProp(1)->Stage(), 1);
+    EXPECT_FLOAT_EQ(m->GetTextureProp(0)->MipBias(), 1.0f);
+    EXPECT_EQ(m->GetTextureProp(0)->MagFilter(), 2u);
+    EXPECT_EQ(m->GetTextureProp(0)->MipFilter(), 0u);
+}
+
+TEST_F(Materials, BadDescriptionsAreFatal) {
+    struct Case {
+        const char* name;
+        const char* alternate;
+        const char* fatal;
+    } cases[] = {
+        {"hull", "",
+         "MaterialClass.SetMaterialFromLua: _alternateMaterialName=\"\" - you must pass valid name"},
+        {"hull", "noid",
+         "MaterialClass.SetMaterialFromLua: "
+         "IsLuaStringNotEmpty(_alternateMaterialName,_alternateMaterialName): <>noid"},
+        {"twomaps", "plain", "MaterialClass.SetMaterialFromLua: twomaps maps error"},
+        {"half", "noid2",
+         "MaterialClass.SetMaterialFromLua: "
+         "IsLuaStringNotEmpty(_alternateMaterialName,_alternateMaterialName): "
+         "<>noid2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_THROW(m->SetMaterialFromLua(c.name, c.alternate), Halted);
+        EXPECT_EQ(trap.lastFatal, c.fatal);
+    }
+    // A value missing from both tables ends in the number reader's report, naming the alternate's entry.
+    LuaMachine->RunString("materials.partial = { id = \"8\" }");
+    EXPECT_THROW(m->SetMaterialFromLua("half", "partial"), Halted);
+    EXPECT_EQ(trap.lastFatal,
+              "kws2i: _str=\"\": MaterialClass.ReadDWORDFromLUA: "
+              "script_GetVar(material[\"partial\"].texture_technique), "
+              "_PropertyName: texture_technique, _MaterialName: half, _AlternateMaterialName: partial");
+}
+
+TEST_F(Materials, TechniqueTable) {
+    const uint32_t TEX = D3DTA_TEXTURE, DIF = D3DTA_DIFFUSE, CUR = D3DTA_CURRENT;
+    const SV off{{D3DTSS_COLOROP, D3DTOP_DISABLE}, {D3DTSS_ALPHAOP, D3DTOP_DISABLE}};
+    struct Case {
+        int technique;
+        std::vector<MaterialRenderState> blend;
+        SV stage0, stage1;
+    } cases[] = {
+        {10, {{D3DRS_ALPHABLENDENABLE, 0}}, {{1, D3DTOP_SELECTARG1}, {2, DIF}, {4, D3DTOP_DISABLE}}, off},
+        {300, {{D3DRS_ALPHABLENDENABLE, 0}}, {{1, D3DTOP_SELECTARG1}, {2, DIF}, {4, D3DTOP_DISABLE}}, off},
+        {42,
+         {{D3DRS_ALPHABLENDENABLE, 0}},
+         {{1, D3DTOP_MODULATE4X}, {2, TEX}, {3, DIF}, {4, D3DTOP_DISABLE}},
+         {{11, 0}, {1, D3DTOP_ADD}, {2, TEX}, {3, CUR}, {4, D3DTOP_DISABLE}}},
+        {51,
+         {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ONE}},
+         {{1, D3DTOP_SELECTARG1}, {2, DIF}, {4, D3DTOP_DISABLE}},
+         off},
+        {70,
+         {{D3DRS_ALPHABLENDENABLE, 1},
+          {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+          {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}},
+         {{1, D3DTOP_SELECTARG1}, {2, TEX}, {4, D3DTOP_SELECTARG1}, {5, TEX}},
+         {{4, D3DTOP_DISABLE}}},
+        {111,
+         {{D3DRS_ALPHABLENDENABLE, 1},
+          {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+          {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}},
+         {{1, D3DTOP_MODULATE2X}, {2, TEX}, {3, DIF}, {4, D3DTOP_MODULATE2X}, {5, TEX}, {6, DIF}},
+         off},
+        {113, {}, {}, {}},
+        {116,
+         {{D3DRS_ALPHABLENDENABLE, 0}},
+         {{1, D3DTOP_SELECTARG1}, {2, TEX}, {3, DIF}, {11, 1}, {4, D3DTOP_DISABLE}},
+         {{11, 0}, {1, D3DTOP_MODULATE4X}, {2, TEX}, {3, CUR}, {4, D3DTOP_DISABLE}}},
+        {131, {{D3DRS_ALPHABLENDENABLE, 0}}, {}, {}},
+        {7, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.technique);
+        m->SetTechnique(c.technique);
+        EXPECT_EQ(m->GetTechnique(), c.technique);
+        ASSERT_EQ(m->StageCount(), 3u);
+        EXPECT_EQ(m->GetTextureProp(0)->RenderStates(), c.blend);
+        EXPECT_EQ(States(0), c.stage0);
+        EXPECT_EQ(States(1), c.stage1);
+    }
+    m->SetTechnique(116);
+    EXPECT_EQ(States(0, true), (SV{{11, 0}}));
+    EXPECT_EQ(States(1, true), (SV{{11, 1}}));
+
+    // The same technique again keeps the stages and their textures.
+    m->SetTexture(0, TextureManager->GetTexture("a", D3DFMT_UNKNOWN, false));
+    TexturePropertiesClass* kept = m->GetTextureProp(0);
+    m->SetTechnique(116);
+    EXPECT_EQ(m->GetTextureProp(0), kept);
+    EXPECT_EQ(TexName(0), "a");
+
+    EXPECT_THROW(m->SetTechnique(132), Halted);
+    EXPECT_EQ(trap.lastFatal, "MaterialClass.GetTextureProp: Texture.Count<=_stage");
+}
+
+TEST_F(Materials, ApplyGoesThroughTheStateCache) {
+    NullDevice* dev = scope.device();
+    ResetDeviceStateCache();
+    m->SetTechnique(30);
+    m->SetTwoSided(true);
+    m->SetColors(0xFF336699u, 0, 0, 0, 4);
+    m->SetTexture(0, TextureManager->GetTexture("ships/hull", D3DFMT_A8R8G8B8, false));
+    TexturePropertiesClass* s0 = m->GetTextureProp(0);
+    s0->SetMipBias(-0.25f);
+    s0->SetFilters(D3DTEXF_POINT, D3DTEXF_LINEAR, D3DTEXF_NONE);
+    dev->ClearCalls();
+    m->Apply();
+    const DeviceState& st = dev->state();
+    EXPECT_EQ(st.samp[0][D3DSAMP_MIPMAPLODBIAS], FloatBits(-0.25f));
+    EXPECT_EQ(st.samp[0][D3DSAMP_MINFILTER], uint32_t(D3DTEXF_POINT));
+    EXPECT_EQ(st.samp[0][D3DSAMP_MAGFILTER], uint32_t(D3DTEXF_LINEAR));
+    EXPECT_EQ(st.samp[0][D3DSAMP_MIPFILTER], uint32_t(D3DTEXF_NONE));
+    EXPECT_EQ(st.samp[1][D3DSAMP_MINFILTER], uint32_t(D3DTEXF_ANISOTROPIC)); // the defaults of a new stage
+    EXPECT_EQ(st.tss[0][D3DTSS_COLOROP], uint32_t(D3DTOP_MODULATE));
+    EXPECT_EQ(st.tss[1][D3DTSS_COLOROP], uint32_t(D3DTOP_DISABLE));
+    EXPECT_EQ(st.rs[D3DRS_ALPHABLENDENABLE], 0u);
+    EXPECT_EQ(st.rs[D3DRS_CULLMODE], uint32_t(D3DCULL_NONE));
+    EXPECT_EQ(static_cast<IDirect3DBaseTexture9*>(st.textures[0].Get()), m->GetTexture(0)->GetTexture());
+    EXPECT_FLOAT_EQ(st.material.Diffuse.b, 0x99 / 255.0f);
+    EXPECT_EQ(st.ps.Get(), nullptr);
+
+    // Again: cached states and textures stay away from the device, render states do not.
+    const size_t samplers = dev->CountCalls("SetSamplerState"),
+                 stages = dev->CountCalls("SetTextureStageState");
+    const size_t renderStates = dev->CountCalls("SetRenderState"), textures = dev->CountCalls("SetTexture");
+    m->SetTwoSided(false);
+    m->Apply();
+    EXPECT_EQ(dev->CountCalls("SetSamplerState"), samplers + 3); // the cache keeps filters, not the mip bias
+    EXPECT_EQ(dev->CountCalls("SetTextureStageState"), stages);
+    EXPECT_EQ(dev->CountCalls("SetTexture"), textures);
+    EXPECT_EQ(dev->CountCalls("SetRenderState"), 2 * renderStates);
+    EXPECT_EQ(dev->state().rs[D3DRS_CULLMODE], uint32_t(D3DCULL_CW));
+}
+
+TEST_F(Materials, ShaderKeyLoadsThePixelShaderOnce) {
+    Put("shaders/tint.txt", "#pixelshader\nvoid main() { oC0 = v0; }\n");
+    RE_CreatePixelShadersManager();
+    const std::string file = DataPath + "shaders/tint.txt";
+    LuaMachine->RunString("materials.hull.shader = " + std::string("\"") + file + "\"");
+    ASSERT_FALSE(m->SetMaterialFromLua("hull", "checker"));
+    ASSERT_NE(m->GetPixelShader(), nullptr);
+    MaterialClass* other = MaterialClass::Create();
+    other->SetMaterialFromLua("hull", "checker");
+    EXPECT_EQ(other->GetPixelShader(), m->GetPixelShader());
+    EXPECT_EQ(PixelShadersManager->Shaders().size(), 1u);
+    m->Apply();
+    EXPECT_EQ(static_cast<IDirect3DPixelShader9*>(scope.device()->state().ps.Get()),
+              m->GetPixelShader()->GetPixelShader());
+    other->Free();
+    m->Free(); // the manager keeps its shader
+    m = nullptr;
+    EXPECT_EQ(PixelShadersManager->Shaders().size(), 1u);
+    RE_FreePixelShadersManager();
+}
+
+TEST_F(Materials, CopiesAndRenderObjectMaterials) {
+    m->SetMaterialFromLua("hull", "checker");
+    m->SetPrimCount(7);
+    MaterialClass* copy = m->Copy();
+    EXPECT_EQ(copy->Name(), "hull");
+    EXPECT_EQ(copy->GetTechnique(), 31);
+    EXPECT_EQ(copy->GetPrimCount(), 7u);
+    EXPECT_EQ(copy->GetTexture(0), m->GetTexture(0));
+    EXPECT_NE(copy->GetTextureProp(0), m->GetTextureProp(0));
+    EXPECT_EQ(copy->GetTextureProp(0)->StageStates(), m->GetTextureProp(0)->StageStates());
+    EXPECT_EQ(MaterialCount, countBefore + 2);
+    copy->Free();
+
+    BuffersManager = std::make_unique<BuffersManagerClass>();
+    auto* ro = TEngineObject::New<ROMaterialClass>();
+    EXPECT_THROW(ro->SetIB(nullptr), Halted);
+    EXPECT_EQ(trap.lastFatal, "ROMaterialClass.SetIB: fib = nil");
+    ro->SetIB(BuffersManager->GetIB(6, D3DFMT_INDEX16, D3DPOOL_MANAGED));
+    void* data = nullptr;
+    ASSERT_EQ(ro->LockIB(6, &data), D3D_OK);
+    static_cast<uint16_t*>(data)[5] = 42;
+    ro->UnlockIB();
+    ROMaterialClass* roCopy = ro->Copy();
+    ASSERT_NE(roCopy->GetIB(), ro->GetIB());
+    ASSERT_EQ(roCopy->LockIB(6, &data), D3D_OK);
+    EXPECT_EQ(static_cast<uint16_t*>(data)[5], 42);
+    roCopy->UnlockIB();
+    // A shared material survives its render-object material.
+    MaterialClass* shared = ro->Material();
+    shared->SetShared(true);
+    ro->Free();
+    EXPECT_EQ(shared->GetPrimCount(), 0u);
+    shared->Free();
+    roCopy->Free();
+    BuffersManager.reset();
+}

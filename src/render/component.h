@@ -100,16 +100,6 @@ private:
     IEngineObject* other_ = nullptr;
 };
 
-// Render states a unit applies while it draws and restores afterwards.
-class RenderStateManagerClass : public ClamClass {
-public:
-    virtual void Apply() {}
-    virtual void Restore() {}
-};
-
-// A unit's fog (applied through its render-state manager).
-class FogClass : public ClamClass {};
-
 // Physics operations of a unit (`IPhysicOps`).
 class PhysicOpsClass : public ClamClass {};
 

@@ -160,6 +160,11 @@ void FogClass::Message(IEngineObject* sender, int msg, int param) {
     }
 }
 
+void FogClass::DetachOwner() {
+    if (owner_) std::exchange(owner_, nullptr)->RemoveSubscriber(this);
+    ReleaseRef();
+}
+
 void FogClass::Free() {
     if (owner_) std::exchange(owner_, nullptr)->RemoveSubscriber(this);
     if (IRenderStatesInterface* states = std::exchange(states_, nullptr)) {

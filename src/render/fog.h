@@ -56,6 +56,9 @@ public:
     void Message(IEngineObject* sender, int msg, int param) override;
     void Free() override;
     std::string ClassName() const override { return "FogClass"; }
+    // The owner lets go of the fog before it goes away itself: the creator's
+    // reference is given back.
+    void DetachOwner();
 
     // The name of this fog's records: "fog" + its id as eight hex digits.
     std::string Key() const;

@@ -142,8 +142,9 @@ void TBaseRenderUnit::ReleaseComponents() {
     release(keyAnim_);
     release(lights_);
     release(gameOps_);
-    release(fog_);
-    release(renderStates_);
+    // The fog holds a reference to the render states: it goes first.
+    if (FogClass* f = std::exchange(fog_, nullptr)) f->DetachOwner();
+    if (RenderStateManagerClass* s = std::exchange(renderStates_, nullptr)) s->DetachOwner();
     release(physicOps_);
     release(killer_);
     collisionEvent_ = nullptr;
@@ -155,7 +156,8 @@ template <class C> C* TBaseRenderUnit::MakeComponent(C*& link) {
 }
 
 RenderStateManagerClass* TBaseRenderUnit::GetRenderStates() {
-    return MakeComponent(renderStates_);
+    if (!renderStates_) renderStates_ = RenderStateManagerClass::Create(this);
+    return renderStates_;
 }
 RenderOpsClass* TBaseRenderUnit::GetRenderOps() {
     return MakeComponent(renderOps_);
@@ -173,8 +175,9 @@ PhysicOpsClass* TBaseRenderUnit::GetPhysicOps() {
     return MakeComponent(physicOps_);
 }
 FogClass* TBaseRenderUnit::GetFog() {
-    GetRenderStates(); // the fog works through the unit's render states
-    return MakeComponent(fog_);
+    // The fog works through the unit's render states.
+    if (!fog_) fog_ = FogClass::Create(GetRenderStates(), this);
+    return fog_;
 }
 
 void TBaseRenderUnit::AttachKiller(TBaseRenderUnit* other) {
@@ -247,11 +250,11 @@ void TBaseRenderUnit::BeginRender() {
             if (platform::IDirect3DDevice9* d = Device.Get())
                 d->SetRenderState(platform::D3DRS_AMBIENT, set->ambient);
     }
-    if (renderStates_) renderStates_->Apply();
+    if (renderStates_) renderStates_->ApplyStates();
 }
 
 void TBaseRenderUnit::EndRender() {
-    if (renderStates_) renderStates_->Restore();
+    if (renderStates_) renderStates_->RestoreStates();
 }
 
 // ---- matrices --------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 // itself to the engine's render list, which calls back Draw and EndRender.
 #include "platform/math_types.h"
 #include "render/component.h"
+#include "render/fog.h"
 #include "shared/class_manager.h"
 #include "shared/engine_object.h"
 #include "shared/helpers.h"

@@ -210,6 +210,12 @@ void RenderStateManagerClass::Message(IEngineObject* sender, int msg, int param)
     }
 }
 
+void RenderStateManagerClass::DetachOwner() {
+    if (!owner_) return;
+    std::exchange(owner_, nullptr)->RemoveSubscriber(this);
+    ReleaseRef();
+}
+
 void RenderStateManagerClass::Free() {
     if (owner_) std::exchange(owner_, nullptr)->RemoveSubscriber(this);
     ClearAll();

@@ -137,6 +137,9 @@ public:
     void Message(IEngineObject* sender, int msg, int param) override;
     void Free() override;
     std::string ClassName() const override { return "RenderStateManagerClass"; }
+    // The owner lets go of the set before it goes away itself (a render unit
+    // discarded into its pool): the owner's reference is given back.
+    void DetachOwner();
 
     const std::vector<RenderStateRecord>* ApplyList() const { return apply_.get(); }
     const std::vector<RenderStateRecord>* RestoreList() const { return restore_.get(); }

@@ -405,6 +405,37 @@ TEST_F(RenderUnitTest, BrokenParentChainsAreFatal) {
     for (TBaseRenderUnit* u : {child, selfParent, loose, self}) u->Free();
 }
 
+TEST_F(RenderUnitTest, RenderStatesAndFogApplyAroundTheDrawAndGoWithTheUnit) {
+    for (bool pooledDiscard : {false, true}) {
+        RecUnit* u = TBaseRenderUnit::Create<RecUnit>(nullptr);
+        RenderStateManagerClass* states = u->GetRenderStates();
+        FogClass* fog = u->GetFog();
+        ASSERT_NE(states, nullptr);
+        ASSERT_NE(fog, nullptr);
+        EXPECT_EQ(u->GetRenderStates(), states); // made once
+        EXPECT_EQ(fog->RenderStates(), states);
+        states->AddState(platform::D3DRS_ZWRITEENABLE, 0, "u");
+        states->AddRestoreState(platform::D3DRS_ZWRITEENABLE, 1, "u");
+        u->BeginRender();
+        uint32_t value = 7;
+        Device->GetRenderState(platform::D3DRS_ZWRITEENABLE, &value);
+        EXPECT_EQ(value, 0u);
+        u->EndRender();
+        Device->GetRenderState(platform::D3DRS_ZWRITEENABLE, &value);
+        EXPECT_EQ(value, 1u);
+
+        const int32_t statesId = states->GetId(), fogId = fog->GetId();
+        if (pooledDiscard) {
+            u->DiscardBRU(); // a unit going back to a pool lets its components go
+            EXPECT_EQ(FindEngineObjectById(statesId), nullptr);
+            EXPECT_EQ(FindEngineObjectById(fogId), nullptr);
+        }
+        u->Free();
+        EXPECT_EQ(FindEngineObjectById(statesId), nullptr);
+        EXPECT_EQ(FindEngineObjectById(fogId), nullptr);
+    }
+}
+
 TEST_F(RenderUnitTest, PooledUnitsGoBackToTheirPool) {
     class FXParticleClass : public TBaseRenderUnit {};
     RegisterRenderUnitClass<FXParticleClass>("FXParticleClass");

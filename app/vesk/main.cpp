@@ -3,7 +3,9 @@
 #include "core/application.h"
 #include "core/var_list.h"
 #include "game/game_services.h"
+#include "physics/cm_tree_manager.h"
 #include "platform/text.h"
+#include "render/render_services.h"
 #include "shared/errors.h"
 #include "sound/sound_engine.h"
 
@@ -21,10 +23,10 @@ int main(int argc, char** argv) {
     InitVarLists();
 
     CoreServices services;
-    // The device layer's OpenGL backend is not in the build yet: until it is,
-    // the render engine stays the core's stand-in (InstallRenderServices
-    // then joins the game's services here).
+    InstallRenderServices(services);
     InstallGameServices(services);
+    // The model-file cache lives for the whole run.
+    CMTreeManager = std::make_unique<CMTreeManagerClass>();
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     // The sound engine, or the silent one when the setup record has sound off;
@@ -45,5 +47,6 @@ int main(int argc, char** argv) {
     }
     const int status = core->Run();
     core->Free();
+    CMTreeManager.reset();
     return status;
 }

@@ -5,6 +5,9 @@
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/managers.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "render/vertex_buffers.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
 
@@ -40,7 +43,12 @@ public:
         // Releasing the display closes the main window.
         GetDisplayReleaseHooks().minimiseWindow = [w] { w->Close(); };
         RE_InitDevices(*Engine->GetD3DRoutine(), window.NativeHandle(), DeviceSetupFromRecord(SetupRecord));
-        if (Device) Engine->CreateDrawObjects();
+        if (!Device) return;
+        // The resource managers every drawing Part takes its buffers, shaders and textures from.
+        if (!BuffersManager) BuffersManager = std::make_unique<BuffersManagerClass>();
+        RE_CreatePixelShadersManager();
+        RE_CreateTextureManager();
+        Engine->CreateDrawObjects();
     }
     void BeginScene() override {
         if (Engine) Engine->RE_BeginScene();
@@ -77,6 +85,10 @@ public:
         if (Engine) Engine->DiscardBRU();
     }
     void FreeManagers() override {
+        BuffersManager.reset();
+        RE_FreePixelShadersManager();
+        RE_FreeTextureManager();
+        ClearCachedTextures();
         if (BRUMan) BRUMan->Destroy();
         BRUMan.reset();
         if (BRUTickManClass* t = std::exchange(BRUTickMan, nullptr)) t->Free();

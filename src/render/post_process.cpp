@@ -293,6 +293,9 @@ void PostProcessManager::RenderRadialBlur() {
 void RE_InitPostProcess() {
     if (!PostProcess) PostProcess = std::make_unique<PostProcessManager>();
     PostProcess->Create();
+    // With post-processing off in the setup nothing can switch it on for the
+    // run, so the effect file is neither needed nor loaded.
+    if (!SetupRecord.postProcess) return;
     PostProcess->Enable();
     D3DVIEWPORT9 vp{};
     if (Device) Device->GetViewport(&vp);

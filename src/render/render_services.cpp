@@ -1,4 +1,5 @@
 #include "render/render_services.h"
+#include "render/post_process.h"
 
 #include "core/config_record.h"
 #include "platform/window.h"
@@ -46,9 +47,13 @@ public:
         if (!Device) return;
         // The resource managers every drawing Part takes its buffers, shaders and textures from.
         if (!BuffersManager) BuffersManager = std::make_unique<BuffersManagerClass>();
+        RE_InitPostProcess();
         RE_CreatePixelShadersManager();
         RE_CreateTextureManager();
         Engine->CreateDrawObjects();
+        auto postEffects = std::make_shared<PostEffectControllerClass>();
+        postEffects->Create(Engine);
+        Engine->SetPostEffectController(std::move(postEffects));
     }
     void BeginScene() override {
         if (Engine) Engine->RE_BeginScene();
@@ -86,6 +91,8 @@ public:
     }
     void FreeManagers() override {
         BuffersManager.reset();
+        if (Engine) Engine->SetPostEffectController(nullptr);
+        RE_FreePostProcess();
         RE_FreePixelShadersManager();
         RE_FreeTextureManager();
         ClearCachedTextures();

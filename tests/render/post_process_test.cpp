@@ -212,6 +212,14 @@ TEST_F(PostProcessTest, BrokenOrMissingEffectFile) {
     PostProcess.reset();
     EXPECT_THROW(RE_InitPostProcess(), Halted);
     EXPECT_EQ(trap.lastFatal, "data/shaders/post_process.fx is missing.");
+    // Off in the setup: the file is not needed and the manager stays off.
+    PostProcess.reset();
+    SetupRecord.postProcess = 0;
+    RE_InitPostProcess();
+    ASSERT_TRUE(PostProcess);
+    EXPECT_FALSE(PostProcess->IsEnabled());
+    SetupRecord.postProcess = 1;
+    EXPECT_FALSE(PostProcess->IsActive());
 }
 
 TEST_F(PostProcessTest, EffectFileErrors) {

@@ -1,4 +1,5 @@
-// Full-screen effects of the finished frame. Each technique is one pixel
+// Full-screen effects of the finished frame. (c, ci and cb name the constant
+// registers, so no local variable may take those names.) Each technique is one pixel
 // shader pass; s0 is the source picture, s1 the second source of a merge.
 #parameter vInvSourceSize float2 c0
 #parameter ftime float c1
@@ -9,23 +10,23 @@
 const float kBlurWeights[13] = float[13](0.002216, 0.008764, 0.026995, 0.064759, 0.120985, 0.176033,
                                          0.199471, 0.176033, 0.120985, 0.064759, 0.026995, 0.008764,
                                          0.002216);
-float Luminance(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
+float Luminance(vec3 col) { return dot(col, vec3(0.299, 0.587, 0.114)); }
 
 #technique fotofilter
 // A warm photo filter with a touch of film grain.
 void main() {
-    vec4 c = texture(s0, t0.xy);
+    vec4 col = texture(s0, t0.xy);
     float grain = texture(g_txNoise, t0.xy + vec2(ftime.x, ftime.x * 0.7)).r - 0.5;
-    vec3 warm = c.rgb * vec3(1.05, 1.0, 0.92);
-    oC0 = vec4(clamp(warm + grain * 0.02, 0.0, 1.0), c.a);
+    vec3 warm = col.rgb * vec3(1.05, 1.0, 0.92);
+    oC0 = vec4(clamp(warm + grain * 0.02, 0.0, 1.0), col.a);
 }
 
 #technique sharp
 void main() {
-    vec4 c = texture(s0, t0.xy);
+    vec4 col = texture(s0, t0.xy);
     vec4 n = texture(s0, t0.xy + Pixels(0).xy) + texture(s0, t0.xy + Pixels(1).xy) +
              texture(s0, t0.xy + Pixels(2).xy) + texture(s0, t0.xy + Pixels(3).xy);
-    oC0 = vec4(clamp(c.rgb * 1.5 - n.rgb * 0.125, 0.0, 1.0), c.a);
+    oC0 = vec4(clamp(col.rgb * 1.5 - n.rgb * 0.125, 0.0, 1.0), col.a);
 }
 
 #technique hblur
@@ -47,8 +48,8 @@ void main() { oC0 = mix(texture(s0, t0.xy), texture(s1, t0.xy), 0.25); }
 
 #technique brightpass
 void main() {
-    vec4 c = texture(s0, t0.xy);
-    oC0 = vec4(max(c.rgb - vec3(0.7), vec3(0.0)) / 0.3, c.a);
+    vec4 col = texture(s0, t0.xy);
+    oC0 = vec4(max(col.rgb - vec3(0.7), vec3(0.0)) / 0.3, col.a);
 }
 
 #technique hbloom
@@ -67,8 +68,8 @@ void main() {
 
 #technique bloom_add
 void main() {
-    vec4 c = texture(s0, t0.xy);
-    oC0 = vec4(clamp(c.rgb + texture(s1, t0.xy).rgb * 0.6, 0.0, 1.0), c.a);
+    vec4 col = texture(s0, t0.xy);
+    oC0 = vec4(clamp(col.rgb + texture(s1, t0.xy).rgb * 0.6, 0.0, 1.0), col.a);
 }
 
 #technique radian_blur

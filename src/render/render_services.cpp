@@ -1,11 +1,11 @@
 #include "render/render_services.h"
-#include "render/post_process.h"
 
 #include "core/config_record.h"
 #include "platform/window.h"
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/managers.h"
+#include "render/post_process.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "render/vertex_buffers.h"

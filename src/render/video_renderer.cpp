@@ -153,7 +153,7 @@ void VideoRendererClass::Render() {
         device_->SetFVF(kQuadFvf);
         device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex));
     } catch (const std::exception&) {
-        ErrorReport("VideoRendererClass.Render: " + fileName_, "m");
+        ErrorReport("VideoRendererClass.Render: " + fileName_, "mhl");
     }
 }
 

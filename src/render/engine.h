@@ -295,6 +295,7 @@ public:
     bool GetDrawPassFlag() const { return drawFlag_; }
     void CreateDrawObjects();
     void EnableRenderToTexture();
+    void DisableRenderToTexture() { renderToTexture_ = false; }
     void EnableCopyRenderDataToTexture(bool on);
     void StartCapture();
     void StopCapture();

@@ -5,6 +5,7 @@
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/managers.h"
+#include "render/post_process.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "render/vertex_buffers.h"
@@ -46,9 +47,13 @@ public:
         if (!Device) return;
         // The resource managers every drawing Part takes its buffers, shaders and textures from.
         if (!BuffersManager) BuffersManager = std::make_unique<BuffersManagerClass>();
+        RE_InitPostProcess();
         RE_CreatePixelShadersManager();
         RE_CreateTextureManager();
         Engine->CreateDrawObjects();
+        auto postEffects = std::make_shared<PostEffectControllerClass>();
+        postEffects->Create(Engine);
+        Engine->SetPostEffectController(std::move(postEffects));
     }
     void BeginScene() override {
         if (Engine) Engine->RE_BeginScene();
@@ -86,6 +91,8 @@ public:
     }
     void FreeManagers() override {
         BuffersManager.reset();
+        if (Engine) Engine->SetPostEffectController(nullptr);
+        RE_FreePostProcess();
         RE_FreePixelShadersManager();
         RE_FreeTextureManager();
         ClearCachedTextures();

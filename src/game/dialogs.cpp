@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/lua_functions.h"
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
-#include "core/lua_functions.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
 #include "platform/files.h"
@@ -106,7 +106,8 @@ void TDialogElement::RunScripts() {
 // ---- the engine ---------------------------------------------------------------------------------------
 
 TGameDialog::TGameDialog()
-    : levels_(std::make_unique<TDialogElement>(nullptr)), answers_(std::make_unique<TDialogElement>(nullptr)) {
+    : levels_(std::make_unique<TDialogElement>(nullptr)),
+      answers_(std::make_unique<TDialogElement>(nullptr)) {
     levels_->kind = 1;
     answers_->kind = 1;
 }
@@ -184,7 +185,8 @@ bool TGameDialog::ReadTag(const char* expected) {
             const std::size_t start = eq + 2;
             const std::size_t end = s.find('"', start);
             if (end == std::string::npos) {
-                FastLogAdd(Ru("Ошибка синтаксиса диалога ") + name_ + Ru(". Ошибка в описании параметра тега"));
+                FastLogAdd(Ru("Ошибка синтаксиса диалога ") + name_ +
+                           Ru(". Ошибка в описании параметра тега"));
                 break;
             }
             // Attributes past the eighth are not kept.
@@ -328,9 +330,10 @@ bool TGameDialog::ParseIncludes(const std::string& list, const std::string& a, c
         const auto pieces = GetLuaStringList("getPersFace(" + LuaQuote(npc.a) + "," + LuaQuote(npc.b) + ")");
         if (pieces.size() != 3) {
             if (i + 1 < items.size())
-                ErrorReport("function TGameDialog.LoadDialog fault: invalid NPC data or \"getPersFace\" fault - " +
-                                (restStart < list.size() ? list.substr(restStart) : std::string()),
-                            "mhl");
+                ErrorReport(
+                    "function TGameDialog.LoadDialog fault: invalid NPC data or \"getPersFace\" fault - " +
+                        (restStart < list.size() ? list.substr(restStart) : std::string()),
+                    "mhl");
             else
                 ErrorReport("function TGameDialog.LoadDialog fault: invalid NPC data -" + item, "mhl");
             return false;
@@ -576,7 +579,8 @@ TDialogElement* TGameDialog::FindLabel(const std::string& label) {
 bool TGameDialog::JumpToNextDialog(const std::string& label) {
     TDialogElement* found = FindLabel(label);
     if (!found) {
-        ErrorReport("TGameDialog.JumpToNextDialog fault - label not found: \"" + label + "\". Check script " + name_,
+        ErrorReport("TGameDialog.JumpToNextDialog fault - label not found: \"" + label + "\". Check script " +
+                        name_,
                     "mhl");
         return false;
     }
@@ -595,7 +599,8 @@ bool TGameDialog::JumpToNextDialog(const std::string& label) {
 
 std::string TGameDialog::ResolveText(TDialogElement* cue) {
     std::vector<std::string> lines;
-    if (ReadDialogFile(cue->def, lines) && !lines.empty() && lines.front().find("RANDOM") != std::string::npos) {
+    if (ReadDialogFile(cue->def, lines) && !lines.empty() &&
+        lines.front().find("RANDOM") != std::string::npos) {
         const std::size_t count = std::min<std::size_t>(lines.size() - 1, kDialogMaxPhrases);
         if (count == 0) {
             cue->text.clear();

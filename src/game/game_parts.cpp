@@ -91,7 +91,8 @@ void TGamePartsList::Create(const std::string& name, TBaseGameObject* parent) {
 }
 
 std::string TGamePartsList::CurPartId() {
-    if (auto* p = dynamic_cast<TGameObjectStringParam*>(FindVarByPath("player.curPartId"))) return p->GetValue();
+    if (auto* p = dynamic_cast<TGameObjectStringParam*>(FindVarByPath("player.curPartId")))
+        return p->GetValue();
     return curPartId_;
 }
 
@@ -153,7 +154,8 @@ int TGamePartsList::Execute(lua_State* L) {
     } else if (action == "getNextPartId") {
         result = NextPartId();
     } else {
-        ErrorReport("TGamePartsList.Execute error: action- \"" + action + "\"" + Ru(" не используется"), "mhl");
+        ErrorReport("TGamePartsList.Execute error: action- \"" + action + "\"" + Ru(" не используется"),
+                    "mhl");
         return 0;
     }
     lua_pushlstring(L, result.data(), result.size());
@@ -255,7 +257,8 @@ int TGameObjectives::Execute(lua_State* L) {
         RunLua("ClearObjectivesReal()");
         DeleteChildren();
     } else {
-        ErrorReport("TGameObjectives.Execute error: action- \"" + action + "\"" + Ru(" не используется"), "mhl");
+        ErrorReport("TGameObjectives.Execute error: action- \"" + action + "\"" + Ru(" не используется"),
+                    "mhl");
     }
     return 0;
 }
@@ -265,9 +268,9 @@ int TGameObjectives::Execute(lua_State* L) {
 void RegisterGamePartsClasses() {
     for (const TGameClass* cls :
          {&TFraction::StaticClass(), &TFractionLink::StaticClass(), &TGamePart::StaticClass(),
-          &TGamePartsList::StaticClass(), &TGameLinkersManager::StaticClass(), &TGameStatistics::StaticClass(),
-          &TGameStastisticEnemyCounter::StaticClass(), &TGameObjectives::StaticClass(),
-          &TGameObjective::StaticClass()})
+          &TGamePartsList::StaticClass(), &TGameLinkersManager::StaticClass(),
+          &TGameStatistics::StaticClass(), &TGameStastisticEnemyCounter::StaticClass(),
+          &TGameObjectives::StaticClass(), &TGameObjective::StaticClass()})
         RegisterGameClass(*cls);
 }
 

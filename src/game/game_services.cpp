@@ -9,6 +9,7 @@
 #include "game/game_object.h"
 #include "game/game_parts.h"
 #include "game/obj_managers.h"
+#include "game/profiles.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
@@ -43,6 +44,7 @@ public:
         RegisterGameTreeClasses();
         RegisterGameLogicClasses();
         RegisterGamePartsClasses();
+        RegisterProfileClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -52,6 +54,10 @@ public:
     void CreateGameVars() override {
         CreateGameGlobalLists();
         CreateGamePartsLists(GlobalObjects);
+        CreatePlayerSettings(GlobalObjects);
+    }
+    void LoadDefaultProfile() override {
+        if (GameIniTable) SwitchPlayerProfile(GameIniTable->GetText("defPlayerProfile"));
     }
     void CreateStandardManagers() override {
         if (ObjManagersManager) ObjManagersManager->createStandartManagers();

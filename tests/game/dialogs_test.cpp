@@ -179,12 +179,13 @@ TEST_F(Dialogs, PhraseAndAnswerFilesAndNpcAliases) {
                          "<CUE TYPE=\"sell\">Sell<SCRIPT TYPE=\"CONDITION\">FALSE</SCRIPT>\n"
                          "no tags here\n"
                          "<CUE TYPE=\"rob\">Rob<SCRIPT TYPE=\"CONDITION\">rich == true</SCRIPT>\n");
-    Write("files.dlg", "<HEAD NAME=\"files\">\n<DIALOG INCLUDES=\"Boss,clerk\">\n"
-                       "<LEVEL AUTH=\"clerk\">\n<CUE DEFAULT=\"phrase.txt\">unused\n<LEVEL>\n"
-                       "<CUE DEFAULT=\"answers.txt\">fallback\n<CUE DEFAULT=\"none.txt\" JUMP=\"boss\">Plain\n"
-                       "</LEVEL>\n</LEVEL>\n"
-                       "<LEVEL AUTH=\"boss\" LABEL=\"boss\">\n<CUE>Boss speaks\n</LEVEL>\n"
-                       "<ANSWERS AUTH=\"clerk\">\n<CUE AT=\"BUY\">Bought\n</ANSWERS>\n");
+    Write("files.dlg",
+          "<HEAD NAME=\"files\">\n<DIALOG INCLUDES=\"Boss,clerk\">\n"
+          "<LEVEL AUTH=\"clerk\">\n<CUE DEFAULT=\"phrase.txt\">unused\n<LEVEL>\n"
+          "<CUE DEFAULT=\"answers.txt\">fallback\n<CUE DEFAULT=\"none.txt\" JUMP=\"boss\">Plain\n"
+          "</LEVEL>\n</LEVEL>\n"
+          "<LEVEL AUTH=\"boss\" LABEL=\"boss\">\n<CUE>Boss speaks\n</LEVEL>\n"
+          "<ANSWERS AUTH=\"clerk\">\n<CUE AT=\"BUY\">Bought\n</ANSWERS>\n");
     Run("rich = true");
     ASSERT_EQ("0", Load("files.dlg", "x", "y"));
     EXPECT_EQ("NPCName=xName^NPCDuty=xDuty^NPCHead=yHead^NPCCue=Only <who> line^"
@@ -229,7 +230,8 @@ TEST_F(Dialogs, WrongNpcDataAndUnknownLabelsAreFatal) {
     } cases[] = {
         {"guard=G1", "function TGameDialog.LoadDialog fault - wrong NPC data in script bad.dlg. Check tag "
                      "\"<dialog includes=...\""},
-        {"a,bad=q.r,c", "function TGameDialog.LoadDialog fault: invalid NPC data or \"getPersFace\" fault - c"},
+        {"a,bad=q.r,c",
+         "function TGameDialog.LoadDialog fault: invalid NPC data or \"getPersFace\" fault - c"},
         {"a,bad=q.r", "function TGameDialog.LoadDialog fault: invalid NPC data -bad=q.r"},
     };
     Run("local f = getPersFace function getPersFace(a, b) if a == 'q' then return 'one^two^' end "
@@ -240,12 +242,14 @@ TEST_F(Dialogs, WrongNpcDataAndUnknownLabelsAreFatal) {
         EXPECT_THROW(D().LoadDialog("bad.dlg", "A", "B"), Halted) << c.includes;
         EXPECT_EQ(c.report, FirstFatal());
     }
-    Write("jump.dlg", "<HEAD NAME=\"jumpy\">\n<DIALOG>\n<LEVEL AUTH=\"n\">\n<CUE JUMP=\"nowhere\">Go\n</LEVEL>\n");
+    Write("jump.dlg",
+          "<HEAD NAME=\"jumpy\">\n<DIALOG>\n<LEVEL AUTH=\"n\">\n<CUE JUMP=\"nowhere\">Go\n</LEVEL>\n");
     trap.reports.clear();
     ASSERT_EQ(0, D().LoadDialog("jump.dlg", "", ""));
     EXPECT_EQ("NPCName=^NPCDuty=^NPCHead=^NPCCue=Go^" + kNext, D().StateText());
     EXPECT_THROW(D().ChooseAnswer(0), Halted);
-    EXPECT_EQ("TGameDialog.JumpToNextDialog fault - label not found: \"NOWHERE\". Check script JUMPY", FirstFatal());
+    EXPECT_EQ("TGameDialog.JumpToNextDialog fault - label not found: \"NOWHERE\". Check script JUMPY",
+              FirstFatal());
 }
 
 } // namespace

@@ -133,7 +133,8 @@ TEST_F(GameParts, ObjectivesMirrorEveryChangeToTheInterface) {
     Run("engine_Execute('objectives', 'add', 'o1', 'Find \"it\"')");
     Run("engine_Execute('objectives', 'add', 'o1', 'Find it now')");
     Run("engine_Execute('objectives', 'add', 'o2', '')");
-    EXPECT_EQ("AddObjectiveReal(\"o1\",\"Find \\\"it\\\"\")\nAddObjectiveReal(\"o1\",\"Find it now\")\n", rec.Joined());
+    EXPECT_EQ("AddObjectiveReal(\"o1\",\"Find \\\"it\\\"\")\nAddObjectiveReal(\"o1\",\"Find it now\")\n",
+              rec.Joined());
     auto* o1 = dynamic_cast<TGameObjective*>(FindVarByPath("objectives.o1"));
     ASSERT_NE(nullptr, o1);
     EXPECT_EQ("Find it now", o1->GetValue());

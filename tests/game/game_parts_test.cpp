@@ -1,7 +1,12 @@
 // Factions and their attitudes, the parts list's actions, linkers and their
 // manager, the player's statistics and objectives, driven through the Lua host.
+#include "core/lua_readers.h"
+#include "core/services.h"
+#include "game/dialogs.h"
 #include "game/game_parts.h"
+#include "game/game_services.h"
 #include "game_logic_fixture.h"
+#include "platform/files.h"
 
 namespace vesk::test {
 namespace {
@@ -151,6 +156,52 @@ TEST_F(GameParts, ObjectivesMirrorEveryChangeToTheInterface) {
               rec.Joined());
     EXPECT_THROW(Run("engine_Execute('objectives', 'win')"), Halted);
     EXPECT_EQ(Ru("TGameObjectives.Execute error: action- \"win\" не используется"), FirstFatal());
+}
+
+// The game world's start-up makes "parts" after "bal", "linked" and
+// "playerSettings" with the global lists, and the dialog engine.
+TEST(GameWorldStartUp, PartsListsAndDialogEngine) {
+    ErrorTrap trap;
+    TempDir dir;
+    CreateLuaMachine();
+    CoreServices services;
+    InstallGameServices(services);
+    IGameWorld& world = *services.game;
+    world.CreateObjManagers();
+    world.CreateRoots();
+    world.CreateDialogs(dir.path() + "/Dialogs/");
+    world.CreateGameVars();
+    ASSERT_NE(nullptr, GlobalObjects);
+    EXPECT_EQ(FindVarByPath("bal")->GetIndexInParent() + 1, FindVarByPath("parts")->GetIndexInParent());
+    EXPECT_NE(nullptr, dynamic_cast<TGamePartsList*>(FindVarByPath("parts")));
+    EXPECT_NE(nullptr, dynamic_cast<TGameLinkersManager*>(FindVarByPath("linked")));
+    EXPECT_NE(nullptr, FindVarByPath("playerSettings.profiles"));
+    EXPECT_EQ(&TFraction::StaticClass(), FindVarByPath("fractions")->GetDefaultChildClass());
+    world.TickList("linked", 30.0f);
+
+    platform::CreateFolders(dir.path() + "/Dialogs");
+    platform::WriteFile(dir.path() + "/Dialogs/hi.dlg",
+                        "<HEAD>\n<DIALOG>\n<LEVEL AUTH=\"n\">\n<CUE>Hi\n</LEVEL>\n");
+    LuaMachine->RunString(
+        "missing = engine_LoadDialog('none.dlg', '', '') found = engine_LoadDialog('hi.dlg', '', '') "
+        "state = engine_GetDialog()");
+    EXPECT_EQ("-1", GetLuaString("missing", false));
+    EXPECT_EQ("0", GetLuaString("found", false));
+    EXPECT_EQ("NPCName=^NPCDuty=^NPCHead=^NPCCue=Hi^Answer_1=" + Ru("Конец диалога.") + "^",
+              GetLuaString("state", false));
+
+    // Shut-down in the application's order.
+    world.FreeDialogs();
+    EXPECT_EQ(nullptr, GameDialog);
+    for (auto step : {&IGameWorld::DeleteTree, &IGameWorld::ReleaseManagers, &IGameWorld::DeleteStatistics}) {
+        (world.*step)();
+        world.TickList("deleted", 0.0f);
+    }
+    world.ReleaseDeleted();
+    if (TEODestroyManager) TEODestroyManager->Flush();
+    FreeLuaMachine();
+    EXPECT_EQ(nullptr, GlobalObjects);
+    EXPECT_TRUE(trap.reports.empty()) << trap.reports[0].text;
 }
 
 } // namespace

@@ -152,12 +152,13 @@ public:
     void Stop();
     TonLink* OnLink() const { return onLink_; }
     const std::string& Key() const { return key_; }
+    // Sets the link from the table (what onLink does when it fires).
+    void Resolve();
 
 protected:
     void ChildLeft(TBaseGameObject* child) override;
 
 private:
-    void Resolve();
     int32_t tableId_ = 0;
     int32_t linkId_ = 0;
     std::string key_;

@@ -2,11 +2,14 @@
 
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
+#include "game/dialogs.h"
 #include "game/events.h"
 #include "game/game_functions.h"
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
+#include "game/game_parts.h"
 #include "game/obj_managers.h"
+#include "game/profiles.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
@@ -25,9 +28,9 @@ int EnginePrintFastLog(lua_State* L) {
     return 0;
 }
 
-// The game-object tree: the roots ("_G", "ini", "gameSystem", "bal"), the
-// global lists, the pools, the game ini table and the statistics. What the
-// game logic does not have yet ("parts", the dialogs, the player) stays the
+// The game-object tree: the roots ("_G", "ini", "gameSystem", "bal", "parts"),
+// the global lists, the pools, the game ini table, the statistics and the
+// dialog engine. What the game logic does not have yet (the player) stays the
 // stand-in's.
 class GameTreeWorld : public StandInGameWorld {
 public:
@@ -40,9 +43,22 @@ public:
         ErrorReportFolder = platform::ExeFolder() + "/Logs/ErrorLogs";
         RegisterGameTreeClasses();
         RegisterGameLogicClasses();
-        CreateGameLogicRoots(CreateGameRoot());
+        RegisterGamePartsClasses();
+        RegisterProfileClasses();
+        TGlobalObjects* root = CreateGameRoot();
+        CreateGameLogicRoots(root);
+        CreateGameParts(root);
     }
-    void CreateGameVars() override { CreateGameGlobalLists(); }
+    void CreateDialogs(const std::string& dialogsPath) override { CreateGameDialog(dialogsPath); }
+    void FreeDialogs() override { FreeGameDialog(); }
+    void CreateGameVars() override {
+        CreateGameGlobalLists();
+        CreateGamePartsLists(GlobalObjects);
+        CreatePlayerSettings(GlobalObjects);
+    }
+    void LoadDefaultProfile() override {
+        if (GameIniTable) SwitchPlayerProfile(GameIniTable->GetText("defPlayerProfile"));
+    }
     void CreateStandardManagers() override {
         if (ObjManagersManager) ObjManagersManager->createStandartManagers();
     }
@@ -95,7 +111,8 @@ private:
         if (name == "ticked") return TickedObjects;
         if (name == "packed") return PackedObjects;
         if (name == "deleted") return DeletedObjects;
-        return nullptr; // "linked" is not part of the tree yet
+        if (name == "linked") return GlobalObjects ? GlobalObjects->FindChild("linked") : nullptr;
+        return nullptr;
     }
 };
 
@@ -105,6 +122,7 @@ void InstallGameServices(CoreServices& services) {
     SetEngineFunction("engine_PrintFastLog", EnginePrintFastLog);
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
+    RegisterDialogFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

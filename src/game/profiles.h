@@ -1,0 +1,44 @@
+#pragma once
+// Profiles and their saved games: "playerSettings" is the catalogue of the
+// profiles and of the current profile's saves, and is what a profile's
+// "settings.lua" stores. The player performs the profile operations.
+#include <string>
+
+#include "game/game_object.h"
+
+namespace vesk {
+
+// One saved game's description (its "info.lua").
+class TSavedGame : public TBaseGameObjectList {
+    VESK_GAME_CLASS(TSavedGame)
+public:
+    void Create(const std::string& name, TBaseGameObject* parent) override;
+};
+
+class TPlayerSettings : public TBaseGameObjectList {
+    VESK_GAME_CLASS(TPlayerSettings)
+public:
+    void Create(const std::string& name, TBaseGameObject* parent) override;
+    int Execute(lua_State* L) override;
+    // Lists the folders of the profiles directory without a "." in their names.
+    void UpdateProfileNames();
+    // Lists the current profile's "save*" folders, each read from its "info.lua".
+    void UpdateSaveNames();
+};
+
+// The profile the "ini" value "curPlayerProfile" names.
+std::string CurrentProfile();
+// The profile's folder, ending in a separator.
+std::string ProfileFolder(const std::string& profile);
+// Makes the profile current ("default" when it has no folder) and loads its settings.
+void SwitchPlayerProfile(const std::string& profile);
+// Writes the profile's settings; "default" is refused.
+void SavePlayerProfile(const std::string& profile);
+// Removes the profile's folder with its saves; unsafe names are refused.
+void DeletePlayerProfile(const std::string& profile);
+
+void RegisterProfileClasses();
+// "GameVarInit": "playerSettings" under the root.
+void CreatePlayerSettings(TBaseGameObject* root);
+
+} // namespace vesk

@@ -13,6 +13,7 @@
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
 #include "interface/joy_actions.h"
+#include "interface/key_names.h"
 #include "interface_fixture.h"
 #include "platform/window.h"
 #include "support/error_trap.h"
@@ -339,6 +340,25 @@ TEST_F(InstalledInputTest, WithoutADesktopEventsWalkTheNodeTree) {
     EXPECT_EQ(Global("keyed"), "");
     parts.freeInput();
     EXPECT_FALSE(InputDeviceManager);
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+// Every keyboard key the interface names can come from some SDL scancode.
+TEST(InputDevices, EveryNamedKeyboardKeyIsReachable) {
+    bool reachable[256] = {};
+    for (int sdl = 0; sdl < 512; ++sdl) reachable[platform::ScanCodeFromSdl(sdl)] = true;
+    int named = 0;
+    for (int code = 1; code < 256; ++code) {
+        if (KeyNameByCode(code).empty()) continue;
+        ++named;
+        EXPECT_TRUE(reachable[code]) << KeyNameByCode(code) << " " << code;
+    }
+    EXPECT_GT(named, 90);
 }
 
 } // namespace

@@ -249,7 +249,15 @@ void TDeskTop::Render() {
     if (!drawing_ || !Visible()) return;
     const bool cleared = clearBefore_ || oneShotClear_;
     if (cleared && links.clearTarget) links.clearTarget(kClearColour);
-    if (mode_ != kModeHideInterface) DrawTree(this);
+    // The cursor layer is drawn once, over everything, below.
+    if (mode_ != kModeHideInterface) {
+        Draw();
+        for (int i = 0; i < ChildCount(); ++i) {
+            TSimpleNode* n = ChildAt(i);
+            TSensNode* c = n ? n->AsSens() : nullptr;
+            if (c && c->Visible() && c->Name() != "CursorLayer") DrawTree(c);
+        }
+    }
     if (!clearBefore_ && InterfaceTextDrawer) {
         auto line = [](const std::string& text, int x, int y, int size, TTextAlign align = TTextAlign::Left) {
             TTextDraw t;

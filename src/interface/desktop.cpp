@@ -307,7 +307,9 @@ bool TDeskTop::SetProperty(const std::string& key, const std::string& value) {
             SetStrobe(value == "1");
         else if (k == "FPS")
             fps_ = value == "1";
-        else
+        else if (k == "INVERSION") {
+            if (links.setMouseInversion) links.setMouseInversion(value == "1");
+        } else
             return TMegaButton::SetProperty(key, value);
         return true;
     } catch (const std::exception&) {
@@ -319,6 +321,10 @@ bool TDeskTop::SetProperty(const std::string& key, const std::string& value) {
 bool TDeskTop::GetProperty(const std::string& key, std::string& value) {
     const std::string k = platform::UpperCaseCp1251(key);
     try {
+        if (k == "JOYSTICK") {
+            value = TiTools::BoolToText(links.joystick && links.joystick());
+            return true;
+        }
         return TMegaButton::GetProperty(key, value);
     } catch (const std::exception&) {
         ErrorReport("TDeskTop.GetProperty fault: control - " + Name() + ", property - " + k + ", value - " +

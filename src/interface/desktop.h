@@ -32,6 +32,9 @@ struct TDeskTopLinks {
     std::function<std::string()> version;
     std::function<int()> timerFrames; // frames counted in the last second
     std::function<float()> fps;
+    // The input device manager's mouse inversion and joystick flags.
+    std::function<void(bool)> setMouseInversion;
+    std::function<bool()> joystick;
 };
 
 class TDeskTop : public TMegaButton, public IDesktopView {

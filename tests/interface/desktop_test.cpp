@@ -255,6 +255,27 @@ TEST_F(DesktopTest, WheelZoomsTheCameraWithLeftAlt) {
     EXPECT_EQ(zoom, (std::vector<int>{-2000}));
 }
 
+TEST_F(DesktopTest, LoadingBarOnlyInShellAndLoadingAndInputFlags) {
+    desk->SetProperty("ONUPDATELOADINGBAR", "bar = (bar or 0) + 1");
+    desk->SetDrawingEnabled(true);
+    desk->SetClearBeforeDrawing(false);
+    int presents = 0;
+    desk->links.present = [&] { ++presents; };
+    for (int mode : {1, 2, 5, 6}) {
+        desk->SetMode(mode);
+        desk->UpdateLoadingBar();
+    }
+    EXPECT_EQ(Global("bar"), "2");
+    EXPECT_EQ(presents, 2); // redrawn at once with the one-shot clear
+
+    bool inverted = false;
+    desk->links.setMouseInversion = [&](bool on) { inverted = on; };
+    desk->links.joystick = [] { return true; };
+    desk->SetProperty("INVERSION", "1");
+    EXPECT_TRUE(inverted);
+    EXPECT_EQ(Prop(desk, "JOYSTICK"), "1");
+}
+
 TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     ErrorTrap trap;
     CoreServices services;

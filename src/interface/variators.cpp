@@ -288,8 +288,9 @@ template <class F> float ApplyRect(TVariator& v, float value, F apply) {
     return value;
 }
 
-float ApplyKey(TVariator& v, float value, const char* key, std::string text) {
-    if (TSimpleNode* c = v.Control()) c->SetProperty(key, text);
+// The rounded value to the control's property under key (the image and font properties).
+float ApplyKey(TVariator& v, float value, const char* key) {
+    if (TSimpleNode* c = v.Control()) c->SetProperty(key, std::to_string(Rounded(value)));
     return value;
 }
 
@@ -319,24 +320,19 @@ float TVarAngle::GetValue() {
     return v;
 }
 float TVarImageTop::GetValue() {
-    const float v = TVariator::GetValue();
-    return ApplyKey(*this, v, "IMAGETOP", std::to_string(Rounded(v)));
+    return ApplyKey(*this, TVariator::GetValue(), "IMAGETOP");
 }
 float TVarImageLeft::GetValue() {
-    const float v = TVariator::GetValue();
-    return ApplyKey(*this, v, "IMAGELEFT", std::to_string(Rounded(v)));
+    return ApplyKey(*this, TVariator::GetValue(), "IMAGELEFT");
 }
 float TVarImageWidth::GetValue() {
-    const float v = TVariator::GetValue();
-    return ApplyKey(*this, v, "IMAGEWIDTH", std::to_string(Rounded(v)));
+    return ApplyKey(*this, TVariator::GetValue(), "IMAGEWIDTH");
 }
 float TVarImageHeight::GetValue() {
-    const float v = TVariator::GetValue();
-    return ApplyKey(*this, v, "IMAGEHEIGHT", std::to_string(Rounded(v)));
+    return ApplyKey(*this, TVariator::GetValue(), "IMAGEHEIGHT");
 }
 float TVarFontSize::GetValue() {
-    const float v = TVariator::GetValue();
-    return ApplyKey(*this, v, "FONTSIZE", std::to_string(Rounded(v)));
+    return ApplyKey(*this, TVariator::GetValue(), "FONTSIZE");
 }
 
 uint32_t TColorVariator::ColorValue() {

@@ -126,6 +126,10 @@ TEST_F(VariatorTest, SubclassesApplyToTheirProperty) {
     auto* col = Var("TVarColor", "col", {{"BEGINVALUE", "FF000000"}, {"ENDVALUE", "FFFF0000"}});
     col->Start();
     auto* fov = Var("TVarFOV", "fov", {{"BEGINVALUE", "60"}, {"ENDVALUE", "90"}});
+    auto* font = Var("TVarFontSize", "font", {{"BEGINVALUE", "10"}, {"ENDVALUE", "21"}});
+    font->Start();
+    auto* image = Var("TVarImageWidth", "image", {{"ENDVALUE", "64"}});
+    image->Start();
     float seen = 0;
     InterfaceCameraFov = [&](float f) { seen = f; };
     fov->Start();
@@ -134,6 +138,13 @@ TEST_F(VariatorTest, SubclassesApplyToTheirProperty) {
     EXPECT_FLOAT_EQ(target->OwnOpacity(), 0.25f);
     EXPECT_EQ(target->Color(), 0xFF800000u);
     EXPECT_FLOAT_EQ(seen, 75.0f);
+    target->SetText("x");
+    target->SetProperty("IMAGE", "a.tga");
+    DrawTree(target);
+    ASSERT_FALSE(draw.texts.empty());
+    EXPECT_EQ(draw.texts.back().fontSize, 16); // 15.5 rounded
+    ASSERT_FALSE(draw.images.empty());
+    EXPECT_EQ(draw.images.back().source.Width(), 32);
     EXPECT_EQ(Prop(col, "BEGINVALUE"), "FF000000");
 }
 

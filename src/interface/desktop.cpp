@@ -140,6 +140,38 @@ void TDeskTop::UpdateLoadingBar() {
     Render();
 }
 
+void TDeskTop::PlayVideo(const std::string& file, const std::string& handler) {
+    const std::string play = Setting("playvideo");
+    if (play.empty() || play == "0" || play == "false") {
+        TiTools::RunLua(handler);
+        return;
+    }
+    int step = 0;
+    try {
+        int status = 0;
+        TSimpleNode* viewport = GetChildNode("VideoPlayer", status, true);
+        if (!viewport) throw std::runtime_error("no viewport");
+        step = 1;
+        const bool loop = handler == "LOOP";
+        const std::string onEnd = loop ? handler : "iSubtitles.Stop() " + handler;
+        if (!links.openVideo || !links.openVideo(viewport, file, loop, onEnd))
+            throw std::runtime_error("not opened");
+        step = 4;
+        if (Setting("subtitles") == "1") TiTools::RunLua("iSubtitles.Start(\"" + file + "\")");
+        videoRunning_ = true;
+    } catch (const std::exception&) {
+        ErrorReport("TDeskTop.PlayVideo: (" + std::to_string(step) + ")" + file + ", " + handler, "mhl");
+    }
+}
+
+void TDeskTop::StopVideo() {
+    int status = 0;
+    if (TSimpleNode* viewport = GetChildNode("VideoPlayer", status, true); viewport && links.stopVideo)
+        links.stopVideo(viewport);
+    if (Setting("subtitles") == "1") TiTools::RunLua("iSubtitles.Stop()");
+    videoRunning_ = false;
+}
+
 void TDeskTop::KeyEvent(int scanCode, bool down) {
     const std::string keyName = platform::UpperCaseCp1251(KeyNameByCode(scanCode));
     const ModifierKey* mod = ModifierOf(scanCode);

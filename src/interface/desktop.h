@@ -32,6 +32,11 @@ struct TDeskTopLinks {
     std::function<std::string()> version;
     std::function<int()> timerFrames; // frames counted in the last second
     std::function<float()> fps;
+    // The "VideoPlayer" viewport: opens a file (looping or once, the handler
+    // text run when it ends) and stops it; false when the file cannot be opened.
+    std::function<bool(TSimpleNode* viewport, const std::string& file, bool loop, const std::string& onEnd)>
+        openVideo;
+    std::function<void(TSimpleNode* viewport)> stopVideo;
     // The input device manager's mouse inversion and joystick flags.
     std::function<void(bool)> setMouseInversion;
     std::function<bool()> joystick;
@@ -103,6 +108,9 @@ public:
     void Upload();
     TSimpleNode* GetChildNode(const std::string& name, int& status, bool report);
     void UpdateLoadingBar();
+    void PlayVideo(const std::string& file, const std::string& handler);
+    void StopVideo();
+    bool VideoRunning() const { return videoRunning_; }
 
     void KeyEvent(int scanCode, bool down);
     void MouseButtonEvent(int button, bool down);
@@ -152,6 +160,7 @@ private:
     bool steeringOff_ = false;
     bool startingUp_ = true;
     bool scriptsLoaded_ = false;
+    bool videoRunning_ = false;
     TICursor cursor_;
     TCursorSequencer sequencer_;
 };

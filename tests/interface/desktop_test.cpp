@@ -3,6 +3,8 @@
 // binding of the HUD controls, the cursor, and the service's links.
 #include "interface/desktop.h"
 
+#include <map>
+
 #include "core/services.h"
 #include "interface/interface_services.h"
 #include "interface/variators.h"
@@ -274,6 +276,36 @@ TEST_F(DesktopTest, LoadingBarOnlyInShellAndLoadingAndInputFlags) {
     desk->SetProperty("INVERSION", "1");
     EXPECT_TRUE(inverted);
     EXPECT_EQ(Prop(desk, "JOYSTICK"), "1");
+}
+
+TEST_F(DesktopTest, PlayVideo) {
+    std::map<std::string, std::string> settings{{"playvideo", "0"}};
+    desk->links.setting = [&](const std::string& k) { return settings[k]; };
+    std::vector<std::string> opened;
+    desk->links.openVideo = [&](TSimpleNode*, const std::string& file, bool loop, const std::string& onEnd) {
+        opened.push_back(file + (loop ? " loop " : " once ") + onEnd);
+        return file != "bad.avi";
+    };
+    desk->PlayVideo("intro.avi", "ended = 1");
+    EXPECT_EQ(Global("ended"), "1"); // video off: the handler at once
+    EXPECT_TRUE(opened.empty());
+
+    settings["playvideo"] = "1";
+    settings["subtitles"] = "1";
+    Lua("iSubtitles = {Start = function(f) sub = f end, Stop = function() sub = 'off' end}");
+    Add(desk, "VideoPlayer");
+    desk->PlayVideo("intro.avi", "OnEnd()");
+    desk->PlayVideo("space.avi", "LOOP");
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"intro.avi once iSubtitles.Stop() OnEnd()", "space.avi loop LOOP"}));
+    EXPECT_EQ(Global("sub"), "space.avi");
+    EXPECT_TRUE(desk->VideoRunning());
+    desk->StopVideo();
+    EXPECT_EQ(Global("sub"), "off");
+    EXPECT_FALSE(desk->VideoRunning());
+
+    EXPECT_THROW(desk->PlayVideo("bad.avi", "x()"), Halted);
+    EXPECT_EQ(trap.lastFatal, "TDeskTop.PlayVideo: (1)bad.avi, x()");
 }
 
 TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {

@@ -4,6 +4,7 @@
 #include "core/var_list.h"
 #include "game/game_services.h"
 #include "interface/input_devices.h"
+#include "interface/interface_services.h"
 #include "physics/cm_tree_manager.h"
 #include "platform/text.h"
 #include "render/render_services.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     CoreServices services;
     InstallRenderServices(services);
     InstallGameServices(services);
+    InstallInterfaceServices(services);
     InstallInputDevices();
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();

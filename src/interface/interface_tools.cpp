@@ -2,6 +2,8 @@
 
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
+#include "interface/desktop.h"
+#include "interface/variators.h"
 #include "shared/errors.h"
 
 namespace vesk {
@@ -44,6 +46,8 @@ void StartInterfaceCore() {
     if (!SysColorTable) SysColorTable = std::make_unique<TSysColorTable>();
     if (!InterfaceTools) InterfaceTools = std::make_unique<TiTools>();
     RegisterInterfaceNodeClasses();
+    RegisterVariatorClasses();
+    ClassManager.RegisterClass<TNodeKind, TDeskTop>();
 }
 
 void EndInterfaceCore() {

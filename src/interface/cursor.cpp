@@ -1,0 +1,113 @@
+#include "interface/cursor.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "interface/interface_tools.h"
+#include "shared/errors.h"
+
+namespace vesk {
+
+void TICursor::Init(TSimpleNode* desktop) {
+    int status = 0;
+    layer_ = desktop ? desktop->ChildByName("CursorLayer", status, false, true) : nullptr;
+    if (!layer_ || layer_->ChildCount() == 0) {
+        ErrorReport("TICursor.Init fault: no cursor to load", "mhl");
+        return; // reached only when the halt hook returns
+    }
+    Select(0);
+}
+
+void TICursor::Select(int index) {
+    if (index == index_ || !layer_) return;
+    TSimpleNode* chosen = layer_->ChildAt(index);
+    if (!chosen) return; // a look the layer does not have leaves the current one
+    index_ = index;
+    look_ = chosen;
+    Place();
+    for (int i = 0; i < layer_->ChildCount(); ++i) {
+        if (TSensNode* s = layer_->ChildAt(i) ? layer_->ChildAt(i)->AsSens() : nullptr) {
+            s->SetVisible(false);
+            s->SetTicked(false);
+        }
+    }
+    if (TSensNode* s = look_->AsSens()) {
+        s->SetVisible(true);
+        s->SetTicked(true);
+    }
+}
+
+void TICursor::Change(const std::string& name) {
+    if (name == name_) return;
+    name_ = name;
+    const int index = layer_ ? layer_->IndexOfChild(name) : -1;
+    if (index < 0) {
+        ErrorReport("TICursor.Change fault: wrong cursor name - " + name, "mh");
+        return;
+    }
+    Select(index);
+}
+
+void TICursor::Move(float dx, float dy) {
+    x_ = std::clamp(x_ + dx, 0.0f, 1023.0f);
+    y_ = std::clamp(y_ + dy, 0.0f, 767.0f);
+    TiTools::RunLua("iCursor.SetPos(" + std::to_string(X()) + "," + std::to_string(Y()) + ")");
+    Place();
+}
+
+int TICursor::X() const {
+    return index_ == kCentredLook ? static_cast<int>(kCentreX) : static_cast<int>(std::lround(x_));
+}
+
+int TICursor::Y() const {
+    return index_ == kCentredLook ? static_cast<int>(kCentreY) : static_cast<int>(std::lround(y_));
+}
+
+void TICursor::SetX(int x) {
+    x_ = static_cast<float>(x);
+    Place();
+}
+
+void TICursor::SetY(int y) {
+    y_ = static_cast<float>(y);
+    Place();
+}
+
+void TICursor::Place() {
+    if (TRectNode* r = look_ ? look_->AsRect() : nullptr) {
+        r->SetLeft(X());
+        r->SetTop(Y());
+    }
+}
+
+void TICursor::Hide() {
+    if (TSensNode* s = layer_ ? layer_->AsSens() : nullptr) s->SetVisible(false);
+}
+
+void TICursor::Show() {
+    if (TSensNode* s = layer_ ? layer_->AsSens() : nullptr) s->SetVisible(true);
+}
+
+int TICursor::DistanceFromCentre() const {
+    return static_cast<int>(std::lround(std::hypot(x_ - kCentreX, y_ - kCentreY)));
+}
+
+void TCursorSequencer::Init(TSimpleNode* desktop) {
+    int status = 0;
+    layer_ = desktop ? desktop->ChildByName("SequencerLayer", status, false, true) : nullptr;
+    for (int i = 0; i < kElements; ++i) {
+        TSimpleNode* e = nullptr;
+        if (layer_) e = layer_->ChildByName("Sequencer_" + std::to_string(i + 1), status, true, false);
+        elements_[static_cast<size_t>(i)] = e;
+        if (!e) InterfaceFault("TCursorSequencer.Init fault: sequencer element not found", 2);
+    }
+}
+
+void TCursorSequencer::Show(bool on) {
+    if (TSensNode* s = layer_ ? layer_->AsSens() : nullptr) {
+        s->SetVisible(on);
+        s->SetTicked(on);
+    }
+}
+
+} // namespace vesk

@@ -1,0 +1,143 @@
+#include "interface/interface_services.h"
+
+#include <memory>
+
+#include "core/services.h"
+#include "game/game_ini_table.h"
+#include "interface/desktop.h"
+#include "interface/interface_parts.h"
+#include "interface/variators.h"
+#include "platform/system.h"
+#include "render/engine.h"
+#include "render/world_links.h"
+#include "shared/errors.h"
+
+namespace vesk {
+
+namespace {
+
+TDeskTop* Desktop = nullptr;
+
+class DesktopService : public IDesktop {
+public:
+    void InitCore() override { StartInterfaceCore(); }
+    void FreeCore() override {
+        if (GetInterfaceParts().freeInput) GetInterfaceParts().freeInput();
+        EndInterfaceCore();
+    }
+    void ExecConsoleFile(const std::string& file) override {
+        if (GetInterfaceParts().execConsoleFile) GetInterfaceParts().execConsoleFile(file);
+    }
+    void Create() override {
+        if (Desktop) return;
+        Desktop = TEngineObject::New<TDeskTop>();
+        if (InterfaceTools) InterfaceTools->SetDesktop(Desktop);
+        TDeskTopLinks& l = Desktop->links;
+        l.setting = [](const std::string& key) {
+            return GameIniTable ? GameIniTable->GetText(key) : std::string();
+        };
+        l.setMaxLag = [this](int maxLag) { maxLag_ = maxLag; };
+        l.timerFrames = [this] { return lastSecondFrames_; };
+        l.fps = [this] { return static_cast<float>(lastSecondFrames_); };
+        l.version = [this] { return Version(); };
+        l.clearTarget = [](uint32_t argb) {
+            if (Engine) Engine->ClearTarget(argb);
+        };
+        l.screenshot = [] {
+            if (Engine) Engine->RequestScreenshot();
+        };
+        RenderWorldLinks& rl = GetRenderWorldLinks();
+        l.postProcessActive = [&rl] { return rl.postProcessActive && rl.postProcessActive(); };
+        l.runPostProcess = [&rl] {
+            if (rl.runPostProcess) rl.runPostProcess();
+        };
+        rl.desktopPaused = [] { return Desktop && Desktop->Paused(); };
+        rl.desktopMode = [] { return Desktop ? static_cast<int>(Desktop->Mode()) : 0; };
+    }
+    void InitInput(platform::IWindow& window) override {
+        if (GetInterfaceParts().initInput) GetInterfaceParts().initInput(window);
+    }
+    void SetInputAcquired(bool acquired) override {
+        if (GetInterfaceParts().setInputAcquired) GetInterfaceParts().setInputAcquired(acquired);
+    }
+    void TickInput(float dt) override {
+        if (GetInterfaceParts().tickInput) GetInterfaceParts().tickInput(dt);
+    }
+    // Counts frames and milliseconds; with a lag limit, a longer frame is cut to it.
+    void UpdateFrameTimer(float& dt) override {
+        ++frames_;
+        elapsed_ += dt;
+        if (elapsed_ >= 1000.0f) {
+            lastSecondFrames_ = frames_;
+            frames_ = 0;
+            elapsed_ = 0.0f;
+        }
+        if (maxLag_ > 0 && dt > static_cast<float>(maxLag_)) dt = static_cast<float>(maxLag_);
+    }
+    std::string Version() override { return "Unknow"; }
+    void SetScriptsLoaded() override {
+        if (!Desktop) return;
+        Desktop->SetScriptsLoaded(true);
+        Desktop->SetDrawingEnabled(true);
+    }
+    // The HUD is bound once the scripts have built an interface; a run whose
+    // scripts build none (tools, bare content) goes on without one.
+    void Upload() override {
+        if (!Desktop) return;
+        if (Desktop->ChildCount() == 0) {
+            ErrorReport("TDeskTop.Upload: the interface tree is empty, no controls bound", "");
+            return;
+        }
+        Desktop->Upload();
+    }
+    void UpdateAll() override {
+        if (Desktop) UpdateTree(Desktop, true);
+    }
+    void EmptyHook() override {}
+    void EndStartup() override {
+        if (!Desktop) return;
+        Desktop->SetStartingUp(false);
+        Desktop->SetClearBeforeDrawing(false);
+    }
+    int Mode() override { return Desktop ? Desktop->Mode() : 0; }
+    bool SceneHidden() override { return Desktop && Desktop->SceneHidden(); }
+    bool Paused() override { return Desktop && Desktop->Paused(); }
+    bool SteeringOff() override { return Desktop && Desktop->SteeringOff(); }
+    void FrameTick(int ms) override {
+        if (Desktop) Desktop->FrameTick(ms);
+    }
+    void Update() override {
+        if (Desktop) UpdateTree(Desktop, false);
+    }
+    void Render() override {
+        if (Desktop) Desktop->Render();
+    }
+    void Release() override {
+        if (!Desktop) return;
+        RenderWorldLinks& rl = GetRenderWorldLinks();
+        rl.desktopPaused = nullptr;
+        rl.desktopMode = nullptr;
+        if (InterfaceTools) InterfaceTools->SetDesktop(nullptr);
+        TDeskTop* d = Desktop;
+        Desktop = nullptr;
+        d->Free();
+    }
+
+private:
+    int maxLag_ = 0;
+    int frames_ = 0;
+    float elapsed_ = 0.0f;
+    int lastSecondFrames_ = 0;
+};
+
+} // namespace
+
+void InstallInterfaceServices(CoreServices& services) {
+    services.desktop = std::make_unique<DesktopService>();
+}
+
+TDeskTop* CurrentDesktop() {
+    return Desktop;
+}
+
+} // namespace vesk

@@ -1,0 +1,341 @@
+// The desktop: frame tick order and cap, hot keys and interception,
+// double clicks, pause and strobe, modes and the hide-scene set, drawing,
+// binding of the HUD controls, the cursor, and the service's links.
+#include "interface/desktop.h"
+
+#include <map>
+
+#include "core/services.h"
+#include "interface/interface_services.h"
+#include "interface/variators.h"
+#include "interface_fixture.h"
+#include "render/world_links.h"
+
+namespace vesk::test {
+namespace {
+
+constexpr int kLShiftKey = 42, kF1 = 59, kF2 = 60;
+
+class DesktopTest : public InterfaceTest {
+protected:
+    void SetUp() override {
+        InterfaceTest::SetUp();
+        desk = TEngineObject::New<TDeskTop>();
+        InterfaceTools->SetDesktop(desk);
+        Lua("iGame = {ParseCheatCode = function(k) cheat = k end}\n"
+            "iCursor = {SetPos = function(x, y) cx = x; cy = y end}\n"
+            "function OnHot(c) combo = c end");
+    }
+    void TearDown() override {
+        InterfaceTools->SetDesktop(&desktop);
+        desk->Free();
+        InterfaceTest::TearDown();
+    }
+    // A cursor layer with looks "arrow" (0) and "aim" (1), each a small filled button.
+    void AddCursorLayer() {
+        TMegaButton* layer = Add(desk, "CursorLayer");
+        for (const char* look : {"arrow", "aim"}) {
+            TMegaButton* b = Button(layer, look, 0, 0, 4, 4);
+            b->SetProperty("COLOR", "FF00FF");
+        }
+    }
+    TDeskTop* desk = nullptr;
+};
+
+TEST_F(DesktopTest, ConstructionPlacesTheVirtualScreen) {
+    EXPECT_EQ(desk->Name(), "desktop");
+    EXPECT_EQ(desk->GetRect(), (TIRect{0, 0, 1024, 768}));
+    EXPECT_EQ(desk->ClassName(), "TDeskTop");
+}
+
+TEST_F(DesktopTest, FrameTickCapsTheTreeAndTicksFlightOnlyInFlightUnpaused) {
+    TMegaButton* target = Button(desk, "target", 0, 0, 1, 1);
+    auto* v = Add<TVariator>(desk, "v", "TVarLeft");
+    v->SetProperty("CONTROL", "target");
+    v->Start();
+    std::vector<int> flight;
+    desk->links.flightTick = [&](int ms) { flight.push_back(ms); };
+    desk->FrameTick(250);
+    EXPECT_EQ(target->Left(), 10); // 100 of 1000 ms
+    desk->SetMode(TDeskTop::kModeGame);
+    desk->FrameTick(250);
+    desk->SetMode(TDeskTop::kModeHideInterface);
+    desk->FrameTick(16);
+    desk->SetProperty("PAUSE", "1");
+    desk->FrameTick(16);
+    desk->SetMode(TDeskTop::kModeShell);
+    desk->SetProperty("PAUSE", "0");
+    desk->FrameTick(16);
+    EXPECT_EQ(flight, (std::vector<int>{250, 16}));
+    EXPECT_EQ(target->Left(), 25); // 248 ms: the tree ticks while paused
+}
+
+TEST_F(DesktopTest, InterceptedHotKeyGoesToTheHandlerAndNoNode) {
+    TMegaButton* b = Add(desk, "b");
+    b->SetProperty("HOTKEY", "F2");
+    b->SetProperty("ONKEYDOWN", "hit = (hit or 0) + 1");
+    desk->KeyEvent(kF2, true);
+    desk->KeyEvent(kF2, false);
+    EXPECT_EQ(Global("hit"), "1");
+    EXPECT_EQ(Global("cheat"), "F2");
+
+    desk->SetProperty("ONINTERCEPTHOTKEY", "OnHot");
+    desk->SetProperty("INTERCEPTHOTKEY", "1");
+    desk->KeyEvent(kLShiftKey, true);
+    EXPECT_EQ(desk->ModifierState(), TDeskTop::kLShift | kModShift);
+    EXPECT_EQ(Global("KeyButton"), "LSHIFT");
+    desk->KeyEvent(kF1, true);
+    desk->KeyEvent(kF1, false);
+    EXPECT_EQ(Global("combo"), "LSHIFT+F1");
+    EXPECT_FALSE(desk->Intercepting());
+    desk->KeyEvent(kLShiftKey, false);
+    EXPECT_EQ(desk->ModifierState(), 0);
+    EXPECT_EQ(Global("KeyButton"), "space");
+
+    // A key without a name leaves no trailing "+".
+    desk->SetProperty("INTERCEPTHOTKEY", "1");
+    desk->KeyEvent(29, true); // left Ctrl
+    desk->KeyEvent(0, false);
+    EXPECT_EQ(Global("combo"), "LCTRL");
+    EXPECT_EQ(Global("hit"), "1");
+}
+
+TEST_F(DesktopTest, DoubleClickWithinTheTimer) {
+    TMegaButton* b = Button(desk, "b", 500, 370, 30, 30);
+    b->SetProperty("ONMOUSECLICK", "clicks = (clicks or 0) + 1");
+    b->SetProperty("ONMOUSEDBLCLICK", "dbl = (dbl or 0) + 1");
+    auto click = [&] {
+        desk->MouseButtonEvent(0, true);
+        EXPECT_EQ(desk->MouseButtons(), 1);
+        desk->MouseButtonEvent(0, false);
+        EXPECT_EQ(desk->MouseButtons(), 0);
+    };
+    click();
+    desk->FrameTick(100);
+    desk->FrameTick(100);
+    click(); // 200 ms later
+    EXPECT_EQ(Global("dbl"), "1");
+    EXPECT_EQ(Global("clicks"), "1");
+    for (int i = 0; i < 3; ++i) desk->FrameTick(100);
+    click(); // 300 ms later
+    EXPECT_EQ(Global("clicks"), "2");
+    EXPECT_EQ(Global("dbl"), "1");
+}
+
+TEST_F(DesktopTest, PauseStrobeAndTheCountdownTimer) {
+    for (const char* n :
+         {"spaceAH", "Map", "IndicatorArray", "FOVVariator", "Radar", "CountdownTimer", "GameTimer"})
+        Add(desk, n);
+    AddCursorLayer();
+    desk->Upload();
+    auto* timer = desk->HudControl("CountdownTimer")->AsSens();
+    desk->SetProperty("PAUSE", "1");
+    EXPECT_TRUE(desk->Paused());
+    EXPECT_FALSE(timer->Ticked());
+    desk->SetProperty("PAUSE", "0");
+    EXPECT_TRUE(timer->Ticked());
+
+    desk->SetProperty("STROBO", "1");
+    EXPECT_EQ(desk->StrobeSeconds(), 1);
+    desk->FrameTick(100);
+    for (int i = 0; i < 8; ++i) desk->FrameTick(100);
+    EXPECT_FALSE(desk->Paused());
+    desk->FrameTick(100);
+    EXPECT_TRUE(desk->Paused());
+    desk->SetProperty("STROBO", "0");
+    EXPECT_FALSE(desk->Paused());
+    EXPECT_EQ(desk->StrobeSeconds(), 0);
+}
+
+TEST_F(DesktopTest, UploadFaultsAndGetChildMiss) {
+    for (const char* n : {"spaceAH", "IndicatorArray"}) Add(desk, n);
+    AddCursorLayer();
+    EXPECT_THROW(desk->Upload(), Halted);
+    EXPECT_EQ(trap.lastFatal, "TDeskTop.Upload fault: Map interface control not found");
+    EXPECT_EQ(desk->Cursor().CurrentIndex(), 0); // bound after "spaceAH"
+
+    int status = 0;
+    EXPECT_EQ(desk->GetChildNode("nothing", status, true), nullptr);
+    ASSERT_FALSE(trap.reports.empty());
+    EXPECT_EQ(trap.reports.back().text,
+              "TDesktop.GetChild fault: control not found. See file \"[DesktopTree]_All_For_Debug\"... ");
+    EXPECT_EQ(trap.reports.back().flags, "m");
+    TSimpleNode* map = Add(desk, "Map");
+    EXPECT_EQ(desk->GetChildNode("Map", status, true), map);
+    EXPECT_EQ(InterfaceTools->NodeCache().Find("Map"), map);
+}
+
+TEST_F(DesktopTest, ModesAndTheHideSceneSet) {
+    desk->SetHideSceneModes(1u << TDeskTop::kModeBlack);
+    desk->SetMode(TDeskTop::kModeGame);
+    EXPECT_FALSE(desk->SceneHidden());
+    desk->SetMode(TDeskTop::kModeBlack);
+    EXPECT_TRUE(desk->SceneHidden());
+    desk->SetMode(TDeskTop::kModeGame);
+    desk->SetHideScene(true);
+    EXPECT_TRUE(desk->SceneHidden());
+    EXPECT_EQ(DesktopModeName(9), "Hide Interface");
+}
+
+TEST_F(DesktopTest, DrawingOrderClearAndHiddenInterfaceMode) {
+    AddCursorLayer();
+    desk->Cursor().Init(desk);
+    TMegaButton* panel = Button(desk, "panel", 100, 100, 10, 10);
+    panel->SetProperty("COLOR", "00FF00");
+    std::vector<std::string> order;
+    desk->links.clearTarget = [&](uint32_t c) { order.push_back("clear " + ColorText(c)); };
+    desk->links.present = [&] { order.push_back("present"); };
+    desk->links.postProcessActive = [] { return true; };
+    desk->links.runPostProcess = [&] { order.push_back("post"); };
+    desk->SetPostProcessModes(1u << TDeskTop::kModeGame);
+
+    desk->Render(); // drawing not enabled yet
+    EXPECT_TRUE(draw.calls.empty());
+    desk->SetDrawingEnabled(true);
+    desk->SetMode(TDeskTop::kModeGame);
+    desk->Render();
+    EXPECT_EQ(order, (std::vector<std::string>{"clear 000D1A26", "post", "present"}));
+    // The panel, then the cursor look once and last.
+    EXPECT_EQ(draw.calls,
+              (std::vector<std::string>{"fill 100 100 110 110 FF00FF00", "fill 511 383 515 387 FFFF00FF"}));
+
+    order.clear();
+    draw.calls.clear();
+    desk->SetClearBeforeDrawing(false);
+    desk->SetMode(TDeskTop::kModeHideInterface);
+    desk->SetProperty("FPS", "1");
+    desk->SetProperty("STROBO", "1");
+    desk->Render();
+    EXPECT_TRUE(order.empty());
+    // No panel: the four overlay lines, "Sec: 1", then the cursor.
+    ASSERT_EQ(draw.calls.size(), 6u);
+    EXPECT_EQ(draw.calls.back(), "fill 511 383 515 387 FFFF00FF");
+    std::vector<std::string> texts;
+    for (const TTextDraw& t : draw.texts) texts.push_back(t.text);
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"FPS: 0 (0.0)", "System: ", "vUnknow", "Hide Interface", "Sec: 1"}));
+    EXPECT_EQ(draw.texts[2].align, TTextAlign::Right);
+    EXPECT_EQ(draw.texts[2].rect.right, 1014);
+}
+
+TEST_F(DesktopTest, MouseMotionMovesTheCursorAndCentresItInFlight) {
+    AddCursorLayer();
+    desk->Cursor().Init(desk);
+    TMegaButton* b = Button(desk, "b", 0, 0, 100, 100);
+    b->SetProperty("ONMOUSEOVER", "over = 1");
+    desk->MouseMoveEvent(-400, -300); // factor 1.5 outside flight
+    EXPECT_EQ(desk->CursorPosition(), (TIPoint{0, 0}));
+    EXPECT_EQ(Global("cx"), "0");
+    EXPECT_EQ(Global("over"), "1");
+
+    std::vector<int> ship;
+    desk->links.shipMouse = [&](int dx, int) { ship.push_back(dx); };
+    desk->SetMode(TDeskTop::kModeGame);
+    desk->MouseMoveEvent(10, 0); // far from the centre: factor 3
+    EXPECT_EQ(ship, (std::vector<int>{10}));
+    EXPECT_EQ(desk->Cursor().CurrentIndex(), TICursor::kCentredLook);
+    EXPECT_EQ(desk->CursorPosition(), (TIPoint{511, 383}));
+    EXPECT_EQ(Global("cx"), "30");
+
+    // Camera rotation: once the travel reaches 21 the cursor hides and nothing is dispatched.
+    int looks = 0;
+    desk->links.cameraLook = [&] { ++looks; };
+    desk->SetCameraRotationMode(true);
+    desk->MouseMoveEvent(20, 0);
+    EXPECT_EQ(looks, 0);
+    desk->MouseMoveEvent(1, 0);
+    EXPECT_EQ(looks, 1);
+    EXPECT_FALSE(desk->Cursor().Layer()->AsSens()->Visible());
+}
+
+TEST_F(DesktopTest, WheelZoomsTheCameraWithLeftAlt) {
+    std::vector<int> zoom;
+    desk->links.cameraZoom = [&](int d) { zoom.push_back(d); };
+    desk->MouseWheelEvent(240);
+    desk->KeyEvent(56, true); // left Alt
+    desk->MouseWheelEvent(-240);
+    EXPECT_EQ(zoom, (std::vector<int>{-2000}));
+}
+
+TEST_F(DesktopTest, LoadingBarOnlyInShellAndLoadingAndInputFlags) {
+    desk->SetProperty("ONUPDATELOADINGBAR", "bar = (bar or 0) + 1");
+    desk->SetDrawingEnabled(true);
+    desk->SetClearBeforeDrawing(false);
+    int presents = 0;
+    desk->links.present = [&] { ++presents; };
+    for (int mode : {1, 2, 5, 6}) {
+        desk->SetMode(mode);
+        desk->UpdateLoadingBar();
+    }
+    EXPECT_EQ(Global("bar"), "2");
+    EXPECT_EQ(presents, 2); // redrawn at once with the one-shot clear
+
+    bool inverted = false;
+    desk->links.setMouseInversion = [&](bool on) { inverted = on; };
+    desk->links.joystick = [] { return true; };
+    desk->SetProperty("INVERSION", "1");
+    EXPECT_TRUE(inverted);
+    EXPECT_EQ(Prop(desk, "JOYSTICK"), "1");
+}
+
+TEST_F(DesktopTest, PlayVideo) {
+    std::map<std::string, std::string> settings{{"playvideo", "0"}};
+    desk->links.setting = [&](const std::string& k) { return settings[k]; };
+    std::vector<std::string> opened;
+    desk->links.openVideo = [&](TSimpleNode*, const std::string& file, bool loop, const std::string& onEnd) {
+        opened.push_back(file + (loop ? " loop " : " once ") + onEnd);
+        return file != "bad.avi";
+    };
+    desk->PlayVideo("intro.avi", "ended = 1");
+    EXPECT_EQ(Global("ended"), "1"); // video off: the handler at once
+    EXPECT_TRUE(opened.empty());
+
+    settings["playvideo"] = "1";
+    settings["subtitles"] = "1";
+    Lua("iSubtitles = {Start = function(f) sub = f end, Stop = function() sub = 'off' end}");
+    Add(desk, "VideoPlayer");
+    desk->PlayVideo("intro.avi", "OnEnd()");
+    desk->PlayVideo("space.avi", "LOOP");
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"intro.avi once iSubtitles.Stop() OnEnd()", "space.avi loop LOOP"}));
+    EXPECT_EQ(Global("sub"), "space.avi");
+    EXPECT_TRUE(desk->VideoRunning());
+    desk->StopVideo();
+    EXPECT_EQ(Global("sub"), "off");
+    EXPECT_FALSE(desk->VideoRunning());
+
+    EXPECT_THROW(desk->PlayVideo("bad.avi", "x()"), Halted);
+    EXPECT_EQ(trap.lastFatal, "TDeskTop.PlayVideo: (1)bad.avi, x()");
+}
+
+TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
+    ErrorTrap trap;
+    CoreServices services;
+    InstallInterfaceServices(services);
+    IDesktop& d = *services.desktop;
+    d.InitCore();
+    d.Create();
+    ASSERT_NE(CurrentDesktop(), nullptr);
+    RenderWorldLinks& links = GetRenderWorldLinks();
+    CurrentDesktop()->SetMode(TDeskTop::kModeGame);
+    CurrentDesktop()->SetProperty("PAUSE", "1");
+    EXPECT_EQ(d.Mode(), 1);
+    EXPECT_TRUE(d.Paused());
+    ASSERT_TRUE(links.desktopMode && links.desktopPaused);
+    EXPECT_EQ(links.desktopMode(), 1);
+    EXPECT_TRUE(links.desktopPaused());
+    d.Upload(); // an empty tree binds nothing and goes on
+    EXPECT_TRUE(trap.lastFatal.empty());
+    float dt = 500;
+    CurrentDesktop()->links.setMaxLag(100);
+    d.UpdateFrameTimer(dt);
+    EXPECT_EQ(dt, 100.0f);
+    d.Release();
+    EXPECT_EQ(CurrentDesktop(), nullptr);
+    EXPECT_FALSE(links.desktopMode);
+    if (TEODestroyManager) TEODestroyManager->Flush();
+    d.FreeCore();
+}
+
+} // namespace
+} // namespace vesk::test

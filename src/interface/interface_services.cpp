@@ -5,6 +5,7 @@
 #include "core/services.h"
 #include "game/game_ini_table.h"
 #include "interface/desktop.h"
+#include "interface/input_devices.h"
 #include "interface/interface_parts.h"
 #include "interface/variators.h"
 #include "platform/system.h"
@@ -17,6 +18,24 @@ namespace vesk {
 namespace {
 
 TDeskTop* Desktop = nullptr;
+
+// The input devices' events go to the desktop while it exists.
+class DesktopInputReceiver : public IInputReceiver {
+public:
+    void KeyEvent(int scanCode, bool down) override {
+        if (Desktop) Desktop->KeyEvent(scanCode, down);
+    }
+    void MouseButtonEvent(int button, bool down) override {
+        if (Desktop) Desktop->MouseButtonEvent(button, down);
+    }
+    void MouseMoveEvent(int dx, int dy) override {
+        if (Desktop) Desktop->MouseMoveEvent(dx, dy);
+    }
+    void MouseWheelEvent(int delta) override {
+        if (Desktop) Desktop->MouseWheelEvent(delta);
+    }
+};
+DesktopInputReceiver DesktopReceiver;
 
 class DesktopService : public IDesktop {
 public:
@@ -51,11 +70,16 @@ public:
         l.runPostProcess = [&rl] {
             if (rl.runPostProcess) rl.runPostProcess();
         };
+        l.setMouseInversion = [](bool on) {
+            if (InputDeviceManager) InputDeviceManager->SetMouseInversion(on);
+        };
+        l.joystick = [] { return InputDeviceManager && InputDeviceManager->HasJoystick(); };
         rl.desktopPaused = [] { return Desktop && Desktop->Paused(); };
         rl.desktopMode = [] { return Desktop ? static_cast<int>(Desktop->Mode()) : 0; };
     }
     void InitInput(platform::IWindow& window) override {
         if (GetInterfaceParts().initInput) GetInterfaceParts().initInput(window);
+        if (InputDeviceManager) InputDeviceManager->SetReceiver(&DesktopReceiver);
     }
     void SetInputAcquired(bool acquired) override {
         if (GetInterfaceParts().setInputAcquired) GetInterfaceParts().setInputAcquired(acquired);

@@ -9,9 +9,12 @@
 
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
+#include "core/services.h"
 #include "core/var_list.h"
+#include "interface/desktop.h"
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
+#include "interface/interface_services.h"
 #include "interface/joy_actions.h"
 #include "interface/key_names.h"
 #include "interface_fixture.h"
@@ -340,6 +343,32 @@ TEST_F(InstalledInputTest, WithoutADesktopEventsWalkTheNodeTree) {
     EXPECT_EQ(Global("keyed"), "");
     parts.freeInput();
     EXPECT_FALSE(InputDeviceManager);
+}
+
+// With the desktop's service installed, the devices' events go to the desktop
+// (its modifier bits, cursor and hot keys), not straight down the tree.
+TEST_F(InstalledInputTest, WithTheDesktopServiceEventsGoToTheDesktop) {
+    CoreServices services;
+    InstallInterfaceServices(services);
+    InstallInputDevices();
+    IDesktop& d = *services.desktop;
+    d.Create();
+    ASSERT_NE(CurrentDesktop(), nullptr);
+    platform::NullWindow w;
+    w.Create({}, nullptr);
+    d.InitInput(w);
+    ASSERT_TRUE(InputDeviceManager);
+    auto& in = dynamic_cast<ScriptedInput&>(InputDeviceManager->Backend());
+    const TIPoint before = CurrentDesktop()->CursorPosition();
+    in.MouseMove(-4000, -3000);
+    d.TickInput(16.0f);
+    EXPECT_NE(CurrentDesktop()->CursorPosition().x, before.x);
+    EXPECT_EQ(CurrentDesktop()->CursorPosition(), (TIPoint{0, 0})); // clamped at the corner
+    CurrentDesktop()->SetProperty("INVERSION", "1");
+    d.Release();
+    in.MouseMove(10, 10); // nothing to receive them any more: no crash
+    d.TickInput(16.0f);
+    if (TEODestroyManager) TEODestroyManager->Flush();
 }
 
 } // namespace

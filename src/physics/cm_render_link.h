@@ -1,0 +1,14 @@
+#pragma once
+// Lets the model trees build real render objects: installs the render
+// engine's builder behind CMTreeClass::CreateRO and the releaser that frees
+// them with their tree.
+#include "physics/cm_tree.h"
+#include "render/ro_builders.h"
+
+namespace vesk {
+
+// The builder's input for one geometry object.
+ROModelNode ModelNodeOf(const std::string& fileName, const GeomObjStruct& object);
+void InstallCMRenderObjectBuilder();
+
+} // namespace vesk

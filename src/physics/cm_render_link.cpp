@@ -1,5 +1,11 @@
 #include "physics/cm_render_link.h"
 
+#include "physics/cm_tree_manager.h"
+#include "render/mesh.h"
+
+#include <algorithm>
+#include <cstddef>
+
 namespace vesk {
 
 ROModelNode ModelNodeOf(const std::string& fileName, const GeomObjStruct& object) {
@@ -24,6 +30,20 @@ ROModelNode ModelNodeOf(const std::string& fileName, const GeomObjStruct& object
     return node;
 }
 
+static_assert(offsetof(CMAnimationKey, matrix) == 32 && offsetof(CMAnimationKey, colour) == 96 &&
+              offsetof(CMAnimationKey, factor) == 112 && sizeof(CMAnimationKey) == 116);
+
+ROKeyTrack KeyTrackOf(const CMAnimationTrackStruct& track) {
+    ROKeyTrack out;
+    out.startFrame = track.startFrame;
+    out.endFrame = track.endFrame;
+    // The count the file states, never more than the keys it holds.
+    out.keyCount = static_cast<uint32_t>(std::min<size_t>(track.keyCount, track.keys.size()));
+    out.keys = track.keys.data();
+    out.keyStride = sizeof(CMAnimationKey);
+    return out;
+}
+
 void InstallCMRenderObjectBuilder() {
     SetCMRenderObjectBuilder([](CMTreeClass&, GeomObjStruct& object, const CMRenderObjectSpec& spec) {
         ROModelBuild build;
@@ -37,6 +57,18 @@ void InstallCMRenderObjectBuilder() {
         return BuildModelRenderObject(ModelNodeOf(spec.fileName, object), build);
     });
     SetCMRenderObjectReleaser([](TRenderObject* ro) { ro->Free(); });
+    MeshModelLinks& links = GetMeshModelLinks();
+    links.loadModel = [](const std::string& file) { return CMTreeManager && CMTreeManager->GetCMTree(file); };
+    links.createRO = [](const std::string& file, const std::string& object,
+                        uint64_t options) -> TRenderObject* {
+        CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
+        return tree ? tree->CreateRO(object, false, options) : nullptr;
+    };
+    links.addFromModel = [](TBaseRenderUnit& unit, const std::string& file) {
+        CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
+        if (!tree) return;
+        for (const BoundingSphereStruct& s : tree->BoundingSpheres()) unit.AddBSphere(s.centre, s.radius, 0);
+    };
 }
 
 } // namespace vesk

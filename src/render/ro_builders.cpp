@@ -26,7 +26,9 @@ void* LockAll(TRenderObject& ro, uint32_t count) {
     return data;
 }
 
-void FillIndices(ROMaterialClass& m, const std::vector<uint32_t>& indices) {
+} // namespace
+
+void WriteIndexChunk(ROMaterialClass& m, const std::vector<uint32_t>& indices) {
     uint32_t format = 101;
     for (uint32_t i : indices)
         if (i > 65535) {
@@ -47,8 +49,6 @@ void FillIndices(ROMaterialClass& m, const std::vector<uint32_t>& indices) {
     ib->UpdateMinMax();
 }
 
-} // namespace
-
 void ROBuilderBase::SetMaterialProperties(TRenderObject& ro, const ROModelNode& node) {
     for (const ROModelMaterial& nm : node.materials) {
         const std::string name = nm.nameSet ? nm.name : "checker";
@@ -56,7 +56,7 @@ void ROBuilderBase::SetMaterialProperties(TRenderObject& ro, const ROModelNode& 
         const int64_t start = PerfCounter();
         m->SetMaterialFromLua(name, "checker");
         (void)(PerfCounter() - start);
-        FillIndices(*m, nm.indices);
+        WriteIndexChunk(*m, nm.indices);
         m->SetPrimCount(PrimitiveCountOfIndices(nm.indices.size()));
     }
 }
@@ -126,7 +126,7 @@ void ROCubeModeFactory::SetMaterialProperties(TRenderObject& ro, const ROModelNo
     }
     std::vector<uint32_t> indices(36);
     for (uint32_t i = 0; i < 36; ++i) indices[i] = i;
-    FillIndices(*m, indices);
+    WriteIndexChunk(*m, indices);
     m->SetPrimCount(12);
     m->SetColors(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0, 0.0f);
     m->SetTechnique(10);

@@ -75,6 +75,10 @@ struct ROModelBuild {
 // words, the node's matrix, box and names, the builder's vertices and materials.
 TRenderObject* BuildModelRenderObject(const ROModelNode& node, const ROModelBuild& build);
 
+// Takes an index chunk for the indices (16-bit unless one is above 65535,
+// managed pool), attaches it to the material and writes them.
+void WriteIndexChunk(ROMaterialClass& m, const std::vector<uint32_t>& indices);
+
 // Index count / 3, rounded to the nearest integer with halves to even.
 uint32_t PrimitiveCountOfIndices(size_t indexCount);
 

@@ -1,7 +1,9 @@
 #include "physics/cm_render_link.h"
 
 #include "physics/cm_tree_manager.h"
+#include "platform/files.h"
 #include "render/mesh.h"
+#include "shared/errors.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -68,6 +70,29 @@ void InstallCMRenderObjectBuilder() {
         CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
         if (!tree) return;
         for (const BoundingSphereStruct& s : tree->BoundingSpheres()) unit.AddBSphere(s.centre, s.radius, 0);
+    };
+    links.loadAnimated = [](const std::string& base, const std::string& object, uint64_t options,
+                            AnimatedModel& out) {
+        if (!CMTreeManager) return false;
+        CMTreeClass* tree = CMTreeManager->GetCMTree(base + ".cm");
+        if (!tree) return false;
+        CMTreeClass* animation = tree;
+        if (platform::FileExists(base + ".cma")) animation = CMTreeManager->GetCMTree(base + ".cma");
+        GeomObjStruct* record = nullptr;
+        if (!tree->GetGeomobject(object, record)) {
+            ErrorReport("not cmtree.GetGeomobject(_GOName,pgeomobj): " + object, "mhl");
+            return false;
+        }
+        out.ro = tree->CreateRO(object, false, options);
+        if (animation && !animation->Tracks().empty()) {
+            const CMAnimationTrackStruct& first = animation->Tracks().front();
+            out.hasTrack = true;
+            out.hasAnimationRoot = animation->AnimationRoot().has_value();
+            out.keyCount = KeyTrackOf(first).keyCount;
+            out.startFrame = first.startFrame;
+            out.endFrame = first.endFrame;
+        }
+        return true;
     };
 }
 

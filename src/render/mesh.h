@@ -11,6 +11,15 @@
 
 namespace vesk {
 
+// What an animated object takes from its model files.
+struct AnimatedModel {
+    TRenderObject* ro = nullptr;
+    bool hasTrack = false; // the animation file has at least one track
+    bool hasAnimationRoot = false;
+    uint32_t keyCount = 0; // of the first track
+    float startFrame = 0, endFrame = 0;
+};
+
 struct MeshModelLinks {
     // Loads (or finds) the model file; false when it cannot be had.
     std::function<bool(const std::string& fileName)> loadModel;
@@ -20,6 +29,11 @@ struct MeshModelLinks {
         createRO;
     // Gives the unit the model's bounding spheres and helpers.
     std::function<void(TBaseRenderUnit& unit, const std::string& fileName)> addFromModel;
+    // The render object of objectName in base + ".cm" and the first track of
+    // base + ".cma" (of the ".cm" itself when there is no ".cma" file).
+    std::function<bool(const std::string& base, const std::string& objectName, uint64_t options,
+                       AnimatedModel& out)>
+        loadAnimated;
 };
 MeshModelLinks& GetMeshModelLinks();
 

@@ -24,11 +24,11 @@ protected:
         ResetDeviceStateCache();
         BuffersManager = std::make_unique<BuffersManagerClass>();
         CreateLuaMachine();
-        LuaMachine->RunString(
-            "function length(t) local n = 0 for _ in pairs(t) do n = n + 1 end return n end\n"
-            "materials = { checker = { id = '1', texture_technique = 10, diffuse_color = "
-            "'FFFFFF', specular_color = '0', ambient_color = '0', emissive_color = '0', "
-            "power = 0 } }");
+        LuaMachine->RunString("function length(t) if t == nil then return 0 end local n = 0 for _ in "
+                              "pairs(t) do n = n + 1 end return n end\n"
+                              "materials = { checker = { id = '1', texture_technique = 10, diffuse_color = "
+                              "'FFFFFF', specular_color = '0', ambient_color = '0', emissive_color = '0', "
+                              "power = 0 } }");
     }
     void TearDown() override {
         if (ro) ro->Free();

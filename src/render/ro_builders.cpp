@@ -1,6 +1,5 @@
 #include "render/ro_builders.h"
 
-#include "platform/system.h"
 #include "shared/errors.h"
 
 #include <cmath>
@@ -53,9 +52,7 @@ void ROBuilderBase::SetMaterialProperties(TRenderObject& ro, const ROModelNode& 
     for (const ROModelMaterial& nm : node.materials) {
         const std::string name = nm.nameSet ? nm.name : "checker";
         ROMaterialClass* m = ro.AddMaterial();
-        const int64_t start = PerfCounter();
         m->SetMaterialFromLua(name, "checker");
-        (void)(PerfCounter() - start);
         WriteIndexChunk(*m, nm.indices);
         m->SetPrimCount(PrimitiveCountOfIndices(nm.indices.size()));
     }

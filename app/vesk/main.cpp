@@ -5,6 +5,7 @@
 #include "game/game_services.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
+#include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
 #include "platform/text.h"
 #include "render/render_services.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     InstallInputDevices();
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
+    InstallCMRenderObjectBuilder();
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     // The sound engine, or the silent one when the setup record has sound off;

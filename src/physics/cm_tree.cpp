@@ -41,6 +41,15 @@ template <class T> bool FindByName(std::vector<T>& list, std::string_view name, 
 
 } // namespace
 
+static std::function<void(TRenderObject*)>& RenderObjectReleaser() {
+    static std::function<void(TRenderObject*)> releaser;
+    return releaser;
+}
+
+void SetCMRenderObjectReleaser(std::function<void(TRenderObject*)> releaser) {
+    RenderObjectReleaser() = std::move(releaser);
+}
+
 void SetCMRenderObjectBuilder(CMRenderObjectBuilder builder) {
     RenderObjectBuilder() = std::move(builder);
 }
@@ -441,6 +450,12 @@ private:
 };
 
 // ---- the tree --------------------------------------------------------------------
+
+ROManagerClass::~ROManagerClass() {
+    if (const auto& release = RenderObjectReleaser())
+        for (const Entry& e : entries_)
+            if (e.object) release(e.object);
+}
 
 TRenderObject* ROManagerClass::Find(std::string_view name) const {
     for (const auto& e : entries_)

@@ -147,6 +147,11 @@ struct LodStruct {
 // without case). Entries are never removed; the tree keeps them for its life.
 class ROManagerClass {
 public:
+    ROManagerClass() = default;
+    ROManagerClass(const ROManagerClass&) = delete;
+    ROManagerClass& operator=(const ROManagerClass&) = delete;
+    // The tree's render objects go with it (through the installed releaser).
+    ~ROManagerClass();
     TRenderObject* Find(std::string_view name) const;
     void Add(std::string name, TRenderObject* object);
     size_t Count() const { return entries_.size(); }
@@ -183,6 +188,8 @@ class CMTreeClass;
 using CMRenderObjectBuilder =
     std::function<TRenderObject*(CMTreeClass& tree, GeomObjStruct& object, const CMRenderObjectSpec& spec)>;
 void SetCMRenderObjectBuilder(CMRenderObjectBuilder builder);
+// Frees a render object a tree built when the tree goes away.
+void SetCMRenderObjectReleaser(std::function<void(TRenderObject*)> releaser);
 
 class CMTreeClass {
 public:

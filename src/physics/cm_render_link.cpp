@@ -1,0 +1,99 @@
+#include "physics/cm_render_link.h"
+
+#include "physics/cm_tree_manager.h"
+#include "platform/files.h"
+#include "render/mesh.h"
+#include "shared/errors.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace vesk {
+
+ROModelNode ModelNodeOf(const std::string& fileName, const GeomObjStruct& object) {
+    ROModelNode node;
+    node.fileName = fileName;
+    node.objectName = object.names.name;
+    node.boxCorner1 = object.vectors[1];
+    node.boxCorner2 = object.vectors[2];
+    node.matrix = object.matrix;
+    node.vertices.resize(object.vertices.size());
+    for (size_t i = 0; i < object.vertices.size(); ++i) {
+        const CMVertex& v = object.vertices[i];
+        ROModelVertex& o = node.vertices[i];
+        o = {v.position.x, v.position.y, v.position.z, v.normal.x, v.normal.y, v.normal.z, v.tu, v.tv};
+        if (i < object.texCoords2.size()) {
+            o.u2 = object.texCoords2[i].x;
+            o.v2 = object.texCoords2[i].y;
+        }
+    }
+    for (const CMMaterialStruct& m : object.materials)
+        node.materials.push_back({m.name, !m.name.empty(), m.indices});
+    return node;
+}
+
+static_assert(offsetof(CMAnimationKey, matrix) == 32 && offsetof(CMAnimationKey, colour) == 96 &&
+              offsetof(CMAnimationKey, factor) == 112 && sizeof(CMAnimationKey) == 116);
+
+ROKeyTrack KeyTrackOf(const CMAnimationTrackStruct& track) {
+    ROKeyTrack out;
+    out.startFrame = track.startFrame;
+    out.endFrame = track.endFrame;
+    // The count the file states, never more than the keys it holds.
+    out.keyCount = static_cast<uint32_t>(std::min<size_t>(track.keyCount, track.keys.size()));
+    out.keys = track.keys.data();
+    out.keyStride = sizeof(CMAnimationKey);
+    return out;
+}
+
+void InstallCMRenderObjectBuilder() {
+    SetCMRenderObjectBuilder([](CMTreeClass&, GeomObjStruct& object, const CMRenderObjectSpec& spec) {
+        ROModelBuild build;
+        build.builder = spec.builder == CMBuilderKind::CubeMode   ? ROBuilderKind::CubeMode
+                        : spec.builder == CMBuilderKind::LightMap ? ROBuilderKind::LightMap
+                                                                  : ROBuilderKind::Generic;
+        build.pool = spec.pool;
+        build.usage = spec.usage;
+        build.applyState = spec.applyState;
+        build.restoreState = spec.restoreState;
+        return BuildModelRenderObject(ModelNodeOf(spec.fileName, object), build);
+    });
+    SetCMRenderObjectReleaser([](TRenderObject* ro) { ro->Free(); });
+    MeshModelLinks& links = GetMeshModelLinks();
+    links.loadModel = [](const std::string& file) { return CMTreeManager && CMTreeManager->GetCMTree(file); };
+    links.createRO = [](const std::string& file, const std::string& object,
+                        uint64_t options) -> TRenderObject* {
+        CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
+        return tree ? tree->CreateRO(object, false, options) : nullptr;
+    };
+    links.addFromModel = [](TBaseRenderUnit& unit, const std::string& file) {
+        CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
+        if (!tree) return;
+        for (const BoundingSphereStruct& s : tree->BoundingSpheres()) unit.AddBSphere(s.centre, s.radius, 0);
+    };
+    links.loadAnimated = [](const std::string& base, const std::string& object, uint64_t options,
+                            AnimatedModel& out) {
+        if (!CMTreeManager) return false;
+        CMTreeClass* tree = CMTreeManager->GetCMTree(base + ".cm");
+        if (!tree) return false;
+        CMTreeClass* animation = tree;
+        if (platform::FileExists(base + ".cma")) animation = CMTreeManager->GetCMTree(base + ".cma");
+        GeomObjStruct* record = nullptr;
+        if (!tree->GetGeomobject(object, record)) {
+            ErrorReport("not cmtree.GetGeomobject(_GOName,pgeomobj): " + object, "mhl");
+            return false;
+        }
+        out.ro = tree->CreateRO(object, false, options);
+        if (animation && !animation->Tracks().empty()) {
+            const CMAnimationTrackStruct& first = animation->Tracks().front();
+            out.hasTrack = true;
+            out.hasAnimationRoot = animation->AnimationRoot().has_value();
+            out.keyCount = KeyTrackOf(first).keyCount;
+            out.startFrame = first.startFrame;
+            out.endFrame = first.endFrame;
+        }
+        return true;
+    };
+}
+
+} // namespace vesk

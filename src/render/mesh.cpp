@@ -1,0 +1,68 @@
+#include "render/mesh.h"
+
+#include "render/device.h"
+#include "render/shader.h"
+#include "shared/errors.h"
+
+namespace vesk {
+
+namespace {
+const bool kRegistered = RegisterRenderUnitClass<MeshClass>("MeshClass");
+}
+
+MeshModelLinks& GetMeshModelLinks() {
+    static MeshModelLinks links;
+    return links;
+}
+
+void MeshClass::Init(TBaseRenderUnit* parent) {
+    (void)kRegistered;
+    TBaseRenderUnit::Init(parent);
+    SetFlag(BRU_OPAQUE);
+    SetFlag2(BRU2_RETRANSFORM_BSPHERES);
+    GetGameOps();
+}
+
+bool MeshClass::LoadFromCM(const std::string& fileName, const std::string& name, const std::string& strID) {
+    const MeshModelLinks& links = GetMeshModelLinks();
+    if (links.loadModel) links.loadModel(fileName);
+    SetName(name);
+    SetStrID(strID);
+    if (links.addFromModel) links.addFromModel(*this, fileName);
+    return true;
+}
+
+bool MeshClass::AddROFromCM(const std::string& fileName, const std::string& objectName) {
+    const MeshModelLinks& links = GetMeshModelLinks();
+    if (links.loadModel) links.loadModel(fileName);
+    TRenderObject* ro = links.createRO ? links.createRO(fileName, objectName, 0xC2) : nullptr;
+    if (!ro) {
+        ErrorReport("MeshClass.AddROFromCM: ro not found. " + fileName + ", " + objectName, "mhl");
+        return false;
+    }
+    SetBaseMatrix(ro->GetMatrix());
+    ro->RenderStates()->AddState(platform::D3DRS_SPECULARMATERIALSOURCE, 0, "");
+    ro->RenderStates()->AddRestoreState(platform::D3DRS_SPECULARMATERIALSOURCE, 2, "");
+    AddRO(UnitViewOf(ro));
+    return true;
+}
+
+void RenderUnitObjects(TBaseRenderUnit& unit) {
+    const RenderObjectList* list = unit.GetROList();
+    if (!list) return;
+    for (const auto& entry : *list) {
+        if (!unit.HasFlag(BRU_VISIBLE)) break;
+        if (auto* ro = dynamic_cast<TRenderObject*>(entry.get())) ro->Render();
+    }
+}
+
+void MeshClass::DoRender() {
+    if (!IsInView()) return;
+    AddLights(kLightsSuns);
+    BeginRender();
+    if (Device) Device->SetTransform(platform::D3DTS_WORLD, &GetWorldMatrix());
+    RenderUnitObjects(*this);
+    ClearLocalLights();
+}
+
+} // namespace vesk

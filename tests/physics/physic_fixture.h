@@ -55,6 +55,16 @@ struct TestUnit : BasePhysicUnitClass {
     void SendCallback() override { ++callbacks; }
 };
 
+// A unit whose own bounding sphere sits at its world position.
+struct PlacedUnit : TBaseRenderUnit {
+    BSphereRecord sphere;
+    void GetOwnBSphere(BSphereRecord*& out) override {
+        GetPosition(sphere.worldCentre);
+        sphere.radius = sphere.worldRadius = 10.0f;
+        out = &sphere;
+    }
+};
+
 // A ship record with round numbers: limit 100, accelerate time 2 s.
 inline TShipPhysicParams MakeRecord(int32_t sizeClass) {
     TShipPhysicParams r;

@@ -45,8 +45,9 @@ TEST(PhysicUnit, RegisteringATakenMaskReportsAndStillAppends) {
     EXPECT_THROW(rig.unit->RegisterState("AGAIN", 0x4), Halted);
     ASSERT_EQ(trap.reports.size(), 1u);
     EXPECT_EQ(trap.reports[0].flags, "mhl");
-    EXPECT_EQ(trap.reports[0].text, "BasePhysicUnitClass.RegisterState: \xF2\xE0\xEA\xEE\xE9 \xF4\xEB\xE0\xE3 "
-                                    "\xF3\xE6\xE5 \xE7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED: 4");
+    EXPECT_EQ(trap.reports[0].text,
+              "BasePhysicUnitClass.RegisterState: \xF2\xE0\xEA\xEE\xE9 \xF4\xEB\xE0\xE3 "
+              "\xF3\xE6\xE5 \xE7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED: 4");
     EXPECT_EQ(rig.unit->States().size(), 18u);
     rig.unit->AddState(D0STOP);
     EXPECT_EQ(rig.unit->GetStatesString(), "D0STOP #R AGAIN #R ");
@@ -64,7 +65,13 @@ TEST(PhysicUnit, IntegratesVelocityAndPositionPerStep) {
         float x[3];
     } cases[] = {
         {"thrust 50 from rest", SC_BARGA, 100, DOMOVETOPOINT, 0, {1.5f, 3.0f, 4.5f}, {0.045f, 0.135f, 0.27f}},
-        {"thrust follows the limit", SC_BARGA, 2, DOMOVETOPOINT, 0, {0.03f, 0.06f, 0.09f}, {0.0009f, 0.0027f, 0.0054f}},
+        {"thrust follows the limit",
+         SC_BARGA,
+         2,
+         DOMOVETOPOINT,
+         0,
+         {0.03f, 0.06f, 0.09f},
+         {0.0009f, 0.0027f, 0.0054f}},
         {"clamped at the limit", SC_BARGA, 2, DOMOVETOPOINT, 10, {2, 2, 2}, {0.06f, 0.12f, 0.18f}},
         {"no order: coasting", SC_BARGA, 100, 0, 10, {10, 10, 10}, {0.3f, 0.6f, 0.9f}},
         {"missile coasting", SC_MISSILE, 100, 0, 10, {10, 10, 10}, {0.3f, 0.6f, 0.9f}},

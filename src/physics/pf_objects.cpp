@@ -23,6 +23,11 @@ void SetSceneShipsProvider(SceneShipsProvider provider) {
     ShipsProvider() = std::move(provider);
 }
 
+void GetSceneShips(std::vector<TBaseRenderUnit*>& out) {
+    out.clear();
+    if (ShipsProvider()) ShipsProvider()(out);
+}
+
 TPFObjectsManager::TPFObjectsManager(IOwnerPhObj* owner, const TShipPhysicParams* record, float scale)
     : record_(record), owner_(owner), scale_(scale) {
     refreshDistance_ = scale * (record ? record->maxVelocity : 0.0f);
@@ -50,9 +55,8 @@ void TPFObjectsManager::DropStatic() {
 
 void TPFObjectsManager::RebuildStatic(int32_t mask, float margin) {
     DropStatic();
-    if (!ShipsProvider()) return;
     std::vector<TBaseRenderUnit*> ships;
-    ShipsProvider()(ships);
+    GetSceneShips(ships);
     TBaseRenderUnit* self = owner_ ? owner_->GetRenderUnit() : nullptr;
     Vec3 centre{};
     float radius = 0.0f;

@@ -15,6 +15,8 @@ struct BSphereRecord;
 // The ship units of the current scene (installed by the scene side).
 using SceneShipsProvider = std::function<void(std::vector<TBaseRenderUnit*>& out)>;
 void SetSceneShipsProvider(SceneShipsProvider provider);
+// The scene's ships now; empty without a provider.
+void GetSceneShips(std::vector<TBaseRenderUnit*>& out);
 
 class TPFObjectsManager : public TEngineObject {
 public:

@@ -148,6 +148,9 @@ protected:
     TPFObjectsManager* pathFinder = nullptr;
     std::vector<RegisteredState> states_;
 
+    int32_t SizeClassOf() const { return phParams ? phParams->sizeClass : 0; }
+    UniformSource random_ = UniformRandom;
+
 private:
     void ForsageRamp();
     void LimitRamp(float t);
@@ -160,8 +163,7 @@ private:
     float AccelTime() const { return phParams ? phParams->accelerateTime : 0.0f; }
     // mass * limit / accelerateTime; 0 without an accelerate time.
     float ThrustPerUnit() const;
-    int32_t SizeClass() const { return phParams ? phParams->sizeClass : 0; }
-    UniformSource random_ = UniformRandom;
+    int32_t SizeClass() const { return SizeClassOf(); }
 };
 
 // Pitch of v limited to maxPitch; elevation of a turning axis kept within

@@ -3,6 +3,7 @@
 #include "core/application.h"
 #include "core/var_list.h"
 #include "game/game_services.h"
+#include "interface/console.h"
 #include "physics/cm_tree_manager.h"
 #include "platform/text.h"
 #include "render/render_services.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     CoreServices services;
     InstallRenderServices(services);
     InstallGameServices(services);
+    InstallConsole();
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
     TCore* core = TEngineObject::New<TCore>(std::move(services));

@@ -7,6 +7,7 @@
 
 #include "core/application.h"
 #include "core/lua_machine.h"
+#include "core/string_tables.h"
 #include "core/var_list.h"
 #include "interface/interface_parts.h"
 #include "interface/text_layer.h"
@@ -135,7 +136,11 @@ void TConsole::AddLine(const std::string& text) {
     std::vector<std::string> display;
     const int oldSize = TextLayer->FontSize();
     TextLayer->SelectFont(fontSize_);
-    TextLayer->SplitToLines(text, kLineWidth, display);
+    // Typed lines are echoed: an "@" in them that does not open hex-text is
+    // shown as it stands rather than failing the decoder.
+    const std::u16string wide =
+        IsWellFormedHexText(text) ? HexStr2WideString(text) : platform::Cp1251ToUtf16(text);
+    TextLayer->SplitToLines(std::u16string_view(wide), kLineWidth, display);
     TextLayer->SelectFont(static_cast<float>(oldSize));
     // An empty text is still one (empty) line of output.
     if (display.empty()) display.emplace_back();

@@ -208,9 +208,28 @@ std::string LineToHexText(const std::u16string& line) {
 
 } // namespace
 
+bool IsWellFormedHexText(std::string_view text) {
+    bool hex = false;
+    size_t run = 0;
+    for (char c : text) {
+        if (c == '@') {
+            if (hex && run % 4 != 0) return false;
+            hex = !hex;
+            run = 0;
+        } else if (hex) {
+            if (!IsHexDigits(std::string_view(&c, 1))) return false;
+            ++run;
+        }
+    }
+    return !hex || run % 4 == 0;
+}
+
 void TTextLayer::SplitToLines(const std::string& hexText, float width, std::vector<std::string>& list) {
+    SplitToLines(std::u16string_view(HexStr2WideString(hexText)), width, list);
+}
+
+void TTextLayer::SplitToLines(std::u16string_view text, float width, std::vector<std::string>& list) {
     list.clear();
-    const std::u16string text = HexStr2WideString(hexText);
     std::u16string line;
     float running = 0;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -54,6 +54,7 @@ public:
     // Lines no wider than width screen pixels at the current font, breaking
     // between characters; the list is cleared first.
     void SplitToLines(const std::string& hexText, float width, std::vector<std::string>& list);
+    void SplitToLines(std::u16string_view text, float width, std::vector<std::string>& list);
     // The current font := the library's font of trunc(size); the font size
     // field takes the size.
     void SelectFont(float size);
@@ -89,6 +90,10 @@ private:
     uint8_t textStyle_ = 0;
     uint32_t shadowColor_ = 0;
 };
+
+// True when every "@" part of the text is whole groups of four hexadecimal
+// digits, so that it reads as hex-text without a fault.
+bool IsWellFormedHexText(std::string_view text);
 
 // The interface's one text layer (the interface text font): made by the
 // desktop; the console writes nothing while it is absent.

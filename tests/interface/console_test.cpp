@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/lua_machine.h"
+#include "core/string_tables.h"
 #include "core/var_list.h"
 #include "interface/console.h"
 #include "interface/interface_parts.h"
@@ -155,6 +156,7 @@ TEST_F(ConsoleTest, QueriesAndAssignments) {
         {"cam.from=v(1 x 3)", {"cam.from=v(1 x 3)", "ERROR: Ivalid numeric input"}},
         {"win.caption=\"My game\"", {"win.caption=\"My game\""}},
         {"win.caption", {"win.caption=My game"}},
+        {"win.caption=@0041@", {"win.caption=A"}},
     };
     for (const Case& c : cases) {
         Console->Clear();
@@ -162,6 +164,13 @@ TEST_F(ConsoleTest, QueriesAndAssignments) {
         EXPECT_EQ(Lines(), c.out) << c.line;
     }
     EXPECT_FLOAT_EQ(SpVars->GetVector("cam.from").y, 2.3f);
+
+    // An "@" that opens no hex-text is echoed as typed (in the hex form that keeps it).
+    Console->Clear();
+    Console->Execute("win.caption=me@home");
+    EXPECT_EQ(FindVarListWith("win.caption")->Get("win.caption"), VarValue("me@home"));
+    ASSERT_EQ(Console->LineCount(), 1);
+    EXPECT_EQ(HexStr2WideString(Console->Line(1)), u"win.caption=me@home");
 }
 
 } // namespace

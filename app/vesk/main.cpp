@@ -3,6 +3,7 @@
 #include "core/application.h"
 #include "core/var_list.h"
 #include "game/game_services.h"
+#include "interface/console.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
 #include "physics/cm_render_link.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     InstallGameServices(services);
     InstallInterfaceServices(services);
     InstallInputDevices();
+    InstallConsole();
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
     InstallCMRenderObjectBuilder();

@@ -4,9 +4,11 @@
 
 #include "core/services.h"
 #include "game/game_ini_table.h"
+#include "interface/console.h"
 #include "interface/desktop.h"
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
+#include "interface/text_layer.h"
 #include "interface/variators.h"
 #include "platform/system.h"
 #include "render/engine.h"
@@ -50,6 +52,7 @@ public:
     void Create() override {
         if (Desktop) return;
         Desktop = TEngineObject::New<TDeskTop>();
+        CreateTextLayer(); // the texts of the interface and the console
         if (InterfaceTools) InterfaceTools->SetDesktop(Desktop);
         TDeskTopLinks& l = Desktop->links;
         l.setting = [](const std::string& key) {
@@ -134,7 +137,10 @@ public:
         if (Desktop) UpdateTree(Desktop, false);
     }
     void Render() override {
-        if (Desktop) Desktop->Render();
+        if (!Desktop) return;
+        if (TextLayer) TextLayer->Clear();
+        Desktop->Render();
+        if (TextLayer) TextLayer->Draw();
     }
     void Release() override {
         if (!Desktop) return;
@@ -145,6 +151,7 @@ public:
         TDeskTop* d = Desktop;
         Desktop = nullptr;
         d->Free();
+        FreeTextLayer();
     }
 
 private:

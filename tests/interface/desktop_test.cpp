@@ -2,6 +2,7 @@
 // double clicks, pause and strobe, modes and the hide-scene set, drawing,
 // binding of the HUD controls, the cursor, and the service's links.
 #include "interface/desktop.h"
+#include "interface/text_layer.h"
 
 #include <map>
 
@@ -316,6 +317,8 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     d.InitCore();
     d.Create();
     ASSERT_NE(CurrentDesktop(), nullptr);
+    EXPECT_NE(TextLayer, nullptr); // the interface's and the console's texts have a layer
+    EXPECT_EQ(InterfaceTextDrawer, TextLayer.get());
     RenderWorldLinks& links = GetRenderWorldLinks();
     CurrentDesktop()->SetMode(TDeskTop::kModeGame);
     CurrentDesktop()->SetProperty("PAUSE", "1");
@@ -332,6 +335,7 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     EXPECT_EQ(dt, 100.0f);
     d.Release();
     EXPECT_EQ(CurrentDesktop(), nullptr);
+    EXPECT_EQ(TextLayer, nullptr);
     EXPECT_FALSE(links.desktopMode);
     if (TEODestroyManager) TEODestroyManager->Flush();
     d.FreeCore();

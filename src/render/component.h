@@ -48,25 +48,78 @@ public:
     virtual void ClearClients() {}
 };
 
-// A unit's light list (`ILights`): point lights in the unit's space.
+// A unit's light list (`ILights`): point lights in the unit's space. A record
+// has the device light's layout; position and diffuse colour come first so
+// that the frame's light pass reads them directly.
+inline constexpr int kLightPoint = 1;
 struct UnitLight {
     Vec3 position;
-    ColorValue colour{1, 1, 1, 1};
+    ColorValue colour{1, 1, 1, 1}; // diffuse
+    ColorValue specular{};
+    ColorValue ambient{};
+    Vec3 direction{};
+    float range = 1.0e9f;
+    float falloff = 0, attenuation0 = 0, attenuation1 = 0, attenuation2 = 0, theta = 0, phi = 0;
+    int type = kLightPoint;
 };
+// A packed A8R8G8B8 colour as four floats, each channel / 255.
+ColorValue ColourFromArgb(uint32_t argb);
+
 class LightClass : public ClamClass {
 public:
     std::vector<UnitLight>& Lights() { return lights_; }
+    // A new light list on another carrier with a copy of every record.
+    LightClass* CreateCopy(IEngineObject* carrier) const;
+    // Appends a point light; colours are packed ARGB.
+    void AddLight(const Vec3& position, uint32_t diffuse, uint32_t specular, float attenuation0,
+                  float attenuation1);
+    bool GetLight(int index, UnitLight& out) const;
+    int GetCount() const { return static_cast<int>(lights_.size()); }
 
 private:
     std::vector<UnitLight> lights_;
 };
 
-// Rotation of a unit's matrix (`IRotator`).
+// Rotation of a unit's matrix (`IRotator`): spins about X, Y, Z or a free axis.
+inline constexpr uint16_t kRotateX = 1, kRotateY = 2, kRotateZ = 4, kRotateAxis = 8;
+// A carrier with this bit of its second flag word advances every part, whatever the mode.
+inline constexpr uint64_t BRU2_ROTATE_ALL = 32768;
 class RotatorClass : public ClamClass {
 public:
-    // Applies the current rotation to the matrix in place.
-    virtual void ApplyToMatrix(Matrix& /*m*/) {}
-    virtual void Advance(float /*dtMs*/) {}
+    // A new rotator on the carrier of another object, with this one's mode and X, Y, Z parts.
+    RotatorClass* CreateCopy(IEngineObject* other) const;
+    // Advances the angles (speeds in turns per second) and rebuilds the part matrices.
+    void Update(float dtMs);
+    // m := part matrix x m for each enabled part, each product from the incoming m.
+    void Apply(Matrix& m) const;
+    void SetMode(uint16_t mode) { mode_ = mode; }
+    uint16_t GetMode() const { return mode_; }
+    void SetSpeedX(float v) { speedX_ = v; }
+    void SetAngleX(float v) { angleX_ = v; }
+    void SetSpeedY(float v) { speedY_ = v; }
+    void SetAngleY(float v) { angleY_ = v; }
+    void SetSpeedZ(float v) { speedZ_ = v; }
+    void SetAngleZ(float v) { angleZ_ = v; }
+    void SetAxisSpeed(float v) { axisSpeed_ = v; }
+    void SetAxisAngle(float v) { axisAngle_ = v; }
+    void SetAxis(const Vec3& axis) { axis_ = axis; }
+    float AngleX() const { return angleX_; }
+    float AngleY() const { return angleY_; }
+    float AngleZ() const { return angleZ_; }
+    float AxisAngle() const { return axisAngle_; }
+
+    // The names the unit tree calls.
+    void ApplyToMatrix(Matrix& m) { Apply(m); }
+    void Advance(float dtMs) { Update(dtMs); }
+
+private:
+    // A part runs when its mode bit is set or the carrier asks for every part.
+    bool PartRuns(uint16_t bit) const;
+    uint16_t mode_ = 0;
+    float angleX_ = 0, speedX_ = 0, angleY_ = 0, speedY_ = 0, angleZ_ = 0, speedZ_ = 0;
+    float axisSpeed_ = 0, axisAngle_ = 0;
+    Matrix matX_, matY_, matZ_, matAxis_;
+    Vec3 axis_{0, 0, 1};
 };
 
 // The ship operations reached through a unit's game operations.
@@ -89,15 +142,53 @@ public:
     virtual IShipsOps* GetShipsOps() { return nullptr; }
 };
 
-// Frees the carrier together with another object.
+// Kills a render unit (the carrier) when a linked object goes away; fires once.
 class KillerClass : public ClamClass {
 public:
+    // The constructor: missing objects are fatal reports (nullptr).
+    static KillerClass* Init(TBaseRenderUnit* bruToKill, IEngineObject* link);
+    // Links the object whose end kills the carrier (the tree's AttachKiller).
     void SetOther(IEngineObject* other);
     IEngineObject* Other() const { return other_; }
+    TBaseRenderUnit* UnitToKill() const { return toKill_; }
+    void Message(IEngineObject* sender, int msg, int param) override;
+
+protected:
+    void CarrierLost() override { toKill_ = nullptr; }
+
+private:
+    TBaseRenderUnit* toKill_ = nullptr;
+    IEngineObject* other_ = nullptr;
+};
+
+// A named group of ray units switched on and off together.
+class RayGroupClass : public ClamClass {
+public:
+    const std::string& GetName() const { return name_; }
+    void SetName(const std::string& name) { name_ = name; }
+    void AddRay(TBaseRenderUnit* ray);
+    const std::vector<TBaseRenderUnit*>& Rays() const { return rays_; }
     void Message(IEngineObject* sender, int msg, int param) override;
 
 private:
-    IEngineObject* other_ = nullptr;
+    std::string name_;
+    std::vector<TBaseRenderUnit*> rays_;
+};
+
+// The ray groups of a unit (`IGameRaysController` and the ray-group interface).
+class RayOpsClass : public ClamClass {
+public:
+    void AddGroup(const std::string& name);
+    void AddRay(const std::string& groupName, TBaseRenderUnit* ray);
+    void EnableRay(const std::string& groupName, bool enable);
+    // The group of that name (case-insensitive), nullptr when there is none.
+    RayGroupClass* GetGroup(const std::string& name) const;
+    int GroupCount() const { return static_cast<int>(groups_.size()); }
+    void Message(IEngineObject* sender, int msg, int param) override;
+    void Free() override;
+
+private:
+    std::vector<RayGroupClass*> groups_;
 };
 
 // Physics operations of a unit (`IPhysicOps`).

@@ -3,6 +3,7 @@
 #include "render/device.h"
 #include "shared/errors.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace vesk {
@@ -179,6 +180,26 @@ bool MorpherClass::CalcMAResultVertexBuffer(uint32_t frame) {
         }
     }
     return true;
+}
+
+void MorphAnimationClock::Tick(float dtMs, bool gamePaused) {
+    if (gamePaused) return;
+    if ((flags & MORPH_ANIM_PLAYING) && !(flags & MORPH_ANIM_PAUSED)) {
+        clock += 0.001f * dtMs;
+        if (clock >= length) {
+            // A zero length is finished at once.
+            if (flags & MORPH_ANIM_LOOP)
+                clock = 0;
+            else
+                flags &= ~MORPH_ANIM_PLAYING;
+        }
+    }
+}
+
+void MorphAnimationClock::CalcCurFrame(uint32_t keyCount) {
+    position = length > 0 ? clock / length : 0;
+    if (position > 1) position = 1;
+    if (keyCount > 0) frame = static_cast<uint32_t>(std::lround(static_cast<float>(keyCount - 1) * position));
 }
 
 } // namespace vesk

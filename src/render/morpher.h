@@ -77,4 +77,26 @@ private:
     void* sourceObject_ = nullptr;
 };
 
+// The animation clock of a morphed character (flags 1 playing, 8 loop, 16 paused).
+inline constexpr uint64_t MORPH_ANIM_PLAYING = 1;
+inline constexpr uint64_t MORPH_ANIM_LOOP = 8;
+inline constexpr uint64_t MORPH_ANIM_PAUSED = 16;
+
+struct MorphAnimationClock {
+    uint64_t flags = 0;
+    float position = 0; // 0..1
+    uint32_t frame = 0;
+    float clock = 0;  // seconds
+    float length = 0; // seconds
+
+    void PlayFrom(float seconds) {
+        flags |= MORPH_ANIM_PLAYING;
+        clock = seconds;
+    }
+    // Advances the clock; gamePaused stops everything.
+    void Tick(float dtMs, bool gamePaused);
+    // keyCount is that of the animation's first track; 0 leaves the frame as it is.
+    void CalcCurFrame(uint32_t keyCount);
+};
+
 } // namespace vesk

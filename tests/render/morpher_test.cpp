@@ -4,6 +4,7 @@
 #include "render/morpher.h"
 #include "support/error_trap.h"
 
+#include <cmath>
 #include <cstring>
 
 using namespace vesk;
@@ -213,6 +214,53 @@ TEST_F(Morpher, FatalTexts) {
             Halted);
         EXPECT_EQ(trap.lastFatal, c.text);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(MorphClock, PlaysLoopsStopsAndPauses) {
+    struct Case {
+        const char* what;
+        uint64_t flags;
+        float length;
+        bool gamePaused;
+        std::vector<float> ticksMs;
+        bool playing;
+        float clock, position;
+        uint32_t frame;
+    };
+    // 31 keys over one second.
+    const std::vector<Case> cases = {
+        {"half way", MORPH_ANIM_LOOP, 1.0f, false, {250, 250}, true, 0.5f, 0.5f, 15},
+        {"stops on the last frame", 0, 1.0f, false, {600, 600}, false, 1.2f, 1.0f, 30},
+        {"loop starts again", MORPH_ANIM_LOOP, 1.0f, false, {600, 600, 300}, true, 0.3f, 0.3f, 9},
+        {"unit pause", MORPH_ANIM_PAUSED, 1.0f, false, {500}, true, 0.0f, 0.0f, 0},
+        {"game pause", 0, 1.0f, true, {500}, true, 0.0f, 0.0f, 0},
+        {"zero length finishes at once", 0, 0.0f, false, {16}, false, 0.016f, 0.0f, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MorphAnimationClock k;
+        k.flags = c.flags;
+        k.length = c.length;
+        k.PlayFrom(0);
+        for (float dt : c.ticksMs) {
+            k.Tick(dt, c.gamePaused);
+            k.CalcCurFrame(31);
+        }
+        EXPECT_EQ((k.flags & MORPH_ANIM_PLAYING) != 0, c.playing);
+        EXPECT_NEAR(k.clock, c.clock, 1e-5);
+        EXPECT_NEAR(k.position, c.position, 1e-5);
+        EXPECT_FALSE(std::isnan(k.position));
+        EXPECT_EQ(k.frame, c.frame);
+    }
+    // Without an animation track the frame is left as it is.
+    MorphAnimationClock k;
+    k.frame = 7;
+    k.CalcCurFrame(0);
+    EXPECT_EQ(k.frame, 7u);
 }
 
 } // namespace

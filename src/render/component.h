@@ -24,6 +24,9 @@ public:
     }
 
     IEngineObject* Carrier() const { return carrier_; }
+    // The same component bound to another carrier, for copies of the carrier;
+    // nullptr for kinds that are not copied.
+    virtual ClamClass* CreateCopy(IEngineObject* /*carrier*/) const { return nullptr; }
     void Message(IEngineObject* sender, int msg, int param) override;
 
     ClamClass() = default;
@@ -56,6 +59,11 @@ struct UnitLight {
 class LightClass : public ClamClass {
 public:
     std::vector<UnitLight>& Lights() { return lights_; }
+    LightClass* CreateCopy(IEngineObject* carrier) const override {
+        LightClass* c = Init<LightClass>(carrier);
+        c->lights_ = lights_;
+        return c;
+    }
 
 private:
     std::vector<UnitLight> lights_;

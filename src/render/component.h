@@ -24,6 +24,9 @@ public:
     }
 
     IEngineObject* Carrier() const { return carrier_; }
+    // The same component bound to another carrier, for copies of the carrier;
+    // nullptr for kinds that are not copied.
+    virtual ClamClass* CreateCopy(IEngineObject* /*carrier*/) const { return nullptr; }
     void Message(IEngineObject* sender, int msg, int param) override;
 
     ClamClass() = default;
@@ -69,7 +72,7 @@ class LightClass : public ClamClass {
 public:
     std::vector<UnitLight>& Lights() { return lights_; }
     // A new light list on another carrier with a copy of every record.
-    LightClass* CreateCopy(IEngineObject* carrier) const;
+    LightClass* CreateCopy(IEngineObject* carrier) const override;
     // Appends a point light; colours are packed ARGB.
     void AddLight(const Vec3& position, uint32_t diffuse, uint32_t specular, float attenuation0,
                   float attenuation1);

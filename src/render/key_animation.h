@@ -57,7 +57,7 @@ public:
     float KeyFactor() const;
     void SetColourTarget(IKeyColourTarget* target) { colourTarget_ = target; }
     // The same animation on the unit the object offers.
-    SimpleKeyAnimationClass* CreateCopy(IEngineObject* carrier) const;
+    SimpleKeyAnimationClass* CreateCopy(IEngineObject* carrier) const override;
 
     const std::string& Name() const { return name_; }
     float Phase() const { return phase_; }

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/helpers.h"
 #include "render/managers.h"
 #include "render/obj_manager.h"
 #include "render/view_camera.h"
@@ -75,7 +76,8 @@ void TBaseRenderUnit::Init(TBaseRenderUnit* parent) {
     baseMatrix_ = localMatrix_ = worldMatrix_ = drawnMatrix_ = billboardMatrix_ = Matrix{};
     cachedRoot_ = nullptr;
     ownedSub_ = nullptr;
-    helpers_ = uhelpers_ = nullptr;
+    helpers_ = nullptr;
+    uhelpers_ = nullptr;
     ai_ = nullptr;
     collisionEvent_ = nullptr;
     homeParent_ = nullptr;
@@ -119,8 +121,8 @@ void TBaseRenderUnit::DropLink(TEngineObject* gone) {
     drop(rotator_);
     drop(physicOps_);
     drop(killer_);
-    if (helpers_ == gone) helpers_ = nullptr;
-    if (uhelpers_ == gone) uhelpers_ = nullptr;
+    if (static_cast<TEngineObject*>(helpers_) == gone) helpers_ = nullptr;
+    if (static_cast<TEngineObject*>(uhelpers_) == gone) uhelpers_ = nullptr;
     if (ownedSub_ == gone) ownedSub_ = nullptr;
     if (collisionEvent_ && collisionEvent_->GetInstance() == gone) collisionEvent_ = nullptr;
 }
@@ -849,7 +851,8 @@ bool TBaseRenderUnit::DiscardBRU() {
         }
         step = "]: list";
         ros_.reset(); // a shared list lives on with the units that share it
-        helpers_ = uhelpers_ = nullptr;
+        helpers_ = nullptr;
+    uhelpers_ = nullptr;
         ReleaseComponents();
         if (poolSlot_) {
             // The pool owns the unit: it goes back to its slot, not to the destroy queue.
@@ -913,14 +916,6 @@ void TBaseRenderUnit::SetPassFlagsFromMaterials(IUnitRenderObject& ro) {
 }
 
 // ---- helpers and screen conversion ------------------------------------------------------------
-
-void TBaseRenderUnit::RemoveHelper(const std::string&) {
-    if (!helpers_) ErrorReport("TBaseRenderUnit.RemoveHelper: " + name_ + " have no helpers", "mhl");
-}
-
-void TBaseRenderUnit::RemoveUHelper(const std::string&) {
-    if (!uhelpers_) ErrorReport("TBaseRenderUnit.RemoveUHelper: " + name_ + " have no helpers", "mhl");
-}
 
 void TBaseRenderUnit::ConvertWToSC() {
     ErrorReport("TBaseRenderUnit.ConvertWToSC: not supported", "mhl");

@@ -21,6 +21,11 @@
 namespace vesk {
 
 class ManagedObjectClass;
+class HelperClass;
+class FXTemplateList;
+class UniHelperClass;
+class HelpersContainerClass;
+class UHelpersContainerClass;
 class IViewCamera;
 class TLightManager;
 struct TViewportEntry;
@@ -166,6 +171,18 @@ public:
         return ai_ != nullptr;
     }
     virtual void FillRenderList(int stage, int pass);
+    // A deep copy under parent: children without flag 8192 are copied too, the RO
+    // list and the owned sub-object are shared. Named "_copy_of_" + name + "_" + id.
+    virtual TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent);
+    // A copy of the template under parent, told its spawn argument when there is one,
+    // added to parent and registered with the tick manager.
+    static TBaseRenderUnit* SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent, const int* spawnArg);
+    // A copy of this template as the configuration (an IFXConfigBase) describes it;
+    // the configuration is released afterwards.
+    TBaseRenderUnit* SpawnEffect2(IEngineObject* configuration);
+    // The first template of that exact name in the list (the registered effect
+    // templates when nil); an unknown name is a fatal report.
+    static TBaseRenderUnit* FindFXTemplate(const std::string& name, const FXTemplateList* list = nullptr);
 
     // ---- names ----------------------------------------------------------------------
     const std::string& GetName() const { return name_; }
@@ -303,9 +320,18 @@ public:
     // Discards the lights this unit's kind added to its viewport's light manager.
     void ClearLocalLights();
 
-    // ---- helpers (the containers belong to the attach-point Part) --------------------
+    // ---- helpers: containers made on first use (render/helpers.h) ---------------------
+    HelperClass* AddHelper(const std::string& name, const Vec3& position);
+    bool FindHelper(const std::string& name, HelperClass*& out) const;
+    void GetWHelper(const std::string& name, Vec3& out) const;
     void RemoveHelper(const std::string& name);
+    UniHelperClass* AddUHelper(const std::string& name, const Vec3& position, float radius);
+    bool FindUHelper(const std::string& name, UniHelperClass*& out) const;
+    bool GetUHelperByIndex(int index, UniHelperClass*& out) const;
+    void GetWUHelper(const std::string& name, Vec3& out) const;
     void RemoveUHelper(const std::string& name);
+    HelpersContainerClass* HelpersContainer() const { return helpers_; }
+    UHelpersContainerClass* UHelpersContainer() const { return uhelpers_; }
     void ConvertWToSC();
 
     // ---- lifetime, ticks, pools -----------------------------------------------------
@@ -349,8 +375,8 @@ protected:
     std::unique_ptr<std::vector<BSphereRecord>> bspheres_;
     std::unique_ptr<BSphereRecord> ownSphere_;
     TEngineObject* ownedSub_ = nullptr;
-    TBaseRenderUnit* helpers_ = nullptr;
-    TBaseRenderUnit* uhelpers_ = nullptr;
+    HelpersContainerClass* helpers_ = nullptr;
+    UHelpersContainerClass* uhelpers_ = nullptr;
     IRenderUnitAI* ai_ = nullptr;
     // component links, made on first use
     RenderStateManagerClass* renderStates_ = nullptr;
@@ -384,6 +410,8 @@ private:
     template <class C> C* MakeComponent(C*& link);
     void ReleaseComponents();
     void DropLink(TEngineObject* gone);
+    friend class HelpersContainerClass;
+    friend class UHelpersContainerClass;
 };
 
 // The kind under which render-unit classes are registered: made from a parent.

@@ -1,0 +1,148 @@
+// Copies of render units, effect spawning and the effect-template list.
+#include "render/fx_templates.h"
+#include "render/key_animation.h"
+#include "render/managers.h"
+#include "shared/errors.h"
+#include "shared/helpers.h"
+
+#include <exception>
+#include <stdexcept>
+
+namespace vesk {
+
+FXTemplateList FXTemplates;
+
+// ---- template lists --------------------------------------------------------------------------
+
+void FXTemplateList::Add(TBaseRenderUnit* unit) {
+    if (unit) ids_.push_back(unit->GetId());
+}
+
+TBaseRenderUnit* FXTemplateList::Find(const std::string& name) const {
+    for (int32_t id : ids_)
+        if (auto* t = FindEngineObjectAs<TBaseRenderUnit>(id); t && t->GetName() == name) return t;
+    return nullptr;
+}
+
+void FXTemplateList::FreeAll() {
+    for (int32_t id : ids_)
+        if (auto* t = FindEngineObjectAs<TBaseRenderUnit>(id)) t->Free();
+    ids_.clear();
+}
+
+void FreeFXTemplates() {
+    FXTemplates.FreeAll();
+}
+
+// ---- copies ----------------------------------------------------------------------------------
+
+namespace {
+
+// The component's own copy bound to the copy, kept when it is of the link's kind.
+template <class C> void CopyComponent(const C* from, C*& to, TBaseRenderUnit* copy) {
+    if (!from) return;
+    ClamClass* c = from->CreateCopy(copy);
+    if (!c) return;
+    to = dynamic_cast<C*>(c);
+    if (!to) c->Free();
+}
+
+} // namespace
+
+TBaseRenderUnit* TBaseRenderUnit::CreateCopy(TBaseRenderUnit* parent) {
+    if (HasFlag(BRU_DONTCREATECOPY)) {
+        ErrorReport("TBaseRenderUnit.CreateCopy: _Is(BRU_DONTCREATECOPY): " + ClassName() + ", " + name_,
+                    "mhl");
+        return nullptr;
+    }
+    TBaseRenderUnit* copy = BRUMan ? BRUMan->CreateInstance(ClassName(), parent)
+                                   : ClassManager.Create<TRenderUnitKind>(ClassName(), parent);
+    if (!copy) return nullptr; // the class look-up has reported
+    const std::string copyName = "_copy_of_" + name_ + "_" + IntToHex8(copy->GetId());
+    copy->name_ = copyName;
+    copy->baseMatrix_ = baseMatrix_;
+    copy->localMatrix_ = localMatrix_;
+    copy->template_ = template_;
+    copy->viewportId_ = viewportId_;
+    copy->flags_ = flags_;
+    copy->flags2_ = flags2_;
+    copy->lightMask_ = lightMask_;
+    copy->bsRadius_ = bsRadius_;
+    copy->bsLocalCentre_ = bsLocalCentre_;
+    copy->bsWorldCentre_ = bsWorldCentre_;
+    copy->bsFrame_ = bsFrame_;
+    if (ownedSub_) {
+        copy->ownedSub_ = ownedSub_;
+        copy->SetFlag2(BRU2_SHARED_SUBOBJECT);
+        // Should the owner free it first, the copy hears of it and drops its link.
+        ownedSub_->AddSubscriber(copy);
+    }
+    CopyComponent(keyAnim_, copy->keyAnim_, copy);
+    CopyComponent(gameOps_, copy->gameOps_, copy);
+    CopyComponent(lights_, copy->lights_, copy);
+    CopyComponent(renderOps_, copy->renderOps_, copy);
+    CopyComponent(rotator_, copy->rotator_, copy);
+    copy->strID_ = copyName;
+    copy->ShareROList(*this);
+    if (childs_)
+        for (int i = 0; i < childs_->Count(); ++i) {
+            TBaseRenderUnit* c = childs_->Get(i);
+            if (!c || c->HasFlag(BRU_DONTCREATECOPY)) continue;
+            if (TBaseRenderUnit* cc = c->CreateCopy(copy)) copy->AddChild(cc);
+        }
+    return copy;
+}
+
+// ---- spawning --------------------------------------------------------------------------------
+
+TBaseRenderUnit* TBaseRenderUnit::SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent,
+                                              const int* spawnArg) {
+    if (!templ) return nullptr;
+    TBaseRenderUnit* copy = templ->CreateCopy(parent);
+    if (!copy) return nullptr;
+    copy->template_ = templ;
+    if (spawnArg) copy->OnSpawn(*spawnArg);
+    if (parent) parent->AddChild(copy);
+    if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
+    return copy;
+}
+
+TBaseRenderUnit* TBaseRenderUnit::SpawnEffect2(IEngineObject* configuration) {
+    TEngineObject* cfgObject = configuration ? configuration->GetInstance() : nullptr;
+    IFXConfigBase* config = cfgObject ? cfgObject->Query<IFXConfigBase>() : nullptr;
+    if (!config) {
+        ErrorReport("TBaseRenderUnit.SpawnEffect2: _fConfig.QueryInterface(IID_IFXConfigBase, fCB)<>S_OK: " +
+                        GetInfoStr(),
+                    "mhl");
+        return nullptr;
+    }
+    TBaseRenderUnit* copy = nullptr;
+    try {
+        TBaseRenderUnit* parent = config->GetParentBRU();
+        // Without a parent the copy would hang nowhere: reported like any fault on the way.
+        if (!parent) throw std::runtime_error("no parent unit");
+        copy = CreateCopy(parent);
+        if (!copy) throw std::runtime_error("no copy");
+        config->SetFX(copy);
+        copy->SetFromDescStruct(config);
+        parent->AddChild(copy);
+        if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
+        cfgObject->Release();
+    } catch (const std::exception&) {
+        ErrorReport("TBaseRenderUnit.SpawnEffect2: AV: _fC=" + IntToHex8(cfgObject->GetId()) +
+                        ", ct=" + ClassName() + ", r=" + IntToHex8(copy ? copy->GetId() : 0),
+                    "mhl");
+        return nullptr;
+    }
+    return copy;
+}
+
+TBaseRenderUnit* TBaseRenderUnit::FindFXTemplate(const std::string& name, const FXTemplateList* list) {
+    if (TBaseRenderUnit* t = (list ? list : &FXTemplates)->Find(name)) return t;
+    ErrorReport("TBaseRenderUnit.FindFXTemplate: someone try spawn unregistered fx: \"" + name +
+                    "\" (see \"data\\fx\\*.lua\")",
+                "mhl");
+    return nullptr;
+}
+
+} // namespace vesk

@@ -47,16 +47,16 @@ ROKeyTrack KeyTrackOf(const CMAnimationTrackStruct& track) {
 }
 
 void InstallCMRenderObjectBuilder() {
-    SetCMRenderObjectBuilder([](CMTreeClass&, GeomObjStruct& object, const CMRenderObjectSpec& spec) {
+    SetCMRenderObjectBuilder([](CMTreeClass&, GeomObjStruct& object, const CMRenderObjectRequest& request) {
         ROModelBuild build;
-        build.builder = spec.builder == CMBuilderKind::CubeMode   ? ROBuilderKind::CubeMode
-                        : spec.builder == CMBuilderKind::LightMap ? ROBuilderKind::LightMap
-                                                                  : ROBuilderKind::Generic;
-        build.pool = spec.pool;
-        build.usage = spec.usage;
-        build.applyState = spec.applyState;
-        build.restoreState = spec.restoreState;
-        return BuildModelRenderObject(ModelNodeOf(spec.fileName, object), build);
+        build.builder = request.builder == CMBuilderKind::CubeMode   ? ROBuilderKind::CubeMode
+                        : request.builder == CMBuilderKind::LightMap ? ROBuilderKind::LightMap
+                                                                     : ROBuilderKind::Generic;
+        build.pool = request.pool;
+        build.usage = request.usage;
+        build.applyState = request.applyState;
+        build.restoreState = request.restoreState;
+        return BuildModelRenderObject(ModelNodeOf(request.fileName, object), build);
     });
     SetCMRenderObjectReleaser([](TRenderObject* ro) { ro->Free(); });
     MeshModelLinks& links = GetMeshModelLinks();

@@ -654,22 +654,22 @@ TRenderObject* CMTreeClass::CreateRO(std::string_view name, bool materialFlag, u
     }
     if (TRenderObject* ro = renderObjects_.Find(name)) return ro;
 
-    CMRenderObjectSpec spec;
-    spec.pool = (options & 0x80) ? 0u : (options & 0x100) ? 2u : 1u;
-    if (options & 0x200) spec.usage |= 0x200;
-    if (options & 0x400) spec.usage |= 0x8;
-    if (options & 0x10) spec.applyState = (spec.applyState & ~0x4u) | 0x8u;
-    if (options & 0x20) spec.applyState = (spec.applyState & ~0x10u) | 0x20u;
+    CMRenderObjectRequest request;
+    request.pool = (options & 0x80) ? 0u : (options & 0x100) ? 2u : 1u;
+    if (options & 0x200) request.usage |= 0x200;
+    if (options & 0x400) request.usage |= 0x8;
+    if (options & 0x10) request.applyState = (request.applyState & ~0x4u) | 0x8u;
+    if (options & 0x20) request.applyState = (request.applyState & ~0x10u) | 0x20u;
     if (options & 0x40) {
-        spec.applyState |= 0x400;
-        spec.restoreState |= 0x800;
+        request.applyState |= 0x400;
+        request.restoreState |= 0x800;
     }
-    spec.builder = cubeMode_               ? CMBuilderKind::CubeMode
-                   : object->HasSecondUV() ? CMBuilderKind::LightMap
-                                           : CMBuilderKind::Generic;
-    spec.materialFlag = materialFlag;
-    spec.fileName = fileName_;
-    spec.objectName = object->names.name;
+    request.builder = cubeMode_               ? CMBuilderKind::CubeMode
+                      : object->HasSecondUV() ? CMBuilderKind::LightMap
+                                              : CMBuilderKind::Generic;
+    request.materialFlag = materialFlag;
+    request.fileName = fileName_;
+    request.objectName = object->names.name;
 
     const CMRenderObjectBuilder& build = RenderObjectBuilder();
     if (!build) {
@@ -677,7 +677,7 @@ TRenderObject* CMTreeClass::CreateRO(std::string_view name, bool materialFlag, u
         return nullptr;
     }
     CMApplyVertexStep(*object, options);
-    TRenderObject* ro = build(*this, *object, spec);
+    TRenderObject* ro = build(*this, *object, request);
     renderObjects_.Add(std::string(name), ro);
     return ro;
 }

@@ -173,7 +173,7 @@ inline constexpr uint64_t kCMStepInverse = 0x8;
 enum class CMBuilderKind { Generic, LightMap, CubeMode };
 
 // What CreateRO asks of the render engine for one geometry object.
-struct CMRenderObjectSpec {
+struct CMRenderObjectRequest {
     uint32_t pool = 0;
     uint32_t usage = 0;
     uint32_t applyState = 0x10015;
@@ -185,8 +185,8 @@ struct CMRenderObjectSpec {
 class CMTreeClass;
 // Builds a render object from a geometry record: the render engine installs
 // it when it starts; render objects stay alive while any tree holds them.
-using CMRenderObjectBuilder =
-    std::function<TRenderObject*(CMTreeClass& tree, GeomObjStruct& object, const CMRenderObjectSpec& spec)>;
+using CMRenderObjectBuilder = std::function<TRenderObject*(CMTreeClass& tree, GeomObjStruct& object,
+                                                           const CMRenderObjectRequest& request)>;
 void SetCMRenderObjectBuilder(CMRenderObjectBuilder builder);
 // Frees a render object a tree built when the tree goes away.
 void SetCMRenderObjectReleaser(std::function<void(TRenderObject*)> releaser);

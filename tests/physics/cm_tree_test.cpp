@@ -171,12 +171,12 @@ TEST(CMTree, LookUpsByName) {
 
 // Records what the render engine was asked to build.
 struct BuildLog {
-    std::vector<CMRenderObjectSpec> specs;
+    std::vector<CMRenderObjectRequest> requests;
     std::vector<char> slots = std::vector<char>(64);
     BuildLog() {
-        SetCMRenderObjectBuilder([this](CMTreeClass&, GeomObjStruct&, const CMRenderObjectSpec& spec) {
-            specs.push_back(spec);
-            return reinterpret_cast<TRenderObject*>(&slots[specs.size()]);
+        SetCMRenderObjectBuilder([this](CMTreeClass&, GeomObjStruct&, const CMRenderObjectRequest& request) {
+            requests.push_back(request);
+            return reinterpret_cast<TRenderObject*>(&slots[requests.size()]);
         });
     }
     ~BuildLog() { SetCMRenderObjectBuilder(nullptr); }
@@ -217,11 +217,11 @@ TEST(CMTree, CreateROBuildsOncePerObjectName) {
 
     TRenderObject* ro = tree.CreateRO("hull", true, kCMStepTranslate | 0x80);
     EXPECT_EQ(tree.CreateRO("HULL", false, kCMStepTranslate | 0x100), ro);
-    ASSERT_EQ(log.specs.size(), 1u);
+    ASSERT_EQ(log.requests.size(), 1u);
     EXPECT_FLOAT_EQ(hull->vertices[0].position.x, 0); // moved once, not twice
-    EXPECT_TRUE(log.specs[0].materialFlag);
-    EXPECT_EQ(log.specs[0].objectName, "hull");
-    EXPECT_EQ(log.specs[0].fileName, "ro.cm");
+    EXPECT_TRUE(log.requests[0].materialFlag);
+    EXPECT_EQ(log.requests[0].objectName, "hull");
+    EXPECT_EQ(log.requests[0].fileName, "ro.cm");
     EXPECT_NE(tree.CreateRO("wing", false, 0), ro);
     EXPECT_EQ(tree.RenderObjects().Count(), 2u);
 
@@ -243,7 +243,7 @@ TEST(CMTree, CreateROOptionsChooseBuffersStatesAndBuilder) {
         CMTreeClass tree;
         tree.Parse(SceneWithObjects({"o"}), "o.cm");
         tree.CreateRO("o", false, c.options);
-        const CMRenderObjectSpec& s = log.specs.back();
+        const CMRenderObjectRequest& s = log.requests.back();
         EXPECT_EQ(s.pool, c.pool) << c.options;
         EXPECT_EQ(s.usage, c.usage) << c.options;
         EXPECT_EQ(s.applyState, c.apply) << c.options;
@@ -259,7 +259,7 @@ TEST(CMTree, CreateROOptionsChooseBuffersStatesAndBuilder) {
     CMTreeClass lightMapped;
     lightMapped.Parse(f.Bytes(), "lm.cm");
     lightMapped.CreateRO("lm", false, 0);
-    EXPECT_EQ(log.specs.back().builder, CMBuilderKind::LightMap);
+    EXPECT_EQ(log.requests.back().builder, CMBuilderKind::LightMap);
 
     InitVarLists();
     FindVarListWith("vis.cubemode")->Put("vis.cubemode", VarValue(1));
@@ -267,7 +267,7 @@ TEST(CMTree, CreateROOptionsChooseBuffersStatesAndBuilder) {
     FreeAllVarLists();
     cube.Parse(f.Bytes(), "lm.cm");
     cube.CreateRO("lm", false, 0);
-    EXPECT_EQ(log.specs.back().builder, CMBuilderKind::CubeMode);
+    EXPECT_EQ(log.requests.back().builder, CMBuilderKind::CubeMode);
 }
 
 TEST(CMTree, VertexStepUndoesTheObjectMatrix) {

@@ -50,10 +50,10 @@ TEST_F(LoopbackTest, SourceLeftOfTheListenerIsLouderOnTheLeft) {
     for (int i = 0; i < 22050; ++i)
         test::PutU16(
             data, static_cast<uint16_t>(static_cast<int16_t>(10000 * std::sin(i * 2 * M_PI * 440 / 44100))));
-    test::WavSpec spec;
-    spec.rate = 44100;
-    spec.frames = 0;
-    std::string wav = test::MakeWav(spec);
+    test::WavFormat format;
+    format.rate = 44100;
+    format.frames = 0;
+    std::string wav = test::MakeWav(format);
     wav.replace(wav.size() - 4, 4, std::string("\x88\x58\x00\x00", 4)); // data size 22050 * 2
     wav += data;
     const std::string path = dir / "tone.wav";

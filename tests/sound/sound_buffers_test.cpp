@@ -9,7 +9,7 @@ namespace {
 
 using namespace platform;
 using test::Halted;
-using test::WavSpec;
+using test::WavFormat;
 
 class SoundBufferTest : public test::SoundTest {
 protected:
@@ -25,11 +25,11 @@ TEST(SoundBufferVolume, BendsQuietSettings) {
 }
 
 TEST_F(SoundBufferTest, StaticBufferHoldsTheWholeFile) {
-    WavSpec spec;
-    spec.bits = 8;
-    spec.frames = 300;
+    WavFormat format;
+    format.bits = 8;
+    format.frames = 300;
     TFastSoundBuffer b;
-    ASSERT_EQ(b.Load(Wav("a.wav", spec), false), 0);
+    ASSERT_EQ(b.Load(Wav("a.wav", format), false), 0);
     EXPECT_EQ(b.BufferSize(), 300u);
     NullSoundBuffer& nb = DeviceOf(b);
     EXPECT_EQ(nb.Flags(), DSBCAPS_CTRLVOLUME);
@@ -149,9 +149,9 @@ TEST_F(SoundBufferTest, BufferFreedBeforeItsLinkLeavesNoDanglingLink) {
 }
 
 TEST_F(SoundBufferTest, StreamShorterThanOneHalfEndsAfterTwoHalfChanges) {
-    WavSpec spec; // 1000 frames, 2000 bytes: far less than one half
+    WavFormat format; // 1000 frames, 2000 bytes: far less than one half
     TStreamSoundBuffer b;
-    ASSERT_EQ(b.Load(Wav("short.wav", spec), false), 0);
+    ASSERT_EQ(b.Load(Wav("short.wav", format), false), 0);
     EXPECT_TRUE(b.IsLooping()); // the ring always loops
     NullSoundBuffer& nb = DeviceOf(b);
     EXPECT_EQ(nb.Size(), TStreamSoundBuffer::kSize);
@@ -168,12 +168,12 @@ TEST_F(SoundBufferTest, StreamShorterThanOneHalfEndsAfterTwoHalfChanges) {
 }
 
 TEST_F(SoundBufferTest, StreamRefillsTheHalfThatJustPlayed) {
-    WavSpec spec;
-    spec.channels = 2;
-    spec.rate = 44100;
-    spec.frames = 100000; // 400000 bytes: three halves and a bit
+    WavFormat format;
+    format.channels = 2;
+    format.rate = 44100;
+    format.frames = 100000; // 400000 bytes: three halves and a bit
     TStreamSoundBuffer b;
-    ASSERT_EQ(b.Load(Wav("long.wav", spec), false), 0);
+    ASSERT_EQ(b.Load(Wav("long.wav", format), false), 0);
     b.Play();
     NullSoundBuffer& nb = DeviceOf(b);
     auto frameAt = [&](uint32_t offset) {

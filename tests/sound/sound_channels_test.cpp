@@ -6,7 +6,7 @@ namespace vesk {
 namespace {
 
 using namespace platform;
-using test::WavSpec;
+using test::WavFormat;
 
 class SoundChannelTest : public test::SoundTest {
 protected:
@@ -214,9 +214,9 @@ TEST_F(SoundChannelTest, SpaceChannelKeepsTheBestRankedAudible) {
     TSpaceChannel c;
     c.SetVolume(1.0f);
     for (int i = 0; i < 8; ++i) {
-        WavSpec spec;
-        spec.frames = 20000;
-        ASSERT_EQ(c.AddSound(Wav("s" + std::to_string(i) + ".wav", spec), i == 7), i);
+        WavFormat format;
+        format.frames = 20000;
+        ASSERT_EQ(c.AddSound(Wav("s" + std::to_string(i) + ".wav", format), i == 7), i);
     }
     for (int i = 0; i < 8; ++i) {
         ISoundController* controller = nullptr;

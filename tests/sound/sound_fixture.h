@@ -18,7 +18,7 @@
 
 namespace vesk::test {
 
-struct WavSpec {
+struct WavFormat {
     uint16_t channels = 1;
     uint32_t rate = 22050;
     uint16_t bits = 16;
@@ -40,7 +40,7 @@ inline void PutU16(std::string& s, uint16_t v) {
 
 // A RIFF WAVE file whose samples count up (sample i of channel c is i + c), so
 // tests can tell which bytes arrived where.
-inline std::string MakeWav(const WavSpec& w) {
+inline std::string MakeWav(const WavFormat& w) {
     std::string data;
     for (uint32_t i = 0; i < w.frames; ++i)
         for (uint16_t c = 0; c < w.channels; ++c) {
@@ -101,9 +101,9 @@ protected:
     }
     virtual platform::NullSoundConfig Config() { return {}; }
 
-    std::string Wav(const std::string& name, const WavSpec& spec = {}) {
+    std::string Wav(const std::string& name, const WavFormat& format = {}) {
         const std::string path = dir / name;
-        EXPECT_TRUE(platform::WriteFile(path, MakeWav(spec)));
+        EXPECT_TRUE(platform::WriteFile(path, MakeWav(format)));
         return path;
     }
     // Calls of the null device that start with the prefix.

@@ -7,19 +7,19 @@ namespace {
 
 using test::Halted;
 using test::MakeWav;
-using test::WavSpec;
+using test::WavFormat;
 
 class WaveFileTest : public test::SoundTest {};
 
 TEST_F(WaveFileTest, ReadsFormatAndDataPastAListChunk) {
-    WavSpec spec;
-    spec.channels = 2;
-    spec.rate = 11025;
-    spec.frames = 500;
-    spec.extraId = "LIST";
-    spec.extraBytes = "INFOjunk!"; // odd length: the chunk carries a pad byte
+    WavFormat format;
+    format.channels = 2;
+    format.rate = 11025;
+    format.frames = 500;
+    format.extraId = "LIST";
+    format.extraBytes = "INFOjunk!"; // odd length: the chunk carries a pad byte
     TWaveFile3 r;
-    ASSERT_TRUE(r.Open(Wav("a.wav", spec)));
+    ASSERT_TRUE(r.Open(Wav("a.wav", format)));
     EXPECT_FALSE(r.IsOgg());
     EXPECT_EQ(r.GetFormat().nChannels, 2);
     EXPECT_EQ(r.GetFormat().nSamplesPerSec, 11025u);
@@ -57,7 +57,7 @@ TEST_F(WaveFileTest, MalformedWaveFilesFailWithoutReadingOutside) {
     shortFmt[16] = 8; // "fmt " claims 8 bytes
     std::string notWave = MakeWav({});
     notWave.replace(8, 4, "AVI ");
-    WavSpec tooLong;
+    WavFormat tooLong;
     tooLong.claimedDataSize = 0x7FFFFFF0;
     std::string noData = MakeWav({}).substr(0, 36);
     const Case cases[] = {

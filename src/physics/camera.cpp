@@ -1,6 +1,8 @@
 #include "physics/camera.h"
 
 #include "core/application.h"
+#include "core/lua_machine.h"
+#include "core/services.h"
 #include "platform/gfx/device.h"
 #include "render/device.h"
 #include "shared/errors.h"
@@ -448,6 +450,21 @@ void CameraClass::Update(float dt) {
     if ((look2_ && !look1_) || IsMode(kCamObjView)) sliced(t, [&](float ms) { FollowSlice(ms); });
     if (!paused) QuakeStep(dt / 1000.0f);
     Refresh();
+}
+
+} // namespace vesk
+
+namespace vesk {
+
+std::shared_ptr<CameraClass> InstallSceneCamera() {
+    CameraHooks hooks;
+    hooks.paused = [] { return Core && Core->Services().desktop && Core->Services().desktop->Paused(); };
+    hooks.runLua = [](const std::string& chunk) {
+        if (LuaMachine) LuaMachine->RunString(chunk);
+    };
+    auto camera = std::make_shared<CameraClass>("generic", std::move(hooks));
+    SetDefaultViewCamera(camera);
+    return camera;
 }
 
 } // namespace vesk

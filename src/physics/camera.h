@@ -180,3 +180,9 @@ struct CameraGlobals {
 CameraGlobals& CameraShared();
 
 } // namespace vesk
+
+namespace vesk {
+// Makes the scene camera ("generic") with the engine's hooks and installs it
+// as the camera the render engine reads.
+std::shared_ptr<CameraClass> InstallSceneCamera();
+} // namespace vesk

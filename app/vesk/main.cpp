@@ -6,6 +6,7 @@
 #include "interface/console.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
+#include "physics/camera.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
 #include "platform/text.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
     InstallCMRenderObjectBuilder();
+    InstallSceneCamera();
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     // The sound engine, or the silent one when the setup record has sound off;

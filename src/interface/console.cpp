@@ -1,5 +1,7 @@
 #include "interface/console.h"
 
+#include "core/lua_readers.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -23,33 +25,6 @@ namespace {
 
 void RunLua(const std::string& chunk) {
     if (LuaMachine && LuaMachine->IsOpen()) LuaMachine->RunString(chunk);
-}
-
-// A Lua string literal of the text that reads back as the same bytes.
-std::string LuaQuoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\0':
-            out += "\\0";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 bool IsBlank(char c) {
@@ -148,7 +123,7 @@ void TConsole::AddLine(const std::string& text) {
         if (lineCount_ == kMaxLines) Clear();
         ++lineCount_;
         lines_.push_back(line);
-        RunLua("iConsole.AddLine(" + LuaQuoted(line) + ")");
+        RunLua("iConsole.AddLine(" + LuaQuote(line) + ")");
     }
     lastUpdateCount_ = lineCount_;
 }

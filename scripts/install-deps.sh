@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PKGS=(
-  build-essential cmake ninja-build pkg-config ccache clang clang-format
+  build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   liblua5.1-0-dev libvorbis-dev
   libsdl2-dev libopenal-dev libfreetype-dev fonts-dejavu-core libstb-dev

@@ -185,36 +185,29 @@ void TScriptNode::ExeMethod(const std::string& method) {
     InterfaceFault("TScriptNode.ExeMethod fault - unknow Method: " + method, 2);
 }
 
-bool TScriptNode::MouseDown(int x, int y, int button) {
-    TSensNode::MouseDown(x, y, button);
+bool TScriptNode::ButtonHandlers(TNodeEvent general, TNodeEvent own) {
     bool handled = false;
-    if (!Handler(TNodeEvent::MouseDown).empty()) {
-        RunEvent(TNodeEvent::MouseDown);
+    if (!Handler(general).empty()) {
+        RunEvent(general);
         handled = true;
     }
-    const TNodeEvent own =
-        ButtonEvent(button, TNodeEvent::LMouseDown, TNodeEvent::RMouseDown, TNodeEvent::MMouseDown);
     if (!Handler(own).empty()) {
         RunEvent(own);
-        return true;
+        handled = true;
     }
     return handled;
 }
 
+bool TScriptNode::MouseDown(int x, int y, int button) {
+    TSensNode::MouseDown(x, y, button);
+    return ButtonHandlers(TNodeEvent::MouseDown, ButtonEvent(button, TNodeEvent::LMouseDown,
+                                                             TNodeEvent::RMouseDown, TNodeEvent::MMouseDown));
+}
+
 bool TScriptNode::MouseUp(int x, int y, int button) {
     TSensNode::MouseUp(x, y, button); // the click runs before the up handlers
-    bool handled = false;
-    if (!Handler(TNodeEvent::MouseUp).empty()) {
-        RunEvent(TNodeEvent::MouseUp);
-        handled = true;
-    }
-    const TNodeEvent own =
-        ButtonEvent(button, TNodeEvent::LMouseUp, TNodeEvent::RMouseUp, TNodeEvent::MMouseUp);
-    if (!Handler(own).empty()) {
-        RunEvent(own);
-        return true;
-    }
-    return handled;
+    return ButtonHandlers(TNodeEvent::MouseUp, ButtonEvent(button, TNodeEvent::LMouseUp, TNodeEvent::RMouseUp,
+                                                           TNodeEvent::MMouseUp));
 }
 
 void TScriptNode::MouseClick(int x, int y, int button) {

@@ -133,6 +133,8 @@ protected:
 
 private:
     bool KeyHandler(int key, TNodeEvent e);
+    // The general handler, then the button's own one; true when either ran.
+    bool ButtonHandlers(TNodeEvent general, TNodeEvent own);
 
     std::array<std::string, static_cast<size_t>(TNodeEvent::Count)> handlers_;
     int hotKey_ = -1;

@@ -49,9 +49,32 @@ function iLoading.Open(params)
   trace("iLoading.Open loadgame=" .. tostring(params.loadgame) .. " onLoad=" .. tostring(params.onLoad))
 end
 
+-- The demo's own parts live in Scripts/demo/, one file per topic; each
+-- registers what it does at start-up and on the script tick. A part that
+-- fails is logged with its name and the others go on.
+demo = { inits = {}, ticks = {} }
+function demo.OnInit(name, handler)
+  table.insert(demo.inits, { name = name, handler = handler })
+end
+function demo.OnTick(name, handler)
+  table.insert(demo.ticks, { name = name, handler = handler })
+end
+demo.trace = trace
+
+local function runParts(parts, ...)
+  for i = 1, table.getn(parts) do
+    local part = parts[i]
+    local ok, err = pcall(part.handler, unpack(arg))
+    if not ok then
+      trace("part " .. part.name .. " failed: " .. tostring(err))
+    end
+  end
+end
+
 scriptTicks = 0
 function beh_Init()
   trace("beh_Init version=" .. tostring(iRootMenu.BuildVersion))
+  runParts(demo.inits)
 end
 
 function obj_Tick(ms)
@@ -59,4 +82,7 @@ function obj_Tick(ms)
   if scriptTicks <= 3 or math.mod(scriptTicks, 100) == 0 then
     trace("obj_Tick " .. ms .. " ms, tick " .. scriptTicks)
   end
+  runParts(demo.ticks, ms, scriptTicks)
 end
+
+engine_IncludeTree("Scripts/demo")

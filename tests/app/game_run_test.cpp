@@ -52,6 +52,7 @@ protected:
         fs::create_directories(game);
         fs::create_directories(dir / "runtime");
         fs::copy(kContent, game, fs::copy_options::recursive);
+        ASSERT_EQ(std::system(("'" + kBuild + "/contentgen' '" + game + "' >/dev/null").c_str()), 0);
         fs::copy_file(kBuild + "/game/vesk", game + "/vesk");
         fs::copy_file(kBuild + "/game/setup", game + "/setup");
         ASSERT_EQ(Shell("./setup --defaults --memlog >/dev/null"), 0);

@@ -23,6 +23,7 @@ namespace vesk {
 class ManagedObjectClass;
 class HelperClass;
 class FXTemplateList;
+struct FXDescrStruct;
 class UniHelperClass;
 class HelpersContainerClass;
 class UHelpersContainerClass;
@@ -151,8 +152,10 @@ public:
     virtual int Build() { return 0; }
     virtual bool DiscardBRU();
     virtual void Kill();
-    virtual void OnSpawn(int) {}
-    virtual int SetFromDescStruct(const void*) { return 0; }
+    // Told once, by SpawnEffect, what the new effect copy is to follow.
+    virtual void OnSpawn(const FXDescrStruct&) {}
+    // Told once, by SpawnEffect2, the configuration (an IFXConfigBase) it is spawned from.
+    virtual int SetFromDescStruct(IEngineObject*) { return 0; }
     virtual void BeginRender();
     virtual void EndRender();
     virtual void AddBSpheresFrom(TBaseRenderUnit* source);
@@ -174,9 +177,10 @@ public:
     // A deep copy under parent: children without flag 8192 are copied too, the RO
     // list and the owned sub-object are shared. Named "_copy_of_" + name + "_" + id.
     virtual TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent);
-    // A copy of the template under parent, told its spawn argument when there is one,
+    // A copy of the template under parent, told its description when there is one,
     // added to parent and registered with the tick manager.
-    static TBaseRenderUnit* SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent, const int* spawnArg);
+    static TBaseRenderUnit* SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent,
+                                        const FXDescrStruct* desc);
     // A copy of this template as the configuration (an IFXConfigBase) describes it;
     // the configuration is released afterwards.
     TBaseRenderUnit* SpawnEffect2(IEngineObject* configuration);

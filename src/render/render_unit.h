@@ -98,6 +98,9 @@ public:
     virtual float SphereScale() const { return 1.0f; }
     virtual Matrix BodyMatrix() const = 0;
     virtual TBaseRenderUnit* RenderUnit() = 0;
+    // The body's velocity (units per second) and heading, for what follows the unit.
+    virtual Vec3 BodyVelocity() const { return {}; }
+    virtual Vec3 BodyDirection() const { return {1.0f, 0.0f, 0.0f}; }
 };
 
 // A lamp child (flag 16) lighting its parent: AddLights with mask 4 takes these.

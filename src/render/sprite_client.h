@@ -30,6 +30,24 @@ protected:
     ~ISpriteClient() = default;
 };
 
+// What the render engine sets on a particle effect it owns (a lamp's glow).
+class IParticleControl {
+public:
+    // Lifetime and remaining life, seconds.
+    virtual void SetLifeTime(float seconds) = 0;
+    // Size factor and current size.
+    virtual void SetSize(float size) = 0;
+    // The particle keeps its own reference; nullptr clears it.
+    virtual void SetTexture(IKWTexture* texture) = 0;
+    // Start and current colour (A8R8G8B8).
+    virtual void SetColor(uint32_t colour) = 0;
+    // 1 burst (the default), 3 smoke-blend, 4 smoke-alpha, 5 lamp: the sprite renderer that draws it.
+    virtual void SetBlendMode(int32_t mode) = 0;
+
+protected:
+    ~IParticleControl() = default;
+};
+
 // A renderer's client operations.
 class IRendererOps {
 public:

@@ -13,6 +13,7 @@
 #include "render/render_services.h"
 #include "shared/errors.h"
 #include "sound/sound_engine.h"
+#include "world/world_services.h"
 
 #include <exception>
 #include <memory>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
 
     CoreServices services;
     InstallRenderServices(services);
+    InstallWorldServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
     InstallInputDevices();

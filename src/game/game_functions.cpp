@@ -21,6 +21,7 @@
 #include "platform/text.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
+#include "world/fx_library.h"
 
 namespace vesk {
 
@@ -244,7 +245,7 @@ int engine_GetTickCount(lua_State* L) {
 
 int engine_ReloadFx(lua_State* L) {
     return Guarded("engine_ReloadFx", L, [](lua_State*) {
-        GameSceneLink().ReloadFXTemplates();
+        LoadFXTemplates();
         return 0;
     });
 }

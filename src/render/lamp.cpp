@@ -52,9 +52,9 @@ TLampClass* TLampClass::Make(TBaseRenderUnit* parent, const std::string& name, c
     auto* lamp = Create<TLampClass>(parent);
     lamp->SetName(name);
     lamp->SetPosition(position);
+    lamp->SetSize(size);
     if (parent) parent->AddChild(lamp);
     lamp->CreateSprite();
-    lamp->SetSize(size);
     return lamp;
 }
 
@@ -122,6 +122,7 @@ IParticleControl* TLampClass::Glow() const {
 }
 
 void TLampClass::CreateSprite() {
+    if (glow_) return;
     TBaseRenderUnit* t = GlowTemplate();
     if (!t) return;
     const FXDescrStruct desc{};
@@ -134,6 +135,7 @@ void TLampClass::CreateSprite() {
         g->SetBlendMode(static_cast<int32_t>(SpriteKind::Lamp));
     }
     glow_->SetFlag(BRU_NO_PARTICLE_UPDATE);
+    ScaleSize(1.0f);
     SetIntensity(intensity_);
 }
 

@@ -5,6 +5,7 @@
 // A cylinder is a unit drawn through a level-of-detail list (ship rings).
 #include "render/engine.h"
 #include "render/render_unit.h"
+#include "render/sprite_client.h"
 
 #include <string>
 
@@ -20,8 +21,6 @@ inline constexpr uint64_t LAMP_SINUS = 1024;
 inline constexpr uint64_t LAMP_BLINK = 2048;
 inline constexpr uint64_t LAMP_FLICKER = 0x8000000;
 inline constexpr uint64_t LAMP_STATIC = 0x100ull << 32;
-// A particle that is never aged (the glow keeps its size and colour as the lamp sets them).
-inline constexpr uint64_t BRU_NO_PARTICLE_UPDATE = 0x200;
 
 // Lamps alive (Init raises, Free lowers).
 extern int32_t LampCount;
@@ -40,8 +39,10 @@ public:
     void Tick(float dtMs) override;
     void FillRenderList(int stage, int pass) override;
 
-    // The glow: a copy of "fx_simple_lamp" under the lamp that never ages.
+    // The glow: a copy of "fx_simple_lamp" under the lamp that never ages
+    // (made when the lamp is added to its parent; nothing when it has one).
     void CreateSprite();
+    void OnAddedToParent(TBaseRenderUnit*) override { CreateSprite(); }
 
     void SetModeSinus();
     void SetModeBlink();

@@ -10,6 +10,9 @@ namespace vesk {
 
 class IKWTexture;
 
+// A particle that is never aged (a lamp's glow keeps its size and colour as the lamp sets them).
+inline constexpr uint64_t BRU_NO_PARTICLE_UPDATE = 0x200;
+
 // Which shared renderer takes a client; any other kind goes to the burst one.
 enum class SpriteKind : int32_t { Burst = 1, SmokeBlend = 3, SmokeAlpha = 4, Lamp = 5 };
 

@@ -126,16 +126,20 @@ void QuadsRendererClass::NextBatch() {
 }
 
 void QuadsRendererClass::AddQuad(uint32_t colour, const Matrix& matrix, float size) {
+    const float h = size * 0.5f;
+    const Vec3 corners[4] = {Vec3TransformPoint({-h, h, 0}, matrix), Vec3TransformPoint({h, h, 0}, matrix),
+                             Vec3TransformPoint({h, -h, 0}, matrix), Vec3TransformPoint({-h, -h, 0}, matrix)};
+    AddQuadCorners(colour, corners);
+}
+
+void QuadsRendererClass::AddQuadCorners(uint32_t colour, const Vec3 (&corners)[4]) {
     if (!CheckRO()) return;
     if (quadCount_ >= maxQuads_ || quadCount_ >= current_->ElementCount()) return;
-    const float h = size * 0.5f;
-    const Vec3 corners[4] = {{-h, h, 0}, {h, h, 0}, {h, -h, 0}, {-h, -h, 0}};
     QuadVertex* v = &staging_[size_t(quadCount_) * 4];
     for (int k = 0; k < 4; ++k) {
-        const Vec3 p = Vec3TransformPoint(corners[k], matrix);
-        v[k].x = p.x;
-        v[k].y = p.y;
-        v[k].z = p.z;
+        v[k].x = corners[k].x;
+        v[k].y = corners[k].y;
+        v[k].z = corners[k].z;
         v[k].colour = colour;
     }
     ++quadCount_;

@@ -50,6 +50,9 @@ public:
     void SetTexture(IKWTexture* texture) { texture_ = texture; }
     // A quad of half-width size / 2 about the matrix's origin; a full batch drops it.
     void AddQuad(uint32_t colour, const Matrix& matrix, float size);
+    // A quad of four given corners (in the order of the unit quad's corners); a full batch drops it.
+    void AddQuadCorners(uint32_t colour, const Vec3 (&corners)[4]);
+    bool BatchFull() const { return quadCount_ >= maxQuads_; }
     // Draws the batch with the current texture and an identity world transform.
     void Render();
 

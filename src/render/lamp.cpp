@@ -25,8 +25,6 @@ namespace {
 
 constexpr const char* kGlowTemplate = "fx_simple_lamp";
 
-const bool kRegistered = RegisterRenderUnitClass<TLampClass>() && RegisterRenderUnitClass<TCylinder>();
-
 // The glow template, looked up once and again only when the library was
 // reloaded since (the old template is then gone or on its way out).
 TBaseRenderUnit* GlowTemplate() {
@@ -45,6 +43,11 @@ uint8_t Scaled(uint32_t channel, float x) {
 
 } // namespace
 
+void RegisterLampClasses() {
+    static const bool done = RegisterRenderUnitClass<TLampClass>() && RegisterRenderUnitClass<TCylinder>();
+    (void)done;
+}
+
 // ---- lamps -----------------------------------------------------------------------------------
 
 TLampClass* TLampClass::Make(TBaseRenderUnit* parent, const std::string& name, const Vec3& position,
@@ -59,7 +62,6 @@ TLampClass* TLampClass::Make(TBaseRenderUnit* parent, const std::string& name, c
 }
 
 void TLampClass::Init(TBaseRenderUnit* parent) {
-    (void)kRegistered;
     TBaseRenderUnit::Init(parent);
     SetName("Lamp");
     SetFlag(0x800410ull | (0x20000ull << 32));

@@ -22,6 +22,9 @@ inline constexpr uint64_t LAMP_BLINK = 2048;
 inline constexpr uint64_t LAMP_FLICKER = 0x8000000;
 inline constexpr uint64_t LAMP_STATIC = 0x100ull << 32;
 
+// Registers "TLampClass" and "TCylinder" with the class registry (once).
+void RegisterLampClasses();
+
 // Lamps alive (Init raises, Free lowers).
 extern int32_t LampCount;
 

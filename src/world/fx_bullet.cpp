@@ -23,9 +23,6 @@ int32_t FXBulletCount = 0;
 
 namespace {
 
-const bool kRegistered =
-    RegisterRenderUnitClass<FXBulletClass>() && RegisterRenderUnitClass<FXBulletRendererClass>();
-
 // A streak seen end-on is never narrower than this (view-space units).
 constexpr float kMinStreakWidth = 5.0f;
 
@@ -101,7 +98,6 @@ bool DefaultBulletCollision(FXBulletClass&, const Vec3& from, const Vec3& to, TB
 // ---- the bullet ------------------------------------------------------------------------------
 
 void FXBulletClass::Init(TBaseRenderUnit* parent) {
-    (void)kRegistered;
     FXBaseClass::Init(parent);
     SetFlag(0x801000ull);
     if (!kinetic_) kinetic_ = New<KineticParticleClass>();

@@ -12,12 +12,7 @@
 
 namespace vesk {
 
-namespace {
-const bool kRegistered = RegisterRenderUnitClass<FXBurstClass>();
-} // namespace
-
 void FXBurstClass::Init(TBaseRenderUnit* parent) {
-    (void)kRegistered;
     FXBaseClass::Init(parent);
     SetFlag(0x80804000ull);
     effectsOff_ = false;

@@ -24,8 +24,6 @@ namespace vesk {
 
 namespace {
 
-const bool kRegistered = RegisterRenderUnitClass<FXJetClass>();
-
 // Z test on, lighting off, no depth writes, clipping on: as the sprite batches.
 constexpr uint64_t kBandStates = 65577;
 // The material every jet band is drawn with, from the Lua `materials` table.
@@ -34,7 +32,6 @@ constexpr const char* kBandMaterial = "fx_jet";
 } // namespace
 
 void FXJetClass::Init(TBaseRenderUnit* parent) {
-    (void)kRegistered;
     FXBaseClass::Init(parent);
     SetFlag(0x80800000ull | (1ull << 32));
     baseLifeTime_ = lifeTime_ = lifeTimeCopy_ = 100.0f;

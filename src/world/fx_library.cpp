@@ -3,12 +3,16 @@
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "render/fx_templates.h"
+#include "render/lamp.h"
 #include "render/managers.h"
 #include "render/render_unit.h"
 #include "shared/class_manager.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "world/fx_base.h"
+#include "world/fx_bullet.h"
+#include "world/fx_burst.h"
+#include "world/fx_jet.h"
 #include "world/fx_particle.h"
 
 namespace vesk {
@@ -79,6 +83,15 @@ TBaseRenderUnit* MakeTemplate(int row, const std::string& id) {
 
 } // namespace
 
+void RegisterEffectUnitClasses() {
+    static const bool done =
+        RegisterRenderUnitClass<FXParticleClass>() && RegisterRenderUnitClass<FXBurstClass>() &&
+        RegisterRenderUnitClass<FXJetClass>() && RegisterRenderUnitClass<FXBulletClass>() &&
+        RegisterRenderUnitClass<FXBulletRendererClass>();
+    (void)done;
+    RegisterLampClasses();
+}
+
 const std::array<FXTypeRow, kFXTypeCount>& FXTypeTable() {
     return kTypes;
 }
@@ -88,6 +101,7 @@ const std::array<int32_t, kFXTypeCount>& FXTemplateCounts() {
 }
 
 void LoadFXTemplates() {
+    RegisterEffectUnitClasses();
     FreeFXTemplates();
     const std::vector<std::string> keys = CallGetGameTable("fx");
     auto field = [](const std::string& key, const char* name) {

@@ -22,6 +22,9 @@ const std::array<FXTypeRow, kFXTypeCount>& FXTypeTable();
 // Templates made per row of the type table since the start (statistics only).
 const std::array<int32_t, kFXTypeCount>& FXTemplateCounts();
 
+// Registers the effect classes (and the lamp classes they serve) with the class registry, once.
+void RegisterEffectUnitClasses();
+
 // Frees the current library and builds it again from the Lua table "fx": the
 // particle templates first, then the others, each entry's "hex" written back
 // to the table. An entry of an unknown type is skipped.

@@ -14,8 +14,6 @@ namespace vesk {
 
 namespace {
 
-const bool kRegistered = RegisterRenderUnitClass<FXParticleClass>();
-
 // The view of one camera in one frame: its frustum and its billboard rotation,
 // worked out once for all the particles listed in that frame.
 struct CameraFrame {
@@ -44,7 +42,6 @@ const CameraFrame& ViewOf(IViewCamera* cam) {
 } // namespace
 
 void FXParticleClass::Init(TBaseRenderUnit* parent) {
-    (void)kRegistered;
     FXBaseClass::Init(parent);
     SetFlag(0x80800080ull);
     textureName_.clear();

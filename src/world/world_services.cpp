@@ -3,6 +3,7 @@
 #include "core/services.h"
 #include "render/fx_templates.h"
 #include "world/fx_base.h"
+#include "world/fx_library.h"
 
 #include <memory>
 
@@ -22,6 +23,7 @@ public:
 } // namespace
 
 void InstallWorldServices(CoreServices& services) {
+    RegisterEffectUnitClasses();
     services.scene = std::make_unique<WorldScene>();
 }
 

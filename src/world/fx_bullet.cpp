@@ -253,6 +253,8 @@ int FXBulletClass::SetFromDescStruct(IEngineObject* configuration) {
         SpawnEffect(mesh, Engine, &desc);
     }
     if (UpdaterManager) UpdaterManager->AddClient(this);
+    // The shared renderer exists before the shot is first listed.
+    FXBulletRendererClass::Get();
     return 0;
 }
 
@@ -354,7 +356,9 @@ void FXBulletClass::FXTick(float dtMs) {
     PerfomanceCounterClass::Start(start);
     const float dt = 0.001f * dtMs;
     kinetic_->Tick(dt);
-    if (frames_ && !frames_->empty()) {
+    // A shot that hit stays unseen for the rest of its flight.
+    if (hit_) kinetic_->colour = 0;
+    if (frames_ && !frames_->empty() && !hit_) {
         const float e = 1.0f - kinetic_->lifeFraction;
         const uint32_t c = kinetic_->startColour;
         auto ch = [&](int shift) {

@@ -2,6 +2,7 @@
 
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
+#include "render/engine.h"
 #include "render/fx_templates.h"
 #include "render/lamp.h"
 #include "render/managers.h"
@@ -103,6 +104,9 @@ const std::array<int32_t, kFXTypeCount>& FXTemplateCounts() {
 void LoadFXTemplates() {
     RegisterEffectUnitClasses();
     FreeFXTemplates();
+    // The shared sprite renderers are made before any effect is listed, so that
+    // they are part of the first frame's list.
+    if (Engine) Engine->GetRenderOps()->GetRenderer();
     const std::vector<std::string> keys = CallGetGameTable("fx");
     auto field = [](const std::string& key, const char* name) {
         return GetLuaString("fx[" + LuaQuote(key) + "]." + name, true);

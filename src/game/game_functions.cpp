@@ -8,6 +8,7 @@
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
 #include "core/paths.h"
+#include "game/fx_objects.h"
 #include "game/game_constants.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
@@ -254,6 +255,7 @@ int engine_ReloadFx(lua_State* L) {
 
 void RegisterGameLogicClasses() {
     RegisterEffectClasses();
+    RegisterFxObjectClasses();
     RegisterSceneObjectClasses();
     RegisterTaskClasses();
     RegisterGameConstantsClass();

@@ -75,6 +75,7 @@ void TDeskTop::Upload() {
                 std::string("TDeskTop.Upload fault: ") + kHudNames[i] + " interface control not found", 2);
         if (i == 0) cursor_.Init(this);
     }
+    if (InterfaceTools) InterfaceTools->ReadFileVersion();
     int32_t maxLag = 0;
     if (TryParseInt32(Setting("maxlag"), maxLag) && links.setMaxLag) links.setMaxLag(maxLag);
     const std::string fps = Setting("fps");

@@ -63,6 +63,12 @@ public:
     // The outline through the points, closed back to the first.
     virtual void FramePolygon(std::span<const TIPoint> points, uint32_t argb) = 0;
     virtual void DrawImage(const TImageDraw& image) = 0;
+    // The texture a name loads: an identity shared by names that load the same
+    // texture, and its size in pixels. False when the drawer has none.
+    virtual bool TextureInfo(const std::string& /*name*/, uint64_t& /*identity*/, int& /*width*/,
+                             int& /*height*/) {
+        return false;
+    }
 };
 
 class ITextDrawer {

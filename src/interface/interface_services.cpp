@@ -58,9 +58,12 @@ public:
         l.setting = [](const std::string& key) {
             return GameIniTable ? GameIniTable->GetText(key) : std::string();
         };
-        l.setMaxLag = [this](int maxLag) { maxLag_ = maxLag; };
-        l.timerFrames = [this] { return lastSecondFrames_; };
-        l.fps = [this] { return static_cast<float>(lastSecondFrames_); };
+        // A lag limit of 0 or below would cut every frame to nothing: it is ignored.
+        l.setMaxLag = [](int maxLag) {
+            if (InterfaceTools && maxLag > 0) InterfaceTools->SetMaxFrameTime(maxLag);
+        };
+        l.timerFrames = [] { return InterfaceTools ? InterfaceTools->FramesLastSecond() : 0; };
+        l.fps = [] { return InterfaceTools ? static_cast<float>(InterfaceTools->FramesLastSecond()) : 0.0f; };
         l.version = [this] { return Version(); };
         l.clearTarget = [](uint32_t argb) {
             if (Engine) Engine->ClearTarget(argb);
@@ -90,18 +93,10 @@ public:
     void TickInput(float dt) override {
         if (GetInterfaceParts().tickInput) GetInterfaceParts().tickInput(dt);
     }
-    // Counts frames and milliseconds; with a lag limit, a longer frame is cut to it.
     void UpdateFrameTimer(float& dt) override {
-        ++frames_;
-        elapsed_ += dt;
-        if (elapsed_ >= 1000.0f) {
-            lastSecondFrames_ = frames_;
-            frames_ = 0;
-            elapsed_ = 0.0f;
-        }
-        if (maxLag_ > 0 && dt > static_cast<float>(maxLag_)) dt = static_cast<float>(maxLag_);
+        if (InterfaceTools) InterfaceTools->FrameTick(dt);
     }
-    std::string Version() override { return "Unknow"; }
+    std::string Version() override { return InterfaceTools ? InterfaceTools->GetVersion() : "Unknow"; }
     void SetScriptsLoaded() override {
         if (!Desktop) return;
         Desktop->SetScriptsLoaded(true);
@@ -153,12 +148,6 @@ public:
         d->Free();
         FreeTextLayer();
     }
-
-private:
-    int maxLag_ = 0;
-    int frames_ = 0;
-    float elapsed_ = 0.0f;
-    int lastSecondFrames_ = 0;
 };
 
 } // namespace

@@ -54,4 +54,24 @@ void TDrawRecorder::DrawText(const TTextDraw& text) {
                     std::to_string(text.fontSize));
 }
 
+void TDrawRecorder::DrawRun(const TTextRun& run) {
+    runs.push_back(run);
+    std::string narrow;
+    for (char16_t c : run.text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    calls.push_back("run \"" + narrow + "\" " + std::to_string(run.x) + " " + std::to_string(run.y) + " " +
+                    ColorText(run.color) + " " + std::to_string(run.fontSize));
+}
+
+float TDrawRecorder::LineWidth(std::u16string_view text, float) {
+    float w = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'#') {
+            ++i;
+            continue;
+        }
+        w += 6;
+    }
+    return w;
+}
+
 } // namespace vesk

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk {
@@ -71,10 +72,24 @@ public:
     }
 };
 
+// One laid-out run of one colour at a virtual-screen position (its line's top left).
+struct TTextRun {
+    int x = 0, y = 0;
+    std::u16string text;
+    uint32_t color = 0xFFFFFFFF;
+    int fontSize = 11;
+    TTextStyle style = TTextStyle::Normal;
+    uint32_t shadowColor = 0xFF000000;
+};
+
 class ITextDrawer {
 public:
     virtual ~ITextDrawer() = default;
+    // A block of text wrapped into the rectangle.
     virtual void DrawText(const TTextDraw& text) = 0;
+    virtual void DrawRun(const TTextRun& run) = 0;
+    // Virtual pixels of text at a font size.
+    virtual float LineWidth(std::u16string_view text, float size) = 0;
 };
 
 // Where the visual nodes draw; nothing is drawn while they are empty.
@@ -90,10 +105,14 @@ public:
     void FramePolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void DrawImage(const TImageDraw& image) override;
     void DrawText(const TTextDraw& text) override;
+    void DrawRun(const TTextRun& run) override;
+    // Every character is 6 virtual pixels wide at every size.
+    float LineWidth(std::u16string_view text, float size) override;
 
     std::vector<std::string> calls;
     std::vector<TImageDraw> images;
     std::vector<TTextDraw> texts;
+    std::vector<TTextRun> runs;
 };
 
 std::string RectText(const TIRect& r);

@@ -2,15 +2,18 @@
 
 #include <memory>
 
+#include "core/config_record.h"
 #include "core/services.h"
 #include "game/game_ini_table.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
+#include "interface/device_drawer.h"
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
 #include "interface/text_layer.h"
 #include "interface/variators.h"
 #include "platform/system.h"
+#include "render/device.h"
 #include "render/engine.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
@@ -52,6 +55,16 @@ public:
     void Create() override {
         if (Desktop) return;
         Desktop = TEngineObject::New<TDeskTop>();
+        SetScreenScale();
+        // On a device the interface and its glyphs are drawn by the device
+        // drawer; the font library made with the text layer takes its glyph
+        // renderer from here.
+        if (Device) {
+            drawer_ = std::make_unique<TDeviceDrawer>();
+            InterfaceDeviceDrawer = drawer_.get();
+            InterfaceDrawer = drawer_.get();
+            InterfaceGlyphRenderer = drawer_.get();
+        }
         CreateTextLayer(); // the texts of the interface and the console
         if (InterfaceTools) InterfaceTools->SetDesktop(Desktop);
         TDeskTopLinks& l = Desktop->links;
@@ -133,9 +146,11 @@ public:
     }
     void Render() override {
         if (!Desktop) return;
+        if (drawer_) drawer_->BeginFrame();
         if (TextLayer) TextLayer->Clear();
         Desktop->Render();
         if (TextLayer) TextLayer->Draw();
+        if (drawer_) drawer_->EndFrame();
     }
     void Release() override {
         if (!Desktop) return;
@@ -147,7 +162,28 @@ public:
         Desktop = nullptr;
         d->Free();
         FreeTextLayer();
+        if (drawer_) {
+            if (InterfaceDrawer == drawer_.get()) InterfaceDrawer = nullptr;
+            if (InterfaceGlyphRenderer == drawer_.get()) InterfaceGlyphRenderer = DiscardingGlyphRenderer();
+            drawer_.reset();
+        }
     }
+
+private:
+    // The interface's scale factors: the real screen over the 1024 x 768 virtual one.
+    static void SetScreenScale() {
+        float w = static_cast<float>(SetupRecord.width), h = static_cast<float>(SetupRecord.height);
+        if (Device && PresentParameters.BackBufferWidth && PresentParameters.BackBufferHeight) {
+            w = static_cast<float>(PresentParameters.BackBufferWidth);
+            h = static_cast<float>(PresentParameters.BackBufferHeight);
+        }
+        if (w > 0 && h > 0) {
+            InterfaceScaleX = w / static_cast<float>(kVirtualWidth);
+            InterfaceScaleY = h / static_cast<float>(kVirtualHeight);
+        }
+    }
+
+    std::unique_ptr<TDeviceDrawer> drawer_;
 };
 
 } // namespace

@@ -302,11 +302,10 @@ TEST_F(VisualNodeTest, DrawCallsOfAButton) {
                   "fill 50 50 150 100 40102030",
                   "frame 50 50 150 100 80FFFFFF",
                   "image Textures\\panel.dds 50 50 100 100 from 0 0 32 32 80FFFFFF",
-                  "text \"Hi\" 55 50 150 100 80FFFF00 14",
+                  // The word (12 virtual pixels) is centred in the 190-pixel text box at 110.
+                  "run \"Hi\" 199 100 80FFFF00 14",
               }),
               draw.calls);
-    ASSERT_EQ(1u, draw.texts.size());
-    EXPECT_EQ(TTextAlign::Center, draw.texts[0].align);
 
     TPolygonNode* poly = Add<TPolygonNode>(root, "poly", "TPolygonNode");
     poly->SetProperty("LEFT", "10");

@@ -70,7 +70,7 @@ public:
 
     uint8_t Mode() const { return mode_; }
     void SetMode(int mode) { mode_ = static_cast<uint8_t>(mode & 15); }
-    bool Paused() const { return pause_; }
+    bool Paused() override { return pause_; }
     void SetPause(bool flag);
     bool Strobe() const { return strobe_; }
     void SetStrobe(bool flag);

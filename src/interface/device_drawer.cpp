@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "render/device.h"
+#include "render/video_renderer.h"
 
 namespace vesk {
 
@@ -191,6 +192,20 @@ void TDeviceDrawer::DrawImage(const TImageDraw& image) {
     const uint32_t c = image.color;
     const Vertex q[4] = {V(l, top, c, u0, v0), V(r, top, c, u1, v0), V(l, b, c, u0, v1), V(r, b, c, u1, v1)};
     Draw(D3DPT_TRIANGLESTRIP, 2, q);
+}
+
+void TDeviceDrawer::DrawVideo(VideoRendererClass& video, const TIRect& dest) {
+    if (!Dev() || dest.Width() <= 0 || dest.Height() <= 0) return;
+    FlushGlyphs();
+    Prepare(video.GetTexture(), false, TImageBlend::Normal);
+    // The picture covers what lies below it; the renderer sets its own
+    // texture and format, which the state cache must not believe it knows.
+    Dev()->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    video.DrawToRect(static_cast<float>(dest.left) + kEdge, static_cast<float>(dest.top) + kEdge,
+                     static_cast<float>(dest.Width()), static_cast<float>(dest.Height()));
+    video.Render();
+    Dev()->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    ClearCachedTextures();
 }
 
 // ---- glyphs ---------------------------------------------------------------------------

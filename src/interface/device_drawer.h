@@ -36,6 +36,7 @@ public:
     void FillPolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void FramePolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void DrawImage(const TImageDraw& image) override;
+    void DrawVideo(VideoRendererClass& video, const TIRect& dest) override;
     bool TextureInfo(const std::string& name, uint64_t& identity, int& width, int& height) override;
 
     // IRenderSymbols

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "render/video_renderer.h"
+
 namespace vesk {
 
 IInterfaceDrawer* InterfaceDrawer = nullptr;
@@ -46,6 +48,10 @@ void TDrawRecorder::DrawImage(const TImageDraw& image) {
     images.push_back(image);
     calls.push_back("image " + image.texture + " " + RectText(image.dest) + " from " +
                     RectText(image.source) + " " + ColorText(image.color));
+}
+
+void TDrawRecorder::DrawVideo(VideoRendererClass& video, const TIRect& dest) {
+    calls.push_back("video " + video.FileName() + " " + RectText(dest));
 }
 
 void TDrawRecorder::DrawText(const TTextDraw& text) {

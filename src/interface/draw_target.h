@@ -11,6 +11,8 @@
 
 namespace vesk {
 
+class VideoRendererClass;
+
 struct TIPoint {
     int x = 0, y = 0;
     bool operator==(const TIPoint&) const = default;
@@ -64,6 +66,8 @@ public:
     // The outline through the points, closed back to the first.
     virtual void FramePolygon(std::span<const TIPoint> points, uint32_t argb) = 0;
     virtual void DrawImage(const TImageDraw& image) = 0;
+    // The current frame of a playing video, stretched over the rectangle.
+    virtual void DrawVideo(VideoRendererClass& /*video*/, const TIRect& /*dest*/) {}
     // The texture a name loads: an identity shared by names that load the same
     // texture, and its size in pixels. False when the drawer has none.
     virtual bool TextureInfo(const std::string& /*name*/, uint64_t& /*identity*/, int& /*width*/,
@@ -104,6 +108,7 @@ public:
     void FillPolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void FramePolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void DrawImage(const TImageDraw& image) override;
+    void DrawVideo(VideoRendererClass& video, const TIRect& dest) override;
     void DrawText(const TTextDraw& text) override;
     void DrawRun(const TTextRun& run) override;
     // Every character is 6 virtual pixels wide at every size.

@@ -8,8 +8,10 @@
 #include "core/lua_readers.h"
 #include "interface/desktop.h"
 #include "interface/draw_nodes.h"
+#include "interface/hud_nodes.h"
 #include "interface/tool_functions.h"
 #include "interface/variators.h"
+#include "interface/video_node.h"
 #include "platform/text.h"
 #include "shared/errors.h"
 
@@ -230,6 +232,8 @@ void StartInterfaceCore() {
     }
     RegisterInterfaceNodeClasses();
     RegisterVariatorClasses();
+    RegisterHudNodeClasses();
+    RegisterVideoNodeClasses();
     InstallToolFunctions();
     ClassManager.RegisterClass<TNodeKind, TDeskTop>();
 }

@@ -25,6 +25,8 @@ public:
     virtual uint8_t ModifierState() = 0;
     // The interface cursor in virtual-screen pixels.
     virtual TIPoint CursorPosition() = 0;
+    // The interface is paused (the HUD's clocks stand still).
+    virtual bool Paused() { return false; }
 };
 
 inline constexpr uint8_t kModShift = 64;

@@ -195,7 +195,20 @@ std::string Avi(int w, int h, int frames, int fps) {
     return file + body;
 }
 
+// A light arrow on a dark outline, pointing up and left.
+Picture Cursor(int size) {
+    Picture p;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const bool inside = x <= y && x + y / 2 < size;
+            const bool edge = inside && (x == 0 || x == y || x + y / 2 == size - 1);
+            p.push_back(edge ? Rgb{20, 30, 40} : inside ? Rgb{230, 240, 255} : Rgb{0, 0, 0});
+        }
+    return p;
+}
+
 void WriteInterfaceDemo(const vesk::contentgen::AssetSink& sink) {
+    sink("Textures/interface/cursor.bmp", Bmp(Cursor(16), 16, 16));
     sink("Textures/interface/menu_back.bmp", Bmp(PanelBackground(64, 64), 64, 64));
     sink("Textures/interface/menu_title.bmp", Bmp(TitlePlate(128, 32), 128, 32));
     for (uint32_t i = 1; i <= 3; ++i)

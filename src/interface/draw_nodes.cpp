@@ -277,12 +277,17 @@ void TLabelNode::Draw() {
     box.align = align_;
     box.vertAlign = vertAlign_;
     box.fontSize = static_cast<float>(fontSize_);
+    // Glyphs keep their pixel size on any screen: on the virtual screen a row
+    // is as high as the font over the vertical scale, or rows would overlap.
+    const float ky = InterfaceScaleY > 0 ? InterfaceScaleY : 1.0f;
+    box.rowStep = static_cast<float>(fontSize_) / ky;
     box.textColor = color;
     box.wrap = wrap_;
     box.firstLine = firstLine_;
     std::string key = text_;
-    for (int v : {boxWidth, boxHeight, static_cast<int>(align_), static_cast<int>(vertAlign_), fontSize_,
-                  static_cast<int>(wrap_), firstLine_, static_cast<int>(color)})
+    for (int v :
+         {boxWidth, boxHeight, static_cast<int>(align_), static_cast<int>(vertAlign_), fontSize_,
+          static_cast<int>(wrap_), firstLine_, static_cast<int>(color), static_cast<int>(box.rowStep)})
         key += '\0' + std::to_string(v);
     if (!layout_ || layout_->Layer() != InterfaceTextDrawer) {
         layout_ = std::make_unique<TSmartText>([this] { return layoutBox_; }, InterfaceTextDrawer);
@@ -301,7 +306,6 @@ void TLabelNode::Draw() {
     // The box is anchored on the real screen as the node is; the runs are
     // placed from its corner on the virtual screen.
     const float kx = InterfaceScaleX > 0 ? InterfaceScaleX : 1.0f;
-    const float ky = InterfaceScaleY > 0 ? InterfaceScaleY : 1.0f;
     const TIRect anchored =
         ScaleRect({screen.left + textBox_.left, screen.top + textBox_.top,
                    screen.left + textBox_.left + boxWidth, screen.top + textBox_.top + boxHeight},

@@ -433,7 +433,7 @@ void TSmartText::Parse() {
 
     // Rows are placed by their tops: a block of n + 1 rows is n + 1 steps high,
     // so bottom-aligned text ends at the box's bottom edge, not a row below it.
-    const int lineStep = static_cast<int>(box.fontSize);
+    const int lineStep = static_cast<int>(box.rowStep > 0 ? box.rowStep : box.fontSize);
     const int rows = LastRow() + 1 - box.firstLine;
     int y0 = 0;
     if (box.vertAlign == TTextVertAlign::Center) y0 = (box.textHeight - rows * lineStep) / 2;

@@ -111,6 +111,7 @@ struct TSmartTextBox {
     TTextVertAlign vertAlign = TTextVertAlign::Top;
     float fontSize = 11;
     uint32_t textColor = 0xFFFFFFFF;
+    float rowStep = 0; // virtual pixels from row to row; 0: the font size
     bool wrap = true;  // rows break at the text width
     int firstLine = 0; // rows scrolled away above the box
 };

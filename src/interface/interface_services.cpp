@@ -5,6 +5,7 @@
 #include "core/config_record.h"
 #include "core/services.h"
 #include "game/game_ini_table.h"
+#include "game/obj_managers.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
 #include "interface/device_drawer.h"
@@ -17,6 +18,7 @@
 #include "render/engine.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
+#include "sound/sound_engine.h"
 
 namespace vesk {
 
@@ -78,6 +80,19 @@ public:
         l.timerFrames = [] { return InterfaceTools ? InterfaceTools->FramesLastSecond() : 0; };
         l.fps = [] { return InterfaceTools ? static_cast<float>(InterfaceTools->FramesLastSecond()) : 0.0f; };
         l.version = [this] { return Version(); };
+        l.systemText = [] {
+            const platform::OsInfo os = platform::GetOsInfo();
+            return os.kernelName + " " + os.release + " " + os.machine;
+        };
+        l.tickListsText = [] {
+            auto last = [](tTickedObjects* list) { return std::to_string(list ? list->GetHighIndex() : 0); };
+            return last(CreatedObjects) + " " + last(Created2Objects) + " " + last(TickedObjects);
+        };
+        l.soundStatus = [] {
+            std::string text;
+            if (SoundEngine) SoundEngine->GetStatus(text);
+            return text;
+        };
         l.clearTarget = [](uint32_t argb) {
             if (Engine) Engine->ClearTarget(argb);
         };

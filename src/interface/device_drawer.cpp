@@ -62,6 +62,11 @@ void TDeviceDrawer::BeginFrame() {
     d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     d->SetVertexShader(nullptr);
+    // Drawing code that sets the format or stage textures straight on the
+    // device leaves the state cache behind: both are made true again here.
+    d->SetFVF(kFvf);
+    CachedSetFVF(kFvf);
+    ClearCachedTextures();
     CachedSetPixelShader(nullptr);
     CachedSetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
     CachedSetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);

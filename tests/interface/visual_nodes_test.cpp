@@ -337,3 +337,38 @@ TEST_F(VisualNodeTest, KeyNames) {
 
 } // namespace
 } // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+// A label's runs: rows wrapped at the text width, placed by the vertical
+// alignment, kept on one row without wrapping, and scrolled.
+TEST_F(VisualNodeTest, LabelRowsWrapAlignAndScroll) {
+    TMegaButton* label = Button(root, "note", 100, 200, 50, 40);
+    label->SetProperty("FONTSIZE", "10");
+    label->SetProperty("TEXT", "aaaa bbbb cccc");
+    auto rows = [&] {
+        draw.calls.clear();
+        DrawTree(label);
+        return draw.calls;
+    };
+    label->SetProperty("TEXTVERTALIGN", "BOTTOM");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"run \"aaaa\" 100 210 FFFFFFFF 10",
+                                                "run \"bbbb\" 100 220 FFFFFFFF 10",
+                                                "run \"cccc\" 100 230 FFFFFFFF 10"}));
+    label->SetProperty("TEXTWRAP", "0");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"run \"aaaa\" 100 230 FFFFFFFF 10",
+                                                "run \"bbbb\" 130 230 FFFFFFFF 10",
+                                                "run \"cccc\" 160 230 FFFFFFFF 10"}));
+    label->SetProperty("TEXTWRAP", "1");
+    label->SetProperty("TEXTVERTALIGN", "TOP");
+    label->Execute("SCROLLDOWN");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"run \"bbbb\" 100 200 FFFFFFFF 10",
+                                                "run \"cccc\" 100 210 FFFFFFFF 10"}));
+    // Moving the label moves its rows without a new layout.
+    label->SetLeft(300);
+    EXPECT_EQ(rows().front(), "run \"bbbb\" 300 200 FFFFFFFF 10");
+}
+
+} // namespace
+} // namespace vesk::test

@@ -16,6 +16,7 @@
 #include "interface/desktop.h"
 #include "interface/device_drawer.h"
 #include "interface/interface_services.h"
+#include "interface/interface_tools.h"
 #include "interface/video_node.h"
 #include "platform/files.h"
 #include "platform/gfx/gl_device.h"
@@ -215,6 +216,12 @@ TEST_F(MenuGL, TheDemoMenuReachesTheScreen) {
     EXPECT_GT(barInClip.g, 150);
     const Rgb field = At(560, 580);
     EXPECT_LT(field.r, 90);
+
+    // The pictures the image nodes show: six, the cursor's one shared by both looks.
+    InterfaceTools->UpdateTextureMemory();
+    EXPECT_EQ(InterfaceTools->DistinctTextures(), 6);
+    EXPECT_EQ(InterfaceTools->SharedTextures(), 1);
+    EXPECT_EQ(InterfaceTools->TextureMemory(), (64 * 64 + 128 * 32 + 3 * 32 * 32 + 16 * 16) * 4);
     EXPECT_TRUE(trap.reports.empty());
 }
 

@@ -13,6 +13,7 @@
 #include "interface/interface_parts.h"
 #include "interface/text_layer.h"
 #include "interface/variators.h"
+#include "interface/video_node.h"
 #include "platform/system.h"
 #include "render/device.h"
 #include "render/engine.h"
@@ -103,6 +104,19 @@ public:
         l.postProcessActive = [&rl] { return rl.postProcessActive && rl.postProcessActive(); };
         l.runPostProcess = [&rl] {
             if (rl.runPostProcess) rl.runPostProcess();
+        };
+        // The "VideoPlayer" viewport is a video node: the clip and its end text are its properties.
+        l.openVideo = [](TSimpleNode* viewport, const std::string& file, bool loop,
+                         const std::string& onEnd) {
+            auto* video = dynamic_cast<TVideoNode*>(viewport);
+            if (!video) return false;
+            video->SetProperty("CALLBACK", loop ? "LOOP" : onEnd);
+            video->SetContent(""); // the same file again starts from its beginning
+            video->SetProperty("VIDEOCLIP", file);
+            return video->Video() != nullptr;
+        };
+        l.stopVideo = [](TSimpleNode* viewport) {
+            if (auto* video = dynamic_cast<TVideoNode*>(viewport)) video->SetContent("");
         };
         l.setMouseInversion = [](bool on) {
             if (InputDeviceManager) InputDeviceManager->SetMouseInversion(on);

@@ -3,14 +3,17 @@
 // through the class registry as the interface scripts build them.
 #include <gtest/gtest.h>
 
+#include "core/services.h"
 #include "game/events.h"
 #include "game/game_ini_table.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/scene_object.h"
 #include "game/tree_functions.h"
+#include "interface/desktop.h"
 #include "interface/hud_nodes.h"
 #include "interface/interface_fixture.h"
+#include "interface/interface_services.h"
 #include "interface/video_node.h"
 #include "platform/video.h"
 
@@ -360,6 +363,67 @@ TEST_F(HudNodeTest, VideoNodeRunsItsCallbackWhenAClipEnds) {
     EXPECT_TRUE(video->Loop());
     EXPECT_EQ(video->EndEvent()->EventCode()->GetValue(), "");
     platform::SetVideoDecoderFactory(nullptr);
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+// The desktop plays its videos on the "VideoPlayer" video node.
+TEST(DesktopVideo, PlaysOnTheVideoPlayerNodeAndRunsTheHandlerAtItsEnd) {
+    ErrorTrap trap;
+    TempDir dir;
+    const std::string oldFolder = platform::CurrentFolder();
+    platform::SetCurrentFolder(dir.path());
+    platform::WriteFile(dir / "intro.avi", "clip");
+    platform::SetVideoDecoderFactory([] {
+        platform::NullVideoConfig c;
+        c.openAnyName = true;
+        return platform::CreateNullVideoDecoder(c);
+    });
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    CreateLuaMachine();
+    CoreServices services;
+    InstallInterfaceServices(services);
+    services.desktop->InitCore();
+    services.desktop->Create();
+    TDeskTop* desk = CurrentDesktop();
+    desk->links.setting = [](const std::string& key) { return key == "playvideo" ? std::string("1") : ""; };
+    LuaMachine->RunString("tmp = {} function setHook() end function emptyHook() end "
+                          "iSubtitles = { Stop = function() stopped = 1 end } "
+                          "engine_Desktop('insert', 'VideoPlayer', 'desktop', '', 'TVideoNode')");
+    int status = 0;
+    auto* player = dynamic_cast<TVideoNode*>(desk->ChildByName("VideoPlayer", status, true, false));
+    ASSERT_NE(player, nullptr);
+
+    desk->PlayVideo("intro.avi", "played = 1");
+    EXPECT_TRUE(desk->VideoRunning());
+    ASSERT_NE(player->Video(), nullptr);
+    EXPECT_TRUE(player->Video()->Playing());
+    player->Video()->SetPosition(player->Video()->GetStopTime());
+    player->Video()->UpdateTick(16);
+    lua_State* L = LuaMachine->State();
+    lua_getglobal(L, "played");
+    lua_getglobal(L, "stopped");
+    EXPECT_EQ(lua_tonumber(L, -2), 1);
+    EXPECT_EQ(lua_tonumber(L, -1), 1);
+    lua_pop(L, 2);
+
+    desk->PlayVideo("intro.avi", "LOOP");
+    EXPECT_TRUE(player->Loop());
+    desk->StopVideo();
+    EXPECT_EQ(player->Content(), "");
+    EXPECT_FALSE(desk->VideoRunning());
+    EXPECT_TRUE(trap.reports.empty());
+
+    services.desktop->Release();
+    services.desktop->FreeCore();
+    TEODestroyManager->Flush();
+    FreeLuaMachine();
+    platform::SetVideoDecoderFactory(nullptr);
+    platform::SetCurrentFolder(oldFolder);
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include "interface/interface_fixture.h"
 #include "interface/text_fixture.h"
 #include "interface/tool_functions.h"
+#include "physics/camera.h"
 #include "platform/files.h"
+#include "render/view_camera.h"
 
 namespace vesk::test {
 namespace {
@@ -180,6 +182,18 @@ TEST_F(ToolFunctionsTest, TextTimeAndSettingsTools) {
     EXPECT_EQ(Eval("table.getn(engine_GetDirContent('saves/*.none'))"), "0");
     EXPECT_TRUE(trap.reports.empty());
     FreeAllVarLists();
+}
+
+TEST_F(ToolFunctionsTest, FieldOfViewOfTheSceneCamera) {
+    auto camera = std::make_shared<CameraClass>();
+    SetDefaultViewCamera(camera);
+    Lua("engine_SetFov(62.6)");
+    EXPECT_FLOAT_EQ(camera->GetFOV(), 62.6f);
+    EXPECT_EQ(Eval("engine_GetFov()"), "63");
+    SetDefaultViewCamera(nullptr);
+    EXPECT_EQ(Eval("engine_GetGeneralVolume()"), "0"); // no sound core: silent
+    Lua("engine_SetGeneralVolume(40)");
+    EXPECT_TRUE(trap.reports.empty());
 }
 
 TEST_F(ToolFunctionsTest, AWrongArgumentCountEndsTheProgram) {

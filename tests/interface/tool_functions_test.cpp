@@ -2,6 +2,7 @@
 // small tool functions, called from Lua as the interface scripts call them.
 #include <gtest/gtest.h>
 
+#include "core/lua_functions.h"
 #include "core/lua_machine.h"
 #include "core/var_list.h"
 #include "interface/interface_fixture.h"
@@ -127,6 +128,32 @@ TEST_F(ToolFunctionsTest, QuickAccessors) {
     EXPECT_EQ(Eval("tostring(get_visible('caption'))"), "false"); // its panel is hidden
     EXPECT_EQ(Eval("tostring(getfast_text('nothing'))"), "nil");
     EXPECT_TRUE(trap.reports.empty());
+}
+
+TEST_F(ToolFunctionsTest, EveryToolFunctionHasItsHandler) {
+    for (const char* name : {"engine_Desktop",
+                             "set",
+                             "run",
+                             "get_hex",
+                             "setfast_visible",
+                             "setfast_text",
+                             "getfast_text",
+                             "getfast_visible",
+                             "get_visible",
+                             "engine_GetLineWidth",
+                             "engine_GetDirContent",
+                             "engine_GetIniParam",
+                             "engine_SetIniParam",
+                             "engine_GetFov",
+                             "engine_SetFov",
+                             "engine_GetGeneralVolume",
+                             "engine_SetGeneralVolume",
+                             "engine_AnsiStr2HexString",
+                             "engine_HexStr2AnsiString",
+                             "engine_UpperCase",
+                             "engine_GetTime"})
+        EXPECT_NE(GetEngineFunction(name), nullptr) << name;
+    EXPECT_EQ(GetEngineFunction("set"), GetEngineFunction("engine_Desktop"));
 }
 
 TEST_F(ToolFunctionsTest, FrameTimerCountsAndCaps) {

@@ -32,7 +32,7 @@ end
 local function buildMenu()
   node("MainMenu", "desktop", "TMegaButton", {
     "LEFT", "312", "TOP", "84", "WIDTH", "400", "HEIGHT", "600",
-    "IMAGE", "interface\\menu_back", "FRAMECOLOR", "FF5AA0DC",
+    "IMAGE", "interface\\menu_panel", "FRAMECOLOR", "FF5AA0DC",
   })
   node("MenuTitle", "MainMenu", "TLabelNode", {
     "LEFT", "40", "TOP", "24", "WIDTH", "320", "HEIGHT", "64",
@@ -114,8 +114,8 @@ local function buildHud()
   end
   D("IndicatorArray::INIT")
   node("CursorLayer", "desktop", "TMegaButton", {})
-  node("CursorArrow", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor" })
-  node("CursorCentre", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor" })
+  node("CursorArrow", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor.tga" })
+  node("CursorCentre", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor.tga" })
 end
 
 demo.OnInit("menu", function()

@@ -221,7 +221,7 @@ TEST_F(MenuGL, TheDemoMenuReachesTheScreen) {
     InterfaceTools->UpdateTextureMemory();
     EXPECT_EQ(InterfaceTools->DistinctTextures(), 6);
     EXPECT_EQ(InterfaceTools->SharedTextures(), 1);
-    EXPECT_EQ(InterfaceTools->TextureMemory(), (64 * 64 + 128 * 32 + 3 * 32 * 32 + 16 * 16) * 4);
+    EXPECT_EQ(InterfaceTools->TextureMemory(), (64 * 64 + 128 * 32 + 3 * 32 * 32 + 32 * 32) * 4);
     EXPECT_TRUE(trap.reports.empty());
 }
 

@@ -16,6 +16,7 @@
 #include "interface/interface_services.h"
 #include "interface/video_node.h"
 #include "platform/video.h"
+#include "render/render_unit.h"
 
 namespace vesk::test {
 namespace {
@@ -313,6 +314,84 @@ TEST_F(HudGameTest, ArrivingPointerLocksTheRocketTarget) {
     marker->SetLeft(700);
     TickTree(pointer, 100);
     EXPECT_EQ(pointer->Left(), 700);
+}
+
+TEST_F(HudGameTest, DistanceAndTargetedCountersReadTheSceneObjects) {
+    auto unitAt = [](float x) {
+        TBaseRenderUnit* u = TBaseRenderUnit::Create(nullptr);
+        u->SetPosition({x, 0, 0});
+        u->UpdateMatrices(nullptr);
+        return u;
+    };
+    auto* own = NewGameObject<TBaseGameSceneObject>("own", GlobalObjects);
+    auto* other = NewGameObject<TBaseGameSceneObject>("other", GlobalObjects);
+    TBaseRenderUnit* ownUnit = unitAt(0);
+    TBaseRenderUnit* otherUnit = unitAt(250.6f);
+    own->Hex()->setValue(ownUnit);
+    other->Hex()->setValue(otherUnit);
+    dynamic_cast<TGameObjectFreeLink*>(player->FindChild("ship"))->setValue(own);
+
+    auto* range = Add<TLabelNode>(root, "range", "TDistanceNode");
+    range->SetProperty("OBJPOINTER", Hex(other));
+    TickTree(range, 16);
+    // The distance between the surfaces: the centres less both spheres' radii.
+    const float radii = ownUnit->GetBSphereRadius() + otherUnit->GetBSphereRadius();
+    ASSERT_GT(radii, 0.0f);
+    EXPECT_EQ(range->Text(), std::to_string(static_cast<int>(250.6f - radii)));
+    otherUnit->SetPosition({0, 0, 0});
+    otherUnit->UpdateMatrices(nullptr);
+    TickTree(range, 16);
+    EXPECT_EQ(range->Text(), "0"); // overlapping spheres are touching, not a negative distance
+
+    // Entries of the "targeted" list that hold an object are counted; none shows nothing.
+    auto* targeted = NewGameObject<TBaseGameObjectList>("targeted", other);
+    NewGameObject<TGameObjectFreeLink>("a", targeted)->setValue(enemy);
+    NewGameObject<TGameObjectFreeLink>("b", targeted);
+    NewGameObject<TGameObjectFreeLink>("c", targeted)->setValue(ship);
+    auto* count = Add<TLabelNode>(root, "count", "TTargetedCounterNode");
+    count->SetText("kept");
+    TickTree(count, 16);
+    EXPECT_EQ(count->Text(), "kept"); // without an object the text stays
+    count->SetProperty("OBJPOINTER", Hex(other));
+    TickTree(count, 16);
+    EXPECT_EQ(count->Text(), "2");
+    count->SetProperty("OBJPOINTER", Hex(enemy));
+    TickTree(count, 16);
+    EXPECT_EQ(count->Text(), "");
+    ownUnit->Free();
+    otherUnit->Free();
+}
+
+TEST_F(HudGameTest, MapPlacesMarkersByItsOffsetsAngleAndScale) {
+    auto* map = Add<TMap>(root, "Map", "TMap");
+    TImageNode* picture = Add<TImageNode>(root, "TacticMap", "TImageNode");
+    Add(root, "markPattern")->SetWidth(8);
+    EXPECT_EQ(map->MapPoint(610, 0), (TIPoint{1, 0})); // offsets 90, 0 and scale 1/700
+
+    map->SetMap("maps\\sector", 10, 20, 90, 100);
+    EXPECT_EQ(picture->Image(), "maps\\sector");
+    // (x + 10, y + 20) turned by 90 degrees: (y', -x'), then a hundredth.
+    EXPECT_EQ(map->MapPoint(290, 480), (TIPoint{5, -3}));
+    map->SetMap("maps\\sector", 0, 0, 0, 0); // a zero divisor keeps the scale
+    EXPECT_FLOAT_EQ(map->ScaleFactor(), 0.01f);
+
+    TSimpleNode* fixed = map->AddMarker("base", "markPattern", "", 40, 50);
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(fixed->ClassName(), "TMegaButton");
+    EXPECT_EQ(Prop(fixed, "LEFT"), "40");
+    EXPECT_EQ(Prop(fixed, "WIDTH"), "8");
+    NewGameObject<TGameObjectStringParam>("list_icon", enemy)->setValue(std::string("E"));
+    TSimpleNode* moving = map->AddMarker("foe", "markPattern", Hex(enemy), 0, 0);
+    ASSERT_NE(moving, nullptr);
+    EXPECT_EQ(moving->ClassName(), "TMapNode");
+    EXPECT_EQ(Prop(moving, "TEXT"), "E");
+    EXPECT_EQ(dynamic_cast<TMapNode*>(moving)->Object(), enemy);
+    map->DelMarker("base");
+    int status = 0;
+    EXPECT_EQ(map->ChildByName("base", status, true, false), nullptr);
+    EXPECT_TRUE(trap.reports.empty());
+    EXPECT_THROW(map->AddMarker("lost", "markPattern", "99999999", 0, 0), Halted);
+    EXPECT_EQ(trap.lastFatal, "TMap.AddMarker fault: _object=nil");
 }
 
 TEST_F(HudGameTest, MissionListShowsTheOpenObjectives) {

@@ -123,7 +123,7 @@ demo.OnInit("menu", function()
   buildMenu()
   demo.trace("menu: built, title " .. tostring(getfast_text("MenuTitle")) ..
     ", note width " .. engine_GetLineWidth("A demonstration", "12") ..
-    ", version " .. tostring(iRootMenu.BuildVersion))
+    ", " .. table.getn(engine_GetDirContent("data/video/*.avi")) .. " clip(s)")
 end)
 
 -- The bar fills over the first second of script ticks; the indicators blink a test round.

@@ -490,6 +490,12 @@ TEST(DesktopVideo, PlaysOnTheVideoPlayerNodeAndRunsTheHandlerAtItsEnd) {
     EXPECT_EQ(lua_tonumber(L, -1), 1);
     lua_pop(L, 2);
 
+    // The lag limit from the settings caps the frame timer; 0 would cut every frame to nothing.
+    desk->links.setMaxLag(0);
+    EXPECT_EQ(InterfaceTools->MaxFrameTime(), TiTools::kDefaultMaxFrameMs);
+    desk->links.setMaxLag(40);
+    EXPECT_EQ(InterfaceTools->MaxFrameTime(), 40);
+
     desk->PlayVideo("intro.avi", "LOOP");
     EXPECT_TRUE(player->Loop());
     desk->StopVideo();

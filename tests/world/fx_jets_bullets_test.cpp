@@ -18,19 +18,6 @@
 namespace vesk::test {
 namespace {
 
-// A body that moves at a fixed velocity (what the physics gives a ship).
-class MovingBody : public IRenderUnitAI {
-public:
-    explicit MovingBody(TBaseRenderUnit* unit) : unit(unit) {}
-    void ClearOwner() override {}
-    void FreeAI() override {}
-    Matrix BodyMatrix() const override { return unit->GetLocalMatrix(); }
-    TBaseRenderUnit* RenderUnit() override { return unit; }
-    Vec3 BodyVelocity() const override { return velocity; }
-    TBaseRenderUnit* unit;
-    Vec3 velocity{};
-};
-
 // A game event that counts its firings and keeps its data.
 class CountingEvent : public TEngineObject, public IGameCollisionEvent {
 public:

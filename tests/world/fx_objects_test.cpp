@@ -138,10 +138,12 @@ TEST_F(FxObjectsTest, DestructionEffectsEndAfterTheirTime) {
     auto* fx = dynamic_cast<TGameObjectDestroyFx*>(link->EffectObject());
     ASSERT_NE(fx, nullptr);
     Lua("engine_SetVar('" + GetLuaPath(fx) + ".events.onEndTime', 'blastOver = 1')");
+    const int32_t id = fx->GetId();
     for (int i = 0; i < 3; ++i) GameFrame(); // created and ticking: 90 ms
-    EXPECT_FALSE(fx->IsDeleted());
-    GameFrame(); // 120 ms
-    EXPECT_TRUE(fx->IsDeleted());
+    EXPECT_EQ(link->EffectObject(), fx);
+    GameFrame(); // 120 ms: it ends and is gone at the end of the frame
+    EXPECT_EQ(FindEngineObjectById(id), nullptr);
+    EXPECT_EQ(link->EffectObject(), nullptr);
     EXPECT_EQ(GetLuaString("blastOver", false), "1");
     // The debris link is never shown itself.
     Lua("engine_AddVar('obj.ship', 'debris', 'TDestroyFxAbandonedLink')");
@@ -167,13 +169,15 @@ TEST_F(FxObjectsTest, ATimedEffectEndsItsTimeFiresAndDeletesItself) {
             " engine_SetVar('ship.timer.events.onEndTime', 'ended = 1')");
         auto* timer = dynamic_cast<TGameTimeEffect*>(FindVarByPath("ship.timer"));
         ASSERT_NE(timer, nullptr);
+        const int32_t id = timer->GetId();
         for (int i = 1; i < c.frames; ++i) {
             GameFrame();
             EXPECT_TRUE(timer->IsEnabled());
             EXPECT_FALSE(timer->IsDeleted());
         }
-        GameFrame();
-        EXPECT_TRUE(timer->IsDeleted());
+        GameFrame(); // it ends and is gone at the end of the frame
+        EXPECT_EQ(FindEngineObjectById(id), nullptr);
+        EXPECT_EQ(FindVarByPath("ship.timer"), nullptr);
         EXPECT_EQ(GetLuaString("ended", false), "1");
         EXPECT_EQ(GetLuaString("called", false), "1");
         GameFrame();

@@ -333,7 +333,8 @@ void TGameObject::TickDamageFx() {
         if (!p || !p->Cur() || !p->Max()) continue;
         const float max = p->Max()->GetValue();
         // Without a maximum there is nothing left of the value.
-        const float percent = max != 0.0f ? p->Cur()->GetValue() / max * 100.0f : 0.0f;
+        // Multiplied first, so 30 of 100 is exactly 30 percent.
+        const double percent = max != 0.0f ? double(p->Cur()->GetValue()) * 100.0 / max : 0.0;
         const float threshold = link->ThresholdPercent();
         if (threshold >= percent && !link->IsFxShown()) {
             link->ShowFx(this);

@@ -17,7 +17,7 @@ namespace vesk {
 // Bounds of one data file.
 inline constexpr int64_t kDataFileMaxBytes = 64ll << 20;
 inline constexpr int64_t kDataFileMaxInstructions = 50'000'000;
-inline constexpr int64_t kDataFileMaxMemoryGrowth = 512ll << 20;
+inline constexpr int64_t kDataFileMaxMemoryGrowth = 256ll << 20;
 
 // Runs the file in the data environment of the Lua host and sets each named
 // global of the scripts to the data the file left in it (nil when it left

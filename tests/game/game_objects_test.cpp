@@ -24,18 +24,20 @@ TEST_F(GameObjects, MadeByClassNameWithTheirChildrenInOrder) {
     Run("engine_AddVar('obj', 's', 'TGameObject')");
     auto* s = dynamic_cast<TGameObject*>(FindVarByPath("obj.s"));
     ASSERT_NE(nullptr, s);
-    EXPECT_EQ("{[[svitch]],[[hex]],[[selectable]],[[SOClass]],[[radius]],[[events]],[[effects]],[[spawner]],[[ph]],"
-              "[[location]],[[coolingCount]],[[repairedCount]],[[isDestroyed]],[[overheat]],[[isForsage]],"
-              "[[max_name]],[[location_hex]],[[parent_ship_name]],[[helper_name]],[[position]],[[spacemodel]],"
-              "[[mainClass]],[[param]],[[indestructable]],[[dialog]],[[name]],[[mesh]],[[tasks]],[[fraction]],"
-              "[[cargo]],[[slots]],[[ai]],[[ai_model]],[[rocketTarget]],[[targeted]],[[targetedRocket]],"
-              "[[targetedRocketList]],[[targetedMines]],[[priority]],[[damageFx]],[[collisionFx]],[[parent]],"
-              "[[icon]],[[enginesAlwaysGlow]],[[finalBoom]],[[isTargeted]],[[size]],}",
-              Eval("engine_GetTable('obj.s')"));
-    EXPECT_EQ("{[[onCreated]],[[onDestroyed]],[[onCollision]],[[onDeleted]],[[onTick]],[[onTemperatureBurst]],"
-              "[[onTemperatureNormal]],[[onDamage]],[[onDamaged]],[[onShipBeginShot]],[[onShipEndShot]],"
-              "[[startForsage]],[[endForsage]],[[onShipDropAntirocket]],}",
-              Eval("engine_GetTable('obj.s.events')"));
+    EXPECT_EQ(
+        "{[[svitch]],[[hex]],[[selectable]],[[SOClass]],[[radius]],[[events]],[[effects]],[[spawner]],[[ph]],"
+        "[[location]],[[coolingCount]],[[repairedCount]],[[isDestroyed]],[[overheat]],[[isForsage]],"
+        "[[max_name]],[[location_hex]],[[parent_ship_name]],[[helper_name]],[[position]],[[spacemodel]],"
+        "[[mainClass]],[[param]],[[indestructable]],[[dialog]],[[name]],[[mesh]],[[tasks]],[[fraction]],"
+        "[[cargo]],[[slots]],[[ai]],[[ai_model]],[[rocketTarget]],[[targeted]],[[targetedRocket]],"
+        "[[targetedRocketList]],[[targetedMines]],[[priority]],[[damageFx]],[[collisionFx]],[[parent]],"
+        "[[icon]],[[enginesAlwaysGlow]],[[finalBoom]],[[isTargeted]],[[size]],}",
+        Eval("engine_GetTable('obj.s')"));
+    EXPECT_EQ(
+        "{[[onCreated]],[[onDestroyed]],[[onCollision]],[[onDeleted]],[[onTick]],[[onTemperatureBurst]],"
+        "[[onTemperatureNormal]],[[onDamage]],[[onDamaged]],[[onShipBeginShot]],[[onShipEndShot]],"
+        "[[startForsage]],[[endForsage]],[[onShipDropAntirocket]],}",
+        Eval("engine_GetTable('obj.s.events')"));
     EXPECT_EQ("TGameMeshLink", FindVarByPath("obj.s.mesh")->ClassName());
     EXPECT_EQ("TSmartList", FindVarByPath("obj.s.targeted")->ClassName());
     EXPECT_EQ("TGameTargetedObjectLink", FindVarByPath("obj.s.isTargeted")->ClassName());
@@ -56,13 +58,14 @@ TEST_F(GameObjects, CreationRoadBuildsTheUnitInTheWorldAndStartsAShip) {
         "engine_SetVar('obj.moon.spacemodel', 'moon')");
     Run("engine_AddVar('obj', 'idea', 'TGameObject')");
     Frame();
-    EXPECT_EQ((std::vector<std::string>{"AddObjAdv obj.ship", "PreloadMesh ship self frigate", "AddObjAdv obj.crate",
-                                        "AddEnvObjAdv obj.moon"}),
+    EXPECT_EQ((std::vector<std::string>{"AddObjAdv obj.ship", "PreloadMesh ship self frigate",
+                                        "AddObjAdv obj.crate", "AddEnvObjAdv obj.moon"}),
               world.calls);
     EXPECT_EQ(4, loadingBars);
     // The ship's unit is its collision source; it ticks and can be targeted.
     ASSERT_NE(nullptr, ship->GetHex());
-    EXPECT_NE(std::find(link.calls.begin(), link.calls.end(), "collision " + ship->GetHex()->GetHex() + " onCollision"),
+    EXPECT_NE(std::find(link.calls.begin(), link.calls.end(),
+                        "collision " + ship->GetHex()->GetHex() + " onCollision"),
               link.calls.end());
     EXPECT_TRUE(ship->OnTick()->IsActive());
     EXPECT_TRUE(ship->IsTargeted()->IsActive());
@@ -164,15 +167,17 @@ TEST_F(GameObjects, EffectListsHoldOnlyEffectLinks) {
     Frame();
     NewGameObject<TGameObjectStringParam>("junk", FindVarByPath("obj.s.damageFx"));
     EXPECT_THROW(Frame(), Halted);
-    EXPECT_EQ(Ru("TGameObject.onTickFunc error: в таблице \"damageFx\" корабля ->s->obj->_G найден обьект типа "
-                 "TGameObjectStringParam, это ОШИБКА .Этот класс не может обрабатываться как ФХ!!!"),
-              FirstFatal());
+    EXPECT_EQ(
+        Ru("TGameObject.onTickFunc error: в таблице \"damageFx\" корабля ->s->obj->_G найден обьект типа "
+           "TGameObjectStringParam, это ОШИБКА .Этот класс не может обрабатываться как ФХ!!!"),
+        FirstFatal());
     trap.reports.clear();
     NewGameObject<TGameObjectIntParam>("junk", FindVarByPath("obj.s.collisionFx"));
     EXPECT_THROW(s->OnCollision()->Fire(), Halted);
-    EXPECT_EQ(Ru("TGameObject.onCollisionFunc error: в таблице \"collisionFx\" корабля ->s->obj->_G найден обьект "
-                 "типа TGameObjectIntParam, это ОШИБКА .Этот класс не может обрабатываться как ФХ!!!"),
-              FirstFatal());
+    EXPECT_EQ(
+        Ru("TGameObject.onCollisionFunc error: в таблице \"collisionFx\" корабля ->s->obj->_G найден обьект "
+           "типа TGameObjectIntParam, это ОШИБКА .Этот класс не может обрабатываться как ФХ!!!"),
+        FirstFatal());
 }
 
 TEST_F(GameObjects, DamageDealtIsHandedToTheAiModel) {

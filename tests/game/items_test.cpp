@@ -117,9 +117,11 @@ TEST_F(Items, SlotsBindToTheAttachPointsOfTheirOwner) {
     // An attach point the model lacks is a fatal report.
     Slot("obj.ship.slots", "bad", "nope");
     EXPECT_THROW(Frame(), Halted);
-    EXPECT_EQ(Ru("TGameSlotOnCreated.defEventFunc error: невозможно зарегистрировать слот ->bad->slots->ship->obj->_G"
-                 "(хелпер \"nope\") на обьекте ->ship->obj->_G ,возможно на меше нет соответствующего хелпера"),
-              FirstFatal());
+    EXPECT_EQ(
+        Ru("TGameSlotOnCreated.defEventFunc error: невозможно зарегистрировать слот "
+           "->bad->slots->ship->obj->_G"
+           "(хелпер \"nope\") на обьекте ->ship->obj->_G ,возможно на меше нет соответствующего хелпера"),
+        FirstFatal());
 }
 
 TEST_F(Items, MovingAnItemBetweenHoldersFiresItsEventsInOrder) {
@@ -173,7 +175,8 @@ TEST_F(Items, SlotChecksEndTheProgramWithTheirTexts) {
     };
     // %1 stands for the slot's path, %2 for the item's.
     const Case cases[] = {
-        {"2", "0", "gun", "TGameItem.onInSlotFunc error :_slot.itemType.value(2)in %1 <>_item.class.value(1) in %2"},
+        {"2", "0", "gun",
+         "TGameItem.onInSlotFunc error :_slot.itemType.value(2)in %1 <>_item.class.value(1) in %2"},
         {"1", "3", "gun",
          "TGameItem.onInSlotFunc error :_slot.weaponType.value(3)in %1  <>_item.weaponType.value(0) in %2"},
         {"1", "0", "turret", "TGameItem.onInSlotFunc error: %1 slotItemType(gun)<> gunModelType(turret) %2 "},
@@ -184,8 +187,8 @@ TEST_F(Items, SlotChecksEndTheProgramWithTheirTexts) {
         const std::string slot = "c" + std::to_string(i);
         const std::string item = "x" + std::to_string(i++);
         Slot("obj.ship.slots", slot, "gun_left");
-        Run("engine_SetVar('obj.ship.slots." + slot + ".itemType', '" + c.itemType + "') engine_SetVar('obj.ship.slots." +
-            slot + ".weaponType', '" + c.weaponType + "')");
+        Run("engine_SetVar('obj.ship.slots." + slot + ".itemType', '" + c.itemType +
+            "') engine_SetVar('obj.ship.slots." + slot + ".weaponType', '" + c.weaponType + "')");
         Frame();
         Item(item, "m_" + item, c.modelType);
         EXPECT_THROW(Put("obj.ship.slots." + slot + ".item", item), Halted) << c.report;
@@ -200,7 +203,8 @@ TEST_F(Items, SlotChecksEndTheProgramWithTheirTexts) {
 
 TEST_F(Items, ADoubleGunSlotTakesAnyKindAndASlotMeshReplacesTheItems) {
     ArmedShip();
-    Run("engine_SetVar('obj.ship.slots.a.class', 'doubleGun') engine_SetVar('obj.ship.slots.b.mesh', 'm_big')");
+    Run("engine_SetVar('obj.ship.slots.a.class', 'doubleGun') engine_SetVar('obj.ship.slots.b.mesh', "
+        "'m_big')");
     Run("gunmodel.m_big = { type = 'gun' }");
     TGameItem* wing = Item("wing", "m_wing", "wing");
     Put("obj.ship.slots.a.item", "wing");

@@ -173,6 +173,13 @@ TEST_F(Damage, SplashFallsOffWithSurfaceDistanceForEachObjectOnItsOwn) {
     EXPECT_EQ(100.0f, Value("obj.cargo.param.shield"));
     EXPECT_EQ(100.0f, Value("obj.rock.param.shield"));
 
+    // A target without a unit has no place to spread the hit from.
+    world.buildUnits = false;
+    Target("ghost", 100, 0, 100);
+    Hit("ghost", "TDamageEffect", "shieldDamage=20, splash=1000");
+    EXPECT_EQ(80.0f, Value("obj.ghost.param.shield"));
+    EXPECT_EQ(85.0f, Value("obj.half.param.shield"));
+
     // Without a splash radius only the target is hit.
     Hit("t", "TDamageEffect", "shieldDamage=20");
     EXPECT_EQ(60.0f, Value("obj.t.param.shield"));

@@ -192,5 +192,23 @@ TEST_F(GameObjects, DamageDealtIsHandedToTheAiModel) {
     EXPECT_TRUE(NoLuaErrors());
 }
 
+TEST_F(GameObjects, APooledObjectStopsTickingWhenDeleted) {
+    Run("engine_AddCashedVar('obj', 'p', 'TGameObject') engine_SetVar('obj.p.SOClass', '2')");
+    Run("ticks = 0 engine_SetVar('obj.p.events.onTick', 'ticks = ticks + 1')");
+    Frame();
+    Frame();
+    const std::string ticked = Global("ticks");
+    EXPECT_NE("0", ticked);
+    auto* p = dynamic_cast<TGameObject*>(FindVarByPath("obj.p"));
+    EXPECT_TRUE(p->IsTargeted()->IsActive());
+    Run("engine_DelVar('obj.p')");
+    Frame();
+    Frame();
+    EXPECT_EQ(ticked, Global("ticks"));
+    EXPECT_FALSE(p->IsTargeted()->IsActive());
+    EXPECT_EQ(0, Statistics->SpaceObj()->Value());
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 } // namespace
 } // namespace vesk::test

@@ -64,6 +64,11 @@ TEST_F(Items, GunModelTypeChoosesTheUnit) {
     EXPECT_EQ("CannonClass", twin->GetHex2()->ClassName());
     EXPECT_NE(twin->GetHex(), twin->GetHex2());
     EXPECT_EQ(3, std::count(world.calls.begin(), world.calls.end(), "LoadItemUnit CannonClass m_twin"));
+    TEODestroyManager->Flush();
+    const size_t n = world.itemUnits.size();
+    EXPECT_EQ(nullptr, FindEngineObjectAs<TBaseRenderUnit>(world.itemUnits[n - 3])); // replaced, freed
+    EXPECT_EQ(twin->GetHex2(), FindEngineObjectAs<TBaseRenderUnit>(world.itemUnits[n - 2]));
+    EXPECT_EQ(twin->GetHex(), FindEngineObjectAs<TBaseRenderUnit>(world.itemUnits[n - 1]));
 
     // An unknown kind is a fatal report naming it.
     Item("odd", "m_odd", "laser");
@@ -295,6 +300,30 @@ TEST_F(Items, ADeletedItemLeavesItsSlotEmptyAndItsUnitKilled) {
     EXPECT_TRUE(unit->HasFlag(BRU_KILLED));
     EXPECT_EQ(100.0f, Value("obj.ship.param.power"));
     EXPECT_TRUE(NoLuaErrors());
+}
+
+TEST_F(Items, TheOtherFatalTexts) {
+    ArmedShip();
+    // A unit the world cannot load as any item kind.
+    world.loadItemUnits = false;
+    Item("odd", "m_odd", "gun");
+    EXPECT_THROW(Run("engine_Execute('items.odd.onLoadItem')"), Halted);
+    EXPECT_EQ("TGameItem.createBru: unknown result.IsClassType()", FirstFatal());
+    world.loadItemUnits = true;
+
+    // An item link under anything but a slot or a cargo hold.
+    trap.reports.clear();
+    Item("g", "m_g", "gun");
+    Run("engine_AddVar('obj.ship', 'stray', 'TGameItemLink')");
+    EXPECT_THROW(Put("obj.ship.stray", "g"), Halted);
+    EXPECT_EQ(Ru("TGameItem.setLinkPointer error: ->stray->ship->obj->_G неизвестный тип предка TGameObject"),
+              FirstFatal());
+    dynamic_cast<TGameObjectLinkParam*>(FindVarByPath("obj.ship.stray"))->GetLinker()->Stop();
+
+    // A slot's destruction has no native meaning.
+    trap.reports.clear();
+    EXPECT_THROW(Run("engine_Execute('obj.ship.slots.a.events.onDestroyed')"), Halted);
+    EXPECT_EQ(Ru("TGameSlot.onDestroyedFunc error: функция не прописана"), FirstFatal());
 }
 
 } // namespace

@@ -28,6 +28,9 @@ struct TestWorld : IGameWorldLink {
     // Every unit the world makes lives under this root, as the scene's do.
     TBaseRenderUnit* root = nullptr;
     bool buildUnits = true;
+    bool loadItemUnits = true;
+    // The item units loaded, by id, in order.
+    std::vector<int32_t> itemUnits;
 
     TBaseRenderUnit* NewUnit(const std::string& name) {
         if (!root) root = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
@@ -57,7 +60,8 @@ struct TestWorld : IGameWorldLink {
     bool LoadItemUnit(TEngineObject* unit, const std::string& mesh) override {
         calls.push_back("LoadItemUnit " + unit->ClassName() + " " + mesh);
         auto* u = dynamic_cast<TBaseRenderUnit*>(unit);
-        if (!u) return false;
+        if (!u || !loadItemUnits) return false;
+        itemUnits.push_back(u->GetId());
         for (const auto& h : helpers) u->AddHelper(h, {});
         return true;
     }

@@ -190,7 +190,7 @@ TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) 
         << errors;
     const std::string log = Read(game + "/logs/log.txt");
     for (const std::string line : {
-             "demo: items: demoShip mesh=demo_frigate model=Models/demo_frigate.cm maxVelocity=250",
+             "demo: items: demoShip mesh=vesk_hawk model=models/ships/vesk_hawk.cm maxVelocity=250",
              "engine_AddObjAdv: the world side is missing, nothing built (obj.demoShip)",
              "demo: items: hold1 carries demoGun",
              "TGameItem.createBru: CannonClass is not registered: the world side is missing (items.demoGun)",

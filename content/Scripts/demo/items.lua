@@ -4,17 +4,18 @@
 
 -- Mesh descriptions, read by the engine on first use through
 -- updateMeshToEngine.
-mesh.demo_frigate = {
-  name = "Demo frigate",
-  path = "Models/demo_frigate.cm",
+-- (The models are the content generator's.)
+mesh.vesk_hawk = mesh.vesk_hawk or {
+  name = "Vesk Hawk",
+  path = "models/ships/vesk_hawk.cm",
   mapMarker = "ship",
   physic_params = { ph_MaxVelocity = 250, ph_AccelerateTime = 4, ph_Type = "ship" },
 }
-mesh.demo_gun = { name = "Demo pulse gun", path = "Models/demo_gun.cm" }
+mesh.laser_gun = mesh.laser_gun or { name = "Laser gun", path = "models/weapons/laser_gun.cm" }
 
 -- The kinds of the gun models: what unit an item of that mesh becomes.
 gunmodel = gunmodel or {}
-gunmodel.demo_gun = { type = "gun" }
+gunmodel.laser_gun = gunmodel.laser_gun or { type = "gun" }
 
 -- Copies a content table into the game object at path, value by value.
 local function copyToEngine(path, t)
@@ -50,7 +51,7 @@ local function makeShip(name, shield, armor, hull)
   engine_AddVar("obj", name, "TGameObject")
   local p = "obj." .. name
   set(p .. ".SOClass", 2)
-  set(p .. ".spacemodel", "demo_frigate")
+  set(p .. ".spacemodel", "vesk_hawk")
   value(p .. ".param.shield", shield)
   value(p .. ".param.armor", armor)
   value(p .. ".param.durability", hull)
@@ -86,7 +87,7 @@ demo.OnInit("items", function()
   makeShip("demoShip", 60, 40, 100)
   makeShip("demoTarget", 50, 40, 100)
   engine_AddVar("items", "demoGun", "TGameItem")
-  set("items.demoGun.mesh", "demo_gun")
+  set("items.demoGun.mesh", "laser_gun")
   set("items.demoGun.class", 1)
   set("items.demoGun.group", "energy")
   set("items.demoGun.energyTake", 10)
@@ -94,7 +95,7 @@ demo.OnInit("items", function()
   value("items.demoGun.charge", 10)
   engine_AddVar("obj.demoShip.cargo", "hold1")
   engine_AddVar("obj.demoShip.slots", "gunSlot")
-  set("obj.demoShip.slots.gunSlot.helper", "gun_left")
+  set("obj.demoShip.slots.gunSlot.helper", "gun01")
   set("obj.demoShip.slots.gunSlot.class", "gun")
   set("obj.demoShip.slots.gunSlot.itemType", 1)
   demo.trace("items: ships and a gun made, " .. status("demoTarget"))
@@ -103,8 +104,8 @@ end)
 demo.OnTick("items", function(ms, tick)
   if tick == 1 then
     demo.trace("items: demoShip mesh=" .. engine_GetVar("obj.demoShip.mesh") .. " model=" ..
-      engine_GetVar("mesh.demo_frigate.path") .. " maxVelocity=" ..
-      engine_GetVar("mesh.demo_frigate.physic_params.ph_MaxVelocity"))
+      engine_GetVar("mesh.vesk_hawk.path") .. " maxVelocity=" ..
+      engine_GetVar("mesh.vesk_hawk.physic_params.ph_MaxVelocity"))
     set("obj.demoShip.cargo.hold1", "demoGun")
   elseif tick == 2 then
     demo.trace("items: hold1 carries " .. engine_GetVar("obj.demoShip.cargo.hold1"))

@@ -69,7 +69,7 @@ struct Fleet {
             auto* hit =
                 static_cast<TDamageEffect*>(ObjManagersManager->GetObject(TDamageEnergy::StaticClass()));
             hit->ReInit("hit", ship->Effects());
-            hit->Set(DamageAmount::shieldDamage, 1.0f);
+            hit->SetAmount(DamageAmount::shieldDamage, 1.0f);
             hit->OnEnable()->SetEventData(ship);
             hit->OnEnable()->Fire();
         }

@@ -3,9 +3,7 @@
 #include "core/application.h"
 #include "core/var_list.h"
 #include "game/game_services.h"
-#include "game/world_link.h"
 #include "interface/console.h"
-#include "interface/desktop.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
 #include "physics/camera.h"
@@ -33,10 +31,6 @@ int main(int argc, char** argv) {
     InstallRenderServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
-    // Objects created during a load refresh the desktop's loading bar.
-    SetLoadingBarRefresh([] {
-        if (TDeskTop* desktop = CurrentDesktop()) desktop->UpdateLoadingBar();
-    });
     InstallInputDevices();
     InstallConsole();
     // The model-file cache lives for the whole run.

@@ -139,16 +139,16 @@ void TDamageEffect::CopyStructure(TBaseGameObject*& dest) {
     if (auto* d = dynamic_cast<TDamageEffect*>(dest); d && d != this) {
         d->SetDamagingObject(DamagingObject());
         for (int i = 0; i < kDamageAmountCount; ++i)
-            d->Set(static_cast<DamageAmount>(i), Get(static_cast<DamageAmount>(i)));
+            d->SetAmount(static_cast<DamageAmount>(i), Amount(static_cast<DamageAmount>(i)));
     }
 }
 
-float TDamageEffect::Get(DamageAmount a) const {
+float TDamageEffect::Amount(DamageAmount a) const {
     TGameObjectSubParam* p = amounts_[static_cast<size_t>(a)];
     return p ? p->GetValue() : 0.0f;
 }
 
-void TDamageEffect::Set(DamageAmount a, float v) {
+void TDamageEffect::SetAmount(DamageAmount a, float v) {
     if (TGameObjectSubParam* p = amounts_[static_cast<size_t>(a)]) p->setValue(v);
 }
 
@@ -162,7 +162,7 @@ void TDamageEffect::SetDamagingObject(TBaseGameObject* obj) {
 
 void TDamageEffect::ScaleHit(float factor) {
     for (DamageAmount a : {DamageAmount::damage, DamageAmount::shieldDamage, DamageAmount::armorDamage})
-        Set(a, Get(a) * factor);
+        SetAmount(a, Amount(a) * factor);
 }
 
 void TDamageEffect::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
@@ -187,7 +187,7 @@ void TDamageEffect::onTickFunc(TEngineObject*, TEngineObject*) {
         return;
     }
     if (IsExactlyGameObject(target)) TellTargetAndShooter(target);
-    const float splash = Get(DamageAmount::splash);
+    const float splash = Amount(DamageAmount::splash);
     auto* targetObj = dynamic_cast<TBaseGameSceneObject*>(target);
     // Without a unit the target has no place in space to spread the hit from.
     auto* targetUnit = targetObj ? dynamic_cast<TBaseRenderUnit*>(targetObj->GetHex()) : nullptr;
@@ -199,9 +199,9 @@ void TDamageEffect::onTickFunc(TEngineObject*, TEngineObject*) {
                 if (TEngineObject* o = e->GetEventObj()) listed.push_back(o->GetId());
         // Each object is scaled from the hit as it reached the splash, not from
         // what the objects before it left of it.
-        const float damage = Get(DamageAmount::damage);
-        const float shield = Get(DamageAmount::shieldDamage);
-        const float armor = Get(DamageAmount::armorDamage);
+        const float damage = Amount(DamageAmount::damage);
+        const float shield = Amount(DamageAmount::shieldDamage);
+        const float armor = Amount(DamageAmount::armorDamage);
         for (int32_t id : listed) {
             auto* o = dynamic_cast<TGameObject*>(GameObjectById(id));
             if (!o || o == target || o->IsDeleted()) continue;
@@ -213,9 +213,9 @@ void TDamageEffect::onTickFunc(TEngineObject*, TEngineObject*) {
             TGameObjectSubParam* indestructable = SubChild(o, "indestructable");
             if (indestructable && indestructable->GetValue() != 0.0f) continue;
             const float k = (1.0f - d * d / (splash * splash)) * 0.01f * DefenceFactor(o);
-            Set(DamageAmount::damage, damage * k);
-            Set(DamageAmount::shieldDamage, shield * k);
-            Set(DamageAmount::armorDamage, armor * k);
+            SetAmount(DamageAmount::damage, damage * k);
+            SetAmount(DamageAmount::shieldDamage, shield * k);
+            SetAmount(DamageAmount::armorDamage, armor * k);
             TellTargetAndShooter(o);
         }
     }
@@ -228,10 +228,11 @@ void TDamageEffect::Apply(TBaseGameObject* target) {
     TGameObjectParam* hull = FindObjectParam(target, "durability");
     TGameObjectParam* temperature = FindObjectParam(target, "temperature");
     if (!shield || !armor || !hull || !temperature) return;
-    if (Cur(shield) > 0.0f) SetCur(shield, Cur(shield) - Get(DamageAmount::shieldDamage));
-    if (Cur(shield) <= 0.0f && Cur(armor) > 0.0f) SetCur(armor, Cur(armor) - Get(DamageAmount::armorDamage));
-    if (Cur(shield) <= 0.0f && Cur(armor) <= 0.0f) SetCur(hull, Cur(hull) - Get(DamageAmount::damage));
-    SetCur(temperature, Cur(temperature) + Get(DamageAmount::temperatureEnemy));
+    if (Cur(shield) > 0.0f) SetCur(shield, Cur(shield) - Amount(DamageAmount::shieldDamage));
+    if (Cur(shield) <= 0.0f && Cur(armor) > 0.0f)
+        SetCur(armor, Cur(armor) - Amount(DamageAmount::armorDamage));
+    if (Cur(shield) <= 0.0f && Cur(armor) <= 0.0f) SetCur(hull, Cur(hull) - Amount(DamageAmount::damage));
+    SetCur(temperature, Cur(temperature) + Amount(DamageAmount::temperatureEnemy));
 }
 
 template <class T> T* TDamageEffect::NewSibling(const std::string& name) {
@@ -247,9 +248,9 @@ void TDamageEnergy::Apply(TBaseGameObject* target) {
     TGameObjectParam* hull = FindObjectParam(target, "durability");
     TGameObjectParam* temperature = FindObjectParam(target, "temperature");
     if (!shield || !hull || !temperature) return;
-    const float over = TakeWithOverflow(shield, Get(DamageAmount::shieldDamage));
-    if (Cur(shield) <= 0.0f) SetCur(temperature, Cur(temperature) + Get(DamageAmount::temperatureEnemy));
-    SetCur(hull, Cur(hull) - (over + Get(DamageAmount::damage)));
+    const float over = TakeWithOverflow(shield, Amount(DamageAmount::shieldDamage));
+    if (Cur(shield) <= 0.0f) SetCur(temperature, Cur(temperature) + Amount(DamageAmount::temperatureEnemy));
+    SetCur(hull, Cur(hull) - (over + Amount(DamageAmount::damage)));
 }
 
 void TDamageKinetic::Apply(TBaseGameObject* target) {
@@ -257,30 +258,30 @@ void TDamageKinetic::Apply(TBaseGameObject* target) {
     TGameObjectParam* hull = FindObjectParam(target, "durability");
     TGameObjectParam* temperature = FindObjectParam(target, "temperature");
     if (!armor || !hull || !temperature) return;
-    const float over = TakeWithOverflow(armor, Get(DamageAmount::armorDamage));
-    SetCur(temperature, Cur(temperature) + Get(DamageAmount::temperatureEnemy));
-    SetCur(hull, Cur(hull) - (over + Get(DamageAmount::damage)));
+    const float over = TakeWithOverflow(armor, Amount(DamageAmount::armorDamage));
+    SetCur(temperature, Cur(temperature) + Amount(DamageAmount::temperatureEnemy));
+    SetCur(hull, Cur(hull) - (over + Amount(DamageAmount::damage)));
 }
 
 void TDamageEMP::Apply(TBaseGameObject* target) {
     if (TGameObjectParam* shield = FindObjectParam(target, "shield"))
-        SetCur(shield, Cur(shield) - Get(DamageAmount::shieldDamage));
+        SetCur(shield, Cur(shield) - Amount(DamageAmount::shieldDamage));
 }
 
 void TDamageNano::Apply(TBaseGameObject* target) {
     if (TGameObjectParam* hull = FindObjectParam(target, "durability"))
-        SetCur(hull, Cur(hull) - Get(DamageAmount::damage));
+        SetCur(hull, Cur(hull) - Amount(DamageAmount::damage));
     auto* timed = NewSibling<TTimingDamage>("timingDmg");
     if (timed->dmgType_) timed->dmgType_->setValue(DamageClassIndex(TDamageEffect::StaticClass()));
-    if (timed->time_) timed->time_->setValue(Get(DamageAmount::time));
-    if (timed->dmgPerSecond_) timed->dmgPerSecond_->setValue(Get(DamageAmount::damage));
+    if (timed->time_) timed->time_->setValue(Amount(DamageAmount::time));
+    if (timed->dmgPerSecond_) timed->dmgPerSecond_->setValue(Amount(DamageAmount::damage));
     if (timed->OnEnable()) timed->OnEnable()->Fire();
 }
 
 void TDamageGravity::Apply(TBaseGameObject*) {
     auto* timed = NewSibling<TTimingGravDamage>(name_ + "_dmg");
-    if (timed->speedDmg_) timed->speedDmg_->setValue(Get(DamageAmount::speedDamage));
-    if (timed->time_) timed->time_->setValue(Get(DamageAmount::time));
+    if (timed->speedDmg_) timed->speedDmg_->setValue(Amount(DamageAmount::speedDamage));
+    if (timed->time_) timed->time_->setValue(Amount(DamageAmount::time));
     if (timed->OnEnable()) timed->OnEnable()->Fire();
 }
 
@@ -322,7 +323,7 @@ void TTimingDamage::Step(float dtMs) {
     const TGameClass& kind = DamageClassAt(dmgType_ ? dmgType_->GetValue() : 0);
     if (auto* hit = dynamic_cast<TDamageEffect*>(NewGameObject(kind, name_ + "_dmg", parent_))) {
         hit->AppendIdToName();
-        hit->Set(DamageAmount::damage, 0.001f * dtMs * dmgPerSecond_->GetValue());
+        hit->SetAmount(DamageAmount::damage, 0.001f * dtMs * dmgPerSecond_->GetValue());
         if (hit->OnEnable()) {
             hit->OnEnable()->SetEventData(OwnerOfList(this));
             hit->OnEnable()->Fire();

@@ -44,8 +44,8 @@ public:
     virtual void Apply(TBaseGameObject* target);
 
     // ---- the damage interface ------------------------------------------------------
-    float Get(DamageAmount a) const;
-    void Set(DamageAmount a, float v);
+    float Amount(DamageAmount a) const;
+    void SetAmount(DamageAmount a, float v);
     TBaseGameObject* DamagingObject() const;
     void SetDamagingObject(TBaseGameObject* obj);
 

@@ -4,6 +4,7 @@
 
 #include "core/services.h"
 #include "game/game_ini_table.h"
+#include "game/world_link.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
 #include "interface/input_devices.h"
@@ -165,6 +166,10 @@ private:
 
 void InstallInterfaceServices(CoreServices& services) {
     services.desktop = std::make_unique<DesktopService>();
+    // Objects created during a load refresh the loading bar.
+    SetLoadingBarRefresh([] {
+        if (Desktop) Desktop->UpdateLoadingBar();
+    });
 }
 
 TDeskTop* CurrentDesktop() {

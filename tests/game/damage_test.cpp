@@ -14,14 +14,6 @@ class TestStation : public TGameObject {
 
 class Damage : public ShipsTest {
 protected:
-    void SetUp() override {
-        ShipsTest::SetUp();
-        ErrorReportFolder = dir.path();
-    }
-    void TearDown() override {
-        ErrorReportFolder.clear();
-        ShipsTest::TearDown();
-    }
     // A target ship with shield, armor and hull current values (maxima 100).
     TGameObject* Target(const std::string& name, float shield, float armor, float hull) {
         TGameObject* t = Ship(name);

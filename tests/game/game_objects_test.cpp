@@ -8,17 +8,7 @@
 namespace vesk::test {
 namespace {
 
-class GameObjects : public ShipsTest {
-protected:
-    void SetUp() override {
-        ShipsTest::SetUp();
-        ErrorReportFolder = dir.path();
-    }
-    void TearDown() override {
-        ErrorReportFolder.clear();
-        ShipsTest::TearDown();
-    }
-};
+using GameObjects = ShipsTest;
 
 TEST_F(GameObjects, MadeByClassNameWithTheirChildrenInOrder) {
     Run("engine_AddVar('obj', 's', 'TGameObject')");

@@ -11,12 +11,7 @@ class Items : public ShipsTest {
 protected:
     void SetUp() override {
         ShipsTest::SetUp();
-        ErrorReportFolder = dir.path();
         Run("order = ''");
-    }
-    void TearDown() override {
-        ErrorReportFolder.clear();
-        ShipsTest::TearDown();
     }
     // A ship with its unit and attach points, and a slot on each of two helpers.
     TGameObject* ArmedShip() {

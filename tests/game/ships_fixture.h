@@ -89,6 +89,8 @@ protected:
             ownDestroyManager_ = true;
         }
         GameLogicTest::SetUp();
+        // A failing event saves its owner here.
+        ErrorReportFolder = dir.path();
         CreateGameMeshTable(GlobalObjects);
         SetGameWorldLink(&world);
         SetLoadingBarRefresh([this] { ++loadingBars; });
@@ -98,6 +100,7 @@ protected:
         Run("gunmodel = {} mesh = {} function updateMeshToEngine(name) end");
     }
     void TearDown() override {
+        ErrorReportFolder.clear();
         SetLoadingBarRefresh(nullptr);
         SetGameWorldLink(nullptr);
         GameLogicTest::TearDown();

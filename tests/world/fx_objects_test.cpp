@@ -152,6 +152,49 @@ TEST_F(FxObjectsTest, DestructionEffectsEndAfterTheirTime) {
     EXPECT_EQ(trapAll.lastFatal, "TDestroyFxAbandonedLink.startFx error: not use");
 }
 
+TEST_F(FxObjectsTest, GameObjectsShowTheirLinksThroughTheEffectLinkInterfaces) {
+    TBaseGameSceneObject* ship = Ship();
+    Lua("engine_AddVar('obj.ship', 'smoke', 'TGameObjectDamageFxLink') engine_SetVar('obj.ship.smoke.fx', "
+        "'boom')"
+        " engine_SetVar('obj.ship.smoke.procent', '30')");
+    GameFrame();
+    auto* damage = dynamic_cast<IGameDamageFxLink*>(FindVarByPath("obj.ship.smoke"));
+    ASSERT_NE(damage, nullptr);
+    EXPECT_FLOAT_EQ(damage->ThresholdPercent(), 30.0f);
+    EXPECT_EQ(damage->WatchedParam(), "armor");
+    EXPECT_FALSE(damage->IsFxShown());
+    damage->ShowFx(ship);
+    EXPECT_TRUE(damage->IsFxShown());
+    EXPECT_NE(
+        dynamic_cast<FXBurstClass*>(
+            dynamic_cast<TGameObjectFxLink*>(FindVarByPath("obj.ship.smoke"))->EffectObject()->GetHex()),
+        nullptr);
+    damage->HideFx();
+    EXPECT_FALSE(damage->IsFxShown());
+    // Debris of a destroyed object lives out its lifetime.
+    Lua("engine_AddVar('obj.ship', 'debris', 'TDestroyFxAbandonedLink') engine_SetVar('obj.ship.debris.fx', "
+        "'boom')"
+        " engine_SetVar('obj.ship.debris.time', '2')"
+        " engine_SetVar('obj.ship.debris.lifetime', '0.05') engine_SetVar('obj.ship.debris.mesh', 'wreck')");
+    auto* entry = dynamic_cast<IGameDestroyFxEntry*>(FindVarByPath("obj.ship.debris"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_FLOAT_EQ(entry->DestroyFxTime(), 2.0f);
+    entry->SpawnDestroyFx(ship);
+    TBaseGameObject* list = FindVarByPath("obj.ship.debris");
+    TAbandonedDestroyFx* debris = nullptr;
+    int32_t cursor;
+    TBaseGameObject* child;
+    list->First(cursor);
+    while (list->Next(cursor, child))
+        if (auto* d = dynamic_cast<TAbandonedDestroyFx*>(child)) debris = d;
+    ASSERT_NE(debris, nullptr);
+    EXPECT_EQ(debris->Mesh()->GetValue(), "wreck");
+    const int32_t id = debris->GetId();
+    GameFrame(); // created: 30 ms
+    GameFrame(); // 60 ms: over, and gone at the end of the frame
+    EXPECT_EQ(FindEngineObjectById(id), nullptr);
+}
+
 TEST_F(FxObjectsTest, ATimedEffectEndsItsTimeFiresAndDeletesItself) {
     Lua("engine_AddVar('', 'ship', 'TBaseGameObjectList') engine_AddVar('ship', 'call', 'TGameEvent')"
         " engine_SetVar('ship.call', 'called = (called or 0) + 1')");

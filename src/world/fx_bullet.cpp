@@ -223,14 +223,14 @@ int FXBulletClass::SetFromDescStruct(IEngineObject* configuration) {
         ErrorReport("1", "mhl");
         return 0;
     }
-    initiator_->LinkObject()->AddSubscriber(this);
+    if (TEngineObject* o = initiator_->LinkObject()) o->AddSubscriber(this);
     auto* to = cfg->Query<IFXTargetPosition>();
     target_ = to ? to->GetTargetPosition() : nullptr;
     if (!target_) {
         ErrorReport("2", "mhl");
         return 0;
     }
-    target_->LinkObject()->AddSubscriber(this);
+    if (TEngineObject* o = target_->LinkObject()) o->AddSubscriber(this);
     TBaseRenderUnit* source = initiator_->GetObject();
     shooter_ = source ? source->FindUpWithFlags(BRU_SHIP) : nullptr;
     if (shooter_) {

@@ -203,8 +203,10 @@ void FXParticleClass::FillRenderList(int stage, int pass) {
     if (!view.frustum.IsPointVisible(p)) return;
     spriteMatrix_ = view.billboard;
     MatrixSetTranslation(spriteMatrix_, p);
+    // The shared renderers belong to the engine root; a particle in a scene of
+    // its own (an interface viewport's) has none to go to and is not drawn.
     TBaseRenderUnit* root = GetRoot();
-    if (!root) return;
+    if (!root || root != Engine) return;
     if (IRendererOps* r = root->GetRenderOps()->GetRenderer()) r->AddClient(this);
 }
 

@@ -31,7 +31,8 @@ void WriteBeacon(const AssetSink& sink) {
     ModelFile model("render_demo");
     model.AddMaterial("render_demo_hull", "render_demo/hull", 0xFF8000);
     model.AddObject("base", Box({-5, -5, -5}, {5, 5, 5}, "render_demo_hull"));
-    GeomObject& antenna = model.AddObject("antenna", Box({-0.5f, -0.5f, 5}, {0.5f, 0.5f, 9}, "render_demo_hull"));
+    GeomObject& antenna =
+        model.AddObject("antenna", Box({-0.5f, -0.5f, 5}, {0.5f, 0.5f, 9}, "render_demo_hull"));
     antenna.tm = MatrixTranslation(0, 0, 7);
     model.AddHelper("gun", {5, 0, 0});
     model.AddHelper("nozzle", {-5, 0, 0});
@@ -51,7 +52,8 @@ void WriteBeacon(const AssetSink& sink) {
     AnimTrack sway;
     sway.name = "antenna";
     sway.endFrame = 60;
-    for (int i = 0; i < 3; ++i) sway.keys.push_back(Key(float(i) * 3000.0f, MatrixTranslation(0, float(i - 1), 7)));
+    for (int i = 0; i < 3; ++i)
+        sway.keys.push_back(Key(float(i) * 3000.0f, MatrixTranslation(0, float(i - 1), 7)));
     animation.tracks.push_back(sway);
     EmitModel(sink, "models/render_demo/render_demo.cma", animation);
 }
@@ -70,7 +72,8 @@ void WriteHead(const AssetSink& sink, const std::string& id, uint32_t rgb) {
     mouth.tm = MatrixTranslation(at.x, at.y, at.z);
     GeomObject& eye = model.AddObject("eye1", Ellipsoid({18.8f, 1.2f, 1.5f}, {0.5f, 0.5f, 0.5f}, 6, 4, skin));
     eye.tm = MatrixTranslation(18.8f, 1.2f, 1.5f);
-    GeomObject& back = model.AddObject("background", Box({40, -30, -30}, {41, 30, 30}, "render_demo_background"));
+    GeomObject& back =
+        model.AddObject("background", Box({40, -30, -30}, {41, 30, 30}, "render_demo_background"));
     back.tm = MatrixTranslation(40.5f, 0, 0);
     model.ambient = 0xFF404040;
     EmitModel(sink, "models/render_demo/" + id + ".cm", model);

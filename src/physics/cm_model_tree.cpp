@@ -128,7 +128,8 @@ TRenderObject* CMTreeClass::CreateMorphRO(std::string_view name, uint64_t option
     // Every other object with as many vertices is a shape the morpher can blend to.
     std::vector<ROModelNode> others;
     for (const GeomObjStruct& g : geomObjects_)
-        if (&g != object && !platform::SameTextCp1251(g.names.name, name) && g.vertices.size() == object->vertices.size())
+        if (&g != object && !platform::SameTextCp1251(g.names.name, name) &&
+            g.vertices.size() == object->vertices.size())
             others.push_back(ModelNodeOf(fileName_, g));
     std::vector<const ROModelNode*> sources;
     for (const ROModelNode& o : others) sources.push_back(&o);

@@ -1,12 +1,12 @@
 #include "render/animated_obj.h"
 
 #include "core/lua_readers.h"
+#include "platform/files.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/key_animation.h"
 #include "render/lamp_setup.h"
 #include "render/lights.h"
-#include "platform/files.h"
-#include "render/key_animation.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
 

@@ -149,14 +149,16 @@ void TBaseRenderUnit::LoadLamps(IModelTree* tree, const std::string& meshObjectN
         if (f.texture.empty()) continue;
         if (f.textureInterface.empty()) {
             // The file is loaded once per mesh description: the texture's id is kept in the flare.
-            TextureRef texture = TextureManager ? TextureManager->GetTexture(f.texture, platform::D3DFMT_UNKNOWN, false)
-                                                : TextureRef();
+            TextureRef texture = TextureManager
+                                     ? TextureManager->GetTexture(f.texture, platform::D3DFMT_UNKNOWN, false)
+                                     : TextureRef();
             lamp->SetGlowTexture(texture.Get());
             if (auto* node = dynamic_cast<TextureNodeClass*>(texture.Get()))
-                if (links.setFlareTexture) links.setFlareTexture(meshObjectName, i, IntToStr32(node->GetId()));
+                if (links.setFlareTexture)
+                    links.setFlareTexture(meshObjectName, i, IntToStr32(node->GetId()));
         } else {
-            auto* node = FindEngineObjectAs<TextureNodeClass>(
-                kws2i(f.textureInterface, "TBaseRenderUnit.LoadLamps: texture_interface of " + meshObjectName));
+            auto* node = FindEngineObjectAs<TextureNodeClass>(kws2i(
+                f.textureInterface, "TBaseRenderUnit.LoadLamps: texture_interface of " + meshObjectName));
             lamp->SetGlowTexture(node);
         }
     }
@@ -164,7 +166,8 @@ void TBaseRenderUnit::LoadLamps(IModelTree* tree, const std::string& meshObjectN
 
 // ---- sub-objects --------------------------------------------------------------------------------
 
-MultiroleBRUClass* TBaseRenderUnit::AddSubObject(IModelTree& tree, const std::string& name, uint64_t passFlags) {
+MultiroleBRUClass* TBaseRenderUnit::AddSubObject(IModelTree& tree, const std::string& name,
+                                                 uint64_t passFlags) {
     TRenderObject* ro = tree.BuildRO(name, false, 0xC2);
     if (!ro) return nullptr;
     MultiroleBRUClass* part = TBaseRenderUnit::Create<MultiroleBRUClass>(this);

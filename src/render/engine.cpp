@@ -405,6 +405,11 @@ void TEngineClass::AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind) {
     renderList_->push_back(e);
 }
 
+void TEngineClass::UpdateDrawPassFlag() {
+    TBaseRenderUnit* env = nullptr;
+    drawFlag_ = RE_GetEnvironment(env);
+}
+
 void TEngineClass::RunRenderList() {
     if (!renderList_) return;
     // By index: an entry may add entries of its own while it runs.
@@ -423,8 +428,7 @@ void TEngineClass::Draw() {
     frameObjCount_ = 0;
     int64_t start = 0;
     GetPerfCounter(start);
-    TBaseRenderUnit* env = nullptr;
-    drawFlag_ = RE_GetEnvironment(env);
+    UpdateDrawPassFlag();
     FillRenderList(1, kPassOpaque);
     FillRenderList(1, kPassBlended);
     FillRenderList(0, kPassOpaque);

@@ -296,6 +296,8 @@ public:
     // and empties the list.
     void RunRenderList();
     bool GetDrawPassFlag() const { return drawFlag_; }
+    // The draw flag: whether an environment exists (worked out at the start of each Draw).
+    void UpdateDrawPassFlag();
     void CreateDrawObjects();
     void EnableRenderToTexture();
     void DisableRenderToTexture() { renderToTexture_ = false; }

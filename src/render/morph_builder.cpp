@@ -14,9 +14,9 @@ using namespace platform;
 
 namespace {
 
-constexpr uint32_t kResultFvf = 0x116;      // position, blend weight, normal, one texture set
-constexpr uint32_t kResultFvfTex2 = 0x216;  // ... two texture sets
-constexpr uint32_t kSourceFvf = 0x16;       // position, blend weight, normal
+constexpr uint32_t kResultFvf = 0x116;     // position, blend weight, normal, one texture set
+constexpr uint32_t kResultFvfTex2 = 0x216; // ... two texture sets
+constexpr uint32_t kSourceFvf = 0x16;      // position, blend weight, normal
 constexpr uint32_t kTexFvf = 0x100;
 constexpr uint32_t kTexFvfTex2 = 0x200;
 
@@ -27,11 +27,12 @@ Ref<IDirect3DVertexBuffer9> MakeStream(uint32_t count, uint32_t stride, uint32_t
                                        Write write) {
     Ref<IDirect3DVertexBuffer9> vb;
     IDirect3DDevice9* d = Device.Get();
-    const Result created = d ? d->CreateVertexBuffer(count * stride, 0, fvf, D3DPOOL_MANAGED, vb.Put(), nullptr)
-                             : D3DERR_INVALIDCALL;
+    const Result created =
+        d ? d->CreateVertexBuffer(count * stride, 0, fvf, D3DPOOL_MANAGED, vb.Put(), nullptr)
+          : D3DERR_INVALIDCALL;
     if (created < 0 || !vb) {
-        CheckDXResult(created < 0 ? created : D3DERR_INVALIDCALL, "CMParser: d3dd.CreateVertexBuffer(): " + name,
-                      "mhl");
+        CheckDXResult(created < 0 ? created : D3DERR_INVALIDCALL,
+                      "CMParser: d3dd.CreateVertexBuffer(): " + name, "mhl");
         return {};
     }
     void* data = nullptr;
@@ -99,12 +100,15 @@ TRenderObject* BuildMorphRenderObject(const ROModelNode& node, const std::vector
         std::vector<D3DVERTEXELEMENT9> elements;
         const auto shapes = static_cast<uint16_t>(1 + sources.size());
         for (uint16_t s = 0; s < shapes; ++s) {
-            elements.push_back({s, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, uint8_t(s)});
-            elements.push_back({s, 16, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, uint8_t(s)});
+            elements.push_back(
+                {s, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, uint8_t(s)});
+            elements.push_back(
+                {s, 16, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, uint8_t(s)});
         }
         elements.push_back({shapes, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0});
         if (secondUV)
-            elements.push_back({shapes, 8, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 1});
+            elements.push_back(
+                {shapes, 8, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 1});
         elements.push_back(D3DDECL_END);
         ro->CreateVertexDeclaration(elements.data());
     }

@@ -44,8 +44,8 @@ bool PoorEffects() {
 }
 
 // A multirole sub-object of the model under parent, shown, with the flags given.
-MultiroleBRUClass* PartOf(TBaseRenderUnit& parent, IModelTree& tree, const std::string& name, uint64_t passFlags,
-                          uint64_t flags) {
+MultiroleBRUClass* PartOf(TBaseRenderUnit& parent, IModelTree& tree, const std::string& name,
+                          uint64_t passFlags, uint64_t flags) {
     MultiroleBRUClass* part = parent.AddSubObject(tree, name, passFlags);
     if (!part) return nullptr;
     part->SetFlag(flags);
@@ -165,7 +165,8 @@ void TMorphedAnimatedObjClass::DoRender() {
             video_->Render();
         return;
     }
-    if (platform::IDirect3DDevice9* d = Device.Get()) d->SetTransform(platform::D3DTS_WORLD, &GetWorldMatrix());
+    if (platform::IDirect3DDevice9* d = Device.Get())
+        d->SetTransform(platform::D3DTS_WORLD, &GetWorldMatrix());
     AddLights(kLightsLamps);
     BeginRender();
     const bool blend = !(clock_.flags & MORPH_ANIM_PAUSED) && !PoorEffects();
@@ -186,8 +187,8 @@ void TMorphedAnimatedObjClass::DoRender() {
 }
 
 void TMorphedAnimatedObjClass::Load(const std::string& meshId, const std::string& name,
-                                    const std::string& animMeshId, const std::string& baseName, bool withParts,
-                                    uint64_t flags) {
+                                    const std::string& animMeshId, const std::string& baseName,
+                                    bool withParts, uint64_t flags) {
     SetName(name);
     try {
         if (TBaseRenderUnit* p = Parent()) p->AddChild(this);
@@ -229,9 +230,8 @@ void TMorphedAnimatedObjClass::LoadModel(const std::string& meshId, const std::s
     if (!ro) return;
     SetLocalMatrix(ro->GetMatrix());
     // The unit owns its blended object (it is not shared through the tree).
-    AddRO(std::shared_ptr<IUnitRenderObject>(ro, [](IUnitRenderObject* o) {
-        static_cast<TRenderObject*>(o)->Free();
-    }));
+    AddRO(std::shared_ptr<IUnitRenderObject>(
+        ro, [](IUnitRenderObject* o) { static_cast<TRenderObject*>(o)->Free(); }));
 
     if (!animMeshId.empty()) {
         meshName = MeshField(animMeshId, "name");
@@ -281,7 +281,8 @@ void TMorphedAnimatedObjClass::LoadModel(const std::string& meshId, const std::s
     TRenderObject* base = nullptr;
     if (const RenderObjectList* list = GetROList())
         for (const auto& e : *list)
-            if (auto* r = dynamic_cast<TRenderObject*>(e.get()); r && platform::SameTextCp1251(r->GetName(), baseName))
+            if (auto* r = dynamic_cast<TRenderObject*>(e.get());
+                r && platform::SameTextCp1251(r->GetName(), baseName))
                 base = r;
     if (!base) {
         ErrorReport("(ro:=FindRO(Base)=nil)", "mhl");
@@ -289,7 +290,8 @@ void TMorphedAnimatedObjClass::LoadModel(const std::string& meshId, const std::s
     }
     if (auto* morpher = dynamic_cast<MorpherClass*>(base->GetMorpher())) {
         IModelTree* records = animation_;
-        morpher->SetupStreams([records](const std::string& stream) { return records->FindMorphRecord(stream); });
+        morpher->SetupStreams(
+            [records](const std::string& stream) { return records->FindMorphRecord(stream); });
     }
     if (first) clock_.length = (first->endFrame - first->startFrame) / 30.0f;
 

@@ -69,7 +69,8 @@ void MultiroleBRUClass::DoRender() {
         UpdateMatrices(&world);
     }
     if (HasFlag(MR_DRAW_ROS) && ConsumeSkipCount()) {
-        if (platform::IDirect3DDevice9* d = Device.Get()) d->SetTransform(platform::D3DTS_WORLD, &GetWorldMatrix());
+        if (platform::IDirect3DDevice9* d = Device.Get())
+            d->SetTransform(platform::D3DTS_WORLD, &GetWorldMatrix());
         AddLights(GetLightMask());
         uint32_t fog = 0;
         if (fogOff_) {
@@ -99,6 +100,8 @@ void MultiroleBRUClass::SetVideo(const std::string& name) {
 void MultiroleBRUClass::RenderViewport() {
     if (!Engine) return;
     SetRenderStageTree(kViewportStage);
+    // Not the flag of the last scene frame: a viewport may draw while the scene is hidden.
+    Engine->UpdateDrawPassFlag();
     TViewportClass& viewports = Engine->Viewports();
     viewports.SetViewport(GetViewportID());
     if (!HasFlag2(MR2_NO_CLEAR)) {

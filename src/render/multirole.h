@@ -11,10 +11,10 @@
 namespace vesk {
 
 // First word, high half.
-inline constexpr uint64_t MR_VIDEO_CHILD = 0x10000000ull << 32;  // a child carrying a video
-inline constexpr uint64_t MR_MULTIROLE = 0x20000000ull << 32;    // set by Init
+inline constexpr uint64_t MR_VIDEO_CHILD = 0x10000000ull << 32;   // a child carrying a video
+inline constexpr uint64_t MR_MULTIROLE = 0x20000000ull << 32;     // set by Init
 inline constexpr uint64_t MR_AMBIENT_RESET = 0x40000000ull << 32; // EndRender puts the ambient back to 0
-inline constexpr uint64_t MR_DRAW_ROS = 0x80000000ull << 32;     // DoRender draws the render objects
+inline constexpr uint64_t MR_DRAW_ROS = 0x80000000ull << 32;      // DoRender draws the render objects
 // Second word.
 inline constexpr uint64_t MR2_NO_CLIP_PLANES = 0x800000;
 inline constexpr uint64_t MR2_NO_CLEAR = 0x80000000;               // RenderViewport keeps the target

@@ -94,8 +94,8 @@ void ModifyPortal(IPortalEffect& portal, TBaseRenderUnit& unit, const std::strin
 }
 
 void ModifyLaser(ILaserEffect& laser, const std::string& command, const std::string& argument) {
-    auto* burst = dynamic_cast<TBaseRenderUnit*>(
-        EngineObjectFromHex(argument, "engine_ModifyVEffect: bru2:=kws2i"));
+    auto* burst =
+        dynamic_cast<TBaseRenderUnit*>(EngineObjectFromHex(argument, "engine_ModifyVEffect: bru2:=kws2i"));
     if (!burst || burst->ClassName() != "FXBurstClass") {
         ErrorReport("engine_ModifyVEffect: st[2]<>\"burst\"", "mhl");
         return;
@@ -155,7 +155,8 @@ int engine_ModifyVEffect(lua_State* L) {
     }
     const std::string cls = effect->ClassName();
     if (cls == "FXPortalClass") {
-        if (auto* portal = dynamic_cast<IPortalEffect*>(effect)) ModifyPortal(*portal, *effect, command, argument);
+        if (auto* portal = dynamic_cast<IPortalEffect*>(effect))
+            ModifyPortal(*portal, *effect, command, argument);
     } else if (cls == "FXLaserClass") {
         if (auto* laser = dynamic_cast<ILaserEffect*>(effect)) ModifyLaser(*laser, command, argument);
     } else if (command == "KillEffect") {
@@ -186,7 +187,8 @@ int engine_IsHelper(lua_State* L) {
         const RenderWorldLinks& links = GetRenderWorldLinks();
         TBaseRenderUnit* psys = links.planetSystem ? links.planetSystem() : nullptr;
         if (!psys) {
-            ErrorReport("engine_IsHelper: not env.GetPlanetSystem(psys), psys: " + (n == 2 ? locationId : name),
+            ErrorReport("engine_IsHelper: not env.GetPlanetSystem(psys), psys: " +
+                            (n == 2 ? locationId : name),
                         "mhl");
             return 0;
         }
@@ -227,8 +229,9 @@ IRenderUnitAI* ShipAI(lua_State* L, const char* function) {
 } // namespace
 
 int engine_onObjForsage(lua_State* L) {
-    if (WrongCount(L, 2, "engine_onObjForsage() : \xED\xE5 \xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
-                         "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2"))
+    if (WrongCount(L, 2,
+                   "engine_onObjForsage() : \xED\xE5 \xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
+                   "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2"))
         return 0;
     if (IRenderUnitAI* ai = ShipAI(L, "engine_onObjForsage"))
         ai->ForsageOn(kws2f(Arg(L, 2), "engine_onObjForsage: value"));
@@ -236,8 +239,9 @@ int engine_onObjForsage(lua_State* L) {
 }
 
 int engine_offObjForsage(lua_State* L) {
-    if (WrongCount(L, 1, "engine_offObjForsage() : \xED\xE5 \xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
-                         "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2"))
+    if (WrongCount(L, 1,
+                   "engine_offObjForsage() : \xED\xE5 \xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
+                   "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2"))
         return 0;
     if (IRenderUnitAI* ai = ShipAI(L, "engine_offObjForsage")) ai->ForsageOff();
     return 0;

@@ -853,7 +853,7 @@ bool TBaseRenderUnit::DiscardBRU() {
         step = "]: list";
         ros_.reset(); // a shared list lives on with the units that share it
         helpers_ = nullptr;
-    uhelpers_ = nullptr;
+        uhelpers_ = nullptr;
         ReleaseComponents();
         if (poolSlot_) {
             // The pool owns the unit: it goes back to its slot, not to the destroy queue.

@@ -373,8 +373,8 @@ public:
     // A key animation of the named record's track on this unit; false without a track.
     bool AttachKeyAnimation(IModelTree& tree, const std::string& name);
     // A character's head (and its second head "base2" when the model has one) under this unit.
-    TMorphedAnimatedObjClass* AddHead(const std::string& meshId, const std::string& animMeshId, bool withParts,
-                                      uint64_t loadFlags);
+    TMorphedAnimatedObjClass* AddHead(const std::string& meshId, const std::string& animMeshId,
+                                      bool withParts, uint64_t loadFlags);
     // The item scene shown in an interface viewport: mesh "items_scene", spinning.
     TMorphedAnimatedObjClass* AddItemScene(int32_t viewportId);
     // A ship model turning in an interface viewport (called on the viewport's root).

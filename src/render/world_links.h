@@ -14,6 +14,7 @@ namespace vesk {
 
 class TBaseRenderUnit;
 class IModelTree;
+class IShipsOps;
 
 // The environment settings of the current planet system.
 struct EnvironmentSet {
@@ -53,7 +54,10 @@ struct RenderWorldLinks {
     // false when there is no such description.
     std::function<bool(const std::string& meshObject, std::vector<MeshFlareRecord>& out)> meshFlares;
     // Writes a flare's "texture_interface" back (index in the list).
-    std::function<void(const std::string& meshObject, size_t index, const std::string& value)> setFlareTexture;
+    std::function<void(const std::string& meshObject, size_t index, const std::string& value)>
+        setFlareTexture;
+    // The scene's ship operations (find the ship units, drop their cached list).
+    std::function<IShipsOps*()> shipsOps;
     // The current planet system's unit (the universal helpers live under it),
     // and the location of that id inside it; nullptr when there is none.
     std::function<TBaseRenderUnit*()> planetSystem;

@@ -191,7 +191,9 @@ void TMorphedAnimatedObjClass::Load(const std::string& meshId, const std::string
                                     bool withParts, uint64_t flags) {
     SetName(name);
     try {
-        if (TBaseRenderUnit* p = Parent()) p->AddChild(this);
+        // Loaded again, it is already its parent's child: a second entry would be discarded twice.
+        TBaseRenderUnit* p = Parent();
+        if (p && !(p->ChildsBRU() && p->ChildsBRU()->IndexOf(this) >= 0)) p->AddChild(this);
     } catch (const std::exception&) {
         ErrorReport("TMorphedAnimatedObjClass.Load  AV (1)", "mhl");
         return;

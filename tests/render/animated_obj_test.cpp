@@ -4,6 +4,7 @@
 #include "fake_model_tree.h"
 #include "render/animated_obj.h"
 #include "render_fixture.h"
+#include "stand_in_units.h"
 #include "shared/math.h"
 
 using namespace vesk;
@@ -82,6 +83,35 @@ TEST_F(AnimatedObj, ZeroLengthStandsAtItsEnd) {
     EXPECT_EQ(obj->GetAnimPos(), 1.0f);
     EXPECT_EQ(obj->GetCurrentFrame(), 4);
     EXPECT_FALSE(obj->HasAnimFlags(AO_PLAYING));
+}
+
+TEST_F(AnimatedObj, LightsAreTheParentsTheEnvironmentsAndEveryLampChild) {
+    EnvironmentSet set;
+    set.lightDirection = {0, -1, 0};
+    set.lightColour = 0xFF804020;
+    GetRenderWorldLinks().environmentSet = [&set]() -> const EnvironmentSet* { return &set; };
+    TBaseRenderUnit* lamp = obj->AddLamp("lamp", {0, 0, 2}, 10);
+    if (!kFakeLamp || !lamp) GTEST_SKIP() << "the real lamp class is registered";
+    dynamic_cast<ILampSetup*>(lamp)->SetColor(0xFF0000);
+    obj->UpdateMatrices(nullptr);
+    TLightManager& lights = engine->Viewports().GetLightManager();
+    obj->AddLights(kLightsSuns | kLightsLamps);
+    ASSERT_EQ(lights.Count(), 2);
+    const TLightManager::Slot& sun = lights.GetSlot(0);
+    EXPECT_EQ(sun.tag, kEnvironmentLightTag);
+    EXPECT_EQ(sun.light.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(sun.light.Direction.y, -1.0f);
+    EXPECT_NEAR(sun.light.Diffuse.r, 128 / 255.0f, 1e-6f);
+    const TLightManager::Slot& glow = lights.GetSlot(1);
+    EXPECT_EQ(glow.tag, kLocalLightTag);
+    EXPECT_EQ(glow.light.Position.z, 2.0f);
+    EXPECT_EQ(glow.light.Diffuse.r, 1.0f);
+    EXPECT_EQ(glow.light.Attenuation0, 1.0f);
+    // The lamp's glow shrinks while it lights the object.
+    EXPECT_EQ(dynamic_cast<RecLamp*>(lamp)->calls.back(), "glow 0.01");
+    // Both go with the local lights.
+    obj->ClearLocalLights();
+    EXPECT_EQ(lights.Count(), 0);
 }
 
 class AnimatedObjModel : public AnimatedObj {

@@ -134,9 +134,21 @@ void Mesh::Invert() {
 
 // ---- shapes ---------------------------------------------------------------------------
 
-Mesh Loft(const std::vector<Ring>& rings, const LoftOptions& options) {
+Mesh Loft(const std::vector<Ring>& input, const LoftOptions& options) {
     Mesh mesh;
-    if (rings.size() < 2 || rings.front().size() < 3) return mesh;
+    if (input.size() < 2 || input.front().size() < 3) return mesh;
+    // A ring that has shrunk to (nearly) a point, as at a pole or a nose, is
+    // made exactly one so the slivers beside it drop out instead of facing
+    // any which way.
+    std::vector<Ring> rings = input;
+    float extent = 0;
+    for (const Ring& ring : rings)
+        for (const Vec3& p : ring) extent = std::max(extent, Vec3Length(Vec3Sub(p, rings[0][0])));
+    for (Ring& ring : rings) {
+        float spread = 0;
+        for (const Vec3& p : ring) spread = std::max(spread, Vec3Length(Vec3Sub(p, ring[0])));
+        if (spread < extent * 1e-5f) std::fill(ring.begin(), ring.end(), ring[0]);
+    }
     const size_t R = rings.size(), N = rings.front().size();
     const size_t columns = N + 1; // the first column again, for the texture seam
     for (size_t r = 0; r < R; ++r)
@@ -217,7 +229,8 @@ Mesh Loft(const std::vector<Ring>& rings, const LoftOptions& options) {
         normals[at(r, 0)] = normals[at(r, N)] = seam;
         bool point = true;
         for (size_t i = 1; i < N && point; ++i)
-            point = Vec3LengthSq(Vec3Sub(rings[r][i], rings[r][0])) < 1e-10f;
+            point = rings[r][i].x == rings[r][0].x && rings[r][i].y == rings[r][0].y &&
+                    rings[r][i].z == rings[r][0].z;
         if (point) {
             Vec3 sum{};
             for (size_t i = 0; i < N; ++i) sum = Vec3Add(sum, normals[at(r, i)]);
@@ -288,8 +301,11 @@ Mesh Ellipsoid(const Vec3& centre, const Vec3& radii, int slices, int stacks, co
     return Loft(rings, o);
 }
 
-Mesh Box(const Vec3& min, const Vec3& max, const std::string& material) {
+Mesh Box(const Vec3& a, const Vec3& b, const std::string& material) {
     Mesh mesh;
+    // Either two opposite corners will do.
+    const Vec3 min{std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)};
+    const Vec3 max{std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
     const Vec3 c = Vec3Scale(Vec3Add(min, max), 0.5f);
     const Vec3 h = Vec3Scale(Vec3Sub(max, min), 0.5f);
     // Each face: its normal and two in-plane axes with u x v along the normal.

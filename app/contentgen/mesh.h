@@ -80,7 +80,8 @@ Ring SectionZ(const Vec3& at, float hx, float hy, int segments, float exponent =
 
 Mesh Ellipsoid(const Vec3& centre, const Vec3& radii, int slices, int stacks, const std::string& material,
                float uScale = 1, float vScale = 1);
-Mesh Box(const Vec3& min, const Vec3& max, const std::string& material);
+// A box between two opposite corners, in either order.
+Mesh Box(const Vec3& a, const Vec3& b, const std::string& material);
 // A tube along x from x0 to x1 with radii r0 and r1 around (y, z).
 Mesh CylinderX(float x0, float x1, float r0, float r1, float y, float z, int segments,
                const LoftOptions& options);

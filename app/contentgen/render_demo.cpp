@@ -1,8 +1,8 @@
 // The render demo's models and textures: a beacon with its attach points,
 // lamp, bounding sphere and an antenna sub-object; a talking head whose mouth
 // is blended from a morph target by its animation file; and the item scene
-// an interface viewport shows. Flat colours, so a frame read back tells
-// which model a pixel belongs to.
+// an interface viewport shows. One colour per texture, so a frame read back
+// tells which model a pixel belongs to.
 #include "image.h"
 #include "mesh.h"
 #include "models.h"
@@ -12,10 +12,14 @@ namespace vesk::contentgen {
 
 namespace {
 
+// One colour with a darker one-texel frame: the inside reads back exactly.
 void FlatTexture(const AssetSink& sink, const std::string& path, uint32_t rgb) {
     Image image(16, 16);
-    const Rgba colour = Hex(rgb);
-    image.Fill([&](float, float) { return colour; });
+    const Rgba colour = Hex(rgb), frame = Scale(Hex(rgb), 0.5f);
+    image.Fill([&](float u, float v) {
+        const bool edge = u < 1.0f / 16 || v < 1.0f / 16 || u > 15.0f / 16 || v > 15.0f / 16;
+        return edge ? frame : colour;
+    });
     sink(path, EncodeBmp(image));
 }
 

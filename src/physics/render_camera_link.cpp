@@ -1,6 +1,7 @@
 #include "physics/render_camera_link.h"
 
 #include "render/script_links.h"
+#include "shared/errors.h"
 
 namespace vesk {
 
@@ -18,11 +19,13 @@ public:
     void SetPosition(const Vec3& p) override { camera_->SetPosition(p); }
     Vec3 GetPosition() override { return camera_->GetPosition(); }
     void SetFOV(float degrees) override { camera_->SetFOV(degrees); }
-    void SetCamFromHelper(const std::string& name) override { camFromHelper_ = name; }
+    // The scene camera has no chase view to start from a helper.
+    void SetCamFromHelper(const std::string& name) override {
+        FastLogAddError("engine_CameraSetHelperFromName: the scene camera has no chase view for " + name);
+    }
 
 private:
     std::shared_ptr<CameraClass> camera_;
-    std::string camFromHelper_;
 };
 
 } // namespace

@@ -95,7 +95,11 @@ TBaseRenderUnit* TBaseRenderUnit::AddLamp(const std::string& name, const Vec3& p
     if (!lamp) return nullptr;
     lamp->SetName(name);
     lamp->SetPosition(position);
-    if (ILampSetup* setup = LampOf(lamp)) setup->SetSize(size);
+    if (ILampSetup* setup = LampOf(lamp))
+        setup->SetSize(size);
+    else
+        FastLogAddError("TBaseRenderUnit.AddLamp: the lamp class takes no settings, lamp " + name + " of " +
+                        GetInfoStr());
     AddChild(lamp);
     if (GameIniText("poorfx") == "1") lamp->Kill();
     return lamp;

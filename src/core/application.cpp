@@ -366,7 +366,10 @@ void TCore::Tick(float dt) {
     Guarded("TCore.Tick: psys.SmartTransform AV", [&] { services_.scene->UpdatePlanetSystem(); });
     Guarded("TCore.Tick: TEngine.SmartTransform AV", [&] { services_.render->UpdateMatrices(); });
     services_.camera->Tick(dt);
-    Guarded("TCore.Tick: IUpdaterTicks AV", [&] { game.TickUpdaters(dt); });
+    Guarded("TCore.Tick: IUpdaterTicks AV", [&] {
+        services_.render->TickUpdaters(dt);
+        game.TickStatistics(dt);
+    });
     Guarded("TCore.Tick: MakeTicks AV", [&] { services_.render->TickTree(dt); });
     if (!paused) {
         constexpr const char* kScriptTick = "TEnv.Tick: script_objTick AV";

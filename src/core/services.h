@@ -32,6 +32,8 @@ public:
     // The engine root's matrices (the planet system's are the scene's).
     virtual void UpdateMatrices() = 0;
     virtual void TickTree(float dt) = 0;
+    // The updater managers' tick: key animations, video textures, scenes.
+    virtual void TickUpdaters(float dt) = 0;
     // Shut-down: capture stopped, units discarded, managers freed, devices released.
     virtual void StopCapture() = 0;
     virtual void DiscardUnits() = 0;
@@ -68,8 +70,8 @@ public:
     virtual std::string CurrentSaveId() = 0;
     // The global lists' ticks; a list that does not exist does nothing.
     virtual void TickList(const std::string& name, float dt) = 0;
-    // The updater manager's tick (updaters of the game objects and effects).
-    virtual void TickUpdaters(float dt) = 0;
+    // The statistics counters' timers follow the game time.
+    virtual void TickStatistics(float dt) = 0;
     virtual void FinishStatistics() = 0;
     virtual void DeleteItems() = 0; // "items" DeleteChildren
     virtual void FreeDialogs() = 0;
@@ -158,6 +160,7 @@ public:
     void SortChildsBRU() override {}
     void UpdateMatrices() override {}
     void TickTree(float) override {}
+    void TickUpdaters(float) override {}
     void StopCapture() override {}
     void DiscardUnits() override {}
     void FreeManagers() override {}
@@ -186,7 +189,7 @@ public:
     std::string IniText(const std::string&) override { return {}; }
     std::string CurrentSaveId() override { return {}; }
     void TickList(const std::string&, float) override {}
-    void TickUpdaters(float) override {}
+    void TickStatistics(float) override {}
     void FinishStatistics() override {}
     void DeleteItems() override {}
     void FreeDialogs() override {}

@@ -80,7 +80,7 @@ public:
         if (TBaseGameObject* list = List(name)) list->Tick(dt);
     }
     // The statistics' timers follow the frame, so their load figures stay current.
-    void TickUpdaters(float dt) override {
+    void TickStatistics(float dt) override {
         if (Statistics) Statistics->Tick(dt);
     }
     void FinishStatistics() override {

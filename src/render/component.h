@@ -41,7 +41,7 @@ private:
 };
 
 // ---- the per-unit components a render unit makes on first use ------------------------
-// Each is the common base that the Part owning its behaviour fills in; the unit
+// Each is the common base that the code owning its behaviour fills in; the unit
 // only needs what is declared here.
 
 // A unit's render operations (`IRenderOps`).

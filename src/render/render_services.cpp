@@ -45,7 +45,7 @@ public:
         GetDisplayReleaseHooks().minimiseWindow = [w] { w->Close(); };
         RE_InitDevices(*Engine->GetD3DRoutine(), window.NativeHandle(), DeviceSetupFromRecord(SetupRecord));
         if (!Device) return;
-        // The resource managers every drawing Part takes its buffers, shaders and textures from.
+        // The resource managers every drawing unit takes its buffers, shaders and textures from.
         if (!BuffersManager) BuffersManager = std::make_unique<BuffersManagerClass>();
         RE_InitPostProcess();
         RE_CreatePixelShadersManager();
@@ -81,6 +81,13 @@ public:
     }
     void TickTree(float dt) override {
         if (Engine) Engine->TickTree(dt);
+    }
+    // The global manager carries the key animations, the playing video
+    // textures and the scenes; the engine's own one whatever is given to it.
+    void TickUpdaters(float dt) override {
+        if (UpdaterManager) UpdaterManager->Update(dt);
+        if (Engine)
+            if (UpdaterManagerClass* own = Engine->GetUpdaterManager()) own->Update(dt);
     }
     void StopCapture() override {
         if (Engine) Engine->StopCapture();

@@ -99,7 +99,7 @@ TEST(GameWorldStartUp, RootsInOrderAndConstantsWithoutScripts) {
     EXPECT_EQ("100", global("tl"));
     EXPECT_EQ("0", global("mo"));
 
-    world.TickUpdaters(1000.0f);
+    world.TickStatistics(1000.0f);
     world.FinishStatistics();
     world.DeleteItems();
     world.DeleteTree();

@@ -137,14 +137,8 @@ TEST_F(Textures, BadFilesAreReportedAndReplaced) {
 TEST_F(Textures, AviFilesPlayAsVideoTextures) {
     UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
     const uint32_t colours[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
-    std::vector<std::vector<uint8_t>> frames;
-    for (uint32_t c : colours) {
-        std::vector<uint8_t> px(8 * 8 * 4);
-        for (size_t i = 0; i < px.size(); i += 4) std::memcpy(&px[i], &c, 4);
-        frames.push_back(px);
-    }
     platform::CreateFolders(DataPath + "textures");
-    ASSERT_TRUE(platform::WriteVideoFile(DataPath + "textures/screen.avi", "rawvideo", 8, 8, 5, frames));
+    ASSERT_TRUE(WriteColourVideo(DataPath + "textures/screen.avi", {colours[0], colours[1], colours[2]}));
     TextureRef screen = TextureManager->GetTexture("screen", D3DFMT_UNKNOWN, true);
     EXPECT_EQ(screen->GetFullName(), TextureManagerClass::KeyOf("screen") + ".AVI");
     EXPECT_EQ(screen->GetMipLevels(), 1u);

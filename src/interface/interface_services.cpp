@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/services.h"
+#include "core/var_list.h"
 #include "game/game_ini_table.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
@@ -55,8 +56,12 @@ public:
         CreateTextLayer(); // the texts of the interface and the console
         if (InterfaceTools) InterfaceTools->SetDesktop(Desktop);
         TDeskTopLinks& l = Desktop->links;
-        l.setting = [](const std::string& key) {
-            return GameIniTable ? GameIniTable->GetText(key) : std::string();
+        // The desktop's settings are settings variables ("ie" and "ini");
+        // whether subtitles show is the game ini table's.
+        l.setting = [](const std::string& key) -> std::string {
+            if (TVarList* list = FindVarListWith(key)) return list->Get(key).AsString();
+            if (key == "subtitles" && GameIniTable) return GameIniTable->ValueText("showSubtitles");
+            return {};
         };
         l.setMaxLag = [this](int maxLag) { maxLag_ = maxLag; };
         l.timerFrames = [this] { return lastSecondFrames_; };
@@ -113,6 +118,7 @@ public:
         if (!Desktop) return;
         if (Desktop->ChildCount() == 0) {
             ErrorReport("TDeskTop.Upload: the interface tree is empty, no controls bound", "");
+            Desktop->ReadSettings();
             return;
         }
         Desktop->Upload();
@@ -137,10 +143,7 @@ public:
         if (Desktop) UpdateTree(Desktop, false);
     }
     void Render() override {
-        if (!Desktop) return;
-        if (TextLayer) TextLayer->Clear();
-        Desktop->Render();
-        if (TextLayer) TextLayer->Draw();
+        if (Desktop) Desktop->Render();
     }
     void Release() override {
         if (!Desktop) return;

@@ -1,6 +1,7 @@
 #include "render/render_services.h"
 
 #include "core/config_record.h"
+#include "core/lua_readers.h"
 #include "platform/window.h"
 #include "render/device.h"
 #include "render/engine.h"
@@ -33,6 +34,9 @@ public:
         }
         if (!Engine) TBaseRenderUnit::Create<TEngineClass>(nullptr);
         auto& links = GetRenderWorldLinks();
+        // The capture settings are keys of the scripts' `ini` table.
+        if (!links.iniText)
+            links.iniText = [](const std::string& key) { return GetLuaString("ini." + key, true); };
         if (!links.environment) {
             environment_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(Engine);
             environment_->SetName("environment");

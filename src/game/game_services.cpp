@@ -9,7 +9,9 @@
 #include "game/game_object.h"
 #include "game/game_parts.h"
 #include "game/obj_managers.h"
+#include "game/params.h"
 #include "game/profiles.h"
+#include "game/scene_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
@@ -123,6 +125,8 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
+    InstallRenderSceneLink();
+    InstallParamPhysicsLink();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

@@ -11,6 +11,7 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+class RayOpsClass;
 
 class ClamClass : public TEngineObject {
 public:
@@ -143,6 +144,12 @@ class GameOpsClass : public ClamClass {
 public:
     // The ship operations; nil until the scene provides them.
     virtual IShipsOps* GetShipsOps() { return nullptr; }
+    // The unit's ray groups (`IGameRaysController`), made on first use.
+    RayOpsClass* GetRays();
+    void Free() override;
+
+private:
+    RayOpsClass* rays_ = nullptr;
 };
 
 // Kills a render unit (the carrier) when a linked object goes away; fires once.

@@ -4,8 +4,12 @@
 #include "game_folder.h"
 
 #include "core/application.h"
+#include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "core/var_list.h"
+#include "game/game_object.h"
+#include "game/params.h"
+#include "game/scene_object.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
 #include "interface/interface_services.h"
@@ -14,6 +18,7 @@
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/key_animation.h"
+#include "render/render_object.h"
 #include "render/texture.h"
 #include "render/video_renderer.h"
 #include "shared/errors.h"
@@ -165,6 +170,25 @@ TEST_F(InProcessGame, SoundMessagesReachTheConsoleAndTheLog) {
     EXPECT_TRUE(seen);
     EXPECT_NE(ReadText(game + "/logs/errlog.txt").find("Sound is disable"), std::string::npos);
     Quit();
+}
+
+TEST_F(InProcessGame, GameObjectsReachTheirRenderUnitsAndPhysics) {
+    Start({"-headless"});
+    EXPECT_NE(GetParamPhysicsLink(), nullptr);
+    auto* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(Engine);
+    Engine->AddChild(unit);
+    TRenderObject* ro = TEngineObject::New<TRenderObject>();
+    ro->SetBox({-3, -4, 0}, {3, 4, 0});
+    unit->AddRO(UnitViewOf(ro));
+    LuaMachine->RunString("engine_AddVar('', 'probe', 'TBaseGameSceneObject')");
+    auto* probe = dynamic_cast<TBaseGameSceneObject*>(GlobalObjects->FindChild("probe"));
+    ASSERT_NE(probe, nullptr);
+    probe->SetHex(unit);
+    EXPECT_EQ(GetLuaString("engine_GetVar('probe.radius')", false), "5");
+    LuaMachine->RunString("engine_DelVar('probe')");
+    EXPECT_TRUE(unit->HasFlag(BRU_KILLED));
+    Quit();
+    ro->Free();
 }
 
 } // namespace

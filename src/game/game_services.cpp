@@ -8,6 +8,7 @@
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
 #include "game/game_parts.h"
+#include "game/log_functions.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/profiles.h"
@@ -127,6 +128,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterDialogFunctions();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();
+    InstallLogFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

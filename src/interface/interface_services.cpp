@@ -9,6 +9,7 @@
 #include "interface/desktop.h"
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
+#include "interface/print_functions.h"
 #include "interface/text_layer.h"
 #include "interface/variators.h"
 #include "platform/system.h"
@@ -65,6 +66,7 @@ public:
         };
         l.setMaxLag = [this](int maxLag) { maxLag_ = maxLag; };
         l.timerFrames = [this] { return lastSecondFrames_; };
+        l.systemText = [] { return InterfaceStatusText(); };
         l.fps = [this] { return static_cast<float>(lastSecondFrames_); };
         l.version = [this] { return Version(); };
         l.clearTarget = [](uint32_t argb) {
@@ -167,6 +169,7 @@ private:
 } // namespace
 
 void InstallInterfaceServices(CoreServices& services) {
+    InstallPrintFunctions();
     services.desktop = std::make_unique<DesktopService>();
 }
 

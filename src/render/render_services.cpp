@@ -5,6 +5,7 @@
 #include "platform/window.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/frame_functions.h"
 #include "render/managers.h"
 #include "render/post_process.h"
 #include "render/shader.h"
@@ -131,6 +132,7 @@ private:
 } // namespace
 
 void InstallRenderServices(CoreServices& services) {
+    InstallFrameFunctions();
     services.render = std::make_unique<EngineRenderService>();
 }
 

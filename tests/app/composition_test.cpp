@@ -4,6 +4,7 @@
 #include "game_folder.h"
 
 #include "core/application.h"
+#include "core/config_record.h"
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "core/var_list.h"
@@ -13,11 +14,13 @@
 #include "interface/console.h"
 #include "interface/desktop.h"
 #include "interface/interface_services.h"
+#include "interface/print_functions.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/key_animation.h"
+#include "render/post_process.h"
 #include "render/render_object.h"
 #include "render/texture.h"
 #include "render/video_renderer.h"
@@ -189,6 +192,62 @@ TEST_F(InProcessGame, GameObjectsReachTheirRenderUnitsAndPhysics) {
     EXPECT_TRUE(unit->HasFlag(BRU_KILLED));
     Quit();
     ro->Free();
+}
+
+// The engine functions the scripts use for traces, the overlay's status, the
+// settings' scene texts, the first start, the scene and post-process switches,
+// wide-screen videos and frame capture, each reaching what it names.
+TEST_F(InProcessGame, EngineFunctionsReachTheirSubsystems) {
+    Start({});
+    ASSERT_TRUE(Device);
+    auto lua = [](const std::string& chunk) { LuaMachine->RunString(chunk); };
+    auto value = [](const std::string& expr) { return GetLuaString(expr, false); };
+    lua("engine_Print('one', 2, true) engine_PrintC('red', 1)");
+    ASSERT_GE(Console->LineCount(), 2);
+    EXPECT_EQ(Console->Line(Console->LineCount() - 1), "one 2 true");
+    EXPECT_EQ(Console->Line(Console->LineCount()), "#1red");
+    lua("engine_PrintLog('script says') engine_PrintPhysis('ship moved')");
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt").find("script says"), std::string::npos);
+    EXPECT_NE(ReadText(game + "/logs/log.txt").find("Physics: ship moved"), std::string::npos);
+    lua("engine_SetStatus('docked')");
+    EXPECT_EQ(InterfaceStatusText(), "docked");
+    SpVars->Put("spts", VarValue(std::string("a b")));
+    lua("s1, s2 = engine_GetSPTS()");
+    EXPECT_EQ(value("s1"), "a b");
+    EXPECT_EQ(value("s2"), "");
+    EXPECT_EQ(value("tostring(FirstTimeInit())"), "true");
+    platform::WriteFile(game + "/new.cfg", "");
+    EXPECT_EQ(value("tostring(FirstTimeInit())"), "false");
+
+    lua("engine_EnableRender(0)");
+    EXPECT_TRUE(core->Services().desktop->SceneHidden());
+    lua("engine_EnableRender(1)");
+    EXPECT_FALSE(core->Services().desktop->SceneHidden());
+
+    SetupRecord.postProcess = 1;
+    ASSERT_TRUE(PostProcess);
+    lua("engine_EnableRenderPostProcess(0)");
+    EXPECT_FALSE(PostProcess->IsEnabled());
+    lua("engine_EnableRenderPostProcess(1)");
+    EXPECT_TRUE(PostProcess->IsEnabled());
+    EXPECT_EQ(value("tostring(engine_UpdatePostProcess('fotofilter', 'ftime', '0.5'))"), "true");
+    EXPECT_EQ(PostProcess->Effect()->GetFloats("ftime"), std::vector<float>{0.5f});
+    EXPECT_EQ(value("tostring(engine_UpdatePostProcess('blur', 'no_such', '1'))"), "false");
+
+    lua("engine_SetVideoWideScreen('1')");
+    EXPECT_TRUE(VideoWideScreen);
+    lua("engine_SetVideoWideScreen('true')"); // only "1" switches it on
+    EXPECT_FALSE(VideoWideScreen);
+
+    lua("engine_KW1()");
+    EXPECT_TRUE(Engine->Capturing());
+    EXPECT_TRUE(fs::is_directory(game + "/capture"));
+    Frames(5, 40);
+    lua("engine_KW2()");
+    EXPECT_FALSE(Engine->Capturing());
+    EXPECT_NE(ReadText(game + "/logs/log.txt").find("CAPTURE: TIMER(END)"), std::string::npos);
+    EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
+    Quit();
 }
 
 } // namespace

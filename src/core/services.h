@@ -88,6 +88,9 @@ public:
     virtual void InitCore() = 0;
     virtual void FreeCore() = 0;
     virtual void ExecConsoleFile(const std::string& file) = 0;
+    // The value a console file's lines give a settings variable ("" when none
+    // does), read before the files run.
+    virtual std::string PeekConsoleValue(const std::string& file, const std::string& name) = 0;
     virtual void Create() = 0;
     virtual void InitInput(platform::IWindow& window) = 0;
     virtual void SetInputAcquired(bool acquired) = 0;
@@ -205,6 +208,7 @@ public:
     void InitCore() override {}
     void FreeCore() override {}
     void ExecConsoleFile(const std::string&) override {}
+    std::string PeekConsoleValue(const std::string&, const std::string&) override { return {}; }
     void Create() override {}
     void InitInput(platform::IWindow&) override {}
     void SetInputAcquired(bool) override {}

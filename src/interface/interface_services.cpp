@@ -51,6 +51,10 @@ public:
     void ExecConsoleFile(const std::string& file) override {
         if (GetInterfaceParts().execConsoleFile) GetInterfaceParts().execConsoleFile(file);
     }
+    std::string PeekConsoleValue(const std::string& file, const std::string& name) override {
+        const auto& peek = GetInterfaceParts().peekConsoleValue;
+        return peek ? peek(file, name) : std::string();
+    }
     void Create() override {
         if (Desktop) return;
         Desktop = TEngineObject::New<TDeskTop>();

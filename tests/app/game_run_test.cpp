@@ -117,9 +117,30 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     EXPECT_EQ(memlogAfter, memlog);              // no start-up of its own
 }
 
+// The lock is keyed by the caption the copy's own console files set: a copy
+// with another caption starts beside a running one.
+TEST_F(GameRunTest, CopyWithAnotherCaptionStartsBesideARunningOne) {
+    fs::copy(game, dir / "other", fs::copy_options::recursive);
+    platform::AppendFile(dir / "other/local.ini", "win.caption=Other Annals\n");
+    ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
+    ASSERT_GT(pid, 0);
+    const bool started =
+        WaitFor([&] { return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
+    int second = -1;
+    if (started) second = Shell("cd ../other && ./vesk -headless -frames 5 -fixeddt 16 >/dev/null 2>&1");
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(second, 0);
+    EXPECT_NE(ReadText(dir / "other/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
+}
+
 TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {
     AddPlugin("plug_a");
-    EXPECT_NE(Shell("VESK_TEST_PLUGIN_FAIL=3 ./vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>&1"), 0);
+    // Words the program does not know are kept for the report all the same.
+    EXPECT_NE(
+        Shell("VESK_TEST_PLUGIN_FAIL=3 ./vesk -headless -frames 20 -fixeddt 16 extra words >/dev/null 2>&1"),
+        0);
     const auto reports = ErrorReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_TRUE(std::regex_match(reports[0], std::regex(R"(\d\d_\d\d_\d\d_VESKErrorLog_0000\.txt)")))
@@ -127,6 +148,12 @@ TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {
     const std::string text = ReadText(game + "/Logs/ErrorLogs/" + reports[0]);
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.find("Test plug-in: fatal fault after a frame"), std::string::npos) << text;
+    EXPECT_NE(text.find("Application            : Vesk Annals\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Version                : Unknow\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Params                 : -HEADLESS -FRAMES 20 -FIXEDDT 16 EXTRA WORDS\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("ParamCount             : 7\n"), std::string::npos) << text;
     // The shut-down ran: the profile was saved and the plug-in freed.
     EXPECT_NE(ReadText(game + "/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
     EXPECT_NE(ReadText(dir / "trace.txt").find("plug_a free"), std::string::npos);

@@ -108,10 +108,11 @@ TEST_F(InProcessGame, AviTexturePlaysWhileTheGameRuns) {
     Start({});
     ASSERT_TRUE(Device);
     ASSERT_TRUE(TextureManager);
-    fs::create_directories(game + "/textures");
+    // Through the path layer: the content may already have a "Textures" folder.
+    ASSERT_TRUE(platform::CreateFolders(game + "/textures"));
     std::vector<std::vector<uint8_t>> frames(10, std::vector<uint8_t>(8 * 8 * 4, 0x80));
-    ASSERT_TRUE(platform::WriteVideoFile(game + "/textures/screen.avi", "rawvideo", 8, 8, 10, frames));
-    TextureRef screen = TextureManager->GetTexture("screen", platform::D3DFMT_UNKNOWN, false);
+    ASSERT_TRUE(platform::WriteVideoFile(game + "/textures/test_clip.avi", "rawvideo", 8, 8, 10, frames));
+    TextureRef screen = TextureManager->GetTexture("test_clip", platform::D3DFMT_UNKNOWN, false);
     auto* node = static_cast<TextureNodeClass*>(&*screen);
     ASSERT_NE(node->Video(), nullptr);
     EXPECT_EQ(node->Video()->GetTexture(), screen->GetTexture());

@@ -9,6 +9,7 @@
 #include "game/game_object.h"
 #include "game/game_parts.h"
 #include "game/log_functions.h"
+#include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/profiles.h"
@@ -56,6 +57,7 @@ public:
     void FreeDialogs() override { FreeGameDialog(); }
     void CreateGameVars() override {
         CreateGameGlobalLists();
+        CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
     }

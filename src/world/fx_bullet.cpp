@@ -308,7 +308,7 @@ void FXBulletClass::UpdateMatrices(const Matrix* parent) {
     // A shot has no children and is drawn as a streak facing the camera: its
     // own matrix is all there is to place.
     if (parent)
-        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+        worldMatrix_ = MatrixProduct(localMatrix_, *parent);
     else
         worldMatrix_ = localMatrix_;
 }

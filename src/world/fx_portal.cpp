@@ -116,7 +116,7 @@ void FXPortalClass::ShowFrame() {
 
 void FXPortalClass::UpdateMatrices(const Matrix* parent) {
     if (parent)
-        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+        worldMatrix_ = MatrixProduct(localMatrix_, *parent);
     else
         worldMatrix_ = localMatrix_;
     if (!childs_) return;

@@ -160,8 +160,11 @@ void FXGlowClass::Follow() {
 }
 
 void FXGlowClass::Tick(float dtMs) {
+    int64_t start = 0;
+    PerfomanceCounterClass::Start(start);
     FXBaseClass::Tick(dtMs);
     Follow();
+    DebugOps.GlowPC().Add(start);
 }
 
 void FXGlowClass::FillRenderList(int stage, int pass) {

@@ -202,8 +202,14 @@ void FXShieldClass::CalcMatrixFromCrossLine(TBaseRenderUnit* ship, const Vec3& a
 }
 
 void FXShieldClass::Tick(float dtMs) {
+    int64_t start = 0;
+    PerfomanceCounterClass::Start(start);
     FXBaseClass::Tick(dtMs);
-    if (HasFlag(BRU_KILLED)) return;
+    if (!HasFlag(BRU_KILLED)) FollowKeys();
+    DebugOps.ShieldsPC().Add(start);
+}
+
+void FXShieldClass::FollowKeys() {
     // The shield lives on only while one of its parts still plays.
     TBaseRenderUnit::Kill();
     if (!childs_) return;

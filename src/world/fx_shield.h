@@ -56,6 +56,8 @@ public:
 private:
     // Finds the glow template once (the copy and its template keep it).
     void Prepare();
+    // The brightness at the share of the animation its playing parts have reached.
+    void FollowKeys();
 
     Vec3 centre_{};
     std::shared_ptr<std::vector<IntensityKey>> keys_;

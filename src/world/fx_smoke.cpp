@@ -78,8 +78,11 @@ void FXSmokeClass::UpdatePosition() {
 }
 
 void FXSmokeClass::Tick(float dtMs) {
+    int64_t start = 0;
+    PerfomanceCounterClass::Start(start);
     FXBaseClass::Tick(dtMs);
     FXTick(dtMs);
+    DebugOps.Smokes().Add(start);
 }
 
 void FXSmokeClass::FXTick(float dtMs) {

@@ -2,6 +2,7 @@
 
 #include "core/paths.h"
 #include "render/dynamic_position.h"
+#include "render/engine.h"
 #include "render/helpers.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
@@ -126,8 +127,11 @@ void FXSoundClass::UpdateMatrices(const Matrix* parent) {
 }
 
 void FXSoundClass::Tick(float dtMs) {
+    int64_t start = 0;
+    PerfomanceCounterClass::Start(start);
     FXBaseClass::Tick(dtMs);
     Channel();
+    DebugOps.SoundsPC().Add(start);
 }
 
 void FXSoundClass::UpdateChannel() {

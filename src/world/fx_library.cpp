@@ -86,12 +86,6 @@ void LoadPortal(FXPortalClass& portal, const std::string& id) {
 // The template of one entry: the unit of its row's class, not counted among the live effects.
 TBaseRenderUnit* MakeTemplate(int row, const std::string& id) {
     const FXTypeRow& r = kTypes[static_cast<size_t>(row)];
-    // A class that this build does not have yet is named in the log and skipped.
-    if (ClassManager.IndexOf(r.className) < 0) {
-        FastLogAddError("LoadFXTemplates: " + id + ": effect type \"" + r.type + "\" (" + r.className +
-                        ") is not available, skipped");
-        return nullptr;
-    }
     TBaseRenderUnit* unit = MakeUnit(r);
     if (!unit) return nullptr;
     if (std::string(r.type) != "sphere") --FXBaseClass::LiveCountOf(r.className);

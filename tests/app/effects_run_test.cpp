@@ -23,6 +23,9 @@ TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
           "demo_glow (glow)", "fx_testsphere (sphere)", "demo_trail (smoke_alpha)", "demo_scorch (defect)",
           "demo_shockwave (mesh)", "demo_pointer (directed_mesh)", "demo_gate (portal)"})
         EXPECT_NE(log.find(std::string("demo: fx: template ") + kind + " hex "), std::string::npos) << kind;
+    // The demo says which kinds it shows itself and that it waits for a scene object to show them at.
+    EXPECT_NE(log.find("demo: fx: bursts, smoke, sounds and meshes are shown at scene objects"),
+              std::string::npos);
     // An effect object without a carrier unit spawns nothing.
     EXPECT_NE(log.find("demo: fx: effect object without a carrier has hex 0"), std::string::npos) << log;
     // The timed effect ran its half second of game time, called its object and went.

@@ -173,7 +173,7 @@ demo.OnInit("fx", function()
     if fx[id].hex then
       demo.trace("fx: template " .. id .. " (" .. fx[id].type .. ") hex " .. fx[id].hex)
     else
-      demo.trace("fx: template " .. id .. " (" .. fx[id].type .. ") not in this build")
+      demo.trace("fx: template " .. id .. " (" .. fx[id].type .. ") made no template")
     end
   end
   -- Which kinds a script can show itself: the rest come from their owners.

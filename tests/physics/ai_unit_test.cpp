@@ -72,10 +72,16 @@ TEST(BaseAIUnit, NotANumberPositionFallsBackToThePreviousOne) {
     EXPECT_FLOAT_EQ(s.ai->GetWorldMatrix().m[3][0], 5.0f);
 }
 
-TEST(BaseAIUnit, SavingAndLoadingAreFatal) {
+// Saving the parameters to text is a query: it must not end the program.
+TEST(BaseAIUnit, SavingToTextListsTheParametersAndLoadingIsFatal) {
     AIShip s(SC_SMALL);
     ErrorTrap trap;
-    EXPECT_THROW(s.ai->SaveToString(), Halted);
+    std::string text;
+    EXPECT_NO_THROW(text = s.ai->SaveToString());
+    EXPECT_TRUE(trap.reports.empty());
+    EXPECT_NE(text.find("ph_MaxVelocity=100\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("ph_AccelerateTime=2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("ph_MaxPitchAngle=57.3\n"), std::string::npos) << text; // 1 rad in the engine's degrees
     EXPECT_THROW(s.ai->LoadFromString(), Halted);
 }
 

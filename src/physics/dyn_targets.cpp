@@ -114,7 +114,11 @@ void DynamicTargetBRUClass::Message(IEngineObject* sender, int msg, int param) {
             // The target made for the dead unit goes with it.
             if (position_) {
                 RemoveMutualSubscriber(position_);
-                std::exchange(position_, nullptr)->Release();
+                DynamicTargetPositionClass* gonePosition = std::exchange(position_, nullptr);
+                if (TEODestroyManager)
+                    gonePosition->Release();
+                else
+                    gonePosition->Free();
             }
         }
     }

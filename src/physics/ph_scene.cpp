@@ -6,6 +6,7 @@
 #include "physics/cm_tree_manager.h"
 #include "physics/coll_detector.h"
 #include "physics/pf_objects.h"
+#include "physics/player_physic.h"
 #include "physics/unit_physic_ops.h"
 #include "render/engine.h"
 #include "render/mesh.h"
@@ -136,6 +137,9 @@ void PhysicsSceneClass::TickPhys(float ms) {
         CollDataClass* hit = nullptr;
         if (!GetCollDetector(unit)->CheckCollision(hit) || !hit) continue;
         if (listener_) listener_(unit, *hit);
+        // The ship's collision event fires with the other ship's object.
+        if (TBaseRenderUnit* other = hit->GetOtherUnit())
+            FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
         hit->Free();
     }
 }

@@ -39,6 +39,10 @@ void SetCollisionEventFirer(CollisionEventFirer firer) {
     EventFirer() = std::move(firer);
 }
 
+void FireCollisionEvents(IEngineObject* ownEvent, IEngineObject* otherEvent) {
+    if (ownEvent && otherEvent && EventFirer()) EventFirer()(ownEvent, otherEvent);
+}
+
 // ---- force records ----------------------------------------------------------------------------
 
 void TPhTimeForce::Update(float dt) {
@@ -317,11 +321,8 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
             }
             phVelocity_->SetSpeed(k * s);
             ICollisionBRU* other = nullptr;
-            if (collision_->GetFirstCandidate(other) && other && ownerBRU_ && EventFirer()) {
-                IEngineObject* theirs = other->GetCollisionEvent();
-                IEngineObject* ours = ownerBRU_->GetCollisionEvent();
-                if (theirs && ours) EventFirer()(ours, theirs);
-            }
+            if (collision_->GetFirstCandidate(other) && other && ownerBRU_)
+                FireCollisionEvents(ownerBRU_->GetCollisionEvent(), other->GetCollisionEvent());
         }
     }
     collision_->ClearCandidates();

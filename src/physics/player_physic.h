@@ -241,6 +241,8 @@ protected:
 // side installs it; the events are game objects the physics only passes on.
 using CollisionEventFirer = std::function<void(IEngineObject* ownEvent, IEngineObject* otherEvent)>;
 void SetCollisionEventFirer(CollisionEventFirer firer);
+// Fires them through the installed firer; nothing without both events.
+void FireCollisionEvents(IEngineObject* ownEvent, IEngineObject* otherEvent);
 
 class TPlayerCollisionPhysicComponent : public TPlayerPhysicComponent, public IPhPlayerControl {
 public:

@@ -230,9 +230,12 @@ TEST(PlayerPhysic, ContactTurnsAndSlowsAShipMovingAgainstTheSurface) {
         s.ai->Tick(0.0f); // a zero step: only the response acts
         EXPECT_NEAR(s.ai->GetSpeed(), c.speed, 1e-3f) << c.what;
         EXPECT_EQ(fired, c.fires ? 1 : 0) << c.what;
-        if (c.fires && c.speed > 0) // slides: the flight is at right angles to the normal
+        if (c.fires && c.speed > 0) { // slides: the flight is at right angles to the normal
             EXPECT_NEAR(Vec3Dot(s.ai->GetVelocity(), c.n), 0.0f, 1e-3f) << c.what;
-        if (c.forsage) EXPECT_FALSE(s.ai->IsForsage()) << c.what;
+        }
+        if (c.forsage) {
+            EXPECT_FALSE(s.ai->IsForsage()) << c.what;
+        }
         Vec3 p;
         EXPECT_TRUE(s.pc().GetCollisionVector(p)) << c.what;
         SetCollisionEventFirer({});

@@ -9,6 +9,7 @@
 #include "physics/camera.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
+#include "physics/ph_services.h"
 #include "platform/text.h"
 #include "render/render_services.h"
 #include "shared/errors.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     InstallRenderServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
+    InstallPhysicsServices(services);
     InstallInputDevices();
     InstallConsole();
     // The model-file cache lives for the whole run.

@@ -87,6 +87,8 @@ TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std
     unit->AddROFromCM(modelFile, main->names.name);
     unit->SetFlag(BRU_SHIP);
     if (Engine) Engine->AddChild(unit);
+    // The model's attach points, where slots, guns and effects hang.
+    for (const CMHelperStruct& h : tree->Helpers()) unit->AddHelper(h.names.name, h.position);
     unit->GetBSphereRadius(); // takes the box of its render object
 
     // The collision mesh: the low-polygon object when the model has one.

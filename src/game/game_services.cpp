@@ -12,6 +12,7 @@
 #include "game/obj_managers.h"
 #include "game/physics_link.h"
 #include "game/profiles.h"
+#include "game/render_mesh_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "physics/bsphere.h"
@@ -130,6 +131,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
     InstallPhysicsLink();
+    InstallRenderMeshLink();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

@@ -97,12 +97,12 @@ demo.OnTick("physics", function(ms, tick)
   if tick - ph.startTick == 20 then
     local now = engine_PhRange(hawk, outpost)
     demo.trace("physics: phHawk flew from " .. ph.from .. " to " .. now .. " from the outpost; " ..
-      engine_PhDotRangeHex(hawk, raider) .. " from phRaider; collisions " .. ph.collisions)
+      engine_PhDotRangeHex(hawk, raider) .. " from phRaider")
     demo.trace("physics: phHawk's nose points at the outpost: " ..
       engine_PhGunGetting(hawk, "nozzle01", "gun01", 45, outpost, ""))
     engine_PhCommand("obj.phHawk", "stop")
     engine_PhCommand("obj.phRaider", "stop", "", 0)
-    demo.trace("physics: both stopped")
+    demo.trace("physics: both slowing to a stop; they keep going until they meet")
     ph.done = true
   end
 end)

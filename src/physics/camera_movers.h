@@ -6,6 +6,7 @@
 // mover frames objects for a cinematic shot, and the camera adapter puts the
 // camera on two units animated from a model file's camera.
 #include "physics/ph_helpers.h"
+#include "render/key_animation.h"
 #include "shared/engine_object.h"
 #include "shared/math.h"
 #include "shared/save_data.h"
@@ -24,7 +25,6 @@ class TBaseRenderUnit;
 class CMTreeClass;
 class CameraClass;
 class SimpleKeyAnimationClass;
-struct ROKeyTrack;
 
 // What a mover reads and writes of the camera.
 class ICameraPosition {

@@ -282,6 +282,8 @@ public:
     void Step(float seconds);
     void Stop();
     bool IsRunning() const { return running_; }
+    uint64_t Mode() const { return mode_; }
+    float ScreenShare() const { return screenShare_; }
     const Matrix& Orientation() const { return orientation_.GetMatrix(); }
     Vec3 StartOffset() const { return startOffset_; }
     Vec3 EndOffset() const { return endOffset_; }

@@ -75,6 +75,7 @@ void TDeskTop::Upload() {
                 std::string("TDeskTop.Upload fault: ") + kHudNames[i] + " interface control not found", 2);
         if (i == 0) cursor_.Init(this);
     }
+    if (InterfaceTools) InterfaceTools->ReadFileVersion();
     int32_t maxLag = 0;
     if (TryParseInt32(Setting("maxlag"), maxLag) && links.setMaxLag) links.setMaxLag(maxLag);
     const std::string fps = Setting("fps");
@@ -311,6 +312,19 @@ void TDeskTop::Render() {
             line("v" + (links.version ? links.version() : std::string("Unknow")), 0, 2, 12,
                  TTextAlign::Right);
             line(DesktopModeName(mode_), 0, 14, 12, TTextAlign::Right);
+            line("LE: " + (links.tickListsText ? links.tickListsText() : std::string("0 0 0")), 2, 26, 12);
+        }
+        if (soundData_ && links.soundStatus) {
+            const std::string status = links.soundStatus();
+            int i = 0;
+            for (size_t start = 0; start < status.size(); ++i) {
+                size_t end = status.find('\n', start);
+                if (end == std::string::npos) end = status.size();
+                std::string text = status.substr(start, end - start);
+                if (!text.empty() && text.back() == '\r') text.pop_back();
+                line(text, 2, 50 + 15 * i, 15);
+                start = end + 1;
+            }
         }
         if (strobe_) line("Sec: " + std::to_string(strobeSeconds_), 2, 50, 20);
     }

@@ -218,8 +218,19 @@ private:
     int64_t lastUpdate_ = -1;
 };
 
-// The mouse cursor unit of the 3D scene.
-class CursorClass : public TBaseRenderUnit {};
+// The mouse cursor unit of the 3D scene: named "cursor", it follows the pick
+// ray through the middle of the screen each frame.
+class CursorClass : public TBaseRenderUnit {
+public:
+    // How far along the pick ray the cursor sits.
+    static constexpr float kRayDistance = 1000.0f;
+    void Init(TBaseRenderUnit* parent) override;
+    bool DiscardBRU() override;
+    void UpdateMatrices(const Matrix* parent) override;
+    // The pick ray through a point of the 1024 x 768 virtual screen: the
+    // camera's eye and the unit direction through that point.
+    static void PickRay(const IViewCamera& camera, float x, float y, Vec3& origin, Vec3& direction);
+};
 
 // The environment until the space scene provides its own: it begins its
 // render (ambient colour) in pass 2 of its stage, before its children draw.

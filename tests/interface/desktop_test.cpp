@@ -206,15 +206,20 @@ TEST_F(DesktopTest, DrawingOrderClearAndHiddenInterfaceMode) {
     desk->SetMode(TDeskTop::kModeHideInterface);
     desk->SetProperty("FPS", "1");
     desk->SetProperty("STROBO", "1");
+    desk->SetSoundDataFlag(true);
+    desk->links.tickListsText = [] { return std::string("3 0 12"); };
+    desk->links.soundStatus = [] { return std::string("Sound: on\r\nChannels: 7"); };
     desk->Render();
     EXPECT_TRUE(order.empty());
-    // No panel: the four overlay lines, "Sec: 1", then the cursor.
-    ASSERT_EQ(draw.calls.size(), 6u);
+    // No panel: the five overlay lines, the two sound lines, "Sec: 1", then the cursor.
+    ASSERT_EQ(draw.calls.size(), 9u);
     EXPECT_EQ(draw.calls.back(), "fill 511 383 515 387 FFFF00FF");
     std::vector<std::string> texts;
     for (const TTextDraw& t : draw.texts) texts.push_back(t.text);
-    EXPECT_EQ(texts,
-              (std::vector<std::string>{"FPS: 0 (0.0)", "System: ", "vUnknow", "Hide Interface", "Sec: 1"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"FPS: 0 (0.0)", "System: ", "vUnknow", "Hide Interface",
+                                               "LE: 3 0 12", "Sound: on", "Channels: 7", "Sec: 1"}));
+    EXPECT_EQ(draw.texts[6].rect.top, 65); // 50 + 15 per line
+    EXPECT_EQ(draw.texts[6].fontSize, 15);
     EXPECT_EQ(draw.texts[2].align, TTextAlign::Right);
     EXPECT_EQ(draw.texts[2].rect.right, 1014);
 }

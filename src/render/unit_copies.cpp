@@ -1,4 +1,5 @@
 // Copies of render units, effect spawning and the effect-template list.
+#include "render/fx_descr.h"
 #include "render/fx_templates.h"
 #include "render/key_animation.h"
 #include "render/managers.h"
@@ -96,12 +97,12 @@ TBaseRenderUnit* TBaseRenderUnit::CreateCopy(TBaseRenderUnit* parent) {
 // ---- spawning --------------------------------------------------------------------------------
 
 TBaseRenderUnit* TBaseRenderUnit::SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent,
-                                              const int* spawnArg) {
+                                              const FXDescrStruct* desc) {
     if (!templ) return nullptr;
     TBaseRenderUnit* copy = templ->CreateCopy(parent);
     if (!copy) return nullptr;
     copy->template_ = templ;
-    if (spawnArg) copy->OnSpawn(*spawnArg);
+    if (desc) copy->OnSpawn(*desc);
     if (parent) parent->AddChild(copy);
     if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
     return copy;
@@ -124,7 +125,7 @@ TBaseRenderUnit* TBaseRenderUnit::SpawnEffect2(IEngineObject* configuration) {
         copy = CreateCopy(parent);
         if (!copy) throw std::runtime_error("no copy");
         config->SetFX(copy);
-        copy->SetFromDescStruct(config);
+        copy->SetFromDescStruct(configuration);
         parent->AddChild(copy);
         if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
         cfgObject->Release();

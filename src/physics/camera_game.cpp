@@ -13,6 +13,32 @@
 
 namespace vesk {
 
+namespace {
+
+// A model with two cameras (a character's) moves the camera of the viewport
+// its unit is drawn in. A viewport whose camera cannot be driven gets a scene
+// camera of its own for that.
+void AttachModelCamera(TBaseRenderUnit& unit, IModelTree& animation, const std::string& cameraName,
+                       const std::string& targetName) {
+    auto* tree = dynamic_cast<CMTreeClass*>(&animation);
+    TViewportEntry* entry = unit.GetViewport();
+    if (!tree || !entry || !Engine) {
+        FastLogAddError("CameraAdapterClass: no viewport camera for " + unit.GetInfoStr());
+        return;
+    }
+    auto camera = std::dynamic_pointer_cast<CameraClass>(entry->camera);
+    if (!camera) {
+        camera = std::make_shared<CameraClass>("viewport");
+        Engine->Viewports().SetViewportCamera(unit.GetViewportID(), camera);
+    }
+    auto* adapter = TEngineObject::New<CameraAdapterClass>();
+    adapter->Init(camera, &unit);
+    adapter->AttachAnimators(tree, cameraName, targetName);
+    FastLogAdd("CameraAdapterClass: " + unit.GetInfoStr() + " is seen through its camera " + cameraName);
+}
+
+} // namespace
+
 TGameCamera::~TGameCamera() {
     Free();
 }
@@ -25,6 +51,7 @@ void TGameCamera::Init() {
     if (TVarList* list = FindVarListWith("cam.fov")) fov = list->Get("cam.fov").AsSingle();
     camera_->SetFOV(fov > 0.0f && fov < 180.0f ? fov : camera_->GetFOV());
     SetScriptCamera(this);
+    GetRenderWorldLinks().attachCameraAnimators = AttachModelCamera;
 }
 
 void TGameCamera::ApplyStartFlags(int flags, int) {
@@ -45,6 +72,7 @@ void TGameCamera::Tick(float dt) {
 
 void TGameCamera::Free() {
     if (GetScriptCamera() == this) SetScriptCamera(nullptr);
+    GetRenderWorldLinks().attachCameraAnimators = nullptr;
     if (!camera_) return;
     if (DefaultViewCamera() == camera_) SetDefaultViewCamera(nullptr);
     camera_->ReleaseComponents();
@@ -236,34 +264,8 @@ TGameCamera* GameCamera() {
     return Core ? dynamic_cast<TGameCamera*>(Core->Services().camera.get()) : nullptr;
 }
 
-namespace {
-
-// A model with two cameras (a character's) moves the camera of the viewport
-// its unit is drawn in. A viewport whose camera cannot be driven gets a scene
-// camera of its own for that.
-void AttachModelCamera(TBaseRenderUnit& unit, IModelTree& animation, const std::string& cameraName,
-                       const std::string& targetName) {
-    auto* tree = dynamic_cast<CMTreeClass*>(&animation);
-    TViewportEntry* entry = unit.GetViewport();
-    if (!tree || !entry || !Engine) {
-        FastLogAddError("CameraAdapterClass: no viewport camera for " + unit.GetInfoStr());
-        return;
-    }
-    auto camera = std::dynamic_pointer_cast<CameraClass>(entry->camera);
-    if (!camera) {
-        camera = std::make_shared<CameraClass>("viewport");
-        Engine->Viewports().SetViewportCamera(unit.GetViewportID(), camera);
-    }
-    auto* adapter = TEngineObject::New<CameraAdapterClass>();
-    adapter->Init(camera, &unit);
-    adapter->AttachAnimators(tree, cameraName, targetName);
-}
-
-} // namespace
-
 void InstallGameCamera(CoreServices& services, ListenerPoseSink listener) {
     services.camera = std::make_unique<TGameCamera>(std::move(listener));
-    GetRenderWorldLinks().attachCameraAnimators = AttachModelCamera;
 }
 
 } // namespace vesk

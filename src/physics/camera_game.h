@@ -45,7 +45,7 @@ public:
     void Create() override {}
     // Creates the camera "generic"; its field of view comes from "cam.fov".
     // From then on it is the camera the render engine draws with and the
-    // scripts steer.
+    // scripts steer, and a model's own camera can drive a viewport.
     void Init() override;
     void ApplyStartFlags(int flags, int extra) override;
     void Tick(float dt) override;
@@ -105,8 +105,7 @@ private:
 // The installed game camera, nullptr when the application has none.
 TGameCamera* GameCamera();
 
-// Installs the game camera as the application's camera service, and the
-// camera adapter that a model's own camera animation (a character's) drives.
+// Installs the game camera as the application's camera service.
 void InstallGameCamera(CoreServices& services, ListenerPoseSink listener);
 
 } // namespace vesk

@@ -42,6 +42,13 @@ end
 
 cameraDemo = { flying = false, logged = 0 }
 
+-- The talker: a head whose animation file has its own camera and target; the
+-- interface viewport that shows it looks through that camera.
+materials.camera_talker_skin = { id = "1101", texture_technique = 20, diffuse_color = "FFFFFF",
+  specular_color = "0", ambient_color = "FFFFFF", emissive_color = "0", power = 1,
+  diffuse_map = { name = "camera_demo/talker", mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } }
+mesh.camera_talker = { name = "camera_talker", path = "models/camera_demo" }
+
 -- Fired by the camera player when the flight has passed its last point.
 function cameraDemo.TrackDone()
   cameraDemo.flying = false
@@ -60,6 +67,13 @@ demo.OnInit("camera", function()
   player("play")
   cameraDemo.flying = true
   demo.trace("camera: track playing from " .. cameraText())
+end)
+
+demo.OnInit("camera_talker", function()
+  engine_Desktop("insert", "CameraDemoTalker", "desktop", "", "TViewportNode")
+  engine_Desktop("update", "CameraDemoTalker", "HSCALE", "LEFT", "VSCALE", "TOP", "LEFT", "824", "TOP", "360",
+    "WIDTH", "192", "HEIGHT", "192", "FRAMECOLOR", "FFE0A040", "VIEWPORT", "camera_talker")
+  demo.trace("camera: viewport node shows camera_talker")
 end)
 
 demo.OnTick("camera", function(ms, tickNo)

@@ -11,8 +11,12 @@ namespace vesk::contentgen {
 namespace {
 
 void WriteTalker(const AssetSink& sink) {
+    // One colour with a darker one-texel frame: the inside reads back exactly.
     Image skin(8, 8);
-    skin.Fill([](float, float) { return Hex(0xE0A040); });
+    skin.Fill([](float u, float v) {
+        const bool edge = u < 1.0f / 8 || v < 1.0f / 8 || u > 7.0f / 8 || v > 7.0f / 8;
+        return edge ? Scale(Hex(0xE0A040), 0.5f) : Hex(0xE0A040);
+    });
     sink("TEXTURES/camera_demo/talker.bmp", EncodeBmp(skin));
 
     // A face and its open-mouthed shape: as many vertices, so one blends into the other.

@@ -2,6 +2,7 @@
 
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
+#include "game/camera_tracks.h"
 #include "game/dialogs.h"
 #include "game/events.h"
 #include "game/game_functions.h"
@@ -52,6 +53,7 @@ public:
         RegisterGameLogicClasses();
         RegisterGamePartsClasses();
         RegisterProfileClasses();
+        RegisterCameraTrackClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -134,6 +136,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
     InstallPhysicsLink();
+    RegisterCameraTrackFunctions();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();

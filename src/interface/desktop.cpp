@@ -7,7 +7,13 @@
 
 #include "core/extra_settings.h"
 #include "core/lua_readers.h"
+#include "interface/gun_controller.h"
+#include "interface/hud_markers.h"
+#include "interface/hud_nodes.h"
 #include "interface/key_names.h"
+#include "interface/radar.h"
+#include "interface/ship_controller.h"
+#include "interface/status_engine.h"
 #include "interface/text_layer.h"
 #include "platform/text.h"
 #include "shared/errors.h"
@@ -64,12 +70,43 @@ TDeskTop::TDeskTop() {
     SetWidth(kVirtualWidth);
     SetHeight(kVirtualHeight);
     postModes_ = PfxAcceptModes;
+    guns_ = std::make_unique<TGunController>(this);
+    status_ = std::make_unique<TStatusEngine>(this);
+    if (ShipController) ShipController->SetMatchMark(status_.get());
+}
+
+TDeskTop::~TDeskTop() {
+    if (ShipController) ShipController->SetMatchMark(nullptr);
 }
 
 TSimpleNode* TDeskTop::HudControl(const std::string& name) const {
     for (size_t i = 0; i < std::size(kHudNames); ++i)
         if (name == kHudNames[i]) return FindEngineObjectAs<TSimpleNode>(hudIds_[i]);
     return nullptr;
+}
+
+TAHLayer* TDeskTop::MarkerLayers() const {
+    return dynamic_cast<TAHLayer*>(HudControl("spaceAH"));
+}
+
+TRadar* TDeskTop::Radar() const {
+    return dynamic_cast<TRadar*>(HudControl("Radar"));
+}
+
+TMap* TDeskTop::Map() const {
+    return dynamic_cast<TMap*>(HudControl("Map"));
+}
+
+TIndicator* TDeskTop::Indicators() const {
+    return dynamic_cast<TIndicator*>(HudControl("IndicatorArray"));
+}
+
+TGameTimer* TDeskTop::GameTimer() const {
+    return dynamic_cast<TGameTimer*>(HudControl("GameTimer"));
+}
+
+TGameTimer* TDeskTop::CountdownTimer() const {
+    return dynamic_cast<TGameTimer*>(HudControl("CountdownTimer"));
 }
 
 void TDeskTop::Upload() {
@@ -82,6 +119,10 @@ void TDeskTop::Upload() {
                 std::string("TDeskTop.Upload fault: ") + kHudNames[i] + " interface control not found", 2);
         if (i == 0) cursor_.Init(this);
     }
+    // The flight HUD's panels, once their controls exist.
+    if (TAHLayer* layers = MarkerLayers()) layers->Init(this);
+    status_->Bind();
+    guns_->Bind();
     if (InterfaceTools) InterfaceTools->ReadFileVersion();
     ReadSettings();
 }
@@ -118,6 +159,7 @@ void TDeskTop::SetPause(bool flag) {
     if (flag == pause_) return;
     pause_ = flag;
     SetTickedOf(HudControl("CountdownTimer"), !flag);
+    SetTickedOf(status_->Panel(), !flag);
 }
 
 void TDeskTop::SetStrobe(bool flag) {
@@ -232,7 +274,7 @@ void TDeskTop::MouseButtonEvent(int button, bool down) {
 void TDeskTop::MouseMoveEvent(int dx, int dy) {
     float factor = 1.5f;
     if (mode_ == kModeGame) {
-        if (links.shipMouse) links.shipMouse(dx, dy);
+        if (ShipController) ShipController->MouseMoved(dx, dy);
         const int d = cursor_.DistanceFromCentre();
         if (d < 100)
             factor = 1.5f;
@@ -264,8 +306,14 @@ void TDeskTop::MouseWheelEvent(int delta) {
 
 void TDeskTop::FrameTick(int ms) {
     TickTree(this, std::min(ms, kMaxFrameMs));
-    if (!pause_ && (mode_ == kModeGame || mode_ == kModeHideInterface) && links.flightTick)
-        links.flightTick(ms);
+    if (!pause_ && (mode_ == kModeGame || mode_ == kModeHideInterface)) FlightTick(ms);
+}
+
+void TDeskTop::FlightTick(int ms) {
+    const auto t = static_cast<float>(ms);
+    if (ShipController) ShipController->FrameTick(t);
+    status_->Tick(t);
+    guns_->Update();
 }
 
 void TDeskTop::Tick(int ms) {

@@ -80,14 +80,15 @@ protected:
 
     // The menu script as the game runs it, its script ticks driven by hand.
     void BuildMenu() {
+        // The HUD part builds the controls the desktop binds; its flight needs a game world.
         LuaMachine->RunString(
-            "demo = { ticks = {} } function demo.OnInit(n, f) f() end "
+            "demo = { ticks = {} } function demo.OnInit(n, f) if n ~= 'hud world' then f() end end "
             "function demo.OnTick(n, f) demo.ticks[n] = f end function demo.trace(t) lastTrace = t end "
-            "iRootMenu = { BuildVersion = '' }");
-        const std::string script =
-            (fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts/demo/menu.lua")
-                .string();
-        LuaMachine->RunString("dofile(" + LuaQuote(script) + ")");
+            "iRootMenu = { BuildVersion = '' } mesh = {}");
+        const fs::path demo =
+            fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts/demo";
+        for (const char* part : {"_desktop.lua", "hud.lua", "menu.lua"})
+            LuaMachine->RunString("dofile(" + LuaQuote((demo / part).string()) + ")");
         services_.desktop->SetScriptsLoaded();
         services_.desktop->Upload();
         services_.desktop->EndStartup();
@@ -217,11 +218,14 @@ TEST_F(MenuGL, TheDemoMenuReachesTheScreen) {
     const Rgb field = At(560, 580);
     EXPECT_LT(field.r, 90);
 
-    // The pictures the image nodes show: six, the cursor's one shared by both looks.
+    // The pictures the image nodes show: the menu's six, the cursor's one shared by both
+    // looks; the hidden flight HUD's four (marker frame, radar, blip, gauge) and the
+    // noise it shares with the menu: three marker patterns, four blip patterns, two gauges.
     InterfaceTools->UpdateTextureMemory();
-    EXPECT_EQ(InterfaceTools->DistinctTextures(), 6);
-    EXPECT_EQ(InterfaceTools->SharedTextures(), 1);
-    EXPECT_EQ(InterfaceTools->TextureMemory(), (64 * 64 + 128 * 32 + 3 * 32 * 32 + 32 * 32) * 4);
+    EXPECT_EQ(InterfaceTools->DistinctTextures(), 6 + 4);
+    EXPECT_EQ(InterfaceTools->SharedTextures(), 1 + 3 + 2 + 3 + 1);
+    EXPECT_EQ(InterfaceTools->TextureMemory(),
+              (64 * 64 + 128 * 32 + 3 * 32 * 32 + 32 * 32 + 64 * 64 + 128 * 128 + 16 * 16 + 128 * 16) * 4);
     EXPECT_TRUE(trap.reports.empty());
 }
 

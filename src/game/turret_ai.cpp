@@ -168,19 +168,28 @@ float TGameObjectTurretEffect::MaxRange() const {
     return p ? p->GetValue() : 0.0f;
 }
 
-void TGameObjectTurretEffect::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
-    TGameObjectGunEffect::onEnableFunc(obj, data);
+void TGameObjectTurretEffect::TakeItemRange() {
     TGameItem* item = Item();
     auto* range = item ? dynamic_cast<TGameObjectSubParam*>(item->FindChild("range")) : nullptr;
     if (auto* p = objects_ ? dynamic_cast<TGameObjectSubParam*>(objects_->Find("maxRange")) : nullptr)
         p->setValue(range ? range->GetValue() : 0.0f);
-    // The turret watches for enemies while it is switched on.
+}
+
+void TGameObjectTurretEffect::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
+    TGameObjectGunEffect::onCreatedFunc(obj, data);
+    // The turret watches for enemies from the start, within its item's range.
+    TakeItemRange();
     if (TGameObjectTurretAIModel* ai = Ai()) ai->FireEvent("onInit");
 }
 
-void TGameObjectTurretEffect::onDisableFunc(TEngineObject* obj, TEngineObject* data) {
-    if (TGameObjectTurretAIModel* ai = Ai()) ai->FireEvent("onShutdown");
-    TGameObjectGunEffect::onDisableFunc(obj, data);
+void TGameObjectTurretEffect::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
+    TGameObjectGunEffect::onEnableFunc(obj, data);
+    TakeItemRange();
+}
+
+void TGameObjectTurretEffect::Delete() {
+    if (TGameObjectTurretAIModel* ai = deleted_ ? nullptr : Ai()) ai->FireEvent("onShutdown");
+    TGameObjectGunEffect::Delete();
 }
 
 void TGameObjectTurretEffect::ShootOnce(TEngineObject* target) {

@@ -60,8 +60,9 @@ class TGameObjectTurretEffect : public TGameObjectGunEffect {
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
     void CreateEmpty() override;
+    void Delete() override;
+    void onCreatedFunc(TEngineObject* obj, TEngineObject* data) override;
     void onEnableFunc(TEngineObject* obj, TEngineObject* data) override;
-    void onDisableFunc(TEngineObject* obj, TEngineObject* data) override;
     // The turret fires when its AI is on target, not on its own tick.
     void onTickFunc(TEngineObject*, TEngineObject*) override {}
 
@@ -72,6 +73,7 @@ public:
 
 private:
     void MakeTurretChildren();
+    void TakeItemRange();
 };
 
 class TGameObjectTurretAIModel : public TGameObjectBaseAIModel {

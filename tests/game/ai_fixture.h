@@ -15,6 +15,7 @@
 #include "game/game_parts.h"
 #include "game/loaded_data.h"
 #include "game/player.h"
+#include "game/profiles.h"
 #include "physics/ai_unit.h"
 #include "ships_fixture.h"
 
@@ -25,6 +26,8 @@ protected:
     void SetUp() override {
         ShipsTest::SetUp();
         RegisterGamePartsClasses();
+        RegisterProfileClasses();
+        CreatePlayerSettings(GlobalObjects);
         CreateTaskSequences(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayer(GlobalObjects);

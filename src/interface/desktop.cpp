@@ -7,6 +7,7 @@
 
 #include "core/extra_settings.h"
 #include "core/lua_readers.h"
+#include "game/player.h"
 #include "interface/gun_controller.h"
 #include "interface/hud_markers.h"
 #include "interface/hud_nodes.h"
@@ -42,6 +43,8 @@ constexpr std::pair<uint8_t, const char*> kComboOrder[] = {
     {TDeskTop::kRShift, "RSHIFT+"}, {TDeskTop::kLAlt, "LALT+"},   {TDeskTop::kRAlt, "RALT+"}};
 
 constexpr int kPrintScreen = 183;
+// How far the cockpit view turns for a full steering axis in one mouse motion.
+constexpr float kCockpitViewStep = 0.05f;
 // Red 0.05, green 0.1, blue 0.15, alpha 0.
 constexpr uint32_t kClearColour = 0x000D1A26u;
 
@@ -287,6 +290,11 @@ void TDeskTop::MouseMoveEvent(int dx, int dy) {
                  static_cast<float>(dy) * factor * sensitivityY);
     if (mode_ == kModeGame) cursor_.Select(TICursor::kCentredLook);
     if (cameraRotation_) {
+        // The view inside the cockpit turns with the steering.
+        if (auto* player = dynamic_cast<TPlayer*>(HudPlayer()); player && ShipController)
+            if (auto* cockpit = dynamic_cast<TGameCockpitComponent*>(player->FindChild("cockpit")))
+                cockpit->AddViewOffset(ShipController->AxisV() * kCockpitViewStep,
+                                       ShipController->AxisH() * kCockpitViewStep);
         travel_ +=
             static_cast<int>(std::lround(std::hypot(static_cast<double>(dx), static_cast<double>(dy))));
         if (travel_ >= 21) {
@@ -311,7 +319,10 @@ void TDeskTop::FrameTick(int ms) {
 
 void TDeskTop::FlightTick(int ms) {
     const auto t = static_cast<float>(ms);
-    if (ShipController) ShipController->FrameTick(t);
+    if (ShipController) {
+        ShipController->FrameTick(t);
+        if (!steeringOff_) ShipController->Steer();
+    }
     status_->Tick(t);
     guns_->Update();
 }

@@ -9,6 +9,8 @@
 #include "game/game_object.h"
 #include "game/object_effects.h"
 #include "game/params.h"
+#include "game/player.h"
+#include "game/player_regimes.h"
 #include "game/scene_object.h"
 #include "interface/interface_tools.h"
 #include "interface/sens_node.h"
@@ -55,59 +57,32 @@ TEngineObject* HudSelected() {
 }
 
 void HudSetSelected(TEngineObject* object) {
-    TBaseGameObject* player = HudPlayer();
-    TBaseGameObject* link = player ? player->FindChild("selected") : nullptr;
-    if (!link || LinkedBy(link) == object) return;
-    auto* node = AsGameObject(object);
-    if (auto* l = dynamic_cast<TGameObjectLinkParam*>(link)) {
-        if (object && !node) return; // a tree link holds game objects only
-        l->setValue(node);
-    } else if (auto* f = dynamic_cast<TGameObjectFreeLink*>(link)) {
-        f->setValue(object);
-    } else {
+    if (auto* player = dynamic_cast<TPlayer*>(HudPlayer())) {
+        player->SelectTarget(object);
         return;
     }
-    // The scripts' mirror of the player follows, then the scripts hear of it.
-    const std::string value = node ? LuaQuote(GetLuaPath(node)) : "nil";
-    TiTools::RunLua("if type(player) == 'table' then player.selected = " + value + " end");
-    TiTools::RunLua("if updateSelectedShip then updateSelectedShip() end");
+    // A player the scripts built by hand keeps only the link.
+    TBaseGameObject* player = HudPlayer();
+    TBaseGameObject* link = player ? player->FindChild("selected") : nullptr;
+    if (auto* l = dynamic_cast<TGameObjectLinkParam*>(link))
+        l->setValue(dynamic_cast<TBaseGameObject*>(object));
+    else if (auto* f = dynamic_cast<TGameObjectFreeLink*>(link))
+        f->setValue(object);
 }
 
-namespace {
-
-constexpr const char* kRegimeName = "pshipRegime";
-
-// A new regime of the class enabled on the ship; nullptr (logged) for an unknown class.
-TBaseGameObject* NewRegime(const std::string& className, TBaseGameObject* effects, TBaseGameObject* ship) {
-    const TGameClass* cls = FindGameClassQuiet(className);
-    if (!cls) {
-        FastLogAdd("the regime class " + className + " is not available");
-        return nullptr;
-    }
-    TBaseGameObject* regime = NewGameObject(*cls, kRegimeName, effects);
-    if (auto* effect = dynamic_cast<TGameObjectEffect*>(regime); effect && effect->OnEnable()) {
-        effect->OnEnable()->SetEventData(ship);
-        effect->OnEnable()->Fire();
-    }
-    return regime;
-}
-
-} // namespace
-
-TBaseGameObject* HudShipRegime() {
-    TBaseGameObject* ship = HudPlayerShip();
-    TBaseGameObject* effects = ship ? ship->FindChild("effects") : nullptr;
-    if (!effects) return nullptr;
-    if (TBaseGameObject* regime = effects->FindChild(kRegimeName)) return regime;
-    return NewRegime("TPlayerShipBaseRegime", effects, ship);
+std::string HudShipRegime() {
+    auto* player = dynamic_cast<TPlayer*>(HudPlayer());
+    IPlayerShipRegime* regime = player && player->GetShip() ? player->GetShipRegime() : nullptr;
+    return regime ? regime->RegimeClass().name : std::string();
 }
 
 void HudSetShipRegime(const std::string& className) {
-    TBaseGameObject* current = HudShipRegime();
-    if (!current || current->ClassName() == className || !FindGameClassQuiet(className)) return;
-    TBaseGameObject* effects = current->GetParent();
-    current->Delete();
-    NewRegime(className, effects, HudPlayerShip());
+    auto* player = dynamic_cast<TPlayer*>(HudPlayer());
+    const TGameClass* cls = FindGameClassQuiet(className);
+    if (!player || !player->GetShip() || !cls) return;
+    // A ship without a regime flies in the base one, from which it switches.
+    player->GetShipRegime();
+    player->SetShipRegime(*cls);
 }
 
 TEngineObject* HudRocketTarget() {

@@ -24,16 +24,14 @@ TBaseGameObject* HudPlayer();
 TBaseGameObject* HudPlayerShip();
 // The player's selected object ("player.selected"), nullptr when none.
 TEngineObject* HudSelected();
-// Selects an object (nullptr clears the selection): the "selected" link
-// changes and the scripts' mirror follows ("player.selected", then
-// updateSelectedShip()); selecting the selected object again does nothing.
+// Selects an object (nullptr clears the selection) as the player selects:
+// the "selected" link changes, the scripts' mirror follows and
+// updateSelectedShip() runs; the selected object again does nothing.
 void HudSetSelected(TEngineObject* object);
-// The regime effect of the player's ship ("pshipRegime" in its "effects"); a
-// ship without one gets the base regime. nullptr without a ship.
-TBaseGameObject* HudShipRegime();
-// Replaces the ship's regime by one of the class (the old one is deleted, the
-// new one enabled on the ship); nothing when it is of that class already or
-// the class is unknown (logged).
+// The class name of the player ship's regime (a ship without one gets the
+// base regime); "" without a player's ship.
+std::string HudShipRegime();
+// Switches the player ship's regime to the class; nothing for an unknown class.
 void HudSetShipRegime(const std::string& className);
 // The player ship's rocket target (its "rocketTarget" link), nullptr without one.
 TEngineObject* HudRocketTarget();

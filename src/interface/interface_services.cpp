@@ -17,6 +17,7 @@
 #include "interface/text_layer.h"
 #include "interface/variators.h"
 #include "interface/video_node.h"
+#include "physics/camera_game.h"
 #include "platform/system.h"
 #include "render/device.h"
 #include "render/engine.h"
@@ -135,6 +136,17 @@ public:
             if (InputDeviceManager) InputDeviceManager->SetMouseInversion(on);
         };
         l.joystick = [] { return InputDeviceManager && InputDeviceManager->HasJoystick(); };
+        // The game camera: the wheel zooms, the camera-rotation mode looks round
+        // and, when it ends, the free rotation comes back to rest.
+        l.cameraZoom = [](int delta) {
+            if (TGameCamera* c = GameCamera()) c->Zoom(static_cast<float>(delta));
+        };
+        l.cameraLook = [] {
+            if (TGameCamera* c = GameCamera()) c->SetLookFlag(false, true);
+        };
+        l.cameraRotationOff = [] {
+            if (TGameCamera* c = GameCamera()) c->SetLookFlag(false, false);
+        };
         rl.desktopPaused = [] { return Desktop && Desktop->Paused(); };
         rl.desktopMode = [] { return Desktop ? static_cast<int>(Desktop->Mode()) : 0; };
     }

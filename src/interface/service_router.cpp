@@ -164,8 +164,7 @@ std::string RegimeClass(const std::string& word) {
     if (word == "ATTACK") return "TPlayerShipAttackRegime";
     if (word == "DEFEND") return "TPlayerShipDefenceRegime";
     if (word == "NORMAL") return "TPlayerShipBaseRegime";
-    TBaseGameObject* current = HudShipRegime();
-    const std::string cls = current ? current->ClassName() : std::string();
+    const std::string cls = HudShipRegime();
     if (cls == "TPlayerShipAttackRegime") return "TPlayerShipDefenceRegime";
     if (cls == "TPlayerShipDefenceRegime") return "TPlayerShipBaseRegime";
     return "TPlayerShipAttackRegime";

@@ -6,6 +6,7 @@
 
 #include "interface/hud_world.h"
 #include "physics/ai_unit.h"
+#include "physics/player_physic.h"
 #include "shared/errors.h"
 
 namespace vesk {
@@ -136,6 +137,15 @@ void TShipController::FrameTick(float ms) {
 void TShipController::MouseMoved(int dx, int dy) {
     mouseH_ += dx;
     mouseV_ -= dy;
+}
+
+bool TShipController::Steer() {
+    if (HudValue(HudPlayer(), "selfShipControl") != 1.0f) return false;
+    BaseAIUnitClass* ai = ShipUnit();
+    IPhPlayerControl* controls = nullptr;
+    if (!ai || !ai->GetPlayerPhysicComponent(controls)) return false;
+    controls->SetTurn(axisH_, axisV_);
+    return true;
 }
 
 float TShipController::DisplayedSpeed() const {

@@ -48,6 +48,9 @@ public:
     void FrameTick(float ms);
     // Raw mouse motion.
     void MouseMoved(int dx, int dy);
+    // Hands the two axes to the player's ship as its steering, while the
+    // player flies it himself; false when nothing took them.
+    bool Steer();
 
     // The speed the status engine shows: the ship's speed value in normal
     // mode, else the set speed.

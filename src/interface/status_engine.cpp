@@ -364,11 +364,9 @@ void TStatusEngine::UpdateWarnings(TEngineObject* ship) {
     if (critical) PlaySound("event_critical_damage");
 }
 
-void TStatusEngine::UpdateRegime(TEngineObject* ship) {
-    TBaseGameObject* effects = dynamic_cast<TBaseGameObject*>(ship)->FindChild("effects");
-    TBaseGameObject* regime = effects ? effects->FindChild("pshipRegime") : nullptr;
-    // A ship without a regime flies in the base regime.
-    const std::string cls = regime ? regime->ClassName() : "TPlayerShipBaseRegime";
+void TStatusEngine::UpdateRegime(TEngineObject*) {
+    const std::string cls = HudShipRegime();
+    if (cls.empty()) return; // no player of the game's own
     if (cls == "TPlayerShipBaseRegime") {
         Lamp(kDefendMode, false);
         Lamp(kAttackMode, false);

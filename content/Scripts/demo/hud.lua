@@ -352,31 +352,11 @@ mesh.laser_gun = mesh.laser_gun or { name = "Laser gun", path = "models/weapons/
 gunmodel = gunmodel or {}
 gunmodel.laser_gun = gunmodel.laser_gun or { type = "gun" }
 
--- Without a player object of the game's own the demo makes one the HUD can read.
-local function makePlayer()
-  if engine_IsVar("player") == 1 then
-    return
-  end
-  engine_AddVar("", "player", "TBaseGameObjectList")
-  engine_AddVar("player", "ship", "TGameObjectLink")
-  engine_AddVar("player", "selected", "TGameObjectLink")
-  engine_AddVar("player", "playerShipMinSpeed", "TGameObjectSubParam")
-  engine_AddVar("player", "selfShipControl", "TGameObjectIntParam")
-  engine_AddVar("player", "events", "TGameEventList")
-  engine_AddVar("player.events", "onStartShooting", "TGameEvent")
-  engine_AddVar("player.events", "onEndShooting", "TGameEvent")
-  set("player.events.onStartShooting", "hud.shots = (hud.shots or 0) + 1")
-  set("player.playerShipMinSpeed", 20)
-  set("player.selfShipControl", 1)
-end
-
 function hud.MakeWorld()
-  makePlayer()
   ship("hudHawk", "hud_hawk", "0 0 0", 100, 80, 120)
   ship("hudRaider1", "hud_raider", "2500 300 0", 60, 40, 90)
   ship("hudRaider2", "hud_raider", "3200 -600 200", 60, 40, 90)
   ship("hudWingman", "hud_hawk", "-400 500 0", 80, 60, 100)
-  set("player.ship", "hudHawk")
   item("hudLaserA", 1, 2, 0, nil, "hudGunA", "gun01")
   item("hudLaserB", 1, 2, 0, nil, "hudGunB", "gun02")
   item("hudRockets", 1, 1, 0, 6, "hudRocketPod", "rocket01")
@@ -403,8 +383,10 @@ local function fly(tick)
       { "hudPack", "hudRepair" } }) do
       set("obj.hudHawk.slots." .. s[1] .. ".item", s[2])
     end
-  elseif tick == 22 then
-    -- The menu is done: into flight.
+  elseif tick == 28 then
+    -- The menu and the player's own part are done: into flight, in the HUD's ship.
+    set("player.ship", "hudHawk")
+    set("player.selfShipControl", 1)
     D("MainMenu::VISIBLE", "0")
     D("FlightHud::VISIBLE", "1")
     Serv("DESKTOP", "MODE", "IMGAME")
@@ -421,12 +403,12 @@ local function fly(tick)
     hud.shown = true
     demo.trace("hud: flying, gun 0 '" .. getfast_text("Gun_0") .. "', rockets '" .. getfast_text("Rocket_0") ..
       "', mission time " .. Serv("MISSIONTIMER", "GET"))
-  elseif tick == 23 then
+  elseif tick == 29 then
     -- The markers have placed themselves: the nearest enemy is locked.
     Serv("TARGET", "NEARESTENEMY")
     demo.trace("hud: markers" .. markers() .. ", nearest enemy " .. Serv("TARGET", "GETID") ..
       ", radar blip " .. tostring(get_visible("RadarMarker_hudRaider1")))
-  elseif tick == 25 then
+  elseif tick == 31 then
     demo.trace("hud: target " .. getfast_text("ShipName") .. " at " .. getfast_text("RangeValue") ..
       ", own speed " .. getfast_text("P_SpeedValue") .. " of " .. getfast_text("MaxSpeed") ..
       ", condition " .. getfast_text("itCriticalDamageValue"))
@@ -438,13 +420,13 @@ local function fly(tick)
     Serv("TARGET", "MATCHSPEED")
     Serv("PHYSICS", "SHIP", "ROTATELEFT", "0.5")
     Serv("PHYSICS", "SHIP", "STOPROTATE")
-  elseif tick == 27 then
+  elseif tick == 33 then
     demo.trace("hud: next target " .. Serv("TARGET", "GETID") .. ", match " ..
       tostring(get_visible("MachSpeedIcon")) .. ", gun 1 '" .. getfast_text("Gun_1") .. "', repair '" ..
       getfast_text("LItems_1_count") .. "', lock sounds " .. tostring(hud.sounds.event_target_lock))
     Serv("DEBUG", "DECSHIELD")
     Serv("TARGET", "SETID", "")
-  elseif tick == 35 then
+  elseif tick == 38 then
     demo.trace("hud: shield " .. getfast_text("sp_label") .. ", condition " ..
       getfast_text("itCriticalDamageValue") .. ", timers " .. Serv("TIMER", "GET") .. " / " ..
       Serv("MISSIONTIMER", "GET") .. ", selected '" .. Serv("TARGET", "GETID") .. "'")

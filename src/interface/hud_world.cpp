@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "core/lua_readers.h"
+#include "game/ai_helpers.h"
 #include "game/events.h"
 #include "game/game_class.h"
 #include "game/game_object.h"
@@ -95,10 +96,7 @@ void HudSetRocketTarget(TEngineObject* target) {
 }
 
 TGameObjectParam* HudParam(TEngineObject* object, const std::string& name) {
-    TBaseGameObject* o = AsGameObject(object);
-    if (!o || name.empty()) return nullptr;
-    TBaseGameObject* block = o->FindChild("param");
-    return block ? dynamic_cast<TGameObjectParam*>(block->FindChild(name)) : nullptr;
+    return name.empty() ? nullptr : FindObjectParam(AsGameObject(object), name);
 }
 
 float HudParamFraction(TGameObjectParam* p) {
@@ -141,9 +139,7 @@ bool HudFireEvent(TEngineObject* object, const std::string& name) {
 }
 
 TBaseRenderUnit* HudRenderUnit(TEngineObject* object) {
-    auto* scene = dynamic_cast<TBaseGameSceneObject*>(object);
-    if (!scene || !scene->Hex()) return nullptr;
-    return dynamic_cast<TBaseRenderUnit*>(scene->Hex()->GetValue());
+    return UnitOf(object);
 }
 
 BaseAIUnitClass* HudShipAI(TEngineObject* object) {

@@ -87,8 +87,8 @@ void TAHSelector::Tick(int ms) {
 void TAHSelector::SelectorTick(int ms) {
     TEngineObject* object = Object();
     if (!object) {
-        // A marker without an object (a pattern) stays out of the way.
-        SetEnabled(false);
+        // A marker without an object (a pattern) shows nothing; it stays
+        // enabled, as its copies are made enabled from it.
         SetState(kHidden);
         return;
     }

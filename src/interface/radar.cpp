@@ -44,15 +44,19 @@ void TRadarNode::Tick(int ms) {
     if (!inRange) return;
 
     // The selected object's marker shows its own image.
-    const std::string own = Name().size() > 12 ? Name().substr(12) : std::string();
-    const std::string& want = own == HudObjectName(HudSelected()) ? selectedImage_ : image_;
+    const std::string ownName = Name().size() > 12 ? Name().substr(12) : std::string();
+    const std::string& want = ownName == HudObjectName(HudSelected()) ? selectedImage_ : image_;
     if (Image() != want) TImageNode::SetProperty("IMAGE", want);
 
-    // The object's direction in the ship's own frame.
+    // The object's direction seen from the ship: a view along its nose (the
+    // model's X axis) with its Z axis up.
     TBaseRenderUnit* unit = HudRenderUnit(object);
-    TBaseRenderUnit* own_unit = HudRenderUnit(ship);
-    Matrix frame;
-    if (!unit || !own_unit || !MatrixInverse(own_unit->GetWorldMatrix(), frame)) return;
+    TBaseRenderUnit* shipUnit = HudRenderUnit(ship);
+    if (!unit || !shipUnit) return;
+    const Matrix& m = shipUnit->GetWorldMatrix();
+    const Vec3 eye = MatrixGetTranslation(m);
+    const Vec3 nose{m.m[0][0], m.m[0][1], m.m[0][2]}, up{m.m[2][0], m.m[2][1], m.m[2][2]};
+    const Matrix frame = MatrixLookAtLH(eye, Vec3Add(eye, nose), up);
     float forward = 0, side = 0, elevationSin = 0, d = 0, azimuth = 0, elevation = 0;
     unit->GetAnglesInFrame(frame, forward, side, elevationSin, d, &azimuth, &elevation);
     const float horizontal = std::cos(elevation) * side;

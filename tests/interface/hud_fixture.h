@@ -94,7 +94,8 @@ protected:
     // radar, the indicator array, the timers, the map) and the marker patterns
     // of every kind; bound as the interface's upload binds them.
     void BuildHud() {
-        auto* layers = Node<TAHLayer>(desk, "spaceAH", "TAHLayer", 0, 0, 1024, 768);
+        // The layers have no size: they take no clicks of their own.
+        auto* layers = Node<TAHLayer>(desk, "spaceAH", "TAHLayer");
         lamps = Node<TIndicator>(desk, "IndicatorArray", "TIndicator");
         for (const char* name : TIndicator::kNames) Node(lamps, name)->SetVisible(false);
         lamps->Execute("INIT");
@@ -122,8 +123,9 @@ protected:
             p->SetProperty("IMAGE", "blip");
             p->SetProperty("SELECTEDIMAGE", "blip_selected");
         }
-        // The cursor the layers measure from.
+        // The cursor the layers measure from; it takes no clicks.
         TMegaButton* cursor = Node(desk, "CursorLayer");
+        cursor->SetEnabled(false);
         Node(cursor, "arrow", "TMegaButton", 0, 0, 4, 4);
         Node(cursor, "aim", "TMegaButton", 0, 0, 4, 4);
         desk->Upload();

@@ -218,9 +218,11 @@ end
 
 -- The controls the desktop binds when the interface is uploaded.
 local function buildBound()
-  node("spaceAH", "FlightHud", "TAHLayer", rect(0, 0, 1024, 768))
+  -- The marker layers have no size of their own: a click where no marker is
+  -- goes to what lies below.
+  node("spaceAH", "FlightHud", "TAHLayer", {})
   for _, l in ipairs({ "WaypointAHLayer", "FriendAHLayer", "EnemyAHLayer" }) do
-    node(l, "spaceAH", "TMegaButton", rect(0, 0, 1024, 768))
+    node(l, "spaceAH", "TMegaButton", {})
   end
   node("Radar", "FlightHud", "TRadar", with(rect(422, 618, 180, 140), { "IMAGE", "interface\\radar.tga" }))
   node("Map", "desktop", "TMap", { "VISIBLE", "0" })
@@ -250,13 +252,14 @@ local function buildBound()
   for i = 1, 7 do
     node("Sequencer_" .. i, "SequencerLayer", "TMegaButton", rect(500 + i * 4, 378, 3, 10))
   end
-  node("CursorLayer", "desktop", "TMegaButton", {})
+  -- The cursor is drawn over everything and takes no clicks.
+  node("CursorLayer", "desktop", "TMegaButton", { "ENABLED", "0" })
   node("CursorArrow", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor.tga" })
   node("CursorCentre", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor.tga" })
 end
 
 function hud.Build()
-  node("FlightHud", "desktop", "TMegaButton", with(rect(0, 0, 1024, 768), { "VISIBLE", "0" }))
+  node("FlightHud", "desktop", "TMegaButton", { "VISIBLE", "0" })
   buildPatterns()
   buildBound()
   buildStatus()

@@ -407,13 +407,9 @@ void TStatusEngine::UpdateEnemyShipInfo() {
         const std::string model = HudText(t, "spacemodel");
         if (v->Content() != model) v->SetContent(model);
     }
+    // A ship whose physics is not built (yet) shows no speed; the game goes on.
     float speed = 0;
-    if (BaseAIUnitClass* ai = HudShipAI(t))
-        speed = ai->GetSpeed();
-    else
-        ErrorReport("TStatusEngine.UpdateEnemyShipInfo: the target " + HudObjectName(t) +
-                        " has no physics unit",
-                    "mhl");
+    if (BaseAIUnitClass* ai = HudShipAI(t)) speed = ai->GetSpeed();
     SetText(targetSpeed_.Get(), std::to_string(Round(speed)));
     int range = 0;
     HudSurfaceDistance(t, ship, range);

@@ -200,6 +200,15 @@ TEST_F(StatusEngineTest, RegimeLampsFollowThePlayersRegime) {
 }
 
 TEST_F(StatusEngineTest, TargetPanelShowsTheSelectedShip) {
+    // A ship selected before its physics is built shows no speed, and the game goes on.
+    Place("fresh", {800, 0, 0});
+    Run("engine_SetVar('player.selected', 'fresh')");
+    status().Tick(16);
+    EXPECT_EQ(Text("SpeedValue"), "0");
+    EXPECT_EQ(Text("RangeValue"), "800");
+    EXPECT_TRUE(trap.reports.empty());
+    Run("engine_SetVar('player.selected', '')");
+
     TGameObject* t = Place("raider", {1000, 0, 0});
     Run("engine_SetVar('obj.raider.name', 'Raider One')");
     SetValue("obj.raider.param.shield", 100, 25);

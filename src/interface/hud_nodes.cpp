@@ -174,7 +174,15 @@ void TActiveHelperBar::Tick(int ms) {
     const int w1 = static_cast<int>(std::lround(static_cast<float>(w) * v));
     const int w2 = static_cast<int>(std::lround((1.0f - v) * static_cast<float>(w)));
     const int band = v >= 0.5f ? 0 : v >= 0.25f ? 1 : 2;
-    auto layout = [h](TMegaButton* b, int left, int width, uint32_t color) {
+    // Most frames the parts stand as they stood: nothing is set again.
+    const std::array<int32_t, 6> layout{bar1_, bar2_, w1, w2, h, band};
+    auto stands = [h](TMegaButton* b, int left, int width) {
+        return !b || (b->Left() == left && b->Top() == 0 && b->Width() == width && b->Height() == h);
+    };
+    if (layout == shownLayout_ && !coloursChanged_ && stands(b1, 0, w1) && stands(b2, w1, w2)) return;
+    shownLayout_ = layout;
+    coloursChanged_ = false;
+    auto place = [h](TMegaButton* b, int left, int width, uint32_t color) {
         if (!b) return;
         b->SetLeft(left);
         b->SetTop(0);
@@ -185,8 +193,8 @@ void TActiveHelperBar::Tick(int ms) {
         b->SetProperty("COLOR", ColorText(color));
         b->SetProperty("IMAGECOLOR", ColorText(color));
     };
-    layout(b1, 0, w1, colors_[size_t(band)]);
-    layout(b2, w1, w2, colors_[size_t(3 + band)]);
+    place(b1, 0, w1, colors_[size_t(band)]);
+    place(b2, w1, w2, colors_[size_t(3 + band)]);
 }
 
 void TActiveHelperBar::CopyTo(TSimpleNode* target) {
@@ -195,6 +203,7 @@ void TActiveHelperBar::CopyTo(TSimpleNode* target) {
         t->value_ = value_;
         t->direction_ = direction_;
         t->colors_ = colors_;
+        t->coloursChanged_ = true;
     }
 }
 
@@ -219,6 +228,7 @@ bool TActiveHelperBar::SetProperty(const std::string& key, const std::string& va
         for (size_t i = 0; i < 6; ++i)
             if (k == kBarColorKeys[i]) {
                 colors_[i] = static_cast<uint32_t>(std::stoul(value, nullptr, 16));
+                coloursChanged_ = true;
                 return true;
             }
     } catch (const std::logic_error&) {

@@ -78,6 +78,8 @@ private:
     float value_ = 0.0f;
     int32_t bar1_ = 0, bar2_ = 0; // "Bar_1" and "Bar_2", bound on the first tick
     std::array<uint32_t, 6> colors_{};
+    std::array<int32_t, 6> shownLayout_{}; // bars, widths, height and colour band last laid out
+    bool coloursChanged_ = true;
 };
 
 // A bar bound to one parameter of an object: current over maximum.

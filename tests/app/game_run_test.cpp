@@ -223,5 +223,27 @@ TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) 
     EXPECT_LT(std::stoi(flew[1]), 3800);
 }
 
+TEST_F(GameRunTest, DemoFliesWithTheFlightHud) {
+    ASSERT_EQ(RunGame("-headless -frames 300 -fixeddt 16"), 0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: hud: built",
+             "demo: hud: flying, gun 0 'hudLaserA', rockets '[6] hudRockets', mission time 90",
+             "demo: hud: markers hudRaider1=true hudRaider2=true hudWingman=true, nearest enemy hudRaider1, "
+             "radar blip true",
+             "demo: hud: next target hudRaider1, match true, gun 1 'hudLaserB', repair '[3]', lock sounds 1",
+             "demo: hud: shield 90, condition 97%, timers 1 / 88, selected ''",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    // The target panel and the speed gauge read the flying ships.
+    std::smatch target;
+    ASSERT_TRUE(std::regex_search(
+        log, target,
+        std::regex(R"(demo: hud: target hudRaider1 at (\d+), own speed (\d+) of 300, condition 100%)")));
+    EXPECT_GT(std::stoi(target[1]), 2000);
+    EXPECT_GT(std::stoi(target[2]), 0);
+    EXPECT_EQ(log.find("LUAError"), std::string::npos);
+}
+
 } // namespace
 } // namespace vesk

@@ -243,6 +243,12 @@ TEST_F(StatusEngineTest, TargetPanelShowsTheSelectedShip) {
     status().Tick(16);
     EXPECT_FALSE(Find("Deflection")->AsSens()->Visible());
 
+    // Pause stops the panel's ticks; the end of the pause lets them run again.
+    desk->SetProperty("PAUSE", "1");
+    EXPECT_FALSE(Find("TargetAnimationPanel")->AsSens()->Ticked());
+    desk->SetProperty("PAUSE", "0");
+    EXPECT_TRUE(Find("TargetAnimationPanel")->AsSens()->Ticked());
+
     status().ShowKillMessage(t);
     EXPECT_TRUE(Find("KillMessage")->AsSens()->Visible());
     Run("engine_SetVar('player.selected', '')");

@@ -25,7 +25,7 @@
 #include "interface/hud_markers.h"
 #include "interface/interface_services.h"
 #include "interface/service_router.h"
-#include "platform/gfx/null_device.h"
+#include "null_screen.h"
 #include "render/device.h"
 #include "render/render_unit.h"
 #include "render/texture.h"
@@ -39,15 +39,9 @@ namespace {
 constexpr int kEnemies = 50;
 
 struct FlightHud {
+    // First made, last gone: the device outlives what draws on it.
+    bench::NullScreen screen;
     FlightHud() {
-        SetDirect3DFactory([](uint32_t) { return CreateNullDirect3D().Detach(); });
-        GetDisplayReleaseHooks().pauseMs = 0;
-        DeviceSetup setup;
-        RE_InitDevices(routine, nullptr, setup);
-        // The figures are the engine's side: the device keeps no call record.
-        if (auto* d = dynamic_cast<NullDevice*>(Device.Get())) d->SetRecording(false);
-        RE_CreateTextureManager();
-        if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
         CreateLuaMachine();
         // The content functions the game and the HUD call.
         LuaMachine->RunString(
@@ -122,9 +116,6 @@ struct FlightHud {
         ObjManagersManager.reset();
         SetDefaultViewCamera(nullptr);
         FreeLuaMachine();
-        RE_FreeTextureManager();
-        RE_DoneDevices();
-        SetDirect3DFactory(nullptr);
     }
     void Frame() {
         services.desktop->FrameTick(16);
@@ -141,7 +132,6 @@ struct FlightHud {
         return shown;
     }
 
-    D3DRoutineClass routine;
     CoreServices services;
     std::shared_ptr<BasicViewCamera> camera;
     TBaseRenderUnit* units = nullptr;

@@ -18,6 +18,7 @@
 #include "interface/hud_markers.h"
 #include "interface/interface_services.h"
 #include "interface/interface_tools.h"
+#include "interface_screen.h"
 #include "platform/files.h"
 #include "platform/gfx/gl_device.h"
 #include "platform/gl/gl_fixture.h"
@@ -31,31 +32,13 @@ namespace {
 using namespace platform;
 namespace fs = std::filesystem;
 
-constexpr uint32_t kW = 512, kH = 384;
-
-struct Rgb {
-    int r, g, b;
-};
-
 class HudGL : public AiTest {
 protected:
     void SetUp() override {
         if (!GLHeadlessAvailable()) GTEST_SKIP() << "no GL context can be made";
         AiTest::SetUp();
-        oldFolder_ = CurrentFolder();
         // The generated pictures of a game folder, and the demo's scripts.
-        ASSERT_EQ(
-            std::system(
-                ("'" + std::string(VESK_BUILD_DIR) + "/contentgen' '" + dir.path() + "' >/dev/null").c_str()),
-            0);
-        SetCurrentFolder(dir.path());
-        DataPath.clear();
-        const D3DPRESENT_PARAMETERS pp = gltest::MakeHeadlessDevice(kW, kH, d3d_, dev_);
-        ASSERT_TRUE(dev_);
-        Device = dev_;
-        PresentParameters = pp;
-        ResetDeviceStateCache();
-        RE_CreateTextureManager();
+        if (!screen_.Open(dir.path())) return;
         camera_ = std::make_shared<BasicViewCamera>();
         camera_->SetPose({0, 0, 0}, {1, 0, 0});
         SetDefaultViewCamera(camera_);
@@ -98,43 +81,13 @@ protected:
             services_.desktop->FreeCore();
         }
         SetDefaultViewCamera(nullptr);
-        RE_FreeTextureManager();
-        ClearCachedTextures();
-        Device = nullptr;
-        PresentParameters = {};
+        screen_.Close();
         AiTest::TearDown();
-        if (!oldFolder_.empty()) SetCurrentFolder(oldFolder_);
     }
 
-    void DrawFrame() {
-        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        dev_->BeginScene();
-        services_.desktop->Update();
-        services_.desktop->Render();
-        dev_->EndScene();
-        Ref<IDirect3DSurface9> rt, sys;
-        dev_->GetRenderTarget(0, rt.Put());
-        ASSERT_EQ(
-            dev_->CreateOffscreenPlainSurface(kW, kH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, sys.Put(), nullptr),
-            D3D_OK);
-        ASSERT_EQ(dev_->GetRenderTargetData(rt.Get(), sys.Get()), D3D_OK);
-        D3DLOCKED_RECT lr;
-        ASSERT_EQ(sys->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-        frame_.assign(size_t(kW) * kH * 4, 0);
-        for (uint32_t y = 0; y < kH; ++y)
-            std::memcpy(frame_.data() + size_t(y) * kW * 4,
-                        static_cast<uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch, kW * 4);
-        sys->UnlockRect();
-    }
-    // Pixels of a virtual-screen rectangle (half size on this screen) that pass a test.
+    // Pixels of a virtual-screen rectangle that pass a test.
     template <class Pred> int Count(const TIRect& r, Pred pred) const {
-        int n = 0;
-        for (int y = std::max(0, r.top / 2); y < std::min<int>(kH, r.bottom / 2); ++y)
-            for (int x = std::max(0, r.left / 2); x < std::min<int>(kW, r.right / 2); ++x) {
-                const uint8_t* p = frame_.data() + (size_t(y) * kW + size_t(x)) * 4;
-                n += pred(Rgb{p[2], p[1], p[0]}) ? 1 : 0;
-            }
-        return n;
+        return screen_.Count(r.left, r.top, r.right, r.bottom, pred);
     }
     TSimpleNode* Node(const std::string& name) {
         int status = 0;
@@ -142,26 +95,14 @@ protected:
     }
     TIRect Screen(TSimpleNode* n) { return n->AsRect()->GetScreenRect(); }
 
+    InterfaceScreen screen_;
     CoreServices services_;
-    Ref<IDirect3D9> d3d_;
-    Ref<IDirect3DDevice9> dev_;
     std::shared_ptr<BasicViewCamera> camera_;
     TDeskTop* desk_ = nullptr;
-    std::vector<uint8_t> frame_;
-    std::string oldFolder_;
 };
 
 TEST_F(HudGL, TheFlightHudReachesTheScreen) {
-    DrawFrame();
-    if (const char* dump = std::getenv("VESK_HUD_DUMP")) {
-        std::string ppm = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
-        for (size_t i = 0; i < frame_.size(); i += 4) {
-            ppm += static_cast<char>(frame_[i + 2]);
-            ppm += static_cast<char>(frame_[i + 1]);
-            ppm += static_cast<char>(frame_[i]);
-        }
-        WriteFile(dump, ppm);
-    }
+    screen_.Draw(*services_.desktop, "VESK_HUD_DUMP");
     auto red = [](Rgb c) { return c.r > 180 && c.g < 110 && c.b < 110; };
     auto yellow = [](Rgb c) { return c.r > 180 && c.g > 160 && c.b < 140; };
 

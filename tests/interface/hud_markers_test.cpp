@@ -69,6 +69,17 @@ TEST_F(HudMarkersTest, MarkersFollowTheirObjectOnAndOffTheScreen) {
     Tick();
     EXPECT_EQ(behind->State(), TAHSelector::kActivePointer);
     EXPECT_EQ(ahead->State(), TAHSelector::kFrame);
+
+    // Without the player's ship (destroyed, or not there yet) the markers hide
+    // and the game goes on; with it they come back.
+    Run("engine_SetVar('player.ship', '')");
+    Tick();
+    EXPECT_EQ(ahead->State(), TAHSelector::kHidden);
+    EXPECT_FALSE(Shown(ahead->HelperFrame()));
+    EXPECT_TRUE(trap.reports.empty());
+    SetPlayerShip("pship");
+    Tick();
+    EXPECT_EQ(ahead->State(), TAHSelector::kFrame);
 }
 
 TEST_F(HudMarkersTest, MarkerPropertiesFlashColourAndEndIt) {

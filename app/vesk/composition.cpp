@@ -9,6 +9,7 @@
 #include "physics/camera.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
+#include "physics/ph_services.h"
 #include "physics/render_camera_link.h"
 #include "render/render_services.h"
 #include "shared/errors.h"
@@ -40,6 +41,7 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     InstallWorldServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
+    InstallPhysicsServices(services);
     InstallInputDevices();
     InstallConsole();
     // The model-file cache lives for the whole run.

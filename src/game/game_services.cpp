@@ -12,11 +12,13 @@
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
+#include "game/physics_link.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
 #include "game/scene_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
+#include "physics/bsphere.h"
 #include "platform/files.h"
 #include "shared/errors.h"
 
@@ -68,7 +70,9 @@ public:
     void CreateStandardManagers() override {
         if (ObjManagersManager) ObjManagersManager->createStandartManagers();
     }
-    void ApplySetupFlags(bool nozzles, bool, bool showBSpheres) override {
+    void ApplySetupFlags(bool nozzles, bool bsphereDisplay, bool showBSpheres) override {
+        // Spheres made from now on show their sections.
+        BSphereShowLowPoly = bsphereDisplay;
         if (!GameIniTable) return;
         GameIniTable->SetInt("nozzlesEnable", nozzles ? 1 : 0);
         GameIniTable->SetText("showBSpheres", showBSpheres ? "1" : "0");
@@ -129,6 +133,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
+    InstallPhysicsLink();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();

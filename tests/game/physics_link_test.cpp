@@ -97,6 +97,7 @@ protected:
         CreatePhysicsScene();
         SetGameWorldLink(nullptr);
         InstallPhysicsLink();
+        InstallPhysicsScriptFunctions();
         // A model of one triangle named "base" with an attach point's worth of box.
         CMSceneClass scene("fighter");
         CMGeomObjClass* g = scene.NewGeomObj();

@@ -1,6 +1,7 @@
 #include "world/world_services.h"
 
 #include "core/services.h"
+#include "physics/ph_scene.h"
 #include "render/fx_templates.h"
 #include "world/fx_base.h"
 #include "world/fx_library.h"
@@ -11,9 +12,14 @@ namespace vesk {
 
 namespace {
 
-// The scene as far as this build has it: the effect templates and their record pools.
+// The scene as far as this build has it: the effect templates and their record
+// pools, and the ships moving in the physics slices.
 class WorldScene : public StandInSpaceScene {
 public:
+    void TickPhys(float dt) override {
+        if (PhysicsScene) PhysicsScene->TickPhys(dt);
+    }
+    void Free() override { FreePhysicsScene(); }
     void FreeFXTemplates() override {
         vesk::FreeFXTemplates();
         FreeFXRecordPools();

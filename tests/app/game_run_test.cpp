@@ -95,7 +95,7 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
 
 TEST_F(GameRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
     ASSERT_EQ(RunGame("-headless -frames 60 -fixeddt 16"), 0);
-    const std::string log = Read(game + "/logs/log.txt");
+    const std::string log = ReadText(game + "/logs/log.txt");
     // Loaded from the "fx" table through engine_ReloadFx: every kind this build has.
     EXPECT_NE(log.find("LoadFXTemplates: 7 templates from 8 entries"), std::string::npos) << log;
     for (const char* kind : {"demo_spark (particle)", "demo_puff (particle_alpha)", "demo_burst (burst)",

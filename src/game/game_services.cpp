@@ -16,6 +16,7 @@
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
 #include "game/scene_link.h"
+#include "game/ships_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "physics/bsphere.h"
@@ -134,6 +135,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
     InstallPhysicsLink();
+    InstallShipsLink();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();

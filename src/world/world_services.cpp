@@ -1,10 +1,18 @@
 #include "world/world_services.h"
 
 #include "core/services.h"
+#include "physics/obb_collision.h"
+#include "physics/pf_objects.h"
 #include "physics/ph_scene.h"
+#include "physics/unit_physic_ops.h"
+#include "render/engine.h"
 #include "render/fx_templates.h"
+#include "render/world_links.h"
 #include "world/fx_base.h"
 #include "world/fx_library.h"
+#include "world/game_ops.h"
+#include "world/guns.h"
+#include "world/ship_script.h"
 
 #include <memory>
 
@@ -26,10 +34,41 @@ public:
     }
 };
 
+// Until a planet system brings its own, ships are lit and coloured by a plain
+// environment: no suns, no glow.
+const EnvironmentSet* DefaultEnvironmentSet() {
+    static const EnvironmentSet set;
+    return &set;
+}
+
+const std::vector<TBaseRenderUnit*>* WorldShips() {
+    WorldGameOpsClass* ops = Engine ? GameOpsOf(Engine) : nullptr;
+    ShipsOpsClass* ships = ops ? ops->ShipsOps() : nullptr;
+    return ships ? ships->GetBRUList(1) : nullptr;
+}
+
 } // namespace
+
+void InstallWorldShipList() {
+    SetSceneShipsProvider([](std::vector<TBaseRenderUnit*>& out) {
+        out.clear();
+        if (const auto* ships = WorldShips()) out = *ships;
+    });
+    SetShipCollisionListHook([] {
+        std::vector<ShipCollisionEntry> out;
+        if (const auto* ships = WorldShips())
+            for (TBaseRenderUnit* u : *ships) out.push_back({u, UnitPhysicOps::Of(u)});
+        return out;
+    });
+}
 
 void InstallWorldServices(CoreServices& services) {
     RegisterEffectUnitClasses();
+    RegisterShipPartClasses();
+    InstallWorldGameOps();
+    InstallShipScriptFunctions();
+    RenderWorldLinks& links = GetRenderWorldLinks();
+    if (!links.environmentSet) links.environmentSet = DefaultEnvironmentSet;
     services.scene = std::make_unique<WorldScene>();
 }
 

@@ -145,8 +145,22 @@ ClamClass* WorldGameOpsClass::CreateCopy(IEngineObject* carrier) const {
     auto* copy = ClamClass::Init<WorldGameOpsClass>(carrier);
     if (shield_) copy->shield_ = shield_->CopyFor(carrier);
     copy->cmTree_ = cmTree_;
-    copy->defectTemplate_ = defectTemplate_;
+    copy->SetDefectTemplate(defectTemplate_);
     return copy;
+}
+
+void WorldGameOpsClass::SetDefectTemplate(TBaseRenderUnit* templ) {
+    if (templ == defectTemplate_) return;
+    if (defectTemplate_) defectTemplate_->RemoveSubscriber(this);
+    defectTemplate_ = templ;
+    if (templ) templ->AddSubscriber(this);
+}
+
+void WorldGameOpsClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender && defectTemplate_ &&
+        sender->GetInstance() == static_cast<TEngineObject*>(defectTemplate_))
+        defectTemplate_ = nullptr;
+    GameOpsClass::Message(sender, msg, param);
 }
 
 void WorldGameOpsClass::Free() {
@@ -154,7 +168,7 @@ void WorldGameOpsClass::Free() {
     if (CollDetectorClass* d = std::exchange(collDetector_, nullptr)) d->Free();
     if (TargetOpsClass* t = std::exchange(targetOps_, nullptr)) t->Free();
     if (EllipsoidShieldClass* s = std::exchange(shield_, nullptr)) s->Free();
-    defectTemplate_ = nullptr;
+    SetDefectTemplate(nullptr);
     cmTree_ = nullptr;
     carrier_ = nullptr;
     GameOpsClass::Free();

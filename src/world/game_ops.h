@@ -60,8 +60,9 @@ public:
     // New game operations on another unit with a copy of the shield and the same model.
     ClamClass* CreateCopy(IEngineObject* carrier) const override;
 
-    // The effect template of the damage "defect" effect.
-    void SetDefectTemplate(TBaseRenderUnit* templ) { defectTemplate_ = templ; }
+    // The effect template of the damage "defect" effect (followed: a reloaded
+    // effect library leaves no stale link).
+    void SetDefectTemplate(TBaseRenderUnit* templ);
     // False when none is set.
     bool GetDefectTemplate(TBaseRenderUnit*& out) const {
         out = defectTemplate_;
@@ -71,6 +72,7 @@ public:
     void SetCMTree(CMTreeClass* tree) override { cmTree_ = tree; }
     CMTreeClass* GetCMTree() const override { return cmTree_; }
 
+    void Message(IEngineObject* sender, int msg, int param) override;
     void Free() override;
 
 protected:

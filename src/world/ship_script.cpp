@@ -45,13 +45,13 @@ int engine_ChangeObjMesh(lua_State* L) {
         ErrorReport("engine_ChangeObjMesh: strID= " + name + ", meshName= " + model, "mhl");
         return 0;
     }
+    TBaseRenderUnit* unit = nullptr;
+    auto* ship = Engine && Engine->FindShipByName(name, unit) ? dynamic_cast<ShipClass*>(unit) : nullptr;
+    if (!ship) {
+        ErrorReport("engine_ChangeObjMesh fault: no ship " + name + " to take " + model, "mhl");
+        return 0;
+    }
     try {
-        TBaseRenderUnit* unit = nullptr;
-        auto* ship = Engine && Engine->FindShipByName(name, unit) ? dynamic_cast<ShipClass*>(unit) : nullptr;
-        if (!ship) {
-            ErrorReport("engine_ChangeObjMesh fault: no ship " + name + " to take " + model, "mhl");
-            return 0;
-        }
         ship->Rebuild(model);
     } catch (const std::exception& e) {
         ErrorReport(std::string("engine_ChangeObjMesh fault: ") + e.what(), "mhl");

@@ -53,11 +53,14 @@ struct TestMeshSource : IShipMeshSource {
     }
 };
 
-// The effects a ship build spawns: the lamp glow and a nozzle jet.
+// The effects a ship build spawns (the lamp glow, a nozzle jet, a flash) and a burst of smoke.
 inline constexpr const char* kShipFx =
     "fx_simple_lamp = { id = 'fx_simple_lamp', type = 'particle' },"
     "test_jet = { id = 'test_jet', type = 'nozzlejet', lifetime = '2', thickness = '4', color = 'FF00FF00' },"
-    "hit_flash = { id = 'hit_flash', type = 'particle' }";
+    "hit_flash = { id = 'hit_flash', type = 'particle' },"
+    "smoke = { id = 'smoke', type = 'burst', numParticles = '3', vmin = '1', vmax = '2', MaxSize = '1',"
+    " MinSize = '1', MaxLifeTime = '1', MinLifeTime = '1', particleID = 'hit_flash', color = 'FFFFFFFF',"
+    " friction = '0' }";
 
 class ShipWorldTest : public FxTest {
 protected:

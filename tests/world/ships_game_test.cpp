@@ -21,6 +21,7 @@
 #include "game/tree_functions.h"
 #include "game/world_link.h"
 #include "physics/ai_unit.h"
+#include "physics/coll_detector.h"
 #include "physics/obb_collision.h"
 #include "physics/pf_objects.h"
 #include "physics/ph_scene.h"
@@ -281,6 +282,22 @@ TEST_F(ShipsGameTest, TheScriptsShipFunctionsReachTheShips) {
               "engine_ChangeObjMesh: strID= , meshName= wingship");
     EXPECT_EQ(FatalOf([this] { Lua("engine_ChangeObjMesh('nobody', 'wingship')"); }),
               "engine_ChangeObjMesh fault: no ship nobody to take wingship");
+}
+
+TEST_F(ShipsGameTest, AMeshWarmedInTheCacheGivesItsSpheresToTheShipsThatFollow) {
+    BRUCacheMan = std::make_unique<BRUCacheManClass>();
+    Lua("engine_AddMeshToCache('fighter', 'ShipClass')");
+    auto* stored = dynamic_cast<TGameObjectFreeLink*>(FindVarByPath("mesh.fighter.BSContainer"));
+    ASSERT_NE(stored, nullptr);
+    EXPECT_NE(dynamic_cast<BSpheresContainerClass*>(stored->GetValue()), nullptr);
+    // The warming ship itself is gone; the next ship copies the stored spheres.
+    EXPECT_EQ(*GameOpsOf(engine)->ShipsOps()->GetBRUList(1), std::vector<TBaseRenderUnit*>{});
+    TGameObject* hawk = Ship("hawk");
+    GameFrame();
+    ASSERT_NE(ShipOf(hawk), nullptr);
+    EXPECT_EQ(GetSphereTree(ShipOf(hawk))->ChildSpheres().size(), 2u);
+    BRUCacheMan.reset();
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
 } // namespace

@@ -96,22 +96,6 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     EXPECT_NE(trace.find("plug_a free"), std::string::npos);
 }
 
-TEST_F(GameRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
-    ASSERT_EQ(RunGame("-headless -frames 60 -fixeddt 16"), 0);
-    const std::string log = ReadText(game + "/logs/log.txt");
-    // Loaded from the "fx" table through engine_ReloadFx: every kind this build has.
-    EXPECT_NE(log.find("LoadFXTemplates: 7 templates from 8 entries"), std::string::npos) << log;
-    for (const char* kind : {"demo_spark (particle)", "demo_puff (particle_alpha)", "demo_burst (burst)",
-                             "demo_jet (nozzlejet)", "demo_bullet (bullet)"})
-        EXPECT_NE(log.find(std::string("demo: fx: template ") + kind + " hex "), std::string::npos) << kind;
-    // The timed effect ran its half second of game time, called its object and went.
-    const size_t called = log.find("demo: fx: timer called its object");
-    const size_t ended = log.find("demo: fx: timer ended");
-    ASSERT_NE(called, std::string::npos) << log;
-    EXPECT_NE(ended, std::string::npos) << log;
-    EXPECT_TRUE(ErrorReports().empty());
-}
-
 TEST_F(GameRunTest, SetupRecordOfWrongSizeStartsSetupAndFails) {
     std::string record = ReadText(game + "/config.bin");
     ASSERT_EQ(record.size(), 570u);

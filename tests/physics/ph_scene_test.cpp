@@ -118,7 +118,11 @@ TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
     EXPECT_EQ(GetSphereTree(s)->ChildSpheres().size(), 1u);
     std::shared_ptr<BSSectionMesh> section;
     EXPECT_TRUE(GetSphereTree(s)->ChildSpheres()[0]->GetMeshGeometry(section));
-    EXPECT_EQ(UnitPhysicOps::Of(s)->CollisionMesh().IndexCount(), 6u);
+    std::span<const Vec3> positions;
+    std::span<const uint32_t> indices;
+    UnitPhysicOps::Of(s)->GetMeshTriangles(positions, indices);
+    EXPECT_EQ(indices.size(), 6u);
+    EXPECT_FLOAT_EQ(positions[0].x, 350.0f); // the wall in the world
     EXPECT_GE(s->GetBSphereRadius(), 100.0f);
 
     // Ordered toward the station, the fighter flies and its unit follows.

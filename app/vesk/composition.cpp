@@ -43,6 +43,7 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     InstallPhysicsServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
+    InstallPhysicsServices(services);
     InstallInputDevices();
     InstallConsole();
     // The model-file cache lives for the whole run.

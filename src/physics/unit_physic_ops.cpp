@@ -1,10 +1,10 @@
 #include "physics/unit_physic_ops.h"
 
 #include "physics/pf_objects.h"
+#include "render/component.h"
 #include "render/render_unit.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 
 namespace vesk {
@@ -27,14 +27,8 @@ UnitPhysicOps* UnitPhysicOps::Of(TBaseRenderUnit* unit) {
     return ops;
 }
 
-void UnitPhysicOps::SetCollisionMesh(const BSSectionMesh& mesh) {
-    mesh_ = mesh;
-    mesh_.transformed.clear();
-    transformed_ = false;
-}
-
 IEngineObject* UnitPhysicOps::GetCollisionEvent() {
-    return unit_ ? unit_->GetCollisionEvent() : nullptr;
+    return unit_ ? unit_->GetPhysicOps()->GetCollisionEvent() : nullptr;
 }
 
 int UnitPhysicOps::GetBRUList(std::vector<TBaseRenderUnit*>& out) {
@@ -44,11 +38,9 @@ int UnitPhysicOps::GetBRUList(std::vector<TBaseRenderUnit*>& out) {
 }
 
 void UnitPhysicOps::GetBBInfo(Matrix& matrix, Vec3& size) {
-    matrix = unit_ ? unit_->GetWorldMatrix() : Matrix{};
-    MatrixNormalizeColumns(matrix);
-    Vec3 min{}, max{};
-    if (unit_) unit_->GetBox(min, max);
-    size = Vec3Sub(max, min);
+    matrix = Matrix{};
+    size = {};
+    if (unit_) unit_->GetPhysicOps()->GetBBInfo(matrix, size);
 }
 
 void UnitPhysicOps::GetBSphere(Vec3& centre, float& radius) {
@@ -74,18 +66,13 @@ bool UnitPhysicOps::GetBSphereList(std::vector<std::pair<Vec3, float>>& out) {
 }
 
 void UnitPhysicOps::GetMeshTriangles(std::span<const Vec3>& positions, std::span<const uint32_t>& indices) {
-    if (unit_) {
-        const Matrix& m = unit_->GetWorldMatrix();
-        // The world copy is made again only when the unit has moved.
-        if (!transformed_ || std::memcmp(&m, &transformedWith_, sizeof(Matrix)) != 0) {
-            mesh_.transformed.resize(mesh_.positions.size());
-            Vec3TransformCoordArray(mesh_.positions, m, mesh_.transformed);
-            transformedWith_ = m;
-            transformed_ = true;
-        }
-    }
-    positions = mesh_.Transformed();
-    indices = mesh_.indices;
+    positions = {}, indices = {};
+    const std::vector<Vec3>* p = nullptr;
+    const std::vector<uint32_t>* i = nullptr;
+    uint32_t count = 0;
+    if (!unit_ || !unit_->GetPhysicOps()->GetMeshTriangles(p, i, count) || !p || !i) return;
+    positions = *p;
+    indices = std::span<const uint32_t>(*i).first(std::min<size_t>(count, i->size()));
 }
 
 void UnitPhysicOps::Message(IEngineObject* sender, int msg, int param) {

@@ -202,7 +202,7 @@ TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) 
              "demo: items: demoShip mesh=vesk_hawk model=models/ships/vesk_hawk.cm maxVelocity=250",
              "demo: physics: phHawk is 4000 from the outpost and 1500 from phRaider",
              "demo: physics: phHawk's nose points at the outpost: 1",
-             "demo: physics: both stopped",
+             "demo: physics: both slowing to a stop; they keep going until they meet",
              "demo: items: hold1 carries demoGun",
              "demo: items: TDamageEnergy -> shield=20 armor=40 hull=95",
              "demo: items: TDamageKinetic -> shield=20 armor=15 hull=90",

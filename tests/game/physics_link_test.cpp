@@ -2,6 +2,7 @@
 // by an object's "ph" link, a collision fires the own event with the other's
 // object, and the setup's sphere display switch reaches the spheres.
 #include "game/game_services.h"
+#include "game/params.h"
 #include "game/physics_link.h"
 #include "game/scene_object.h"
 #include "game_logic_fixture.h"
@@ -158,6 +159,28 @@ TEST_F(PhysicsWorld, ObjectsWithAModelGetTheirShipAtTheirPosition) {
     Run("engine_PhCommand('obj.a', 'goToPoint', '', 500, 20, -5)");
     EXPECT_TRUE(ai->GetNPCController()->TestState(DOMOVETOPOINT));
     EXPECT_EQ(FirstFatal(), "");
+}
+
+// The player's ship takes its versatility as the share between the minimum
+// and maximum turning and roll values of its mesh description.
+TEST_F(PhysicsWorld, VersatilityMovesThePlayersHandlingBetweenItsLimits) {
+    InstallParamPhysicsLink();
+    TGameObject* a = Ship("a", "fighter");
+    Frame();
+    auto* ai = dynamic_cast<BaseAIUnitClass*>(a->Ph()->GetValue());
+    ASSERT_NE(ai, nullptr);
+    Run("engine_SetVar('mesh.fighter.minmax_ph_param.rollFading.min', '2') "
+        "engine_SetVar('mesh.fighter.minmax_ph_param.rollFading.max', '6') "
+        "engine_SetVar('mesh.fighter.minmax_ph_param.rotateVelocity.max', '114.6')");
+    TBaseGameObject* player = GlobalObjects->FindChild("player");
+    if (!player) player = NewGameObject<TBaseGameObjectList>("player", GlobalObjects);
+    NewGameObject<TGameObjectFreeLink>("ship", player)->setValue(a);
+    SetValue("obj.a.param.versatility", 100.0f, 25.0f);
+    Frame();
+    EXPECT_FLOAT_EQ(ai->GetPhysicParams()->rollFading, 3.0f);
+    EXPECT_NEAR(ai->GetPhysicParams()->maxRotateVelocity, 0.5f, 1e-5f); // a quarter of 2 rad/s
+    EXPECT_EQ(FirstFatal(), "");
+    SetParamPhysicsLink(nullptr);
 }
 
 } // namespace

@@ -28,6 +28,7 @@
 #include "world/ship.h"
 
 #include "../tests/support/fx_environment.h"
+#include "../tests/support/ship_mesh_source.h"
 
 #include <benchmark/benchmark.h>
 
@@ -51,19 +52,6 @@ mesh = {} gunmodel = {} ini = {}
 std::string GameFolder() {
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "game").string();
 }
-
-struct Source : IShipMeshSource {
-    std::map<std::string, ShipMeshDesc> meshes;
-    std::map<std::string, TBaseRenderUnit*> spheres;
-    bool GetShipMesh(const std::string& name, ShipMeshDesc& out) override {
-        auto it = meshes.find(name);
-        if (it == meshes.end()) return false;
-        out = it->second;
-        return true;
-    }
-    TBaseRenderUnit* GetBSContainer(const std::string& name) override { return spheres[name]; }
-    void SetBSContainer(const std::string& name, TBaseRenderUnit* s) override { spheres[name] = s; }
-};
 
 class ShipScene {
 public:
@@ -170,7 +158,7 @@ public:
     TEngineClass* engine = nullptr;
     EnvironmentStandInClass* env = nullptr;
     EnvironmentSet set;
-    Source source;
+    test::MapShipMeshSource source;
     test::FxEnvironment environment_;
 };
 
@@ -184,7 +172,7 @@ void BM_BuildFirstShipOfAMesh(benchmark::State& state) {
         state.PauseTiming();
         scene.Drop(ships);
         CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        scene.source.spheres.clear();
+        scene.source.containers.clear();
         state.ResumeTiming();
     }
     state.counters["per_ship_us"] = benchmark::Counter(

@@ -97,13 +97,7 @@ TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std
     const GeomObjStruct& collisionObject = tree->GetGeomobject("lowpoly", lowpoly) ? *lowpoly : *main;
     BSSectionMesh collision;
     collision.LoadFromModel(collisionObject);
-    // The unit's physics operations carry it (the whole index list, whatever the materials).
-    std::vector<Vec3> normals = collision.normals;
-    normals.resize(collision.positions.size());
-    MeshGeometryClass* geometry = unit->GetPhysicOps()->GetMeshGeometry();
-    geometry->SetVertexData(collision.positions.data(), normals.data(), collision.VertexCount(),
-                            collision.positions.data(), normals.data());
-    geometry->SetIndices(collision.indices);
+    SetUnitCollisionMesh(unit, collision);
     auto* spheres = TBaseRenderUnit::Create<BSpheresContainerClass>(unit);
     unit->AddChild(spheres);
     spheres->LoadFromCM(*tree, &collision, IsShowBSpheresOn());

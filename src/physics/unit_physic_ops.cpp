@@ -1,7 +1,9 @@
 #include "physics/unit_physic_ops.h"
 
+#include "physics/bsphere_sections.h"
 #include "physics/pf_objects.h"
 #include "render/component.h"
+#include "render/mesh_geometry.h"
 #include "render/render_unit.h"
 
 #include <algorithm>
@@ -15,6 +17,16 @@ std::map<const TBaseRenderUnit*, UnitPhysicOps*>& OpsByUnit() {
     return ops;
 }
 } // namespace
+
+void SetUnitCollisionMesh(TBaseRenderUnit* unit, const BSSectionMesh& mesh) {
+    if (!unit) return;
+    std::vector<Vec3> normals = mesh.normals;
+    normals.resize(mesh.positions.size());
+    MeshGeometryClass* geometry = unit->GetPhysicOps()->GetMeshGeometry();
+    geometry->SetVertexData(mesh.positions.data(), normals.data(), mesh.VertexCount(), mesh.positions.data(),
+                            normals.data());
+    geometry->SetIndices(mesh.indices);
+}
 
 UnitPhysicOps* UnitPhysicOps::Of(TBaseRenderUnit* unit) {
     if (!unit) return nullptr;

@@ -10,6 +10,11 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+struct BSSectionMesh;
+
+// Gives the unit's physics operations the collision mesh (in the unit's model
+// space; the whole index list, whatever the materials).
+void SetUnitCollisionMesh(TBaseRenderUnit* unit, const BSSectionMesh& mesh);
 
 class UnitPhysicOps : public TEngineObject, public IOwnerBRU, public IOwnerBBInfo, public ICollisionBRU {
 public:

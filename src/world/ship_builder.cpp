@@ -110,6 +110,8 @@ BRUBuilderClass* BRUBuilderClass::Create(TBaseRenderUnit* unit, const std::strin
     return b;
 }
 
+BRUBuilderClass::~BRUBuilderClass() = default;
+
 void BRUBuilderClass::SetConfig(std::unique_ptr<ShipConfigClass> config) {
     config_ = std::move(config);
 }
@@ -178,8 +180,7 @@ void BRUBuilderClass::CreateMainSphere(const ShipMeshDesc& mesh, CMTreeClass& tr
     GeomObjStruct* base = nullptr;
     if (tree.GetGeomobject("base", base))
         own->SetRadius(0.5f * Vec3Length(Vec3Sub(base->vectors[2], base->vectors[1])));
-    UnitPhysicOps* ops = UnitPhysicOps::Of(unit_);
-    own->LoadFromCM(tree, ops ? &ops->CollisionMesh() : nullptr, IsShowBSpheresOn());
+    own->LoadFromCM(tree, collision_.get(), IsShowBSpheresOn());
     if (!source) return;
     // The copy waits under the engine root for the next ship of the mesh.
     source->SetBSContainer(meshName_, CopySphereTree(*own, Engine));
@@ -254,14 +255,13 @@ void BRUBuilderClass::Build() {
             if (const std::string skyMesh = sky->GetSkyMeshName(); !skyMesh.empty())
                 unit_->GetFog()->FogLoadFromLua(skyMesh, "LocalSkyFog");
     if (IsFlagSet(BRUB_CREATE_LOWPOLY)) {
-        UnitPhysicOps* physicOps = UnitPhysicOps::Of(unit_);
-        if (!physicOps) {
+        if (!unit_->GetPhysicOps()) {
             ErrorReport("QueryInterface(IID_IPhysicOps, fPhOps)<>S_OK", "mhl");
             return;
         }
-        BSSectionMesh collision;
-        if (GeomObjStruct* g = CollisionObject(*tree)) collision.LoadFromModel(*g);
-        physicOps->SetCollisionMesh(collision);
+        collision_ = std::make_unique<BSSectionMesh>();
+        if (GeomObjStruct* g = CollisionObject(*tree)) collision_->LoadFromModel(*g);
+        SetUnitCollisionMesh(unit_, *collision_);
     }
     if (IsFlagSet(BRUB_CREATE_BSPHERES)) {
         unit_->AddBSpheresFromCM(*tree);
@@ -280,6 +280,7 @@ void BRUBuilderClass::Build() {
     if (IsFlagSet(BRUB_CREATE_SUBOBJECTS)) unit_->GetSubObjects(*tree, meshName_);
     LogMemUsage(phys, page, "LoadShip_" + unitName_, nullptr);
     config_.reset();
+    collision_.reset();
 }
 
 void CreateRays(TBaseRenderUnit* unit, const ShipMeshDesc& mesh, CMTreeClass& tree) {

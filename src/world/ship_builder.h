@@ -16,6 +16,7 @@ class ShipConfigClass;
 class TBaseRenderUnit;
 class TCylinder;
 struct ShipMeshDesc;
+struct BSSectionMesh;
 
 // What a build makes (flag, step).
 inline constexpr uint32_t BRUB_CREATE_BSPHERES = 0x1;
@@ -47,6 +48,9 @@ public:
     void SpawnHelperFX(const ShipMeshDesc& mesh, CMTreeClass& tree);
     bool IsFlagSet(uint32_t flag) const { return (flags_ & flag) != 0; }
 
+protected:
+    ~BRUBuilderClass() override;
+
 private:
     void CreateLODs(CMTreeClass& tree);
     void CreateMainSphere(const ShipMeshDesc& mesh, CMTreeClass& tree);
@@ -54,6 +58,8 @@ private:
 
     uint32_t flags_ = 0;
     TBaseRenderUnit* unit_ = nullptr;
+    // The collision mesh of the build (the main sphere's sections are cut from it).
+    std::unique_ptr<BSSectionMesh> collision_;
     std::string meshName_;
     std::string unitName_;
     std::unique_ptr<ShipConfigClass> config_;

@@ -3,6 +3,7 @@
 // ray guns, the fatal texts, and the level of detail a ship draws.
 #include "physics/coll_detector.h"
 #include "physics/unit_physic_ops.h"
+#include "render/mesh_geometry.h"
 #include "render/render_object.h"
 #include "render/view_camera.h"
 #include "ship_fixture.h"
@@ -68,7 +69,7 @@ TEST_F(ShipBuilderTest, AFighterGetsEveryPartOfItsDescription) {
     ASSERT_NE(stored, nullptr);
     EXPECT_NEAR(stored->GetLocalRadius(), 0.5f * std::sqrt(20.0f * 20 + 10 * 10 + 4 * 4), 1e-4f);
     // The collision mesh is the low-poly box.
-    EXPECT_EQ(UnitPhysicOps::Of(ship)->CollisionMesh().VertexCount(), 24u);
+    EXPECT_EQ(ship->GetPhysicOps()->GetMeshGeometry()->GetVertexCount(), 24u);
     // Nozzles: a jet and a lamp each, requested on.
     NozzlesController* nozzles = ship->GetNozzles(false);
     ASSERT_NE(nozzles, nullptr);

@@ -14,6 +14,7 @@
 #include "render/lamp.h"
 #include "render/model_tree.h"
 #include "render/world_links.h"
+#include "support/ship_mesh_source.h"
 #include "world/game_ops.h"
 #include "world/guns.h"
 #include "world/mesh_source.h"
@@ -31,27 +32,6 @@ namespace vesk::test {
 
 using contentgen::Box;
 using contentgen::ModelFile;
-
-// The builder's descriptions, kept by the test.
-struct TestMeshSource : IShipMeshSource {
-    std::map<std::string, ShipMeshDesc> meshes;
-    std::map<std::string, TBaseRenderUnit*> containers;
-    int containerWrites = 0;
-    bool GetShipMesh(const std::string& name, ShipMeshDesc& out) override {
-        auto it = meshes.find(name);
-        if (it == meshes.end()) return false;
-        out = it->second;
-        return true;
-    }
-    TBaseRenderUnit* GetBSContainer(const std::string& name) override {
-        auto it = containers.find(name);
-        return it == containers.end() ? nullptr : it->second;
-    }
-    void SetBSContainer(const std::string& name, TBaseRenderUnit* spheres) override {
-        ++containerWrites;
-        containers[name] = spheres;
-    }
-};
 
 // The effects a ship build spawns (the lamp glow, a nozzle jet, a flash) and a burst of smoke.
 inline constexpr const char* kShipFx =
@@ -220,7 +200,7 @@ protected:
         return {};
     }
 
-    TestMeshSource meshes;
+    MapShipMeshSource meshes;
     EnvironmentSet envSet;
     // Units the test made outside the engine tree.
     std::vector<TBaseRenderUnit*> loose;

@@ -5,14 +5,9 @@
 -- anew from another model).
 
 -- The materials of the gun and ring models (the hull materials come with the physics demo).
-local function flatMaterial(id, texture)
-  return { id = id, texture_technique = 20, diffuse_color = "FFFFFF", specular_color = "0",
-           ambient_color = "FFFFFF", emissive_color = "0", power = 1,
-           diffuse_map = { name = texture, mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } }
-end
-materials.gun_metal = materials.gun_metal or flatMaterial("2009", "ships/engine_metal")
-materials.gun_emitter = materials.gun_emitter or flatMaterial("2010", "fx/engine_glow")
-materials.ring_window = materials.ring_window or flatMaterial("2011", "fx/engine_glow")
+materials.gun_metal = materials.gun_metal or demo.flatMaterial("2009", "ships/engine_metal")
+materials.gun_emitter = materials.gun_emitter or demo.flatMaterial("2010", "fx/engine_glow")
+materials.ring_window = materials.ring_window or demo.flatMaterial("2011", "fx/engine_glow")
 
 -- ---- mesh descriptions --------------------------------------------------------------------
 

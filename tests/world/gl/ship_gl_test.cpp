@@ -24,6 +24,7 @@
 #include "shared/math.h"
 #include "support/error_trap.h"
 #include "support/image_files.h"
+#include "support/ship_mesh_source.h"
 #include "world/game_ops.h"
 #include "world/guns.h"
 #include "world/mesh_source.h"
@@ -55,19 +56,6 @@ materials = { checker = flat('0', 'hull'), hull = flat('1', 'hull'), gun = flat(
 mesh = {} gunmodel = {} ini = {}
 function length(t) if t == nil then return 0 end local n = 0 for _ in pairs(t) do n = n + 1 end return n end
 )";
-
-struct Source : IShipMeshSource {
-    std::map<std::string, ShipMeshDesc> meshes;
-    std::map<std::string, TBaseRenderUnit*> spheres;
-    bool GetShipMesh(const std::string& name, ShipMeshDesc& out) override {
-        auto it = meshes.find(name);
-        if (it == meshes.end()) return false;
-        out = it->second;
-        return true;
-    }
-    TBaseRenderUnit* GetBSContainer(const std::string& name) override { return spheres[name]; }
-    void SetBSContainer(const std::string& name, TBaseRenderUnit* s) override { spheres[name] = s; }
-};
 
 class ShipGL : public gltest::GfxGL {
 protected:
@@ -173,7 +161,7 @@ protected:
     EnvironmentStandInClass* env_ = nullptr;
     std::shared_ptr<BasicViewCamera> camera_;
     EnvironmentSet set_;
-    Source source_;
+    MapShipMeshSource source_;
     std::vector<uint8_t> frame_;
     TempDir dir_;
     ErrorTrap trap_;

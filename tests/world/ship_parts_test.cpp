@@ -3,6 +3,11 @@
 // wings lending their nozzles, the shield volume, and the game operations
 // (parent ship, ship lists, aim points, time checks).
 #include "core/lua_functions.h"
+#include "physics/ai_unit.h"
+#include "physics/coll_detector.h"
+#include "physics/obb_collision.h"
+#include "physics/pf_objects.h"
+#include "physics/player_physic.h"
 #include "platform/system.h"
 #include "render/mesh.h"
 #include "render/render_script.h"
@@ -11,6 +16,7 @@
 #include "ship_fixture.h"
 #include "support/fx_environment.h"
 #include "world/fx_jet.h"
+#include "world/world_services.h"
 
 #include <gtest/gtest.h>
 
@@ -382,6 +388,61 @@ TEST_F(ShipPartsTest, SlotsSitAtTheirModelObjects) {
               "[TBaseRenderUnit]\"holder\"");
     EXPECT_EQ(FatalOf([&] { GameOpsOf(carrier)->AttachSlot(dir / "none.cm", "ring_mount", slot); }),
               "GameOpsClass.AttachSlot: (_CMPath=')or(not FileExists(_CMPath)): " + dir / "none.cm");
+}
+
+TEST_F(ShipPartsTest, AShipWithADetectorStopsShortOfWhatItMeetsAndFiresItsCollisionEvent) {
+    DescribeFighter();
+    InstallWorldShipList();
+    CollDetectorClass::SetFrameTimeSource([] { return 16.0f; });
+    std::vector<std::pair<IEngineObject*, IEngineObject*>> fired;
+    SetCollisionEventFirer([&fired](IEngineObject* own, IEngineObject* other) {
+        fired.push_back({own, other});
+    });
+    TShipPhysicParams record;
+    record.sizeClass = SC_SMALL;
+    record.maxVelocity = record.speedLimit = 2000;
+    record.accelerateTime = 1;
+    auto* a = dynamic_cast<ShipClass*>(engine->CreateShipBRU("fighter", "a"));
+    auto* b = dynamic_cast<ShipClass*>(engine->CreateShipBRU("fighter", "b"));
+    ASSERT_TRUE(a && b);
+    b->SetPosition({30, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    BaseAIUnitClass* aiA = BaseAIUnitClass::Init(a, record);
+    BaseAIUnitClass* aiB = BaseAIUnitClass::Init(b, record);
+    aiA->SetVelocity({1000, 0, 0});
+    aiB->SetVelocity({-1, 0, 0});
+    // Each ship's collision event (any engine object stands for one here).
+    TBaseRenderUnit* eventA = Target({0, 0, 0});
+    TBaseRenderUnit* eventB = Target({0, 0, 0});
+    a->SetCollisionEvent(eventA);
+    b->SetCollisionEvent(eventB);
+    // Without a detector the ship's tick checks nothing.
+    a->Tick(16.0f);
+    EXPECT_EQ(a->GetCollisionResult(), nullptr);
+    a->GameOps()->GetCollDetector();
+    a->SetPosition({1, 0, 0});
+    a->UpdateMatrices(nullptr);
+    a->Tick(16.0f);
+    ASSERT_NE(a->GetCollisionResult(), nullptr);
+    EXPECT_EQ(a->GetCollisionResult()->GetOtherUnit(), b);
+    EXPECT_NE(a->GetCollisionInfo(), nullptr);
+    Vec3 at;
+    a->GetPosition(at);
+    EXPECT_FLOAT_EQ(at.x, 1.0f); // where its sweep began
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0].first, eventA);
+    EXPECT_EQ(fired[0].second, eventB);
+    // With game updates frozen the check is skipped.
+    SetSwitch("vis.frozen", 1);
+    a->Tick(16.0f);
+    EXPECT_EQ(fired.size(), 1u);
+    SetSwitch("vis.frozen", 0);
+    a->SetCollisionEvent(nullptr);
+    b->SetCollisionEvent(nullptr);
+    SetCollisionEventFirer({});
+    CollDetectorClass::SetFrameTimeSource({});
+    SetSceneShipsProvider({});
+    SetShipCollisionListHook(nullptr);
 }
 
 } // namespace

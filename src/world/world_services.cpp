@@ -3,7 +3,6 @@
 #include "core/services.h"
 #include "physics/obb_collision.h"
 #include "physics/pf_objects.h"
-#include "physics/ph_scene.h"
 #include "physics/unit_physic_ops.h"
 #include "render/engine.h"
 #include "render/fx_templates.h"
@@ -21,13 +20,9 @@ namespace vesk {
 namespace {
 
 // The scene as far as this build has it: the effect templates and their record
-// pools, and the ships moving in the physics slices.
+// pools (the physics steps the ships inside it).
 class WorldScene : public StandInSpaceScene {
 public:
-    void TickPhys(float dt) override {
-        if (PhysicsScene) PhysicsScene->TickPhys(dt);
-    }
-    void Free() override { FreePhysicsScene(); }
     void FreeFXTemplates() override {
         vesk::FreeFXTemplates();
         FreeFXRecordPools();

@@ -19,6 +19,7 @@
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
 #include "game/scene_link.h"
+#include "game/ships_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "physics/bsphere.h"
@@ -147,6 +148,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterDialogFunctions();
     InstallPhysicsLink();
     RegisterCameraTrackFunctions();
+    InstallShipsLink();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();

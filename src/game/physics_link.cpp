@@ -22,13 +22,6 @@ namespace vesk {
 
 namespace {
 
-// The AI unit held by the object at that path, nullptr when there is none.
-BaseAIUnitClass* ObjectAI(const std::string& id) {
-    TBaseGameObject* object = FindVarByPath(id);
-    auto* link = object ? dynamic_cast<TGameObjectFreeLink*>(object->FindChild("ph")) : nullptr;
-    return link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
-}
-
 // Three numbers separated by blanks or commas; false for anything else.
 bool ParsePosition(std::string text, Vec3& out) {
     for (char& c : text)
@@ -40,6 +33,13 @@ bool ParsePosition(std::string text, Vec3& out) {
     if (!TryParseFloatVal(x, v[0]) || !TryParseFloatVal(y, v[1]) || !TryParseFloatVal(z, v[2])) return false;
     out = {float(v[0]), float(v[1]), float(v[2])};
     return true;
+}
+
+// The AI unit held by the object at that path, nullptr when there is none.
+BaseAIUnitClass* ObjectAI(const std::string& id) {
+    TBaseGameObject* object = FindVarByPath(id);
+    auto* link = object ? dynamic_cast<TGameObjectFreeLink*>(object->FindChild("ph")) : nullptr;
+    return link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
 }
 
 // The world as far as the scene's physics reaches: a game object with a model
@@ -60,16 +60,7 @@ public:
         TBaseRenderUnit* unit =
             PhysicsScene->AddObject(obj->GetName() + std::to_string(added_++), mesh->ModelFile(), params, ai);
         if (!unit) return false;
-        // The object's "position" ("x y z", or with commas) places the ship.
-        Vec3 at{};
-        if (ParsePosition(object->TextValue("position"), at)) {
-            Matrix m = unit->GetLocalMatrix();
-            MatrixSetTranslation(m, at);
-            ai->SetPoseMatrix(m);
-            unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
-        }
-        obj->SetHex(unit);
-        if (obj->Ph()) obj->Ph()->setValue(ai);
+        SeatObjectShip(object, unit, ai);
         return true;
     }
     bool AddEnvObjAdv(TBaseGameSceneObject* obj) override { return before_.AddEnvObjAdv(obj); }
@@ -92,6 +83,19 @@ private:
 };
 
 } // namespace
+
+void SeatObjectShip(TGameObject* object, TBaseRenderUnit* unit, BaseAIUnitClass* ai) {
+    // The object's "position" ("x y z", or with commas) places the ship.
+    Vec3 at{};
+    if (ai && ParsePosition(object->TextValue("position"), at)) {
+        Matrix m = unit->GetLocalMatrix();
+        MatrixSetTranslation(m, at);
+        ai->SetPoseMatrix(m);
+    }
+    unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+    object->SetHex(unit);
+    if (object->Ph()) object->Ph()->setValue(ai);
+}
 
 void InstallPhysicsLink() {
     // Only while no world is installed: the space scene's own link replaces this one.

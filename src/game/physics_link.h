@@ -6,6 +6,14 @@
 // objects built in the scene's physics from their mesh descriptions.
 namespace vesk {
 
+class BaseAIUnitClass;
+class TBaseRenderUnit;
+class TGameObject;
+
 void InstallPhysicsLink();
+// The object's ship seated: placed at the object's "position" (three numbers
+// separated by blanks or commas; anything else leaves it where it was made),
+// given to the object as its unit and its steering unit as its "ph".
+void SeatObjectShip(TGameObject* object, TBaseRenderUnit* unit, BaseAIUnitClass* ai);
 
 } // namespace vesk

@@ -26,10 +26,13 @@ std::vector<std::string> Column(const std::string& text) {
     return first;
 }
 
-// The start-up steps of the memory log, without the model files the demo scripts load.
+// The start-up steps of the memory log, without the model files and ships the demo scripts load.
 std::vector<std::string> StartupSteps(const std::string& text) {
     std::vector<std::string> steps = Column(text);
-    std::erase_if(steps, [](const std::string& s) { return s.rfind("CMParser_Load_", 0) == 0; });
+    std::erase_if(steps, [](const std::string& s) {
+        return s.rfind("CMParser_Load_", 0) == 0 || s.rfind("CreateShipMesh_", 0) == 0 ||
+               s.rfind("LoadShip_", 0) == 0;
+    });
     return steps;
 }
 
@@ -201,7 +204,6 @@ TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) 
              "demo: physics: phHawk's nose points at the outpost: 1",
              "demo: physics: both slowing to a stop; they keep going until they meet",
              "demo: items: hold1 carries demoGun",
-             "TGameItem.createBru: CannonClass is not registered: the world side is missing (items.demoGun)",
              "demo: items: TDamageEnergy -> shield=20 armor=40 hull=95",
              "demo: items: TDamageKinetic -> shield=20 armor=15 hull=90",
              "demo: items: TDamageEMP -> shield=0 armor=15 hull=90",

@@ -3,23 +3,8 @@
 -- between the ships and the outpost, whether the fighter's nose points at the
 -- outpost, and the collision when the two meet.
 
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
-
--- The materials of the generated models (flat textures, no lighting); entries
--- that other parts define are left as they are.
-local function flatMaterial(id, texture)
-  return { id = id, texture_technique = 20, diffuse_color = "FFFFFF", specular_color = "0",
-           ambient_color = "FFFFFF", emissive_color = "0", power = 1,
-           diffuse_map = { name = texture, mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } }
-end
+-- The materials of the generated models; entries that other parts define
+-- are left as they are.
 local shipMaterials = {
   checker = { "0", "general/checker" },
   hawk_hull = { "2001", "ships/hawk_hull" },
@@ -33,7 +18,7 @@ local shipMaterials = {
 }
 for name, m in pairs(shipMaterials) do
   if materials[name] == nil then
-    materials[name] = flatMaterial(m[1], m[2])
+    materials[name] = demo.flatMaterial(m[1], m[2])
   end
 end
 

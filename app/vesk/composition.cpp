@@ -16,6 +16,7 @@
 #include "render/render_services.h"
 #include "shared/errors.h"
 #include "sound/sound_engine.h"
+#include "world/world_services.h"
 
 #include <exception>
 #include <memory>
@@ -39,6 +40,7 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
 
     CoreServices services;
     InstallRenderServices(services);
+    InstallWorldServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
     InstallInputDevices();

@@ -9,6 +9,7 @@
 #include "core/lua_machine.h"
 #include "core/paths.h"
 #include "game/damage.h"
+#include "game/fx_objects.h"
 #include "game/game_constants.h"
 #include "game/game_lua.h"
 #include "game/game_objects.h"
@@ -26,6 +27,7 @@
 #include "platform/text.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
+#include "world/fx_library.h"
 
 namespace vesk {
 
@@ -255,7 +257,7 @@ int engine_GetTickCount(lua_State* L) {
 
 int engine_ReloadFx(lua_State* L) {
     return Guarded("engine_ReloadFx", L, [](lua_State*) {
-        GameSceneLink().ReloadFXTemplates();
+        LoadFXTemplates();
         return 0;
     });
 }
@@ -264,6 +266,7 @@ int engine_ReloadFx(lua_State* L) {
 
 void RegisterGameLogicClasses() {
     RegisterEffectClasses();
+    RegisterFxObjectClasses();
     RegisterSceneObjectClasses();
     RegisterTaskClasses();
     RegisterGameConstantsClass();

@@ -18,6 +18,7 @@ ClamClass* ClamClass::Create() {
 void ClamClass::Bind(IEngineObject* carrier) {
     carrier_ = carrier;
     if (carrier_) AddMutualSubscriber(carrier_);
+    Bound();
 }
 
 void ClamClass::Message(IEngineObject* sender, int msg, int param) {

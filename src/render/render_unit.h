@@ -103,6 +103,9 @@ public:
     virtual float SphereScale() const { return 1.0f; }
     virtual Matrix BodyMatrix() const = 0;
     virtual TBaseRenderUnit* RenderUnit() = 0;
+    // The body's velocity (units per second) and heading, for what follows the unit.
+    virtual Vec3 BodyVelocity() const { return {}; }
+    virtual Vec3 BodyDirection() const { return {1.0f, 0.0f, 0.0f}; }
     // The afterburner of the ship the unit steers.
     virtual void ForsageOn(float value) = 0;
     virtual void ForsageOff() = 0;

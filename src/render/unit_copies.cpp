@@ -12,6 +12,8 @@
 namespace vesk {
 
 FXTemplateList FXTemplates;
+FXTemplateList FXJetTemplates;
+FXTemplateList FXOwnedTemplates;
 
 // ---- template lists --------------------------------------------------------------------------
 
@@ -25,14 +27,27 @@ TBaseRenderUnit* FXTemplateList::Find(const std::string& name) const {
     return nullptr;
 }
 
+TBaseRenderUnit* FXTemplateList::At(int i) const {
+    if (i < 0 || i >= Count()) return nullptr;
+    return FindEngineObjectAs<TBaseRenderUnit>(ids_[static_cast<size_t>(i)]);
+}
+
 void FXTemplateList::FreeAll() {
     for (int32_t id : ids_)
         if (auto* t = FindEngineObjectAs<TBaseRenderUnit>(id)) t->Free();
     ids_.clear();
 }
 
+void FXTemplateList::ReleaseAll() {
+    for (int32_t id : ids_)
+        if (auto* t = FindEngineObjectAs<TBaseRenderUnit>(id)) t->Release();
+    ids_.clear();
+}
+
 void FreeFXTemplates() {
-    FXTemplates.FreeAll();
+    FXTemplates.Clear();
+    FXJetTemplates.Clear();
+    FXOwnedTemplates.ReleaseAll();
 }
 
 // ---- copies ----------------------------------------------------------------------------------

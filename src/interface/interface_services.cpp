@@ -136,16 +136,22 @@ public:
             if (InputDeviceManager) InputDeviceManager->SetMouseInversion(on);
         };
         l.joystick = [] { return InputDeviceManager && InputDeviceManager->HasJoystick(); };
-        // The game camera: the wheel zooms, the camera-rotation mode looks round
-        // and, when it ends, the free rotation comes back to rest.
-        l.cameraZoom = [](int delta) {
-            if (TGameCamera* c = GameCamera()) c->Zoom(static_cast<float>(delta));
+        // The game camera: the Alt-wheel zoom, and the mouse look that starts
+        // once the mouse has travelled far enough and ends with the rotation mode.
+        l.cameraZoom = [](int step) {
+            if (TGameCamera* camera = GameCamera()) camera->Zoom(static_cast<float>(step));
         };
         l.cameraLook = [] {
-            if (TGameCamera* c = GameCamera()) c->SetLookFlag(false, true);
+            if (TGameCamera* camera = GameCamera()) camera->SetLookFlag(false, true);
         };
         l.cameraRotationOff = [] {
-            if (TGameCamera* c = GameCamera()) c->SetLookFlag(false, false);
+            if (TGameCamera* camera = GameCamera()) {
+                camera->SetLookFlag(false, false);
+                camera->MouseRotate(0, 0);
+            }
+        };
+        InterfaceCameraFov = [](float degrees) {
+            if (TGameCamera* camera = GameCamera()) camera->SetFOV(degrees);
         };
         rl.desktopPaused = [] { return Desktop && Desktop->Paused(); };
         rl.desktopMode = [] { return Desktop ? static_cast<int>(Desktop->Mode()) : 0; };

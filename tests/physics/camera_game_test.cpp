@@ -4,6 +4,9 @@
 #include "core/application.h"
 #include "core/lua_functions.h"
 #include "core/var_list.h"
+#include "interface/desktop.h"
+#include "interface/interface_services.h"
+#include "interface/variators.h"
 #include "physics/camera_game.h"
 #include "render/render_script.h"
 #include "render/render_unit.h"
@@ -273,6 +276,45 @@ TEST_F(GameCameraTest, ScriptFunctionsSteerTheCamera) {
     Game().Free();
     trap.reports.clear();
     EXPECT_TRUE(Run("engine_CameraSetFOV(40) x = engine_CameraGetPos()"));
+}
+
+// The desktop's camera controls: the Alt-wheel zoom, the mouse look that
+// starts after 21 pixels of travel in rotation mode and ends with it, and the
+// field of view the FOV variator sets.
+TEST(GameCameraDesktop, TheDesktopSteersTheGameCamera) {
+    ErrorTrap trap;
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    CoreServices services;
+    InstallInterfaceServices(services);
+    InstallGameCamera(services, {});
+    auto core = std::make_unique<TCore>(std::move(services));
+    IDesktop& d = *core->Services().desktop;
+    d.InitCore();
+    d.Create();
+    GameCamera()->Init();
+    CameraClass& cam = *GameCamera()->Camera();
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_NE(desk, nullptr);
+
+    desk->KeyEvent(56, true); // left Alt
+    desk->MouseWheelEvent(-240);
+    EXPECT_TRUE(cam.IsMode(kCamZoom));
+
+    desk->SetCameraRotationMode(true);
+    desk->MouseMoveEvent(30, 0);
+    EXPECT_TRUE(cam.LookFlag(false));
+    desk->SetCameraRotationMode(false);
+    EXPECT_FALSE(cam.LookFlag(false));
+
+    ASSERT_TRUE(InterfaceCameraFov);
+    InterfaceCameraFov(50);
+    EXPECT_FLOAT_EQ(cam.GetFOV(), 50);
+
+    GameCamera()->Free();
+    d.Release();
+    TEODestroyManager->Flush();
+    d.FreeCore();
+    EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
 }
 
 } // namespace

@@ -125,8 +125,12 @@ TEST_F(PlayerTest, SelectionRunsTheScriptsOnlyWhenItChanges) {
     // The scripts select through their mirror.
     Run("player.selected = 'obj.enemy' engine_UpdateSelectedShip()");
     EXPECT_EQ(Player->Selected(), enemy);
-    Player->SetCursorTarget(enemy);
+    Run("engine_SetCursorObj('" + enemy->TEngineObject::GetHex() + "')");
+    EXPECT_EQ(Player->CursorTarget(), enemy);
     EXPECT_EQ(Eval("player.cursor"), "obj.enemy");
+    Run("engine_SetCursorObj('0')");
+    EXPECT_EQ(Player->CursorTarget(), nullptr);
+    EXPECT_EQ(Eval("tostring(player.cursor)"), "nil");
 }
 
 TEST_F(PlayerTest, ActionsAndTheirTexts) {

@@ -409,3 +409,42 @@ TEST_F(AiModels, ModelSwitchRunsTheScriptsTableAndRefusesWhatIsNoName) {
 
 } // namespace
 } // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+TEST_F(AiModels, ScriptsFeedTheAnchorListsWithTheirOwnKinds) {
+    TGameObject* hostileAnchor = Place("fort", {0, 0, 0}, kSOClassAnchor, "player");
+    TGameObject* ownAnchor = Place("dock", {0, 0, 0}, kSOClassAnchor, "pirates");
+    TGameObject* point = Place("patrol12", {0, 0, 0}, kSOClassAnchor);
+    TGameObject* ship = Place("ship", {0, 0, 0}, kSOClassShip, "player");
+    for (TGameObject* o : {hostileAnchor, ownAnchor, point, ship}) {
+        const std::string hex = o->TEngineObject::GetHex();
+        Run("engine_Execute('obj.raider.ai.enemies', 'updateObj', '" + hex +
+            "', '250') "
+            "engine_Execute('obj.raider.ai.patrols', 'updateObj', '" +
+            hex + "', '40')");
+    }
+    EXPECT_EQ(Eval("engine_GetTable('obj.raider.ai.enemies')"), "{[[mainAnchor]],[[maxRange]],[[fort]],}");
+    EXPECT_EQ(Eval("engine_GetVar('obj.raider.ai.enemies.fort.range')"), "250");
+    EXPECT_EQ(Eval("engine_GetTable('obj.raider.ai.patrols')"),
+              "{[[mainAnchor]],[[maxRange]],[[patrol12]],}");
+    EXPECT_EQ(Eval("engine_GetVar('obj.raider.ai.patrols.patrol12.number')"), "12");
+}
+
+TEST_F(AiModels, TheEmptyModelRemembersTheShipsAround) {
+    Place("a", {100, 0, 0});
+    Place("rock", {50, 0, 0}, kSOClassAnchor);
+    auto* empty = Fly<TGameObjectEmptyShipAIModel>("raider", "dummy");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(Queued(raider), "onShutdown_"); // the fighter's last manoeuvre
+    ClearTaskQueue(empty->OwnerTasks());
+    empty->FireEvent("onScan");
+    EXPECT_EQ(Eval("engine_GetTable('obj.raider.ai.memory')"), "{[[a]],}");
+    EXPECT_EQ(Eval("engine_GetVar('obj.raider.ai.memory.a.range')"), "0"); // the empty model measures nothing
+    // Nothing queued: the empty model flies no manoeuvres.
+    EXPECT_EQ(Queued(raider), "");
+}
+
+} // namespace
+} // namespace vesk::test

@@ -379,6 +379,15 @@ TEST_F(AiModels, WobbleNeedsTheShipsPhysics) {
     EXPECT_TRUE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
     model->FireEvent("disableFluctuationMove");
     EXPECT_FALSE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
+    // Left alone, the wobble ends after its five seconds.
+    model->FireEvent("enableFluctuationMove");
+    ASSERT_NE(model->FluctuationCounter(), nullptr);
+    EXPECT_EQ(model->FluctuationCounter()->ClassName(), "TGameTimeEffect");
+    for (int i = 0; i < 165; ++i) Frame(30.0f); // 4.95 s
+    EXPECT_TRUE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
+    for (int i = 0; i < 3; ++i) Frame(30.0f);
+    EXPECT_FALSE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
+    EXPECT_EQ(model->FluctuationCounter(), nullptr);
     raider->Ph()->setValue(nullptr);
     try {
         model->FireEvent("enableFluctuationMove");

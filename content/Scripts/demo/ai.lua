@@ -3,16 +3,6 @@
 -- takes it as its enemy and flies its attack runs. The manoeuvres are the
 -- named sequences below, expanded into the raider's task queue.
 
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
-
 -- The AI models an object can be given through "ai_model": the engine makes
 -- the model of the class "engineType" names, then calls setAi.
 ai = ai or {}

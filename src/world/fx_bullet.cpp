@@ -2,6 +2,8 @@
 
 #include "core/lua_readers.h"
 #include "core/var_list.h"
+#include "physics/bsphere.h"
+#include "physics/coll_detector.h"
 #include "render/collision_event.h"
 #include "render/device.h"
 #include "render/dynamic_position.h"
@@ -82,16 +84,30 @@ void SetBulletCollisionTest(BulletCollisionTest test) {
 
 bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out) {
     float best = 2.0f;
+    const Vec3 path = Vec3Sub(to, from);
+    const float length = Vec3Length(path);
     for (TBaseRenderUnit* ship : ShipUnits()) {
         if (!ship || ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
-        BSphereRecord* own = nullptr;
-        ship->GetOwnBSphere(own);
-        if (!own) continue;
         float t = 0.0f;
-        if (!SegmentEntersSphere(from, to, own->worldCentre, own->worldRadius, t) || t >= best) continue;
+        Vec3 normal{};
+        if (BSpheresContainerClass* tree = GetSphereTree(ship)) {
+            // The innermost sphere of the ship's tree that the path meets.
+            SphereTreeHit hit;
+            if (!IsRayIntersectObject(tree, from, to, hit)) continue;
+            t = length > 0.0f ? Vec3Length(Vec3Sub(hit.point, from)) / length : 0.0f;
+            normal = hit.normal;
+        } else {
+            BSphereRecord* own = nullptr;
+            ship->GetOwnBSphere(own);
+            if (!own || !SegmentEntersSphere(from, to, own->worldCentre, own->worldRadius, t)) continue;
+            normal = Vec3Sub(Vec3Add(from, Vec3Scale(path, t)), own->worldCentre);
+        }
+        if (t >= best) continue;
         best = t;
         out.unit = ship;
-        out.point = Vec3Add(from, Vec3Scale(Vec3Sub(to, from), t));
+        out.point = Vec3Add(from, Vec3Scale(path, t));
+        out.normal =
+            Vec3Length(normal) > 0.0f ? Vec3Normalize(normal) : Vec3Normalize(Vec3Scale(path, -1.0f));
     }
     return best <= 1.0f;
 }

@@ -25,6 +25,8 @@ extern int32_t FXBulletCount;
 struct BulletContact {
     TBaseRenderUnit* unit = nullptr;
     Vec3 point{};
+    // The surface normal there, facing the path's start.
+    Vec3 normal{1, 0, 0};
 };
 // Finds the first contact of the path from -> to; `ignore` is the shooter (its
 // units are never hit). The default tests the bounding spheres of the scene's
@@ -149,8 +151,9 @@ private:
     TextureRef defaultTexture_;
 };
 
-// Where a path from -> to first meets a ship unit of the scene (their own
-// bounding spheres), skipping the units of `ignore`; false when it meets none.
+// Where a path from -> to first meets a ship unit of the scene, skipping the
+// unit `ignore`: down its tree of bounding spheres when it has one, else on its
+// own bounding sphere; false when it meets none.
 bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out);
 // Spawns each burst of the list at a "coll" helper of its own, made on the hit
 // unit at the contact point.

@@ -102,8 +102,9 @@ TBaseRenderUnit* FXSoundClass::CreateCopy(TBaseRenderUnit* parent) {
 void FXSoundClass::OnSpawn(const FXDescrStruct& desc) {
     if (desc.SoundPosition) {
         SetPositionLink(desc.SoundPosition);
-    } else if (desc.SoundTargetBRU) {
-        target_ = desc.SoundTargetBRU;
+    } else if (TBaseRenderUnit* t = desc.SoundTargetBRU ? desc.SoundTargetBRU : Parent()) {
+        // A sound told of no place sounds where it was spawned (a helper's own sound).
+        target_ = t;
         target_->AddSubscriber(this);
     }
     if (SoundOn() && handle_ >= 0) {

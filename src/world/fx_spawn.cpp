@@ -1,6 +1,7 @@
 #include "world/fx_spawn.h"
 
 #include "core/var_list.h"
+#include "physics/coll_detector.h"
 #include "render/dynamic_position.h"
 #include "render/engine.h"
 #include "render/helpers.h"
@@ -343,6 +344,18 @@ void FXConfigDefectClass::SetData(TBaseRenderUnit* unit, const FXHitInfo* hit, f
     Watch(this, hit_.unit, struck);
     scale_ = scale;
     SetRootFrom(struck ? struck : unit);
+}
+
+void FXConfigDefectClass::SetData(TBaseRenderUnit* unit, IBRUCollisionInfo* collision, float scale) {
+    if (!collision) {
+        SetData(unit, static_cast<const FXHitInfo*>(nullptr), scale);
+        return;
+    }
+    FXHitInfo hit;
+    hit.unit = collision->GetOtherUnit();
+    collision->GetPoint(hit.point);
+    collision->GetNormal(hit.normal);
+    SetData(unit, &hit, scale);
 }
 
 bool FXConfigDefectClass::GetCollision(FXHitInfo& out) const {

@@ -14,6 +14,7 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+class IBRUCollisionInfo;
 
 // Spawns a copy of the template named by params[1] (its "hex"); params[0] must
 // be empty and the rest depend on the template's class. Returns the new unit,
@@ -121,6 +122,9 @@ public:
     // The hit (nullptr: no collision result), the unit whose root takes
     // the mark when the hit names no unit, and the size factor.
     void SetData(TBaseRenderUnit* unit, const FXHitInfo* hit, float scale);
+    // The same from the collision result the collision engine hands a struck
+    // unit (nullptr: none): its point, its normal and the unit it names.
+    void SetData(TBaseRenderUnit* unit, IBRUCollisionInfo* collision, float scale);
     IDynamicTargetPosition* GetInitiator() override;
     // The struck unit carries the mark.
     TBaseRenderUnit* GetParentBRU() override;

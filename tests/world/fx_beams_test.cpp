@@ -4,6 +4,7 @@
 #include "core/lua_machine.h"
 #include "fx_fixture.h"
 #include "fx_stand_ins.h"
+#include "physics/coll_detector.h"
 #include "render/fake_model_tree.h"
 #include "render/helpers.h"
 #include "render/lamp.h"
@@ -410,7 +411,11 @@ protected:
 TEST_F(FxMarksTest, AMarkLiesOnTheStruckUnitAndFadesInThenOutOverItsLife) {
     LoadFx(MarkEntry(", SpawnTime = '1', color2 = '00FFFFFF'"));
     const int32_t live = FXDefectCount;
-    FXDefectClass* mark = Mark(target, {190, 0, 0}, {-1, 0, 0}, 2.0f);
+    // The collision result the collision engine hands the struck ship names it as the other unit.
+    IBRUCollisionInfo* info = CollisionInformatorClass::Init(shooter, target, {190, 0, 0}, {-1, 0, 0});
+    FXConfigDefectClass* cfg = FXConfigurator.GetDefectConfig("test");
+    cfg->SetData(target, info, 2.0f);
+    auto* mark = dynamic_cast<FXDefectClass*>(Template("mark")->SpawnEffect2(cfg));
     ASSERT_NE(mark, nullptr);
     EXPECT_EQ(mark->Parent(), target);
     EXPECT_FLOAT_EQ(mark->GetSize(), 8.0f);
@@ -481,7 +486,7 @@ TEST_F(FxMarksTest, AMarkNeedsItsKeysAndACollisionResult) {
     FreeFXTemplates();
     LoadFx(MarkEntry(""));
     FXConfigDefectClass* cfg = FXConfigurator.GetDefectConfig("test");
-    cfg->SetData(target, nullptr, 1.0f);
+    cfg->SetData(target, static_cast<IBRUCollisionInfo*>(nullptr), 1.0f);
     EXPECT_THROW(Template("mark")->SpawnEffect2(cfg), Halted);
     EXPECT_TRUE(
         trapAll.HasReport("FXDefectClass.SetFromDescStruct: _fConfig.QueryInterface IID_BRUCollisionInfom"));

@@ -13,7 +13,7 @@ namespace {
 class EffectsRunTest : public test::GameFolderTest {};
 
 TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
-    ASSERT_EQ(Shell("./vesk -headless -frames 60 -fixeddt 16 >/dev/null 2>&1"), 0);
+    ASSERT_EQ(Shell("./vesk -headless -frames 300 -fixeddt 16 >/dev/null 2>&1"), 0);
     const std::string log = test::ReadText(game + "/logs/log.txt");
     // Loaded from the "fx" table through engine_ReloadFx: a template of every kind.
     EXPECT_NE(log.find("LoadFXTemplates: 19 templates from 19 entries"), std::string::npos) << log;
@@ -26,6 +26,13 @@ TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
     // The demo says which kinds it shows itself and that it waits for a scene object to show them at.
     EXPECT_NE(log.find("demo: fx: bursts, smoke, sounds and meshes are shown at scene objects"),
               std::string::npos);
+    // At the first scene object with a unit (a ship), effect objects show a burst, a smoke
+    // trail the script stops, a shockwave and a shield hit; each runs and ends.
+    for (const char* line :
+         {"fx: burst running as unit", "fx: burst ended by itself", "fx: smoke trail running as unit",
+          "fx: smoke trail told to stop", "fx: smoke trail gone", "fx: shockwave ended by itself",
+          "fx: shield hit running as unit", "fx: shield hit ended by itself"})
+        EXPECT_NE(log.find(std::string("demo: ") + line), std::string::npos) << line;
     // An effect object without a carrier unit spawns nothing.
     EXPECT_NE(log.find("demo: fx: effect object without a carrier has hex 0"), std::string::npos) << log;
     // The timed effect ran its half second of game time, called its object and went.

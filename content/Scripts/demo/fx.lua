@@ -124,11 +124,14 @@ end
 
 -- Effects shown at a scene object through effect objects, each followed until it ends.
 -- A smoke trail and a looping sound are stopped by the script; the others end by themselves.
+-- A shield hit needs a ship: an object with a space model is built as one.
 local shows = {
   { name = "blast", fx = "demo_burst", what = "burst" },
-  { name = "trail", fx = "demo_trail", what = "smoke trail", stopAfter = 60 },
-  { name = "hum", fx = "demo_hum", what = "engine hum", stopAfter = 90 },
+  { name = "trail", fx = "demo_trail", what = "smoke trail", stopAfter = 10 },
+  { name = "hum", fx = "demo_hum", what = "engine hum", stopAfter = 10,
+    idle = "no sound effect is made while sound is off" },
   { name = "wave", fx = "demo_shockwave", what = "shockwave" },
+  { name = "shieldHit", fx = "demo_shield", what = "shield hit", ship = true },
 }
 local carrier = nil -- the scene object they are shown at
 local waitLogged = false
@@ -148,7 +151,7 @@ local function follow(show, tick)
       demo.trace("fx: " .. show.what .. " running as unit " .. hex)
     elseif tick > show.made + 2 then
       show.state = "done"
-      demo.trace("fx: " .. show.what .. " did not start (its kind gave no unit)")
+      demo.trace("fx: " .. show.what .. " made no unit: " .. (show.idle or "its spawn gave none"))
     end
   elseif show.state == "running" then
     if hex == "0" then
@@ -209,14 +212,20 @@ demo.OnTick("fx", function(ms, tick)
       end
       return
     end
+    local isShip = (engine_GetVar("obj." .. carrier .. ".spacemodel") or "") ~= ""
     for i = 1, table.getn(shows) do
       local show = shows[i]
-      engine_AddVar("fxDemo", show.name, "TGameObjectFx")
-      engine_SetVar("fxDemo." .. show.name .. ".fxId", show.fx)
-      engine_SetVar("fxDemo." .. show.name .. ".objId", carrier)
-      show.state = "made"
-      show.made = tick
-      demo.trace("fx: " .. show.what .. " shown at " .. carrier)
+      if show.ship and not isShip then
+        show.state = "done"
+        demo.trace("fx: " .. show.what .. " not shown: " .. carrier .. " is no ship")
+      else
+        engine_AddVar("fxDemo", show.name, "TGameObjectFx")
+        engine_SetVar("fxDemo." .. show.name .. ".fxId", show.fx)
+        engine_SetVar("fxDemo." .. show.name .. ".objId", carrier)
+        show.state = "made"
+        show.made = tick
+        demo.trace("fx: " .. show.what .. " shown at " .. carrier)
+      end
     end
     return
   end

@@ -88,12 +88,9 @@ protected:
         environment_.Start(kContent);
         CMTreeManager = std::make_unique<CMTreeManagerClass>();
         InstallCMRenderObjectBuilder();
-        engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine_->CreateDrawObjects();
-        env_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine_);
-        engine_->AddChild(env_);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env_; };
+        const EngineScene scene = MakeEngineScene();
+        engine_ = scene.engine;
+        env_ = scene.env;
         LoadFXTemplates();
         ASSERT_TRUE(trap_.reports.empty()) << trap_.reports.front().text;
     }

@@ -57,12 +57,9 @@ protected:
         Device = dev_;
         ResetDeviceStateCache();
         environment_.Start(kContent);
-        engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine_->CreateDrawObjects();
-        env_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine_);
-        engine_->AddChild(env_);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env_; };
+        const EngineScene scene = MakeEngineScene();
+        engine_ = scene.engine;
+        env_ = scene.env;
         LoadFXTemplates();
     }
     void TearDown() override {

@@ -257,6 +257,13 @@ TEST_F(FxSoundTest, ASoundEffectOpensItsChannelAndCarriesItWithItsUnit) {
     ASSERT_NE(other, nullptr);
     ids_[sound->channels.back()] = sound->channels.back()->GetId();
     EXPECT_EQ(other->GetName(), "ship.bang_" + IntToHex8(other->GetId()));
+    // Told of no place (a ship's helper sound), it sounds where it was spawned.
+    const FXDescrStruct none{};
+    auto* helperSound =
+        dynamic_cast<FXSoundClass*>(TBaseRenderUnit::SpawnEffect(Template("bang"), ship, &none));
+    ASSERT_NE(helperSound, nullptr);
+    ids_[sound->channels.back()] = sound->channels.back()->GetId();
+    EXPECT_EQ(helperSound->Target(), ship);
     // The channel stands at the unit and moves with its velocity, bent for the Doppler effect.
     engine->UpdateMatrices(nullptr);
     FakeChannel* channel = sound->channels.front();

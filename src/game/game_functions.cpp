@@ -8,13 +8,18 @@
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
 #include "core/paths.h"
+#include "game/damage.h"
 #include "game/fx_objects.h"
 #include "game/game_constants.h"
 #include "game/game_lua.h"
+#include "game/game_objects.h"
 #include "game/game_text.h"
+#include "game/items.h"
+#include "game/mesh_tables.h"
 #include "game/object_effects.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
+#include "game/slots.h"
 #include "game/statistics.h"
 #include "game/task_queue.h"
 #include "platform/files.h"
@@ -260,6 +265,11 @@ void RegisterGameLogicClasses() {
     RegisterTaskClasses();
     RegisterGameConstantsClass();
     RegisterGameClass(TGameSystem::StaticClass());
+    RegisterMeshTableClasses();
+    RegisterSlotClasses();
+    RegisterItemClasses();
+    RegisterGameObjectClasses();
+    RegisterDamageClasses();
 }
 
 void RegisterGameLogicFunctions() {

@@ -8,6 +8,7 @@
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
 #include "game/game_parts.h"
+#include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/profiles.h"
 #include "game/statistics.h"
@@ -53,6 +54,7 @@ public:
     void FreeDialogs() override { FreeGameDialog(); }
     void CreateGameVars() override {
         CreateGameGlobalLists();
+        CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
     }

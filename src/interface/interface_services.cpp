@@ -6,6 +6,7 @@
 #include "core/services.h"
 #include "game/game_ini_table.h"
 #include "game/obj_managers.h"
+#include "game/world_link.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
 #include "interface/device_drawer.h"
@@ -219,6 +220,10 @@ private:
 
 void InstallInterfaceServices(CoreServices& services) {
     services.desktop = std::make_unique<DesktopService>();
+    // Objects created during a load refresh the loading bar.
+    SetLoadingBarRefresh([] {
+        if (Desktop) Desktop->UpdateLoadingBar();
+    });
 }
 
 TDeskTop* CurrentDesktop() {

@@ -175,5 +175,41 @@ TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
     EXPECT_NE(Read(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"), std::string::npos);
 }
 
+TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) {
+    // Files the game reads back, crafted to reach outside the game folder.
+    const std::string outside = dir / "outside";
+    platform::WriteFile(game + "/new.cfg", "exec_table = {} os.execute('touch " + outside + "')");
+    fs::create_directories(game + "/profiles/default");
+    platform::WriteFile(game + "/profiles/default/settings.lua",
+                        "exec_table = {} io.open('" + outside +
+                            "', 'w'):write('x') loadlib('libc.so.6', 'system')");
+    ASSERT_EQ(RunGame("-headless -frames 200 -fixeddt 16"), 0);
+    EXPECT_FALSE(fs::exists(outside));
+    // Each refusal names its file and goes to the error log; the game went on.
+    const std::string errors = Read(game + "/logs/errlog.txt");
+    EXPECT_NE(errors.find("RunDataFile: new.cfg refused: "), std::string::npos) << errors;
+    EXPECT_NE(errors.find("RunDataFile: profiles/default/settings.lua refused: "), std::string::npos)
+        << errors;
+    const std::string log = Read(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: items: demoShip mesh=vesk_hawk model=models/ships/vesk_hawk.cm maxVelocity=250",
+             "engine_AddObjAdv: the world side is missing, nothing built (obj.demoShip)",
+             "demo: items: hold1 carries demoGun",
+             "TGameItem.createBru: CannonClass is not registered: the world side is missing (items.demoGun)",
+             "demo: items: TDamageEnergy -> shield=20 armor=40 hull=95",
+             "demo: items: TDamageKinetic -> shield=20 armor=15 hull=90",
+             "demo: items: TDamageEMP -> shield=0 armor=15 hull=90",
+             "demo: items: TDamageRocket -> shield=0 armor=0 hull=80",
+             "demo: items: TDamageNano -> shield=0 armor=0 hull=71",
+             "demo: items: engine power 70",
+             "demo: items: demoShip overheat=1",
+             "engine power 100 destroyed=0",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_TRUE(std::regex_search(
+        log, std::regex(R"(demo: items: saved and loaded back shield=0 armor=0 hull=6\d)")));
+    EXPECT_EQ(log.find("LUAError"), std::string::npos);
+}
+
 } // namespace
 } // namespace vesk

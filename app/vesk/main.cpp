@@ -9,6 +9,7 @@
 #include "physics/camera.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
+#include "physics/render_camera_link.h"
 #include "platform/text.h"
 #include "render/render_services.h"
 #include "shared/errors.h"
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
     InstallCMRenderObjectBuilder();
-    InstallSceneCamera();
+    InstallScriptCamera(InstallSceneCamera());
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     // The sound engine, or the silent one when the setup record has sound off;

@@ -11,6 +11,7 @@
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/profiles.h"
+#include "game/render_mesh_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
@@ -125,6 +126,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
+    InstallRenderMeshLink();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

@@ -1,4 +1,5 @@
 #include "render/component.h"
+#include "render/world_links.h"
 
 #include "platform/text.h"
 #include "render/render_unit.h"
@@ -223,6 +224,11 @@ void RayOpsClass::Free() {
     groups_.clear();
     for (RayGroupClass* g : groups) g->Free();
     ClamClass::Free();
+}
+
+IShipsOps* GameOpsClass::GetShipsOps() {
+    const auto& ships = GetRenderWorldLinks().shipsOps;
+    return ships ? ships() : nullptr;
 }
 
 } // namespace vesk

@@ -171,8 +171,8 @@ protected:
 // Game operations of a unit (`IGameInterface`).
 class GameOpsClass : public ClamClass {
 public:
-    // The ship operations; nil until the scene provides them.
-    virtual IShipsOps* GetShipsOps() { return nullptr; }
+    // The ship operations; nil until the scene provides them (render/world_links.h).
+    virtual IShipsOps* GetShipsOps();
 };
 
 // Kills a render unit (the carrier) when a linked object goes away; fires once.

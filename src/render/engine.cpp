@@ -405,28 +405,35 @@ void TEngineClass::AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind) {
     renderList_->push_back(e);
 }
 
+void TEngineClass::UpdateDrawPassFlag() {
+    TBaseRenderUnit* env = nullptr;
+    drawFlag_ = RE_GetEnvironment(env);
+}
+
+void TEngineClass::RunRenderList() {
+    if (!renderList_) return;
+    // By index: an entry may add entries of its own while it runs.
+    for (size_t i = 0; i < renderList_->size(); ++i) {
+        RenderListUnitClass* e = (*renderList_)[i];
+        e->Execute();
+        if (ManagedObjectClass* slot = e->Slot()) {
+            e->SetSlot(nullptr);
+            slot->ReturnToPool();
+        }
+    }
+    renderList_->clear();
+}
+
 void TEngineClass::Draw() {
     frameObjCount_ = 0;
     int64_t start = 0;
     GetPerfCounter(start);
-    TBaseRenderUnit* env = nullptr;
-    drawFlag_ = RE_GetEnvironment(env);
+    UpdateDrawPassFlag();
     FillRenderList(1, kPassOpaque);
     FillRenderList(1, kPassBlended);
     FillRenderList(0, kPassOpaque);
     FillRenderList(0, kPassBlended);
-    if (renderList_) {
-        // By index: an entry may add entries of its own while it runs.
-        for (size_t i = 0; i < renderList_->size(); ++i) {
-            RenderListUnitClass* e = (*renderList_)[i];
-            e->Execute();
-            if (ManagedObjectClass* slot = e->Slot()) {
-                e->SetSlot(nullptr);
-                slot->ReturnToPool();
-            }
-        }
-        renderList_->clear();
-    }
+    RunRenderList();
     if (gameOps_)
         if (IShipsOps* ships = gameOps_->GetShipsOps()) ships->DropShipListCache();
     GetRenderOps()->ClearClients();

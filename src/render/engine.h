@@ -303,7 +303,12 @@ public:
     RenderListUnitClass* GetRenderListUnit();
     // Appends an entry (unit, kind) to the frame's list.
     void AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind);
+    // Runs every entry of the frame's list in order, gives each back to the pool
+    // and empties the list.
+    void RunRenderList();
     bool GetDrawPassFlag() const { return drawFlag_; }
+    // The draw flag: whether an environment exists (worked out at the start of each Draw).
+    void UpdateDrawPassFlag();
     void CreateDrawObjects();
     void EnableRenderToTexture();
     void DisableRenderToTexture() { renderToTexture_ = false; }

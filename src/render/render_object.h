@@ -103,6 +103,7 @@ public:
     IFogOperationsInterface* GetFog();
     // Takes the morpher over.
     void SetMorpher(std::unique_ptr<IRenderObjectMorpher> morpher) { morpher_ = std::move(morpher); }
+    IRenderObjectMorpher* GetMorpher() const { return morpher_.get(); }
 
     void Render();
 

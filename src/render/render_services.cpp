@@ -6,6 +6,7 @@
 #include "render/engine.h"
 #include "render/managers.h"
 #include "render/post_process.h"
+#include "render/render_script.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "render/vertex_buffers.h"
@@ -32,6 +33,7 @@ public:
             BRUMan->Create();
         }
         if (!Engine) TBaseRenderUnit::Create<TEngineClass>(nullptr);
+        if (!BRUCacheMan) BRUCacheMan = std::make_unique<BRUCacheManClass>();
         auto& links = GetRenderWorldLinks();
         if (!links.environment) {
             environment_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(Engine);
@@ -90,6 +92,7 @@ public:
         if (Engine) Engine->DiscardBRU();
     }
     void FreeManagers() override {
+        BRUCacheMan.reset();
         BuffersManager.reset();
         if (Engine) Engine->SetPostEffectController(nullptr);
         RE_FreePostProcess();
@@ -120,6 +123,7 @@ private:
 } // namespace
 
 void InstallRenderServices(CoreServices& services) {
+    InstallRenderScriptFunctions();
     services.render = std::make_unique<EngineRenderService>();
 }
 

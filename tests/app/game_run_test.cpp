@@ -35,6 +35,13 @@ std::vector<std::string> Column(const std::string& text) {
     return first;
 }
 
+// The start-up steps of the memory log, without the model files the demo scripts load.
+std::vector<std::string> StartupSteps(const std::string& text) {
+    std::vector<std::string> steps = Column(text);
+    std::erase_if(steps, [](const std::string& s) { return s.rfind("CMParser_Load_", 0) == 0; });
+    return steps;
+}
+
 template <class Pred> bool WaitFor(Pred pred, int ms = 15000) {
     for (int waited = 0; waited < ms; waited += 20) {
         if (pred()) return true;
@@ -90,7 +97,7 @@ protected:
 TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     AddPlugin("plug_a");
     ASSERT_EQ(RunGame(), 0);
-    EXPECT_EQ(Column(Read(game + "/logs/memlog.xls")),
+    EXPECT_EQ(StartupSteps(Read(game + "/logs/memlog.xls")),
               (std::vector<std::string>{"CreateMainWindow", "RE_Initialization", "GameVarInit",
                                         "goman.createStandartManagers", "SoundEngine", "script_Init",
                                         "beh_Init()"}));

@@ -10,6 +10,7 @@
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
 #include "physics/render_camera_link.h"
+#include "physics/ph_services.h"
 #include "platform/text.h"
 #include "render/render_services.h"
 #include "shared/errors.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     InstallWorldServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
+    InstallPhysicsServices(services);
     InstallInputDevices();
     InstallConsole();
     // The model-file cache lives for the whole run.

@@ -10,10 +10,12 @@
 #include "game/game_parts.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
+#include "game/physics_link.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
+#include "physics/bsphere.h"
 #include "platform/files.h"
 #include "shared/errors.h"
 
@@ -65,7 +67,9 @@ public:
     void CreateStandardManagers() override {
         if (ObjManagersManager) ObjManagersManager->createStandartManagers();
     }
-    void ApplySetupFlags(bool nozzles, bool, bool showBSpheres) override {
+    void ApplySetupFlags(bool nozzles, bool bsphereDisplay, bool showBSpheres) override {
+        // Spheres made from now on show their sections.
+        BSphereShowLowPoly = bsphereDisplay;
         if (!GameIniTable) return;
         GameIniTable->SetInt("nozzlesEnable", nozzles ? 1 : 0);
         GameIniTable->SetText("showBSpheres", showBSpheres ? "1" : "0");
@@ -127,6 +131,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
     InstallRenderMeshLink();
+    InstallPhysicsLink();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

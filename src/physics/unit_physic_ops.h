@@ -1,0 +1,47 @@
+#pragma once
+// What the physics asks of a render unit: its box and world matrix, its own
+// sphere and sphere list in the world, its collision mesh in the world and its
+// collision event. Made for a unit on first use and freed with it.
+#include "physics/bsphere_sections.h"
+#include "physics/obb_collision.h"
+
+#include <vector>
+
+namespace vesk {
+
+class TBaseRenderUnit;
+
+class UnitPhysicOps : public TEngineObject, public IOwnerBRU, public IOwnerBBInfo, public ICollisionBRU {
+public:
+    // The unit's operations, made on first use; nullptr for no unit.
+    static UnitPhysicOps* Of(TBaseRenderUnit* unit);
+    TBaseRenderUnit* GetUnit() const { return unit_; }
+
+    // The collision mesh in the unit's model space (a copy is kept).
+    void SetCollisionMesh(const BSSectionMesh& mesh);
+    const BSSectionMesh& CollisionMesh() const { return mesh_; }
+
+    // IOwnerBRU
+    IOwnerBBInfo* GetBBInterface() override { return unit_ ? this : nullptr; }
+    const void* GetBRU() override { return unit_; }
+    IEngineObject* GetCollisionEvent() override;
+    // The scene's ship units without the own one.
+    int GetBRUList(std::vector<TBaseRenderUnit*>& out);
+    // IOwnerBBInfo
+    void GetBBInfo(Matrix& matrix, Vec3& size) override;
+    // ICollisionBRU
+    void GetBSphere(Vec3& centre, float& radius) override;
+    bool GetBSphereList(std::vector<std::pair<Vec3, float>>& out) override;
+    void GetMeshTriangles(std::span<const Vec3>& positions, std::span<const uint32_t>& indices) override;
+
+    void Message(IEngineObject* sender, int msg, int param) override;
+    void Free() override;
+
+private:
+    TBaseRenderUnit* unit_ = nullptr;
+    BSSectionMesh mesh_;
+    Matrix transformedWith_{};
+    bool transformed_ = false;
+};
+
+} // namespace vesk

@@ -2,14 +2,17 @@
 // services, then the application object starts, runs and shuts the game down.
 #include "core/application.h"
 #include "core/var_list.h"
+#include "game/camera_tracks.h"
 #include "game/game_services.h"
 #include "interface/console.h"
+#include "interface/desktop.h"
+#include "interface/draw_nodes.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
-#include "physics/camera.h"
+#include "interface/simple_node.h"
+#include "physics/camera_game.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
-#include "physics/render_camera_link.h"
 #include "physics/ph_services.h"
 #include "platform/text.h"
 #include "render/render_services.h"
@@ -41,7 +44,20 @@ int main(int argc, char** argv) {
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
     InstallCMRenderObjectBuilder();
-    InstallScriptCamera(InstallSceneCamera());
+    // The game camera; the sound listener follows it after every update.
+    InstallGameCamera(services,
+                      [](const Vec3& position, const Vec3& front, const Vec3& top, const Vec3& velocity) {
+                          if (!SoundEngine) return;
+                          SoundEngine->SetListenerPosition(position);
+                          SoundEngine->SetListenerOrientation(front, top);
+                          SoundEngine->SetListenerVelocity(velocity);
+                      });
+    // A camera track's current point number shows in the designer's label.
+    SetCameraPointLabelSink([](const std::string& text) {
+        TDeskTop* desktop = CurrentDesktop();
+        TSimpleNode* node = desktop ? desktop->FindInTree("feCurrentPointInd", false) : nullptr;
+        if (auto* label = dynamic_cast<TLabelNode*>(node)) label->SetText(text);
+    });
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     // The sound engine, or the silent one when the setup record has sound off;

@@ -2,6 +2,7 @@
 
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
+#include "game/camera_tracks.h"
 #include "game/dialogs.h"
 #include "game/events.h"
 #include "game/game_functions.h"
@@ -49,6 +50,7 @@ public:
         RegisterGameLogicClasses();
         RegisterGamePartsClasses();
         RegisterProfileClasses();
+        RegisterCameraTrackClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -132,6 +134,7 @@ void InstallGameServices(CoreServices& services) {
     RegisterDialogFunctions();
     InstallRenderMeshLink();
     InstallPhysicsLink();
+    RegisterCameraTrackFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

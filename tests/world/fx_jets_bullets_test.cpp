@@ -27,6 +27,8 @@ public:
     Matrix BodyMatrix() const override { return unit->GetLocalMatrix(); }
     TBaseRenderUnit* RenderUnit() override { return unit; }
     Vec3 BodyVelocity() const override { return velocity; }
+    void ForsageOn(float) override {}
+    void ForsageOff() override {}
     TBaseRenderUnit* unit;
     Vec3 velocity{};
 };

@@ -1,27 +1,9 @@
-// The game program: the composition root. Every subsystem installs its
-// services, then the application object starts, runs and shuts the game down.
+// The game program: the composition root makes the application object, which
+// starts, runs and shuts the game down.
+#include "composition.h"
 #include "core/application.h"
-#include "core/var_list.h"
-#include "game/camera_tracks.h"
-#include "game/game_services.h"
-#include "interface/console.h"
-#include "interface/desktop.h"
-#include "interface/draw_nodes.h"
-#include "interface/input_devices.h"
-#include "interface/interface_services.h"
-#include "interface/simple_node.h"
-#include "physics/camera_game.h"
-#include "physics/cm_render_link.h"
-#include "physics/cm_tree_manager.h"
-#include "physics/ph_services.h"
 #include "platform/text.h"
-#include "render/render_services.h"
-#include "shared/errors.h"
-#include "sound/sound_engine.h"
-#include "world/world_services.h"
 
-#include <exception>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,54 +12,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> params;
     for (int i = 1; i < argc; ++i) params.push_back(platform::Utf8ToCp1251(argv[i]));
 
-    // What the units set up before the application object exists.
-    InitVarLists();
-
-    CoreServices services;
-    InstallRenderServices(services);
-    InstallWorldServices(services);
-    InstallGameServices(services);
-    InstallInterfaceServices(services);
-    InstallPhysicsServices(services);
-    InstallInputDevices();
-    InstallConsole();
-    // The model-file cache lives for the whole run.
-    CMTreeManager = std::make_unique<CMTreeManagerClass>();
-    InstallCMRenderObjectBuilder();
-    // The game camera; the sound listener follows it after every update.
-    InstallGameCamera(services,
-                      [](const Vec3& position, const Vec3& front, const Vec3& top, const Vec3& velocity) {
-                          if (!SoundEngine) return;
-                          SoundEngine->SetListenerPosition(position);
-                          SoundEngine->SetListenerOrientation(front, top);
-                          SoundEngine->SetListenerVelocity(velocity);
-                      });
-    // A camera track's current point number shows in the designer's label.
-    SetCameraPointLabelSink([](const std::string& text) {
-        TDeskTop* desktop = CurrentDesktop();
-        TSimpleNode* node = desktop ? desktop->FindInTree("feCurrentPointInd", false) : nullptr;
-        if (auto* label = dynamic_cast<TLabelNode*>(node)) label->SetText(text);
-    });
-    TCore* core = TEngineObject::New<TCore>(std::move(services));
-    core->ParseCommandLine(params);
-    // The sound engine, or the silent one when the setup record has sound off;
-    // headless runs get the null sound device.
-    InstallSoundServices(core->Services(), core->Headless);
-    try {
-        core->Init();
-    } catch (const std::exception& e) {
-        // Nothing reports a failure that escapes the start-up: write it down
-        // before the program ends.
-        ErrorLogReport(std::string("TCore.Init: ") + e.what(), true);
-        core->Free();
-        return 1;
-    } catch (...) {
-        ErrorLogReport("TCore.Init: unknown exception", true);
-        core->Free();
+    TCore* core = ComposeGame(params);
+    if (!StartGame(core)) {
+        ReleaseGame();
         return 1;
     }
     const int status = core->Run();
     core->Free();
-    CMTreeManager.reset();
+    ReleaseGame();
     return status;
 }

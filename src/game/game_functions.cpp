@@ -90,10 +90,16 @@ void IncludeFolder(lua_State* L, const std::string& folder) {
     }
 }
 
+// Linked folders are not walked: a link back up the tree would run its files
+// again and again.
 void IncludeTree(lua_State* L, const std::string& folder) {
     IncludeFolder(L, folder);
-    for (const std::string& sub : MergedListing(folder, false))
-        if (sub != "." && sub != "..") IncludeTree(L, folder + "/" + sub);
+    for (const std::string& sub : MergedListing(folder, false)) {
+        if (sub == "." || sub == "..") continue;
+        const std::string path = folder + "/" + sub;
+        if (platform::IsSymbolicLink(path) || platform::IsSymbolicLink(ResolveModPath(path))) continue;
+        IncludeTree(L, path);
+    }
 }
 
 std::string SaveFolder(const std::string& name) {

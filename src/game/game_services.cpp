@@ -9,11 +9,14 @@
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
 #include "game/game_parts.h"
+#include "game/log_functions.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
+#include "game/params.h"
 #include "game/physics_link.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
+#include "game/scene_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "physics/bsphere.h"
@@ -89,7 +92,7 @@ public:
         if (TBaseGameObject* list = List(name)) list->Tick(dt);
     }
     // The statistics' timers follow the frame, so their load figures stay current.
-    void TickUpdaters(float dt) override {
+    void TickStatistics(float dt) override {
         if (Statistics) Statistics->Tick(dt);
     }
     void FinishStatistics() override {
@@ -135,6 +138,9 @@ void InstallGameServices(CoreServices& services) {
     InstallRenderMeshLink();
     InstallPhysicsLink();
     RegisterCameraTrackFunctions();
+    InstallRenderSceneLink();
+    InstallParamPhysicsLink();
+    InstallLogFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

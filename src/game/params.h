@@ -99,6 +99,8 @@ public:
 };
 void SetParamPhysicsLink(IParamPhysicsLink* link);
 IParamPhysicsLink* GetParamPhysicsLink();
+// The link over the AI steering units of the objects' render units.
+void InstallParamPhysicsLink();
 
 class TGameObjectParamP_engine : public TGameObjectParam {
     VESK_GAME_CLASS(TGameObjectParamP_engine)

@@ -41,4 +41,9 @@ public:
 void SetGameSceneLink(IGameSceneLink* link);
 IGameSceneLink& GameSceneLink();
 
+// The link over the render units (radius, kill, collision event, ray groups);
+// the effect library and the dust stay the stand-in's until the space scene
+// installs its own link.
+void InstallRenderSceneLink();
+
 } // namespace vesk

@@ -6,7 +6,9 @@
 #include <stdexcept>
 
 #include "core/extra_settings.h"
+#include "core/lua_readers.h"
 #include "interface/key_names.h"
+#include "interface/text_layer.h"
 #include "platform/text.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
@@ -36,6 +38,11 @@ constexpr std::pair<uint8_t, const char*> kComboOrder[] = {
 constexpr int kPrintScreen = 183;
 // Red 0.05, green 0.1, blue 0.15, alpha 0.
 constexpr uint32_t kClearColour = 0x000D1A26u;
+
+// A setting is on unless it is empty, "0" or false (booleans read "False").
+bool SettingOn(const std::string& value) {
+    return !value.empty() && value != "0" && platform::LowerCaseCp1251(value) != "false";
+}
 
 const ModifierKey* ModifierOf(int code) {
     for (const ModifierKey& m : kModifierKeys)
@@ -76,13 +83,14 @@ void TDeskTop::Upload() {
         if (i == 0) cursor_.Init(this);
     }
     if (InterfaceTools) InterfaceTools->ReadFileVersion();
+    ReadSettings();
+}
+
+void TDeskTop::ReadSettings() {
     int32_t maxLag = 0;
     if (TryParseInt32(Setting("maxlag"), maxLag) && links.setMaxLag) links.setMaxLag(maxLag);
-    const std::string fps = Setting("fps");
-    fps_ = !fps.empty() && fps != "0" && fps != "false";
-    const std::string noBack = Setting("nocinimaticmenuback");
-    if (!noBack.empty() && noBack != "0" && noBack != "false")
-        TiTools::RunLua("ini[\"nocinimaticmenuback\"] = true");
+    fps_ = SettingOn(Setting("fps"));
+    if (SettingOn(Setting("nocinimaticmenuback"))) TiTools::RunLua("ini[\"nocinimaticmenuback\"] = true");
 }
 
 TSimpleNode* TDeskTop::GetChildNode(const std::string& name, int& status, bool report) {
@@ -142,8 +150,7 @@ void TDeskTop::UpdateLoadingBar() {
 }
 
 void TDeskTop::PlayVideo(const std::string& file, const std::string& handler) {
-    const std::string play = Setting("playvideo");
-    if (play.empty() || play == "0" || play == "false") {
+    if (!SettingOn(Setting("playvideo"))) {
         TiTools::RunLua(handler);
         return;
     }
@@ -158,7 +165,7 @@ void TDeskTop::PlayVideo(const std::string& file, const std::string& handler) {
         if (!links.openVideo || !links.openVideo(viewport, file, loop, onEnd))
             throw std::runtime_error("not opened");
         step = 4;
-        if (Setting("subtitles") == "1") TiTools::RunLua("iSubtitles.Start(\"" + file + "\")");
+        if (Setting("subtitles") == "1") TiTools::RunLua("iSubtitles.Start(" + LuaQuote(file) + ")");
         videoRunning_ = true;
     } catch (const std::exception&) {
         ErrorReport("TDeskTop.PlayVideo: (" + std::to_string(step) + ")" + file + ", " + handler, "mhl");
@@ -178,7 +185,8 @@ void TDeskTop::KeyEvent(int scanCode, bool down) {
     const ModifierKey* mod = ModifierOf(scanCode);
     if (down) {
         if (scanCode == kPrintScreen && links.screenshot) links.screenshot();
-        TiTools::RunLua("iGame.ParseCheatCode(\"" + keyName + "\")");
+        // Key names hold quotes and backslashes ("\\" is a key): quoted as Lua strings.
+        TiTools::RunLua("iGame.ParseCheatCode(" + LuaQuote(keyName) + ")");
         if (mod) {
             modifiers_ |= mod->bit;
             TiTools::RunLua(std::string("KeyButton=\"") + mod->name + "\"");
@@ -192,7 +200,8 @@ void TDeskTop::KeyEvent(int scanCode, bool down) {
                 if (modifiers_ & bit) combo += text;
             combo += keyName;
             if (!combo.empty() && combo.back() == '+') combo.pop_back();
-            if (InterfaceTools) InterfaceTools->RunHandler(Name(), interceptHandler_ + "(\"" + combo + "\")");
+            if (InterfaceTools)
+                InterfaceTools->RunHandler(Name(), interceptHandler_ + "(" + LuaQuote(combo) + ")");
             intercept_ = false;
         } else {
             DispatchKey(this, scanCode, 1);
@@ -282,6 +291,9 @@ void TDeskTop::Render() {
     if (!drawing_ || !Visible()) return;
     const bool cleared = clearBefore_ || oneShotClear_;
     if (cleared && links.clearTarget) links.clearTarget(kClearColour);
+    // The frame's texts collect in the text layer and are drawn before the
+    // cursor, the post effects and the present.
+    if (TextLayer) TextLayer->Clear();
     // The cursor layer is drawn once, over everything, below.
     if (mode_ != kModeHideInterface) {
         Draw();
@@ -328,6 +340,7 @@ void TDeskTop::Render() {
         }
         if (strobe_) line("Sec: " + std::to_string(strobeSeconds_), 2, 50, 20);
     }
+    if (TextLayer) TextLayer->Draw();
     DrawCursorLayer(this);
     if (((postModes_ >> mode_) & 1u) && links.postProcessActive && links.postProcessActive() &&
         links.runPostProcess)

@@ -109,7 +109,10 @@ public:
     // The bound HUD controls (nullptr when missing).
     TSimpleNode* HudControl(const std::string& name) const;
 
+    // Binds the HUD controls by name, then reads the settings.
     void Upload();
+    // "maxlag" for the frame timer, "fps" for the overlay, "nocinimaticmenuback" for the scripts.
+    void ReadSettings();
     TSimpleNode* GetChildNode(const std::string& name, int& status, bool report);
     void UpdateLoadingBar();
     void PlayVideo(const std::string& file, const std::string& handler);

@@ -4,6 +4,7 @@
 
 #include "core/config_record.h"
 #include "core/services.h"
+#include "core/var_list.h"
 #include "game/game_ini_table.h"
 #include "game/obj_managers.h"
 #include "game/world_link.h"
@@ -12,6 +13,7 @@
 #include "interface/device_drawer.h"
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
+#include "interface/print_functions.h"
 #include "interface/text_layer.h"
 #include "interface/variators.h"
 #include "interface/video_node.h"
@@ -56,6 +58,10 @@ public:
     void ExecConsoleFile(const std::string& file) override {
         if (GetInterfaceParts().execConsoleFile) GetInterfaceParts().execConsoleFile(file);
     }
+    std::string PeekConsoleValue(const std::string& file, const std::string& name) override {
+        const auto& peek = GetInterfaceParts().peekConsoleValue;
+        return peek ? peek(file, name) : std::string();
+    }
     void Create() override {
         if (Desktop) return;
         Desktop = TEngineObject::New<TDeskTop>();
@@ -72,8 +78,12 @@ public:
         CreateTextLayer(); // the texts of the interface and the console
         if (InterfaceTools) InterfaceTools->SetDesktop(Desktop);
         TDeskTopLinks& l = Desktop->links;
-        l.setting = [](const std::string& key) {
-            return GameIniTable ? GameIniTable->GetText(key) : std::string();
+        // The desktop's settings are settings variables ("ie" and "ini");
+        // whether subtitles show is the game ini table's.
+        l.setting = [](const std::string& key) -> std::string {
+            if (TVarList* list = FindVarListWith(key)) return list->Get(key).AsString();
+            if (key == "subtitles" && GameIniTable) return GameIniTable->ValueText("showSubtitles");
+            return {};
         };
         // A lag limit of 0 or below would cut every frame to nothing: it is ignored.
         l.setMaxLag = [](int maxLag) {
@@ -82,7 +92,9 @@ public:
         l.timerFrames = [] { return InterfaceTools ? InterfaceTools->FramesLastSecond() : 0; };
         l.fps = [] { return InterfaceTools ? static_cast<float>(InterfaceTools->FramesLastSecond()) : 0.0f; };
         l.version = [this] { return Version(); };
+        // The scripts' status (engine_SetStatus) when they gave one, else the system's name.
         l.systemText = [] {
+            if (!InterfaceStatusText().empty()) return InterfaceStatusText();
             const platform::OsInfo os = platform::GetOsInfo();
             return os.kernelName + " " + os.release + " " + os.machine;
         };
@@ -151,6 +163,7 @@ public:
         if (!Desktop) return;
         if (Desktop->ChildCount() == 0) {
             ErrorReport("TDeskTop.Upload: the interface tree is empty, no controls bound", "");
+            Desktop->ReadSettings();
             return;
         }
         Desktop->Upload();
@@ -177,9 +190,9 @@ public:
     void Render() override {
         if (!Desktop) return;
         if (drawer_) drawer_->BeginFrame();
-        if (TextLayer) TextLayer->Clear();
+        // The desktop draws its text layer itself, before the cursor, the
+        // post effects and the present.
         Desktop->Render();
-        if (TextLayer) TextLayer->Draw();
         if (drawer_) drawer_->EndFrame();
     }
     void Release() override {
@@ -219,6 +232,7 @@ private:
 } // namespace
 
 void InstallInterfaceServices(CoreServices& services) {
+    InstallPrintFunctions();
     services.desktop = std::make_unique<DesktopService>();
     // Objects created during a load refresh the loading bar.
     SetLoadingBarRefresh([] {

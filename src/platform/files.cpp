@@ -88,6 +88,11 @@ bool FolderExists(std::string_view path) {
     return fs::is_directory(NativePath(path), ec);
 }
 
+bool IsSymbolicLink(std::string_view path) {
+    std::error_code ec;
+    return fs::is_symlink(NativePath(path), ec);
+}
+
 bool CreateFolders(std::string_view path) {
     std::string native = NativePath(path);
     if (native.empty()) return false;
@@ -153,7 +158,8 @@ std::vector<std::string> ListFolder(std::string_view path, bool files, bool fold
     for (; it != end; it.increment(ec)) {
         if (ec) break;
         bool isDir = it->is_directory(ec);
-        if ((isDir && folders) || (!isDir && files)) names.push_back(Utf8ToCp1251(it->path().filename().string()));
+        if ((isDir && folders) || (!isDir && files))
+            names.push_back(Utf8ToCp1251(it->path().filename().string()));
     }
     return names;
 }

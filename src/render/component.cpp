@@ -164,6 +164,16 @@ void KillerClass::Message(IEngineObject* sender, int msg, int param) {
 
 // ---- rays -----------------------------------------------------------------------------------
 
+RayOpsClass* GameOpsClass::GetRays() {
+    if (!rays_) rays_ = ClamClass::Init<RayOpsClass>(Carrier());
+    return rays_;
+}
+
+void GameOpsClass::Free() {
+    if (RayOpsClass* r = std::exchange(rays_, nullptr)) r->Free();
+    ClamClass::Free();
+}
+
 void RayGroupClass::AddRay(TBaseRenderUnit* ray) {
     if (!ray) return;
     rays_.push_back(ray);

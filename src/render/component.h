@@ -11,6 +11,7 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+class RayOpsClass;
 
 class ClamClass : public TEngineObject {
 public:
@@ -43,7 +44,7 @@ private:
 };
 
 // ---- the per-unit components a render unit makes on first use ------------------------
-// Each is the common base that the Part owning its behaviour fills in; the unit
+// Each is the common base that the code owning its behaviour fills in; the unit
 // only needs what is declared here.
 
 class IRendererOps;
@@ -173,6 +174,12 @@ class GameOpsClass : public ClamClass {
 public:
     // The ship operations; nil until the scene provides them (render/world_links.h).
     virtual IShipsOps* GetShipsOps();
+    // The unit's ray groups (`IGameRaysController`), made on first use.
+    RayOpsClass* GetRays();
+    void Free() override;
+
+private:
+    RayOpsClass* rays_ = nullptr;
 };
 
 // Kills a render unit (the carrier) when a linked object goes away; fires once.

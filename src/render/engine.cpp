@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "render/capture.h"
 #include "render/device.h"
+#include "render/post_process.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/async_objects.h"
@@ -513,10 +514,13 @@ void TEngineClass::RenderFrame() {
         IDirect3DPixelShader9* shader = postEffects_ ? postEffects_->PixelShader() : nullptr;
         DrawTextureQuad(rtTexture1_.Get(), shader ? shader : postShader_.Get());
     }
+    // In flight the frame gets the radial blur; the desktop runs the other
+    // effects over the finished interface.
     const auto& links = GetRenderWorldLinks();
-    if (links.desktopMode && links.desktopMode() == 1 && links.postProcessActive &&
-        links.postProcessActive() && links.runPostProcess)
-        links.runPostProcess();
+    if (links.desktopMode && links.desktopMode() == 1 && RE_PostProcessCopyBackBuffer()) {
+        RE_PostProcessRadialBlur();
+        RE_PostProcessFreeBackBufferCopy();
+    }
     if (ReAsyncMan) ReAsyncMan->WaitAllIdle();
     CleanChildsBRU();
     viewports_->SetViewport(engineViewport_);

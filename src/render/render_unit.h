@@ -67,7 +67,7 @@ inline constexpr uint16_t kEnvironmentLightTag = 18;
 inline constexpr uint16_t kLightsSuns = 2;
 inline constexpr uint16_t kLightsLamps = 4;
 
-// A render object as the unit tree sees it; the render-object Part draws it.
+// A render object as the unit tree sees it; the render object itself does the drawing.
 class IUnitRenderObject {
 public:
     virtual ~IUnitRenderObject() = default;

@@ -1,8 +1,7 @@
 // The game program itself, run headless on the demo content in a folder of its own.
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
-#include "support/error_trap.h"
+#include "game_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -18,15 +17,7 @@ namespace vesk {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kBuild = VESK_BUILD_DIR;
-const std::string kContent = (fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content").string();
-
-std::string Read(const std::string& path) {
-    std::string text;
-    platform::ReadFile(path, text);
-    return text;
-}
+using test::ReadText;
 
 std::vector<std::string> Column(const std::string& text) {
     std::vector<std::string> first;
@@ -50,35 +41,14 @@ template <class Pred> bool WaitFor(Pred pred, int ms = 15000) {
     return pred();
 }
 
-// A game folder: the program, the setup program and the demo content; a lock
-// folder of its own so that parallel tests never see each other's copies.
-class GameRunTest : public ::testing::Test {
+class GameRunTest : public test::GameFolderTest {
 protected:
-    void SetUp() override {
-        game = dir / "game";
-        fs::create_directories(game);
-        fs::create_directories(dir / "runtime");
-        fs::copy(kContent, game, fs::copy_options::recursive);
-        ASSERT_EQ(std::system(("'" + kBuild + "/contentgen' '" + game + "' >/dev/null").c_str()), 0);
-        fs::copy_file(kBuild + "/game/vesk", game + "/vesk");
-        fs::copy_file(kBuild + "/game/setup", game + "/setup");
-        ASSERT_EQ(Shell("./setup --defaults --memlog >/dev/null"), 0);
-    }
-    std::string Env() const {
-        return "export XDG_RUNTIME_DIR='" + dir / "runtime" + "' VESK_PLUGIN_TRACE='" + dir / "trace.txt" +
-               "'; ";
-    }
-    // The exit status of a command run in the game folder.
-    int Shell(const std::string& command) {
-        int rc = std::system(("cd '" + game + "' && " + Env() + command).c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    }
     int RunGame(const std::string& args = "-headless -frames 20 -fixeddt 16") {
         return Shell("./vesk " + args + " >/dev/null 2>&1");
     }
     void AddPlugin(const std::string& name) {
         fs::create_directories(game + "/Plugins");
-        fs::copy_file(kBuild + "/test_plugins/" + name + ".so", game + "/Plugins/" + name + ".so");
+        fs::copy_file(test::kBuildDir + "/test_plugins/" + name + ".so", game + "/Plugins/" + name + ".so");
     }
     std::vector<std::string> ErrorReports() {
         std::vector<std::string> names;
@@ -89,19 +59,16 @@ protected:
                 names.push_back(e.path().filename().string());
         return names;
     }
-
-    test::TempDir dir;
-    std::string game;
 };
 
 TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     AddPlugin("plug_a");
     ASSERT_EQ(RunGame(), 0);
-    EXPECT_EQ(StartupSteps(Read(game + "/logs/memlog.xls")),
+    EXPECT_EQ(StartupSteps(ReadText(game + "/logs/memlog.xls")),
               (std::vector<std::string>{"CreateMainWindow", "RE_Initialization", "GameVarInit",
                                         "goman.createStandartManagers", "SoundEngine", "script_Init",
                                         "beh_Init()"}));
-    const std::string log = Read(game + "/logs/log.txt");
+    const std::string log = ReadText(game + "/logs/log.txt");
     const size_t init = log.find("demo: beh_Init");
     const size_t open = log.find("demo: iLoading.Open loadgame=1");
     const size_t tick = log.find("demo: obj_Tick 112 ms, tick 1"); // 7 frames of 16 ms
@@ -117,7 +84,7 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     EXPECT_NE(log.find("demo: menu: built, title VESK ANNALS"), std::string::npos) << log;
     EXPECT_TRUE(ErrorReports().empty());
     // The plug-in saw every frame and was freed at the end.
-    const std::string trace = Read(dir / "trace.txt");
+    const std::string trace = ReadText(dir / "trace.txt");
     size_t befores = 0;
     for (size_t p = trace.find("plug_a before"); p != std::string::npos;
          p = trace.find("plug_a before", p + 1))
@@ -127,7 +94,7 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
 }
 
 TEST_F(GameRunTest, SetupRecordOfWrongSizeStartsSetupAndFails) {
-    std::string record = Read(game + "/config.bin");
+    std::string record = ReadText(game + "/config.bin");
     ASSERT_EQ(record.size(), 570u);
     platform::WriteFile(game + "/config.bin", record.substr(0, 569));
     // A setup program that only says it ran.
@@ -142,16 +109,16 @@ TEST_F(GameRunTest, SetupRecordOfWrongSizeStartsSetupAndFails) {
 TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     // The first copy runs until it is stopped.
     ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
-    const pid_t pid = std::atoi(Read(dir / "pid").c_str());
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
     ASSERT_GT(pid, 0);
     const bool started =
-        WaitFor([&] { return Read(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
-    const std::string memlog = Read(game + "/logs/memlog.xls");
-    const std::string logStart = Read(game + "/logs/log.txt").substr(0, 40);
+        WaitFor([&] { return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
+    const std::string memlog = ReadText(game + "/logs/memlog.xls");
+    const std::string logStart = ReadText(game + "/logs/log.txt").substr(0, 40);
     int second = -1;
     if (started) second = RunGame("-headless -frames 5 -fixeddt 16");
-    const std::string logAfter = Read(game + "/logs/log.txt");
-    const std::string memlogAfter = Read(game + "/logs/memlog.xls");
+    const std::string logAfter = ReadText(game + "/logs/log.txt");
+    const std::string memlogAfter = ReadText(game + "/logs/memlog.xls");
     kill(pid, SIGKILL);
     ASSERT_TRUE(started);
     EXPECT_EQ(second, 0);
@@ -159,19 +126,46 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     EXPECT_EQ(memlogAfter, memlog);              // no start-up of its own
 }
 
+// The lock is keyed by the caption the copy's own console files set: a copy
+// with another caption starts beside a running one.
+TEST_F(GameRunTest, CopyWithAnotherCaptionStartsBesideARunningOne) {
+    fs::copy(game, dir / "other", fs::copy_options::recursive);
+    platform::AppendFile(dir / "other/local.ini", "win.caption=Other Annals\n");
+    ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
+    ASSERT_GT(pid, 0);
+    const bool started =
+        WaitFor([&] { return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
+    int second = -1;
+    if (started) second = Shell("cd ../other && ./vesk -headless -frames 5 -fixeddt 16 >/dev/null 2>&1");
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(second, 0);
+    EXPECT_NE(ReadText(dir / "other/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
+}
+
 TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {
     AddPlugin("plug_a");
-    EXPECT_NE(Shell("VESK_TEST_PLUGIN_FAIL=3 ./vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>&1"), 0);
+    // Words the program does not know are kept for the report all the same.
+    EXPECT_NE(
+        Shell("VESK_TEST_PLUGIN_FAIL=3 ./vesk -headless -frames 20 -fixeddt 16 extra words >/dev/null 2>&1"),
+        0);
     const auto reports = ErrorReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_TRUE(std::regex_match(reports[0], std::regex(R"(\d\d_\d\d_\d\d_VESKErrorLog_0000\.txt)")))
         << reports[0];
-    const std::string text = Read(game + "/Logs/ErrorLogs/" + reports[0]);
+    const std::string text = ReadText(game + "/Logs/ErrorLogs/" + reports[0]);
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.find("Test plug-in: fatal fault after a frame"), std::string::npos) << text;
+    EXPECT_NE(text.find("Application            : Vesk Annals\n"), std::string::npos) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("Version {16}: [0-9]"))) << text;
+    EXPECT_NE(text.find("Params                 : -HEADLESS -FRAMES 20 -FIXEDDT 16 EXTRA WORDS\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("ParamCount             : 7\n"), std::string::npos) << text;
     // The shut-down ran: the profile was saved and the plug-in freed.
-    EXPECT_NE(Read(game + "/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
-    EXPECT_NE(Read(dir / "trace.txt").find("plug_a free"), std::string::npos);
+    EXPECT_NE(ReadText(game + "/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
+    EXPECT_NE(ReadText(dir / "trace.txt").find("plug_a free"), std::string::npos);
 }
 
 TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
@@ -179,7 +173,8 @@ TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
     EXPECT_NE(Shell("VESK_TEST_PLUGIN_THROW=1 ./vesk -headless -frames 5 >/dev/null 2>&1"), 0);
     const auto reports = ErrorReports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(Read(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"), std::string::npos);
+    EXPECT_NE(ReadText(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"),
+              std::string::npos);
 }
 
 TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) {
@@ -193,11 +188,11 @@ TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) 
     ASSERT_EQ(RunGame("-headless -frames 200 -fixeddt 16"), 0);
     EXPECT_FALSE(fs::exists(outside));
     // Each refusal names its file and goes to the error log; the game went on.
-    const std::string errors = Read(game + "/logs/errlog.txt");
+    const std::string errors = ReadText(game + "/logs/errlog.txt");
     EXPECT_NE(errors.find("RunDataFile: new.cfg refused: "), std::string::npos) << errors;
     EXPECT_NE(errors.find("RunDataFile: profiles/default/settings.lua refused: "), std::string::npos)
         << errors;
-    const std::string log = Read(game + "/logs/log.txt");
+    const std::string log = ReadText(game + "/logs/log.txt");
     for (const std::string line : {
              "demo: items: demoShip mesh=vesk_hawk model=models/ships/vesk_hawk.cm maxVelocity=250",
              "engine_AddObjAdv: the world side is missing, nothing built (obj.demoShip)",

@@ -13,6 +13,8 @@
 #include "shared/errors.h"
 #include "shared/helpers.h"
 
+#include <filesystem>
+
 namespace vesk::test {
 namespace {
 
@@ -88,6 +90,19 @@ TEST_F(GameFunctions, IncludeDirAndTreeRunEachLuaFileOnceModCopiesFirst) {
     // A missing folder runs nothing.
     Run("ran = '' engine_IncludeDir('" + dir.path() + "/none')");
     EXPECT_EQ("", Global("ran"));
+    EXPECT_TRUE(NoLuaErrors());
+}
+
+// A linked folder is not walked: a link back to the tree's top would run
+// every file again, up to the operating system's limit on path length.
+TEST_F(GameFunctions, IncludeTreeDoesNotFollowLinkedFolders) {
+    Script("lib/a.lua", "a");
+    Script("lib/sub/c.lua", "c");
+    const std::string lib = dir.path() + "/lib";
+    std::filesystem::create_directory_symlink(lib, lib + "/sub/loop");
+    std::filesystem::create_directory_symlink(lib + "/sub", lib + "/alias");
+    Run("ran = '' engine_IncludeTree('" + lib + "')");
+    EXPECT_EQ("a=" + lib + "/a.lua c=" + lib + "/sub/c.lua ", Global("ran"));
     EXPECT_TRUE(NoLuaErrors());
 }
 

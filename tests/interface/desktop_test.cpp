@@ -4,6 +4,7 @@
 #include "interface/desktop.h"
 #include "interface/text_layer.h"
 
+#include <algorithm>
 #include <map>
 
 #include "core/services.h"
@@ -11,6 +12,7 @@
 #include "interface/variators.h"
 #include "interface_fixture.h"
 #include "render/world_links.h"
+#include "text_fixture.h"
 
 namespace vesk::test {
 namespace {
@@ -312,6 +314,80 @@ TEST_F(DesktopTest, PlayVideo) {
 
     EXPECT_THROW(desk->PlayVideo("bad.avi", "x()"), Halted);
     EXPECT_EQ(trap.lastFatal, "TDeskTop.PlayVideo: (1)bad.avi, x()");
+}
+
+// Key names and file names reach the scripts as Lua strings whatever they
+// hold: the backslash key and a Windows path do not break the chunk.
+TEST_F(DesktopTest, KeyAndFileNamesAreQuotedForLua) {
+    constexpr int kBackslash = 43;
+    desk->KeyEvent(kBackslash, true);
+    EXPECT_EQ(Global("cheat"), "\\");
+    desk->KeyEvent(kBackslash, false);
+
+    desk->SetProperty("ONINTERCEPTHOTKEY", "OnHot");
+    desk->SetProperty("INTERCEPTHOTKEY", "1");
+    desk->KeyEvent(kBackslash, true);
+    desk->KeyEvent(kBackslash, false);
+    EXPECT_EQ(Global("combo"), "\\");
+
+    std::map<std::string, std::string> settings{{"playvideo", "1"}, {"subtitles", "1"}};
+    desk->links.setting = [&](const std::string& k) { return settings[k]; };
+    desk->links.openVideo = [](TSimpleNode*, const std::string&, bool, const std::string&) { return true; };
+    Lua("iSubtitles = {Start = function(f) sub = f end, Stop = function() end}");
+    Add(desk, "VideoPlayer");
+    desk->PlayVideo("video\\intro \"1\".avi", "LOOP");
+    EXPECT_EQ(Global("sub"), "video\\intro \"1\".avi");
+}
+
+// The frame's texts are drawn before the cursor layer, the post effects and
+// the present, not after them.
+TEST_F(DesktopTest, TextLayerIsDrawnBeforeCursorPostEffectsAndPresent) {
+    std::vector<std::string> order;
+    struct Glyphs : IRenderSymbols {
+        explicit Glyphs(std::vector<std::string>& o) : order(o) {}
+        void BeginBatch() override {}
+        void PlaceGlyph(const TGlyph&, int, int) override {}
+        void DrawGlyph(uint32_t) override { order.push_back("glyph"); }
+        void EndBatch() override {}
+        std::vector<std::string>& order;
+    } glyphs(order);
+    struct Fills : TDrawRecorder {
+        explicit Fills(std::vector<std::string>& o) : order(o) {}
+        void FillRect(const TIRect& r, uint32_t c) override {
+            TDrawRecorder::FillRect(r, c);
+            order.push_back("fill");
+        }
+        std::vector<std::string>& order;
+    } fills(order);
+    IRenderSymbols* oldGlyphs = InterfaceGlyphRenderer;
+    InterfaceGlyphRenderer = &glyphs;
+    GDIFontLib.reset();
+    TextLayer = std::make_unique<TTextLayer>(tlGDI, FixedFonts());
+    InterfaceTextDrawer = TextLayer.get();
+    InterfaceDrawer = &fills;
+
+    AddCursorLayer();
+    desk->Cursor().Init(desk);
+    desk->links.present = [&] { order.push_back("present"); };
+    desk->links.postProcessActive = [] { return true; };
+    desk->links.runPostProcess = [&] { order.push_back("post"); };
+    desk->SetPostProcessModes(1u << TDeskTop::kModeShell);
+    desk->SetDrawingEnabled(true);
+    desk->SetClearBeforeDrawing(false);
+    desk->SetMode(TDeskTop::kModeShell);
+    desk->SetProperty("FPS", "1");
+    desk->UpdateLoadingBar(); // a drawing with the one-shot clear, so it presents
+    const auto firstFill = std::find(order.begin(), order.end(), "fill");
+    ASSERT_NE(firstFill, order.end());
+    EXPECT_GT(std::count(order.begin(), firstFill, "glyph"), 0);
+    EXPECT_EQ(std::vector<std::string>(firstFill, order.end()),
+              (std::vector<std::string>{"fill", "post", "present"}));
+
+    InterfaceDrawer = &draw;
+    InterfaceTextDrawer = &draw;
+    TextLayer.reset();
+    GDIFontLib.reset();
+    InterfaceGlyphRenderer = oldGlyphs;
 }
 
 TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {

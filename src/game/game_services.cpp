@@ -16,9 +16,12 @@
 #include "game/physics_link.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
+#include "game/scene.h"
 #include "game/scene_link.h"
+#include "game/scene_world_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
+#include "game/triggers.h"
 #include "physics/bsphere.h"
 #include "platform/files.h"
 #include "shared/errors.h"
@@ -54,6 +57,8 @@ public:
         RegisterGamePartsClasses();
         RegisterProfileClasses();
         RegisterCameraTrackClasses();
+        RegisterSceneClasses();
+        RegisterTriggerClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -62,6 +67,7 @@ public:
     void FreeDialogs() override { FreeGameDialog(); }
     void CreateGameVars() override {
         CreateGameGlobalLists();
+        CreateGameScene(GlobalObjects);
         CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
@@ -138,6 +144,7 @@ void InstallGameServices(CoreServices& services) {
     InstallRenderMeshLink();
     InstallPhysicsLink();
     RegisterCameraTrackFunctions();
+    InstallSceneWorldLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();
     InstallLogFunctions();

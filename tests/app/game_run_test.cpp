@@ -195,7 +195,8 @@ TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) 
     const std::string log = ReadText(game + "/logs/log.txt");
     for (const std::string line : {
              "demo: items: demoShip mesh=vesk_hawk model=models/ships/vesk_hawk.cm maxVelocity=250",
-             "engine_AddObjAdv: the world side is missing, nothing built (obj.demoShip)",
+             // The ships are built in the space scene from their model.
+             "Begin loading models/ships/vesk_hawk.cm",
              "demo: items: hold1 carries demoGun",
              "TGameItem.createBru: CannonClass is not registered: the world side is missing (items.demoGun)",
              "demo: items: TDamageEnergy -> shield=20 armor=40 hull=95",

@@ -272,7 +272,12 @@ void TGameSubsystem::LoadFunc() {
         const bool wanted = loaded.empty()
                                 ? loc->IntValue("loaded") == 1
                                 : std::find(loaded.begin(), loaded.end(), loc->GetName()) != loaded.end();
-        if (!wanted) continue;
+        // A location the player's list leaves out is not loaded, whatever its data
+        // said: still marked loaded, the subsystem's unload would unload it again.
+        if (!wanted) {
+            if (!loaded.empty()) loc->SetIntValue("loaded", 0);
+            continue;
+        }
         loc->SetIntValue("loaded", 0);
         loc->LoadFunc();
     }
@@ -411,7 +416,7 @@ void TGameLocation::onLoadFunc() {
         UniHelperClass* start = nullptr;
         if (auto* unit = dynamic_cast<TBaseRenderUnit*>(FindEngineObjectById(id));
             unit && unit->FindUHelper("mission:start", start))
-            Run("engine_PhCommand(" + Q(ship->GetName()) + ",\"teleport\",\"\"," + Q(start->GetHex()) + ")");
+            Run("engine_PhCommand(" + Q(GetLuaPath(ship)) + ",\"teleport\",\"\"," + Q(start->GetHex()) + ")");
     }
     if (TBaseGameObject* objects = GlobalObjects ? GlobalObjects->FindChild("obj") : nullptr)
         if (TBaseGameObject* scene = objects->FindChild("Scene")) {

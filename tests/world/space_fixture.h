@@ -104,6 +104,7 @@ protected:
         m.AddHelper("location:near", {0, 0, 0});
         m.AddHelper("location:far", {5000, 0, 0});
         m.AddHelper("mesh:rock", {0, 500, 0});
+        m.AddHelper("model:player", {-100, 0, 0});
         return SystemModel("sys", m, EnvironmentModel());
     }
     // A location with a fog helper (scale 50), a trigger point and a sphere.

@@ -77,9 +77,11 @@ bool EnvironmentPartClass::BuildPart(CMTreeClass& tree, const std::string& objec
 }
 
 Matrix EnvironmentPartClass::DrawMatrix() const {
-    Matrix m = worldMatrix_;
-    if (followCamera_)
-        if (IViewCamera* camera = CameraOf(*this)) MatrixAddTranslation(m, camera->GetPosition());
+    if (!followCamera_) return worldMatrix_;
+    // Modelled where it is seen from the eye: only its own placement counts,
+    // carried along with the camera.
+    Matrix m = localMatrix_;
+    if (IViewCamera* camera = CameraOf(*this)) MatrixAddTranslation(m, camera->GetPosition());
     return m;
 }
 

@@ -37,6 +37,8 @@ local function setMaterial(name, m)
 end
 -- The sky as it is (20), the sun disc added to what is behind it (50), the
 -- planets and the rocks lit by the sun (30), the clouds blended over them (80).
+-- What a model without a material of its own shows.
+setMaterial("checker", material("0", 20, "general/checker"))
 setMaterial("sky_vesk_space", material("2001", 20, "sky/starfield"))
 setMaterial("sun_disc", material("2002", 50, "fx/sun_glow.tga"))
 setMaterial("planet_vesk_prime", material("2003", 30, "planets/vesk_prime"))

@@ -107,8 +107,9 @@ TBaseGameObject* Player() {
 }
 
 TBaseGameObject* Ship() {
-    auto* link = Child<TGameObjectLinkParam>(Player(), "ship");
-    return link ? link->GetLinked() : nullptr;
+    if (auto* link = Child<TGameObjectLinkParam>(Player(), "ship")) return link->GetLinked();
+    auto* free = Child<TGameObjectFreeLink>(Player(), "ship");
+    return free ? dynamic_cast<TBaseGameObject*>(free->GetValue()) : nullptr;
 }
 
 void SetSelfShipControl(bool on) {

@@ -4,30 +4,14 @@
 // heap in use, the live engine objects and the render units after the first
 // round and after the last are compared: a round that left anything behind
 // would show as growth.
-#include "core/lua_machine.h"
+#include "../tests/world/space_stack.h"
 #include "core/lua_readers.h"
-#include "core/paths.h"
-#include "core/services.h"
-#include "core/var_list.h"
 #include "mesh.h"
-#include "physics/cm_render_link.h"
-#include "physics/cm_tree_manager.h"
-#include "physics/ph_scene.h"
 #include "platform/files.h"
 #include "platform/gfx/null_device.h"
-#include "render/device.h"
-#include "render/engine.h"
-#include "render/fx_templates.h"
 #include "render/helpers.h"
-#include "render/managers.h"
-#include "render/texture.h"
-#include "render/vertex_buffers.h"
-#include "render/world_links.h"
 #include "shared/errors.h"
 #include "shared/math.h"
-#include "world/env.h"
-#include "world/fx_base.h"
-#include "world/fx_library.h"
 #include "world/locations.h"
 
 #include <benchmark/benchmark.h>
@@ -70,19 +54,8 @@ public:
         d3d_->CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr,
                            platform::D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put());
         Device = dev;
-        BuffersManager = std::make_unique<BuffersManagerClass>();
-        RE_CreateTextureManager();
-        CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        InstallCMRenderObjectBuilder();
-        UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
-        BRUTickMan = TEngineObject::New<BRUTickManClass>();
-        RegisterEffectUnitClasses();
-        BRUMan = std::make_unique<BRUManClass>();
-        BRUMan->Create();
-        InitVarLists();
-        engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        InstallSpaceScene(services_);
-        CreateLuaMachine();
+        stack_.Start();
+        engine_ = stack_.engine;
         LuaMachine->RunString(R"(
 function length(t) if t == nil then return 0 end local n = 0 for _ in pairs(t) do n = n + 1 end return n end
 function GetGameTable(name) local s = '' for k in pairs(_G[name]) do s = s .. k .. '^' end return s end
@@ -118,30 +91,7 @@ fx = { nebula = { id = 'nebula', type = 'particle_alpha', texture = 'fx/smoke.dd
         LuaMachine->RunString("engine_CreatePlanetSystem(" + LuaQuote(sysPath) + ")");
     }
     ~Scene() {
-        Env.reset();
-        FreeFXTemplates();
-        engine_->DiscardBRU();
-        engine_->Free();
-        TEODestroyManager->Flush();
-        FreeLuaMachine();
-        CMTreeManager.reset();
-        SetCMRenderObjectBuilder(nullptr);
-        SetCMRenderObjectReleaser(nullptr);
-        SetModelTreeProvider(nullptr);
-        SetModelCacheRelease(nullptr);
-        FreePhysicsScene();
-        services_.scene.reset();
-        GetRenderWorldLinks() = RenderWorldLinks{};
-        BRUMan.reset();
-        if (BRUTickManClass* t = std::exchange(BRUTickMan, nullptr)) t->Free();
-        UpdaterManager->Free();
-        UpdaterManager = nullptr;
-        FreeFXRecordPools();
-        TEODestroyManager->Flush();
-        FreeAllVarLists();
-        RE_FreeTextureManager();
-        ClearCachedTextures();
-        BuffersManager.reset();
+        stack_.Stop();
         LiveObjects.reset();
         Device = nullptr;
         TEODestroyManager.reset();
@@ -177,8 +127,8 @@ fx = { nebula = { id = 'nebula', type = 'particle_alpha', texture = 'fx/smoke.dd
 private:
     std::string folder_, location_;
     platform::Ref<platform::NullDirect3D> d3d_;
+    test::SpaceStack stack_;
     TEngineClass* engine_ = nullptr;
-    CoreServices services_;
 };
 
 // What a round may leave behind: the heap in use, live engine objects, render units.

@@ -489,7 +489,7 @@ void TEnvironmentClass::Kill() {
     TBaseRenderUnit::Kill();
 }
 
-bool TEnvironmentClass::DiscardBRU() {
+void TEnvironmentClass::ReleaseParts() {
     DropDust();
     for (TSunsClass* s : suns_) s->RemoveSubscriber(this);
     for (PlanetClass* p : planets_) p->RemoveSubscriber(this);
@@ -498,16 +498,15 @@ bool TEnvironmentClass::DiscardBRU() {
     planets_.clear();
     stars_ = nullptr;
     tree_ = nullptr;
+}
+
+bool TEnvironmentClass::DiscardBRU() {
+    ReleaseParts();
     return TBaseRenderUnit::DiscardBRU();
 }
 
 void TEnvironmentClass::Free() {
-    DropDust();
-    for (TSunsClass* s : suns_) s->RemoveSubscriber(this);
-    for (PlanetClass* p : planets_) p->RemoveSubscriber(this);
-    suns_.clear();
-    set_.suns.clear();
-    planets_.clear();
+    ReleaseParts();
     TBaseRenderUnit::Free();
 }
 

@@ -172,6 +172,8 @@ public:
 
 private:
     void DropDust();
+    // Lets go of the dust, the flares, the suns and the planets (at the unit's end).
+    void ReleaseParts();
     void ForgetChild(TEngineObject* gone);
 
     std::string modelPath_;

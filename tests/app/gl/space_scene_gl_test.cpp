@@ -2,33 +2,16 @@
 // Kessa belt built from the generated models by the world's engine functions
 // and the demo's tables, the sky around the eye, the sun where the camera
 // sees it, the belt's fog and the dust.
-#include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "core/paths.h"
-#include "core/services.h"
-#include "core/var_list.h"
-#include "physics/cm_render_link.h"
-#include "physics/cm_tree_manager.h"
-#include "physics/ph_scene.h"
-#include "physics/ph_script.h"
 #include "platform/gl/gl_fixture.h"
-#include "render/device.h"
-#include "render/engine.h"
-#include "render/fx_templates.h"
-#include "render/managers.h"
-#include "render/model_tree.h"
-#include "render/texture.h"
-#include "render/vertex_buffers.h"
 #include "render/view_camera.h"
-#include "render/world_links.h"
 #include "shared/math.h"
 #include "support/error_trap.h"
-#include "world/env.h"
 #include "world/environment.h"
-#include "world/fx_base.h"
-#include "world/fx_library.h"
 #include "world/locations.h"
 #include "world/space_dust.h"
+#include "world/space_stack.h"
 
 #include <filesystem>
 
@@ -57,24 +40,13 @@ protected:
         LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         Device = dev_;
         ResetDeviceStateCache();
-        BuffersManager = std::make_unique<BuffersManagerClass>();
-        RE_CreateTextureManager();
-        CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        InstallCMRenderObjectBuilder();
-        UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
-        BRUTickMan = TEngineObject::New<BRUTickManClass>();
-        RegisterEffectUnitClasses();
-        BRUMan = std::make_unique<BRUManClass>();
-        BRUMan->Create();
-        InitVarLists();
-        engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
+        stack_.Start();
+        engine_ = stack_.engine;
         Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
         engine_->CreateDrawObjects();
         camera_ = std::make_shared<BasicViewCamera>();
         engine_->Viewports().SetViewportCamera(engine_->EngineViewportId(), camera_);
-        InstallSpaceScene(services_);
         // The demo's tables and scene functions as the game runs them.
-        CreateLuaMachine();
         LuaMachine->RunString("materials = {} mesh = {} fx = {} demo = { OnInit = function() end, "
                               "OnTick = function() end, trace = function() end }");
         LuaMachine->LuaDoFile("Scripts/demo/scene.lua");
@@ -85,32 +57,7 @@ protected:
     }
     void TearDown() override {
         if (!engine_) return;
-        Env.reset();
-        FreeFXTemplates();
-        engine_->DiscardBRU();
-        engine_->Free();
-        TEODestroyManager->Flush();
-        FreeLuaMachine();
-        CMTreeManager.reset();
-        SetCMRenderObjectBuilder(nullptr);
-        SetCMRenderObjectReleaser(nullptr);
-        SetModelTreeProvider(nullptr);
-        SetModelCacheRelease(nullptr);
-        FreePhysicsScene();
-        services_.scene.reset();
-        GetRenderWorldLinks() = RenderWorldLinks{};
-        GetPhysicsScriptLinks() = PhysicsScriptLinks{};
-        GetWorldObjectLinks() = WorldObjectLinks{};
-        BRUMan.reset();
-        if (BRUTickManClass* t = std::exchange(BRUTickMan, nullptr)) t->Free();
-        UpdaterManager->Free();
-        UpdaterManager = nullptr;
-        FreeFXRecordPools();
-        TEODestroyManager->Flush();
-        FreeAllVarLists();
-        RE_FreeTextureManager();
-        ClearCachedTextures();
-        BuffersManager.reset();
+        stack_.Stop();
         LiveObjects.reset();
         Device = nullptr;
         fs::current_path(home_);
@@ -143,9 +90,9 @@ protected:
         return env;
     }
 
+    SpaceStack stack_;
     TEngineClass* engine_ = nullptr;
     std::shared_ptr<BasicViewCamera> camera_;
-    CoreServices services_;
     std::vector<uint8_t> frame_;
     ErrorTrap trap_;
 

@@ -109,6 +109,17 @@ void SetWorldDustMode(int mode) {
     if (Env) Env->SetDustMode(mode);
 }
 
+namespace {
+std::function<void()>& PlayerShipSteering() {
+    static std::function<void()> update;
+    return update;
+}
+} // namespace
+
+void SetPlayerShipSteering(std::function<void()> update) {
+    PlayerShipSteering() = std::move(update);
+}
+
 // ---- the service --------------------------------------------------------------------------------
 
 namespace {
@@ -121,8 +132,9 @@ public:
     void UpdatePlanetSystem() override {
         if (Env) Env->UpdatePlanetSystem();
     }
-    // The player's steering belongs to the HUD's speed controller.
-    void UpdatePlayerShipSteering() override {}
+    void UpdatePlayerShipSteering() override {
+        if (PlayerShipSteering()) PlayerShipSteering()();
+    }
     void DestroyPlanetSystem() override {
         if (Env) Env->DestroyPlanetSystem();
     }

@@ -76,5 +76,8 @@ void InstallSpaceScene(CoreServices& services);
 
 // The dust mode asked for by the game ("gameSystem" setDustMode).
 void SetWorldDustMode(int mode);
+// The player's ship steering run each tick in flight (the HUD's speed
+// controller installs it); nothing runs without one.
+void SetPlayerShipSteering(std::function<void()> update);
 
 } // namespace vesk

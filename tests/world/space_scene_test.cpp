@@ -2,6 +2,7 @@
 // model files: helpers, spheres, fog volumes, the sky, suns, flares, planets
 // and dust, the settings handed to the render engine, and what is left after
 // a planet system or a location goes.
+#include "game/scene_link.h"
 #include "render/helpers.h"
 #include "render/multirole.h"
 #include "render/render_script.h"
@@ -70,6 +71,12 @@ TEST_F(SceneTest, APlanetSystemHasItsHelpersSpheresAndEnvironment) {
     EXPECT_EQ(drawnEnv, env);
     // No flare without fx["SUNLIGHT_01"].id.
     EXPECT_EQ(Count("LensflareClass"), 0);
+    // The game's dust mode reaches the environment's dust.
+    StandInGameSceneLink link;
+    link.SetDustMode(0);
+    EXPECT_FALSE(env->Dust()->HasFlag(BRU_VISIBLE));
+    link.SetDustMode(1);
+    EXPECT_TRUE(env->Dust()->HasFlag(BRU_VISIBLE));
 }
 
 TEST_F(SceneTest, EnvironmentFindsItsTexturesSkyAndFlareAndReportsAMissingSky) {

@@ -323,6 +323,9 @@ demo.OnTick("scene", function(ms, tick)
     demo.trace("scene: encounter01 is " .. engine_GetHelperRange(point, belt) .. " from the belt")
     engine_DelGlobalHelper(point)
     engine_ChangeObjMesh("asteroid_a11", "asteroid_a")
+    -- The dust hidden and shown again, as the game's settings do it.
+    engine_Execute("gameSystem", "setDustMode", "0")
+    engine_Execute("gameSystem", "setDustMode", "1")
     engine_ReloadTexture("sky/starfield")
     engine_Dump()
   elseif tick == loadTick + 3 then

@@ -4,7 +4,6 @@
 // heap in use, the live engine objects and the render units after the first
 // round and after the last are compared: a round that left anything behind
 // would show as growth.
-#include "../tests/world/space_stack.h"
 #include "core/lua_readers.h"
 #include "mesh.h"
 #include "platform/files.h"
@@ -13,6 +12,7 @@
 #include "shared/errors.h"
 #include "shared/math.h"
 #include "world/locations.h"
+#include "world/space_stack.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,16 +54,13 @@ public:
         d3d_->CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr,
                            platform::D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put());
         Device = dev;
-        stack_.Start();
-        engine_ = stack_.engine;
-        LuaMachine->RunString(R"(
-function length(t) if t == nil then return 0 end local n = 0 for _ in pairs(t) do n = n + 1 end return n end
-function GetGameTable(name) local s = '' for k in pairs(_G[name]) do s = s .. k .. '^' end return s end
+        stack_.Start(R"(
 materials = { checker = { id = '0', texture_technique = 20, diffuse_color = 'FFFFFF', specular_color = '0',
   ambient_color = 'FFFFFF', emissive_color = '0', power = 1,
   diffuse_map = { name = 'general/checker', mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } } }
 mesh = { space01 = { DustParticles = { DustLen = 15 } } }
 fx = { nebula = { id = 'nebula', type = 'particle_alpha', texture = 'fx/smoke.dds' } })");
+        engine_ = stack_.engine;
         LoadFXTemplates();
 
         ModelFile env("env");

@@ -1,6 +1,7 @@
 #include "game/fx_objects.h"
 
 #include "core/lua_readers.h"
+#include "game/game_objects.h"
 #include "game/game_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
@@ -35,13 +36,9 @@ template <class T> void Forget(TBaseGameObject* child, T*& field) {
     if (child == field) field = nullptr;
 }
 
-// A link to the game object an effect is shown on, named in the global object
-// list "obj" (in the tree's root while there is no such list).
+// A link to the game object an effect is shown on, named in the global object list "obj".
 TGameObjectLinkParam* NewObjectLink(TBaseGameObject* parent) {
-    auto* link = NewGameObject<TGameObjectLinkParam>("objId", parent);
-    TBaseGameObject* table = GlobalObjects ? GlobalObjects->FindChild("obj") : nullptr;
-    link->SetTable(table ? table : GlobalObjects);
-    return link;
+    return NewGameObject<TGameObjectLink>("objId", parent);
 }
 
 } // namespace
@@ -101,6 +98,11 @@ void TGameObjectFxLink::Show() {
     o->CreateBru();
 }
 
+void TGameObjectFxLink::ShowFx(TBaseGameObject* object) {
+    if (object && objId_) objId_->setValue(object);
+    Show();
+}
+
 void TGameObjectFxLink::Hide() {
     TGameObjectFx* o = EffectObject();
     if (fxLink_) fxLink_->setValue(nullptr);
@@ -114,6 +116,14 @@ void TGameObjectDamageFxLink::Create(const std::string& name, TBaseGameObject* p
     param_->setValue("armor");
 }
 
+float TGameObjectDamageFxLink::ThresholdPercent() const {
+    return procent_ ? procent_->GetValue() : 0.0f;
+}
+
+std::string TGameObjectDamageFxLink::WatchedParam() const {
+    return param_ ? param_->GetValue() : std::string("armor");
+}
+
 void TGameObjectDamageFxLink::ChildLeft(TBaseGameObject* child) {
     TGameObjectFxLink::ChildLeft(child);
     Forget(child, procent_);
@@ -124,6 +134,24 @@ void TGameObjectDamageFxLink::ChildLeft(TBaseGameObject* child) {
 
 void TGameObjectFx::Create(const std::string& name, TBaseGameObject* parent) {
     TBaseGameSceneObject::Create(name, parent);
+    MakeFxChildren();
+}
+
+void TGameObjectFx::CreateEmpty() {
+    TBaseGameSceneObject::CreateEmpty();
+    MakeFxChildren();
+}
+
+void TGameObjectFx::ReInit(const std::string& name, TBaseGameObject* parent) {
+    TBaseGameSceneObject::ReInit(name, parent);
+    if (fxId_) fxId_->setValue(std::string());
+    if (fxLink_) fxLink_->setValue(nullptr);
+    if (helperId_) helperId_->setValue(std::string());
+    if (objId_) objId_->setValue(nullptr);
+    if (hexId_) hexId_->setValue(nullptr);
+}
+
+void TGameObjectFx::MakeFxChildren() {
     fxId_ = NewGameObject<TGameObjectStringParam>("fxId", this);
     fxLink_ = NewGameObject<TGameObjectFreeLink>("fxLink", this);
     helperId_ = NewGameObject<TGameObjectStringParam>("helperId", this);
@@ -174,6 +202,21 @@ void TGameObjectFx::CreateBru() {
 
 void TGameObjectDestroyFx::Create(const std::string& name, TBaseGameObject* parent) {
     TGameObjectFx::Create(name, parent);
+    MakeDestroyChildren();
+}
+
+void TGameObjectDestroyFx::CreateEmpty() {
+    TGameObjectFx::CreateEmpty();
+    MakeDestroyChildren();
+}
+
+void TGameObjectDestroyFx::ReInit(const std::string& name, TBaseGameObject* parent) {
+    TGameObjectFx::ReInit(name, parent);
+    if (time_) time_->setValue(0.0f);
+    elapsed_ = 0.0f;
+}
+
+void TGameObjectDestroyFx::MakeDestroyChildren() {
     time_ = NewGameObject<TGameObjectSubParam>("time", this);
     onEndTime_ = NewGameObject<TGameEvent>("onEndTime", Events());
     onTick_ = NewGameObject<TonTick>("onTick", Events());
@@ -211,6 +254,10 @@ void TGameObjectDestroyFx::Delete() {
 void TDestroyFxLink::Create(const std::string& name, TBaseGameObject* parent) {
     TGameObjectFxLink::Create(name, parent);
     time_ = NewGameObject<TGameObjectSubParam>("time", this);
+}
+
+float TDestroyFxLink::DestroyFxTime() const {
+    return time_ ? time_->GetValue() : 0.0f;
 }
 
 void TDestroyFxLink::ChildLeft(TBaseGameObject* child) {
@@ -284,6 +331,17 @@ void TDestroyFxAbandonedLink::ChildLeft(TBaseGameObject* child) {
 
 void TDestroyFxAbandonedLink::Show() {
     ErrorReport("TDestroyFxAbandonedLink.startFx error: not use", "mhl");
+}
+
+float TDestroyFxAbandonedLink::DestroyFxTime() const {
+    return time_ ? time_->GetValue() : 0.0f;
+}
+
+void TDestroyFxAbandonedLink::SpawnDestroyFx(TBaseGameObject*) {
+    auto* debris = NewGameObject<TAbandonedDestroyFx>("debris_", this);
+    debris->AppendIdToName();
+    if (mesh_) debris->Mesh()->setValue(mesh_->GetValue());
+    if (lifetime_) debris->LifeTime()->setValue(lifetime_->GetValue());
 }
 
 // ---- the timed effect ------------------------------------------------------------------------

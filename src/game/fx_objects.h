@@ -7,6 +7,7 @@
 // and, when the time is up, fires its end and deletes itself.
 #include <string>
 
+#include "game/effect_links.h"
 #include "game/events.h"
 #include "game/object_effects.h"
 #include "game/scene_object.h"
@@ -20,7 +21,7 @@ class TGameObjectLinkParam;
 class TGameObjectFreeLink;
 class TGameObjectFx;
 
-class TGameObjectFxLink : public TBaseGameObjectList {
+class TGameObjectFxLink : public TBaseGameObjectList, public IGameFxLink {
     VESK_GAME_CLASS(TGameObjectFxLink)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
@@ -31,6 +32,11 @@ public:
     virtual void Show();
     // Deletes the effect object.
     virtual void Hide();
+
+    // IGameFxLink: shown on the object (it becomes the link's object).
+    void ShowFx(TBaseGameObject* object) override;
+    void HideFx() override { Hide(); }
+    bool IsFxShown() const override { return EffectObject() != nullptr; }
 
     TGameObjectStringParam* Fx() const { return fx_; }
     TGameObjectLinkParam* ObjId() const { return objId_; }
@@ -55,10 +61,16 @@ private:
 };
 
 // Shown while a parameter of its object is at or below a share of its maximum.
-class TGameObjectDamageFxLink : public TGameObjectFxLink {
+class TGameObjectDamageFxLink : public TGameObjectFxLink, public IGameDamageFxLink {
     VESK_GAME_CLASS(TGameObjectDamageFxLink)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
+    // IGameDamageFxLink
+    void ShowFx(TBaseGameObject* object) override { TGameObjectFxLink::ShowFx(object); }
+    void HideFx() override { TGameObjectFxLink::HideFx(); }
+    bool IsFxShown() const override { return TGameObjectFxLink::IsFxShown(); }
+    float ThresholdPercent() const override;
+    std::string WatchedParam() const override;
     TGameObjectSubParam* Procent() const { return procent_; }
     TGameObjectStringParam* Param() const { return param_; }
 
@@ -75,6 +87,9 @@ class TGameObjectFx : public TBaseGameSceneObject {
     VESK_GAME_CLASS(TGameObjectFx)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
+    // Pooled: made once with its children, revived with their start values.
+    void CreateEmpty() override;
+    void ReInit(const std::string& name, TBaseGameObject* parent) override;
     // A script-made effect object spawns its effect when it is created.
     void onCreatedFunc(TEngineObject* obj, TEngineObject* data) override;
     // Spawns the effect at the carrier's helper; nothing without a carrier unit.
@@ -90,6 +105,7 @@ protected:
     void ChildLeft(TBaseGameObject* child) override;
 
 private:
+    void MakeFxChildren();
     TGameObjectStringParam* fxId_ = nullptr;
     TGameObjectFreeLink* fxLink_ = nullptr;
     TGameObjectStringParam* helperId_ = nullptr;
@@ -104,6 +120,8 @@ class TGameObjectDestroyFx : public TGameObjectFx {
     VESK_GAME_CLASS(TGameObjectDestroyFx)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
+    void CreateEmpty() override;
+    void ReInit(const std::string& name, TBaseGameObject* parent) override;
     void onCreatedFunc(TEngineObject* obj, TEngineObject* data) override;
     void Delete() override;
     TGameObjectSubParam* Time() const { return time_; }
@@ -114,6 +132,7 @@ protected:
     void ChildLeft(TBaseGameObject* child) override;
 
 private:
+    void MakeDestroyChildren();
     void OnTickFunc();
     TGameObjectSubParam* time_ = nullptr;
     TGameEvent* onEndTime_ = nullptr;
@@ -122,10 +141,13 @@ private:
 };
 
 // The explosion of a destroyed object: its link shows a timed effect object.
-class TDestroyFxLink : public TGameObjectFxLink {
+class TDestroyFxLink : public TGameObjectFxLink, public IGameDestroyFxEntry {
     VESK_GAME_CLASS(TDestroyFxLink)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
+    // IGameDestroyFxEntry: shown on the destroyed object for "time" seconds.
+    float DestroyFxTime() const override;
+    void SpawnDestroyFx(TBaseGameObject* object) override { ShowFx(object); }
     TGameObjectSubParam* Time() const { return time_; }
 
 protected:
@@ -162,12 +184,15 @@ private:
 };
 
 // The debris link: it describes debris ("mesh", "time", "lifetime") and is never shown itself.
-class TDestroyFxAbandonedLink : public TGameObjectFxLink {
+class TDestroyFxAbandonedLink : public TGameObjectFxLink, public IGameDestroyFxEntry {
     VESK_GAME_CLASS(TDestroyFxAbandonedLink)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
     // Refused: a fatal report.
     void Show() override;
+    // IGameDestroyFxEntry: debris of the destroyed object that ends after "lifetime".
+    float DestroyFxTime() const override;
+    void SpawnDestroyFx(TBaseGameObject* object) override;
 
 protected:
     void ChildLeft(TBaseGameObject* child) override;

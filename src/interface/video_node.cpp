@@ -11,6 +11,25 @@ namespace vesk {
 
 // ---- viewports -------------------------------------------------------------------------
 
+void TViewportNode::SetContent(const std::string& name) {
+    content_ = name;
+    if (!ShowsModels()) return;
+    if (!scene_) scene_ = std::make_unique<ViewportSceneClass>();
+    scene_->Show(name, shipView_);
+}
+
+void TViewportNode::Draw() {
+    TMegaButton::Draw();
+    if (!scene_ || !Visible()) return;
+    const TIRect r = GetScaledRect();
+    scene_->Render(r.left, r.top, r.Width(), r.Height());
+}
+
+void TViewportNode::Free() {
+    scene_.reset();
+    TMegaButton::Free();
+}
+
 void TViewportNode::CopyTo(TSimpleNode* target) {
     TMegaButton::CopyTo(target);
     if (auto* t = dynamic_cast<TViewportNode*>(target)) {

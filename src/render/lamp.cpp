@@ -179,6 +179,10 @@ void TLampClass::SetSize(float s) {
     if (IParticleControl* g = Glow()) g->SetSize(s);
 }
 
+void TLampClass::SetGlowSize(float size) {
+    if (IParticleControl* g = Glow()) g->SetSize(size);
+}
+
 void TLampClass::ScaleSize(float f) {
     if (IParticleControl* g = Glow()) g->SetSize(baseSize_ * f);
 }

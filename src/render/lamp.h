@@ -4,6 +4,7 @@
 // waveform: a sine, a blink or a steady light, optionally flickering in size.
 // A cylinder is a unit drawn through a level-of-detail list (ship rings).
 #include "render/engine.h"
+#include "render/lamp_setup.h"
 #include "render/render_unit.h"
 #include "render/sprite_client.h"
 
@@ -28,7 +29,7 @@ void RegisterLampClasses();
 // Lamps alive (Init raises, Free lowers).
 extern int32_t LampCount;
 
-class TLampClass : public TBaseRenderUnit, public ILampLight {
+class TLampClass : public TBaseRenderUnit, public ILampLight, public ILampSetup {
 public:
     // A lamp under parent, added to it, at position, with its glow of that size.
     static TLampClass* Make(TBaseRenderUnit* parent, const std::string& name, const Vec3& position,
@@ -47,20 +48,23 @@ public:
     void CreateSprite();
     void OnAddedToParent(TBaseRenderUnit*) override { CreateSprite(); }
 
-    void SetModeSinus();
-    void SetModeBlink();
-    void SetModeStatic();
+    void SetModeSinus() override;
+    void SetModeBlink() override;
+    void SetModeStatic() override;
     void SetModeFlicker(float amplitude);
-    void SetSpeed(float turnsPerSecond) { speed_ = turnsPerSecond; }
-    void SetPhase(float radians) { phase_ = radians; }
-    void SetColor(uint32_t rgb) { colour_ = rgb; }
+    void SetSpeed(float turnsPerSecond) override { speed_ = turnsPerSecond; }
+    void SetPhase(float radians) override { phase_ = radians; }
+    void SetColor(uint32_t rgb) override { colour_ = rgb; }
     uint32_t GetColor() const { return colour_; }
-    void SetLightRange(float range) { lightRange_ = range; }
+    void SetLightRange(float range) override { lightRange_ = range; }
     // The glow takes the lamp colour scaled by x, fully opaque.
     void SetIntensity(float x);
-    void SetMaxIntensity(float x);
+    void SetMaxIntensity(float x) override;
     void ScaleIntensity(float f) { SetIntensity(baseIntensity_ * f); }
-    void SetSize(float s);
+    void SetSize(float s) override;
+    // The glow's own size and texture (the loaders' flare settings).
+    void SetGlowSize(float size) override;
+    void SetGlowTexture(IKWTexture* texture) override { SetTexture(texture); }
     void ScaleSize(float f);
     // The glow's size from the base size again.
     void ApplySize() { ScaleSize(1.0f); }

@@ -67,6 +67,11 @@ void PutShape(uint8_t* at, const ROModelVertex& v, const Vec3& t) {
 
 TRenderObject* BuildMorphRenderObject(const ROModelNode& node, const std::vector<const ROModelNode*>& sources,
                                       uint64_t options, bool secondUV) {
+    // Without a device (a headless run) there is nothing to blend into.
+    if (!Device) {
+        FastLogAdd("CMTreeClass.CreateMorphRO: no device for " + node.fileName + ", " + node.objectName);
+        return nullptr;
+    }
     auto* ro = TEngineObject::New<TRenderObject>();
     ro->Create(D3DPOOL_MANAGED, 0x10015, 0, 0, 0, 0);
     ro->SetName(node.objectName);

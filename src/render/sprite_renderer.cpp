@@ -242,20 +242,24 @@ SpritesRendererClass* SpritesRendererClass::Create(TBaseRenderUnit* parent, cons
 
 void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count) {
     if (count < 1 || !quads_) return;
+    // Each client's texture is asked once; clients of one texture end up side by side.
+    byTexture_.clear();
+    for (int i = 0; i < count; ++i) byTexture_.emplace_back(list[size_t(i)]->GetTexture(), list[size_t(i)]);
     if (count > 1)
-        std::sort(list.begin(), list.begin() + count, [](const ISpriteClient* a, const ISpriteClient* b) {
-            return std::less<const IKWTexture*>()(a->GetTexture(), b->GetTexture());
+        std::sort(byTexture_.begin(), byTexture_.end(), [](const auto& a, const auto& b) {
+            return std::less<const IKWTexture*>()(a.first, b.first);
         });
-    IKWTexture* current = list[0]->GetTexture();
+    for (int i = 0; i < count; ++i) list[size_t(i)] = byTexture_[size_t(i)].second;
+    IKWTexture* current = byTexture_[0].first;
     int i = 0;
     while (i < count) {
         int j = i;
-        while (j < count && list[static_cast<size_t>(j)]->GetTexture() == current) ++j;
+        while (j < count && byTexture_[size_t(j)].first == current) ++j;
         if (j > i) {
             if (ro)
                 if (ROMaterialClass* m = ro->GetMaterial(0)) m->SetTexture(0, TextureRef(current));
             quads_->SetTexture(current);
-            IKWTexture* next = list[static_cast<size_t>(j < count ? j : count - 1)]->GetTexture();
+            IKWTexture* next = byTexture_[size_t(j < count ? j : count - 1)].first;
             quads_->NextBatch();
             for (int k = i; k < j; ++k) {
                 ISpriteClient* c = list[static_cast<size_t>(k)];
@@ -294,9 +298,12 @@ void SpritesRendererDRClass::AddClient(ISpriteClient* client) {
         StoreClient(client);
         return;
     }
-    Vec3 eye{};
-    if (IViewCamera* cam = GetCamera()) eye = cam->GetPosition();
-    client->SetDistance(Vec3Length(Vec3Sub(client->GetPosition(), eye)));
+    // The camera stands still while a frame's clients come in.
+    if (count_ == 0) {
+        eye_ = {};
+        if (IViewCamera* cam = GetCamera()) eye_ = cam->GetPosition();
+    }
+    client->SetDistance(Vec3Length(Vec3Sub(client->GetPosition(), eye_)));
     StoreClient(client);
 }
 
@@ -316,19 +323,24 @@ SpritesRendererClass* SpritesRendererDRClass::RendererFor(int32_t kind) const {
 void SpritesRendererDRClass::DoRender() {
     runs_.clear();
     if (count_ < 1) return;
-    std::sort(
-        clients_.begin(), clients_.begin() + count_,
-        [](const ISpriteClient* a, const ISpriteClient* b) { return a->GetDistance() > b->GetDistance(); });
-    SpritesRendererClass* r = RendererFor(clients_[0]->GetKind());
+    // Each client's distance and renderer are asked once.
+    byDistance_.clear();
+    for (int i = 0; i < count_; ++i) {
+        ISpriteClient* c = clients_[size_t(i)];
+        byDistance_.push_back({c->GetDistance(), c, RendererFor(c->GetKind())});
+    }
+    std::sort(byDistance_.begin(), byDistance_.end(),
+              [](const Entry& a, const Entry& b) { return a.distance > b.distance; });
+    for (int i = 0; i < count_; ++i) clients_[size_t(i)] = byDistance_[size_t(i)].client;
+    SpritesRendererClass* r = byDistance_[0].renderer;
     if (r) {
         r->ClearClients();
-        r->AddClient(clients_[0]);
+        r->AddClient(byDistance_[0].client);
     }
     for (int i = 1; i <= count_; ++i) {
-        SpritesRendererClass* next =
-            i < count_ ? RendererFor(clients_[static_cast<size_t>(i)]->GetKind()) : nullptr;
+        SpritesRendererClass* next = i < count_ ? byDistance_[size_t(i)].renderer : nullptr;
         if (i < count_ && next == r) {
-            if (r) r->AddClient(clients_[static_cast<size_t>(i)]);
+            if (r) r->AddClient(byDistance_[size_t(i)].client);
             continue;
         }
         // The run ends: it is drawn by its renderer, and the next run starts.
@@ -341,7 +353,7 @@ void SpritesRendererDRClass::DoRender() {
         r = next;
         if (r) {
             r->ClearClients();
-            r->AddClient(clients_[static_cast<size_t>(i)]);
+            r->AddClient(byDistance_[size_t(i)].client);
         }
     }
 }

@@ -140,6 +140,7 @@ private:
     QuadsRendererClass* quads_ = nullptr;
     float maxPointSize_ = 0.0f;
     int batchesDrawn_ = 0;
+    std::vector<std::pair<IKWTexture*, ISpriteClient*>> byTexture_;
 };
 
 // Sorts clients of every kind far to near and draws them in runs through the
@@ -176,6 +177,14 @@ protected:
 private:
     Renderers renderers_;
     std::vector<SpritesRendererClass*> runs_;
+    Vec3 eye_{};
+    // The clients with their distances and renderers, for sorting without asking each again.
+    struct Entry {
+        float distance;
+        ISpriteClient* client;
+        SpritesRendererClass* renderer;
+    };
+    std::vector<Entry> byDistance_;
 };
 
 } // namespace vesk

@@ -92,12 +92,13 @@ uint8_t ScaleChannel(uint8_t v, float k) {
 } // namespace
 
 uint32_t BlendColour(uint32_t a, uint32_t b, float t) {
+    // In 1/256 steps: the channels move together without per-channel floats.
+    const int32_t w = t <= 0.0f ? 0 : (t >= 1.0f ? 256 : static_cast<int32_t>(t * 256.0f));
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        const float v = static_cast<float>(Channel(a, shift)) +
-                        (static_cast<float>(Channel(b, shift)) - static_cast<float>(Channel(a, shift))) * t;
-        const uint32_t c = v <= 0.0f ? 0u : (v >= 255.0f ? 255u : static_cast<uint32_t>(v));
-        out |= c << shift;
+        const int32_t ca = static_cast<int32_t>((a >> shift) & 0xFF),
+                      cb = static_cast<int32_t>((b >> shift) & 0xFF);
+        out |= static_cast<uint32_t>(ca + (((cb - ca) * w) >> 8)) << shift;
     }
     return out;
 }

@@ -223,14 +223,14 @@ int FXBulletClass::SetFromDescStruct(IEngineObject* configuration) {
         ErrorReport("1", "mhl");
         return 0;
     }
-    initiator_->LinkObject()->AddSubscriber(this);
+    if (TEngineObject* o = initiator_->LinkObject()) o->AddSubscriber(this);
     auto* to = cfg->Query<IFXTargetPosition>();
     target_ = to ? to->GetTargetPosition() : nullptr;
     if (!target_) {
         ErrorReport("2", "mhl");
         return 0;
     }
-    target_->LinkObject()->AddSubscriber(this);
+    if (TEngineObject* o = target_->LinkObject()) o->AddSubscriber(this);
     TBaseRenderUnit* source = initiator_->GetObject();
     shooter_ = source ? source->FindUpWithFlags(BRU_SHIP) : nullptr;
     if (shooter_) {
@@ -265,12 +265,20 @@ void FXBulletClass::SetPosition(const Vec3& p) {
 
 void FXBulletClass::UpdateMatrices(const Matrix* parent) {
     if (kinetic_) {
-        Matrix m;
-        if (!KWMatrixGetBasisForDirVect(kinetic_->direction, {0, 0, 1}, m)) m = Matrix{};
-        MatrixSetTranslation(m, kinetic_->position);
-        localMatrix_ = m;
+        const Vec3& d = kinetic_->direction;
+        if (d.x != basisFor_.x || d.y != basisFor_.y || d.z != basisFor_.z) {
+            if (!KWMatrixGetBasisForDirVect(d, {0, 0, 1}, basis_)) basis_ = Matrix{};
+            basisFor_ = d;
+        }
+        localMatrix_ = basis_;
+        MatrixSetTranslation(localMatrix_, kinetic_->position);
     }
-    TBaseRenderUnit::UpdateMatrices(parent);
+    // A shot has no children and is drawn as a streak facing the camera: its
+    // own matrix is all there is to place.
+    if (parent)
+        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+    else
+        worldMatrix_ = localMatrix_;
 }
 
 void FXBulletClass::Message(IEngineObject* sender, int msg, int param) {
@@ -352,8 +360,6 @@ void FXBulletClass::OnHit(const BulletContact& contact) {
 
 void FXBulletClass::FXTick(float dtMs) {
     if (IsRenderPaused() || HasFlag(BRU_KILLED) || !kinetic_) return;
-    int64_t start = 0;
-    PerfomanceCounterClass::Start(start);
     const float dt = 0.001f * dtMs;
     kinetic_->Tick(dt);
     // A shot that hit stays unseen for the rest of its flight.
@@ -380,12 +386,11 @@ void FXBulletClass::FXTick(float dtMs) {
         kinetic_->colour = 0;
     }
     FXBaseClass::FXTick(dtMs);
-    DebugOps.BulletsPC().Add(start);
 }
 
 void FXBulletClass::FillRenderList(int stage, int pass) {
-    if (HasFlag(BRU_KILLED) || SkipInPass(pass) || stage != renderStage_ || !kinetic_ ||
-        (kinetic_->colour & 0x00FFFFFFu) == 0)
+    if (stage != renderStage_ || HasFlag(BRU_KILLED) || !kinetic_ || (kinetic_->colour & 0x00FFFFFFu) == 0 ||
+        SkipInPass(pass))
         return;
     // A bullet with a mesh effect is seen as that mesh.
     if (meshTemplate_ != 0) return;
@@ -414,9 +419,12 @@ void FXBulletClass::StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const 
 
 FXBulletRendererClass* FXBulletRendererClass::Get() {
     if (!Engine) return nullptr;
-    FXBulletRendererClass* r = nullptr;
-    if (Engine->FindChildByClass(r) && r && !r->HasFlag(BRU_KILLED)) return r;
+    // Kept by id: the renderer goes with the engine's units.
+    static int32_t id = 0;
+    auto* r = FindEngineObjectAs<FXBulletRendererClass>(id);
+    if (r && r->Parent() == Engine && !r->HasFlag(BRU_KILLED | BRU_DISCARDED)) return r;
     r = Create<FXBulletRendererClass>(Engine);
+    id = r->GetId();
     Engine->AddChild(r);
     r->SetSortValue(3.0f);
     Engine->SortChildsBRU();

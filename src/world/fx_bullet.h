@@ -99,6 +99,9 @@ private:
     float rndFrom_ = 1.0f, rndTo_ = 1.0f;
     KineticParticleClass* kinetic_ = nullptr;
     TBaseRenderUnit* shooter_ = nullptr;
+    // The turn of the shot's matrix: it flies straight, so it is worked out once.
+    Matrix basis_;
+    Vec3 basisFor_{};
 };
 
 // Draws every listed bullet of a frame as camera-facing streaks, one batch per texture.

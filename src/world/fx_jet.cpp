@@ -201,8 +201,6 @@ void FXJetClass::EmitParticle(const Vec3& at, const Vec3& followed, const Vec3& 
 
 void FXJetClass::Tick(float dtMs) {
     if (JetsSwitch() == 0 || FXUpdatesStopped()) return;
-    int64_t start = 0;
-    PerfomanceCounterClass::Start(start);
     FXBaseClass::Tick(dtMs);
     Vec3 current = lastPos_, velocity{};
     if (position_) {
@@ -231,7 +229,6 @@ void FXJetClass::Tick(float dtMs) {
             }
         }
     }
-    DebugOps.JetsPC().Add(start);
 }
 
 void FXJetClass::DoRender() {
@@ -263,8 +260,11 @@ void FXJetClass::DoRender() {
     Vec3 eye{};
     if (IViewCamera* cam = GetCamera()) eye = cam->GetPosition();
     const float half = thickness_ * 0.5f;
-    // The two edges of the band at point i: across the trail and across the view.
-    auto edges = [&](int i, Vec3& a, Vec3& b) {
+    // The two edges of the band at each point: across the trail and across the view.
+    const int n = segments + 1;
+    edgeA_.resize(size_t(n));
+    edgeB_.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
         const Vec3& p = points_[static_cast<size_t>(i)]->position;
         const int j = i + 1 < static_cast<int>(points_.size()) ? i + 1 : i - 1;
         Vec3 along = Vec3Sub(points_[static_cast<size_t>(j)]->position, p);
@@ -272,9 +272,9 @@ void FXJetClass::DoRender() {
         Vec3 side = Vec3Cross(along, Vec3Sub(p, eye));
         const float len = Vec3Length(side);
         side = len > 1e-6f ? Vec3Scale(side, half / len) : Vec3{0, 0, half};
-        a = Vec3Add(p, side);
-        b = Vec3Sub(p, side);
-    };
+        edgeA_[size_t(i)] = Vec3Add(p, side);
+        edgeB_[size_t(i)] = Vec3Sub(p, side);
+    }
     void* data = nullptr;
     if (platform::Failed(
             vb->Lock(&data, 0, 4 * static_cast<uint32_t>(segments), platform::D3DLOCK_DISCARD)) ||
@@ -283,9 +283,8 @@ void FXJetClass::DoRender() {
     auto* v = static_cast<QuadVertex*>(data);
     const float du = 1.0f / static_cast<float>(segments);
     for (int i = 0; i < segments; ++i) {
-        Vec3 a0, b0, a1, b1;
-        edges(i, a0, b0);
-        edges(i + 1, a1, b1);
+        const Vec3 &a0 = edgeA_[size_t(i)], &b0 = edgeB_[size_t(i)];
+        const Vec3 &a1 = edgeA_[size_t(i) + 1], &b1 = edgeB_[size_t(i) + 1];
         const uint32_t c0 = points_[static_cast<size_t>(i)]->colour;
         const uint32_t c1 = points_[static_cast<size_t>(i) + 1]->colour;
         const float u0 = du * static_cast<float>(i), u1 = du * static_cast<float>(i + 1);

@@ -75,6 +75,7 @@ private:
     int32_t particleTemplate_ = 0;
     std::string particleId_;
     int bandSegments_ = 0;
+    std::vector<Vec3> edgeA_, edgeB_;
 };
 
 } // namespace vesk

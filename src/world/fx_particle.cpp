@@ -182,9 +182,20 @@ void FXParticleClass::Tick(float dtMs) {
     MatrixSetTranslation(localMatrix_, position_);
 }
 
+void FXParticleClass::UpdateMatrices(const Matrix* parent) {
+    // A sprite is seen from the camera: only its place matters, not its turn.
+    if (childs_ || rotator_) {
+        TBaseRenderUnit::UpdateMatrices(parent);
+        return;
+    }
+    MatrixSetTranslation(worldMatrix_, parent ? Vec3TransformPoint(position_, *parent) : position_);
+}
+
 void FXParticleClass::FillRenderList(int stage, int pass) {
-    if (HasFlag(BRU_KILLED) || SkipInPass(pass) || stage != renderStage_ || !IsVisible()) return;
-    UpdateMatrices(parent_ ? &parent_->GetWorldMatrix() : nullptr);
+    // The cheap tests first: the tree is listed four times a frame.
+    if (stage != renderStage_ || HasFlag(BRU_KILLED) || !IsVisible() || SkipInPass(pass)) return;
+    // A lamp places itself while it is listed: its glow follows it here.
+    if (parent_ && parent_->HasFlag(BRU_LAMP)) UpdateMatrices(&parent_->GetWorldMatrix());
     IViewCamera* cam = GetCamera();
     if (!cam) return;
     const CameraFrame& view = ViewOf(cam);
@@ -192,8 +203,10 @@ void FXParticleClass::FillRenderList(int stage, int pass) {
     if (!view.frustum.IsPointVisible(p)) return;
     spriteMatrix_ = view.billboard;
     MatrixSetTranslation(spriteMatrix_, p);
+    // The shared renderers belong to the engine root; a particle in a scene of
+    // its own (an interface viewport's) has none to go to and is not drawn.
     TBaseRenderUnit* root = GetRoot();
-    if (!root) return;
+    if (!root || root != Engine) return;
     if (IRendererOps* r = root->GetRenderOps()->GetRenderer()) r->AddClient(this);
 }
 

@@ -3,7 +3,12 @@
 // morph objects, heads and item scenes in an interface viewport, cinematics,
 // animated objects and sub-objects from the demo script's tables.
 #include "core/lua_machine.h"
+#include "core/lua_readers.h"
 #include "core/paths.h"
+#include "core/services.h"
+#include "interface/desktop.h"
+#include "interface/interface_services.h"
+#include "interface/video_node.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
 #include "platform/files.h"
@@ -14,6 +19,7 @@
 #include "render/render_fixture.h"
 #include "render/texture.h"
 #include "render/video_renderer.h"
+#include "render/viewport_scene.h"
 #include "shared/math.h"
 
 #include <cstring>
@@ -268,6 +274,59 @@ TEST_F(RenderModels, TheDemoBeaconAnimatesItsAntennaAndHangsItsSubObjects) {
     HelperClass* gun = nullptr;
     EXPECT_TRUE(beacon->FindHelper("gun", gun));
     EXPECT_EQ(beacon->GetBSphereList()->size(), 1u);
+    EXPECT_TRUE(trapAll.reports.empty());
+}
+
+TEST_F(RenderModels, AScriptsViewportNodeShowsAHeadInItsOwnScene) {
+    CoreServices services;
+    InstallInterfaceServices(services);
+    services.desktop->InitCore();
+    services.desktop->Create();
+    // The demo script's viewport node, built through the interface's tool function.
+    LuaMachine->RunString("engine_Desktop('insert', 'Face', 'desktop', '', 'TViewportNode') "
+                          "engine_Desktop('update', 'Face', 'LEFT', '10', 'TOP', '20', 'WIDTH', '100', "
+                          "'HEIGHT', '80', 'VIEWPORT', 'demo_head') "
+                          "engine_Desktop('insert', 'Clip', 'desktop', '', 'TVideoNode')");
+    int status = 0;
+    auto* face = dynamic_cast<TViewportNode*>(CurrentDesktop()->ChildByName("Face", status, true, false));
+    ASSERT_NE(face, nullptr);
+    ASSERT_NE(face->Scene(), nullptr);
+    MultiroleBRUClass* scene = face->Scene()->Root();
+    ASSERT_NE(scene, nullptr);
+    auto* head = dynamic_cast<TMorphedAnimatedObjClass*>(scene->FindBRUByName("base"));
+    ASSERT_NE(head, nullptr);
+    EXPECT_NE(head->GetROList(), nullptr);
+    EXPECT_NE(scene->FindBRUByName("background"), nullptr);
+    // Drawn with the desktop: into the node's rectangle, the engine's viewport made current again.
+    Dev().ClearCalls();
+    face->Draw();
+    EXPECT_EQ(Dev().CountCalls("DrawIndexedPrimitive"), 3u); // head, eye, background
+    D3DVIEWPORT9 rect;
+    ASSERT_TRUE(engine->Viewports().GetViewport(face->Scene()->ViewportId(), rect));
+    EXPECT_EQ(rect.Width, 100u);
+    EXPECT_EQ(engine->Viewports().CurrentIndex(), engine->EngineViewportId());
+    // Another content replaces the scene; a video node shows clips, never a model.
+    LuaMachine->RunString("engine_Desktop('update', 'Face', 'VIEWPORT', 'items_scene')");
+    EXPECT_NE(face->Scene()->Root()->FindBRUByName("items_scene"), nullptr);
+    EXPECT_EQ(face->Scene()->Root()->FindBRUByName("background"), nullptr);
+    platform::SetVideoDecoderFactory([] {
+        platform::NullVideoConfig c;
+        c.openAnyName = true;
+        return platform::CreateNullVideoDecoder(c);
+    });
+    test::TempDir clips;
+    ASSERT_TRUE(platform::WriteFile(clips / "demo_head", "a clip"));
+    LuaMachine->RunString("engine_Desktop('update', 'Clip', 'VIEWPORT', " + LuaQuote(clips / "demo_head") +
+                          ")");
+    auto* clip = dynamic_cast<TVideoNode*>(CurrentDesktop()->ChildByName("Clip", status, true, false));
+    ASSERT_NE(clip, nullptr);
+    ASSERT_NE(clip->Video(), nullptr);
+    EXPECT_EQ(clip->Video()->FileName(), clips / "demo_head");
+    EXPECT_EQ(clip->Scene(), nullptr);
+    platform::SetVideoDecoderFactory(nullptr);
+    services.desktop->Release();
+    services.desktop->FreeCore();
+    TEODestroyManager->Flush();
     EXPECT_TRUE(trapAll.reports.empty());
 }
 

@@ -4,6 +4,7 @@
 #include "render/component.h"
 #include "render/dynamic_position.h"
 #include "render/helpers.h"
+#include "render/lamp.h"
 #include "render/material.h"
 #include "render/mesh_geometry.h"
 #include "render/render_object.h"
@@ -268,6 +269,43 @@ TEST_F(SpriteRendererTest, PositionLinkMisuseIsFatal) {
     EXPECT_EQ(trapAll.lastFatal, "DynamicPositionClass.Init: bru=nil)");
     EXPECT_THROW(DynamicPositionClass::Init(ship, "nozzle", ship), Halted);
     EXPECT_EQ(trapAll.lastFatal, "DynamicPositionClass.Init: not [ship].GetHelper(\"nozzle\",pHelper)");
+}
+
+// ---- cylinders -------------------------------------------------------------------------------
+
+TEST_F(SpriteRendererTest, ACylinderDrawsTheLevelItsDistanceCallsFor) {
+    RegisterLampClasses();
+    auto* ring = TBaseRenderUnit::Create<TCylinder>(env);
+    env->AddChild(ring);
+    EXPECT_EQ(ring->GetName(), "Cylinder");
+    auto level = [](const char* name) {
+        auto* ro = TEngineObject::New<TRenderObject>();
+        ro->SetName(name);
+        ro->Create(platform::D3DPOOL_MANAGED, 0, 0, RO_QUADS, 1, 0);
+        return ro;
+    };
+    TRenderObject* fine = level("fine");
+    TRenderObject* coarse = level("coarse");
+    // The value asked is radius / (distance + 1) x 100: large near the camera.
+    ring->Levels()->AddLevel("coarse", coarse, 10.0f);
+    ring->Levels()->AddLevel("fine", fine, 1.0e9f);
+    ring->SetFlag(BRU_OPAQUE);
+    auto drawnFrom = [&](Vec3 at) {
+        ring->SetPosition(at);
+        Dev().ClearCalls();
+        Frame();
+        const auto draws = Dev().Find("DrawPrimitive");
+        return draws.size() == 1 ? draws[0] : std::string("draws: ") + std::to_string(draws.size());
+    };
+    const std::string nearDraw = drawnFrom({3, 0, 0});
+    const std::string farDraw = drawnFrom({5000, 0, 0});
+    EXPECT_EQ(nearDraw.rfind("DrawPrimitive", 0), 0u) << nearDraw;
+    EXPECT_EQ(farDraw.rfind("DrawPrimitive", 0), 0u) << farDraw;
+    EXPECT_NE(nearDraw, farDraw); // each level has its own vertices
+    ring->Kill();
+    Frame();
+    fine->Free();
+    coarse->Free();
 }
 
 // ---- physics operations ------------------------------------------------------------------------

@@ -301,7 +301,9 @@ TEST_F(SoundWorkerTest, StreamFaultWaitsForTheMainThread) {
     ASSERT_EQ(engine.Init(nullptr), 0);
     auto dev = LastNullSoundDevice();
     engine.SetFileFolder(dir.path() + "/");
-    Wav("a.wav", {1, 22050, 16, 100000});
+    test::WavFormat longWave;
+    longWave.frames = 22050 * 30; // still streaming when the fault comes, however slow the machine
+    Wav("a.wav", longWave);
     const auto mainThread = std::this_thread::get_id();
     std::vector<std::thread::id> reportedOn;
     const auto trapHook = GetErrorHooks().onReport;

@@ -16,6 +16,7 @@
 #include "render/vertex_buffers.h"
 #include "render/view_camera.h"
 #include "shared/math.h"
+#include "support/fx_environment.h"
 #include "world/fx_base.h"
 #include "world/fx_library.h"
 
@@ -26,19 +27,8 @@
 
 namespace vesk::test {
 
-// The content's own helpers the effect readers rely on; GetGameTable lists the
-// keys in the order of the table `fxOrder` (so a test fixes the load order).
-inline constexpr const char* kFxContentHelpers = R"(
-function length(t) if t == nil then return 0 end local n = 0 for _ in pairs(t) do n = n + 1 end return n end
-function GetGameTable(name)
-  local s = ''
-  if name == 'fx' and fxOrder then
-    for i = 1, table.getn(fxOrder) do s = s .. fxOrder[i] .. '^' end
-    return s
-  end
-  for k in pairs(_G[name]) do s = s .. k .. '^' end
-  return s
-end
+// The checker material the shared renderers fall back to, and an empty "fx" table.
+inline constexpr const char* kFxTestContent = R"(
 materials = { checker = { id = '0', texture_technique = 60, diffuse_color = 'FFFFFF', specular_color = '0',
   ambient_color = '0', emissive_color = '0', power = 0 } }
 fx = {}
@@ -49,16 +39,7 @@ protected:
     void SetUp() override {
         RenderTest::SetUp();
         DataPath = dir.path() + "/data/";
-        BuffersManager = std::make_unique<BuffersManagerClass>();
-        RE_CreateTextureManager();
-        UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
-        BRUTickMan = TEngineObject::New<BRUTickManClass>();
-        RegisterEffectUnitClasses();
-        BRUMan = std::make_unique<BRUManClass>();
-        BRUMan->Create();
-        InitVarLists();
-        CreateLuaMachine();
-        Lua(kFxContentHelpers);
+        environment.Start(kFxTestContent);
         SeedUniformRandom(7);
     }
     void TearDown() override {
@@ -69,16 +50,7 @@ protected:
             engine = nullptr;
         }
         TEODestroyManager->Flush();
-        BRUMan.reset();
-        if (BRUTickManClass* t = std::exchange(BRUTickMan, nullptr)) t->Free();
-        if (UpdaterManager) UpdaterManager->Free();
-        FreeFXRecordPools();
-        TEODestroyManager->Flush();
-        FreeLuaMachine();
-        FreeAllVarLists();
-        RE_FreeTextureManager();
-        BuffersManager.reset();
-        ClearCachedTextures();
+        environment.Stop();
         DataPath.clear();
         RenderTest::TearDown();
     }
@@ -109,6 +81,7 @@ protected:
     int32_t PooledParticles() const { return BRUMan->Particles()->GetPool()->GetUsedCount(); }
 
     TempDir dir;
+    FxEnvironment environment;
 };
 
 } // namespace vesk::test

@@ -18,21 +18,6 @@
 namespace vesk::test {
 namespace {
 
-// A body that moves at a fixed velocity (what the physics gives a ship).
-class MovingBody : public IRenderUnitAI {
-public:
-    explicit MovingBody(TBaseRenderUnit* unit) : unit(unit) {}
-    void ClearOwner() override {}
-    void FreeAI() override {}
-    Matrix BodyMatrix() const override { return unit->GetLocalMatrix(); }
-    TBaseRenderUnit* RenderUnit() override { return unit; }
-    Vec3 BodyVelocity() const override { return velocity; }
-    void ForsageOn(float) override {}
-    void ForsageOff() override {}
-    TBaseRenderUnit* unit;
-    Vec3 velocity{};
-};
-
 // A game event that counts its firings and keeps its data.
 class CountingEvent : public TEngineObject, public IGameCollisionEvent {
 public:
@@ -325,6 +310,104 @@ TEST_F(FxJetsBulletsTest, AStreakSeenEndOnKeepsItsMinimumWidth) {
     b->StreakCorners(view, corners);
     EXPECT_NEAR(Vec3Length(Vec3Sub(corners[1], corners[0])), 40.0f, 1e-3f);
     EXPECT_NEAR(Vec3Length(Vec3Sub(corners[2], corners[1])), 20.0f, 1e-3f);
+}
+
+// A configuration that answers only what a test gives it.
+class PartialConfig : public TEngineObject,
+                      public IFXConfigBase,
+                      public IFXInitiator,
+                      public IFXTargetPosition {
+public:
+    TBaseRenderUnit* GetParentBRU() override { return parent; }
+    void SetFX(TBaseRenderUnit*) override {}
+    IDynamicTargetPosition* GetInitiator() override { return from; }
+    IDynamicTargetPosition* GetTargetPosition() override { return to; }
+    TBaseRenderUnit* parent = nullptr;
+    IDynamicTargetPosition* from = nullptr;
+    IDynamicTargetPosition* to = nullptr;
+};
+
+// A point in space that names no unit.
+class FixedPoint : public IDynamicTargetPosition {
+public:
+    Vec3 GetPos() override { return {100, 0, 0}; }
+    Vec3 GetVelocity() override { return {}; }
+};
+
+TEST_F(FxJetsBulletsTest, ConfigurationsThatCannotPlaceAnEffectAreFatal) {
+    LoadFx(std::string(kSpark) + ", " + kBurst + ", " + BulletEntry(""));
+    FixedPoint point;
+    struct Case {
+        const char* templ;
+        bool from, to;
+        std::string text;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"shot", false, false, "1"},
+                           {"shot", true, false, "2"},
+                           {"shot", true, true,
+                            "FXBulletClass.SetFromDescStruct: not FInitiator.GetObject(TObject(bru))"}}) {
+        auto* cfg = TEngineObject::New<PartialConfig>();
+        cfg->parent = engine;
+        cfg->from = c.from ? &point : nullptr;
+        cfg->to = c.to ? &point : nullptr;
+        EXPECT_THROW(Template(c.templ)->SpawnEffect2(cfg), Halted) << c.text;
+        EXPECT_TRUE(trapAll.HasReport(c.text)) << c.text;
+        cfg->Free();
+    }
+    FXDescrStruct desc{};
+    desc.BurstInitiator = &point; // a point that names no unit, for a burst that moves with it
+    EXPECT_THROW(Spawn<FXBurstClass>("boom", engine, &desc), Halted);
+    EXPECT_EQ(trapAll.lastFatal, "FXBurstClass.SetFromDescStruct: not FInitiator.GetObject(bru)");
+}
+
+TEST_F(FxJetsBulletsTest, BurstConfigurationsPlaceTheBurstOnTheUnitOrWhereItWas) {
+    LoadFx(
+        std::string(kSpark) + ", " + kBurst + ", " +
+        "still = { id = 'still', type = 'burst', numParticles = '1', vmin = '1', vmax = '1', MaxSize = '1',"
+        " MinSize = '1', MaxLifeTime = '1', MinLifeTime = '1', particleID = 'spark', color = 'FF',"
+        " friction = '0', notattached = '1' }");
+    RecUnit* ship = Unit(env, "ship");
+    ship->SetPosition({100, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    FixedPoint hit; // (100, 0, 0): the ship's own place
+    for (const char* name : {"boom", "still"}) {
+        FXConfigBurstClass* cfg = FXConfigurator.GetBurstConfig("test");
+        cfg->SetData(&hit, ship);
+        auto* burst = dynamic_cast<FXBurstClass*>(Template(name)->SpawnEffect2(cfg));
+        ASSERT_NE(burst, nullptr) << name;
+        ASSERT_NE(burst->AnchorHelper(), nullptr) << name;
+        // Attached: a helper of the ship at the hit's place in its own frame; else one of the scene's.
+        const bool attached = std::string(name) == "boom";
+        EXPECT_EQ(burst->AnchorHelper()->GetHelperName(), attached ? "attached" : "!attached");
+        EXPECT_EQ(burst->AnchorHelper()->FindUpWithFlags(BRU_ROOT) == engine, true);
+        EXPECT_FLOAT_EQ(burst->GetWorldMatrix().m[3][0], 100.0f);
+    }
+    HelperClass* h = nullptr;
+    EXPECT_TRUE(ship->FindHelper("attached", h));
+    TEODestroyManager->Flush();
+}
+
+TEST_F(FxJetsBulletsTest, EventConditionsRunTheirActionOnTheItemsThatPass) {
+    EventConditionManagerClass events;
+    std::vector<TEngineObject*> items{env, engine};
+    std::vector<std::string> acted;
+    size_t at = 0;
+    const int handle =
+        events.Add({[&] { at = 0; },
+                    [&](TEngineObject*& item) {
+                        if (at >= items.size()) return false;
+                        item = items[at++];
+                        return true;
+                    },
+                    [](TEngineObject* item, int32_t p) { return item == Engine ? p == 7 : true; },
+                    [&](TEngineObject* item, int32_t) { acted.push_back(item->ClassName()); }, 7});
+    events.Process();
+    EXPECT_EQ(acted, (std::vector<std::string>{"EnvironmentStandInClass", "TEngineClass"}));
+    events.Remove(handle);
+    events.Process();
+    EXPECT_EQ(acted.size(), 2u);
+    EXPECT_EQ(events.Count(), 0);
 }
 
 } // namespace

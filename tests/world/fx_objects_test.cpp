@@ -138,16 +138,61 @@ TEST_F(FxObjectsTest, DestructionEffectsEndAfterTheirTime) {
     auto* fx = dynamic_cast<TGameObjectDestroyFx*>(link->EffectObject());
     ASSERT_NE(fx, nullptr);
     Lua("engine_SetVar('" + GetLuaPath(fx) + ".events.onEndTime', 'blastOver = 1')");
+    const int32_t id = fx->GetId();
     for (int i = 0; i < 3; ++i) GameFrame(); // created and ticking: 90 ms
-    EXPECT_FALSE(fx->IsDeleted());
-    GameFrame(); // 120 ms
-    EXPECT_TRUE(fx->IsDeleted());
+    EXPECT_EQ(link->EffectObject(), fx);
+    GameFrame(); // 120 ms: it ends and is gone at the end of the frame
+    EXPECT_EQ(FindEngineObjectById(id), nullptr);
+    EXPECT_EQ(link->EffectObject(), nullptr);
     EXPECT_EQ(GetLuaString("blastOver", false), "1");
     // The debris link is never shown itself.
     Lua("engine_AddVar('obj.ship', 'debris', 'TDestroyFxAbandonedLink')");
     auto* debris = dynamic_cast<TDestroyFxAbandonedLink*>(FindVarByPath("obj.ship.debris"));
     EXPECT_THROW(debris->Show(), Halted);
     EXPECT_EQ(trapAll.lastFatal, "TDestroyFxAbandonedLink.startFx error: not use");
+}
+
+TEST_F(FxObjectsTest, GameObjectsShowTheirLinksThroughTheEffectLinkInterfaces) {
+    TBaseGameSceneObject* ship = Ship();
+    Lua("engine_AddVar('obj.ship', 'smoke', 'TGameObjectDamageFxLink') engine_SetVar('obj.ship.smoke.fx', "
+        "'boom')"
+        " engine_SetVar('obj.ship.smoke.procent', '30')");
+    GameFrame();
+    auto* damage = dynamic_cast<IGameDamageFxLink*>(FindVarByPath("obj.ship.smoke"));
+    ASSERT_NE(damage, nullptr);
+    EXPECT_FLOAT_EQ(damage->ThresholdPercent(), 30.0f);
+    EXPECT_EQ(damage->WatchedParam(), "armor");
+    EXPECT_FALSE(damage->IsFxShown());
+    damage->ShowFx(ship);
+    EXPECT_TRUE(damage->IsFxShown());
+    EXPECT_NE(
+        dynamic_cast<FXBurstClass*>(
+            dynamic_cast<TGameObjectFxLink*>(FindVarByPath("obj.ship.smoke"))->EffectObject()->GetHex()),
+        nullptr);
+    damage->HideFx();
+    EXPECT_FALSE(damage->IsFxShown());
+    // Debris of a destroyed object lives out its lifetime.
+    Lua("engine_AddVar('obj.ship', 'debris', 'TDestroyFxAbandonedLink') engine_SetVar('obj.ship.debris.fx', "
+        "'boom')"
+        " engine_SetVar('obj.ship.debris.time', '2')"
+        " engine_SetVar('obj.ship.debris.lifetime', '0.05') engine_SetVar('obj.ship.debris.mesh', 'wreck')");
+    auto* entry = dynamic_cast<IGameDestroyFxEntry*>(FindVarByPath("obj.ship.debris"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_FLOAT_EQ(entry->DestroyFxTime(), 2.0f);
+    entry->SpawnDestroyFx(ship);
+    TBaseGameObject* list = FindVarByPath("obj.ship.debris");
+    TAbandonedDestroyFx* debris = nullptr;
+    int32_t cursor;
+    TBaseGameObject* child;
+    list->First(cursor);
+    while (list->Next(cursor, child))
+        if (auto* d = dynamic_cast<TAbandonedDestroyFx*>(child)) debris = d;
+    ASSERT_NE(debris, nullptr);
+    EXPECT_EQ(debris->Mesh()->GetValue(), "wreck");
+    const int32_t id = debris->GetId();
+    GameFrame(); // created: 30 ms
+    GameFrame(); // 60 ms: over, and gone at the end of the frame
+    EXPECT_EQ(FindEngineObjectById(id), nullptr);
 }
 
 TEST_F(FxObjectsTest, ATimedEffectEndsItsTimeFiresAndDeletesItself) {
@@ -167,13 +212,15 @@ TEST_F(FxObjectsTest, ATimedEffectEndsItsTimeFiresAndDeletesItself) {
             " engine_SetVar('ship.timer.events.onEndTime', 'ended = 1')");
         auto* timer = dynamic_cast<TGameTimeEffect*>(FindVarByPath("ship.timer"));
         ASSERT_NE(timer, nullptr);
+        const int32_t id = timer->GetId();
         for (int i = 1; i < c.frames; ++i) {
             GameFrame();
             EXPECT_TRUE(timer->IsEnabled());
             EXPECT_FALSE(timer->IsDeleted());
         }
-        GameFrame();
-        EXPECT_TRUE(timer->IsDeleted());
+        GameFrame(); // it ends and is gone at the end of the frame
+        EXPECT_EQ(FindEngineObjectById(id), nullptr);
+        EXPECT_EQ(FindVarByPath("ship.timer"), nullptr);
         EXPECT_EQ(GetLuaString("ended", false), "1");
         EXPECT_EQ(GetLuaString("called", false), "1");
         GameFrame();

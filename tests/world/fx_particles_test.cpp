@@ -60,6 +60,20 @@ TEST_F(FxParticlesTest, AParticleOfOneColourFadesOutAndGoesBackToItsPool) {
     EXPECT_EQ(PooledParticles(), pooled);
 }
 
+TEST_F(FxParticlesTest, ParticlesStandStillWhileGameUpdatesAreFrozen) {
+    LoadFx(kSpark);
+    FXParticleClass* p = Particle();
+    p->SetLifeTime(1.0f);
+    p->SetVelocity({10, 0, 0});
+    SetSwitch("vis.frozen", 1);
+    Step(500.0f);
+    EXPECT_FLOAT_EQ(p->GetRemaining(), 1.0f);
+    EXPECT_FLOAT_EQ(p->GetParticlePosition().x, 50.0f);
+    SetSwitch("vis.frozen", 0);
+    Step(500.0f);
+    EXPECT_FLOAT_EQ(p->GetRemaining(), 0.5f);
+}
+
 TEST_F(FxParticlesTest, ParticlesMoveWithFrictionAndBlendTowardsTheirEndColour) {
     LoadFx(kSpark);
     FXParticleClass* p = Particle();
@@ -120,6 +134,17 @@ TEST_F(FxParticlesTest, OnlyVisibleParticlesReachTheirRenderer) {
     a->SetPosition({-50, 0, 0});
     Frame();
     EXPECT_TRUE(Distance()->LastRuns().empty());
+    // Nor in a scene of its own (an interface viewport's), which has no sprite renderers.
+    auto* scene = TBaseRenderUnit::Create<SceneClass>(engine);
+    engine->AddChild(scene);
+    scene->SetFlag(BRU_BLENDED);
+    FXParticleClass* own =
+        dynamic_cast<FXParticleClass*>(TBaseRenderUnit::SpawnEffect(Template("alpha"), scene, nullptr));
+    own->SetPosition({50, 0, 0});
+    own->SetColor(0xFFFFFFFF);
+    Frame();
+    EXPECT_TRUE(Distance()->LastRuns().empty());
+    EXPECT_TRUE(trapAll.reports.empty());
 }
 
 // ---- bursts ----------------------------------------------------------------------------------

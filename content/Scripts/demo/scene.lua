@@ -79,9 +79,12 @@ model("asteroid_b", "models/space/asteroid_b.cm")
 model("asteroid_c", "models/space/asteroid_c.cm")
 model("jump_gate", "models/space/jump_gate.cm")
 
--- The nebula's fog volumes, and the sun's lens flare.
-fx.nebula = { id = "nebula", type = "particle_alpha", texture = "fx/smoke.dds" }
-fx.SUNLIGHT_01 = { id = "SUNLIGHT_01", texture = "fx/flare.tga", size = 90 }
+-- The nebula's fog volumes, and the sun's lens flare: added to the effect
+-- library when the scene starts.
+function defineSceneEffects()
+  fx.nebula = { id = "nebula", type = "particle_alpha", texture = "fx/smoke.dds" }
+  fx.SUNLIGHT_01 = { id = "SUNLIGHT_01", texture = "fx/flare.tga", size = 90 }
+end
 
 -- ---- what the engine calls while the scene loads -----------------------------------------------
 
@@ -274,6 +277,7 @@ triggerActions.waypoint01 = function(path)
 end
 
 demo.OnInit("scene", function()
+  defineSceneEffects()
   engine_ReloadFx()
   -- The player as the scene sees it, when the game has no player of its own.
   if engine_IsVar("player") == 0 then

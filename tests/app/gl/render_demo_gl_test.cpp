@@ -1,8 +1,14 @@
 // The render demo drawn by the real GL device: the demo script's tables and
 // camera functions, the generated beacon model with its material and texture
-// in the engine's frame, and a character's head in an interface viewport.
+// in the engine's frame, and a character's head in a viewport node the
+// script builds through the interface's tool function.
 #include "core/lua_machine.h"
 #include "core/paths.h"
+#include "core/services.h"
+#include "interface/desktop.h"
+#include "interface/interface_services.h"
+#include "interface/video_node.h"
+#include "interface/visual_nodes.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
 #include "physics/render_camera_link.h"
@@ -15,6 +21,7 @@
 #include "render/render_script.h"
 #include "render/texture.h"
 #include "render/view_camera.h"
+#include "render/viewport_scene.h"
 #include "render/world_links.h"
 #include "shared/math.h"
 #include "support/error_trap.h"
@@ -68,14 +75,24 @@ protected:
         env_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine_);
         engine_->AddChild(env_);
         GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env_; };
+        // The interface, whose tool functions the script builds its viewport node with.
+        InstallInterfaceServices(services_);
+        services_.desktop->InitCore();
+        services_.desktop->Create();
+        InterfaceScaleX = float(W) / 1024.0f;
+        InterfaceScaleY = float(H) / 768.0f;
         // The demo script as the game runs it: its parts run at once here.
         CreateLuaMachine();
-        LuaMachine->RunString("ini = {} materials = {} mesh = {} demo = { OnInit = function(name, f) f() end, "
-                              "OnTick = function() end, trace = function(t) lastTrace = t end }");
+        LuaMachine->RunString(
+            "ini = {} materials = {} mesh = {} demo = { OnInit = function(name, f) f() end, "
+            "OnTick = function() end, trace = function(t) lastTrace = t end }");
         LuaMachine->LuaDoFile("Scripts/demo/render.lua");
     }
     void TearDown() override {
         if (!engine_) return;
+        services_.desktop->Release();
+        services_.desktop->FreeCore();
+        InterfaceScaleX = InterfaceScaleY = 1.0f;
         FreeLuaMachine();
         engine_->DiscardBRU();
         engine_->Free();
@@ -125,6 +142,7 @@ protected:
         return v;
     }
 
+    CoreServices services_;
     TEngineClass* engine_ = nullptr;
     EnvironmentStandInClass* env_ = nullptr;
     std::vector<uint8_t> frame_;
@@ -165,35 +183,37 @@ TEST_F(RenderDemoGL, TheBeaconShowsItsTexturedMaterialWhereTheScriptsCameraSeesI
     EXPECT_TRUE(trap_.reports.empty());
 }
 
-TEST_F(RenderDemoGL, AHeadDrawsIntoItsInterfaceViewport) {
-    // The right half of the screen; its camera at the origin looks along +x.
-    auto camera = std::make_shared<BasicViewCamera>();
-    const int vp = engine_->Viewports().AddViewport(nullptr, camera);
-    engine_->Viewports().SetViewportRect(vp, 0.5f, 0.0f, 0.5f, 1.0f);
-    auto* root = TBaseRenderUnit::Create<MultiroleBRUClass>(nullptr);
-    root->Setup(vp, BRU2_VIEWPORT_CHARACTER);
-    TMorphedAnimatedObjClass* head = root->AddHead("demo_head", "", true, 0);
-    ASSERT_NE(head, nullptr);
+TEST_F(RenderDemoGL, AScriptsViewportNodeDrawsAHeadInItsRectangle) {
+    // The right half of the virtual 1024 x 768 screen.
+    LuaMachine->RunString(
+        "engine_Desktop('insert', 'Face', 'desktop', '', 'TViewportNode') "
+        "engine_Desktop('update', 'Face', 'HSCALE', 'LEFT', 'VSCALE', 'TOP', 'LEFT', '512', "
+        "'TOP', '0', 'WIDTH', '512', 'HEIGHT', '768', 'VIEWPORT', 'demo_head')");
+    int status = 0;
+    auto* face = dynamic_cast<TViewportNode*>(CurrentDesktop()->ChildByName("Face", status, true, false));
+    ASSERT_NE(face, nullptr);
+    ASSERT_NE(face->Scene(), nullptr);
 
     dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     engine_->RE_BeginScene();
-    root->RenderViewport();
+    face->Draw();
     engine_->RE_EndScene();
     frame_ = Frame();
 
     D3DVIEWPORT9 rect;
-    ASSERT_TRUE(engine_->Viewports().GetViewport(vp, rect));
+    ASSERT_TRUE(engine_->Viewports().GetViewport(face->Scene()->ViewportId(), rect));
     EXPECT_EQ(rect.X, W / 2);
-    const Vec3 face = Project(*camera, {19, 0, 0}, rect);
-    EXPECT_GT(face.x, float(W / 2));
-    EXPECT_RGB(At(int(face.x), int(face.y)), 0x20, 0xC0, 0x40);
-    // Around the head the background of the character's model.
+    EXPECT_EQ(rect.Width, W / 2);
+    IViewCamera* camera = engine_->Viewports().GetViewportCamera(face->Scene()->ViewportId());
+    ASSERT_NE(camera, nullptr);
+    // The head's face (its skin texture) where the viewport's camera sees it...
+    const Vec3 head = Project(*camera, {19, 0, 0}, rect);
+    EXPECT_GT(head.x, float(W / 2));
+    EXPECT_RGB(At(int(head.x), int(head.y)), 0x20, 0xC0, 0x40);
+    // ... the character's background around it, and nothing outside the viewport.
     const Vec3 back = Project(*camera, {40, 8, 8}, rect);
     EXPECT_RGB(At(int(back.x), int(back.y)), 0x20, 0x40, 0xC0);
-    // Outside the viewport nothing was drawn.
     EXPECT_RGB(At(2, H / 2), 0, 0, 0);
-    root->DiscardBRU();
-    root->Free();
     EXPECT_TRUE(trap_.reports.empty());
 }
 

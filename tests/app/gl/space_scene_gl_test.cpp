@@ -40,16 +40,16 @@ protected:
         LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         Device = dev_;
         ResetDeviceStateCache();
-        stack_.Start();
+        // The demo's tables and scene functions as the game runs them.
+        stack_.Start("materials = {} mesh = {} fx = {} demo = { OnInit = function() end, "
+                     "OnTick = function() end, trace = function() end }");
         engine_ = stack_.engine;
         Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
         engine_->CreateDrawObjects();
         camera_ = std::make_shared<BasicViewCamera>();
         engine_->Viewports().SetViewportCamera(engine_->EngineViewportId(), camera_);
-        // The demo's tables and scene functions as the game runs them.
-        LuaMachine->RunString("materials = {} mesh = {} fx = {} demo = { OnInit = function() end, "
-                              "OnTick = function() end, trace = function() end }");
         LuaMachine->LuaDoFile("Scripts/demo/scene.lua");
+        LuaMachine->RunString("defineSceneEffects()");
         LoadFXTemplates();
         LuaMachine->RunString("engine_CreatePlanetSystem('models/space/vesk_system')");
         const std::string belt = GetLuaString("engine_LoadLocation('models/space/kessa_belt')", false);

@@ -45,9 +45,10 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     CoreServices services;
     InstallRenderServices(services);
     InstallWorldServices(services);
+    // The scene's physics first: the game then lists the world's ships as the physics' scene.
+    InstallPhysicsServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
-    InstallPhysicsServices(services);
     InstallSceneMapLink();
     InstallInputDevices();
     InstallConsole();

@@ -186,7 +186,7 @@ CameraKeyPoint TCameraTaskPoint::KeyPoint() const {
     return k;
 }
 
-void TCameraTaskPoint::FillFromCamera(const TGameCamera& camera) {
+void TCameraTaskPoint::FillFromCamera(TGameCamera& camera) {
     ShowPointNumber(Num());
     SetVector(this, "position", camera.GetPosition());
     SetVector(this, "direction", camera.GetDirection());
@@ -287,7 +287,7 @@ TCameraPlayer* TCameraTrack::Player() const {
     return GetParent() ? dynamic_cast<TCameraPlayer*>(GetParent()->GetParent()) : nullptr;
 }
 
-TCameraTaskPoint* TCameraTrack::NewPoint(const TGameCamera& camera) {
+TCameraTaskPoint* TCameraTrack::NewPoint(TGameCamera& camera) {
     TBaseGameObject* points = Points();
     if (!points) return nullptr;
     TCameraTaskPoint* current = CurrentPoint();

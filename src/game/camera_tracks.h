@@ -45,7 +45,7 @@ public:
     // The key point the camera flies through.
     CameraKeyPoint KeyPoint() const;
     // Camera pose into and out of the point.
-    void FillFromCamera(const TGameCamera& camera);
+    void FillFromCamera(TGameCamera& camera);
     void ApplyToCamera(TGameCamera& camera) const;
 
 private:
@@ -75,7 +75,7 @@ public:
     void SetCurPoint(const std::string& name);
     std::string EndPoint() const;
     // A new point filled from the camera, placed after the current one.
-    TCameraTaskPoint* NewPoint(const TGameCamera& camera);
+    TCameraTaskPoint* NewPoint(TGameCamera& camera);
     // Gathers the track's points into the player's key points; false (after
     // the report) for an empty track.
     bool Play();

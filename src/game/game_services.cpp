@@ -2,6 +2,7 @@
 
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
+#include "game/ai_tasks.h"
 #include "game/camera_tracks.h"
 #include "game/dialogs.h"
 #include "game/events.h"
@@ -14,11 +15,13 @@
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/physics_link.h"
+#include "game/player.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
 #include "game/scene.h"
 #include "game/scene_link.h"
 #include "game/scene_world_link.h"
+#include "game/ships_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "game/triggers.h"
@@ -67,10 +70,18 @@ public:
     void FreeDialogs() override { FreeGameDialog(); }
     void CreateGameVars() override {
         CreateGameGlobalLists();
+        CreateTaskSequences(GlobalObjects);
         CreateGameScene(GlobalObjects);
         CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
+        CreatePlayer(GlobalObjects);
+    }
+    std::string CurrentSaveId() override {
+        TBaseGameObject* curSave = FindVarByPath("playerSettings.curSave");
+        std::string id;
+        if (curSave) curSave->stringValue(id);
+        return id;
     }
     void LoadDefaultProfile() override {
         if (GameIniTable) SwitchPlayerProfile(GameIniTable->GetText("defPlayerProfile"));
@@ -141,10 +152,12 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
-    InstallRenderMeshLink();
     InstallPhysicsLink();
     RegisterCameraTrackFunctions();
+    InstallShipsLink();
+    // The scene's objects are placed at their helpers whatever built them.
     InstallSceneWorldLink();
+    InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();
     InstallLogFunctions();

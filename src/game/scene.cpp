@@ -6,6 +6,7 @@
 #include "game/game_ini_table.h"
 #include "game/game_text.h"
 #include "game/params.h"
+#include "game/player.h"
 #include "game/world_link.h"
 #include "physics/camera_game.h"
 #include "render/helpers.h"
@@ -81,11 +82,16 @@ void ResetPlayerCamera() {
     }
 }
 
-void SetBaseRegime(TBaseGameObject* ship) {
-    // The regime is the effect "pshipRegime" of the ship; the base one takes its place.
+void SetBaseRegime() {
+    const TGameClass* base = FindGameClassQuiet("TPlayerShipBaseRegime");
+    if (auto* player = dynamic_cast<TPlayer*>(scene_player::Player()); player && base) {
+        player->SetShipRegime(*base);
+        return;
+    }
+    // A player of the scripts' own: the regime is the effect "pshipRegime" of the ship.
+    TBaseGameObject* ship = scene_player::Ship();
     TBaseGameObject* effects = ship ? ship->FindChild("effects") : nullptr;
     TBaseGameObject* regime = effects ? effects->FindChild("pshipRegime") : nullptr;
-    const TGameClass* base = FindGameClassQuiet("TPlayerShipBaseRegime");
     if (!regime || !base || &regime->GameClass() == base) return;
     regime->Delete();
     NewGameObject(*base, "pshipRegime", effects);
@@ -107,6 +113,7 @@ TBaseGameObject* Player() {
 }
 
 TBaseGameObject* Ship() {
+    if (auto* player = dynamic_cast<TPlayer*>(Player())) return player->GetShip();
     if (auto* link = Child<TGameObjectLinkParam>(Player(), "ship")) return link->GetLinked();
     auto* free = Child<TGameObjectFreeLink>(Player(), "ship");
     return free ? dynamic_cast<TBaseGameObject*>(free->GetValue()) : nullptr;
@@ -127,6 +134,7 @@ std::vector<std::string> LoadedLocations() {
 }
 
 void AddLoadedLocation(const std::string& name) {
+    if (auto* player = dynamic_cast<TPlayer*>(Player())) return player->AddLoadedLocation(name);
     TBaseGameObject* list = Player() ? Player()->FindChild("loadedLocations") : nullptr;
     if (!list) return;
     for (const std::string& v : LoadedLocations())
@@ -135,6 +143,7 @@ void AddLoadedLocation(const std::string& name) {
 }
 
 void RemoveLoadedLocation(const std::string& name) {
+    if (auto* player = dynamic_cast<TPlayer*>(Player())) return player->RemoveLoadedLocation(name);
     TBaseGameObject* list = Player() ? Player()->FindChild("loadedLocations") : nullptr;
     if (!list) return;
     for (TBaseGameObject* e : ChildrenOf(list)) {
@@ -238,7 +247,10 @@ void TGameSubsystem::LoadFunc() {
             if (auto* item = Child<TGameObjectLinkParam>(slot, "item"); item && item->GetLinked())
                 item->setValue(nullptr);
     }
-    RunIf("updatePlayerShip()", "updatePlayerShip");
+    if (auto* player = dynamic_cast<TPlayer*>(scene_player::Player()))
+        player->PlayerShipChanged();
+    else
+        RunIf("updatePlayerShip()", "updatePlayerShip");
     ResetPlayerCamera();
     if (const auto& reset = GetSceneInterfaceLinks().resetTacticMap) reset();
     ShowMinimap();
@@ -287,7 +299,7 @@ void TGameSubsystem::LoadFunc() {
 }
 
 void TGameSubsystem::UnloadFunc() {
-    SetBaseRegime(scene_player::Ship());
+    SetBaseRegime();
     for (TBaseGameObject* c : ChildrenOf(Locations()))
         if (auto* loc = dynamic_cast<TGameLocation*>(c); loc && loc->IntValue("loaded") == 1)
             loc->UnloadFunc();

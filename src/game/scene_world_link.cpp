@@ -44,10 +44,56 @@ TBaseRenderUnit* PlacementHelper(TBaseGameSceneObject* obj) {
     return dynamic_cast<TBaseRenderUnit*>(FindEngineObjectById(id));
 }
 
+// Places a unit (and the body that moves it) at a helper's place and turn.
+void PlaceAt(TBaseRenderUnit* unit, TBaseRenderUnit* helper) {
+    IRenderUnitAI* rai = nullptr;
+    if (auto* ai = unit->GetBPU(rai) ? dynamic_cast<BaseAIUnitClass*>(rai) : nullptr) {
+        ai->SetPoseMatrix(helper->GetWorldMatrix());
+        unit->UpdateMatrixFromBPU();
+    } else {
+        unit->SetLocalMatrix(helper->GetWorldMatrix());
+    }
+    const Matrix root = unit->Parent() ? unit->Parent()->GetWorldMatrix() : Matrix{};
+    unit->UpdateMatrices(&root);
+}
+
+// The scene's side of the world link: in front of the link installed before
+// it (the ship builder's), which builds what it can; what it cannot build the
+// current planet system makes from the object's model. Either way the unit
+// stands at the helper the object names; planets join the environment.
 class SceneWorldLink final : public IGameWorldLink {
 public:
+    explicit SceneWorldLink(IGameWorldLink& before) : before_(before) {}
+
     bool AddObjAdv(TBaseGameSceneObject* obj) override {
-        if (!obj || !Env) return false;
+        if (!obj) return false;
+        if (!before_.AddObjAdv(obj) && !AddFromModel(obj)) return false;
+        auto* unit = dynamic_cast<TBaseRenderUnit*>(obj->GetHex());
+        if (TBaseRenderUnit* helper = unit ? PlacementHelper(obj) : nullptr) PlaceAt(unit, helper);
+        return unit != nullptr;
+    }
+    bool AddEnvObjAdv(TBaseGameSceneObject* obj) override {
+        if (!obj) return false;
+        PlanetClass* planet =
+            AddEnvironmentPlanet(obj->GetName(), "engine_AddEnvObj: not envBRU.AddPlanet(str[0],planet)");
+        if (!planet) return false;
+        obj->SetHex(planet);
+        return true;
+    }
+    bool LoadItemUnit(TEngineObject* unit, const std::string& mesh) override {
+        return before_.LoadItemUnit(unit, mesh);
+    }
+    TEngineObject* FindSlotHelper(TEngineObject* carrier, const std::string& helper) override {
+        return before_.FindSlotHelper(carrier, helper);
+    }
+    void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
+        before_.PreloadMesh(kind, object, mesh);
+    }
+
+private:
+    // The unit from the object's model file, through the current planet system.
+    static bool AddFromModel(TBaseGameSceneObject* obj) {
+        if (!Env) return false;
         auto* meshLink = dynamic_cast<TGameMeshLink*>(obj->FindChild("mesh"));
         TGameMesh* mesh = meshLink ? meshLink->GetMesh() : nullptr;
         const std::string model = mesh ? mesh->ModelFile() : std::string();
@@ -64,55 +110,19 @@ public:
         obj->SetHex(unit);
         if (obj->Ph()) obj->Ph()->setValue(ai);
         if (ai && ai->GetPhParamsField6() != SC_PLAYER && !ai->GetNPCControllerInterface()) {
-            ErrorReport("TEnv.AddObjectAdv : NewObj.ph.GetNPCControllerInterface( NPCControl) = false",
-                        "mhl");
+            ErrorReport("TEnv.AddObjectAdv : NewObj.ph.GetNPCControllerInterface( NPCControl) = false", "mhl");
             return false;
         }
-        if (TBaseRenderUnit* helper = PlacementHelper(obj)) {
-            if (ai) {
-                ai->SetPoseMatrix(helper->GetWorldMatrix());
-                unit->UpdateMatrixFromBPU();
-            } else {
-                unit->SetLocalMatrix(helper->GetWorldMatrix());
-            }
-            const Matrix root = unit->Parent() ? unit->Parent()->GetWorldMatrix() : Matrix{};
-            unit->UpdateMatrices(&root);
-        }
         return true;
     }
-    bool AddEnvObjAdv(TBaseGameSceneObject* obj) override {
-        if (!obj) return false;
-        PlanetClass* planet =
-            AddEnvironmentPlanet(obj->GetName(), "engine_AddEnvObj: not envBRU.AddPlanet(str[0],planet)");
-        if (!planet) return false;
-        obj->SetHex(planet);
-        return true;
-    }
-    // Cannons, turrets and wings are the ship builder's.
-    bool LoadItemUnit(TEngineObject* unit, const std::string& mesh) override {
-        FastLogAdd("LoadItemUnit: no ship parts in the world for " +
-                   (unit ? unit->ClassName() : std::string("nil")) + " " + mesh);
-        return false;
-    }
-    // An attach point of a unit made from a model: its helper, else its universal helper.
-    TEngineObject* FindSlotHelper(TEngineObject* carrier, const std::string& helper) override {
-        auto* unit = dynamic_cast<TBaseRenderUnit*>(carrier);
-        if (!unit) return nullptr;
-        HelperClass* h = nullptr;
-        if (unit->FindHelper(helper, h)) return h;
-        UniHelperClass* u = nullptr;
-        return unit->FindUHelper(helper, u) ? u : nullptr;
-    }
-    // The interface viewports show ships through the ship builder.
-    void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
-        FastLogAdd("PreloadMesh: no viewport ships in the world for " + kind + " " + object + " " + mesh);
-    }
+
+    IGameWorldLink& before_;
 };
 
 } // namespace
 
 void InstallSceneWorldLink() {
-    static SceneWorldLink link;
+    static SceneWorldLink link(GameWorldLink());
     SetGameWorldLink(&link);
     WorldObjectLinks& w = GetWorldObjectLinks();
     w.deleteWorldObjects = [] {
@@ -125,11 +135,6 @@ void InstallSceneWorldLink() {
         while (list->Next(cursor, c))
             if (c && !c->IsDeleted()) objects.push_back(c);
         for (TBaseGameObject* o : objects) o->Delete();
-    };
-    w.objectUnit = [](const std::string& name) -> TBaseRenderUnit* {
-        TBaseGameObject* list = WorldObjects();
-        auto* object = list ? dynamic_cast<TBaseGameSceneObject*>(list->FindChild(name)) : nullptr;
-        return object ? dynamic_cast<TBaseRenderUnit*>(object->GetHex()) : nullptr;
     };
 }
 

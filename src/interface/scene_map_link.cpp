@@ -42,7 +42,10 @@ void InstallSceneMapLink(std::function<TSimpleNode*()> root) {
                 if (marker) map->DelMarker(marker->Name());
             }
     };
+    // A map without its picture node shows no minimap: it keeps its own placing.
     links.setMinimap = [](const std::string& image, int dx, int dy, int angle, int scale) {
+        TSimpleNode* root = Root() ? Root()() : nullptr;
+        if (!root || !root->FindInTree("TacticMap", false)) return;
         for (TMap* map : Maps()) map->SetMap(image, dx, dy, angle, scale);
     };
 }

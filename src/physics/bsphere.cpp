@@ -2,6 +2,7 @@
 
 #include "physics/cm_tree.h"
 #include "render/device.h"
+#include "render/fx_descr.h"
 #include "render/fx_templates.h"
 #include "render/mesh_geometry.h"
 #include "render/render_object.h"
@@ -104,16 +105,15 @@ void BSphereClass::DoRender() {
     lowPoly_->Render();
 }
 
-TBaseRenderUnit* BSphereClass::ShowTestEffect(float radius, uint32_t /*colour*/, float /*factor*/) {
+TBaseRenderUnit* BSphereClass::ShowTestEffect(float radius, uint32_t colour, float factor) {
     TBaseRenderUnit* templ = FindFXTemplate(kTestSphereFX);
-    TBaseRenderUnit* fx = templ ? SpawnEffect(templ, this, nullptr) : nullptr;
-    if (fx) {
-        // A template of unit size covers the sphere.
-        Matrix m = fx->GetLocalMatrix();
-        MatrixScaleColumns(m, {radius, radius, radius});
-        fx->SetLocalMatrix(m);
-    }
-    return fx;
+    if (!templ) return nullptr;
+    FXDescrStruct desc{};
+    desc.SphereBRU = this;
+    desc.SphereRadius = radius;
+    desc.SphereColor = colour;
+    desc.SphereOpacity = factor;
+    return SpawnEffect(templ, this, &desc);
 }
 
 bool BSphereClass::GetContainer(BSpheresContainerClass*& out) {

@@ -103,7 +103,7 @@ public:
     void BuildLowPoly(uint32_t colour);
     TRenderObject* LowPoly() const { return lowPoly_; }
     // The debug effect on this sphere: the registered test-sphere template
-    // spawned under it, sized to the radius.
+    // spawned under it with the radius, colour and factor.
     TBaseRenderUnit* ShowTestEffect(float radius, uint32_t colour, float factor);
 
 protected:

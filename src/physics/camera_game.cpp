@@ -2,6 +2,9 @@
 
 #include "core/application.h"
 #include "core/var_list.h"
+#include "physics/cm_tree.h"
+#include "render/engine.h"
+#include "render/world_links.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 
@@ -9,6 +12,32 @@
 #include <exception>
 
 namespace vesk {
+
+namespace {
+
+// A model with two cameras (a character's) moves the camera of the viewport
+// its unit is drawn in. A viewport whose camera cannot be driven gets a scene
+// camera of its own for that.
+void AttachModelCamera(TBaseRenderUnit& unit, IModelTree& animation, const std::string& cameraName,
+                       const std::string& targetName) {
+    auto* tree = dynamic_cast<CMTreeClass*>(&animation);
+    TViewportEntry* entry = unit.GetViewport();
+    if (!tree || !entry || !Engine) {
+        FastLogAddError("CameraAdapterClass: no viewport camera for " + unit.GetInfoStr());
+        return;
+    }
+    auto camera = std::dynamic_pointer_cast<CameraClass>(entry->camera);
+    if (!camera) {
+        camera = std::make_shared<CameraClass>("viewport");
+        Engine->Viewports().SetViewportCamera(unit.GetViewportID(), camera);
+    }
+    auto* adapter = TEngineObject::New<CameraAdapterClass>();
+    adapter->Init(camera, &unit);
+    adapter->AttachAnimators(tree, cameraName, targetName);
+    FastLogAdd("CameraAdapterClass: " + unit.GetInfoStr() + " is seen through its camera " + cameraName);
+}
+
+} // namespace
 
 TGameCamera::~TGameCamera() {
     Free();
@@ -21,6 +50,8 @@ void TGameCamera::Init() {
     float fov = 0.0f;
     if (TVarList* list = FindVarListWith("cam.fov")) fov = list->Get("cam.fov").AsSingle();
     camera_->SetFOV(fov > 0.0f && fov < 180.0f ? fov : camera_->GetFOV());
+    SetScriptCamera(this);
+    GetRenderWorldLinks().attachCameraAnimators = AttachModelCamera;
 }
 
 void TGameCamera::ApplyStartFlags(int flags, int) {
@@ -40,6 +71,8 @@ void TGameCamera::Tick(float dt) {
 }
 
 void TGameCamera::Free() {
+    if (GetScriptCamera() == this) SetScriptCamera(nullptr);
+    GetRenderWorldLinks().attachCameraAnimators = nullptr;
     if (!camera_) return;
     if (DefaultViewCamera() == camera_) SetDefaultViewCamera(nullptr);
     camera_->ReleaseComponents();
@@ -132,19 +165,19 @@ void TGameCamera::SetFreeCameraRollSpeed(float s) {
 void TGameCamera::SetPosition(const Vec3& p) {
     if (camera_) camera_->SetPosition(p);
 }
-Vec3 TGameCamera::GetPosition() const {
+Vec3 TGameCamera::GetPosition() {
     return camera_ ? camera_->GetPosition() : Vec3{};
 }
 void TGameCamera::SetDirection(const Vec3& d) {
     if (camera_) camera_->SetDirection(d);
 }
-Vec3 TGameCamera::GetDirection() const {
+Vec3 TGameCamera::GetDirection() {
     return camera_ ? camera_->GetDirection() : Vec3{1, 0, 0};
 }
 void TGameCamera::SetUpVector(const Vec3& u) {
     if (camera_) camera_->SetUpVector(u);
 }
-Vec3 TGameCamera::GetUpVector() const {
+Vec3 TGameCamera::GetUpVector() {
     return camera_ ? camera_->GetUpVector() : Vec3{0, 0, 1};
 }
 void TGameCamera::StartSplineMode() {
@@ -233,7 +266,6 @@ TGameCamera* GameCamera() {
 
 void InstallGameCamera(CoreServices& services, ListenerPoseSink listener) {
     services.camera = std::make_unique<TGameCamera>(std::move(listener));
-    RegisterCameraFunctions();
 }
 
 } // namespace vesk

@@ -6,6 +6,7 @@
 // camera's pose to the sound listener after every update.
 #include "core/services.h"
 #include "physics/camera.h"
+#include "render/script_links.h"
 
 #include <functional>
 #include <memory>
@@ -34,7 +35,8 @@ protected:
 using ListenerPoseSink =
     std::function<void(const Vec3& position, const Vec3& front, const Vec3& top, const Vec3& velocity)>;
 
-class TGameCamera : public IGameCamera {
+// Also the camera the render engine's script functions steer.
+class TGameCamera : public IGameCamera, public IScriptCamera {
 public:
     explicit TGameCamera(ListenerPoseSink listener = {}) : listener_(std::move(listener)) {}
     ~TGameCamera() override;
@@ -42,6 +44,8 @@ public:
     // ---- the application's calls ------------------------------------------------------
     void Create() override {}
     // Creates the camera "generic"; its field of view comes from "cam.fov".
+    // From then on it is the camera the render engine draws with and the
+    // scripts steer, and a model's own camera can drive a viewport.
     void Init() override;
     void ApplyStartFlags(int flags, int extra) override;
     void Tick(float dt) override;
@@ -62,27 +66,27 @@ public:
     void Zoom(float delta);
     void MouseRotate(float dx, float dy);
     void SetLookFlag(bool first, bool value);
-    void SetFOV(float degrees);
+    void SetFOV(float degrees) override;
     float GetFOV() const;
     void SetDistLimits(float minimum, float maximum);
     void LookAtObject(TBaseRenderUnit* obj, float factor, float unused);
     void SetDefaultObject(TBaseRenderUnit* obj);
     void StartObjView(TBaseRenderUnit* obj, float fov, float minimum, float maximum);
     void StopObjView();
-    void SetZoom(float factor);
+    void SetZoom(float factor) override;
     // The vector is handed on; the camera does not use it.
-    void StartAlignToObjOri(const Vec3& offset);
-    void SetCamFromHelper(const std::string& name);
-    void StartFreeCamera();
-    void StopFreeCamera();
-    void SetFreeCameraVelocity(const Vec3& v);
-    void SetFreeCameraRollSpeed(float s);
-    void SetPosition(const Vec3& p);
-    Vec3 GetPosition() const;
+    void StartAlignToObjOri(const Vec3& offset) override;
+    void SetCamFromHelper(const std::string& name) override;
+    void StartFreeCamera() override;
+    void StopFreeCamera() override;
+    void SetFreeCameraVelocity(const Vec3& v) override;
+    void SetFreeCameraRollSpeed(float s) override;
+    void SetPosition(const Vec3& p) override;
+    Vec3 GetPosition() override;
     void SetDirection(const Vec3& d);
-    Vec3 GetDirection() const;
+    Vec3 GetDirection();
     void SetUpVector(const Vec3& u);
-    Vec3 GetUpVector() const;
+    Vec3 GetUpVector();
     void StartSplineMode();
     void StartSpline(std::vector<CameraKeyPoint> points, std::function<void()> onDone);
     void RunSpline();
@@ -101,9 +105,7 @@ private:
 // The installed game camera, nullptr when the application has none.
 TGameCamera* GameCamera();
 
-// Installs the game camera as the application's camera service and the
-// camera's engine functions for the scripts.
+// Installs the game camera as the application's camera service.
 void InstallGameCamera(CoreServices& services, ListenerPoseSink listener);
-void RegisterCameraFunctions();
 
 } // namespace vesk

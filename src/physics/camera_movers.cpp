@@ -2,7 +2,6 @@
 
 #include "physics/ai_unit.h"
 #include "physics/camera.h"
-#include "physics/cm_render_link.h"
 #include "physics/cm_tree.h"
 #include "physics/physic_unit.h"
 #include "render/engine.h"
@@ -618,7 +617,8 @@ void CameraAdapterClass::Init(const std::shared_ptr<CameraClass>& camera, TBaseR
         ErrorReport("CameraAdapterClass.Init: carrier = nil", "mhl");
         return;
     }
-    carrier_.Set(carrier);
+    carrier_ = carrier;
+    AddMutualSubscriber(carrier);
     const std::string id = IntToHex8(GetId());
     auto* eye = TBaseRenderUnit::Create<TBaseRenderUnit>(carrier);
     eye->SetName("cam_for_camadapter_" + id);
@@ -634,12 +634,9 @@ void CameraAdapterClass::Init(const std::shared_ptr<CameraClass>& camera, TBaseR
 bool CameraAdapterClass::Attach(CMTreeClass* tree, const std::string& name, TBaseRenderUnit* unit,
                                 bool takeFov) {
     if (!unit) return false;
-    CMAnimationTrackStruct* track = nullptr;
-    if (tree->GetAnimationTrack(name, track) && track) {
-        tracks_.push_back(std::make_unique<ROKeyTrack>(KeyTrackOf(*track)));
-        SimpleKeyAnimationClass* anim = SimpleKeyAnimationClass::Create(unit, name);
-        anim->SetTrack(tracks_.back().get());
-        animations_.push_back(anim->GetId());
+    // The record's own track, or a top-level track of that name; the tree keeps it.
+    if (const ROKeyTrack* track = tree->FindRecordTrack(name)) {
+        SimpleKeyAnimationClass::Create(unit, name)->SetTrack(track);
         return true;
     }
     CMCameraStruct* cam = nullptr;
@@ -668,13 +665,12 @@ void CameraAdapterClass::UpdateTick(float) {
     camera->SetPosAndTarget(UnitPosition(eye), UnitPosition(target));
 }
 
-void CameraAdapterClass::Free() {
-    // The animations play the adapter's tracks: they go with it.
-    for (int32_t id : animations_)
-        if (TEngineObject* anim = FindEngineObjectById(id)) anim->Free();
-    animations_.clear();
-    tracks_.clear();
-    TEngineObject::Free();
+void CameraAdapterClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && carrier_ && sender && sender->GetInstance() == carrier_) {
+        carrier_ = nullptr;
+        Release();
+    }
+    TEngineObject::Message(sender, msg, param);
 }
 
 } // namespace vesk

@@ -311,6 +311,7 @@ private:
 
 // Puts the camera on two child units of a carrier that a model file's camera
 // animates: the camera unit gives the eye, the target unit the look-at point.
+// It goes away with its carrier.
 class CameraAdapterClass : public TEngineObject, public IUpdatableInterface {
 public:
     CameraAdapterClass() = default;
@@ -318,7 +319,7 @@ public:
     void AttachAnimators(CMTreeClass* tree, const std::string& cameraName, const std::string& targetName);
     void UpdateTick(float stepMs) override;
     void UpdateEndTick() override {}
-    void Free() override;
+    void Message(IEngineObject* sender, int msg, int param) override;
     std::string ClassName() const override { return "CameraAdapterClass"; }
 
     TBaseRenderUnit* CameraUnit() const { return cameraUnit_.Get(); }
@@ -328,10 +329,9 @@ private:
     bool Attach(CMTreeClass* tree, const std::string& name, TBaseRenderUnit* unit, bool takeFov);
 
     std::weak_ptr<CameraClass> camera_;
-    UnitRef carrier_, cameraUnit_, targetUnit_;
-    // The tracks the key animations play; they live as long as the adapter.
-    std::vector<std::unique_ptr<ROKeyTrack>> tracks_;
-    std::vector<int32_t> animations_;
+    UnitRef cameraUnit_, targetUnit_;
+    // Compared with the sender of the end message only, never followed.
+    const TEngineObject* carrier_ = nullptr;
 };
 
 } // namespace vesk

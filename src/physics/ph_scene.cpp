@@ -10,6 +10,7 @@
 #include "physics/unit_physic_ops.h"
 #include "render/engine.h"
 #include "render/mesh.h"
+#include "render/mesh_geometry.h"
 #include "shared/errors.h"
 
 #include <algorithm>
@@ -87,13 +88,16 @@ TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std
     unit->AddROFromCM(modelFile, main->names.name);
     unit->SetFlag(BRU_SHIP);
     if (Engine) Engine->AddChild(unit);
+    // The model's attach points, where slots, guns and effects hang.
+    for (const CMHelperStruct& h : tree->Helpers()) unit->AddHelper(h.names.name, h.position);
     unit->GetBSphereRadius(); // takes the box of its render object
 
     // The collision mesh: the low-polygon object when the model has one.
     GeomObjStruct* lowpoly = nullptr;
+    const GeomObjStruct& collisionObject = tree->GetGeomobject("lowpoly", lowpoly) ? *lowpoly : *main;
     BSSectionMesh collision;
-    collision.LoadFromModel(tree->GetGeomobject("lowpoly", lowpoly) ? *lowpoly : *main);
-    UnitPhysicOps::Of(unit)->SetCollisionMesh(collision);
+    collision.LoadFromModel(collisionObject);
+    SetUnitCollisionMesh(unit, collision);
     auto* spheres = TBaseRenderUnit::Create<BSpheresContainerClass>(unit);
     unit->AddChild(spheres);
     spheres->LoadFromCM(*tree, &collision, IsShowBSpheresOn());

@@ -24,7 +24,7 @@ public:
     void AddShip(TBaseRenderUnit* unit);
     void RemoveShip(TBaseRenderUnit* unit);
     // A ship from a model file: a unit under the engine root named `name`,
-    // drawn from the model's base object, with the model's bounding spheres
+    // drawn from the model's base object, with the model's attach points and bounding spheres
     // (and their sections of the "lowpoly" collision object, or of the base
     // object), its collision mesh, a physics record from `params` and an AI
     // unit. nullptr when the model cannot be loaded.

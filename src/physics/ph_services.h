@@ -7,8 +7,8 @@
 namespace vesk {
 
 // Makes the scene's physics objects, installs the scripts' physics functions
-// and, when no space scene is installed, fills the scene slot with one that
-// steps them.
+// and has the installed space scene (or the stand-in) step them in its
+// physics slices.
 void InstallPhysicsServices(CoreServices& services);
 
 } // namespace vesk

@@ -1,10 +1,12 @@
 #include "physics/unit_physic_ops.h"
 
+#include "physics/bsphere_sections.h"
 #include "physics/pf_objects.h"
+#include "render/component.h"
+#include "render/mesh_geometry.h"
 #include "render/render_unit.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 
 namespace vesk {
@@ -15,6 +17,16 @@ std::map<const TBaseRenderUnit*, UnitPhysicOps*>& OpsByUnit() {
     return ops;
 }
 } // namespace
+
+void SetUnitCollisionMesh(TBaseRenderUnit* unit, const BSSectionMesh& mesh) {
+    if (!unit) return;
+    std::vector<Vec3> normals = mesh.normals;
+    normals.resize(mesh.positions.size());
+    MeshGeometryClass* geometry = unit->GetPhysicOps()->GetMeshGeometry();
+    geometry->SetVertexData(mesh.positions.data(), normals.data(), mesh.VertexCount(), mesh.positions.data(),
+                            normals.data());
+    geometry->SetIndices(mesh.indices);
+}
 
 UnitPhysicOps* UnitPhysicOps::Of(TBaseRenderUnit* unit) {
     if (!unit) return nullptr;
@@ -27,14 +39,8 @@ UnitPhysicOps* UnitPhysicOps::Of(TBaseRenderUnit* unit) {
     return ops;
 }
 
-void UnitPhysicOps::SetCollisionMesh(const BSSectionMesh& mesh) {
-    mesh_ = mesh;
-    mesh_.transformed.clear();
-    transformed_ = false;
-}
-
 IEngineObject* UnitPhysicOps::GetCollisionEvent() {
-    return unit_ ? unit_->GetCollisionEvent() : nullptr;
+    return unit_ ? unit_->GetPhysicOps()->GetCollisionEvent() : nullptr;
 }
 
 int UnitPhysicOps::GetBRUList(std::vector<TBaseRenderUnit*>& out) {
@@ -44,11 +50,9 @@ int UnitPhysicOps::GetBRUList(std::vector<TBaseRenderUnit*>& out) {
 }
 
 void UnitPhysicOps::GetBBInfo(Matrix& matrix, Vec3& size) {
-    matrix = unit_ ? unit_->GetWorldMatrix() : Matrix{};
-    MatrixNormalizeColumns(matrix);
-    Vec3 min{}, max{};
-    if (unit_) unit_->GetBox(min, max);
-    size = Vec3Sub(max, min);
+    matrix = Matrix{};
+    size = {};
+    if (unit_) unit_->GetPhysicOps()->GetBBInfo(matrix, size);
 }
 
 void UnitPhysicOps::GetBSphere(Vec3& centre, float& radius) {
@@ -74,18 +78,13 @@ bool UnitPhysicOps::GetBSphereList(std::vector<std::pair<Vec3, float>>& out) {
 }
 
 void UnitPhysicOps::GetMeshTriangles(std::span<const Vec3>& positions, std::span<const uint32_t>& indices) {
-    if (unit_) {
-        const Matrix& m = unit_->GetWorldMatrix();
-        // The world copy is made again only when the unit has moved.
-        if (!transformed_ || std::memcmp(&m, &transformedWith_, sizeof(Matrix)) != 0) {
-            mesh_.transformed.resize(mesh_.positions.size());
-            Vec3TransformCoordArray(mesh_.positions, m, mesh_.transformed);
-            transformedWith_ = m;
-            transformed_ = true;
-        }
-    }
-    positions = mesh_.Transformed();
-    indices = mesh_.indices;
+    positions = {}, indices = {};
+    const std::vector<Vec3>* p = nullptr;
+    const std::vector<uint32_t>* i = nullptr;
+    uint32_t count = 0;
+    if (!unit_ || !unit_->GetPhysicOps()->GetMeshTriangles(p, i, count) || !p || !i) return;
+    positions = *p;
+    indices = std::span<const uint32_t>(*i).first(std::min<size_t>(count, i->size()));
 }
 
 void UnitPhysicOps::Message(IEngineObject* sender, int msg, int param) {

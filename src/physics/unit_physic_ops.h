@@ -1,8 +1,8 @@
 #pragma once
-// What the physics asks of a render unit: its box and world matrix, its own
-// sphere and sphere list in the world, its collision mesh in the world and its
-// collision event. Made for a unit on first use and freed with it.
-#include "physics/bsphere_sections.h"
+// What the physics asks of a render unit, as the physics' interfaces: its box
+// and world matrix, its own sphere and sphere list in the world, its collision
+// mesh in the world (the one its physics operations hold) and its collision
+// event. Made for a unit on first use and freed with it.
 #include "physics/obb_collision.h"
 
 #include <vector>
@@ -10,16 +10,17 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+struct BSSectionMesh;
+
+// Gives the unit's physics operations the collision mesh (in the unit's model
+// space; the whole index list, whatever the materials).
+void SetUnitCollisionMesh(TBaseRenderUnit* unit, const BSSectionMesh& mesh);
 
 class UnitPhysicOps : public TEngineObject, public IOwnerBRU, public IOwnerBBInfo, public ICollisionBRU {
 public:
     // The unit's operations, made on first use; nullptr for no unit.
     static UnitPhysicOps* Of(TBaseRenderUnit* unit);
     TBaseRenderUnit* GetUnit() const { return unit_; }
-
-    // The collision mesh in the unit's model space (a copy is kept).
-    void SetCollisionMesh(const BSSectionMesh& mesh);
-    const BSSectionMesh& CollisionMesh() const { return mesh_; }
 
     // IOwnerBRU
     IOwnerBBInfo* GetBBInterface() override { return unit_ ? this : nullptr; }
@@ -39,9 +40,6 @@ public:
 
 private:
     TBaseRenderUnit* unit_ = nullptr;
-    BSSectionMesh mesh_;
-    Matrix transformedWith_{};
-    bool transformed_ = false;
 };
 
 } // namespace vesk

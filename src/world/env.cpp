@@ -35,15 +35,21 @@ struct EnvironmentLink {
     }
 };
 
-const EnvironmentSet* CurrentEnvironmentSet() {
-    TEnvironmentClass* env = nullptr;
-    return Env && Env->GetEnvironment(env) ? &env->Set() : nullptr;
-}
+// Its settings: the current environment's, else what the engine had before
+// (the plain set ships are lit by until there is a planet system).
+struct EnvironmentSetLink {
+    std::function<const EnvironmentSet*()> fallback;
+    const EnvironmentSet* operator()() const {
+        TEnvironmentClass* env = nullptr;
+        if (Env && Env->GetEnvironment(env)) return &env->Set();
+        return fallback ? fallback() : nullptr;
+    }
+};
 
 void InstallEnvironmentLinks() {
     RenderWorldLinks& l = GetRenderWorldLinks();
     if (!l.environment.target<EnvironmentLink>()) l.environment = EnvironmentLink{l.environment};
-    l.environmentSet = CurrentEnvironmentSet;
+    if (!l.environmentSet.target<EnvironmentSetLink>()) l.environmentSet = EnvironmentSetLink{l.environmentSet};
 }
 
 } // namespace
@@ -95,10 +101,6 @@ TBaseRenderUnit* TEnv::AddObject(const std::string& objectName, const std::strin
     return PhysicsScene->AddObject(objectName + IntToStr32(counter), modelFile, params, ai);
 }
 
-void TEnv::TickPhys(float ms) {
-    if (PhysicsScene) PhysicsScene->TickPhys(ms);
-}
-
 void TEnv::UpdatePlanetSystem() {
     if (!psys_) return;
     const Matrix parent = psys_->Parent() ? psys_->Parent()->GetWorldMatrix() : Matrix{};
@@ -124,11 +126,11 @@ void SetPlayerShipSteering(std::function<void()> update) {
 
 namespace {
 
+// The physics wraps this service and steps the scene's moving units in its
+// slices (physics/ph_services.h): the slice has nothing more to do here.
 class SpaceSceneService : public ISpaceScene {
 public:
-    void TickPhys(float dt) override {
-        if (Env) Env->TickPhys(dt);
-    }
+    void TickPhys(float) override {}
     void UpdatePlanetSystem() override {
         if (Env) Env->UpdatePlanetSystem();
     }
@@ -142,10 +144,7 @@ public:
         vesk::FreeFXTemplates();
         FreeFXRecordPools();
     }
-    void Free() override {
-        Env.reset();
-        FreePhysicsScene();
-    }
+    void Free() override { Env.reset(); }
 };
 
 } // namespace

@@ -2,8 +2,8 @@
 // The current planet system: at most one at a time, owned by the one global
 // TEnv. The world script functions, the scene's loading and the creation of
 // game objects go through it; it also makes the render units (with their
-// physics and AI units) of the game objects that enter the world, and steps
-// the scene's physics in the application's physics slices.
+// physics and AI units) of the game objects that enter the world and that the
+// ship builder does not build. The physics steps them in its slices.
 #include "core/services.h"
 
 #include <functional>
@@ -23,8 +23,6 @@ class IPhysicParamsSource;
 struct WorldObjectLinks {
     // Deletes every object of the world object list (a new planet system comes).
     std::function<void()> deleteWorldObjects;
-    // The render unit of the object of that name in the world object list.
-    std::function<TBaseRenderUnit*(const std::string& name)> objectUnit;
 };
 WorldObjectLinks& GetWorldObjectLinks();
 
@@ -56,8 +54,6 @@ public:
                                IPhysicParamsSource& params, BaseAIUnitClass*& ai, int32_t& counter);
     int32_t ObjectCounter() const { return counter_; }
 
-    // One physics slice: every moving unit of the scene steps, then takes its body's matrix.
-    void TickPhys(float ms);
     // The planet system's matrices (the application's tick).
     void UpdatePlanetSystem();
 

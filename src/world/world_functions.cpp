@@ -148,24 +148,6 @@ PlanetClass* AddEnvironmentPlanet(const std::string& id, const std::string& addF
     return planet;
 }
 
-int engine_ChangeObjMesh(lua_State* L) {
-    const std::string name = Arg(L, 1), model = Arg(L, 2);
-    if (name.empty()) {
-        ErrorReport("engine_ChangeObjMesh: strID= " + name + ", meshName= " + model, "mhl");
-        return 0;
-    }
-    return Guard("engine_ChangeObjMesh fault...", [&] {
-        const auto& find = GetWorldObjectLinks().objectUnit;
-        TBaseRenderUnit* unit = find ? find(name) : nullptr;
-        if (!unit) {
-            FastLogAddError("engine_ChangeObjMesh: no unit for the object " + name);
-            return 0;
-        }
-        unit->Build(model, unit->GetName(), 0);
-        return 0;
-    });
-}
-
 int engine_AddEnvObj(lua_State* L) {
     const std::string id = Arg(L, 1);
     return Guard("engine_AddEnvObj: AV", [&] {
@@ -457,7 +439,6 @@ int engine_Dump(lua_State*) {
 
 void RegisterWorldFunctions() {
     static const std::pair<const char*, lua_CFunction> kFunctions[] = {
-        {"engine_ChangeObjMesh", engine_ChangeObjMesh},
         {"engine_AddEnvObj", engine_AddEnvObj},
         {"engine_CreatePlanetSystem", engine_CreatePlanetSystem},
         {"engine_LoadLocation", engine_LoadLocation},

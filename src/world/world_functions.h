@@ -11,7 +11,8 @@ namespace vesk {
 
 class PlanetClass;
 
-// Installs the seventeen handlers with the Lua host.
+// Installs the handlers with the Lua host (engine_ChangeObjMesh, which
+// rebuilds a ship, is the ship builder's).
 void RegisterWorldFunctions();
 
 // A planet of that id in the environment of the current planet system, with
@@ -19,7 +20,6 @@ void RegisterWorldFunctions();
 // nullptr after a report.
 PlanetClass* AddEnvironmentPlanet(const std::string& id, const std::string& addFailText);
 
-int engine_ChangeObjMesh(lua_State* L);
 int engine_AddEnvObj(lua_State* L);
 int engine_CreatePlanetSystem(lua_State* L);
 int engine_LoadLocation(lua_State* L);

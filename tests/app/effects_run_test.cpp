@@ -15,8 +15,9 @@ class EffectsRunTest : public test::GameFolderTest {};
 TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
     ASSERT_EQ(Shell("./vesk -headless -frames 60 -fixeddt 16 >/dev/null 2>&1"), 0);
     const std::string log = test::ReadText(game + "/logs/log.txt");
-    // Loaded from the "fx" table through engine_ReloadFx: every kind this build has.
-    EXPECT_NE(log.find("LoadFXTemplates: 7 templates from 8 entries"), std::string::npos) << log;
+    // Loaded from the "fx" table through engine_ReloadFx: every kind this build has
+    // (the effects demo's eight entries and the scene's fog and lens flare).
+    EXPECT_NE(log.find("LoadFXTemplates: 8 templates from 10 entries"), std::string::npos) << log;
     for (const char* kind : {"demo_spark (particle)", "demo_puff (particle_alpha)", "demo_burst (burst)",
                              "demo_jet (nozzlejet)", "demo_bullet (bullet)"})
         EXPECT_NE(log.find(std::string("demo: fx: template ") + kind + " hex "), std::string::npos) << kind;

@@ -3,6 +3,7 @@
 #include "physics/bsphere.h"
 #include "physics/cm_tree.h"
 #include "platform/files.h"
+#include "render/fx_descr.h"
 #include "render/fx_templates.h"
 #include "render/null_device_scope.h"
 #include "render/render_object.h"
@@ -255,7 +256,13 @@ TEST_F(BSphereUnits, LowPolySectionsAreDrawnWhenTheDisplayIsOn) {
     BuffersManager.reset();
 }
 
-// The debug effect: the registered template, spawned under the sphere at its radius.
+// The debug effect: the registered template, spawned under the sphere and
+// told the sphere's radius, colour and factor.
+FXDescrStruct SpawnedWith;
+struct SphereFX : TBaseRenderUnit {
+    void OnSpawn(const FXDescrStruct& d) override { SpawnedWith = d; }
+};
+
 TEST_F(BSphereUnits, TestEffectIsSpawnedFromItsTemplate) {
     ErrorTrap trap;
     BSpheresContainerClass* c = AddContainer();
@@ -263,8 +270,8 @@ TEST_F(BSphereUnits, TestEffectIsSpawnedFromItsTemplate) {
     EXPECT_EQ(trap.lastFatal, "TBaseRenderUnit.FindFXTemplate: someone try spawn unregistered fx: "
                               "\"fx_testsphere\" (see \"data\\fx\\*.lua\")");
     trap.reports.clear();
-    RegisterRenderUnitClass<TBaseRenderUnit>();
-    TBaseRenderUnit* templ = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    if (ClassManager.IndexOf("SphereFX") < 0) RegisterRenderUnitClass<SphereFX>();
+    TBaseRenderUnit* templ = TBaseRenderUnit::Create<SphereFX>(nullptr);
     templ->SetName(kTestSphereFX);
     FXTemplates.Add(templ);
     BSphereClass* s = c->AddSphere({}, 2.0f, true);
@@ -272,7 +279,10 @@ TEST_F(BSphereUnits, TestEffectIsSpawnedFromItsTemplate) {
     TBaseRenderUnit* fx = nullptr;
     ASSERT_TRUE(s->GetChildBRU(0, fx));
     EXPECT_EQ(fx->GetTemplate(), templ);
-    EXPECT_FLOAT_EQ(MatrixGetColumnScale(fx->GetLocalMatrix()).x, 2.0f);
+    EXPECT_EQ(SpawnedWith.SphereBRU, s);
+    EXPECT_FLOAT_EQ(SpawnedWith.SphereRadius, 2.0f);
+    EXPECT_EQ(SpawnedWith.SphereColor, 0xFFFFFFu); // the sphere has a section (empty as yet)
+    EXPECT_FLOAT_EQ(SpawnedWith.SphereOpacity, 1.0f);
     for (const auto& r : trap.reports) ADD_FAILURE() << r.text;
     FreeFXTemplates();
 }

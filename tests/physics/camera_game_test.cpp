@@ -4,7 +4,11 @@
 #include "core/application.h"
 #include "core/lua_functions.h"
 #include "core/var_list.h"
+#include "interface/desktop.h"
+#include "interface/interface_services.h"
+#include "interface/variators.h"
 #include "physics/camera_game.h"
+#include "render/render_script.h"
 #include "render/render_unit.h"
 #include "shared/engine_object.h"
 #include "support/error_trap.h"
@@ -44,6 +48,7 @@ protected:
             listener = {p, f, t, v, listener.calls + 1};
         });
         core = std::make_unique<TCore>(std::move(services));
+        InstallRenderScriptFunctions();
         L = luaL_newstate();
         RegisterEngineFunctions(L);
     }
@@ -75,10 +80,12 @@ TEST_F(GameCameraTest, FieldOfViewFromTheSettingUnlessItIsUnset) {
         EXPECT_FLOAT_EQ(Game().GetFOV(), c.fov) << c.setting;
         EXPECT_EQ(Cam().Name(), "generic");
         EXPECT_EQ(DefaultViewCamera(), Game().SharedCamera());
+        EXPECT_EQ(GetScriptCamera(), &Game());
         Game().ApplyStartFlags(1, 0);
         EXPECT_TRUE(Cam().IsMode(kCamUserControl));
         Game().Free();
         EXPECT_EQ(Game().Camera(), nullptr);
+        EXPECT_EQ(GetScriptCamera(), nullptr);
         EXPECT_NE(DefaultViewCamera(), nullptr); // the basic camera again
     }
 }
@@ -265,12 +272,49 @@ TEST_F(GameCameraTest, ScriptFunctionsSteerTheCamera) {
         EXPECT_FALSE(Run(c.chunk)) << c.chunk;
         EXPECT_EQ(trap.lastFatal, c.text);
     }
-    // Without a camera the readers report the fault instead of reading nothing.
+    // Without a game camera the functions do nothing and the script goes on.
     Game().Free();
-    EXPECT_FALSE(Run("engine_CameraGetPos()"));
-    EXPECT_EQ(trap.lastFatal, "engine_CameraGetPos error: AV");
-    EXPECT_FALSE(Run("engine_CameraSetFOV(40)"));
-    EXPECT_EQ(trap.lastFatal, "engine_CameraSetFOV: AV");
+    trap.reports.clear();
+    EXPECT_TRUE(Run("engine_CameraSetFOV(40) x = engine_CameraGetPos()"));
+}
+
+// The desktop's camera controls: the Alt-wheel zoom, the mouse look that
+// starts after 21 pixels of travel in rotation mode and ends with it, and the
+// field of view the FOV variator sets.
+TEST(GameCameraDesktop, TheDesktopSteersTheGameCamera) {
+    ErrorTrap trap;
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    CoreServices services;
+    InstallInterfaceServices(services);
+    InstallGameCamera(services, {});
+    auto core = std::make_unique<TCore>(std::move(services));
+    IDesktop& d = *core->Services().desktop;
+    d.InitCore();
+    d.Create();
+    GameCamera()->Init();
+    CameraClass& cam = *GameCamera()->Camera();
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_NE(desk, nullptr);
+
+    desk->KeyEvent(56, true); // left Alt
+    desk->MouseWheelEvent(-240);
+    EXPECT_TRUE(cam.IsMode(kCamZoom));
+
+    desk->SetCameraRotationMode(true);
+    desk->MouseMoveEvent(30, 0);
+    EXPECT_TRUE(cam.LookFlag(false));
+    desk->SetCameraRotationMode(false);
+    EXPECT_FALSE(cam.LookFlag(false));
+
+    ASSERT_TRUE(InterfaceCameraFov);
+    InterfaceCameraFov(50);
+    EXPECT_FLOAT_EQ(cam.GetFOV(), 50);
+
+    GameCamera()->Free();
+    d.Release();
+    TEODestroyManager->Flush();
+    d.FreeCore();
+    EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
 }
 
 } // namespace

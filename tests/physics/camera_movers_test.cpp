@@ -476,6 +476,18 @@ TEST_F(CameraScene, AdapterPutsTheCameraOnTheModelsCameraUnits) {
     ExpectVec(camera->GetPosition(), 1000, -50, 10);
     ExpectVec(camera->GetLookAtPoint(), 1000, 0, 5);
     EXPECT_TRUE(camera->IsMode(kCamFixed));
+
+    // It goes away with its carrier.
+    const int32_t id = adapter->GetId();
+    TBaseRenderUnit* ship = Loose("ship", {0, 0, 0});
+    auto* riding = TEngineObject::New<CameraAdapterClass>();
+    riding->Init(camera, ship);
+    const int32_t ridingId = riding->GetId();
+    ship->DiscardBRU();
+    ship->Free();
+    TEODestroyManager->Flush();
+    EXPECT_EQ(FindEngineObjectById(ridingId), nullptr);
+    EXPECT_NE(FindEngineObjectById(id), nullptr);
     adapter->Free();
 
     ErrorTrap trap;

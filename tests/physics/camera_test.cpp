@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -88,6 +89,17 @@ TEST(Camera, OrbitPlacementByHand) {
     cam.CalcPosByLAParams({0, 0, 0}, &eye, 50, 1.0f, 0, dir);
     EXPECT_NEAR(eye.z, 50, 1e-4);
     EXPECT_NEAR(eye.x, 0, 1e-4);
+}
+
+TEST(Camera, OrbitPlacementReportsANotANumber) {
+    test::ErrorTrap trap;
+    CameraClass cam;
+    Vec3 eye, dir;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_THROW(cam.CalcPosByLAParams({0, 0, 0}, &eye, nan, 0, 1, dir), test::Halted);
+    EXPECT_EQ(trap.lastFatal, "CameraClass.CalcPosByLAParams: IsNAN(_pvPos^)");
+    EXPECT_THROW(cam.CalcPosByLAParams({nan, 0, 0}, nullptr, 10, 0, 1, dir), test::Halted);
+    EXPECT_EQ(trap.lastFatal, "CameraClass.CalcPosByLAParams: IsNAN(_pvDir^)");
 }
 
 TEST(Camera, SlicingOfTheFollowAndAlignLoops) {

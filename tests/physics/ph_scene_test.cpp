@@ -4,6 +4,7 @@
 #include "physics/ph_scene.h"
 
 #include "cm_fixture.h"
+#include "physic_fixture.h"
 #include "physics/ai_unit.h"
 #include "physics/bsphere.h"
 #include "physics/cm_render_link.h"
@@ -42,23 +43,6 @@ std::string WallModel(float wallX, float half, Vec3 boxMin, Vec3 boxMax, Vec3 sp
     return f.Bytes();
 }
 
-struct Params : IPhysicParamsSource {
-    std::map<std::string, std::string> values;
-    bool GetNumber(const std::string& n, float& out) override {
-        auto it = values.find(n);
-        if (it == values.end()) return false;
-        out = std::stof(it->second);
-        return true;
-    }
-    bool GetText(const std::string& n, std::string& out) override {
-        auto it = values.find(n);
-        if (it == values.end()) return false;
-        out = it->second;
-        return true;
-    }
-    bool GetBool(const std::string&, bool& out) override { return out = false; }
-};
-
 class PhysicsSceneTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -87,7 +71,7 @@ protected:
     }
     TBaseRenderUnit* Add(const std::string& name, const std::string& model, const std::string& type,
                          BaseAIUnitClass*& ai) {
-        Params p;
+        test::MapSource p;
         p.values = {{"ph_Type", type},
                     {"ph_MaxVelocity", "200"},
                     {"ph_AccelerateTime", "1"},
@@ -134,7 +118,11 @@ TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
     EXPECT_EQ(GetSphereTree(s)->ChildSpheres().size(), 1u);
     std::shared_ptr<BSSectionMesh> section;
     EXPECT_TRUE(GetSphereTree(s)->ChildSpheres()[0]->GetMeshGeometry(section));
-    EXPECT_EQ(UnitPhysicOps::Of(s)->CollisionMesh().IndexCount(), 6u);
+    std::span<const Vec3> positions;
+    std::span<const uint32_t> indices;
+    UnitPhysicOps::Of(s)->GetMeshTriangles(positions, indices);
+    EXPECT_EQ(indices.size(), 6u);
+    EXPECT_FLOAT_EQ(positions[0].x, 350.0f); // the wall in the world
     EXPECT_GE(s->GetBSphereRadius(), 100.0f);
 
     // Ordered toward the station, the fighter flies and its unit follows.

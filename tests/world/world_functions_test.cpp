@@ -27,7 +27,7 @@ protected:
 
 TEST_F(WorldFunctionsTest, EveryFunctionHasItsHandler) {
     for (const char* name :
-         {"engine_ChangeObjMesh", "engine_AddEnvObj", "engine_CreatePlanetSystem", "engine_LoadLocation",
+         {"engine_AddEnvObj", "engine_CreatePlanetSystem", "engine_LoadLocation",
           "engine_GetUniversalHelperHex", "engine_AddEncounterHelper", "engine_DelGlobalHelper",
           "engine_GetHelperRange", "engine_AssignLocationToUHelper", "engine_AssignLocationToBru",
           "engine_GetObjRadius", "engine_GetLocationsBSphereList", "engine_GetPlanetSystemHelpersList",
@@ -63,7 +63,6 @@ TEST_F(WorldFunctionsTest, WithoutAPlanetSystemEachNamesWhatItMissed) {
         {"engine_GetLocationHelpersList()", "engine_GetLocationHelpersList: NumElements<1"},
         {"engine_ReloadEnvironment()", "engine_ReloadEnvironment: not env.GetPlanetSystem(psys)"},
         {"engine_Dump()", "engine_Dump: not env.GetPlanetSystem(psys)"},
-        {"engine_ChangeObjMesh('', 'rock')", "engine_ChangeObjMesh: strID= , meshName= rock"},
     };
     for (const Case& c : cases) {
         EXPECT_THROW(Lua(c.call), Halted) << c.call;

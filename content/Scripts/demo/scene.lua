@@ -224,12 +224,9 @@ function addTrigger(t)
   engine_SetVar(path .. ".events.onCreated", "triggerPlaced(tmp[1])")
 end
 
+-- The player's ship is the player part's own: it flies in from wherever it is.
 function addPlayerShip()
-  if engine_IsVar("obj.playership1") == 1 then return end
-  engine_AddVar("obj", "playership1", "TGameObject")
-  engine_SetVar("obj.playership1.SOClass", "2")
-  engine_SetVar("obj.playership1.max_name", "model:player")
-  engine_SetVar("obj.playership1.spacemodel", "vesk_hawk")
+  demo.trace("scene: the system is ready for the player's ship")
 end
 
 -- ---- the demo -------------------------------------------------------------------------------
@@ -276,7 +273,9 @@ triggerActions.waypoint01 = function(path)
   demo.trace("scene: trigger " .. engine_GetId(engine_GetHex(path)) .. " at " .. at .. " spawns " .. id)
 end
 
-demo.OnInit("scene", function()
+-- The scene comes before the other parts: making the system clears the world
+-- of objects, and theirs are to live in it.
+local function sceneInit()
   defineSceneEffects()
   engine_ReloadFx()
   -- The player as the scene sees it, when the game has no player of its own.
@@ -298,14 +297,15 @@ demo.OnInit("scene", function()
   location("kessa_outpost", "models/space/kessa_outpost", true)
   location("kessa_belt", "models/space/kessa_belt", false)
   demo.trace("scene: subsystem vesk with " .. engine_GetTable("scene.vesk.locations"))
-end)
+  engine_Execute("scene.vesk.load")
+  demo.trace("scene: vesk loaded, system helpers " .. count(engine_GetPlanetSystemHelpersList()) ..
+    ", spheres " .. engine_GetLocationsBSphereList())
+end
+table.insert(demo.inits, 1, { name = "scene", handler = sceneInit })
 
-local loadTick = 22
+local loadTick = 0
 demo.OnTick("scene", function(ms, tick)
-  if tick == loadTick then
-    engine_Execute("scene.vesk.load")
-    demo.trace("scene: vesk loaded, system helpers " .. count(engine_GetPlanetSystemHelpersList()) ..
-      ", spheres " .. engine_GetLocationsBSphereList())
+  if tick == loadTick + 1 then
     demo.trace("scene: gate inherits SOClass=" .. engine_GetVar("spaceobj.gate.SOClass") ..
       " spacemodel=" .. engine_GetVar("spaceobj.gate.spacemodel") .. " mesh=" .. engine_GetVar("spaceobj.gate.mesh"))
   elseif tick == loadTick + 2 then
@@ -326,7 +326,7 @@ demo.OnTick("scene", function(ms, tick)
     engine_AssignLocationToBru(point, belt)
     demo.trace("scene: encounter01 is " .. engine_GetHelperRange(point, belt) .. " from the belt")
     engine_DelGlobalHelper(point)
-    engine_ChangeObjMesh("asteroid_a11", "asteroid_a")
+    engine_ChangeObjMesh("raider01", "raider")
     -- The dust hidden and shown again, as the game's settings do it.
     engine_Execute("gameSystem", "setDustMode", "0")
     engine_Execute("gameSystem", "setDustMode", "1")

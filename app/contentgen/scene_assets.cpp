@@ -10,8 +10,9 @@ namespace vesk::contentgen {
 namespace {
 
 void WriteKessaBelt(const AssetSink& sink) {
+    // No "mission:start": the player's ship starts at the outpost, and a belt
+    // loaded later must not carry it off.
     ModelFile belt("kessa_belt");
-    belt.AddHelper("mission:start", {0, 0, 0});
     // Fog volumes: the effect "nebula", sized by the helper's scale.
     const struct {
         const char* name;

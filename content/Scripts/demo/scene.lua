@@ -4,27 +4,6 @@
 -- a waypoint that spawns a gate there, and a location unloaded and loaded again.
 -- It also holds the scene functions the engine calls while it loads.
 
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
-
--- The keys of a content table as "key^key^...^" (the effect library reads fx so).
-if not GetGameTable then
-  function GetGameTable(name)
-    local s = ""
-    local t = _G[name]
-    if t == nil then return s end
-    for k in pairs(t) do s = s .. k .. "^" end
-    return s
-  end
-end
-
 -- ---- the look of the system ---------------------------------------------------------------
 
 local function material(id, technique, texture, colour)

@@ -247,6 +247,38 @@ TEST_F(GameRunTest, DemoFliesWithTheFlightHud) {
     EXPECT_EQ(log.find("LUAError"), std::string::npos);
 }
 
+// The demo's space scene: the Vesk system with its environment, the outpost
+// and the belt with their objects and fog, the waypoint's trigger opening a
+// gate at its helper, and the belt unloaded and loaded again.
+TEST_F(GameRunTest, TheDemoSceneBuildsItsSystemAndLocations) {
+    ASSERT_EQ(RunGame("-headless -frames 220 -fixeddt 16"), 0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: scene: vesk loaded, system helpers 10, spheres kessa_outpost#9000#kessa_belt#5000#",
+             "demo: scene: gate inherits SOClass=0 spacemodel=jump_gate mesh=jump_gate",
+             "demo: scene: trigger waypoint01 at trigger:waypoint01 spawns gate_waypoint01",
+             "demo: scene: outpost helpers 20, belt helpers 8, loaded {[[kessa_outpost]],[[kessa_belt]],}",
+             "stands 0 from the waypoint, 2518 from the start",
+             "demo: scene: encounter01 is 0 from the belt",
+             "[TEnvironmentClass, name: \"Environment\"",
+             "[TStarsClass, name: \"sky:vesk_space\"",
+             "[TSunsClass, name: \"SUNLIGHT_01\"",
+             "[PlanetClass, name: \"vesk_prime\"",
+             "[AtmosphereClass, name: \"vesk_prime_clouds\"",
+             "[DustClass, name: \"dust\"",
+             "[FXParticleClass, name: \"fog_fog:nebula01\"",
+             "[LensflareClass, name: \"lensflare_SUNLIGHT_01\"",
+             "demo: scene: belt unloaded, loaded {[[kessa_outpost]],}, asteroid_a11 0",
+             "demo: scene: belt loaded again, loaded {[[kessa_outpost]],[[kessa_belt]],}",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_TRUE(
+        std::regex_search(log, std::regex(R"(demo: scene: environment rebuilt, planet \d+ radius 24249)")));
+    // Every engine function the scene calls has its handler.
+    EXPECT_FALSE(std::regex_search(log, std::regex(R"(engine_\w+: not available)")));
+    EXPECT_EQ(log.find("LUAError"), std::string::npos);
+}
+
 } // namespace
 } // namespace vesk
 

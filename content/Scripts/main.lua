@@ -106,6 +106,16 @@ function demo.OnTick(name, handler)
 end
 demo.trace = trace
 
+-- The start-up's checks end when the game begins: only the tick parts named
+-- in keep go on.
+function demo.EndChecks(keep)
+  local kept = {}
+  for i = 1, table.getn(demo.ticks) do
+    if keep[demo.ticks[i].name] then table.insert(kept, demo.ticks[i]) end
+  end
+  demo.ticks = kept
+end
+
 -- The number of entries of a table (the engine's readers ask for it).
 if not length then
   function length(t)
@@ -158,4 +168,11 @@ function obj_Tick(ms)
   runParts(demo.ticks, ms, scriptTicks)
 end
 
+-- The game's data tables (materials, effects, models, items, ships,
+-- factions, the planet system, dialogs, the mission), the start-up's checks
+-- of the engine (one file per subsystem), the game itself (world, interface,
+-- player, saves, menu, mission), and last a mod's own scripts.
+engine_IncludeTree("Scripts/data")
 engine_IncludeTree("Scripts/demo")
+engine_IncludeTree("Scripts/game")
+engine_IncludeTree("Scripts/mod")

@@ -1,0 +1,277 @@
+-- The mission: a new game puts the player's ship at the Kessa outpost, and
+-- the objectives follow one another: reach the waypoint (the game is saved
+-- there), destroy the three raiders, report to Kessa traffic control. Its end
+-- shows what happened; a mod may quit the game then.
+
+game = game or {}
+mission = { state = "idle", frames = 0, ms = 0, ticks = 0 }
+
+function game.Trace(text)
+  demo.trace("mission: " .. text)
+end
+
+local function set(path, value)
+  game.set(path, value)
+end
+
+-- A text of the string tables, as the interface shows it.
+local function text(id)
+  return strings[id] or tostring(id)
+end
+
+-- The same text for the log (the tables hold wide text written in hex).
+function game.Plain(t)
+  if string.sub(t, 1, 1) == "@" then return engine_HexStr2AnsiString(t) end
+  return t
+end
+
+local function objectivesOf(def)
+  local byId = {}
+  for i = 1, table.getn(def.objectives) do byId[def.objectives[i].id] = def.objectives[i] end
+  return byId
+end
+
+-- ---- the player and the world before the mission ----------------------------------------------
+
+-- What the start-up left in the world that no location placed goes: a new
+-- game begins with the location's own objects only.
+local function clearStage(keep)
+  local names = engine_GetTable("obj")
+  if type(names) ~= "string" then return 0 end
+  local gone = 0
+  for name in string.gfind(names, "%[%[(.-)%]%]") do
+    local path = "obj." .. name
+    local placed = game.exists(path .. ".location") and engine_GetVar(path .. ".location") ~= ""
+    local planet = game.exists(path .. ".SOClass") and engine_GetVar(path .. ".SOClass") == "10"
+    if not placed and not planet and name ~= "Scene" and not keep[name] then
+      engine_DelVar(path)
+      gone = gone + 1
+    end
+  end
+  return gone
+end
+
+-- The enemies of the mission: their values, guns, faction and AI; at first
+-- they keep to their anchor.
+local function fitEnemies(def)
+  local e = def.enemies
+  local anchor = engine_GetHex("obj." .. e.anchor)
+  for i = 1, table.getn(e.ids) do
+    local path = "obj." .. e.ids[i]
+    if game.exists(path) then
+      game.FitShip(path, e.kind)
+      set(path .. ".name", shipKinds[e.kind].name)
+      set(path .. ".fraction", e.faction)
+    end
+  end
+  return anchor
+end
+
+local function armEnemies(def)
+  local e = def.enemies
+  for i = 1, table.getn(e.ids) do
+    local path = "obj." .. e.ids[i]
+    if game.exists(path) and game.hex(e.ids[i]) ~= "0" then
+      game.ArmShip(path, e.kind)
+      set(path .. ".ai_model", e.ai)
+      set(path .. ".ai.curAnchor", engine_GetHex("obj." .. e.anchor))
+      set(path .. ".ai.maxAnchorRange", e.leash)
+      set(path .. ".ai.inAnchorRange", 1)
+      engine_Execute(path .. ".ai.onInit")
+      engine_Execute(path .. ".ai.onScan")
+      engine_Serv("HELPER", "ADD", "ENEMY", game.hex(e.ids[i]))
+    end
+  end
+end
+
+local function huntPlayer(def)
+  local e = def.enemies
+  for i = 1, table.getn(e.ids) do
+    local path = "obj." .. e.ids[i]
+    if game.exists(path .. ".ai") then set(path .. ".ai.maxAnchorRange", e.huntLeash) end
+  end
+end
+
+-- How many of the mission's enemies are destroyed (or gone).
+local function enemiesDown(def)
+  local e = def.enemies
+  local n = 0
+  for i = 1, table.getn(e.ids) do
+    local path = "obj." .. e.ids[i]
+    if not game.exists(path) or engine_GetVar(path .. ".isDestroyed") == "1" then n = n + 1 end
+  end
+  return n
+end
+
+-- ---- objectives --------------------------------------------------------------------------------
+
+local function addObjective(o)
+  mission.objective = o
+  engine_Execute("player.objectives", "add", o.id, text(o.text))
+end
+
+local function doneObjective(o)
+  table.insert(mission.met, o.id)
+  engine_Execute("player.objectives", "done", o.id)
+  game.Trace("objective met: " .. o.id .. " at " .. math.floor(mission.ms / 100) / 10 .. " s")
+end
+
+-- ---- starting ----------------------------------------------------------------------------------
+
+function mission.NewGame(id)
+  if mission.state ~= "idle" and mission.state ~= "over" then return end
+  local def = missions[id or "kessa_raiders"]
+  mission.def = def
+  mission.id = id or "kessa_raiders"
+  mission.met = {}
+  mission.ms, mission.ticks, mission.frames = 0, 0, 0
+  mission.state = "making"
+  -- The start-up's own checks end here.
+  demo.EndChecks({ game = true, autoplay = true })
+  local gone = clearStage({})
+  game.DefineFactions()
+  game.LoadSystem(def.system)
+  engine_Execute("player.objectives", "clear")
+  game.MakeShip(def.player.id, def.player.kind, "0 0 0", def.player.faction)
+  set("player.ship", def.player.id)
+  game.Trace("new game: " .. mission.id .. ", " .. gone .. " objects of the start-up cleared")
+end
+
+-- The player's ship stands in the scene: into the location and off.
+local function beginFlight(def)
+  local ship = "obj." .. def.player.id
+  game.ArmShip(ship, def.player.kind)
+  engine_UpdatePlayerShip()
+  game.ReloadLocation(def.location)
+  mission.anchor = fitEnemies(def)
+  gameUi.ShowFlight(text(def.title))
+  engine_Serv("TIMER", "SET", "0")
+  engine_Serv("GUNENGINE", "RESET")
+  addObjective(objectivesOf(def).waypoint)
+  mission.state = "arming"
+  game.Trace("flying from the outpost's start: " .. engine_GetVar("player.ship"))
+end
+
+-- ---- the flight --------------------------------------------------------------------------------
+
+local function finish(success, why)
+  local s = "player.statistics."
+  mission.result = {
+    success = success, why = why,
+    kills = tonumber(engine_GetVar(s .. "destroyedEnemyCounter")) or 0,
+    shots = tonumber(engine_GetVar(s .. "shotCounter")) or 0,
+    hits = tonumber(engine_GetVar(s .. "damageEnemyCounter")) or 0,
+    seconds = math.floor(mission.ms / 100) / 10,
+    frames = mission.frames,
+  }
+  local r = mission.result
+  mission.state = "over"
+  engine_Serv("GUNS", "SHOOTOFF")
+  local lines = {
+    "Objectives met: " .. table.getn(mission.met) .. " of " .. table.getn(mission.def.objectives) ..
+      " (" .. table.concat(mission.met, ", ") .. ")",
+    "Raiders destroyed: " .. enemiesDown(mission.def) .. ", kills counted " .. r.kills,
+    "Shots fired: " .. r.shots .. ", hits " .. r.hits,
+    "Flight time: " .. r.seconds .. " s in " .. r.frames .. " frames",
+  }
+  gameUi.ShowSummary(text(success and 203 or 204), lines)
+  game.Trace((success and "complete" or "failed") .. (why and (": " .. why) or ""))
+  for i = 1, table.getn(lines) do game.Trace(lines[i]) end
+  if mission.OnEnd then mission.OnEnd(success) end
+end
+
+function mission.Fail(why)
+  if mission.state ~= "over" and mission.state ~= "idle" then finish(false, why) end
+end
+
+-- The dialog at the outpost: loaded when the ship comes near, ended by its
+-- closing line.
+local function openDialog(o)
+  local code = engine_LoadDialog(o.dialog, o.persons[1], o.persons[2])
+  mission.dialog = gameUi.ShowDialog(engine_GetDialog())
+  mission.state = "talking"
+  game.Trace("talking to " .. tostring(mission.dialog.NPCName) .. " (" .. tostring(code) .. ")")
+end
+
+function game.Answer(i)
+  if mission.state ~= "talking" or i < 1 or i > gameUi.answers then return end
+  game.Trace("answer " .. i .. ": " .. tostring(mission.dialog["Answer_" .. i]))
+  mission.dialog = gameUi.ShowDialog(engine_GetDialog(i))
+end
+
+local function tickObjective(def)
+  local o = mission.objective
+  local ship = def.player.id
+  if o.kind == "reach" then
+    local r = game.range(ship, o.target)
+    if r and r <= o.radius then
+      doneObjective(o)
+      if def.checkpoint then game.Save(def.checkpoint) end
+      huntPlayer(def)
+      addObjective(objectivesOf(def).raiders)
+    end
+  elseif o.kind == "destroy" then
+    local down = enemiesDown(def)
+    if down ~= mission.down then
+      mission.down = down
+      game.Trace("raiders down: " .. down)
+    end
+    if down >= table.getn(def.enemies.ids) then
+      raidersDestroyed = down
+      doneObjective(o)
+      addObjective(objectivesOf(def).report)
+    end
+  elseif o.kind == "talk" then
+    local r = game.range(ship, o.target)
+    if r and r <= o.radius then openDialog(o) end
+  end
+end
+
+local function tick(ms)
+  mission.ms = mission.ms + ms
+  mission.ticks = mission.ticks + 1
+  local def = mission.def
+  local ship = def.player.id
+  if mission.state == "making" then
+    if game.hex(ship) ~= "0" then beginFlight(def) end
+    return
+  end
+  if mission.state == "arming" then
+    -- The raiders' units came with the location: their guns, their AI.
+    armEnemies(def)
+    local waypoint = game.hex(objectivesOf(def).waypoint.target)
+    if waypoint ~= "0" then engine_Serv("HELPER", "ADD", "WAYPOINT", waypoint) end
+    mission.state = "flying"
+    return
+  end
+  if not game.exists("obj." .. ship) or engine_GetVar("obj." .. ship .. ".isDestroyed") == "1" then
+    mission.Fail("the player's ship was destroyed")
+    return
+  end
+  if mission.state == "flying" then
+    tickObjective(def)
+  elseif mission.state == "talking" then
+    if kessaDialogEnded == 1 then
+      gameUi.HideDialog()
+      doneObjective(mission.objective)
+      finish(true)
+    end
+  end
+end
+
+-- The engine's word that the player's ship is lost.
+ingame = ingame or {}
+function ingame.MissionFailed(code)
+  mission.Fail("the player's ship was destroyed")
+end
+
+demo.OnInit("game", function()
+  gameUi.Build()
+  -- Counts the frames: the desktop ticks this node once a frame.
+  desktopNode("GameFrameCounter", "desktop", "TMegaButton", { "ONTICK", "mission.frames = mission.frames + 1" })
+end)
+
+demo.OnTick("game", function(ms, scriptTick)
+  gameUi.Tick(ms)
+  if mission.state ~= "idle" and mission.state ~= "over" then tick(ms) end
+end)

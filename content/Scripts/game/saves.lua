@@ -1,0 +1,66 @@
+-- Saving and loading: the pilot's profile holds the saved games; a save
+-- holds the player, the player's ship and what it carries. F5 saves the game
+-- as "quick", F9 loads it again; the mission saves at its checkpoint.
+
+game = game or {}
+game.profile = "pilot"
+
+-- The pilot's profile, made the first time the game saves.
+local function ensureProfile()
+  if engine_GetVar("ini.curPlayerProfile") ~= game.profile then
+    engine_Execute("player", "newProfile", game.profile)
+  end
+end
+
+function game.Save(id)
+  ensureProfile()
+  engine_Execute("player", "fastSave")
+  engine_Execute("player", "save", id)
+  game.Trace("saved " .. id .. " in profile " .. engine_GetVar("ini.curPlayerProfile"))
+  if gameUi then gameUi.Message(strings[121] or "Game saved") end
+end
+
+function game.Load(id)
+  if engine_GetVar("ini.curPlayerProfile") ~= game.profile then return false end
+  engine_Execute("player", "load", id)
+  game.Trace("loaded " .. id .. ": the ship stands at " .. engine_GetVar("obj." .. game.ShipId() .. ".position"))
+  if gameUi then gameUi.Message(strings[122] or "Game loaded") end
+  return true
+end
+
+-- The id of the player's ship in "obj" (the player's "ship" link names it).
+function game.ShipId()
+  local id = engine_GetVar("player.ship")
+  id = string.gsub(id or "", "^obj%.", "")
+  if id == "" or id == "0" then id = "pship" end
+  return id
+end
+
+-- ---- what the engine calls --------------------------------------------------------------------
+
+-- A save's id when the caller gives none.
+local uniq = 0
+function getUniqId()
+  uniq = uniq + 1
+  return "save_u" .. uniq
+end
+
+function saveGameAdv(id)
+  demo.trace("player: saveGameAdv " .. tostring(id))
+end
+
+-- The saved ship comes back: the one flying now goes, a new one of the same
+-- name takes the saved values and is the player's ship again.
+function loadPlayershipToLua(file)
+  local id = game.ShipId()
+  if engine_IsVar("obj." .. id) == 1 then
+    engine_DelVar("obj." .. id)
+  end
+  engine_AddVar("obj", id, "TGameObject")
+  engine_LoadFromFile("obj." .. id, file)
+  engine_SetVar("player.ship", id)
+end
+
+function loadSavedScene(id)
+  demo.trace("player: the scene of " .. tostring(id) .. " is back")
+end

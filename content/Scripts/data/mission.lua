@@ -2,7 +2,11 @@
 -- objectives in order. Texts are string-table ids (data/strings).
 missions = {
   kessa_raiders = {
-    title = 203, system = "vesk", location = "kessa_outpost",
+    title = 210, system = "vesk", location = "kessa_outpost",
+    -- The mission's texts, and the music that plays while it is flown.
+    strings = "data/strings/en_mission.txt", music = "sounds/music/vesk_theme.wav",
+    -- A helper of the system's model the player is told the distance of.
+    landmark = "location:kessa_belt",
     player = { id = "hawk", kind = "hawk", faction = "player" },
     -- The raiders the location's "gen:" helpers make; they keep near their
     -- anchor until the player has reached the waypoint, then hunt.
@@ -19,6 +23,3 @@ missions = {
   },
 }
 
--- How the raiders fight: the AI model and its ranges.
-ai = ai or {}
-ai.raider = { engineType = "TGameObjectShipAIModel", maxAttackRange = 1800, minAttackRange = 300 }

@@ -23,27 +23,28 @@ end
 gameUi = { messageLeft = 0, answers = 0 }
 
 function gameUi.Build()
-  -- Objectives, top right, under the mission's title.
+  if get_hex("GamePanel") then return end
+  -- Objectives, top left, under the mission's title.
   node("GamePanel", "desktop", "TMegaButton", { "VISIBLE", "0" })
-  node("GameObjectivesBox", "GamePanel", "TMegaButton", with(rect(694, 150, 320, 96),
+  node("GameObjectivesBox", "GamePanel", "TMegaButton", with(rect(8, 8, 320, 96),
     { "COLOR", "A0101828", "FRAMECOLOR", "FF5AA0DC" }))
   label("GameMissionTitle", "GameObjectivesBox", rect(8, 4, 304, 18),
     { "TEXT", "", "FONTSIZE", "13", "TEXTCOLOR", "FFFFE060" })
   node("GameObjectives", "GameObjectivesBox", "TMissionList", with(rect(8, 24, 304, 68),
     { "FONTSIZE", "12", "TEXTCOLOR", "FFE0F0FF" }))
   -- Messages in the middle of the screen.
-  label("GameMessage", "GamePanel", rect(212, 250, 600, 32),
+  label("GameMessage", "GamePanel", rect(212, 320, 600, 32),
     { "VISIBLE", "0", "TEXT", "", "FONTSIZE", "20", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER",
       "TEXTSTYLE", "SHADOW" })
 
   -- The dialog: who speaks, what is said, the answers to pick.
-  node("GameDialog", "desktop", "TMegaButton", with(rect(212, 440, 600, 230),
+  node("GameDialog", "desktop", "TMegaButton", with(rect(262, 60, 500, 230),
     { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
   node("GameDialogFace", "GameDialog", "TMegaButton", with(rect(12, 12, 96, 96), { "FRAMECOLOR", "FF5AA0DC" }))
-  label("GameDialogName", "GameDialog", rect(120, 10, 470, 18), { "FONTSIZE", "14", "TEXTCOLOR", "FFFFE060" })
-  label("GameDialogCue", "GameDialog", rect(120, 32, 470, 76), { "FONTSIZE", "13", "TEXTCOLOR", "FFFFFFFF" })
+  label("GameDialogName", "GameDialog", rect(120, 10, 370, 18), { "FONTSIZE", "14", "TEXTCOLOR", "FFFFE060" })
+  label("GameDialogCue", "GameDialog", rect(120, 32, 370, 76), { "FONTSIZE", "13", "TEXTCOLOR", "FFFFFFFF" })
   for i = 1, 4 do
-    node("GameDialogAnswer" .. i, "GameDialog", "TMegaButton", with(rect(12, 116 + (i - 1) * 27, 576, 24),
+    node("GameDialogAnswer" .. i, "GameDialog", "TMegaButton", with(rect(12, 116 + (i - 1) * 27, 476, 24),
       { "VISIBLE", "0", "COLOR", "C0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF",
         "ONMOUSEOVER", "engine_Desktop(slf .. '::COLOR', 'E0306090')",
         "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'C0183050')",
@@ -66,35 +67,34 @@ function gameUi.ShowFlight(title)
   engine_Serv("DESKTOP", "MODE", "IMGAME")
 end
 
--- A message for three seconds.
+-- A message for three seconds, with the interface's beep. Plain text is
+-- made wide text as the string tables hold it, so every message is one kind.
 function gameUi.Message(text)
-  D("GameMessage::TEXT", text)
-  D("GameMessage::VISIBLE", "1")
+  if string.sub(text, 1, 1) ~= "@" then text = engine_AnsiStr2HexString(text) end
+  setfast_text("GameMessage", text)
+  setfast_visible("GameMessage", true)
+  engine_PlaySound("sounds/interface/beep.wav", "interface")
   gameUi.messageLeft = 3000
 end
 
 function gameUi.Tick(ms)
-  if gameUi.messageLeft > 0 then
+  if gameUi.messageLeft > 0 and getfast_visible("GameMessage") then
     gameUi.messageLeft = gameUi.messageLeft - ms
-    if gameUi.messageLeft <= 0 then D("GameMessage::VISIBLE", "0") end
+    if gameUi.messageLeft <= 0 then setfast_visible("GameMessage", false) end
   end
 end
 
--- The dialog state the engine gives ("NPCName=...^NPCCue=...^Answer_1=...^") shown.
-function gameUi.ShowDialog(state)
-  local fields = {}
-  for key, value in string.gfind(state or "", "([%w_]+)=([^%^]*)%^") do
-    fields[key] = value
-  end
+-- A dialog's state (game.ReadDialog) in the dialog window.
+function gameUi.ShowDialog(d)
   D("GameDialog::VISIBLE", "1")
-  D("GameDialogName::TEXT", (fields.NPCName or "") .. ", " .. (fields.NPCDuty or ""))
-  D("GameDialogCue::TEXT", fields.NPCCue or "")
-  if fields.NPCHead and fields.NPCHead ~= "" then
-    D("GameDialogFace::IMAGE", "interface\\" .. fields.NPCHead)
+  D("GameDialogName::TEXT", (d.NPCName or "") .. ", " .. (d.NPCDuty or ""))
+  D("GameDialogCue::TEXT", d.NPCCue or "")
+  if d.NPCHead and d.NPCHead ~= "" then
+    D("GameDialogFace::IMAGE", "interface\\" .. d.NPCHead)
   end
   local n = 0
   for i = 1, 4 do
-    local answer = fields["Answer_" .. i]
+    local answer = d.display[i]
     D("GameDialogAnswer" .. i .. "::VISIBLE", answer and "1" or "0")
     if answer then
       D("GameDialogAnswer" .. i .. "::TEXT", i .. ". " .. answer)
@@ -102,7 +102,6 @@ function gameUi.ShowDialog(state)
     end
   end
   gameUi.answers = n
-  return fields
 end
 
 function gameUi.HideDialog()
@@ -110,9 +109,10 @@ function gameUi.HideDialog()
 end
 
 function gameUi.ShowSummary(title, lines)
-  D("GameSummary::VISIBLE", "1")
-  D("GameSummaryTitle::TEXT", title)
-  D("GameSummaryText::TEXT", table.concat(lines, "#R"))
+  run("GameDialog::VISIBLE", "0")
+  set("GameSummary::VISIBLE", "1")
+  set("GameSummaryTitle::TEXT", engine_UpperCase(title))
+  set("GameSummaryText::TEXT", table.concat(lines, "#R"))
 end
 
 -- What the engine calls when the player's objectives change: the list shows

@@ -33,6 +33,9 @@ end
 
 -- ---- the player and the world before the mission ----------------------------------------------
 
+-- Interface nodes of the start-up's checks that a game does not show.
+startupNodes = { "RenderDemoHead", "CameraDemoTalker" }
+
 -- What the start-up left in the world that no location placed goes: a new
 -- game begins with the location's own objects only.
 local function clearStage(keep)
@@ -107,6 +110,7 @@ end
 
 local function addObjective(o)
   mission.objective = o
+  set("player.mission.objective", o.id)
   engine_Execute("player.objectives", "add", o.id, text(o.text))
 end
 
@@ -118,20 +122,41 @@ end
 
 -- ---- starting ----------------------------------------------------------------------------------
 
+-- The mission's record in the game tree: handed to the player, so a saved
+-- game carries the objective it was at.
+local function makeRecord(id)
+  if game.exists("player.mission") then engine_DelVar("player.mission") end
+  if game.exists("mission") then engine_DelVar("mission") end
+  engine_AddVar("", "mission", "TBaseGameObjectList")
+  engine_AddVar("mission", "id", "TGameObjectStringParam")
+  engine_AddVar("mission", "objective", "TGameObjectStringParam")
+  set("mission.id", id)
+  engine_SetParent("mission", "player")
+end
+
 function mission.NewGame(id)
   if mission.state ~= "idle" and mission.state ~= "over" then return end
-  local def = missions[id or "kessa_raiders"]
+  id = id or "kessa_raiders"
+  local def = missions[id]
+  if def == nil then
+    engine_Error("mission.NewGame: no mission \"" .. tostring(id) .. "\" in the missions table")
+    return
+  end
   mission.def = def
-  mission.id = id or "kessa_raiders"
+  mission.id = id
   mission.met = {}
   mission.ms, mission.ticks, mission.frames = 0, 0, 0
+  mission.startedAt = engine_GetTickCount()
   mission.state = "making"
+  if def.strings then engine_ParseRefFile(def.strings) end
   -- The start-up's own checks end here.
   demo.EndChecks({ game = true, autoplay = true })
   local gone = clearStage({})
+  for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
   game.DefineFactions()
   game.LoadSystem(def.system)
   engine_Execute("player.objectives", "clear")
+  makeRecord(id)
   game.MakeShip(def.player.id, def.player.kind, "0 0 0", def.player.faction)
   set("player.ship", def.player.id)
   game.Trace("new game: " .. mission.id .. ", " .. gone .. " objects of the start-up cleared")
@@ -145,7 +170,12 @@ local function beginFlight(def)
   game.ReloadLocation(def.location)
   mission.anchor = fitEnemies(def)
   gameUi.ShowFlight(text(def.title))
+  if def.music and engine_GetIniParam("sound") ~= 0 then
+    engine_Sound("VOLUME", "MUSIC", "60")
+    engine_Sound("PLAY", "MUSIC", def.music, "2000", "2000", "")
+  end
   engine_Serv("TIMER", "SET", "0")
+  engine_Serv("MISSIONTIMER", "STOP")
   engine_Serv("GUNENGINE", "RESET")
   addObjective(objectivesOf(def).waypoint)
   mission.state = "arming"
@@ -161,7 +191,7 @@ local function finish(success, why)
     kills = tonumber(engine_GetVar(s .. "destroyedEnemyCounter")) or 0,
     shots = tonumber(engine_GetVar(s .. "shotCounter")) or 0,
     hits = tonumber(engine_GetVar(s .. "damageEnemyCounter")) or 0,
-    seconds = math.floor(mission.ms / 100) / 10,
+    seconds = math.floor((engine_GetTickCount() - mission.startedAt) / 100) / 10,
     frames = mission.frames,
   }
   local r = mission.result
@@ -174,29 +204,50 @@ local function finish(success, why)
     "Shots fired: " .. r.shots .. ", hits " .. r.hits,
     "Flight time: " .. r.seconds .. " s in " .. r.frames .. " frames",
   }
+  gameUi.messageLeft = 0
+  setfast_visible("GameMessage", false)
   gameUi.ShowSummary(text(success and 203 or 204), lines)
+  game.WriteRunRecord(lines)
   game.Trace((success and "complete" or "failed") .. (why and (": " .. why) or ""))
   for i = 1, table.getn(lines) do game.Trace(lines[i]) end
   if mission.OnEnd then mission.OnEnd(success) end
+end
+
+-- After a saved game is loaded: the objective the saved player was at.
+function mission.Resume()
+  if mission.state == "idle" or mission.state == "over" then return end
+  local id = engine_GetVar("player.mission.objective")
+  local o = objectivesOf(mission.def)[id]
+  if o then
+    mission.objective = o
+    mission.state = "flying"
+    game.Trace("resumed at the objective " .. id)
+  end
 end
 
 function mission.Fail(why)
   if mission.state ~= "over" and mission.state ~= "idle" then finish(false, why) end
 end
 
--- The dialog at the outpost: loaded when the ship comes near, ended by its
--- closing line.
+-- The dialog at the outpost: loaded when the ship comes near, done when
+-- the conversation ends.
 local function openDialog(o)
-  local code = engine_LoadDialog(o.dialog, o.persons[1], o.persons[2])
-  mission.dialog = gameUi.ShowDialog(engine_GetDialog())
+  local code = game.OpenDialog(o.dialog, o.persons[1], o.persons[2])
   mission.state = "talking"
-  game.Trace("talking to " .. tostring(mission.dialog.NPCName) .. " (" .. tostring(code) .. ")")
+  game.Trace("talking to " .. tostring(game.dialog.NPCName) .. ", " .. tostring(game.dialog.NPCDuty) ..
+    " (" .. tostring(code) .. ")")
 end
 
-function game.Answer(i)
-  if mission.state ~= "talking" or i < 1 or i > gameUi.answers then return end
-  game.Trace("answer " .. i .. ": " .. tostring(mission.dialog["Answer_" .. i]))
-  mission.dialog = gameUi.ShowDialog(engine_GetDialog(i))
+function mission.DialogAnswered(i, said)
+  game.Trace("answer " .. i .. ": " .. said)
+end
+
+function mission.DialogEnded(said)
+  game.Trace("answer: " .. said)
+  if mission.state == "talking" then
+    doneObjective(mission.objective)
+    finish(true)
+  end
 end
 
 local function tickObjective(def)
@@ -206,9 +257,9 @@ local function tickObjective(def)
     local r = game.range(ship, o.target)
     if r and r <= o.radius then
       doneObjective(o)
-      if def.checkpoint then game.Save(def.checkpoint) end
-      huntPlayer(def)
       addObjective(objectivesOf(def).raiders)
+      huntPlayer(def)
+      if def.checkpoint then game.Save(def.checkpoint) end
     end
   elseif o.kind == "destroy" then
     local down = enemiesDown(def)
@@ -239,6 +290,11 @@ local function tick(ms)
   if mission.state == "arming" then
     -- The raiders' units came with the location: their guns, their AI.
     armEnemies(def)
+    -- How far the system's other location lies, by the helper of the system's model.
+    if def.landmark then
+      game.Trace("the " .. def.landmark .. " lies " .. math.floor(engine_PhDotRange(def.landmark, "obj." .. ship)) ..
+        " away")
+    end
     local waypoint = game.hex(objectivesOf(def).waypoint.target)
     if waypoint ~= "0" then engine_Serv("HELPER", "ADD", "WAYPOINT", waypoint) end
     mission.state = "flying"
@@ -248,14 +304,16 @@ local function tick(ms)
     mission.Fail("the player's ship was destroyed")
     return
   end
+  -- A loaded game brings the ship back as a new unit: it is the player's again.
+  local unit = game.hex(ship)
+  if unit == "0" then return end
+  if unit ~= mission.shipUnit then
+    mission.shipUnit = unit
+    engine_UpdatePlayerShip()
+    game.FollowShip(ship)
+  end
   if mission.state == "flying" then
     tickObjective(def)
-  elseif mission.state == "talking" then
-    if kessaDialogEnded == 1 then
-      gameUi.HideDialog()
-      doneObjective(mission.objective)
-      finish(true)
-    end
   end
 end
 
@@ -267,6 +325,7 @@ end
 
 demo.OnInit("game", function()
   gameUi.Build()
+  game.BuildControls()
   -- Counts the frames: the desktop ticks this node once a frame.
   desktopNode("GameFrameCounter", "desktop", "TMegaButton", { "ONTICK", "mission.frames = mission.frames + 1" })
 end)

@@ -23,6 +23,7 @@ end
 function game.Load(id)
   if engine_GetVar("ini.curPlayerProfile") ~= game.profile then return false end
   engine_Execute("player", "load", id)
+  if mission then mission.Resume() end
   game.Trace("loaded " .. id .. ": the ship stands at " .. engine_GetVar("obj." .. game.ShipId() .. ".position"))
   if gameUi then gameUi.Message(strings[122] or "Game loaded") end
   return true
@@ -63,4 +64,17 @@ end
 
 function loadSavedScene(id)
   demo.trace("player: the scene of " .. tostring(id) .. " is back")
+end
+
+-- The results of the last two runs of the mission, under "save/":
+-- "last_run" holds the newest, "previous_run" the one before it.
+function game.WriteRunRecord(lines)
+  engine_DeleteSaveDir("previous_run")
+  engine_CopySaveDir("last_run", "previous_run")
+  -- Copying makes its target folder: the newest record goes where the old one was.
+  engine_CopySaveDir("previous_run", "last_run")
+  local f = io.open("save/last_run/result.txt", "w")
+  if f == nil then return end
+  for i = 1, table.getn(lines) do f:write(lines[i], "\n") end
+  f:close()
 end

@@ -184,3 +184,10 @@ function game.MakeShip(id, kindName, position, faction)
   game.FitShip(path, kindName)
   return path
 end
+
+-- The camera follows a ship of "obj" from behind.
+function game.FollowShip(id)
+  engine_CameraResetFreeLookMode()
+  engine_CameraOnObj(id)
+  engine_SetCameraAlign(0, 0, 0)
+end

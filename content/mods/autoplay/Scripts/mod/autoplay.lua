@@ -1,8 +1,12 @@
 -- The self-playing demo: this mod starts a new game from the main menu and
--- flies the player's ship through the mission by script, presses Print
--- Screen at fixed points (pictures in "screenshots"), and quits when the
--- mission ends.
-autoplay = { state = "menu", shots = 0 }
+-- flies the player's ship through the mission by script: the steering unit
+-- takes it to the waypoint and the outpost, the AI flies it in the fight. It
+-- presses Print Screen at fixed points (pictures in "screenshots"), answers
+-- the dialog and quits when the mission ends.
+engine_Include("Scripts/autoplay/route.lua")
+
+autoplay = { stage = "menu", pictures = 0, fightMs = 0, overMs = 0, answered = 0 }
+local route = autoplayRoute
 
 local function trace(text)
   demo.trace("autoplay: " .. text)
@@ -11,23 +15,143 @@ end
 -- A picture through the game's own screenshot key, when the plug-in can press it.
 local function picture(what)
   if autoplay_PressKey and autoplay_PressKey(70) then
-    autoplay.shots = autoplay.shots + 1
-    trace("picture " .. autoplay.shots .. ": " .. what)
+    autoplay.pictures = autoplay.pictures + 1
+    local x, y, z = engine_CameraGetOri()
+    trace("picture " .. autoplay.pictures .. ": " .. what .. " (camera at " .. math.floor(x) .. " " ..
+      math.floor(y) .. " " .. math.floor(z) .. ")")
+  end
+end
+
+local function ship()
+  return mission.def.player.id
+end
+
+-- The player's ship under the steering unit's own control, at its full speed
+-- (an AI's stop order leaves the unit's speed at nothing).
+local function steerTo(hex)
+  local path = "obj." .. ship()
+  engine_SetVar("player.selfShipControl", "0")
+  engine_PhCommand(path, "stop", "", engine_GetVar("mesh." .. engine_GetVar(path .. ".spacemodel") ..
+    ".physic_params.ph_MaxVelocity"))
+  engine_PhCommand(path, "goToHelperHex", "", hex)
+end
+
+-- The nearest enemy still flying, nil when none is.
+local function nearestEnemy()
+  local best, bestRange = nil, nil
+  local ids = mission.def.enemies.ids
+  for i = 1, table.getn(ids) do
+    local id = ids[i]
+    if game.exists("obj." .. id) and engine_GetVar("obj." .. id .. ".isDestroyed") ~= "1" then
+      local r = game.range(ship(), id)
+      if r and (bestRange == nil or r < bestRange) then best, bestRange = id, r end
+    end
+  end
+  return best
+end
+
+local function fly(ms)
+  local o = mission.objective
+  local path = "obj." .. ship()
+  if o.kind == "reach" then
+    if autoplay.stage ~= "waypoint" then
+      autoplay.stage = "waypoint"
+      trace("the ship's handling: " .. string.gsub(engine_GetStringPhParams(game.hex(ship())), "\n", " "))
+      steerTo(game.hex(o.target))
+    end
+    local r = game.range(ship(), o.target)
+    if r and r < route.waypointPicture and not autoplay.waypointShot then
+      autoplay.waypointShot = true
+      picture("on the way to the waypoint, " .. r .. " from it")
+    end
+  elseif o.kind == "destroy" then
+    if autoplay.stage ~= "fight" then
+      autoplay.stage = "fight"
+      if route.loadCheckpoint and mission.def.checkpoint and not autoplay.loaded then
+        autoplay.loaded = true
+        game.Load(mission.def.checkpoint)
+        autoplay.stage = "loaded"
+        return
+      end
+      engine_SetVar("player.selfShipControl", "0")
+      engine_SetVar(path .. ".ai_model", "autopilot")
+      trace("the AI takes the ship into the fight")
+    end
+    autoplay.fightMs = autoplay.fightMs + ms
+    if engine_IsVar(path .. ".ai.curEnemy") == 1 and engine_GetVar(path .. ".ai.curEnemy") == "0" then
+      local enemy = nearestEnemy()
+      if enemy then
+        engine_SetVar(path .. ".ai.attackEnemy", engine_GetHex("obj." .. enemy))
+        engine_Serv("TARGET", "NEARESTENEMY")
+      end
+    end
+    if autoplay.fightMs >= route.battlePictureMs and not autoplay.battleShot then
+      autoplay.battleShot = true
+      picture("in the fight")
+    end
+  elseif o.kind == "talk" then
+    if autoplay.stage ~= "report" then
+      autoplay.stage = "report"
+      autoplay.steerMs = 0
+      engine_SetVar(path .. ".ai_model", "dummy")
+      trace("flying to the outpost to report")
+    end
+    -- The AI's last orders (a stop among them) run out first: the course is
+    -- given again every second.
+    autoplay.steerMs = autoplay.steerMs - ms
+    if autoplay.steerMs <= 0 then
+      autoplay.steerMs = 1000
+      steerTo(game.hex(o.target))
+    end
+  end
+end
+
+-- The dialog's answers, by the words they begin with.
+local function talk()
+  if not autoplay.dialogShot then
+    autoplay.dialogShot = true
+    picture("talking to Kessa traffic control")
+    return
+  end
+  local want = route.answers[autoplay.answered + 1]
+  if want == nil then return end
+  for i = 1, gameUi.answers do
+    local answer = game.dialog and game.dialog.display[i]
+    if answer and string.find(answer, want, 1, true) == 1 then
+      autoplay.answered = autoplay.answered + 1
+      game.Answer(i)
+      return
+    end
   end
 end
 
 demo.OnTick("autoplay", function(ms, tick)
-  if autoplay.state == "menu" then
-    if tick == 50 then picture("the main menu") end
-    if tick == 52 then
+  if autoplay.stage == "menu" then
+    if tick == route.menuPicture then picture("the main menu") end
+    if tick == route.newGame then
       trace("new game")
+      autoplay.stage = "start"
+      -- The menu's own button, as a click would press it.
       engine_Desktop("MenuNewGame::ONMOUSECLICK")
-      autoplay.state = "mission"
     end
     return
   end
   if mission.state == "over" then
-    autoplay.state = "done"
+    if autoplay.stage ~= "over" then
+      autoplay.stage = "over"
+      picture("the mission's summary")
+    end
+    autoplay.overMs = autoplay.overMs + ms
+    if autoplay.overMs >= route.quitAfterMs and not autoplay.quit then
+      autoplay.quit = true
+      trace("quitting after " .. autoplay.pictures .. " pictures")
+      engine_Serv("GAME", "QUIT")
+    end
     return
+  end
+  if mission.state == "talking" then
+    talk()
+  elseif mission.state == "flying" and mission.objective then
+    fly(ms)
   end
 end)

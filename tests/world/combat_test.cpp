@@ -1,0 +1,205 @@
+// Combat through the world's real ships, guns and effects: shots leave the
+// barrels as visual bullets, hit, and the hit's damage falls on the target as
+// its kind computes; rockets chase moving ships and explode; mines arm, keep
+// their post and chase; launchers release containers whose splash falls off
+// with distance; turrets aim and fire.
+#include "combat_fixture.h"
+#include "game/ai_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace vesk::test {
+namespace {
+
+// One hit of each kind, fired by a real gun and carried by a real bullet: the
+// target's values after it, worked out by hand from the kind's rule.
+struct KindCase {
+    const char* kind;
+    const char* amounts;
+    float shield, armor, hull; // the target before the hit
+    float damageFactor, defenceFactor;
+    float wantShield, wantArmor, wantHull, wantHeat, wantEngine;
+};
+
+TEST_F(CombatTest, EachDamageKindOfARealShotGivesItsWorkedValues) {
+    const KindCase cases[] = {
+        // Shield first; what it cannot take (30 - 20) goes into the hull with the damage.
+        {"TDamageEnergy", "{ shieldDamage = 30, damage = 5, temperatureEnemy = 7 }", 20, 100, 100, 100, 100,
+         0, 100, 85, 7, 100},
+        // Armour first, the overflow into the hull; always heats.
+        {"TDamageKinetic", "{ armorDamage = 25, damage = 5, temperatureEnemy = 3 }", 100, 20, 100, 100, 100,
+         100, 0, 90, 3, 100},
+        // The shield alone.
+        {"TDamageEMP", "{ shieldDamage = 20, armorDamage = 20, damage = 50 }", 100, 100, 100, 100, 100, 80,
+         100, 100, 0, 100},
+        // Layered: a shield of 5 breaks and the armour takes its own amount in the same hit.
+        {"TDamageEffect", "{ shieldDamage = 10, armorDamage = 10, damage = 10 }", 5, 100, 100, 100, 100, 0,
+         90, 100, 0, 100},
+        // Layered: an armour of 5 breaks and the hull takes its amount.
+        {"TDamageRocket", "{ shieldDamage = 10, armorDamage = 10, damage = 10 }", 0, 5, 100, 100, 100, 0, 0,
+         90, 0, 100},
+        {"TDamageDark", "{ damage = 5 }", 0, 0, 100, 100, 100, 0, 0, 95, 0, 100},
+        // Hull now; the damage over time follows (checked below).
+        {"TDamageNano", "{ damage = 4, time = 1 }", 0, 0, 100, 100, 100, 0, 0, 96, 0, 100},
+        // Engine power, given back after its time (checked below).
+        {"TDamageGravity", "{ speedDamage = 30, time = 1 }", 100, 100, 100, 100, 100, 100, 100, 100, 0, 70},
+        // Half the shooter's damage on half the target's defence: a quarter of each amount.
+        {"TDamageEnergy", "{ shieldDamage = 40, damage = 8 }", 100, 100, 100, 50, 50, 90, 100, 98, 0, 100},
+    };
+    std::vector<TGameObject*> targets;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const KindCase& c = cases[i];
+        const std::string n = std::to_string(i);
+        const std::string y = std::to_string(100 * static_cast<int>(i));
+        Ship("s" + n, "0 " + y + " 0", "player");
+        TGameObject* t = Ship("t" + n, "200 " + y + " 0", "pirates");
+        Value("obj.t" + n + ".param.shield", 100, c.shield);
+        Value("obj.t" + n + ".param.armor", 100, c.armor);
+        Value("obj.t" + n + ".param.durability", 100, c.hull);
+        Value("obj.s" + n + ".param.damagefactor", 100, c.damageFactor);
+        Value("obj.t" + n + ".param.defencefactor", 100, c.defenceFactor);
+        Gun("s" + n, "g" + n, "TGameObjectBullet", c.kind, c.amounts);
+        targets.push_back(t);
+    }
+    GameFrame();
+    for (size_t i = 0; i < std::size(cases); ++i) Shoot("s" + std::to_string(i), "t" + std::to_string(i));
+    // One volley each: the guns stop once their bullets are on the way.
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == static_cast<int>(std::size(cases)); }, 5), 0);
+    for (size_t i = 0; i < std::size(cases); ++i) Cease("s" + std::to_string(i));
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 20), 0);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const KindCase& c = cases[i];
+        TGameObject* t = targets[i];
+        SCOPED_TRACE(std::string(c.kind) + " " + c.amounts);
+        EXPECT_FLOAT_EQ(Cur(t, "shield"), c.wantShield);
+        EXPECT_FLOAT_EQ(Cur(t, "armor"), c.wantArmor);
+        EXPECT_FLOAT_EQ(Cur(t, "durability"), c.wantHull);
+        EXPECT_FLOAT_EQ(Cur(t, "temperature"), c.wantHeat);
+        EXPECT_FLOAT_EQ(Cur(t, "p_engine"), c.wantEngine);
+        EXPECT_FLOAT_EQ(t->Param("p_engine")->Max()->GetValue(), c.wantEngine);
+    }
+    // A second later the nano damage has eaten its 4 more and the engine power is back.
+    Frames(40);
+    EXPECT_NEAR(Cur(targets[6], "durability"), 92.0f, 0.15f);
+    EXPECT_FLOAT_EQ(Cur(targets[7], "p_engine"), 100.0f);
+    EXPECT_FLOAT_EQ(targets[7]->Param("p_engine")->Max()->GetValue(), 100.0f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+// The live copies of the effect template of that id anywhere under a unit.
+int CopiesOf(TBaseRenderUnit* root, const std::string& id) {
+    int n = 0;
+    if (!root || !root->ChildsBRU()) return 0;
+    for (TBaseRenderUnit* c : *root->ChildsBRU()) {
+        if (!c || c->HasFlag(BRU_KILLED)) continue;
+        if (c->GetName().rfind("_copy_of_" + id + "_", 0) == 0) ++n;
+        n += CopiesOf(c, id);
+    }
+    return n;
+}
+
+// The effect units of a class under a unit (its direct children).
+template <class T> int EffectsUnder(TBaseRenderUnit* unit) {
+    int n = 0;
+    if (unit && unit->ChildsBRU())
+        for (TBaseRenderUnit* c : *unit->ChildsBRU())
+            if (dynamic_cast<T*>(c) && !c->HasFlag(BRU_KILLED)) ++n;
+    return n;
+}
+
+TEST_F(CombatTest, ThePlayersShotsHitsAndKillCountAndTheWreckShowsItsExplosion) {
+    Lua("engine_AddVar('fractions', 'guards') engine_SetVar('fractions.guards.attitudes.player', '80')");
+    Ship("pship", "0 0 0", "player");
+    Set("player.ship", "pship");
+    TGameObject* raider = Ship("raider", "200 0 0", "pirates");
+    Set("obj.raider.name", "Raider");
+    Value("obj.raider.param.shield", 100, 0);
+    Value("obj.raider.param.armor", 100, 0);
+    Value("obj.raider.param.durability", 100, 10);
+    TGameObject* escort = Ship("escort", "-200 0 0", "guards");
+    // The wreck's explosion: the hull's destruction effect.
+    Lua("engine_AddVar('mesh.hull.destroyFx', 'boom', 'TDestroyFxLink')");
+    Set("mesh.hull.destroyFx.boom.fx", "boom");
+    Set("mesh.hull.destroyFx.boom.time", "1");
+    Gun("pship", "laser", "TGameObjectBullet", "TDamageEffect",
+        "{ shieldDamage = 5, armorDamage = 5, damage = 20 }");
+    Set("obj.raider.events.onDestroyed", "wrecks = (wrecks or 0) + 1");
+    GameFrame();
+    Shoot("pship", "raider");
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 1; }, 5), 0);
+    Cease("pship");
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 20), 0);
+    EXPECT_EQ(raider->IntValue("isDestroyed"), 1);
+    EXPECT_EQ(GetLuaString("wrecks", false), "1");
+    auto* boom = dynamic_cast<TDestroyFxLink*>(FindVarByPath("mesh.hull.destroyFx.boom"));
+    ASSERT_NE(boom, nullptr);
+    ASSERT_NE(boom->EffectObject(), nullptr);
+    EXPECT_NE(dynamic_cast<FXBurstClass*>(boom->EffectObject()->GetHex()), nullptr);
+    // A friend hit by mistake counts on the other side.
+    Shoot("pship", "escort");
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 1; }, 5), 0);
+    Cease("pship");
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 20), 0);
+    EXPECT_FLOAT_EQ(Cur(escort, "shield"), 95.0f);
+    const std::pair<const char*, int32_t> counts[] = {
+        {"primaryShotCounter", 2},        {"secondaryShotCounter", 0},       {"primaryDamageCounter", 2},
+        {"primaryDamageEnemyCounter", 1}, {"primaryDamageFriendCounter", 1}, {"damageEnemyCounter", 1},
+        {"damageFriendCounter", 1},       {"destroyedEnemyCounter", 1},      {"shotCounter", 0},
+    };
+    for (const auto& [counter, want] : counts) EXPECT_EQ(Stat(counter), want) << counter;
+    EXPECT_EQ(GetLuaString("engine_GetVar('player.statistics.destroyedEnemyes.c_' .. "
+                           "string.gsub(engine_GetTable('player.statistics.destroyedEnemyes'), '%D', '') .. "
+                           "'.name')",
+                           false),
+              "Raider");
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, AShieldHitFlashesTheShieldAndABrokenShieldShowsTheHullHitOnBigShips) {
+    // A station big enough (radius above 100) to show hull hits, and a fighter too small to.
+    ModelFile big("station");
+    big.AddObject("base", Box({-100, -60, -60}, {100, 60, 60}, "hull"));
+    big.AddSphere("bs_all", {0, 0, 0}, 130);
+    WriteModel("station", big);
+    GameMesh("station", "station", "big");
+    // Shield flashes and hull hits of the shots: the sparks.
+    Set("mesh.station.shield", "spark");
+    Set("mesh.hull.shield", "spark");
+    struct Case {
+        const char* target;
+        const char* mesh;
+        float shield; // percent of the maximum before the hit
+        int flashes, hullHits;
+    } cases[] = {
+        {"up", "station", 50, 1, 0},
+        {"edge", "station", 5, 0, 1}, // exactly 5 % counts as down
+        {"small", "hull", 0, 0, 0},   // too small for a hull hit
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        const std::string y = std::to_string(400 * i++);
+        Ship(std::string("gun_") + c.target, "0 " + y + " 0", "player");
+        Ship(c.target, "400 " + y + " 0", "pirates");
+        Set(std::string("obj.") + c.target + ".spacemodel", c.mesh);
+        Value(std::string("obj.") + c.target + ".param.shield", 100, c.shield);
+        Gun(std::string("gun_") + c.target, std::string("g_") + c.target, "TGameObjectBullet", "TDamageEMP",
+            "{ shieldDamage = 1 }");
+        Set(std::string("items.g_") + c.target + ".effects.gun.shots.shot.defectFx", "mark");
+    }
+    GameFrame();
+    for (const Case& c : cases) Shoot(std::string("gun_") + c.target, c.target);
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 3; }, 5), 0);
+    for (const Case& c : cases) Cease(std::string("gun_") + c.target);
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 30), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        auto* unit = dynamic_cast<TBaseRenderUnit*>(
+            dynamic_cast<TGameObject*>(FindVarByPath(std::string("obj.") + c.target))->GetHex());
+        EXPECT_EQ(EffectsUnder<FXParticleClass>(unit), c.flashes);
+    }
+    EXPECT_EQ(CopiesOf(engine, "mark"), 1);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,6 +1,7 @@
 #include "game/combat_world.h"
 
 #include "game/scene_object.h"
+#include "physics/ai_unit.h"
 #include "physics/coll_detector.h"
 #include "render/engine.h"
 #include "render/fx_descr.h"
@@ -128,6 +129,20 @@ Vec3 UnitPosition(TEngineObject* unit) {
     Vec3 p{};
     if (TBaseRenderUnit* u = AsUnit(unit)) u->GetPosition(p);
     return p;
+}
+
+void MoveUnitTo(TEngineObject* unit, const Vec3& point) {
+    TBaseRenderUnit* u = AsUnit(unit);
+    if (!u) return;
+    IRenderUnitAI* body = nullptr;
+    if (u->GetBPU(body) && body)
+        if (auto* ai = dynamic_cast<BaseAIUnitClass*>(body)) {
+            Matrix m = u->GetLocalMatrix();
+            MatrixSetTranslation(m, point);
+            ai->SetPoseMatrix(m);
+        }
+    u->SetPosition(point);
+    u->UpdateMatrices(u->Parent() ? &u->Parent()->GetWorldMatrix() : nullptr);
 }
 
 TBaseRenderUnit* EnsureHelperUnit(TBaseGameSceneObject* object, const Vec3& at) {

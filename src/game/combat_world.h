@@ -62,5 +62,7 @@ TBaseRenderUnit* EnsureHelperUnit(TBaseGameSceneObject* object, const Vec3& at);
 bool PlaceAimPoint(TBaseGameSceneObject* helper, TEngineObject* target, TEngineObject* shooter);
 // The unit's world position, the origin for none.
 Vec3 UnitPosition(TEngineObject* unit);
+// Puts a unit (and its physics body) at a point of the world.
+void MoveUnitTo(TEngineObject* unit, const Vec3& point);
 
 } // namespace vesk

@@ -511,6 +511,12 @@ void TGameObjectRocket::onCollisionFunc(TEngineObject* obj, TEngineObject* data)
     if (hit && SOClassOf(hit) == kSOClassShip && spawner && spawner == PlayerShip())
         CountPlayerHit("secondary", hit);
     TBaseGameSceneObject::onCollisionFunc(obj, data);
+    // The sweep finds a hit ahead of the rocket: it goes off where it met the object.
+    if (IBRUCollisionInfo* info = CollisionInfoOf(GetHex())) {
+        Vec3 point;
+        info->GetPoint(point);
+        MoveUnitTo(GetHex(), point);
+    }
     // A rocket strikes through the splash of its hits only: they go off on the rocket itself.
     for (TGameObjectEffect* e : EffectsOf(Effects()))
         if (dynamic_cast<TDamageEffect*>(e)) Enable(e, this);

@@ -136,6 +136,8 @@ public:
         const Matrix pose = LaunchPose(obj);
         if (ai) ai->SetPoseMatrix(pose);
         unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+        // A rocket meets ships whether they move or not.
+        GetCollDetector(unit)->SetAllObjectsMode();
         obj->SetHex(unit);
         if (obj->Ph()) obj->Ph()->setValue(ai);
         return true;

@@ -16,6 +16,7 @@
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
+#include "game/physics_link.h"
 #include "game/player.h"
 #include "game/profiles.h"
 #include "game/projectiles.h"
@@ -78,15 +79,23 @@ protected:
             " function updateMeshToEngine() end function updatePlayerShip() end player = {}");
         CreatePhysicsScene();
         InstallPhysicsScriptFunctions();
-        InstallRenderSceneLink();
+        InstallPhysicsLink();
         InstallShipsLink();
+        InstallRenderSceneLink();
         InstallRenderScriptFunctions();
         InstallShipScriptFunctions();
+        // The collision sweeps look as far ahead as a frame of the test goes.
+        CollDetectorClass::SetFrameTimeSource([] { return 30.0f; });
         LoadFx(kCombatFx);
         DescribeGuns();
         WriteModel("hull", HullModel());
         WriteModel("missile", MissileModel());
         GameMesh("hull", "hull", "small");
+        for (const auto& [key, value] :
+             {std::pair{"ph_MaxVelocity", "100"}, std::pair{"ph_AccelerateTime", "0.5"},
+              std::pair{"ph_MaxRotateVelocity", "90"}, std::pair{"ph_RotateForceMultiply", "4"},
+              std::pair{"ph_RotateFading", "1"}, std::pair{"ph_StaticRotate90Time", "1"}})
+            Set(std::string("mesh.hull.physic_params.") + key, value);
         GameMesh("general_missile", "missile", "missile");
         Lua("engine_SetVar('mesh.general_missile.physic_params.ph_MaxVelocity', '400')"
             " engine_SetVar('mesh.general_missile.physic_params.ph_AccelerateTime', '0.2')"
@@ -114,6 +123,7 @@ protected:
         SetGameWorldLink(nullptr);
         SetGameSceneLink(nullptr);
         SetTurretAim(nullptr);
+        CollDetectorClass::SetFrameTimeSource(nullptr);
         ShipWorldTest::TearDown();
     }
 
@@ -188,9 +198,11 @@ protected:
         return dynamic_cast<TGameObject*>(FindVarByPath(p));
     }
     // A gun item in a new slot of the ship at its nose, with one shot of the
-    // class and one damage template of the kind (its amounts as Lua table text).
+    // class and one damage template of the kind (its amounts as Lua table
+    // text); `setup` (Lua) runs before the item goes into the slot.
     TGameItem* Gun(const std::string& ship, const std::string& name, const std::string& bulletType,
-                   const std::string& kind, const std::string& amounts, const std::string& helper = "gun01") {
+                   const std::string& kind, const std::string& amounts, const std::string& helper = "gun01",
+                   const std::string& setup = "") {
         const std::string slot = "obj." + ship + ".slots." + name;
         Lua("engine_AddVar('obj." + ship + ".slots', '" + name + "')");
         Set(slot + ".helper", helper);
@@ -219,6 +231,7 @@ protected:
             Lua("for k, v in pairs(" + amounts + ") do engine_SetVar('" + s +
                 ".effects.hit.' .. k, tostring(v)) end");
         }
+        if (!setup.empty()) Lua(setup);
         Set(slot + ".item", name);
         return dynamic_cast<TGameItem*>(FindVarByPath(i));
     }

@@ -5,6 +5,7 @@
 // with distance; turrets aim and fire.
 #include "combat_fixture.h"
 #include "game/ai_helpers.h"
+#include "game/combat_world.h"
 
 #include <gtest/gtest.h>
 
@@ -198,6 +199,108 @@ TEST_F(CombatTest, AShieldHitFlashesTheShieldAndABrokenShieldShowsTheHullHitOnBi
         EXPECT_EQ(EffectsUnder<FXParticleClass>(unit), c.flashes);
     }
     EXPECT_EQ(CopiesOf(engine, "mark"), 1);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, BarrelDelaysAndShotDelaysPlaceTheBulletsInFixedSteps) {
+    // A plain gun whose bullet leaves at once, and a two-barrel gun whose shot
+    // waits 0.05 s and whose second barrel 0.075 s more.
+    Ship("plain", "0 0 0", "player");
+    Ship("twin", "0 100 0", "player");
+    Ship("far", "3000 0 0", "pirates");
+    Gun("plain", "p", "TGameObjectBullet", "TDamageEMP", "{ shieldDamage = 1 }");
+    Gun("twin", "t", "TGameObjectBullet", "TDamageEMP", "{ shieldDamage = 1 }", "gun01",
+        "engine_SetVar('items.t.weaponType', '1') engine_SetVar('obj.twin.slots.t.weaponType', '1')"
+        " engine_AddVar('obj.twin.slots.t', 'helper2', 'TGameObjectStringParam')"
+        " engine_SetVar('obj.twin.slots.t.helper2', 'rocket01')");
+    Set("items.t.effects.gun.shots.shot.shotMinDelay", "0.05");
+    Set("items.t.effects.gun.shots.shot.shotMaxDelay", "0.05");
+    Set("items.t.effects.gun.twoBarrelDelay", "0.075");
+    GameFrame();
+    auto* twin = dynamic_cast<TGameItem*>(FindVarByPath("items.t"));
+    ASSERT_NE(twin->GetHex2(), nullptr);
+    Shoot("plain", "far");
+    Shoot("twin", "far");
+    std::vector<int> visuals; // the visual bullets alive after each 30 ms step
+    const int templates = FXBulletCount;
+    for (int i = 0; i < 6; ++i) {
+        GameFrame();
+        if (i == 0) {
+            Cease("plain");
+            Cease("twin");
+        }
+        visuals.push_back(FXBulletCount - templates);
+    }
+    // Step 1: the plain gun's bullet; step 2: the twin's first (0.05 s); step 5:
+    // its second (0.125 s, past 0.12 and not past 0.15).
+    EXPECT_EQ(visuals, (std::vector<int>{1, 2, 2, 2, 3, 3}));
+    EXPECT_EQ(LiveBullets(), 3);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, ShotsHeatTheShipUntilItOverheatsAndOnlyItsKineticWeaponsFireOn) {
+    TGameObject* ship = Ship("hot", "0 0 0", "player");
+    Ship("far", "3000 0 0", "pirates");
+    Gun("hot", "laser", "TGameObjectBullet", "TDamageEMP", "{ shieldDamage = 1, temperatureSelf = 20 }");
+    Gun("hot", "cannon", "TGameObjectBullet", "TDamageKinetic", "{ armorDamage = 1 }", "rocket01");
+    Set("items.laser.group", "energy");
+    Set("items.cannon.group", "kinetic");
+    Set("items.laser.effects.gun.onShot", "laserShots = (laserShots or 0) + 1");
+    Set("items.cannon.effects.gun.onShot", "cannonShots = (cannonShots or 0) + 1");
+    GameFrame();
+    Shoot("hot", "far");
+    // A shot every 0.1 s (four 30 ms steps): the eighth brings the heat to 160,
+    // past the limit of 150, and the ship stops shooting.
+    Frames(40);
+    EXPECT_EQ(GetLuaString("laserShots", false), "8");
+    EXPECT_EQ(GetLuaString("cannonShots", false), "8");
+    EXPECT_FLOAT_EQ(Cur(ship, "temperature"), 160.0f);
+    EXPECT_EQ(ship->IntValue("overheat"), 1);
+    EXPECT_EQ(dynamic_cast<TGameItem*>(FindVarByPath("items.laser"))->Used(), 0);
+    // Overheated, only the kinetic weapon starts again.
+    Shoot("hot", "far");
+    Frames(8);
+    EXPECT_EQ(GetLuaString("laserShots", false), "8");
+    EXPECT_EQ(GetLuaString("cannonShots", false), "10");
+    // Cooled below the limit, the overheat clears on the next tick.
+    Value("obj.hot.param.temperature", 200, 149);
+    GameFrame();
+    EXPECT_EQ(ship->IntValue("overheat"), 0);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, ARocketChasesAMovingShipAndExplodesOnIt) {
+    Ship("pship", "0 0 0", "player");
+    Set("player.ship", "pship");
+    TGameObject* raider = Ship("raider", "300 0 0", "pirates");
+    // The rocket's explosion, and a second ship caught by its splash.
+    Lua("engine_AddVar('mesh.general_missile.destroyFx', 'boom', 'TDestroyFxLink')");
+    Set("mesh.general_missile.destroyFx.boom.fx", "boom");
+    Gun("pship", "pod", "TGameObjectRocket", "TDamageRocket",
+        "{ shieldDamage = 40, armorDamage = 40, damage = 40, splash = 30 }", "rocket01",
+        "engine_SetVar('items.pod.weaponType', '2') engine_SetVar('obj.pship.slots.pod.weaponType', '2')");
+    Set("items.pod.effects.gun.shots.shot.lifetime", "5");
+    GameFrame();
+    // The raider flies off sideways; the ship's rocket lock is on it.
+    Lua("engine_PhCommand('obj.raider', 'goToPoint', '', '300', '2000', '0')");
+    Set("obj.pship.rocketTarget", raider->TEngineObject::GetHex());
+    Frames(5);
+    const Vec3 before = UnitPosition(raider->GetHex());
+    Shoot("pship", "raider");
+    ASSERT_GT(FramesUntil([&] { return LiveRockets() == 1; }, 5), 0);
+    Cease("pship");
+    // While it flies it is marked on the raider.
+    EXPECT_EQ(raider->IntValue("targetedRocket"), 1);
+    const int flight = FramesUntil([&] { return LiveRockets() == 0; }, 150);
+    ASSERT_GT(flight, 0);
+    EXPECT_GT(Vec3Length(Vec3Sub(UnitPosition(raider->GetHex()), before)), 20.0f); // it did move
+    EXPECT_EQ(raider->IntValue("targetedRocket"), 0);
+    // Its splash struck the raider it touched in full: layered, the shield takes 40.
+    EXPECT_FLOAT_EQ(Cur(raider, "shield"), 60.0f);
+    EXPECT_EQ(Stat("secondaryShotCounter"), 1);
+    EXPECT_EQ(Stat("secondaryDamageCounter"), 1);
+    EXPECT_EQ(Stat("secondaryDamageEnemyCounter"), 1);
+    EXPECT_GE(CopiesOf(engine, "boom"), 1);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

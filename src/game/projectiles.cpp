@@ -18,6 +18,7 @@
 #include "game/player.h"
 #include "game/statistics.h"
 #include "game/world_link.h"
+#include "physics/ai_unit.h"
 #include "physics/coll_detector.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
@@ -686,9 +687,17 @@ void TGameObjectMine::MineTick(float dtMs) {
     LifeTick(dtMs);
 }
 
+void TGameObjectMine::ResumeSpeed() {
+    // Holding its post took the mine's speed to 0: the chase and the way back
+    // need it again.
+    if (auto* ai = dynamic_cast<BaseAIUnitClass*>(Ph() ? Ph()->GetValue() : nullptr))
+        if (const TShipPhysicParams* record = ai->GetPhysicParams()) ai->SetSpeed(record->maxVelocity);
+}
+
 void TGameObjectMine::Attack() {
     auto* target = dynamic_cast<TBaseGameObject*>(GetCurTarget());
     if (!target) return;
+    ResumeSpeed();
     if (target->GetParent() && target->GetParent() == RocketsList())
         PhCommand("approachToObj", ",\"\"," + LuaQuote(target->GetName()) + ",0,0,1");
     if (SOClassOf(target) == kSOClassShip) RegisterOn(target, +1);
@@ -697,7 +706,10 @@ void TGameObjectMine::Attack() {
 void TGameObjectMine::ReturnToPost() {
     PhCommand("stop", ",\"\",0");
     TBaseRenderUnit* post = UnitOf(StandingHelper());
-    if (post) PhCommand("goToHelperHex", ",\"\"," + LuaQuote(post->GetHex()));
+    if (post) {
+        ResumeSpeed();
+        PhCommand("goToHelperHex", ",\"\"," + LuaQuote(post->GetHex()));
+    }
     if (auto* target = dynamic_cast<TBaseGameObject*>(GetCurTarget()); SOClassOf(target) == kSOClassShip)
         RegisterOn(target, -1);
 }

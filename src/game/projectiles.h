@@ -171,6 +171,7 @@ private:
     void MakeMineChildren();
     void Attack();
     void ReturnToPost();
+    void ResumeSpeed();
 
     TGameEvent* onReady_ = nullptr;
     TGameObjectSubParam* activateRadius_ = nullptr;

@@ -128,13 +128,14 @@ protected:
     }
 
     // A hull of radius 7 (its main sphere is half its diagonal) with a gun
-    // mount on the nose and a rocket mount below it.
+    // mount on the nose, a rocket mount below it and a turret mount on top.
     static ModelFile HullModel() {
         ModelFile m("hull");
         m.AddObject("base", Box({-6, -3, -2}, {6, 3, 2}, "hull"));
         m.AddObject("lowpoly", Box({-6, -3, -2}, {6, 3, 2}, "hull"));
         m.AddHelper("gun01", {6, 0, 0});
         m.AddHelper("rocket01", {6, 0, -2});
+        m.AddHelper("turret01", {0, 0, 2});
         m.AddSphere("bs_body", {0, 0, 0}, 7);
         return m;
     }
@@ -202,23 +203,22 @@ protected:
     // text); `setup` (Lua) runs before the item goes into the slot.
     TGameItem* Gun(const std::string& ship, const std::string& name, const std::string& bulletType,
                    const std::string& kind, const std::string& amounts, const std::string& helper = "gun01",
-                   const std::string& setup = "") {
+                   const std::string& setup = "", const std::string& effectClass = "TGameObjectGunEffect") {
+        const bool turret = effectClass == "TGameObjectTurretEffect";
         const std::string slot = "obj." + ship + ".slots." + name;
         Lua("engine_AddVar('obj." + ship + ".slots', '" + name + "')");
         Set(slot + ".helper", helper);
-        Set(slot + ".class", "gun");
+        Set(slot + ".class", turret ? "turret" : "gun");
         Set(slot + ".itemType", "1");
         Lua("engine_AddVar('items', '" + name + "', 'TGameItem')");
         const std::string i = "items." + name;
-        Set(i + ".mesh", "test_gun");
+        Set(i + ".mesh", turret ? "test_turret" : "test_gun");
         Set(i + ".class", "1");
         Value(i + ".charge", 100, 100);
         Value(i + ".reloading", 1, 1);
         Set(i + ".reloading.speed", "10"); // a tenth of a second
-        Lua("engine_AddVar('" + i +
-            ".effects', 'gun', 'TGameObjectGunEffect')"
-            " engine_AddVar('" +
-            i + ".effects.gun.shots', 'shot', 'TGameObjectShotEffect')");
+        Lua("engine_AddVar('" + i + ".effects', 'gun', '" + effectClass + "')");
+        Lua("engine_AddVar('" + i + ".effects.gun.shots', 'shot', 'TGameObjectShotEffect')");
         const std::string s = i + ".effects.gun.shots.shot";
         Set(s + ".bulletType", bulletType);
         Set(s + ".mainFx", "shot");
@@ -235,6 +235,41 @@ protected:
         Set(slot + ".item", name);
         return dynamic_cast<TGameItem*>(FindVarByPath(i));
     }
+    // A launcher item in a new slot of the ship with one launch description of
+    // the class, one damage template of the kind and the extra values (Lua
+    // text setting `l`, the description's path).
+    TGameItem* Launcher(const std::string& ship, const std::string& name, const std::string& objectClass,
+                        const std::string& kind, const std::string& amounts, const std::string& extra = "") {
+        const std::string slot = "obj." + ship + ".slots." + name;
+        Lua("engine_AddVar('obj." + ship + ".slots', '" + name + "')");
+        Set(slot + ".helper", "gun01");
+        Set(slot + ".class", "gun");
+        Set(slot + ".itemType", "1");
+        Lua("engine_AddVar('items', '" + name + "', 'TGameItem')");
+        const std::string i = "items." + name;
+        Set(i + ".mesh", "test_gun");
+        Set(i + ".class", "1");
+        Value(i + ".charge", 10, 10);
+        Value(i + ".reloading", 1, 1);
+        Lua("engine_AddVar('" + i +
+            ".effects', 'launcher', 'TGameObjectLauncherEffect')"
+            " engine_AddVar('" +
+            i + ".effects.launcher.shots', 'drop', 'TGameObjectLaunchEffect')");
+        const std::string l = i + ".effects.launcher.shots.drop";
+        Lua("engine_AddVar('" + l + "', 'bulletType', 'TGameObjectStringParam')");
+        Set(l + ".bulletType", objectClass);
+        Set(l + ".startFx", "flash");
+        Set(l + ".endFx", "boom");
+        Set(l + ".helperId", "weapon");
+        Set(l + ".lifetime", "60");
+        Lua("engine_AddVar('" + l + ".effects', 'hit', '" + kind + "')");
+        Lua("for k, v in pairs(" + amounts + ") do engine_SetVar('" + l +
+            ".effects.hit.' .. k, tostring(v)) end");
+        if (!extra.empty()) Lua("local l = '" + l + "' " + extra);
+        Set(slot + ".item", name);
+        return dynamic_cast<TGameItem*>(FindVarByPath(i));
+    }
+
     // The ship starts shooting at the target (every weapon in its slots).
     void Shoot(const std::string& ship, const std::string& target) {
         Lua("engine_Execute('obj." + ship + ".events.onShipBeginShot', engine_GetHex('obj." + ship +

@@ -6,6 +6,7 @@
 #include "combat_fixture.h"
 #include "game/ai_helpers.h"
 #include "game/combat_world.h"
+#include "game/turret_ai.h"
 
 #include <gtest/gtest.h>
 
@@ -301,6 +302,111 @@ TEST_F(CombatTest, ARocketChasesAMovingShipAndExplodesOnIt) {
     EXPECT_EQ(Stat("secondaryDamageCounter"), 1);
     EXPECT_EQ(Stat("secondaryDamageEnemyCounter"), 1);
     EXPECT_GE(CopiesOf(engine, "boom"), 1);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+// The mine, container or other object a launcher released last.
+template <class T> T* Released() {
+    T* found = nullptr;
+    ForEachChildOf(RocketsList(), [&](TBaseGameObject* c) {
+        if (auto* o = dynamic_cast<T*>(c)) found = o;
+    });
+    return found;
+}
+
+TEST_F(CombatTest, AMineArmsAfterItsDelayThenChasesAHostileShipAndGoesOffOnIt) {
+    Ship("layer", "0 0 0", "player");
+    TGameObject* prey = Ship("prey", "60 40 0", "pirates");
+    Launcher("layer", "dropper", "TGameObjectMine", "TDamageRocket", "{ shieldDamage = 30, splash = 20 }",
+             "engine_AddVar(l, 'activateRadius', 'TGameObjectSubParam') engine_SetVar(l .. "
+             "'.activateRadius', '100')"
+             " engine_AddVar(l, 'activateTime', 'TGameObjectSubParam') engine_SetVar(l .. '.activateTime', "
+             "'0.3')");
+    GameFrame();
+    Shoot("layer", "prey");
+    GameFrame();
+    auto* mine = Released<TGameObjectMine>();
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(SOClassOf(mine), kSOClassMine);
+    ASSERT_NE(mine->GetHex(), nullptr);
+    EXPECT_EQ(AttitudeOf(mine, prey), 10.0f); // the layer's faction
+    // Not armed yet: the hostile ship within its radius is left alone.
+    Frames(8);
+    EXPECT_EQ(mine->EnemyFound(), 0);
+    EXPECT_FALSE(mine->OnTickEvent()->IsActive());
+    EXPECT_FALSE(mine->OnCollision()->IsActive());
+    EXPECT_EQ(prey->IntValue("targetedMines"), 0);
+    // Armed (0.3 s): it takes its post and goes for the ship.
+    ASSERT_GT(FramesUntil([&] { return mine->EnemyFound() == 1; }, 5), 0);
+    ASSERT_NE(mine->StandingHelper(), nullptr);
+    EXPECT_NE(mine->StandingHelper()->GetHex(), nullptr);
+    EXPECT_EQ(mine->GetCurTarget(), prey);
+    EXPECT_EQ(prey->IntValue("targetedMines"), 1);
+    ASSERT_GT(FramesUntil([&] { return Cur(prey, "shield") < 100.0f; }, 100), 0);
+    EXPECT_FLOAT_EQ(Cur(prey, "shield"), 70.0f);
+    EXPECT_EQ(prey->IntValue("targetedMines"), 0);
+    Frames(2);
+    EXPECT_EQ(Released<TGameObjectMine>(), nullptr); // gone after the blast
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, AContainersSplashFallsOffWithDistance) {
+    TGameObject* dropper = Ship("dropper", "0 0 0", "player");
+    Set("obj.dropper.indestructable", "1");
+    TGameItem* launcher = Launcher("dropper", "pod", "TGameObjectContainer", "TDamageRocket",
+                                   "{ shieldDamage = 40, splash = 30 }");
+    GameFrame();
+    // Where the container will be: the launcher's muzzle.
+    HelperClass* muzzle = nullptr;
+    ASSERT_TRUE(dynamic_cast<TBaseRenderUnit*>(launcher->GetHex())->FindHelper("weapon", muzzle));
+    const Vec3 at = MatrixGetTranslation(muzzle->GetWorldMatrix());
+    // Surface distances from the container (radius 1.5) to the ships (radius 7).
+    struct Case {
+        const char* name;
+        Vec3 offset;
+        float want;
+    } cases[] = {
+        {"overlap", {0, 0, 5}, 60},      // overlapping: the full hit
+        {"half", {23.5f, 0, 0}, 70},     // 15 of 30: three quarters
+        {"edge", {0, 38.5f, 0}, 100},    // at the edge: nothing is left of it
+        {"beyond", {0, -39.5f, 0}, 100}, // beyond: untouched
+    };
+    for (const Case& c : cases) {
+        const Vec3 p = Vec3Add(at, c.offset);
+        Ship(c.name, FloatToStrRaw(p.x) + " " + FloatToStrRaw(p.y) + " " + FloatToStrRaw(p.z), "pirates");
+    }
+    GameFrame();
+    Shoot("dropper", "beyond");
+    GameFrame();
+    auto* container = Released<TGameObjectContainer>();
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(SOClassOf(container), kSOClassContainer);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(UnitPosition(container->GetHex()), at)), 0.0f, 0.01f);
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(
+            Cur(dynamic_cast<TGameObject*>(FindVarByPath(std::string("obj.") + c.name)), "shield"), c.want)
+            << c.name;
+    EXPECT_FLOAT_EQ(Cur(dropper, "shield"), 100.0f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, ATurretPicksTheHostileShipInRangeAimsAndShoots) {
+    Ship("base", "0 0 0", "pirates");
+    TGameObject* hostile = Ship("hostile", "40 300 60", "player");
+    TGameObject* mate = Ship("mate", "0 -200 60", "pirates");
+    Set("ini.turretsEnabled", "1");
+    Gun("base", "flak", "TGameObjectBullet", "TDamageKinetic", "{ armorDamage = 10 }", "turret01",
+        "engine_SetVar('items.flak.range', '1000')", "TGameObjectTurretEffect");
+    GameFrame();
+    auto* effect = dynamic_cast<TGameObjectTurretEffect*>(FindVarByPath("items.flak.effects.gun"));
+    ASSERT_NE(effect, nullptr);
+    ASSERT_NE(dynamic_cast<TurretClass*>(dynamic_cast<TGameItem*>(FindVarByPath("items.flak"))->GetHex()),
+              nullptr);
+    // It turns towards the hostile ship (not its friend) and fires once it is on it.
+    ASSERT_GT(FramesUntil([&] { return Cur(hostile, "armor") < 100.0f; }, 150), 0);
+    EXPECT_EQ(effect->Ai()->BestEnemy(), hostile);
+    EXPECT_FLOAT_EQ(Cur(hostile, "armor"), 90.0f);
+    EXPECT_FLOAT_EQ(Cur(mate, "armor"), 100.0f);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

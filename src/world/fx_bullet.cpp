@@ -340,6 +340,13 @@ void FXBulletClass::Message(IEngineObject* sender, int msg, int param) {
     FXBaseClass::Message(sender, msg, param);
 }
 
+void FXBulletClass::GetNormal(Vec3& out) {
+    out = {1, 0, 0};
+    if (!contact_.unit) return;
+    const Vec3 away = Vec3Sub(contact_.point, contact_.unit->GetCenter());
+    if (Vec3Length(away) > 0.0f) out = Vec3Normalize(away);
+}
+
 IKWTexture* FXBulletClass::CurrentTexture() const {
     if (frames_ && !frames_->empty())
         return (*frames_)[static_cast<size_t>(std::clamp(frame_, 0, static_cast<int>(frames_->size()) - 1))]

@@ -74,6 +74,14 @@ struct TestWorld : IGameWorldLink {
     void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
         calls.push_back("PreloadMesh " + kind + " " + object + " " + mesh);
     }
+    bool AddRocketAdv(TBaseGameSceneObject* obj) override {
+        std::string mesh;
+        if (TBaseGameObject* link = obj->FindChild("mesh")) link->stringValue(mesh);
+        calls.push_back("AddRocketAdv " + GetLuaPath(obj) + " " + mesh);
+        if (!buildUnits) return false;
+        obj->SetHex(NewUnit(obj->GetName()));
+        return true;
+    }
 };
 
 // The unit classes the items make by name, standing in for the world's.

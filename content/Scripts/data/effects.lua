@@ -8,10 +8,10 @@ fx.puff = { id = "puff", type = "particle_alpha", texture = "fx/smoke.dds", Star
 fx.fire = { id = "fire", type = "particle", texture = "fx/explosion.dds", StartSize = "1", EndSize = "2.5" }
 
 -- Engine jets at the nozzles, in each side's colour.
-fx.jet_hawk = { id = "jet_hawk", type = "nozzlejet", lifetime = "0.6", color = "C080C0FF",
-                texture = "fx/jet.tga", thickness = "5", spawntimer_sec = "0.04" }
-fx.jet_raider = { id = "jet_raider", type = "nozzlejet", lifetime = "0.5", color = "C0FF9040",
-                  texture = "fx/jet.tga", thickness = "4", spawntimer_sec = "0.04" }
+fx.jet_hawk = { id = "jet_hawk", type = "nozzlejet", lifetime = "0.3", color = "A080C0FF",
+                texture = "fx/jet.tga", thickness = "2.5", spawntimer_sec = "0.04" }
+fx.jet_raider = { id = "jet_raider", type = "nozzlejet", lifetime = "0.3", color = "A0FF9040",
+                  texture = "fx/jet.tga", thickness = "2.5", spawntimer_sec = "0.04" }
 
 -- Hits and explosions.
 fx.hit_sparks = { id = "hit_sparks", type = "burst", numParticles = "12", vmin = "20", vmax = "80",
@@ -27,6 +27,18 @@ fx.shockwave = { id = "shockwave", type = "mesh", LifeTime = "1.2", meshname = "
 fx.damage_smoke = { id = "damage_smoke", type = "smoke_alpha", vmin = "1", vmax = "4", MaxSize = "8", MinSize = "3",
                     MaxLifeTime = "2", MinLifeTime = "1", particleID = "puff", color = "A0808080",
                     color2 = "00505050", friction = "20", frequency = "15" }
+
+-- The flash at a gun's muzzle, and the scorch a shot leaves on a hull.
+fx.muzzle_flash = { id = "muzzle_flash", type = "burst", numParticles = "4", vmin = "5", vmax = "20",
+                    MaxSize = "3", MinSize = "1.5", MaxLifeTime = "0.15", MinLifeTime = "0.08",
+                    particleID = "spark", color = "FFC0E0FF", color2 = "004060FF", friction = "10" }
+fx.scorch = { id = "scorch", type = "defect", texture = "fx/scorch.tga", LifeTime = "6", SpawnTime = "0.2",
+              size = "3", color = "FF402010", color2 = "00000000" }
+
+-- The smoke a rocket leaves behind it.
+fx.rocket_trail = { id = "rocket_trail", type = "smoke_alpha", vmin = "1", vmax = "3", MaxSize = "5", MinSize = "2",
+                    MaxLifeTime = "1.2", MinLifeTime = "0.6", particleID = "puff", color = "C0A0A0A0",
+                    color2 = "00606060", friction = "20", frequency = "30" }
 
 -- Shield flashes where a shot meets a shield.
 fx.shield_glow = { id = "shield_glow", type = "glow", size = "14", color = "60C0FF", texture = "fx/engine_glow.tga" }

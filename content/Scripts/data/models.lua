@@ -16,7 +16,7 @@ local function copy(t, changes)
 end
 
 local function nozzle(helper, effect, colour)
-  return { helper_name = helper, fx_name = effect, size = 8, texture = "fx/engine_glow.tga", color = colour,
+  return { helper_name = helper, fx_name = effect, size = 3, texture = "fx/engine_glow.tga", color = colour,
            percents = 20, frequency = 3 }
 end
 

@@ -112,17 +112,38 @@ function game.ReloadLocation(name)
   engine_Execute(path .. ".load")
 end
 
--- An item of a kind from "itemKinds".
+-- An item of a kind from "itemKinds": its values, and for a gun the gun
+-- effect with its shots and their damage.
 function game.MakeItem(id, kindName)
   local kind = itemKinds[kindName]
   local path = "items." .. id
   if game.exists(path) then engine_DelVar(path) end
   engine_AddVar("items", id, "TGameItem")
   for key, v in pairs(kind) do
-    if key == "quanity" then
-      game.value(path .. ".quanity", v)
-    elseif game.exists(path .. "." .. key) then
+    if type(v) == "table" and type(v[1]) == "number" then
+      game.value(path .. "." .. key, v)
+    elseif type(v) ~= "table" and game.exists(path .. "." .. key) then
       game.set(path .. "." .. key, v)
+    end
+  end
+  for key, v in pairs(kind.speeds or {}) do
+    game.set(path .. "." .. key .. ".speed", v)
+  end
+  if kind.shots then
+    engine_AddVar(path .. ".effects", "gun", "TGameObjectGunEffect")
+    for i = 1, table.getn(kind.shots) do
+      local shot = kind.shots[i]
+      local s = path .. ".effects.gun.shots.shot" .. i
+      engine_AddVar(path .. ".effects.gun.shots", "shot" .. i, "TGameObjectShotEffect")
+      for key, v in pairs(shot) do
+        if type(v) ~= "table" then game.set(s .. "." .. key, v) end
+      end
+      if shot.damage then
+        engine_AddVar(s .. ".effects", "hit", shot.damage.kind)
+        for key, v in pairs(shot.damage) do
+          if key ~= "kind" then game.set(s .. ".effects.hit." .. key, v) end
+        end
+      end
     end
   end
   return path
@@ -147,6 +168,7 @@ function game.FitShip(path, kindName)
     game.set(slot .. ".helper", s.helper)
     game.set(slot .. ".class", s.class)
     game.set(slot .. ".itemType", 1)
+    if s.weaponType then game.set(slot .. ".weaponType", s.weaponType) end
     if s.item then
       game.MakeItem(id .. "_" .. s.name, s.item)
     end
@@ -185,7 +207,7 @@ function game.MakeShip(id, kindName, position, faction)
   return path
 end
 
--- The camera follows a ship of "obj" from behind.
+-- The camera follows a ship of "obj" from behind and above.
 function game.FollowShip(id)
   engine_CameraResetFreeLookMode()
   engine_CameraOnObj(id)

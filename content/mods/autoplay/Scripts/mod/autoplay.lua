@@ -53,6 +53,8 @@ end
 local function fly(ms)
   local o = mission.objective
   local path = "obj." .. ship()
+  -- A loaded game's ship has no unit for a frame or two.
+  if game.hex(ship()) == "0" then return end
   if o.kind == "reach" then
     if autoplay.stage ~= "waypoint" then
       autoplay.stage = "waypoint"
@@ -75,14 +77,23 @@ local function fly(ms)
       end
       engine_SetVar("player.selfShipControl", "0")
       engine_SetVar(path .. ".ai_model", "autopilot")
+      engine_Execute(path .. ".ai.onInit")
       trace("the AI takes the ship into the fight")
     end
     autoplay.fightMs = autoplay.fightMs + ms
-    if engine_IsVar(path .. ".ai.curEnemy") == 1 and engine_GetVar(path .. ".ai.curEnemy") == "0" then
+    -- A new enemy when the AI has none or its enemy is down: the nearest one flying.
+    local current = engine_GetVar(path .. ".ai.curEnemy")
+    local down = autoplay.target and (not game.exists("obj." .. autoplay.target) or
+      engine_GetVar("obj." .. autoplay.target .. ".isDestroyed") == "1")
+    if current == "0" or current == "" or down then
       local enemy = nearestEnemy()
-      if enemy then
+      if enemy and enemy ~= autoplay.target then
+        autoplay.target = enemy
+        engine_SetVar(path .. ".ai.curEnemy", "0")
         engine_SetVar(path .. ".ai.attackEnemy", engine_GetHex("obj." .. enemy))
+        engine_Execute(path .. ".ai.onScan")
         engine_Serv("TARGET", "NEARESTENEMY")
+        trace("attacking " .. enemy)
       end
     end
     if autoplay.fightMs >= route.battlePictureMs and not autoplay.battleShot then

@@ -172,7 +172,7 @@ end
 -- factions, the planet system, dialogs, the mission), the start-up's checks
 -- of the engine (one file per subsystem), the game itself (world, interface,
 -- player, saves, menu, mission), and last a mod's own scripts.
-engine_IncludeTree("Scripts/data")
+engine_IncludeDir("Scripts/data")
 engine_IncludeTree("Scripts/demo")
 engine_IncludeTree("Scripts/game")
 engine_IncludeTree("Scripts/mod")

@@ -34,6 +34,12 @@ controls = {
     { key = "JOYSTICK_BUTTON1", down = "engine_Serv('ROCKETS','LAUNCH')" },
     { key = "JOYSTICK_BUTTON2", down = "engine_Serv('TARGET','NEXTENEMY')" },
   },
+  -- Keys for testers, there while the setting "debugkeys" is 1: the sound
+  -- engine's figures on the screen and off again.
+  debugKeys = {
+    { key = "F11", down = "engine_Serv('DEBUG','SHOWSOUNDDATA')" },
+    { key = "F12", down = "engine_Serv('DEBUG','HIDESOUNDDATA')" },
+  },
   -- Joystick axes: the stick turns the ship, the throttle sets the speed, the
   -- twist strafes.
   axes = {

@@ -17,6 +17,9 @@ systems = {
   vesk = {
     mesh = "models/space/vesk_system",
     minimap = "interface/radar.tga",
+    -- The planets of its sky (objects of the environment model): scenery,
+    -- not objects of the game.
+    planets = { "vesk_prime", "kessa_moon" },
     -- Locations in load order; "normal" ones are flown in, the others are scenery.
     locations = {
       { name = "kessa_outpost", mesh = "models/space/kessa_outpost", normal = true },

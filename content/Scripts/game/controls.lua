@@ -11,7 +11,22 @@ function game.Key(i, down)
   if command then engine_DoString(command) end
 end
 
+-- A key pressed and let go by its name (what a key node does, for a script).
+function game.PressKey(name)
+  for i = 1, table.getn(controls.keys) do
+    if controls.keys[i].key == name then
+      game.Key(i, true)
+      game.Key(i, false)
+      return true
+    end
+  end
+  return false
+end
+
 function game.BuildControls()
+  if engine_GetIniParam("debugkeys") == 1 then
+    for i = 1, table.getn(controls.debugKeys) do table.insert(controls.keys, controls.debugKeys[i]) end
+  end
   desktopNode("GameKeys", "desktop", "TMegaButton", { "WIDTH", "0", "HEIGHT", "0" })
   for i = 1, table.getn(controls.keys) do
     local b = controls.keys[i]

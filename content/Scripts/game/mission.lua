@@ -36,24 +36,6 @@ end
 -- Interface nodes of the start-up's checks that a game does not show.
 startupNodes = { "RenderDemoHead", "CameraDemoTalker" }
 
--- What the start-up left in the world that no location placed goes: a new
--- game begins with the location's own objects only.
-local function clearStage(keep)
-  local names = engine_GetTable("obj")
-  if type(names) ~= "string" then return 0 end
-  local gone = 0
-  for name in string.gfind(names, "%[%[(.-)%]%]") do
-    local path = "obj." .. name
-    local placed = game.exists(path .. ".location") and engine_GetVar(path .. ".location") ~= ""
-    local planet = game.exists(path .. ".SOClass") and engine_GetVar(path .. ".SOClass") == "10"
-    if not placed and not planet and name ~= "Scene" and not keep[name] then
-      engine_DelVar(path)
-      gone = gone + 1
-    end
-  end
-  return gone
-end
-
 -- The enemies of the mission: their values, guns, faction and AI; at first
 -- they keep to their anchor.
 local function fitEnemies(def)
@@ -149,17 +131,26 @@ function mission.NewGame(id)
   mission.startedAt = engine_GetTickCount()
   mission.state = "making"
   if def.strings then engine_ParseRefFile(def.strings) end
-  -- The start-up's own checks end here.
+  -- The start-up's own checks end here, and the world they made goes with
+  -- the system loaded afresh.
   demo.EndChecks({ game = true, autoplay = true })
-  local gone = clearStage({})
   for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
   game.DefineFactions()
-  game.LoadSystem(def.system)
   engine_Execute("player.objectives", "clear")
   makeRecord(id)
+  mission.state = "loading"
+  game.LoadSystem(def.system)
+  mission.state = "making"
+  game.Trace("new game: " .. mission.id .. " in the system " .. def.system)
+end
+
+-- The system is ready: the player's ship comes into it.
+function addPlayerShip()
+  demo.trace("scene: the system is ready for the player's ship")
+  if mission.state ~= "loading" then return end
+  local def = mission.def
   game.MakeShip(def.player.id, def.player.kind, "0 0 0", def.player.faction)
   set("player.ship", def.player.id)
-  game.Trace("new game: " .. mission.id .. ", " .. gone .. " objects of the start-up cleared")
 end
 
 -- The player's ship stands in the scene: into the location and off.
@@ -167,7 +158,10 @@ local function beginFlight(def)
   local ship = "obj." .. def.player.id
   game.ArmShip(ship, def.player.kind)
   engine_UpdatePlayerShip()
-  game.ReloadLocation(def.location)
+  -- Where the location starts the player.
+  local start = game.LocationHelper(def.location, "mission:start")
+  if start ~= "0" then engine_PhCommand(ship, "teleport", "", start) end
+  set("player.selfShipControl", 1)
   mission.anchor = fitEnemies(def)
   gameUi.ShowFlight(text(def.title))
   if def.music and engine_GetIniParam("sound") ~= 0 then
@@ -264,6 +258,9 @@ local function tickObjective(def)
   elseif o.kind == "destroy" then
     local down = enemiesDown(def)
     if down ~= mission.down then
+      if mission.down then
+        gameUi.Message("Raider down: " .. down .. " of " .. table.getn(def.enemies.ids))
+      end
       mission.down = down
       game.Trace("raiders down: " .. down)
     end

@@ -24,7 +24,11 @@ function game.Load(id)
   if engine_GetVar("ini.curPlayerProfile") ~= game.profile then return false end
   engine_Execute("player", "load", id)
   if mission then mission.Resume() end
-  game.Trace("loaded " .. id .. ": the ship stands at " .. engine_GetVar("obj." .. game.ShipId() .. ".position"))
+  local at = {}
+  for n in string.gfind(engine_GetVar("obj." .. game.ShipId() .. ".position"), "[%-%d%.e]+") do
+    table.insert(at, math.floor(tonumber(n) + 0.5))
+  end
+  game.Trace("loaded " .. id .. ": the ship stands at " .. table.concat(at, " "))
   if gameUi then gameUi.Message(strings[122] or "Game loaded") end
   return true
 end

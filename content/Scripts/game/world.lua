@@ -74,7 +74,6 @@ function game.DefineSystem(id)
       end
     end
   end
-  game.set("ini.loadGlobalObjects", 1)
   local sub = game.addVar("scene", id, "TGameSubsystem")
   if engine_GetVar(sub .. ".mesh") == "" then
     game.set(sub .. ".mesh", sys.mesh)
@@ -94,22 +93,27 @@ function game.DefineSystem(id)
   return sub
 end
 
--- The system the player is in, loaded unless it is the current one.
+-- A system loaded afresh: the world's objects go, the locations make
+-- theirs again from their helpers; the planets are put into its sky. The
+-- engine calls addPlayerShip() when the system is ready.
 function game.LoadSystem(id)
-  game.DefineSystem(id)
-  if engine_GetVar("player.subsystem") ~= id then
-    engine_Execute("scene." .. id .. ".load")
+  local sys = game.DefineSystem(id)
+  game.set("ini.loadGlobalObjects", 0)
+  engine_Execute(sys .. ".load")
+  -- The engine writes each planet's unit into the scripts' table "obj".
+  obj = obj or {}
+  for i = 1, table.getn(systems[id].planets or {}) do
+    local planet = systems[id].planets[i]
+    obj[planet] = obj[planet] or {}
+    engine_AddEnvObj(planet)
   end
 end
 
--- A location of the current system loaded afresh: what it made before goes
--- and its objects are made again from its helpers.
-function game.ReloadLocation(name)
-  local path = "scene." .. engine_GetVar("player.subsystem") .. ".locations." .. name
-  if engine_GetVar(path .. ".loaded") == "1" then
-    engine_Execute(path .. ".unload")
-  end
-  engine_Execute(path .. ".load")
+-- The helper of a location of the current system, as a unit's hex ("0" without it).
+function game.LocationHelper(location, helper)
+  local hex = engine_GetVar("scene." .. engine_GetVar("player.subsystem") .. ".locations." .. location .. ".hex")
+  if hex == "" or engine_IsHelper(helper, hex) ~= 1 then return "0" end
+  return engine_GetUniversalHelperHex(helper, hex)
 end
 
 -- An item of a kind from "itemKinds": its values, and for a gun the gun

@@ -5,6 +5,9 @@ autoplayRoute = {
   menuPicture = 48, newGame = 50,
   -- Pictures of the flight: when the waypoint is this near, and this long into the fight.
   waypointPicture = 1400, battlePictureMs = 2500,
+  -- Keys the pilot presses before the fight's picture and after it: a
+  -- narrower view, the music a little louder, and back.
+  beforePicture = { "=", "]", "F12" }, afterPicture = { "-", "[" },
   -- The checkpoint is loaded again right after it is saved, as a player's quick load would.
   loadCheckpoint = true,
   -- The dialog's answers, by the words they begin with, in the order they are given.

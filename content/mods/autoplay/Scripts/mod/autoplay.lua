@@ -4,6 +4,8 @@
 -- presses Print Screen at fixed points (pictures in "screenshots"), answers
 -- the dialog and quits when the mission ends.
 engine_Include("Scripts/autoplay/route.lua")
+-- The testers' keys are there for the pilot too.
+engine_SetIniParam("debugkeys", 1)
 
 autoplay = { stage = "menu", pictures = 0, fightMs = 0, overMs = 0, answered = 0 }
 local route = autoplayRoute
@@ -12,13 +14,16 @@ local function trace(text)
   demo.trace("autoplay: " .. text)
 end
 
--- A picture through the game's own screenshot key, when the plug-in can press it.
+-- A picture through the game's own screenshot key, when the plug-in can
+-- press it (a run without a window has none to take).
 local function picture(what)
+  local x, y, z = engine_CameraGetOri()
+  local where = " (camera at " .. math.floor(x) .. " " .. math.floor(y) .. " " .. math.floor(z) .. ")"
   if autoplay_PressKey and autoplay_PressKey(70) then
     autoplay.pictures = autoplay.pictures + 1
-    local x, y, z = engine_CameraGetOri()
-    trace("picture " .. autoplay.pictures .. ": " .. what .. " (camera at " .. math.floor(x) .. " " ..
-      math.floor(y) .. " " .. math.floor(z) .. ")")
+    trace("picture " .. autoplay.pictures .. ": " .. what .. where)
+  else
+    trace("no picture without a window: " .. what .. where)
   end
 end
 
@@ -98,7 +103,14 @@ local function fly(ms)
     end
     if autoplay.fightMs >= route.battlePictureMs and not autoplay.battleShot then
       autoplay.battleShot = true
+      -- A closer look for the picture, the sound engine's figures out of it,
+      -- and the field of view as it was after it.
+      for i = 1, table.getn(route.beforePicture) do game.PressKey(route.beforePicture[i]) end
       picture("in the fight")
+      autoplay.afterPicture = true
+    elseif autoplay.afterPicture then
+      autoplay.afterPicture = false
+      for i = 1, table.getn(route.afterPicture) do game.PressKey(route.afterPicture[i]) end
     end
   elseif o.kind == "talk" then
     if autoplay.stage ~= "report" then

@@ -1,0 +1,166 @@
+// The demo game through the real program: the self-playing mod flies the
+// mission to its end with a fixed frame time; the content reaches every
+// engine function; a content fault ends the game with the script's report.
+#include <gtest/gtest.h>
+
+#include "game_folder.h"
+
+#include "composition.h"
+#include "core/application.h"
+#include "core/lua_functions.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "shared/errors.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadText;
+
+// Engine functions whose handlers are still to come from the subsystems that
+// own them: the content cannot call them yet.
+const std::set<std::string> kOwnedElsewhere = {"engine_AttackActuality", "engine_GetObjSpeed"};
+
+class DemoMissionTest : public test::GameFolderTest {
+protected:
+    // A mod of the test's own holding the self-playing pilot and, when asked,
+    // a main script that counts the engine functions the content calls: each
+    // name is written to "engine_calls.txt" the first time it is called.
+    void MakeMod(const std::string& name, bool counting, const std::string& extra = "") {
+        const fs::path mod = fs::path(game) / "mods" / name;
+        fs::create_directories(mod);
+        fs::copy(fs::path(game) / "mods/autoplay/Scripts", mod / "Scripts", fs::copy_options::recursive);
+        if (counting) {
+            std::string names;
+            for (const EngineFunctionEntry& e : EngineFunctionTable())
+                names += "'" + std::string(e.name) + "', ";
+            platform::WriteFile((mod / "Scripts/main.lua").string(),
+                                "local seen = {}\n"
+                                "for _, name in ipairs({ " +
+                                    names +
+                                    "}) do\n"
+                                    "  local f = _G[name]\n"
+                                    "  _G[name] = function(...)\n"
+                                    "    if not seen[name] then\n"
+                                    "      seen[name] = true\n"
+                                    "      local out = io.open('engine_calls.txt', 'a')\n"
+                                    "      out:write(name, '\\n')\n"
+                                    "      out:close()\n"
+                                    "    end\n"
+                                    "    return f(...)\n"
+                                    "  end\n"
+                                    "end\n"
+                                    "dofile('Scripts/main.lua')\n");
+        }
+        if (!extra.empty()) platform::WriteFile((mod / "Scripts/mod/zz_test.lua").string(), extra);
+    }
+    int Run(const std::string& args) { return Shell("./vesk " + args + " >/dev/null 2>&1"); }
+    std::vector<std::string> MissionLines() {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadText(game + "/logs/log.txt"));
+        for (std::string line; std::getline(in, line);)
+            if (const size_t at = line.find("demo: mission: "); at != std::string::npos)
+                lines.push_back(line.substr(at + 15));
+        return lines;
+    }
+    static int Number(const std::string& text, const std::regex& re) {
+        std::smatch m;
+        return std::regex_search(text, m, re) ? std::atoi(m[1].str().c_str()) : -1;
+    }
+};
+
+TEST_F(DemoMissionTest, TheSelfPlayingPilotFliesTheMissionToItsEnd) {
+    ASSERT_EQ(Run("-headless -mod autoplay -fixeddt 16 -frames 20000"), 0);
+    const std::vector<std::string> lines = MissionLines();
+    std::string all;
+    for (const auto& l : lines) all += l + "\n";
+    // The objectives in their order, each met once, and the mission's end.
+    std::vector<std::string> met;
+    for (const auto& l : lines)
+        if (l.rfind("objective met: ", 0) == 0) met.push_back(l.substr(15, l.find(' ', 15) - 15));
+    EXPECT_EQ(met, (std::vector<std::string>{"waypoint", "raiders", "report"})) << all;
+    EXPECT_NE(all.find("complete\n"), std::string::npos) << all;
+    EXPECT_NE(all.find("Objectives met: 3 of 3 (waypoint, raiders, report)"), std::string::npos) << all;
+    // The game was saved at the waypoint and loaded again there.
+    EXPECT_NE(all.find("saved kessa_waypoint in profile pilot"), std::string::npos) << all;
+    EXPECT_NE(all.find("resumed at the objective raiders"), std::string::npos) << all;
+    for (const char* file : {"info.lua", "player.lua", "pship.lua", "items.lua"})
+        EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/kessa_waypoint/" + file)) << file;
+    // The player's statistics: three raiders destroyed by the player's shots,
+    // every kill needing hits and every hit a shot.
+    const int kills = Number(all, std::regex(R"(Raiders destroyed: 3, kills counted (\d+))"));
+    const int shots = Number(all, std::regex(R"(Shots fired: (\d+),)"));
+    const int hits = Number(all, std::regex(R"(Shots fired: \d+, hits (\d+))"));
+    EXPECT_EQ(kills, 3) << all;
+    EXPECT_GE(hits, kills) << all;
+    EXPECT_GT(shots, hits) << all;
+    // The frames the mission took at 16 ms each.
+    const int frames = Number(all, std::regex(R"(in (\d+) frames)"));
+    const int tenths = Number(all, std::regex(R"(Flight time: \d+\.(\d) s)"));
+    const int seconds = Number(all, std::regex(R"(Flight time: (\d+))"));
+    ASSERT_GT(frames, 0) << all;
+    EXPECT_NEAR(frames * 16, (seconds * 10 + std::max(tenths, 0)) * 100, 200) << all;
+    // The summary is the run's record; the game quit by itself before its frame limit.
+    const std::string record = ReadText(game + "/save/last_run/result.txt");
+    EXPECT_NE(record.find("Objectives met: 3 of 3"), std::string::npos) << record;
+    EXPECT_NE(ReadText(game + "/logs/log.txt").find("demo: autoplay: quitting"), std::string::npos);
+}
+
+TEST_F(DemoMissionTest, TheContentCallsEveryEngineFunction) {
+    MakeMod("counting", true);
+    ASSERT_EQ(Run("-headless -mod counting -fixeddt 16 -frames 20000"), 0);
+    // A mission the table does not have is a content fault: the script's
+    // report ends the game.
+    MakeMod("unknown_mission", true,
+            "demo.OnTick('zz', function(ms, tick) if tick == 30 then mission.NewGame('no_such_mission') end "
+            "end)");
+    EXPECT_NE(Run("-headless -mod unknown_mission -fixeddt 16 -frames 2000"), 0);
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt").find("Script ERROR: mission.NewGame: no mission"),
+              std::string::npos);
+
+    std::set<std::string> called;
+    std::istringstream in(ReadText(game + "/engine_calls.txt"));
+    for (std::string name; std::getline(in, name);) called.insert(name);
+    std::vector<std::string> never;
+    for (const EngineFunctionEntry& e : EngineFunctionTable())
+        if (!called.count(e.name) && !kOwnedElsewhere.count(e.name)) never.push_back(e.name);
+    std::string list;
+    for (const auto& n : never) list += n + " ";
+    EXPECT_TRUE(never.empty()) << "engine functions the content never calls: " << list;
+}
+
+// Every engine function has its handler in the composed game, but for those
+// still to come from their owners.
+TEST_F(DemoMissionTest, EveryEngineFunctionHasAHandlerInTheGame) {
+    const std::string oldFolder = platform::CurrentFolder();
+    setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+    platform::SetCurrentFolder(game);
+    platform::SetExeFolderOverride(game);
+    test::ErrorTrap trap;
+    TCore* core = ComposeGame({"-headless"});
+    core->Halt = [](int) {};
+    ASSERT_TRUE(StartGame(core));
+    std::vector<std::string> missing;
+    for (const EngineFunctionEntry& e : EngineFunctionTable())
+        if (!GetEngineFunction(e.name) && !kOwnedElsewhere.count(e.name)) missing.push_back(e.name);
+    core->Shutdown(true);
+    core->Free();
+    ReleaseGame();
+    platform::SetExeFolderOverride("");
+    platform::SetCurrentFolder(oldFolder);
+    std::string list;
+    for (const auto& n : missing) list += n + " ";
+    EXPECT_TRUE(missing.empty()) << "engine functions without a handler: " << list;
+}
+
+} // namespace
+} // namespace vesk

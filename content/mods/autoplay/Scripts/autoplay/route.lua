@@ -4,7 +4,7 @@ autoplayRoute = {
   -- Script ticks of the menu: its picture, then the new game.
   menuPicture = 48, newGame = 50,
   -- Pictures of the flight: when the waypoint is this near, and this long into the fight.
-  waypointPicture = 1400, battlePictureMs = 2500,
+  waypointPicture = 1400, battlePictureMs = 3500,
   -- Keys the pilot presses before the fight's picture and after it: a
   -- narrower view, the music a little louder, and back.
   beforePicture = { "=", "]", "F12" }, afterPicture = { "-", "[" },

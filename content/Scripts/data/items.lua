@@ -2,13 +2,14 @@
 -- of the item in the game; a pair { maximum, current } is a value with its
 -- maximum, and "speeds" how fast such a value comes back each second (the
 -- reload of a gun). "mesh" names the item's model (gunmodel says what unit it
--- becomes); "class" 1 is a weapon. A gun's "shots" are what one pull of the
+-- becomes); "class" 1 is a weapon, "bulletType" what the weapon panel shows
+-- it as (1 rockets, 2 guns). A gun's "shots" are what one pull of the
 -- trigger sends off from each barrel: the projectile's class, its effects
 -- (in the flight, at the muzzle, where it ends, on a shield, the mark it
 -- leaves) and the damage it carries (a damage kind and its amounts).
 itemKinds = {
   hawk_laser = {
-    name = "Hawk laser", mesh = "laser_gun", class = 1, group = "energy", mass = 5, range = 2500,
+    name = "Hawk laser", mesh = "laser_gun", class = 1, bulletType = 2, group = "energy", mass = 5, range = 2500,
     charge = { 400, 400 }, reloading = { 1, 1 }, speeds = { reloading = 5 },
     shots = {
       { bulletType = "TGameObjectBullet", mainFx = "bolt_hawk", startFx = "muzzle_flash", endFx = "hit_sparks",
@@ -17,7 +18,7 @@ itemKinds = {
     },
   },
   raider_laser = {
-    name = "Raider laser", mesh = "laser_gun", class = 1, group = "energy", mass = 5, range = 2000,
+    name = "Raider laser", mesh = "laser_gun", class = 1, bulletType = 2, group = "energy", mass = 5, range = 2000,
     charge = { 400, 400 }, reloading = { 1, 1 }, speeds = { reloading = 2 },
     shots = {
       { bulletType = "TGameObjectBullet", mainFx = "bolt_raider", startFx = "muzzle_flash", endFx = "hit_sparks",
@@ -26,7 +27,7 @@ itemKinds = {
     },
   },
   hornet_pod = {
-    name = "Hornet rockets", mesh = "rocket_pod", class = 1, group = "rocket", mass = 8, range = 4000,
+    name = "Hornet rockets", mesh = "rocket_pod", class = 1, bulletType = 1, group = "rocket", mass = 8, range = 4000,
     weaponType = 2, charge = { 6, 6 }, reloading = { 1, 1 }, speeds = { reloading = 1 },
     shots = {
       { bulletType = "TGameObjectRocket", spacemodel = "rocket_hornet", spacemodel2player = "rocket_hornet",

@@ -134,5 +134,20 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
         20);
 }
 
+// A fatal report in the game drawn in a window ends it the way the report
+// says (its error report written, status 1) although the window, and with it
+// the GL context, goes before the device's last resources are freed.
+TEST_F(DemoPicturesGL, AFatalReportInTheWindowedGameEndsItWithItsReport) {
+    fs::create_directories(game + "/mods/fault/Scripts/mod");
+    platform::WriteFile(
+        game + "/mods/fault/Scripts/mod/fault.lua",
+        "demo.OnTick('fault', function(ms, tick) if tick == 5 then engine_Error('test fault') end end)");
+    EXPECT_EQ(Shell("SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null ./vesk -mod fault -fixeddt 16 -frames 300 "
+                    ">/dev/null 2>&1"),
+              1);
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt").find("Script ERROR: test fault"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(game + "/logs/ErrorLogs") && !fs::is_empty(game + "/logs/ErrorLogs"));
+}
+
 } // namespace
 } // namespace vesk

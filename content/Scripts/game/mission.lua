@@ -135,6 +135,8 @@ function mission.NewGame(id)
   -- the system loaded afresh.
   demo.EndChecks({ game = true, autoplay = true })
   for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
+  gameUi.HideDialog()
+  setfast_visible("GameSummary", false)
   game.DefineFactions()
   engine_Execute("player.objectives", "clear")
   makeRecord(id)

@@ -36,7 +36,9 @@ void SoundMessage(const std::string& text) {
 } // namespace
 
 TCore* ComposeGame(const std::vector<std::string>& params) {
-    // What the units set up before the application object exists.
+    // What the units set up before the application object exists (a game
+    // composed again in the same process gets its destroy queue back).
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     InitVarLists();
 
     CoreServices services;

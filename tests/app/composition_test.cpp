@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <vector>
 
 namespace vesk {
@@ -102,6 +103,31 @@ TEST_F(InProcessGame, EveryFrameTicksTheUpdaterManagers) {
     EXPECT_EQ(spin->GetCurrentKey(), 5);
     Quit();
     EXPECT_EQ(halts, std::vector<int>{0});
+}
+
+// The error log's lines without their times.
+std::vector<std::string> ErrorLogLines(const std::string& file) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadText(file));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(std::regex_replace(line, std::regex(R"(^\d\d:\d\d:\d\d: )"), ""));
+    return lines;
+}
+
+// A program that plays again after its shut-down (the tests run many games in
+// one process) starts from what the first start had, not from what the first
+// shut-down left.
+TEST_F(InProcessGame, AGameStartedAgainRunsAsTheFirstDid) {
+    std::vector<std::vector<std::string>> logs;
+    for (int run = 0; run < 2; ++run) {
+        Start({"-headless"});
+        Frames(20);
+        Quit();
+        logs.push_back(ErrorLogLines(game + "/logs/errlog.txt"));
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
+    EXPECT_EQ(halts, (std::vector<int>{0, 0}));
 }
 
 TEST_F(InProcessGame, AviTexturePlaysWhileTheGameRuns) {

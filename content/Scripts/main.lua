@@ -82,6 +82,12 @@ function iConsole.Clear()
   iConsole.lines = {}
 end
 
+-- The post-processing's parameters the engine sets while the game runs (the
+-- camera's shake widens the blur, the ship's speed draws radial streaks).
+function SetPPParam(effect, parameter, value)
+  engine_UpdatePostProcess(effect, parameter, tostring(value))
+end
+
 iProfiles = { CurProfileId = "" }
 function iProfiles.Save()
   trace("iProfiles.Save profile=" .. tostring(iProfiles.CurProfileId))

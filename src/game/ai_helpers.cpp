@@ -14,6 +14,19 @@ TBaseRenderUnit* UnitOf(const TEngineObject* obj) {
     return so ? dynamic_cast<TBaseRenderUnit*>(so->GetHex()) : nullptr;
 }
 
+TBaseGameObject* GlobalList(const char* name) {
+    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
+}
+
+TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit) {
+    TBaseGameObject* found = nullptr;
+    if (unit)
+        ForEachChildOf(GlobalList("obj"), [&](TBaseGameObject* obj) {
+            if (!found && UnitOf(obj) == unit) found = obj;
+        });
+    return found;
+}
+
 int32_t SOClassOf(const TEngineObject* obj) {
     auto* so = dynamic_cast<const TBaseGameSceneObject*>(obj);
     return so && so->SOClass() ? so->SOClass()->GetValue() : 0;

@@ -17,6 +17,11 @@ inline constexpr float kAiNoRange = 1.0e10f;
 
 // The render unit of a scene object, nullptr when it has none.
 TBaseRenderUnit* UnitOf(const TEngineObject* obj);
+// The game object of the global list "obj" whose render unit that is, nullptr
+// when none is.
+TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit);
+// A global list under the root ("obj", "fractions" ...), nullptr when missing.
+TBaseGameObject* GlobalList(const char* name);
 // "SOClass" of a scene object, 0 for anything else.
 int32_t SOClassOf(const TEngineObject* obj);
 // Centre to centre, whole units (BRUDistance).

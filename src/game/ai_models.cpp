@@ -31,10 +31,6 @@ constexpr float kManeurPointDistance = 900000.0f;
 constexpr float kFluctuationTime = 5.0f;
 constexpr int kMaxHelpers = 2;
 
-TBaseGameObject* GlobalList(const char* name) {
-    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
-}
-
 TSmartList* TargetedListOf(TEngineObject* obj) {
     auto* node = dynamic_cast<TBaseGameObject*>(obj);
     return node ? dynamic_cast<TSmartList*>(node->FindChild("targeted")) : nullptr;

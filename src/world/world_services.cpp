@@ -8,6 +8,7 @@
 #include "render/fx_templates.h"
 #include "render/world_links.h"
 #include "world/fx_base.h"
+#include "world/fx_laser.h"
 #include "world/fx_library.h"
 #include "world/game_ops.h"
 #include "world/guns.h"
@@ -62,6 +63,7 @@ void InstallWorldServices(CoreServices& services) {
     RegisterShipPartClasses();
     InstallWorldGameOps();
     InstallShipScriptFunctions();
+    SetLaserTurretCheck(TurretIsBuilt);
     RenderWorldLinks& links = GetRenderWorldLinks();
     if (!links.environmentSet) links.environmentSet = DefaultEnvironmentSet;
     services.scene = std::make_unique<WorldScene>();

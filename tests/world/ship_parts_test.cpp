@@ -144,6 +144,15 @@ TEST_F(ShipPartsTest, ATurretAimsAtATargetWithinItsLimitsAndLetsGoOfOneOutside) 
     EXPECT_TRUE(t->IsReturning());
 }
 
+// A beam starts or ends at a turret only when the turret is built.
+TEST_F(ShipPartsTest, OnlyABuiltTurretCarriesABeamsEnd) {
+    EXPECT_TRUE(TurretIsBuilt(MakeTurret()));
+    auto* bare = TBaseRenderUnit::Create<TurretClass>(nullptr); // never loaded: no barrel
+    EXPECT_FALSE(TurretIsBuilt(bare));
+    EXPECT_FALSE(TurretIsBuilt(mount));
+    bare->Free();
+}
+
 TEST_F(ShipPartsTest, MuzzlePointsFollowTheMountsScaleOnceWhereverTheGunHangs) {
     auto* gun = TBaseRenderUnit::Create<CannonClass>(nullptr);
     ASSERT_TRUE(gun->LoadFromFile("test_gun", ""));

@@ -56,6 +56,11 @@ float AttitudeOf(const TBaseGameObject* from, const TBaseGameObject* to) {
     return own->Attitude(other->GetName());
 }
 
+bool IsFriendly(const TBaseGameObject* from, const TBaseGameObject* to) {
+    TBaseGameObject* own = FactionOf(from);
+    return (own && own == FactionOf(to)) || AttitudeOf(from, to) > kNeutralAttitude;
+}
+
 std::string AiAncestry(const TBaseGameObject* node) {
     std::string text;
     for (const TBaseGameObject* p = node; p; p = p->GetParent()) text = p->GetName() + "->" + text;

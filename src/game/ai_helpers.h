@@ -35,6 +35,8 @@ float AttitudeOf(const TBaseGameObject* from, const TBaseGameObject* to);
 inline bool IsHostile(const TBaseGameObject* from, const TBaseGameObject* to) {
     return AttitudeOf(from, to) < 50.0f;
 }
+// One faction, or from's faction friendly toward to's.
+bool IsFriendly(const TBaseGameObject* from, const TBaseGameObject* to);
 
 // The names from the root down to the node, each followed by "->".
 std::string AiAncestry(const TBaseGameObject* node);

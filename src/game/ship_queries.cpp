@@ -59,6 +59,8 @@ bool AttackIsActual(TEngineObject* ship, TEngineObject* target) {
         if (!target) target = model->LinkedObject("curEnemy");
     }
     if (!target || target == ship || !InTheFight(ship) || !InTheFight(target)) return false;
+    if (IsFriendly(dynamic_cast<TBaseGameObject*>(ship), dynamic_cast<TBaseGameObject*>(target)))
+        return false;
     // The leash: an anchored ship does not chase beyond it.
     TBaseRenderUnit* anchor = model ? UnitOf(model->LinkedObject("curAnchor")) : nullptr;
     const float leash = model ? model->Number("maxAnchorRange") : 0.0f;

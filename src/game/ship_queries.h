@@ -9,7 +9,9 @@
 // engine_AttackActuality(ship [, target]): 1 while the ship's attack on the
 // target is still actual, else 0. The target defaults to the ship's AI model's
 // "curAttackTarget", then its "curEnemy". An attack is actual while both are in
-// the scene, neither is destroyed, the target is not the ship itself and,
+// the scene, neither is destroyed, the target is not the ship itself nor of
+// its own or a friendly faction (an attitude above 50; a neutral that attacked
+// stays a target) and,
 // when the ship keeps to an anchor ("curAnchor" with a unit and
 // "maxAnchorRange" above 0), the target is within that range of the anchor,
 // the leash the AI's enemy choice uses.

@@ -53,6 +53,13 @@ TEST_F(ShipQueries, AnAttackIsActualWhileBothFightWithinTheLeash) {
     EXPECT_EQ(actual("'obj.raider'"), "0");
     Link(model, "curAttackTarget", target);
     EXPECT_EQ(actual("engine_GetHex('obj.raider')"), "1");
+    // Not at its own faction or a friendly one; a neutral (no faction) stays a target.
+    Place("wingman", {500, 0, 0}, kSOClassShip, "pirates");
+    Place("smuggler", {500, 0, 0}, kSOClassShip, "smugglers");
+    Place("drifter", {500, 0, 0}, kSOClassShip);
+    EXPECT_EQ(actual("'obj.raider', 'obj.wingman'"), "0");
+    EXPECT_EQ(actual("'obj.raider', 'obj.smuggler'"), "0");
+    EXPECT_EQ(actual("'obj.raider', 'obj.drifter'"), "1");
     // The leash round the anchor: the target's centre within maxAnchorRange of it.
     Link(model, "curAnchor", base);
     struct Case {

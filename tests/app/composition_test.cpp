@@ -130,6 +130,36 @@ TEST_F(InProcessGame, AGameStartedAgainRunsAsTheFirstDid) {
     EXPECT_EQ(halts, (std::vector<int>{0, 0}));
 }
 
+// The units of a scene object's subtree of that class.
+int CountUnits(TBaseRenderUnit* unit, const std::string& className) {
+    int n = unit && unit->ClassName() == className ? 1 : 0;
+    if (unit && unit->ChildsBRU())
+        for (TBaseRenderUnit* c : *unit->ChildsBRU()) n += CountUnits(c, className);
+    return n;
+}
+TBaseRenderUnit* UnitOfObject(const std::string& path) {
+    auto* object = dynamic_cast<TBaseGameSceneObject*>(FindVarByPath(path));
+    return object ? dynamic_cast<TBaseRenderUnit*>(object->GetHex()) : nullptr;
+}
+
+// A script places a model in the main scene as a scene object, built while the
+// game's "showBSpheres" is on: its bounding spheres show the test effect. Ships
+// built before and after show none.
+TEST_F(InProcessGame, AScriptPlacesAModelInTheSceneWithItsSpheresShown) {
+    Start({"-headless"});
+    Frames(30);
+    TBaseRenderUnit* beacon = UnitOfObject("obj.checksBeacon");
+    ASSERT_NE(beacon, nullptr);
+    EXPECT_EQ(beacon->GetRoot(), Engine);
+    EXPECT_EQ(beacon->ClassName(), "ShipClass");
+    EXPECT_GT(CountUnits(beacon, "FXSphereClass"), 0);
+    TBaseRenderUnit* hawk = UnitOfObject("obj.phHawk");
+    ASSERT_NE(hawk, nullptr);
+    EXPECT_EQ(CountUnits(hawk, "FXSphereClass"), 0);
+    EXPECT_EQ(GetLuaString("engine_GetVar('ini.showBSpheres')", false), "0");
+    Quit();
+}
+
 TEST_F(InProcessGame, AviTexturePlaysWhileTheGameRuns) {
     Start({});
     ASSERT_TRUE(Device);

@@ -1,0 +1,33 @@
+// The game program run headless on the demo content: the checks of the last
+// demo part, and a terminal left clean of script errors.
+#include <gtest/gtest.h>
+
+#include "game_folder.h"
+
+#include <regex>
+#include <string>
+
+namespace vesk {
+namespace {
+
+class DemoChecksRunTest : public test::GameFolderTest {};
+
+TEST_F(DemoChecksRunTest, TheDemoReachesItsChecksAndWritesNothingOnTheTerminal) {
+    ASSERT_EQ(Shell("./vesk -headless -frames 300 -fixeddt 16 >/dev/null 2>terminal.txt"), 0);
+    // Script errors (an interface object the engine calls before the scripts
+    // made it, a content function no script defines) would show here.
+    EXPECT_EQ(test::ReadText(game + "/terminal.txt"), "");
+    const std::string log = test::ReadText(game + "/logs/log.txt");
+    for (
+        const char* line : {
+            R"(demo: checks: checksBeacon stands in the scene as unit \d+, speed 0, spheres shown while it was )"
+            R"(built, now 0)",
+            R"(demo: checks: a wreck burst throws pieces of the raider at checksBeacon as unit \d+)",
+            R"(demo: checks: the wreck burst ended when its pieces were gone)",
+            R"(demo: checks: obj.raider1 flies at [1-9]\d*, its attack on obj.pship is actual: 1, on its own base: 0)",
+        })
+        EXPECT_TRUE(std::regex_search(log, std::regex(line))) << line;
+}
+
+} // namespace
+} // namespace vesk

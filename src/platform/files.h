@@ -22,6 +22,30 @@ bool FolderExists(std::string_view path);
 bool CreateFolders(std::string_view path);
 bool DeleteFile(std::string_view path);
 bool ReadFile(std::string_view path, std::string& out);
+
+// A whole file's bytes for reading, mapped into memory where the system allows
+// it (read in one go otherwise), without a copy or a per-part allocation.
+class FileView {
+public:
+    FileView() = default;
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+    ~FileView() { Close(); }
+
+    // False when the file is absent or cannot be read; the view is then empty.
+    bool Open(std::string_view path);
+    void Close();
+    std::string_view Bytes() const { return {data_, size_}; }
+    // Modification time in whole seconds since 1970 (as FileTime), read with the file.
+    int64_t Time() const { return time_; }
+
+private:
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    bool mapped_ = false;
+    std::string copy_; // the bytes, where the file could not be mapped
+    int64_t time_ = -1;
+};
 // Replaces the file's contents (creating it).
 bool WriteFile(std::string_view path, std::string_view data);
 bool AppendFile(std::string_view path, std::string_view data);

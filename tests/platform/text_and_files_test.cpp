@@ -48,3 +48,32 @@ TEST(PathLayer, ResolvesExistingComponentsIgnoringCaseAndKeepsNewNames) {
     EXPECT_EQ(content, "a\nb\n");
     EXPECT_EQ(vp::FileSize(dir / "data/LOG.txt"), 4);
 }
+
+// Whole-file reads: a file's bytes (zeros included) through either reader, the
+// view's date matching the file's, and empty, missing and folder names.
+TEST(PathLayer, WholeFileReadsAndViews) {
+    vesk::test::TempDir dir;
+    const std::string bytes = std::string("head\0tail", 9) + std::string(70000, 'x');
+    ASSERT_TRUE(vp::CreateFolders(dir / "Models"));
+    ASSERT_TRUE(vp::WriteFile(dir / "Models/Ship.cm", bytes));
+    ASSERT_TRUE(vp::WriteFile(dir / "empty.cm", ""));
+    ASSERT_TRUE(vp::SetFileTime(dir / "Models/Ship.cm", 1000000000));
+
+    std::string read;
+    ASSERT_TRUE(vp::ReadFile(dir / "MODELS/ship.cm", read));
+    EXPECT_EQ(read, bytes);
+    vp::FileView view;
+    ASSERT_TRUE(view.Open(dir / "models/SHIP.CM"));
+    EXPECT_EQ(view.Bytes(), bytes);
+    EXPECT_EQ(view.Time(), 1000000000);
+
+    ASSERT_TRUE(view.Open(dir / "empty.cm"));
+    EXPECT_TRUE(view.Bytes().empty());
+    ASSERT_TRUE(vp::ReadFile(dir / "empty.cm", read));
+    EXPECT_EQ(read, "");
+    for (const std::string& name : {dir / "missing.cm", dir / "Models"}) {
+        EXPECT_FALSE(view.Open(name)) << name;
+        EXPECT_TRUE(view.Bytes().empty());
+        EXPECT_FALSE(vp::ReadFile(name, read)) << name;
+    }
+}

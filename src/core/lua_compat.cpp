@@ -160,18 +160,24 @@ void InstallLua50Compat(lua_State* L) {
     InstallScriptPaths(L);
 }
 
-int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName) {
-    int top = lua_gettop(L);
-    int status = luaL_loadbuffer(L, chunk.data(), chunk.size(), chunkName);
+int LuaRunLoaded50(lua_State* L, int status, int top) {
     if (status == 0) status = lua_pcall(L, 0, LUA_MULTRET, 0);
     ReportFailure(L, status);
     lua_settop(L, top);
     return LuaStatusTo50(status);
 }
 
+int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName) {
+    const int top = lua_gettop(L);
+    return LuaRunLoaded50(L, luaL_loadbuffer(L, chunk.data(), chunk.size(), chunkName), top);
+}
+
+std::string LuaDoStringName(std::string_view chunk) {
+    return std::string(chunk.substr(0, 60));
+}
+
 int LuaDoString50(lua_State* L, std::string_view chunk) {
-    std::string name(chunk.substr(0, 60));
-    return LuaDoBuffer50(L, chunk, name.c_str());
+    return LuaDoBuffer50(L, chunk, LuaDoStringName(chunk).c_str());
 }
 
 int LuaLoadFile(lua_State* L, const char* fileName) {

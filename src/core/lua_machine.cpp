@@ -115,6 +115,7 @@ void TLuaMachine::Init() {
 
 void TLuaMachine::Close() {
     if (!state_) return;
+    chunks_.Forget();
     lua_close(state_);
     state_ = nullptr;
 }
@@ -145,13 +146,24 @@ void TLuaMachine::RunScript(const std::string& file) {
         ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
 }
 
+int TLuaMachine::LoadChunk(const std::string& chunk) {
+    // Debug mode names every chunk "DoString", the 5.0 runner by its text:
+    // functions compiled under the other naming are not reused.
+    if (chunksDebugMode_ != LuaDebugMode) {
+        chunks_.Clear(state_);
+        chunksDebugMode_ = LuaDebugMode;
+    }
+    if (chunks_.PushKept(state_, chunk)) return 0;
+    return chunks_.Compile(state_, chunk, LuaDebugMode ? "DoString" : LuaDoStringName(chunk).c_str());
+}
+
 void TLuaMachine::LuaDoString(const std::string& chunk) {
     if (!state_) return;
     if (LuaDebugMode) {
-        int status = luaL_loadbuffer(state_, chunk.data(), chunk.size(), "DoString");
-        LuaCheckCall(status, chunk);
+        LuaCheckCall(LoadChunk(chunk), chunk);
     } else {
-        LuaDoString50(state_, chunk);
+        const int top = lua_gettop(state_);
+        LuaRunLoaded50(state_, LoadChunk(chunk), top);
     }
 }
 

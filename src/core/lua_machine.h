@@ -4,6 +4,8 @@
 // script files.
 #include <lua.hpp>
 #include <memory>
+
+#include "core/lua_chunk_cache.h"
 #include <string>
 #include <vector>
 
@@ -46,7 +48,13 @@ public:
     bool LuaGetStackInfo(int level, lua_Debug& record) const;
 
 private:
+    // Pushes the compiled chunk (or the load's message) as luaL_loadbuffer does,
+    // named as the current mode names chunks; returns the load status.
+    int LoadChunk(const std::string& chunk);
+
     lua_State* state_ = nullptr;
+    TLuaChunkCache chunks_;
+    bool chunksDebugMode_ = false; // the mode the kept chunks were named for
     // Records for call and line hooks, reported when an engine fault breaks a
     // chunk. No hook fills them at present, so they stay cleared.
     lua_Debug hookCall_{};

@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
 
     // What the units set up before the application object exists.
     InitVarLists();
+    // Log lines go out in batches; a fatal report and the shut-down write them first.
+    SetFastLogBuffered(true);
 
     CoreServices services;
     InstallRenderServices(services);

@@ -36,14 +36,19 @@ public:
     // is not nil. Chunks slower than a second go to the Lua timing log.
     void RunString(const std::string& chunk, const std::string& guard = "");
     // Runs data path + file, taken from the active mod when it has the file.
-    void RunScript(const std::string& file);
+    // False when the file did not load or its run failed; `failure` then
+    // holds Lua's message.
+    bool RunScript(const std::string& file, std::string* failure = nullptr);
 
     // One chunk or file; in debug mode with the error report, else as Lua 5.0 did.
     void LuaDoString(const std::string& chunk);
-    void LuaDoFile(const std::string& fileName);
+    // As LuaDoString; false (with Lua's message in `failure`) when the file
+    // did not load or its run failed.
+    bool LuaDoFile(const std::string& fileName, std::string* failure = nullptr);
     // Runs the loaded chunk on the stack when the load succeeded; reports
-    // "LUAError (status): message Task: <task>" with "w" otherwise.
-    void LuaCheckCall(int status, const std::string& task);
+    // "LUAError (status): message Task: <task>" with "w" otherwise. False on
+    // a failure, with Lua's message in `failure`.
+    bool LuaCheckCall(int status, const std::string& task, std::string* failure = nullptr);
     // The record of the function running at `level` (0 = current).
     bool LuaGetStackInfo(int level, lua_Debug& record) const;
 

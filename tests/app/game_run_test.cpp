@@ -140,7 +140,8 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     const std::string memlog = Read(game + "/logs/memlog.xls");
     const std::string logStart = Read(game + "/logs/log.txt").substr(0, 40);
     int second = -1;
-    if (started) second = RunGame("-headless -frames 5 -fixeddt 16");
+    if (started)
+        second = Shell("./vesk -headless -frames 5 -fixeddt 16 >/dev/null 2>'" + dir / "second.err" + "'");
     const std::string logAfter = Read(game + "/logs/log.txt");
     const std::string memlogAfter = Read(game + "/logs/memlog.xls");
     kill(pid, SIGKILL);
@@ -148,6 +149,9 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     EXPECT_EQ(second, 0);
     EXPECT_EQ(logAfter.substr(0, 40), logStart); // not emptied
     EXPECT_EQ(memlogAfter, memlog);              // no start-up of its own
+    // Whoever started it is told why it stopped.
+    EXPECT_NE(Read(dir / "second.err").find("already running"), std::string::npos)
+        << Read(dir / "second.err");
 }
 
 TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {
@@ -171,6 +175,77 @@ TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
     const auto reports = ErrorReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(Read(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"), std::string::npos);
+}
+
+// The fast log is buffered, but a fatal report writes it out before the
+// shut-down starts: here the shut-down hangs in the scripts and the program is
+// killed, and the lines that led to the report are in the files.
+TEST_F(GameRunTest, LogLinesBeforeAFatalReportReachTheFileEvenIfTheProgramIsKilled) {
+    platform::WriteFile(game + "/Scripts/demo/zz_fatal.lua",
+                        "demo.OnTick('zz_fatal', function(ms, tick)\n"
+                        "  if tick == 2 then\n"
+                        "    demo.trace('the last line before the fatal report')\n"
+                        "    iProfiles.Save = function() while true do end end\n"
+                        "    engine_SetVar('one argument')\n"
+                        "  end\n"
+                        "end)\n");
+    ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
+    const pid_t pid = std::atoi(Read(dir / "pid").c_str());
+    ASSERT_GT(pid, 0);
+    const bool reported = WaitFor(
+        [&] { return Read(game + "/logs/errlog.txt").find("engine_SetVar error") != std::string::npos; });
+    // Still running: the shut-down is stuck in the script's endless save.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const bool stillRunning = kill(pid, 0) == 0;
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(reported) << Read(game + "/logs/errlog.txt");
+    EXPECT_TRUE(stillRunning);
+    const std::string log = Read(game + "/logs/log.txt");
+    EXPECT_NE(log.find("demo: the last line before the fatal report"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo: obj_Tick 112 ms, tick 1"), std::string::npos) << log;
+}
+
+// A main script that does not load, or fails while it runs, is a failed start:
+// an error report and a non-zero exit, never a normal run without content.
+TEST_F(GameRunTest, MainScriptThatDoesNotLoadIsAFailedStart) {
+    const std::string main = Read(game + "/Scripts/main.lua");
+    const struct {
+        const char* name;
+        const char* text; // nullptr: no main script at all
+        const char* message;
+    } cases[] = {
+        {"missing", nullptr, "cannot open"},
+        {"syntax", "x = = 1\n", "unexpected symbol near '='"},
+        {"fault", "error('no content here')\n", "no content here"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(platform::NativePath(game + "/Logs"));
+        if (c.text)
+            platform::WriteFile(game + "/Scripts/main.lua", c.text);
+        else
+            fs::remove(game + "/Scripts/main.lua");
+        EXPECT_NE(RunGame(), 0);
+        const auto reports = ErrorReports();
+        ASSERT_EQ(reports.size(), 1u);
+        const std::string text = Read(game + "/Logs/ErrorLogs/" + reports[0]);
+        EXPECT_NE(text.find("the main script Scripts/main.lua did not load"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+    }
+    platform::WriteFile(game + "/Scripts/main.lua", main);
+    fs::remove_all(platform::NativePath(game + "/Logs"));
+    EXPECT_EQ(RunGame(), 0);
+    EXPECT_TRUE(ErrorReports().empty());
+}
+
+// A log folder that cannot be made: the game runs, and says so on stderr.
+TEST_F(GameRunTest, UnwritableLogFolderIsSaidOnStderr) {
+    fs::remove_all(game + "/logs");
+    platform::WriteFile(game + "/logs", "a file where the log folder would be");
+    EXPECT_EQ(Shell("./vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>'" + dir / "err.txt" + "'"), 0);
+    const std::string err = Read(dir / "err.txt");
+    EXPECT_NE(err.find("cannot make the log folder " + game + "/logs"), std::string::npos) << err;
+    EXPECT_NE(err.find("cannot write the log file " + game + "/logs/log.txt"), std::string::npos) << err;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <unordered_map>
 
 #include "platform/gfx/device_base.h"
@@ -358,10 +359,31 @@ GLuint LinkProgram(GLuint vs, GLuint fs, std::string* error) {
     return p;
 }
 
-struct StringHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// What picks a program: the user shaders by id, or the fixed-function keys
+// for the parts the user does not supply. Bytes only, without padding, so
+// that it is compared and hashed as plain bytes and never turned into text.
+struct ProgramKey {
+    uint8_t userPixel = 0, userVertex = 0;
+    uint8_t pixelId[8] = {}, vertexId[8] = {};
+    PostKey post;
+    FfpFragmentKey fragment;
+    FfpVertexKey vertex;
+
+    bool operator==(const ProgramKey& o) const { return KeyBytes(*this) == KeyBytes(o); }
 };
+static_assert(std::has_unique_object_representations_v<ProgramKey>);
+
+struct ProgramKeyHash {
+    size_t operator()(const ProgramKey& k) const { return std::hash<std::string_view>{}(KeyBytes(k)); }
+};
+
+// Stages that have a texture bound, one bit each.
+uint32_t BoundTextureMask(const std::array<Ref<TextureImpl>, kMaxTextureStages>& textures) {
+    uint32_t mask = 0;
+    for (uint32_t s = 0; s < kMaxTextureStages; ++s)
+        if (textures[s]) mask |= 1u << s;
+    return mask;
+}
 
 } // namespace
 
@@ -426,7 +448,7 @@ private:
     void DeleteObject(GLKind kind, GLuint name);
     GLuint fbo_ = 0, readFbo_ = 0, drawFbo_ = 0, vao_ = 0, upVbo_ = 0, upIbo_ = 0;
     GLuint samplers_[8] = {};
-    std::unordered_map<std::string, Program, StringHash, std::equal_to<>> programs_;
+    std::unordered_map<ProgramKey, Program, ProgramKeyHash> programs_;
     std::unordered_map<uint64_t, std::string> userVsGlsl_, userPsSource_;
     Program* current_ = nullptr;
     uint32_t currentStages_ = 0; // texture stages the current fixed-function program reads
@@ -445,7 +467,7 @@ private:
     VertexLayout layout_;
     uint32_t enabledAttribs_ = 0;
     bool anisotropy_ = false;
-    std::string keyScratch_;
+    uint32_t selTextureMask_ = 0; // stages with a texture when the current program was picked
 };
 
 GLDevice::~GLDevice() {
@@ -842,10 +864,19 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
         selShaders_ == versions_.shaders && selTextures_ == versions_.textures &&
         (selType_ == D3DPT_POINTLIST) == (type == D3DPT_POINTLIST))
         return current_;
+    // Swapping one texture for another is the common change between draws:
+    // the program only depends on which stages have one.
+    const uint32_t textureMask = BoundTextureMask(state_.textures);
+    if (current_ && selStates_ == versions_.keyStates && selStages_ == versions_.stages &&
+        selLights_ == versions_.lights && selInput_ == versions_.vertexInput &&
+        selShaders_ == versions_.shaders && selTextureMask_ == textureMask &&
+        (selType_ == D3DPT_POINTLIST) == (type == D3DPT_POINTLIST)) {
+        selTextures_ = versions_.textures;
+        return current_;
+    }
     const auto& rs = state_.rs;
     const VertexLayout& layout = CurrentLayout();
-    std::string& key = keyScratch_;
-    key.clear();
+    ProgramKey key;
 
     // Fog: per pixel (table mode) wins over per vertex.
     PostKey post;
@@ -856,12 +887,13 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     }
     if (rs[D3DRS_ALPHATESTENABLE]) post.alphaFunc = uint8_t(rs[D3DRS_ALPHAFUNC]);
 
-    FfpFragmentKey fk;
+    FfpFragmentKey& fk = key.fragment;
+    key.post = post;
     uint32_t stagesUsed = 0;
     if (state_.ps) {
-        key += "P";
-        key += std::to_string(state_.ps->GetId());
-        key.append(KeyBytes(post));
+        key.userPixel = 1;
+        const uint64_t id = state_.ps->GetId();
+        std::memcpy(key.pixelId, &id, sizeof id);
         stagesUsed = 0xFF;
     } else {
         for (uint32_t s = 0; s < kMaxTextureStages; ++s) {
@@ -887,14 +919,12 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
         fk.pointSprite = type == D3DPT_POINTLIST && rs[D3DRS_POINTSPRITEENABLE] != 0;
         fk.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
         fk.post = post;
-        key += "F";
-        key.append(KeyBytes(fk));
     }
-    key += '|';
-    FfpVertexKey vk;
+    FfpVertexKey& vk = key.vertex;
     if (state_.vs) {
-        key += "V";
-        key += std::to_string(state_.vs->GetId());
+        key.userVertex = 1;
+        const uint64_t id = state_.vs->GetId();
+        std::memcpy(key.vertexId, &id, sizeof id);
     } else {
         vk.rhw = layout.rhw;
         vk.hasNormal = (layout.present >> kAttrNormal) & 1;
@@ -932,8 +962,6 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
             vk.stageTexGen[s] = uint8_t(std::min<uint32_t>(tci >> 16, 4));
             vk.stageTexCount[s] = uint8_t(state_.tss[s][D3DTSS_TEXTURETRANSFORMFLAGS] & 7);
         }
-        key += "X";
-        key.append(KeyBytes(vk));
     }
 
     selStates_ = versions_.keyStates;
@@ -942,10 +970,11 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     selInput_ = versions_.vertexInput;
     selShaders_ = versions_.shaders;
     selTextures_ = versions_.textures;
+    selTextureMask_ = textureMask;
     selType_ = type;
     currentStages_ = stagesUsed;
 
-    auto it = programs_.find(std::string_view(key));
+    auto it = programs_.find(key);
     if (it != programs_.end()) {
         if (current_ != &it->second) {
             current_ = &it->second;

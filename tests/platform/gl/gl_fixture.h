@@ -94,6 +94,7 @@ protected:
         GLGfxConfig cfg;
         cfg.headlessWidth = W;
         cfg.headlessHeight = H;
+        cfg.useS3tc = useS3tc_;
         d3d_ = CreateGLDirect3D(cfg);
         D3DPRESENT_PARAMETERS pp;
         pp.Windowed = 1;
@@ -162,6 +163,7 @@ protected:
     Ref<IDirect3D9> d3d_;
     Ref<IDirect3DDevice9> dev_;
     uint32_t frameWidth_ = W;
+    bool useS3tc_ = true; // false: block textures are drawn from decoded pixels
 };
 
 #define EXPECT_NEAR_COLOR(px, R, G, B, tol)                                                                  \

@@ -212,6 +212,33 @@ bool SetFileTime(std::string_view path, int64_t seconds) {
     return ::utimes(NativePath(path).c_str(), times) == 0;
 }
 
+namespace {
+
+// The path made absolute, its existing part with every link resolved, without a trailing separator.
+bool RealPath(std::string_view enginePath, fs::path& out) {
+    std::error_code ec;
+    fs::path p = fs::absolute(NativePath(enginePath), ec);
+    if (ec) return false;
+    p = fs::weakly_canonical(p, ec);
+    if (ec) return false;
+    out = p.lexically_normal();
+    while (out.has_relative_path() && out.filename().empty()) out = out.parent_path();
+    return true;
+}
+
+} // namespace
+
+bool IsInsideFolder(std::string_view path, std::string_view folder) {
+    fs::path real, root;
+    if (path.empty() || folder.empty() || !RealPath(path, real) || !RealPath(folder, root)) return false;
+    auto p = real.begin();
+    for (const fs::path& part : root) {
+        if (p == real.end() || *p != part) return false;
+        ++p;
+    }
+    return true;
+}
+
 std::vector<std::string> ListFolder(std::string_view path, bool files, bool folders) {
     std::vector<std::string> names;
     std::error_code ec;

@@ -53,6 +53,10 @@ int64_t FileSize(std::string_view path); // -1 when absent
 // Modification time in whole seconds since 1970; -1 when absent.
 int64_t FileTime(std::string_view path);
 bool SetFileTime(std::string_view path, int64_t seconds);
+// True when the path, with every link along it followed, lies within the
+// folder (itself resolved the same way). Parts that do not exist yet are
+// taken as written, ".." included.
+bool IsInsideFolder(std::string_view path, std::string_view folder);
 // Entry names (engine text) of a folder; folders first when wanted.
 std::vector<std::string> ListFolder(std::string_view path, bool files = true, bool folders = true);
 

@@ -177,6 +177,27 @@ TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
     EXPECT_NE(Read(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"), std::string::npos);
 }
 
+// A record with one field the game cannot run with: the game starts the real
+// setup program and ends; the setup program keeps the player's other choices
+// (and the old record beside), and the next start runs.
+TEST_F(GameRunTest, BadSetupRecordFieldCostsNoOtherChoice) {
+    ASSERT_EQ(Shell("./setup --windowed --no-sound --language ru --multisample 2 >/dev/null"), 0);
+    std::string record = Read(game + "/config.bin");
+    ASSERT_EQ(record.size(), 570u);
+    record[558] = 99; // the multisample type, outside 0..16
+    platform::WriteFile(game + "/config.bin", record);
+    EXPECT_NE(RunGame(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string r = Read(game + "/config.bin");
+        return fs::exists(game + "/config.bin.bak") && r.size() == 570 && r[558] == 0;
+    }));
+    EXPECT_EQ(Read(game + "/config.bin.bak"), record);
+    const std::string repaired = Read(game + "/config.bin");
+    EXPECT_EQ(repaired[6], 0);                    // sound still off
+    EXPECT_EQ(repaired.substr(567, 3), "\x02ru"); // the language kept
+    EXPECT_EQ(RunGame(), 0);
+}
+
 // The fast log is buffered, but a fatal report writes it out before the
 // shut-down starts: here the shut-down hangs in the scripts and the program is
 // killed, and the lines that led to the report are in the files.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vp = vesk::platform;
 
 TEST(Cp1251, RoundTripsEveryByteThroughUtf8AndUtf16) {
@@ -76,4 +78,39 @@ TEST(PathLayer, WholeFileReadsAndViews) {
         EXPECT_TRUE(view.Bytes().empty());
         EXPECT_FALSE(vp::ReadFile(name, read)) << name;
     }
+}
+
+// Containment follows links and "..": a link inside the folder that leads out
+// is outside, a link from outside into the folder is inside.
+TEST(PathLayer, InsideFolderFollowsLinksAndDots) {
+    vesk::test::TempDir dir, other;
+    ASSERT_TRUE(vp::CreateFolders(dir / "game/data/save/slot1"));
+    ASSERT_TRUE(vp::CreateFolders(other / "elsewhere"));
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(other / "elsewhere", dir / "game/data/save/outlink");
+    fs::create_directory_symlink(dir / "game/data", other / "inlink");
+    const std::string game = dir / "game";
+    const struct {
+        std::string path;
+        bool inside;
+    } cases[] = {
+        {game + "/data/save/slot1/", true},
+        {game + "/DATA/Save/slot1", true},        // any letter case
+        {game + "/data/save/new/file.lua", true}, // not there yet
+        {game, true},
+        {game + "/data/save/outlink/", false},
+        {game + "/data/save/outlink/x.lua", false},
+        {game + "/data/save/../../../x", false},
+        {game + "/data/save/new/../../../..", false},
+        {other / "inlink/save/slot1", true},
+        {dir / "gameother", false}, // a sibling whose name starts the same
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(vp::IsInsideFolder(c.path, game), c.inside) << c.path;
+    // Relative paths go from the current folder.
+    const std::string cwd = vp::CurrentFolder();
+    ASSERT_TRUE(vp::SetCurrentFolder(game));
+    EXPECT_TRUE(vp::IsInsideFolder("data/save/slot1/", game));
+    EXPECT_FALSE(vp::IsInsideFolder("data/save/outlink/", game));
+    vp::SetCurrentFolder(cwd);
 }

@@ -198,6 +198,22 @@ TEST_F(GameRunTest, BadSetupRecordFieldCostsNoOtherChoice) {
     EXPECT_EQ(RunGame(), 0);
 }
 
+// A long headless run keeps a flat resident size: the demo writes the
+// process's resident memory every 500 script ticks, and from the first sample
+// (start-up done) to the last it may not grow by more than allocator and
+// script-collector noise. (20,000 frames were checked by hand as well.)
+TEST_F(GameRunTest, LongRunKeepsAFlatResidentSize) {
+    ASSERT_EQ(RunGame("-headless -frames 12000 -fixeddt 16"), 0);
+    std::vector<long> samples;
+    const std::regex line(R"(demo: memory: tick \d+ resident (\d+) kB)");
+    const std::string log = Read(game + "/logs/log.txt");
+    for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it)
+        samples.push_back(std::stol((*it)[1]));
+    ASSERT_GE(samples.size(), 3u) << log;
+    EXPECT_LE(samples.back() - samples.front(), 2048)
+        << "resident kB from " << samples.front() << " to " << samples.back();
+}
+
 // The fast log is buffered, but a fatal report writes it out before the
 // shut-down starts: here the shut-down hangs in the scripts and the program is
 // killed, and the lines that led to the report are in the files.

@@ -135,8 +135,11 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
     const pid_t pid = std::atoi(Read(dir / "pid").c_str());
     ASSERT_GT(pid, 0);
-    const bool started =
-        WaitFor([&] { return Read(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
+    // Both logs written out (the buffered files go out one after the other).
+    const bool started = WaitFor([&] {
+        return Read(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos &&
+               Read(game + "/logs/memlog.xls").find("beh_Init()") != std::string::npos;
+    });
     const std::string memlog = Read(game + "/logs/memlog.xls");
     const std::string logStart = Read(game + "/logs/log.txt").substr(0, 40);
     int second = -1;
@@ -203,6 +206,9 @@ TEST_F(GameRunTest, BadSetupRecordFieldCostsNoOtherChoice) {
 // (start-up done) to the last it may not grow by more than allocator and
 // script-collector noise. (20,000 frames were checked by hand as well.)
 TEST_F(GameRunTest, LongRunKeepsAFlatResidentSize) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address checker keeps freed memory aside: resident size grows by design";
+#endif
     ASSERT_EQ(RunGame("-headless -frames 12000 -fixeddt 16"), 0);
     std::vector<long> samples;
     const std::regex line(R"(demo: memory: tick \d+ resident (\d+) kB)");

@@ -19,13 +19,50 @@ function setHook(name, handler)
   hooks[name] = handler or emptyHook
 end
 
--- Saved values of the running game.
-savedValues = {}
-function saveData(name, value)
-  savedValues[name] = value
+-- Saved objects: the engine builds exec_table from a game object and
+-- saveData writes it to the file as Lua text. Reading a file back, the engine
+-- runs it as data (it may only assign values) and leaves what it holds in
+-- exec_table; loadData gives that back to the object.
+local function writeValue(v, out)
+  if type(v) == "table" then
+    table.insert(out, "{")
+    for k, item in pairs(v) do
+      local key = nil
+      if type(k) == "string" then
+        key = string.format("%q", k)
+      elseif type(k) == "number" then
+        key = tostring(k)
+      end
+      if key then
+        table.insert(out, "[" .. key .. "]=")
+        writeValue(item, out)
+        table.insert(out, ",\n")
+      end
+    end
+    table.insert(out, "}")
+  elseif type(v) == "string" then
+    table.insert(out, string.format("%q", v))
+  elseif type(v) == "number" or type(v) == "boolean" then
+    table.insert(out, tostring(v))
+  else
+    table.insert(out, "nil")
+  end
 end
-function loadData(name)
-  return savedValues[name]
+function saveData(path, file)
+  local out = { "exec_table=" }
+  writeValue(exec_table, out)
+  local f = io.open(file, "wb")
+  if f == nil then
+    trace("saveData: can not write " .. tostring(file))
+    return
+  end
+  f:write(table.concat(out))
+  f:close()
+end
+function loadData(path, file)
+  if exec_table ~= nil then
+    engine_UpdateToEngine(path, "exec_table")
+  end
 end
 
 -- The console's mirror of its lines.

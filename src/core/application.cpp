@@ -40,6 +40,9 @@ constexpr const char* kWindowFailText =
     "\xF1\xEC\xE5\xED\xE8\xF2\xFC \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEE\xEA\xED\xE0";
 constexpr const char* kWindowFailCaption = "\xCE\xF8\xE8\xE1\xEA\xE0";
 
+// The console files of the start-up, in the order they run.
+constexpr const char* kConsoleFiles[] = {"data/scripts/default.ini", "local.ini"};
+
 void FlushDestroyQueue() {
     if (TEODestroyManager) TEODestroyManager->Flush();
 }
@@ -100,10 +103,15 @@ TCore::~TCore() {
     ErrorHooks& h = GetErrorHooks();
     h.shutdown = nullptr;
     h.releaseDisplay = nullptr;
+    ErrorLogSources& sources = GetErrorLogSources();
+    sources.applicationTitle = nullptr;
+    sources.version = nullptr;
     if (fixedClock_) platform::SetClock(nullptr);
 }
 
 void TCore::ParseCommandLine(const std::vector<std::string>& params) {
+    // Every word stays for the error-log report, the ones the program does not know too.
+    GetErrorLogSources().commandLine = [params] { return params; };
     for (size_t i = 0; i < params.size(); ++i) {
         const std::string p = platform::LowerCaseCp1251(params[i]);
         const bool hasNext = i + 1 < params.size();
@@ -136,12 +144,26 @@ template <class F> void TCore::MemStep(const char* label, F&& step) {
 }
 
 void TCore::InstallErrorHooks() {
+    ErrorLogSources& sources = GetErrorLogSources();
+    sources.applicationTitle = [] {
+        return IniVars ? IniVars->Get("win.caption").AsString() : std::string();
+    };
+    sources.version = [this] { return services_.desktop->Version(); };
     ErrorHooks& h = GetErrorHooks();
     h.releaseDisplay = [this] {
         services_.render->DoneDevices();
         if (window_) window_->Close();
     };
     h.shutdown = [this] { FinalShutdown(); };
+}
+
+std::string TCore::StartCaption() {
+    std::string caption = IniVars ? IniVars->Get("win.caption").AsString() : std::string();
+    for (const char* file : kConsoleFiles) {
+        const std::string v = services_.desktop->PeekConsoleValue(file, "win.caption");
+        if (!v.empty()) caption = v;
+    }
+    return caption;
 }
 
 bool TCore::AcquireInstance(const std::string& caption) {
@@ -158,9 +180,9 @@ void TCore::Init() {
     QuitRequested = false;
     InstallErrorHooks();
     if (!IniVars) InitVarLists(); // the program body normally made them
-    // A second copy stops before it touches the logs the first copy writes.
-    if (const std::string caption = IniVars ? IniVars->Get("win.caption").AsString() : std::string();
-        !AcquireInstance(caption)) {
+    // A second copy stops before it touches the logs the first copy writes;
+    // its caption is the one its console files are about to set.
+    if (const std::string caption = StartCaption(); !AcquireInstance(caption)) {
         SayAnotherCopyRuns(caption);
         Halt ? Halt(0) : DefaultHalt(0);
         return;
@@ -185,8 +207,7 @@ void TCore::Init() {
     MemStep("TObjManagersManager.Create", [&] { services_.game->CreateObjManagers(); });
     services_.game->CreateRoots();
     MemStep("LUA_Init", [] { CreateLuaMachine(); });
-    services_.desktop->ExecConsoleFile("data/scripts/default.ini");
-    services_.desktop->ExecConsoleFile("local.ini");
+    for (const char* file : kConsoleFiles) services_.desktop->ExecConsoleFile(file);
     LoadExtraSettings();
     MemStep("InitPaths", [] { InitPaths(); });
     services_.game->CreateDialogs(DataPath + "Dialogs/");
@@ -380,7 +401,10 @@ void TCore::Tick(float dt) {
     Guarded("TCore.Tick: psys.SmartTransform AV", [&] { services_.scene->UpdatePlanetSystem(); });
     Guarded("TCore.Tick: TEngine.SmartTransform AV", [&] { services_.render->UpdateMatrices(); });
     services_.camera->Tick(dt);
-    Guarded("TCore.Tick: IUpdaterTicks AV", [&] { game.TickUpdaters(dt); });
+    Guarded("TCore.Tick: IUpdaterTicks AV", [&] {
+        services_.render->TickUpdaters(dt);
+        game.TickStatistics(dt);
+    });
     Guarded("TCore.Tick: MakeTicks AV", [&] { services_.render->TickTree(dt); });
     if (!paused) {
         constexpr const char* kScriptTick = "TEnv.Tick: script_objTick AV";

@@ -67,6 +67,7 @@ private:
     void Purge();
     void InstallErrorHooks();
     bool AcquireInstance(const std::string& caption);
+    std::string StartCaption();
 
     CoreServices services_;
     std::unique_ptr<platform::IWindow> window_;

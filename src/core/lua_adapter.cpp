@@ -45,9 +45,12 @@ void SetGameIniReader(std::function<std::string(const std::string& name)> reader
     GameIniReader() = std::move(reader);
 }
 
+std::string GameIniText(const std::string& name) {
+    return GameIniReader() ? GameIniReader()(name) : GetLuaString("ini." + name, true);
+}
+
 bool IsShowBSpheresOn() {
-    const std::string name = "showBSpheres";
-    return (GameIniReader() ? GameIniReader()(name) : GetLuaString("ini." + name, true)) == "1";
+    return GameIniText("showBSpheres") == "1";
 }
 
 } // namespace vesk

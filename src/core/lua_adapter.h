@@ -49,6 +49,8 @@ extern LuaAdapterClass LuaAdapter;
 // The text of a parameter of the game ini table; the game library installs
 // its reader at start-up. Without one the table's Lua mirror `ini` is read.
 void SetGameIniReader(std::function<std::string(const std::string& name)> reader);
+// The text of a parameter of the game ini table ("" when it has none).
+std::string GameIniText(const std::string& name);
 // True when the game ini table's "showBSpheres" is "1".
 bool IsShowBSpheresOn();
 

@@ -213,4 +213,18 @@ void RegisterEngineFunctions(lua_State* L) {
     lua_pop(L, 1);
 }
 
+std::string EngineArgText(lua_State* L, int index) {
+    if (index > lua_gettop(L) || !lua_isstring(L, index)) return {};
+    size_t len = 0;
+    const char* s = lua_tolstring(L, index, &len);
+    return std::string(s, len);
+}
+
+bool EngineArgSwitch(lua_State* L, int index) {
+    if (lua_isboolean(L, index)) return lua_toboolean(L, index) != 0;
+    if (lua_type(L, index) == LUA_TNUMBER) return lua_tonumber(L, index) != 0;
+    const std::string text = EngineArgText(L, index);
+    return text == "1" || text == "true";
+}
+
 } // namespace vesk

@@ -7,7 +7,10 @@
 #include <cstddef>
 #include <lua.hpp>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "shared/errors.h"
 
 namespace vesk {
 
@@ -30,5 +33,21 @@ lua_CFunction GetEngineFunction(std::string_view name);
 
 // Registers all names of the table as globals of the state, in order.
 void RegisterEngineFunctions(lua_State* L);
+
+// A handler's argument as text (numbers as Lua writes them); "" when absent
+// or of another kind.
+std::string EngineArgText(lua_State* L, int index);
+// A switch argument: true, a number other than 0, or the text "1" or "true".
+bool EngineArgSwitch(lua_State* L, int index);
+
+// Runs a handler's body; a failure escaping it is the fatal report `fault`.
+template <class Body> int GuardedEngineFunction(const char* fault, lua_State* L, Body body) {
+    try {
+        return body(L);
+    } catch (...) {
+        ErrorReport(fault, "mhl");
+        return 0;
+    }
+}
 
 } // namespace vesk

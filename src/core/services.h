@@ -32,6 +32,8 @@ public:
     // The engine root's matrices (the planet system's are the scene's).
     virtual void UpdateMatrices() = 0;
     virtual void TickTree(float dt) = 0;
+    // The updater managers' tick: key animations, video textures, scenes.
+    virtual void TickUpdaters(float dt) = 0;
     // Shut-down: capture stopped, units discarded, managers freed, devices released.
     virtual void StopCapture() = 0;
     virtual void DiscardUnits() = 0;
@@ -68,8 +70,8 @@ public:
     virtual std::string CurrentSaveId() = 0;
     // The global lists' ticks; a list that does not exist does nothing.
     virtual void TickList(const std::string& name, float dt) = 0;
-    // The updater manager's tick (updaters of the game objects and effects).
-    virtual void TickUpdaters(float dt) = 0;
+    // The statistics counters' timers follow the game time.
+    virtual void TickStatistics(float dt) = 0;
     virtual void FinishStatistics() = 0;
     virtual void DeleteItems() = 0; // "items" DeleteChildren
     virtual void FreeDialogs() = 0;
@@ -86,6 +88,9 @@ public:
     virtual void InitCore() = 0;
     virtual void FreeCore() = 0;
     virtual void ExecConsoleFile(const std::string& file) = 0;
+    // The value a console file's lines give a settings variable ("" when none
+    // does), read before the files run.
+    virtual std::string PeekConsoleValue(const std::string& file, const std::string& name) = 0;
     virtual void Create() = 0;
     virtual void InitInput(platform::IWindow& window) = 0;
     virtual void SetInputAcquired(bool acquired) = 0;
@@ -158,6 +163,7 @@ public:
     void SortChildsBRU() override {}
     void UpdateMatrices() override {}
     void TickTree(float) override {}
+    void TickUpdaters(float) override {}
     void StopCapture() override {}
     void DiscardUnits() override {}
     void FreeManagers() override {}
@@ -186,7 +192,7 @@ public:
     std::string IniText(const std::string&) override { return {}; }
     std::string CurrentSaveId() override { return {}; }
     void TickList(const std::string&, float) override {}
-    void TickUpdaters(float) override {}
+    void TickStatistics(float) override {}
     void FinishStatistics() override {}
     void DeleteItems() override {}
     void FreeDialogs() override {}
@@ -202,6 +208,7 @@ public:
     void InitCore() override {}
     void FreeCore() override {}
     void ExecConsoleFile(const std::string&) override {}
+    std::string PeekConsoleValue(const std::string&, const std::string&) override { return {}; }
     void Create() override {}
     void InitInput(platform::IWindow&) override {}
     void SetInputAcquired(bool) override {}

@@ -438,9 +438,35 @@ template <size_t N> void Declare(TVarList& list, const VarDecl (&decls)[N]) {
     }
 }
 
-int32_t SwitchValue(const char* name, int32_t fallback) {
-    if (!SpVars || !SpVars->Exists(name)) return fallback;
-    return SpVars->Get(name).AsInteger();
+// A switch read many times a frame (every effect asks): where its variable
+// sits is kept, and only checked against the list on each read.
+struct SwitchSlot {
+    const char* name;
+    int32_t fallback;
+    const TVarList* list = nullptr;
+    const std::string* found = nullptr; // the name's entry when it was found
+    size_t pos = 0;
+    int index = -1;
+};
+
+int32_t SwitchValue(SwitchSlot& s) {
+    if (!SpVars) return s.fallback;
+    const auto& names = SpVars->Names();
+    // The entry moves only when the list grows or is made anew.
+    if (s.list != SpVars || s.pos >= names.size() || &names[s.pos].first != s.found) {
+        s.list = SpVars;
+        s.index = -1;
+        s.found = nullptr;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (CompareNames(names[i].first, s.name) == 0) {
+                s.pos = i;
+                s.index = names[i].second;
+                s.found = &names[i].first;
+                break;
+            }
+    }
+    if (s.index < 0 || static_cast<size_t>(s.index) >= SpVars->Values().size()) return s.fallback;
+    return SpVars->Values()[static_cast<size_t>(s.index)].AsInteger();
 }
 
 } // namespace
@@ -457,13 +483,16 @@ void InitVarLists() {
 }
 
 int32_t JetsSwitch() {
-    return SwitchValue("vis.jets", 1);
+    static SwitchSlot slot{"vis.jets", 1};
+    return SwitchValue(slot);
 }
 int32_t EffectsOffMode() {
-    return SwitchValue("vis.effectsoff", 0);
+    static SwitchSlot slot{"vis.effectsoff", 0};
+    return SwitchValue(slot);
 }
 bool GameUpdatesFrozen() {
-    return SwitchValue("vis.frozen", 0) != 0;
+    static SwitchSlot slot{"vis.frozen", 0};
+    return SwitchValue(slot) != 0;
 }
 
 } // namespace vesk

@@ -64,7 +64,9 @@ class TGameConstants : public TBaseGameObjectList {
 public:
     ~TGameConstants() override;
     void Create(const std::string& name, TBaseGameObject* parent) override;
-    // The constant's current value (0 when its node is gone).
+    // The constant's current value (0 when its node is gone); the children
+    // stay reachable by name through the list's own Get.
+    using TBaseGameObjectList::Get;
     float Get(GameConstant c) const;
     int32_t PlayerShipMaxAttackers() const;
     TGameObjectSubParam* Param(GameConstant c) const { return floats_[static_cast<size_t>(c)]; }

@@ -8,12 +8,18 @@
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
 #include "core/paths.h"
+#include "game/damage.h"
+#include "game/fx_objects.h"
 #include "game/game_constants.h"
 #include "game/game_lua.h"
+#include "game/game_objects.h"
 #include "game/game_text.h"
+#include "game/items.h"
+#include "game/mesh_tables.h"
 #include "game/object_effects.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
+#include "game/slots.h"
 #include "game/statistics.h"
 #include "game/task_queue.h"
 #include "platform/files.h"
@@ -21,6 +27,7 @@
 #include "platform/text.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
+#include "world/fx_library.h"
 
 namespace vesk {
 
@@ -83,10 +90,16 @@ void IncludeFolder(lua_State* L, const std::string& folder) {
     }
 }
 
+// Linked folders are not walked: a link back up the tree would run its files
+// again and again.
 void IncludeTree(lua_State* L, const std::string& folder) {
     IncludeFolder(L, folder);
-    for (const std::string& sub : MergedListing(folder, false))
-        if (sub != "." && sub != "..") IncludeTree(L, folder + "/" + sub);
+    for (const std::string& sub : MergedListing(folder, false)) {
+        if (sub == "." || sub == "..") continue;
+        const std::string path = folder + "/" + sub;
+        if (platform::IsSymbolicLink(path) || platform::IsSymbolicLink(ResolveModPath(path))) continue;
+        IncludeTree(L, path);
+    }
 }
 
 std::string SaveFolder(const std::string& name) {
@@ -265,7 +278,7 @@ int engine_GetTickCount(lua_State* L) {
 
 int engine_ReloadFx(lua_State* L) {
     return Guarded("engine_ReloadFx", L, [](lua_State*) {
-        GameSceneLink().ReloadFXTemplates();
+        LoadFXTemplates();
         return 0;
     });
 }
@@ -274,10 +287,16 @@ int engine_ReloadFx(lua_State* L) {
 
 void RegisterGameLogicClasses() {
     RegisterEffectClasses();
+    RegisterFxObjectClasses();
     RegisterSceneObjectClasses();
     RegisterTaskClasses();
     RegisterGameConstantsClass();
     RegisterGameClass(TGameSystem::StaticClass());
+    RegisterMeshTableClasses();
+    RegisterSlotClasses();
+    RegisterItemClasses();
+    RegisterGameObjectClasses();
+    RegisterDamageClasses();
 }
 
 void RegisterGameLogicFunctions() {

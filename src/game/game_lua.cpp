@@ -1,5 +1,7 @@
 #include "game/game_lua.h"
 
+#include "core/lua_functions.h"
+
 #include <lua.hpp>
 
 #include "core/lua_machine.h"
@@ -26,10 +28,7 @@ void GameRunLua(const std::string& chunk) {
 }
 
 std::string LuaArgText(lua_State* L, int index) {
-    if (index > lua_gettop(L) || !lua_isstring(L, index)) return {};
-    size_t len = 0;
-    const char* s = lua_tolstring(L, index, &len);
-    return std::string(s, len);
+    return EngineArgText(L, index);
 }
 
 bool GameReadLua(const std::string& expression, std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "game/data_files.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
 #include "game/lua_text.h"
@@ -240,6 +241,9 @@ void TBaseGameObject::saveData(const std::string& fileName) {
 }
 
 void TBaseGameObject::loadData(const std::string& fileName) {
+    // The file is data: it runs in the data environment, and what it leaves in
+    // exec_table is what the scripts' loadData gives back to the tree.
+    if (!RunDataFile(fileName, {"exec_table"})) return;
     RunLua("loadData(" + LuaQuote(GetLuaPath(this)) + "," + LuaQuote(fileName) + ")");
 }
 

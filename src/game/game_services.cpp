@@ -8,8 +8,13 @@
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
 #include "game/game_parts.h"
+#include "game/log_functions.h"
+#include "game/mesh_tables.h"
 #include "game/obj_managers.h"
+#include "game/params.h"
 #include "game/profiles.h"
+#include "game/render_mesh_link.h"
+#include "game/scene_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
@@ -53,6 +58,7 @@ public:
     void FreeDialogs() override { FreeGameDialog(); }
     void CreateGameVars() override {
         CreateGameGlobalLists();
+        CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
     }
@@ -80,7 +86,7 @@ public:
         if (TBaseGameObject* list = List(name)) list->Tick(dt);
     }
     // The statistics' timers follow the frame, so their load figures stay current.
-    void TickUpdaters(float dt) override {
+    void TickStatistics(float dt) override {
         if (Statistics) Statistics->Tick(dt);
     }
     void FinishStatistics() override {
@@ -123,6 +129,10 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
+    InstallRenderMeshLink();
+    InstallRenderSceneLink();
+    InstallParamPhysicsLink();
+    InstallLogFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });
     services.game = std::make_unique<GameTreeWorld>();

@@ -78,6 +78,9 @@ void TDynamicObjManager::Free() {
 TObjManagersManager::~TObjManagersManager() {
     for (int i = 0; i < count_; ++i) {
         TDynamicObjManager*& m = managers_[static_cast<size_t>(i)];
+        // A preset pool freed here is no longer one to release.
+        for (auto*& preset : StandardManagers)
+            if (preset == m) preset = nullptr;
         if (m) m->Free();
         m = nullptr;
     }

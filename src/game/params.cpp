@@ -448,6 +448,32 @@ void TGameObjectParams::ResetTicks() {
         set(n, false);
 }
 
+TGameObjectParam* FindObjectParam(const TBaseGameObject* obj, std::string_view name) {
+    TChildList* children = obj ? obj->GetObjects() : nullptr;
+    TBaseGameObject* set = children ? children->Find("param") : nullptr;
+    TChildList* params = set ? set->GetObjects() : nullptr;
+    return params ? dynamic_cast<TGameObjectParam*>(params->Find(name)) : nullptr;
+}
+
+void AddParams(TBaseGameObject* owner, std::initializer_list<ParamSpec> specs) {
+    for (const ParamSpec& p : specs) {
+        switch (p.kind) {
+        case ParamKind::String:
+            NewGameObject<TGameObjectStringParam>(p.name, owner);
+            break;
+        case ParamKind::Sub:
+            NewGameObject<TGameObjectSubParam>(p.name, owner);
+            break;
+        case ParamKind::Int:
+            NewGameObject<TGameObjectIntParam>(p.name, owner);
+            break;
+        case ParamKind::Value:
+            NewGameObject<TGameObjectParam>(p.name, owner);
+            break;
+        }
+    }
+}
+
 void RegisterParamClasses() {
     RegisterGameClass(TGameMinMaxParam::StaticClass());
     RegisterGameClass(TGameObjectCurSubParam::StaticClass());

@@ -3,6 +3,7 @@
 // fixed kind, with its text form (engine_GetVar / engine_SetVar) and its Lua
 // form (saves and loads).
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "game/game_object.h"
@@ -98,6 +99,8 @@ public:
 };
 void SetParamPhysicsLink(IParamPhysicsLink* link);
 IParamPhysicsLink* GetParamPhysicsLink();
+// The link over the AI steering units of the objects' render units.
+void InstallParamPhysicsLink();
 
 class TGameObjectParamP_engine : public TGameObjectParam {
     VESK_GAME_CLASS(TGameObjectParamP_engine)
@@ -267,6 +270,19 @@ public:
     // Ticks on for the changing values, off for the static ones.
     void ResetTicks();
 };
+
+// Owners that make many plain parameters list them by name and kind.
+enum class ParamKind { String, Sub, Int, Value };
+struct ParamSpec {
+    const char* name;
+    ParamKind kind;
+};
+// Makes the parameters under owner in list order (Value is a TGameObjectParam).
+void AddParams(TBaseGameObject* owner, std::initializer_list<ParamSpec> specs);
+
+// The parameter of that name in an object's standard set ("param"), nullptr
+// when the object has none.
+TGameObjectParam* FindObjectParam(const TBaseGameObject* obj, std::string_view name);
 
 // Registers the parameter classes scripts may create by name.
 void RegisterParamClasses();

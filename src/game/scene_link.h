@@ -2,7 +2,7 @@
 // What the game logic asks of the render units and the space scene. The game
 // side sees a render unit only as an engine object; the render and world
 // libraries install the real operations at start-up. Until then the stand-in
-// answers: no radius, nothing killed, no rays, no effect library, no dust.
+// answers: no radius, nothing killed, no rays, no dust.
 #include <string>
 
 #include "shared/engine_object.h"
@@ -22,8 +22,6 @@ public:
     virtual void SetCollisionEvent(TEngineObject* unit, tOnCollision* event) = 0;
     // Switches a named ray group of the unit's rays controller on or off.
     virtual void SwitchRayGroup(TEngineObject* unit, const std::string& group, bool on) = 0;
-    // Reloads the effect templates.
-    virtual void ReloadFXTemplates() = 0;
     // The space dust's drawing mode.
     virtual void SetDustMode(int mode) = 0;
 };
@@ -34,12 +32,16 @@ public:
     void Kill(TEngineObject*) override {}
     void SetCollisionEvent(TEngineObject*, tOnCollision*) override {}
     void SwitchRayGroup(TEngineObject*, const std::string&, bool) override {}
-    void ReloadFXTemplates() override {}
     void SetDustMode(int) override {}
 };
 
 // Installs the link (nullptr restores the stand-in); the caller keeps it alive.
 void SetGameSceneLink(IGameSceneLink* link);
 IGameSceneLink& GameSceneLink();
+
+// The link over the render units (radius, kill, collision event, ray groups);
+// the effect library and the dust stay the stand-in's until the space scene
+// installs its own link.
+void InstallRenderSceneLink();
 
 } // namespace vesk

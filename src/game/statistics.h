@@ -64,7 +64,8 @@ public:
     float Sum() const { return sum_; }
     int32_t Maximum() const { return maximum_; }
     int32_t Average() const { return average_; }
-    float Load() const { return load_; }
+    // The weighted load figure (the game object's own Load reads Lua text).
+    float LoadFigure() const { return load_; }
     TStatisticsTimer* Changes1s() const { return changes1s_; }
     TStatisticsTimer* Changes10s() const { return changes10s_; }
 

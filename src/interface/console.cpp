@@ -128,22 +128,46 @@ void TConsole::AddLine(const std::string& text) {
     lastUpdateCount_ = lineCount_;
 }
 
-void TConsole::ExecFile(const std::string& name) {
-    const std::string path = platform::ExeFolder() + "\\" + name;
+namespace {
+// The command lines of a console file (comments left out); false when it cannot be read.
+bool ConsoleFileLines(const std::string& path, std::vector<std::string>& lines) {
     std::string bytes;
-    if (!platform::FileExists(path) || !platform::ReadFile(path, bytes)) {
-        AddLine("ERROR: Console file not exists: " + path);
-        return;
-    }
+    if (!platform::FileExists(path) || !platform::ReadFile(path, bytes)) return false;
     size_t start = 0;
     while (start < bytes.size()) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos) end = bytes.size();
         std::string line = bytes.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] != ';') Execute(line);
+        if (!line.empty() && line[0] != ';') lines.push_back(std::move(line));
         start = end + 1;
     }
+    return true;
+}
+} // namespace
+
+void TConsole::ExecFile(const std::string& name) {
+    const std::string path = platform::ExeFolder() + "\\" + name;
+    std::vector<std::string> lines;
+    if (!ConsoleFileLines(path, lines)) {
+        AddLine("ERROR: Console file not exists: " + path);
+        return;
+    }
+    for (const std::string& line : lines) Execute(line);
+}
+
+std::string TConsole::PeekValue(const std::string& file, const std::string& name) {
+    std::vector<std::string> lines;
+    std::string value;
+    if (!ConsoleFileLines(platform::ExeFolder() + "\\" + file, lines)) return value;
+    for (const std::string& line : lines) {
+        text_ = Trim(line) + "\r";
+        pos_ = 0;
+        if (!Same(ReadToken(" ="), name.c_str())) continue;
+        const std::string v = ReadToken("(");
+        if (!v.empty()) value = v;
+    }
+    return value;
 }
 
 std::string TConsole::ReadToken(const std::string& extraDelimiters) {
@@ -274,6 +298,9 @@ void InstallConsole() {
     Console = std::make_unique<TConsole>();
     GetInterfaceParts().execConsoleFile = [](const std::string& file) {
         if (Console) Console->ExecFile(file);
+    };
+    GetInterfaceParts().peekConsoleValue = [](const std::string& file, const std::string& name) {
+        return Console ? Console->PeekValue(file, name) : std::string();
     };
 }
 

@@ -19,6 +19,9 @@ public:
     void AddLine(const std::string& text);
     // Runs a console file from the program folder.
     void ExecFile(const std::string& name);
+    // The value the file's last "name=value" line gives the variable, without
+    // running anything; empty when no line sets it (or the file is missing).
+    std::string PeekValue(const std::string& file, const std::string& name);
     void Execute(const std::string& line);
     // Called once after the start-up files; nothing to do.
     void EmptyHook() {}

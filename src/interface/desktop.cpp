@@ -6,7 +6,9 @@
 #include <stdexcept>
 
 #include "core/extra_settings.h"
+#include "core/lua_readers.h"
 #include "interface/key_names.h"
+#include "interface/text_layer.h"
 #include "platform/text.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
@@ -36,6 +38,11 @@ constexpr std::pair<uint8_t, const char*> kComboOrder[] = {
 constexpr int kPrintScreen = 183;
 // Red 0.05, green 0.1, blue 0.15, alpha 0.
 constexpr uint32_t kClearColour = 0x000D1A26u;
+
+// A setting is on unless it is empty, "0" or false (booleans read "False").
+bool SettingOn(const std::string& value) {
+    return !value.empty() && value != "0" && platform::LowerCaseCp1251(value) != "false";
+}
 
 const ModifierKey* ModifierOf(int code) {
     for (const ModifierKey& m : kModifierKeys)
@@ -75,13 +82,15 @@ void TDeskTop::Upload() {
                 std::string("TDeskTop.Upload fault: ") + kHudNames[i] + " interface control not found", 2);
         if (i == 0) cursor_.Init(this);
     }
+    if (InterfaceTools) InterfaceTools->ReadFileVersion();
+    ReadSettings();
+}
+
+void TDeskTop::ReadSettings() {
     int32_t maxLag = 0;
     if (TryParseInt32(Setting("maxlag"), maxLag) && links.setMaxLag) links.setMaxLag(maxLag);
-    const std::string fps = Setting("fps");
-    fps_ = !fps.empty() && fps != "0" && fps != "false";
-    const std::string noBack = Setting("nocinimaticmenuback");
-    if (!noBack.empty() && noBack != "0" && noBack != "false")
-        TiTools::RunLua("ini[\"nocinimaticmenuback\"] = true");
+    fps_ = SettingOn(Setting("fps"));
+    if (SettingOn(Setting("nocinimaticmenuback"))) TiTools::RunLua("ini[\"nocinimaticmenuback\"] = true");
 }
 
 TSimpleNode* TDeskTop::GetChildNode(const std::string& name, int& status, bool report) {
@@ -141,8 +150,7 @@ void TDeskTop::UpdateLoadingBar() {
 }
 
 void TDeskTop::PlayVideo(const std::string& file, const std::string& handler) {
-    const std::string play = Setting("playvideo");
-    if (play.empty() || play == "0" || play == "false") {
+    if (!SettingOn(Setting("playvideo"))) {
         TiTools::RunLua(handler);
         return;
     }
@@ -157,7 +165,7 @@ void TDeskTop::PlayVideo(const std::string& file, const std::string& handler) {
         if (!links.openVideo || !links.openVideo(viewport, file, loop, onEnd))
             throw std::runtime_error("not opened");
         step = 4;
-        if (Setting("subtitles") == "1") TiTools::RunLua("iSubtitles.Start(\"" + file + "\")");
+        if (Setting("subtitles") == "1") TiTools::RunLua("iSubtitles.Start(" + LuaQuote(file) + ")");
         videoRunning_ = true;
     } catch (const std::exception&) {
         ErrorReport("TDeskTop.PlayVideo: (" + std::to_string(step) + ")" + file + ", " + handler, "mhl");
@@ -177,7 +185,8 @@ void TDeskTop::KeyEvent(int scanCode, bool down) {
     const ModifierKey* mod = ModifierOf(scanCode);
     if (down) {
         if (scanCode == kPrintScreen && links.screenshot) links.screenshot();
-        TiTools::RunLua("iGame.ParseCheatCode(\"" + keyName + "\")");
+        // Key names hold quotes and backslashes ("\\" is a key): quoted as Lua strings.
+        TiTools::RunLua("iGame.ParseCheatCode(" + LuaQuote(keyName) + ")");
         if (mod) {
             modifiers_ |= mod->bit;
             TiTools::RunLua(std::string("KeyButton=\"") + mod->name + "\"");
@@ -191,7 +200,8 @@ void TDeskTop::KeyEvent(int scanCode, bool down) {
                 if (modifiers_ & bit) combo += text;
             combo += keyName;
             if (!combo.empty() && combo.back() == '+') combo.pop_back();
-            if (InterfaceTools) InterfaceTools->RunHandler(Name(), interceptHandler_ + "(\"" + combo + "\")");
+            if (InterfaceTools)
+                InterfaceTools->RunHandler(Name(), interceptHandler_ + "(" + LuaQuote(combo) + ")");
             intercept_ = false;
         } else {
             DispatchKey(this, scanCode, 1);
@@ -281,6 +291,9 @@ void TDeskTop::Render() {
     if (!drawing_ || !Visible()) return;
     const bool cleared = clearBefore_ || oneShotClear_;
     if (cleared && links.clearTarget) links.clearTarget(kClearColour);
+    // The frame's texts collect in the text layer and are drawn before the
+    // cursor, the post effects and the present.
+    if (TextLayer) TextLayer->Clear();
     // The cursor layer is drawn once, over everything, below.
     if (mode_ != kModeHideInterface) {
         Draw();
@@ -311,9 +324,23 @@ void TDeskTop::Render() {
             line("v" + (links.version ? links.version() : std::string("Unknow")), 0, 2, 12,
                  TTextAlign::Right);
             line(DesktopModeName(mode_), 0, 14, 12, TTextAlign::Right);
+            line("LE: " + (links.tickListsText ? links.tickListsText() : std::string("0 0 0")), 2, 26, 12);
+        }
+        if (soundData_ && links.soundStatus) {
+            const std::string status = links.soundStatus();
+            int i = 0;
+            for (size_t start = 0; start < status.size(); ++i) {
+                size_t end = status.find('\n', start);
+                if (end == std::string::npos) end = status.size();
+                std::string text = status.substr(start, end - start);
+                if (!text.empty() && text.back() == '\r') text.pop_back();
+                line(text, 2, 50 + 15 * i, 15);
+                start = end + 1;
+            }
         }
         if (strobe_) line("Sec: " + std::to_string(strobeSeconds_), 2, 50, 20);
     }
+    if (TextLayer) TextLayer->Draw();
     DrawCursorLayer(this);
     if (((postModes_ >> mode_) & 1u) && links.postProcessActive && links.postProcessActive() &&
         links.runPostProcess)

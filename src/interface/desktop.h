@@ -31,6 +31,10 @@ struct TDeskTopLinks {
     std::function<std::string()> systemText;
     std::function<std::string()> version;
     std::function<int()> timerFrames; // frames counted in the last second
+    // "<a> <b> <c>": the last used index of each of the three ticked-object lists.
+    std::function<std::string()> tickListsText;
+    // The sound engine's status text, lines separated by line ends.
+    std::function<std::string()> soundStatus;
     std::function<float()> fps;
     // The "VideoPlayer" viewport: opens a file (looping or once, the handler
     // text run when it ends) and stops it; false when the file cannot be opened.
@@ -70,7 +74,7 @@ public:
 
     uint8_t Mode() const { return mode_; }
     void SetMode(int mode) { mode_ = static_cast<uint8_t>(mode & 15); }
-    bool Paused() const { return pause_; }
+    bool Paused() override { return pause_; }
     void SetPause(bool flag);
     bool Strobe() const { return strobe_; }
     void SetStrobe(bool flag);
@@ -105,7 +109,10 @@ public:
     // The bound HUD controls (nullptr when missing).
     TSimpleNode* HudControl(const std::string& name) const;
 
+    // Binds the HUD controls by name, then reads the settings.
     void Upload();
+    // "maxlag" for the frame timer, "fps" for the overlay, "nocinimaticmenuback" for the scripts.
+    void ReadSettings();
     TSimpleNode* GetChildNode(const std::string& name, int& status, bool report);
     void UpdateLoadingBar();
     void PlayVideo(const std::string& file, const std::string& handler);

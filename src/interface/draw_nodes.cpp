@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/lua_readers.h"
+#include "core/string_tables.h"
 #include "interface/interface_tools.h"
 #include "interface/key_names.h"
 #include "platform/text.h"
@@ -257,25 +258,72 @@ bool TImageNode::GetProperty(const std::string& key, std::string& value) {
 
 // ---- TLabelNode ------------------------------------------------------------------------
 
+const std::vector<TScreenLine>& TLabelNode::Runs() const {
+    static const std::vector<TScreenLine> none;
+    return layout_ ? layout_->Runs() : none;
+}
+
 void TLabelNode::Draw() {
     TImageNode::Draw();
     if (!InterfaceTextDrawer || text_.empty()) return;
     const TIRect screen = GetScreenRect();
-    TIRect box{screen.left + textBox_.left, screen.top + textBox_.top, 0, 0};
-    box.right = textBox_.right > 0 ? box.left + textBox_.right : screen.right;
-    box.bottom = textBox_.bottom > 0 ? box.top + textBox_.bottom : screen.bottom;
-    TTextDraw d;
-    d.text = text_;
-    d.rect = ScaleRect(box, HScaleMode(), VScaleMode());
-    d.color = WithOpacity(LookColor(textColor_, toggleOnTextColor_, toggleOffTextColor_));
-    d.fontSize = fontSize_;
-    d.align = align_;
-    d.vertAlign = vertAlign_;
-    d.style = style_;
-    d.shadowColor = WithOpacity(shadowColor_);
-    d.wrap = wrap_;
-    d.firstLine = firstLine_;
-    InterfaceTextDrawer->DrawText(d);
+    const int boxWidth = textBox_.right > 0 ? textBox_.right : screen.Width() - textBox_.left;
+    const int boxHeight = textBox_.bottom > 0 ? textBox_.bottom : screen.Height() - textBox_.top;
+    const uint32_t color = WithOpacity(LookColor(textColor_, toggleOnTextColor_, toggleOffTextColor_));
+
+    TSmartTextBox box;
+    box.textWidth = boxWidth;
+    box.textHeight = boxHeight;
+    box.align = align_;
+    box.vertAlign = vertAlign_;
+    box.fontSize = static_cast<float>(fontSize_);
+    // Glyphs keep their pixel size on any screen: on the virtual screen a row
+    // is as high as the font over the vertical scale, or rows would overlap.
+    const float ky = InterfaceScaleY > 0 ? InterfaceScaleY : 1.0f;
+    box.rowStep = static_cast<float>(fontSize_) / ky;
+    box.textColor = color;
+    box.wrap = wrap_;
+    box.firstLine = firstLine_;
+    std::string key = text_;
+    for (int v :
+         {boxWidth, boxHeight, static_cast<int>(align_), static_cast<int>(vertAlign_), fontSize_,
+          static_cast<int>(wrap_), firstLine_, static_cast<int>(color), static_cast<int>(box.rowStep)})
+        key += '\0' + std::to_string(v);
+    if (!layout_ || layout_->Layer() != InterfaceTextDrawer) {
+        layout_ = std::make_unique<TSmartText>([this] { return layoutBox_; }, InterfaceTextDrawer);
+        layoutKey_.clear();
+    }
+    if (key != layoutKey_) {
+        layoutKey_ = key;
+        layoutBox_ = box;
+        const std::u16string wide = HexStr2WideString(text_);
+        if (wide == layout_->Text())
+            layout_->Relayout();
+        else
+            layout_->SetText(wide);
+    }
+
+    // The box is anchored on the real screen as the node is; the runs are
+    // placed from its corner on the virtual screen.
+    const float kx = InterfaceScaleX > 0 ? InterfaceScaleX : 1.0f;
+    const TIRect anchored =
+        ScaleRect({screen.left + textBox_.left, screen.top + textBox_.top,
+                   screen.left + textBox_.left + boxWidth, screen.top + textBox_.top + boxHeight},
+                  HScaleMode(), VScaleMode());
+    const int x0 = static_cast<int>(std::lround(static_cast<float>(anchored.left) / kx));
+    const int y0 = static_cast<int>(std::lround(static_cast<float>(anchored.top) / ky));
+    TTextRun run;
+    run.fontSize = fontSize_;
+    run.style = style_;
+    run.shadowColor = WithOpacity(shadowColor_);
+    for (const TScreenLine& line : layout_->Runs()) {
+        if (!line.visible || line.text == u" ") continue;
+        run.x = x0 + line.boxX;
+        run.y = y0 + line.boxY;
+        run.text = line.text;
+        run.color = line.color == color ? color : WithOpacity(line.color);
+        InterfaceTextDrawer->DrawRun(run);
+    }
 }
 
 void TLabelNode::ExeMethod(const std::string& method) {

@@ -9,10 +9,12 @@
 // every alpha when drawn. While a node flashes, its TOGGLEON / TOGGLEOFF
 // colours (where set) replace the plain ones.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "interface/text_layer.h"
 #include "interface/visual_nodes.h"
 
 namespace vesk {
@@ -77,6 +79,8 @@ public:
         SetChanged(true);
     }
     int FirstLine() const { return firstLine_; }
+    // The runs as last laid out (empty before the first drawing).
+    const std::vector<TScreenLine>& Runs() const;
 
     void Draw() override;
     void ExeMethod(const std::string& method) override;
@@ -91,11 +95,15 @@ private:
     TTextAlign align_ = TTextAlign::Left;
     TTextVertAlign vertAlign_ = TTextVertAlign::Top;
     int fontSize_ = 11;
-    TIRect textBox_; // left, top, width, height in virtual pixels; width or height 0: the node's
-    bool wrap_ = false;
+    TIRect textBox_;   // left, top, width, height in virtual pixels; width or height 0: the node's
+    bool wrap_ = true; // TEXTWRAP "0" keeps each row to its forced breaks
     TTextStyle style_ = TTextStyle::Normal;
     uint32_t shadowColor_ = 0xFF000000;
     int firstLine_ = 0;
+    // The text is laid out again only when what the layout reads changed.
+    std::unique_ptr<TSmartText> layout_;
+    std::string layoutKey_;
+    TSmartTextBox layoutBox_;
 };
 
 class TEditNode : public TLabelNode {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "render/video_renderer.h"
+
 namespace vesk {
 
 IInterfaceDrawer* InterfaceDrawer = nullptr;
@@ -48,10 +50,34 @@ void TDrawRecorder::DrawImage(const TImageDraw& image) {
                     RectText(image.source) + " " + ColorText(image.color));
 }
 
+void TDrawRecorder::DrawVideo(VideoRendererClass& video, const TIRect& dest) {
+    calls.push_back("video " + video.FileName() + " " + RectText(dest));
+}
+
 void TDrawRecorder::DrawText(const TTextDraw& text) {
     texts.push_back(text);
     calls.push_back("text \"" + text.text + "\" " + RectText(text.rect) + " " + ColorText(text.color) + " " +
                     std::to_string(text.fontSize));
+}
+
+void TDrawRecorder::DrawRun(const TTextRun& run) {
+    runs.push_back(run);
+    std::string narrow;
+    for (char16_t c : run.text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    calls.push_back("run \"" + narrow + "\" " + std::to_string(run.x) + " " + std::to_string(run.y) + " " +
+                    ColorText(run.color) + " " + std::to_string(run.fontSize));
+}
+
+float TDrawRecorder::LineWidth(std::u16string_view text, float) {
+    float w = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'#') {
+            ++i;
+            continue;
+        }
+        w += 6;
+    }
+    return w;
 }
 
 } // namespace vesk

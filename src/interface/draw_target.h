@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk {
+
+class VideoRendererClass;
 
 struct TIPoint {
     int x = 0, y = 0;
@@ -63,12 +66,34 @@ public:
     // The outline through the points, closed back to the first.
     virtual void FramePolygon(std::span<const TIPoint> points, uint32_t argb) = 0;
     virtual void DrawImage(const TImageDraw& image) = 0;
+    // The current frame of a playing video, stretched over the rectangle.
+    virtual void DrawVideo(VideoRendererClass& /*video*/, const TIRect& /*dest*/) {}
+    // The texture a name loads: an identity shared by names that load the same
+    // texture, and its size in pixels. False when the drawer has none.
+    virtual bool TextureInfo(const std::string& /*name*/, uint64_t& /*identity*/, int& /*width*/,
+                             int& /*height*/) {
+        return false;
+    }
+};
+
+// One laid-out run of one colour at a virtual-screen position (its line's top left).
+struct TTextRun {
+    int x = 0, y = 0;
+    std::u16string text;
+    uint32_t color = 0xFFFFFFFF;
+    int fontSize = 11;
+    TTextStyle style = TTextStyle::Normal;
+    uint32_t shadowColor = 0xFF000000;
 };
 
 class ITextDrawer {
 public:
     virtual ~ITextDrawer() = default;
+    // A block of text wrapped into the rectangle.
     virtual void DrawText(const TTextDraw& text) = 0;
+    virtual void DrawRun(const TTextRun& run) = 0;
+    // Virtual pixels of text at a font size.
+    virtual float LineWidth(std::u16string_view text, float size) = 0;
 };
 
 // Where the visual nodes draw; nothing is drawn while they are empty.
@@ -83,11 +108,16 @@ public:
     void FillPolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void FramePolygon(std::span<const TIPoint> points, uint32_t argb) override;
     void DrawImage(const TImageDraw& image) override;
+    void DrawVideo(VideoRendererClass& video, const TIRect& dest) override;
     void DrawText(const TTextDraw& text) override;
+    void DrawRun(const TTextRun& run) override;
+    // Every character is 6 virtual pixels wide at every size.
+    float LineWidth(std::u16string_view text, float size) override;
 
     std::vector<std::string> calls;
     std::vector<TImageDraw> images;
     std::vector<TTextDraw> texts;
+    std::vector<TTextRun> runs;
 };
 
 std::string RectText(const TIRect& r);

@@ -15,6 +15,8 @@ class IWindow;
 struct InterfaceParts {
     // The console: runs a command file line by line (relative to the program folder).
     std::function<void(const std::string& file)> execConsoleFile;
+    // The value a command file's own lines give a settings variable, read without running them.
+    std::function<std::string(const std::string& file, const std::string& name)> peekConsoleValue;
     // The input devices: made on the main window, acquired or not, ticked each frame.
     std::function<void(platform::IWindow& window)> initInput;
     std::function<void(bool acquired)> setInputAcquired;

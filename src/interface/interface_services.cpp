@@ -2,18 +2,27 @@
 
 #include <memory>
 
+#include "core/config_record.h"
 #include "core/services.h"
+#include "core/var_list.h"
 #include "game/game_ini_table.h"
+#include "game/obj_managers.h"
+#include "game/world_link.h"
 #include "interface/console.h"
 #include "interface/desktop.h"
+#include "interface/device_drawer.h"
 #include "interface/input_devices.h"
 #include "interface/interface_parts.h"
+#include "interface/print_functions.h"
 #include "interface/text_layer.h"
 #include "interface/variators.h"
+#include "interface/video_node.h"
 #include "platform/system.h"
+#include "render/device.h"
 #include "render/engine.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
+#include "sound/sound_engine.h"
 
 namespace vesk {
 
@@ -49,19 +58,55 @@ public:
     void ExecConsoleFile(const std::string& file) override {
         if (GetInterfaceParts().execConsoleFile) GetInterfaceParts().execConsoleFile(file);
     }
+    std::string PeekConsoleValue(const std::string& file, const std::string& name) override {
+        const auto& peek = GetInterfaceParts().peekConsoleValue;
+        return peek ? peek(file, name) : std::string();
+    }
     void Create() override {
         if (Desktop) return;
         Desktop = TEngineObject::New<TDeskTop>();
+        SetScreenScale();
+        // On a device the interface and its glyphs are drawn by the device
+        // drawer; the font library made with the text layer takes its glyph
+        // renderer from here.
+        if (Device) {
+            drawer_ = std::make_unique<TDeviceDrawer>();
+            InterfaceDeviceDrawer = drawer_.get();
+            InterfaceDrawer = drawer_.get();
+            InterfaceGlyphRenderer = drawer_.get();
+        }
         CreateTextLayer(); // the texts of the interface and the console
         if (InterfaceTools) InterfaceTools->SetDesktop(Desktop);
         TDeskTopLinks& l = Desktop->links;
-        l.setting = [](const std::string& key) {
-            return GameIniTable ? GameIniTable->GetText(key) : std::string();
+        // The desktop's settings are settings variables ("ie" and "ini");
+        // whether subtitles show is the game ini table's.
+        l.setting = [](const std::string& key) -> std::string {
+            if (TVarList* list = FindVarListWith(key)) return list->Get(key).AsString();
+            if (key == "subtitles" && GameIniTable) return GameIniTable->ValueText("showSubtitles");
+            return {};
         };
-        l.setMaxLag = [this](int maxLag) { maxLag_ = maxLag; };
-        l.timerFrames = [this] { return lastSecondFrames_; };
-        l.fps = [this] { return static_cast<float>(lastSecondFrames_); };
+        // A lag limit of 0 or below would cut every frame to nothing: it is ignored.
+        l.setMaxLag = [](int maxLag) {
+            if (InterfaceTools && maxLag > 0) InterfaceTools->SetMaxFrameTime(maxLag);
+        };
+        l.timerFrames = [] { return InterfaceTools ? InterfaceTools->FramesLastSecond() : 0; };
+        l.fps = [] { return InterfaceTools ? static_cast<float>(InterfaceTools->FramesLastSecond()) : 0.0f; };
         l.version = [this] { return Version(); };
+        // The scripts' status (engine_SetStatus) when they gave one, else the system's name.
+        l.systemText = [] {
+            if (!InterfaceStatusText().empty()) return InterfaceStatusText();
+            const platform::OsInfo os = platform::GetOsInfo();
+            return os.kernelName + " " + os.release + " " + os.machine;
+        };
+        l.tickListsText = [] {
+            auto last = [](tTickedObjects* list) { return std::to_string(list ? list->GetHighIndex() : 0); };
+            return last(CreatedObjects) + " " + last(Created2Objects) + " " + last(TickedObjects);
+        };
+        l.soundStatus = [] {
+            std::string text;
+            if (SoundEngine) SoundEngine->GetStatus(text);
+            return text;
+        };
         l.clearTarget = [](uint32_t argb) {
             if (Engine) Engine->ClearTarget(argb);
         };
@@ -72,6 +117,19 @@ public:
         l.postProcessActive = [&rl] { return rl.postProcessActive && rl.postProcessActive(); };
         l.runPostProcess = [&rl] {
             if (rl.runPostProcess) rl.runPostProcess();
+        };
+        // The "VideoPlayer" viewport is a video node: the clip and its end text are its properties.
+        l.openVideo = [](TSimpleNode* viewport, const std::string& file, bool loop,
+                         const std::string& onEnd) {
+            auto* video = dynamic_cast<TVideoNode*>(viewport);
+            if (!video) return false;
+            video->SetProperty("CALLBACK", loop ? "LOOP" : onEnd);
+            video->SetContent(""); // the same file again starts from its beginning
+            video->SetProperty("VIDEOCLIP", file);
+            return video->Video() != nullptr;
+        };
+        l.stopVideo = [](TSimpleNode* viewport) {
+            if (auto* video = dynamic_cast<TVideoNode*>(viewport)) video->SetContent("");
         };
         l.setMouseInversion = [](bool on) {
             if (InputDeviceManager) InputDeviceManager->SetMouseInversion(on);
@@ -90,18 +148,10 @@ public:
     void TickInput(float dt) override {
         if (GetInterfaceParts().tickInput) GetInterfaceParts().tickInput(dt);
     }
-    // Counts frames and milliseconds; with a lag limit, a longer frame is cut to it.
     void UpdateFrameTimer(float& dt) override {
-        ++frames_;
-        elapsed_ += dt;
-        if (elapsed_ >= 1000.0f) {
-            lastSecondFrames_ = frames_;
-            frames_ = 0;
-            elapsed_ = 0.0f;
-        }
-        if (maxLag_ > 0 && dt > static_cast<float>(maxLag_)) dt = static_cast<float>(maxLag_);
+        if (InterfaceTools) InterfaceTools->FrameTick(dt);
     }
-    std::string Version() override { return "Unknow"; }
+    std::string Version() override { return InterfaceTools ? InterfaceTools->GetVersion() : "Unknow"; }
     void SetScriptsLoaded() override {
         if (!Desktop) return;
         Desktop->SetScriptsLoaded(true);
@@ -113,6 +163,7 @@ public:
         if (!Desktop) return;
         if (Desktop->ChildCount() == 0) {
             ErrorReport("TDeskTop.Upload: the interface tree is empty, no controls bound", "");
+            Desktop->ReadSettings();
             return;
         }
         Desktop->Upload();
@@ -138,9 +189,11 @@ public:
     }
     void Render() override {
         if (!Desktop) return;
-        if (TextLayer) TextLayer->Clear();
+        if (drawer_) drawer_->BeginFrame();
+        // The desktop draws its text layer itself, before the cursor, the
+        // post effects and the present.
         Desktop->Render();
-        if (TextLayer) TextLayer->Draw();
+        if (drawer_) drawer_->EndFrame();
     }
     void Release() override {
         if (!Desktop) return;
@@ -152,19 +205,39 @@ public:
         Desktop = nullptr;
         d->Free();
         FreeTextLayer();
+        if (drawer_) {
+            if (InterfaceDrawer == drawer_.get()) InterfaceDrawer = nullptr;
+            if (InterfaceGlyphRenderer == drawer_.get()) InterfaceGlyphRenderer = DiscardingGlyphRenderer();
+            drawer_.reset();
+        }
     }
 
 private:
-    int maxLag_ = 0;
-    int frames_ = 0;
-    float elapsed_ = 0.0f;
-    int lastSecondFrames_ = 0;
+    // The interface's scale factors: the real screen over the 1024 x 768 virtual one.
+    static void SetScreenScale() {
+        float w = static_cast<float>(SetupRecord.width), h = static_cast<float>(SetupRecord.height);
+        if (Device && PresentParameters.BackBufferWidth && PresentParameters.BackBufferHeight) {
+            w = static_cast<float>(PresentParameters.BackBufferWidth);
+            h = static_cast<float>(PresentParameters.BackBufferHeight);
+        }
+        if (w > 0 && h > 0) {
+            InterfaceScaleX = w / static_cast<float>(kVirtualWidth);
+            InterfaceScaleY = h / static_cast<float>(kVirtualHeight);
+        }
+    }
+
+    std::unique_ptr<TDeviceDrawer> drawer_;
 };
 
 } // namespace
 
 void InstallInterfaceServices(CoreServices& services) {
+    InstallPrintFunctions();
     services.desktop = std::make_unique<DesktopService>();
+    // Objects created during a load refresh the loading bar.
+    SetLoadingBarRefresh([] {
+        if (Desktop) Desktop->UpdateLoadingBar();
+    });
 }
 
 TDeskTop* CurrentDesktop() {

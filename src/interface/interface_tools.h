@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "interface/draw_target.h"
 #include "interface/simple_node.h"
@@ -24,12 +25,16 @@ public:
     virtual uint8_t ModifierState() = 0;
     // The interface cursor in virtual-screen pixels.
     virtual TIPoint CursorPosition() = 0;
+    // The interface is paused (the HUD's clocks stand still).
+    virtual bool Paused() { return false; }
 };
 
 inline constexpr uint8_t kModShift = 64;
 
 class TiTools {
 public:
+    static constexpr int kDefaultMaxFrameMs = 1000;
+
     THashEngine& NodeCache() { return cache_; }
     uint8_t DumpWriteFlag() const { return dumpWriteFlag_; }
     void SetDumpWriteFlag(uint8_t flag) { dumpWriteFlag_ = flag; }
@@ -49,12 +54,54 @@ public:
     static void LogReport(const std::string& message);
     static std::string BoolToText(bool flag) { return flag ? "1" : "0"; }
 
+    // The interface script commands of engine_Desktop: a handler or method of a
+    // node, a property set, "delete", "update" and "insert". True when the
+    // command failed (it was reported).
+    bool RunScript(const std::vector<std::string>& args);
+    // A node by name through the node cache, reported when missing (level 1).
+    TSimpleNode* GetChild(const std::string& name);
+
+    // Counts frames per second and cuts a frame longer than the maximum.
+    void FrameTick(float& frameMs);
+    int FramesLastSecond() const { return framesLastSecond_; }
+    int ExcessLastSecond() const { return excessLastSecond_; }
+    bool FrameCapOn() const { return frameCap_; }
+    void SetFrameCap(bool on) { frameCap_ = on; }
+    int MaxFrameTime() const { return maxFrameMs_; }
+    void SetMaxFrameTime(int ms) { maxFrameMs_ = ms; }
+
+    // The program's version text; "Unknow" until it is read, empty when the
+    // program carries none.
+    void ReadFileVersion();
+    const std::string& GetVersion() const { return version_; }
+
+    // Bytes of the distinct textures the image nodes of the tree show.
+    void UpdateTextureMemory();
+    int TextureMemory() const { return textureMemory_; }
+    int DistinctTextures() const { return distinctTextures_; }
+    int SharedTextures() const { return sharedTextures_; }
+
 private:
+    void RunNodeCommand(const std::string& command);
     THashEngine cache_;
     uint8_t dumpWriteFlag_ = 0;
     std::string currentNode_;
     IDesktopView* desktop_ = nullptr;
+    std::string version_ = "Unknow";
+    bool frameCap_ = true;
+    int maxFrameMs_ = kDefaultMaxFrameMs;
+    int frameCounter_ = 0;
+    float accumulated_ = 0;
+    int framesLastSecond_ = 0;
+    int excessMs_ = 0;
+    int excessLastSecond_ = 0;
+    int textureMemory_ = 0;
+    int distinctTextures_ = 0;
+    int sharedTextures_ = 0;
 };
+
+// The version text the program carries (empty when it was built without one).
+extern const char* const ProgramFileVersion;
 
 // Made when the interface core starts, freed when it ends.
 extern std::unique_ptr<TiTools> InterfaceTools;

@@ -175,10 +175,22 @@ void TScriptNode::Execute(const std::string& command) {
     const std::string c = platform::UpperCaseCp1251(command);
     if (c.rfind("ON", 0) == 0) {
         std::string text;
-        if (GetProperty(c, text)) RunHandler(text);
+        if (HandlerText(c, text)) RunHandler(text);
     } else {
         ExeMethod(c);
     }
+}
+
+bool TScriptNode::HandlerText(const std::string& key, std::string& text) {
+    // The handler slots are read directly: the click handlers are not
+    // readable as properties, yet scripts run them by name.
+    const std::string k = platform::UpperCaseCp1251(key);
+    for (size_t i = 0; i < handlers_.size(); ++i)
+        if (k == NodeEventKey(static_cast<TNodeEvent>(i))) {
+            text = handlers_[i];
+            return true;
+        }
+    return GetProperty(k, text);
 }
 
 void TScriptNode::ExeMethod(const std::string& method) {

@@ -102,6 +102,8 @@ public:
 
     // "ON..." runs that handler, anything else is a method.
     void Execute(const std::string& command);
+    // The handler text of an "ON..." key (any other key as a property).
+    bool HandlerText(const std::string& key, std::string& text);
     virtual void ExeMethod(const std::string& method);
     // slf="<name>" and the text, through the tool object; nothing for an empty text.
     void RunHandler(const std::string& text);

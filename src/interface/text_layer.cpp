@@ -340,6 +340,13 @@ void TTextLayer::DrawText(const TTextDraw& text) {
     AddText(virt, std::u16string_view(wide), false, static_cast<int>(text.align));
 }
 
+void TTextLayer::DrawRun(const TTextRun& run) {
+    SetTextStyle(static_cast<uint8_t>(run.style));
+    SetShadowColor(run.shadowColor);
+    SetFont(run.color, static_cast<float>(run.fontSize));
+    AddLine(run.x, run.y, 0.0f, false, std::u16string_view(run.text));
+}
+
 void TSmartText::SetText(std::u16string_view text) {
     if (text == text_) return;
     text_ = text;
@@ -358,7 +365,7 @@ void TSmartText::Parse() {
         TScreenLine s;
         s.text = run;
         s.color = color;
-        s.width = static_cast<int>(layer_->GetLineWidth(run, box.fontSize));
+        s.width = static_cast<int>(layer_->LineWidth(run, box.fontSize));
         s.newRow = pendingRow;
         pendingRow = false;
         runs_.push_back(std::move(s));
@@ -415,7 +422,7 @@ void TSmartText::Parse() {
         }
         r.row = row;
         rowWidth += r.width;
-        if (rowWidth > box.textWidth && i > rowStart) {
+        if (box.wrap && rowWidth > box.textWidth && i > rowStart) {
             finish(i);
             ++row;
             r.row = row;
@@ -424,13 +431,15 @@ void TSmartText::Parse() {
     }
     finish(runs_.size());
 
-    const int lineStep = static_cast<int>(box.fontSize);
-    const int n = LastRow();
+    // Rows are placed by their tops: a block of n + 1 rows is n + 1 steps high,
+    // so bottom-aligned text ends at the box's bottom edge, not a row below it.
+    const int lineStep = static_cast<int>(box.rowStep > 0 ? box.rowStep : box.fontSize);
+    const int rows = LastRow() + 1 - box.firstLine;
     int y0 = 0;
-    if (box.vertAlign == TTextVertAlign::Center) y0 = (box.textHeight - n * lineStep) / 2;
-    if (box.vertAlign == TTextVertAlign::Bottom) y0 = box.textHeight - n * lineStep;
+    if (box.vertAlign == TTextVertAlign::Center) y0 = (box.textHeight - rows * lineStep) / 2;
+    if (box.vertAlign == TTextVertAlign::Bottom) y0 = box.textHeight - rows * lineStep;
     for (TScreenLine& r : runs_) {
-        r.boxY = y0 + r.row * lineStep;
+        r.boxY = y0 + (r.row - box.firstLine) * lineStep;
         r.visible = r.boxY >= 0 && r.boxY <= box.textHeight;
         r.screenX = box.nodeLeft + r.boxX + box.textLeft;
         r.screenY = box.nodeTop + r.boxY + box.textTop;

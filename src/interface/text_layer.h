@@ -66,6 +66,9 @@ public:
     // Visual nodes draw text through the layer: the rectangle comes in real
     // pixels and is wrapped on the virtual screen.
     void DrawText(const TTextDraw& text) override;
+    // A run becomes one line in its own font, colour and style.
+    void DrawRun(const TTextRun& run) override;
+    float LineWidth(std::u16string_view text, float size) override { return GetLineWidth(text, size); }
 
     const std::vector<TALine>& Lines() const { return lines_; }
     ITextOutInterface* TextOut() const { return textOut_; }
@@ -108,6 +111,9 @@ struct TSmartTextBox {
     TTextVertAlign vertAlign = TTextVertAlign::Top;
     float fontSize = 11;
     uint32_t textColor = 0xFFFFFFFF;
+    float rowStep = 0; // virtual pixels from row to row; 0: the font size
+    bool wrap = true;  // rows break at the text width
+    int firstLine = 0; // rows scrolled away above the box
 };
 
 struct TScreenLine {
@@ -124,10 +130,15 @@ struct TScreenLine {
 class TSmartText {
 public:
     // The owner's box is read at every text change; the layer measures.
-    TSmartText(std::function<TSmartTextBox()> owner, TTextLayer* layer)
+    TSmartText(std::function<TSmartTextBox()> owner, ITextDrawer* layer)
         : owner_(std::move(owner)), layer_(layer) {}
     void SetText(std::u16string_view text);
+    // Lays the text out again (the box changed).
+    void Relayout() {
+        if (!text_.empty()) Parse();
+    }
     const std::u16string& Text() const { return text_; }
+    ITextDrawer* Layer() const { return layer_; }
     void Clear() { runs_.clear(); }
     int LastRow() const { return runs_.empty() ? 0 : runs_.back().row; }
     const std::vector<TScreenLine>& Runs() const { return runs_; }
@@ -137,7 +148,7 @@ private:
 
     std::u16string text_;
     std::function<TSmartTextBox()> owner_;
-    TTextLayer* layer_;
+    ITextDrawer* layer_;
     std::vector<TScreenLine> runs_;
 };
 

@@ -26,6 +26,10 @@ DiscardSymbols discardSymbols;
 std::unique_ptr<GDIFontLibClass> GDIFontLib;
 IRenderSymbols* InterfaceGlyphRenderer = &discardSymbols;
 
+IRenderSymbols* DiscardingGlyphRenderer() {
+    return &discardSymbols;
+}
+
 float TFont::Advance(char16_t c) {
     auto it = advances_.find(c);
     if (it != advances_.end()) return it->second;
@@ -37,8 +41,11 @@ float TFont::Advance(char16_t c) {
 const TGlyph& TFont::Glyph(char16_t c) {
     auto it = glyphs_.find(c);
     if (it != glyphs_.end()) return it->second;
+    static uint64_t serials = 0;
     TGlyph g;
     g.code = c;
+    g.serial = ++serials;
+    g.ascender = face_->Ascender();
     // A glyph that cannot be made is drawn as nothing but still advances.
     if (!face_->Rasterize(c, g.bitmap)) {
         g.bitmap = {};

@@ -19,6 +19,8 @@ namespace vesk {
 struct TGlyph {
     char16_t code = 0;
     platform::GlyphBitmap bitmap;
+    int ascender = 0;    // the face's pixels above the baseline: a line's top is the baseline less this
+    uint64_t serial = 0; // unique for the run, so renderers can cache the glyph's pixels
 };
 
 // Draws glyphs: a batch holds placements, each drawn in one colour.
@@ -81,6 +83,8 @@ extern std::unique_ptr<GDIFontLibClass> GDIFontLib;
 // What the font library made by a text output draws glyphs with; the render
 // side installs its renderer here. At start it discards every glyph.
 extern IRenderSymbols* InterfaceGlyphRenderer;
+// The renderer that discards every glyph (no device).
+IRenderSymbols* DiscardingGlyphRenderer();
 
 class ITextOutInterface {
 public:

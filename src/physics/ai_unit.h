@@ -42,6 +42,8 @@ public:
     void FreeAI() override { Free(); }
     Matrix BodyMatrix() const override { return world_->GetMatrix(); }
     TBaseRenderUnit* RenderUnit() override { return owner_; }
+    Vec3 BodyVelocity() const override { return velocity_->GetVector(); }
+    Vec3 BodyDirection() const override { return velocity_->GetDirection(); }
 
     // ---- IOwnerPhObj ----
     IPhVector* GetVelocityVector() override { return velocity_; }

@@ -1,8 +1,6 @@
 #include "physics/cm_render_link.h"
 
 #include "physics/cm_tree_manager.h"
-#include "platform/files.h"
-#include "render/mesh.h"
 #include "shared/errors.h"
 
 #include <algorithm>
@@ -59,41 +57,10 @@ void InstallCMRenderObjectBuilder() {
         return BuildModelRenderObject(ModelNodeOf(request.fileName, object), build);
     });
     SetCMRenderObjectReleaser([](TRenderObject* ro) { ro->Free(); });
-    MeshModelLinks& links = GetMeshModelLinks();
-    links.loadModel = [](const std::string& file) { return CMTreeManager && CMTreeManager->GetCMTree(file); };
-    links.createRO = [](const std::string& file, const std::string& object,
-                        uint64_t options) -> TRenderObject* {
-        CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
-        return tree ? tree->CreateRO(object, false, options) : nullptr;
-    };
-    links.addFromModel = [](TBaseRenderUnit& unit, const std::string& file) {
-        CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
-        if (!tree) return;
-        for (const BoundingSphereStruct& s : tree->BoundingSpheres()) unit.AddBSphere(s.centre, s.radius, 0);
-    };
-    links.loadAnimated = [](const std::string& base, const std::string& object, uint64_t options,
-                            AnimatedModel& out) {
-        if (!CMTreeManager) return false;
-        CMTreeClass* tree = CMTreeManager->GetCMTree(base + ".cm");
-        if (!tree) return false;
-        CMTreeClass* animation = tree;
-        if (platform::FileExists(base + ".cma")) animation = CMTreeManager->GetCMTree(base + ".cma");
-        GeomObjStruct* record = nullptr;
-        if (!tree->GetGeomobject(object, record)) {
-            ErrorReport("not cmtree.GetGeomobject(_GOName,pgeomobj): " + object, "mhl");
-            return false;
-        }
-        out.ro = tree->CreateRO(object, false, options);
-        if (animation && !animation->Tracks().empty()) {
-            const CMAnimationTrackStruct& first = animation->Tracks().front();
-            out.hasTrack = true;
-            out.hasAnimationRoot = animation->AnimationRoot().has_value();
-            out.keyCount = KeyTrackOf(first).keyCount;
-            out.startFrame = first.startFrame;
-            out.endFrame = first.endFrame;
-        }
-        return true;
-    };
+    // The render units' content loaders read model files through the cache.
+    SetModelTreeProvider([](const std::string& file) -> IModelTree* {
+        return CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
+    });
 }
 
 } // namespace vesk

@@ -12,7 +12,7 @@ namespace vesk {
 ROModelNode ModelNodeOf(const std::string& fileName, const GeomObjStruct& object);
 // A key-animation view of a track; the track must outlive it.
 ROKeyTrack KeyTrackOf(const CMAnimationTrackStruct& track);
-// Also installs the mesh units' model links (through the model-tree cache).
+// Also installs the model-tree provider the render units load their content through.
 void InstallCMRenderObjectBuilder();
 
 } // namespace vesk

@@ -470,6 +470,8 @@ void CMTreeClass::Clear() {
     universal_.clear();
     animationRoot_.reset();
     tracks_.clear();
+    keyTracks_.clear();
+    morphRecords_.clear();
 }
 
 void CMTreeClass::LoadFromFile(const std::string& name) {

@@ -4,9 +4,13 @@
 // derived universal helpers, name look-ups and the render objects built from
 // its geometry objects.
 #include "physics/cm_format.h"
+#include "render/key_animation.h"
+#include "render/model_tree.h"
+#include "render/morpher.h"
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -191,7 +195,7 @@ void SetCMRenderObjectBuilder(CMRenderObjectBuilder builder);
 // Frees a render object a tree built when the tree goes away.
 void SetCMRenderObjectReleaser(std::function<void(TRenderObject*)> releaser);
 
-class CMTreeClass {
+class CMTreeClass : public IModelTree {
 public:
     CMTreeClass();
     CMTreeClass(const CMTreeClass&) = delete;
@@ -221,6 +225,33 @@ public:
     std::vector<LodStruct> GetLODList(std::string_view name, uint64_t options);
     // The render object of a geometry object, built on the first call.
     TRenderObject* CreateRO(std::string_view name, bool materialFlag, uint64_t options);
+    // A new render object of a morphed character (not kept by the tree): its
+    // streams come from the object and from every other object with as many vertices.
+    TRenderObject* CreateMorphRO(std::string_view name, uint64_t options);
+
+    // ---- what the render engine reads (render/model_tree.h; cm_model_tree.cpp) ----
+    const std::string& ModelFileName() const override { return fileName_; }
+    uint32_t ModelAmbient() const override { return ambient_; }
+    std::vector<ModelPointRecord> ModelHelpers() override;
+    std::vector<ModelPointRecord> ModelUniversalHelpers() override;
+    std::vector<ModelPointRecord> ModelBoundingSpheres() override;
+    std::vector<ModelLightRecord> ModelLights() override;
+    std::vector<std::string> ModelObjectNames() override;
+    std::vector<std::string> ModelCameraNames() override;
+    bool HasModelObject(std::string_view name) override;
+    bool ModelObjectMatrix(std::string_view name, Matrix& out) override;
+    const ROKeyTrack* FindRecordTrack(std::string_view name) override;
+    const ROKeyTrack* FirstTrack() override;
+    bool HasAnimationRoot() override { return animationRoot_.has_value(); }
+    const MorphRecord* FindMorphRecord(std::string_view name) override;
+    uint32_t ModelLightColour(std::string_view name) override;
+    Vec3 ModelLightPosition(std::string_view name) override;
+    TRenderObject* BuildRO(std::string_view name, bool materialFlag, uint64_t options) override {
+        return CreateRO(name, materialFlag, options);
+    }
+    TRenderObject* BuildMorphRO(std::string_view name, uint64_t options) override {
+        return CreateMorphRO(name, options);
+    }
 
     uint32_t GetAmbient() const { return ambient_; }
     const std::string& GetFileName() const { return fileName_; }
@@ -264,6 +295,10 @@ private:
     std::vector<CMUniversalHelperStruct> universal_;
     std::optional<CMAnimationRootStruct> animationRoot_;
     std::vector<CMAnimationTrackStruct> tracks_;
+    // Views the render engine holds for the tree's life (records never move after loading).
+    std::map<const CMAnimationTrackStruct*, ROKeyTrack> keyTracks_;
+    std::map<const CMAnimationTrackStruct*, MorphRecord> morphRecords_;
+    const ROKeyTrack* KeyTrack(const CMAnimationTrackStruct& track);
 };
 
 // The vertex step of CreateRO on one object's own vertex array.

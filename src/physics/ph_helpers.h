@@ -4,6 +4,7 @@
 #include "physics/ph_config.h"
 #include "physics/ph_owner.h"
 #include "physics/ph_vector.h"
+#include "render/fx_descr.h"
 #include "shared/save_data.h"
 
 #include <functional>
@@ -54,13 +55,8 @@ private:
 };
 
 // ---- dynamic targets -------------------------------------------------------------
-// Position and velocity of a dynamic target (given by the AI's target adapters).
-class IDynamicTargetPosition {
-public:
-    virtual ~IDynamicTargetPosition() = default;
-    virtual Vec3 GetPos() = 0;
-    virtual Vec3 GetVelocity() = 0;
-};
+// Position and velocity of a dynamic target (given by the AI's target adapters):
+// IDynamicTargetPosition, the position link of render/fx_descr.h.
 // Makes the position interface for a dynamic target; nullptr when it cannot.
 using DynamicTargetFactory = std::function<std::unique_ptr<IDynamicTargetPosition>(TEngineObject* target)>;
 void SetDynamicTargetFactory(DynamicTargetFactory factory);

@@ -91,6 +91,11 @@ bool FolderExists(std::string_view path) {
     return fs::is_directory(NativePath(path), ec);
 }
 
+bool IsSymbolicLink(std::string_view path) {
+    std::error_code ec;
+    return fs::is_symlink(NativePath(path), ec);
+}
+
 bool CreateFolders(std::string_view path) {
     std::string native = NativePath(path);
     if (native.empty()) return false;

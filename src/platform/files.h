@@ -18,6 +18,8 @@ std::string NativePath(std::string_view enginePath);
 
 bool FileExists(std::string_view path);
 bool FolderExists(std::string_view path);
+// True when the path names a symbolic link (to a file or a folder).
+bool IsSymbolicLink(std::string_view path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool CreateFolders(std::string_view path);
 bool DeleteFile(std::string_view path);

@@ -1,8 +1,11 @@
 #include "render/animated_obj.h"
 
 #include "core/lua_readers.h"
+#include "platform/files.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/key_animation.h"
+#include "render/lamp_setup.h"
 #include "render/lights.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
@@ -42,20 +45,32 @@ void AnimatedObjClass::LoadMesh(const std::string& meshId, const std::string& ob
                                 uint64_t buildB) {
     const std::string entry = "mesh[" + (AllDigits(meshId) ? meshId : LuaQuote(meshId)) + "]";
     const std::string base = GetLuaString(entry + ".path", true) + "/" + GetLuaString(entry + ".name", true);
-    const MeshModelLinks& links = GetMeshModelLinks();
-    AnimatedModel model;
-    // The two build values are one option set: their bits pass through unchanged.
-    if (!links.loadAnimated || !links.loadAnimated(base, objectName, buildA | buildB, model) || !model.ro)
+    IModelTree* tree = vesk::GetModelTree(base + ".cm");
+    if (!tree) {
+        FastLogAddError("AnimatedObjClass.LoadMesh: no model tree for " + base + ".cm");
         return;
-    AddRO(UnitViewOf(model.ro));
+    }
+    IModelTree* animation = platform::FileExists(base + ".cma") ? vesk::GetModelTree(base + ".cma") : tree;
+    if (!animation) animation = tree;
+    if (!tree->HasModelObject(objectName)) {
+        ErrorReport("not cmtree.GetGeomobject(_GOName,pgeomobj): " + objectName, "mhl");
+        return;
+    }
+    // The two build values are one option set: their bits pass through unchanged.
+    TRenderObject* ro = tree->BuildRO(objectName, false, buildA | buildB);
+    if (!ro) return;
+    modelTree_ = animation;
+    AddRO(UnitViewOf(ro));
     SaveRoMaterial();
-    SetLocalMatrix(model.ro->GetMatrix());
-    if (model.hasTrack) {
-        if (!model.hasAnimationRoot) {
+    SetLocalMatrix(ro->GetMatrix());
+    AttachKeyAnimation(*animation, objectName);
+    if (TBaseRenderUnit* parent = Parent()) parent->AddLampsFromCM(*tree, animation);
+    if (const ROKeyTrack* track = animation->FirstTrack()) {
+        if (!animation->HasAnimationRoot()) {
             ErrorReport("CMAData.PAnimationRoot=nil", "mhl");
             return;
         }
-        SetTrackInfo(true, model.keyCount, (model.endFrame - model.startFrame) / 30.0f);
+        SetTrackInfo(true, track->keyCount, (track->endFrame - track->startFrame) / 30.0f);
     }
 }
 
@@ -154,14 +169,23 @@ void AnimatedObjClass::DoRender() {
 }
 
 void AnimatedObjClass::AddLights(uint16_t mask) {
-    if (HasFlag2(BRU2_PARENT_LIGHTS) && Parent()) Parent()->AddLights(mask);
-    TLightManager* lm = ViewportLights();
-    if (!lm || !(mask & kLightsLamps) || !ChildsBRU()) return;
+    AddAnimatedUnitLights(*this, mask);
+}
+
+void AddAnimatedUnitLights(TBaseRenderUnit& unit, uint16_t mask) {
+    if (unit.HasFlag2(BRU2_PARENT_LIGHTS) && unit.Parent()) unit.Parent()->AddLights(mask);
+    TLightManager* lm = Engine ? &Engine->Viewports().GetLightManager() : nullptr;
+    if (!lm) return;
+    const EnvironmentSet* set = nullptr;
+    if ((mask & kLightsSuns) && RE_GetEnvironmentSet(set))
+        lm->AddDirectionalLight(kEnvironmentLightTag, set->lightDirection, ColourFromArgb(set->lightColour));
+    if (!(mask & kLightsLamps) || !unit.ChildsBRU()) return;
     // Every lamp child lights the object, whatever its range.
-    for (TBaseRenderUnit* c : *ChildsBRU()) {
+    for (TBaseRenderUnit* c : *unit.ChildsBRU()) {
         if (!c || !c->HasFlag(BRU_LAMP)) continue;
         const auto* lamp = dynamic_cast<const ILampLight*>(c);
         if (!lamp) continue;
+        if (auto* setup = dynamic_cast<ILampSetup*>(c)) setup->SetGlowSize(0.01f);
         ColorValue col = lamp->LampColour();
         const float k = lamp->LampIntensity();
         col.r *= k;
@@ -173,19 +197,19 @@ void AnimatedObjClass::AddLights(uint16_t mask) {
     }
 }
 
-AnimatedObjClass* AnimatedObjClass::CreateCopy(TBaseRenderUnit* parent) const {
-    auto* copy = TBaseRenderUnit::Create<AnimatedObjClass>(parent);
-    copy->ShareROList(*this);
-    copy->SetName(GetName());
-    copy->SetBaseMatrix(GetBaseMatrix());
-    copy->SetLocalMatrix(GetLocalMatrix());
-    copy->animFlags_ = animFlags_;
-    copy->position_ = position_;
-    copy->currentFrame_ = currentFrame_;
-    copy->clock_ = clock_;
-    copy->length_ = length_;
-    copy->hasTrack_ = hasTrack_;
-    copy->keyCount_ = keyCount_;
+TBaseRenderUnit* AnimatedObjClass::CreateCopy(TBaseRenderUnit* parent) {
+    TBaseRenderUnit* copy = TBaseRenderUnit::CreateCopy(parent);
+    if (auto* a = dynamic_cast<AnimatedObjClass*>(copy)) {
+        a->animFlags_ = animFlags_;
+        a->position_ = position_;
+        a->currentFrame_ = currentFrame_;
+        a->clock_ = clock_;
+        a->length_ = length_;
+        // The animation the frame is counted on goes with the state.
+        a->hasTrack_ = hasTrack_;
+        a->keyCount_ = keyCount_;
+        a->modelTree_ = modelTree_;
+    }
     return copy;
 }
 

@@ -4,6 +4,7 @@
 // keeps a base and a working material so that it can be faded.
 #include "platform/gfx/types.h"
 #include "render/mesh.h"
+#include "render/model_tree.h"
 
 #include <cstdint>
 #include <string>
@@ -38,8 +39,10 @@ public:
     float GetLength() const { return length_; }
     // The animation's first track (what LoadMesh found).
     void SetTrackInfo(bool hasTrack, uint32_t keyCount, float length);
-    // A new object under parent sharing the render objects, with the same animation state.
-    AnimatedObjClass* CreateCopy(TBaseRenderUnit* parent) const;
+    // The tree that holds the animation (the ".cma", else the ".cm").
+    IModelTree* GetModelTree() const { return modelTree_; }
+    // A copy sharing the render objects, with the same animation state (not the materials).
+    TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent) override;
 
     std::string ClassName() const override { return "AnimatedObjClass"; }
 
@@ -56,6 +59,12 @@ private:
     float length_ = 0;
     bool hasTrack_ = false;
     uint32_t keyCount_ = 0;
+    IModelTree* modelTree_ = nullptr;
 };
+
+// The lights an animated unit draws with: its parent's (second word 512), the
+// environment's directional light (mask 2) and every lamp child (mask 4),
+// whatever the lamp's range; each lamp's glow shrinks to 0.01.
+void AddAnimatedUnitLights(TBaseRenderUnit& unit, uint16_t mask);
 
 } // namespace vesk

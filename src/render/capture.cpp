@@ -41,17 +41,18 @@ CaptureClass::CaptureClass(Ref<IDirect3DTexture9> texture, uint32_t ownerValue, 
         else if (Failed(surface->GetDesc(&desc_)))
             ErrorReport("surf.GetDesc(SurfDesc)", "mhl");
     }
-    auto read = [this](const std::string& key) { return ini_ ? ini_(key) : std::string(); };
-    fps_ = kws2i(read("capture_fps"), "CaptureClass.Init: ini[\"capture_fps\"]");
-    numDevices_ = kws2i(read("capture_num_devices"), "CaptureClass.Init: ini[\"capture_num_devices\"]");
-    for (int i = 0; i < kMaxDevices; ++i) paths_[i] = read("capture_path_" + std::to_string(i));
-    // Only the devices the arrays hold are ever used.
-    for (int i = 0; i < DevicesInUse(); ++i) {
-        if (paths_[i].empty()) {
-            const std::string n = std::to_string(i);
-            ErrorReport("CaptureClass.Init: CapturePaths[" + n + "]=\"\": ini[\"capture_path_" + n + "\"]",
-                        "mhl");
-        }
+    // A key the settings leave out takes its default: capture needs no setup
+    // for a screenshot. A value that is there must read.
+    auto read = [this](const std::string& key, const std::string& fallback) {
+        std::string v = ini_ ? ini_(key) : std::string();
+        return v.empty() ? fallback : v;
+    };
+    fps_ = kws2i(read("capture_fps", kDefaultCaptureFps), "CaptureClass.Init: ini[\"capture_fps\"]");
+    numDevices_ = kws2i(read("capture_num_devices", kDefaultCaptureDevices),
+                        "CaptureClass.Init: ini[\"capture_num_devices\"]");
+    for (int i = 0; i < kMaxDevices; ++i) {
+        const std::string n = std::to_string(i);
+        paths_[i] = read("capture_path_" + n, kDefaultCapturePath + n + "_");
     }
     // No frame rate: no frame is ever due after the first.
     frameInterval_ = fps_ > 0 ? 1000000.0f / float(fps_) : std::numeric_limits<float>::infinity();

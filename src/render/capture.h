@@ -22,6 +22,12 @@ namespace vesk {
 // Reads a key of the game's `ini` table as text ("" when absent).
 using CaptureIniReader = std::function<std::string(const std::string& key)>;
 
+// What a capture setting that is absent stands for: 25 frames a second into
+// one folder "capture/dev0_<counter>" beside the program.
+inline const std::string kDefaultCaptureFps = "25";
+inline const std::string kDefaultCaptureDevices = "1";
+inline const std::string kDefaultCapturePath = "capture/dev";
+
 class CaptureClass {
 public:
     static constexpr int kMaxDevices = 3;

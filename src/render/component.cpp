@@ -1,4 +1,5 @@
 #include "render/component.h"
+#include "render/world_links.h"
 
 #include "platform/text.h"
 #include "render/render_unit.h"
@@ -17,6 +18,7 @@ ClamClass* ClamClass::Create() {
 void ClamClass::Bind(IEngineObject* carrier) {
     carrier_ = carrier;
     if (carrier_) AddMutualSubscriber(carrier_);
+    Bound();
 }
 
 void ClamClass::Message(IEngineObject* sender, int msg, int param) {
@@ -162,6 +164,16 @@ void KillerClass::Message(IEngineObject* sender, int msg, int param) {
 
 // ---- rays -----------------------------------------------------------------------------------
 
+RayOpsClass* GameOpsClass::GetRays() {
+    if (!rays_) rays_ = ClamClass::Init<RayOpsClass>(Carrier());
+    return rays_;
+}
+
+void GameOpsClass::Free() {
+    if (RayOpsClass* r = std::exchange(rays_, nullptr)) r->Free();
+    ClamClass::Free();
+}
+
 void RayGroupClass::AddRay(TBaseRenderUnit* ray) {
     if (!ray) return;
     rays_.push_back(ray);
@@ -222,6 +234,11 @@ void RayOpsClass::Free() {
     groups_.clear();
     for (RayGroupClass* g : groups) g->Free();
     ClamClass::Free();
+}
+
+IShipsOps* GameOpsClass::GetShipsOps() {
+    const auto& ships = GetRenderWorldLinks().shipsOps;
+    return ships ? ships() : nullptr;
 }
 
 } // namespace vesk

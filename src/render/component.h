@@ -11,6 +11,7 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+class RayOpsClass;
 
 class ClamClass : public TEngineObject {
 public:
@@ -34,6 +35,8 @@ public:
 protected:
     // The carrier is gone; drop whatever is held of it.
     virtual void CarrierLost() {}
+    // The component was just bound to its carrier (by Init).
+    virtual void Bound() {}
 
 private:
     void Bind(IEngineObject* carrier);
@@ -41,14 +44,40 @@ private:
 };
 
 // ---- the per-unit components a render unit makes on first use ------------------------
-// Each is the common base that the Part owning its behaviour fills in; the unit
+// Each is the common base that the code owning its behaviour fills in; the unit
 // only needs what is declared here.
 
-// A unit's render operations (`IRenderOps`).
+class IRendererOps;
+class SpritesRendererClass;
+class SpritesRendererDRClass;
+
+// A unit's render operations (`IRenderOps`): on the engine root, the owner of
+// the shared sprite renderers (render/sprite_renderer.h).
 class RenderOpsClass : public ClamClass {
 public:
-    // Empties the client lists of the sprite renderers (refilled each frame).
-    virtual void ClearClients() {}
+    // A new render-operations component on that object (without renderers).
+    RenderOpsClass* CreateCopy(IEngineObject* carrier) const override;
+    // The distance-reaction renderer. The first call makes the four sprite
+    // renderers "fx_burst", "fx_smoke_blend", "fx_lamp" and "fx_smoke_alpha"
+    // under the carrier (the engine root) and the distance-reaction renderer
+    // over them; later calls return the same one.
+    IRendererOps* GetRenderer();
+    // Empties the client lists of the renderers that exist (refilled each frame).
+    virtual void ClearClients();
+    void Message(IEngineObject* sender, int msg, int param) override;
+
+    SpritesRendererClass* BurstRenderer() const { return burst_; }
+    SpritesRendererClass* SmokeAlphaRenderer() const { return smokeAlpha_; }
+    SpritesRendererClass* SmokeBlendRenderer() const { return smokeBlend_; }
+    SpritesRendererClass* LampRenderer() const { return lamp_; }
+    SpritesRendererDRClass* DistanceRenderer() const { return dr_; }
+
+private:
+    SpritesRendererClass* burst_ = nullptr;
+    SpritesRendererClass* smokeAlpha_ = nullptr;
+    SpritesRendererClass* smokeBlend_ = nullptr;
+    SpritesRendererClass* lamp_ = nullptr;
+    SpritesRendererDRClass* dr_ = nullptr;
 };
 
 // A unit's light list (`ILights`): point lights in the unit's space. A record
@@ -133,6 +162,8 @@ public:
     virtual TBaseRenderUnit* CreateShipBRU(const std::string& a, const std::string& b) = 0;
     virtual bool FindShipByName(const std::string& name, TBaseRenderUnit*& out) = 0;
     virtual bool FindShipBRU(TBaseRenderUnit* unit) = 0;
+    // The scene's units of a kind (1: the ship units); nullptr when there is no list.
+    virtual const std::vector<TBaseRenderUnit*>* GetBRUList(int /*kind*/) { return nullptr; }
 
 protected:
     ~IShipsOps() = default;
@@ -141,8 +172,14 @@ protected:
 // Game operations of a unit (`IGameInterface`).
 class GameOpsClass : public ClamClass {
 public:
-    // The ship operations; nil until the scene provides them.
-    virtual IShipsOps* GetShipsOps() { return nullptr; }
+    // The ship operations; nil until the scene provides them (render/world_links.h).
+    virtual IShipsOps* GetShipsOps();
+    // The unit's ray groups (`IGameRaysController`), made on first use.
+    RayOpsClass* GetRays();
+    void Free() override;
+
+private:
+    RayOpsClass* rays_ = nullptr;
 };
 
 // Kills a render unit (the carrier) when a linked object goes away; fires once.
@@ -194,8 +231,47 @@ private:
     std::vector<RayGroupClass*> groups_;
 };
 
-// Physics operations of a unit (`IPhysicOps`).
-class PhysicOpsClass : public ClamClass {};
+class MeshGeometryClass;
+
+// Physics operations of a unit (`IPhysicOps`): what the physics and the
+// collision code ask of a render unit. It answers, for its unit, the
+// collision view (bounding sphere, collision mesh, position, collision event),
+// the owner view (the other units of the scene, the unit itself) and the box
+// view (world matrix without scale, box size). The collision mesh is the
+// geometry the unit's builder loads into GetMeshGeometry.
+class PhysicOpsClass : public ClamClass {
+public:
+    MeshGeometryClass* GetMeshGeometry() const { return geometry_; }
+    // ---- collision view ----
+    // The unit's own bounding sphere in the world; true.
+    bool GetBSphere(Vec3& centre, float& radius);
+    // The collision mesh in the world (three indices a triangle); false without a geometry.
+    bool GetMeshTriangles(const std::vector<Vec3>*& positions, const std::vector<uint32_t>*& indices,
+                          uint32_t& indexCount);
+    void GetPosition(Vec3& out) const;
+    IEngineObject* GetCollisionEvent() const;
+    // ---- owner view ----
+    // Not supported: a fatal report; 0.
+    int GetBRUListWithSpecFlag();
+    // The scene's ship units without the own unit; the count. A nil list is a fatal report.
+    int GetBRUList(std::vector<TBaseRenderUnit*>* list);
+    TBaseRenderUnit* GetBRU() const { return unit_; }
+    // ---- box view ----
+    // The unit's world matrix with its axes normalised, and its box maximum - minimum; true.
+    bool GetBBInfo(Matrix& matrix, Vec3& size) const;
+
+    void Free() override;
+
+protected:
+    void Bound() override;
+    void CarrierLost() override { unit_ = nullptr; }
+
+private:
+    TBaseRenderUnit* unit_ = nullptr;
+    MeshGeometryClass* geometry_ = nullptr;
+    struct GeometryOwner;
+    GeometryOwner* owner_ = nullptr;
+};
 
 // Key animation of a unit (`IKeyAnimation`).
 class KeyAnimationClass : public ClamClass {};

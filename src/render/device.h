@@ -28,7 +28,7 @@ struct DeviceSetup {
 };
 DeviceSetup DeviceSetupFromRecord(const ConfigRecord& record);
 
-// The globals every render Part draws through; empty until RE_InitDevices.
+// The globals everything in the render engine draws through; empty until RE_InitDevices.
 extern Ref<platform::IDirect3D9> Direct3D;
 extern Ref<platform::IDirect3DDevice9> Device;
 extern platform::D3DPRESENT_PARAMETERS PresentParameters;

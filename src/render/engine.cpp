@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "render/capture.h"
 #include "render/device.h"
+#include "render/post_process.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/async_objects.h"
@@ -405,28 +406,35 @@ void TEngineClass::AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind) {
     renderList_->push_back(e);
 }
 
+void TEngineClass::UpdateDrawPassFlag() {
+    TBaseRenderUnit* env = nullptr;
+    drawFlag_ = RE_GetEnvironment(env);
+}
+
+void TEngineClass::RunRenderList() {
+    if (!renderList_) return;
+    // By index: an entry may add entries of its own while it runs.
+    for (size_t i = 0; i < renderList_->size(); ++i) {
+        RenderListUnitClass* e = (*renderList_)[i];
+        e->Execute();
+        if (ManagedObjectClass* slot = e->Slot()) {
+            e->SetSlot(nullptr);
+            slot->ReturnToPool();
+        }
+    }
+    renderList_->clear();
+}
+
 void TEngineClass::Draw() {
     frameObjCount_ = 0;
     int64_t start = 0;
     GetPerfCounter(start);
-    TBaseRenderUnit* env = nullptr;
-    drawFlag_ = RE_GetEnvironment(env);
+    UpdateDrawPassFlag();
     FillRenderList(1, kPassOpaque);
     FillRenderList(1, kPassBlended);
     FillRenderList(0, kPassOpaque);
     FillRenderList(0, kPassBlended);
-    if (renderList_) {
-        // By index: an entry may add entries of its own while it runs.
-        for (size_t i = 0; i < renderList_->size(); ++i) {
-            RenderListUnitClass* e = (*renderList_)[i];
-            e->Execute();
-            if (ManagedObjectClass* slot = e->Slot()) {
-                e->SetSlot(nullptr);
-                slot->ReturnToPool();
-            }
-        }
-        renderList_->clear();
-    }
+    RunRenderList();
     if (gameOps_)
         if (IShipsOps* ships = gameOps_->GetShipsOps()) ships->DropShipListCache();
     GetRenderOps()->ClearClients();
@@ -506,10 +514,13 @@ void TEngineClass::RenderFrame() {
         IDirect3DPixelShader9* shader = postEffects_ ? postEffects_->PixelShader() : nullptr;
         DrawTextureQuad(rtTexture1_.Get(), shader ? shader : postShader_.Get());
     }
+    // In flight the frame gets the radial blur; the desktop runs the other
+    // effects over the finished interface.
     const auto& links = GetRenderWorldLinks();
-    if (links.desktopMode && links.desktopMode() == 1 && links.postProcessActive &&
-        links.postProcessActive() && links.runPostProcess)
-        links.runPostProcess();
+    if (links.desktopMode && links.desktopMode() == 1 && RE_PostProcessCopyBackBuffer()) {
+        RE_PostProcessRadialBlur();
+        RE_PostProcessFreeBackBufferCopy();
+    }
     if (ReAsyncMan) ReAsyncMan->WaitAllIdle();
     CleanChildsBRU();
     viewports_->SetViewport(engineViewport_);

@@ -218,8 +218,19 @@ private:
     int64_t lastUpdate_ = -1;
 };
 
-// The mouse cursor unit of the 3D scene.
-class CursorClass : public TBaseRenderUnit {};
+// The mouse cursor unit of the 3D scene: named "cursor", it follows the pick
+// ray through the middle of the screen each frame.
+class CursorClass : public TBaseRenderUnit {
+public:
+    // How far along the pick ray the cursor sits.
+    static constexpr float kRayDistance = 1000.0f;
+    void Init(TBaseRenderUnit* parent) override;
+    bool DiscardBRU() override;
+    void UpdateMatrices(const Matrix* parent) override;
+    // The pick ray through a point of the 1024 x 768 virtual screen: the
+    // camera's eye and the unit direction through that point.
+    static void PickRay(const IViewCamera& camera, float x, float y, Vec3& origin, Vec3& direction);
+};
 
 // The environment until the space scene provides its own: it begins its
 // render (ambient colour) in pass 2 of its stage, before its children draw.
@@ -292,7 +303,12 @@ public:
     RenderListUnitClass* GetRenderListUnit();
     // Appends an entry (unit, kind) to the frame's list.
     void AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind);
+    // Runs every entry of the frame's list in order, gives each back to the pool
+    // and empties the list.
+    void RunRenderList();
     bool GetDrawPassFlag() const { return drawFlag_; }
+    // The draw flag: whether an environment exists (worked out at the start of each Draw).
+    void UpdateDrawPassFlag();
     void CreateDrawObjects();
     void EnableRenderToTexture();
     void DisableRenderToTexture() { renderToTexture_ = false; }

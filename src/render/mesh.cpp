@@ -1,6 +1,7 @@
 #include "render/mesh.h"
 
 #include "render/device.h"
+#include "render/model_tree.h"
 #include "render/shader.h"
 #include "shared/errors.h"
 
@@ -8,11 +9,6 @@ namespace vesk {
 
 namespace {
 const bool kRegistered = RegisterRenderUnitClass<MeshClass>("MeshClass");
-}
-
-MeshModelLinks& GetMeshModelLinks() {
-    static MeshModelLinks links;
-    return links;
 }
 
 void MeshClass::Init(TBaseRenderUnit* parent) {
@@ -24,18 +20,19 @@ void MeshClass::Init(TBaseRenderUnit* parent) {
 }
 
 bool MeshClass::LoadFromCM(const std::string& fileName, const std::string& name, const std::string& strID) {
-    const MeshModelLinks& links = GetMeshModelLinks();
-    if (links.loadModel) links.loadModel(fileName);
+    IModelTree* tree = GetModelTree(fileName);
     SetName(name);
     SetStrID(strID);
-    if (links.addFromModel) links.addFromModel(*this, fileName);
+    if (tree) {
+        AddBSpheresFromCM(*tree);
+        AddHelpersFromCM(*tree);
+    }
     return true;
 }
 
 bool MeshClass::AddROFromCM(const std::string& fileName, const std::string& objectName) {
-    const MeshModelLinks& links = GetMeshModelLinks();
-    if (links.loadModel) links.loadModel(fileName);
-    TRenderObject* ro = links.createRO ? links.createRO(fileName, objectName, 0xC2) : nullptr;
+    IModelTree* tree = GetModelTree(fileName);
+    TRenderObject* ro = tree ? tree->BuildRO(objectName, false, 0xC2) : nullptr;
     if (!ro) {
         ErrorReport("MeshClass.AddROFromCM: ro not found. " + fileName + ", " + objectName, "mhl");
         return false;

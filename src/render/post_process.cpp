@@ -293,9 +293,8 @@ void PostProcessManager::RenderRadialBlur() {
 void RE_InitPostProcess() {
     if (!PostProcess) PostProcess = std::make_unique<PostProcessManager>();
     PostProcess->Create();
-    // With post-processing off in the setup nothing can switch it on for the
-    // run, so the effect file is neither needed nor loaded.
-    if (!SetupRecord.postProcess) return;
+    // The effect file is loaded whatever the setup says; the setup's switch
+    // decides only whether the effects run (IsActive).
     PostProcess->Enable();
     D3DVIEWPORT9 vp{};
     if (Device) Device->GetViewport(&vp);
@@ -333,6 +332,10 @@ bool RE_PostProcessCopyBackBuffer() {
 
 void RE_PostProcessSingleEffects() {
     if (PostProcess && PostProcess->IsActive()) PostProcess->RenderSingleEffects();
+}
+
+void RE_PostProcessRadialBlur() {
+    if (PostProcess && PostProcess->IsActive()) PostProcess->RenderRadialBlur();
 }
 
 void RE_PostProcessFreeBackBufferCopy() {

@@ -88,6 +88,8 @@ void RE_FreePostProcess();
 // when it was made), the effect pass and the release of the copy.
 bool RE_PostProcessCopyBackBuffer();
 void RE_PostProcessSingleEffects();
+// The frame's pass in flight.
+void RE_PostProcessRadialBlur();
 void RE_PostProcessFreeBackBufferCopy();
 
 // Sets a float parameter of an effect from text: one number or a list in

@@ -30,6 +30,11 @@ uint32_t DrawnCount(D3DPRIMITIVETYPE type, uint32_t primCount, uint32_t vertexCo
 
 } // namespace
 
+namespace {
+// The name under which the depth-write switch of blended objects sits in the set.
+const std::string kBlendedStates = "blended";
+} // namespace
+
 TRenderObject::TRenderObject() {
     (void)kRegistered;
 }
@@ -101,6 +106,15 @@ ROMaterialClass* TRenderObject::GetMaterial(size_t i) const {
 bool TRenderObject::TryGetMaterial(size_t i, ROMaterialClass*& out) const {
     out = GetMaterial(i);
     return out != nullptr;
+}
+
+void TRenderObject::SetZWriteOffWhileDrawing(bool on) {
+    if (!states_) states_ = RenderStateManagerClass::Create(this);
+    states_->ClearStates(kBlendedStates);
+    states_->ClearRestoreStates(kBlendedStates);
+    if (!on) return;
+    states_->AddState(D3DRS_ZWRITEENABLE, 0, kBlendedStates);
+    states_->AddRestoreState(D3DRS_ZWRITEENABLE, 1, kBlendedStates);
 }
 
 int TRenderObject::FirstMaterialTechnique() const {

@@ -103,6 +103,7 @@ public:
     IFogOperationsInterface* GetFog();
     // Takes the morpher over.
     void SetMorpher(std::unique_ptr<IRenderObjectMorpher> morpher) { morpher_ = std::move(morpher); }
+    IRenderObjectMorpher* GetMorpher() const { return morpher_.get(); }
 
     void Render();
 
@@ -134,6 +135,9 @@ public:
         max = boxMax_;
     }
     int FirstMaterialTechnique() const override;
+    // Blended materials draw without writing depth: the set switches depth
+    // writes off before the draw and back on after it.
+    void SetZWriteOffWhileDrawing(bool on) override;
     std::string GetObjectName() override;
 
     void Free() override;

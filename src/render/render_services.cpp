@@ -1,11 +1,14 @@
 #include "render/render_services.h"
 
 #include "core/config_record.h"
+#include "core/lua_readers.h"
 #include "platform/window.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/frame_functions.h"
 #include "render/managers.h"
 #include "render/post_process.h"
+#include "render/render_script.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "render/vertex_buffers.h"
@@ -32,7 +35,11 @@ public:
             BRUMan->Create();
         }
         if (!Engine) TBaseRenderUnit::Create<TEngineClass>(nullptr);
+        if (!BRUCacheMan) BRUCacheMan = std::make_unique<BRUCacheManClass>();
         auto& links = GetRenderWorldLinks();
+        // The capture settings are keys of the scripts' `ini` table.
+        if (!links.iniText)
+            links.iniText = [](const std::string& key) { return GetLuaString("ini." + key, true); };
         if (!links.environment) {
             environment_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(Engine);
             environment_->SetName("environment");
@@ -45,7 +52,7 @@ public:
         GetDisplayReleaseHooks().minimiseWindow = [w] { w->Close(); };
         RE_InitDevices(*Engine->GetD3DRoutine(), window.NativeHandle(), DeviceSetupFromRecord(SetupRecord));
         if (!Device) return;
-        // The resource managers every drawing Part takes its buffers, shaders and textures from.
+        // The resource managers every drawing unit takes its buffers, shaders and textures from.
         if (!BuffersManager) BuffersManager = std::make_unique<BuffersManagerClass>();
         RE_InitPostProcess();
         RE_CreatePixelShadersManager();
@@ -82,6 +89,13 @@ public:
     void TickTree(float dt) override {
         if (Engine) Engine->TickTree(dt);
     }
+    // The global manager carries the key animations, the playing video
+    // textures and the scenes; the engine's own one whatever is given to it.
+    void TickUpdaters(float dt) override {
+        if (UpdaterManager) UpdaterManager->Update(dt);
+        if (Engine)
+            if (UpdaterManagerClass* own = Engine->GetUpdaterManager()) own->Update(dt);
+    }
     void StopCapture() override {
         if (Engine) Engine->StopCapture();
     }
@@ -90,6 +104,7 @@ public:
         if (Engine) Engine->DiscardBRU();
     }
     void FreeManagers() override {
+        BRUCacheMan.reset();
         BuffersManager.reset();
         if (Engine) Engine->SetPostEffectController(nullptr);
         RE_FreePostProcess();
@@ -120,6 +135,8 @@ private:
 } // namespace
 
 void InstallRenderServices(CoreServices& services) {
+    InstallRenderScriptFunctions();
+    InstallFrameFunctions();
     services.render = std::make_unique<EngineRenderService>();
 }
 

@@ -5,6 +5,7 @@
 #include "render/engine.h"
 #include "render/helpers.h"
 #include "render/managers.h"
+#include "render/multirole.h"
 #include "render/obj_manager.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
@@ -619,7 +620,7 @@ int TBaseRenderUnit::PutPlaceholder(TBaseRenderUnit* child) {
     const int i = childs_->IndexOf(child);
     if (i < 0) return -1;
     // Walkers hold indices: the slot keeps a killed stand-in until the clean-up.
-    TBaseRenderUnit* placeholder = Create<TBaseRenderUnit>(this);
+    TBaseRenderUnit* placeholder = Create<MultiroleBRUClass>(this);
     placeholder->SetName("null");
     placeholder->Kill();
     childs_->Put(i, placeholder);
@@ -852,7 +853,7 @@ bool TBaseRenderUnit::DiscardBRU() {
         step = "]: list";
         ros_.reset(); // a shared list lives on with the units that share it
         helpers_ = nullptr;
-    uhelpers_ = nullptr;
+        uhelpers_ = nullptr;
         ReleaseComponents();
         if (poolSlot_) {
             // The pool owns the unit: it goes back to its slot, not to the destroy queue.

@@ -23,10 +23,14 @@ namespace vesk {
 class ManagedObjectClass;
 class HelperClass;
 class FXTemplateList;
+struct FXDescrStruct;
 class UniHelperClass;
 class HelpersContainerClass;
 class UHelpersContainerClass;
 class IViewCamera;
+class IModelTree;
+class MultiroleBRUClass;
+class TMorphedAnimatedObjClass;
 class TLightManager;
 struct TViewportEntry;
 
@@ -57,11 +61,13 @@ inline constexpr int kPassOpaque = 2;
 
 // Light tags of units' own lights; ClearLocalLights removes every tag with bit 2.
 inline constexpr uint16_t kLocalLightTag = 6;
+// The environment's directional light as animated units add it (also cleared with bit 2).
+inline constexpr uint16_t kEnvironmentLightTag = 18;
 // AddLights masks.
 inline constexpr uint16_t kLightsSuns = 2;
 inline constexpr uint16_t kLightsLamps = 4;
 
-// A render object as the unit tree sees it; the render-object Part draws it.
+// A render object as the unit tree sees it; the render object itself does the drawing.
 class IUnitRenderObject {
 public:
     virtual ~IUnitRenderObject() = default;
@@ -97,6 +103,12 @@ public:
     virtual float SphereScale() const { return 1.0f; }
     virtual Matrix BodyMatrix() const = 0;
     virtual TBaseRenderUnit* RenderUnit() = 0;
+    // The body's velocity (units per second) and heading, for what follows the unit.
+    virtual Vec3 BodyVelocity() const { return {}; }
+    virtual Vec3 BodyDirection() const { return {1.0f, 0.0f, 0.0f}; }
+    // The afterburner of the ship the unit steers.
+    virtual void ForsageOn(float value) = 0;
+    virtual void ForsageOff() = 0;
 };
 
 // A lamp child (flag 16) lighting its parent: AddLights with mask 4 takes these.
@@ -148,11 +160,17 @@ public:
     virtual void CalcBSphere(Vec3* localCentre, Vec3* worldCentre, float* radius);
     virtual void SetPosition(const Vec3& p);
     virtual void GetPosition(Vec3& out) const;
-    virtual int Build() { return 0; }
+    // Builds the unit from a model description (a ship builds itself here);
+    // options bit 1 switches the spawning of its effects off.
+    virtual int Build(const std::string& /*meshName*/, const std::string& /*unitName*/, int32_t /*options*/) {
+        return 0;
+    }
     virtual bool DiscardBRU();
     virtual void Kill();
-    virtual void OnSpawn(int) {}
-    virtual int SetFromDescStruct(const void*) { return 0; }
+    // Told once, by SpawnEffect, what the new effect copy is to follow.
+    virtual void OnSpawn(const FXDescrStruct&) {}
+    // Told once, by SpawnEffect2, the configuration (an IFXConfigBase) it is spawned from.
+    virtual int SetFromDescStruct(IEngineObject*) { return 0; }
     virtual void BeginRender();
     virtual void EndRender();
     virtual void AddBSpheresFrom(TBaseRenderUnit* source);
@@ -174,9 +192,10 @@ public:
     // A deep copy under parent: children without flag 8192 are copied too, the RO
     // list and the owned sub-object are shared. Named "_copy_of_" + name + "_" + id.
     virtual TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent);
-    // A copy of the template under parent, told its spawn argument when there is one,
+    // A copy of the template under parent, told its description when there is one,
     // added to parent and registered with the tick manager.
-    static TBaseRenderUnit* SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent, const int* spawnArg);
+    static TBaseRenderUnit* SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent,
+                                        const FXDescrStruct* desc);
     // A copy of this template as the configuration (an IFXConfigBase) describes it;
     // the configuration is released afterwards.
     TBaseRenderUnit* SpawnEffect2(IEngineObject* configuration);
@@ -199,6 +218,8 @@ public:
     bool ReleaseChild(TBaseRenderUnit* child);
     void MoveToParent(TBaseRenderUnit* newParent);
     void SetHomeParent() { homeParent_ = parent_; }
+    // The parent RestoreParents brings the unit back to.
+    void SetHomeParentUnit(TBaseRenderUnit* home) { homeParent_ = home; }
     void RestoreParents();
     bool GetParent(TBaseRenderUnit*& out) const {
         out = parent_;
@@ -316,6 +337,8 @@ public:
 
     // ---- bounding spheres -----------------------------------------------------------
     void AddBSphere(const Vec3& centre, float radius, int value);
+    // The bounding spheres of a model file.
+    void AddBSpheresFromCM(IModelTree& tree);
     std::vector<BSphereRecord>* GetBSphereList();
     // Discards the lights this unit's kind added to its viewport's light manager.
     void ClearLocalLights();
@@ -330,9 +353,36 @@ public:
     bool GetUHelperByIndex(int index, UniHelperClass*& out) const;
     void GetWUHelper(const std::string& name, Vec3& out) const;
     void RemoveUHelper(const std::string& name);
+    void AddHelpersFromCM(IModelTree& tree);
+    void AddUHelpersFromCM(IModelTree& tree);
+    // A lamp of the colour at each helper of the container ("hl0", "hl1", ...).
+    void ShowHelpersAsLamps(uint32_t colour);
     HelpersContainerClass* HelpersContainer() const { return helpers_; }
     UHelpersContainerClass* UHelpersContainer() const { return uhelpers_; }
     void ConvertWToSC();
+
+    // ---- content loaders (render/content_loaders.cpp) ------------------------------
+    // A lamp child; killed at once when the game runs with poor effects.
+    TBaseRenderUnit* AddLamp(const std::string& name, const Vec3& position, float size);
+    // A static lamp per light record of the model; their key animations come
+    // from the animation tree when one is given.
+    void AddLampsFromCM(IModelTree& tree, IModelTree* animation = nullptr);
+    // The lamps of the mesh description's flares, placed at the tree's lights.
+    void LoadLamps(IModelTree* tree, const std::string& meshObjectName);
+    // A multirole child drawing the named object's render object.
+    MultiroleBRUClass* AddSubObject(IModelTree& tree, const std::string& name, uint64_t passFlags);
+    // The sub-objects listed in mesh["<meshName>"].kwsubobjects.
+    void GetSubObjects(IModelTree& tree, const std::string& meshName);
+    // A key animation of the named record's track on this unit; false without a track.
+    bool AttachKeyAnimation(IModelTree& tree, const std::string& name);
+    // A character's head (and its second head "base2" when the model has one) under this unit.
+    TMorphedAnimatedObjClass* AddHead(const std::string& meshId, const std::string& animMeshId,
+                                      bool withParts, uint64_t loadFlags);
+    // The item scene shown in an interface viewport: mesh "items_scene", spinning.
+    TMorphedAnimatedObjClass* AddItemScene(int32_t viewportId);
+    // A ship model turning in an interface viewport (called on the viewport's root).
+    TBaseRenderUnit* AddViewportScene(const std::string& shipName, int32_t viewportId);
+    KeyAnimationClass* KeyAnimationLink() const { return keyAnim_; }
 
     // ---- lifetime, ticks, pools -----------------------------------------------------
     void SetLifeTime(float seconds) { lifeTime_ = lifeTimer_ = seconds; }

@@ -75,6 +75,14 @@ struct ROModelBuild {
 // words, the node's matrix, box and names, the builder's vertices and materials.
 TRenderObject* BuildModelRenderObject(const ROModelNode& node, const ROModelBuild& build);
 
+// A render object whose vertices a morpher blends: a "Result" stream (or,
+// without RO_MORPHSTREAMS in options, a vertex declaration for the vertex
+// shader), one position stream for the node and for each source of the same
+// vertex count, then the texture-coordinate stream. Every stream holds
+// positions less its own object's translation.
+TRenderObject* BuildMorphRenderObject(const ROModelNode& node, const std::vector<const ROModelNode*>& sources,
+                                      uint64_t options, bool secondUV);
+
 // Takes an index chunk for the indices (16-bit unless one is above 65535,
 // managed pool), attaches it to the material and writes them.
 void WriteIndexChunk(ROMaterialClass& m, const std::vector<uint32_t>& indices);

@@ -10,6 +10,9 @@ namespace vesk {
 
 class IKWTexture;
 
+// A particle that is never aged (a lamp's glow keeps its size and colour as the lamp sets them).
+inline constexpr uint64_t BRU_NO_PARTICLE_UPDATE = 0x200;
+
 // Which shared renderer takes a client; any other kind goes to the burst one.
 enum class SpriteKind : int32_t { Burst = 1, SmokeBlend = 3, SmokeAlpha = 4, Lamp = 5 };
 
@@ -28,6 +31,24 @@ public:
 
 protected:
     ~ISpriteClient() = default;
+};
+
+// What the render engine sets on a particle effect it owns (a lamp's glow).
+class IParticleControl {
+public:
+    // Lifetime and remaining life, seconds.
+    virtual void SetLifeTime(float seconds) = 0;
+    // Size factor and current size.
+    virtual void SetSize(float size) = 0;
+    // The particle keeps its own reference; nullptr clears it.
+    virtual void SetTexture(IKWTexture* texture) = 0;
+    // Start and current colour (A8R8G8B8).
+    virtual void SetColor(uint32_t colour) = 0;
+    // 1 burst (the default), 3 smoke-blend, 4 smoke-alpha, 5 lamp: the sprite renderer that draws it.
+    virtual void SetBlendMode(int32_t mode) = 0;
+
+protected:
+    ~IParticleControl() = default;
 };
 
 // A renderer's client operations.

@@ -8,6 +8,7 @@
 #include "platform/image_codecs.h"
 #include "platform/text.h"
 #include "render/device.h"
+#include "render/video_renderer.h"
 #include "shared/errors.h"
 
 namespace vesk {
@@ -49,6 +50,7 @@ uint32_t TextureNodeClass::ReleaseRef() {
 
 void TextureNodeClass::Free() {
     texture_ = nullptr;
+    if (video_) std::exchange(video_, nullptr)->Free();
     if (manager_) std::exchange(manager_, nullptr)->RemoveNode(this);
     TEngineObject::Free();
 }
@@ -111,14 +113,19 @@ void TextureNodeClass::CreateFromFile(const std::string& fileName, D3DFORMAT for
     reloadPending_ = false;
     const std::string upper = UpperCaseCp1251(path);
 
-    if (EndsWith(upper, ".AVI")) {
-        // Video textures are not part of this build: the node shows the checker.
-        FastLogAddError("TextureNodeClass.CreateFromFile: no video texture support, checker used: " + path);
-        mipLevels_ = 1;
-        fullName_ = DataPath + kCheckerTexture;
-        path = fullName_;
-    }
     if (!Device) return; // nothing to load into (headless run)
+    if (EndsWith(upper, ".AVI")) {
+        // A video texture: its player loops it from now on and keeps the
+        // texture at the current frame while the updater manager ticks it.
+        if (video_) std::exchange(video_, nullptr)->Free();
+        video_ = VideoRendererClass::Create(Device.Get());
+        video_->Load(path);
+        video_->SetLoop(true);
+        video_->Play();
+        SetTexture(video_->GetTexture());
+        mipLevels_ = 1;
+        return;
+    }
     if (!FileExists(path)) {
         UseMemoryChecker();
         return;

@@ -15,6 +15,7 @@
 namespace vesk {
 
 class TextureManagerClass;
+class VideoRendererClass;
 
 class IKWTexture {
 public:
@@ -76,6 +77,8 @@ public:
     uint32_t RefCount() const { return refs_.load(std::memory_order_relaxed); }
     void Detach() { manager_ = nullptr; }
     void SetName(const std::string& name) { name_ = name; }
+    // The player of an ".avi" texture; nullptr for any other node.
+    VideoRendererClass* Video() const { return video_; }
 
 private:
     // Replaces the texture by the checker made in memory (no checker file either, or a bad file).
@@ -83,6 +86,7 @@ private:
 
     TextureManagerClass* manager_;
     platform::Ref<platform::IDirect3DTexture9> texture_;
+    VideoRendererClass* video_ = nullptr;
     std::string name_;
     std::string fileName_;
     std::string fullName_;

@@ -1,4 +1,5 @@
 // Copies of render units, effect spawning and the effect-template list.
+#include "render/fx_descr.h"
 #include "render/fx_templates.h"
 #include "render/key_animation.h"
 #include "render/managers.h"
@@ -11,6 +12,8 @@
 namespace vesk {
 
 FXTemplateList FXTemplates;
+FXTemplateList FXJetTemplates;
+FXTemplateList FXOwnedTemplates;
 
 // ---- template lists --------------------------------------------------------------------------
 
@@ -24,14 +27,27 @@ TBaseRenderUnit* FXTemplateList::Find(const std::string& name) const {
     return nullptr;
 }
 
+TBaseRenderUnit* FXTemplateList::At(int i) const {
+    if (i < 0 || i >= Count()) return nullptr;
+    return FindEngineObjectAs<TBaseRenderUnit>(ids_[static_cast<size_t>(i)]);
+}
+
 void FXTemplateList::FreeAll() {
     for (int32_t id : ids_)
         if (auto* t = FindEngineObjectAs<TBaseRenderUnit>(id)) t->Free();
     ids_.clear();
 }
 
+void FXTemplateList::ReleaseAll() {
+    for (int32_t id : ids_)
+        if (auto* t = FindEngineObjectAs<TBaseRenderUnit>(id)) t->Release();
+    ids_.clear();
+}
+
 void FreeFXTemplates() {
-    FXTemplates.FreeAll();
+    FXTemplates.Clear();
+    FXJetTemplates.Clear();
+    FXOwnedTemplates.ReleaseAll();
 }
 
 // ---- copies ----------------------------------------------------------------------------------
@@ -96,12 +112,12 @@ TBaseRenderUnit* TBaseRenderUnit::CreateCopy(TBaseRenderUnit* parent) {
 // ---- spawning --------------------------------------------------------------------------------
 
 TBaseRenderUnit* TBaseRenderUnit::SpawnEffect(TBaseRenderUnit* templ, TBaseRenderUnit* parent,
-                                              const int* spawnArg) {
+                                              const FXDescrStruct* desc) {
     if (!templ) return nullptr;
     TBaseRenderUnit* copy = templ->CreateCopy(parent);
     if (!copy) return nullptr;
     copy->template_ = templ;
-    if (spawnArg) copy->OnSpawn(*spawnArg);
+    if (desc) copy->OnSpawn(*desc);
     if (parent) parent->AddChild(copy);
     if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
     return copy;
@@ -124,7 +140,7 @@ TBaseRenderUnit* TBaseRenderUnit::SpawnEffect2(IEngineObject* configuration) {
         copy = CreateCopy(parent);
         if (!copy) throw std::runtime_error("no copy");
         config->SetFX(copy);
-        copy->SetFromDescStruct(config);
+        copy->SetFromDescStruct(configuration);
         parent->AddChild(copy);
         if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
         cfgObject->Release();

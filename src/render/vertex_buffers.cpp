@@ -72,7 +72,14 @@ uint32_t GetFVFVertexSize(uint32_t fvf) {
 
 // ---- chunk lists -----------------------------------------------------------------------
 template <class Chunk> ChunkList<Chunk>::~ChunkList() {
-    for (Chunk* c : chunks_) c->TEngineObject::Free();
+    for (Chunk* c : chunks_) {
+        if (c->free_) {
+            c->TEngineObject::Free();
+        } else {
+            c->orphaned_ = true;
+            c->manager_ = nullptr;
+        }
+    }
 }
 
 template <class Chunk> typename std::list<Chunk*>::iterator ChunkList<Chunk>::Find(Chunk* chunk) {
@@ -323,7 +330,19 @@ void VertexBufferClass::Unlock() {
 }
 
 void VertexBufferClass::Release() {
+    if (orphaned_) {
+        TEngineObject::Free();
+        return;
+    }
     manager_->ReleaseChunk(this);
+}
+
+void IndexBufferClass::Release() {
+    if (orphaned_) {
+        TEngineObject::Free();
+        return;
+    }
+    free_ = true;
 }
 
 IVertexBuffer* VertexBufferClass::Copy() {

@@ -189,6 +189,10 @@ public:
 protected:
     BufferChunk(uint32_t start, uint32_t count) : start_(start), count_(count) {}
     template <class> friend class ChunkList;
+    // A chunk still held when its manager goes away (render objects of cached
+    // models are freed after the buffer managers at shut-down) outlives the
+    // manager: it frees itself when its holder gives it back.
+    bool orphaned_ = false;
     bool free_ = true;
     uint32_t start_;
     uint32_t count_;
@@ -211,6 +215,7 @@ public:
 
 private:
     friend class BufferChunkManagerClass;
+    template <class> friend class ChunkList;
     BufferChunkManagerClass* manager_;
 };
 
@@ -222,7 +227,7 @@ public:
     uint32_t GetStride() override;
     platform::Result Lock(void** data, uint32_t from, uint32_t count, uint32_t flags) override;
     void Unlock() override;
-    void Release() override { free_ = true; }
+    void Release() override;
     void UpdateMinMax() override;
     uint32_t GetMinIndex() override { return minIndex_; }
     uint32_t GetMaxIndex() override { return maxIndex_; }
@@ -234,6 +239,7 @@ public:
     IndexBufferChunkManagerClass* Manager() const { return manager_; }
 
 private:
+    template <class> friend class ChunkList;
     IndexBufferChunkManagerClass* manager_;
     uint32_t maxIndex_ = 0;
     uint32_t minIndex_ = 0;

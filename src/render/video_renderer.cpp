@@ -99,14 +99,18 @@ void VideoRendererClass::SetPosition(double seconds) {
 void VideoRendererClass::UpdateTick(float stepMs) {
     if (!loaded_) return;
     if (state_ == State::Running) position_ = std::min(position_ + double(stepMs) / 1000.0, stopTime_);
-    if (stopTime_ - position_ > kEndTolerance) return;
-    if (loop_) {
-        position_ = 0;
-        Play();
-    } else if (endListener_) {
-        endListener_->VideoEnded(this);
-        Unregister();
+    if (stopTime_ - position_ <= kEndTolerance) {
+        if (loop_) {
+            position_ = 0;
+            Play();
+        } else if (endListener_) {
+            endListener_->VideoEnded(this);
+            Unregister();
+        }
     }
+    // The texture follows the position whether or not the quad is drawn: a
+    // video used as a material's texture is never drawn through Render.
+    UploadFrame();
 }
 
 // Decodes up to the frame of the current position and copies it into the texture.

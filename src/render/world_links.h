@@ -13,6 +13,8 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+class IModelTree;
+class IShipsOps;
 
 // The environment settings of the current planet system.
 struct EnvironmentSet {
@@ -23,6 +25,16 @@ struct EnvironmentSet {
         uint32_t colour = 0xFFFFFFFF; // A8R8G8B8
     };
     std::vector<Sun> suns;
+    // The directional light of the scene.
+    Vec3 lightDirection{0, 0, -1};
+    uint32_t lightColour = 0xFFFFFFFF; // A8R8G8B8
+};
+
+// One flare of a mesh description (the "flares" list of a mesh in the game's
+// "mesh" table): a lamp at a light of the model.
+struct MeshFlareRecord {
+    std::string maxPointName, texture, textureInterface, animation;
+    float phase = 0, dynamic = 0, frequency = 0, size = 0;
 };
 
 struct RenderWorldLinks {
@@ -38,6 +50,23 @@ struct RenderWorldLinks {
     std::function<void()> runPostProcess;
     // A key of the game's `ini` table as text ("" when absent): the capture settings.
     std::function<std::string(const std::string& key)> iniText;
+    // The flares of the mesh description at that path of the game-object tree;
+    // false when there is no such description.
+    std::function<bool(const std::string& meshObject, std::vector<MeshFlareRecord>& out)> meshFlares;
+    // Writes a flare's "texture_interface" back (index in the list).
+    std::function<void(const std::string& meshObject, size_t index, const std::string& value)>
+        setFlareTexture;
+    // The scene's ship operations (find the ship units, drop their cached list).
+    std::function<IShipsOps*()> shipsOps;
+    // The current planet system's unit (the universal helpers live under it),
+    // and the location of that id inside it; nullptr when there is none.
+    std::function<TBaseRenderUnit*()> planetSystem;
+    std::function<TBaseRenderUnit*(TBaseRenderUnit* planetSystem, int32_t locationId)> location;
+    // A camera adapter for the unit's viewport camera, driven by the model's
+    // camera and target tracks (a character's own camera).
+    std::function<void(TBaseRenderUnit& unit, IModelTree& animation, const std::string& camera,
+                       const std::string& target)>
+        attachCameraAnimators;
 };
 RenderWorldLinks& GetRenderWorldLinks();
 

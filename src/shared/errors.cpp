@@ -289,7 +289,23 @@ void FastLogFlushManClass::FlushAndFree(std::unique_ptr<FastLogFlushManClass>& m
 
 // ---- the central report -----------------------------------------------------
 
+namespace {
+thread_local ReportSink* t_deferral = nullptr;
+}
+
+ScopedReportDeferral::ScopedReportDeferral(ReportSink sink) : sink_(std::move(sink)), previous_(t_deferral) {
+    t_deferral = &sink_;
+}
+
+ScopedReportDeferral::~ScopedReportDeferral() {
+    t_deferral = previous_;
+}
+
 void ErrorReport(const std::string& text, const std::string& flags) {
+    if (t_deferral && *t_deferral) {
+        (*t_deferral)(text, flags);
+        return;
+    }
     ErrorHooks& h = Hooks();
     if (h.onReport) h.onReport(text, flags);
     FastLogAddError(text);

@@ -32,6 +32,23 @@ bool MemLogEnabled();
 // Every call writes the text to "errlog.txt".
 void ErrorReport(const std::string& text, const std::string& flags);
 
+// A worker thread must not release the display or shut the program down from
+// under the main thread. While a deferral is alive on the calling thread,
+// ErrorReport hands its text and flags to the sink and does nothing else; the
+// owner replays them on the main thread with ErrorReport.
+using ReportSink = std::function<void(const std::string& text, const std::string& flags)>;
+class ScopedReportDeferral {
+public:
+    explicit ScopedReportDeferral(ReportSink sink);
+    ~ScopedReportDeferral();
+    ScopedReportDeferral(const ScopedReportDeferral&) = delete;
+    ScopedReportDeferral& operator=(const ScopedReportDeferral&) = delete;
+
+private:
+    ReportSink sink_;
+    ReportSink* previous_;
+};
+
 // Device and sound results: any non-zero result is reported with its name and
 // description appended on the following lines.
 void CheckDXResult(platform::Result result, const std::string& text, const std::string& flags);

@@ -84,7 +84,7 @@ int TSoundEngine::Init(void* window) {
     space_->SetMessageSink(sink);
 
     if (workerThread_) {
-        thread_ = std::make_unique<TSoundThread>([this] { WorkerPass(); }, 50);
+        thread_ = std::make_unique<TSoundThread>([this] { DeferredWorkerPass(); }, 50);
         thread_->Start();
     }
 
@@ -103,6 +103,29 @@ void TSoundEngine::WorkerPass() {
         if (s) s->StreamPass();
 }
 
+void TSoundEngine::DeferredWorkerPass() {
+    if (workerStopped_) return;
+    ScopedReportDeferral deferral([this](const std::string& text, const std::string& flags) {
+        std::lock_guard lock(faultLock_);
+        workerReports_.push_back({text, flags});
+        if (flags.find('h') != std::string::npos) workerStopped_ = true;
+    });
+    try {
+        WorkerPass();
+    } catch (...) {
+        ErrorReport("TSoundThread.Execute: AV", "mhl");
+    }
+}
+
+void TSoundEngine::ReportWorkerFaults() {
+    std::vector<DeferredReport> reports;
+    {
+        std::lock_guard lock(faultLock_);
+        reports.swap(workerReports_);
+    }
+    for (const DeferredReport& r : reports) ErrorReport(r.text, r.flags);
+}
+
 void TSoundEngine::Done() {
     Stop(0);
     Clear(0);
@@ -110,6 +133,12 @@ void TSoundEngine::Done() {
         thread_->Terminate();
         thread_->WaitFor();
         thread_.reset();
+    }
+    // The shut-down is already running: what the worker still had to say is logged only.
+    {
+        std::lock_guard lock(faultLock_);
+        for (const DeferredReport& r : workerReports_) ErrorReport(r.text, "");
+        workerReports_.clear();
     }
     for (auto& s : streams_) s.reset();
     interface_.reset();
@@ -323,6 +352,7 @@ void TSoundEngine::SetTimeFactor(int factor) {
 }
 
 void TSoundEngine::Update(int ms) {
+    ReportWorkerFaults();
     if (!enabled_) return;
     for (auto* c : AllChannels()) c->Update(ms);
     accumulated_ += ms;
@@ -370,12 +400,16 @@ void TSoundEngine::GetMessages(int count, std::string& text) {
 
 // ---- the application's service --------------------------------------------------------------
 void SoundService::Start(bool soundOn, IWindow& window) {
+    // The message sink goes in first, so that the engine's start-up messages
+    // and the silent engine's one message reach it.
     if (soundOn) {
         auto engine = std::make_shared<TSoundEngine>();
         SoundEngine = engine;
+        engine->SetMessageCallback(messages_);
         engine->Init(window.NativeHandle());
     } else {
         SoundEngine = std::make_shared<TSoundGag>();
+        SoundEngine->SetMessageCallback(messages_);
     }
 }
 
@@ -389,10 +423,10 @@ void SoundService::Done() {
     SoundCore.reset();
 }
 
-void InstallSoundServices(CoreServices& services, bool headless) {
+void InstallSoundServices(CoreServices& services, bool headless, SoundMessageCallback messages) {
     if (headless) UseNullSound();
     InstallSoundScriptFunctions();
-    services.sound = std::make_unique<SoundService>();
+    services.sound = std::make_unique<SoundService>(std::move(messages));
 }
 
 } // namespace vesk

@@ -125,6 +125,11 @@ public:
 
     // One pass of the worker: the tick counter, then the five streamed channels in order.
     void WorkerPass();
+    // The pass as the worker thread runs it: what it reports waits for the
+    // main thread (Update), and after a fatal report the passes stop.
+    void DeferredWorkerPass();
+    // Main thread: the worker's reports, in order.
+    void ReportWorkerFaults();
     // The engine's message routine: callback first, then the top of the log.
     void Message(const std::string& text);
     bool Enabled() const { return enabled_; }
@@ -150,6 +155,12 @@ private:
     bool workerThread_;
     std::unique_ptr<TSoundThread> thread_;
     std::atomic<int> threadTicks_{0};
+    struct DeferredReport {
+        std::string text, flags;
+    };
+    std::mutex faultLock_;
+    std::vector<DeferredReport> workerReports_;
+    std::atomic<bool> workerStopped_{false};
     std::unique_ptr<TStreamSoundChannel> streams_[5];
     std::unique_ptr<TSoundChannel> interface_;
     std::unique_ptr<TSpaceChannel> space_;
@@ -213,13 +224,18 @@ public:
 // engine otherwise; the engine's functions for the scripts are installed too.
 class SoundService : public ISoundEngine {
 public:
+    // messages: where the engine's messages go (the console and the error log).
+    explicit SoundService(SoundMessageCallback messages = {}) : messages_(std::move(messages)) {}
     void Start(bool soundOn, platform::IWindow& window) override;
     void Update(int ms) override;
     void Done() override;
+
+private:
+    SoundMessageCallback messages_;
 };
 
 // Installs the sound service and the scripts' sound functions; headless runs
-// use the null sound device.
-void InstallSoundServices(CoreServices& services, bool headless);
+// use the null sound device. The engine's messages go to `messages`.
+void InstallSoundServices(CoreServices& services, bool headless, SoundMessageCallback messages = {});
 
 } // namespace vesk

@@ -1,8 +1,7 @@
 // The game program itself, run headless on the demo content in a folder of its own.
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
-#include "support/error_trap.h"
+#include "game_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -18,21 +17,20 @@ namespace vesk {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kBuild = VESK_BUILD_DIR;
-const std::string kContent = (fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content").string();
-
-std::string Read(const std::string& path) {
-    std::string text;
-    platform::ReadFile(path, text);
-    return text;
-}
+using test::ReadText;
 
 std::vector<std::string> Column(const std::string& text) {
     std::vector<std::string> first;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) first.push_back(line.substr(0, line.find('\t')));
     return first;
+}
+
+// The start-up steps of the memory log, without the model files the demo scripts load.
+std::vector<std::string> StartupSteps(const std::string& text) {
+    std::vector<std::string> steps = Column(text);
+    std::erase_if(steps, [](const std::string& s) { return s.rfind("CMParser_Load_", 0) == 0; });
+    return steps;
 }
 
 template <class Pred> bool WaitFor(Pred pred, int ms = 15000) {
@@ -43,35 +41,14 @@ template <class Pred> bool WaitFor(Pred pred, int ms = 15000) {
     return pred();
 }
 
-// A game folder: the program, the setup program and the demo content; a lock
-// folder of its own so that parallel tests never see each other's copies.
-class GameRunTest : public ::testing::Test {
+class GameRunTest : public test::GameFolderTest {
 protected:
-    void SetUp() override {
-        game = dir / "game";
-        fs::create_directories(game);
-        fs::create_directories(dir / "runtime");
-        fs::copy(kContent, game, fs::copy_options::recursive);
-        ASSERT_EQ(std::system(("'" + kBuild + "/contentgen' '" + game + "' >/dev/null").c_str()), 0);
-        fs::copy_file(kBuild + "/game/vesk", game + "/vesk");
-        fs::copy_file(kBuild + "/game/setup", game + "/setup");
-        ASSERT_EQ(Shell("./setup --defaults --memlog >/dev/null"), 0);
-    }
-    std::string Env() const {
-        return "export XDG_RUNTIME_DIR='" + dir / "runtime" + "' VESK_PLUGIN_TRACE='" + dir / "trace.txt" +
-               "'; ";
-    }
-    // The exit status of a command run in the game folder.
-    int Shell(const std::string& command) {
-        int rc = std::system(("cd '" + game + "' && " + Env() + command).c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    }
     int RunGame(const std::string& args = "-headless -frames 20 -fixeddt 16") {
         return Shell("./vesk " + args + " >/dev/null 2>&1");
     }
     void AddPlugin(const std::string& name) {
         fs::create_directories(game + "/Plugins");
-        fs::copy_file(kBuild + "/test_plugins/" + name + ".so", game + "/Plugins/" + name + ".so");
+        fs::copy_file(test::kBuildDir + "/test_plugins/" + name + ".so", game + "/Plugins/" + name + ".so");
     }
     std::vector<std::string> ErrorReports() {
         std::vector<std::string> names;
@@ -82,19 +59,16 @@ protected:
                 names.push_back(e.path().filename().string());
         return names;
     }
-
-    test::TempDir dir;
-    std::string game;
 };
 
 TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     AddPlugin("plug_a");
     ASSERT_EQ(RunGame(), 0);
-    EXPECT_EQ(Column(Read(game + "/logs/memlog.xls")),
+    EXPECT_EQ(StartupSteps(ReadText(game + "/logs/memlog.xls")),
               (std::vector<std::string>{"CreateMainWindow", "RE_Initialization", "GameVarInit",
                                         "goman.createStandartManagers", "SoundEngine", "script_Init",
                                         "beh_Init()"}));
-    const std::string log = Read(game + "/logs/log.txt");
+    const std::string log = ReadText(game + "/logs/log.txt");
     const size_t init = log.find("demo: beh_Init");
     const size_t open = log.find("demo: iLoading.Open loadgame=1");
     const size_t tick = log.find("demo: obj_Tick 112 ms, tick 1"); // 7 frames of 16 ms
@@ -106,9 +80,11 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     EXPECT_LT(init, open);
     EXPECT_LT(open, tick);
     EXPECT_LT(tick, save);
+    // The demo's menu was built through the interface's tool functions.
+    EXPECT_NE(log.find("demo: menu: built, title VESK ANNALS"), std::string::npos) << log;
     EXPECT_TRUE(ErrorReports().empty());
     // The plug-in saw every frame and was freed at the end.
-    const std::string trace = Read(dir / "trace.txt");
+    const std::string trace = ReadText(dir / "trace.txt");
     size_t befores = 0;
     for (size_t p = trace.find("plug_a before"); p != std::string::npos;
          p = trace.find("plug_a before", p + 1))
@@ -118,7 +94,7 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
 }
 
 TEST_F(GameRunTest, SetupRecordOfWrongSizeStartsSetupAndFails) {
-    std::string record = Read(game + "/config.bin");
+    std::string record = ReadText(game + "/config.bin");
     ASSERT_EQ(record.size(), 570u);
     platform::WriteFile(game + "/config.bin", record.substr(0, 569));
     // A setup program that only says it ran.
@@ -133,43 +109,70 @@ TEST_F(GameRunTest, SetupRecordOfWrongSizeStartsSetupAndFails) {
 TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     // The first copy runs until it is stopped.
     ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
-    const pid_t pid = std::atoi(Read(dir / "pid").c_str());
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
     ASSERT_GT(pid, 0);
     // Both logs written out (the buffered files go out one after the other).
     const bool started = WaitFor([&] {
-        return Read(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos &&
-               Read(game + "/logs/memlog.xls").find("beh_Init()") != std::string::npos;
+        return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos &&
+               ReadText(game + "/logs/memlog.xls").find("beh_Init()") != std::string::npos;
     });
-    const std::string memlog = Read(game + "/logs/memlog.xls");
-    const std::string logStart = Read(game + "/logs/log.txt").substr(0, 40);
+    const std::string memlog = ReadText(game + "/logs/memlog.xls");
+    const std::string logStart = ReadText(game + "/logs/log.txt").substr(0, 40);
     int second = -1;
     if (started)
         second = Shell("./vesk -headless -frames 5 -fixeddt 16 >/dev/null 2>'" + dir / "second.err" + "'");
-    const std::string logAfter = Read(game + "/logs/log.txt");
-    const std::string memlogAfter = Read(game + "/logs/memlog.xls");
+    const std::string logAfter = ReadText(game + "/logs/log.txt");
+    const std::string memlogAfter = ReadText(game + "/logs/memlog.xls");
     kill(pid, SIGKILL);
     ASSERT_TRUE(started);
     EXPECT_EQ(second, 0);
     EXPECT_EQ(logAfter.substr(0, 40), logStart); // not emptied
     EXPECT_EQ(memlogAfter, memlog);              // no start-up of its own
     // Whoever started it is told why it stopped.
-    EXPECT_NE(Read(dir / "second.err").find("already running"), std::string::npos)
-        << Read(dir / "second.err");
+    EXPECT_NE(ReadText(dir / "second.err").find("already running"), std::string::npos)
+        << ReadText(dir / "second.err");
+}
+
+// The lock is keyed by the caption the copy's own console files set: a copy
+// with another caption starts beside a running one.
+TEST_F(GameRunTest, CopyWithAnotherCaptionStartsBesideARunningOne) {
+    fs::copy(game, dir / "other", fs::copy_options::recursive);
+    platform::AppendFile(dir / "other/local.ini", "win.caption=Other Annals\n");
+    ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
+    ASSERT_GT(pid, 0);
+    const bool started =
+        WaitFor([&] { return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
+    int second = -1;
+    if (started) second = Shell("cd ../other && ./vesk -headless -frames 5 -fixeddt 16 >/dev/null 2>&1");
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(second, 0);
+    EXPECT_NE(ReadText(dir / "other/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
 }
 
 TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {
     AddPlugin("plug_a");
-    EXPECT_NE(Shell("VESK_TEST_PLUGIN_FAIL=3 ./vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>&1"), 0);
+    // Words the program does not know are kept for the report all the same.
+    EXPECT_NE(
+        Shell("VESK_TEST_PLUGIN_FAIL=3 ./vesk -headless -frames 20 -fixeddt 16 extra words >/dev/null 2>&1"),
+        0);
     const auto reports = ErrorReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_TRUE(std::regex_match(reports[0], std::regex(R"(\d\d_\d\d_\d\d_VESKErrorLog_0000\.txt)")))
         << reports[0];
-    const std::string text = Read(game + "/Logs/ErrorLogs/" + reports[0]);
+    const std::string text = ReadText(game + "/Logs/ErrorLogs/" + reports[0]);
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.find("Test plug-in: fatal fault after a frame"), std::string::npos) << text;
+    EXPECT_NE(text.find("Application            : Vesk Annals\n"), std::string::npos) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("Version {16}: [0-9]"))) << text;
+    EXPECT_NE(text.find("Params                 : -HEADLESS -FRAMES 20 -FIXEDDT 16 EXTRA WORDS\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("ParamCount             : 7\n"), std::string::npos) << text;
     // The shut-down ran: the profile was saved and the plug-in freed.
-    EXPECT_NE(Read(game + "/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
-    EXPECT_NE(Read(dir / "trace.txt").find("plug_a free"), std::string::npos);
+    EXPECT_NE(ReadText(game + "/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
+    EXPECT_NE(ReadText(dir / "trace.txt").find("plug_a free"), std::string::npos);
 }
 
 TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
@@ -177,7 +180,44 @@ TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
     EXPECT_NE(Shell("VESK_TEST_PLUGIN_THROW=1 ./vesk -headless -frames 5 >/dev/null 2>&1"), 0);
     const auto reports = ErrorReports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(Read(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"), std::string::npos);
+    EXPECT_NE(ReadText(game + "/Logs/ErrorLogs/" + reports[0]).find("plug-in start failed"),
+              std::string::npos);
+}
+
+TEST_F(GameRunTest, DemoShipsItemsAndDamageRunAndCraftedSavedFilesReachNothing) {
+    // Files the game reads back, crafted to reach outside the game folder.
+    const std::string outside = dir / "outside";
+    platform::WriteFile(game + "/new.cfg", "exec_table = {} os.execute('touch " + outside + "')");
+    fs::create_directories(game + "/profiles/default");
+    platform::WriteFile(game + "/profiles/default/settings.lua",
+                        "exec_table = {} io.open('" + outside +
+                            "', 'w'):write('x') loadlib('libc.so.6', 'system')");
+    ASSERT_EQ(RunGame("-headless -frames 200 -fixeddt 16"), 0);
+    EXPECT_FALSE(fs::exists(outside));
+    // Each refusal names its file and goes to the error log; the game went on.
+    const std::string errors = ReadText(game + "/logs/errlog.txt");
+    EXPECT_NE(errors.find("RunDataFile: new.cfg refused: "), std::string::npos) << errors;
+    EXPECT_NE(errors.find("RunDataFile: profiles/default/settings.lua refused: "), std::string::npos)
+        << errors;
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: items: demoShip mesh=vesk_hawk model=models/ships/vesk_hawk.cm maxVelocity=250",
+             "engine_AddObjAdv: the world side is missing, nothing built (obj.demoShip)",
+             "demo: items: hold1 carries demoGun",
+             "TGameItem.createBru: CannonClass is not registered: the world side is missing (items.demoGun)",
+             "demo: items: TDamageEnergy -> shield=20 armor=40 hull=95",
+             "demo: items: TDamageKinetic -> shield=20 armor=15 hull=90",
+             "demo: items: TDamageEMP -> shield=0 armor=15 hull=90",
+             "demo: items: TDamageRocket -> shield=0 armor=0 hull=80",
+             "demo: items: TDamageNano -> shield=0 armor=0 hull=71",
+             "demo: items: engine power 70",
+             "demo: items: demoShip overheat=1",
+             "engine power 100 destroyed=0",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_TRUE(std::regex_search(
+        log, std::regex(R"(demo: items: saved and loaded back shield=0 armor=0 hull=6\d)")));
+    EXPECT_EQ(log.find("LUAError"), std::string::npos);
 }
 
 // A record with one field the game cannot run with: the game starts the real
@@ -185,17 +225,17 @@ TEST_F(GameRunTest, ExceptionEscapingStartupWritesErrorLogReport) {
 // (and the old record beside), and the next start runs.
 TEST_F(GameRunTest, BadSetupRecordFieldCostsNoOtherChoice) {
     ASSERT_EQ(Shell("./setup --windowed --no-sound --language ru --multisample 2 >/dev/null"), 0);
-    std::string record = Read(game + "/config.bin");
+    std::string record = ReadText(game + "/config.bin");
     ASSERT_EQ(record.size(), 570u);
     record[558] = 99; // the multisample type, outside 0..16
     platform::WriteFile(game + "/config.bin", record);
     EXPECT_NE(RunGame(), 0);
     ASSERT_TRUE(WaitFor([&] {
-        const std::string r = Read(game + "/config.bin");
+        const std::string r = ReadText(game + "/config.bin");
         return fs::exists(game + "/config.bin.bak") && r.size() == 570 && r[558] == 0;
     }));
-    EXPECT_EQ(Read(game + "/config.bin.bak"), record);
-    const std::string repaired = Read(game + "/config.bin");
+    EXPECT_EQ(ReadText(game + "/config.bin.bak"), record);
+    const std::string repaired = ReadText(game + "/config.bin");
     EXPECT_EQ(repaired[6], 0);                    // sound still off
     EXPECT_EQ(repaired.substr(567, 3), "\x02ru"); // the language kept
     EXPECT_EQ(RunGame(), 0);
@@ -212,7 +252,7 @@ TEST_F(GameRunTest, LongRunKeepsAFlatResidentSize) {
     ASSERT_EQ(RunGame("-headless -frames 12000 -fixeddt 16"), 0);
     std::vector<long> samples;
     const std::regex line(R"(demo: memory: tick \d+ resident (\d+) kB)");
-    const std::string log = Read(game + "/logs/log.txt");
+    const std::string log = ReadText(game + "/logs/log.txt");
     for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it)
         samples.push_back(std::stol((*it)[1]));
     ASSERT_GE(samples.size(), 3u) << log;
@@ -233,17 +273,17 @@ TEST_F(GameRunTest, LogLinesBeforeAFatalReportReachTheFileEvenIfTheProgramIsKill
                         "  end\n"
                         "end)\n");
     ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
-    const pid_t pid = std::atoi(Read(dir / "pid").c_str());
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
     ASSERT_GT(pid, 0);
     const bool reported = WaitFor(
-        [&] { return Read(game + "/logs/errlog.txt").find("engine_SetVar error") != std::string::npos; });
+        [&] { return ReadText(game + "/logs/errlog.txt").find("engine_SetVar error") != std::string::npos; });
     // Still running: the shut-down is stuck in the script's endless save.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const bool stillRunning = kill(pid, 0) == 0;
     kill(pid, SIGKILL);
-    ASSERT_TRUE(reported) << Read(game + "/logs/errlog.txt");
+    ASSERT_TRUE(reported) << ReadText(game + "/logs/errlog.txt");
     EXPECT_TRUE(stillRunning);
-    const std::string log = Read(game + "/logs/log.txt");
+    const std::string log = ReadText(game + "/logs/log.txt");
     EXPECT_NE(log.find("demo: the last line before the fatal report"), std::string::npos) << log;
     EXPECT_NE(log.find("demo: obj_Tick 112 ms, tick 1"), std::string::npos) << log;
 }
@@ -251,7 +291,7 @@ TEST_F(GameRunTest, LogLinesBeforeAFatalReportReachTheFileEvenIfTheProgramIsKill
 // A main script that does not load, or fails while it runs, is a failed start:
 // an error report and a non-zero exit, never a normal run without content.
 TEST_F(GameRunTest, MainScriptThatDoesNotLoadIsAFailedStart) {
-    const std::string main = Read(game + "/Scripts/main.lua");
+    const std::string main = ReadText(game + "/Scripts/main.lua");
     const struct {
         const char* name;
         const char* text; // nullptr: no main script at all
@@ -271,7 +311,7 @@ TEST_F(GameRunTest, MainScriptThatDoesNotLoadIsAFailedStart) {
         EXPECT_NE(RunGame(), 0);
         const auto reports = ErrorReports();
         ASSERT_EQ(reports.size(), 1u);
-        const std::string text = Read(game + "/Logs/ErrorLogs/" + reports[0]);
+        const std::string text = ReadText(game + "/Logs/ErrorLogs/" + reports[0]);
         EXPECT_NE(text.find("the main script Scripts/main.lua did not load"), std::string::npos) << text;
         EXPECT_NE(text.find(c.message), std::string::npos) << text;
     }
@@ -286,7 +326,7 @@ TEST_F(GameRunTest, UnwritableLogFolderIsSaidOnStderr) {
     fs::remove_all(game + "/logs");
     platform::WriteFile(game + "/logs", "a file where the log folder would be");
     EXPECT_EQ(Shell("./vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>'" + dir / "err.txt" + "'"), 0);
-    const std::string err = Read(dir / "err.txt");
+    const std::string err = ReadText(dir / "err.txt");
     EXPECT_NE(err.find("cannot make the log folder " + game + "/logs"), std::string::npos) << err;
     EXPECT_NE(err.find("cannot write the log file " + game + "/logs/log.txt"), std::string::npos) << err;
 }

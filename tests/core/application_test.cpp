@@ -46,6 +46,7 @@ public:
     void SortChildsBRU() override { Add("SortChildsBRU"); }
     void UpdateMatrices() override { Add("UpdateMatrices"); }
     void TickTree(float dt) override { Add("TickTree " + Num(dt)); }
+    void TickUpdaters(float dt) override { Add("render updaters " + Num(dt)); }
     void Add(const std::string& s) {
         log.push_back(s);
         fault.At(s);
@@ -68,7 +69,7 @@ public:
         log.push_back(name + " " + Num(dt));
         fault.At(name);
     }
-    void TickUpdaters(float dt) override {
+    void TickStatistics(float dt) override {
         log.push_back("updaters " + Num(dt));
         fault.At("updaters");
     }
@@ -149,8 +150,9 @@ protected:
     static Log TickSteps(const std::string& dt, const Log& phys) {
         Log steps = {"created " + dt, "linked " + dt, "created2 " + dt, "ticked " + dt};
         steps.insert(steps.end(), phys.begin(), phys.end());
-        Log rest = {"packed " + dt,   "deleted " + dt, "SortChildsBRU",  "psys",
-                    "UpdateMatrices", "camera " + dt,  "updaters " + dt, "TickTree " + dt};
+        Log rest = {"packed " + dt,   "deleted " + dt, "SortChildsBRU",         "psys",
+                    "UpdateMatrices", "camera " + dt,  "render updaters " + dt, "updaters " + dt,
+                    "TickTree " + dt};
         steps.insert(steps.end(), rest.begin(), rest.end());
         return steps;
     }
@@ -241,6 +243,7 @@ TEST_F(CoreTest, FaultInGuardedStepIsFatalReportWithStepMessage) {
         {"deleted", "TCore.Tick: deletedObjects.Tick AV"},
         {"psys", "TCore.Tick: psys.SmartTransform AV"},
         {"UpdateMatrices", "TCore.Tick: TEngine.SmartTransform AV"},
+        {"render updaters 10", "TCore.Tick: IUpdaterTicks AV"},
         {"updaters", "TCore.Tick: IUpdaterTicks AV"},
         {"TickTree 10", "TCore.Tick: MakeTicks AV"},
     };

@@ -50,6 +50,8 @@ TEST_F(Constants, DefaultsKeysAndKinds) {
     EXPECT_FLOAT_EQ(120.5f, GameConstants->Get(GameConstant::t_limit));
     EXPECT_FLOAT_EQ(300.0f, GameConstants->Get(GameConstant::maxOverheatValue));
     EXPECT_FLOAT_EQ(2.5f, GameConstants->Get(GameConstant::f_escapeDelay));
+    // The constants' own Get does not hide the lookup of a child by name.
+    EXPECT_EQ(GameConstants->Get("t_limit"), GameConstants->Param(GameConstant::t_limit));
     EXPECT_EQ(3, GameConstants->PlayerShipMaxAttackers());
     EXPECT_TRUE(NoLuaErrors());
 
@@ -99,7 +101,7 @@ TEST(GameWorldStartUp, RootsInOrderAndConstantsWithoutScripts) {
     EXPECT_EQ("100", global("tl"));
     EXPECT_EQ("0", global("mo"));
 
-    world.TickUpdaters(1000.0f);
+    world.TickStatistics(1000.0f);
     world.FinishStatistics();
     world.DeleteItems();
     world.DeleteTree();

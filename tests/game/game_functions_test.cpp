@@ -9,8 +9,12 @@
 #include "game_logic_fixture.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "render/fx_templates.h"
+#include "render/render_unit.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
+
+#include <filesystem>
 
 namespace vesk::test {
 namespace {
@@ -87,6 +91,19 @@ TEST_F(GameFunctions, IncludeDirAndTreeRunEachLuaFileOnceModCopiesFirst) {
     // A missing folder runs nothing.
     Run("ran = '' engine_IncludeDir('" + dir.path() + "/none')");
     EXPECT_EQ("", Global("ran"));
+    EXPECT_TRUE(NoLuaErrors());
+}
+
+// A linked folder is not walked: a link back to the tree's top would run
+// every file again, up to the operating system's limit on path length.
+TEST_F(GameFunctions, IncludeTreeDoesNotFollowLinkedFolders) {
+    Script("lib/a.lua", "a");
+    Script("lib/sub/c.lua", "c");
+    const std::string lib = dir.path() + "/lib";
+    std::filesystem::create_directory_symlink(lib, lib + "/sub/loop");
+    std::filesystem::create_directory_symlink(lib + "/sub", lib + "/alias");
+    Run("ran = '' engine_IncludeTree('" + lib + "')");
+    EXPECT_EQ("a=" + lib + "/a.lua c=" + lib + "/sub/c.lua ", Global("ran"));
     EXPECT_TRUE(NoLuaErrors());
 }
 
@@ -217,9 +234,17 @@ TEST_F(GameFunctions, ErrorDoStringTickCountAndReloadFx) {
     clock.AdvanceMs(250);
     EXPECT_DOUBLE_EQ(t0 + 250, std::stod(Eval("engine_GetTickCount()")));
 
+    // The effect library is loaded from the scripts' "fx" table.
+    Run("function length(t) if t == nil then return 0 end return table.getn(t) end "
+        "function GetGameTable(n) local s = '' for k in pairs(_G[n]) do s = s .. k .. '^' end return s end "
+        "fx = { spark = { id = 'spark', type = 'particle' } }");
     Run("engine_ReloadFx()");
-    EXPECT_EQ(std::vector<std::string>{"reload fx"}, link.calls);
+    TBaseRenderUnit* spark = FXTemplates.Find("spark");
+    ASSERT_NE(nullptr, spark);
+    EXPECT_EQ(spark->GetHex(), Eval("fx.spark.hex"));
     EXPECT_TRUE(trap.reports.empty());
+    FreeFXTemplates();
+    spark->Free(); // a particle template belongs to the particle pool, which this test has not
 
     EXPECT_THROW(Run("engine_Error('no ship')"), Halted);
     EXPECT_EQ("Script ERROR: no ship", FirstFatal());

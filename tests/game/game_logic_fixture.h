@@ -32,7 +32,6 @@ struct RecordingSceneLink : IGameSceneLink {
     void SwitchRayGroup(TEngineObject* u, const std::string& g, bool on) override {
         calls.push_back(std::string(on ? "rays on " : "rays off ") + u->GetHex() + " " + g);
     }
-    void ReloadFXTemplates() override { calls.push_back("reload fx"); }
     void SetDustMode(int mode) override { calls.push_back("dust " + std::to_string(mode)); }
 };
 

@@ -3,6 +3,7 @@
 // Lua host per test.
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,10 @@ protected:
     }
     bool NoLuaErrors() const {
         for (const auto& r : trap.reports)
-            if (r.text.rfind("LUAError", 0) == 0) return false;
+            if (r.text.rfind("LUAError", 0) == 0) {
+                std::cerr << r.text << "\n";
+                return false;
+            }
         return true;
     }
     // The first fatal report (what the program would have ended on).

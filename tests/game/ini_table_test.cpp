@@ -4,6 +4,7 @@
 #include "core/lua_adapter.h"
 #include "core/var_list.h"
 #include "game_tree_fixture.h"
+#include "platform/files.h"
 
 namespace vesk::test {
 namespace {
@@ -28,10 +29,9 @@ TEST_F(IniTable, HoldsTheFortyParametersWithDefaults) {
 
 TEST_F(IniTable, SavesWhenAllowedAndKeepsTheStartLocationOnLoad) {
     InitVarLists();
-    Run("DIR = " + LuaQuote(dir.path()));
-    Run("local s, l = saveData, loadData "
-        "saveData = function(p, f) s(p, DIR .. '/' .. f) end "
-        "loadData = function(p, f) l(p, DIR .. '/' .. f) end");
+    // "new.cfg" lives in the current folder (the game folder).
+    const std::string before = platform::CurrentFolder();
+    ASSERT_TRUE(platform::SetCurrentFolder(dir.path()));
     Run("engine_SetVar('ini.playerProfile', 'pilot') engine_SetVar('ini.fps', '60')");
     GameIniTable->SaveCfg(); // "autoSaveIni" is 0
     EXPECT_FALSE(std::filesystem::exists(dir / "new.cfg"));
@@ -46,6 +46,7 @@ TEST_F(IniTable, SavesWhenAllowedAndKeepsTheStartLocationOnLoad) {
     EXPECT_EQ(60, GameIniTable->GetInt("fps"));
     EXPECT_EQ("system_elsewhere", GameIniTable->GetText("startLocation"));
     EXPECT_TRUE(NoLuaErrors());
+    platform::SetCurrentFolder(before);
     FreeAllVarLists();
 }
 

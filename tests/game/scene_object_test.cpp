@@ -2,8 +2,13 @@
 // effects, the ray-group actions and how a pooled object is reset and reused.
 #include "game/object_effects.h"
 #include "game/params.h"
+#include "game/scene_link.h"
 #include "game/scene_object.h"
 #include "game_logic_fixture.h"
+#include "physics/ai_unit.h"
+#include "render/component.h"
+#include "render/render_object.h"
+#include "render/render_unit.h"
 
 namespace vesk::test {
 namespace {
@@ -159,6 +164,74 @@ TEST_F(SceneObjects, PooledObjectIsResetAndRevivedWithItsEventsOnItself) {
     Frame();
     EXPECT_EQ("2", Global("created"));
     EXPECT_TRUE(NoLuaErrors());
+}
+
+// The link the game installs works on real render units: the radius comes
+// from the unit's bounding sphere, the collision event is stored on the unit,
+// ray groups switch the unit's rays and deleting the object kills the unit.
+TEST_F(SceneObjects, RenderSceneLinkActsOnTheRenderUnit) {
+    InstallRenderSceneLink();
+    auto* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    auto* ray = TBaseRenderUnit::Create<TBaseRenderUnit>(unit);
+    TRenderObject* ro = TEngineObject::New<TRenderObject>();
+    ro->SetBox({-3, -4, 0}, {3, 4, 0});
+    unit->AddRO(UnitViewOf(ro));
+    RayOpsClass* rays = unit->GetGameOps()->GetRays();
+    rays->AddGroup("main");
+    rays->AddRay("main", ray);
+
+    Run("engine_AddVar('', 'ship', 'TBaseGameSceneObject')");
+    TBaseGameSceneObject* ship = SceneObj("ship");
+    ship->SetHex(unit);
+    EXPECT_EQ("5", Eval("engine_GetVar('ship.radius')"));
+    ship->OnCollision()->Activate();
+    EXPECT_EQ(unit->GetCollisionEvent(), static_cast<IEngineObject*>(ship->OnCollision()));
+    Run("engine_Execute('ship', 'offRayGroup', 'main')");
+    EXPECT_FALSE(ray->HasFlag(BRU_VISIBLE));
+    Run("engine_Execute('ship', 'onRayGroup', 'MAIN')");
+    EXPECT_TRUE(ray->HasFlag(BRU_VISIBLE));
+
+    Run("engine_DelVar('ship')");
+    EXPECT_TRUE(unit->HasFlag(BRU_KILLED));
+    EXPECT_EQ(unit->GetCollisionEvent(), nullptr);
+    EXPECT_TRUE(NoLuaErrors());
+    SetGameSceneLink(&link);
+    unit->DiscardBRU();
+    unit->Free();
+    ro->Free();
+}
+
+// Engine power reaches the AI steering unit of the object's render unit: an
+// NPC flies at cur percent of its "ph_MaxVelocity", the player's own ship
+// takes cur as the share of its speed.
+TEST_F(SceneObjects, EnginePowerSetsTheSpeedOfTheShipsSteeringUnit) {
+    InstallParamPhysicsLink();
+    auto* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    TShipPhysicParams record;
+    record.maxVelocity = 300.0f;
+    BaseAIUnitClass* ai = BaseAIUnitClass::Init(unit, record);
+    Run("engine_AddVar('', 'npc', 'TBaseGameSceneObject')");
+    TBaseGameSceneObject* npc = SceneObj("npc");
+    npc->SetHex(unit);
+    NewGameObject<TGameObjectParams>("params", npc);
+    NewGameObject<TBaseGameObjectList>("physic_params", npc);
+    Run("engine_AddVar('npc.physic_params', 'ph_MaxVelocity', 'TGameObjectSubParam') "
+        "engine_SetVar('npc.physic_params.ph_MaxVelocity', '200') "
+        "engine_SetVar('npc.params.p_engine.max', '100') engine_SetVar('npc.params.p_engine', '50')");
+    Frame();
+    EXPECT_FLOAT_EQ(ai->GetMaxVelocity(), 100.0f);
+
+    TBaseGameObject* player = GlobalObjects->FindChild("player");
+    if (!player) player = NewGameObject<TBaseGameObjectList>("player", GlobalObjects);
+    NewGameObject<TGameObjectFreeLink>("ship", player)->setValue(npc);
+    Run("engine_SetVar('npc.params.p_engine', '80')");
+    Frame();
+    EXPECT_FLOAT_EQ(ai->GetMaxVelocity(), 0.8f);
+    EXPECT_TRUE(NoLuaErrors());
+    SetParamPhysicsLink(nullptr);
+    unit->SetBPU(nullptr);
+    ai->Free();
+    unit->Free();
 }
 
 } // namespace

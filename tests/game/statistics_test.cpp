@@ -41,7 +41,7 @@ TEST_F(StatisticsCounters, FiveCountersWithTheirWeights) {
         // One object alive over one second with one change: load = rate/2 * rate weight + 1 * average weight.
         c.counter->Inc();
         c.counter->Tick(1000.0f);
-        EXPECT_FLOAT_EQ(0.5f * c.rate + c.average, c.counter->Load());
+        EXPECT_FLOAT_EQ(0.5f * c.rate + c.average, c.counter->LoadFigure());
     }
 }
 
@@ -51,7 +51,7 @@ TEST_F(StatisticsCounters, ValuesSumsAndAverages) {
     c->Update();
     EXPECT_EQ(0, c->Average());
     EXPECT_FLOAT_EQ(0.0f, c->Changes1s()->Rate());
-    EXPECT_FLOAT_EQ(0.0f, c->Load());
+    EXPECT_FLOAT_EQ(0.0f, c->LoadFigure());
 
     for (int v : {0, 1, 2, 1}) c->SetValue(v);
     c->Update();
@@ -91,12 +91,12 @@ TEST_F(StatisticsCounters, TimersCountChangesPerPeriod) {
     EXPECT_FLOAT_EQ(2.0f, t->Rate());
     EXPECT_EQ(0, c->Changes10s()->Periods());
     // Average of 1, 2, 3, 2 is 2: load = 2/2 * 1000 + 2 * 500.
-    EXPECT_FLOAT_EQ(2000.0f, c->Load());
+    EXPECT_FLOAT_EQ(2000.0f, c->LoadFigure());
 
     // The whole object ticks and updates each counter.
     Statistics->Ai()->Inc();
     Statistics->Tick(1000.0f);
-    EXPECT_FLOAT_EQ(0.5f * 150.0f + 700.0f, Statistics->Ai()->Load());
+    EXPECT_FLOAT_EQ(0.5f * 150.0f + 700.0f, Statistics->Ai()->LoadFigure());
 }
 
 } // namespace

@@ -175,7 +175,7 @@ TEST_F(GameTree, HandlerFaultsAreFatalWithTheirTexts) {
     }
 }
 
-TEST_F(GameTree, OtherOperationsReportAsSpecified) {
+TEST_F(GameTree, OtherOperationsReportTheirOwnFaults) {
     auto* a = NewGameObject<TBaseGameObjectList>("a", GlobalObjects);
     auto* b = NewGameObject<TBaseGameObject>("b", a);
     EXPECT_EQ(a, b->getParentByClass(TBaseGameObjectList::StaticClass()));

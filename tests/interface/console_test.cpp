@@ -96,6 +96,19 @@ TEST_F(ConsoleTest, RunsFilesSkippingCommentsAndBlankLines) {
     EXPECT_EQ(Console->Line(3), "ERROR: Console file not exists: " + platform::ExeFolder() + "\\local.ini");
 }
 
+// The start-up reads the caption a file sets before running anything.
+TEST_F(ConsoleTest, PeekReadsTheLastValueAFileGivesWithoutRunningIt) {
+    ASSERT_TRUE(platform::WriteFile(dir / "local.ini", "; win.caption=Commented\r\nwin.caption=First\r\n"
+                                                       "debug on\r\nWIN.CAPTION = Second Copy\r\nfps=1\r\n"));
+    EXPECT_EQ(GetInterfaceParts().peekConsoleValue("local.ini", "win.caption"), "Second Copy");
+    EXPECT_EQ(GetInterfaceParts().peekConsoleValue("local.ini", "maxlag"), "");
+    EXPECT_EQ(GetInterfaceParts().peekConsoleValue("absent.ini", "win.caption"), "");
+    // Nothing ran: no line, no variable set, no command.
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(IniVars->Get("win.caption").AsString(), "Vesk Annals");
+    EXPECT_EQ(LuaGlobal("debugVisible"), "nil");
+}
+
 TEST_F(ConsoleTest, CommandsAndQuotedTokens) {
     Console->Execute("  debug \"two words\"  ");
     Console->Execute("debug off");

@@ -2,6 +2,11 @@
 // fatal texts; the cursor sequencer's elements.
 #include "interface/cursor.h"
 
+#include <cmath>
+
+#include "render/engine.h"
+#include "render/view_camera.h"
+
 #include "interface_fixture.h"
 
 namespace vesk::test {
@@ -90,6 +95,43 @@ TEST_F(CursorTest, SequencerFindsItsElements) {
     TCursorSequencer broken;
     EXPECT_THROW(broken.Init(root), Halted);
     EXPECT_EQ(trap.lastFatal, "TCursorSequencer.Init fault: sequencer element not found");
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+// The 3D cursor sits on the pick ray through the middle of the screen.
+TEST(CursorUnit, FollowsThePickRayThroughTheScreenCentre) {
+    ErrorTrap trap;
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    auto camera = std::make_shared<BasicViewCamera>();
+    camera->SetPose({10, 0, 0}, {0, 1, 0});
+    SetDefaultViewCamera(camera);
+    CursorClass* cursor = TBaseRenderUnit::Create<CursorClass>(nullptr);
+    EXPECT_EQ(cursor->GetName(), "cursor");
+    cursor->UpdateMatrices(nullptr);
+    Vec3 p;
+    cursor->GetPosition(p);
+    EXPECT_NEAR(p.x, 10.0f, 1e-2f);
+    EXPECT_NEAR(p.y, CursorClass::kRayDistance, 1e-1f);
+    EXPECT_NEAR(p.z, 0.0f, 1e-2f);
+
+    // A ray through the left edge leaves at half the horizontal field of view.
+    Vec3 origin, centre, edge;
+    CursorClass::PickRay(*camera, 512, 384, origin, centre);
+    CursorClass::PickRay(*camera, 0, 384, origin, edge);
+    const float cosine = centre.x * edge.x + centre.y * edge.y + centre.z * edge.z;
+    const double halfFov = std::atan(std::tan(35.0 * M_PI / 180.0) * 1024.0 / 768.0);
+    EXPECT_NEAR(std::acos(cosine), halfFov, 1e-3);
+    EXPECT_NEAR(edge.z, 0.0f, 1e-4f); // still level
+
+    cursor->DiscardBRU();
+    cursor->Free();
+    SetDefaultViewCamera(nullptr);
+    TEODestroyManager->Flush();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "interface/desktop.h"
 #include "interface/text_layer.h"
 
+#include <algorithm>
 #include <map>
 
 #include "core/services.h"
@@ -11,6 +12,7 @@
 #include "interface/variators.h"
 #include "interface_fixture.h"
 #include "render/world_links.h"
+#include "text_fixture.h"
 
 namespace vesk::test {
 namespace {
@@ -206,15 +208,20 @@ TEST_F(DesktopTest, DrawingOrderClearAndHiddenInterfaceMode) {
     desk->SetMode(TDeskTop::kModeHideInterface);
     desk->SetProperty("FPS", "1");
     desk->SetProperty("STROBO", "1");
+    desk->SetSoundDataFlag(true);
+    desk->links.tickListsText = [] { return std::string("3 0 12"); };
+    desk->links.soundStatus = [] { return std::string("Sound: on\r\nChannels: 7"); };
     desk->Render();
     EXPECT_TRUE(order.empty());
-    // No panel: the four overlay lines, "Sec: 1", then the cursor.
-    ASSERT_EQ(draw.calls.size(), 6u);
+    // No panel: the five overlay lines, the two sound lines, "Sec: 1", then the cursor.
+    ASSERT_EQ(draw.calls.size(), 9u);
     EXPECT_EQ(draw.calls.back(), "fill 511 383 515 387 FFFF00FF");
     std::vector<std::string> texts;
     for (const TTextDraw& t : draw.texts) texts.push_back(t.text);
-    EXPECT_EQ(texts,
-              (std::vector<std::string>{"FPS: 0 (0.0)", "System: ", "vUnknow", "Hide Interface", "Sec: 1"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"FPS: 0 (0.0)", "System: ", "vUnknow", "Hide Interface",
+                                               "LE: 3 0 12", "Sound: on", "Channels: 7", "Sec: 1"}));
+    EXPECT_EQ(draw.texts[6].rect.top, 65); // 50 + 15 per line
+    EXPECT_EQ(draw.texts[6].fontSize, 15);
     EXPECT_EQ(draw.texts[2].align, TTextAlign::Right);
     EXPECT_EQ(draw.texts[2].rect.right, 1014);
 }
@@ -307,6 +314,80 @@ TEST_F(DesktopTest, PlayVideo) {
 
     EXPECT_THROW(desk->PlayVideo("bad.avi", "x()"), Halted);
     EXPECT_EQ(trap.lastFatal, "TDeskTop.PlayVideo: (1)bad.avi, x()");
+}
+
+// Key names and file names reach the scripts as Lua strings whatever they
+// hold: the backslash key and a Windows path do not break the chunk.
+TEST_F(DesktopTest, KeyAndFileNamesAreQuotedForLua) {
+    constexpr int kBackslash = 43;
+    desk->KeyEvent(kBackslash, true);
+    EXPECT_EQ(Global("cheat"), "\\");
+    desk->KeyEvent(kBackslash, false);
+
+    desk->SetProperty("ONINTERCEPTHOTKEY", "OnHot");
+    desk->SetProperty("INTERCEPTHOTKEY", "1");
+    desk->KeyEvent(kBackslash, true);
+    desk->KeyEvent(kBackslash, false);
+    EXPECT_EQ(Global("combo"), "\\");
+
+    std::map<std::string, std::string> settings{{"playvideo", "1"}, {"subtitles", "1"}};
+    desk->links.setting = [&](const std::string& k) { return settings[k]; };
+    desk->links.openVideo = [](TSimpleNode*, const std::string&, bool, const std::string&) { return true; };
+    Lua("iSubtitles = {Start = function(f) sub = f end, Stop = function() end}");
+    Add(desk, "VideoPlayer");
+    desk->PlayVideo("video\\intro \"1\".avi", "LOOP");
+    EXPECT_EQ(Global("sub"), "video\\intro \"1\".avi");
+}
+
+// The frame's texts are drawn before the cursor layer, the post effects and
+// the present, not after them.
+TEST_F(DesktopTest, TextLayerIsDrawnBeforeCursorPostEffectsAndPresent) {
+    std::vector<std::string> order;
+    struct Glyphs : IRenderSymbols {
+        explicit Glyphs(std::vector<std::string>& o) : order(o) {}
+        void BeginBatch() override {}
+        void PlaceGlyph(const TGlyph&, int, int) override {}
+        void DrawGlyph(uint32_t) override { order.push_back("glyph"); }
+        void EndBatch() override {}
+        std::vector<std::string>& order;
+    } glyphs(order);
+    struct Fills : TDrawRecorder {
+        explicit Fills(std::vector<std::string>& o) : order(o) {}
+        void FillRect(const TIRect& r, uint32_t c) override {
+            TDrawRecorder::FillRect(r, c);
+            order.push_back("fill");
+        }
+        std::vector<std::string>& order;
+    } fills(order);
+    IRenderSymbols* oldGlyphs = InterfaceGlyphRenderer;
+    InterfaceGlyphRenderer = &glyphs;
+    GDIFontLib.reset();
+    TextLayer = std::make_unique<TTextLayer>(tlGDI, FixedFonts());
+    InterfaceTextDrawer = TextLayer.get();
+    InterfaceDrawer = &fills;
+
+    AddCursorLayer();
+    desk->Cursor().Init(desk);
+    desk->links.present = [&] { order.push_back("present"); };
+    desk->links.postProcessActive = [] { return true; };
+    desk->links.runPostProcess = [&] { order.push_back("post"); };
+    desk->SetPostProcessModes(1u << TDeskTop::kModeShell);
+    desk->SetDrawingEnabled(true);
+    desk->SetClearBeforeDrawing(false);
+    desk->SetMode(TDeskTop::kModeShell);
+    desk->SetProperty("FPS", "1");
+    desk->UpdateLoadingBar(); // a drawing with the one-shot clear, so it presents
+    const auto firstFill = std::find(order.begin(), order.end(), "fill");
+    ASSERT_NE(firstFill, order.end());
+    EXPECT_GT(std::count(order.begin(), firstFill, "glyph"), 0);
+    EXPECT_EQ(std::vector<std::string>(firstFill, order.end()),
+              (std::vector<std::string>{"fill", "post", "present"}));
+
+    InterfaceDrawer = &draw;
+    InterfaceTextDrawer = &draw;
+    TextLayer.reset();
+    GDIFontLib.reset();
+    InterfaceGlyphRenderer = oldGlyphs;
 }
 
 TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {

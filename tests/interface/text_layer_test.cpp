@@ -215,13 +215,26 @@ TEST_F(SmartText, RowBreaksColoursAndVerticalPlacement) {
     EXPECT_EQ(r[2].color, 0x80FFFFFFu);
     EXPECT_EQ(r[2].row, 1);
     EXPECT_EQ(r[2].boxX, 12);
-    EXPECT_EQ(r[0].boxY, 30 - 11);
-    EXPECT_EQ(r[1].boxY, 30);
+    // Bottom-aligned rows end at the box's bottom edge: the last row's top is one step above it.
+    EXPECT_EQ(r[0].boxY, 30 - 22);
+    EXPECT_EQ(r[1].boxY, 30 - 11);
+    EXPECT_TRUE(r[1].visible);
+
+    // One centred row sits in the middle of the box; a scrolled-away row is above it.
+    box.vertAlign = TTextVertAlign::Center;
+    st.SetText(u"cc");
+    EXPECT_EQ(st.Runs()[0].boxY, (30 - 11) / 2);
+    box.vertAlign = TTextVertAlign::Top;
+    box.firstLine = 1;
+    st.SetText(u"a#Rb");
+    EXPECT_EQ(st.Runs()[0].boxY, -11);
+    EXPECT_FALSE(st.Runs()[0].visible);
+    EXPECT_EQ(st.Runs()[1].boxY, 0);
+    box.firstLine = 0;
 
     // Rows that fall below the box are not visible.
-    box.vertAlign = TTextVertAlign::Top;
     box.textHeight = 5;
-    st.SetText(u"a#Rb");
+    st.SetText(u"x#Ry");
     EXPECT_TRUE(st.Runs()[0].visible);
     EXPECT_FALSE(st.Runs()[1].visible);
 }

@@ -141,8 +141,8 @@ TEST_F(VariatorTest, SubclassesApplyToTheirProperty) {
     target->SetText("x");
     target->SetProperty("IMAGE", "a.tga");
     DrawTree(target);
-    ASSERT_FALSE(draw.texts.empty());
-    EXPECT_EQ(draw.texts.back().fontSize, 16); // 15.5 rounded
+    ASSERT_FALSE(draw.runs.empty());
+    EXPECT_EQ(draw.runs.back().fontSize, 16); // 15.5 rounded
     ASSERT_FALSE(draw.images.empty());
     EXPECT_EQ(draw.images.back().source.Width(), 32);
     EXPECT_EQ(Prop(col, "BEGINVALUE"), "FF000000");

@@ -302,11 +302,10 @@ TEST_F(VisualNodeTest, DrawCallsOfAButton) {
                   "fill 50 50 150 100 40102030",
                   "frame 50 50 150 100 80FFFFFF",
                   "image Textures\\panel.dds 50 50 100 100 from 0 0 32 32 80FFFFFF",
-                  "text \"Hi\" 55 50 150 100 80FFFF00 14",
+                  // The word (12 virtual pixels) is centred in the 190-pixel text box at 110.
+                  "run \"Hi\" 199 100 80FFFF00 14",
               }),
               draw.calls);
-    ASSERT_EQ(1u, draw.texts.size());
-    EXPECT_EQ(TTextAlign::Center, draw.texts[0].align);
 
     TPolygonNode* poly = Add<TPolygonNode>(root, "poly", "TPolygonNode");
     poly->SetProperty("LEFT", "10");
@@ -334,6 +333,41 @@ TEST_F(VisualNodeTest, KeyNames) {
     EXPECT_EQ('q', KeyCharacter(16, false));
     EXPECT_EQ('Q', KeyCharacter(16, true));
     EXPECT_EQ(0, KeyCharacter(59, false));
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+// A label's runs: rows wrapped at the text width, placed by the vertical
+// alignment, kept on one row without wrapping, and scrolled.
+TEST_F(VisualNodeTest, LabelRowsWrapAlignAndScroll) {
+    TMegaButton* label = Button(root, "note", 100, 200, 50, 40);
+    label->SetProperty("FONTSIZE", "10");
+    label->SetProperty("TEXT", "aaaa bbbb cccc");
+    auto rows = [&] {
+        draw.calls.clear();
+        DrawTree(label);
+        return draw.calls;
+    };
+    label->SetProperty("TEXTVERTALIGN", "BOTTOM");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"run \"aaaa\" 100 210 FFFFFFFF 10",
+                                                "run \"bbbb\" 100 220 FFFFFFFF 10",
+                                                "run \"cccc\" 100 230 FFFFFFFF 10"}));
+    label->SetProperty("TEXTWRAP", "0");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"run \"aaaa\" 100 230 FFFFFFFF 10",
+                                                "run \"bbbb\" 130 230 FFFFFFFF 10",
+                                                "run \"cccc\" 160 230 FFFFFFFF 10"}));
+    label->SetProperty("TEXTWRAP", "1");
+    label->SetProperty("TEXTVERTALIGN", "TOP");
+    label->Execute("SCROLLDOWN");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"run \"bbbb\" 100 200 FFFFFFFF 10",
+                                                "run \"cccc\" 100 210 FFFFFFFF 10"}));
+    // Moving the label moves its rows without a new layout.
+    label->SetLeft(300);
+    EXPECT_EQ(rows().front(), "run \"bbbb\" 300 200 FFFFFFFF 10");
 }
 
 } // namespace

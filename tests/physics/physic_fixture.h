@@ -27,6 +27,9 @@ struct FakeOwner : IRenderUnitAI, IOwnerPhObj {
     void FreeAI() override {}
     Matrix BodyMatrix() const override { return matrix; }
     TBaseRenderUnit* RenderUnit() override { return unit; }
+    void ForsageOn(float v) override { forsage = v; }
+    void ForsageOff() override { forsage = 0; }
+    float forsage = 0;
     // IOwnerPhObj
     IPhVector* GetVelocityVector() override { return vel; }
     IPhVector* GetSecondVector() override { return omega; }

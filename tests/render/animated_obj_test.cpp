@@ -1,8 +1,10 @@
 // Animated objects: the clock, the frame, pause, loop and kill, fading, and
 // loading through the model links.
 #include "core/lua_machine.h"
+#include "fake_model_tree.h"
 #include "render/animated_obj.h"
 #include "render_fixture.h"
+#include "stand_in_units.h"
 #include "shared/math.h"
 
 using namespace vesk;
@@ -83,6 +85,35 @@ TEST_F(AnimatedObj, ZeroLengthStandsAtItsEnd) {
     EXPECT_FALSE(obj->HasAnimFlags(AO_PLAYING));
 }
 
+TEST_F(AnimatedObj, LightsAreTheParentsTheEnvironmentsAndEveryLampChild) {
+    EnvironmentSet set;
+    set.lightDirection = {0, -1, 0};
+    set.lightColour = 0xFF804020;
+    GetRenderWorldLinks().environmentSet = [&set]() -> const EnvironmentSet* { return &set; };
+    TBaseRenderUnit* lamp = obj->AddLamp("lamp", {0, 0, 2}, 10);
+    if (!kFakeLamp || !lamp) GTEST_SKIP() << "the real lamp class is registered";
+    dynamic_cast<ILampSetup*>(lamp)->SetColor(0xFF0000);
+    obj->UpdateMatrices(nullptr);
+    TLightManager& lights = engine->Viewports().GetLightManager();
+    obj->AddLights(kLightsSuns | kLightsLamps);
+    ASSERT_EQ(lights.Count(), 2);
+    const TLightManager::Slot& sun = lights.GetSlot(0);
+    EXPECT_EQ(sun.tag, kEnvironmentLightTag);
+    EXPECT_EQ(sun.light.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(sun.light.Direction.y, -1.0f);
+    EXPECT_NEAR(sun.light.Diffuse.r, 128 / 255.0f, 1e-6f);
+    const TLightManager::Slot& glow = lights.GetSlot(1);
+    EXPECT_EQ(glow.tag, kLocalLightTag);
+    EXPECT_EQ(glow.light.Position.z, 2.0f);
+    EXPECT_EQ(glow.light.Diffuse.r, 1.0f);
+    EXPECT_EQ(glow.light.Attenuation0, 1.0f);
+    // The lamp's glow shrinks while it lights the object.
+    EXPECT_EQ(dynamic_cast<RecLamp*>(lamp)->calls.back(), "glow 0.01");
+    // Both go with the local lights.
+    obj->ClearLocalLights();
+    EXPECT_EQ(lights.Count(), 0);
+}
+
 class AnimatedObjModel : public AnimatedObj {
 protected:
     void SetUp() override {
@@ -90,39 +121,37 @@ protected:
         BuffersManager = std::make_unique<BuffersManagerClass>();
         CreateLuaMachine();
         LuaMachine->RunString("mesh = { [7] = { name = 'shield', path = 'fx/shields' } }");
-        ro = TEngineObject::New<TRenderObject>();
-        ro->Create(D3DPOOL_MANAGED, 0, 0, RO_QUADS, 1, 0);
+        model = &trees.Add("fx/shields/shield.cm");
+        ro = model->AddObject("bubble", MatrixTranslation(1, 2, 3));
         D3DMATERIAL9 m{};
         m.Diffuse = {0.5f, 0.25f, 1, 1};
         m.Power = 3;
         ro->GetMaterial(0)->SetD3DMaterial(m);
-        ro->SetMatrix(MatrixTranslation(1, 2, 3));
-        GetMeshModelLinks().loadAnimated = [this](const std::string& base, const std::string& object,
-                                                  uint64_t options, AnimatedModel& out) {
-            asked = base + "|" + object + "|" + std::to_string(options);
-            out = model;
-            out.ro = ro;
-            return true;
-        };
+        model->AddTrack("bubble", 31, 60);
     }
     void TearDown() override {
-        GetMeshModelLinks() = MeshModelLinks{};
         RenderTest::TearDown();
-        ro->Free();
+        trees.Clear();
         FreeLuaMachine();
         BuffersManager.reset();
     }
+    FakeModelTrees trees;
+    FakeModelTree* model = nullptr;
     TRenderObject* ro = nullptr;
-    AnimatedModel model;
-    std::string asked;
 };
 
-TEST_F(AnimatedObjModel, LoadMeshTakesTheObjectTrackAndMaterial) {
-    model = {nullptr, true, true, 31, 0, 60};
+TEST_F(AnimatedObjModel, LoadMeshTakesTheObjectTrackMaterialAndKeyAnimation) {
     obj->LoadMesh("7", "bubble", 0x80, 0x2);
-    EXPECT_EQ(asked, "fx/shields/shield|bubble|130");
+    // Without a ".cma" file the model's own tracks animate it.
+    EXPECT_EQ(trees.asked, (std::vector<std::string>{"fx/shields/shield.cm"}));
+    EXPECT_EQ(model->built, (std::vector<std::string>{"bubble/130"}));
+    EXPECT_EQ(obj->GetModelTree(), model);
     EXPECT_FLOAT_EQ(obj->GetLength(), 2.0f);
     EXPECT_EQ(obj->GetLocalMatrix().m[3][2], 3.0f);
+    auto* keys = dynamic_cast<SimpleKeyAnimationClass*>(obj->KeyAnimationLink());
+    ASSERT_NE(keys, nullptr);
+    EXPECT_EQ(keys->Name(), "bubble");
+    EXPECT_EQ(keys->GetFrameCount(), 60);
     D3DMATERIAL9 *base = nullptr, *working = nullptr;
     obj->GetROMaterialPointer(base, working);
     ASSERT_NE(base, nullptr);
@@ -144,9 +173,11 @@ TEST_F(AnimatedObjModel, LoadMeshTakesTheObjectTrackAndMaterial) {
 }
 
 TEST_F(AnimatedObjModel, FaultsReportTheirTexts) {
-    model = {nullptr, true, false, 31, 0, 60};
+    model->animationRoot = false;
     EXPECT_THROW(obj->LoadMesh("7", "bubble", 0, 0), Halted);
     EXPECT_EQ(trapAll.lastFatal, "CMAData.PAnimationRoot=nil");
+    EXPECT_THROW(obj->LoadMesh("7", "wing", 0, 0), Halted);
+    EXPECT_EQ(trapAll.lastFatal, "not cmtree.GetGeomobject(_GOName,pgeomobj): wing");
 
     AnimatedObjClass* bare = TBaseRenderUnit::Create<AnimatedObjClass>(env);
     env->AddChild(bare);
@@ -158,19 +189,28 @@ TEST_F(AnimatedObjModel, FaultsReportTheirTexts) {
     EXPECT_EQ(out, nullptr);
 }
 
-TEST_F(AnimatedObjModel, CopyKeepsTheAnimationState) {
-    model = {nullptr, true, true, 31, 0, 60};
+TEST_F(AnimatedObjModel, CopyThroughTheBaseKeepsTheAnimation) {
     obj->LoadMesh("7", "bubble", 0, 0);
     obj->SetAnimFlags(AO_LOOP);
     obj->PlayFrom(0.5f);
     obj->Tick(0);
-    AnimatedObjClass* copy = obj->CreateCopy(env);
+    TBaseRenderUnit* base = obj;
+    auto* copy = dynamic_cast<AnimatedObjClass*>(base->CreateCopy(env));
+    ASSERT_NE(copy, nullptr);
     env->AddChild(copy);
     EXPECT_TRUE(copy->HasAnimFlags(AO_LOOP | AO_PLAYING));
     EXPECT_EQ(copy->GetClock(), 0.5f);
     EXPECT_FLOAT_EQ(copy->GetAnimPos(), 0.25f);
     EXPECT_EQ(copy->GetLength(), 2.0f);
     EXPECT_EQ(copy->GetROList(), obj->GetROList());
+    EXPECT_EQ(copy->GetName().rfind("_copy_of_AnimatedObj_", 0), 0u);
+    // The copy's key animation plays on the copy, and its clock runs on from the copy's state.
+    auto* keys = dynamic_cast<SimpleKeyAnimationClass*>(copy->KeyAnimationLink());
+    ASSERT_NE(keys, nullptr);
+    EXPECT_EQ(keys->Carrier()->GetInstance(), copy);
+    copy->Tick(500);
+    EXPECT_FLOAT_EQ(copy->GetAnimPos(), 0.5f);
+    EXPECT_EQ(copy->GetCurrentFrame(), 15);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "null_device_scope.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -249,21 +251,31 @@ TEST_F(Capture, DeviceCountsOutsideTheArrays) {
     EXPECT_TRUE(trap.reports.empty());
 }
 
-TEST_F(Capture, CreationReports) {
+TEST_F(Capture, MissingSettingsTakeDefaultsAndBadOnesAreReported) {
+    ini.clear();
+    auto cap = Make();
+    EXPECT_TRUE(trap.reports.empty());
+    EXPECT_EQ(cap->NumDevices(), 1);
+    EXPECT_FLOAT_EQ(cap->FrameInterval(), 40000.0f);
+    cap->Start();
+    EXPECT_EQ(cap->SessionPath(0).rfind("capture/dev0_", 0), 0u) << cap->SessionPath(0);
+    cap->Stop();
+    cap.reset();
+    std::filesystem::remove_all("capture");
+
     struct Case {
         std::string key, value, report;
     };
     const Case cases[] = {
-        {"capture_fps", "", "kws2i: _str=\"\": CaptureClass.Init: ini[\"capture_fps\"]"},
-        {"capture_num_devices", "", "kws2i: _str=\"\": CaptureClass.Init: ini[\"capture_num_devices\"]"},
-        {"capture_num_devices", "3", "CaptureClass.Init: CapturePaths[2]=\"\": ini[\"capture_path_2\"]"},
+        {"capture_fps", "ten", "Exception kws2i: _str=ten: CaptureClass.Init: ini[\"capture_fps\"]"},
+        {"capture_num_devices", "x",
+         "Exception kws2i: _str=x: CaptureClass.Init: ini[\"capture_num_devices\"]"},
     };
     for (const Case& c : cases) {
-        auto saved = ini;
         ini[c.key] = c.value;
         EXPECT_THROW(Make(), Halted) << c.report;
         EXPECT_EQ(trap.lastFatal, c.report);
-        ini = saved;
+        ini.erase(c.key);
         // The fatal report released the device; make another for the next case.
         scope.Init();
     }

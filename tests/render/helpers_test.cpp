@@ -1,3 +1,4 @@
+#include "render/fx_descr.h"
 #include "render/fx_templates.h"
 #include "render/helpers.h"
 #include "render/render_object.h"
@@ -166,10 +167,10 @@ TEST_F(HelpersTest, CopyIsDeepSkipsNoCopyChildrenAndSharesRenderObjects) {
 // A stand-in effect: records its spawn argument and description.
 class StandInFX : public TBaseRenderUnit {
 public:
-    int spawned = -1;
+    std::string spawnedHelper;
     const void* desc = nullptr;
-    void OnSpawn(int a) override { spawned = a; }
-    int SetFromDescStruct(const void* d) override {
+    void OnSpawn(const FXDescrStruct& d) override { spawnedHelper = d.BurstHelper; }
+    int SetFromDescStruct(IEngineObject* d) override {
         desc = d;
         return 0;
     }
@@ -191,10 +192,11 @@ TEST_F(HelpersTest, SpawningHangsCopiesUnderTheParent) {
     list.Add(t);
     EXPECT_EQ(TBaseRenderUnit::FindFXTemplate("fx_burst", &list), t);
     RecUnit* ship = Unit(env, "ship");
-    const int arg = 5;
+    FXDescrStruct arg;
+    arg.BurstHelper = "nozzle";
     auto* a = dynamic_cast<StandInFX*>(TBaseRenderUnit::SpawnEffect(t, ship, &arg));
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->spawned, 5);
+    EXPECT_EQ(a->spawnedHelper, "nozzle");
     EXPECT_EQ(a->GetTemplate(), t);
     EXPECT_EQ(a->Parent(), ship);
     EXPECT_EQ(ship->ChildCount(), 1);
@@ -204,7 +206,7 @@ TEST_F(HelpersTest, SpawningHangsCopiesUnderTheParent) {
     auto* b = dynamic_cast<StandInFX*>(t->SpawnEffect2(cfg));
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(cfg->fx, b);
-    EXPECT_EQ(b->desc, static_cast<const void*>(static_cast<IFXConfigBase*>(cfg)));
+    EXPECT_EQ(b->desc, static_cast<const void*>(static_cast<IEngineObject*>(cfg)));
     EXPECT_EQ(ship->ChildCount(), 2);
     EXPECT_TRUE(cfg->InDestroyQueue());
 

@@ -1,4 +1,5 @@
-// Key animation against hand values, and static meshes drawn from model links.
+// Key animation against hand values, and static meshes drawn from model trees.
+#include "fake_model_tree.h"
 #include "render/key_animation.h"
 #include "render/mesh.h"
 #include "render/shader.h"
@@ -214,23 +215,17 @@ protected:
     void SetUp() override {
         RenderTest::SetUp();
         BuffersManager = std::make_unique<BuffersManagerClass>();
-        ro = TEngineObject::New<TRenderObject>();
-        ro->Create(D3DPOOL_MANAGED, 0, 0, RO_QUADS, 2, 0);
-        ro->SetMatrix(MatrixTranslation(100, 0, 0));
-        GetMeshModelLinks().createRO = [this](const std::string& file, const std::string& object,
-                                              uint64_t options) -> TRenderObject* {
-            asked.push_back(file + "/" + object + "/" + std::to_string(options));
-            return object == "hull" ? ro : nullptr;
-        };
+        model = &trees.Add("ships/a");
+        ro = model->AddObject("hull", MatrixTranslation(100, 0, 0));
     }
     void TearDown() override {
-        GetMeshModelLinks() = MeshModelLinks{};
         RenderTest::TearDown();
-        ro->Free();
+        trees.Clear();
         BuffersManager.reset();
     }
+    FakeModelTrees trees;
+    FakeModelTree* model = nullptr;
     TRenderObject* ro = nullptr;
-    std::vector<std::string> asked;
 };
 
 TEST_F(Meshes, AddROFromCMTakesTheObjectsMatrixAndStates) {
@@ -239,7 +234,7 @@ TEST_F(Meshes, AddROFromCMTakesTheObjectsMatrixAndStates) {
     EXPECT_TRUE(mesh->HasFlag(BRU_OPAQUE));
     EXPECT_TRUE(mesh->HasFlag2(BRU2_RETRANSFORM_BSPHERES));
     ASSERT_TRUE(mesh->AddROFromCM("ships/a", "hull"));
-    EXPECT_EQ(asked, (std::vector<std::string>{"ships/a/hull/194"}));
+    EXPECT_EQ(model->built, (std::vector<std::string>{"hull/194"}));
     EXPECT_EQ(mesh->GetBaseMatrix().m[3][0], 100.0f);
     const auto& apply = *ro->RenderStates()->ApplyList();
     const auto& restore = *ro->RenderStates()->RestoreList();
@@ -254,8 +249,8 @@ TEST_F(Meshes, AddROFromCMTakesTheObjectsMatrixAndStates) {
     EXPECT_EQ(Dev().CountCalls("SetTransform"), 1u);
     EXPECT_EQ(Dev().CountCalls("DrawPrimitive"), 1u);
 
-    EXPECT_THROW(mesh->AddROFromCM("ships/a", "gun"), Halted);
-    EXPECT_EQ(trapAll.lastFatal, "MeshClass.AddROFromCM: ro not found. ships/a, gun");
+    EXPECT_THROW(mesh->AddROFromCM("ships/b", "gun"), Halted);
+    EXPECT_EQ(trapAll.lastFatal, "MeshClass.AddROFromCM: ro not found. ships/b, gun");
 }
 
 TEST_F(Meshes, OutOfViewMeshDrawsNothing) {

@@ -197,6 +197,27 @@ TEST_F(PostProcessTest, RadialBlurRestoresState) {
     EXPECT_EQ(v, 0x112u);
 }
 
+// In flight (desktop mode 1) the engine's frame runs the radial blur over the
+// scene; in other modes it runs no effect of its own.
+TEST_F(PostProcessTest, FrameInFlightRunsTheRadialBlur) {
+    Start();
+    int mode = 1;
+    GetRenderWorldLinks().desktopMode = [&] { return mode; };
+    TEngineClass* engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
+    size_t mark = Mark();
+    engine->RenderFrame();
+    std::vector<std::string> passes;
+    for (const std::string& t : Trace(mark))
+        if (t.find(' ') == std::string::npos) passes.push_back(t);
+    EXPECT_EQ(passes, (std::vector<std::string>{"radian_blur", "copy"}));
+    mode = 2;
+    mark = Mark();
+    engine->RenderFrame();
+    EXPECT_EQ(Trace(mark), std::vector<std::string>{});
+    engine->DiscardBRU();
+    engine->Free();
+}
+
 TEST_F(PostProcessTest, BrokenOrMissingEffectFile) {
     // A technique that does not build: a message box, post-processing off for the run.
     Start("#parameter ftime float c1\n#technique copy\nnothing here\n");
@@ -212,14 +233,19 @@ TEST_F(PostProcessTest, BrokenOrMissingEffectFile) {
     PostProcess.reset();
     EXPECT_THROW(RE_InitPostProcess(), Halted);
     EXPECT_EQ(trap.lastFatal, "data/shaders/post_process.fx is missing.");
-    // Off in the setup: the file is not needed and the manager stays off.
+    // Off in the setup the file is still loaded (and needed); the effects do not run.
     PostProcess.reset();
     SetupRecord.postProcess = 0;
-    RE_InitPostProcess();
+    EXPECT_THROW(RE_InitPostProcess(), Halted);
+    EXPECT_EQ(trap.lastFatal, "data/shaders/post_process.fx is missing.");
+    PostProcess.reset();
+    Start();
     ASSERT_TRUE(PostProcess);
-    EXPECT_FALSE(PostProcess->IsEnabled());
-    SetupRecord.postProcess = 1;
+    EXPECT_TRUE(PostProcess->IsEnabled());
+    EXPECT_NE(PostProcess->Effect(), nullptr);
     EXPECT_FALSE(PostProcess->IsActive());
+    SetupRecord.postProcess = 1;
+    EXPECT_TRUE(PostProcess->IsActive());
 }
 
 TEST_F(PostProcessTest, EffectFileErrors) {

@@ -3,6 +3,7 @@
 #include "core/lua_machine.h"
 #include "render/device.h"
 #include "render/render_object.h"
+#include "render/render_unit.h"
 #include "render/ro_builders.h"
 #include "render/shader.h"
 #include "shared/math.h"
@@ -165,6 +166,35 @@ TEST_F(RenderObjects, RenderDrawsEachMaterialFromTheChunk) {
     ASSERT_EQ(Calls({"SetStreamSource"}).size(), 1u);
     // The fixed-function path drops any vertex shader first.
     EXPECT_EQ(Calls({"SetVertexShader"}), (std::vector<std::string>{"SetVertexShader(null)"}));
+}
+
+// A unit that finds a blended material on its render object makes the object
+// draw without writing depth; an opaque one keeps depth writes.
+TEST_F(RenderObjects, BlendedObjectDrawsWithoutWritingDepth) {
+    TRenderObject* glass = Make(RO_QUADS, 1);
+    TRenderObject* hull = Make(RO_QUADS, 1);
+    glass->GetMaterial(0)->SetTechnique(60);
+    hull->GetMaterial(0)->SetTechnique(30);
+    auto* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    unit->SetPassFlagsFromMaterials(*glass);
+    EXPECT_TRUE(unit->HasFlag(BRU_BLENDED));
+    unit->SetPassFlagsFromMaterials(*hull);
+    EXPECT_TRUE(unit->HasFlag(BRU_OPAQUE));
+    unit->Free();
+    const std::string off = "SetRenderState(" + std::to_string(D3DRS_ZWRITEENABLE) + ", 0)";
+    const std::string on = "SetRenderState(" + std::to_string(D3DRS_ZWRITEENABLE) + ", 1)";
+    dev->ClearCalls();
+    glass->Render();
+    std::vector<std::string> seen;
+    for (const std::string& c : Calls({"SetRenderState", "DrawPrimitive"}))
+        if (c == off || c == on || c.rfind("DrawPrimitive", 0) == 0) seen.push_back(c);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], off);
+    EXPECT_EQ(seen[1].rfind("DrawPrimitive", 0), 0u);
+    EXPECT_EQ(seen[2], on);
+    dev->ClearCalls();
+    hull->Render();
+    for (const std::string& c : Calls({"SetRenderState"})) EXPECT_NE(c, off);
 }
 
 TEST_F(RenderObjects, IndexedQuadsDrawThroughTheirIndexChunk) {

@@ -2,6 +2,8 @@
 // begun, cleared, ended and presented, the device released at shut-down.
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
+
 #include "core/config_record.h"
 #include "platform/gfx/null_device.h"
 #include "platform/window.h"
@@ -33,6 +35,15 @@ TEST(RenderServices, DeviceOnWindowFrameCallsAndRelease) {
     });
     GetDisplayReleaseHooks().pauseMs = 0;
     SetupRecord = DefaultConfigRecord();
+    // The start-up loads the post-process effects from the game folder.
+    test::TempDir dir;
+    const std::string oldFolder = platform::CurrentFolder();
+    std::string effect;
+    ASSERT_TRUE(platform::ReadFile(
+        std::string(VESK_TEST_DATA_DIR) + "/../../content/data/shaders/post_process.fx", effect));
+    platform::SetCurrentFolder(dir.path());
+    platform::CreateFolders("data/shaders");
+    platform::WriteFile("data/shaders/post_process.fx", effect);
 
     CoreServices services;
     InstallRenderServices(services);
@@ -74,6 +85,7 @@ TEST(RenderServices, DeviceOnWindowFrameCallsAndRelease) {
     platform::SetDirect3DFactory(nullptr);
     GetDisplayReleaseHooks() = DisplayReleaseHooks{};
     SetupRecord = ConfigRecord{};
+    platform::SetCurrentFolder(oldFolder);
 }
 
 } // namespace

@@ -3,15 +3,31 @@
 // own, the texture manager and the fast logs written into the test folder.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "core/paths.h"
 #include "null_device_scope.h"
 #include "platform/files.h"
+#include "platform/video.h"
 #include "render/texture.h"
 #include "shared/errors.h"
 #include "support/error_trap.h"
 #include "support/image_files.h"
 
 namespace vesk::test {
+
+// An 8 x 8 video of one frame per colour (A8R8G8B8), five frames a second.
+inline bool WriteColourVideo(const std::string& path, const std::vector<uint32_t>& colours) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (uint32_t c : colours) {
+        std::vector<uint8_t> px(8 * 8 * 4);
+        for (size_t i = 0; i < px.size(); i += 4) std::memcpy(&px[i], &c, 4);
+        frames.push_back(px);
+    }
+    return platform::WriteVideoFile(path, "rawvideo", 8, 8, 5, frames);
+}
 
 class TextureFixture : public ::testing::Test {
 protected:

@@ -169,6 +169,25 @@ TEST_F(Buffers, GivenBackChunksJoinTheirFreeNeighbours) {
     EXPECT_TRUE(trap.reports.empty());
 }
 
+// Render objects of cached models are freed after the buffer managers at
+// shut-down: the chunks they still hold outlive their managers and free
+// themselves when given back (the sanitizer build sees any stale access).
+TEST(BuffersShutDown, ChunksHeldPastTheManagerAreFreedWhenGivenBack) {
+    ErrorTrap trap;
+    NullDeviceScope scope;
+    scope.Init();
+    auto bm = std::make_unique<BuffersManagerClass>();
+    IVertexBuffer* vb = bm->GetVB(10, FVF_PosColorTex, D3DPOOL_MANAGED, 0);
+    IIndexBuffer* ib = bm->GetIB(30, D3DFMT_INDEX16, D3DPOOL_MANAGED);
+    IVertexBuffer* given = bm->GetVB(5, FVF_PosColorTex, D3DPOOL_MANAGED, 0);
+    ASSERT_TRUE(vb && ib && given);
+    given->Release();
+    bm.reset();
+    vb->Release();
+    ib->Release();
+    EXPECT_TRUE(trap.reports.empty());
+}
+
 TEST_F(Buffers, DynamicBuffersAreNeverShared) {
     IVertexBuffer* a = bm.GetVB(300, FVF_TLVertex, D3DPOOL_DEFAULT, D3DUSAGE_DYNAMIC);
     IVertexBuffer* b = bm.GetVB(200, FVF_TLVertex, D3DPOOL_DEFAULT, D3DUSAGE_DYNAMIC);

@@ -114,14 +114,8 @@ TEST_F(VideoRendererTest, MissingFileIsReported) {
 TEST_F(VideoRendererTest, DecodedFramesFollowThePositionIntoTheTexture) {
     platform::SetVideoDecoderFactory(nullptr);
     const uint32_t colours[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
-    std::vector<std::vector<uint8_t>> frames;
-    for (uint32_t c : colours) {
-        std::vector<uint8_t> px(8 * 8 * 4);
-        for (size_t i = 0; i < px.size(); i += 4) std::memcpy(&px[i], &c, 4);
-        frames.push_back(px);
-    }
     const std::string path = DataPath + "cinematics/rgb.avi";
-    ASSERT_TRUE(platform::WriteVideoFile(path, "rawvideo", 8, 8, 5, frames));
+    ASSERT_TRUE(WriteColourVideo(path, {colours[0], colours[1], colours[2]}));
     video->Load(path);
     ASSERT_NE(video->GetTexture(), nullptr);
     EXPECT_NEAR(video->GetStopTime(), 0.6, 0.21);

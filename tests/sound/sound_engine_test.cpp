@@ -4,6 +4,9 @@
 #include "shared/errors.h"
 #include "sound_fixture.h"
 
+#include <chrono>
+#include <thread>
+
 namespace vesk {
 namespace {
 
@@ -269,6 +272,68 @@ TEST(SoundServiceTest, PicksTheEngineBySoundSwitch) {
     EXPECT_TRUE(dynamic_cast<TSoundEngine*>(SoundEngine.get())->Enabled());
     services.sound->Done();
     SetDirectSoundFactory({});
+}
+
+TEST(SoundServiceTest, EitherEngineTalksToTheServicesMessageSink) {
+    test::ErrorTrap trap;
+    UseNullSound();
+    NullWindow window;
+    std::vector<std::string> got;
+    SoundService service([&](const std::string& t) { got.push_back(t); });
+    service.Start(false, window);
+    EXPECT_EQ(got, std::vector<std::string>{"Sound is disable"});
+    service.Done();
+    got.clear();
+    service.Start(true, window);
+    SoundEngine->Start(9);
+    EXPECT_EQ(got, std::vector<std::string>{"ERR SoundEngine.Start fault. Channel="});
+    service.Done();
+    SetDirectSoundFactory({});
+}
+
+// A stream that fails while the worker refills it is reported by the main
+// thread's next update: the fatal report's shut-down never runs on the worker.
+class SoundWorkerTest : public test::SoundTest {};
+
+TEST_F(SoundWorkerTest, StreamFaultWaitsForTheMainThread) {
+    SoundCore.reset();
+    TSoundEngine engine; // with its worker thread
+    ASSERT_EQ(engine.Init(nullptr), 0);
+    auto dev = LastNullSoundDevice();
+    engine.SetFileFolder(dir.path() + "/");
+    test::WavFormat longWave;
+    longWave.frames = 22050 * 30; // still streaming when the fault comes, however slow the machine
+    Wav("a.wav", longWave);
+    const auto mainThread = std::this_thread::get_id();
+    std::vector<std::thread::id> reportedOn;
+    const auto trapHook = GetErrorHooks().onReport;
+    GetErrorHooks().onReport = [&](const std::string& text, const std::string& flags) {
+        if (flags.find('h') != std::string::npos) reportedOn.push_back(std::this_thread::get_id());
+        trapHook(text, flags);
+    };
+    ASSERT_EQ(engine.Play(1, "a.wav", 0, 0, ""), 0);
+    engine.Update(10);
+    dev->Config().failLock = true;
+    // The failing pass stops the worker's passes: the counter stands still.
+    int last = -1, still = 0;
+    for (int i = 0; i < 100 && still < 4; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        const int t = engine.GetThreadTicks();
+        still = t == last ? still + 1 : 0;
+        last = t;
+    }
+    ASSERT_GE(still, 4);
+    EXPECT_TRUE(reportedOn.empty());
+    EXPECT_TRUE(trap.lastFatal.empty());
+    EXPECT_THROW(engine.Update(10), test::Halted);
+    EXPECT_EQ(reportedOn, std::vector<std::thread::id>{mainThread});
+    EXPECT_EQ(trap.lastFatal.rfind("TStreamSoundChannel.Update fault. Name=Music", 0), 0u) << trap.lastFatal;
+    // The worker stopped streaming after the fault: one report, not one per pass.
+    dev->Config().failLock = false;
+    engine.Update(10);
+    EXPECT_EQ(reportedOn.size(), 1u);
+    GetErrorHooks().onReport = trapHook;
+    engine.Done();
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 -- Stand-ins for the content-side functions the game-object tree calls:
--- saveData writes exec_table as Lua text, loadData reads it back.
+-- saveData writes exec_table as Lua text, loadData gives it back to the tree.
 hooks = {}
 function setHook(path, code)
   hooks[table.getn(hooks) + 1] = path
@@ -39,10 +39,10 @@ function saveData(path, file)
   savedPath = path
 end
 
+-- The engine has run the file in its data environment and left its data in
+-- exec_table.
 function loadData(path, file)
-  file = string.gsub(file, "\\", "/")
-  exec_table = nil
-  dofile(file)
   engine_UpdateToEngine(path, "exec_table")
   loadedPath = path
+  loadedFile = file
 end

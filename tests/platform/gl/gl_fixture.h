@@ -87,23 +87,32 @@ inline Vec2 ProjectToScreen(Vec3 p, const Matrix& view, const Matrix& proj) {
     return {(c[0] / c[3] + 1) * 0.5f * W, (1 - c[1] / c[3]) * 0.5f * H};
 }
 
+// A windowed device of the given back-buffer size with a depth buffer, on a
+// headless GL context; dev stays empty when it cannot be made.
+inline D3DPRESENT_PARAMETERS MakeHeadlessDevice(uint32_t width, uint32_t height, Ref<IDirect3D9>& d3d,
+                                                Ref<IDirect3DDevice9>& dev, bool useS3tc = true) {
+    GLGfxConfig cfg;
+    cfg.headlessWidth = width;
+    cfg.headlessHeight = height;
+    cfg.useS3tc = useS3tc;
+    d3d = CreateGLDirect3D(cfg);
+    D3DPRESENT_PARAMETERS pp;
+    pp.Windowed = 1;
+    pp.EnableAutoDepthStencil = 1;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
+                          D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp,
+                          dev.Put()) != D3D_OK)
+        dev = nullptr;
+    return pp;
+}
+
 class GfxGL : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!GLHeadlessAvailable()) GTEST_SKIP() << "no GL context can be made";
-        GLGfxConfig cfg;
-        cfg.headlessWidth = W;
-        cfg.headlessHeight = H;
-        cfg.useS3tc = useS3tc_;
-        d3d_ = CreateGLDirect3D(cfg);
-        D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
-                                     D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp,
-                                     dev_.Put()),
-                  D3D_OK);
+        const D3DPRESENT_PARAMETERS pp = MakeHeadlessDevice(W, H, d3d_, dev_, useS3tc_);
+        ASSERT_TRUE(dev_);
         ASSERT_EQ(pp.BackBufferWidth, W);
         dev_->SetRenderState(D3DRS_LIGHTING, 0);
         dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);

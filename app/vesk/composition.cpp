@@ -1,0 +1,77 @@
+#include "composition.h"
+
+#include "core/application.h"
+#include "core/var_list.h"
+#include "game/game_services.h"
+#include "interface/console.h"
+#include "interface/input_devices.h"
+#include "interface/interface_services.h"
+#include "physics/camera.h"
+#include "physics/cm_render_link.h"
+#include "physics/cm_tree_manager.h"
+#include "physics/render_camera_link.h"
+#include "render/render_services.h"
+#include "shared/errors.h"
+#include "sound/sound_engine.h"
+#include "world/world_services.h"
+
+#include <exception>
+#include <memory>
+
+namespace vesk {
+
+namespace {
+
+// The sound engine's messages reach the console and, through the tools' error
+// callback, the error log.
+void SoundMessage(const std::string& text) {
+    if (Console) Console->AddLine(text);
+    ErrorReport(text, "");
+}
+
+} // namespace
+
+TCore* ComposeGame(const std::vector<std::string>& params) {
+    // What the units set up before the application object exists.
+    InitVarLists();
+
+    CoreServices services;
+    InstallRenderServices(services);
+    InstallWorldServices(services);
+    InstallGameServices(services);
+    InstallInterfaceServices(services);
+    InstallInputDevices();
+    InstallConsole();
+    // The model-file cache lives for the whole run.
+    CMTreeManager = std::make_unique<CMTreeManagerClass>();
+    InstallCMRenderObjectBuilder();
+    InstallScriptCamera(InstallSceneCamera());
+    TCore* core = TEngineObject::New<TCore>(std::move(services));
+    core->ParseCommandLine(params);
+    // The sound engine, or the silent one when the setup record has sound off;
+    // headless runs get the null sound device.
+    InstallSoundServices(core->Services(), core->Headless, SoundMessage);
+    return core;
+}
+
+bool StartGame(TCore*& core) {
+    try {
+        core->Init();
+        return true;
+    } catch (const std::exception& e) {
+        // Nothing reports a failure that escapes the start-up: write it down
+        // before the program ends.
+        ErrorLogReport(std::string("TCore.Init: ") + e.what(), true);
+    } catch (...) {
+        ErrorLogReport("TCore.Init: unknown exception", true);
+    }
+    core->Free();
+    core = nullptr;
+    return false;
+}
+
+void ReleaseGame() {
+    CMTreeManager.reset();
+}
+
+} // namespace vesk

@@ -1,0 +1,1 @@
+exec_table = {} os.execute("x")

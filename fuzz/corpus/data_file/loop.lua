@@ -1,0 +1,1 @@
+local s="ab" for i=1,8 do s=s..s end exec_table={s=s, t={1,2,{3}}}

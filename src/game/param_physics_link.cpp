@@ -1,0 +1,58 @@
+// What the engine and versatility parameters of a game object push to the
+// physics of its ship: the AI steering unit of the object's render unit.
+#include "game/game_object.h"
+#include "game/params.h"
+#include "game/physic_params_source.h"
+#include "game/scene_object.h"
+#include "physics/ai_unit.h"
+
+namespace vesk {
+
+namespace {
+
+// The AI steering unit of a scene object's render unit; nullptr without one.
+BaseAIUnitClass* AIUnitOf(TBaseGameObject* gameObject) {
+    auto* so = dynamic_cast<TBaseGameSceneObject*>(gameObject);
+    auto* unit = so ? dynamic_cast<TBaseRenderUnit*>(so->GetHex()) : nullptr;
+    IRenderUnitAI* ai = nullptr;
+    if (!unit || !unit->GetBPU(ai)) return nullptr;
+    return dynamic_cast<BaseAIUnitClass*>(ai);
+}
+
+class GameParamPhysicsLink : public IParamPhysicsLink {
+public:
+    // The ship the global "player" links as its own.
+    bool IsPlayerShip(TBaseGameObject* gameObject) override {
+        TBaseGameObject* player = GlobalObjects ? GlobalObjects->FindChild("player") : nullptr;
+        TBaseGameObject* ship = player ? player->FindChild("ship") : nullptr;
+        if (auto* link = dynamic_cast<TGameObjectLinkParam*>(ship)) return link->GetLinked() == gameObject;
+        if (auto* free = dynamic_cast<TGameObjectFreeLink*>(ship)) return free->GetValue() == gameObject;
+        return false;
+    }
+    // An NPC ship flies at cur percent of its "physic_params" maximum
+    // velocity; the player's ship takes cur as the share of its own.
+    void PushEngine(TBaseGameObject* gameObject, float cur) override {
+        BaseAIUnitClass* ai = AIUnitOf(gameObject);
+        if (!ai) return;
+        if (IsPlayerShip(gameObject)) {
+            ai->SetSpeedPercent(cur);
+            return;
+        }
+        GamePhysicParamsSource params(gameObject->FindChild("physic_params"));
+        float maxVelocity = 0.0f;
+        if (params.GetNumber("ph_MaxVelocity", maxVelocity)) ai->SetSpeed(0.01f * cur * maxVelocity);
+    }
+    // The player ship's handling between its minimum and maximum physics
+    // values is the AI steering unit's own interpolation, which it does not
+    // offer yet: nothing reaches the physics.
+    void PushVersatility(TBaseGameObject*, float) override {}
+};
+
+} // namespace
+
+void InstallParamPhysicsLink() {
+    static GameParamPhysicsLink link;
+    SetParamPhysicsLink(&link);
+}
+
+} // namespace vesk

@@ -1,0 +1,413 @@
+#include "render/sprite_renderer.h"
+
+#include "render/device.h"
+#include "render/engine.h"
+#include "render/managers.h"
+#include "render/material.h"
+#include "render/render_object.h"
+#include "render/vertex_buffers.h"
+#include "render/view_camera.h"
+#include "shared/class_manager.h"
+#include "shared/errors.h"
+#include "shared/math.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vesk {
+
+using namespace platform;
+
+namespace {
+
+// The unit quad: corners and texture coordinates.
+constexpr QuadVertex kTemplateQuad[4] = {{-1, 1, 0, 0x80808080u, 0, 0},
+                                         {1, 1, 0, 0x80808080u, 1, 0},
+                                         {1, -1, 0, 0x80808080u, 1, 1},
+                                         {-1, -1, 0, 0x80808080u, 0, 1}};
+constexpr uint16_t kTemplateIndices[6] = {0, 1, 2, 2, 3, 0};
+
+// Z test on, lighting off, no depth writes, clipping on.
+constexpr uint64_t kQuadApplyStates = 65577;
+// D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY
+constexpr uint32_t kQuadUsage = 520;
+
+// Sprite renderers draw after the ordinary units, in a random but fixed order among themselves.
+float RendererSortValue(float base) {
+    return UniformRandom() * 0.099f + base;
+}
+
+bool IsEngineRoot(TBaseRenderUnit* parent) {
+    return parent && typeid(*parent) == typeid(TEngineClass);
+}
+
+} // namespace
+
+TRenderObject* CreateIndexedQuadStore(uint32_t quads, uint64_t applyFlags, const std::string& name) {
+    auto* ro = TEngineObject::New<TRenderObject>();
+    ro->SetName(name);
+    ro->Create(D3DPOOL_SYSTEMMEM, applyFlags, 0, RO_INDEXEDQUADS, quads, kQuadUsage);
+    ROMaterialClass* m = ro->GetMaterial(0);
+    if (IVertexBuffer* vb = ro->GetVB()) {
+        void* data = nullptr;
+        if (Succeeded(vb->Lock(&data, 0, 4 * quads, 0)) && data) {
+            auto* v = static_cast<QuadVertex*>(data);
+            for (uint32_t q = 0; q < quads; ++q) std::memcpy(v + 4 * q, kTemplateQuad, sizeof kTemplateQuad);
+            vb->Unlock();
+        }
+    }
+    if (IIndexBuffer* ib = m ? m->GetIB() : nullptr) {
+        void* data = nullptr;
+        if (Succeeded(ib->Lock(&data, 0, 6 * quads, 0)) && data) {
+            for (uint32_t q = 0; q < quads; ++q)
+                for (uint32_t k = 0; k < 6; ++k) ib->SetIndex(data, 6 * q + k, 4 * q + kTemplateIndices[k]);
+            ib->Unlock();
+            ib->UpdateMinMax();
+        }
+    }
+    if (m) m->SetPrimCount(0);
+    return ro;
+}
+
+// ---- the quad batch --------------------------------------------------------------------------
+
+QuadsRendererClass* QuadsRendererClass::Create(IDirect3DDevice9* device, const std::string& name,
+                                               uint32_t maxQuads) {
+    auto* q = New<QuadsRendererClass>();
+    q->name_ = name;
+    q->maxQuads_ = maxQuads;
+    q->staging_.resize(size_t(maxQuads) * 4);
+    for (uint32_t i = 0; i < maxQuads; ++i)
+        std::memcpy(&q->staging_[size_t(i) * 4], kTemplateQuad, sizeof kTemplateQuad);
+    q->device_ = device;
+    return q;
+}
+
+void QuadsRendererClass::FreeBuffers() {
+    current_ = nullptr;
+    if (swap_) {
+        swap_->FreeObjects();
+        swap_.reset();
+    }
+}
+
+void QuadsRendererClass::CreateBuffers(IDirect3DDevice9* device) {
+    if (!device) {
+        ErrorReport("QuadsRendererClass.CreateBuffers: d3dd = nil", "mhl");
+        return;
+    }
+    device_ = device;
+    FreeBuffers();
+    swap_ = std::make_unique<SwapManagerClass>("quads");
+    for (int i = 0; i < 4; ++i) {
+        TRenderObject* ro = CreateIndexedQuadStore(maxQuads_, kQuadApplyStates, name_);
+        if (ROMaterialClass* m = ro->GetMaterial(0)) {
+            m->SetTwoSided(true);
+            m->SetMaterialFromLua(name_, "checker");
+            m->SetPrimCount(0);
+        }
+        swap_->Add(ro);
+    }
+    NextBatch();
+}
+
+bool QuadsRendererClass::CheckRO() {
+    if (current_) return true;
+    ErrorReport("QuadsRendererClass.CheckRO: ro = nil, CreateBufferFirst", "mhl");
+    return false;
+}
+
+void QuadsRendererClass::NextBatch() {
+    quadCount_ = 0;
+    if (!swap_) return;
+    current_ = static_cast<TRenderObject*>(swap_->GetNextObj());
+    if (current_)
+        if (ROMaterialClass* m = current_->GetMaterial(0)) m->SetPrimCount(0);
+}
+
+void QuadsRendererClass::AddQuad(uint32_t colour, const Matrix& matrix, float size) {
+    const float h = size * 0.5f;
+    const Vec3 corners[4] = {Vec3TransformPoint({-h, h, 0}, matrix), Vec3TransformPoint({h, h, 0}, matrix),
+                             Vec3TransformPoint({h, -h, 0}, matrix), Vec3TransformPoint({-h, -h, 0}, matrix)};
+    AddQuadCorners(colour, corners);
+}
+
+void QuadsRendererClass::AddQuadCorners(uint32_t colour, const Vec3 (&corners)[4]) {
+    if (!CheckRO()) return;
+    if (quadCount_ >= maxQuads_ || quadCount_ >= current_->ElementCount()) return;
+    QuadVertex* v = &staging_[size_t(quadCount_) * 4];
+    for (int k = 0; k < 4; ++k) {
+        v[k].x = corners[k].x;
+        v[k].y = corners[k].y;
+        v[k].z = corners[k].z;
+        v[k].colour = colour;
+    }
+    ++quadCount_;
+}
+
+void QuadsRendererClass::Render() {
+    if (!current_ || quadCount_ == 0) return;
+    ROMaterialClass* m = current_->GetMaterial(0);
+    if (!m) return;
+    // The batch goes into the render object in one lock of the quads in use.
+    if (IVertexBuffer* vb = current_->GetVB()) {
+        void* data = nullptr;
+        if (Failed(vb->Lock(&data, 0, 4 * quadCount_, 0)) || !data) return;
+        std::memcpy(data, staging_.data(), sizeof(QuadVertex) * 4 * quadCount_);
+        vb->Unlock();
+    }
+    m->SetPrimCount(2 * quadCount_);
+    m->SetTexture(0, TextureRef(texture_));
+    if (Device) {
+        static const Matrix identity;
+        Device->SetTransform(D3DTS_WORLD, &identity);
+    }
+    current_->Render();
+    if (Engine) Engine->IncFrameObjCount();
+}
+
+void QuadsRendererClass::Free() {
+    FreeBuffers();
+    TEngineObject::Free();
+}
+
+// ---- what both renderers share ----------------------------------------------------------------
+
+template <class T> T* ClientRendererBase::Make(TBaseRenderUnit* parent, int capacity) {
+    if (!IsEngineRoot(parent)) {
+        ErrorReport(std::string(T::kReportName) + ".Init: _PParent.ClassType<>TEngineClass", "mhl");
+        return nullptr;
+    }
+    auto* r = New<T>();
+    r->constructing_ = true;
+    r->Init(parent);
+    r->constructing_ = false;
+    parent->AddChild(r);
+    r->SetSortValue(RendererSortValue(3.01f));
+    parent->SortChildsBRU();
+    r->SetFlag(0x80800000ull);
+    r->clients_.assign(static_cast<size_t>(capacity), nullptr);
+    r->count_ = 0;
+    return r;
+}
+
+void ClientRendererBase::Init(TBaseRenderUnit* parent) {
+    if (!constructing_) {
+        ErrorReport(std::string(ReportName()) + ".Init: use other constructor", "mhl");
+        return;
+    }
+    TBaseRenderUnit::Init(parent);
+}
+
+TBaseRenderUnit* ClientRendererBase::CreateCopy(TBaseRenderUnit*) {
+    ErrorReport(std::string(ReportName()) + ".CreateCopy: forbidden", "mhl");
+    return nullptr;
+}
+
+bool ClientRendererBase::StoreClient(ISpriteClient* client) {
+    if (!client) {
+        ErrorReport(std::string(ReportName()) + ".AddClient: _client = nil", "mhl");
+        return false;
+    }
+    const int last = static_cast<int>(clients_.size()) - 1;
+    if (last < 0) return false;
+    if (count_ > last) count_ = last;
+    clients_[static_cast<size_t>(count_)] = client;
+    ++count_;
+    return true;
+}
+
+void ClientRendererBase::ClearClients() {
+    std::fill(clients_.begin(), clients_.begin() + count_, nullptr);
+    count_ = 0;
+}
+
+// ---- the sprite renderer ---------------------------------------------------------------------
+
+SpritesRendererClass* SpritesRendererClass::Create(TBaseRenderUnit* parent, const std::string& name) {
+    auto* r = Make<SpritesRendererClass>(parent, kMaxClients);
+    if (!r) return nullptr;
+    r->SetName("SpritesRenderer_" + name);
+    r->quads_ = QuadsRendererClass::Create(Device.Get(), r->GetName(), 2000);
+    // Without a device (a headless run) there is nothing to draw into: the
+    // renderer keeps its clients and draws nothing.
+    if (Device) {
+        r->quads_->CreateBuffers(Device.Get());
+        D3DCAPS9 caps;
+        Device->GetDeviceCaps(&caps);
+        if (caps.FVFCaps & D3DFVFCAPS_PSIZE) r->maxPointSize_ = caps.MaxPointSize;
+    }
+    return r;
+}
+
+void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count) {
+    if (count < 1 || !quads_) return;
+    // Each client's texture is asked once; clients of one texture end up side by side.
+    byTexture_.clear();
+    for (int i = 0; i < count; ++i) byTexture_.emplace_back(list[size_t(i)]->GetTexture(), list[size_t(i)]);
+    if (count > 1)
+        std::sort(byTexture_.begin(), byTexture_.end(), [](const auto& a, const auto& b) {
+            return std::less<const IKWTexture*>()(a.first, b.first);
+        });
+    for (int i = 0; i < count; ++i) list[size_t(i)] = byTexture_[size_t(i)].second;
+    IKWTexture* current = byTexture_[0].first;
+    int i = 0;
+    while (i < count) {
+        int j = i;
+        while (j < count && byTexture_[size_t(j)].first == current) ++j;
+        if (j > i) {
+            if (ro)
+                if (ROMaterialClass* m = ro->GetMaterial(0)) m->SetTexture(0, TextureRef(current));
+            quads_->SetTexture(current);
+            IKWTexture* next = byTexture_[size_t(j < count ? j : count - 1)].first;
+            quads_->NextBatch();
+            for (int k = i; k < j; ++k) {
+                ISpriteClient* c = list[static_cast<size_t>(k)];
+                quads_->AddQuad(c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f);
+            }
+            quads_->Render();
+            ++batchesDrawn_;
+            current = next;
+        }
+        i = j;
+    }
+}
+
+void SpritesRendererClass::DoRender() {
+    if (!quads_ || !quads_->HasBuffers()) return;
+    RenderBatch(nullptr, clients_, count_);
+}
+
+void SpritesRendererClass::Free() {
+    if (QuadsRendererClass* q = std::exchange(quads_, nullptr)) q->Free();
+    TBaseRenderUnit::Free();
+}
+
+// ---- the distance-reaction renderer ----------------------------------------------------------
+
+SpritesRendererDRClass* SpritesRendererDRClass::Create(TBaseRenderUnit* parent, const Renderers& renderers) {
+    auto* r = Make<SpritesRendererDRClass>(parent, kMaxClients);
+    if (!r) return nullptr;
+    r->SetName("SpritesRendererDR");
+    r->renderers_ = renderers;
+    return r;
+}
+
+void SpritesRendererDRClass::AddClient(ISpriteClient* client) {
+    if (!client) {
+        StoreClient(client);
+        return;
+    }
+    // The camera stands still while a frame's clients come in.
+    if (count_ == 0) {
+        eye_ = {};
+        if (IViewCamera* cam = GetCamera()) eye_ = cam->GetPosition();
+    }
+    client->SetDistance(Vec3Length(Vec3Sub(client->GetPosition(), eye_)));
+    StoreClient(client);
+}
+
+SpritesRendererClass* SpritesRendererDRClass::RendererFor(int32_t kind) const {
+    switch (kind) {
+    case static_cast<int32_t>(SpriteKind::SmokeBlend):
+        return renderers_.smokeBlend;
+    case static_cast<int32_t>(SpriteKind::SmokeAlpha):
+        return renderers_.smokeAlpha;
+    case static_cast<int32_t>(SpriteKind::Lamp):
+        return renderers_.lamp;
+    default:
+        return renderers_.burst;
+    }
+}
+
+void SpritesRendererDRClass::DoRender() {
+    runs_.clear();
+    if (count_ < 1) return;
+    // Each client's distance and renderer are asked once.
+    byDistance_.clear();
+    for (int i = 0; i < count_; ++i) {
+        ISpriteClient* c = clients_[size_t(i)];
+        byDistance_.push_back({c->GetDistance(), c, RendererFor(c->GetKind())});
+    }
+    std::sort(byDistance_.begin(), byDistance_.end(),
+              [](const Entry& a, const Entry& b) { return a.distance > b.distance; });
+    for (int i = 0; i < count_; ++i) clients_[size_t(i)] = byDistance_[size_t(i)].client;
+    SpritesRendererClass* r = byDistance_[0].renderer;
+    if (r) {
+        r->ClearClients();
+        r->AddClient(byDistance_[0].client);
+    }
+    for (int i = 1; i <= count_; ++i) {
+        SpritesRendererClass* next = i < count_ ? byDistance_[size_t(i)].renderer : nullptr;
+        if (i < count_ && next == r) {
+            if (r) r->AddClient(byDistance_[size_t(i)].client);
+            continue;
+        }
+        // The run ends: it is drawn by its renderer, and the next run starts.
+        if (r) {
+            r->Render();
+            r->ClearClients();
+            runs_.push_back(r);
+        }
+        if (i == count_) break;
+        r = next;
+        if (r) {
+            r->ClearClients();
+            r->AddClient(byDistance_[size_t(i)].client);
+        }
+    }
+}
+
+void SpritesRendererDRClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) DropRenderer(sender->GetInstance());
+    TBaseRenderUnit::Message(sender, msg, param);
+}
+
+void SpritesRendererDRClass::DropRenderer(TEngineObject* gone) {
+    for (SpritesRendererClass** r :
+         {&renderers_.burst, &renderers_.smokeBlend, &renderers_.lamp, &renderers_.smokeAlpha})
+        if (*r && static_cast<TEngineObject*>(*r) == gone) *r = nullptr;
+}
+
+// ---- render operations of the engine root ------------------------------------------------------
+
+RenderOpsClass* RenderOpsClass::CreateCopy(IEngineObject* carrier) const {
+    return ClamClass::Init<RenderOpsClass>(carrier);
+}
+
+IRendererOps* RenderOpsClass::GetRenderer() {
+    if (dr_) return dr_;
+    auto* carrier = Carrier() ? dynamic_cast<TBaseRenderUnit*>(Carrier()->GetInstance()) : nullptr;
+    auto make = [&](SpritesRendererClass*& field, const char* name) {
+        field = SpritesRendererClass::Create(carrier, name);
+        if (field) AddMutualSubscriber(field);
+    };
+    make(burst_, "fx_burst");
+    make(smokeBlend_, "fx_smoke_blend");
+    make(lamp_, "fx_lamp");
+    make(smokeAlpha_, "fx_smoke_alpha");
+    if (smokeAlpha_) smokeAlpha_->SetSortValue(RendererSortValue(3.1f));
+    dr_ = SpritesRendererDRClass::Create(carrier, {burst_, smokeBlend_, lamp_, smokeAlpha_});
+    if (!dr_) return nullptr;
+    AddMutualSubscriber(dr_);
+    for (SpritesRendererClass* r : {burst_, smokeBlend_, lamp_, smokeAlpha_})
+        if (r) r->AddSubscriber(dr_);
+    return dr_;
+}
+
+void RenderOpsClass::ClearClients() {
+    for (IRendererOps* r : std::initializer_list<IRendererOps*>{burst_, smokeAlpha_, smokeBlend_, lamp_, dr_})
+        if (r) r->ClearClients();
+}
+
+void RenderOpsClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
+        TEngineObject* gone = sender->GetInstance();
+        for (SpritesRendererClass** r : {&burst_, &smokeAlpha_, &smokeBlend_, &lamp_})
+            if (*r && static_cast<TEngineObject*>(*r) == gone) *r = nullptr;
+        if (dr_ && static_cast<TEngineObject*>(dr_) == gone) dr_ = nullptr;
+    }
+    ClamClass::Message(sender, msg, param);
+}
+
+} // namespace vesk

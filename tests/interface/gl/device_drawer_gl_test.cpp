@@ -1,0 +1,175 @@
+// The interface drawer on the GL device: exact rectangles and frames,
+// polygons, images with their source rectangle, colour, alpha switch and
+// blend, glyphs from the atlas, and the render states given back afterwards.
+#include <gtest/gtest.h>
+
+#include "core/paths.h"
+#include "interface/device_drawer.h"
+#include "platform/files.h"
+#include "platform/gl/gl_fixture.h"
+#include "render/device.h"
+#include "render/texture.h"
+#include "support/image_files.h"
+
+namespace vesk::test {
+namespace {
+
+using namespace platform;
+using gltest::Bgra;
+using gltest::H;
+using gltest::W;
+
+class DrawerGL : public gltest::GfxGL {
+protected:
+    void SetUp() override {
+        GfxGL::SetUp();
+        if (IsSkipped() || !dev_) return;
+        Device = dev_;
+        ResetDeviceStateCache();
+        DataPath = dir.path() + "/";
+        // A 4 x 4 picture: the left half red, the right half blue.
+        std::vector<uint32_t> texels;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) texels.push_back(x < 2 ? 0x80FF0000u : 0x800000FFu);
+        CreateFolders(dir.path() + "/TEXTURES");
+        WriteFile(dir.path() + "/TEXTURES/halves.dds", ArgbDds(4, 4, 1, texels));
+        RE_CreateTextureManager();
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+    }
+    void TearDown() override {
+        drawer.reset();
+        RE_FreeTextureManager();
+        ClearCachedTextures();
+        DataPath.clear();
+        Device = nullptr;
+        GfxGL::TearDown();
+    }
+    ErrorTrap trap;
+    TempDir dir;
+    std::unique_ptr<TDeviceDrawer> drawer = std::make_unique<TDeviceDrawer>();
+};
+
+TEST_F(DrawerGL, RectanglesAndFramesCoverExactlyTheirPixels) {
+    drawer->BeginFrame();
+    drawer->FillRect({10, 10, 20, 16}, 0xFF00FF00);
+    drawer->FrameRect({30, 5, 40, 15}, 0xFFFF0000);
+    drawer->EndFrame();
+    const auto f = Frame();
+    EXPECT_NEAR_COLOR(Pixel(f, 10, 10), 0, 255, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 19, 15), 0, 255, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 20, 15), 0, 0, 0, 1); // right and bottom are outside
+    EXPECT_NEAR_COLOR(Pixel(f, 19, 16), 0, 0, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 9, 10), 0, 0, 0, 1);
+    for (const auto& [x, y] : {std::pair{30, 5}, std::pair{39, 5}, std::pair{30, 14}, std::pair{39, 14},
+                               std::pair{30, 10}, std::pair{39, 10}}) {
+        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        EXPECT_NEAR_COLOR(Pixel(f, x, y), 255, 0, 0, 1);
+    }
+    EXPECT_NEAR_COLOR(Pixel(f, 35, 10), 0, 0, 0, 1); // a frame is hollow
+}
+
+TEST_F(DrawerGL, PolygonsAndHalfTransparentFills) {
+    drawer->BeginFrame();
+    const TIPoint tri[] = {{4, 4}, {28, 4}, {4, 28}};
+    drawer->FillPolygon(tri, 0xFFFFFFFF);
+    drawer->FillRect({0, 0, 64, 48}, 0x80000080); // half-transparent blue over everything
+    const TIPoint square[] = {{40, 30}, {60, 30}, {60, 44}, {40, 44}};
+    drawer->FramePolygon(square, 0xFF00FF00);
+    drawer->EndFrame();
+    const auto f = Frame();
+    EXPECT_NEAR_COLOR(Pixel(f, 8, 8), 127, 127, 191, 3); // inside the triangle, blended
+    EXPECT_NEAR_COLOR(Pixel(f, 24, 24), 0, 0, 64, 3);    // outside it
+    EXPECT_NEAR_COLOR(Pixel(f, 50, 30), 0, 255, 0, 1);   // on the outline
+    EXPECT_NEAR_COLOR(Pixel(f, 50, 37), 0, 0, 64, 3);    // inside it
+}
+
+TEST_F(DrawerGL, ImagesTakeTheirSourceColourAlphaAndBlend) {
+    struct Case {
+        const char* name;
+        TIRect source;
+        uint32_t color;
+        bool alpha;
+        TImageBlend blend;
+        int r, g, b; // at the image's left and right pixel over a grey 0x404040
+        int r2, g2, b2;
+    };
+    const Case cases[] = {
+        // The whole picture with its own alpha (half) over grey.
+        {"whole", {}, 0xFFFFFFFF, true, TImageBlend::Normal, 160, 32, 32, 32, 32, 160},
+        // Its alpha ignored: opaque.
+        {"opaque", {}, 0xFFFFFFFF, false, TImageBlend::Normal, 255, 0, 0, 0, 0, 255},
+        // Only the right half of the picture, tinted half green.
+        {"source", {2, 0, 4, 4}, 0xFF00FF00, false, TImageBlend::Normal, 0, 0, 0, 0, 0, 0},
+        // Added on top of the grey.
+        {"add", {}, 0xFFFFFFFF, false, TImageBlend::Add, 255, 64, 64, 64, 64, 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0x40, 0x40, 0x40), 1.0f, 0);
+        drawer->BeginFrame();
+        TImageDraw d;
+        d.texture = "halves";
+        d.dest = {8, 8, 40, 24};
+        d.source = c.source;
+        d.color = c.color;
+        d.alphaChannel = c.alpha;
+        d.blend = c.blend;
+        drawer->DrawImage(d);
+        drawer->EndFrame();
+        const auto f = Frame();
+        EXPECT_NEAR_COLOR(Pixel(f, 9, 16), c.r, c.g, c.b, 4);
+        EXPECT_NEAR_COLOR(Pixel(f, 38, 16), c.r2, c.g2, c.b2, 4);
+        EXPECT_NEAR_COLOR(Pixel(f, 44, 16), 0x40, 0x40, 0x40, 1);
+    }
+    uint64_t id = 0, again = 1;
+    int w = 0, h = 0;
+    ASSERT_TRUE(drawer->TextureInfo("halves", id, w, h));
+    EXPECT_EQ(w, 4);
+    EXPECT_TRUE(drawer->TextureInfo("HALVES", again, w, h));
+    EXPECT_EQ(id, again); // the same texture under another spelling
+}
+
+TEST_F(DrawerGL, GlyphsComeFromTheAtlasInTheirColour) {
+    TGlyph g;
+    g.serial = 1;
+    g.ascender = 6;
+    g.bitmap.width = 3;
+    g.bitmap.height = 4;
+    g.bitmap.left = 1;
+    g.bitmap.top = 5; // the top row is one pixel below the line's top
+    g.bitmap.coverage.assign(12, 255);
+    drawer->BeginFrame();
+    drawer->BeginBatch();
+    drawer->PlaceGlyph(g, 20, 10);
+    drawer->DrawGlyph(0xFFFFFF00);
+    drawer->PlaceGlyph(g, 40, 10);
+    drawer->DrawGlyph(0xFF00FFFF);
+    drawer->EndBatch();
+    drawer->EndFrame();
+    EXPECT_EQ(drawer->AtlasGlyphs(), 1u);
+    const auto f = Frame();
+    EXPECT_NEAR_COLOR(Pixel(f, 21, 11), 255, 255, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 23, 14), 255, 255, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 21, 10), 0, 0, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 24, 11), 0, 0, 0, 1);
+    EXPECT_NEAR_COLOR(Pixel(f, 42, 12), 0, 255, 255, 1);
+}
+
+TEST_F(DrawerGL, TheFrameGivesBackTheRenderStatesItChanged) {
+    dev_->SetRenderState(D3DRS_ZENABLE, 1);
+    dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    drawer->BeginFrame();
+    drawer->FillRect({0, 0, 4, 4}, 0xFFFFFFFF);
+    drawer->EndFrame();
+    uint32_t z = 0, blend = 1, cull = 0;
+    dev_->GetRenderState(D3DRS_ZENABLE, &z);
+    dev_->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    dev_->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(z, 1u);
+    EXPECT_EQ(blend, 0u);
+    EXPECT_EQ(cull, uint32_t(D3DCULL_CCW));
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,414 @@
+// The life of jets and bullets in fixed steps: trails, emission, flight, hits,
+// fading, death and the return of their records and units.
+#include "fx_fixture.h"
+#include "render/collision_event.h"
+#include "render/helpers.h"
+#include "render/sprite_renderer.h"
+#include "support/image_files.h"
+#include "world/fx_bullet.h"
+#include "world/fx_burst.h"
+#include "world/fx_jet.h"
+#include "world/fx_particle.h"
+#include "world/fx_spawn.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vesk::test {
+namespace {
+
+// A game event that counts its firings and keeps its data.
+class CountingEvent : public TEngineObject, public IGameCollisionEvent {
+public:
+    void Fire() override { ++fired; }
+    void SetEventData(TEngineObject* v) override { data = v; }
+    TEngineObject* GetEventObj() const override { return owner; }
+    int fired = 0;
+    TEngineObject* data = nullptr;
+    TEngineObject* owner = nullptr;
+};
+
+const char* kJet =
+    "jet = { id = 'jet', type = 'nozzlejet', lifetime = '1', color = '80FF8000', thickness = '4' }";
+const char* kSpark = "spark = { id = 'spark', type = 'particle' }";
+const char* kBurst =
+    "boom = { id = 'boom', type = 'burst', numParticles = '2', vmin = '1', vmax = '2', MaxSize = '1',"
+    " MinSize = '1', MaxLifeTime = '1', MinLifeTime = '1', particleID = 'spark', color = 'FFFFFFFF',"
+    " friction = '0' }";
+
+std::string BulletEntry(const std::string& extra) {
+    return "shot = { id = 'shot', type = 'bullet', velocity = '100', lifetime = '2', len = '20' " + extra +
+           " }";
+}
+
+class FxJetsBulletsTest : public FxTest {
+protected:
+    void TearDown() override {
+        for (auto& b : bodies) b->unit->SetBPU(nullptr);
+        FxTest::TearDown();
+    }
+    // A nozzle unit moving at the given velocity.
+    RecUnit* Nozzle(Vec3 at, Vec3 velocity) {
+        RecUnit* u = Unit(env, "nozzle");
+        u->SetPosition(at);
+        bodies.push_back(std::make_unique<MovingBody>(u));
+        bodies.back()->velocity = velocity;
+        u->SetBPU(bodies.back().get());
+        engine->UpdateMatrices(nullptr);
+        return u;
+    }
+    FXJetClass* Jet(TBaseRenderUnit* nozzle, const std::string& name = "jet") {
+        FXDescrStruct desc{};
+        desc.JetTargetBRU = nozzle;
+        return Spawn<FXJetClass>(name, engine, &desc);
+    }
+    // A bullet fired from `from` towards `to`.
+    FXBulletClass* Fire(TBaseRenderUnit* from, TBaseRenderUnit* to) {
+        FXConfigBulletClass* cfg = FXConfigurator.GetBulletConfig("test");
+        cfg->SetData(from, "", to);
+        auto* b = dynamic_cast<FXBulletClass*>(Template("shot")->SpawnEffect2(cfg));
+        TEODestroyManager->Flush(); // the configuration goes
+        return b;
+    }
+    // One round of the updater (the bullets' tick), then the frame.
+    void BulletStep(float ms) {
+        UpdaterManager->Update(ms);
+        Frame();
+    }
+    std::vector<std::unique_ptr<MovingBody>> bodies;
+};
+
+TEST_F(FxJetsBulletsTest, AMovingNozzleLeavesATrailThatFades) {
+    LoadFx(kJet);
+    RecUnit* nozzle = Nozzle({50, 0, 0}, {0, 100, 0});
+    FXJetClass* jet = Jet(nozzle);
+    ASSERT_NE(jet, nullptr);
+    EXPECT_EQ(jet->GetName(), "jet");
+    jet->Tick(100.0f);
+    ASSERT_EQ(jet->PointCount(), 1);
+    // The first point of an empty trail is fully transparent.
+    EXPECT_EQ(jet->Point(0).colour, 0x00FF8000u);
+    EXPECT_FLOAT_EQ(jet->Point(0).remaining, 1.0f);
+    for (int i = 0; i < 4; ++i) {
+        nozzle->SetPosition({50, 10.0f * (i + 1), 0});
+        engine->UpdateMatrices(nullptr);
+        jet->Tick(100.0f);
+    }
+    ASSERT_EQ(jet->PointCount(), 5);
+    // Older points fade: the one added second was aged at 0.8 of its life.
+    EXPECT_EQ(jet->Point(1).colour >> 24, static_cast<uint32_t>(0x80 * 0.8f));
+    // The band is drawn through the points.
+    Frame();
+    EXPECT_EQ(jet->BandSegments(), 4);
+    // A point dies when its life is over: after a second the first ones are gone.
+    for (int i = 0; i < 8; ++i) jet->Tick(100.0f);
+    EXPECT_LT(jet->Point(0).remaining, 1.0f);
+    EXPECT_EQ(jet->PointsAdded(), 13);
+    EXPECT_EQ(jet->PointCount(), 10);
+}
+
+TEST_F(FxJetsBulletsTest, ATrailHoldsFiftyPointsAtMost) {
+    LoadFx("jet = { id = 'jet', type = 'nozzlejet', lifetime = '100' }");
+    FXJetClass* jet = Jet(Nozzle({50, 0, 0}, {100, 0, 0}));
+    for (int i = 0; i < 60; ++i) jet->Tick(16.0f);
+    EXPECT_EQ(jet->PointCount(), FXJetClass::kMaxPoints);
+    EXPECT_EQ(jet->PointsAdded(), FXJetClass::kMaxPoints);
+}
+
+TEST_F(FxJetsBulletsTest, AStandingNozzleLeavesNoLastingTrail) {
+    LoadFx(kJet);
+    FXJetClass* jet = Jet(Nozzle({50, 0, 0}, {0, 0, 0}));
+    for (int i = 0; i < 5; ++i) {
+        jet->Tick(16.0f);
+        EXPECT_EQ(jet->PointCount(), 1) << i; // each new point dies at the next ageing
+    }
+}
+
+TEST_F(FxJetsBulletsTest, JetsStandStillWhileTheJetsSwitchIsOff) {
+    LoadFx(kJet);
+    FXJetClass* jet = Jet(Nozzle({50, 0, 0}, {0, 100, 0}));
+    SetSwitch("vis.jets", 0);
+    jet->Tick(16.0f);
+    EXPECT_EQ(jet->PointCount(), 0);
+    SetSwitch("vis.jets", 1);
+    jet->Tick(16.0f);
+    EXPECT_EQ(jet->PointCount(), 1);
+}
+
+TEST_F(FxJetsBulletsTest, ADiscardedJetGivesItsPointsBackToTheirPool) {
+    LoadFx(kJet);
+    const int32_t records = JetPoints().UsedCount();
+    const int32_t jets = BRUMan->Jets()->GetPool()->GetUsedCount();
+    FXJetClass* jet = Jet(Nozzle({50, 0, 0}, {0, 100, 0}));
+    for (int i = 0; i < 3; ++i) jet->Tick(16.0f);
+    EXPECT_EQ(JetPoints().UsedCount(), records + 3);
+    EXPECT_EQ(BRUMan->Jets()->GetPool()->GetUsedCount(), jets + 1);
+    jet->Kill();
+    Frame();
+    EXPECT_EQ(JetPoints().UsedCount(), records);
+    EXPECT_EQ(BRUMan->Jets()->GetPool()->GetUsedCount(), jets);
+}
+
+TEST_F(FxJetsBulletsTest, AParticleJetEmitsAlongItsPath) {
+    LoadFx(std::string(kSpark) + ", jet = { id = 'jet', type = 'nozzlejet', lifetime = '1', thickness = '4',"
+                                 " particles = { 'spark' } }");
+    RecUnit* nozzle = Nozzle({50, 0, 0}, {0, 100, 0});
+    FXJetClass* jet = Jet(nozzle);
+    jet->SetInterpolate(true);
+    nozzle->SetPosition({50, 10, 0});
+    engine->UpdateMatrices(nullptr);
+    jet->Tick(100.0f);
+    // Every half thickness (2 units) along the 10 units moved, each as old as the nozzle took to leave it.
+    ASSERT_EQ(jet->ChildCount(), 5);
+    TBaseRenderUnit* first = nullptr;
+    jet->GetChildBRU(0, first);
+    auto* p = dynamic_cast<FXParticleClass*>(first);
+    ASSERT_NE(p, nullptr);
+    EXPECT_NEAR(p->GetRemaining(), 1.0f - 0.08f, 1e-5f);
+    EXPECT_FLOAT_EQ(p->GetCurrentSize(), 2.0f);
+    // A jet names one particle template at most.
+    FreeFXTemplates();
+    Lua("fx.jet.particles = { 'spark', 'spark' }");
+    EXPECT_THROW(LoadFXTemplates(), Halted);
+    EXPECT_EQ(trapAll.lastFatal, "FXJetClass.CreateFromLua: jet: particle can be one only");
+}
+
+// ---- bullets ---------------------------------------------------------------------------------
+
+TEST_F(FxJetsBulletsTest, BulletKeysAreRequiredWithTheirContexts) {
+    struct Case {
+        const char* missing;
+        std::string text;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"velocity", "kws2f: _str=FXKineticClass.CreateFromLua: QueueParticleStartVelocity:  for shot"},
+             {"lifetime", "kws2f: _str=FXKineticClass.CreateFromLua: lifetime:  for shot"},
+             {"len", "kws2f: _str=FXKineticClass.CreateFromLua: len:  for shot"}}) {
+        FreeFXTemplates();
+        Lua("fx = {" + BulletEntry("") + "} fx.shot." + c.missing + " = nil fxOrder = nil");
+        EXPECT_THROW(LoadFXTemplates(), Halted) << c.missing;
+        EXPECT_EQ(trapAll.lastFatal, c.text);
+    }
+}
+
+TEST_F(FxJetsBulletsTest, EachShotDrawsItsLengthFromTheRandomRange) {
+    LoadFx(BulletEntry(", rnd_length_from = '0.5', rnd_length_to = '1.5'"));
+    RecUnit* gun = Unit(env, "gun");
+    RecUnit* target = Unit(env, "target");
+    target->SetPosition({1000, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    float low = 1e9f, high = 0;
+    for (int i = 0; i < 50; ++i) {
+        FXBulletClass* b = Fire(gun, target);
+        low = std::min(low, b->Length());
+        high = std::max(high, b->Length());
+        b->Kill();
+    }
+    EXPECT_GE(low, 10.0f);
+    EXPECT_LE(high, 30.0f);
+    EXPECT_LT(low, 15.0f);
+    EXPECT_GT(high, 25.0f);
+}
+
+TEST_F(FxJetsBulletsTest, AShotFliesAtItsShipsSpeedPlusItsOwnAndDiesAtTheEndOfItsLife) {
+    LoadFx(BulletEntry(""));
+    RecUnit* ship = Nozzle({50, 0, 0}, {30, 40, 0}); // 50 units a second
+    RecUnit* target = Unit(env, "target");
+    target->SetPosition({50, 0, 1000});
+    engine->UpdateMatrices(nullptr);
+    FXBulletClass* b = Fire(ship, target);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->Parent(), engine);
+    EXPECT_FLOAT_EQ(b->Kinetic()->velocity.z, 150.0f);
+    const int32_t id = b->GetId();
+    BulletStep(500.0f);
+    EXPECT_FLOAT_EQ(b->Kinetic()->position.z, 75.0f);
+    // Drawn as a streak through the shared renderer.
+    EXPECT_EQ(FXBulletRendererClass::Get()->BatchesDrawn(), 1);
+    for (int i = 0; i < 3; ++i) BulletStep(500.0f);
+    EXPECT_EQ(FindEngineObjectById(id), nullptr);
+}
+
+TEST_F(FxJetsBulletsTest, AHitSpawnsTheBurstsAtTheContactAndTellsTheGameOnce) {
+    LoadFx(std::string(kSpark) + ", " + kBurst + ", " +
+           BulletEntry(", bursts = { { id = 'boom', size = 3 } }"));
+    RecUnit* gun = Unit(env, "gun");
+    RecUnit* ship = Unit(env, "ship", BRU_OPAQUE | BRU_SHIP);
+    ship->SetPosition({0, 0, 100});
+    ship->SetBox({-10, -10, -10}, {10, 10, 10});
+    engine->UpdateMatrices(nullptr);
+    Frame();
+    auto* own = TEngineObject::New<CountingEvent>();
+    auto* other = TEngineObject::New<CountingEvent>();
+    other->owner = other;
+    ship->SetCollisionEvent(other);
+    FXBulletClass* b = Fire(gun, ship);
+    b->SetCollisionEvent(own);
+    for (int i = 0; i < 10; ++i) BulletStep(100.0f);
+    ASSERT_TRUE(b->HasHit());
+    EXPECT_EQ(b->LastContact().unit, ship);
+    EXPECT_NEAR(b->LastContact().point.z, 100.0f - std::sqrt(300.0f), 1e-3f);
+    EXPECT_EQ(own->fired, 1);
+    EXPECT_EQ(own->data, other);
+    EXPECT_EQ(b->Kinetic()->colour, 0u);
+    // The burst sits at a helper of its own at the contact point.
+    HelperClass* coll = nullptr;
+    ASSERT_TRUE(ship->FindHelper("coll", coll));
+    int bursts = 0;
+    for (TBaseRenderUnit* c : *engine->ChildsBRU())
+        if (auto* fx = dynamic_cast<FXBurstClass*>(c)) {
+            ++bursts;
+            EXPECT_EQ(fx->AnchorHelper(), coll);
+        }
+    EXPECT_EQ(bursts, 1);
+    b->SetCollisionEvent(nullptr);
+    ship->SetCollisionEvent(nullptr);
+    own->Free();
+    other->Free();
+}
+
+TEST_F(FxJetsBulletsTest, EffectsOffReadsNoBulletBursts) {
+    SetSwitch("vis.effectsoff", 1);
+    LoadFx(BulletEntry(", bursts = { { id = 'boom', size = 3 } }"));
+    EXPECT_TRUE(dynamic_cast<FXBulletClass*>(Template("shot"))->Bursts().empty());
+}
+
+TEST_F(FxJetsBulletsTest, NumberedFramesPlayOverTheShotsLife) {
+    for (int i = 0; i < 8; ++i) Put("TEXTURES/SHOT000" + std::to_string(i) + ".BMP", FlatBmp(2, 2, 0xFFFFFF));
+    LoadFx(BulletEntry(", textures = 'shot0000.bmp', color = 'FF804020'"));
+    RecUnit* gun = Unit(env, "gun");
+    RecUnit* target = Unit(env, "target");
+    target->SetPosition({1000, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    FXBulletClass* b = Fire(gun, target);
+    EXPECT_EQ(b->FrameCount(), 8);
+    BulletStep(1.0f);
+    EXPECT_EQ(b->CurrentFrame(), 0);
+    EXPECT_EQ(b->Kinetic()->colour, 0xFF000000u); // black at birth
+    BulletStep(1990.0f);
+    BulletStep(1.0f); // a step takes the life as it was at the step's start
+    EXPECT_EQ(b->CurrentFrame(), 7);
+    EXPECT_GE((b->Kinetic()->colour >> 16) & 0xFF, 0x7Eu);
+}
+
+TEST_F(FxJetsBulletsTest, AStreakSeenEndOnKeepsItsMinimumWidth) {
+    LoadFx(BulletEntry(""));
+    RecUnit* gun = Unit(env, "gun");
+    RecUnit* target = Unit(env, "target");
+    target->SetPosition({1000, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    FXBulletClass* b = Fire(gun, target);
+    // The default camera looks along x: the shot flies straight away from it.
+    const Matrix view = engine->GetCamera()->GetViewMatrix();
+    Vec3 corners[4];
+    b->StreakCorners(view, corners);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(corners[1], corners[0])), 10.0f, 1e-4f);
+    // Seen from the side it is as wide as its size and as long as its length.
+    b->Kinetic()->direction = {0, 1, 0};
+    b->Kinetic()->size = 40.0f;
+    b->StreakCorners(view, corners);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(corners[1], corners[0])), 40.0f, 1e-3f);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(corners[2], corners[1])), 20.0f, 1e-3f);
+}
+
+// A configuration that answers only what a test gives it.
+class PartialConfig : public TEngineObject,
+                      public IFXConfigBase,
+                      public IFXInitiator,
+                      public IFXTargetPosition {
+public:
+    TBaseRenderUnit* GetParentBRU() override { return parent; }
+    void SetFX(TBaseRenderUnit*) override {}
+    IDynamicTargetPosition* GetInitiator() override { return from; }
+    IDynamicTargetPosition* GetTargetPosition() override { return to; }
+    TBaseRenderUnit* parent = nullptr;
+    IDynamicTargetPosition* from = nullptr;
+    IDynamicTargetPosition* to = nullptr;
+};
+
+// A point in space that names no unit.
+class FixedPoint : public IDynamicTargetPosition {
+public:
+    Vec3 GetPos() override { return {100, 0, 0}; }
+    Vec3 GetVelocity() override { return {}; }
+};
+
+TEST_F(FxJetsBulletsTest, ConfigurationsThatCannotPlaceAnEffectAreFatal) {
+    LoadFx(std::string(kSpark) + ", " + kBurst + ", " + BulletEntry(""));
+    FixedPoint point;
+    struct Case {
+        const char* templ;
+        bool from, to;
+        std::string text;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"shot", false, false, "1"},
+                           {"shot", true, false, "2"},
+                           {"shot", true, true,
+                            "FXBulletClass.SetFromDescStruct: not FInitiator.GetObject(TObject(bru))"}}) {
+        auto* cfg = TEngineObject::New<PartialConfig>();
+        cfg->parent = engine;
+        cfg->from = c.from ? &point : nullptr;
+        cfg->to = c.to ? &point : nullptr;
+        EXPECT_THROW(Template(c.templ)->SpawnEffect2(cfg), Halted) << c.text;
+        EXPECT_TRUE(trapAll.HasReport(c.text)) << c.text;
+        cfg->Free();
+    }
+    FXDescrStruct desc{};
+    desc.BurstInitiator = &point; // a point that names no unit, for a burst that moves with it
+    EXPECT_THROW(Spawn<FXBurstClass>("boom", engine, &desc), Halted);
+    EXPECT_EQ(trapAll.lastFatal, "FXBurstClass.SetFromDescStruct: not FInitiator.GetObject(bru)");
+}
+
+TEST_F(FxJetsBulletsTest, BurstConfigurationsPlaceTheBurstOnTheUnitOrWhereItWas) {
+    LoadFx(
+        std::string(kSpark) + ", " + kBurst + ", " +
+        "still = { id = 'still', type = 'burst', numParticles = '1', vmin = '1', vmax = '1', MaxSize = '1',"
+        " MinSize = '1', MaxLifeTime = '1', MinLifeTime = '1', particleID = 'spark', color = 'FF',"
+        " friction = '0', notattached = '1' }");
+    RecUnit* ship = Unit(env, "ship");
+    ship->SetPosition({100, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    FixedPoint hit; // (100, 0, 0): the ship's own place
+    for (const char* name : {"boom", "still"}) {
+        FXConfigBurstClass* cfg = FXConfigurator.GetBurstConfig("test");
+        cfg->SetData(&hit, ship);
+        auto* burst = dynamic_cast<FXBurstClass*>(Template(name)->SpawnEffect2(cfg));
+        ASSERT_NE(burst, nullptr) << name;
+        ASSERT_NE(burst->AnchorHelper(), nullptr) << name;
+        // Attached: a helper of the ship at the hit's place in its own frame; else one of the scene's.
+        const bool attached = std::string(name) == "boom";
+        EXPECT_EQ(burst->AnchorHelper()->GetHelperName(), attached ? "attached" : "!attached");
+        EXPECT_EQ(burst->AnchorHelper()->FindUpWithFlags(BRU_ROOT) == engine, true);
+        EXPECT_FLOAT_EQ(burst->GetWorldMatrix().m[3][0], 100.0f);
+    }
+    HelperClass* h = nullptr;
+    EXPECT_TRUE(ship->FindHelper("attached", h));
+    TEODestroyManager->Flush();
+}
+
+TEST_F(FxJetsBulletsTest, EventConditionsRunTheirActionOnTheItemsThatPass) {
+    EventConditionManagerClass events;
+    std::vector<TEngineObject*> items{env, engine};
+    std::vector<std::string> acted;
+    size_t at = 0;
+    const int handle =
+        events.Add({[&] { at = 0; },
+                    [&](TEngineObject*& item) {
+                        if (at >= items.size()) return false;
+                        item = items[at++];
+                        return true;
+                    },
+                    [](TEngineObject* item, int32_t p) { return item == Engine ? p == 7 : true; },
+                    [&](TEngineObject* item, int32_t) { acted.push_back(item->ClassName()); }, 7});
+    events.Process();
+    EXPECT_EQ(acted, (std::vector<std::string>{"EnvironmentStandInClass", "TEngineClass"}));
+    events.Remove(handle);
+    events.Process();
+    EXPECT_EQ(acted.size(), 2u);
+    EXPECT_EQ(events.Count(), 0);
+}
+
+} // namespace
+} // namespace vesk::test

@@ -43,7 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         platform::JoystickState previous, current;
         const int polls = in.U8() % 8;
         for (int p = 0; p < polls; ++p) {
-            for (int32_t& axis : current.axes) axis = int32_t(in.U32());
+            // The input layer reads axes within their range (a little past it at most).
+            for (int32_t& axis : current.axes)
+                axis = int32_t(in.U32() % (4 * platform::kJoystickAxisRange + 1)) -
+                       2 * platform::kJoystickAxisRange;
             const float time = in.F32(), factor = in.F32();
             ApplyJoyActions(
                 current, previous,

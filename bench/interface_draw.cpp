@@ -11,7 +11,7 @@
 #include "core/services.h"
 #include "interface/desktop.h"
 #include "interface/interface_services.h"
-#include "platform/gfx/null_device.h"
+#include "null_screen.h"
 #include "render/device.h"
 #include "render/texture.h"
 
@@ -21,15 +21,9 @@ using namespace vesk::platform;
 namespace {
 
 struct Menu {
+    // First made, last gone: the device outlives what draws on it.
+    bench::NullScreen screen;
     Menu() {
-        SetDirect3DFactory([](uint32_t) { return CreateNullDirect3D().Detach(); });
-        GetDisplayReleaseHooks().pauseMs = 0;
-        DeviceSetup setup;
-        RE_InitDevices(routine, nullptr, setup);
-        // The figures are the engine's side: the device keeps no call record.
-        if (auto* d = dynamic_cast<NullDevice*>(Device.Get())) d->SetRecording(false);
-        RE_CreateTextureManager();
-        if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
         CreateLuaMachine();
         InstallInterfaceServices(services);
         services.desktop->InitCore();
@@ -80,9 +74,6 @@ struct Menu {
         services.desktop->FreeCore();
         TEODestroyManager->Flush();
         FreeLuaMachine();
-        RE_FreeTextureManager();
-        RE_DoneDevices();
-        SetDirect3DFactory(nullptr);
     }
     void Frame() {
         services.desktop->FrameTick(16);
@@ -90,7 +81,6 @@ struct Menu {
         services.desktop->Render();
     }
 
-    D3DRoutineClass routine;
     CoreServices services;
 };
 

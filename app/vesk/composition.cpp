@@ -2,14 +2,18 @@
 
 #include "core/application.h"
 #include "core/var_list.h"
+#include "game/camera_tracks.h"
 #include "game/game_services.h"
 #include "interface/console.h"
+#include "interface/desktop.h"
+#include "interface/draw_nodes.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
-#include "physics/camera.h"
+#include "interface/simple_node.h"
+#include "physics/camera_game.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
-#include "physics/render_camera_link.h"
+#include "physics/ph_services.h"
 #include "render/render_services.h"
 #include "shared/errors.h"
 #include "sound/sound_engine.h"
@@ -38,6 +42,8 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     CoreServices services;
     InstallRenderServices(services);
     InstallWorldServices(services);
+    // The scene's physics first: the game then lists the world's ships as the physics' scene.
+    InstallPhysicsServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
     InstallInputDevices();
@@ -45,7 +51,20 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     // The model-file cache lives for the whole run.
     CMTreeManager = std::make_unique<CMTreeManagerClass>();
     InstallCMRenderObjectBuilder();
-    InstallScriptCamera(InstallSceneCamera());
+    // The game camera; the sound listener follows it after every update.
+    InstallGameCamera(services,
+                      [](const Vec3& position, const Vec3& front, const Vec3& top, const Vec3& velocity) {
+                          if (!SoundEngine) return;
+                          SoundEngine->SetListenerPosition(position);
+                          SoundEngine->SetListenerOrientation(front, top);
+                          SoundEngine->SetListenerVelocity(velocity);
+                      });
+    // A camera track's current point number shows in the designer's label.
+    SetCameraPointLabelSink([](const std::string& text) {
+        TDeskTop* desktop = CurrentDesktop();
+        TSimpleNode* node = desktop ? desktop->FindInTree("feCurrentPointInd", false) : nullptr;
+        if (auto* label = dynamic_cast<TLabelNode*>(node)) label->SetText(text);
+    });
     TCore* core = TEngineObject::New<TCore>(std::move(services));
     core->ParseCommandLine(params);
     // The sound engine, or the silent one when the setup record has sound off;

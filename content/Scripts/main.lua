@@ -98,6 +98,23 @@ function demo.OnTick(name, handler)
 end
 demo.trace = trace
 
+-- The number of entries of a table (the engine's readers ask for it).
+if not length then
+  function length(t)
+    if t == nil then return 0 end
+    local n = 0
+    for _ in pairs(t) do n = n + 1 end
+    return n
+  end
+end
+
+-- A material entry drawing its texture as it is (flat colours, no lighting).
+function demo.flatMaterial(id, texture)
+  return { id = id, texture_technique = 20, diffuse_color = "FFFFFF", specular_color = "0",
+           ambient_color = "FFFFFF", emissive_color = "0", power = 1,
+           diffuse_map = { name = texture, mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } }
+end
+
 local function runParts(parts, ...)
   for i = 1, table.getn(parts) do
     local part = parts[i]

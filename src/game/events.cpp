@@ -4,6 +4,7 @@
 
 #include "game/game_lua.h"
 #include "game/game_text.h"
+#include "game/loaded_data.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
@@ -52,7 +53,7 @@ void TGameEvent::Create(const std::string& name, TBaseGameObject* parent) {
     TBaseGameObjectList::Create(name, parent);
     eventObj_ = NewGameObject<TGameObjectFreeLink>("eventObj", this);
     eventData_ = NewGameObject<TGameObjectFreeLink>("eventData", this);
-    event_ = NewGameObject<TGameObjectStringParam>("event", this);
+    event_ = NewGameObject<TGameEventCode>("event", this);
     active_ = NewGameObject<TGameObjectIntNonSavedParam>("active", this);
     if (parent && parent->GetParent()) eventObj_->setValue(parent->GetParent());
     // Events made by name from scripts have no owner to give them a handler:
@@ -103,6 +104,14 @@ void TGameEvent::Fire() {
     }
     const std::string code = event_ ? Trimmed(event_->GetValue()) : std::string();
     if (code.empty()) return;
+    // Code that came with a loaded file runs only when the game's own scripts use it too.
+    if (auto* own = dynamic_cast<TGameEventCode*>(event_); own && !own->MayRun()) {
+        if (own->FirstRefusal())
+            ErrorReport("TGameEvent.Event: " + GetDebugPath(this) +
+                            " - code read from a file that the game's scripts never gave an event is not run",
+                        "m");
+        return;
+    }
     RunLua("tmp={}");
     if (TEngineObject* o = GetEventObj()) RunLua("tmp[1]=\"" + o->GetHex() + "\"");
     if (TEngineObject* d = eventData_ ? eventData_->GetValue() : nullptr)

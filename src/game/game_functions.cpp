@@ -17,6 +17,7 @@
 #include "game/items.h"
 #include "game/mesh_tables.h"
 #include "game/object_effects.h"
+#include "game/player.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
 #include "game/slots.h"
@@ -32,17 +33,6 @@
 namespace vesk {
 
 namespace {
-
-// Each handler runs in a guard: a failure inside it is reported with the
-// function's name.
-template <class Body> int Guarded(const char* name, lua_State* L, Body body) {
-    try {
-        return body(L);
-    } catch (...) {
-        ErrorReport(std::string(name) + " fault", "mhl");
-        return 0;
-    }
-}
 
 TLuaMachine& Machine() {
     if (!LuaMachine || !LuaMachine->IsOpen()) throw std::runtime_error("no Lua machine");
@@ -297,6 +287,7 @@ void RegisterGameLogicClasses() {
     RegisterItemClasses();
     RegisterGameObjectClasses();
     RegisterDamageClasses();
+    RegisterAiAndPlayerClasses();
 }
 
 void RegisterGameLogicFunctions() {
@@ -308,6 +299,7 @@ void RegisterGameLogicFunctions() {
         {"engine_ReloadFx", engine_ReloadFx},
     };
     for (const auto& [name, handler] : kFunctions) SetEngineFunction(name, handler);
+    RegisterPlayerFunctions();
 }
 
 void CreateGameLogicRoots(TBaseGameObject* root) {

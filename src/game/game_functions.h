@@ -7,6 +7,7 @@
 #include <string>
 
 #include "game/game_object.h"
+#include "shared/errors.h"
 
 namespace vesk {
 
@@ -18,6 +19,17 @@ class TGameSystem : public TBaseGameObjectList {
 public:
     int Execute(lua_State* L) override;
 };
+
+// Each handler of these functions runs in a guard: a failure inside it is
+// reported with the function's name and "fault".
+template <class Body> int Guarded(const char* name, lua_State* L, Body body) {
+    try {
+        return body(L);
+    } catch (...) {
+        ErrorReport(std::string(name) + " fault", "mhl");
+        return 0;
+    }
+}
 
 // Whether a script-given saved-game name may name a folder under "save/":
 // not empty, no "..", no separator, drive or absolute form.

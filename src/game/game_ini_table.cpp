@@ -3,6 +3,7 @@
 #include "core/game_ini_params.h"
 #include "core/lua_adapter.h"
 #include "core/var_list.h"
+#include "game/camera_tracks.h"
 #include "game/events.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
@@ -102,6 +103,7 @@ void CreateGameGlobalLists() {
     NewGameObject<tTickedObjects>("created2", root);
     NewGameObject<TPackedObjects>("packed", root);
     NewGameObject<TBaseGameObjectList>("spaceobj", root);
+    CreateCameraPlayer(root);
     NewGameObject<tTickedObjects>("ticked", root);
     NewGameObject<TGameTargetedObjects>("targetedObjects", root);
 }

@@ -5,6 +5,7 @@
 #include "game/data_files.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
+#include "game/loaded_data.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
@@ -244,6 +245,10 @@ void TBaseGameObject::loadData(const std::string& fileName) {
     // The file is data: it runs in the data environment, and what it leaves in
     // exec_table is what the scripts' loadData gives back to the tree.
     if (!RunDataFile(fileName, {"exec_table"})) return;
+    // What the scripts give back now comes from the file: its lists get their
+    // entries back, and event code in it is the file's.
+    DataLoadScope fromFile;
+    RestoreListEntries(this, "exec_table");
     RunLua("loadData(" + LuaQuote(GetLuaPath(this)) + "," + LuaQuote(fileName) + ")");
 }
 

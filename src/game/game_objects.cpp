@@ -11,6 +11,7 @@
 #include "game/game_text.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
+#include "game/player_regimes.h"
 #include "game/slots.h"
 #include "game/statistics.h"
 #include "game/task_queue.h"
@@ -394,6 +395,8 @@ void TGameObject::onDamagedFunc(TEngineObject*, TEngineObject* data) {
     auto* indestructable =
         objects_ ? dynamic_cast<TGameObjectSubParam*>(objects_->Find("indestructable")) : nullptr;
     if (indestructable && indestructable->GetValue() != 0.0f) return;
+    // The player's ship takes its hits through its regime.
+    if (IPlayerShipRegime* regime = ShipRegimeOf(this)) regime->OnDamage(*hit);
     hit->Apply(this);
     // An object with a hull is destroyed once the hull is gone.
     TGameObjectParam* hull = Param("durability");

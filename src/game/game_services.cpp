@@ -2,6 +2,8 @@
 
 #include "core/lua_adapter.h"
 #include "core/lua_functions.h"
+#include "game/ai_tasks.h"
+#include "game/camera_tracks.h"
 #include "game/dialogs.h"
 #include "game/events.h"
 #include "game/game_functions.h"
@@ -12,11 +14,15 @@
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
+#include "game/physics_link.h"
+#include "game/player.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
 #include "game/scene_link.h"
+#include "game/ships_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
+#include "physics/bsphere.h"
 #include "platform/files.h"
 #include "shared/errors.h"
 
@@ -50,6 +56,7 @@ public:
         RegisterGameLogicClasses();
         RegisterGamePartsClasses();
         RegisterProfileClasses();
+        RegisterCameraTrackClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -58,9 +65,17 @@ public:
     void FreeDialogs() override { FreeGameDialog(); }
     void CreateGameVars() override {
         CreateGameGlobalLists();
+        CreateTaskSequences(GlobalObjects);
         CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
+        CreatePlayer(GlobalObjects);
+    }
+    std::string CurrentSaveId() override {
+        TBaseGameObject* curSave = FindVarByPath("playerSettings.curSave");
+        std::string id;
+        if (curSave) curSave->stringValue(id);
+        return id;
     }
     void LoadDefaultProfile() override {
         if (GameIniTable) SwitchPlayerProfile(GameIniTable->GetText("defPlayerProfile"));
@@ -68,7 +83,9 @@ public:
     void CreateStandardManagers() override {
         if (ObjManagersManager) ObjManagersManager->createStandartManagers();
     }
-    void ApplySetupFlags(bool nozzles, bool, bool showBSpheres) override {
+    void ApplySetupFlags(bool nozzles, bool bsphereDisplay, bool showBSpheres) override {
+        // Spheres made from now on show their sections.
+        BSphereShowLowPoly = bsphereDisplay;
         if (!GameIniTable) return;
         GameIniTable->SetInt("nozzlesEnable", nozzles ? 1 : 0);
         GameIniTable->SetText("showBSpheres", showBSpheres ? "1" : "0");
@@ -129,6 +146,9 @@ void InstallGameServices(CoreServices& services) {
     RegisterGameTreeFunctions();
     RegisterGameLogicFunctions();
     RegisterDialogFunctions();
+    InstallPhysicsLink();
+    RegisterCameraTrackFunctions();
+    InstallShipsLink();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();

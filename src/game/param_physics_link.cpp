@@ -1,6 +1,8 @@
 // What the engine and versatility parameters of a game object push to the
 // physics of its ship: the AI steering unit of the object's render unit.
 #include "game/game_object.h"
+#include "game/game_objects.h"
+#include "game/mesh_tables.h"
 #include "game/params.h"
 #include "game/physic_params_source.h"
 #include "game/scene_object.h"
@@ -17,6 +19,25 @@ BaseAIUnitClass* AIUnitOf(TBaseGameObject* gameObject) {
     IRenderUnitAI* ai = nullptr;
     if (!unit || !unit->GetBPU(ai)) return nullptr;
     return dynamic_cast<BaseAIUnitClass*>(ai);
+}
+
+// The minimum and maximum physics values of the object's mesh description
+// ("minmax_ph_param"); false when it has none.
+bool MinMaxSetOf(TBaseGameObject* gameObject, TPhysicMinMaxSet& set) {
+    auto* object = dynamic_cast<TGameObject*>(gameObject);
+    TGameMesh* mesh = object && object->MeshLink() ? object->MeshLink()->GetMesh() : nullptr;
+    TBaseGameObject* list = mesh ? mesh->FindChild("minmax_ph_param") : nullptr;
+    if (!list) return false;
+    static const char* const kNames[7] = {"rollForceMultiply", "rollFading", "rollAngle",
+                                          "rotateVelocity",    "rotateMass", "maxVelocity",
+                                          "accelerateTime"};
+    for (int i = 0; i < 7; ++i) {
+        auto* value = dynamic_cast<TGameMinMaxParam*>(list->FindChild(kNames[i]));
+        if (!value || !value->Min() || !value->Max()) return false;
+        set.min[i] = value->Min()->GetValue();
+        set.max[i] = value->Max()->GetValue();
+    }
+    return true;
 }
 
 class GameParamPhysicsLink : public IParamPhysicsLink {
@@ -42,10 +63,13 @@ public:
         float maxVelocity = 0.0f;
         if (params.GetNumber("ph_MaxVelocity", maxVelocity)) ai->SetSpeed(0.01f * cur * maxVelocity);
     }
-    // The player ship's handling between its minimum and maximum physics
-    // values is the AI steering unit's own interpolation, which it does not
-    // offer yet: nothing reaches the physics.
-    void PushVersatility(TBaseGameObject*, float) override {}
+    // The player ship's handling: its turning and roll values at cur percent
+    // between the minimum and maximum of its mesh description.
+    void PushVersatility(TBaseGameObject* gameObject, float cur) override {
+        BaseAIUnitClass* ai = AIUnitOf(gameObject);
+        TPhysicMinMaxSet set;
+        if (ai && MinMaxSetOf(gameObject, set)) ai->ApplyPhParamsPercent(set, cur);
+    }
 };
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "game/render_mesh_link.h"
 
 #include "game/game_object.h"
+#include "game/mesh_tables.h"
+#include "game/params.h"
+#include "render/render_unit.h"
 #include "render/world_links.h"
 #include "shared/helpers.h"
+#include "world/mesh_source.h"
 
 #include <string>
 #include <vector>
@@ -21,19 +25,75 @@ float Number(TBaseGameObject* owner, const char* name) {
     return static_cast<float>(StrToExtDef(Text(owner, name), 0.0));
 }
 
-// The flare entries of the description's "flares" list, in list order.
-std::vector<TBaseGameObject*> FlaresOf(const std::string& meshObject) {
+// The entries of a list child of the description, in list order.
+std::vector<TBaseGameObject*> Entries(TBaseGameObject* owner, const char* name) {
     std::vector<TBaseGameObject*> out;
-    TBaseGameObject* mesh = FindVarByPath(meshObject);
-    TBaseGameObject* list = mesh ? mesh->FindChild("flares") : nullptr;
+    TBaseGameObject* list = owner ? owner->FindChild(name) : nullptr;
     if (!list) return out;
     int32_t cursor = 0;
     list->First(cursor);
-    for (TBaseGameObject* f = nullptr; list->Next(cursor, f);) out.push_back(f);
+    for (TBaseGameObject* e = nullptr; list->Next(cursor, e);) out.push_back(e);
     return out;
 }
 
+// The flare entries of the description's "flares" list, in list order.
+std::vector<TBaseGameObject*> FlaresOf(const std::string& meshObject) {
+    return Entries(FindVarByPath(meshObject), "flares");
+}
+
+std::string ValueText(TBaseGameObject* object) {
+    std::string v;
+    object->stringValue(v);
+    return v;
+}
+
+class GameShipMeshSource : public IShipMeshSource {
+public:
+    bool GetShipMesh(const std::string& meshName, ShipMeshDesc& out) override {
+        TGameMesh* mesh = GameMeshTable ? GameMeshTable->FindMesh(meshName) : nullptr;
+        if (!mesh) return false;
+        out.path = Text(mesh, "path");
+        out.name = Text(mesh, "name");
+        out.shield = Text(mesh, "shield");
+        out.defect = Text(mesh, "defect");
+        for (TBaseGameObject* e : Entries(mesh, "helpersound")) out.helperSounds.push_back(ValueText(e));
+        for (TBaseGameObject* group : Entries(mesh, "rays")) {
+            MeshRayGroup g{group->GetName(), {}};
+            int32_t cursor = 0;
+            group->First(cursor);
+            for (TBaseGameObject* e = nullptr; group->Next(cursor, e);) g.entries.push_back(ValueText(e));
+            out.rays.push_back(std::move(g));
+        }
+        for (TBaseGameObject* c : Entries(mesh, "cylinders"))
+            out.cylinders.push_back({Text(c, "mesh"), Text(c, "name"), Text(c, "type"),
+                                     Text(c, "onship_object"), Number(c, "frequency")});
+        for (TBaseGameObject* n : Entries(mesh, "nozzles"))
+            out.nozzles.push_back({Text(n, "helper_name"), Text(n, "fx_name"), Text(n, "texture"),
+                                   Text(n, "color"), Number(n, "size"), Number(n, "percents"),
+                                   Number(n, "frequency")});
+        return true;
+    }
+    TBaseRenderUnit* GetBSContainer(const std::string& meshName) override {
+        TGameObjectFreeLink* link = ContainerLink(meshName);
+        return link ? dynamic_cast<TBaseRenderUnit*>(link->GetValue()) : nullptr;
+    }
+    void SetBSContainer(const std::string& meshName, TBaseRenderUnit* spheres) override {
+        if (TGameObjectFreeLink* link = ContainerLink(meshName)) link->setValue(spheres);
+    }
+
+private:
+    static TGameObjectFreeLink* ContainerLink(const std::string& meshName) {
+        TGameMesh* mesh = GameMeshTable ? GameMeshTable->FindMesh(meshName) : nullptr;
+        return mesh ? dynamic_cast<TGameObjectFreeLink*>(mesh->FindChild("BSContainer")) : nullptr;
+    }
+};
+
 } // namespace
+
+void InstallShipMeshSource() {
+    static GameShipMeshSource source;
+    SetShipMeshSource(&source);
+}
 
 void InstallRenderMeshLink() {
     RenderWorldLinks& links = GetRenderWorldLinks();

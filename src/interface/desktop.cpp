@@ -7,7 +7,14 @@
 
 #include "core/extra_settings.h"
 #include "core/lua_readers.h"
+#include "game/player.h"
+#include "interface/gun_controller.h"
+#include "interface/hud_markers.h"
+#include "interface/hud_nodes.h"
 #include "interface/key_names.h"
+#include "interface/radar.h"
+#include "interface/ship_controller.h"
+#include "interface/status_engine.h"
 #include "interface/text_layer.h"
 #include "platform/text.h"
 #include "shared/errors.h"
@@ -36,6 +43,8 @@ constexpr std::pair<uint8_t, const char*> kComboOrder[] = {
     {TDeskTop::kRShift, "RSHIFT+"}, {TDeskTop::kLAlt, "LALT+"},   {TDeskTop::kRAlt, "RALT+"}};
 
 constexpr int kPrintScreen = 183;
+// How far the cockpit view turns for a full steering axis in one mouse motion.
+constexpr float kCockpitViewStep = 0.05f;
 // Red 0.05, green 0.1, blue 0.15, alpha 0.
 constexpr uint32_t kClearColour = 0x000D1A26u;
 
@@ -64,12 +73,43 @@ TDeskTop::TDeskTop() {
     SetWidth(kVirtualWidth);
     SetHeight(kVirtualHeight);
     postModes_ = PfxAcceptModes;
+    guns_ = std::make_unique<TGunController>(this);
+    status_ = std::make_unique<TStatusEngine>(this);
+    if (ShipController) ShipController->SetMatchMark(status_.get());
+}
+
+TDeskTop::~TDeskTop() {
+    if (ShipController) ShipController->SetMatchMark(nullptr);
 }
 
 TSimpleNode* TDeskTop::HudControl(const std::string& name) const {
     for (size_t i = 0; i < std::size(kHudNames); ++i)
         if (name == kHudNames[i]) return FindEngineObjectAs<TSimpleNode>(hudIds_[i]);
     return nullptr;
+}
+
+TAHLayer* TDeskTop::MarkerLayers() const {
+    return dynamic_cast<TAHLayer*>(HudControl("spaceAH"));
+}
+
+TRadar* TDeskTop::Radar() const {
+    return dynamic_cast<TRadar*>(HudControl("Radar"));
+}
+
+TMap* TDeskTop::Map() const {
+    return dynamic_cast<TMap*>(HudControl("Map"));
+}
+
+TIndicator* TDeskTop::Indicators() const {
+    return dynamic_cast<TIndicator*>(HudControl("IndicatorArray"));
+}
+
+TGameTimer* TDeskTop::GameTimer() const {
+    return dynamic_cast<TGameTimer*>(HudControl("GameTimer"));
+}
+
+TGameTimer* TDeskTop::CountdownTimer() const {
+    return dynamic_cast<TGameTimer*>(HudControl("CountdownTimer"));
 }
 
 void TDeskTop::Upload() {
@@ -82,6 +122,10 @@ void TDeskTop::Upload() {
                 std::string("TDeskTop.Upload fault: ") + kHudNames[i] + " interface control not found", 2);
         if (i == 0) cursor_.Init(this);
     }
+    // The flight HUD's panels, once their controls exist.
+    if (TAHLayer* layers = MarkerLayers()) layers->Init(this);
+    status_->Bind();
+    guns_->Bind();
     if (InterfaceTools) InterfaceTools->ReadFileVersion();
     ReadSettings();
 }
@@ -118,6 +162,7 @@ void TDeskTop::SetPause(bool flag) {
     if (flag == pause_) return;
     pause_ = flag;
     SetTickedOf(HudControl("CountdownTimer"), !flag);
+    SetTickedOf(status_->Panel(), !flag);
 }
 
 void TDeskTop::SetStrobe(bool flag) {
@@ -232,7 +277,7 @@ void TDeskTop::MouseButtonEvent(int button, bool down) {
 void TDeskTop::MouseMoveEvent(int dx, int dy) {
     float factor = 1.5f;
     if (mode_ == kModeGame) {
-        if (links.shipMouse) links.shipMouse(dx, dy);
+        if (ShipController) ShipController->MouseMoved(dx, dy);
         const int d = cursor_.DistanceFromCentre();
         if (d < 100)
             factor = 1.5f;
@@ -245,6 +290,11 @@ void TDeskTop::MouseMoveEvent(int dx, int dy) {
                  static_cast<float>(dy) * factor * sensitivityY);
     if (mode_ == kModeGame) cursor_.Select(TICursor::kCentredLook);
     if (cameraRotation_) {
+        // The view inside the cockpit turns with the steering.
+        if (auto* player = dynamic_cast<TPlayer*>(HudPlayer()); player && ShipController)
+            if (auto* cockpit = dynamic_cast<TGameCockpitComponent*>(player->FindChild("cockpit")))
+                cockpit->AddViewOffset(ShipController->AxisV() * kCockpitViewStep,
+                                       ShipController->AxisH() * kCockpitViewStep);
         travel_ +=
             static_cast<int>(std::lround(std::hypot(static_cast<double>(dx), static_cast<double>(dy))));
         if (travel_ >= 21) {
@@ -264,8 +314,17 @@ void TDeskTop::MouseWheelEvent(int delta) {
 
 void TDeskTop::FrameTick(int ms) {
     TickTree(this, std::min(ms, kMaxFrameMs));
-    if (!pause_ && (mode_ == kModeGame || mode_ == kModeHideInterface) && links.flightTick)
-        links.flightTick(ms);
+    if (!pause_ && (mode_ == kModeGame || mode_ == kModeHideInterface)) FlightTick(ms);
+}
+
+void TDeskTop::FlightTick(int ms) {
+    const auto t = static_cast<float>(ms);
+    if (ShipController) {
+        ShipController->FrameTick(t);
+        if (!steeringOff_) ShipController->Steer();
+    }
+    status_->Tick(t);
+    guns_->Update();
 }
 
 void TDeskTop::Tick(int ms) {

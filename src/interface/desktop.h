@@ -5,6 +5,7 @@
 // strobe, double-click timing, hot-key interception and the cursor.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "interface/cursor.h"
@@ -13,6 +14,14 @@
 
 namespace vesk {
 
+class TGunController;
+class TStatusEngine;
+class TAHLayer;
+class TRadar;
+class TMap;
+class TIndicator;
+class TGameTimer;
+
 // What the desktop reaches in other subsystems; an empty link does nothing.
 struct TDeskTopLinks {
     std::function<void(uint32_t argb)> clearTarget;
@@ -20,9 +29,6 @@ struct TDeskTopLinks {
     std::function<void()> screenshot;
     std::function<bool()> postProcessActive;
     std::function<void()> runPostProcess; // back-buffer copy, single-pass effects, release
-    // The in-flight controllers (ship, status engine, gun), ticked in modes 1 and 9.
-    std::function<void(int ms)> flightTick;
-    std::function<void(int dx, int dy)> shipMouse; // raw motion in mode 1
     std::function<void(int delta)> cameraZoom;
     std::function<void()> cameraLook;                           // the camera-rotation look starts
     std::function<void()> cameraRotationOff;                    // the camera leaves camera-rotation mode
@@ -65,6 +71,7 @@ public:
     static constexpr int kMaxFrameMs = 100;
 
     TDeskTop();
+    ~TDeskTop() override;
 
     TDeskTopLinks links;
     float sensitivityX = 1.0f, sensitivityY = 1.0f;
@@ -90,6 +97,9 @@ public:
     void SetClearBeforeDrawing(bool on) { clearBefore_ = on; }
     uint16_t PostProcessModes() const { return postModes_; }
     void SetPostProcessModes(uint16_t set) { postModes_ = set; }
+    // The scripts' time-warp switch (GAME TIMEWARPON / TIMEWARPOFF).
+    bool TimeWarp() const { return timeWarp_; }
+    void SetTimeWarp(bool on) { timeWarp_ = on; }
     bool SoundDataFlag() const { return soundData_; }
     void SetSoundDataFlag(bool on) { soundData_ = on; }
 
@@ -108,6 +118,17 @@ public:
 
     // The bound HUD controls (nullptr when missing).
     TSimpleNode* HudControl(const std::string& name) const;
+    TAHLayer* MarkerLayers() const;
+    TRadar* Radar() const;
+    TMap* Map() const;
+    TIndicator* Indicators() const;
+    TGameTimer* GameTimer() const;
+    TGameTimer* CountdownTimer() const;
+    TGunController& Guns() { return *guns_; }
+    TStatusEngine& Status() { return *status_; }
+    // The in-flight controllers' frame: the ship controller, the status engine
+    // and the weapon panel.
+    void FlightTick(int ms);
 
     // Binds the HUD controls by name, then reads the settings.
     void Upload();
@@ -160,6 +181,7 @@ private:
     int travel_ = 0;
     int32_t hudIds_[7] = {};
     bool soundData_ = false;
+    bool timeWarp_ = false;
     bool intercept_ = false;
     uint8_t modifiers_ = 0;
     uint16_t hideSceneModes_ = 0;
@@ -170,6 +192,8 @@ private:
     bool videoRunning_ = false;
     TICursor cursor_;
     TCursorSequencer sequencer_;
+    std::unique_ptr<TGunController> guns_;
+    std::unique_ptr<TStatusEngine> status_;
 };
 
 // The mode's name as the overlay shows it.

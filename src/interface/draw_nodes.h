@@ -74,6 +74,7 @@ private:
 class TLabelNode : public TImageNode {
 public:
     const std::string& Text() const { return text_; }
+    uint32_t TextColor() const { return textColor_; }
     void SetText(const std::string& text) {
         text_ = text;
         SetChanged(true);

@@ -15,72 +15,13 @@
 
 namespace vesk {
 
-// ---- what the HUD reads of the game ---------------------------------------------------
-
 namespace {
-
-TBaseGameObject* AsGameObject(TEngineObject* o) {
-    return dynamic_cast<TBaseGameObject*>(o);
-}
-
-TGameObjectFreeLink* RocketTargetLink() {
-    TBaseGameObject* ship = HudPlayerShip();
-    return ship ? dynamic_cast<TGameObjectFreeLink*>(ship->FindChild("rocketTarget")) : nullptr;
-}
 
 bool IsTrue(const std::string& v) {
     return v == "1";
 }
 
-std::string Hex8(uint32_t argb) {
-    char buf[12];
-    std::snprintf(buf, sizeof buf, "%08X", argb);
-    return buf;
-}
-
 } // namespace
-
-TBaseGameObject* HudPlayerShip() {
-    if (!GlobalObjects) return nullptr;
-    TBaseGameObject* link = FindVarByPath("player.ship");
-    if (auto* l = dynamic_cast<TGameObjectLinkParam*>(link)) return l->GetLinked();
-    if (auto* l = dynamic_cast<TGameObjectFreeLink*>(link)) return AsGameObject(l->GetValue());
-    return nullptr;
-}
-
-TEngineObject* HudRocketTarget() {
-    TGameObjectFreeLink* link = RocketTargetLink();
-    return link ? link->GetValue() : nullptr;
-}
-
-void HudSetRocketTarget(TEngineObject* target) {
-    if (TGameObjectFreeLink* link = RocketTargetLink()) link->setValue(target);
-}
-
-TGameObjectParam* HudParam(TEngineObject* object, const std::string& name) {
-    TBaseGameObject* o = AsGameObject(object);
-    if (!o || name.empty()) return nullptr;
-    TBaseGameObject* block = o->FindChild("param");
-    return block ? dynamic_cast<TGameObjectParam*>(block->FindChild(name)) : nullptr;
-}
-
-TBaseRenderUnit* HudRenderUnit(TEngineObject* object) {
-    auto* scene = dynamic_cast<TBaseGameSceneObject*>(object);
-    if (!scene || !scene->Hex()) return nullptr;
-    return dynamic_cast<TBaseRenderUnit*>(scene->Hex()->GetValue());
-}
-
-TEngineObject* HudObjectFromHex(const std::string& text, const char* context) {
-    int32_t id = 0;
-    try {
-        id = PropertyInt(text);
-    } catch (const std::exception&) {
-        id = 0;
-    }
-    TEngineObject* o = id > 0 ? FindEngineObjectAs<TEngineObject>(id) : nullptr;
-    if (!o) InterfaceFault(std::string(context) + ": ( iobj as IEngineObject) = nil", 2);
-    return o;
-}
 
 // ---- indicators ---------------------------------------------------------------------
 
@@ -233,7 +174,15 @@ void TActiveHelperBar::Tick(int ms) {
     const int w1 = static_cast<int>(std::lround(static_cast<float>(w) * v));
     const int w2 = static_cast<int>(std::lround((1.0f - v) * static_cast<float>(w)));
     const int band = v >= 0.5f ? 0 : v >= 0.25f ? 1 : 2;
-    auto layout = [h](TMegaButton* b, int left, int width, uint32_t color) {
+    // Most frames the parts stand as they stood: nothing is set again.
+    const std::array<int32_t, 6> layout{bar1_, bar2_, w1, w2, h, band};
+    auto stands = [h](TMegaButton* b, int left, int width) {
+        return !b || (b->Left() == left && b->Top() == 0 && b->Width() == width && b->Height() == h);
+    };
+    if (layout == shownLayout_ && !coloursChanged_ && stands(b1, 0, w1) && stands(b2, w1, w2)) return;
+    shownLayout_ = layout;
+    coloursChanged_ = false;
+    auto place = [h](TMegaButton* b, int left, int width, uint32_t color) {
         if (!b) return;
         b->SetLeft(left);
         b->SetTop(0);
@@ -241,11 +190,11 @@ void TActiveHelperBar::Tick(int ms) {
         b->SetHeight(h);
         b->SetProperty("IMAGEWIDTH", std::to_string(width));
         b->SetProperty("IMAGEHEIGHT", std::to_string(h));
-        b->SetProperty("COLOR", Hex8(color));
-        b->SetProperty("IMAGECOLOR", Hex8(color));
+        b->SetProperty("COLOR", ColorText(color));
+        b->SetProperty("IMAGECOLOR", ColorText(color));
     };
-    layout(b1, 0, w1, colors_[size_t(band)]);
-    layout(b2, w1, w2, colors_[size_t(3 + band)]);
+    place(b1, 0, w1, colors_[size_t(band)]);
+    place(b2, w1, w2, colors_[size_t(3 + band)]);
 }
 
 void TActiveHelperBar::CopyTo(TSimpleNode* target) {
@@ -254,6 +203,7 @@ void TActiveHelperBar::CopyTo(TSimpleNode* target) {
         t->value_ = value_;
         t->direction_ = direction_;
         t->colors_ = colors_;
+        t->coloursChanged_ = true;
     }
 }
 
@@ -278,6 +228,7 @@ bool TActiveHelperBar::SetProperty(const std::string& key, const std::string& va
         for (size_t i = 0; i < 6; ++i)
             if (k == kBarColorKeys[i]) {
                 colors_[i] = static_cast<uint32_t>(std::stoul(value, nullptr, 16));
+                coloursChanged_ = true;
                 return true;
             }
     } catch (const std::logic_error&) {
@@ -588,16 +539,8 @@ bool TGamePropertyNode::SetProperty(const std::string& key, const std::string& v
 
 void TTargetedCounterNode::Tick(int ms) {
     TLabelNode::Tick(ms);
-    auto* o = dynamic_cast<TBaseGameObject*>(Object());
-    if (!o) return;
-    int count = 0;
-    if (TBaseGameObject* list = o->FindChild("targeted")) {
-        int32_t cursor = 0;
-        for (TBaseGameObject* entry = nullptr; list->Next(cursor, entry);) {
-            if (auto* l = dynamic_cast<TGameObjectLinkParam*>(entry); l && l->GetLinked()) ++count;
-            if (auto* l = dynamic_cast<TGameObjectFreeLink*>(entry); l && l->GetValue()) ++count;
-        }
-    }
+    if (!dynamic_cast<TBaseGameObject*>(Object())) return;
+    const size_t count = HudLinkedObjects(Object(), "targeted").size();
     SetText(count > 0 ? std::to_string(count) : "");
 }
 

@@ -11,25 +11,9 @@
 #include <vector>
 
 #include "interface/draw_nodes.h"
+#include "interface/hud_world.h"
 
 namespace vesk {
-
-class TBaseGameObject;
-class TBaseRenderUnit;
-class TGameObjectParam;
-
-// ---- what the HUD reads of the game ---------------------------------------------------
-// The player's ship ("player.ship"), nullptr without one.
-TBaseGameObject* HudPlayerShip();
-// The player ship's rocket target (its "rocketTarget" link), nullptr without one.
-TEngineObject* HudRocketTarget();
-void HudSetRocketTarget(TEngineObject* target);
-// The parameter of that name in an object's parameter block ("param"), nullptr without one.
-TGameObjectParam* HudParam(TEngineObject* object, const std::string& name);
-// The render unit of a scene object (its "hex" link), nullptr without one.
-TBaseRenderUnit* HudRenderUnit(TEngineObject* object);
-// An engine object from its "hex" text; nullptr (reported) when it names none.
-TEngineObject* HudObjectFromHex(const std::string& text, const char* context);
 
 // ---- indicators ---------------------------------------------------------------------
 class TIndicator : public TOpacityNode {
@@ -94,6 +78,8 @@ private:
     float value_ = 0.0f;
     int32_t bar1_ = 0, bar2_ = 0; // "Bar_1" and "Bar_2", bound on the first tick
     std::array<uint32_t, 6> colors_{};
+    std::array<int32_t, 6> shownLayout_{}; // bars, widths, height and colour band last laid out
+    bool coloursChanged_ = true;
 };
 
 // A bar bound to one parameter of an object: current over maximum.

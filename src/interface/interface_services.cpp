@@ -17,6 +17,7 @@
 #include "interface/text_layer.h"
 #include "interface/variators.h"
 #include "interface/video_node.h"
+#include "physics/camera_game.h"
 #include "platform/system.h"
 #include "render/device.h"
 #include "render/engine.h"
@@ -135,6 +136,23 @@ public:
             if (InputDeviceManager) InputDeviceManager->SetMouseInversion(on);
         };
         l.joystick = [] { return InputDeviceManager && InputDeviceManager->HasJoystick(); };
+        // The game camera: the Alt-wheel zoom, and the mouse look that starts
+        // once the mouse has travelled far enough and ends with the rotation mode.
+        l.cameraZoom = [](int step) {
+            if (TGameCamera* camera = GameCamera()) camera->Zoom(static_cast<float>(step));
+        };
+        l.cameraLook = [] {
+            if (TGameCamera* camera = GameCamera()) camera->SetLookFlag(false, true);
+        };
+        l.cameraRotationOff = [] {
+            if (TGameCamera* camera = GameCamera()) {
+                camera->SetLookFlag(false, false);
+                camera->MouseRotate(0, 0);
+            }
+        };
+        InterfaceCameraFov = [](float degrees) {
+            if (TGameCamera* camera = GameCamera()) camera->SetFOV(degrees);
+        };
         rl.desktopPaused = [] { return Desktop && Desktop->Paused(); };
         rl.desktopMode = [] { return Desktop ? static_cast<int>(Desktop->Mode()) : 0; };
     }

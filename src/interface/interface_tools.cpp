@@ -8,7 +8,11 @@
 #include "core/lua_readers.h"
 #include "interface/desktop.h"
 #include "interface/draw_nodes.h"
+#include "interface/hud_markers.h"
 #include "interface/hud_nodes.h"
+#include "interface/radar.h"
+#include "interface/service_router.h"
+#include "interface/ship_controller.h"
 #include "interface/tool_functions.h"
 #include "interface/variators.h"
 #include "interface/video_node.h"
@@ -233,12 +237,17 @@ void StartInterfaceCore() {
     RegisterInterfaceNodeClasses();
     RegisterVariatorClasses();
     RegisterHudNodeClasses();
+    RegisterHudMarkerClasses();
+    RegisterRadarClasses();
     RegisterVideoNodeClasses();
     InstallToolFunctions();
+    InstallServiceRouter();
+    if (!ShipController) ShipController = std::make_unique<TShipController>();
     ClassManager.RegisterClass<TNodeKind, TDeskTop>();
 }
 
 void EndInterfaceCore() {
+    ShipController.reset();
     InterfaceTools.reset();
     SysColorTable.reset();
 }

@@ -209,6 +209,10 @@ void TRectNode::CopyTo(TSimpleNode* target) {
     t->SetTop(top_);
     t->SetWidth(width_);
     t->SetHeight(height_);
+    // A copy is anchored on the real screen as its pattern is (markers and
+    // list rows made from patterns would otherwise stand unscaled).
+    t->hscale_ = hscale_;
+    t->vscale_ = vscale_;
 }
 
 namespace {

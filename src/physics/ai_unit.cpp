@@ -1,10 +1,14 @@
 #include "physics/ai_unit.h"
 
+#include "physics/unit_physic_ops.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vesk {
 
@@ -28,12 +32,32 @@ BaseAIUnitClass::BaseAIUnitClass(TBaseRenderUnit* owner, const TShipPhysicParams
     velocity_ = New<TPhVector>();
     second_ = New<TPhVector>();
     roll_ = TRollComponent::Create(orientation_, &record_);
+    // The physics operations of the owner: the player's flight needs its box
+    // and its neighbours.
+    ops_ = UnitPhysicOps::Of(owner);
+    if (!ops_) {
+        ErrorReport("BaseAIUnitClass.Init: c_OwnerBRU.QueryInterface(IID_IPhysicOps, PhysOpsInterface)<>S_OK",
+                    "mhl");
+    } else {
+        AddMutualSubscriber(ops_);
+        player_ = New<TPlayerCollisionPhysicComponent>(ops_, this, roll_, &position_, velocity_, second_,
+                                                       orientation_, &record_);
+    }
     npc_ = TNPCPhysicComponent::Create(this, &record_, roll_);
     npc_->SetEnabled(true);
     if (owner) owner->SetBPU(this);
 }
 
+void BaseAIUnitClass::DropPlayerComponent() {
+    if (player_) std::exchange(player_, nullptr)->Free();
+    if (ops_) {
+        RemoveMutualSubscriber(ops_);
+        ops_ = nullptr;
+    }
+}
+
 void BaseAIUnitClass::Free() {
+    DropPlayerComponent();
     if (npc_) npc_->Free(), npc_ = nullptr;
     if (roll_) roll_->Free(), roll_ = nullptr;
     for (TEngineObject** o :
@@ -44,16 +68,44 @@ void BaseAIUnitClass::Free() {
     TSaveDataClass::Free();
 }
 
-void BaseAIUnitClass::Tick(float ms) {
-    // Stations, containers and the like stand still.
-    if (record_.sizeClass == 8 || record_.sizeClass == 32 || record_.sizeClass == 128) return;
-    ticked_ = false;
-    if (!playerControlled_ && npc_) {
-        npc_->SetStepTime(ms / 1000.0f);
-        npc_->Tick(ms);
+void BaseAIUnitClass::Message(IEngineObject* sender, int msg, int param) {
+    // The owner's operations going means the owner is going: the player's
+    // flight, which works on them, stops here.
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender && ops_ && sender->GetInstance() == ops_) {
+        ops_ = nullptr;
+        if (player_) std::exchange(player_, nullptr)->Free();
+        playerControlled_ = false;
     }
+    TSaveDataClass::Message(sender, msg, param);
+}
+
+void BaseAIUnitClass::Tick(float ms) {
+    // Stations, fields and the like stand still.
+    if (record_.sizeClass == SC_BIG || record_.sizeClass == SC_FIELD || record_.sizeClass == SC_FIELD_NSC)
+        return;
+    if (owner_) {
+        BSphereRecord* own = nullptr;
+        owner_->GetOwnBSphere(own);
+        if (own) sphere_ = *own;
+    }
+    ticked_ = false;
+    if (playerControlled_ && player_)
+        player_->Tick(ms / 1000.0f);
+    else if (!playerControlled_ && npc_)
+        npc_->Tick(ms);
     ticked_ = true;
     ComposeWorldMatrix();
+    UpdateEngineGlow();
+}
+
+void BaseAIUnitClass::UpdateEngineGlow() {
+    auto* glow = dynamic_cast<IEngineGlow*>(owner_);
+    if (!glow) return;
+    const float speed = GetSpeed();
+    if (speed >= 1.0f && ticked_)
+        glow->SetEngineGlow(record_.speedLimit != 0.0f ? speed / record_.speedLimit : 0.0f, 1.0f, 0.1f);
+    else
+        glow->SetEngineGlow(stateByte_ ? 1.0f : 0.0f, 0.1f, 0.1f);
 }
 
 void BaseAIUnitClass::ComposeWorldMatrix() {
@@ -105,6 +157,95 @@ void BaseAIUnitClass::ForsageOff() {
     if (!playerControlled_ && npc_) npc_->ForsageOff(0.0f);
 }
 
+bool BaseAIUnitClass::IsForsage() const {
+    if (playerControlled_) return player_ && player_->IsForsage();
+    return npc_ && npc_->IsForsage();
+}
+
+float BaseAIUnitClass::GetForsageSpeed() const {
+    if (playerControlled_) return player_ ? player_->GetForsageSpeed() : 0.0f;
+    return npc_ ? npc_->GetForsageSpeed() : 0.0f;
+}
+
+bool BaseAIUnitClass::GetPlayerPhysicComponent(IPhPlayerControl*& out) {
+    out = player_;
+    return out != nullptr;
+}
+
+Vec3 BaseAIUnitClass::GetPositionEx() {
+    Vec3 p = GetPosition();
+    if (playerControlled_ && player_) player_->GetCollisionVector(p);
+    return p;
+}
+
+Vec3 BaseAIUnitClass::GetVelocity(Vec3* direction, float* length) const {
+    if (direction) *direction = velocity_->GetDirection();
+    if (length) *length = velocity_->GetLength();
+    return velocity_->GetVector();
+}
+
+Vec3 BaseAIUnitClass::GetBasisVector(int i) {
+    Vec3 a[3];
+    orientation_->GetAxes(&a[0], &a[1], &a[2]);
+    return a[std::clamp(i, 0, 2)];
+}
+
+// ---- service commands ------------------------------------------------------------------------
+
+void BaseAIUnitClass::TurnRight() {
+    if (player_) player_->StartTurn(1.0f, 0.0f);
+}
+void BaseAIUnitClass::TurnLeft() {
+    if (player_) player_->StartTurn(-1.0f, 0.0f);
+}
+void BaseAIUnitClass::RotateLeft(float f) {
+    if (roll_) roll_->RotateLeft(f);
+}
+void BaseAIUnitClass::RotateRight(float f) {
+    if (roll_) roll_->RotateRight(f);
+}
+void BaseAIUnitClass::StopRotate() {
+    if (roll_) roll_->StopRotate();
+}
+void BaseAIUnitClass::StrafeLeft() {
+    if (player_) player_->StrafeLeft(1.0f);
+}
+void BaseAIUnitClass::StrafeRight() {
+    if (player_) player_->StrafeRight(1.0f);
+}
+void BaseAIUnitClass::StrafeStop() {
+    if (player_) player_->StrafeStop();
+}
+void BaseAIUnitClass::SetMoveDirection(const Vec3& v) {
+    velocity_->SetDirection(v);
+    if (player_) player_->SetMoveDirection(v);
+}
+
+namespace {
+float Between(const TPhysicMinMaxSet& set, int i, float p) {
+    return set.min[i] + (set.max[i] - set.min[i]) * p / 100.0f;
+}
+} // namespace
+
+void BaseAIUnitClass::ApplyPhParamsPercent(const TPhysicMinMaxSet& set, float p) {
+    using V = TPhysicMinMaxSet;
+    p = std::clamp(p, 0.0f, 100.0f);
+    record_.maxRotateVelocity = DegToRad(Between(set, V::RotateVelocity, p));
+    record_.reserved16 = Between(set, V::RotateMass, p);
+    record_.rollForceMultiply = Between(set, V::RollForceMultiply, p);
+    record_.rollFading = Between(set, V::RollFading, p);
+    record_.maxRollAngle = DegToRad(Between(set, V::RollAngle, p));
+    if (player_) player_->UpdateRotateParams();
+}
+
+void BaseAIUnitClass::ApplyPhParamsPercent2(const TPhysicMinMaxSet& set, float p1, float p2) {
+    using V = TPhysicMinMaxSet;
+    ApplyPhParamsPercent(set, p1);
+    p2 = std::clamp(p2, 0.0f, 100.0f);
+    record_.maxVelocity = Between(set, V::MaxVelocity, p2);
+    record_.accelerateTime = Between(set, V::AccelerateTime, p2);
+}
+
 TBaseRenderUnit* BaseAIUnitClass::UpdateOwnerMatrix() {
     if (owner_) owner_->SetLocalMatrix(world_->GetMatrix());
     return owner_;
@@ -154,9 +295,42 @@ Vec3 BaseAIUnitClass::GetFormationPoint(IOwnerPhObj* follower) {
     return p;
 }
 
-void BaseAIUnitClass::SaveToString() {
-    ErrorReport(platform::Utf8ToCp1251("BaseAIUnitClass.SaveToString - не реализована"), "mhl");
+namespace {
+// A single-precision value as text with the digits it really has.
+std::string SingleToStr(float v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v));
+    return FloatToStrRaw(std::strtod(buf, nullptr));
 }
+} // namespace
+
+std::string BaseAIUnitClass::SaveToString() const {
+    const TShipPhysicParams& r = record_;
+    auto deg = [](float rad) { return SingleToStr(rad * 57.3f); };
+    const std::pair<const char*, std::string> lines[] = {
+        {"ph_StaticRotate90Time", SingleToStr(r.staticRotate90Time)},
+        {"ph_MaxVelocity", SingleToStr(r.maxVelocity)},
+        {"ph_SpeedLimit", SingleToStr(r.speedLimit)},
+        {"ph_AccelerateTime", SingleToStr(r.accelerateTime)},
+        {"ph_SizeClass", std::to_string(r.sizeClass)},
+        {"ph_collDist", SingleToStr(r.collDist)},
+        {"ph_PathFinderDist", SingleToStr(r.pathFinderDist)},
+        {"ph_StartMoveAngle", deg(std::acos(std::clamp(r.startMoveCos, -1.0f, 1.0f)))},
+        {"ph_MaxPitchAngle", deg(r.maxPitchAngle)},
+        {"ph_UseInFindWay", r.useInFindWay ? "1" : "0"},
+        {"ph_RotateForceMultiply", SingleToStr(r.rotateForceMultiply)},
+        {"ph_RotateFading", SingleToStr(r.rotateFading)},
+        {"ph_MaxRotateVelocity", deg(r.maxRotateVelocity)},
+        {"ph_RotateInertia", SingleToStr(r.reserved16)},
+        {"ph_RollForceMultiply", SingleToStr(r.rollForceMultiply)},
+        {"ph_RollFading", SingleToStr(r.rollFading)},
+        {"ph_MaxRollAngle", deg(r.maxRollAngle)},
+    };
+    std::string out;
+    for (const auto& [key, value] : lines) out += std::string(key) + "=" + value + "\n";
+    return out;
+}
+
 void BaseAIUnitClass::LoadFromString() {
     ErrorReport(platform::Utf8ToCp1251("BaseAIUnitClass.LoadFromString - не риализована"), "mhl");
 }

@@ -3,9 +3,41 @@
 // precision, its velocity vectors, its roll and its NPC physics, and switches
 // the ship between computer and player control.
 #include "physics/npc_physic.h"
+#include "physics/player_physic.h"
 #include "render/render_unit.h"
 
+#include <string>
+
 namespace vesk {
+
+class UnitPhysicOps;
+
+// A ship unit that shows its engines' glow: value (the share of the speed
+// limit flown, or the state byte's 1 / 0) and the rise and fall rates.
+class IEngineGlow {
+public:
+    virtual void SetEngineGlow(float value, float rise, float fall) = 0;
+
+protected:
+    ~IEngineGlow() = default;
+};
+
+// Minimum and maximum of the physics values that the player's ship's
+// parameters ("versatility", "p_engine") move between, in the order the game's
+// min/max set lists them; the two angles in degrees.
+struct TPhysicMinMaxSet {
+    enum Value {
+        RollForceMultiply,
+        RollFading,
+        RollAngle,
+        RotateVelocity,
+        RotateMass,
+        MaxVelocity,
+        AccelerateTime
+    };
+    float min[7]{};
+    float max[7]{};
+};
 
 class BaseAIUnitClass : public TSaveDataClass, public IRenderUnitAI, public IOwnerPhObj {
 public:
@@ -17,6 +49,7 @@ public:
     void Free() override;
 
     void Tick(float ms);
+    void DeInit() override {}
     void TakePlayerControl();
     void ReleasePlayerControl();
     bool IsPlayerControlled() const { return playerControlled_; }
@@ -26,16 +59,56 @@ public:
     float GetMaxVelocity() const { return record_.speedLimit; }
     void ForsageOn(float v);
     void ForsageOff();
-    bool IsForsage() const { return npc_ && npc_->IsForsage(); }
+    bool IsForsage() const;
+    float GetForsageSpeed() const;
     void SetStateByte(uint8_t b) { stateByte_ = b; }
+    uint8_t GetStateByte() const { return stateByte_; }
     bool WasTicked() const { return ticked_; }
     TNPCPhysicComponent* GetNPCController() { return npc_; }
+    INPCController* GetNPCControllerInterface() { return npc_; }
+    BasePhysicUnitClass* GetBPU() { return npc_; }
+    // The player's controls; false without a player physics component.
+    bool GetPlayerPhysicComponent(IPhPlayerControl*& out);
+    TPlayerCollisionPhysicComponent* PlayerComponent() { return player_; }
+    // The own position, or while the player flies it the contact point when
+    // the ship touches another.
+    Vec3 GetPositionEx();
+    // The velocity, its direction and its length.
+    Vec3 GetVelocity(Vec3* direction = nullptr, float* length = nullptr) const;
+    void SetVelocity(const Vec3& v) { velocity_->SetVector(v); }
+    Vec3 GetBasisVector(int i);
+    int32_t GetPhParamsField6() const { return record_.sizeClass; }
+    void SetPhParams(const TShipPhysicParams& r) { record_ = r; }
+    const BSphereRecord& GetBoundingSphere() const { return sphere_; }
+    void SetOwnerBRU(TBaseRenderUnit* owner) { owner_ = owner; }
+    void SetEventInterface(IEngineObject* e) {
+        if (npc_) npc_->SetEventInterface(e);
+    }
+
+    // ---- the PHYSICS service commands -----------------------------------------------------
+    void TurnRight();
+    void TurnLeft();
+    void RotateLeft(float f);
+    void RotateRight(float f);
+    void StopRotate();
+    void StrafeLeft();
+    void StrafeRight();
+    void StrafeStop();
+    void SetMoveDirection(const Vec3& v);
+
+    // The five turning and roll values of the record between the set's
+    // minimum and maximum, at p percent (clamped to 0..100).
+    void ApplyPhParamsPercent(const TPhysicMinMaxSet& set, float p);
+    // The same, and the speed ceiling and accelerate time at p2 percent.
+    void ApplyPhParamsPercent2(const TPhysicMinMaxSet& set, float p1, float p2);
     TRollComponent* GetRollComponent() { return roll_; }
     const Matrix& GetWorldMatrix() const { return world_->GetMatrix(); }
     // World matrix onto the owner; returns the owner.
     TBaseRenderUnit* UpdateOwnerMatrix();
-    void SaveToString();
+    // The physics parameters as text, one "key=value" per line; a read-only query.
+    std::string SaveToString() const;
     void LoadFromString();
+    void Message(IEngineObject* sender, int msg, int param) override;
 
     // ---- IRenderUnitAI ----
     void ClearOwner() override { owner_ = nullptr; }
@@ -71,8 +144,12 @@ public:
 
     // Orientation scaled by the owner's scale, translated to the position.
     void ComposeWorldMatrix();
+    MatrixClass* GetOrientation() const { return orientation_; }
 
 private:
+    void UpdateEngineGlow();
+    void DropPlayerComponent();
+
     TBaseRenderUnit* owner_;
     TShipPhysicParams record_;
     TPhVector* velocity_ = nullptr;
@@ -84,6 +161,9 @@ private:
     Vec3 scale_{1, 1, 1};
     TRollComponent* roll_ = nullptr;
     TNPCPhysicComponent* npc_ = nullptr;
+    TPlayerCollisionPhysicComponent* player_ = nullptr;
+    UnitPhysicOps* ops_ = nullptr;
+    BSphereRecord sphere_;
     bool playerControlled_ = false;
     bool ticked_ = false;
     uint8_t stateByte_ = 0;

@@ -14,6 +14,10 @@ namespace vesk {
 
 class CMTreeClass;
 class BSpheresContainerClass;
+class TRenderObject;
+
+// The debug effect template shown on bounding spheres.
+inline constexpr const char* kTestSphereFX = "fx_testsphere";
 
 // Spheres show their low-polygon sections (set from the setup flags).
 extern bool BSphereShowLowPoly;
@@ -65,6 +69,8 @@ public:
     void UpdateMatrices(const Matrix* parent) override;
     bool DiscardBRU() override;
     void FillRenderList(int stage, int pass) override;
+    // Draws the low-polygon section while there is one.
+    void DoRender() override;
     // The container this sphere belongs to; a sphere outside any is a fatal report.
     virtual bool GetContainer(BSpheresContainerClass*& out);
     // A unit of the same class under parent (not added to it) with this one's
@@ -93,14 +99,22 @@ public:
     // Local and world radius.
     void SetRadius(float radius) { localRadius_ = worldRadius_ = radius; }
     bool ShowLowPoly() const { return showLowPoly_; }
+    // The section drawn in one colour (a sphere without triangles draws nothing).
+    void BuildLowPoly(uint32_t colour);
+    TRenderObject* LowPoly() const { return lowPoly_; }
+    // The debug effect on this sphere: the registered test-sphere template
+    // spawned under it with the radius, colour and factor.
+    TBaseRenderUnit* ShowTestEffect(float radius, uint32_t colour, float factor);
 
 protected:
+    void ReleaseLowPoly();
     Vec3 centre_;
     std::string name2_;
     float localRadius_ = 0, worldRadius_ = 0;
     std::shared_ptr<BSSectionMesh> mesh_;
     std::unique_ptr<std::vector<IEngineObject*>> attached_;
     bool showLowPoly_ = false;
+    TRenderObject* lowPoly_ = nullptr;
 };
 
 // The root of a sphere tree, under the unit that owns the spheres.

@@ -3,8 +3,11 @@
 #include "core/application.h"
 #include "core/lua_machine.h"
 #include "core/services.h"
+#include "core/var_list.h"
 #include "platform/gfx/device.h"
 #include "render/device.h"
+#include "render/helpers.h"
+#include "render/render_unit.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
@@ -47,8 +50,39 @@ std::string CameraNumberText(double value) {
 CameraClass::CameraClass(std::string name, CameraHooks hooks)
     : name_(std::move(name)), hooks_(std::move(hooks)) {
     CameraShared() = {};
+    cockpit_ = std::make_unique<TCockpitComponent>(this, DefaultCockpitTuning());
+    fly_ = std::make_unique<TFlyComponent2>(this);
+    spline_ = std::make_unique<TSplineMoveComponent>(this);
+    cutScene_ = std::make_unique<TCutSceneComponent>(this);
+    cockpitStep = [this](float s) {
+        if (cockpit_) cockpit_->Step(s);
+    };
+    alignStep = [this](float s) {
+        if (fly_) fly_->Step(s);
+    };
+    splineStep = [this](float s) {
+        if (spline_) spline_->Tick(s);
+    };
+    cutSceneStep = [this](float s) {
+        if (cutScene_) cutScene_->Step(s);
+    };
     Refresh();
-    ClearMode(kCamAlign);
+    StopAlignToObjOri();
+}
+
+CameraClass::~CameraClass() {
+    ReleaseComponents();
+}
+
+void CameraClass::ReleaseComponents() {
+    // The movers give back what they hold of the ships (the banking switch).
+    if (cockpit_ && cockpit_->IsActive()) cockpit_->Stop();
+    if (fly_ && fly_->IsActive()) fly_->Stop();
+    if (cutScene_) cutScene_->Stop();
+    cockpit_.reset();
+    fly_.reset();
+    spline_.reset();
+    cutScene_.reset();
 }
 
 void CameraClass::SetLookFlag(bool first, bool value) {
@@ -65,12 +99,38 @@ void CameraClass::SetLookFlag(bool first, bool value) {
 
 void CameraClass::SetObject(TBaseRenderUnit* obj) {
     objs_.clear();
-    objs_.push_back(obj);
-    if (hooks_.objectRadius) radius_ = hooks_.objectRadius(obj);
+    if (!obj) return;
+    objs_.emplace_back(obj);
+    radius_ = RadiusOf(obj);
+}
+
+std::vector<TBaseRenderUnit*> CameraClass::Followed() const {
+    std::vector<TBaseRenderUnit*> out;
+    for (const UnitRef& r : objs_)
+        if (TBaseRenderUnit* u = r.Get()) out.push_back(u);
+    return out;
+}
+
+TBaseRenderUnit* CameraClass::FirstFollowed() const {
+    for (const UnitRef& r : objs_)
+        if (TBaseRenderUnit* u = r.Get()) return u;
+    return nullptr;
 }
 
 void CameraClass::RemoveFollowed(TBaseRenderUnit* unit) {
-    std::erase(objs_, unit);
+    std::erase_if(objs_, [unit](const UnitRef& r) { return r.Get() == unit || r.Get() == nullptr; });
+}
+
+Vec3 CameraClass::ObjectPosition(TBaseRenderUnit* obj) const {
+    if (hooks_.objectPosition) return hooks_.objectPosition(obj);
+    Vec3 p{};
+    obj->GetPosition(p);
+    return p;
+}
+
+float CameraClass::RadiusOf(TBaseRenderUnit* obj) const {
+    if (hooks_.objectRadius) return hooks_.objectRadius(obj);
+    return obj->GetBSphereRadius();
 }
 
 void CameraClass::SetDirection(const Vec3& dir) {
@@ -222,16 +282,22 @@ void CameraClass::ClampAngles() {
         azimuth_ += kTwoPi;
 }
 
+void CameraClass::ReportCriticalDistance(float x, float mn, float mx) {
+    FastLogAdd("Camera critical error");
+    const std::vector<TBaseRenderUnit*> objs = Followed();
+    std::string line = "LADist=" + FloatToStrRaw(x) + ", GetMinDist=" + FloatToStrRaw(mn) +
+                       ", EndDist=" + FloatToStrRaw(mx) +
+                       ", ObjsBRUList.Count=" + IntToStr32(static_cast<int32_t>(objs.size()));
+    for (TBaseRenderUnit* obj : objs)
+        line += ", obj name=" + obj->GetName() + ", mat: " + MatrixToStr(obj->GetLocalMatrix()) +
+                ", CurMat: " + MatrixToStr(obj->GetWorldMatrix());
+    FastLogAdd(line);
+    ErrorReport(line, "mhl");
+}
+
 float CameraClass::SpeedFactor(float x) {
     const float mn = GetMinDist(), mx = GetMaxDist();
-    if (x > 999999999.0f) {
-        FastLogAdd("Camera critical error");
-        const std::string line = "LADist=" + std::to_string(x) + ", GetMinDist=" + std::to_string(mn) +
-                                 ", EndDist=" + std::to_string(mx) +
-                                 ", ObjsBRUList.Count=" + std::to_string(objs_.size());
-        FastLogAdd(line);
-        ErrorReport(line, "mhl");
-    }
+    if (x > 999999999.0f) ReportCriticalDistance(x, mn, mx);
     if (mx <= mn) return 0.0f; // no range to move in
     x = std::clamp(x, mn, mx);
     const float c = 0.5f + 0.5f * std::cos((x - (mn + mx) / 2.0f) * 6.2832f / (mx - mn));
@@ -268,7 +334,8 @@ void CameraClass::OrbitStep(float ms) {
         g.mouseX = g.mouseY = 0;
         return;
     }
-    if (objs_.size() == 1 && hooks_.objectPosition) orbitTarget_ = hooks_.objectPosition(objs_[0]);
+    if (const std::vector<TBaseRenderUnit*> objs = Followed(); objs.size() == 1)
+        orbitTarget_ = ObjectPosition(objs[0]);
     const float s = ms * 0.001f;
     g.mouseX += stepX_ * s * 80.0f * Sensitivity() * ScreenScaleX;
     g.mouseY += stepY_ * s * 80.0f * Sensitivity() * ScreenScaleY;
@@ -320,8 +387,9 @@ void CameraClass::SwayStep(float t) {
 }
 
 void CameraClass::FollowSlice(float ms) {
-    if (objs_.empty()) return;
-    if (hooks_.objectRadius) radius_ = hooks_.objectRadius(objs_[0]);
+    TBaseRenderUnit* first = FirstFollowed();
+    if (!first) return;
+    radius_ = RadiusOf(first);
     const float t = std::round(ms);
     OrbitStep(t);
     ZoomStep(t);
@@ -355,7 +423,7 @@ void CameraClass::StopQuake() {
 }
 
 void CameraClass::QuakeStep(float dt) {
-    if (!IsMode(kCamQuake) || objs_.size() != 1) return;
+    if (!IsMode(kCamQuake) || Followed().size() != 1) return;
     quakeElapsed_ += dt;
     if (quakeElapsed_ >= quakeTime_) {
         StopQuake();
@@ -452,17 +520,153 @@ void CameraClass::Update(float dt) {
     Refresh();
 }
 
+// ---- object view and alignment ------------------------------------------------------------------
+
+void CameraClass::PlaceOnObject(TBaseRenderUnit* obj) {
+    if (!obj) return;
+    const Matrix& world = obj->GetWorldMatrix();
+    const Vec3 heading{world.m[0][0], world.m[0][1], world.m[0][2]};
+    azimuth_ = std::acos(std::clamp(Vec3CosAngle(heading, {1, 0, 0}), -1.0f, 1.0f));
+    elevation_ = DegToRad(45.0f);
+    orbitTarget_ = ObjectPosition(obj);
+    ClampAngles();
+    lookAt_ = orbitTarget_;
+    laDist_ = wantedDist_;
+    CalcPosByLAParams(orbitTarget_, &eye_, laDist_, azimuth_, elevation_, look_);
+    Refresh();
+    SetObject(obj);
+}
+
+void CameraClass::StartObjView(TBaseRenderUnit* obj, float fov, float minimum, float maximum) {
+    StopQuake();
+    if (!obj) return;
+    radius_ = RadiusOf(obj);
+    minElev_ = maxElev_ = DegToRad(65.0f);
+    savedFov_ = fov_;
+    SetFOV(fov);
+    SetDistLimits(minimum, maximum);
+    SetLADistByRadius(250.0f);
+    PlaceOnObject(obj);
+    up_ = {0, 0, 1};
+    StopFreeCamera();
+    StopAlignToObjOri();
+    SetMode(kCamObjView);
+    // The view starts from the front of the object and turns slowly from there.
+    azimuth_ = 0.0f;
+    CalcPosByLAParams(orbitTarget_, &eye_, laDist_, azimuth_, elevation_, look_);
+    Refresh();
+}
+
+void CameraClass::StopObjView() {
+    if (!IsMode(kCamObjView)) return;
+    maxElev_ = 3.14f;
+    minElev_ = 0.01f;
+    SetFOV(savedFov_);
+    SetDistLimits(550.0f, 550.0f);
+    SetLADistByRadius(550.0f);
+    ClearMode(kCamObjView);
+}
+
+void CameraClass::StopAlignToObjOri() {
+    if (fly_ && fly_->IsActive()) fly_->Stop();
+    ClearMode(kCamAlign);
+}
+
+void CameraClass::StartAlignToObjOri() {
+    StopQuake();
+    if (fly_ && fly_->IsActive()) fly_->Stop();
+    SetMode(kCamAlign);
+    TBaseRenderUnit* obj = FirstFollowed();
+    if (!obj || !fly_) return;
+    HelperClass* helper = nullptr;
+    if (!obj->FindHelper(camFromHelper_, helper) && !obj->FindHelper("cam_from", helper)) return;
+    IRenderUnitAI* ai = nullptr;
+    if (!obj->GetBPU(ai)) {
+        ErrorReport("CameraClass.StartAlignToObjOri : not _obj.GetBPU( bpu)", "mhl");
+        return;
+    }
+    fly_->Start(obj, helper, 25.0f);
+}
+
+// ---- cockpit -------------------------------------------------------------------------------------
+
+void CameraClass::SetCockpitMode(TBaseRenderUnit* obj, TBaseRenderUnit* baseUnit, float third, float lateral,
+                                 float speedFactor) {
+    StopQuake();
+    SetMode(kCamCockpit);
+    IRenderUnitAI* ai = nullptr;
+    if (!obj || !obj->GetBPU(ai)) {
+        ErrorReport("CameraClass.SetCockpitMode : not _obj.GetBPU( bpu)", "mhl");
+        return;
+    }
+    if (cockpit_) cockpit_->Start(obj, baseUnit, third, lateral, speedFactor);
+}
+
+void CameraClass::ResetCockpitMode() {
+    ClearMode(kCamCockpit);
+    if (cockpit_ && cockpit_->IsActive()) cockpit_->Stop();
+}
+
+void CameraClass::CockpitRotateUp(float x) {
+    if (cockpit_) cockpit_->RotateUp(x);
+}
+void CameraClass::CockpitRotateDown(float x) {
+    if (cockpit_) cockpit_->RotateDown(x);
+}
+void CameraClass::CockpitRotateLeft(float x) {
+    if (cockpit_) cockpit_->RotateLeft(x);
+}
+void CameraClass::CockpitRotateRight(float x) {
+    if (cockpit_) cockpit_->RotateRight(x);
+}
+void CameraClass::CockpitRotateReset() {
+    if (cockpit_) cockpit_->RotateReset();
+}
+
+// ---- cut scenes and splines ------------------------------------------------------------------------
+
+void CameraClass::StartCutScene(std::function<void()> endEvent, const std::vector<TBaseRenderUnit*>& objects,
+                                const CutSceneParams& params) {
+    StopQuake();
+    SetMode(kCamCutScene);
+    if (cutScene_) cutScene_->SetCutSceneParams(std::move(endEvent), objects, params);
+}
+
+void CameraClass::StartSpline(std::vector<CameraKeyPoint> points, std::function<void()> onDone) {
+    if (!IsMode(kCamSpline) || !spline_) return;
+    StopQuake();
+    spline_->SetPoints(std::move(points), std::move(onDone));
+}
+
+void CameraClass::RunSpline() {
+    if (IsMode(kCamSpline) && spline_) spline_->SetStopped(false);
+}
+
+void CameraClass::ResetSpline() {
+    if (IsMode(kCamSpline) && spline_) spline_->Reset();
+}
+
+void CameraClass::StopSpline() {
+    if (!IsMode(kCamSpline)) return;
+    if (spline_) spline_->Reset();
+    ClearMode(kCamSpline);
+}
+
 } // namespace vesk
 
 namespace vesk {
 
-std::shared_ptr<CameraClass> InstallSceneCamera() {
+std::shared_ptr<CameraClass> InstallSceneCamera(const std::string& name) {
     CameraHooks hooks;
     hooks.paused = [] { return Core && Core->Services().desktop && Core->Services().desktop->Paused(); };
     hooks.runLua = [](const std::string& chunk) {
         if (LuaMachine) LuaMachine->RunString(chunk);
     };
-    auto camera = std::make_shared<CameraClass>("generic", std::move(hooks));
+    hooks.sensitivity = [] {
+        TVarList* list = FindVarListWith("sensitivity");
+        return list ? list->Get("sensitivity").AsSingle() : 0.0f;
+    };
+    auto camera = std::make_shared<CameraClass>(name, std::move(hooks));
     SetDefaultViewCamera(camera);
     return camera;
 }

@@ -3,12 +3,15 @@
 // render engine sets on the device. A 64-bit mode set chooses what moves it;
 // the movers are stepped in 30 ms slices and everything else is derived from
 // the pose they leave behind.
+#include "physics/camera_movers.h"
 #include "render/view_camera.h"
 #include "shared/math_frustum.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -27,7 +30,9 @@ enum CameraMode : std::uint64_t {
     kCamSpline = 2048,
 };
 
-// What the camera needs of the game around it; tests replace these.
+// What the camera needs of the game around it; tests replace these. Without
+// the two object hooks a followed unit gives its own position and bounding
+// radius.
 struct CameraHooks {
     std::function<bool()> paused;                   // the desktop's pause flag
     std::function<void(const std::string&)> runLua; // blur post-process texts
@@ -43,9 +48,15 @@ using CameraMoverStep = std::function<void(float seconds)>;
 // The 23-character scientific form of a number (" 5.00000000000000E-0001").
 std::string CameraNumberText(double value);
 
-class CameraClass : public IViewCamera {
+class CameraClass : public IViewCamera, public ICameraPosition {
 public:
     explicit CameraClass(std::string name = "generic", CameraHooks hooks = {});
+    ~CameraClass() override;
+    CameraClass(const CameraClass&) = delete;
+    CameraClass& operator=(const CameraClass&) = delete;
+    // Frees the movers; the camera stands still afterwards.
+    void ReleaseComponents();
+    const std::string& Name() const { return name_; }
 
     // Mode set.
     void SetMode(std::uint64_t bits) { mode_ |= bits; }
@@ -54,23 +65,34 @@ public:
     std::uint64_t Mode() const { return mode_; }
     void SetControlEnabled(bool on) { on ? SetMode(kCamUserControl) : ClearMode(kCamUserControl); }
     void SetLookFlag(bool first, bool value);
+    bool LookFlag(bool first) const { return first ? look1_ : look2_; }
     void SetObject(TBaseRenderUnit* obj);
+    // The followed units that still exist, first one first.
+    std::vector<TBaseRenderUnit*> Followed() const;
+    TBaseRenderUnit* FirstFollowed() const;
+    float ObjectRadius() const { return radius_; }
+    // The helper of a followed object the align mover starts from.
+    void SetCamFromHelper(const std::string& name) {
+        if (name != camFromHelper_) camFromHelper_ = name;
+    }
+    const std::string& CamFromHelper() const { return camFromHelper_; }
 
-    // Movers installed by their owners (cockpit, spline, cut scene, align).
+    // The steps of the movers the update runs; they drive the camera's own
+    // movers unless replaced.
     CameraMoverStep cockpitStep, splineStep, cutSceneStep, alignStep;
 
     // Pose.
     Vec3 GetPosition() const override { return eye_; }
     Vec3 GetDirection() const override { return look_; }
     Vec3 GetUpVector() const override { return up_; }
-    Vec3 GetLookAtPoint() const { return lookAt_; }
-    Vec3 GetVelocity() const { return velocity_; }
-    float GetLADist() const { return laDist_; }
+    Vec3 GetLookAtPoint() const override { return lookAt_; }
+    Vec3 GetVelocity() const override { return velocity_; }
+    float GetLADist() const override { return laDist_; }
     float GetFOV() const override { return fov_; }
-    void SetPosition(const Vec3& eye) { eye_ = eye; }
-    void SetDirection(const Vec3& dir);
-    void SetLookAtPoint(const Vec3& p);
-    void SetUpVector(const Vec3& up) { up_ = up; }
+    void SetPosition(const Vec3& eye) override { eye_ = eye; }
+    void SetDirection(const Vec3& dir) override;
+    void SetLookAtPoint(const Vec3& p) override;
+    void SetUpVector(const Vec3& up) override { up_ = up; }
     void SetPosAndTarget(const Vec3& eye, const Vec3& target);
 
     // Matrices.
@@ -111,7 +133,48 @@ public:
     float Azimuth() const { return azimuth_; }
     float Elevation() const { return elevation_; }
     void SetLADist(float d) { laDist_ = d; }
+    float WantedDist() const { return wantedDist_; }
     void SetOrbitTarget(const Vec3& t) { orbitTarget_ = t; }
+    Vec3 OrbitTarget() const { return orbitTarget_; }
+    float MinElevation() const { return minElev_; }
+    float MaxElevation() const { return maxElev_; }
+
+    // Object view: a slow orbit of one object with its own limits and FOV.
+    void StartObjView(TBaseRenderUnit* obj, float fov, float minimum, float maximum);
+    void StopObjView();
+    // Places the orbit on the object: azimuth from its heading, 45 degrees up.
+    void PlaceOnObject(TBaseRenderUnit* obj);
+    // The chase behind the first followed object, from its cam-from helper.
+    void StartAlignToObjOri();
+    void StopAlignToObjOri();
+
+    // Cockpit.
+    void SetCockpitMode(TBaseRenderUnit* obj, TBaseRenderUnit* baseUnit, float third, float lateral,
+                        float speedFactor);
+    void ResetCockpitMode();
+    void CockpitRotateUp(float x);
+    void CockpitRotateDown(float x);
+    void CockpitRotateLeft(float x);
+    void CockpitRotateRight(float x);
+    void CockpitRotateReset();
+
+    // Cut scenes: endEvent runs once when the shot's time has run out.
+    void StartCutScene(std::function<void()> endEvent, const std::vector<TBaseRenderUnit*>& objects,
+                       const CutSceneParams& params);
+    void StopCutScene() { ClearMode(kCamCutScene); }
+
+    // Spline flights (each only in spline mode).
+    void StartSplineMode() { SetMode(kCamSpline); }
+    void StartSpline(std::vector<CameraKeyPoint> points, std::function<void()> onDone);
+    void RunSpline();
+    void ResetSpline();
+    void StopSpline();
+
+    // The movers, for the game camera and tests; nullptr after ReleaseComponents.
+    TCockpitComponent* Cockpit() { return cockpit_.get(); }
+    TFlyComponent2* Fly() { return fly_.get(); }
+    TSplineMoveComponent* Spline() { return spline_.get(); }
+    TCutSceneComponent* CutScene() { return cutScene_.get(); }
 
     // Free camera.
     void StartFreeCamera();
@@ -138,6 +201,9 @@ private:
     void FreeFlyStep(float seconds);
     void FollowSlice(float ms);
     float SpeedFactor(float x);
+    void ReportCriticalDistance(float x, float mn, float mx);
+    Vec3 ObjectPosition(TBaseRenderUnit* obj) const;
+    float RadiusOf(TBaseRenderUnit* obj) const;
     bool Paused() const { return hooks_.paused && hooks_.paused(); }
     float Sensitivity() const { return hooks_.sensitivity ? hooks_.sensitivity() : 1.0f; }
     void SetBlur(const std::string& value);
@@ -146,7 +212,8 @@ private:
     CameraHooks hooks_;
     std::uint64_t mode_ = kCamUserControl | kCamSway;
     bool look1_ = false, look2_ = false;
-    std::vector<TBaseRenderUnit*> objs_;
+    std::string camFromHelper_ = "cam_from2";
+    std::vector<UnitRef> objs_;
     float radius_ = 10.0f;
     float azimuth_ = 1.5707964f, elevation_ = 1.5707964f;
     float laDist_ = 650.0f, wantedDist_ = 650.0f;
@@ -171,6 +238,10 @@ private:
     float stepX_ = 0, stepY_ = 0; // per-step mouse inputs
     PlaneClass plane_;
     FrustumClass frustum_;
+    std::unique_ptr<TCockpitComponent> cockpit_;
+    std::unique_ptr<TFlyComponent2> fly_;
+    std::unique_ptr<TSplineMoveComponent> spline_;
+    std::unique_ptr<TCutSceneComponent> cutScene_;
 };
 
 // The unit's shared accumulators (mouse look x/y, wheel, last step seconds).
@@ -182,7 +253,8 @@ CameraGlobals& CameraShared();
 } // namespace vesk
 
 namespace vesk {
-// Makes the scene camera ("generic") with the engine's hooks and installs it
-// as the camera the render engine reads.
-std::shared_ptr<CameraClass> InstallSceneCamera();
+// Makes a scene camera with the engine's hooks (the desktop's pause, the Lua
+// host, the "sensitivity" setting) and makes it the camera the render engine
+// reads.
+std::shared_ptr<CameraClass> InstallSceneCamera(const std::string& name = "generic");
 } // namespace vesk

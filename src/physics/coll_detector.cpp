@@ -1,11 +1,19 @@
 #include "physics/coll_detector.h"
 
+#include "core/application.h"
 #include "physics/bsphere.h"
+#include "physics/dyn_targets.h"
+#include "physics/pf_objects.h"
+#include "physics/ph_owner.h"
+#include "physics/ph_vector.h"
+#include "render/render_unit.h"
 #include "shared/errors.h"
 #include "shared/math_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <memory>
 
 namespace vesk {
@@ -134,6 +142,340 @@ bool ColliseDetectorTriangles::FindNearestHit(const Vec3& o, const Vec3& d, Vec3
         }
     }
     return best < 1e10f;
+}
+
+// ---- collision records ------------------------------------------------------------------
+
+int CollDetectorCount = 0;
+
+namespace {
+
+CollisionParentQuery& ParentQuery() {
+    static CollisionParentQuery query;
+    return query;
+}
+
+std::function<float()>& FrameTimeSource() {
+    static std::function<float()> source;
+    return source;
+}
+
+float FrameTimeMs() {
+    if (FrameTimeSource()) return FrameTimeSource()();
+    return Core ? Core->GetFrameDelta() : 0.0f;
+}
+
+// The section's triangles in world space: its positions (kept relative to the
+// sphere) moved by the sphere unit's world matrix.
+const std::vector<Vec3>& WorldSection(IBoundingSphere2* sphere, BSSectionMesh& mesh) {
+    auto* unit = dynamic_cast<TBaseRenderUnit*>(sphere);
+    if (!unit) return mesh.Transformed();
+    mesh.transformed.resize(mesh.positions.size());
+    Vec3TransformCoordArray(mesh.positions, unit->GetWorldMatrix(), mesh.transformed);
+    return mesh.transformed;
+}
+
+} // namespace
+
+void SetCollisionParentQuery(CollisionParentQuery query) {
+    ParentQuery() = std::move(query);
+}
+
+TBaseRenderUnit* CollisionParentOf(TBaseRenderUnit* unit) {
+    if (!unit) return nullptr;
+    if (ParentQuery()) return ParentQuery()(unit);
+    for (TBaseRenderUnit* p = unit->Parent(); p; p = p->Parent())
+        if (p->HasFlag(BRU_SHIP)) return p;
+    return nullptr;
+}
+
+BSpheresContainerClass* GetSphereTree(TBaseRenderUnit* unit) {
+    BSpheresContainerClass* tree = nullptr;
+    if (unit) unit->FindChildByClass(tree);
+    return tree;
+}
+
+CollisionInformatorClass* CollisionInformatorClass::Init(TBaseRenderUnit* unitHit, TBaseRenderUnit* other,
+                                                         const Vec3& point, const Vec3& normal) {
+    if (!other) {
+        ErrorReport("CollisionInformatorClass.Init: bru2 = nil", "mhl");
+        return nullptr;
+    }
+    auto* info = ClamClass::Init<CollisionInformatorClass>(unitHit);
+    info->other_ = DynamicTargetPositionClass::Init(info, other, "");
+    info->point_ = point;
+    info->normal_ = normal;
+    return info;
+}
+
+TBaseRenderUnit* CollisionInformatorClass::GetOtherUnit() {
+    return other_ ? other_->GetTarget() : nullptr;
+}
+
+void CollisionInformatorClass::Free() {
+    if (other_) std::exchange(other_, nullptr)->Free();
+    ClamClass::Free();
+}
+
+CollDataClass::CollDataClass() {
+    ++CollDetectorCount;
+}
+
+CollDataClass* CollDataClass::Create(TBaseRenderUnit* other, const Vec3* point, const Vec3& normal,
+                                     const Vec3& start, const Vec3& end) {
+    if (!point) {
+        ErrorReport("CollDataClass.Init: _pvColl = nil", "mhl");
+        return nullptr;
+    }
+    auto* r = New<CollDataClass>();
+    r->start = start;
+    r->end = end;
+    r->startMinusEnd = Vec3Sub(start, end);
+    if (other) r->other_ = DynamicTargetPositionClass::Init(r, other, "");
+    r->point = *point;
+    const float len = Vec3Length(normal);
+    r->normal = len <= 1e-5f ? Vec3{1, 0, 0} : Vec3Scale(normal, -1.0f / len);
+    r->distance = Vec3Length(Vec3Sub(*point, start));
+    return r;
+}
+
+void CollDataClass::Free() {
+    if (other_) std::exchange(other_, nullptr)->Free();
+    --CollDetectorCount;
+    TEngineObject::Free();
+}
+
+TBaseRenderUnit* CollDataClass::GetOtherUnit() const {
+    return other_ ? other_->GetTarget() : nullptr;
+}
+
+void CollDataClass::ComputeLocalPoint() {
+    TBaseRenderUnit* other = GetOtherUnit();
+    if (!other) return;
+    Matrix m = other->GetWorldMatrix();
+    MatrixNormalizeColumns(m);
+    localPoint = Vec3InverseTransformCoord(point, m);
+}
+
+IBRUCollisionInfo* CollDataClass::CreateCollisionInformator(TBaseRenderUnit* unitHit) {
+    return CollisionInformatorClass::Init(unitHit, GetOtherUnit(), point, normal);
+}
+
+// ---- the detector ----------------------------------------------------------------------
+
+namespace {
+std::map<const TBaseRenderUnit*, CollDetectorClass*>& Detectors() {
+    static std::map<const TBaseRenderUnit*, CollDetectorClass*> detectors;
+    return detectors;
+}
+} // namespace
+
+void CollDetectorClass::SetFrameTimeSource(std::function<float()> source) {
+    FrameTimeSource() = std::move(source);
+}
+
+CollDetectorClass::CollDetectorClass() {
+    ++CollDetectorCount;
+}
+
+CollDetectorClass* CollDetectorClass::Create(TBaseRenderUnit* owner) {
+    auto* d = New<CollDetectorClass>();
+    d->owner_ = owner;
+    d->Exclude(owner);
+    if (TBaseRenderUnit* parent = CollisionParentOf(owner)) d->Exclude(parent);
+    if (auto* root = dynamic_cast<ICollisionExclusionRoot*>(owner))
+        d->ExcludeMarkedIn(root->GetExclusionRoot());
+    return d;
+}
+
+CollDetectorClass* GetCollDetector(TBaseRenderUnit* unit) {
+    if (!unit) return nullptr;
+    CollDetectorClass*& d = Detectors()[unit];
+    if (!d) {
+        d = CollDetectorClass::Create(unit);
+        // The detector goes when its unit does.
+        d->AddMutualSubscriber(unit);
+    }
+    return d;
+}
+
+void CollDetectorClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
+        TEngineObject* gone = sender->GetInstance();
+        std::erase(exclusions_, static_cast<TBaseRenderUnit*>(dynamic_cast<TBaseRenderUnit*>(gone)));
+        if (owner_ && gone == owner_) {
+            auto it = Detectors().find(owner_);
+            const bool registered = it != Detectors().end() && it->second == this;
+            owner_ = nullptr;
+            if (registered) {
+                Detectors().erase(it);
+                TEngineObject::Message(sender, msg, param);
+                Free();
+                return;
+            }
+        }
+    }
+    TEngineObject::Message(sender, msg, param);
+}
+
+void CollDetectorClass::Free() {
+    FreeResults();
+    exclusions_.clear();
+    if (owner_) {
+        auto it = Detectors().find(owner_);
+        if (it != Detectors().end() && it->second == this) {
+            Detectors().erase(it);
+            RemoveMutualSubscriber(owner_);
+        }
+    }
+    owner_ = nullptr;
+    --CollDetectorCount;
+    TEngineObject::Free();
+}
+
+void CollDetectorClass::FreeResults() {
+    for (CollDataClass* r : results_)
+        if (r) r->Free();
+    results_.clear();
+}
+
+void CollDetectorClass::Exclude(TBaseRenderUnit* unit) {
+    if (unit && std::find(exclusions_.begin(), exclusions_.end(), unit) == exclusions_.end())
+        exclusions_.push_back(unit);
+}
+
+void CollDetectorClass::ExcludeMarkedIn(TBaseRenderUnit* root) {
+    if (!root) return;
+    root->ForEachInTree(
+        [this](TBaseRenderUnit* u, void*) {
+            if (u->HasFlag(BRU_OPAQUE)) Exclude(u);
+            return true;
+        },
+        nullptr);
+}
+
+void CollDetectorClass::AddExclusions(TBaseRenderUnit* root) {
+    ExcludeMarkedIn(root);
+}
+
+std::vector<TBaseRenderUnit*> CollDetectorClass::SelectCandidates(const std::vector<TBaseRenderUnit*>& units,
+                                                                  int mode) const {
+    std::vector<TBaseRenderUnit*> out;
+    for (TBaseRenderUnit* u : units) {
+        IOwnerPhObj* ai = OwnerOfUnit(u);
+        if (!ai) continue;
+        const TShipPhysicParams* rec = ai->GetPhysicParams();
+        if (rec && rec->sizeClass == SC_FIELD_NSC) continue;
+        const float speed = ai->GetVelocityVector() ? ai->GetVelocityVector()->GetLength() : 0.0f;
+        const bool take = mode == kCollStanding ? speed <= 0.0001f
+                          : mode == kCollMoving ? allObjects_ || speed >= 0.0001f
+                                                : true;
+        if (take) out.push_back(u);
+    }
+    std::erase_if(out, [this](TBaseRenderUnit* u) {
+        return std::find(exclusions_.begin(), exclusions_.end(), u) != exclusions_.end();
+    });
+    return out;
+}
+
+std::vector<CollDataClass*> CollDetectorClass::Sweep(const std::vector<TBaseRenderUnit*>& units,
+                                                     const Vec3& a, const Vec3& b) {
+    std::vector<CollDataClass*> hits;
+    for (TBaseRenderUnit* u : units) {
+        BSpheresContainerClass* tree = GetSphereTree(u);
+        SphereTreeHit hit;
+        if (tree && IsRayIntersectObject(tree, a, b, hit))
+            if (CollDataClass* r = CollDataClass::Create(u, &hit.point, hit.normal, a, b)) hits.push_back(r);
+    }
+    return hits;
+}
+
+bool CollDetectorClass::CheckCollisionWithObjects(void*, const Vec3& v, float timeScale,
+                                                  const std::vector<TBaseRenderUnit*>& units) {
+    FreeResults();
+    const std::vector<TBaseRenderUnit*> candidates = SelectCandidates(units, kCollStanding);
+    Vec3 p{};
+    if (owner_) owner_->GetPosition(p);
+    sweepStart_ = p;
+    sweepEnd_ = Vec3Add(p, Vec3Scale(v, timeScale));
+    results_ = Sweep(candidates, sweepStart_, sweepEnd_);
+    return false;
+}
+
+bool CollDetectorClass::CheckCollisionWithStaticObject(TBaseRenderUnit* ship, const Vec3& v, float timeScale,
+                                                       const std::vector<TBaseRenderUnit*>& units) {
+    if (!CollisionParentOf(ship)) {
+        ErrorReport("CheckCollisionWithStaticObject: not fgo.GetParentShip(ship)", "mhl");
+        return false;
+    }
+    const std::vector<TBaseRenderUnit*> candidates = SelectCandidates(units, kCollAll);
+    // The remembered records are dropped from the list, not freed: they
+    // belong to whoever took them from it.
+    results_.clear();
+    Vec3 p{};
+    if (owner_) owner_->GetPosition(p);
+    for (CollDataClass* r : Sweep(candidates, p, Vec3Add(p, Vec3Scale(v, timeScale)))) r->Free();
+    return false;
+}
+
+Vec3 CollDetectorClass::OwnerVelocity() const {
+    if (IOwnerPhObj* ai = OwnerOfUnit(owner_))
+        return ai->GetVelocityVector() ? ai->GetVelocityVector()->GetVector() : Vec3{};
+    if (auto* v = dynamic_cast<IUnitVelocity*>(owner_)) return v->GetUnitVelocity();
+    return {};
+}
+
+CollDataClass* CollDetectorClass::TryUnit(TBaseRenderUnit* unit, CollDataClass* remembered, const Vec3& p,
+                                          const Vec3& e, const Vec3& s, float tMin) {
+    BSpheresContainerClass* tree = GetSphereTree(unit);
+    SphereTreeHit hit;
+    if (!tree || !IsRayIntersectObject(tree, p, e, hit)) return nullptr;
+    std::shared_ptr<BSSectionMesh> section;
+    if (!hit.sphere || !hit.sphere->GetMeshGeometry(section) || !section)
+        return CollDataClass::Create(unit, &hit.point, hit.normal, p, e);
+    const std::vector<Vec3>& positions = WorldSection(hit.sphere, *section);
+    const ColliseDetectorTriangles triangles(positions, section->indices, tMin, 1.0f);
+    // Small units collide on their spheres alone.
+    if (unit->GetBSphereRadius() < 100.0f) return CollDataClass::Create(unit, &hit.point, hit.normal, p, e);
+    Vec3 point, normal;
+    if (!triangles.FindNearestHit(p, s, point, normal)) return nullptr;
+    if (!remembered) return CollDataClass::Create(unit, &point, normal, p, e);
+    remembered->point = point;
+    remembered->normal = normal;
+    remembered->startMinusEnd = s;
+    return remembered;
+}
+
+bool CollDetectorClass::CheckCollision(CollDataClass*& out) {
+    out = nullptr;
+    Vec3 p{};
+    if (owner_) owner_->GetPosition(p);
+    position_[0] = p.x, position_[1] = p.y, position_[2] = p.z, position_[3] = 1.0f;
+    std::vector<TBaseRenderUnit*> units;
+    GetSceneShips(units);
+    const float seconds = FrameTimeMs() * 0.001f;
+    const Vec3 s = Vec3Scale(OwnerVelocity(), seconds * 2.0f);
+    const Vec3 e = Vec3Add(p, s);
+
+    CollDataClass* result = nullptr;
+    for (CollDataClass* r : results_) {
+        if (!r) continue;
+        TBaseRenderUnit* other = r->GetOtherUnit();
+        if (!other) continue;
+        result = TryUnit(other, r, p, e, s, 0.0f);
+        if (result) break;
+    }
+    if (!result)
+        for (TBaseRenderUnit* u : SelectCandidates(units, allObjects_ ? kCollAll : kCollMoving))
+            if ((result = TryUnit(u, nullptr, p, e, s, -1.0f))) break;
+    if (!result) return false;
+
+    // The result is the caller's now; the other remembered records go.
+    std::erase(results_, result);
+    FreeResults();
+    result->ComputeLocalPoint();
+    out = result;
+    return true;
 }
 
 } // namespace vesk

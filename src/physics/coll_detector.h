@@ -1,14 +1,21 @@
 #pragma once
 // Swept-segment collision of moving units against the bounding-sphere trees
-// and mesh triangles of other units.
+// and mesh triangles of other units: the detector a moving unit owns, the
+// records of its hits and the information a hit unit is handed.
+#include "render/component.h"
 #include "shared/math.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <vector>
 
 namespace vesk {
 
 class IBoundingSphere2;
+class TBaseRenderUnit;
+class BSpheresContainerClass;
+class DynamicTargetPositionClass;
 
 // The segment a->b against a world sphere; p is where it meets it.
 bool CollSegmentHitsSphere(const Vec3& a, const Vec3& b, const Vec3& c, float r, Vec3& p);
@@ -35,5 +42,159 @@ private:
     std::span<const uint32_t> indices_;
     float tMin_, tMax_;
 };
+
+// Detectors and collision records alive, counted together.
+extern int CollDetectorCount;
+
+// The root of a unit's bounding-sphere tree, nullptr when it has none.
+BSpheresContainerClass* GetSphereTree(TBaseRenderUnit* unit);
+
+// What a unit hit by another is told: where, from which side, by whom.
+class IBRUCollisionInfo {
+public:
+    virtual void GetPoint(Vec3& out) = 0;
+    virtual TBaseRenderUnit* GetOtherUnit() = 0;
+    virtual void GetNormal(Vec3& out) = 0;
+
+protected:
+    ~IBRUCollisionInfo() = default;
+};
+
+// The velocity of a moving unit that has no physics unit (a shot, a rocket).
+class IUnitVelocity {
+public:
+    virtual Vec3 GetUnitVelocity() = 0;
+
+protected:
+    ~IUnitVelocity() = default;
+};
+
+// A unit whose detector also passes over the marked units (render flag
+// 0x80000) of another subtree, such as the launcher it came from.
+class ICollisionExclusionRoot {
+public:
+    virtual TBaseRenderUnit* GetExclusionRoot() = 0;
+
+protected:
+    ~ICollisionExclusionRoot() = default;
+};
+
+// The ship a unit belongs to as its game operations name it; nullptr when
+// none. The default walks up the render parents to the first ship unit.
+using CollisionParentQuery = std::function<TBaseRenderUnit*(TBaseRenderUnit* unit)>;
+void SetCollisionParentQuery(CollisionParentQuery query);
+TBaseRenderUnit* CollisionParentOf(TBaseRenderUnit* unit);
+
+// The information component put on a unit that was hit.
+class CollisionInformatorClass : public ClamClass, public IBRUCollisionInfo {
+public:
+    // The other unit is required: without one it is a fatal report.
+    static CollisionInformatorClass* Init(TBaseRenderUnit* unitHit, TBaseRenderUnit* other, const Vec3& point,
+                                          const Vec3& normal);
+    void GetPoint(Vec3& out) override { out = point_; }
+    TBaseRenderUnit* GetOtherUnit() override;
+    void GetNormal(Vec3& out) override { out = normal_; }
+    void Free() override;
+
+private:
+    DynamicTargetPositionClass* other_ = nullptr;
+    Vec3 point_{}, normal_{};
+};
+
+// One hit of a sweep.
+class CollDataClass : public TEngineObject {
+public:
+    // A missing point is a fatal report (nullptr); the normal is turned to
+    // face the sweep and made unit length, (1, 0, 0) when it has none.
+    static CollDataClass* Create(TBaseRenderUnit* other, const Vec3* point, const Vec3& normal,
+                                 const Vec3& start, const Vec3& end);
+    void Free() override;
+
+    // The hit unit while it lives, nullptr after.
+    TBaseRenderUnit* GetOtherUnit() const;
+    // The collision point in the hit unit's own space (scale removed).
+    void ComputeLocalPoint();
+    // Puts an information component on the unit that was hit.
+    IBRUCollisionInfo* CreateCollisionInformator(TBaseRenderUnit* unitHit);
+
+    Vec3 start{}, end{}, startMinusEnd{}, point{}, localPoint{}, normal{1, 0, 0};
+    float distance = 0;
+
+    CollDataClass();
+
+private:
+    DynamicTargetPositionClass* other_ = nullptr;
+};
+
+class IColliseDetect {
+public:
+    // True with a hit; the record is then the caller's to free.
+    virtual bool CheckCollision(CollDataClass*& out) = 0;
+    // Remembers the hits of a sweep against the standing units; always false.
+    virtual bool CheckCollisionWithObjects(void* ignored, const Vec3& v, float timeScale,
+                                           const std::vector<TBaseRenderUnit*>& units) = 0;
+    virtual bool CheckCollisionWithStaticObject(TBaseRenderUnit* ship, const Vec3& v, float timeScale,
+                                                const std::vector<TBaseRenderUnit*>& units) = 0;
+    virtual void SetAllObjectsMode() = 0;
+    virtual void AddExclusions(TBaseRenderUnit* root) = 0;
+
+protected:
+    ~IColliseDetect() = default;
+};
+
+// Candidate filters.
+inline constexpr int kCollStanding = 1, kCollMoving = 2, kCollAll = 3;
+
+class CollDetectorClass : public TEngineObject, public IColliseDetect {
+public:
+    static CollDetectorClass* Create(TBaseRenderUnit* owner);
+    void Free() override;
+    void Message(IEngineObject* sender, int msg, int param) override;
+
+    bool CheckCollision(CollDataClass*& out) override;
+    bool CheckCollisionWithObjects(void* ignored, const Vec3& v, float timeScale,
+                                   const std::vector<TBaseRenderUnit*>& units) override;
+    bool CheckCollisionWithStaticObject(TBaseRenderUnit* ship, const Vec3& v, float timeScale,
+                                        const std::vector<TBaseRenderUnit*>& units) override;
+    void SetAllObjectsMode() override { allObjects_ = true; }
+    void AddExclusions(TBaseRenderUnit* root) override;
+
+    std::vector<TBaseRenderUnit*> SelectCandidates(const std::vector<TBaseRenderUnit*>& units,
+                                                   int mode) const;
+    const std::vector<TBaseRenderUnit*>& Exclusions() const { return exclusions_; }
+    const std::vector<CollDataClass*>& Results() const { return results_; }
+    TBaseRenderUnit* GetOwner() const { return owner_; }
+    // The position at the last check (fourth value 1).
+    const float* LastPosition() const { return position_; }
+    Vec3 SweepStart() const { return sweepStart_; }
+    Vec3 SweepEnd() const { return sweepEnd_; }
+    // The frame time the per-tick check sweeps over (the application's by default).
+    static void SetFrameTimeSource(std::function<float()> source);
+
+    CollDetectorClass();
+
+private:
+    void Exclude(TBaseRenderUnit* unit);
+    void ExcludeMarkedIn(TBaseRenderUnit* root);
+    void FreeResults();
+    // Sweeps a->b against each unit's tree; a hit becomes a record.
+    std::vector<CollDataClass*> Sweep(const std::vector<TBaseRenderUnit*>& units, const Vec3& a,
+                                      const Vec3& b);
+    // One unit of the per-tick check: a record (the remembered one, updated, or a
+    // new one) when the sweep hits it.
+    CollDataClass* TryUnit(TBaseRenderUnit* unit, CollDataClass* remembered, const Vec3& p, const Vec3& e,
+                           const Vec3& s, float tMin);
+    Vec3 OwnerVelocity() const;
+
+    std::vector<TBaseRenderUnit*> exclusions_;
+    TBaseRenderUnit* owner_ = nullptr;
+    std::vector<CollDataClass*> results_;
+    float position_[4] = {0, 0, 0, 1};
+    bool allObjects_ = false;
+    Vec3 sweepStart_{}, sweepEnd_{};
+};
+
+// The unit's detector, made on first use with the unit as owner and freed with it.
+CollDetectorClass* GetCollDetector(TBaseRenderUnit* unit);
 
 } // namespace vesk

@@ -2,6 +2,7 @@
 // Oriented-box collision of the player's ship: the box around the own ship,
 // the ship units whose spheres meet it, and the first world triangle of those
 // units that overlaps the box.
+#include "shared/engine_object.h"
 #include "shared/math.h"
 
 #include <array>
@@ -56,6 +57,8 @@ public:
     virtual bool GetBSphereList(std::vector<std::pair<Vec3, float>>& out) = 0;
     // The collision mesh in world space, three indices per triangle.
     virtual void GetMeshTriangles(std::span<const Vec3>& positions, std::span<const uint32_t>& indices) = 0;
+    // The unit's collision event (a game event), nullptr when it has none.
+    virtual IEngineObject* GetCollisionEvent() { return nullptr; }
 
 protected:
     ~ICollisionBRU() = default;
@@ -67,6 +70,8 @@ public:
     // nullptr when the owner cannot give its box information.
     virtual IOwnerBBInfo* GetBBInterface() = 0;
     virtual const void* GetBRU() = 0; // the own unit's identity
+    // The own unit's collision event, nullptr when it has none.
+    virtual IEngineObject* GetCollisionEvent() { return nullptr; }
 
 protected:
     ~IOwnerBRU() = default;

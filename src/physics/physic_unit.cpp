@@ -582,8 +582,9 @@ void BasePhysicUnitClass::AvoidObstacles() {
     const Vec3 v = velocity->GetVector();
     for (const Obstacle& o : found) {
         Vec3 d = Vec3Cross(v, Vec3Cross(v, o.away));
-        // Moving straight at (or not moving near) the obstacle: push along the line.
-        if (Vec3Length(d) <= 1e-6f) d = o.away;
+        // Moving straight at (or not moving near) the obstacle there is no
+        // side to push to: push straight back along the line, away from it.
+        if (Vec3Length(d) <= 1e-6f) d = Vec3Scale(o.away, -1.0f);
         d = Vec3Normalize(d);
         float m;
         if (o.isStatic) {

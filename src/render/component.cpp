@@ -169,6 +169,10 @@ RayOpsClass* GameOpsClass::GetRays() {
     return rays_;
 }
 
+void GameOpsClass::DropRays() {
+    if (RayOpsClass* r = std::exchange(rays_, nullptr)) r->Free();
+}
+
 void GameOpsClass::Free() {
     if (RayOpsClass* r = std::exchange(rays_, nullptr)) r->Free();
     ClamClass::Free();
@@ -234,6 +238,22 @@ void RayOpsClass::Free() {
     groups_.clear();
     for (RayGroupClass* g : groups) g->Free();
     ClamClass::Free();
+}
+
+namespace {
+GameOpsMaker& InstalledGameOpsMaker() {
+    static GameOpsMaker maker;
+    return maker;
+}
+} // namespace
+
+void SetGameOpsMaker(GameOpsMaker maker) {
+    InstalledGameOpsMaker() = std::move(maker);
+}
+
+GameOpsClass* MakeGameOps(IEngineObject* carrier) {
+    if (const GameOpsMaker& maker = InstalledGameOpsMaker()) return maker(carrier);
+    return ClamClass::Init<GameOpsClass>(carrier);
 }
 
 IShipsOps* GameOpsClass::GetShipsOps() {

@@ -5,6 +5,7 @@
 #include "platform/math_types.h"
 #include "shared/engine_object.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -176,11 +177,22 @@ public:
     virtual IShipsOps* GetShipsOps();
     // The unit's ray groups (`IGameRaysController`), made on first use.
     RayOpsClass* GetRays();
+    // The ray groups as they are; nullptr before the first use.
+    RayOpsClass* RaysLink() const { return rays_; }
+    // Frees the ray groups (a unit built anew makes its own).
+    void DropRays();
     void Free() override;
 
 private:
     RayOpsClass* rays_ = nullptr;
 };
+
+// Makes the game operations of a unit on its first request. The space scene
+// installs the maker of its full kind (ship lists, slots, shields, aim points)
+// at start-up; without one a unit gets the base above.
+using GameOpsMaker = std::function<GameOpsClass*(IEngineObject* carrier)>;
+void SetGameOpsMaker(GameOpsMaker maker);
+GameOpsClass* MakeGameOps(IEngineObject* carrier);
 
 // Kills a render unit (the carrier) when a linked object goes away; fires once.
 class KillerClass : public ClamClass {

@@ -169,7 +169,8 @@ RotatorClass* TBaseRenderUnit::GetRotator() {
     return MakeComponent(rotator_);
 }
 GameOpsClass* TBaseRenderUnit::GetGameOps() {
-    return MakeComponent(gameOps_);
+    if (!gameOps_) gameOps_ = MakeGameOps(this);
+    return gameOps_;
 }
 LightClass* TBaseRenderUnit::GetLights() {
     return MakeComponent(lights_);

@@ -287,6 +287,8 @@ public:
     void SetWorldPosition(const Vec3& p);
     Vec3 GetCenter();
     float GetBSphereRadius();
+    // The next CalcBSphere computes anew, even within the frame it last did.
+    void InvalidateBSphere() { bsFrame_ = kNoFrame; }
     float GetDistanceToCamera() const;
     static float GetProjectedSize(const Vec3& a, const Vec3& b, float size, float depth);
     Matrix GetViewMatrix() const;

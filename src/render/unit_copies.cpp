@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace vesk {
 
@@ -59,8 +60,13 @@ template <class C> void CopyComponent(const C* from, C*& to, TBaseRenderUnit* co
     if (!from) return;
     ClamClass* c = from->CreateCopy(copy);
     if (!c) return;
-    to = dynamic_cast<C*>(c);
-    if (!to) c->Free();
+    auto* made = dynamic_cast<C*>(c);
+    if (!made) {
+        c->Free();
+        return;
+    }
+    // One the copy's own Init made gives way to the copy of the original's.
+    if (C* old = std::exchange(to, made)) old->Free();
 }
 
 } // namespace

@@ -28,6 +28,18 @@ struct EnvironmentSet {
     // The directional light of the scene.
     Vec3 lightDirection{0, 0, -1};
     uint32_t lightColour = 0xFFFFFFFF; // A8R8G8B8
+    // The glow ship materials are given (r, g, b, a).
+    ColorValue emissive{0, 0, 0, 0};
+};
+
+// The environment unit's sky, for what takes its look from the sky: the key
+// of the sky's mesh in the scripts' table "mesh" ("" without a sky).
+class IEnvironmentSky {
+public:
+    virtual std::string GetSkyMeshName() const = 0;
+
+protected:
+    ~IEnvironmentSky() = default;
 };
 
 // One flare of a mesh description (the "flares" list of a mesh in the game's

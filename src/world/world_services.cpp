@@ -1,9 +1,17 @@
 #include "world/world_services.h"
 
 #include "core/services.h"
+#include "physics/obb_collision.h"
+#include "physics/pf_objects.h"
+#include "physics/unit_physic_ops.h"
+#include "render/engine.h"
 #include "render/fx_templates.h"
+#include "render/world_links.h"
 #include "world/fx_base.h"
 #include "world/fx_library.h"
+#include "world/game_ops.h"
+#include "world/guns.h"
+#include "world/ship_script.h"
 
 #include <memory>
 
@@ -11,7 +19,8 @@ namespace vesk {
 
 namespace {
 
-// The scene as far as this build has it: the effect templates and their record pools.
+// The scene as far as this build has it: the effect templates and their record
+// pools (the physics steps the ships inside it).
 class WorldScene : public StandInSpaceScene {
 public:
     void FreeFXTemplates() override {
@@ -20,10 +29,41 @@ public:
     }
 };
 
+// Until a planet system brings its own, ships are lit and coloured by a plain
+// environment: no suns, no glow.
+const EnvironmentSet* DefaultEnvironmentSet() {
+    static const EnvironmentSet set;
+    return &set;
+}
+
+const std::vector<TBaseRenderUnit*>* WorldShips() {
+    WorldGameOpsClass* ops = Engine ? GameOpsOf(Engine) : nullptr;
+    ShipsOpsClass* ships = ops ? ops->ShipsOps() : nullptr;
+    return ships ? ships->GetBRUList(1) : nullptr;
+}
+
 } // namespace
+
+void InstallWorldShipList() {
+    SetSceneShipsProvider([](std::vector<TBaseRenderUnit*>& out) {
+        out.clear();
+        if (const auto* ships = WorldShips()) out = *ships;
+    });
+    SetShipCollisionListHook([] {
+        std::vector<ShipCollisionEntry> out;
+        if (const auto* ships = WorldShips())
+            for (TBaseRenderUnit* u : *ships) out.push_back({u, UnitPhysicOps::Of(u)});
+        return out;
+    });
+}
 
 void InstallWorldServices(CoreServices& services) {
     RegisterEffectUnitClasses();
+    RegisterShipPartClasses();
+    InstallWorldGameOps();
+    InstallShipScriptFunctions();
+    RenderWorldLinks& links = GetRenderWorldLinks();
+    if (!links.environmentSet) links.environmentSet = DefaultEnvironmentSet;
     services.scene = std::make_unique<WorldScene>();
 }
 

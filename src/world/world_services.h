@@ -1,6 +1,7 @@
 #pragma once
 // What the space scene, its ships and effects give the application: the
-// effect library's release at shut-down, installed by the program at start-up.
+// effect library's release at shut-down, the ships' classes and game
+// operations, installed by the program at start-up.
 namespace vesk {
 
 struct CoreServices;
@@ -8,5 +9,10 @@ struct CoreServices;
 // Installs the scene service (the current planet system is not part of this build:
 // its operations stay the core's stand-ins).
 void InstallWorldServices(CoreServices& services);
+
+// The ship units the world built (the engine root's ship operations made
+// them), in the order they were made: the ships the path finder, the
+// collision search and the detector take as the scene.
+void InstallWorldShipList();
 
 } // namespace vesk

@@ -9,6 +9,7 @@
 
 #include "core/services.h"
 #include "interface/interface_services.h"
+#include "interface/ship_controller.h"
 #include "interface/variators.h"
 #include "interface_fixture.h"
 #include "render/world_links.h"
@@ -56,20 +57,27 @@ TEST_F(DesktopTest, FrameTickCapsTheTreeAndTicksFlightOnlyInFlightUnpaused) {
     auto* v = Add<TVariator>(desk, "v", "TVarLeft");
     v->SetProperty("CONTROL", "target");
     v->Start();
-    std::vector<int> flight;
-    desk->links.flightTick = [&](int ms) { flight.push_back(ms); };
-    desk->FrameTick(250);
+    // The ship controller turns the mouse travel of a flight tick into its steering axis.
+    std::vector<float> flight;
+    auto tick = [&](int ms) {
+        ShipController = std::make_unique<TShipController>();
+        ShipController->MouseMoved(10, 0);
+        desk->FrameTick(ms);
+        if (ShipController->AxisH() != 0) flight.push_back(ShipController->AxisH());
+    };
+    tick(250);
     EXPECT_EQ(target->Left(), 10); // 100 of 1000 ms
     desk->SetMode(TDeskTop::kModeGame);
-    desk->FrameTick(250);
+    tick(250);
     desk->SetMode(TDeskTop::kModeHideInterface);
-    desk->FrameTick(16);
+    tick(16);
     desk->SetProperty("PAUSE", "1");
-    desk->FrameTick(16);
+    tick(16);
     desk->SetMode(TDeskTop::kModeShell);
     desk->SetProperty("PAUSE", "0");
-    desk->FrameTick(16);
-    EXPECT_EQ(flight, (std::vector<int>{250, 16}));
+    tick(16);
+    // The whole frame time counts for the axis, not the tree's capped one.
+    EXPECT_EQ(flight, (std::vector<float>{10 * 1.5f / 250, 10 * 1.5f / 16}));
     EXPECT_EQ(target->Left(), 25); // 248 ms: the tree ticks while paused
 }
 
@@ -236,11 +244,10 @@ TEST_F(DesktopTest, MouseMotionMovesTheCursorAndCentresItInFlight) {
     EXPECT_EQ(Global("cx"), "0");
     EXPECT_EQ(Global("over"), "1");
 
-    std::vector<int> ship;
-    desk->links.shipMouse = [&](int dx, int) { ship.push_back(dx); };
     desk->SetMode(TDeskTop::kModeGame);
     desk->MouseMoveEvent(10, 0); // far from the centre: factor 3
-    EXPECT_EQ(ship, (std::vector<int>{10}));
+    ShipController->FrameTick(100);
+    EXPECT_FLOAT_EQ(ShipController->AxisH(), 10 * 1.5f / 100); // the raw motion steers the ship
     EXPECT_EQ(desk->Cursor().CurrentIndex(), TICursor::kCentredLook);
     EXPECT_EQ(desk->CursorPosition(), (TIPoint{511, 383}));
     EXPECT_EQ(Global("cx"), "30");

@@ -84,6 +84,9 @@ TEST_F(VisualNodeTest, ScaleRectAnchors) {
     b->SetProperty("VSCALE", "nonsense");
     InterfaceScaleY = 1.0f;
     EXPECT_EQ((TIRect{974, 0, 1024, 10}), b->GetScaledRect());
+    // A copy made from it is anchored as it is.
+    TSimpleNode* copy = root->CreateChild("TMegaButton", "b");
+    EXPECT_EQ((TIRect{974, 0, 1024, 10}), copy->AsRect()->GetScaledRect());
 }
 
 TEST_F(VisualNodeTest, FadeInThenFadeOutHalfway) {

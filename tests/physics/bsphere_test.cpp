@@ -3,6 +3,11 @@
 #include "physics/bsphere.h"
 #include "physics/cm_tree.h"
 #include "platform/files.h"
+#include "render/fx_descr.h"
+#include "render/fx_templates.h"
+#include "render/null_device_scope.h"
+#include "render/render_object.h"
+#include "render/vertex_buffers.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
 #include "support/error_trap.h"
@@ -190,6 +195,96 @@ TEST_F(BSphereUnits, FatalMisuses) {
     EXPECT_EQ(orphan->GetName(), "NO_PARENT.BSC_" + IntToHex8(orphan->GetId()));
     orphan->DiscardBRU();
     orphan->Free();
+}
+
+// With the setup's sphere display on, every sphere with a section draws it in
+// one colour; spheres without triangles draw nothing.
+TEST_F(BSphereUnits, LowPolySectionsAreDrawnWhenTheDisplayIsOn) {
+    ErrorTrap trap;
+    test::NullDeviceScope scope;
+    scope.Init();
+    GetErrorHooks().releaseDisplay = nullptr;
+    BuffersManager = std::make_unique<BuffersManagerClass>();
+    TempDir dir;
+    const std::string model = dir / "m.cm";
+    ASSERT_TRUE(platform::WriteFile(
+        model,
+        SphereModel({{Vec3{0.25f, 0.25f, 0}, 0.5f}, {Vec3{5.5f, 0.25f, 0}, 1.0f}, {Vec3{100, 0, 0}, 1.0f}})));
+    CMTreeClass tree;
+    tree.LoadFromFile(model);
+    GeomObjStruct* hull = nullptr;
+    ASSERT_TRUE(tree.GetGeomobject("hull", hull));
+    BSSectionMesh mesh;
+    mesh.LoadFromModel(*hull);
+
+    BSphereShowLowPoly = true;
+    BSpheresContainerClass* c = AddContainer();
+    c->LoadFromCM(tree, &mesh, false);
+    const std::vector<BSphereClass*> spheres = c->ChildSpheres();
+    ASSERT_EQ(spheres.size(), 3u);
+    ASSERT_NE(spheres[1]->LowPoly(), nullptr);
+    EXPECT_TRUE(spheres[1]->HasFlag(BRU_OPAQUE));
+    EXPECT_EQ(spheres[1]->LowPoly()->GetMaterial(0)->GetD3DMaterial().Diffuse.g, 0.0f); // colour 0
+    EXPECT_EQ(spheres[2]->LowPoly(), nullptr);                                          // no triangles
+    EXPECT_FALSE(spheres[2]->HasFlag(BRU_OPAQUE));
+    EXPECT_EQ(c->LowPoly(), nullptr); // the container has children: no section of its own
+
+    // Drawing copies the section's current vertices in and draws them.
+    std::shared_ptr<BSSectionMesh> section;
+    spheres[1]->GetMeshGeometry(section);
+    section->positions[0] = {9, 8, 7};
+    scope.device()->ClearCalls();
+    spheres[1]->DoRender();
+    EXPECT_EQ(scope.device()->Find("DrawIndexedPrimitive").size(), 1u);
+    void* data = nullptr;
+    ASSERT_GE(spheres[1]->LowPoly()->LockVB(&data, 0, 1, 0), 0);
+    EXPECT_EQ(static_cast<float*>(data)[0], 9.0f);
+    spheres[1]->LowPoly()->UnlockVB();
+    EXPECT_TRUE(trap.reports.empty());
+
+    // A container without children shows its own section in green.
+    BSpheresContainerClass* single = AddContainer();
+    single->SetMeshGeometry(std::make_shared<BSSectionMesh>(RowOfTriangles()));
+    single->BuildLowPoly(0x00FF00);
+    ASSERT_NE(single->LowPoly(), nullptr);
+    EXPECT_EQ(single->LowPoly()->GetMaterial(0)->GetD3DMaterial().Diffuse.g, 1.0f);
+    // The drawn sections go before their buffers do.
+    owner->DiscardBRU();
+    TEODestroyManager->Flush();
+    owner->Free();
+    owner = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    BuffersManager.reset();
+}
+
+// The debug effect: the registered template, spawned under the sphere and
+// told the sphere's radius, colour and factor.
+FXDescrStruct SpawnedWith;
+struct SphereFX : TBaseRenderUnit {
+    void OnSpawn(const FXDescrStruct& d) override { SpawnedWith = d; }
+};
+
+TEST_F(BSphereUnits, TestEffectIsSpawnedFromItsTemplate) {
+    ErrorTrap trap;
+    BSpheresContainerClass* c = AddContainer();
+    EXPECT_THROW(c->AddSphere({}, 2.0f, true), test::Halted);
+    EXPECT_EQ(trap.lastFatal, "TBaseRenderUnit.FindFXTemplate: someone try spawn unregistered fx: "
+                              "\"fx_testsphere\" (see \"data\\fx\\*.lua\")");
+    trap.reports.clear();
+    if (ClassManager.IndexOf("SphereFX") < 0) RegisterRenderUnitClass<SphereFX>();
+    TBaseRenderUnit* templ = TBaseRenderUnit::Create<SphereFX>(nullptr);
+    templ->SetName(kTestSphereFX);
+    FXTemplates.Add(templ);
+    BSphereClass* s = c->AddSphere({}, 2.0f, true);
+    ASSERT_EQ(s->ChildCount(), 1);
+    TBaseRenderUnit* fx = nullptr;
+    ASSERT_TRUE(s->GetChildBRU(0, fx));
+    EXPECT_EQ(fx->GetTemplate(), templ);
+    EXPECT_EQ(SpawnedWith.SphereBRU, s);
+    EXPECT_FLOAT_EQ(SpawnedWith.SphereRadius, 2.0f);
+    EXPECT_EQ(SpawnedWith.SphereColor, 0xFFFFFFu); // the sphere has a section (empty as yet)
+    EXPECT_FLOAT_EQ(SpawnedWith.SphereOpacity, 1.0f);
+    for (const auto& r : trap.reports) ADD_FAILURE() << r.text;
+    FreeFXTemplates();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "physics/camera.h"
+#include "render/render_unit.h"
 
 #include "shared/math.h"
 #include "support/error_trap.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -31,10 +33,12 @@ struct Fixture {
     }
 };
 
-TBaseRenderUnit* FakeUnit() {
-    static int dummy;
-    return reinterpret_cast<TBaseRenderUnit*>(&dummy);
-}
+// A plain render unit that lives for one test.
+struct Unit {
+    TBaseRenderUnit* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    ~Unit() { unit->Free(); }
+    operator TBaseRenderUnit*() const { return unit; }
+};
 
 void ExpectMatrixNear(const Matrix& a, const Matrix& b) {
     for (int r = 0; r < 4; ++r)
@@ -87,6 +91,17 @@ TEST(Camera, OrbitPlacementByHand) {
     EXPECT_NEAR(eye.x, 0, 1e-4);
 }
 
+TEST(Camera, OrbitPlacementReportsANotANumber) {
+    test::ErrorTrap trap;
+    CameraClass cam;
+    Vec3 eye, dir;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_THROW(cam.CalcPosByLAParams({0, 0, 0}, &eye, nan, 0, 1, dir), test::Halted);
+    EXPECT_EQ(trap.lastFatal, "CameraClass.CalcPosByLAParams: IsNAN(_pvPos^)");
+    EXPECT_THROW(cam.CalcPosByLAParams({nan, 0, 0}, nullptr, 10, 0, 1, dir), test::Halted);
+    EXPECT_EQ(trap.lastFatal, "CameraClass.CalcPosByLAParams: IsNAN(_pvDir^)");
+}
+
 TEST(Camera, SlicingOfTheFollowAndAlignLoops) {
     struct Case {
         float dt;
@@ -102,7 +117,8 @@ TEST(Camera, SlicingOfTheFollowAndAlignLoops) {
     for (const Case& c : cases) {
         Fixture fx;
         CameraClass cam("generic", fx.Hooks());
-        cam.SetObject(FakeUnit());
+        Unit unit;
+        cam.SetObject(unit);
         fx.followSlices = 0;
         std::vector<float> align;
         cam.alignStep = [&](float s) { align.push_back(std::round(s * 1000.0f)); };
@@ -121,7 +137,8 @@ TEST(Camera, PauseHoldsMoversButNotOrbit) {
     Fixture fx;
     fx.paused = true;
     CameraClass cam("generic", fx.Hooks());
-    cam.SetObject(FakeUnit());
+    Unit unit;
+    cam.SetObject(unit);
     fx.followSlices = 0;
     int cockpit = 0, align = 0;
     cam.cockpitStep = [&](float) { ++cockpit; };
@@ -174,7 +191,8 @@ TEST(Camera, QuakeTextsAndEnd) {
     cam.Update(60);
     EXPECT_TRUE(cam.IsMode(kCamQuake));
     EXPECT_EQ(cam.QuakeElapsed(), 0.0f);
-    cam.SetObject(FakeUnit());
+    Unit unit;
+    cam.SetObject(unit);
     cam.Update(50);
     EXPECT_NEAR(cam.QuakeAmplitude(), 0.375f, 1e-5);
     cam.Update(60);

@@ -1,7 +1,11 @@
 #include "physics/coll_detector.h"
 
+#include "physic_fixture.h"
+#include "physics/ai_unit.h"
 #include "physics/bsphere.h"
 #include "physics/bsphere_sections.h"
+#include "physics/pf_objects.h"
+#include "support/error_trap.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +95,251 @@ TEST(CollDetector, RaysAgainstTriangles) {
     ASSERT_TRUE(near.FindNearestHit(o, d, p, n));
     ExpectVec(p, fromPlus ? Vec3{5, 0, 0} : Vec3{0, 0, 0});
     EXPECT_FALSE(near.FindNearestHit(o, Vec3Scale(d, 0.1f), p, n)); // t beyond t-max
+}
+
+// ---- the detector over real units ---------------------------------------------------------
+// Ships are render units with an AI unit and a sphere tree; a sphere may carry
+// a section of wall triangles. Frames are 100 ms, so a sweep covers
+// velocity * 0.2 s.
+
+using test::ErrorTrap;
+using test::Halted;
+
+struct CollShip {
+    TBaseRenderUnit* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
+    BaseAIUnitClass* ai = nullptr;
+    BSpheresContainerClass* tree = nullptr;
+    // half: half the box edge; the unit's bounding radius is half * sqrt(3).
+    CollShip(Vec3 at, int32_t cls, float half) {
+        unit->SetBox({-half, -half, -half}, {half, half, half});
+        ai = BaseAIUnitClass::Init(unit, test::MakeRecord(cls));
+        Matrix m = unit->GetLocalMatrix();
+        MatrixSetTranslation(m, at);
+        ai->SetPoseMatrix(m);
+        tree = TBaseRenderUnit::Create<BSpheresContainerClass>(unit);
+        unit->AddChild(tree);
+    }
+    ~CollShip() {
+        unit->SetBPU(nullptr);
+        ai->Free();
+        unit->Free();
+    }
+    // A child sphere at a model-space centre; with wallX a square wall of two
+    // triangles across x = wallX (model space), facing -x unless turned.
+    BSphereClass* AddSphere(Vec3 centre, float r, const float* wallX = nullptr, bool facingAway = false) {
+        BSphereClass* s = tree->AddSphere(centre, r, false);
+        if (wallX) {
+            auto mesh = std::make_shared<BSSectionMesh>();
+            const float x = *wallX - centre.x;
+            mesh->positions = {{x, -50, -50}, {x, 50, -50}, {x, 50, 50}, {x, -50, 50}};
+            mesh->indices = facingAway ? std::vector<uint32_t>{0, 1, 2, 0, 2, 3}
+                                       : std::vector<uint32_t>{0, 2, 1, 0, 3, 2};
+            s->SetMeshGeometry(mesh);
+        }
+        return s;
+    }
+    void Move(Vec3 v) { ai->GetVelocityVector()->SetVector(v); }
+    void Update() { unit->UpdateMatrices(nullptr); }
+};
+
+class DetectorTest : public ::testing::Test {
+protected:
+    std::vector<TBaseRenderUnit*> ships;
+    void SetUp() override {
+        CollDetectorClass::SetFrameTimeSource([] { return 100.0f; });
+        SetSceneShipsProvider([this](std::vector<TBaseRenderUnit*>& out) { out = ships; });
+    }
+    void TearDown() override {
+        SetSceneShipsProvider({});
+        CollDetectorClass::SetFrameTimeSource({});
+    }
+};
+
+TEST_F(DetectorTest, MovingShipsMeetOnTheirSpheres) {
+    const int before = CollDetectorCount;
+    CollShip a({0, 0, 0}, SC_SMALL, 10), b({15, 0, 0}, SC_SMALL, 10);
+    b.AddSphere({0, 0, 0}, 10);
+    a.Update(), b.Update();
+    ships = {a.unit, b.unit};
+    a.Move({100, 0, 0}); // sweep 0 -> 20: ends inside b's sphere
+
+    CollDetectorClass* d = GetCollDetector(a.unit);
+    EXPECT_EQ(GetCollDetector(a.unit), d);
+    CollDataClass* hit = nullptr;
+    // b stands still: the per-tick check passes over standing units...
+    EXPECT_FALSE(d->CheckCollision(hit));
+    // ...unless it moves, or the detector takes all objects.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0)
+            b.Move({1, 0, 0});
+        else
+            b.Move({0, 0, 0}), d->SetAllObjectsMode();
+        ASSERT_TRUE(d->CheckCollision(hit)) << pass;
+        EXPECT_EQ(hit->GetOtherUnit(), b.unit);
+        ExpectVec(hit->point, {20, 0, 0}); // the end inside the sphere
+        ExpectVec(hit->normal, {-1, 0, 0});
+        EXPECT_FLOAT_EQ(hit->distance, 20.0f);
+        ExpectVec(hit->startMinusEnd, {-20, 0, 0});
+        ExpectVec(hit->localPoint, {5, 0, 0});
+        EXPECT_FLOAT_EQ(d->LastPosition()[3], 1.0f);
+
+        IBRUCollisionInfo* info = hit->CreateCollisionInformator(b.unit);
+        ASSERT_NE(info, nullptr);
+        Vec3 v;
+        info->GetPoint(v);
+        ExpectVec(v, {20, 0, 0});
+        info->GetNormal(v);
+        ExpectVec(v, {-1, 0, 0});
+        EXPECT_EQ(info->GetOtherUnit(), b.unit);
+        dynamic_cast<CollisionInformatorClass*>(info)->Free();
+        hit->Free();
+    }
+    // A sweep of zero length finds nothing.
+    a.Move({0, 0, 0});
+    EXPECT_FALSE(d->CheckCollision(hit));
+    EXPECT_EQ(CollDetectorCount, before + 1);
+    ships.clear();
+}
+
+TEST_F(DetectorTest, DetectorAndRecordsAreCountedAndGoWithTheirUnit) {
+    const int before = CollDetectorCount;
+    {
+        CollShip a({0, 0, 0}, SC_SMALL, 10);
+        CollDetectorClass* d = GetCollDetector(a.unit);
+        EXPECT_EQ(CollDetectorCount, before + 1);
+        const Vec3 p{1, 2, 3};
+        CollDataClass* r = CollDataClass::Create(a.unit, &p, {0, 0, 0}, {0, 0, 0}, {0, 0, 4});
+        EXPECT_EQ(CollDetectorCount, before + 2);
+        ExpectVec(r->normal, {1, 0, 0}); // no normal: (1, 0, 0)
+        EXPECT_FLOAT_EQ(r->distance, Vec3Length(p));
+        r->Free();
+        EXPECT_EQ(d->GetOwner(), a.unit);
+    }
+    EXPECT_EQ(CollDetectorCount, before);
+}
+
+TEST_F(DetectorTest, StaticModelIsHitOnItsTriangles) {
+    const float wall = -140; // world x = 40
+    struct Case {
+        const char* what;
+        float half;      // 100: radius 173, the triangles decide; 57.7: radius 99.9, the sphere does
+        bool facingAway; // seen from behind: no triangle hit
+        bool hits;
+        Vec3 point;
+    } cases[] = {
+        {"big, wall facing the ship", 100, false, true, {40, 0, 0}},
+        {"big, wall seen from behind", 100, true, false, {}},
+        {"radius 99.9: the sphere alone", 57.68f, true, true, {100, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        CollShip ship({0, 0, 0}, SC_SMALL, 10), station({180, 0, 0}, SC_BIG, c.half);
+        station.AddSphere({-100, 0, 0}, 60, &wall, c.facingAway);
+        ship.Update(), station.Update();
+        ships = {ship.unit, station.unit};
+        ship.Move({500, 0, 0});
+        CollDetectorClass* d = CollDetectorClass::Create(ship.unit);
+        d->SetAllObjectsMode();
+        CollDataClass* hit = nullptr;
+        ASSERT_EQ(d->CheckCollision(hit), c.hits) << c.what;
+        if (hit) {
+            ExpectVec(hit->point, c.point);
+            EXPECT_EQ(hit->GetOtherUnit(), station.unit);
+            hit->Free();
+        }
+        d->Free();
+        ships.clear();
+    }
+}
+
+TEST_F(DetectorTest, RememberedHitsAreTriedFirstAndHandedOver) {
+    const float wall = -140;
+    CollShip ship({0, 0, 0}, SC_SMALL, 10), station({200, 0, 0}, SC_BIG, 100),
+        other({30, 0, 0}, SC_SMALL, 10);
+    BSphereClass* s = station.AddSphere({-100, 0, 0}, 60, &wall);
+    other.AddSphere({0, 0, 0}, 10);
+    ship.Update(), station.Update(), other.Update();
+    other.Move({1, 0, 0});
+    ships = {ship.unit, station.unit, other.unit};
+    CollDetectorClass* d = CollDetectorClass::Create(ship.unit);
+
+    // The sweep against the standing units remembers the station only.
+    EXPECT_FALSE(d->CheckCollisionWithObjects(nullptr, {500, 0, 0}, 0.2f, ships));
+    ASSERT_EQ(d->Results().size(), 1u);
+    CollDataClass* remembered = d->Results()[0];
+    EXPECT_EQ(remembered->GetOtherUnit(), station.unit);
+    ExpectVec(d->SweepEnd(), {100, 0, 0});
+
+    // Flying away: no hit, and the remembered record stays.
+    CollDataClass* hit = nullptr;
+    ship.Move({-500, 0, 0});
+    EXPECT_FALSE(d->CheckCollision(hit));
+    EXPECT_EQ(d->Results().size(), 1u);
+
+    // Toward it: the remembered record itself is updated and handed over.
+    ship.Move({500, 0, 0});
+    other.Move({0, 0, 0}); // out of the way (standing)
+    ASSERT_TRUE(d->CheckCollision(hit));
+    EXPECT_EQ(hit, remembered);
+    ExpectVec(hit->point, {60, 0, 0});
+    ExpectVec(hit->normal, {-1, 0, 0}); // the triangle's own normal
+    ExpectVec(hit->startMinusEnd, {100, 0, 0});
+    EXPECT_TRUE(d->Results().empty());
+    hit->Free();
+
+    // A remembered unit whose triangles are missed does not end the search:
+    // the moving ship in the way is found among the candidates.
+    std::shared_ptr<BSSectionMesh> mesh;
+    s->GetMeshGeometry(mesh);
+    mesh->indices = {0, 1, 2, 0, 2, 3}; // now seen from behind
+    other.Move({1, 0, 0});
+    EXPECT_FALSE(d->CheckCollisionWithObjects(nullptr, {500, 0, 0}, 0.2f, ships));
+    ASSERT_EQ(d->Results().size(), 1u);
+    ASSERT_TRUE(d->CheckCollision(hit));
+    EXPECT_EQ(hit->GetOtherUnit(), other.unit);
+    EXPECT_TRUE(d->Results().empty());
+    hit->Free();
+    d->Free();
+    ships.clear();
+}
+
+TEST_F(DetectorTest, ExclusionsAndCandidates) {
+    CollShip carrier({0, 0, 0}, SC_BIG, 10), standing({50, 0, 0}, SC_SMALL, 10),
+        moving({80, 0, 0}, SC_SMALL, 10), field({90, 0, 0}, SC_FIELD_NSC, 10);
+    carrier.unit->SetFlag(BRU_SHIP);
+    moving.Move({5, 0, 0});
+    // A turret on the carrier: its detector passes over the carrier.
+    TBaseRenderUnit* turret = TBaseRenderUnit::Create<TBaseRenderUnit>(carrier.unit);
+    carrier.unit->AddChild(turret);
+    CollDetectorClass* d = CollDetectorClass::Create(turret);
+    EXPECT_EQ(d->Exclusions(), (std::vector<TBaseRenderUnit*>{turret, carrier.unit}));
+    const std::vector<TBaseRenderUnit*> all{carrier.unit, standing.unit, moving.unit, field.unit};
+    EXPECT_EQ(d->SelectCandidates(all, kCollStanding), (std::vector<TBaseRenderUnit*>{standing.unit}));
+    EXPECT_EQ(d->SelectCandidates(all, kCollMoving), (std::vector<TBaseRenderUnit*>{moving.unit}));
+    EXPECT_EQ(d->SelectCandidates(all, kCollAll),
+              (std::vector<TBaseRenderUnit*>{standing.unit, moving.unit}));
+    // Marked units of a subtree are excluded too.
+    standing.unit->SetFlag(BRU_OPAQUE);
+    d->AddExclusions(standing.unit);
+    EXPECT_EQ(d->SelectCandidates(all, kCollAll), (std::vector<TBaseRenderUnit*>{moving.unit}));
+    // The static check wants the ship's parent ship.
+    EXPECT_FALSE(d->CheckCollisionWithStaticObject(turret, {1, 0, 0}, 1.0f, all));
+    {
+        ErrorTrap trap;
+        EXPECT_THROW(d->CheckCollisionWithStaticObject(standing.unit, {1, 0, 0}, 1.0f, all), Halted);
+        EXPECT_EQ(trap.lastFatal, "CheckCollisionWithStaticObject: not fgo.GetParentShip(ship)");
+    }
+    d->Free();
+}
+
+TEST(CollData, FatalTexts) {
+    ErrorTrap trap;
+    EXPECT_THROW(CollDataClass::Create(nullptr, nullptr, {}, {}, {}), Halted);
+    EXPECT_EQ(trap.lastFatal, "CollDataClass.Init: _pvColl = nil");
+    const Vec3 p{};
+    CollDataClass* r = CollDataClass::Create(nullptr, &p, {0, 1, 0}, {}, {});
+    EXPECT_THROW(r->CreateCollisionInformator(nullptr), Halted);
+    EXPECT_EQ(trap.lastFatal, "CollisionInformatorClass.Init: bru2 = nil");
+    r->Free();
 }
 
 } // namespace

@@ -18,27 +18,7 @@ namespace {
 using test::ErrorTrap;
 using test::Halted;
 
-struct MapSource : IPhysicParamsSource {
-    std::map<std::string, std::string> values;
-    bool GetNumber(const std::string& n, float& out) override {
-        auto it = values.find(n);
-        if (it == values.end()) return false;
-        out = std::stof(it->second);
-        return true;
-    }
-    bool GetText(const std::string& n, std::string& out) override {
-        auto it = values.find(n);
-        if (it == values.end()) return false;
-        out = it->second;
-        return true;
-    }
-    bool GetBool(const std::string& n, bool& out) override {
-        auto it = values.find(n);
-        if (it == values.end()) return false;
-        out = it->second == "true";
-        return true;
-    }
-};
+using test::MapSource;
 
 TEST(PhConfig, SizeClassFromNameAndRadius) {
     const struct {

@@ -4,6 +4,9 @@
 #include "physics/physic_unit.h"
 #include "render/render_unit.h"
 
+#include <map>
+#include <string>
+
 namespace vesk::test {
 
 struct FakeOwner : IRenderUnitAI, IOwnerPhObj {
@@ -65,6 +68,29 @@ struct PlacedUnit : TBaseRenderUnit {
         GetPosition(sphere.worldCentre);
         sphere.radius = sphere.worldRadius = 10.0f;
         out = &sphere;
+    }
+};
+
+// Physics parameters by name, as a game object's list would give them.
+struct MapSource : IPhysicParamsSource {
+    std::map<std::string, std::string> values;
+    bool GetNumber(const std::string& n, float& out) override {
+        auto it = values.find(n);
+        if (it == values.end()) return false;
+        out = std::stof(it->second);
+        return true;
+    }
+    bool GetText(const std::string& n, std::string& out) override {
+        auto it = values.find(n);
+        if (it == values.end()) return false;
+        out = it->second;
+        return true;
+    }
+    bool GetBool(const std::string& n, bool& out) override {
+        auto it = values.find(n);
+        if (it == values.end()) return false;
+        out = it->second == "true";
+        return true;
     }
 };
 

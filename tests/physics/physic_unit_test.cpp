@@ -325,6 +325,61 @@ TEST(PhysicUnit, FluctuationTiltsTheMoveDirection) {
     EXPECT_NEAR(rig.unit->GetMoveDir().x, 1.0f, 1e-6f);
 }
 
+// A ship at the origin flying +X at 50 with an obstacle in front of it; the
+// avoidance force must point away from the obstacle (strength 50 * 6 / 2 = 150).
+TEST(PhysicUnit, AvoidanceFendsOffAnObstacleAhead) {
+    const struct {
+        const char* what;
+        Vec3 at;
+        int32_t cls;
+        bool isStatic;
+        Vec3 force; // expected sum
+    } cases[] = {
+        // contact 1 + 10 + 50 = 61, reach 1 + 150 + 10 = 161: 150 * (161 - 100) / 100
+        {"dynamic dead ahead", {100, 0, 0}, SC_SMALL, false, {-91.5f, 0, 0}},
+        // static: (1 - cos 180) / 2 = 1, so 50 * 1.5
+        {"static dead ahead", {100, 0, 0}, SC_BIG, true, {-75.0f, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        Rig rig(SC_SMALL);
+        TShipPhysicParams obstacleRec = test::MakeRecord(c.cls);
+        obstacleRec.useInFindWay = 1;
+        FakeOwner obstacle;
+        obstacle.params = &obstacleRec;
+        obstacle.unit = TBaseRenderUnit::Create<test::PlacedUnit>(nullptr);
+        obstacle.unit->SetBPU(&obstacle);
+        obstacle.unit->SetWorldPosition(c.at);
+        std::vector<TBaseRenderUnit*> ships{obstacle.unit};
+        SetSceneShipsProvider([&](std::vector<TBaseRenderUnit*>& out) { out = ships; });
+        if (c.isStatic)
+            rig.unit->GetPathFinder()->Refresh();
+        else
+            rig.unit->GetPathFinder()->AddDynamicObj(obstacle.unit);
+        rig.owner.vel->SetVector({50, 0, 0});
+        rig.unit->AddState(DOMOVETOPOINT);
+        rig.unit->ClearForces();
+        rig.unit->AvoidObstacles();
+        rig.unit->SumForces();
+        const Vec3 f = rig.unit->GetForceSum();
+        EXPECT_NEAR(f.x, c.force.x, 1e-3f) << c.what;
+        EXPECT_NEAR(f.y, c.force.y, 1e-3f) << c.what;
+        EXPECT_NEAR(f.z, c.force.z, 1e-3f) << c.what;
+
+        // Off to one side, the push is sideways and away from it.
+        obstacle.unit->SetWorldPosition({c.at.x, 20, 0});
+        if (c.isStatic) rig.unit->GetPathFinder()->Refresh();
+        rig.unit->ClearForces();
+        rig.unit->AvoidObstacles();
+        rig.unit->SumForces();
+        EXPECT_LT(rig.unit->GetForceSum().y, 0.0f) << c.what;
+        EXPECT_NEAR(rig.unit->GetForceSum().x, 0.0f, 1e-3f) << c.what;
+
+        SetSceneShipsProvider({});
+        obstacle.unit->SetBPU(nullptr);
+        obstacle.unit->Free();
+    }
+}
+
 TEST(PhysicUnit, BaseTaskCallbackIsReported) {
     ErrorTrap trap;
     Rig rig(SC_BARGA);

@@ -2,8 +2,7 @@
 -- descriptions, a gun carried in a cargo hold and moved into a slot, and hits
 -- of every damage kind on the target, with its shield, armour and hull logged.
 
--- Mesh descriptions, read by the engine on first use through
--- updateMeshToEngine.
+-- Mesh descriptions, read by the engine on first use.
 -- (The models are the content generator's.)
 mesh.vesk_hawk = mesh.vesk_hawk or {
   name = "Vesk Hawk",
@@ -17,25 +16,7 @@ mesh.laser_gun = mesh.laser_gun or { name = "Laser gun", path = "models/weapons/
 gunmodel = gunmodel or {}
 gunmodel.laser_gun = gunmodel.laser_gun or { type = "gun" }
 
--- Copies a content table into the game object at path, value by value.
-local function copyToEngine(path, t)
-  for k, v in pairs(t) do
-    if type(v) == "table" then
-      copyToEngine(path .. "." .. k, v)
-    else
-      engine_SetVar(path .. "." .. k, tostring(v))
-    end
-  end
-end
-
-function updateMeshToEngine(name)
-  local m = mesh[name]
-  if m == nil then
-    return
-  end
-  engine_AddVar("mesh", name, "TGameMesh")
-  copyToEngine("mesh." .. name, m)
-end
+-- The engine reads a description through updateMeshToEngine (Scripts/demo/ships.lua).
 
 local function set(path, value)
   engine_SetVar(path, tostring(value))

@@ -1,23 +1,10 @@
 -- The main menu, built from script through the interface tool functions: a
 -- panel with its picture, a title, three buttons, a loading bar, a video
--- panel and screen noise; and the flight HUD's controls the desktop binds by
--- name (timers, map, indicators, the cursor), kept hidden until a flight.
+-- panel and screen noise. (The flight HUD's controls are the HUD part's.)
 
 local D = engine_Desktop
 
--- Inserts a node under a parent (copied from a pattern when one is named)
--- and sets its properties in one go. Every node scales with the screen from
--- its top left corner.
-local function node(name, parent, class, props, pattern)
-  D("insert", name, parent, pattern or "", class or "TMegaButton")
-  local args = { "update", name, "HSCALE", "LEFT", "VSCALE", "TOP" }
-  props = props or {}
-  for i = 1, table.getn(props), 2 do
-    table.insert(args, props[i])
-    table.insert(args, props[i + 1])
-  end
-  D(unpack(args))
-end
+local node = desktopNode
 
 local clicked = {}
 function menuClick(name)
@@ -66,8 +53,12 @@ local function buildMenu()
     "DCOLOR1_100", "FF40E070", "DCOLOR1_50", "FFE0C040", "DCOLOR1_25", "FFE04040",
     "DCOLOR2_100", "60203040", "DCOLOR2_50", "60203040", "DCOLOR2_25", "60203040", "BARVALUE", "0.1",
   })
-  node("Bar_1", "MenuBar")
-  node("Bar_2", "MenuBar")
+  -- Its parts bear the names every bar's parts have: they are made under names
+  -- of their own and renamed, so that they are set up and not another bar's.
+  node("MenuBar1", "MenuBar")
+  node("MenuBar2", "MenuBar")
+  D("MenuBar1::NAME", "Bar_1")
+  D("MenuBar2::NAME", "Bar_2")
   -- The video panel plays the intro clip once, with screen noise over it.
   node("MenuVideo", "MainMenu", "TVideoNode", {
     "LEFT", "120", "TOP", "432", "WIDTH", "160", "HEIGHT", "120", "FRAMECOLOR", "FF5AA0DC",
@@ -84,42 +75,7 @@ local function buildMenu()
   D("MenuVideo::VIDEOCLIP", "data/video/menu_intro.avi")
 end
 
--- The controls the desktop binds when the interface is uploaded.
-local function buildHud()
-  node("spaceAH", "desktop", "TMegaButton", { "VISIBLE", "0" })
-  node("Map", "desktop", "TMap", { "VISIBLE", "0" })
-  node("TacticMap", "Map", "TImageNode", { "WIDTH", "200", "HEIGHT", "200" })
-  node("Radar", "desktop", "TMegaButton", { "VISIBLE", "0" })
-  D("insert", "FOVVariator", "desktop", "", "TVarFOV")
-  node("GameTimer", "desktop", "TGameTimer", {
-    "VISIBLE", "0", "LEFT", "900", "TOP", "8", "WIDTH", "100", "HEIGHT", "16",
-  })
-  node("CountdownTimer", "desktop", "TGameTimer", {
-    "VISIBLE", "0", "LEFT", "900", "TOP", "28", "WIDTH", "100", "HEIGHT", "16",
-    "COUNTDOWN", "1",
-  })
-  node("IndicatorArray", "desktop", "TIndicator", { "LEFT", "8", "TOP", "700", "WIDTH", "400", "HEIGHT", "20" })
-  local names = {
-    "itApproach", "itShieldOff", "itShieldOffPermanent", "itShieldDismount", "itArmorOff", "itArmorOffPermanent",
-    "itArmorDismount", "itFire", "itCriticalDamageValue", "itAutopilot", "itMessage", "itDefendMode",
-    "itAttackMode", "itHeatMode", "itFreezeMode", "itNormalizeMode", "itStealthMode", "itBerserkMode",
-    "itIsDetected", "itImpact", "itMissileApproach", "itMissileDestroy", "itMineField", "itCriticalDamage",
-    "itRepair", "itFreez", "itSafety", "itOnAim", "itOnGunning", "itNewMission", "itMissionComplete",
-    "itMissionFailed", "itProtectWarning", "itFormation", "itCheckFormation",
-  }
-  for i = 1, table.getn(names) do
-    node(names[i], "IndicatorArray", "TMegaButton", {
-      "VISIBLE", "0", "LEFT", tostring((i - 1) * 11), "WIDTH", "10", "HEIGHT", "10", "COLOR", "FFE04040",
-    })
-  end
-  D("IndicatorArray::INIT")
-  node("CursorLayer", "desktop", "TMegaButton", {})
-  node("CursorArrow", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor.tga" })
-  node("CursorCentre", "CursorLayer", "TMegaButton", { "WIDTH", "16", "HEIGHT", "16", "IMAGE", "interface\\cursor.tga" })
-end
-
 demo.OnInit("menu", function()
-  buildHud()
   buildMenu()
   demo.trace("menu: built, title " .. tostring(getfast_text("MenuTitle")) ..
     ", note width " .. engine_GetLineWidth("A demonstration", "12") ..

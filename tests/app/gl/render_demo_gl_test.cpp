@@ -9,9 +9,10 @@
 #include "interface/interface_services.h"
 #include "interface/video_node.h"
 #include "interface/visual_nodes.h"
+#include "physics/camera.h"
+#include "physics/camera_game.h"
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
-#include "physics/render_camera_link.h"
 #include "platform/gl/gl_fixture.h"
 #include "render/device.h"
 #include "render/engine.h"
@@ -67,7 +68,7 @@ protected:
         InstallCMRenderObjectBuilder();
         UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
         // The game's camera, steered by the scripts' camera functions.
-        InstallScriptCamera(InstallSceneCamera());
+        gameCamera_.Init();
         InstallRenderScriptFunctions();
         engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
         Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
@@ -99,8 +100,7 @@ protected:
         TEODestroyManager->Flush();
         TEODestroyManager.reset();
         GetRenderWorldLinks() = RenderWorldLinks{};
-        InstallScriptCamera(nullptr);
-        SetDefaultViewCamera(nullptr);
+        gameCamera_.Free();
         CMTreeManager.reset();
         SetCMRenderObjectBuilder(nullptr);
         SetCMRenderObjectReleaser(nullptr);
@@ -143,6 +143,7 @@ protected:
     }
 
     CoreServices services_;
+    TGameCamera gameCamera_;
     TEngineClass* engine_ = nullptr;
     EnvironmentStandInClass* env_ = nullptr;
     std::vector<uint8_t> frame_;
@@ -214,6 +215,46 @@ TEST_F(RenderDemoGL, AScriptsViewportNodeDrawsAHeadInItsRectangle) {
     const Vec3 back = Project(*camera, {40, 8, 8}, rect);
     EXPECT_RGB(At(int(back.x), int(back.y)), 0x20, 0x40, 0xC0);
     EXPECT_RGB(At(2, H / 2), 0, 0, 0);
+    EXPECT_TRUE(trap_.reports.empty());
+}
+
+// The camera demo's talker carries its own camera and target in its animation
+// file: the viewport node that shows it looks through that camera.
+TEST_F(RenderDemoGL, ATalkersViewportLooksThroughTheModelsCamera) {
+    LuaMachine->RunString("demo.OnInit = function(name, f) if name == 'camera_talker' then f() end end");
+    LuaMachine->LuaDoFile("Scripts/demo/camera.lua");
+    EXPECT_EQ(Global("lastTrace"), "camera: viewport node shows camera_talker");
+    int status = 0;
+    auto* node =
+        dynamic_cast<TViewportNode*>(CurrentDesktop()->ChildByName("CameraDemoTalker", status, true, false));
+    ASSERT_NE(node, nullptr);
+    ASSERT_NE(node->Scene(), nullptr);
+    // The adapter has taken the viewport's camera and moves it each updater step.
+    auto* camera =
+        dynamic_cast<CameraClass*>(engine_->Viewports().GetViewportCamera(node->Scene()->ViewportId()));
+    ASSERT_NE(camera, nullptr);
+    EXPECT_FALSE(camera->IsMode(kCamUserControl | kCamSway));
+    EXPECT_FLOAT_EQ(camera->GetFOV(), 40.0f);
+    // A frame places the talker's units; the next updater step puts the camera on them.
+    auto drawNode = [&] {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        engine_->RE_BeginScene();
+        node->Draw();
+        engine_->RE_EndScene();
+        frame_ = Frame();
+    };
+    drawNode();
+    UpdaterManager->Update(20);
+    EXPECT_TRUE(camera->IsMode(kCamFixed));
+    EXPECT_FLOAT_EQ(camera->GetPosition().x, 10.0f);
+    EXPECT_FLOAT_EQ(camera->GetLookAtPoint().x, 30.0f);
+    drawNode();
+    D3DVIEWPORT9 rect;
+    ASSERT_TRUE(engine_->Viewports().GetViewport(node->Scene()->ViewportId(), rect));
+    // The face fills the middle of the node's rectangle in its skin colour.
+    const Vec3 face = Project(*camera, {29, 0, 0}, rect);
+    EXPECT_NEAR(face.x, rect.X + rect.Width / 2.0f, 2.0f);
+    EXPECT_RGB(At(int(face.x), int(face.y)), 0xE0, 0xA0, 0x40);
     EXPECT_TRUE(trap_.reports.empty());
 }
 

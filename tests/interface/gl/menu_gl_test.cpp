@@ -18,6 +18,7 @@
 #include "interface/interface_services.h"
 #include "interface/interface_tools.h"
 #include "interface/video_node.h"
+#include "interface_screen.h"
 #include "platform/files.h"
 #include "platform/gfx/gl_device.h"
 #include "platform/gl/gl_fixture.h"
@@ -31,32 +32,12 @@ namespace {
 using namespace platform;
 namespace fs = std::filesystem;
 
-constexpr uint32_t kW = 512, kH = 384;
-
-struct Rgb {
-    int r, g, b;
-};
-
 class MenuGL : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!GLHeadlessAvailable()) GTEST_SKIP() << "no GL context can be made";
-        oldFolder_ = CurrentFolder();
         // The generated pictures and clip of a game folder, and the demo's script.
-        ASSERT_EQ(
-            std::system(
-                ("'" + std::string(VESK_BUILD_DIR) + "/contentgen' '" + dir.path() + "' >/dev/null").c_str()),
-            0);
-        SetCurrentFolder(dir.path());
-        DataPath.clear();
-
-        const D3DPRESENT_PARAMETERS pp = gltest::MakeHeadlessDevice(kW, kH, d3d_, dev_);
-        ASSERT_TRUE(dev_);
-        Device = dev_;
-        PresentParameters = pp;
-        ResetDeviceStateCache();
-        RE_CreateTextureManager();
-
+        if (!screen_.Open(dir.path())) return;
         TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
         CreateLuaMachine();
         InstallInterfaceServices(services_);
@@ -71,23 +52,20 @@ protected:
         if (TEODestroyManager) TEODestroyManager->Flush();
         TEODestroyManager.reset();
         FreeLuaMachine();
-        RE_FreeTextureManager();
-        ClearCachedTextures();
-        Device = nullptr;
-        PresentParameters = {};
-        if (!oldFolder_.empty()) SetCurrentFolder(oldFolder_);
+        screen_.Close();
     }
 
     // The menu script as the game runs it, its script ticks driven by hand.
     void BuildMenu() {
+        // The HUD part builds the controls the desktop binds; its flight needs a game world.
         LuaMachine->RunString(
-            "demo = { ticks = {} } function demo.OnInit(n, f) f() end "
+            "demo = { ticks = {} } function demo.OnInit(n, f) if n ~= 'hud world' then f() end end "
             "function demo.OnTick(n, f) demo.ticks[n] = f end function demo.trace(t) lastTrace = t end "
-            "iRootMenu = { BuildVersion = '' }");
-        const std::string script =
-            (fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts/demo/menu.lua")
-                .string();
-        LuaMachine->RunString("dofile(" + LuaQuote(script) + ")");
+            "iRootMenu = { BuildVersion = '' } mesh = {}");
+        const fs::path demo =
+            fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts/demo";
+        for (const char* part : {"_desktop.lua", "hud.lua", "menu.lua"})
+            LuaMachine->RunString("dofile(" + LuaQuote((demo / part).string()) + ")");
         services_.desktop->SetScriptsLoaded();
         services_.desktop->Upload();
         services_.desktop->EndStartup();
@@ -97,54 +75,10 @@ protected:
         }
     }
 
-    void DrawFrame() {
-        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        dev_->BeginScene();
-        services_.desktop->Update();
-        services_.desktop->Render();
-        dev_->EndScene();
-        frame_ = ReadBack();
-        if (const char* dump = std::getenv("VESK_MENU_DUMP")) {
-            std::string ppm = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
-            for (size_t i = 0; i < frame_.size(); i += 4) {
-                ppm += static_cast<char>(frame_[i + 2]);
-                ppm += static_cast<char>(frame_[i + 1]);
-                ppm += static_cast<char>(frame_[i]);
-            }
-            WriteFile(dump, ppm);
-        }
-    }
-
-    std::vector<uint8_t> ReadBack() {
-        Ref<IDirect3DSurface9> rt, sys;
-        dev_->GetRenderTarget(0, rt.Put());
-        EXPECT_EQ(
-            dev_->CreateOffscreenPlainSurface(kW, kH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, sys.Put(), nullptr),
-            D3D_OK);
-        EXPECT_EQ(dev_->GetRenderTargetData(rt.Get(), sys.Get()), D3D_OK);
-        D3DLOCKED_RECT lr;
-        EXPECT_EQ(sys->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-        std::vector<uint8_t> out(size_t(kW) * kH * 4);
-        for (uint32_t y = 0; y < kH; ++y)
-            std::memcpy(out.data() + size_t(y) * kW * 4,
-                        static_cast<uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch, kW * 4);
-        sys->UnlockRect();
-        return out;
-    }
-    // A pixel at a virtual-screen point (half size on this screen).
-    Rgb At(int vx, int vy) const {
-        const uint8_t* p = frame_.data() + (size_t(vy / 2) * kW + size_t(vx / 2)) * 4;
-        return {p[2], p[1], p[0]};
-    }
-    // Pixels of a virtual rectangle that pass a test.
+    void DrawFrame() { screen_.Draw(*services_.desktop, "VESK_MENU_DUMP"); }
+    Rgb At(int vx, int vy) const { return screen_.At(vx, vy); }
     template <class Pred> int Count(int left, int top, int right, int bottom, Pred pred) const {
-        int n = 0;
-        for (int y = top / 2; y < bottom / 2; ++y)
-            for (int x = left / 2; x < right / 2; ++x) {
-                const uint8_t* p = frame_.data() + (size_t(y) * kW + size_t(x)) * 4;
-                n += pred(Rgb{p[2], p[1], p[0]}) ? 1 : 0;
-            }
-        return n;
+        return screen_.Count(left, top, right, bottom, pred);
     }
     TSimpleNode* Node(const std::string& name) {
         int status = 0;
@@ -154,10 +88,7 @@ protected:
     ErrorTrap trap;
     TempDir dir;
     CoreServices services_;
-    Ref<IDirect3D9> d3d_;
-    Ref<IDirect3DDevice9> dev_;
-    std::vector<uint8_t> frame_;
-    std::string oldFolder_;
+    InterfaceScreen screen_;
 };
 
 TEST_F(MenuGL, TheDemoMenuReachesTheScreen) {
@@ -217,11 +148,14 @@ TEST_F(MenuGL, TheDemoMenuReachesTheScreen) {
     const Rgb field = At(560, 580);
     EXPECT_LT(field.r, 90);
 
-    // The pictures the image nodes show: six, the cursor's one shared by both looks.
+    // The pictures the image nodes show: the menu's six, the cursor's one shared by both
+    // looks; the hidden flight HUD's four (marker frame, radar, blip, gauge) and the
+    // noise it shares with the menu: three marker patterns, four blip patterns, two gauges.
     InterfaceTools->UpdateTextureMemory();
-    EXPECT_EQ(InterfaceTools->DistinctTextures(), 6);
-    EXPECT_EQ(InterfaceTools->SharedTextures(), 1);
-    EXPECT_EQ(InterfaceTools->TextureMemory(), (64 * 64 + 128 * 32 + 3 * 32 * 32 + 32 * 32) * 4);
+    EXPECT_EQ(InterfaceTools->DistinctTextures(), 6 + 4);
+    EXPECT_EQ(InterfaceTools->SharedTextures(), 1 + 3 + 2 + 3 + 1);
+    EXPECT_EQ(InterfaceTools->TextureMemory(),
+              (64 * 64 + 128 * 32 + 3 * 32 * 32 + 32 * 32 + 64 * 64 + 128 * 128 + 16 * 16 + 128 * 16) * 4);
     EXPECT_TRUE(trap.reports.empty());
 }
 

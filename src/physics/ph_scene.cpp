@@ -1,0 +1,166 @@
+#include "physics/ph_scene.h"
+
+#include "core/lua_adapter.h"
+#include "physics/ai_unit.h"
+#include "physics/bsphere.h"
+#include "physics/cm_tree_manager.h"
+#include "physics/coll_detector.h"
+#include "physics/pf_objects.h"
+#include "physics/player_physic.h"
+#include "physics/unit_physic_ops.h"
+#include "render/engine.h"
+#include "render/mesh.h"
+#include "render/mesh_geometry.h"
+#include "shared/errors.h"
+
+#include <algorithm>
+
+namespace vesk {
+
+PhysicsSceneClass* PhysicsScene = nullptr;
+
+void CreatePhysicsScene() {
+    if (PhysicsScene) return;
+    PhysicsScene = TEngineObject::New<PhysicsSceneClass>();
+    SetSceneShipsProvider([](std::vector<TBaseRenderUnit*>& out) {
+        if (PhysicsScene) out = PhysicsScene->Ships();
+    });
+    SetShipCollisionListHook([] {
+        std::vector<ShipCollisionEntry> out;
+        if (PhysicsScene)
+            for (TBaseRenderUnit* u : PhysicsScene->Ships()) out.push_back({u, UnitPhysicOps::Of(u)});
+        return out;
+    });
+}
+
+void FreePhysicsScene() {
+    if (!PhysicsScene) return;
+    SetSceneShipsProvider({});
+    SetShipCollisionListHook(nullptr);
+    std::exchange(PhysicsScene, nullptr)->Free();
+}
+
+void PhysicsSceneClass::AddShip(TBaseRenderUnit* unit) {
+    if (!unit || FindShipBRU(unit)) return;
+    ships_.push_back(unit);
+    AddMutualSubscriber(unit);
+}
+
+void PhysicsSceneClass::RemoveShip(TBaseRenderUnit* unit) {
+    if (!FindShipBRU(unit)) return;
+    std::erase(ships_, unit);
+    RemoveMutualSubscriber(unit);
+}
+
+bool PhysicsSceneClass::FindShipBRU(const TBaseRenderUnit* unit) const {
+    return unit && std::find(ships_.begin(), ships_.end(), unit) != ships_.end();
+}
+
+TBaseRenderUnit* PhysicsSceneClass::FindShipByName(const std::string& name) const {
+    for (TBaseRenderUnit* u : ships_)
+        if (u->GetName() == name) return u;
+    return nullptr;
+}
+
+namespace {
+
+// The geometry object that stands for the whole model: "base", else the first.
+GeomObjStruct* MainObject(CMTreeClass& tree) {
+    GeomObjStruct* g = nullptr;
+    if (tree.GetGeomobject("base", g)) return g;
+    return tree.GeomObjects().empty() ? nullptr : &tree.GeomObjects().front();
+}
+
+} // namespace
+
+TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std::string& modelFile,
+                                              IPhysicParamsSource& params, BaseAIUnitClass*& ai) {
+    ai = nullptr;
+    CMTreeClass* tree = CMTreeManager ? CMTreeManager->GetCMTree(modelFile) : nullptr;
+    GeomObjStruct* main = tree ? MainObject(*tree) : nullptr;
+    if (!main) {
+        // A model without geometry makes no ship; the run goes on.
+        ErrorReport("PhysicsScene.AddObject: no geometry in " + modelFile + " for " + name, "");
+        return nullptr;
+    }
+    MeshClass* unit = TBaseRenderUnit::Create<MeshClass>(Engine);
+    unit->LoadFromCM(modelFile, name, name);
+    unit->AddROFromCM(modelFile, main->names.name);
+    unit->SetFlag(BRU_SHIP);
+    if (Engine) Engine->AddChild(unit);
+    // The model's attach points, where slots, guns and effects hang.
+    for (const CMHelperStruct& h : tree->Helpers()) unit->AddHelper(h.names.name, h.position);
+    unit->GetBSphereRadius(); // takes the box of its render object
+
+    // The collision mesh: the low-polygon object when the model has one.
+    GeomObjStruct* lowpoly = nullptr;
+    const GeomObjStruct& collisionObject = tree->GetGeomobject("lowpoly", lowpoly) ? *lowpoly : *main;
+    BSSectionMesh collision;
+    collision.LoadFromModel(collisionObject);
+    SetUnitCollisionMesh(unit, collision);
+    auto* spheres = TBaseRenderUnit::Create<BSpheresContainerClass>(unit);
+    unit->AddChild(spheres);
+    spheres->LoadFromCM(*tree, &collision, IsShowBSpheresOn());
+    // Every ship has a sphere list: without the model's, its own sphere.
+    std::vector<BSphereRecord>* list = unit->GetBSphereList();
+    if (!list || list->empty()) {
+        BSphereRecord* own = nullptr;
+        unit->GetOwnBSphere(own);
+        if (own) unit->AddBSphere(own->centre, own->radius, 0);
+    }
+
+    PhConfigObjClass* config = PhConfigObjClass::Create(params, unit);
+    ai = BaseAIUnitClass::Init(unit, config->Record());
+    config->Free();
+    AddShip(unit);
+    return unit;
+}
+
+void PhysicsSceneClass::TickPhys(float ms) {
+    // A ship may die in a listener: walk a copy.
+    const std::vector<TBaseRenderUnit*> ships = ships_;
+    for (TBaseRenderUnit* unit : ships) {
+        if (!FindShipBRU(unit)) continue;
+        try {
+            IRenderUnitAI* rai = nullptr;
+            if (!unit->GetBPU(rai) || !rai) continue;
+            auto* ai = dynamic_cast<BaseAIUnitClass*>(rai);
+            if (!ai) continue;
+            ai->Tick(ms);
+            unit->UpdateMatrixFromBPU();
+            unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+        } catch (const std::exception&) {
+            ErrorReport("TEnv.TickPhys: AV: BaseAIUnitClass(_p.ph.value): " + unit->GetName(), "mhl");
+        }
+    }
+    // Moving ships sweep along their motion.
+    for (TBaseRenderUnit* unit : ships) {
+        if (!FindShipBRU(unit)) continue;
+        IOwnerPhObj* ai = OwnerOfUnit(unit);
+        if (!ai || !ai->GetVelocityVector() || ai->GetVelocityVector()->GetLength() == 0.0f) continue;
+        CollDataClass* hit = nullptr;
+        if (!GetCollDetector(unit)->CheckCollision(hit) || !hit) continue;
+        if (listener_) listener_(unit, *hit);
+        // The ship's collision event fires with the other ship's object.
+        if (TBaseRenderUnit* other = hit->GetOtherUnit())
+            FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
+        hit->Free();
+    }
+}
+
+void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {
+    if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
+        TEngineObject* gone = sender->GetInstance();
+        std::erase_if(ships_, [gone](TBaseRenderUnit* u) { return static_cast<TEngineObject*>(u) == gone; });
+    }
+    TEngineObject::Message(sender, msg, param);
+}
+
+void PhysicsSceneClass::Free() {
+    for (TBaseRenderUnit* u : ships_) RemoveMutualSubscriber(u);
+    ships_.clear();
+    listener_ = nullptr;
+    TEngineObject::Free();
+}
+
+} // namespace vesk

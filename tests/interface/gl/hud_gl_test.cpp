@@ -1,0 +1,152 @@
+// The demo's flight HUD, built by its own script, over the real game (the
+// player, its ship and two enemies on render units before a camera at the
+// origin), drawn by the interface service on the GL device (llvmpipe,
+// headless) at half the virtual screen's size and read back: the marker
+// frames round the enemies, the selected one's name over its frame, the
+// panels' frames, the radar with its blips and the target panel's label.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "../../game/ai_fixture.h"
+#include "core/paths.h"
+#include "core/services.h"
+#include "interface/desktop.h"
+#include "interface/hud_markers.h"
+#include "interface/interface_services.h"
+#include "interface/interface_tools.h"
+#include "interface_screen.h"
+#include "platform/files.h"
+#include "platform/gfx/gl_device.h"
+#include "platform/gl/gl_fixture.h"
+#include "render/device.h"
+#include "render/texture.h"
+#include "render/view_camera.h"
+
+namespace vesk::test {
+namespace {
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+class HudGL : public AiTest {
+protected:
+    void SetUp() override {
+        if (!GLHeadlessAvailable()) GTEST_SKIP() << "no GL context can be made";
+        AiTest::SetUp();
+        // The generated pictures of a game folder, and the demo's scripts.
+        if (!screen_.Open(dir.path())) return;
+        camera_ = std::make_shared<BasicViewCamera>();
+        camera_->SetPose({0, 0, 0}, {1, 0, 0});
+        SetDefaultViewCamera(camera_);
+
+        InstallInterfaceServices(services_);
+        services_.desktop->InitCore();
+        services_.desktop->Create();
+        desk_ = CurrentDesktop();
+        Run("demo = { ticks = {} } function demo.OnInit(n, f) if n == 'hud' then f() end end "
+            "function demo.OnTick(n, f) end function demo.trace(t) end "
+            "function play_ex(e) end i_sound = {} function SetPPParam() end");
+        const fs::path demo =
+            fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts/demo";
+        for (const char* part : {"_desktop.lua", "hud.lua"})
+            Run("dofile(" + LuaQuote((demo / part).string()) + ")");
+        services_.desktop->SetScriptsLoaded();
+        services_.desktop->Upload();
+        services_.desktop->EndStartup();
+        ASSERT_TRUE(trap.reports.empty()) << trap.reports[0].text;
+
+        // The player's ship at the camera, two raiders ahead.
+        TGameObject* own = Place("pship", {0, 0, 0});
+        GiveAI(own);
+        SetPlayerShip("pship");
+        for (const auto& [name, at] :
+             {std::pair{"raider1", Vec3{1000, -150, 60}}, std::pair{"raider2", Vec3{1000, 200, -80}}}) {
+            TGameObject* o = Place(name, at);
+            UnitOf(o)->SetBox({-15, -15, -15}, {15, 15, 15});
+            GiveAI(o);
+            Run(std::string("engine_SetVar('obj.") + name + ".name', '" + name + "')");
+            Run("engine_Serv('HELPER', 'ADD', 'ENEMY', '" + std::to_string(o->GetId()) + "')");
+        }
+        Run("engine_Desktop('FlightHud::VISIBLE', '1') engine_Serv('DESKTOP', 'MODE', 'IMGAME') "
+            "engine_SetVar('player.selected', 'raider2')");
+        for (int i = 0; i < 20; ++i) services_.desktop->FrameTick(16);
+    }
+    void TearDown() override {
+        if (services_.desktop) {
+            services_.desktop->Release();
+            services_.desktop->FreeCore();
+        }
+        SetDefaultViewCamera(nullptr);
+        screen_.Close();
+        AiTest::TearDown();
+    }
+
+    // Pixels of a virtual-screen rectangle that pass a test.
+    template <class Pred> int Count(const TIRect& r, Pred pred) const {
+        return screen_.Count(r.left, r.top, r.right, r.bottom, pred);
+    }
+    TSimpleNode* Node(const std::string& name) {
+        int status = 0;
+        return desk_->ChildByName(name, status, true, false);
+    }
+    TIRect Screen(TSimpleNode* n) { return n->AsRect()->GetScreenRect(); }
+
+    InterfaceScreen screen_;
+    CoreServices services_;
+    std::shared_ptr<BasicViewCamera> camera_;
+    TDeskTop* desk_ = nullptr;
+};
+
+TEST_F(HudGL, TheFlightHudReachesTheScreen) {
+    screen_.Draw(*services_.desktop, "VESK_HUD_DUMP");
+    auto red = [](Rgb c) { return c.r > 180 && c.g < 110 && c.b < 110; };
+    auto yellow = [](Rgb c) { return c.r > 180 && c.g > 160 && c.b < 140; };
+
+    // The first raider's marker: a red frame round the point where the raider is.
+    auto* m1 = dynamic_cast<TAHSelector*>(Node("raider1"));
+    ASSERT_NE(m1, nullptr);
+    EXPECT_EQ(m1->State(), TAHSelector::kFrame);
+    float x = 0, y = 0, depth = 0;
+    ASSERT_TRUE(HudScreenPoint(FindVarByPath("obj.raider1"), x, y, depth));
+    EXPECT_NEAR(m1->Left(), x, 1);
+    const TIRect frame = Screen(m1->HelperFrame());
+    EXPECT_TRUE(frame.Contains(static_cast<int>(x), static_cast<int>(y)));
+    const int frameHeight = frame.bottom - frame.top;
+    EXPECT_GT(Count({frame.left - 1, frame.top, frame.left + 3, frame.bottom}, red), frameHeight / 4);
+    EXPECT_GT(Count({frame.right - 3, frame.top, frame.right + 1, frame.bottom}, red), frameHeight / 4);
+
+    // The selected raider: the active frame in yellow, its name over it.
+    auto* m2 = dynamic_cast<TAHSelector*>(Node("raider2"));
+    ASSERT_NE(m2, nullptr);
+    EXPECT_EQ(m2->State(), TAHSelector::kActiveFrame);
+    const TIRect active = Screen(m2->ActiveFrame());
+    EXPECT_GT(Count({active.left - 1, active.top, active.left + 3, active.bottom}, yellow), 5);
+    EXPECT_GT(Count({active.left, active.top - 16, active.right + 40, active.top}, yellow), 10); // "raider2"
+    EXPECT_EQ(Count(Screen(m2->HelperFrame()), red), 0);
+
+    // The panels' frames.
+    auto rim = [](Rgb c) { return std::abs(c.r - 0x5A) < 30 && std::abs(c.g - 0xA0) < 30 && c.b > 180; };
+    for (const char* panel : {"ParametersPanel", "TargetPanel"}) {
+        SCOPED_TRACE(panel);
+        const TIRect r = Screen(Node(panel));
+        EXPECT_GT(Count({r.left, r.top - 1, r.right, r.top + 2}, rim), (r.right - r.left) / 4);
+    }
+
+    // The target panel names the selected raider in its label, light red on the dark panel.
+    const TIRect name = Screen(Node("ShipName"));
+    EXPECT_GT(Count(name, [](Rgb c) { return c.r > 150 && c.g > 50 && c.g < 140; }), 10);
+
+    // The radar face and a red blip for each raider ahead, near the middle.
+    const TIRect face = Screen(Node("Radar"));
+    EXPECT_GT(Count(face, [](Rgb c) { return c.r + c.g + c.b > 60; }), 200);
+    const TIRect middle{face.left + 50, face.top + 30, face.right - 50, face.bottom - 30};
+    EXPECT_GT(Count(middle, red), 4);
+    EXPECT_TRUE(trap.reports.empty()) << trap.reports[0].text;
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,163 @@
+// The scene's physics objects: ships built from model files, stepped in the
+// physics slices, and a ship that flies into a standing model meets its
+// triangles.
+#include "physics/ph_scene.h"
+
+#include "cm_fixture.h"
+#include "physic_fixture.h"
+#include "physics/ai_unit.h"
+#include "physics/bsphere.h"
+#include "physics/cm_render_link.h"
+#include "physics/cm_tree_manager.h"
+#include "physics/coll_detector.h"
+#include "physics/unit_physic_ops.h"
+#include "platform/files.h"
+#include "render/null_device_scope.h"
+#include "support/error_trap.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace vesk {
+namespace {
+
+using test::ChunkBytes;
+using test::CMFileBytes;
+
+// A model: "base", a square of two triangles across x = wallX facing -x, with
+// the box given; one bounding sphere.
+std::string WallModel(float wallX, float half, Vec3 boxMin, Vec3 boxMax, Vec3 sphere, float radius) {
+    CMFileBytes f;
+    f.Add(test::SceneChunk());
+    f.Add(test::GeomObjChunk(1).V3(40, boxMin).V3(52, boxMax));
+    std::vector<CMVertex> v;
+    for (Vec3 p : {Vec3{wallX, -half, -half}, Vec3{wallX, half, -half}, Vec3{wallX, half, half},
+                   Vec3{wallX, -half, half}})
+        v.push_back({p, {-1, 0, 0}, 0, 0});
+    f.Add(test::VertexList(v)).Add(test::IndexList({0, 2, 1, 0, 3, 2}));
+    f.Marker(CHUNK_GEOMOBJ_END);
+    f.Add(ChunkBytes(CHUNK_BSPHERE, 92).U32(20, 2).V3(28, sphere).F32(40, radius).TM(44, Matrix{}));
+    f.Strings({"", "base", "bs_main"});
+    f.Marker(CHUNK_END);
+    return f.Bytes();
+}
+
+class PhysicsSceneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scope.Init();
+        GetErrorHooks().releaseDisplay = nullptr;
+        BuffersManager = std::make_unique<BuffersManagerClass>();
+        InstallCMRenderObjectBuilder();
+        CMTreeManager = std::make_unique<CMTreeManagerClass>();
+        TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+        CollDetectorClass::SetFrameTimeSource([] { return 30.0f; });
+        CreatePhysicsScene();
+    }
+    void TearDown() override {
+        for (TBaseRenderUnit* u : made) {
+            u->DiscardBRU();
+            u->Free();
+        }
+        TEODestroyManager->Flush();
+        FreePhysicsScene();
+        CollDetectorClass::SetFrameTimeSource({});
+        TEODestroyManager.reset();
+        CMTreeManager.reset();
+        SetCMRenderObjectBuilder(nullptr);
+        SetCMRenderObjectReleaser(nullptr);
+        BuffersManager.reset();
+    }
+    TBaseRenderUnit* Add(const std::string& name, const std::string& model, const std::string& type,
+                         BaseAIUnitClass*& ai) {
+        test::MapSource p;
+        p.values = {{"ph_Type", type},
+                    {"ph_MaxVelocity", "200"},
+                    {"ph_AccelerateTime", "1"},
+                    {"ph_MaxRotateVelocity", "90"},
+                    {"ph_RotateForceMultiply", "4"},
+                    {"ph_MaxPitchAngle", "60"}};
+        TBaseRenderUnit* u = PhysicsScene->AddObject(name, model, p, ai);
+        if (u) made.push_back(u);
+        return u;
+    }
+
+    test::ErrorTrap trap;
+    test::NullDeviceScope scope;
+    test::TempDir dir;
+    std::vector<TBaseRenderUnit*> made;
+};
+
+TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
+    // A station whose wall faces the ship 400 ahead (world x = 400 - 50),
+    // radius over 100: the triangles decide.
+    const std::string station = dir / "station.cm";
+    ASSERT_TRUE(platform::WriteFile(
+        station, WallModel(-50, 100, {-60, -100, -100}, {60, 100, 100}, {-50, 0, 0}, 120)));
+    const std::string fighter = dir / "fighter.cm";
+    ASSERT_TRUE(platform::WriteFile(fighter, WallModel(0, 4, {-5, -5, -5}, {5, 5, 5}, {0, 0, 0}, 6)));
+
+    BaseAIUnitClass* stationAI = nullptr;
+    TBaseRenderUnit* s = Add("station", station, "big", stationAI);
+    ASSERT_NE(s, nullptr);
+    Matrix m;
+    MatrixSetTranslation(m, {400, 0, 0});
+    stationAI->SetPoseMatrix(m);
+    s->UpdateMatrices(nullptr);
+    BaseAIUnitClass* ai = nullptr;
+    TBaseRenderUnit* f = Add("fighter", fighter, "small", ai);
+    ASSERT_NE(f, nullptr);
+
+    // What the model gave the units.
+    EXPECT_TRUE(PhysicsScene->FindShipBRU(f));
+    EXPECT_EQ(PhysicsScene->FindShipByName("station"), s);
+    EXPECT_EQ(ai->GetPhysicParams()->sizeClass, SC_SMALL);
+    EXPECT_EQ(stationAI->GetPhysicParams()->sizeClass, SC_BIG);
+    ASSERT_NE(GetSphereTree(s), nullptr);
+    EXPECT_EQ(GetSphereTree(s)->ChildSpheres().size(), 1u);
+    std::shared_ptr<BSSectionMesh> section;
+    EXPECT_TRUE(GetSphereTree(s)->ChildSpheres()[0]->GetMeshGeometry(section));
+    std::span<const Vec3> positions;
+    std::span<const uint32_t> indices;
+    UnitPhysicOps::Of(s)->GetMeshTriangles(positions, indices);
+    EXPECT_EQ(indices.size(), 6u);
+    EXPECT_FLOAT_EQ(positions[0].x, 350.0f); // the wall in the world
+    EXPECT_GE(s->GetBSphereRadius(), 100.0f);
+
+    // Ordered toward the station, the fighter flies and its unit follows.
+    ai->GetNPCController()->DoMoveToPoint({1000, 0, 0}, nullptr, nullptr);
+    CollDetectorClass* d = GetCollDetector(f);
+    d->SetAllObjectsMode(); // the station stands still
+    std::vector<std::string> hits;
+    PhysicsScene->SetCollisionListener([&](TBaseRenderUnit* ship, CollDataClass& hit) {
+        hits.push_back(ship->GetName() + ">" + (hit.GetOtherUnit() ? hit.GetOtherUnit()->GetName() : "?"));
+        EXPECT_NEAR(hit.point.x, 350.0f, 1e-2f);
+    });
+    double lastX = 0;
+    int steps = 0;
+    while (hits.empty() && steps < 400) {
+        PhysicsScene->TickPhys(30.0f);
+        ++steps;
+        EXPECT_GE(ai->GetPositionD().x, lastX);
+        lastX = ai->GetPositionD().x;
+    }
+    ASSERT_FALSE(hits.empty());
+    EXPECT_EQ(hits.front(), "fighter>station");
+    Vec3 p;
+    f->GetPosition(p);
+    EXPECT_NEAR(p.x, ai->GetPositionD().x, 1e-3);
+    EXPECT_LT(p.x, 350.0f); // met before passing through the wall
+    EXPECT_GT(p.x, 300.0f);
+    EXPECT_TRUE(trap.reports.empty());
+
+    // A dead ship leaves the scene.
+    f->DiscardBRU();
+    f->Free();
+    made.pop_back();
+    EXPECT_FALSE(PhysicsScene->FindShipByName("fighter"));
+    EXPECT_EQ(PhysicsScene->Ships().size(), 1u);
+}
+
+} // namespace
+} // namespace vesk

@@ -7,6 +7,14 @@ mesh = {}
 fx = {}
 materials = {}
 
+-- The number of entries of a table (the engine's readers ask for it).
+function length(t)
+  if t == nil then return 0 end
+  local n = 0
+  for _ in pairs(t) do n = n + 1 end
+  return n
+end
+
 -- One line in the engine's fast log ("logs/log.txt").
 local function trace(text)
   pcall(engine_PrintFastLog, "demo: " .. text)

@@ -7,6 +7,7 @@
 #include "game/ai_anchors.h"
 #include "game/ai_helpers.h"
 #include "game/ai_tasks.h"
+#include "game/fx_objects.h"
 #include "game/game_constants.h"
 #include "game/game_lua.h"
 #include "game/game_objects.h"
@@ -487,20 +488,11 @@ void TGameObjectEmptyShipAIModel::enableFluctuationMove(TEngineObject*, TEngineO
     if (!npc) return;
     npc->StartFluctuationMove(200.0f, 40.0f, 30.0f, 1.2f);
     if (FluctuationCounter()) return;
-    const TGameClass* timer = FindGameClassQuiet("TGameTimeEffect");
-    if (!timer) {
-        static bool told = false;
-        if (!told)
-            FastLogAdd("class TGameTimeEffect is not available: the wobble of a ship goes on until it is "
-                       "told to stop");
-        told = true;
-        return;
-    }
-    TBaseGameObject* counter = NewGameObject(*timer, "fluctuationCounter", this);
+    // The wobble ends by itself after a while unless told to end before.
+    auto* counter = NewGameObject<TGameTimeEffect>("fluctuationCounter", this);
     fluctuationCounterId_ = counter->GetId();
-    if (TBaseGameObject* t = counter->FindChild("timeMax")) t->stringUpdate(FloatToStrRaw(kFluctuationTime));
-    if (auto* f = dynamic_cast<TGameObjectFreeLink*>(counter->FindChild("funcLink")))
-        f->setValue(Event("disableFluctuationMove"));
+    if (counter->TimeMax()) counter->TimeMax()->setValue(kFluctuationTime);
+    if (counter->FuncLink()) counter->FuncLink()->setValue(Event("disableFluctuationMove"));
 }
 
 void TGameObjectEmptyShipAIModel::disableFluctuationMove(TEngineObject*, TEngineObject*) {

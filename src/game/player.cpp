@@ -400,6 +400,22 @@ int engine_UpdateSelectedShip(lua_State* L) {
     });
 }
 
+int engine_SetCursorObj(lua_State* L) {
+    return Guarded("engine_SetCursorObj", L, [](lua_State* L) {
+        if (!Player) return 0;
+        // The object under the cursor, by its hex id ("0" for none) or by its path.
+        const std::string arg = LuaArgText(L, 1);
+        int32_t id = 0;
+        TEngineObject* target = nullptr;
+        if (TryParseInt32(arg, id))
+            target = ObjectFromHexText(arg, "engine_SetCursorObj error:");
+        else if (!arg.empty())
+            target = FindVarByPath(arg);
+        Player->SetCursorTarget(target);
+        return 0;
+    });
+}
+
 void RegisterAiAndPlayerClasses() {
     for (const TGameClass* cls : {&TPlayer::StaticClass(), &TPlayerSelfShipControl::StaticClass(),
                                   &TPlayerShipLink::StaticClass(), &TGameCockpitComponent::StaticClass()})
@@ -416,6 +432,7 @@ void RegisterAiAndPlayerClasses() {
 void RegisterPlayerFunctions() {
     SetEngineFunction("engine_UpdatePlayerShip", engine_UpdatePlayerShip);
     SetEngineFunction("engine_UpdateSelectedShip", engine_UpdateSelectedShip);
+    SetEngineFunction("engine_SetCursorObj", engine_SetCursorObj);
 }
 
 void CreatePlayer(TBaseGameObject* root) {

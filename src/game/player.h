@@ -97,6 +97,8 @@ TBaseGameObject* PlayerShip();
 // The engine functions of the player.
 int engine_UpdatePlayerShip(lua_State* L);
 int engine_UpdateSelectedShip(lua_State* L);
+// The player's cursor target: a hex id ("0" for none) or a path.
+int engine_SetCursorObj(lua_State* L);
 
 // The classes of the AI, the player, the regimes, the cockpit and turrets.
 void RegisterAiAndPlayerClasses();

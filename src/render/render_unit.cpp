@@ -264,8 +264,10 @@ void TBaseRenderUnit::EndRender() {
 // ---- matrices --------------------------------------------------------------------------------
 
 void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
+    // The unit's own placement first, then its parent's: a child keeps its
+    // offset in the parent's turned frame.
     if (parent)
-        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+        worldMatrix_ = MatrixProduct(localMatrix_, *parent);
     else
         worldMatrix_ = localMatrix_;
     if (rotator_) rotator_->ApplyToMatrix(worldMatrix_);

@@ -1,5 +1,6 @@
 #include "world/fx_particle.h"
 
+#include "core/lua_readers.h"
 #include "render/engine.h"
 #include "render/texture.h"
 #include "render/view_camera.h"
@@ -40,6 +41,31 @@ const CameraFrame& ViewOf(IViewCamera* cam) {
 }
 
 } // namespace
+
+void ParticleSpread::Read(const std::string& id, const std::string& className) {
+    auto key = [&id](const char* name) { return GetLuaString("fx[" + LuaQuote(id) + "]." + name, true); };
+    auto context = [&](const char* name) { return className + ".CreateFromLua: " + id + ": " + name; };
+    auto real = [&](const char* name) { return kws2f(key(name), context(name)); };
+    vmax = real("vmax");
+    vmin = real("vmin");
+    maxSize = real("MaxSize");
+    minSize = real("MinSize");
+    maxLife = real("MaxLifeTime");
+    minLife = real("MinLifeTime");
+    colour = static_cast<uint32_t>(kws2i("$" + key("color"), context("color")));
+    const std::string second = key("color2");
+    colour2 = second.empty() ? colour : static_cast<uint32_t>(kws2i("$" + second, context("color2")));
+    friction = real("friction");
+}
+
+void ParticleSpread::Apply(FXParticleClass& p) const {
+    p.SetVelocity(Vec3Scale(RandomUnitVector(), vmin + UniformRandom() * (vmax - vmin)));
+    p.SetColor(colour);
+    p.SetEndColor(colour2);
+    p.SetLifeTime(minLife + UniformRandom() * (maxLife - minLife));
+    p.SetSize(minSize + UniformRandom() * (maxSize - minSize));
+    p.SetFriction(friction);
+}
 
 void FXParticleClass::Init(TBaseRenderUnit* parent) {
     FXBaseClass::Init(parent);

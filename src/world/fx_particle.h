@@ -19,6 +19,20 @@ inline constexpr int32_t kBlendSmoke = 3;
 inline constexpr int32_t kBlendAlpha = 4;
 inline constexpr int32_t kBlendLamp = 5;
 
+class FXParticleClass;
+
+// What an emitter gives each particle it lets go: a random direction with a
+// speed, a size and a lifetime in their ranges, its two colours and friction.
+struct ParticleSpread {
+    float vmin = 0, vmax = 0, maxLife = 0, minLife = 0, maxSize = 0, minSize = 0, friction = 0;
+    uint32_t colour = 0, colour2 = 0;
+    // The keys of fx["<id>"]: "vmax", "vmin", "MaxSize", "MinSize", "MaxLifeTime",
+    // "MinLifeTime", "color", "color2" (the colour when empty) and "friction"; an
+    // empty one is a fatal report naming the class, the id and the key.
+    void Read(const std::string& id, const std::string& className);
+    void Apply(FXParticleClass& particle) const;
+};
+
 class FXParticleClass : public FXBaseClass, public ISpriteClient, public IParticleControl {
 public:
     void Init(TBaseRenderUnit* parent) override;

@@ -13,13 +13,26 @@ namespace {
 class EffectsRunTest : public test::GameFolderTest {};
 
 TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
-    ASSERT_EQ(Shell("./vesk -headless -frames 60 -fixeddt 16 >/dev/null 2>&1"), 0);
+    ASSERT_EQ(Shell("./vesk -headless -frames 300 -fixeddt 16 >/dev/null 2>&1"), 0);
     const std::string log = test::ReadText(game + "/logs/log.txt");
-    // Loaded from the "fx" table through engine_ReloadFx: every kind this build has.
-    EXPECT_NE(log.find("LoadFXTemplates: 7 templates from 8 entries"), std::string::npos) << log;
-    for (const char* kind : {"demo_spark (particle)", "demo_puff (particle_alpha)", "demo_burst (burst)",
-                             "demo_jet (nozzlejet)", "demo_bullet (bullet)"})
+    // Loaded from the "fx" table through engine_ReloadFx: a template of every kind.
+    EXPECT_NE(log.find("LoadFXTemplates: 19 templates from 19 entries"), std::string::npos) << log;
+    for (const char* kind :
+         {"demo_spark (particle)", "demo_puff (particle_alpha)", "demo_burst (burst)", "demo_jet (nozzlejet)",
+          "demo_bullet (bullet)", "demo_hum (sound)", "demo_laser (laser)", "demo_shield (shield)",
+          "demo_glow (glow)", "fx_testsphere (sphere)", "demo_trail (smoke_alpha)", "demo_scorch (defect)",
+          "demo_shockwave (mesh)", "demo_pointer (directed_mesh)", "demo_gate (portal)"})
         EXPECT_NE(log.find(std::string("demo: fx: template ") + kind + " hex "), std::string::npos) << kind;
+    // The demo says which kinds it shows itself and that it waits for a scene object to show them at.
+    EXPECT_NE(log.find("demo: fx: bursts, smoke, sounds and meshes are shown at scene objects"),
+              std::string::npos);
+    // At the first scene object with a unit (a ship), effect objects show a burst, a smoke
+    // trail the script stops, a shockwave and a shield hit; each runs and ends.
+    for (const char* line :
+         {"fx: burst running as unit", "fx: burst ended by itself", "fx: smoke trail running as unit",
+          "fx: smoke trail told to stop", "fx: smoke trail gone", "fx: shockwave ended by itself",
+          "fx: shield hit running as unit", "fx: shield hit ended by itself"})
+        EXPECT_NE(log.find(std::string("demo: ") + line), std::string::npos) << line;
     // An effect object without a carrier unit spawns nothing.
     EXPECT_NE(log.find("demo: fx: effect object without a carrier has hex 0"), std::string::npos) << log;
     // The timed effect ran its half second of game time, called its object and went.

@@ -368,3 +368,39 @@ TEST_F(GameRunTest, UnwritableLogFolderIsSaidOnStderr) {
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST_F(GameRunTest, DemoRaiderTakesThePlayerAndASavedGameComesBackAsSaved) {
+    ASSERT_EQ(RunGame("-headless -frames 300 -fixeddt 16"), 0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: ai: obj.raider1 flies with the model fighter",
+             "demo: ai: the raider patrols; its first point is obj.patrol1",
+             "_G->obj->raider1->ai->searshNewPatrolPoint->",
+             "AI: obj.raider1 takes the player's ship obj.pship as its enemy",
+             "demo: ai: the raider's enemy is obj.pship",
+             "demo: player: selected obj.raider1",
+             "demo: player: regime TPlayerShipDefenceRegime, shield speed 6, heat speed -1, heat 20",
+             "demo: player: regime TPlayerShipAttackRegime, shield speed 4, heat speed -2",
+             "demo: player: after the fast save, regime TPlayerShipBaseRegime",
+             "demo: player: saved save_0 in profile pilot",
+             "demo: player: loaded save_0: 0 differences from the save; current save save_0",
+             "demo: player: after the load the ship holds pGun and pSpare",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_EQ(log.find("LUAError"), std::string::npos);
+    for (const char* file : {"info.lua", "player.lua", "pship.lua", "items.lua"})
+        EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/save_0/" + file)) << file;
+    // The raider flew its steps: its distance from its base changed between the reports.
+    const std::regex report(R"(the raider runs \S+, (\d+) from its base)");
+    std::vector<int> ranges;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), report); it != std::sregex_iterator(); ++it)
+        ranges.push_back(std::stoi((*it)[1]));
+    ASSERT_GE(ranges.size(), 2u);
+    EXPECT_NE(ranges.front(), ranges.back());
+}
+
+} // namespace
+} // namespace vesk

@@ -379,6 +379,15 @@ TEST_F(AiModels, WobbleNeedsTheShipsPhysics) {
     EXPECT_TRUE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
     model->FireEvent("disableFluctuationMove");
     EXPECT_FALSE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
+    // Left alone, the wobble ends after its five seconds.
+    model->FireEvent("enableFluctuationMove");
+    ASSERT_NE(model->FluctuationCounter(), nullptr);
+    EXPECT_EQ(model->FluctuationCounter()->ClassName(), "TGameTimeEffect");
+    for (int i = 0; i < 165; ++i) Frame(30.0f); // 4.95 s
+    EXPECT_TRUE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
+    for (int i = 0; i < 3; ++i) Frame(30.0f);
+    EXPECT_FALSE(ai->GetNPCController()->TestState(USEFLUCTUATIONMOVE));
+    EXPECT_EQ(model->FluctuationCounter(), nullptr);
     raider->Ph()->setValue(nullptr);
     try {
         model->FireEvent("enableFluctuationMove");
@@ -405,6 +414,45 @@ TEST_F(AiModels, ModelSwitchRunsTheScriptsTableAndRefusesWhatIsNoName) {
     } catch (const Halted&) {
     }
     EXPECT_EQ(FirstFatal(), "TGameObjectAiModelLink.setValue error ai[\"missing\"]== nil\"");
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+TEST_F(AiModels, ScriptsFeedTheAnchorListsWithTheirOwnKinds) {
+    TGameObject* hostileAnchor = Place("fort", {0, 0, 0}, kSOClassAnchor, "player");
+    TGameObject* ownAnchor = Place("dock", {0, 0, 0}, kSOClassAnchor, "pirates");
+    TGameObject* point = Place("patrol12", {0, 0, 0}, kSOClassAnchor);
+    TGameObject* ship = Place("ship", {0, 0, 0}, kSOClassShip, "player");
+    for (TGameObject* o : {hostileAnchor, ownAnchor, point, ship}) {
+        const std::string hex = o->TEngineObject::GetHex();
+        Run("engine_Execute('obj.raider.ai.enemies', 'updateObj', '" + hex +
+            "', '250') "
+            "engine_Execute('obj.raider.ai.patrols', 'updateObj', '" +
+            hex + "', '40')");
+    }
+    EXPECT_EQ(Eval("engine_GetTable('obj.raider.ai.enemies')"), "{[[mainAnchor]],[[maxRange]],[[fort]],}");
+    EXPECT_EQ(Eval("engine_GetVar('obj.raider.ai.enemies.fort.range')"), "250");
+    EXPECT_EQ(Eval("engine_GetTable('obj.raider.ai.patrols')"),
+              "{[[mainAnchor]],[[maxRange]],[[patrol12]],}");
+    EXPECT_EQ(Eval("engine_GetVar('obj.raider.ai.patrols.patrol12.number')"), "12");
+}
+
+TEST_F(AiModels, TheEmptyModelRemembersTheShipsAround) {
+    Place("a", {100, 0, 0});
+    Place("rock", {50, 0, 0}, kSOClassAnchor);
+    auto* empty = Fly<TGameObjectEmptyShipAIModel>("raider", "dummy");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(Queued(raider), "onShutdown_"); // the fighter's last manoeuvre
+    ClearTaskQueue(empty->OwnerTasks());
+    empty->FireEvent("onScan");
+    EXPECT_EQ(Eval("engine_GetTable('obj.raider.ai.memory')"), "{[[a]],}");
+    EXPECT_EQ(Eval("engine_GetVar('obj.raider.ai.memory.a.range')"), "0"); // the empty model measures nothing
+    // Nothing queued: the empty model flies no manoeuvres.
+    EXPECT_EQ(Queued(raider), "");
 }
 
 } // namespace

@@ -142,6 +142,17 @@ TEST_F(AiTasks, ModelStepsFireSetAndRelink) {
     EXPECT_EQ(FirstFatal(), "");
 }
 
+TEST_F(AiTasks, MessageStepCallsFriendsForHelp) {
+    Factions();
+    Run("engine_SetVar('obj.ship.fraction', 'pirates')");
+    Place("mate", {100, 0, 0}, kSOClassShip, "smugglers");
+    auto* mate = Fly("mate");
+    model->Link("defCurObj")->setValue(target);
+    Step("TTasksendMessage", "m", {{"messageId", "assist"}});
+    queue->StartNext();
+    EXPECT_EQ(mate->LinkedObject("assistEnemy"), target);
+}
+
 TEST_F(AiTasks, PhysicsSwitchesAndFullEngine) {
     BaseAIUnitClass* ai = GiveAI(ship);
     SetValue("obj.ship.param.p_engine", 80, 10);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "ai_fixture.h"
+#include "core/paths.h"
 #include "game/cockpit.h"
 #include "game/damage.h"
 #include "game/player_regimes.h"
+#include "platform/files.h"
 
 namespace vesk::test {
 namespace {
@@ -125,8 +127,12 @@ TEST_F(PlayerTest, SelectionRunsTheScriptsOnlyWhenItChanges) {
     // The scripts select through their mirror.
     Run("player.selected = 'obj.enemy' engine_UpdateSelectedShip()");
     EXPECT_EQ(Player->Selected(), enemy);
-    Player->SetCursorTarget(enemy);
+    Run("engine_SetCursorObj('" + enemy->TEngineObject::GetHex() + "')");
+    EXPECT_EQ(Player->CursorTarget(), enemy);
     EXPECT_EQ(Eval("player.cursor"), "obj.enemy");
+    Run("engine_SetCursorObj('0')");
+    EXPECT_EQ(Player->CursorTarget(), nullptr);
+    EXPECT_EQ(Eval("tostring(player.cursor)"), "nil");
 }
 
 TEST_F(PlayerTest, ActionsAndTheirTexts) {
@@ -283,6 +289,31 @@ TEST_F(Cockpit, ViewOffsetsStayWithinOneAndTurnTheView) {
     EXPECT_FLOAT_EQ(cockpit->Horizontal(), 0.0f);
     EXPECT_EQ(camera.calls,
               (std::vector<std::string>{"right 1", "right 0.5", "down 0.25", "up 0.75", "center"}));
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+TEST_F(PlayerTest, NewProfileStartsFromTheDefaultAndSavesTheMainGame) {
+    const std::string old = ProfilesPath;
+    ProfilesPath = dir / "profiles/";
+    Run("saved = '' function saveGameAdv(id, a, b) saved = id end "
+        "engine_AddVar('playerSettings.saves', 'save_9')");
+    Run("engine_Execute('player', 'newProfile', 'ace')");
+    EXPECT_EQ(Global("saved"), "main");
+    EXPECT_TRUE(platform::FileExists(dir / "profiles/ace/settings.lua"));
+    EXPECT_TRUE(platform::FolderExists(dir / "profiles/ace/save"));
+    EXPECT_EQ(Eval("engine_GetVar('ini.curPlayerProfile')"), "ace");
+    EXPECT_EQ(Eval("engine_GetTable('playerSettings.saves')"), "{}");
+    Run("engine_Execute('player', 'loadProfile', 'nobody')");
+    EXPECT_EQ(Eval("engine_GetVar('ini.curPlayerProfile')"), "default");
+    Run("engine_SetVar('ini.curPlayerProfile', 'ace') engine_Execute('player', 'loadCurProfile') "
+        "engine_Execute('player', 'delProfile', 'ace')");
+    EXPECT_FALSE(platform::FolderExists(dir / "profiles/ace"));
+    ProfilesPath = old;
 }
 
 } // namespace

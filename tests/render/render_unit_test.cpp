@@ -2,6 +2,7 @@
 #include "render/render_unit.h"
 #include "render_fixture.h"
 #include "shared/helpers.h"
+#include "shared/math.h"
 
 #include <gtest/gtest.h>
 
@@ -175,6 +176,15 @@ TEST_F(RenderUnitTest, MatricesChainAndChildrenMayTakeTheIdentity) {
     b->GetPosition(p);
     EXPECT_FLOAT_EQ(p.x, 11.0f);
     EXPECT_FLOAT_EQ(p.z, 3.0f);
+    // A child's offset turns with its parent: a quarter turn about z carries +x to +y.
+    Matrix turned = MatrixRotationZ(kPi / 2);
+    MatrixSetTranslation(turned, {1, 2, 3});
+    a->SetLocalMatrix(turned);
+    engine->UpdateMatrices(nullptr);
+    b->GetPosition(p);
+    EXPECT_NEAR(p.x, 1.0f, 1e-5f);
+    EXPECT_NEAR(p.y, 12.0f, 1e-5f);
+    EXPECT_NEAR(p.z, 3.0f, 1e-5f);
     a->SetFlag2(BRU2_CHILDREN_IDENTITY);
     engine->UpdateMatrices(nullptr);
     b->GetPosition(p);

@@ -3,16 +3,6 @@
 -- takes it as its enemy and flies its attack runs. The manoeuvres are the
 -- named sequences below, expanded into the raider's task queue.
 
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
-
 -- The AI models an object can be given through "ai_model": the engine makes
 -- the model of the class "engineType" names, then calls setAi.
 ai = ai or {}
@@ -149,6 +139,18 @@ demo.OnInit("ai", function()
     set(r .. v, 100)
   end
   set("obj.raider1.events.onDamaged", "aiDemoRaiderHit()")
+  -- The base defends itself with a turret on its upper mount.
+  engine_AddVar("items", "baseFlak", "TGameItem")
+  set("items.baseFlak.mesh", "flak_turret") -- the turret the ships demo describes
+  set("items.baseFlak.class", 1)
+  set("items.baseFlak.range", 2500)
+  engine_AddVar("items.baseFlak.effects", "gun", "TGameObjectTurretEffect")
+  engine_AddVar("obj.aiBase.slots", "top")
+  set("obj.aiBase.slots.top.helper", "turret01")
+  set("obj.aiBase.slots.top.class", "turret")
+  set("obj.aiBase.slots.top.itemType", 1)
+  set("obj.aiBase.fraction", "pirates")
+  set("ini.turretsEnabled", 1)
   demo.trace("ai: a raider of the pirates at its base with " .. engine_GetVar("bal.playerShipMaxAttackers") ..
     " attacker allowed on the player")
 end)
@@ -169,6 +171,7 @@ demo.OnTick("ai", function(ms, tick)
     set("obj.raider1.ai.maxAnchorRange", 3000)
     set("obj.raider1.ai.inAnchorRange", 1)
     engine_Execute("obj.raider1.ai.onInit")
+    set("obj.aiBase.slots.top.item", "baseFlak")
     engine_Execute("obj.raider1.ai.onScan")
     demo.trace("ai: the raider patrols; its first point is " ..
       linked("obj.raider1.ai.curPatrolPoint") .. ", its queue runs " ..
@@ -187,6 +190,11 @@ demo.OnTick("ai", function(ms, tick)
     aiDemo.enemyTold = true
     demo.trace("ai: the raider's enemy is " .. linked("obj.raider1.ai.curEnemy") .. " (attackers of the player: " ..
       engine_GetTable("obj.pship.targeted") .. ")")
+  end
+  if tick == 4 then
+    demo.trace("ai: the base's turret watches " .. engine_GetVar("items.baseFlak.effects.gun.maxRange") ..
+      " around it; its unit " .. engine_GetVar("items.baseFlak.hex") .. ", its enemy " ..
+      linked("items.baseFlak.effects.gun.ai.bestEnemy"))
   end
   if math.mod(tick, 5) == 0 then
     demo.trace("ai: tick " .. tick .. " the raider runs " .. engine_GetVar("obj.raider1.tasks.curTask") ..

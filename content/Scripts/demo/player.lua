@@ -183,7 +183,9 @@ demo.OnTick("player", function(ms, tick)
     -- The player picks the raider as the target and calls for help.
     player.selected = "obj.raider1"
     engine_UpdateSelectedShip()
+    engine_SetCursorObj("obj.aiBase")
     engine_Execute("player.events.sayHelp")
+    demo.trace("player: the cursor is on " .. tostring(player.cursor))
   elseif tick == 9 then
     demo.trace("player: regime " .. regimeText())
   elseif tick == 11 then

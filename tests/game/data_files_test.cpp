@@ -160,11 +160,8 @@ protected:
         platform::CreateFolders(ProfilesPath + "alice/save/save_2");
         before = platform::CurrentFolder();
         platform::SetCurrentFolder(dir.path());
-        // The temporary folder is the game folder: profiles may not lead out of it.
-        platform::SetExeFolderOverride(dir.path());
     }
     void TearDown() override {
-        platform::SetExeFolderOverride("");
         platform::SetCurrentFolder(before);
         ProfilesPath = savedProfiles;
         DataFiles::TearDown();

@@ -19,8 +19,6 @@ protected:
         RegisterProfileClasses();
         CreatePlayerSettings(GlobalObjects);
         savedProfiles = ProfilesPath;
-        // The temporary folder is the game folder: profiles may not lead out of it.
-        platform::SetExeFolderOverride(dir.path());
         ProfilesPath = dir.path() + "/profiles/";
         for (const char* folder :
              {"alice/save/save_1", "alice/save/other", "alice/save/save.bak", "bob.old", "carol"})
@@ -28,7 +26,6 @@ protected:
     }
     void TearDown() override {
         ProfilesPath = savedProfiles;
-        platform::SetExeFolderOverride("");
         GameLogicTest::TearDown();
     }
     std::string Names(const std::string& list) {

@@ -21,8 +21,6 @@ protected:
         AiTest::SetUp();
         oldProfiles_ = ProfilesPath;
         ProfilesPath = dir / "profiles/";
-        // The temporary folder is the game folder: profiles may not lead out of it.
-        platform::SetExeFolderOverride(dir.path());
         fs::create_directories(dir / "profiles/pilot/save");
         Run("engine_SetVar('ini.curPlayerProfile', 'pilot') "
             // The scripts' side of a load: the ship comes back under its old name.
@@ -49,7 +47,6 @@ protected:
             "'3')");
     }
     void TearDown() override {
-        platform::SetExeFolderOverride("");
         ProfilesPath = oldProfiles_;
         AiTest::TearDown();
     }

@@ -122,6 +122,17 @@ if not length then
   end
 end
 
+-- The keys of a content table, each followed by "^" (the engine's loaders ask for it).
+if not GetGameTable then
+  function GetGameTable(name)
+    local s = ""
+    local t = _G[name]
+    if type(t) ~= "table" then return s end
+    for k in pairs(t) do s = s .. k .. "^" end
+    return s
+  end
+end
+
 -- A material entry drawing its texture as it is (flat colours, no lighting).
 function demo.flatMaterial(id, texture)
   return { id = id, texture_technique = 20, diffuse_color = "FFFFFF", specular_color = "0",

@@ -19,10 +19,13 @@
 #include "game/player.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
+#include "game/scene.h"
 #include "game/scene_link.h"
+#include "game/scene_world_link.h"
 #include "game/ships_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
+#include "game/triggers.h"
 #include "physics/bsphere.h"
 #include "platform/files.h"
 #include "shared/errors.h"
@@ -58,6 +61,8 @@ public:
         RegisterGamePartsClasses();
         RegisterProfileClasses();
         RegisterCameraTrackClasses();
+        RegisterSceneClasses();
+        RegisterTriggerClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -67,6 +72,7 @@ public:
     void CreateGameVars() override {
         CreateGameGlobalLists();
         CreateTaskSequences(GlobalObjects);
+        CreateGameScene(GlobalObjects);
         CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
@@ -150,6 +156,8 @@ void InstallGameServices(CoreServices& services) {
     InstallPhysicsLink();
     RegisterCameraTrackFunctions();
     InstallShipsLink();
+    // The scene's objects are placed at their helpers whatever built them.
+    InstallSceneWorldLink();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();

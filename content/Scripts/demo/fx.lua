@@ -2,27 +2,6 @@
 -- materials their shared renderers draw with, the library loaded through
 -- engine_ReloadFx, and effect objects and timers made in the game-object tree.
 
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
-
--- The keys of a content table, each followed by "^" (the engine's loaders ask for it).
-if not GetGameTable then
-  function GetGameTable(name)
-    local s = ""
-    local t = _G[name]
-    if type(t) ~= "table" then return s end
-    for k in pairs(t) do s = s .. k .. "^" end
-    return s
-  end
-end
-
 -- Sprite materials: the texture times the particle's colour, added to the
 -- scene (technique 60), or blended by its alpha (technique 80).
 local function spriteMaterial(id, technique)
@@ -116,8 +95,12 @@ local function objectWithUnit()
   local names = engine_GetTable("obj")
   if type(names) ~= "string" then return nil end
   for name in string.gfind(names, "%[%[(.-)%]%]") do
-    local hex = engine_GetVar("obj." .. name .. ".hex")
-    if hex and hex ~= "" and hex ~= "0" then return name end
+    -- Triggers stand in the scene too, but have no model to show effects on;
+    -- planets (class 10) are part of the sky, not objects to hit.
+    if engine_IsVar("obj." .. name .. ".spacemodel") == 1 and engine_GetVar("obj." .. name .. ".SOClass") ~= "10" then
+      local hex = engine_GetVar("obj." .. name .. ".hex")
+      if hex and hex ~= "" and hex ~= "0" then return name end
+    end
   end
   return nil
 end

@@ -10,7 +10,7 @@ mesh.checks_beacon = { name = "render_demo", path = "models/render_demo", kwsubo
 mesh.checks_debris = { name = "raider", path = "models/ships" }
 -- Its shield ellipsoid is one of them.
 if materials.shield == nil then
-  materials.shield = demo.flatMaterial("2012", "fx/shield")
+  materials.shield = demo.flatMaterial("2090", "fx/shield")
 end
 
 -- Loaded with the rest of the "fx" table when the effects part reloads it.
@@ -79,6 +79,12 @@ local function askOfTheFight()
   demo.trace("checks: obj.raider1 flies at " .. round(engine_GetObjSpeed("obj.raider1")) ..
     ", its attack on " .. engine_GetPath(enemy) .. " is actual: " .. engine_AttackActuality("obj.raider1") ..
     ", on its own base: " .. engine_AttackActuality("obj.raider1", "obj.aiBase"))
+  -- Measured against the planet system: a point of its model, and the physics the raider flies by.
+  local params = engine_GetStringPhParams(engine_GetVar("obj.raider1.hex"))
+  local _, lines = string.gsub(params, "\n", "")
+  demo.trace("checks: obj.raider1 is " .. round(engine_PhDotRange("location:kessa_outpost", "obj.raider1")) ..
+    " from the outpost's place in the system; its physics in " .. lines .. " lines, " ..
+    (string.gfind(params, "[^\n]+")() or ""))
 end
 
 demo.OnTick("checks", function(ms, tick)

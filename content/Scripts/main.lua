@@ -112,16 +112,6 @@ function demo.OnTick(name, handler)
 end
 demo.trace = trace
 
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
-
 -- The keys of a content table, each followed by "^" (the engine's loaders ask for it).
 if not GetGameTable then
   function GetGameTable(name)

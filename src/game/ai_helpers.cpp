@@ -4,6 +4,7 @@
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/scene_object.h"
+#include "physics/ai_unit.h"
 #include "render/render_unit.h"
 #include "shared/helpers.h"
 
@@ -12,6 +13,11 @@ namespace vesk {
 TBaseRenderUnit* UnitOf(const TEngineObject* obj) {
     auto* so = dynamic_cast<const TBaseGameSceneObject*>(obj);
     return so ? dynamic_cast<TBaseRenderUnit*>(so->GetHex()) : nullptr;
+}
+
+BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship) {
+    auto* link = ship ? dynamic_cast<TGameObjectFreeLink*>(ship->FindChild("ph")) : nullptr;
+    return link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
 }
 
 TBaseGameObject* GlobalList(const char* name) {

@@ -9,6 +9,7 @@
 
 namespace vesk {
 
+class BaseAIUnitClass;
 class TBaseRenderUnit;
 class TGameObjectParam;
 
@@ -17,6 +18,8 @@ inline constexpr float kAiNoRange = 1.0e10f;
 
 // The render unit of a scene object, nullptr when it has none.
 TBaseRenderUnit* UnitOf(const TEngineObject* obj);
+// The steering unit held by the object's "ph" link, nullptr when it has none.
+BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship);
 // The game object of the global list "obj" whose render unit that is, nullptr
 // when none is.
 TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit);

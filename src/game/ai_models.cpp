@@ -469,9 +469,7 @@ int TGameObjectEmptyShipAIModel::SendHelpRequest(const std::string& eventName) {
 // ---- the wobble --------------------------------------------------------------------------------
 
 TNPCPhysicComponent* TGameObjectEmptyShipAIModel::NpcPhysics(const char* who) {
-    TBaseGameObject* owner = Owner();
-    auto* link = owner ? dynamic_cast<TGameObjectFreeLink*>(owner->FindChild("ph")) : nullptr;
-    auto* ai = link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
+    BaseAIUnitClass* ai = ShipAIUnit(Owner());
     TNPCPhysicComponent* npc = ai ? ai->GetNPCController() : nullptr;
     if (!npc)
         ErrorReport(std::string("TGameObjectEmptyShipAIModel.") + who + " error: TNPCPhysicComponent=nil",

@@ -27,6 +27,8 @@ TEST_F(DemoChecksRunTest, TheDemoReachesItsChecksAndWritesNothingOnTheTerminal) 
         R"(base: 0)",
         R"(demo: checks: obj.raider1 is \d+ from the outpost's place in the system; its physics in [1-9]\d* )"
         R"(lines, ph_\w+=)",
+        R"(demo: checks: phHawk's collision showed its sparks as obj.phHawk.collisionFx.sparks.fx_\d+)",
+        R"(demo: checks: the afterburner of the player's ship obj.\w+ shakes the view, blur power 1.25)",
     };
     for (const char* line : lines) EXPECT_TRUE(std::regex_search(log, std::regex(line))) << line;
 }

@@ -1,7 +1,8 @@
 -- Checks of engine roads no other demo part takes: a model placed in the main
 -- scene from a script with its bounding spheres shown, a burst that throws
--- pieces of a model, and what the scripts ask of ships in a fight (their
--- speed, and whether an attack is still worth going on with). Runs last.
+-- pieces of a model, what the scripts ask of ships in a fight (their speed,
+-- and whether an attack is still worth going on with), sparks shown where two
+-- ships collide, and the player's view shaken by the afterburner. Runs last.
 
 -- The render demo's beacon as a scene object of its own.
 mesh.checks_beacon = { name = "render_demo", path = "models/render_demo", kwsubobjects = { "antenna" },
@@ -19,7 +20,14 @@ fx.checks_wreck = { id = "checks_wreck", type = "burst", numParticles = "5", vmi
   MaxSize = "1", MinSize = "1", MaxLifeTime = "1.5", MinLifeTime = "1", particleID = "checks_debris",
   color = "FFFFFFFF", friction = "10" }
 
-local checks = { wreck = "none", fight = false }
+local checks = { wreck = "none", fight = false, sparks = false, shaken = false }
+
+-- The camera's shake sets the blur of the post-processing: the check listens in.
+local setPostProcess = SetPPParam
+function SetPPParam(effect, parameter, value)
+  if effect == "blur" then checks.blur = value end
+  setPostProcess(effect, parameter, value)
+end
 
 local function set(path, value)
   engine_SetVar(path, tostring(value))
@@ -87,11 +95,42 @@ local function askOfTheFight()
     (string.gfind(params, "[^\n]+")() or ""))
 end
 
+-- The physics part's fighter shows sparks when it meets the raider.
+local function fitSparks()
+  engine_AddVar("obj.phHawk.collisionFx", "sparks", "TGameObjectFxLink")
+  set("obj.phHawk.collisionFx.sparks.fx", "demo_burst")
+end
+
+local function watchSparks()
+  local shown = engine_GetVar("obj.phHawk.collisionFx.sparks.fxLink")
+  if shown ~= nil and shown ~= "" and shown ~= "0" then
+    checks.sparks = true
+    demo.trace("checks: phHawk's collision showed its sparks as " .. engine_GetPath(shown))
+  end
+end
+
+-- The player's ship lights its afterburner once the game's constants give it a shake.
+local function lightAfterburner()
+  set("bal.forsageQuakeTime", 1)
+  set("bal.forsageQuakeAmplitude", 3)
+  set("bal.forsageQuakeFrequency", 4)
+  checks.blur = nil
+  -- The link names the ship in the "obj" list.
+  local ship = "obj." .. engine_GetVar("player.ship")
+  engine_Execute(ship .. ".events.startForsage")
+  checks.shaken = true
+  demo.trace("checks: the afterburner of the player's ship " .. ship .. " shakes the view, blur power " ..
+    tostring(checks.blur))
+end
+
 demo.OnTick("checks", function(ms, tick)
   if tick == 1 then
     placeBeacon()
+    if engine_IsVar("obj.phHawk") == 1 then fitSparks() end
     return
   end
+  if not checks.sparks and engine_IsVar("obj.phHawk.collisionFx.sparks") == 1 then watchSparks() end
+  if not checks.shaken and tick >= 30 and (engine_GetVar("player.ship") or "") ~= "" then lightAfterburner() end
   if checks.wreck == "none" and hexOf("obj.checksBeacon") ~= "0" then
     demo.trace("checks: checksBeacon stands in the scene as unit " .. hexOf("obj.checksBeacon") ..
       ", speed " .. engine_GetObjSpeed("obj.checksBeacon") .. ", spheres shown while it was built, now " ..

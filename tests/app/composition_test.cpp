@@ -290,6 +290,8 @@ TEST_F(InProcessGame, EngineFunctionsReachTheirSubsystems) {
     EXPECT_EQ(value("tostring(engine_UpdatePostProcess('fotofilter', 'ftime', '0.5'))"), "true");
     EXPECT_EQ(PostProcess->Effect()->GetFloats("ftime"), std::vector<float>{0.5f});
     EXPECT_EQ(value("tostring(engine_UpdatePostProcess('blur', 'no_such', '1'))"), "false");
+    // The film grain's picture is among the game's files: the effects found it.
+    EXPECT_EQ(ReadText(game + "/logs/errlog.txt").find("noise.dds"), std::string::npos);
 
     lua("engine_SetVideoWideScreen('1')");
     EXPECT_TRUE(VideoWideScreen);
@@ -303,6 +305,9 @@ TEST_F(InProcessGame, EngineFunctionsReachTheirSubsystems) {
     lua("engine_KW2()");
     EXPECT_FALSE(Engine->Capturing());
     EXPECT_NE(ReadText(game + "/logs/log.txt").find("CAPTURE: TIMER(END)"), std::string::npos);
+    // Every material of the demo finds its texture among the generated files.
+    EXPECT_EQ(ReadText(game + "/logs/errlog.txt").find("NOT FOUND"), std::string::npos)
+        << ReadText(game + "/logs/errlog.txt");
     EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
     Quit();
 }

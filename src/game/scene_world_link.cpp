@@ -110,7 +110,8 @@ private:
         obj->SetHex(unit);
         if (obj->Ph()) obj->Ph()->setValue(ai);
         if (ai && ai->GetPhParamsField6() != SC_PLAYER && !ai->GetNPCControllerInterface()) {
-            ErrorReport("TEnv.AddObjectAdv : NewObj.ph.GetNPCControllerInterface( NPCControl) = false", "mhl");
+            ErrorReport("TEnv.AddObjectAdv : NewObj.ph.GetNPCControllerInterface( NPCControl) = false",
+                        "mhl");
             return false;
         }
         return true;

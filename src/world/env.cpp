@@ -49,7 +49,8 @@ struct EnvironmentSetLink {
 void InstallEnvironmentLinks() {
     RenderWorldLinks& l = GetRenderWorldLinks();
     if (!l.environment.target<EnvironmentLink>()) l.environment = EnvironmentLink{l.environment};
-    if (!l.environmentSet.target<EnvironmentSetLink>()) l.environmentSet = EnvironmentSetLink{l.environmentSet};
+    if (!l.environmentSet.target<EnvironmentSetLink>())
+        l.environmentSet = EnvironmentSetLink{l.environmentSet};
 }
 
 } // namespace

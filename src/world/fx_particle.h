@@ -81,6 +81,8 @@ public:
     IColorController* GetColorController() const { return controller_.get(); }
     // False while the particle would not show: for the alpha mode its alpha is 0, for the others its RGB.
     bool IsVisible() const;
+    // A particle of a template with a "mesh" shows a piece of that model instead of a sprite.
+    bool ShowsMeshPiece() const { return meshPiece_; }
 
     // ISpriteClient
     float GetSize() const override { return size_; }
@@ -93,6 +95,11 @@ public:
     int32_t GetKind() const override { return blendMode_; }
 
 private:
+    // One top-level object of the model of the Lua mesh entry, chosen at random,
+    // becomes a child drawn in place of the sprite; without the model the
+    // particle stays a sprite (an error-log line says so).
+    void TakeMeshPiece(const std::string& meshName);
+
     std::string textureName_;
     std::shared_ptr<std::vector<TextureRef>> frames_;
     int frame_ = 0;
@@ -109,6 +116,7 @@ private:
     float spinSpeed_ = 0, spinAngle_ = 0, spinDampingInUse_ = 10.0f;
     Matrix spriteMatrix_{};
     float distance_ = 0;
+    bool meshPiece_ = false;
 };
 
 } // namespace vesk

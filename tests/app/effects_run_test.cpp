@@ -16,9 +16,10 @@ class EffectsRunTest : public test::GameFolderTest {};
 TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
     ASSERT_EQ(Shell("./vesk -headless -frames 300 -fixeddt 16 >/dev/null 2>&1"), 0);
     const std::string log = test::ReadText(game + "/logs/log.txt");
-    // Loaded from the "fx" table through engine_ReloadFx: a template of every kind (with
-    // the game's own effects and the scene's fog); every entry but the sun's lens flare
-    // is a template.
+    // Loaded from the "fx" table through engine_ReloadFx: a template of every kind, with
+    // the game's own effects, the scene's fog (a template) and its sun's lens flare (an
+    // entry of sprite data only), and the checks' wreck (a burst and its particle of model
+    // pieces): every entry but the lens flare is a template.
     std::smatch loaded;
     ASSERT_TRUE(
         std::regex_search(log, loaded, std::regex(R"(LoadFXTemplates: (\d+) templates from (\d+) entries)")))

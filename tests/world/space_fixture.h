@@ -7,12 +7,9 @@
 #include "core/services.h"
 #include "fx_fixture.h"
 #include "mesh.h"
-#include "physics/cm_render_link.h"
-#include "physics/cm_tree_manager.h"
-#include "physics/ph_scene.h"
-#include "physics/ph_script.h"
 #include "platform/files.h"
 #include "shared/errors.h"
+#include "space_stack.h"
 #include "world/env.h"
 #include "world/environment.h"
 #include "world/locations.h"
@@ -31,9 +28,7 @@ class SpaceTest : public FxTest {
 protected:
     void SetUp() override {
         FxTest::SetUp();
-        CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        InstallCMRenderObjectBuilder();
-        InstallSpaceScene(services);
+        StartSpaceScene(services);
         Lua("spacemodel = {} mesh = { space01 = { DustParticles = { DustLen = 15 } } }");
         // The fast log goes to the test's folder, where the tests read it.
         logWasOn_ = LogEnabled;
@@ -43,23 +38,7 @@ protected:
         SetLogFolder(dir.path() + "/logs");
     }
     void TearDown() override {
-        Env.reset();
-        GetWorldObjectLinks() = WorldObjectLinks{};
-        GetPhysicsScriptLinks() = PhysicsScriptLinks{};
-        FreePhysicsScene();
-        services.scene.reset();
-        FreeFXTemplates();
-        if (engine) {
-            engine->DiscardBRU();
-            engine->Free();
-            engine = nullptr;
-        }
-        TEODestroyManager->Flush();
-        CMTreeManager.reset();
-        SetCMRenderObjectBuilder(nullptr);
-        SetCMRenderObjectReleaser(nullptr);
-        SetModelTreeProvider(nullptr);
-        SetModelCacheRelease(nullptr);
+        StopSpaceScene(engine, services);
         LogEnabled = logWasOn_;
         SetLogFolder(logFolder_);
         FxTest::TearDown();
@@ -117,6 +96,18 @@ protected:
                 {fog, {0, 200, 0}, MatrixProduct(MatrixScaling(50, 50, 50), MatrixTranslation(0, 200, 0))});
         m.AddSphere("bs_loc", {10, 0, 0}, 300);
         return Model(name, m);
+    }
+    // A ten-unit box model, entered into the world by the current system as
+    // "drone<counter>"; ai gets the body that moves it.
+    TBaseRenderUnit* AddDrone(BaseAIUnitClass*& ai, int32_t& counter) {
+        ModelFile ship("box");
+        ship.AddObject("base", contentgen::Box({-5, -5, -5}, {5, 5, 5}, "hull"));
+        struct NoParams : IPhysicParamsSource {
+            bool GetNumber(const std::string&, float&) override { return false; }
+            bool GetText(const std::string&, std::string&) override { return false; }
+            bool GetBool(const std::string&, bool&) override { return false; }
+        } params;
+        return Env->AddObject("drone", Model("box", ship), params, ai, counter);
     }
     // The Lua fx entries the scene's effects need.
     void LoadNebula() {

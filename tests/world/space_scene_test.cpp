@@ -257,18 +257,10 @@ TEST_F(SceneTest, DestroyingThePlanetSystemLeavesNothingBehind) {
 
 TEST_F(SceneTest, ObjectsEnteringTheWorldGetNumberedUnits) {
     System(DefaultSystem());
-    ModelFile ship("box");
-    ship.AddObject("base", contentgen::Box({-5, -5, -5}, {5, 5, 5}, "hull"));
-    const std::string file = Model("box", ship);
-    struct NoParams : IPhysicParamsSource {
-        bool GetNumber(const std::string&, float&) override { return false; }
-        bool GetText(const std::string&, std::string&) override { return false; }
-        bool GetBool(const std::string&, bool&) override { return false; }
-    } params;
     BaseAIUnitClass* ai = nullptr;
     int32_t first = -1, second = -1;
-    TBaseRenderUnit* a = Env->AddObject("drone", file, params, ai, first);
-    TBaseRenderUnit* b = Env->AddObject("drone", file, params, ai, second);
+    TBaseRenderUnit* a = AddDrone(ai, first);
+    TBaseRenderUnit* b = AddDrone(ai, second);
     ASSERT_TRUE(a && b);
     EXPECT_EQ(second, first + 1);
     EXPECT_EQ(a->GetName(), "drone" + std::to_string(first));

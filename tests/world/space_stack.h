@@ -21,6 +21,38 @@
 
 namespace vesk::test {
 
+// The model cache and its builder, and the scene service, over the effects'
+// environment and the engine root already in place.
+inline void StartSpaceScene(CoreServices& services) {
+    CMTreeManager = std::make_unique<CMTreeManagerClass>();
+    InstallCMRenderObjectBuilder();
+    InstallSpaceScene(services);
+}
+
+// Frees the planet system, the engine root and the model cache, and clears the
+// links the scene installed; the effects' environment stays for its owner.
+inline void StopSpaceScene(TEngineClass*& engine, CoreServices& services) {
+    Env.reset();
+    FreeFXTemplates();
+    if (engine) {
+        engine->DiscardBRU();
+        engine->Free();
+        engine = nullptr;
+    }
+    TEODestroyManager->Flush();
+    // The models' render objects hold buffers the effects' environment frees.
+    CMTreeManager.reset();
+    SetCMRenderObjectBuilder(nullptr);
+    SetCMRenderObjectReleaser(nullptr);
+    SetModelTreeProvider(nullptr);
+    SetModelCacheRelease(nullptr);
+    FreePhysicsScene();
+    services.scene.reset();
+    GetRenderWorldLinks() = RenderWorldLinks{};
+    GetPhysicsScriptLinks() = PhysicsScriptLinks{};
+    GetWorldObjectLinks() = WorldObjectLinks{};
+}
+
 struct SpaceStack {
     TEngineClass* engine = nullptr;
     CoreServices services;
@@ -28,30 +60,12 @@ struct SpaceStack {
 
     void Start(const std::string& content) {
         effects.Start(content);
-        CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        InstallCMRenderObjectBuilder();
         engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        InstallSpaceScene(services);
+        StartSpaceScene(services);
     }
     void Stop() {
         if (!engine) return;
-        Env.reset();
-        FreeFXTemplates();
-        engine->DiscardBRU();
-        engine->Free();
-        engine = nullptr;
-        TEODestroyManager->Flush();
-        // The models' render objects hold buffers the effects' environment frees.
-        CMTreeManager.reset();
-        SetCMRenderObjectBuilder(nullptr);
-        SetCMRenderObjectReleaser(nullptr);
-        SetModelTreeProvider(nullptr);
-        SetModelCacheRelease(nullptr);
-        FreePhysicsScene();
-        services.scene.reset();
-        GetRenderWorldLinks() = RenderWorldLinks{};
-        GetPhysicsScriptLinks() = PhysicsScriptLinks{};
-        GetWorldObjectLinks() = WorldObjectLinks{};
+        StopSpaceScene(engine, services);
         effects.Stop();
     }
 };

@@ -106,16 +106,9 @@ TEST_F(WorldFunctionsTest, HelpersAreFoundMeasuredAddedAndDeleted) {
     EXPECT_TRUE(trapAll.HasReport("engine_GetUniversalHelperHex: not psys.GetUHelper(\"nowhere\",uhelper)"));
 
     // An encounter point 250 units from a ship of the scene.
-    ModelFile ship("box");
-    ship.AddObject("base", contentgen::Box({-5, -5, -5}, {5, 5, 5}, "hull"));
-    struct NoParams : IPhysicParamsSource {
-        bool GetNumber(const std::string&, float&) override { return false; }
-        bool GetText(const std::string&, std::string&) override { return false; }
-        bool GetBool(const std::string&, bool&) override { return false; }
-    } params;
     BaseAIUnitClass* ai = nullptr;
     int32_t counter = 0;
-    TBaseRenderUnit* unit = Env->AddObject("drone", Model("box", ship), params, ai, counter);
+    TBaseRenderUnit* unit = AddDrone(ai, counter);
     const std::string point = Eval("engine_AddEncounterHelper('" + unit->GetHex() + "', 'meet', 250)");
     EXPECT_EQ(Eval("engine_GetHelperRange('" + point + "', '" + unit->GetHex() + "')"), "250");
     EXPECT_EQ(Eval("engine_GetUniversalHelperHex('meet')"), point);

@@ -53,8 +53,9 @@ local function objectWithUnit()
   local names = engine_GetTable("obj")
   if type(names) ~= "string" then return nil end
   for name in string.gfind(names, "%[%[(.-)%]%]") do
-    -- Ships only (space-object class 2): the scene's planets and its own entries carry no shield.
-    if engine_IsVar("obj." .. name .. ".SOClass") == 1 and engine_GetVar("obj." .. name .. ".SOClass") == "2" then
+    -- Triggers stand in the scene too, but have no model to show effects on;
+    -- planets (class 10) are part of the sky, not objects to hit.
+    if engine_IsVar("obj." .. name .. ".spacemodel") == 1 and engine_GetVar("obj." .. name .. ".SOClass") ~= "10" then
       local hex = engine_GetVar("obj." .. name .. ".hex")
       if hex and hex ~= "" and hex ~= "0" then return name end
     end
@@ -64,7 +65,8 @@ end
 
 -- Effects shown at a scene object through effect objects, each followed until it ends.
 -- A smoke trail and a looping sound are stopped by the script; the others end by themselves.
--- A shield hit needs a ship: an object with a space model is built as one.
+-- A shield hit needs a ship (an object with a space model is built as one)
+-- whose shield is up.
 local shows = {
   { name = "blast", fx = "demo_burst", what = "burst" },
   { name = "trail", fx = "demo_trail", what = "smoke trail", stopAfter = 10 },
@@ -159,6 +161,11 @@ demo.OnTick("fx", function(ms, tick)
         show.state = "done"
         demo.trace("fx: " .. show.what .. " not shown: " .. carrier .. " is no ship")
       else
+        if show.ship and tonumber(engine_GetVar("obj." .. carrier .. ".param.shield")) <= 0 then
+          -- A shield shows only while it is up: the carrier gets one.
+          engine_SetVar("obj." .. carrier .. ".param.shield.max", "100")
+          engine_SetVar("obj." .. carrier .. ".param.shield", "100")
+        end
         engine_AddVar("fxDemo", show.name, "TGameObjectFx")
         engine_SetVar("fxDemo." .. show.name .. ".fxId", show.fx)
         engine_SetVar("fxDemo." .. show.name .. ".objId", carrier)

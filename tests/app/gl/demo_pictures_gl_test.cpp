@@ -81,6 +81,8 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
         0);
     const std::string log = ReadText(game + "/logs/log.txt");
     ASSERT_NE(log.find("demo: mission: complete"), std::string::npos) << log;
+    // The pilot's F5 on the keyboard reached the game's quick-save key.
+    EXPECT_NE(log.find("demo: mission: saved quick in profile pilot"), std::string::npos) << log;
 
     // The pictures in the order they were taken; a copy of each is kept.
     std::vector<fs::path> files;

@@ -8,6 +8,8 @@ autoplayRoute = {
   -- Keys the pilot presses before the fight's picture and after it: a
   -- narrower view, the music a little louder, and back.
   beforePicture = { "=", "]", "F12" }, afterPicture = { "-", "[" },
+  -- The key pressed on the way to the waypoint (SDL's scan code of F5: quick save).
+  quickSaveKey = 62,
   -- The checkpoint is loaded again right after it is saved, as a player's quick load would.
   loadCheckpoint = true,
   -- The dialog's answers, by the words they begin with, in the order they are given.

@@ -70,6 +70,8 @@ local function fly(ms)
     if r and r < route.waypointPicture and not autoplay.waypointShot then
       autoplay.waypointShot = true
       picture("on the way to the waypoint, " .. r .. " from it")
+      -- The quick-save key, pressed on the keyboard as a player would.
+      if autoplay_PressKey and autoplay_PressKey(route.quickSaveKey) then trace("pressed the quick-save key") end
     end
   elseif o.kind == "destroy" then
     if autoplay.stage ~= "fight" then

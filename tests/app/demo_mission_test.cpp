@@ -26,10 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadText;
 
-// Engine functions whose handlers are still to come from the subsystems that
-// own them: the content cannot call them yet.
-const std::set<std::string> kOwnedElsewhere = {"engine_AttackActuality", "engine_GetObjSpeed"};
-
 class DemoMissionTest : public test::GameFolderTest {
 protected:
     // A mod of the test's own holding the self-playing pilot and, when asked,
@@ -132,14 +128,13 @@ TEST_F(DemoMissionTest, TheContentCallsEveryEngineFunction) {
     for (std::string name; std::getline(in, name);) called.insert(name);
     std::vector<std::string> never;
     for (const EngineFunctionEntry& e : EngineFunctionTable())
-        if (!called.count(e.name) && !kOwnedElsewhere.count(e.name)) never.push_back(e.name);
+        if (!called.count(e.name)) never.push_back(e.name);
     std::string list;
     for (const auto& n : never) list += n + " ";
     EXPECT_TRUE(never.empty()) << "engine functions the content never calls: " << list;
 }
 
-// Every engine function has its handler in the composed game, but for those
-// still to come from their owners.
+// Every engine function has its handler in the composed game.
 TEST_F(DemoMissionTest, EveryEngineFunctionHasAHandlerInTheGame) {
     const std::string oldFolder = platform::CurrentFolder();
     setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
@@ -151,7 +146,7 @@ TEST_F(DemoMissionTest, EveryEngineFunctionHasAHandlerInTheGame) {
     ASSERT_TRUE(StartGame(core));
     std::vector<std::string> missing;
     for (const EngineFunctionEntry& e : EngineFunctionTable())
-        if (!GetEngineFunction(e.name) && !kOwnedElsewhere.count(e.name)) missing.push_back(e.name);
+        if (!GetEngineFunction(e.name)) missing.push_back(e.name);
     core->Shutdown(true);
     core->Free();
     ReleaseGame();

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "game_folder.h"
+#include "in_process_demo.h"
 
 #include "composition.h"
 #include "core/application.h"
 #include "core/lua_functions.h"
+#include "interface/desktop.h"
+#include "interface/interface_services.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shared/errors.h"
+
+#include <SDL.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -134,27 +139,104 @@ TEST_F(DemoMissionTest, TheContentCallsEveryEngineFunction) {
     EXPECT_TRUE(never.empty()) << "engine functions the content never calls: " << list;
 }
 
+using InProcessDemoTest = test::InProcessDemo;
+
 // Every engine function has its handler in the composed game.
-TEST_F(DemoMissionTest, EveryEngineFunctionHasAHandlerInTheGame) {
-    const std::string oldFolder = platform::CurrentFolder();
-    setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
-    platform::SetCurrentFolder(game);
-    platform::SetExeFolderOverride(game);
-    test::ErrorTrap trap;
-    TCore* core = ComposeGame({"-headless"});
-    core->Halt = [](int) {};
-    ASSERT_TRUE(StartGame(core));
+TEST_F(InProcessDemoTest, EveryEngineFunctionHasAHandlerInTheGame) {
     std::vector<std::string> missing;
     for (const EngineFunctionEntry& e : EngineFunctionTable())
         if (!GetEngineFunction(e.name)) missing.push_back(e.name);
-    core->Shutdown(true);
-    core->Free();
-    ReleaseGame();
-    platform::SetExeFolderOverride("");
-    platform::SetCurrentFolder(oldFolder);
     std::string list;
     for (const auto& n : missing) list += n + " ";
     EXPECT_TRUE(missing.empty()) << "engine functions without a handler: " << list;
+}
+
+// The game on the GL device (the HUD's markers follow the ships on the
+// screen), its input as a player's: the space bar held fires the guns at the
+// selected raider and stops when let go; the right mouse button picks the
+// next enemy and the left fires, where no window or marker takes the click;
+// with the menu over the flight the trigger does nothing.
+class InProcessDemoOnTheDevice : public test::InProcessDemo {
+protected:
+    InProcessDemoOnTheDevice() : InProcessDemo(false) {}
+    void Key(SDL_Scancode code, bool down) {
+        if (!focused_) {
+            SDL_Event focus{};
+            focus.type = SDL_WINDOWEVENT;
+            focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+            focus.window.windowID =
+                SDL_GetWindowID(static_cast<SDL_Window*>(core->MainWindow()->NativeHandle()));
+            ASSERT_EQ(SDL_PushEvent(&focus), 1);
+            core->MainWindow()->ProcessMessages();
+            focused_ = true;
+        }
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = code;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    // The player's own shots.
+    int Shots() {
+        return std::atoi(
+            Lua("local s = 'player.statistics.' return engine_GetVar(s .. 'primaryShotCounter') + "
+                "engine_GetVar(s .. 'secondaryShotCounter')")
+                .c_str());
+    }
+
+private:
+    bool focused_ = false;
+};
+
+TEST_F(InProcessDemoOnTheDevice, TheTriggerAndTheMouseButtonsActInFlight) {
+    ASSERT_TRUE(StartMission());
+    Frames(30); // the HUD's markers find the raiders on the screen
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_TRUE(desk);
+
+    // The keyboard: the next enemy, then the trigger held for a second.
+    Key(SDL_SCANCODE_TAB, true);
+    Key(SDL_SCANCODE_TAB, false);
+    Frames(2);
+    EXPECT_TRUE(std::regex_match(Lua("return player.selected"), std::regex("obj\\.raider0[123]")))
+        << Lua("return player.selected");
+    const int before = Shots();
+    Key(SDL_SCANCODE_SPACE, true);
+    Frames(60);
+    EXPECT_GT(Shots(), before);
+    Key(SDL_SCANCODE_SPACE, false);
+    Frames(10);
+    int released = Shots();
+    Frames(60);
+    EXPECT_EQ(Shots(), released) << "the guns go on firing after the trigger is let go";
+
+    // The mouse, with the markers out of the way of the centred cursor.
+    LuaMachine->RunString("engine_Desktop('spaceAH::VISIBLE', '0')");
+    const std::string first = Lua("return player.selected");
+    desk->MouseButtonEvent(1, true);
+    desk->MouseButtonEvent(1, false);
+    Frames(2);
+    const std::string picked = Lua("return player.selected");
+    EXPECT_TRUE(std::regex_match(picked, std::regex("obj\\.raider0[123]"))) << picked;
+    EXPECT_NE(picked, first);
+    desk->MouseButtonEvent(0, true);
+    Frames(60);
+    EXPECT_GT(Shots(), released);
+    desk->MouseButtonEvent(0, false);
+    Frames(10);
+    released = Shots();
+    Frames(60);
+    EXPECT_EQ(Shots(), released) << "the guns go on firing after the button is let go";
+
+    LuaMachine->RunString("game.Menu()");
+    Frames(2);
+    Key(SDL_SCANCODE_SPACE, true);
+    desk->MouseButtonEvent(0, true);
+    Frames(30);
+    Key(SDL_SCANCODE_SPACE, false);
+    desk->MouseButtonEvent(0, false);
+    Frames(2);
+    EXPECT_EQ(Shots(), released) << "the guns fire under the menu";
 }
 
 } // namespace

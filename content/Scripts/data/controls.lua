@@ -1,6 +1,6 @@
 -- The flight controls: a key (by the interface's key names) and the command
--- text run when it goes down and, for held keys, when it comes up. The mouse
--- steers the ship; its buttons fire (left) and pick the next enemy (right).
+-- text run when it goes down and, for held keys, when it comes up. Moving the
+-- mouse steers the ship; its buttons are in "mouse" below.
 controls = {
   keys = {
     { key = "W", down = "engine_Serv('SHIP','SPEED','UP')" },
@@ -13,7 +13,7 @@ controls = {
       up = "engine_Serv('PHYSICS','SHIP','STOPROTATE')" },
     { key = "RIGHT", down = "engine_Serv('PHYSICS','SHIP','ROTATERIGHT','0.5')",
       up = "engine_Serv('PHYSICS','SHIP','STOPROTATE')" },
-    { key = "SPACE", down = "engine_Serv('GUNS','SHOOTON')", up = "engine_Serv('GUNS','SHOOTOFF')" },
+    { key = "SPACE", down = "game.Trigger(true)", up = "game.Trigger(false)" },
     { key = "R", down = "engine_Serv('ROCKETS','LAUNCH')" },
     { key = "1", down = "engine_Serv('GUNS','SELECT','0')" },
     { key = "2", down = "engine_Serv('GUNS','SELECT','1')" },
@@ -30,7 +30,7 @@ controls = {
     { key = "]", down = "game.Volume(10)" },
     { key = "ESC", down = "game.Menu()" },
     { key = "ENTER", down = "game.Answer(1)" },
-    { key = "JOYSTICK_BUTTON0", down = "engine_Serv('GUNS','SHOOTON')", up = "engine_Serv('GUNS','SHOOTOFF')" },
+    { key = "JOYSTICK_BUTTON0", down = "game.Trigger(true)", up = "game.Trigger(false)" },
     { key = "JOYSTICK_BUTTON1", down = "engine_Serv('ROCKETS','LAUNCH')" },
     { key = "JOYSTICK_BUTTON2", down = "engine_Serv('TARGET','NEXTENEMY')" },
   },
@@ -39,6 +39,12 @@ controls = {
   debugKeys = {
     { key = "F11", down = "engine_Serv('DEBUG','SHOWSOUNDDATA')" },
     { key = "F12", down = "engine_Serv('DEBUG','HIDESOUNDDATA')" },
+  },
+  -- The mouse's buttons in flight (button 0 the left, 1 the right): the
+  -- left fires while it is held, the right picks the next enemy.
+  mouse = {
+    { button = 0, down = "game.Trigger(true)", up = "game.Trigger(false)" },
+    { button = 1, down = "engine_Serv('TARGET','NEXTENEMY')" },
   },
   -- Joystick axes: the stick turns the ship, the throttle sets the speed, the
   -- twist strafes.

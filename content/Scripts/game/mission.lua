@@ -64,7 +64,8 @@ local function armEnemies(def)
       set(path .. ".ai.inAnchorRange", 1)
       engine_Execute(path .. ".ai.onInit")
       engine_Execute(path .. ".ai.onScan")
-      engine_Serv("HELPER", "ADD", "ENEMY", game.hex(e.ids[i]))
+      -- The HUD marks the game object (its own id), not its render unit.
+      engine_Serv("HELPER", "ADD", "ENEMY", engine_GetHex(path))
     end
   end
 end
@@ -185,7 +186,10 @@ local function finish(success, why)
   mission.result = {
     success = success, why = why,
     kills = tonumber(engine_GetVar(s .. "destroyedEnemyCounter")) or 0,
-    shots = tonumber(engine_GetVar(s .. "shotCounter")) or 0,
+    -- The player's own shots, of both kinds of weapon ("shotCounter" counts
+    -- the shots fired at the player).
+    shots = (tonumber(engine_GetVar(s .. "primaryShotCounter")) or 0) +
+      (tonumber(engine_GetVar(s .. "secondaryShotCounter")) or 0),
     hits = tonumber(engine_GetVar(s .. "damageEnemyCounter")) or 0,
     seconds = math.floor((engine_GetTickCount() - mission.startedAt) / 100) / 10,
     frames = mission.frames,
@@ -294,8 +298,8 @@ local function tick(ms)
       game.Trace("the " .. def.landmark .. " lies " .. math.floor(engine_PhDotRange(def.landmark, "obj." .. ship)) ..
         " away")
     end
-    local waypoint = game.hex(objectivesOf(def).waypoint.target)
-    if waypoint ~= "0" then engine_Serv("HELPER", "ADD", "WAYPOINT", waypoint) end
+    local waypoint = "obj." .. objectivesOf(def).waypoint.target
+    if game.exists(waypoint) then engine_Serv("HELPER", "ADD", "WAYPOINT", engine_GetHex(waypoint)) end
     mission.state = "flying"
     return
   end

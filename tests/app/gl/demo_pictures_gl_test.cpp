@@ -117,7 +117,10 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     // middle of the screen, below its centre, lighter than the space around ...
     auto light = [](const Rgb& p) { return p.r + p.g + p.b > 180; };
     EXPECT_GT(flight.Count(470, 530, 554, 610, light), 20);
-    EXPECT_LT(flight.Count(470, 400, 554, 480, light), 10);
+    EXPECT_LT(flight.Count(470, 440, 554, 510, light), 10);
+    // ... the HUD's markers on the raiders ahead (red frames) ...
+    EXPECT_GT(
+        flight.Count(400, 320, 800, 400, [](const Rgb& p) { return p.r > 150 && p.g < 80 && p.b < 80; }), 20);
     // ... and the HUD's status panel where its layout puts it: the shield
     // lamp (blue, dimmed by the shield's state), the armour and hull lamps.
     const Rgb shield = flight.At(32, 618);

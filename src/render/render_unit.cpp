@@ -265,7 +265,7 @@ void TBaseRenderUnit::EndRender() {
 
 void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
     if (parent)
-        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+        worldMatrix_ = MatrixProduct(localMatrix_, *parent);
     else
         worldMatrix_ = localMatrix_;
     if (rotator_) rotator_->ApplyToMatrix(worldMatrix_);

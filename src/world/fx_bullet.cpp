@@ -86,8 +86,12 @@ bool DefaultBulletCollision(FXBulletClass&, const Vec3& from, const Vec3& to, TB
         BSphereRecord* own = nullptr;
         ship->GetOwnBSphere(own);
         if (!own) continue;
+        // Where the ship is now, not where it was last drawn: ships out of view
+        // and ships that moved since the frame are hit where they are.
+        BSphereRecord now = *own;
+        ship->TransformBSphere(now, ship->GetWorldMatrix());
         float t = 0.0f;
-        if (!SegmentEntersSphere(from, to, own->worldCentre, own->worldRadius, t) || t >= best) continue;
+        if (!SegmentEntersSphere(from, to, now.worldCentre, now.worldRadius, t) || t >= best) continue;
         best = t;
         out.unit = ship;
         out.point = Vec3Add(from, Vec3Scale(Vec3Sub(to, from), t));
@@ -276,7 +280,7 @@ void FXBulletClass::UpdateMatrices(const Matrix* parent) {
     // A shot has no children and is drawn as a streak facing the camera: its
     // own matrix is all there is to place.
     if (parent)
-        MatrixMultiply(localMatrix_, *parent, worldMatrix_);
+        worldMatrix_ = MatrixProduct(localMatrix_, *parent);
     else
         worldMatrix_ = localMatrix_;
 }

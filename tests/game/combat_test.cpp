@@ -404,7 +404,8 @@ TEST_F(Combat, AMagnetBringsDownTheRocketsAndMinesWithinItsRadiusOnly) {
     Move(nearRocket, {10, 0, 0});
     Move(nearMine, {0, 20, 0});
     Move(farRocket, {0, 0, 21});
-    Run("engine_AddVar('obj.carrier.effects', 'field', 'TMagnitEffect') "
+    Run("engine_SetVar('obj.nearMine.events.onDestroyed', 'downs = (downs or 0) + 1') "
+        "engine_AddVar('obj.carrier.effects', 'field', 'TMagnitEffect') "
         "engine_SetVar('obj.carrier.effects.field.splash', '20') "
         "engine_Execute('obj.carrier.effects.field.events.onEnable', "
         "engine_GetHex('obj.carrier.effects.field'), "
@@ -412,6 +413,9 @@ TEST_F(Combat, AMagnetBringsDownTheRocketsAndMinesWithinItsRadiusOnly) {
     Frame();
     EXPECT_EQ(nearRocket->IsDestroyed(), 1);
     EXPECT_EQ(nearMine->IsDestroyed(), 1);
+    // Brought down once: the next tick (before it goes) does not destroy it again.
+    Frame();
+    EXPECT_EQ(Global("downs"), "1");
     EXPECT_EQ(farRocket->IsDestroyed(), 0);
     EXPECT_FALSE(carrier->IsDeleted());
     EXPECT_EQ(carrier->IntValue("isDestroyed"), 0);

@@ -410,5 +410,58 @@ TEST_F(CombatTest, ATurretPicksTheHostileShipInRangeAimsAndShoots) {
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
+TEST_F(CombatTest, ATurretOnAShipFarFromTheOriginTurnsInPlaceAndHitsFromItsBarrel) {
+    Ship("base", "6000 0 0", "pirates");
+    TGameObject* hostile = Ship("hostile", "5300 700 0", "player");
+    Set("ini.turretsEnabled", "1");
+    TGameItem* flak = Gun("base", "flak", "TGameObjectBullet", "TDamageKinetic", "{ armorDamage = 10 }",
+                          "turret01", "engine_SetVar('items.flak.range', '3000')", "TGameObjectTurretEffect");
+    GameFrame();
+    auto* turret = dynamic_cast<TurretClass*>(flak->GetHex());
+    ASSERT_NE(turret, nullptr);
+    Lua("engine_SetTurretParams(engine_GetVar('items.flak.hex'), 90, 60, 170, -170, 80, -80)");
+    const Vec3 mount = MatrixGetTranslation(turret->GetWorldMatrix());
+    // Turning about its own hinge, the turret stays on its mount; its bullets
+    // leave the barrel there and meet the ship it turned to.
+    ASSERT_GT(FramesUntil([&] { return Cur(hostile, "armor") < 100.0f; }, 120), 0);
+    EXPECT_GT(std::fabs(turret->Yaw()), 1.0f);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(MatrixGetTranslation(turret->GetWorldMatrix()), mount)), 0.0f, 0.01f);
+    EXPECT_FLOAT_EQ(Cur(hostile, "armor"), 90.0f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, AShotHitsAShipWhereItIsNotWhereItWasLastDrawn) {
+    Ship("hawk", "0 0 0", "player");
+    TGameObject* aimed = Ship("aimed", "400 0 0", "pirates");
+    TGameObject* crossing = Ship("crossing", "200 100 0", "pirates");
+    Gun("hawk", "laser", "TGameObjectBullet", "TDamageEMP", "{ shieldDamage = 10 }");
+    GameFrame();
+    Shoot("hawk", "aimed");
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 1; }, 5), 0);
+    Cease("hawk");
+    // Just before the bullet passes x = 200 the crossing ship jumps into its
+    // path: moved this frame, it was last drawn out of the way.
+    FXBulletClass* shot = nullptr;
+    for (TBaseRenderUnit* u : *engine->ChildsBRU())
+        if (auto* b = dynamic_cast<FXBulletClass*>(u); b && b->GetName().rfind("_copy_of_shot_", 0) == 0)
+            shot = b;
+    ASSERT_NE(shot, nullptr);
+    ASSERT_NE(FramesUntil(
+                  [&] {
+                      Vec3 p;
+                      shot->GetPosition(p);
+                      return p.x >= 165.0f;
+                  },
+                  20),
+              -1);
+    auto* body = dynamic_cast<BaseAIUnitClass*>(crossing->Ph()->GetValue());
+    ASSERT_NE(body, nullptr);
+    body->SetPoseMatrix(MatrixTranslation(200, 0, 0));
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 20), 0);
+    EXPECT_FLOAT_EQ(Cur(crossing, "shield"), 90.0f);
+    EXPECT_FLOAT_EQ(Cur(aimed, "shield"), 100.0f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
 } // namespace
 } // namespace vesk::test

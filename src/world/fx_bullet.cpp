@@ -36,9 +36,15 @@ const std::vector<BurstData>& NoBursts() {
     return none;
 }
 
-// The scene's ship units, gathered once a frame.
-const std::vector<TBaseRenderUnit*>& ShipUnits() {
-    static std::vector<TBaseRenderUnit*> ships;
+// The scene's ship units with their bounding spheres where they are this
+// frame (after the physics moved them), gathered once a frame.
+struct ShipSphere {
+    TBaseRenderUnit* unit;
+    Vec3 centre;
+    float radius;
+};
+const std::vector<ShipSphere>& ShipSpheres() {
+    static std::vector<ShipSphere> ships;
     static uint64_t frame = ~0ull;
     static int32_t engineId = 0;
     const uint64_t now = RenderFrameCounter.GetFrame();
@@ -49,7 +55,16 @@ const std::vector<TBaseRenderUnit*>& ShipUnits() {
     if (frame != now || engineId != Engine->GetId()) {
         frame = now;
         engineId = Engine->GetId();
-        ships = Engine->GetUnitsWithFlags(BRU_SHIP);
+        ships.clear();
+        for (TBaseRenderUnit* ship : Engine->GetUnitsWithFlags(BRU_SHIP)) {
+            if (!ship || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
+            BSphereRecord* own = nullptr;
+            ship->GetOwnBSphere(own);
+            if (!own) continue;
+            // Where the ship is now, not where it was last drawn.
+            ship->TransformBSphere(*own, ship->GetWorldMatrix());
+            ships.push_back({ship, own->worldCentre, own->worldRadius});
+        }
     }
     return ships;
 }
@@ -81,17 +96,12 @@ void SetBulletCollisionTest(BulletCollisionTest test) {
 bool DefaultBulletCollision(FXBulletClass&, const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore,
                             BulletContact& out) {
     float best = 2.0f;
-    for (TBaseRenderUnit* ship : ShipUnits()) {
-        if (!ship || ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
-        BSphereRecord* own = nullptr;
-        ship->GetOwnBSphere(own);
-        if (!own) continue;
-        // Where the ship is now, not where it was last drawn: ships out of view
-        // and ships that moved since the frame are hit where they are.
-        BSphereRecord now = *own;
-        ship->TransformBSphere(now, ship->GetWorldMatrix());
+    for (const ShipSphere& s : ShipSpheres()) {
+        TBaseRenderUnit* ship = s.unit;
+        // A ship killed since the list was made is passed over.
+        if (ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
         float t = 0.0f;
-        if (!SegmentEntersSphere(from, to, now.worldCentre, now.worldRadius, t) || t >= best) continue;
+        if (!SegmentEntersSphere(from, to, s.centre, s.radius, t) || t >= best) continue;
         best = t;
         out.unit = ship;
         out.point = Vec3Add(from, Vec3Scale(Vec3Sub(to, from), t));

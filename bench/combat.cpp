@@ -9,44 +9,13 @@
 #include "core/lua_readers.h"
 #include "game/ai_helpers.h"
 #include "game/combat_world.h"
-#include "game/game_functions.h"
-#include "game/game_ini_table.h"
 #include "game/game_objects.h"
-#include "game/game_parts.h"
-#include "game/gun_effects.h"
-#include "game/mesh_tables.h"
-#include "game/obj_managers.h"
-#include "game/physics_link.h"
-#include "game/player.h"
-#include "game/profiles.h"
 #include "game/projectiles.h"
-#include "game/scene_link.h"
-#include "game/ships_link.h"
-#include "game/statistics.h"
-#include "game/tree_functions.h"
-#include "game/turret_ai.h"
-#include "game/world_link.h"
-#include "physics/cm_render_link.h"
-#include "physics/cm_tree_manager.h"
-#include "physics/coll_detector.h"
-#include "physics/ph_scene.h"
-#include "physics/ph_script.h"
 #include "platform/files.h"
-#include "platform/gfx/device_base.h"
-#include "platform/gfx/null_device.h"
-#include "render/device.h"
-#include "render/engine.h"
-#include "render/render_script.h"
-#include "render/view_camera.h"
-#include "render/world_links.h"
-#include "shared/errors.h"
 #include "world/fx_bullet.h"
-#include "world/game_ops.h"
-#include "world/guns.h"
-#include "world/ship.h"
-#include "world/ship_script.h"
 
-#include "../tests/support/fx_environment.h"
+#include "../tests/support/game_world_stack.h"
+#include "world_scene.h"
 
 #include <benchmark/benchmark.h>
 
@@ -66,67 +35,12 @@ function setHook() end function emptyHook() end function saveData() end
 function updateMeshToEngine() end function updatePlayerShip() end player = {}
 )";
 
-std::string GameFolder() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "game").string();
-}
-
-class CombatScene {
+class CombatScene : public bench::WorldScene {
 public:
-    CombatScene() {
-        GetErrorHooks().halt = [] {};
-        TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
-        d3d_ = platform::CreateNullDirect3D();
-        platform::D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = platform::D3DFMT_D24S8;
-        platform::Ref<platform::IDirect3DDevice9> dev;
-        d3d_->CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr,
-                           platform::D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put());
-        Device = dev;
-        ResetDeviceStateCache();
-        InstallWorldGameOps();
-        RegisterShipPartClasses();
-        environment_.Start(kContent);
-        CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        InstallCMRenderObjectBuilder();
-        engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine->CreateDrawObjects();
-        env = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine);
-        engine->AddChild(env);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env; };
-        GetRenderWorldLinks().environmentSet = [this]() -> const EnvironmentSet* { return &set; };
-        LoadFXTemplates();
-        auto camera = std::make_shared<BasicViewCamera>();
-        camera->SetPose({-1500, 600, 600}, {1, 0, -0.3f});
-        engine->Viewports().SetViewportCamera(engine->EngineViewportId(), camera);
-        // The game: its tree, lists and pools, the physics scene and the world's links.
-        RegisterGameTreeClasses();
-        RegisterGameTreeFunctions();
-        RegisterGameLogicClasses();
-        RegisterGameLogicFunctions();
-        RegisterGamePartsClasses();
-        RegisterProfileClasses();
-        CreateStatistics();
-        ObjManagersManager = std::make_unique<TObjManagersManager>();
-        CreateGameRoot();
-        CreateGameGlobalLists();
-        CreateGameLogicRoots(GlobalObjects);
-        CreateGameMeshTable(GlobalObjects);
-        CreateGamePartsLists(GlobalObjects);
-        CreatePlayerSettings(GlobalObjects);
-        CreatePlayer(GlobalObjects);
-        ObjManagersManager->createStandartManagers();
-        CreatePhysicsScene();
-        InstallPhysicsScriptFunctions();
-        InstallPhysicsLink();
-        InstallShipsLink();
-        InstallRenderSceneLink();
-        InstallRenderScriptFunctions();
-        InstallShipScriptFunctions();
-        CollDetectorClass::SetFrameTimeSource([] { return 16.0f; });
-        const std::string models = LuaQuote(GameFolder() + "/models/ships");
+    CombatScene() : WorldScene(kContent) {
+        LookFrom({-1500, 600, 600}, {1, 0, -0.3f});
+        test::GameWorldStack::Start(16.0f);
+        const std::string models = LuaQuote(bench::GameFolder() + "/models/ships");
         Lua("engine_SetVar('bal.maxOverheatValue', '150') "
             "engine_AddVar('mesh', 'hawk', 'TGameMesh') engine_SetVar('mesh.hawk.path', " +
             models +
@@ -141,40 +55,10 @@ public:
             "engine_SetVar('mesh.general_missile.physic_params.ph_MaxVelocity', '40') "
             "engine_SetVar('mesh.general_missile.physic_params.ph_AccelerateTime', '0.5')");
     }
-    ~CombatScene() {
-        if (GlobalObjects) GlobalObjects->Delete();
-        if (DeletedObjects) {
-            DeletedObjects->Tick(0.0f);
-            DeletedObjects->Free();
-        }
-        TEODestroyManager->Flush();
-        ReleaseStandartManagers();
-        TEODestroyManager->Flush();
-        ObjManagersManager.reset();
-        if (Statistics) Statistics->Delete();
-        FreePhysicsScene();
-        SetSceneShipsProvider({});
-        SetShipCollisionListHook(nullptr);
-        SetGameWorldLink(nullptr);
-        SetGameSceneLink(nullptr);
-        SetTurretAim(nullptr);
-        CollDetectorClass::SetFrameTimeSource(nullptr);
-        FreeFXTemplates();
-        engine->DiscardBRU();
-        engine->Free();
-        TEODestroyManager->Flush();
-        CMTreeManager.reset();
-        SetCMRenderObjectBuilder(nullptr);
-        SetCMRenderObjectReleaser(nullptr);
-        SetModelTreeProvider(nullptr);
-        environment_.Stop();
-        SetGameOpsMaker(nullptr);
-        TEODestroyManager.reset();
-        GetRenderWorldLinks() = RenderWorldLinks{};
-        Device = nullptr;
-        GetErrorHooks() = ErrorHooks{};
+    ~CombatScene() { test::GameWorldStack::Stop(); }
+    bool ModelThere() const {
+        return platform::FileExists(bench::GameFolder() + "/models/ships/vesk_hawk.cm");
     }
-    bool ModelThere() const { return platform::FileExists(GameFolder() + "/models/ships/vesk_hawk.cm"); }
     void Lua(const std::string& text) { LuaMachine->RunString(text); }
 
     // 50 ships in a grid, 300 apart.
@@ -226,27 +110,14 @@ public:
         Frame();
     }
     void Frame() {
-        for (TBaseGameObjectList* list : {static_cast<TBaseGameObjectList*>(CreatedObjects),
-                                          static_cast<TBaseGameObjectList*>(Created2Objects),
-                                          static_cast<TBaseGameObjectList*>(TickedObjects)})
-            list->Tick(16.0f);
-        PhysicsScene->TickPhys(16.0f);
-        PackedObjects->Tick(16.0f);
-        DeletedObjects->Tick(16.0f);
+        test::GameWorldStack::Tick(16.0f);
         engine->UpdateMatrices(nullptr);
         UpdaterManager->Update(16.0f);
         engine->TickTree(16.0f);
-        engine->Draw();
-        RenderFrameCounter.NextFrame();
-        if (auto* d = dynamic_cast<platform::DeviceBase*>(Device.Get())) d->ClearCalls();
+        Draw();
         TEODestroyManager->Flush();
     }
 
-    platform::Ref<platform::IDirect3D9> d3d_;
-    TEngineClass* engine = nullptr;
-    EnvironmentStandInClass* env = nullptr;
-    EnvironmentSet set;
-    test::FxEnvironment environment_;
     TGameObject* ships[50] = {};
 };
 

@@ -11,6 +11,7 @@
 #include "game/game_text.h"
 #include "game/gun_effects.h"
 #include "game/launchers.h"
+#include "game/player_regimes.h"
 #include "game/projectiles.h"
 #include "game/range_effects.h"
 
@@ -488,6 +489,45 @@ TEST_F(Combat, ABulletNeverHitsItsShooterAndHarmsOnlyShips) {
     EXPECT_TRUE(stray->IsDeleted());
     EXPECT_FLOAT_EQ(AiParamCur(rock, "durability"), 100.0f);
     EXPECT_EQ(rock->Effects()->CountChildren(), 0);
+}
+
+TEST_F(Combat, ThePlayersAttackRegimeBoostsItsHeavyShotsAndTheShieldPaysForIt) {
+    Place("pship", {0, 0, 0}, 2, "player");
+    SetPlayerShip("pship");
+    Place("raider", {500, 0, 0}, 2, "pirates");
+    SetValue("obj.pship.param.damagefactor", 100, 100);
+    Gun("pship", "light",
+        "engine_AddVar(s .. '.effects', 'hit', 'TDamageEffect') "
+        "engine_SetVar(s .. '.effects.hit.damage', '10')");
+    Gun("pship", "heavy",
+        "engine_AddVar(s .. '.effects', 'hit', 'TDamageEffect') "
+        "engine_SetVar(s .. '.effects.hit.damage', '10')");
+    Run("engine_SetVar('items.heavy.weaponType', '2')");
+    Run("engine_AddVar('obj.pship.effects', 'pshipRegime', 'TPlayerShipAttackRegime') "
+        "engine_Execute('obj.pship.effects.pshipRegime.events.onEnable', "
+        "engine_GetHex('obj.pship.effects.pshipRegime'), engine_GetHex('obj.pship'))");
+    ASSERT_NE(ShipRegimeOf(FindVarByPath("obj.pship")), nullptr);
+    Run("engine_Execute('obj.pship.events.onShipBeginShot', engine_GetHex('obj.pship'), "
+        "engine_GetHex('obj.raider'))");
+    Frame();
+    // Half the heavy shot's damage again, paid twice over by the shield; the light shot is as it was.
+    EXPECT_FLOAT_EQ(AiParamCur(FindVarByPath("obj.pship"), "shield"), 90.0f);
+    EXPECT_EQ(Eval("engine_GetVar('player.statistics.primaryShotCounter')"), "1");
+    EXPECT_EQ(Eval("engine_GetVar('player.statistics.secondaryShotCounter')"), "1");
+}
+
+TEST_F(Combat, ABulletWithNothingToFlyToGoesAndIsCountedOnce) {
+    Place("shooter", {0, 0, 0}, 2, "pirates");
+    const int before = Statistics->Bullet()->Value();
+    // Made by name it is a live bullet too; its aim point never got a place in space.
+    Run("engine_AddVar('obj', 'lost', 'TGameObjectBullet') engine_SetVar('obj.lost.mainFxLink', '901') "
+        "engine_SetVar('obj.lost.spawner', engine_GetHex('obj.shooter'))");
+    auto* lost = dynamic_cast<TGameObjectBullet*>(FindVarByPath("obj.lost"));
+    EXPECT_EQ(Statistics->Bullet()->Value(), before + 1);
+    Frame();
+    EXPECT_TRUE(lost->IsDeleted());
+    EXPECT_EQ(Statistics->Bullet()->Value(), before);
+    EXPECT_TRUE(FirstFatal().empty()) << FirstFatal();
 }
 
 TEST_F(Combat, TheStandardPoolsHoldBulletsAndRocketsAndGrowWhenFull) {

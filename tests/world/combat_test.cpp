@@ -236,6 +236,11 @@ TEST_F(CombatTest, BarrelDelaysAndShotDelaysPlaceTheBulletsInFixedSteps) {
     // its second (0.125 s, past 0.12 and not past 0.15).
     EXPECT_EQ(visuals, (std::vector<int>{1, 2, 2, 2, 3, 3}));
     EXPECT_EQ(LiveBullets(), 3);
+    // They miss (the target is out of their reach): when a visual bullet's
+    // flight ends, its bullet goes back to the pool.
+    Frames(70);
+    EXPECT_EQ(FXBulletCount - templates, 0);
+    EXPECT_EQ(LiveBullets(), 0);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
@@ -302,6 +307,30 @@ TEST_F(CombatTest, ARocketChasesAMovingShipAndExplodesOnIt) {
     EXPECT_EQ(Stat("secondaryDamageCounter"), 1);
     EXPECT_EQ(Stat("secondaryDamageEnemyCounter"), 1);
     EXPECT_GE(CopiesOf(engine, "boom"), 1);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, ARocketWithoutALockFliesAtThePointItWasAimedAt) {
+    Ship("gunboat", "0 0 0", "pirates");
+    TGameObject* target = Ship("target", "250 0 0", "player");
+    Gun("gunboat", "pod", "TGameObjectRocket", "TDamageRocket", "{ shieldDamage = 20, splash = 20 }",
+        "rocket01");
+    Set("items.pod.effects.gun.shots.shot.lifetime", "5");
+    GameFrame();
+    Shoot("gunboat", "target");
+    ASSERT_GT(FramesUntil([&] { return LiveRockets() == 1; }, 5), 0);
+    Cease("gunboat");
+    TGameObjectRocket* rocket = nullptr;
+    ForEachChildOf(RocketsList(), [&](TBaseGameObject* c) {
+        if (auto* r = dynamic_cast<TGameObjectRocket*>(c)) rocket = r;
+    });
+    ASSERT_NE(rocket, nullptr);
+    // Its start effect object shows the flash at the barrel while it flies.
+    int starts = 0;
+    ForEachChildOf(rocket, [&](TBaseGameObject* c) { starts += dynamic_cast<TGameObjectFx*>(c) != nullptr; });
+    EXPECT_EQ(starts, 1);
+    ASSERT_GT(FramesUntil([&] { return LiveRockets() == 0; }, 100), 0);
+    EXPECT_FLOAT_EQ(Cur(target, "shield"), 80.0f);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

@@ -232,7 +232,7 @@ TEST_F(Combat, ARocketTakesItsModelChasesItsTargetAndIsDestroyedOnce) {
     EXPECT_FALSE(atRaider->OnTickEvent()->IsActive());
     Frame();
     Frame();
-    EXPECT_TRUE(atRaider->IsDeleted());
+    EXPECT_EQ(FindVarByPath("obj.r2"), nullptr); // gone (and freed)
     EXPECT_EQ(Statistics->Rocket()->Value(), 2);
     (void)plain;
 }
@@ -243,7 +243,7 @@ TEST_F(Combat, ARocketWithNoLifetimeGoesAtOnceAndOneWithoutSplashHarmsNothing) {
     Frame(); // created, and its first tick: the lifetime of 0 is over
     EXPECT_EQ(spent->IsDestroyed(), 1);
     Frame();
-    EXPECT_TRUE(spent->IsDeleted());
+    EXPECT_EQ(FindVarByPath("obj.spent"), nullptr);
     // The hits of a rocket go off on the rocket itself: without splash nothing else is struck.
     TGameObjectRocket* dud =
         Rocket("dud", "TGameObjectRocket",
@@ -358,7 +358,7 @@ TEST_F(Combat, AUniversalRangeEffectFiresTheEventOfWhatItCounts) {
         ASSERT_NE(watch, nullptr);
         Frame();
         EXPECT_EQ(Global("fired"), c.fired);
-        EXPECT_TRUE(watch->IsDeleted()); // it has done its work
+        EXPECT_EQ(FindVarByPath("obj.a.effects.watch"), nullptr); // it has done its work and gone
         Frame();
     }
     // An event without code is not fired and the effect stays; an empty second
@@ -368,12 +368,12 @@ TEST_F(Combat, AUniversalRangeEffectFiresTheEventOfWhatItCounts) {
         "engine_GetHex('obj.a'))");
     auto* idle = dynamic_cast<TGameUniversalRangeEffect*>(FindVarByPath("obj.a.effects.idle"));
     Frame();
-    EXPECT_FALSE(idle->IsDeleted());
+    EXPECT_EQ(FindVarByPath("obj.a.effects.idle"), idle);
     EXPECT_EQ(idle->OutRadiusAll(), 0);
     Run("engine_SetVar('obj.a.effects.idle.events.onNoneInRange', 'fired = \"none\"')");
     Frame();
     EXPECT_EQ(Global("fired"), "none");
-    EXPECT_TRUE(idle->IsDeleted());
+    EXPECT_EQ(FindVarByPath("obj.a.effects.idle"), nullptr);
 }
 
 TEST_F(Combat, ARangeEffectDropsTheLinksOfObjectsThatAreGone) {
@@ -525,7 +525,8 @@ TEST_F(Combat, ABulletWithNothingToFlyToGoesAndIsCountedOnce) {
     auto* lost = dynamic_cast<TGameObjectBullet*>(FindVarByPath("obj.lost"));
     EXPECT_EQ(Statistics->Bullet()->Value(), before + 1);
     Frame();
-    EXPECT_TRUE(lost->IsDeleted());
+    EXPECT_EQ(FindVarByPath("obj.lost"), nullptr);
+    (void)lost;
     EXPECT_EQ(Statistics->Bullet()->Value(), before);
     EXPECT_TRUE(FirstFatal().empty()) << FirstFatal();
 }

@@ -1,61 +1,133 @@
-// Loading a model of 50,000 triangles from memory.
+// Loading model files: a 50,000-triangle grid and a big one (a million
+// triangles, about 28 MB) parsed from memory and loaded from a file, each
+// beside a plain copy of the same bytes so the ratio can be read off one run.
 #include "physics/cm_tree.h"
 #include "physics/cm_writer.h"
+#include "platform/files.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
 using namespace vesk;
 
-// A grid of 50,000 triangles (a 125 x 200 quad surface) in one object.
-std::string GridModel() {
-    constexpr uint32_t kCols = 125, kRows = 200;
+// A cols x rows quad surface (2 * cols * rows triangles) in one object.
+std::string GridModel(uint32_t cols, uint32_t rows) {
     CMSceneClass scene("grid");
     CMGeomObjClass* o = scene.NewGeomObj();
     o->SetNames("grid", "", "");
-    o->SetVertices((kCols + 1) * (kRows + 1));
-    for (uint32_t r = 0; r <= kRows; ++r)
-        for (uint32_t c = 0; c <= kCols; ++c) {
+    o->SetVertices((cols + 1) * (rows + 1));
+    for (uint32_t r = 0; r <= rows; ++r)
+        for (uint32_t c = 0; c <= cols; ++c) {
             const float x = static_cast<float>(c), y = static_cast<float>(r);
-            o->SetVertex(r * (kCols + 1) + c, {x, y, std::sin(x * 0.1f) * std::cos(y * 0.1f)}, {0, 0, 1},
-                         x / kCols, y / kRows);
+            o->SetVertex(r * (cols + 1) + c, {x, y, std::sin(x * 0.1f) * std::cos(y * 0.1f)}, {0, 0, 1},
+                         x / static_cast<float>(cols), y / static_cast<float>(rows));
         }
-    o->SetIndices(kCols * kRows * 6);
+    o->SetIndices(cols * rows * 6);
     uint32_t i = 0;
-    for (uint32_t r = 0; r < kRows; ++r)
-        for (uint32_t c = 0; c < kCols; ++c) {
-            const uint32_t a = r * (kCols + 1) + c, b = a + 1, d = a + kCols + 1, e = d + 1;
+    for (uint32_t r = 0; r < rows; ++r)
+        for (uint32_t c = 0; c < cols; ++c) {
+            const uint32_t a = r * (cols + 1) + c, b = a + 1, d = a + cols + 1, e = d + 1;
             for (uint32_t v : {a, d, b, b, d, e}) o->SetIndex(i++, v);
         }
     return scene.ToBytes();
 }
 
-void BM_LoadModel50kTriangles(benchmark::State& state) {
-    const std::string bytes = GridModel();
+const std::string& SmallModel() {
+    static const std::string bytes = GridModel(125, 200); // 50,000 triangles
+    return bytes;
+}
+const std::string& BigModel() {
+    static const std::string bytes = GridModel(500, 1000); // 1,000,000 triangles
+    return bytes;
+}
+
+// The big model written once to a file of its own.
+const std::string& BigModelFile() {
+    static const std::string path = [] {
+        const std::string file =
+            (std::filesystem::temp_directory_path() / ("vesk_bench_grid_" + std::to_string(getpid()) + ".cm"))
+                .string();
+        platform::WriteFile(file, BigModel());
+        std::atexit([] { std::filesystem::remove(BigModelFile()); });
+        return file;
+    }();
+    return path;
+}
+
+void SetBytes(benchmark::State& state, size_t bytes) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+
+// The yardstick: a copy of the same bytes into a buffer that stays allocated.
+void CopyBytes(benchmark::State& state, const std::string& bytes) {
+    std::string target(bytes.size(), '\0');
+    for (auto _ : state) {
+        std::memcpy(target.data(), bytes.data(), bytes.size());
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    SetBytes(state, bytes.size());
+}
+
+void ParseBytes(benchmark::State& state, const std::string& bytes) {
     for (auto _ : state) {
         CMTreeClass tree;
         tree.Parse(bytes, "grid.cm");
         benchmark::DoNotOptimize(tree.GeomObjects().data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+    SetBytes(state, bytes.size());
+}
+
+void BM_MemcpySmallModel(benchmark::State& state) {
+    CopyBytes(state, SmallModel());
+}
+BENCHMARK(BM_MemcpySmallModel)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadModel50kTriangles(benchmark::State& state) {
+    ParseBytes(state, SmallModel());
     state.counters["triangles"] = 50000;
 }
-BENCHMARK(BM_LoadModel50kTriangles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadModel50kTriangles)->Unit(benchmark::kMicrosecond);
 
 // The same through the engine's load path (its log lines and memory mark included).
 void BM_LoadFromMemory50kTriangles(benchmark::State& state) {
-    const std::string bytes = GridModel();
+    const std::string& bytes = SmallModel();
     for (auto _ : state) {
         CMTreeClass tree;
         tree.LoadFromMemory(bytes, "grid.cm");
         benchmark::DoNotOptimize(tree.GeomObjects().data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+    SetBytes(state, bytes.size());
 }
-BENCHMARK(BM_LoadFromMemory50kTriangles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFromMemory50kTriangles)->Unit(benchmark::kMicrosecond);
+
+void BM_MemcpyBigModel(benchmark::State& state) {
+    CopyBytes(state, BigModel());
+}
+BENCHMARK(BM_MemcpyBigModel)->Unit(benchmark::kMillisecond);
+
+void BM_ParseBigModel(benchmark::State& state) {
+    ParseBytes(state, BigModel());
+}
+BENCHMARK(BM_ParseBigModel)->Unit(benchmark::kMillisecond);
+
+// From the file (warm in the page cache) through the engine's file path.
+void BM_LoadBigModelFromFile(benchmark::State& state) {
+    const std::string& file = BigModelFile();
+    for (auto _ : state) {
+        CMTreeClass tree;
+        tree.LoadFromFile(file);
+        benchmark::DoNotOptimize(tree.GeomObjects().data());
+    }
+    SetBytes(state, BigModel().size());
+}
+BENCHMARK(BM_LoadBigModelFromFile)->Unit(benchmark::kMillisecond);
 
 } // namespace

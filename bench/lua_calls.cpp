@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <string>
 
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
@@ -60,5 +61,54 @@ BENCHMARK(BM_RegisteredFunction)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EngineTableFunction)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareCFunction)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LuaFunction)->Unit(benchmark::kMillisecond);
+
+// Texts the engine runs again and again: an event's code between its hooks
+// and the script tick, against calling an already compiled function doing the
+// same, and a text that is new every time (what one-off chunks cost).
+constexpr const char* kEventText =
+    " setHook(\"_G.ships.s1.events.onDamage\",[[if tmp[2] then hits = hits + 1 end]]); "
+    "if tmp[2] then hits = hits + 1 end; emptyHook(); ";
+
+void PrepareEventScripts() {
+    vesk::CreateLuaMachine();
+    vesk::LuaMachine->RunString(
+        "hits = 0 tmp = {'1', '2'} function setHook(a, b) end function emptyHook() end "
+        "function obj_Tick(ms) hits = hits + ms end");
+}
+
+void BM_RepeatedEventText(benchmark::State& state) {
+    PrepareEventScripts();
+    for (auto _ : state) vesk::LuaMachine->RunString(kEventText);
+    vesk::FreeLuaMachine();
+}
+BENCHMARK(BM_RepeatedEventText);
+
+void BM_RepeatedScriptTick(benchmark::State& state) {
+    PrepareEventScripts();
+    for (auto _ : state) vesk::LuaMachine->RunString("obj_Tick(100)");
+    vesk::FreeLuaMachine();
+}
+BENCHMARK(BM_RepeatedScriptTick);
+
+void BM_CompiledEventFunction(benchmark::State& state) {
+    PrepareEventScripts();
+    lua_State* L = vesk::LuaMachine->State();
+    luaL_loadstring(L, kEventText);
+    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    for (auto _ : state) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
+        lua_call(L, 0, 0);
+    }
+    vesk::FreeLuaMachine();
+}
+BENCHMARK(BM_CompiledEventFunction);
+
+void BM_NewTextEachTime(benchmark::State& state) {
+    PrepareEventScripts();
+    int n = 0;
+    for (auto _ : state) vesk::LuaMachine->RunString("hits = " + std::to_string(++n));
+    vesk::FreeLuaMachine();
+}
+BENCHMARK(BM_NewTextEachTime);
 
 } // namespace

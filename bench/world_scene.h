@@ -18,6 +18,7 @@
 #include "world/game_ops.h"
 #include "world/guns.h"
 
+#include "../tests/support/engine_frame.h"
 #include "../tests/support/fx_environment.h"
 
 #include <filesystem>
@@ -50,12 +51,9 @@ public:
         environment_.Start(content);
         CMTreeManager = std::make_unique<CMTreeManagerClass>();
         InstallCMRenderObjectBuilder();
-        engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine->CreateDrawObjects();
-        env = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine);
-        engine->AddChild(env);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env; };
+        const test::EngineScene scene = test::MakeEngineScene();
+        engine = scene.engine;
+        env = scene.env;
         GetRenderWorldLinks().environmentSet = [this]() -> const EnvironmentSet* { return &set; };
         LoadFXTemplates();
     }

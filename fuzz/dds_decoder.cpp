@@ -1,25 +1,14 @@
 // DDS file images: the decoder, the level converters and a texture made from
 // the file on the recording null device.
-#include "platform/gfx/null_device.h"
+#include "fuzz_support.h"
 #include "platform/image_codecs.h"
 
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-volatile size_t g_sink;
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vesk::platform;
-    static Ref<IDirect3DDevice9> device = [] {
-        auto d3d = CreateNullDirect3D();
-        D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        Ref<IDirect3DDevice9> dev;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put());
-        return dev;
-    }();
+    static Ref<IDirect3DDevice9> device = fuzz::QuietNullDevice();
     DecodedImage img;
     if (DecodeDds(data, size, img)) {
         size_t total = 0;
@@ -35,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                     D3DPOOL_MANAGED, 0, nullptr, tex.Put()) == D3D_OK)
                 total += tex->GetLevelCount();
         }
-        g_sink = total;
+        fuzz::g_sink = total;
     }
     return 0;
 }

@@ -24,9 +24,10 @@ constexpr const char* kDefaultAdapterName = "Default display adapter";
 
 const char* kUsage = "usage: setup [options]\n"
                      "Writes the setup record \"config.bin\" into the current folder.\n"
-                     "Without options it asks on a terminal (offering the current record's values)\n"
-                     "and writes the defaults otherwise.\n"
-                     "  --defaults            window of 1024x768, sound on, no post-processing\n"
+                     "It starts from the usable values of the record already there (a record it\n"
+                     "cannot use as it is stays beside as \"config.bin.bak\"); without options it\n"
+                     "asks on a terminal and keeps those values otherwise.\n"
+                     "  --defaults            start from a window of 1024x768, sound on, no post-processing\n"
                      "  --ask                 ask even when the input is not a terminal\n"
                      "  --width N, --height N size of the window or full screen in pixels\n"
                      "  --refresh N           full-screen refresh rate in Hz\n"
@@ -141,6 +142,7 @@ void AskAll(ConfigRecord& r) {
 struct Options {
     bool ask = false;
     bool any = false;
+    bool defaults = false;
 };
 
 // Applies the options to the record; false (with a message) on a bad one.
@@ -157,6 +159,7 @@ bool ApplyOptions(int argc, char** argv, ConfigRecord& r, Options& opt, std::str
             return true;
         };
         if (a == "--defaults") {
+            opt.defaults = true;
         } else if (a == "--ask") {
             opt.ask = true;
         } else if (a == "--width") {
@@ -199,6 +202,32 @@ bool ApplyOptions(int argc, char** argv, ConfigRecord& r, Options& opt, std::str
     return true;
 }
 
+// The record already in the folder, its usable fields kept and the others
+// set to the defaults, so that a record the game refused for one field does
+// not cost the player every other choice. A record that cannot be used as it
+// is stays beside as "config.bin.bak". False when there is no record.
+bool StartFromCurrentRecord(ConfigRecord& record) {
+    std::string bytes;
+    if (!vesk::platform::ReadFile(vesk::kConfigFileName, bytes)) return false;
+    ConfigRecord current;
+    const bool decoded = vesk::DecodeConfigRecord(bytes, current);
+    const std::vector<std::string> problems =
+        decoded ? vesk::ConfigRecordProblems(current) : std::vector<std::string>();
+    if (!decoded || !problems.empty()) {
+        if (vesk::platform::WriteFile(vesk::kConfigBackupFileName, bytes))
+            std::cout << "The old " << vesk::kConfigFileName << " is kept as " << vesk::kConfigBackupFileName
+                      << ".\n";
+        if (!decoded) {
+            std::cout << "It is not a setup record (" << bytes.size()
+                      << " bytes): starting from the defaults.\n";
+            return false;
+        }
+        for (const std::string& p : problems) std::cout << p << ": the default is used.\n";
+    }
+    record = vesk::RepairConfigRecord(current, SetupDefaults());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -216,23 +245,21 @@ int main(int argc, char** argv) {
         std::cerr << "setup: " << error << "\n" << kUsage;
         return 2;
     }
+    bool fromCurrent = false;
+    if (!opt.defaults && StartFromCurrentRecord(record)) {
+        fromCurrent = true;
+        ApplyOptions(argc, argv, record, opt, error);
+    }
     // Ask only a terminal this program has to itself: the game starts it and
     // ends at once, leaving it in the background, where a read must fail (and
     // take the defaults) rather than stop the program.
     std::signal(SIGTTIN, SIG_IGN);
     bool ownTerminal = isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();
     if (opt.ask || (!opt.any && ownTerminal)) {
-        // A usable record already here gives the answers' defaults.
-        std::string current;
-        ConfigRecord existing;
-        if (vesk::platform::ReadFile(vesk::kConfigFileName, current) &&
-            vesk::DecodeConfigRecord(current, existing) && vesk::CheckConfigRecord(existing).empty()) {
-            record = existing;
-            ApplyOptions(argc, argv, record, opt, error);
-        }
-        AskAll(record);
+        AskAll(record); // the record's values are the answers' defaults
     } else if (!opt.any) {
-        std::cout << "No terminal to ask on: writing the default settings.\n";
+        std::cout << (fromCurrent ? "No terminal to ask on: keeping the current settings.\n"
+                                  : "No terminal to ask on: writing the default settings.\n");
     }
     std::string problem = vesk::CheckConfigRecord(record);
     if (!problem.empty()) {

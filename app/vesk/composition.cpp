@@ -9,6 +9,7 @@
 #include "interface/draw_nodes.h"
 #include "interface/input_devices.h"
 #include "interface/interface_services.h"
+#include "interface/scene_map_link.h"
 #include "interface/simple_node.h"
 #include "physics/camera_game.h"
 #include "physics/cm_render_link.h"
@@ -36,7 +37,9 @@ void SoundMessage(const std::string& text) {
 } // namespace
 
 TCore* ComposeGame(const std::vector<std::string>& params) {
-    // What the units set up before the application object exists.
+    // What the units set up before the application object exists (a game
+    // composed again in the same process gets its destroy queue back).
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     InitVarLists();
 
     CoreServices services;
@@ -46,6 +49,7 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     InstallPhysicsServices(services);
     InstallGameServices(services);
     InstallInterfaceServices(services);
+    InstallSceneMapLink();
     InstallInputDevices();
     InstallConsole();
     // The model-file cache lives for the whole run.

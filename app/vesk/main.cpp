@@ -3,6 +3,7 @@
 #include "composition.h"
 #include "core/application.h"
 #include "platform/text.h"
+#include "shared/errors.h"
 
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> params;
     for (int i = 1; i < argc; ++i) params.push_back(platform::Utf8ToCp1251(argv[i]));
 
+    // Log lines go out in batches; a fatal report and the shut-down write them first.
+    SetFastLogBuffered(true);
     TCore* core = ComposeGame(params);
     if (!StartGame(core)) {
         ReleaseGame();

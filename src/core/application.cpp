@@ -48,6 +48,7 @@ void FlushDestroyQueue() {
 }
 
 void DefaultHalt(int status) {
+    FastLogFlush();
     std::fflush(nullptr);
     std::_Exit(status);
 }
@@ -59,6 +60,13 @@ template <class F> void Guarded(const char* message, F&& step) {
     } catch (...) {
         ErrorReport(message, "mhl");
     }
+}
+
+// A second copy ends quietly for the player, but whoever started it from a
+// shell is told why nothing happened.
+void SayAnotherCopyRuns(const std::string& caption) {
+    std::fprintf(stderr, "vesk: another copy (\"%s\") is already running; this one stops\n",
+                 platform::Cp1251ToUtf8(caption).c_str());
 }
 
 std::string LastOsErrorText() {
@@ -174,7 +182,8 @@ void TCore::Init() {
     if (!IniVars) InitVarLists(); // the program body normally made them
     // A second copy stops before it touches the logs the first copy writes;
     // its caption is the one its console files are about to set.
-    if (!AcquireInstance(StartCaption())) {
+    if (const std::string caption = StartCaption(); !AcquireInstance(caption)) {
+        SayAnotherCopyRuns(caption);
         Halt ? Halt(0) : DefaultHalt(0);
         return;
     }
@@ -187,7 +196,9 @@ void TCore::Init() {
     services_.camera->Create();
 
     SetLogFolder(exe + "/logs");
-    platform::CreateFolders(LogFolder());
+    if (!platform::CreateFolders(LogFolder()))
+        std::fprintf(stderr, "vesk: cannot make the log folder %s; the game runs without its logs\n",
+                     platform::NativePath(LogFolder()).c_str());
     FastLogClearFiles();
     FastLogFlushMan = std::make_unique<FastLogFlushManClass>();
     FastLogAdd("BuildStart: " + GetMemStatusStr());
@@ -260,6 +271,7 @@ void TCore::Init() {
 void TCore::CreateMainWindow(const std::string& caption) {
     // The same caption running already: halt before any window exists.
     if (!AcquireInstance(caption)) {
+        SayAnotherCopyRuns(caption);
         Done = true;
         Halt ? Halt(0) : DefaultHalt(0);
         return;
@@ -365,6 +377,7 @@ void TCore::Frame() {
     FlushDestroyQueue();
     if (PluginSystem) PluginSystem->AfterTick();
     TimerSystem.Tick();
+    FastLogFlushIfDue();
 }
 
 void TCore::Tick(float dt) {
@@ -479,6 +492,7 @@ void TCore::FinalShutdown() {
         // The shut-down goes on to the halt whatever failed.
     }
     if (ErrorLogHasPending()) ErrorLogReport("", true);
+    FastLogFlush();
     instance_.reset();
 }
 

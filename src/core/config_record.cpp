@@ -155,20 +155,49 @@ bool DecodeConfigRecord(std::string_view b, ConfigRecord& r) {
     return true;
 }
 
+namespace {
+
+// The fields a game cannot run with outside their ranges.
+struct CheckedField {
+    const char* name;
+    int32_t ConfigRecord::*field;
+    int32_t lo, hi;
+};
+constexpr CheckedField kCheckedFields[] = {
+    {"width", &ConfigRecord::width, 1, kMaxScreenSide},
+    {"height", &ConfigRecord::height, 1, kMaxScreenSide},
+    {"refresh rate", &ConfigRecord::refreshRate, 0, kMaxRefreshRate},
+    {"texture divider", &ConfigRecord::textureDivider, 0, INT32_MAX},
+    {"multisample type", &ConfigRecord::multisampleType, 0, kMaxMultisampleType},
+    {"adapter ordinal", &ConfigRecord::adapterOrdinal, 0, INT32_MAX},
+};
+
+bool FieldUsable(const ConfigRecord& r, const CheckedField& f) {
+    return r.*f.field >= f.lo && r.*f.field <= f.hi;
+}
+
+} // namespace
+
+std::vector<std::string> ConfigRecordProblems(const ConfigRecord& r) {
+    std::vector<std::string> problems;
+    for (const CheckedField& f : kCheckedFields)
+        if (!FieldUsable(r, f))
+            problems.push_back(std::string("Setup record \"config.bin\": ") + f.name + " " +
+                               std::to_string(r.*f.field) + " is outside " + std::to_string(f.lo) + ".." +
+                               std::to_string(f.hi));
+    return problems;
+}
+
 std::string CheckConfigRecord(const ConfigRecord& r) {
-    auto outside = [](const char* field, int32_t value, int32_t lo, int32_t hi) -> std::string {
-        if (value >= lo && value <= hi) return {};
-        return std::string("Setup record \"config.bin\": ") + field + " " + std::to_string(value) +
-               " is outside " + std::to_string(lo) + ".." + std::to_string(hi);
-    };
-    for (std::string problem :
-         {outside("width", r.width, 1, kMaxScreenSide), outside("height", r.height, 1, kMaxScreenSide),
-          outside("refresh rate", r.refreshRate, 0, kMaxRefreshRate),
-          outside("texture divider", r.textureDivider, 0, INT32_MAX),
-          outside("multisample type", r.multisampleType, 0, kMaxMultisampleType),
-          outside("adapter ordinal", r.adapterOrdinal, 0, INT32_MAX)})
-        if (!problem.empty()) return problem;
-    return {};
+    const std::vector<std::string> problems = ConfigRecordProblems(r);
+    return problems.empty() ? std::string() : problems.front();
+}
+
+ConfigRecord RepairConfigRecord(const ConfigRecord& r, const ConfigRecord& defaults) {
+    ConfigRecord out = r;
+    for (const CheckedField& f : kCheckedFields)
+        if (!FieldUsable(r, f)) out.*f.field = defaults.*f.field;
+    return out;
 }
 
 bool WriteConfigRecordFile(std::string_view path, const ConfigRecord& record) {

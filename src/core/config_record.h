@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk {
 
@@ -90,6 +91,13 @@ std::string EncodeConfigRecord(const ConfigRecord& record);
 bool DecodeConfigRecord(std::string_view bytes, ConfigRecord& out);
 // The first field a game cannot run with, as a message; empty when the record is usable.
 std::string CheckConfigRecord(const ConfigRecord& record);
+// Every such field, one message each, in the record's order.
+std::vector<std::string> ConfigRecordProblems(const ConfigRecord& record);
+// The record with each field a game cannot run with taken from `defaults`;
+// every usable field is kept.
+ConfigRecord RepairConfigRecord(const ConfigRecord& record, const ConfigRecord& defaults);
+// Where the setup program keeps a record it could not use as it was.
+inline constexpr const char* kConfigBackupFileName = "config.bin.bak";
 
 bool WriteConfigRecordFile(std::string_view path, const ConfigRecord& record);
 

@@ -58,10 +58,11 @@ end
 if package then loadlib = package.loadlib end
 )lua";
 
-void ReportFailure(lua_State* L, int status) {
+void ReportFailure(lua_State* L, int status, std::string* failure) {
     if (status == 0) return;
     const char* msg = lua_tostring(L, -1);
     std::string text = msg ? msg : "(error object is not a string)";
+    if (failure) *failure = text;
     lua_pop(L, 1);
     lua_getglobal(L, "_ALERT");
     if (lua_isfunction(L, -1)) {
@@ -160,18 +161,24 @@ void InstallLua50Compat(lua_State* L) {
     InstallScriptPaths(L);
 }
 
-int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName) {
-    int top = lua_gettop(L);
-    int status = luaL_loadbuffer(L, chunk.data(), chunk.size(), chunkName);
+int LuaRunLoaded50(lua_State* L, int status, int top, std::string* failure) {
     if (status == 0) status = lua_pcall(L, 0, LUA_MULTRET, 0);
-    ReportFailure(L, status);
+    ReportFailure(L, status, failure);
     lua_settop(L, top);
     return LuaStatusTo50(status);
 }
 
+int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName) {
+    const int top = lua_gettop(L);
+    return LuaRunLoaded50(L, luaL_loadbuffer(L, chunk.data(), chunk.size(), chunkName), top);
+}
+
+std::string LuaDoStringName(std::string_view chunk) {
+    return std::string(chunk.substr(0, 60));
+}
+
 int LuaDoString50(lua_State* L, std::string_view chunk) {
-    std::string name(chunk.substr(0, 60));
-    return LuaDoBuffer50(L, chunk, name.c_str());
+    return LuaDoBuffer50(L, chunk, LuaDoStringName(chunk).c_str());
 }
 
 int LuaLoadFile(lua_State* L, const char* fileName) {
@@ -191,13 +198,9 @@ int LuaLoadFile(lua_State* L, const char* fileName) {
     return luaL_loadbuffer(L, text.data(), text.size(), name.c_str());
 }
 
-int LuaDoFile50(lua_State* L, const char* fileName) {
-    int top = lua_gettop(L);
-    int status = LuaLoadFile(L, fileName);
-    if (status == 0) status = lua_pcall(L, 0, LUA_MULTRET, 0);
-    ReportFailure(L, status);
-    lua_settop(L, top);
-    return LuaStatusTo50(status);
+int LuaDoFile50(lua_State* L, const char* fileName, std::string* failure) {
+    const int top = lua_gettop(L);
+    return LuaRunLoaded50(L, LuaLoadFile(L, fileName), top, failure);
 }
 
 } // namespace vesk

@@ -5,6 +5,7 @@
 // `collectgarbage(number)`, the global `loadlib`, the one-call string and
 // file runners, and 5.0's numbering of load and call results.
 #include <lua.hpp>
+#include <string>
 #include <string_view>
 
 namespace vesk {
@@ -38,7 +39,13 @@ void InstallLua50Compat(lua_State* L);
 // stderr. The stack is left as it was. Returns the 5.0 status.
 int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName);
 int LuaDoString50(lua_State* L, std::string_view chunk);
-int LuaDoFile50(lua_State* L, const char* fileName);
+// The run-and-report half of LuaDoBuffer50 for a chunk already loaded: runs the
+// function on top when `status` is 0, reports a failure as above (its message
+// also into `failure` when given) and returns the stack to `top`.
+int LuaRunLoaded50(lua_State* L, int status, int top, std::string* failure = nullptr);
+// The name LuaDoString50 gives a chunk: its first 60 characters.
+std::string LuaDoStringName(std::string_view chunk);
+int LuaDoFile50(lua_State* L, const char* fileName, std::string* failure = nullptr);
 
 // luaL_loadfile through the engine's path layer ("\\", any letter case).
 // Returns the 5.1 status; on failure the message is on the stack.

@@ -115,6 +115,7 @@ void TLuaMachine::Init() {
 
 void TLuaMachine::Close() {
     if (!state_) return;
+    chunks_.Forget();
     lua_close(state_);
     state_ = nullptr;
 }
@@ -138,47 +139,60 @@ void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) 
     if (seconds > 1.0) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
 }
 
-void TLuaMachine::RunScript(const std::string& file) {
-    if (!state_) return;
+bool TLuaMachine::RunScript(const std::string& file, std::string* failure) {
+    if (!state_) return false;
     const std::string path = ResolveModPath(DataPath + file);
-    if (!RunGuarded([&] { LuaDoFile(path); }))
+    bool ran = false;
+    if (!RunGuarded([&] { ran = LuaDoFile(path, failure); })) {
         ErrorReport("TLuaMachine.RunScript fault - script: " + file, "mhl");
+        return false;
+    }
+    return ran;
+}
+
+int TLuaMachine::LoadChunk(const std::string& chunk) {
+    // Debug mode names every chunk "DoString", the 5.0 runner by its text:
+    // functions compiled under the other naming are not reused.
+    if (chunksDebugMode_ != LuaDebugMode) {
+        chunks_.Clear(state_);
+        chunksDebugMode_ = LuaDebugMode;
+    }
+    if (chunks_.PushKept(state_, chunk)) return 0;
+    return chunks_.Compile(state_, chunk, LuaDebugMode ? "DoString" : LuaDoStringName(chunk).c_str());
 }
 
 void TLuaMachine::LuaDoString(const std::string& chunk) {
     if (!state_) return;
     if (LuaDebugMode) {
-        int status = luaL_loadbuffer(state_, chunk.data(), chunk.size(), "DoString");
-        LuaCheckCall(status, chunk);
+        LuaCheckCall(LoadChunk(chunk), chunk);
     } else {
-        LuaDoString50(state_, chunk);
+        const int top = lua_gettop(state_);
+        LuaRunLoaded50(state_, LoadChunk(chunk), top);
     }
 }
 
-void TLuaMachine::LuaDoFile(const std::string& fileName) {
-    if (!state_) return;
-    if (LuaDebugMode) {
-        int status = LuaLoadFile(state_, fileName.c_str());
-        LuaCheckCall(status, fileName);
-    } else {
-        LuaDoFile50(state_, fileName.c_str());
-    }
+bool TLuaMachine::LuaDoFile(const std::string& fileName, std::string* failure) {
+    if (!state_) return false;
+    if (LuaDebugMode) return LuaCheckCall(LuaLoadFile(state_, fileName.c_str()), fileName, failure);
+    return LuaDoFile50(state_, fileName.c_str(), failure) == 0;
 }
 
-void TLuaMachine::LuaCheckCall(int status, const std::string& task) {
-    if (!state_) return;
+bool TLuaMachine::LuaCheckCall(int status, const std::string& task, std::string* failure) {
+    if (!state_) return false;
     // The loaded chunk (or the load's message) is on top; whatever the chunk
     // returns is dropped so repeated runs never grow the stack.
     const int base = lua_gettop(state_) - 1;
     if (status == 0 && lua_pcall(state_, 0, LUA_MULTRET, 0) == 0) {
         lua_settop(state_, base < 0 ? 0 : base);
-        return;
+        return true;
     }
     const char* msg = lua_tostring(state_, -1);
+    if (failure) *failure = msg ? msg : "";
     std::string text = "LUAError (" + std::to_string(LuaStatusTo50(status)) + "): " + (msg ? msg : "");
     if (!task.empty()) text += " Task: <" + task + ">";
     lua_settop(state_, base < 0 ? 0 : base);
     ErrorReport(text, "w");
+    return false;
 }
 
 bool TLuaMachine::LuaGetStackInfo(int level, lua_Debug& record) const {

@@ -4,6 +4,8 @@
 // script files.
 #include <lua.hpp>
 #include <memory>
+
+#include "core/lua_chunk_cache.h"
 #include <string>
 #include <vector>
 
@@ -34,19 +36,30 @@ public:
     // is not nil. Chunks slower than a second go to the Lua timing log.
     void RunString(const std::string& chunk, const std::string& guard = "");
     // Runs data path + file, taken from the active mod when it has the file.
-    void RunScript(const std::string& file);
+    // False when the file did not load or its run failed; `failure` then
+    // holds Lua's message.
+    bool RunScript(const std::string& file, std::string* failure = nullptr);
 
     // One chunk or file; in debug mode with the error report, else as Lua 5.0 did.
     void LuaDoString(const std::string& chunk);
-    void LuaDoFile(const std::string& fileName);
+    // As LuaDoString; false (with Lua's message in `failure`) when the file
+    // did not load or its run failed.
+    bool LuaDoFile(const std::string& fileName, std::string* failure = nullptr);
     // Runs the loaded chunk on the stack when the load succeeded; reports
-    // "LUAError (status): message Task: <task>" with "w" otherwise.
-    void LuaCheckCall(int status, const std::string& task);
+    // "LUAError (status): message Task: <task>" with "w" otherwise. False on
+    // a failure, with Lua's message in `failure`.
+    bool LuaCheckCall(int status, const std::string& task, std::string* failure = nullptr);
     // The record of the function running at `level` (0 = current).
     bool LuaGetStackInfo(int level, lua_Debug& record) const;
 
 private:
+    // Pushes the compiled chunk (or the load's message) as luaL_loadbuffer does,
+    // named as the current mode names chunks; returns the load status.
+    int LoadChunk(const std::string& chunk);
+
     lua_State* state_ = nullptr;
+    TLuaChunkCache chunks_;
+    bool chunksDebugMode_ = false; // the mode the kept chunks were named for
     // Records for call and line hooks, reported when an engine fault breaks a
     // chunk. No hook fills them at present, so they stay cleared.
     lua_Debug hookCall_{};

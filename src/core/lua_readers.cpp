@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/lua_machine.h"
+#include "shared/errors.h"
 
 namespace vesk {
 
@@ -139,7 +140,12 @@ void CallObjTick(int ms) {
 }
 
 void RunMainScript() {
-    if (MachineReady()) LuaMachine->RunScript("Scripts/main.lua");
+    if (!MachineReady()) return;
+    // Without its main script the game has none of its content: that is a
+    // failed start, not a game to go on with.
+    std::string failure;
+    if (!LuaMachine->RunScript("Scripts/main.lua", &failure))
+        ErrorReport("script_Init: the main script Scripts/main.lua did not load: " + failure, "mhl");
 }
 
 std::string BackslashesToSlashes(std::string text) {

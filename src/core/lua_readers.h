@@ -18,7 +18,8 @@ std::string GetLuaStringDef(const std::string& test, const std::string& expressi
 std::vector<std::string> CallGetGameTable(const std::string& name);
 // Runs "obj_Tick(<ms>)".
 void CallObjTick(int ms);
-// Runs the start-up script "Scripts/main.lua".
+// Runs the start-up script "Scripts/main.lua"; one that does not load or
+// fails while it runs is a fatal report.
 void RunMainScript();
 std::string BackslashesToSlashes(std::string text);
 // `text` as a double-quoted Lua string literal.

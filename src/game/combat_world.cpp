@@ -76,8 +76,7 @@ void SpawnDefectFx(int32_t templateId, TEngineObject* unitHit, IBRUCollisionInfo
     TBaseRenderUnit* unit = AsUnit(unitHit);
     if (!templ || !unit) return;
     FXConfigDefectClass* config = FXConfigurator.GetDefectConfig(kOwnerClass);
-    auto* record = dynamic_cast<IEngineObject*>(&collision);
-    config->SetData(unit, record, 1.0f);
+    config->SetData(unit, &collision, 1.0f);
     templ->SpawnEffect2(config);
 }
 

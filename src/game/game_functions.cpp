@@ -24,6 +24,7 @@
 #include "game/range_effects.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
+#include "game/ship_queries.h"
 #include "game/slots.h"
 #include "game/statistics.h"
 #include "game/task_queue.h"
@@ -115,6 +116,14 @@ bool AcceptSaveName(const char* function, const std::string& name) {
     return false;
 }
 
+// Reports a save folder or file that a link takes out of the game folder;
+// true when the path may be used.
+bool AcceptSavePath(const char* function, const std::string& path) {
+    if (InsideGameFolder(path)) return true;
+    ErrorReport(std::string(function) + " - \"" + path + "\" leads outside the game folder", "mhl");
+    return false;
+}
+
 std::string TwoDigits(int v) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02d", v % 100);
@@ -122,6 +131,10 @@ std::string TwoDigits(int v) {
 }
 
 } // namespace
+
+bool InsideGameFolder(const std::string& path) {
+    return platform::IsInsideFolder(path, platform::ExeFolder());
+}
 
 SaveNameCheck CheckSaveName(const std::string& name) {
     if (name.find("..") != std::string::npos) return SaveNameCheck::dots;
@@ -197,11 +210,17 @@ int engine_CopySaveDir(lua_State* L) {
             return 0;
         const std::string source = SaveFolder(from);
         const std::string target = SaveFolder(to);
+        if (!AcceptSavePath("engine_CopySaveDir", source) || !AcceptSavePath("engine_CopySaveDir", target))
+            return 0;
         if (!platform::CreateFolders(target)) {
             ErrorReport("Function \"engine_CopySaveDir\" fault: can not create dir " + target, "mhl");
             return 0;
         }
         for (const std::string& file : platform::ListFolder(source, true, false)) {
+            // A file of either folder may itself be a link that leads out.
+            if (!AcceptSavePath("engine_CopySaveDir", source + file) ||
+                !AcceptSavePath("engine_CopySaveDir", target + file))
+                return 0;
             std::string data;
             if (!platform::ReadFile(source + file, data) || !platform::WriteFile(target + file, data))
                 throw std::runtime_error("copy failed");
@@ -215,6 +234,9 @@ int engine_DeleteSaveDir(lua_State* L) {
         const std::string name = LuaArgText(L, 1);
         if (!AcceptSaveName("engine_DeleteSaveDir", name)) return 0;
         const std::string folder = SaveFolder(name);
+        // Files that are links go as links (never followed); a folder that
+        // leads out is not touched.
+        if (!AcceptSavePath("engine_DeleteSaveDir", folder)) return 0;
         for (const std::string& file : platform::ListFolder(folder, true, false)) {
             if (!platform::DeleteFile(folder + file)) {
                 ErrorReport("engine_DeleteSaveDir fault - can`t delete file " + file + " in " + folder,
@@ -287,6 +309,7 @@ void RegisterGameLogicFunctions() {
     };
     for (const auto& [name, handler] : kFunctions) SetEngineFunction(name, handler);
     RegisterPlayerFunctions();
+    RegisterShipQueryFunctions();
 }
 
 void CreateGameLogicRoots(TBaseGameObject* root) {

@@ -4,6 +4,7 @@
 #include "core/lua_functions.h"
 #include "game/ai_tasks.h"
 #include "game/camera_tracks.h"
+#include "game/damage.h"
 #include "game/dialogs.h"
 #include "game/events.h"
 #include "game/game_functions.h"
@@ -18,10 +19,13 @@
 #include "game/player.h"
 #include "game/profiles.h"
 #include "game/render_mesh_link.h"
+#include "game/scene.h"
 #include "game/scene_link.h"
+#include "game/scene_world_link.h"
 #include "game/ships_link.h"
 #include "game/statistics.h"
 #include "game/tree_functions.h"
+#include "game/triggers.h"
 #include "physics/bsphere.h"
 #include "platform/files.h"
 #include "shared/errors.h"
@@ -57,6 +61,8 @@ public:
         RegisterGamePartsClasses();
         RegisterProfileClasses();
         RegisterCameraTrackClasses();
+        RegisterSceneClasses();
+        RegisterTriggerClasses();
         TGlobalObjects* root = CreateGameRoot();
         CreateGameLogicRoots(root);
         CreateGameParts(root);
@@ -66,6 +72,7 @@ public:
     void CreateGameVars() override {
         CreateGameGlobalLists();
         CreateTaskSequences(GlobalObjects);
+        CreateGameScene(GlobalObjects);
         CreateGameMeshTable(GlobalObjects);
         CreateGamePartsLists(GlobalObjects);
         CreatePlayerSettings(GlobalObjects);
@@ -149,9 +156,12 @@ void InstallGameServices(CoreServices& services) {
     InstallPhysicsLink();
     RegisterCameraTrackFunctions();
     InstallShipsLink();
+    // The scene's objects are placed at their helpers whatever built them.
+    InstallSceneWorldLink();
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();
+    InstallShieldUpQuery();
     InstallLogFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });

@@ -24,6 +24,18 @@ TPlayerSettings* Settings() {
                                                         : nullptr);
 }
 
+// A profile's folder (or a part of it) that the name or a link takes out of
+// the game folder is refused and reported; true when it may be used.
+bool AcceptProfilePath(const std::string& what, const std::string& profile, const std::string& path) {
+    if (CheckSaveName(profile) != SaveNameCheck::ok) {
+        ErrorReport(what + " error: wrong profile name: \"" + profile + "\"", "mhl");
+        return false;
+    }
+    if (InsideGameFolder(path)) return true;
+    ErrorReport(what + " error: \"" + path + "\" leads outside the game folder", "mhl");
+    return false;
+}
+
 bool RemoveTree(const std::string& folder, int depth) {
     if (depth > kMaxRemoveDepth) return false;
     for (const std::string& sub : platform::ListFolder(folder, false, true)) {
@@ -74,9 +86,12 @@ void TPlayerSettings::UpdateSaveNames() {
     TBaseGameObject* saves = FindChild("saves");
     if (!saves) return;
     saves->DeleteChildren();
-    const std::string folder = ProfileFolder(CurrentProfile()) + "save/";
+    const std::string profile = CurrentProfile();
+    const std::string folder = ProfileFolder(profile) + "save/";
+    if (!AcceptProfilePath("TPlayerSettings.updateSaveNames", profile, folder)) return;
     for (const std::string& name : platform::ListFolder(folder, false, true)) {
         if (name.rfind("save", 0) != 0 || name.find('.') != std::string::npos) continue;
+        if (!InsideGameFolder(folder + name + "/info.lua")) continue; // a link that leads out
         NewGameObject<TSavedGame>(name, saves)->loadData(folder + name + "/info.lua");
     }
 }
@@ -116,7 +131,8 @@ void SwitchPlayerProfile(const std::string& profile) {
     if (TBaseGameObject* saves = settings->FindChild("saves")) saves->DeleteChildren();
     // A profile never written has no settings to read.
     const std::string file = ProfileFolder(name) + "settings.lua";
-    if (platform::FileExists(file)) settings->loadData(file);
+    if (platform::FileExists(file) && AcceptProfilePath("TPlayer.switchProfile", name, file))
+        settings->loadData(file);
 }
 
 void SavePlayerProfile(const std::string& profile) {
@@ -128,10 +144,7 @@ void SavePlayerProfile(const std::string& profile) {
             "mhl");
         return;
     }
-    if (CheckSaveName(profile) != SaveNameCheck::ok) {
-        ErrorReport("TPlayer.saveProfile error: wrong profile name: \"" + profile + "\"", "mhl");
-        return;
-    }
+    if (!AcceptProfilePath("TPlayer.saveProfile", profile, ProfileFolder(profile) + "settings.lua")) return;
     TPlayerSettings* settings = Settings();
     if (!settings) return;
     platform::CreateFolders(ProfileFolder(profile) + "save");
@@ -139,11 +152,8 @@ void SavePlayerProfile(const std::string& profile) {
 }
 
 void DeletePlayerProfile(const std::string& profile) {
-    if (CheckSaveName(profile) != SaveNameCheck::ok) {
-        ErrorReport("TPlayer.deleteProfile error: wrong profile name: \"" + profile + "\"", "mhl");
-        return;
-    }
     const std::string folder = ProfileFolder(profile);
+    if (!AcceptProfilePath("TPlayer.deleteProfile", profile, folder)) return;
     if (!platform::FolderExists(folder)) return;
     if (!RemoveTree(folder, 0)) ErrorReport("TPlayer.deleteProfile error: can`t delete " + folder, "mhl");
 }

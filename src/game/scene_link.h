@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shared/engine_object.h"
+#include "world/env.h"
 
 namespace vesk {
 
@@ -32,7 +33,8 @@ public:
     void Kill(TEngineObject*) override {}
     void SetCollisionEvent(TEngineObject*, tOnCollision*) override {}
     void SwitchRayGroup(TEngineObject*, const std::string&, bool) override {}
-    void SetDustMode(int) override {}
+    // The dust belongs to the current planet system's environment.
+    void SetDustMode(int mode) override { SetWorldDustMode(mode); }
 };
 
 // Installs the link (nullptr restores the stand-in); the caller keeps it alive.

@@ -5,9 +5,14 @@
 // 20) followed by data_size bytes of data.
 #include "platform/math_types.h"
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace vesk {
 
@@ -106,6 +111,49 @@ inline float GetF32(const uint8_t* p) {
     float v;
     std::memcpy(&v, &u, 4);
     return v;
+}
+
+// The file's little-endian records are the host's own layout, so arrays of
+// them are copied as they stand.
+static_assert(std::endian::native == std::endian::little);
+
+// Walks `count` records of T stored back to back in a byte buffer of any
+// alignment; vector::assign over it sizes the vector once and copies each
+// record in place, with no zero fill before the copy.
+template <class T> class PackedRecordIterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T*;
+    using reference = T;
+
+    PackedRecordIterator() = default;
+    explicit PackedRecordIterator(const uint8_t* p) : p_(p) {}
+    T operator*() const {
+        T v;
+        std::memcpy(&v, p_, sizeof(T));
+        return v;
+    }
+    PackedRecordIterator& operator++() {
+        p_ += sizeof(T);
+        return *this;
+    }
+    PackedRecordIterator operator++(int) {
+        PackedRecordIterator old = *this;
+        p_ += sizeof(T);
+        return old;
+    }
+    bool operator==(const PackedRecordIterator& o) const { return p_ == o.p_; }
+
+private:
+    const uint8_t* p_ = nullptr;
+};
+
+// Replaces `out` with `count` records of T read from `p`.
+template <class T> void AssignPackedRecords(std::vector<T>& out, const uint8_t* p, size_t count) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    out.assign(PackedRecordIterator<T>(p), PackedRecordIterator<T>(p + count * sizeof(T)));
 }
 
 } // namespace vesk

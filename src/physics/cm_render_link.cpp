@@ -61,6 +61,9 @@ void InstallCMRenderObjectBuilder() {
     SetModelTreeProvider([](const std::string& file) -> IModelTree* {
         return CMTreeManager ? CMTreeManager->GetCMTree(file) : nullptr;
     });
+    SetModelCacheRelease([] {
+        if (CMTreeManager) CMTreeManager->Clear();
+    });
 }
 
 } // namespace vesk

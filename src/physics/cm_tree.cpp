@@ -324,8 +324,8 @@ private:
     std::vector<uint32_t> ReadIndices(const Chunk& c, uint32_t& count) {
         count = U32(c, 20);
         const uint8_t* p = ReadData(c, static_cast<uint64_t>(count) * 4, count);
-        std::vector<uint32_t> out(count);
-        for (uint32_t i = 0; i < count; ++i) out[i] = GetU32(p + 4 * i);
+        std::vector<uint32_t> out;
+        AssignPackedRecords(out, p, count);
         return out;
     }
 
@@ -382,14 +382,7 @@ private:
                 if (U32(m, 24) != sizeof(CMVertex)) Fail("pchvlist.vertex_size<>sizeof(D3DVERTEX)");
                 const uint8_t* p = ReadData(m, static_cast<uint64_t>(count) * sizeof(CMVertex), count);
                 g.vertexCount = count;
-                g.vertices.resize(count);
-                for (auto& v : g.vertices) {
-                    v.position = {GetF32(p), GetF32(p + 4), GetF32(p + 8)};
-                    v.normal = {GetF32(p + 12), GetF32(p + 16), GetF32(p + 20)};
-                    v.tu = GetF32(p + 24);
-                    v.tv = GetF32(p + 28);
-                    p += sizeof(CMVertex);
-                }
+                AssignPackedRecords(g.vertices, p, count);
                 break;
             }
             case CHUNK_INDEX_LIST:
@@ -400,11 +393,7 @@ private:
                 if (U32(m, 24) != 8) Fail("pchtclist <> 8 (UV in CMParser)");
                 if (U32(m, 28) != 1) Fail("pchtclist.chanal <> 1: not supported");
                 const uint8_t* p = ReadData(m, static_cast<uint64_t>(count) * 8, count);
-                g.texCoords2.resize(count);
-                for (auto& uv : g.texCoords2) {
-                    uv = {GetF32(p), GetF32(p + 4)};
-                    p += 8;
-                }
+                AssignPackedRecords(g.texCoords2, p, count);
                 break;
             }
             case CHUNK_ANIMATION_ROOT:
@@ -428,11 +417,7 @@ private:
         s.matrix = TM(c, 56);
         s.pointCount = U32(c, 104);
         const uint8_t* p = ReadData(c, static_cast<uint64_t>(s.pointCount) * 12, s.pointCount);
-        s.points.resize(s.pointCount);
-        for (auto& pt : s.points) {
-            pt = {GetF32(p), GetF32(p + 4), GetF32(p + 8)};
-            p += 12;
-        }
+        AssignPackedRecords(s.points, p, s.pointCount);
         tree_.shapes_.push_back(std::move(s));
         // Members up to the shape's end are stepped over by their headers only.
         for (;;) {
@@ -500,14 +485,14 @@ void CMTreeClass::LoadFromFile(const std::string& name) {
                     "mhl");
         return;
     }
-    std::string bytes;
-    if (!platform::ReadFile(file, bytes)) {
+    // Parsed straight from the mapped file: no copy of the bytes is made.
+    platform::FileView view;
+    if (!view.Open(file)) {
         ErrorReport("CMTreeClass.LoadFromFile: Cant open file: " + file, "mhl");
         return;
     }
-    const int64_t date = platform::FileTime(file);
-    fileDate_ = static_cast<uint32_t>(date);
-    LoadFromMemory(bytes, file);
+    fileDate_ = static_cast<uint32_t>(view.Time());
+    LoadFromMemory(view.Bytes(), file);
 }
 
 void CMTreeClass::LoadFromMemory(std::string_view bytes, const std::string& fileName) {

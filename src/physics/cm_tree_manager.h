@@ -21,6 +21,8 @@ public:
     // Frees the tree cached under that name; an unknown name is a fatal report.
     void ReleaseCMTree(const std::string& fileName);
     size_t Count() const { return entries_.size(); }
+    // Frees every cached tree.
+    void Clear() { entries_.clear(); }
 
 private:
     std::vector<CMTreeClassManageStruct> entries_;

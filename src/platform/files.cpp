@@ -2,9 +2,12 @@
 
 #include "platform/text.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <system_error>
@@ -106,16 +109,80 @@ bool DeleteFile(std::string_view path) {
     return fs::remove(NativePath(path), ec);
 }
 
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Reads `size` bytes (or up to the end, should the file have shrunk) into `out`.
+bool ReadAll(int fd, size_t size, std::string& out) {
+    out.resize(size);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, out.data() + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    out.resize(done);
+    return true;
+}
+
+} // namespace
+
 bool ReadFile(std::string_view path, std::string& out) {
-    std::ifstream in(NativePath(path), std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) return false;
-    out.resize(static_cast<size_t>(size));
-    in.seekg(0, std::ios::beg);
-    in.read(out.data(), size);
-    return static_cast<bool>(in) || in.eof();
+    Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return ReadAll(fd.get(), static_cast<size_t>(st.st_size), out);
+}
+
+bool FileView::Open(std::string_view path) {
+    Close();
+    Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    time_ = static_cast<int64_t>(st.st_mtime);
+    const size_t size = static_cast<size_t>(st.st_size);
+    if (size > 0) {
+        // The pages come straight from the file cache, all mapped at once.
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        if (p != MAP_FAILED) {
+            data_ = static_cast<const char*>(p);
+            size_ = size;
+            mapped_ = true;
+            return true;
+        }
+    }
+    if (!ReadAll(fd.get(), size, copy_)) {
+        Close();
+        return false;
+    }
+    data_ = copy_.data();
+    size_ = copy_.size();
+    return true;
+}
+
+void FileView::Close() {
+    if (mapped_) ::munmap(const_cast<char*>(data_), size_);
+    mapped_ = false;
+    data_ = nullptr;
+    size_ = 0;
+    copy_ = std::string();
+    time_ = -1;
 }
 
 bool WriteFile(std::string_view path, std::string_view data) {
@@ -148,6 +215,33 @@ bool SetFileTime(std::string_view path, int64_t seconds) {
     struct timeval times[2] = {};
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
     return ::utimes(NativePath(path).c_str(), times) == 0;
+}
+
+namespace {
+
+// The path made absolute, its existing part with every link resolved, without a trailing separator.
+bool RealPath(std::string_view enginePath, fs::path& out) {
+    std::error_code ec;
+    fs::path p = fs::absolute(NativePath(enginePath), ec);
+    if (ec) return false;
+    p = fs::weakly_canonical(p, ec);
+    if (ec) return false;
+    out = p.lexically_normal();
+    while (out.has_relative_path() && out.filename().empty()) out = out.parent_path();
+    return true;
+}
+
+} // namespace
+
+bool IsInsideFolder(std::string_view path, std::string_view folder) {
+    fs::path real, root;
+    if (path.empty() || folder.empty() || !RealPath(path, real) || !RealPath(folder, root)) return false;
+    auto p = real.begin();
+    for (const fs::path& part : root) {
+        if (p == real.end() || *p != part) return false;
+        ++p;
+    }
+    return true;
 }
 
 std::vector<std::string> ListFolder(std::string_view path, bool files, bool folders) {

@@ -24,6 +24,30 @@ bool IsSymbolicLink(std::string_view path);
 bool CreateFolders(std::string_view path);
 bool DeleteFile(std::string_view path);
 bool ReadFile(std::string_view path, std::string& out);
+
+// A whole file's bytes for reading, mapped into memory where the system allows
+// it (read in one go otherwise), without a copy or a per-part allocation.
+class FileView {
+public:
+    FileView() = default;
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+    ~FileView() { Close(); }
+
+    // False when the file is absent or cannot be read; the view is then empty.
+    bool Open(std::string_view path);
+    void Close();
+    std::string_view Bytes() const { return {data_, size_}; }
+    // Modification time in whole seconds since 1970 (as FileTime), read with the file.
+    int64_t Time() const { return time_; }
+
+private:
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    bool mapped_ = false;
+    std::string copy_; // the bytes, where the file could not be mapped
+    int64_t time_ = -1;
+};
 // Replaces the file's contents (creating it).
 bool WriteFile(std::string_view path, std::string_view data);
 bool AppendFile(std::string_view path, std::string_view data);
@@ -31,6 +55,10 @@ int64_t FileSize(std::string_view path); // -1 when absent
 // Modification time in whole seconds since 1970; -1 when absent.
 int64_t FileTime(std::string_view path);
 bool SetFileTime(std::string_view path, int64_t seconds);
+// True when the path, with every link along it followed, lies within the
+// folder (itself resolved the same way). Parts that do not exist yet are
+// taken as written, ".." included.
+bool IsInsideFolder(std::string_view path, std::string_view folder);
 // Entry names (engine text) of a folder; folders first when wanted.
 std::vector<std::string> ListFolder(std::string_view path, bool files = true, bool folders = true);
 

@@ -412,6 +412,19 @@ std::vector<uint8_t> ResizeBgra(const uint8_t* bgra, uint32_t w, uint32_t h, uin
         std::memcpy(out.data(), bgra, out.size());
         return out;
     }
+    if (w == nw * 2 && h == nh * 2) {
+        // The next mip level: each texel the rounded mean of a 2x2 square (the
+        // general average below, without its per-texel range work).
+        const size_t row = size_t(w) * 4;
+        for (uint32_t y = 0; y < nh; ++y) {
+            const uint8_t* a = bgra + size_t(y) * 2 * row;
+            const uint8_t* b = a + row;
+            uint8_t* d = &out[size_t(y) * nw * 4];
+            for (uint32_t x = 0; x < nw * 4; x += 4, a += 8, b += 8, d += 4)
+                for (int c = 0; c < 4; ++c) d[c] = uint8_t((a[c] + a[c + 4] + b[c] + b[c + 4] + 2) / 4);
+        }
+        return out;
+    }
     for (uint32_t y = 0; y < nh; ++y)
         for (uint32_t x = 0; x < nw; ++x) {
             uint8_t* d = &out[(size_t(y) * nw + x) * 4];
@@ -476,14 +489,25 @@ Result CreateTextureFromBgra(IDirect3DDevice9* device, const uint8_t* bgra, uint
     if (Failed(r)) return r;
     levels = tex->GetLevelCount();
     std::vector<uint8_t> cur(bgra, bgra + size_t(w) * h * 4);
+    // Block-compressed levels are handed to the device as pixels: it makes
+    // the blocks where it suits it (the GL device off the loading thread).
+    std::vector<std::vector<uint8_t>> pixelLevels;
     uint32_t lw = w, lh = h;
     for (uint32_t i = 0; i < levels; ++i) {
         if (i > 0) {
             const uint32_t nw = Half(lw), nh = Half(lh);
-            cur = ResizeBgra(cur.data(), lw, lh, nw, nh);
+            cur = ResizeBgra(pixelLevels.empty() ? cur.data() : pixelLevels.back().data(), lw, lh, nw, nh);
             lw = nw, lh = nh;
         }
+        if (IsCompressedFormat(format)) {
+            pixelLevels.push_back(std::move(cur));
+            continue;
+        }
         r = FillLevel(tex.Get(), i, format, lw, lh, BgraToLevel(format, cur.data(), lw, lh));
+        if (Failed(r)) return r;
+    }
+    if (!pixelLevels.empty()) {
+        r = device->FillCompressedTexture(tex.Get(), std::move(pixelLevels));
         if (Failed(r)) return r;
     }
     *texture = tex.Detach();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 #include "platform/files.h"
@@ -108,10 +109,31 @@ private:
             av_frame_unref(frame_);
             return false;
         }
-        bgra.assign(size_t(w) * size_t(h) * 4, 0);
-        uint8_t* dst[4] = {bgra.data(), nullptr, nullptr, nullptr};
-        int pitch[4] = {w * 4, 0, 0, 0};
-        sws_scale(sws_, frame_->data, frame_->linesize, 0, h, dst, pitch);
+        // The scaler may write past the last pixel of a row (its vector code
+        // works in whole blocks): it gets a picture of FFmpeg's own making,
+        // aligned and padded as it expects, and the rows are copied out.
+        if (!picture_ || picture_->width != w || picture_->height != h) {
+            av_frame_free(&picture_);
+            picture_ = av_frame_alloc();
+            if (!picture_) {
+                av_frame_unref(frame_);
+                return false;
+            }
+            picture_->format = AV_PIX_FMT_BGRA;
+            picture_->width = w;
+            picture_->height = h;
+            if (av_frame_get_buffer(picture_, 0) < 0) {
+                av_frame_free(&picture_);
+                av_frame_unref(frame_);
+                return false;
+            }
+        }
+        sws_scale(sws_, frame_->data, frame_->linesize, 0, h, picture_->data, picture_->linesize);
+        const size_t row = size_t(w) * 4;
+        bgra.resize(row * size_t(h));
+        for (int y = 0; y < h; ++y)
+            std::memcpy(bgra.data() + row * size_t(y),
+                        picture_->data[0] + size_t(y) * size_t(picture_->linesize[0]), row);
         if (time) {
             const int64_t pts = frame_->best_effort_timestamp;
             *time = pts == AV_NOPTS_VALUE ? 0.0 : double(pts) * timeBase_;
@@ -123,6 +145,7 @@ private:
     void Close() {
         sws_freeContext(sws_);
         sws_ = nullptr;
+        av_frame_free(&picture_);
         av_packet_free(&packet_);
         av_frame_free(&frame_);
         avcodec_free_context(&codec_);
@@ -137,6 +160,7 @@ private:
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
     SwsContext* sws_ = nullptr;
+    AVFrame* picture_ = nullptr; // the scaler's output, BGRA
     int stream_ = -1;
     double timeBase_ = 0, duration_ = 0, frameRate_ = 0;
     bool draining_ = false;

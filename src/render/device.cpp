@@ -230,7 +230,10 @@ void DeviceSetRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
 }
 
 void ResetDeviceStateCache() {
-    g_cache.ClearStages();
+    // A new device names its resources afresh: ids remembered from another
+    // device (the stream, the vertex format, textures, the pixel shader)
+    // would skip the first bindings on this one.
+    g_cache = StateCache{};
     if (!Device) return;
     Device->SetRenderState(D3DRS_DITHERENABLE, 1);
     Device->SetRenderState(D3DRS_SPECULARENABLE, 0);

@@ -2,6 +2,7 @@
 
 #include "render/engine.h"
 #include "render/render_unit.h"
+#include "shared/helpers.h"
 #include "shared/math.h"
 
 #include <cmath>
@@ -19,7 +20,9 @@ SimpleKeyAnimationClass* SimpleKeyAnimationClass::Create(IEngineObject* carrier,
 bool SimpleKeyAnimationClass::SetTrack(const ROKeyTrack* track) {
     if (!track) return false;
     track_ = track;
-    frameCount_ = static_cast<int32_t>(std::nearbyint(track->endFrame - track->startFrame));
+    // Frames that are not numbers, or more than a clock can count, make a track of no length.
+    const double frames = std::nearbyint(double(track->endFrame) - double(track->startFrame));
+    frameCount_ = std::isfinite(frames) && std::abs(frames) < 1e7 ? static_cast<int32_t>(frames) : 0;
     length_ = static_cast<float>(frameCount_) / 30.0f;
     return true;
 }
@@ -31,12 +34,12 @@ TBaseRenderUnit* SimpleKeyAnimationClass::CarrierUnit() const {
 
 void SimpleKeyAnimationClass::Update(float dtMs) {
     if (!track_ || IsRenderPaused()) return;
-    clock_ += 0.001f * dtMs;
+    if (std::isfinite(dtMs)) clock_ += 0.001f * dtMs; // a step that is no number moves nothing
     if (clock_ >= length_) clock_ = 0;
     // A track of no length shows its first key.
     phase_ = length_ > 0 ? std::min(clock_ / length_, 1.0f) : 0.0f;
     const float keys = track_->keyCount > 0 ? static_cast<float>(track_->keyCount - 1) : 0.0f;
-    currentKey_ = static_cast<int32_t>(std::nearbyint(phase_ * keys));
+    currentKey_ = SaturatedInt32(std::nearbyint(double(phase_) * keys));
     if (!(flags_ & KA_NOMATRIX))
         if (TBaseRenderUnit* unit = CarrierUnit()) {
             Matrix m = unit->GetLocalMatrix();

@@ -7,7 +7,19 @@ ModelTreeProvider& Provider() {
     static ModelTreeProvider provider;
     return provider;
 }
+std::function<void()>& CacheRelease() {
+    static std::function<void()> release;
+    return release;
+}
 } // namespace
+
+void SetModelCacheRelease(std::function<void()> release) {
+    CacheRelease() = std::move(release);
+}
+
+void ReleaseModelCache() {
+    if (CacheRelease()) CacheRelease()();
+}
 
 void SetModelTreeProvider(ModelTreeProvider provider) {
     Provider() = std::move(provider);

@@ -76,5 +76,9 @@ protected:
 using ModelTreeProvider = std::function<IModelTree*(const std::string& fileName)>;
 void SetModelTreeProvider(ModelTreeProvider provider);
 IModelTree* GetModelTree(const std::string& fileName);
+// Empties the model cache, with the render objects built from its trees; the
+// render engine does this before it frees the buffers those objects hold.
+void SetModelCacheRelease(std::function<void()> release);
+void ReleaseModelCache();
 
 } // namespace vesk

@@ -7,6 +7,7 @@
 #include "render/engine.h"
 #include "render/frame_functions.h"
 #include "render/managers.h"
+#include "render/model_tree.h"
 #include "render/post_process.h"
 #include "render/render_script.h"
 #include "render/shader.h"
@@ -105,6 +106,8 @@ public:
     }
     void FreeManagers() override {
         BRUCacheMan.reset();
+        // The models' render objects hold buffers of the manager freed below.
+        ReleaseModelCache();
         BuffersManager.reset();
         if (Engine) Engine->SetPostEffectController(nullptr);
         RE_FreePostProcess();

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -36,15 +38,112 @@ ErrorHooks& Hooks() {
     return hooks;
 }
 
-// The common fast-log write: one line appended, the folder made on demand.
+// Lines on their way to the log files. Opening, appending and closing a file
+// per line costs tens of microseconds, so while buffering is on the lines
+// collect here and go out together: when they grow large, when the oldest has
+// waited a quarter of a second, before a fatal report ends the program, when
+// the log folder changes and at shut-down (the destructor runs at exit).
+class LogBuffers {
+public:
+    static constexpr size_t kFlushBytes = 64 * 1024;
+    static constexpr std::chrono::milliseconds kFlushAge{250};
+
+    ~LogBuffers() { Flush(); }
+
+    void SetBuffered(bool on) {
+        std::lock_guard lock(mutex_);
+        if (!on) FlushLocked();
+        buffered_ = on;
+    }
+
+    void Add(const char* fileName, const std::string& line) {
+        std::lock_guard lock(mutex_);
+        if (!buffered_) {
+            Append(fileName, line + "\n");
+            return;
+        }
+        if (pendingBytes_ == 0) oldest_ = Clock::now();
+        std::string& text = PendingFor(fileName).text;
+        text += line;
+        text += '\n';
+        pendingBytes_ += line.size() + 1;
+        if (pendingBytes_ >= kFlushBytes || Clock::now() - oldest_ >= kFlushAge) FlushLocked();
+    }
+
+    void Flush() {
+        std::lock_guard lock(mutex_);
+        FlushLocked();
+    }
+
+    void FlushIfDue() {
+        std::lock_guard lock(mutex_);
+        if (pendingBytes_ > 0 && Clock::now() - oldest_ >= kFlushAge) FlushLocked();
+    }
+
+    // Lines not yet written to the named files are dropped (the files are being emptied).
+    void Discard(std::initializer_list<const char*> names) {
+        std::lock_guard lock(mutex_);
+        for (const char* name : names) {
+            std::string& text = PendingFor(name).text;
+            pendingBytes_ -= text.size();
+            text.clear();
+        }
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Pending {
+        std::string fileName;
+        std::string text;
+    };
+
+    Pending& PendingFor(const char* fileName) {
+        for (Pending& p : files_)
+            if (p.fileName == fileName) return p;
+        return files_.emplace_back(Pending{fileName, {}});
+    }
+
+    void FlushLocked() {
+        for (Pending& p : files_) {
+            if (p.text.empty()) continue;
+            Append(p.fileName.c_str(), p.text);
+            p.text.clear();
+        }
+        pendingBytes_ = 0;
+    }
+
+    // Appends to <log folder>/<file name>, the folder made on demand. A file
+    // that cannot be written is said once on stderr: without the log there
+    // is no other place left to say it.
+    void Append(const char* fileName, const std::string& text) {
+        const std::string path = g_logFolder + "/" + fileName;
+        platform::CreateFolders(g_logFolder);
+        if (!platform::AppendFile(path, text) && told_.insert(path).second)
+            std::fprintf(stderr, "vesk: cannot write the log file %s; its lines are lost\n",
+                         platform::NativePath(path).c_str());
+    }
+
+    std::mutex mutex_;
+    bool buffered_ = false;
+    std::vector<Pending> files_; // one per log file name: a handful
+    size_t pendingBytes_ = 0;
+    Clock::time_point oldest_;
+    std::set<std::string> told_;
+};
+
+LogBuffers& Buffers() {
+    static LogBuffers buffers;
+    return buffers;
+}
+
+// The common fast-log write: one line for the named file.
 void FastLogWrite(const char* fileName, const std::string& text) {
     if (!LogEnabled) return;
     if (g_logFolder.empty() || fileName[0] == '\0') {
         platform::ShowMessageBox(text, "Unable To Add To Log");
         return;
     }
-    platform::CreateFolders(g_logFolder);
-    platform::AppendFile(g_logFolder + "/" + fileName, text + "\n");
+    Buffers().Add(fileName, text);
 }
 
 // "%-22s : %s"
@@ -79,6 +178,8 @@ unsigned TscMeasureOnce(unsigned pauseMs) {
 } // namespace
 
 void SetLogFolder(std::string folder) {
+    // Lines already written belong to the folder they were written for.
+    Buffers().Flush();
     g_logFolder = std::move(folder);
 }
 const std::string& LogFolder() {
@@ -124,7 +225,20 @@ void FastLogAddMem(const std::string& text) {
     FastLogWrite(kMemLogFileName, text);
 }
 
+void SetFastLogBuffered(bool buffered) {
+    Buffers().SetBuffered(buffered);
+}
+
+void FastLogFlush() {
+    Buffers().Flush();
+}
+
+void FastLogFlushIfDue() {
+    Buffers().FlushIfDue();
+}
+
 void FastLogClearFiles() {
+    Buffers().Discard({kLogFileName, kErrLogFileName, kLuaTimeLogFileName});
     for (const char* name : {kLogFileName, kErrLogFileName, kLuaTimeLogFileName}) {
         std::string path = g_logFolder + "/" + name;
         if (platform::FileExists(path)) platform::WriteFile(path, "");
@@ -196,6 +310,9 @@ void ErrorReport(const std::string& text, const std::string& flags) {
     if (h.onReport) h.onReport(text, flags);
     FastLogAddError(text);
     const bool fatal = flags.find('h') != std::string::npos;
+    // The shut-down that follows may itself fail or hang: what led here is
+    // written out first.
+    if (fatal) FastLogFlush();
     if (flags.find('m') != std::string::npos) {
         // Without "h" the frame goes on, so the display stays.
         if (fatal && h.releaseDisplay) h.releaseDisplay();
@@ -207,6 +324,7 @@ void ErrorReport(const std::string& text, const std::string& flags) {
             h.halt();
             return; // only a test's halt comes back
         }
+        FastLogFlush();
         std::fflush(nullptr);
         std::_Exit(1);
     }
@@ -376,6 +494,7 @@ void ErrorLogReport(const std::string& text, bool write) {
     if (!platform::WriteFile(name, report)) {
         // Keep the texts for the next attempt (the shut-down writes again).
         FastLogAddError("ErrorLogReport: unable to write " + name);
+        std::fprintf(stderr, "vesk: cannot write the error report %s\n", platform::NativePath(name).c_str());
         return;
     }
     PendingErrorTexts.clear();

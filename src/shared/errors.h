@@ -63,6 +63,16 @@ void FastLogAddInt(int value);
 void FastLogAddError(const std::string& text);
 void FastLogAddLuaTime(const std::string& text);
 void FastLogAddMem(const std::string& text);
+// Buffered fast logs: lines collect in memory and are appended in batches
+// (see FastLogFlush for when). Off by default, so that tools and tests read a
+// line back as soon as it is added; the game turns it on at start-up. A log
+// file that cannot be written is said once on stderr.
+void SetFastLogBuffered(bool buffered);
+// Writes every buffered line out now.
+void FastLogFlush();
+// Writes the buffered lines out when the oldest has waited long enough (the
+// main loop calls it once a frame, so lines never wait long on a quiet log).
+void FastLogFlushIfDue();
 // Empties "log.txt", "errlog.txt" and "luatlog.txt" in the log folder.
 void FastLogClearFiles();
 

@@ -69,6 +69,13 @@ bool TryParseFloatVal(std::string_view s, double& out) {
     return std::isfinite(out);
 }
 
+int32_t SaturatedInt32(double value) {
+    if (!(value == value)) return 0;
+    if (value >= 2147483647.0) return INT32_MAX;
+    if (value <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
 bool TryParseInt32(std::string_view s, int32_t& out) {
     size_t i = 0;
     while (i < s.size() && s[i] == ' ') ++i;

@@ -30,6 +30,10 @@ double StrToExtDef(const std::string& text, double def);
 // Quiet forms for callers that decide for themselves what a bad text means.
 bool TryParseFloatVal(std::string_view text, double& out);
 bool TryParseInt32(std::string_view text, int32_t& out);
+// A number from a script or a file as a whole number, cut toward zero: values
+// past the 32-bit range give its ends, NaN gives 0 (a plain cast would be
+// undefined for them).
+int32_t SaturatedInt32(double value);
 
 // 0..15 for a hexadecimal digit (either case), -1 otherwise.
 int HexDigitValue(char c);

@@ -32,6 +32,11 @@ float ArgNumber(lua_State* L, int i) {
     return static_cast<float>(lua_tonumber(L, i));
 }
 
+// A whole-number argument; any number a script gives reads as one.
+int ArgWhole(lua_State* L, int i) {
+    return SaturatedInt32(lua_tonumber(L, i));
+}
+
 } // namespace
 
 int EngineSound(lua_State* L) {
@@ -53,17 +58,17 @@ int EngineSound(lua_State* L) {
         engine->QueryCaps();
     } else if (service == "SMARTSTOPSTEP") {
         if (channel == 8) return fault("incorrect channel");
-        engine->SetSmartStopStep(channel, static_cast<int>(lua_tonumber(L, 3)));
+        engine->SetSmartStopStep(channel, ArgWhole(L, 3));
     } else if (service == "ROLLOFF") {
         engine->SetRolloff(ArgNumber(L, 3));
     } else if (service == "MAXPLAYCOUNT") {
-        engine->SetMaxPlayCount(channel, static_cast<int>(lua_tonumber(L, 3)));
+        engine->SetMaxPlayCount(channel, ArgWhole(L, 3));
     } else if (service == "DISTANCE") {
         engine->SetDistanceFactor(ArgNumber(L, 3));
     } else if (service == "DOPPLER") {
         engine->SetDoppler(ArgNumber(L, 3));
     } else if (service == "TIMEFACTOR") {
-        engine->SetTimeFactor(static_cast<int>(lua_tonumber(L, 3)));
+        engine->SetTimeFactor(ArgWhole(L, 3));
     } else if (service == "ENUM") {
         std::vector<std::string> list;
         engine->Enum(channel, list);

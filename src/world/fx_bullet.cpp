@@ -1,6 +1,9 @@
 #include "world/fx_bullet.h"
 
+#include "core/lua_readers.h"
 #include "core/var_list.h"
+#include "physics/bsphere.h"
+#include "physics/coll_detector.h"
 #include "render/collision_event.h"
 #include "render/device.h"
 #include "render/dynamic_position.h"
@@ -16,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace vesk {
 
@@ -36,15 +40,9 @@ const std::vector<BurstData>& NoBursts() {
     return none;
 }
 
-// The scene's ship units with their bounding spheres where they are this
-// frame (after the physics moved them), gathered once a frame.
-struct ShipSphere {
-    TBaseRenderUnit* unit;
-    Vec3 centre;
-    float radius;
-};
-const std::vector<ShipSphere>& ShipSpheres() {
-    static std::vector<ShipSphere> ships;
+// The scene's ship units, gathered once a frame.
+const std::vector<TBaseRenderUnit*>& ShipUnits() {
+    static std::vector<TBaseRenderUnit*> ships;
     static uint64_t frame = ~0ull;
     static int32_t engineId = 0;
     const uint64_t now = RenderFrameCounter.GetFrame();
@@ -55,16 +53,7 @@ const std::vector<ShipSphere>& ShipSpheres() {
     if (frame != now || engineId != Engine->GetId()) {
         frame = now;
         engineId = Engine->GetId();
-        ships.clear();
-        for (TBaseRenderUnit* ship : Engine->GetUnitsWithFlags(BRU_SHIP)) {
-            if (!ship || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
-            BSphereRecord* own = nullptr;
-            ship->GetOwnBSphere(own);
-            if (!own) continue;
-            // Where the ship is now, not where it was last drawn.
-            ship->TransformBSphere(*own, ship->GetWorldMatrix());
-            ships.push_back({ship, own->worldCentre, own->worldRadius});
-        }
+        ships = Engine->GetUnitsWithFlags(BRU_SHIP);
     }
     return ships;
 }
@@ -93,20 +82,85 @@ void SetBulletCollisionTest(BulletCollisionTest test) {
     CollisionTest() = test ? std::move(test) : BulletCollisionTest(DefaultBulletCollision);
 }
 
-bool DefaultBulletCollision(FXBulletClass&, const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore,
-                            BulletContact& out) {
+bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out) {
     float best = 2.0f;
-    for (const ShipSphere& s : ShipSpheres()) {
-        TBaseRenderUnit* ship = s.unit;
-        // A ship killed since the list was made is passed over.
-        if (ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
+    const Vec3 path = Vec3Sub(to, from);
+    const float length = Vec3Length(path);
+    for (TBaseRenderUnit* ship : ShipUnits()) {
+        if (!ship || ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
         float t = 0.0f;
-        if (!SegmentEntersSphere(from, to, s.centre, s.radius, t) || t >= best) continue;
+        Vec3 normal{};
+        if (BSpheresContainerClass* tree = GetSphereTree(ship)) {
+            // The innermost sphere of the ship's tree that the path meets.
+            SphereTreeHit hit;
+            if (!IsRayIntersectObject(tree, from, to, hit)) continue;
+            t = length > 0.0f ? Vec3Length(Vec3Sub(hit.point, from)) / length : 0.0f;
+            normal = hit.normal;
+        } else {
+            BSphereRecord* own = nullptr;
+            ship->GetOwnBSphere(own);
+            if (!own) continue;
+            // Where the ship is now, not where it was last drawn.
+            ship->TransformBSphere(*own, ship->GetWorldMatrix());
+            if (!SegmentEntersSphere(from, to, own->worldCentre, own->worldRadius, t)) continue;
+            normal = Vec3Sub(Vec3Add(from, Vec3Scale(path, t)), own->worldCentre);
+        }
+        if (t >= best) continue;
         best = t;
         out.unit = ship;
-        out.point = Vec3Add(from, Vec3Scale(Vec3Sub(to, from), t));
+        out.point = Vec3Add(from, Vec3Scale(path, t));
+        out.normal =
+            Vec3Length(normal) > 0.0f ? Vec3Normalize(normal) : Vec3Normalize(Vec3Scale(path, -1.0f));
     }
     return best <= 1.0f;
+}
+
+bool DefaultBulletCollision(FXBulletClass&, const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore,
+                            BulletContact& out) {
+    return FindSegmentContact(from, to, ignore, out);
+}
+
+void SpawnContactBursts(const std::vector<BurstData>& bursts, const BulletContact& contact) {
+    if (!contact.unit) return;
+    // Each burst sits at a helper of its own at the contact point, in the hit unit's frame.
+    Matrix inverse;
+    if (!MatrixInverse(contact.unit->GetWorldMatrix(), inverse)) inverse = Matrix{};
+    const Vec3 local = Vec3TransformCoord(contact.point, inverse);
+    for (const BurstData& b : bursts) {
+        auto* t = FindEngineObjectAs<TBaseRenderUnit>(b.templateId);
+        if (!t) continue;
+        HelperClass* coll = contact.unit->AddHelper("coll", local);
+        TBaseRenderUnit* burst = FXSpawn({"", t->GetHex(), coll->GetHex(), ""});
+        if (auto* fx = dynamic_cast<FXBurstClass*>(burst))
+            fx->SetAnchor(coll);
+        else
+            coll->Kill();
+    }
+}
+
+std::vector<BurstData> ReadBurstList(const std::string& id, const std::string& className) {
+    std::vector<BurstData> list;
+    const std::string name = "fx." + id + ".bursts";
+    // A missing list counts as empty.
+    const int32_t count = kws2i(GetLuaStringDef(name, "length(" + name + ")", "0"),
+                                className + ".CreateFromLua: script_GetVar(length(" + name + "))");
+    for (int32_t i = 1; i <= count; ++i) {
+        const std::string entry = name + "[" + std::to_string(i) + "]";
+        const std::string bid = GetLuaString(entry + ".id", true);
+        if (bid.empty()) break;
+        const float size = kws2f(GetLuaString(entry + ".size", true), "script_GetVar(" + entry + ".size)");
+        list.push_back({bid, 0, size});
+    }
+    return list;
+}
+
+void FindBurstTemplates(std::vector<BurstData>& bursts) {
+    for (BurstData& b : bursts) {
+        auto* t = FindEngineObjectAs<TBaseRenderUnit>(b.templateId);
+        if (t && !t->InDestroyQueue()) continue;
+        t = TBaseRenderUnit::FindFXTemplate(b.id);
+        b.templateId = t ? t->GetId() : 0;
+    }
 }
 
 // ---- the bullet ------------------------------------------------------------------------------
@@ -180,19 +234,7 @@ void FXBulletClass::CreateFromLua(const std::string& id) {
     if (t = FxKey(id, "color"); !t.empty())
         kinetic_->startColour = kinetic_->colour = static_cast<uint32_t>(kws2i("$" + t, context("color", t)));
     meshId_ = FxKey(id, "mesh");
-    if (EffectsOffMode() == 0) {
-        const int32_t count =
-            FXListLength("length(fx." + id + ".bursts)",
-                         "FXBulletClass.CreateFromLua: script_GetVar(length(fx." + id + ".bursts))");
-        for (int32_t i = 1; i <= count; ++i) {
-            const std::string index = std::to_string(i);
-            const std::string bid = FxPath(id, "bursts[" + index + "].id");
-            if (bid.empty()) break;
-            const float size = kws2f(FxPath(id, "bursts[" + index + "].size"),
-                                     "script_GetVar(fx." + id + ".bursts[" + index + "].size)");
-            bursts_->push_back({bid, 0, size});
-        }
-    }
+    if (EffectsOffMode() == 0) *bursts_ = ReadBurstList(id, "FXBulletClass");
     FXBaseClass::CreateFromLua(id);
 }
 
@@ -206,12 +248,7 @@ TBaseRenderUnit* FXBulletClass::CreateCopy(TBaseRenderUnit* parent) {
         TBaseRenderUnit* t = FindFXTemplate(meshId_);
         meshTemplate_ = t ? t->GetId() : 0;
     }
-    if (bursts_)
-        for (BurstData& b : *bursts_)
-            if (stale(b.templateId)) {
-                TBaseRenderUnit* t = FindFXTemplate(b.id);
-                b.templateId = t ? t->GetId() : 0;
-            }
+    if (bursts_) FindBurstTemplates(*bursts_);
     auto* copy = dynamic_cast<FXBulletClass*>(FXBaseClass::CreateCopy(parent));
     if (!copy) return nullptr;
     copy->textureName_ = textureName_;
@@ -268,7 +305,7 @@ int FXBulletClass::SetFromDescStruct(IEngineObject* configuration) {
     }
     if (UpdaterManager) UpdaterManager->AddClient(this);
     // The shared renderer exists before the shot is first listed.
-    FXBulletRendererClass::Get();
+    FXStreakRendererClass::Bullets();
     return 0;
 }
 
@@ -307,10 +344,7 @@ void FXBulletClass::Message(IEngineObject* sender, int msg, int param) {
 }
 
 void FXBulletClass::GetNormal(Vec3& out) {
-    out = {1, 0, 0};
-    if (!contact_.unit) return;
-    const Vec3 away = Vec3Sub(contact_.point, contact_.unit->GetCenter());
-    if (Vec3Length(away) > 0.0f) out = Vec3Normalize(away);
+    out = contact_.normal;
 }
 
 IKWTexture* FXBulletClass::CurrentTexture() const {
@@ -353,22 +387,7 @@ void FXBulletClass::OnHit(const BulletContact& contact) {
     contact_ = contact;
     hit_ = true;
     contact.unit->AddSubscriber(this);
-    if (EffectsOffMode() == 0 && bursts_) {
-        // Each burst sits at a helper of its own at the contact point, in the hit unit's frame.
-        Matrix inverse;
-        if (!MatrixInverse(contact.unit->GetWorldMatrix(), inverse)) inverse = Matrix{};
-        const Vec3 local = Vec3TransformCoord(contact.point, inverse);
-        for (const BurstData& b : *bursts_) {
-            auto* t = FindEngineObjectAs<TBaseRenderUnit>(b.templateId);
-            if (!t) continue;
-            HelperClass* coll = contact.unit->AddHelper("coll", local);
-            TBaseRenderUnit* burst = FXSpawn({"", t->GetHex(), coll->GetHex(), ""});
-            if (auto* fx = dynamic_cast<FXBurstClass*>(burst))
-                fx->SetAnchor(coll);
-            else
-                coll->Kill();
-        }
-    }
+    if (EffectsOffMode() == 0 && bursts_) SpawnContactBursts(*bursts_, contact);
     SetPosition(contact.point);
     auto* own = dynamic_cast<IGameCollisionEvent*>(GetCollisionEvent());
     auto* other = dynamic_cast<IGameCollisionEvent*>(contact.unit->GetCollisionEvent());
@@ -415,10 +434,10 @@ void FXBulletClass::FillRenderList(int stage, int pass) {
         return;
     // A bullet with a mesh effect is seen as that mesh.
     if (meshTemplate_ != 0) return;
-    if (FXBulletRendererClass* r = FXBulletRendererClass::Get()) r->AddClient(this);
+    if (FXStreakRendererClass* r = FXStreakRendererClass::Bullets()) r->AddClient(this);
 }
 
-void FXBulletClass::StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const {
+bool FXBulletClass::StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const {
     const Vec3 p = Vec3TransformPoint(kinetic_->position, view);
     const Vec3 h =
         Vec3TransformPoint(Vec3Add(kinetic_->position, Vec3Scale(kinetic_->direction, length_)), view);
@@ -434,54 +453,60 @@ void FXBulletClass::StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const 
     corners[1] = Vec3Add(p, w);
     corners[2] = Vec3Add(h, w);
     corners[3] = Vec3Sub(h, w);
+    return true;
 }
 
-// ---- the shared bullet renderer ----------------------------------------------------------------
+// ---- the shared streak renderers -----------------------------------------------------------------
 
-FXBulletRendererClass* FXBulletRendererClass::Get() {
+FXStreakRendererClass* FXStreakRendererClass::Get(const std::string& material) {
     if (!Engine) return nullptr;
-    // Kept by id: the renderer goes with the engine's units.
-    static int32_t id = 0;
-    auto* r = FindEngineObjectAs<FXBulletRendererClass>(id);
+    // Kept by id: the renderers go with the engine's units.
+    static std::map<std::string, int32_t> ids;
+    auto* r = FindEngineObjectAs<FXStreakRendererClass>(ids[material]);
     if (r && r->Parent() == Engine && !r->HasFlag(BRU_KILLED | BRU_DISCARDED)) return r;
-    r = Create<FXBulletRendererClass>(Engine);
-    id = r->GetId();
+    r = Create<FXStreakRendererClass>(Engine);
+    ids[material] = r->GetId();
+    r->material_ = material;
+    r->SetName("StreaksRenderer_" + material);
+    r->quads_ = QuadsRendererClass::Create(Device.Get(), material, kQuads);
+    if (Device) r->quads_->CreateBuffers(Device.Get());
     Engine->AddChild(r);
     r->SetSortValue(3.0f);
     Engine->SortChildsBRU();
     return r;
 }
 
-void FXBulletRendererClass::Init(TBaseRenderUnit* parent) {
+void FXStreakRendererClass::Init(TBaseRenderUnit* parent) {
     TBaseRenderUnit::Init(parent);
-    SetName("BulletsRenderer");
     SetFlag(0x80800000ull);
     clients_.clear();
     frame_ = ~0ull;
     batches_ = 0;
-    quads_ = QuadsRendererClass::Create(Device.Get(), "fx_bullet", kQuads);
-    if (Device) quads_->CreateBuffers(Device.Get());
 }
 
-void FXBulletRendererClass::Free() {
+void FXStreakRendererClass::Free() {
     if (QuadsRendererClass* q = std::exchange(quads_, nullptr)) q->Free();
+    defaultTexture_ = nullptr;
     TBaseRenderUnit::Free();
 }
 
-void FXBulletRendererClass::AddClient(FXBulletClass* bullet) {
+void FXStreakRendererClass::AddClient(IStreakClient* client) {
     // Clients are gathered anew each frame.
     const uint64_t now = RenderFrameCounter.GetFrame();
     if (frame_ != now) {
         clients_.clear();
         frame_ = now;
     }
-    clients_.push_back(bullet);
+    clients_.push_back(client);
 }
 
-void FXBulletRendererClass::DoRender() {
+void FXStreakRendererClass::DoRender() {
     if (clients_.empty() || !quads_ || !quads_->HasBuffers() || !Device) return;
-    std::stable_sort(clients_.begin(), clients_.end(), [](const FXBulletClass* a, const FXBulletClass* b) {
-        return std::less<const IKWTexture*>()(a->CurrentTexture(), b->CurrentTexture());
+    // Each client's texture is asked once; clients of one texture end up side by side.
+    byTexture_.clear();
+    for (IStreakClient* c : clients_) byTexture_.emplace_back(c->CurrentTexture(), c);
+    std::stable_sort(byTexture_.begin(), byTexture_.end(), [](const auto& a, const auto& b) {
+        return std::less<const IKWTexture*>()(a.first, b.first);
     });
     // The streaks are built in view space: world and view are the identity while they draw.
     Matrix view;
@@ -489,14 +514,14 @@ void FXBulletRendererClass::DoRender() {
     static const Matrix identity;
     Device->SetTransform(platform::D3DTS_VIEW, &identity);
     size_t i = 0;
-    while (i < clients_.size()) {
-        IKWTexture* texture = clients_[i]->CurrentTexture();
+    while (i < byTexture_.size()) {
+        IKWTexture* texture = byTexture_[i].first;
         quads_->NextBatch();
         quads_->SetTexture(texture);
-        while (i < clients_.size() && clients_[i]->CurrentTexture() == texture && !quads_->BatchFull()) {
+        while (i < byTexture_.size() && byTexture_[i].first == texture && !quads_->BatchFull()) {
             Vec3 corners[4];
-            clients_[i]->StreakCorners(view, corners);
-            quads_->AddQuadCorners(clients_[i]->Kinetic()->colour, corners);
+            if (byTexture_[i].second->StreakCorners(view, corners))
+                quads_->AddQuadCorners(byTexture_[i].second->StreakColour(), corners);
             ++i;
         }
         quads_->Render();

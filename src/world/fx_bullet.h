@@ -26,6 +26,8 @@ extern int32_t FXBulletCount;
 struct BulletContact {
     TBaseRenderUnit* unit = nullptr;
     Vec3 point{};
+    // The surface normal there, facing the path's start.
+    Vec3 normal{1, 0, 0};
 };
 // Finds the first contact of the path from -> to; `ignore` is the shooter (its
 // units are never hit). The default tests the bounding spheres of the scene's
@@ -36,8 +38,24 @@ void SetBulletCollisionTest(BulletCollisionTest test);
 bool DefaultBulletCollision(FXBulletClass& bullet, const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore,
                             BulletContact& out);
 
+// Something drawn as a camera-facing band between two points: shots and beams.
+class IStreakClient {
+public:
+    // The band's four corners in view space (near edge first, in the order of
+    // the unit quad's corners); false when there is nothing to draw.
+    virtual bool StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const = 0;
+    virtual uint32_t StreakColour() const = 0;
+    virtual IKWTexture* CurrentTexture() const = 0;
+
+protected:
+    ~IStreakClient() = default;
+};
+
 // After a hit the bullet answers where it met the unit (its collision information).
-class FXBulletClass : public FXBaseClass, public IUpdatableInterface, public IBRUCollisionInfo {
+class FXBulletClass : public FXBaseClass,
+                      public IUpdatableInterface,
+                      public IStreakClient,
+                      public IBRUCollisionInfo {
 public:
     void Init(TBaseRenderUnit* parent) override;
     void Free() override;
@@ -67,14 +85,15 @@ public:
     void UpdateEndTick() override {}
 
     // IBRUCollisionInfo: the contact point, the unit hit and the outward
-    // normal of its bounding sphere there.
+    // normal of the sphere it met there.
     void GetPoint(Vec3& out) override { out = contact_.point; }
     TBaseRenderUnit* GetOtherUnit() override { return contact_.unit; }
     void GetNormal(Vec3& out) override;
 
     // The streak's four corners in view space (near edge first), its colour and texture.
-    void StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const;
-    IKWTexture* CurrentTexture() const;
+    bool StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const override;
+    uint32_t StreakColour() const override { return kinetic_ ? kinetic_->colour : 0; }
+    IKWTexture* CurrentTexture() const override;
 
     KineticParticleClass* Kinetic() const { return kinetic_; }
     float Speed() const { return speed_; }
@@ -112,25 +131,48 @@ private:
     Vec3 basisFor_{};
 };
 
-// Draws every listed bullet of a frame as camera-facing streaks, one batch per texture.
-class FXBulletRendererClass : public TBaseRenderUnit {
+// Draws every camera-facing quad of one kind listed in a frame (shots, beams
+// or hit marks), one batch per texture, with the kind's material.
+class FXStreakRendererClass : public TBaseRenderUnit {
 public:
     static constexpr uint32_t kQuads = 512;
-    // The renderer under the engine root, made on first use.
-    static FXBulletRendererClass* Get();
+    // The renderer of that material under the engine root, made on first use.
+    static FXStreakRendererClass* Get(const std::string& material);
+    static FXStreakRendererClass* Bullets() { return Get("fx_bullet"); }
+    static FXStreakRendererClass* Lasers() { return Get("fx_laser"); }
     void Init(TBaseRenderUnit* parent) override;
     void Free() override;
-    void AddClient(FXBulletClass* bullet);
+    void AddClient(IStreakClient* client);
     void DoRender() override;
     void EndRender() override { clients_.clear(); }
     int ClientCount() const { return static_cast<int>(clients_.size()); }
     int BatchesDrawn() const { return batches_; }
+    const std::string& Material() const { return material_; }
+    // The texture its clients start with (empty unless a kind sets one).
+    const TextureRef& DefaultTexture() const { return defaultTexture_; }
+    void SetDefaultTexture(TextureRef t) { defaultTexture_ = std::move(t); }
 
 private:
-    std::vector<FXBulletClass*> clients_;
+    std::vector<IStreakClient*> clients_;
+    std::vector<std::pair<IKWTexture*, IStreakClient*>> byTexture_;
     uint64_t frame_ = ~0ull;
     QuadsRendererClass* quads_ = nullptr;
     int batches_ = 0;
+    std::string material_;
+    TextureRef defaultTexture_;
 };
+
+// Where a path from -> to first meets a ship unit of the scene, skipping the
+// unit `ignore`: down its tree of bounding spheres when it has one, else on its
+// own bounding sphere; false when it meets none.
+bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out);
+// Spawns each burst of the list at a "coll" helper of its own, made on the hit
+// unit at the contact point.
+void SpawnContactBursts(const std::vector<BurstData>& bursts, const BulletContact& contact);
+// The entries {id, size} of fx.<id>.bursts (none when the list is missing); a
+// size that is not a number is a fatal report.
+std::vector<BurstData> ReadBurstList(const std::string& id, const std::string& className);
+// Finds each burst's template by id (again when it went with a reload).
+void FindBurstTemplates(std::vector<BurstData>& bursts);
 
 } // namespace vesk

@@ -17,30 +17,18 @@ void FXBurstClass::Init(TBaseRenderUnit* parent) {
     SetFlag(0x80804000ull);
     effectsOff_ = false;
     count_ = 0;
-    vmin_ = vmax_ = maxLife_ = minLife_ = maxSize_ = minSize_ = friction_ = 0;
+    spread_ = {};
     particleId_.clear();
     particleTemplate_ = 0;
-    colour_ = colour2_ = 0;
     notAttached_ = false;
     anchor_ = nullptr;
 }
 
 void FXBurstClass::CreateFromLua(const std::string& id) {
     effectsOff_ = EffectsOffMode() == 1;
-    auto context = [&id](const char* key) { return "FXBurstClass.CreateFromLua: " + id + ": " + key; };
-    auto real = [&](const char* key) { return kws2f(FxKey(id, key), context(key)); };
-    count_ = kws2i(FxKey(id, "numParticles"), context("numParticles"));
-    vmax_ = real("vmax");
-    vmin_ = real("vmin");
-    maxSize_ = real("MaxSize");
-    minSize_ = real("MinSize");
-    maxLife_ = real("MaxLifeTime");
-    minLife_ = real("MinLifeTime");
+    count_ = kws2i(FxKey(id, "numParticles"), "FXBurstClass.CreateFromLua: " + id + ": numParticles");
+    spread_.Read(id, "FXBurstClass");
     particleId_ = FxKey(id, "particleID");
-    colour_ = static_cast<uint32_t>(kws2i("$" + FxKey(id, "color"), context("color")));
-    const std::string second = FxKey(id, "color2");
-    colour2_ = second.empty() ? colour_ : static_cast<uint32_t>(kws2i("$" + second, context("color2")));
-    friction_ = real("friction");
     notAttached_ = FxKey(id, "notattached") == "1";
     FXBaseClass::CreateFromLua(id);
 }
@@ -60,17 +48,9 @@ TBaseRenderUnit* FXBurstClass::CreateCopy(TBaseRenderUnit* parent) {
     if (!copy) return nullptr;
     copy->effectsOff_ = effectsOff_;
     copy->count_ = count_;
-    copy->vmin_ = vmin_;
-    copy->vmax_ = vmax_;
-    copy->maxLife_ = maxLife_;
-    copy->minLife_ = minLife_;
-    copy->maxSize_ = maxSize_;
-    copy->minSize_ = minSize_;
-    copy->friction_ = friction_;
+    copy->spread_ = spread_;
     copy->particleId_ = particleId_;
     copy->particleTemplate_ = particleTemplate_;
-    copy->colour_ = colour_;
-    copy->colour2_ = colour2_;
     copy->notAttached_ = notAttached_;
     return copy;
 }
@@ -132,13 +112,8 @@ void FXBurstClass::AddParticles() {
     for (int32_t i = 0; i < count_; ++i) {
         auto* p = dynamic_cast<FXParticleClass*>(SpawnEffect(t, this, nullptr));
         if (!p) continue;
-        p->SetVelocity(Vec3Scale(RandomUnitVector(), vmin_ + UniformRandom() * (vmax_ - vmin_)));
+        spread_.Apply(*p);
         p->SetPosition({0, 0, 0});
-        p->SetColor(colour_);
-        p->SetEndColor(colour2_);
-        p->SetLifeTime(minLife_ + UniformRandom() * (maxLife_ - minLife_));
-        p->SetSize(minSize_ + UniformRandom() * (maxSize_ - minSize_));
-        p->SetFriction(friction_);
     }
 }
 

@@ -4,6 +4,7 @@
 // lifetimes, follows its anchor while they live, and kills itself when the
 // last particle is gone.
 #include "world/fx_base.h"
+#include "world/fx_particle.h"
 
 #include <string>
 
@@ -26,15 +27,15 @@ public:
 
     bool NotAttached() const { return notAttached_; }
     int32_t ParticleCount() const { return count_; }
-    float MinSpeed() const { return vmin_; }
-    float MaxSpeed() const { return vmax_; }
-    float MinLifeTime() const { return minLife_; }
-    float MaxLifeTime() const { return maxLife_; }
-    float MinSize() const { return minSize_; }
-    float MaxSize() const { return maxSize_; }
-    float Friction() const { return friction_; }
-    uint32_t Colour() const { return colour_; }
-    uint32_t Colour2() const { return colour2_; }
+    float MinSpeed() const { return spread_.vmin; }
+    float MaxSpeed() const { return spread_.vmax; }
+    float MinLifeTime() const { return spread_.minLife; }
+    float MaxLifeTime() const { return spread_.maxLife; }
+    float MinSize() const { return spread_.minSize; }
+    float MaxSize() const { return spread_.maxSize; }
+    float Friction() const { return spread_.friction; }
+    uint32_t Colour() const { return spread_.colour; }
+    uint32_t Colour2() const { return spread_.colour2; }
     const std::string& ParticleId() const { return particleId_; }
     HelperClass* AnchorHelper() const { return anchor_; }
     // A helper made for this burst alone (by the burst or its configuration); it goes when the burst goes.
@@ -47,12 +48,10 @@ private:
 
     bool effectsOff_ = false;
     int32_t count_ = 0;
-    float vmin_ = 0, vmax_ = 0, maxLife_ = 0, minLife_ = 0, maxSize_ = 0, minSize_ = 0;
-    float friction_ = 0;
+    ParticleSpread spread_;
     std::string particleId_;
     // The particle template (by id), found by the template on its first copy and shared by the copies.
     int32_t particleTemplate_ = 0;
-    uint32_t colour_ = 0, colour2_ = 0;
     bool notAttached_ = false;
     // The "!attached" helper a burst that stays put was placed at.
     HelperClass* anchor_ = nullptr;

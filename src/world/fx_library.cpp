@@ -13,8 +13,16 @@
 #include "world/fx_base.h"
 #include "world/fx_bullet.h"
 #include "world/fx_burst.h"
+#include "world/fx_defect.h"
 #include "world/fx_jet.h"
+#include "world/fx_laser.h"
+#include "world/fx_model_part.h"
 #include "world/fx_particle.h"
+#include "world/fx_portal.h"
+#include "world/fx_shapes.h"
+#include "world/fx_shield.h"
+#include "world/fx_smoke.h"
+#include "world/fx_sound.h"
 
 namespace vesk {
 
@@ -64,21 +72,29 @@ void Register(TBaseRenderUnit* unit, const std::string& id, bool owned) {
     if (owned) FXOwnedTemplates.Add(unit);
 }
 
+// A portal's gate model from its entry's "mesh"; "t1" and "t2" are its switch
+// times in percent of the animation.
+void LoadPortal(FXPortalClass& portal, const std::string& id) {
+    auto field = [&id](const char* name) { return GetLuaString("fx[" + LuaQuote(id) + "]." + name, true); };
+    portal.LoadFromMesh(field("mesh"), id);
+    const std::string t1 = field("t1"), t2 = field("t2");
+    const float p1 = t1.empty() ? 30.0f : kws2f(t1, "LoadFXTemplates: " + id + ": t1");
+    const float p2 = t2.empty() ? 70.0f : kws2f(t2, "LoadFXTemplates: " + id + ": t2");
+    portal.SetSwitchTimes(p1, p2);
+}
+
 // The template of one entry: the unit of its row's class, not counted among the live effects.
 TBaseRenderUnit* MakeTemplate(int row, const std::string& id) {
     const FXTypeRow& r = kTypes[static_cast<size_t>(row)];
-    // A class that this build does not have yet is named in the log and skipped.
-    if (ClassManager.IndexOf(r.className) < 0) {
-        FastLogAddError("LoadFXTemplates: " + id + ": effect type \"" + r.type + "\" (" + r.className +
-                        ") is not available, skipped");
-        return nullptr;
-    }
     TBaseRenderUnit* unit = MakeUnit(r);
     if (!unit) return nullptr;
     if (std::string(r.type) != "sphere") --FXBaseClass::LiveCountOf(r.className);
     ++counts[static_cast<size_t>(row)];
-    if (r.blendMode != 0)
+    if (r.blendMode != 0) {
         if (auto* p = dynamic_cast<FXParticleClass*>(unit)) p->SetBlendMode(r.blendMode);
+        if (auto* s = dynamic_cast<FXSmokeClass*>(unit)) s->SetBlendMode(r.blendMode);
+    }
+    if (auto* portal = dynamic_cast<FXPortalClass*>(unit)) LoadPortal(*portal, id);
     return unit;
 }
 
@@ -88,7 +104,12 @@ void RegisterEffectUnitClasses() {
     static const bool done =
         RegisterRenderUnitClass<FXParticleClass>() && RegisterRenderUnitClass<FXBurstClass>() &&
         RegisterRenderUnitClass<FXJetClass>() && RegisterRenderUnitClass<FXBulletClass>() &&
-        RegisterRenderUnitClass<FXBulletRendererClass>();
+        RegisterRenderUnitClass<FXStreakRendererClass>() && RegisterRenderUnitClass<FXLaserClass>() &&
+        RegisterRenderUnitClass<FXShieldClass>() && RegisterRenderUnitClass<FXSphereClass>() &&
+        RegisterRenderUnitClass<FXGlowClass>() && RegisterRenderUnitClass<FXMeshClass>() &&
+        RegisterRenderUnitClass<FXDirectedMeshClass>() && RegisterRenderUnitClass<FXSoundClass>() &&
+        RegisterRenderUnitClass<FXSmokeClass>() && RegisterRenderUnitClass<FXPortalClass>() &&
+        RegisterRenderUnitClass<FXDefectClass>() && RegisterRenderUnitClass<FXModelPartClass>();
     (void)done;
     RegisterLampClasses();
 }

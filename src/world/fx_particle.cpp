@@ -1,12 +1,15 @@
 #include "world/fx_particle.h"
 
+#include "core/lua_readers.h"
 #include "render/engine.h"
+#include "render/model_tree.h"
 #include "render/texture.h"
 #include "render/view_camera.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
 #include "shared/math_frustum.h"
+#include "world/fx_model_part.h"
 
 #include <cmath>
 
@@ -41,6 +44,31 @@ const CameraFrame& ViewOf(IViewCamera* cam) {
 
 } // namespace
 
+void ParticleSpread::Read(const std::string& id, const std::string& className) {
+    auto key = [&id](const char* name) { return GetLuaString("fx[" + LuaQuote(id) + "]." + name, true); };
+    auto context = [&](const char* name) { return className + ".CreateFromLua: " + id + ": " + name; };
+    auto real = [&](const char* name) { return kws2f(key(name), context(name)); };
+    vmax = real("vmax");
+    vmin = real("vmin");
+    maxSize = real("MaxSize");
+    minSize = real("MinSize");
+    maxLife = real("MaxLifeTime");
+    minLife = real("MinLifeTime");
+    colour = static_cast<uint32_t>(kws2i("$" + key("color"), context("color")));
+    const std::string second = key("color2");
+    colour2 = second.empty() ? colour : static_cast<uint32_t>(kws2i("$" + second, context("color2")));
+    friction = real("friction");
+}
+
+void ParticleSpread::Apply(FXParticleClass& p) const {
+    p.SetVelocity(Vec3Scale(RandomUnitVector(), vmin + UniformRandom() * (vmax - vmin)));
+    p.SetColor(colour);
+    p.SetEndColor(colour2);
+    p.SetLifeTime(minLife + UniformRandom() * (maxLife - minLife));
+    p.SetSize(minSize + UniformRandom() * (maxSize - minSize));
+    p.SetFriction(friction);
+}
+
 void FXParticleClass::Init(TBaseRenderUnit* parent) {
     FXBaseClass::Init(parent);
     SetFlag(0x80800080ull);
@@ -61,6 +89,7 @@ void FXParticleClass::Init(TBaseRenderUnit* parent) {
     spinAxis_ = {0, 0, 1};
     spinSpeed_ = spinAngle_ = 0;
     distance_ = 0;
+    meshPiece_ = false;
 }
 
 bool FXParticleClass::DiscardBRU() {
@@ -91,6 +120,7 @@ TBaseRenderUnit* FXParticleClass::CreateCopy(TBaseRenderUnit* parent) {
     copy->startSize_ = startSize_;
     copy->endSize_ = endSize_;
     copy->blendMode_ = blendMode_;
+    copy->meshPiece_ = meshPiece_;
     // Each copy spins its own way.
     copy->spinAxis_ = RandomUnitVector();
     copy->spinSpeed_ = spinMin_ + UniformRandom() * (spinMax_ - spinMin_);
@@ -115,7 +145,33 @@ void FXParticleClass::CreateFromLua(const std::string& id) {
     if (FxKey(id, "ColorController") == "CameraDist")
         controller_ = std::make_unique<FXCameraDistColorController>(
             kws2f(FxKey(id, "CameraDistFactor"), "FXParticleClass.CreateFromLua: CameraDistFactor: " + id));
+    if (const std::string mesh = FxKey(id, "mesh"); !mesh.empty()) TakeMeshPiece(mesh);
     FXBaseClass::CreateFromLua(id);
+}
+
+void FXParticleClass::TakeMeshPiece(const std::string& meshName) {
+    const std::string base = MeshEntryFile(meshName);
+    IModelTree* model = base.empty() ? nullptr : GetModelTree(base + ".cm");
+    const std::vector<std::string> objects = model ? model->ModelObjectNames() : std::vector<std::string>{};
+    if (objects.empty()) {
+        FastLogAddError(GetName() + ": no model for the mesh entry \"" + meshName + "\": drawn as a sprite");
+        return;
+    }
+    const auto index =
+        static_cast<size_t>(std::lround(UniformRandom() * static_cast<float>(objects.size() - 1)));
+    auto* piece = TBaseRenderUnit::Create<FXModelPartClass>(this);
+    if (!piece->Load(*model, nullptr, objects[index], 0xC0)) {
+        if (piece->DiscardBRU()) piece->Free();
+        return;
+    }
+    // The piece keeps its turn in the model but flies where the particle is.
+    Matrix at = piece->GetLocalMatrix();
+    MatrixSetTranslation(at, {0, 0, 0});
+    piece->SetBaseMatrix(at);
+    AddChild(piece);
+    SetFlag(BRU_OPAQUE);
+    ClearFlag(BRU_BLENDED);
+    meshPiece_ = true;
 }
 
 void FXParticleClass::SetLifeTime(float seconds) {
@@ -192,6 +248,11 @@ void FXParticleClass::UpdateMatrices(const Matrix* parent) {
 }
 
 void FXParticleClass::FillRenderList(int stage, int pass) {
+    // A piece of a model is drawn as a model, in the opaque pass.
+    if (meshPiece_) {
+        if (!HasFlag(BRU_KILLED)) TBaseRenderUnit::FillRenderList(stage, pass);
+        return;
+    }
     // The cheap tests first: the tree is listed four times a frame.
     if (stage != renderStage_ || HasFlag(BRU_KILLED) || !IsVisible() || SkipInPass(pass)) return;
     // A lamp places itself while it is listed: its glow follows it here.

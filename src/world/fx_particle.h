@@ -19,6 +19,20 @@ inline constexpr int32_t kBlendSmoke = 3;
 inline constexpr int32_t kBlendAlpha = 4;
 inline constexpr int32_t kBlendLamp = 5;
 
+class FXParticleClass;
+
+// What an emitter gives each particle it lets go: a random direction with a
+// speed, a size and a lifetime in their ranges, its two colours and friction.
+struct ParticleSpread {
+    float vmin = 0, vmax = 0, maxLife = 0, minLife = 0, maxSize = 0, minSize = 0, friction = 0;
+    uint32_t colour = 0, colour2 = 0;
+    // The keys of fx["<id>"]: "vmax", "vmin", "MaxSize", "MinSize", "MaxLifeTime",
+    // "MinLifeTime", "color", "color2" (the colour when empty) and "friction"; an
+    // empty one is a fatal report naming the class, the id and the key.
+    void Read(const std::string& id, const std::string& className);
+    void Apply(FXParticleClass& particle) const;
+};
+
 class FXParticleClass : public FXBaseClass, public ISpriteClient, public IParticleControl {
 public:
     void Init(TBaseRenderUnit* parent) override;
@@ -67,6 +81,8 @@ public:
     IColorController* GetColorController() const { return controller_.get(); }
     // False while the particle would not show: for the alpha mode its alpha is 0, for the others its RGB.
     bool IsVisible() const;
+    // A particle of a template with a "mesh" shows a piece of that model instead of a sprite.
+    bool ShowsMeshPiece() const { return meshPiece_; }
 
     // ISpriteClient
     float GetSize() const override { return size_; }
@@ -79,6 +95,11 @@ public:
     int32_t GetKind() const override { return blendMode_; }
 
 private:
+    // One top-level object of the model of the Lua mesh entry, chosen at random,
+    // becomes a child drawn in place of the sprite; without the model the
+    // particle stays a sprite (an error-log line says so).
+    void TakeMeshPiece(const std::string& meshName);
+
     std::string textureName_;
     std::shared_ptr<std::vector<TextureRef>> frames_;
     int frame_ = 0;
@@ -95,6 +116,7 @@ private:
     float spinSpeed_ = 0, spinAngle_ = 0, spinDampingInUse_ = 10.0f;
     Matrix spriteMatrix_{};
     float distance_ = 0;
+    bool meshPiece_ = false;
 };
 
 } // namespace vesk

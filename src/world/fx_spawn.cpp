@@ -1,6 +1,7 @@
 #include "world/fx_spawn.h"
 
 #include "core/var_list.h"
+#include "physics/coll_detector.h"
 #include "render/dynamic_position.h"
 #include "render/engine.h"
 #include "render/helpers.h"
@@ -331,11 +332,40 @@ void FXConfigBurstDynamicPosClass::Message(IEngineObject* sender, int msg, int p
     FXConfigBase::Message(sender, msg, param);
 }
 
-void FXConfigDefectClass::SetData(TBaseRenderUnit* unit, IEngineObject* collision, float scale) {
+void FXConfigDefectClass::SetData(TBaseRenderUnit* unit, const FXHitInfo* hit, float scale) {
     Watch(this, unit_, unit);
-    collision_ = collision;
+    hasHit_ = hit != nullptr;
+    TBaseRenderUnit* struck = nullptr;
+    if (hit) {
+        hit_ = *hit;
+        struck = hit->unit;
+    }
+    hit_.unit = nullptr;
+    Watch(this, hit_.unit, struck);
     scale_ = scale;
-    SetRootFrom(unit);
+    SetRootFrom(struck ? struck : unit);
+}
+
+void FXConfigDefectClass::SetData(TBaseRenderUnit* unit, IBRUCollisionInfo* collision, float scale) {
+    if (!collision) {
+        SetData(unit, static_cast<const FXHitInfo*>(nullptr), scale);
+        return;
+    }
+    FXHitInfo hit;
+    hit.unit = collision->GetOtherUnit();
+    collision->GetPoint(hit.point);
+    collision->GetNormal(hit.normal);
+    SetData(unit, &hit, scale);
+}
+
+bool FXConfigDefectClass::GetCollision(FXHitInfo& out) const {
+    if (!hasHit_) return false;
+    out = hit_;
+    return true;
+}
+
+TBaseRenderUnit* FXConfigDefectClass::GetParentBRU() {
+    return hit_.unit ? hit_.unit : root_;
 }
 
 IDynamicTargetPosition* FXConfigDefectClass::GetInitiator() {
@@ -346,9 +376,15 @@ IDynamicTargetPosition* FXConfigDefectClass::GetInitiator() {
 void FXConfigDefectClass::Message(IEngineObject* sender, int msg, int param) {
     if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
         Forget(sender->GetInstance(), unit_);
-        if (collision_ && collision_->GetInstance() == sender->GetInstance()) collision_ = nullptr;
+        Forget(sender->GetInstance(), hit_.unit);
     }
     FXConfigBase::Message(sender, msg, param);
+}
+
+void FXConfigDefectClass::Free() {
+    Watch(this, unit_, nullptr);
+    Watch(this, hit_.unit, nullptr);
+    FXConfigBase::Free();
 }
 
 namespace {

@@ -14,6 +14,7 @@
 namespace vesk {
 
 class TBaseRenderUnit;
+class IBRUCollisionInfo;
 
 // Spawns a copy of the template named by params[1] (its "hex"); params[0] must
 // be empty and the rest depend on the template's class. Returns the new unit,
@@ -107,18 +108,36 @@ private:
     std::string helper_;
 };
 
-// Where a hit mark goes: the hit unit, the collision result and the mark's size factor.
+// A hit as the unit that was struck sees it: that unit, the point of contact
+// and the surface normal there (world space).
+struct FXHitInfo {
+    TBaseRenderUnit* unit = nullptr;
+    Vec3 point{};
+    Vec3 normal{1, 0, 0};
+};
+
+// Where a hit mark goes: the collision result of the hit and the mark's size factor.
 class FXConfigDefectClass : public FXConfigBase {
 public:
-    void SetData(TBaseRenderUnit* unit, IEngineObject* collision, float scale);
+    // The hit (nullptr: no collision result), the unit whose root takes
+    // the mark when the hit names no unit, and the size factor.
+    void SetData(TBaseRenderUnit* unit, const FXHitInfo* hit, float scale);
+    // The same from the collision result the collision engine hands a struck
+    // unit (nullptr: none): its point, its normal and the unit it names.
+    void SetData(TBaseRenderUnit* unit, IBRUCollisionInfo* collision, float scale);
     IDynamicTargetPosition* GetInitiator() override;
-    IEngineObject* GetCollision() const { return collision_; }
+    // The struck unit carries the mark.
+    TBaseRenderUnit* GetParentBRU() override;
+    // False without a collision result.
+    bool GetCollision(FXHitInfo& out) const;
     float GetScale() const { return scale_; }
     void Message(IEngineObject* sender, int msg, int param) override;
+    void Free() override;
 
 private:
     TBaseRenderUnit* unit_ = nullptr;
-    IEngineObject* collision_ = nullptr;
+    FXHitInfo hit_;
+    bool hasHit_ = false;
     float scale_ = 1.0f;
 };
 

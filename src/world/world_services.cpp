@@ -7,7 +7,9 @@
 #include "render/engine.h"
 #include "render/fx_templates.h"
 #include "render/world_links.h"
+#include "world/env.h"
 #include "world/fx_base.h"
+#include "world/fx_laser.h"
 #include "world/fx_library.h"
 #include "world/game_ops.h"
 #include "world/guns.h"
@@ -18,16 +20,6 @@
 namespace vesk {
 
 namespace {
-
-// The scene as far as this build has it: the effect templates and their record
-// pools (the physics steps the ships inside it).
-class WorldScene : public StandInSpaceScene {
-public:
-    void FreeFXTemplates() override {
-        vesk::FreeFXTemplates();
-        FreeFXRecordPools();
-    }
-};
 
 // Until a planet system brings its own, ships are lit and coloured by a plain
 // environment: no suns, no glow.
@@ -62,9 +54,11 @@ void InstallWorldServices(CoreServices& services) {
     RegisterShipPartClasses();
     InstallWorldGameOps();
     InstallShipScriptFunctions();
+    SetLaserTurretCheck(TurretIsBuilt);
     RenderWorldLinks& links = GetRenderWorldLinks();
     if (!links.environmentSet) links.environmentSet = DefaultEnvironmentSet;
-    services.scene = std::make_unique<WorldScene>();
+    // The current planet system, the world's engine functions and the effect library's release.
+    InstallSpaceScene(services);
 }
 
 } // namespace vesk

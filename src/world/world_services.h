@@ -6,8 +6,8 @@ namespace vesk {
 
 struct CoreServices;
 
-// Installs the scene service (the current planet system is not part of this build:
-// its operations stay the core's stand-ins).
+// Installs the effect classes and the scene service: the current planet system,
+// the world's engine functions, the physics slices and the effect library's release.
 void InstallWorldServices(CoreServices& services);
 
 // The ship units the world built (the engine root's ship operations made

@@ -114,12 +114,16 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
     const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
     ASSERT_GT(pid, 0);
-    const bool started =
-        WaitFor([&] { return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos; });
+    // Both logs written out (the buffered files go out one after the other).
+    const bool started = WaitFor([&] {
+        return ReadText(game + "/logs/log.txt").find("iLoading.Open") != std::string::npos &&
+               ReadText(game + "/logs/memlog.xls").find("beh_Init()") != std::string::npos;
+    });
     const std::string memlog = ReadText(game + "/logs/memlog.xls");
     const std::string logStart = ReadText(game + "/logs/log.txt").substr(0, 40);
     int second = -1;
-    if (started) second = RunGame("-headless -frames 5 -fixeddt 16");
+    if (started)
+        second = Shell("./vesk -headless -frames 5 -fixeddt 16 >/dev/null 2>'" + dir / "second.err" + "'");
     const std::string logAfter = ReadText(game + "/logs/log.txt");
     const std::string memlogAfter = ReadText(game + "/logs/memlog.xls");
     kill(pid, SIGKILL);
@@ -129,6 +133,9 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     // No start-up of its own (the first copy may have loaded models meanwhile).
     EXPECT_EQ(memlogAfter.substr(0, memlog.size()), memlog);
     EXPECT_EQ(memlogAfter.find("CreateMainWindow", memlog.size()), std::string::npos);
+    // Whoever started it is told why it stopped.
+    EXPECT_NE(ReadText(dir / "second.err").find("already running"), std::string::npos)
+        << ReadText(dir / "second.err");
 }
 
 // The lock is keyed by the caption the copy's own console files set: a copy
@@ -245,6 +252,150 @@ TEST_F(GameRunTest, DemoFliesWithTheFlightHud) {
     EXPECT_GT(std::stoi(target[1]), 2000);
     EXPECT_GT(std::stoi(target[2]), 0);
     EXPECT_EQ(log.find("LUAError"), std::string::npos);
+}
+
+// The demo's space scene: the Vesk system with its environment, the outpost
+// and the belt with their objects and fog, the waypoint's trigger opening a
+// gate at its helper, and the belt unloaded and loaded again.
+TEST_F(GameRunTest, TheDemoSceneBuildsItsSystemAndLocations) {
+    ASSERT_EQ(RunGame("-headless -frames 220 -fixeddt 16"), 0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: scene: vesk loaded, system helpers 10, spheres kessa_outpost#9000#kessa_belt#5000#",
+             "demo: scene: gate inherits SOClass=0 spacemodel=jump_gate mesh=jump_gate",
+             "demo: scene: trigger waypoint01 at trigger:waypoint01 spawns gate_waypoint01",
+             "demo: scene: outpost helpers 20, belt helpers 8, loaded {[[kessa_outpost]],[[kessa_belt]],}",
+             "stands 0 from the waypoint, 2518 from the start",
+             "demo: scene: encounter01 is 0 from the belt",
+             "[TEnvironmentClass, name: \"Environment\"",
+             "[TStarsClass, name: \"sky:vesk_space\"",
+             "[TSunsClass, name: \"SUNLIGHT_01\"",
+             "[PlanetClass, name: \"vesk_prime\"",
+             "[AtmosphereClass, name: \"vesk_prime_clouds\"",
+             "[DustClass, name: \"dust\"",
+             "[FXParticleClass, name: \"fog_fog:nebula01\"",
+             "[LensflareClass, name: \"lensflare_SUNLIGHT_01\"",
+             "demo: scene: belt unloaded, loaded {[[kessa_outpost]],}, asteroid_a11 0",
+             "demo: scene: belt loaded again, loaded {[[kessa_outpost]],[[kessa_belt]],}",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_TRUE(
+        std::regex_search(log, std::regex(R"(demo: scene: environment rebuilt, planet \d+ radius 24249)")));
+    // Every engine function the scene calls has its handler.
+    EXPECT_FALSE(std::regex_search(log, std::regex(R"(engine_\w+: not available)")));
+    EXPECT_EQ(log.find("LUAError"), std::string::npos);
+}
+
+// A record with one field the game cannot run with: the game starts the real
+// setup program and ends; the setup program keeps the player's other choices
+// (and the old record beside), and the next start runs.
+TEST_F(GameRunTest, BadSetupRecordFieldCostsNoOtherChoice) {
+    ASSERT_EQ(Shell("./setup --windowed --no-sound --language ru --multisample 2 >/dev/null"), 0);
+    std::string record = ReadText(game + "/config.bin");
+    ASSERT_EQ(record.size(), 570u);
+    record[558] = 99; // the multisample type, outside 0..16
+    platform::WriteFile(game + "/config.bin", record);
+    EXPECT_NE(RunGame(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string r = ReadText(game + "/config.bin");
+        return fs::exists(game + "/config.bin.bak") && r.size() == 570 && r[558] == 0;
+    }));
+    EXPECT_EQ(ReadText(game + "/config.bin.bak"), record);
+    const std::string repaired = ReadText(game + "/config.bin");
+    EXPECT_EQ(repaired[6], 0);                    // sound still off
+    EXPECT_EQ(repaired.substr(567, 3), "\x02ru"); // the language kept
+    EXPECT_EQ(RunGame(), 0);
+}
+
+// A long headless run keeps a flat resident size: the demo writes the
+// process's resident memory every 500 script ticks, and from the first of
+// those (start-up long done) to the last it may not grow by more than
+// allocator and script-collector noise. (20,000 frames were checked by hand.)
+TEST_F(GameRunTest, LongRunKeepsAFlatResidentSize) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address checker keeps freed memory aside: resident size grows by design";
+#endif
+    ASSERT_EQ(RunGame("-headless -frames 12000 -fixeddt 16"), 0);
+    std::vector<long> samples;
+    const std::regex line(R"(demo: memory: tick \d+ resident (\d+) kB)");
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it)
+        samples.push_back(std::stol((*it)[1]));
+    // The first sample is taken soon after the start; the run is measured from the second.
+    ASSERT_GE(samples.size(), 4u) << log;
+    EXPECT_LE(samples.back() - samples[1], 2048)
+        << "resident kB from " << samples[1] << " to " << samples.back();
+}
+
+// The fast log is buffered, but a fatal report writes it out before the
+// shut-down starts: here the shut-down hangs in the scripts and the program is
+// killed, and the lines that led to the report are in the files.
+TEST_F(GameRunTest, LogLinesBeforeAFatalReportReachTheFileEvenIfTheProgramIsKilled) {
+    platform::WriteFile(game + "/Scripts/demo/zz_fatal.lua",
+                        "demo.OnTick('zz_fatal', function(ms, tick)\n"
+                        "  if tick == 2 then\n"
+                        "    demo.trace('the last line before the fatal report')\n"
+                        "    iProfiles.Save = function() while true do end end\n"
+                        "    engine_SetVar('one argument')\n"
+                        "  end\n"
+                        "end)\n");
+    ASSERT_EQ(Shell("(./vesk -headless -fixeddt 16 >/dev/null 2>&1 & echo $! > '" + dir / "pid" + "')"), 0);
+    const pid_t pid = std::atoi(ReadText(dir / "pid").c_str());
+    ASSERT_GT(pid, 0);
+    const bool reported = WaitFor(
+        [&] { return ReadText(game + "/logs/errlog.txt").find("engine_SetVar error") != std::string::npos; });
+    // Still running: the shut-down is stuck in the script's endless save.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const bool stillRunning = kill(pid, 0) == 0;
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(reported) << ReadText(game + "/logs/errlog.txt");
+    EXPECT_TRUE(stillRunning);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    EXPECT_NE(log.find("demo: the last line before the fatal report"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo: obj_Tick 112 ms, tick 1"), std::string::npos) << log;
+}
+
+// A main script that does not load, or fails while it runs, is a failed start:
+// an error report and a non-zero exit, never a normal run without content.
+TEST_F(GameRunTest, MainScriptThatDoesNotLoadIsAFailedStart) {
+    const std::string main = ReadText(game + "/Scripts/main.lua");
+    const struct {
+        const char* name;
+        const char* text; // nullptr: no main script at all
+        const char* message;
+    } cases[] = {
+        {"missing", nullptr, "cannot open"},
+        {"syntax", "x = = 1\n", "unexpected symbol near '='"},
+        {"fault", "error('no content here')\n", "no content here"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(platform::NativePath(game + "/Logs"));
+        if (c.text)
+            platform::WriteFile(game + "/Scripts/main.lua", c.text);
+        else
+            fs::remove(game + "/Scripts/main.lua");
+        EXPECT_NE(RunGame(), 0);
+        const auto reports = ErrorReports();
+        ASSERT_EQ(reports.size(), 1u);
+        const std::string text = ReadText(game + "/Logs/ErrorLogs/" + reports[0]);
+        EXPECT_NE(text.find("the main script Scripts/main.lua did not load"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+    }
+    platform::WriteFile(game + "/Scripts/main.lua", main);
+    fs::remove_all(platform::NativePath(game + "/Logs"));
+    EXPECT_EQ(RunGame(), 0);
+    EXPECT_TRUE(ErrorReports().empty());
+}
+
+// A log folder that cannot be made: the game runs, and says so on stderr.
+TEST_F(GameRunTest, UnwritableLogFolderIsSaidOnStderr) {
+    fs::remove_all(game + "/logs");
+    platform::WriteFile(game + "/logs", "a file where the log folder would be");
+    EXPECT_EQ(Shell("./vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>'" + dir / "err.txt" + "'"), 0);
+    const std::string err = ReadText(dir / "err.txt");
+    EXPECT_NE(err.find("cannot make the log folder " + game + "/logs"), std::string::npos) << err;
+    EXPECT_NE(err.find("cannot write the log file " + game + "/logs/log.txt"), std::string::npos) << err;
 }
 
 } // namespace

@@ -123,3 +123,50 @@ TEST_F(SetupProgramTest, BadOptionsWriteNothing) {
         EXPECT_FALSE(vp::FileExists(dir / "config.bin"));
     }
 }
+
+// The game starts the setup program (without a terminal or options) when the
+// record has a field it cannot run with: the player's other choices stay, the
+// bad fields take their defaults, and the old record is kept beside.
+TEST_F(SetupProgramTest, RecordWithBadFieldsKeepsTheOtherChoicesAndTheOldRecord) {
+    ConfigRecord chosen = vesk::DefaultConfigRecord();
+    chosen.fullScreen = 1;
+    chosen.soundOn = 0;
+    chosen.width = 800;
+    chosen.height = 600;
+    chosen.postProcess = 1;
+    chosen.SetLanguage("ru");
+    chosen.multisampleType = 99;
+    chosen.refreshRate = -5;
+    ASSERT_TRUE(vesk::WriteConfigRecordFile(dir / "config.bin", chosen));
+    const std::string old = [&] {
+        std::string b;
+        vp::ReadFile(dir / "config.bin", b);
+        return b;
+    }();
+    ASSERT_EQ(RunSetup(""), 0) << Output();
+    const ConfigRecord r = LoadAsGame();
+    EXPECT_TRUE(trap.reports.empty());
+    EXPECT_EQ(r.fullScreen, 1);
+    EXPECT_EQ(r.soundOn, 0);
+    EXPECT_EQ(r.width, 800);
+    EXPECT_EQ(r.height, 600);
+    EXPECT_EQ(r.postProcess, 1);
+    EXPECT_EQ(r.Language(), "ru");
+    EXPECT_EQ(r.multisampleType, 0);
+    EXPECT_EQ(r.refreshRate, 60);
+    std::string kept;
+    ASSERT_TRUE(vp::ReadFile(dir / "config.bin.bak", kept));
+    EXPECT_EQ(kept, old);
+    EXPECT_NE(Output().find("multisample type 99 is outside"), std::string::npos) << Output();
+
+    // Options apply to the kept choices; a record that is no record at all is
+    // kept too and the defaults are written.
+    ASSERT_EQ(RunSetup("--width 640 --height 480"), 0) << Output();
+    EXPECT_EQ(LoadAsGame().soundOn, 0);
+    EXPECT_EQ(LoadAsGame().width, 640);
+    ASSERT_TRUE(vp::WriteFile(dir / "config.bin", "short"));
+    ASSERT_EQ(RunSetup(""), 0) << Output();
+    EXPECT_EQ(LoadAsGame().soundOn, 1);
+    ASSERT_TRUE(vp::ReadFile(dir / "config.bin.bak", kept));
+    EXPECT_EQ(kept, "short");
+}

@@ -119,6 +119,57 @@ TEST(ConfigRecordLayout, EveryFieldAtItsOffsetAndBackUnchanged) {
     EXPECT_FALSE(vesk::DecodeConfigRecord(bytes + "x", r));
 }
 
+// Repair replaces exactly the fields a game cannot run with, each by its
+// default, and keeps every other choice.
+TEST(ConfigRecordLayout, RepairKeepsEveryUsableField) {
+    vesk::ConfigRecord chosen = vesk::DefaultConfigRecord();
+    chosen.fullScreen = 1;
+    chosen.soundOn = 0;
+    chosen.width = 800;
+    chosen.height = 600;
+    chosen.refreshRate = 75;
+    chosen.textureDivider = 2;
+    chosen.multisampleType = 4;
+    chosen.adapterOrdinal = 1;
+    chosen.postProcess = 1;
+    chosen.SetLanguage("ru");
+    const vesk::ConfigRecord defaults = vesk::DefaultConfigRecord();
+    const struct {
+        const char* name;
+        int32_t vesk::ConfigRecord::*field;
+        int32_t bad;
+    } cases[] = {
+        {"width", &vesk::ConfigRecord::width, 0},
+        {"height", &vesk::ConfigRecord::height, 20000},
+        {"refresh rate", &vesk::ConfigRecord::refreshRate, -1},
+        {"texture divider", &vesk::ConfigRecord::textureDivider, -3},
+        {"multisample type", &vesk::ConfigRecord::multisampleType, 99},
+        {"adapter ordinal", &vesk::ConfigRecord::adapterOrdinal, -1},
+    };
+    EXPECT_TRUE(vesk::ConfigRecordProblems(chosen).empty());
+    EXPECT_EQ(vesk::RepairConfigRecord(chosen, defaults), chosen);
+    vesk::ConfigRecord allBad = chosen;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        vesk::ConfigRecord bad = chosen;
+        bad.*c.field = c.bad;
+        allBad.*c.field = c.bad;
+        const auto problems = vesk::ConfigRecordProblems(bad);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_NE(problems[0].find(std::string(c.name) + " " + std::to_string(c.bad) + " is outside"),
+                  std::string::npos);
+        vesk::ConfigRecord expected = chosen;
+        expected.*c.field = defaults.*c.field;
+        EXPECT_EQ(vesk::RepairConfigRecord(bad, defaults), expected);
+    }
+    EXPECT_EQ(vesk::ConfigRecordProblems(allBad).size(), std::size(cases));
+    const vesk::ConfigRecord repaired = vesk::RepairConfigRecord(allBad, defaults);
+    EXPECT_TRUE(vesk::ConfigRecordProblems(repaired).empty());
+    EXPECT_EQ(repaired.soundOn, 0);
+    EXPECT_EQ(repaired.fullScreen, 1);
+    EXPECT_EQ(repaired.Language(), "ru");
+}
+
 TEST(ConfigRecordLayout, DefaultsOfTheFieldMap) {
     std::string b = vesk::EncodeConfigRecord(vesk::DefaultConfigRecord());
     std::string expected(570, '\0');

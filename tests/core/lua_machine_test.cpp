@@ -170,6 +170,112 @@ TEST_F(LuaHost, ResultsOfChunksDoNotPileUpOnTheStack) {
     }
 }
 
+// A text run again is compiled once; every run must still act as a fresh
+// compile would: it runs again, its locals are new, an environment it changed
+// for itself is the globals again, and its faults read the same each time.
+TEST_F(LuaHost, RepeatedChunksActAsIfCompiledEachTime) {
+    for (bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "debug mode" : "5.0 mode");
+        LuaDebugMode = debug;
+        LuaMachine->RunString("alerts = {} function _ALERT(m) table.insert(alerts, m) end n = nil t1 = nil");
+        trap.reports.clear();
+        const std::string count = "n = (n or 0) + 1";
+        const std::string fresh = "local t = {} if t1 == nil then t1 = t else t2 = t end";
+        const std::string ownEnv = "x = n setfenv(1, {})";
+        const std::string fault = "local a = 1\nerror('boom ' .. n)";
+        const std::string syntax = "y = = 1";
+        for (int i = 0; i < 3; ++i)
+            for (const std::string& chunk : {count, fresh, ownEnv, fault, syntax})
+                LuaMachine->RunString(chunk);
+        EXPECT_EQ(Global("n"), "3");
+        EXPECT_EQ(Global("x"), "3"); // the chunk that left the globals still set one each run
+        LuaMachine->RunString("same = tostring(t1 == t2)");
+        EXPECT_EQ(Global("same"), "false");
+
+        // The faults: three runs, three reports, with the same line and the run's own value.
+        std::vector<std::string> texts;
+        if (debug) {
+            for (const Report& r : trap.reports) texts.push_back(r.text);
+        } else {
+            LuaMachine->RunString("k = table.getn(alerts)");
+            const int k = std::stoi(Global("k"));
+            for (int i = 1; i <= k; ++i) {
+                LuaMachine->RunString("a = alerts[" + std::to_string(i) + "]");
+                texts.push_back(Global("a"));
+            }
+        }
+        const std::string name = debug ? "[string \"DoString\"]" : "[string \"local a = 1...\"]";
+        const std::string syntaxName = debug ? "[string \"DoString\"]" : "[string \"y = = 1\"]";
+        ASSERT_EQ(texts.size(), 6u);
+        for (int i = 0; i < 3; ++i) {
+            const std::string boom = name + ":2: boom " + std::to_string(i + 1);
+            const std::string bad = syntaxName + ":1: unexpected symbol near '='";
+            EXPECT_NE(texts[2 * i].find(boom), std::string::npos) << texts[2 * i];
+            EXPECT_NE(texts[2 * i + 1].find(bad), std::string::npos) << texts[2 * i + 1];
+        }
+        EXPECT_EQ(lua_gettop(L), 0);
+    }
+}
+
+TEST_F(LuaHost, ChangedChunkTextIsCompiledAgain) {
+    for (int v = 1; v <= 3; ++v) {
+        LuaMachine->RunString("v = " + std::to_string(v));
+        EXPECT_EQ(Global("v"), std::to_string(v));
+        LuaMachine->RunString("v = 1");
+        EXPECT_EQ(Global("v"), "1");
+    }
+}
+
+// A text is kept from its second compile on; kept functions are bounded: the
+// least recently used goes first and its registry slot is given back, and a
+// dropped text compiles again when it returns.
+TEST_F(LuaHost, ChunkCacheKeepsRepeatedTextsWithinItsCapacity) {
+    TLuaChunkCache cache(2);
+    auto run = [&](const std::string& text) {
+        if (!cache.PushKept(L, text)) ASSERT_EQ(cache.Compile(L, text, "t"), 0);
+        ASSERT_EQ(lua_pcall(L, 0, 0, 0), 0);
+    };
+    const std::string a = "a = (a or 0) + 1", b = "b = (b or 0) + 1", c = "c = (c or 0) + 1";
+    run(a);
+    EXPECT_EQ(cache.Size(), 0u); // seen once: not worth keeping yet
+    run(a);
+    run(b);
+    run(b);
+    EXPECT_EQ(cache.Size(), 2u);
+    run(a); // a is now the most recent
+    run(c);
+    run(c); // b goes
+    EXPECT_EQ(cache.Size(), 2u);
+    for (const std::string& kept : {a, c}) {
+        EXPECT_TRUE(cache.PushKept(L, kept)) << kept;
+        lua_settop(L, 0);
+    }
+    EXPECT_FALSE(cache.PushKept(L, b));
+    run(b);
+    EXPECT_EQ(Global("a"), "3");
+    EXPECT_EQ(Global("b"), "3");
+    EXPECT_EQ(Global("c"), "2");
+    // A text that does not compile is not kept; a huge one neither.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(cache.Compile(L, "= =", "t"), 0);
+        lua_settop(L, 0);
+    }
+    EXPECT_FALSE(cache.PushKept(L, "= ="));
+    const std::string huge = "h = 1 --" + std::string(TLuaChunkCache::kMaxTextSize, 'x');
+    run(huge);
+    run(huge);
+    EXPECT_FALSE(cache.PushKept(L, huge));
+    // Registry slots are reused, not piling up, while texts come and go.
+    for (int i = 0; i < 1000; ++i) {
+        run("i = " + std::to_string(i));
+        run("i = " + std::to_string(i));
+    }
+    EXPECT_EQ(cache.Size(), 2u);
+    EXPECT_LT(lua_objlen(L, LUA_REGISTRYINDEX), 64u);
+    cache.Clear(L);
+    EXPECT_EQ(cache.Size(), 0u);
+}
+
 TEST_F(LuaHost, SlowChunksAreWrittenToTheTimingLog) {
     TempDir dir;
     const std::string oldFolder = LogFolder();

@@ -1,6 +1,7 @@
 // The game side's script functions: includes (with a mod's copies), saved-game
 // folders and the names they refuse, script errors and Lua text, the tick
 // count, the effect reload and the "gameSystem" actions.
+#include <filesystem>
 #include <regex>
 
 #include "core/paths.h"
@@ -135,6 +136,51 @@ TEST_F(GameFunctions, SaveFoldersAreCopiedAndDeleted) {
     EXPECT_EQ("Function \"engine_CopySaveDir\" fault: can not create dir " + dir.path() +
                   "/data/save/blocked/",
               FirstFatal());
+}
+
+// Save folders and files that are links leading out of the game folder are
+// never followed: nothing outside is deleted, read or written; a file that is
+// a link is deleted as a link.
+TEST_F(GameFunctions, SaveFoldersNeverFollowLinksOutOfTheGameFolder) {
+    TempDir outside;
+    ASSERT_TRUE(platform::WriteFile(outside / "victim.lua", "precious"));
+    ASSERT_TRUE(platform::WriteFile(outside / "secret.lua", "secret"));
+    Write("data/save/slot1/game.lua", "g");
+    Write("data/save/withlink/own.lua", "o");
+    Write("data/save/slot5/player.lua", "p");
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(outside.path(), dir / "data/save/linked");
+    fs::create_symlink(outside / "victim.lua", dir / "data/save/withlink/game.lua");
+    fs::create_symlink(outside / "victim.lua", dir / "data/save/slot5/game.lua");
+    const struct {
+        std::string call, leads; // leads: the path the report names
+    } cases[] = {
+        {"engine_DeleteSaveDir('linked')", "linked/"},
+        {"engine_CopySaveDir('slot1', 'linked')", "linked/"},
+        {"engine_CopySaveDir('linked', 'slot4')", "linked/"},
+        {"engine_CopySaveDir('slot1', 'slot5')", "slot5/game.lua"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        trap.reports.clear();
+        EXPECT_THROW(Run(c.call), Halted);
+        const std::string fn = c.call.substr(0, c.call.find('('));
+        EXPECT_EQ(fn + " - \"" + dir.path() + "/data/save/" + c.leads + "\" leads outside the game folder",
+                  FirstFatal());
+    }
+    std::string text;
+    EXPECT_TRUE(platform::ReadFile(outside / "victim.lua", text));
+    EXPECT_EQ(text, "precious");
+    EXPECT_EQ(platform::ListFolder(outside.path()).size(), 2u);
+    EXPECT_FALSE(platform::FileExists(dir / "data/save/slot4/secret.lua"));
+
+    trap.reports.clear();
+    Run("engine_DeleteSaveDir('withlink')");
+    EXPECT_TRUE(trap.reports.empty());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "data/save/withlink/game.lua")));
+    EXPECT_FALSE(platform::FileExists(dir / "data/save/withlink/own.lua"));
+    EXPECT_TRUE(platform::ReadFile(outside / "victim.lua", text));
+    EXPECT_EQ(text, "precious");
 }
 
 TEST_F(GameFunctions, SaveFolderNamesThatLeaveTheSaveFolderAreRefused) {

@@ -17,6 +17,7 @@
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/tree_functions.h"
+#include "platform/files.h"
 #include "support/error_trap.h"
 
 namespace vesk::test {
@@ -24,6 +25,8 @@ namespace vesk::test {
 class GameTreeTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The test's folder is the game folder: saves and profiles may not lead out of it.
+        platform::SetExeFolderOverride(dir.path());
         LuaDebugMode = true;
         CreateLuaMachine();
         L = LuaMachine->State();
@@ -47,6 +50,7 @@ protected:
         ObjManagersManager.reset();
         FreeLuaMachine();
         LuaDebugMode = false;
+        platform::SetExeFolderOverride("");
         EXPECT_EQ(nullptr, GlobalObjects);
     }
 

@@ -1,6 +1,9 @@
 // Profiles and saved games: the catalogue's actions, switching, writing and
 // deleting profiles, and the names that are refused.
+#include <filesystem>
+
 #include "core/paths.h"
+#include "game/game_ini_table.h"
 #include "game/game_parts.h"
 #include "game/profiles.h"
 #include "game_logic_fixture.h"
@@ -91,6 +94,49 @@ TEST_F(Profiles, CatalogueSwitchWriteAndDelete) {
     trap.reports.clear();
     EXPECT_THROW(Run("engine_Execute('playerSettings', 'wipe')"), Halted);
     EXPECT_EQ(Ru("TPlayerSettings.Execute error: action- \"wipe\" не используется"), FirstFatal());
+}
+
+// A profile name or a profile folder that leads out of the game folder is
+// refused: the save listing reads nothing outside, and nothing outside is
+// written or deleted.
+TEST_F(Profiles, ProfilesNeverLeadOutOfTheGameFolder) {
+    TempDir outside;
+    ASSERT_TRUE(platform::CreateFolders(outside / "save/save_1"));
+    ASSERT_TRUE(platform::WriteFile(outside / "save/save_1/info.lua", "evil = 1"));
+    ASSERT_TRUE(platform::WriteFile(outside / "settings.lua", "evil = 1"));
+    std::filesystem::create_directory_symlink(outside.path(), ProfilesPath + "linked");
+    const std::string up = "../../../../../../../../" + outside.path().substr(1);
+    const struct {
+        std::string profile, report;
+    } cases[] = {
+        {up, "TPlayerSettings.updateSaveNames error: wrong profile name: \"" + up + "\""},
+        {"linked", "TPlayerSettings.updateSaveNames error: \"" + ProfilesPath +
+                       "linked/save/\" leads outside the game folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.profile);
+        trap.reports.clear();
+        GameIniTable->SetText("curPlayerProfile", c.profile);
+        EXPECT_THROW(Run("engine_Execute('playerSettings', 'updateSaveNames')"), Halted);
+        EXPECT_EQ(c.report, FirstFatal());
+        EXPECT_EQ("", Names("playerSettings.saves"));
+    }
+    trap.reports.clear();
+    EXPECT_THROW(SavePlayerProfile("linked"), Halted);
+    EXPECT_EQ("TPlayer.saveProfile error: \"" + ProfilesPath +
+                  "linked/settings.lua\" leads outside the game folder",
+              FirstFatal());
+    trap.reports.clear();
+    EXPECT_THROW(DeletePlayerProfile("linked"), Halted);
+    EXPECT_EQ("TPlayer.deleteProfile error: \"" + ProfilesPath + "linked/\" leads outside the game folder",
+              FirstFatal());
+    trap.reports.clear();
+    EXPECT_THROW(SwitchPlayerProfile("linked"), Halted);
+    EXPECT_EQ(Eval("tostring(evil)"), "nil");
+    std::string text;
+    EXPECT_TRUE(platform::ReadFile(outside / "settings.lua", text));
+    EXPECT_EQ(text, "evil = 1");
+    EXPECT_TRUE(platform::FileExists(outside / "save/save_1/info.lua"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -219,6 +220,31 @@ TEST(PixelConversion, EveryFormatKeepsItsColoursWithinItsPrecision) {
     // Short input and unknown formats give nothing rather than reading past the end.
     EXPECT_TRUE(LevelToBgra(D3DFMT_A8R8G8B8, src.data(), 10, 8, 8).empty());
     EXPECT_TRUE(LevelToBgra(D3DFMT_D24S8, src.data(), src.size(), 8, 8).empty());
+}
+
+// Shrinking averages the source texels each target texel covers, rounded;
+// halving (the mip chain) and uneven steps give that same average.
+TEST(PixelConversion, ShrinkingAveragesTheCoveredTexels) {
+    const struct {
+        uint32_t w, h, nw, nh;
+    } sizes[] = {{8, 6, 4, 3}, {2, 2, 1, 1}, {6, 6, 4, 4}, {7, 5, 3, 2}};
+    for (const auto& sz : sizes) {
+        SCOPED_TRACE(std::to_string(sz.w) + "x" + std::to_string(sz.h));
+        std::vector<uint8_t> src(size_t(sz.w) * sz.h * 4);
+        for (size_t i = 0; i < src.size(); ++i) src[i] = uint8_t(i * 37 + i / 7);
+        const std::vector<uint8_t> out = ResizeBgra(src.data(), sz.w, sz.h, sz.nw, sz.nh);
+        ASSERT_EQ(out.size(), size_t(sz.nw) * sz.nh * 4);
+        for (uint32_t y = 0; y < sz.nh; ++y)
+            for (uint32_t x = 0; x < sz.nw; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    const uint32_t x0 = x * sz.w / sz.nw, x1 = std::max(x0 + 1, (x + 1) * sz.w / sz.nw);
+                    const uint32_t y0 = y * sz.h / sz.nh, y1 = std::max(y0 + 1, (y + 1) * sz.h / sz.nh);
+                    uint32_t sum = 0, n = 0;
+                    for (uint32_t sy = y0; sy < y1; ++sy)
+                        for (uint32_t sx = x0; sx < x1; ++sx, ++n) sum += src[(sy * sz.w + sx) * 4 + c];
+                    ASSERT_EQ(out[(y * sz.nw + x) * 4 + c], (sum + n / 2) / n) << x << "," << y << " " << c;
+                }
+    }
 }
 
 TEST_F(NullDeviceTest, TextureFromFileSizesLevelsAndFormats) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vp = vesk::platform;
 
 TEST(Cp1251, RoundTripsEveryByteThroughUtf8AndUtf16) {
@@ -47,4 +49,68 @@ TEST(PathLayer, ResolvesExistingComponentsIgnoringCaseAndKeepsNewNames) {
     ASSERT_TRUE(vp::ReadFile(dir / "Data/log.txt", content));
     EXPECT_EQ(content, "a\nb\n");
     EXPECT_EQ(vp::FileSize(dir / "data/LOG.txt"), 4);
+}
+
+// Whole-file reads: a file's bytes (zeros included) through either reader, the
+// view's date matching the file's, and empty, missing and folder names.
+TEST(PathLayer, WholeFileReadsAndViews) {
+    vesk::test::TempDir dir;
+    const std::string bytes = std::string("head\0tail", 9) + std::string(70000, 'x');
+    ASSERT_TRUE(vp::CreateFolders(dir / "Models"));
+    ASSERT_TRUE(vp::WriteFile(dir / "Models/Ship.cm", bytes));
+    ASSERT_TRUE(vp::WriteFile(dir / "empty.cm", ""));
+    ASSERT_TRUE(vp::SetFileTime(dir / "Models/Ship.cm", 1000000000));
+
+    std::string read;
+    ASSERT_TRUE(vp::ReadFile(dir / "MODELS/ship.cm", read));
+    EXPECT_EQ(read, bytes);
+    vp::FileView view;
+    ASSERT_TRUE(view.Open(dir / "models/SHIP.CM"));
+    EXPECT_EQ(view.Bytes(), bytes);
+    EXPECT_EQ(view.Time(), 1000000000);
+
+    ASSERT_TRUE(view.Open(dir / "empty.cm"));
+    EXPECT_TRUE(view.Bytes().empty());
+    ASSERT_TRUE(vp::ReadFile(dir / "empty.cm", read));
+    EXPECT_EQ(read, "");
+    for (const std::string& name : {dir / "missing.cm", dir / "Models"}) {
+        EXPECT_FALSE(view.Open(name)) << name;
+        EXPECT_TRUE(view.Bytes().empty());
+        EXPECT_FALSE(vp::ReadFile(name, read)) << name;
+    }
+}
+
+// Containment follows links and "..": a link inside the folder that leads out
+// is outside, a link from outside into the folder is inside.
+TEST(PathLayer, InsideFolderFollowsLinksAndDots) {
+    vesk::test::TempDir dir, other;
+    ASSERT_TRUE(vp::CreateFolders(dir / "game/data/save/slot1"));
+    ASSERT_TRUE(vp::CreateFolders(other / "elsewhere"));
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(other / "elsewhere", dir / "game/data/save/outlink");
+    fs::create_directory_symlink(dir / "game/data", other / "inlink");
+    const std::string game = dir / "game";
+    const struct {
+        std::string path;
+        bool inside;
+    } cases[] = {
+        {game + "/data/save/slot1/", true},
+        {game + "/DATA/Save/slot1", true},        // any letter case
+        {game + "/data/save/new/file.lua", true}, // not there yet
+        {game, true},
+        {game + "/data/save/outlink/", false},
+        {game + "/data/save/outlink/x.lua", false},
+        {game + "/data/save/../../../x", false},
+        {game + "/data/save/new/../../../..", false},
+        {other / "inlink/save/slot1", true},
+        {dir / "gameother", false}, // a sibling whose name starts the same
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(vp::IsInsideFolder(c.path, game), c.inside) << c.path;
+    // Relative paths go from the current folder.
+    const std::string cwd = vp::CurrentFolder();
+    ASSERT_TRUE(vp::SetCurrentFolder(game));
+    EXPECT_TRUE(vp::IsInsideFolder("data/save/slot1/", game));
+    EXPECT_FALSE(vp::IsInsideFolder("data/save/outlink/", game));
+    vp::SetCurrentFolder(cwd);
 }

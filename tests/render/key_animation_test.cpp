@@ -130,6 +130,29 @@ TEST_F(KeyAnimation, EmptyAndZeroLengthTracksShowWhatTheyCan) {
     EXPECT_EQ(CarrierX(), 0.0f);
 }
 
+// Frames that are no numbers or more than a clock counts make a track of no
+// length, and a step that is no number moves nothing: the first key shows.
+TEST_F(KeyAnimation, FramesAndStepsThatAreNoNumbersShowTheFirstKey) {
+    const float nan = std::nanf(""), inf = INFINITY;
+    const struct {
+        float start, end, dt;
+        int32_t frames;
+    } cases[] = {
+        {0, nan, 16, 0},  {0, inf, 16, 0},  {-inf, inf, 16, 0}, {-3.6e16f, 0, 16, 0},
+        {0, 30, nan, 30}, {0, 30, inf, 30}, {0, 30, -inf, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.start) + " " + std::to_string(c.end) + " " + std::to_string(c.dt));
+        Track t(4, c.start, c.end);
+        SimpleKeyAnimationClass* k = Anim(&t.view);
+        EXPECT_EQ(k->GetFrameCount(), c.frames);
+        for (int i = 0; i < 3; ++i) k->Update(c.dt);
+        EXPECT_FALSE(std::isnan(k->Clock()));
+        EXPECT_EQ(k->GetCurrentKey(), 0);
+        EXPECT_EQ(CarrierX(), 0.0f);
+    }
+}
+
 TEST_F(KeyAnimation, FlagsChooseTheMatrixWritten) {
     Track t(2, 0, 30);
     t.keys[1].matrix = MatrixScaling(2, 2, 2);

@@ -93,6 +93,66 @@ TEST_F(ErrorsTest, FlagRulesDecideQueueReleaseAndHalt) {
     }
 }
 
+// Buffered lines stay in memory until a flush, then reach their files in
+// order; emptying the files drops what is pending for them, a new folder
+// takes only the lines written after the change, and a fatal report writes
+// everything out before the shut-down runs.
+TEST_F(ErrorsTest, BufferedFastLogReachesItsFilesWhenFlushed) {
+    struct Unbuffer {
+        ~Unbuffer() { vesk::SetFastLogBuffered(false); }
+    } unbuffer;
+    vesk::SetFastLogBuffered(true);
+    vesk::SetMemLogEnabled(true);
+    vesk::FastLogAdd("one");
+    vesk::FastLogAddError("bad");
+    vesk::FastLogAddMem("a\tb");
+    vesk::FastLogAdd("two");
+    EXPECT_EQ(vp::FileSize(dir / "logs/log.txt"), -1);
+    vesk::FastLogFlush();
+    auto log = Lines(dir / "logs/log.txt");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].substr(8), ": one");
+    EXPECT_EQ(log[1].substr(8), ": two");
+    EXPECT_EQ(Lines(dir / "logs/errlog.txt").size(), 1u);
+    EXPECT_EQ(Read(dir / "logs/memlog.xls"), "a\tb\n");
+
+    vesk::FastLogAdd("dropped");
+    vesk::FastLogAddMem("kept");
+    vesk::FastLogClearFiles();
+    vesk::FastLogFlush();
+    EXPECT_EQ(vp::FileSize(dir / "logs/log.txt"), 0);
+    EXPECT_EQ(Read(dir / "logs/memlog.xls"), "a\tb\nkept\n");
+
+    vesk::FastLogAdd("old folder");
+    vesk::SetLogFolder(dir / "other");
+    vesk::FastLogAdd("new folder");
+    vesk::FastLogFlush();
+    EXPECT_EQ(Lines(dir / "logs/log.txt").size(), 1u);
+    ASSERT_EQ(Lines(dir / "other/log.txt").size(), 1u);
+    EXPECT_EQ(Lines(dir / "other/log.txt")[0].substr(8), ": new folder");
+
+    // Large amounts go out without waiting for a flush.
+    const std::string line(1000, 'x');
+    for (int i = 0; i < 100; ++i) vesk::FastLogAdd(line);
+    EXPECT_GT(vp::FileSize(dir / "other/log.txt"), 64 * 1000);
+
+    std::string logAtShutdown;
+    const auto trapShutdown = vesk::GetErrorHooks().shutdown;
+    vesk::GetErrorHooks().shutdown = [&] { logAtShutdown = Read(dir / "other/log.txt"); };
+    vesk::FastLogAdd("before the fatal report");
+    EXPECT_THROW(vesk::ErrorReport("fatal", "mhl"), Halted);
+    vesk::GetErrorHooks().shutdown = trapShutdown;
+    EXPECT_NE(logAtShutdown.find("before the fatal report"), std::string::npos);
+    EXPECT_NE(Read(dir / "other/errlog.txt").find(": fatal\n"), std::string::npos);
+
+    // Turning buffering off writes what is pending and every line after at once.
+    vesk::FastLogAdd("pending");
+    vesk::SetFastLogBuffered(false);
+    EXPECT_NE(Read(dir / "other/log.txt").find("pending"), std::string::npos);
+    vesk::FastLogAdd("direct");
+    EXPECT_NE(Read(dir / "other/log.txt").find("direct"), std::string::npos);
+}
+
 TEST_F(ErrorsTest, FastLogWritesWholeLinesToTheirFilesAndClears) {
     vesk::SetMemLogEnabled(true);
     vesk::FastLogAdd("  spaced text  ");

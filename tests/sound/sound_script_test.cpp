@@ -123,6 +123,20 @@ TEST_F(SoundScriptTest, EveryServiceReachesItsEngineCall) {
     EXPECT_TRUE(trap.reports.empty());
 }
 
+// Whole-number services take any number a script gives: past the 32-bit
+// range it reads as the range's end, a value that is no number as 0.
+TEST_F(SoundScriptTest, WholeNumbersOutsideTheRangeReadAsItsEnds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"(engine_Sound("SmartStopStep", "space", 1e30))", "SetSmartStopStep(7,2147483647)"},
+        {R"(engine_Sound("maxplaycount", "space", -1e30))", "SetMaxPlayCount(7,-2147483648)"},
+        {R"(engine_Sound("timefactor", "space", 0/0))", "SetTimeFactor(0)"},
+        {R"(engine_Sound("timefactor", "space", 1/0))", "SetTimeFactor(2147483647)"},
+        {R"(engine_Sound("maxplaycount", "space", -7.9))", "SetMaxPlayCount(7,-7)"},
+    };
+    for (auto& [chunk, call] : cases) EXPECT_EQ(Run(chunk), std::vector<std::string>{call}) << chunk;
+    EXPECT_TRUE(trap.reports.empty());
+}
+
 TEST_F(SoundScriptTest, FaultsAreFatalWithTheirReason) {
     const std::pair<const char*, const char*> cases[] = {
         {R"(engine_Sound("start", "drums"))",

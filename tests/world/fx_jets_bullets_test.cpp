@@ -225,7 +225,7 @@ TEST_F(FxJetsBulletsTest, AShotFliesAtItsShipsSpeedPlusItsOwnAndDiesAtTheEndOfIt
     BulletStep(500.0f);
     EXPECT_FLOAT_EQ(b->Kinetic()->position.z, 75.0f);
     // Drawn as a streak through the shared renderer.
-    EXPECT_EQ(FXBulletRendererClass::Get()->BatchesDrawn(), 1);
+    EXPECT_EQ(FXStreakRendererClass::Bullets()->BatchesDrawn(), 1);
     for (int i = 0; i < 3; ++i) BulletStep(500.0f);
     EXPECT_EQ(FindEngineObjectById(id), nullptr);
 }

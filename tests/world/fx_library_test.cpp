@@ -1,13 +1,17 @@
 // The effect library, the effect base and spawning, through the real Lua host
 // and the real effect classes.
 #include "fx_fixture.h"
+#include "fx_stand_ins.h"
 #include "render/dynamic_position.h"
+#include "render/fake_model_tree.h"
 #include "render/helpers.h"
 #include "sound/sound_engine.h"
 #include "world/fx_bullet.h"
 #include "world/fx_burst.h"
 #include "world/fx_jet.h"
+#include "world/fx_laser.h"
 #include "world/fx_particle.h"
+#include "world/fx_shapes.h"
 #include "world/fx_spawn.h"
 
 #include <gtest/gtest.h>
@@ -16,26 +20,7 @@
 
 namespace vesk::test {
 
-// Stand-ins for effect classes of later chapters, to route FXSpawn through
-// their rows. The engine names classes without their namespace.
-class FXSphereClass : public FXBaseClass {
-public:
-    FXDescrStruct desc;
-    void OnSpawn(const FXDescrStruct& d) override { desc = d; }
-};
-class FXLaserClass : public FXSphereClass {};
-class FXSoundClass : public FXSphereClass {};
-class TurretClass : public TBaseRenderUnit {};
-
 namespace {
-
-// The stand-ins register once per program.
-void RegisterStandIns() {
-    static const bool done = RegisterRenderUnitClass<FXSphereClass>("FXSphereClass") &&
-                             RegisterRenderUnitClass<FXLaserClass>("FXLaserClass") &&
-                             RegisterRenderUnitClass<FXSoundClass>("FXSoundClass");
-    (void)done;
-}
 
 const char* kSpark = "spark = { id = 'spark', type = 'particle', StartSize = '2', EndSize = '4' }";
 const char* kBurst =
@@ -43,10 +28,25 @@ const char* kBurst =
     " MaxSize = '3', MinSize = '1', MaxLifeTime = '2', MinLifeTime = '1', particleID = 'spark',"
     " color = 'FF806040', friction = '0' }";
 
-class FxLibraryTest : public FxTest {};
+class FxLibraryTest : public FxTest {
+protected:
+    // The sphere model: one object "base" with its render object.
+    void AddBallModel() {
+        models.Add("ball.cm").AddObject("base");
+        Lua("mesh = { ball = { path = '', name = 'ball' } }");
+    }
+    void TearDown() override {
+        FreeFXTemplates();
+        TEODestroyManager->Flush();
+        models.Clear();
+        FxTest::TearDown();
+    }
+    FakeModelTrees models;
+};
 
 TEST_F(FxLibraryTest, ParticlesLoadFirstAndEveryTemplateWritesItsHex) {
     const int32_t liveBursts = FXBaseClass::LiveCountOf("FXBurstClass");
+    const int32_t liveBeams = FXBaseClass::LiveCountOf("FXLaserClass");
     LoadFx(std::string(kBurst) + ", " + kSpark +
                ", smoke = { id = 'smoke', type = 'particle_alpha' }"
                ", jet = { id = 'jet', type = 'nozzlejet' }"
@@ -54,27 +54,28 @@ TEST_F(FxLibraryTest, ParticlesLoadFirstAndEveryTemplateWritesItsHex) {
                ", beam = { id = 'beam', type = 'laser' }",
            "'boom', 'spark', 'smoke', 'jet', 'odd', 'beam'");
     // The particle listed after the burst is made first.
-    ASSERT_EQ(FXTemplates.Count(), 4);
+    ASSERT_EQ(FXTemplates.Count(), 5);
     EXPECT_EQ(FXTemplates.At(0)->GetName(), "spark");
     EXPECT_EQ(FXTemplates.At(1)->GetName(), "boom");
     EXPECT_EQ(FXTemplates.At(2)->GetName(), "smoke");
     EXPECT_EQ(FXTemplates.At(3)->GetName(), "jet");
+    EXPECT_EQ(FXTemplates.At(4)->GetName(), "beam");
     for (int i = 0; i < FXTemplates.Count(); ++i) {
         TBaseRenderUnit* t = FXTemplates.At(i);
         EXPECT_EQ(GetLuaString("fx." + t->GetName() + ".hex", false), t->GetHex());
     }
     // Pooled particles stay out of the owned list; the jet is a jet template too.
-    ASSERT_EQ(FXOwnedTemplates.Count(), 2);
+    ASSERT_EQ(FXOwnedTemplates.Count(), 3);
     EXPECT_EQ(FXOwnedTemplates.At(0)->GetName(), "boom");
     EXPECT_EQ(FXJetTemplates.Count(), 1);
     EXPECT_EQ(dynamic_cast<FXParticleClass*>(Template("smoke"))->GetBlendMode(), kBlendAlpha);
     EXPECT_EQ(dynamic_cast<FXParticleClass*>(Template("spark"))->GetStartSize(), 2.0f);
-    // Types are compared exactly; a type whose class this build lacks is skipped with a log line.
+    // Types are compared exactly.
     EXPECT_EQ(Template("odd"), nullptr);
-    EXPECT_EQ(Template("beam"), nullptr);
     EXPECT_TRUE(trapAll.reports.empty());
     // Templates are not counted among the live effects.
     EXPECT_EQ(FXBaseClass::LiveCountOf("FXBurstClass"), liveBursts);
+    EXPECT_EQ(FXBaseClass::LiveCountOf("FXLaserClass"), liveBeams);
 }
 
 TEST_F(FxLibraryTest, AReloadReleasesTheOwnedTemplatesAtTheEndOfTheFrame) {
@@ -167,32 +168,38 @@ TEST_F(FxLibraryTest, CameraDistanceFadesAnEffectAsTheCameraComesNear) {
 // ---- spawning --------------------------------------------------------------------------------
 
 TEST_F(FxLibraryTest, FXSpawnFillsTheDescriptionOfTheTemplatesClass) {
-    RegisterStandIns();
-    LoadFx(std::string(kSpark) + ", " + kBurst +
-           ", ball = { id = 'ball', type = 'sphere' }, beam = { id = 'beam', type = 'laser' }");
-    RecUnit* ship = Unit(env, "ship", BRU_OPAQUE | BRU_SHIP);
+    AddBallModel();
+    LoadFx(
+        std::string(kSpark) + ", " + kBurst +
+        ", ball = { id = 'ball', type = 'sphere', mesh = 'ball' }, beam = { id = 'beam', type = 'laser' }");
+    auto* ship = AddPart<ShipClass>(env, "ship");
+    ship->AddHelper("muzzle", {2, 0, 0});
     RecUnit* gun = Unit(ship, "gun", BRU_OPAQUE | 0x40000);
-    RecUnit* enemy = Unit(env, "enemy");
+    auto* enemy = AddPart<ShipClass>(env, "enemy", {300, 0, 0});
+    enemy->AddHelper("hull", {0, 5, 0});
+    engine->UpdateMatrices(nullptr);
 
     TBaseRenderUnit* burst = FXSpawn({"", Template("boom")->GetHex(), ship->GetHex(), ""});
     ASSERT_NE(burst, nullptr);
     EXPECT_EQ(burst->Parent(), engine);
     EXPECT_EQ(burst->GetName(), IntToHex8(burst->GetId()));
 
-    // A laser from a gun starts at the gun's ship.
+    // A laser from a gun starts at the gun's ship, between the two helpers.
     auto* laser = dynamic_cast<FXLaserClass*>(
         FXSpawn({"", Template("beam")->GetHex(), gun->GetHex(), "muzzle", enemy->GetHex(), "hull"}));
     ASSERT_NE(laser, nullptr);
-    EXPECT_EQ(laser->desc.LaserObjFromBRU, ship);
-    EXPECT_EQ(laser->desc.LaserToHelper, "hull");
+    EXPECT_EQ(laser->GetFromBRU(), ship);
+    EXPECT_FLOAT_EQ(laser->GetStartPoint().x, 2.0f);
+    EXPECT_FLOAT_EQ(laser->GetEndPoint().y, 5.0f);
 
     // A sphere takes radius, colour and opacity; on a universal helper it hangs under a debug helper.
     UniHelperClass* uh = ship->AddUHelper("gate", {5, 0, 0}, 3);
     auto* sphere = dynamic_cast<FXSphereClass*>(
         FXSpawn({"", Template("ball")->GetHex(), uh->GetHex(), "12.5", "FF00FF00", "0.5"}));
     ASSERT_NE(sphere, nullptr);
-    EXPECT_FLOAT_EQ(sphere->desc.SphereRadius, 12.5f);
-    EXPECT_EQ(sphere->desc.SphereColor, 0xFF00FF00u);
+    EXPECT_FLOAT_EQ(sphere->GetRadius(), 12.5f);
+    EXPECT_EQ(sphere->GetColor(), 0xFF00FF00u);
+    EXPECT_FLOAT_EQ(sphere->GetOpacity(), 0.5f);
     ASSERT_NE(sphere->Parent(), nullptr);
     EXPECT_EQ(dynamic_cast<HelperClass*>(sphere->Parent())->GetHelperName(), "dbg_ve");
 
@@ -201,9 +208,10 @@ TEST_F(FxLibraryTest, FXSpawnFillsTheDescriptionOfTheTemplatesClass) {
 }
 
 TEST_F(FxLibraryTest, FXSpawnRefusesBadParameters) {
-    RegisterStandIns();
-    LoadFx(std::string(kSpark) + ", " + kBurst +
-           ", ball = { id = 'ball', type = 'sphere' }, beam = { id = 'beam', type = 'laser' }");
+    AddBallModel();
+    LoadFx(
+        std::string(kSpark) + ", " + kBurst +
+        ", ball = { id = 'ball', type = 'sphere', mesh = 'ball' }, beam = { id = 'beam', type = 'laser' }");
     RecUnit* rock = Unit(env, "rock");
     const std::string boom = Template("boom")->GetHex(), ball = Template("ball")->GetHex();
     struct Case {
@@ -226,7 +234,6 @@ TEST_F(FxLibraryTest, FXSpawnRefusesBadParameters) {
 }
 
 TEST_F(FxLibraryTest, SoundsAreSpawnedOnlyWhileTheSoundEngineIsOn) {
-    RegisterStandIns();
     LoadFx("hum = { id = 'hum', type = 'sound' }");
     RecUnit* ship = Unit(env, "ship");
     const auto saved = SoundEngine;

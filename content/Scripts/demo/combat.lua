@@ -279,6 +279,11 @@ end)
 local function playerCombat(tick)
   if combat.step == "arm" then
     if get("obj.pship.hex") == "0" or get("obj.combatRaider.hex") == "0" then return end
+    -- The player's ship starts at the outpost among the other demos' ships, where
+    -- its shots would strike them first: it meets the raider 350 from it instead.
+    local stand = engine_AddEncounterHelper(get("obj.combatRaider.hex"), "combatStand", 350)
+    engine_PhCommand("obj.pship", "teleport", "", stand)
+    engine_DelGlobalHelper(stand)
     set("obj.pship.param.damagefactor.max", 100)
     set("obj.pship.param.damagefactor", 100)
     weapon("pship", "combatGun", "gun02", "combatLaser", "laser_gun", 0, "TGameObjectGunEffect",

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gfx/types.h"
 #include "platform/result_codes.h"
@@ -301,6 +302,13 @@ public:
 
     // The text of the last failure to build a shader (empty when none).
     virtual std::string GetLastShaderError() = 0;
+
+    // Fills every level of a texture of a block-compressed format from B, G,
+    // R, A pixels, one buffer per level of that level's size. The device may
+    // draw the texture from the pixels at once and make the blocks later, off
+    // the caller's path; a lock of a level always sees the blocks.
+    virtual Result FillCompressedTexture(IDirect3DTexture9* texture,
+                                         std::vector<std::vector<uint8_t>> bgraLevels) = 0;
 };
 
 // Registers per shader kind.

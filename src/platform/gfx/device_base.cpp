@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/gfx/d3dx.h"
+#include "platform/image_codecs.h"
 
 namespace vesk::platform {
 
@@ -1462,6 +1463,25 @@ Result DeviceBase::CreatePixelShader(const uint32_t* function, IDirect3DPixelSha
 
 std::string DeviceBase::GetLastShaderError() {
     return lastShaderError_;
+}
+
+Result DeviceBase::FillCompressedTexture(IDirect3DTexture9* texture,
+                                         std::vector<std::vector<uint8_t>> bgraLevels) {
+    auto* t = Impl<TextureImpl>(texture);
+    if (!t || !IsCompressedFormat(t->format) || bgraLevels.size() > t->levels.size())
+        return D3DERR_INVALIDCALL;
+    for (uint32_t i = 0; i < bgraLevels.size(); ++i) {
+        const D3DSURFACE_DESC& d = t->levels[i]->desc();
+        if (bgraLevels[i].size() != size_t(d.Width) * d.Height * 4) return D3DERR_INVALIDCALL;
+        const std::vector<uint8_t> blocks = BgraToLevel(t->format, bgraLevels[i].data(), d.Width, d.Height);
+        D3DLOCKED_RECT lr;
+        Result r = t->LockRect(i, &lr, nullptr, 0);
+        if (Failed(r)) return r;
+        std::memcpy(lr.pBits, blocks.data(), std::min(blocks.size(), t->levels[i]->bytes.size()));
+        r = t->UnlockRect(i);
+        if (Failed(r)) return r;
+    }
+    return D3D_OK;
 }
 
 Result DeviceBase::SetVertexShader(IDirect3DVertexShader9* shader) {

@@ -346,6 +346,9 @@ public:
                                    uint32_t vector4iCount) override;
     Result SetPixelShaderConstantB(uint32_t startRegister, const int32_t* data, uint32_t boolCount) override;
     std::string GetLastShaderError() override;
+    // Makes the blocks at once, level by level, through a lock of each.
+    Result FillCompressedTexture(IDirect3DTexture9* texture,
+                                 std::vector<std::vector<uint8_t>> bgraLevels) override;
 
     // -- called by resources --
     void Track(ResourceLink* r);

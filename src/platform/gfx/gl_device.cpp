@@ -4,16 +4,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <unordered_map>
 
 #include "platform/gfx/device_base.h"
 #include "platform/gfx/dxt.h"
 #include "platform/gfx/gl_context.h"
 #include "platform/gfx/gl_ffp_shader.h"
+#include "platform/image_codecs.h"
 
 namespace vesk::platform {
 
@@ -358,10 +362,138 @@ GLuint LinkProgram(GLuint vs, GLuint fs, std::string* error) {
     return p;
 }
 
-struct StringHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// What picks a program: the user shaders by id, or the fixed-function keys
+// for the parts the user does not supply. Bytes only, without padding, so
+// that it is compared and hashed as plain bytes and never turned into text.
+struct ProgramKey {
+    uint8_t userPixel = 0, userVertex = 0;
+    uint8_t pixelId[8] = {}, vertexId[8] = {};
+    PostKey post;
+    FfpFragmentKey fragment;
+    FfpVertexKey vertex;
+
+    bool operator==(const ProgramKey& o) const { return KeyBytes(*this) == KeyBytes(o); }
 };
+static_assert(std::has_unique_object_representations_v<ProgramKey>);
+
+struct ProgramKeyHash {
+    size_t operator()(const ProgramKey& k) const { return std::hash<std::string_view>{}(KeyBytes(k)); }
+};
+
+// A block-compressed texture filled from pixels: the worker makes its blocks
+// while the texture is drawn from the pixels as they are.
+struct BlockJob {
+    Ref<TextureImpl> texture;
+    std::vector<std::vector<uint8_t>> pixels; // per level, B, G, R, A
+    std::vector<std::vector<uint8_t>> blocks; // per level, once made
+    bool made = false;                        // the rest is guarded by BlockMaker's lock
+    bool inLevels = false;                    // the blocks were copied into the levels' CPU copies
+};
+
+// One worker thread that makes the blocks of the jobs in the order given.
+class BlockMaker {
+public:
+    BlockMaker() = default;
+    BlockMaker(const BlockMaker&) = delete;
+    BlockMaker& operator=(const BlockMaker&) = delete;
+    ~BlockMaker() { Stop(); }
+
+    void Add(std::shared_ptr<BlockJob> job) {
+        std::lock_guard lock(mutex_);
+        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+        jobs_.push_back(job);
+        queue_.push_back(std::move(job));
+        wake_.notify_one();
+    }
+    std::shared_ptr<BlockJob> Find(const TextureImpl* texture) {
+        std::lock_guard lock(mutex_);
+        for (const auto& j : jobs_)
+            if (j->texture.Get() == texture) return j;
+        return nullptr;
+    }
+    // Waits for the job's blocks and copies them into the texture's levels
+    // (once, whoever asks first).
+    void PutIntoLevels(BlockJob& job) {
+        std::unique_lock lock(mutex_);
+        made_.wait(lock, [&] { return job.made; });
+        if (job.inLevels) return;
+        job.inLevels = true;
+        for (size_t i = 0; i < job.blocks.size(); ++i) {
+            std::vector<uint8_t>& bytes = job.texture->levels[i]->bytes;
+            std::memcpy(bytes.data(), job.blocks[i].data(), std::min(bytes.size(), job.blocks[i].size()));
+        }
+    }
+    // Takes the job out of the list; false when another caller took it first.
+    bool Take(const std::shared_ptr<BlockJob>& job) {
+        std::lock_guard lock(mutex_);
+        const auto it = std::find(jobs_.begin(), jobs_.end(), job);
+        if (it == jobs_.end()) return false;
+        jobs_.erase(it);
+        return true;
+    }
+    // The jobs whose blocks are made, taken out of the list.
+    std::vector<std::shared_ptr<BlockJob>> TakeMade() {
+        std::vector<std::shared_ptr<BlockJob>> made;
+        std::lock_guard lock(mutex_);
+        for (auto it = jobs_.begin(); it != jobs_.end();)
+            if ((*it)->made) {
+                made.push_back(std::move(*it));
+                it = jobs_.erase(it);
+            } else {
+                ++it;
+            }
+        return made;
+    }
+    // Ends the worker; jobs not made yet are dropped.
+    void Stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+            wake_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+        jobs_.clear();
+        queue_.clear();
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+            if (stop_) return;
+            std::shared_ptr<BlockJob> job = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            std::vector<std::vector<uint8_t>> blocks;
+            const D3DFORMAT format = job->texture->format;
+            for (size_t i = 0; i < job->pixels.size(); ++i) {
+                const D3DSURFACE_DESC& d = job->texture->levels[i]->desc();
+                blocks.push_back(BgraToLevel(format, job->pixels[i].data(), d.Width, d.Height));
+            }
+            lock.lock();
+            job->blocks = std::move(blocks);
+            job->pixels = {};
+            job->made = true;
+            made_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, made_;
+    std::deque<std::shared_ptr<BlockJob>> queue_; // waiting for the worker
+    std::vector<std::shared_ptr<BlockJob>> jobs_; // not yet taken by the device
+    std::thread thread_;
+    bool stop_ = false;
+};
+
+// Stages that have a texture bound, one bit each.
+uint32_t BoundTextureMask(const std::array<Ref<TextureImpl>, kMaxTextureStages>& textures) {
+    uint32_t mask = 0;
+    for (uint32_t s = 0; s < kMaxTextureStages; ++s)
+        if (textures[s]) mask |= 1u << s;
+    return mask;
+}
 
 } // namespace
 
@@ -372,9 +504,11 @@ public:
              std::unique_ptr<GLContext> ctx)
         : DeviceBase(parent, caps, pp, behaviour), ctx_(std::move(ctx)) {}
     ~GLDevice() override;
-    Result Init();
+    Result Init(bool useS3tc);
     size_t ProgramCount() const { return programs_.size(); }
 
+    Result FillCompressedTexture(IDirect3DTexture9* texture,
+                                 std::vector<std::vector<uint8_t>> bgraLevels) override;
     void BufferUnlocked(ResourceLink& buffer, BufferStore& store) override;
     Result SurfaceLocking(SurfaceImpl& surface, uint32_t flags) override;
     void SurfaceUnlocked(SurfaceImpl& surface, const RECT& dirty) override;
@@ -407,7 +541,8 @@ private:
     void BindTextures(uint32_t stages);
     void ApplySamplers(uint32_t stages);
     void SetupAttributes(const VertexLayout& layout, const DrawRequest& d, GLuint userBuffer);
-    void UploadLevel(SurfaceImpl& s, const RECT* rect);
+    // `decoded`: the level's blocks already decoded (driver without S3TC); null decodes them here.
+    void UploadLevel(SurfaceImpl& s, const RECT* rect, const std::vector<uint8_t>* decoded = nullptr);
     void ReadSurface(SurfaceImpl& s);
     void MarkTargetDrawn();
     const VertexLayout& CurrentLayout();
@@ -420,13 +555,20 @@ private:
     std::unique_ptr<GLContext> ctx_;
     std::thread::id owner_ = std::this_thread::get_id();
     std::mutex pendingMutex_;
-    std::vector<std::pair<Ref<SurfaceImpl>, RECT>> pending_;
+    // Levels unlocked on other threads, uploaded on the device's thread; block
+    // levels on a driver without S3TC come already decoded by the unlocking thread.
+    struct PendingUpload {
+        Ref<SurfaceImpl> surface;
+        RECT rect;
+        std::vector<uint8_t> decoded;
+    };
+    std::vector<PendingUpload> pending_;
     enum class GLKind { None, Texture, Renderbuffer, Buffer };
     std::vector<std::pair<GLKind, GLuint>> pendingDeletes_;
     void DeleteObject(GLKind kind, GLuint name);
     GLuint fbo_ = 0, readFbo_ = 0, drawFbo_ = 0, vao_ = 0, upVbo_ = 0, upIbo_ = 0;
     GLuint samplers_[8] = {};
-    std::unordered_map<std::string, Program, StringHash, std::equal_to<>> programs_;
+    std::unordered_map<ProgramKey, Program, ProgramKeyHash> programs_;
     std::unordered_map<uint64_t, std::string> userVsGlsl_, userPsSource_;
     Program* current_ = nullptr;
     uint32_t currentStages_ = 0; // texture stages the current fixed-function program reads
@@ -445,12 +587,18 @@ private:
     VertexLayout layout_;
     uint32_t enabledAttribs_ = 0;
     bool anisotropy_ = false;
-    std::string keyScratch_;
+    uint32_t selTextureMask_ = 0; // stages with a texture when the current program was picked
+    // Blocks of compressed textures being made; put in place at Present or when a level is locked.
+    BlockMaker blockMaker_;
+    void ApplyBlocks(const std::shared_ptr<BlockJob>& job);
+    // A texture whose blocks are being made gets them now (waiting for the worker).
+    void FinishBlocks(const TextureImpl* texture);
 };
 
 GLDevice::~GLDevice() {
     if (ctx_) ctx_->MakeCurrent();
     owner_ = std::this_thread::get_id(); // the context is current here now
+    blockMaker_.Stop();                  // textures only the jobs held go here, their GL names with them
     OrphanAll();
     FlushPendingUploads();
     for (auto& [k, p] : programs_) glDeleteProgram(p.name);
@@ -462,9 +610,9 @@ GLDevice::~GLDevice() {
     glDeleteSamplers(8, samplers_);
 }
 
-Result GLDevice::Init() {
+Result GLDevice::Init(bool useS3tc) {
     ctx_->MakeCurrent();
-    g_s3tc = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
+    g_s3tc = useS3tc && epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
     anisotropy_ = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
                   epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
     glGenFramebuffers(1, &fbo_);
@@ -626,10 +774,11 @@ GLuint GLDevice::SurfaceTexture(const SurfaceImpl& s, GLint* level) const {
     return s.backendName;
 }
 
-void GLDevice::UploadLevel(SurfaceImpl& s, const RECT* rect) {
+void GLDevice::UploadLevel(SurfaceImpl& s, const RECT* rect, const std::vector<uint8_t>* decoded) {
     GLint level = 0;
     const GLuint tex = SurfaceTexture(s, &level);
     if (!tex || s.IsDepth()) return;
+    FinishBlocks(s.container); // the GL levels must hold blocks before one is replaced
     const D3DFORMAT fmt = s.desc().Format;
     const GLFormat f = GLFormatFor(fmt);
     glBindTexture(GL_TEXTURE_2D, tex);
@@ -641,10 +790,13 @@ void GLDevice::UploadLevel(SurfaceImpl& s, const RECT* rect) {
                                   GLsizei(s.desc().Height), f.internal, GLsizei(s.bytes.size()),
                                   s.bytes.data());
     } else if (f.decode) {
-        std::vector<uint8_t> bgra =
-            DecodeDxt(fmt, s.bytes.data(), s.bytes.size(), s.desc().Width, s.desc().Height);
+        std::vector<uint8_t> own;
+        if (!decoded) {
+            own = DecodeDxt(fmt, s.bytes.data(), s.bytes.size(), s.desc().Width, s.desc().Height);
+            decoded = &own;
+        }
         glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, GLsizei(s.desc().Width), GLsizei(s.desc().Height),
-                        f.format, f.type, bgra.data());
+                        f.format, f.type, decoded->data());
     } else {
         RECT r = rect ? *rect : SurfaceRect(s);
         const uint32_t bpp = FormatBytesPerPixel(fmt);
@@ -680,9 +832,66 @@ void GLDevice::ReadSurface(SurfaceImpl& s) {
     s.gpuNewer = false;
 }
 
+Result GLDevice::FillCompressedTexture(IDirect3DTexture9* texture,
+                                       std::vector<std::vector<uint8_t>> bgraLevels) {
+    std::lock_guard lock(mutex_);
+    auto* t = dynamic_cast<TextureImpl*>(texture);
+    if (!t || !IsCompressedFormat(t->format) || bgraLevels.size() != t->levels.size() || !t->backendName ||
+        !OnDeviceThread() || blockMaker_.Find(t))
+        return DeviceBase::FillCompressedTexture(texture, std::move(bgraLevels));
+    for (size_t i = 0; i < bgraLevels.size(); ++i) {
+        const D3DSURFACE_DESC& d = t->levels[i]->desc();
+        if (bgraLevels[i].size() != size_t(d.Width) * d.Height * 4) return D3DERR_INVALIDCALL;
+    }
+    // Drawn from the pixels until the blocks are made; every level at once, so
+    // the texture stays complete.
+    glBindTexture(GL_TEXTURE_2D, t->backendName);
+    boundTex_[0] = 0;
+    appliedTextures_ = 0;
+    for (size_t i = 0; i < bgraLevels.size(); ++i) {
+        const D3DSURFACE_DESC& d = t->levels[i]->desc();
+        glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(d.Width), GLsizei(d.Height), 0, GL_BGRA,
+                     GL_UNSIGNED_BYTE, bgraLevels[i].data());
+    }
+    auto job = std::make_shared<BlockJob>();
+    job->texture = Ref<TextureImpl>::Share(t);
+    job->pixels = std::move(bgraLevels);
+    blockMaker_.Add(std::move(job));
+    return D3D_OK;
+}
+
+void GLDevice::ApplyBlocks(const std::shared_ptr<BlockJob>& job) {
+    blockMaker_.PutIntoLevels(*job);
+    TextureImpl& t = *job->texture;
+    // Without S3TC the pixels drawn already are what decoding the blocks would give, only exact.
+    const GLFormat f = GLFormatFor(t.format);
+    if (!f.compressed || !t.backendName) return;
+    glBindTexture(GL_TEXTURE_2D, t.backendName);
+    boundTex_[0] = 0;
+    appliedTextures_ = 0;
+    for (size_t i = 0; i < job->blocks.size(); ++i) {
+        const D3DSURFACE_DESC& d = t.levels[i]->desc();
+        glCompressedTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(d.Width), GLsizei(d.Height), 0,
+                               GLsizei(job->blocks[i].size()), job->blocks[i].data());
+    }
+}
+
+void GLDevice::FinishBlocks(const TextureImpl* texture) {
+    if (!texture) return;
+    const std::shared_ptr<BlockJob> job = blockMaker_.Find(texture);
+    if (!job) return;
+    if (!OnDeviceThread()) {
+        // The CPU copy now; GL gets the blocks on the device's thread.
+        blockMaker_.PutIntoLevels(*job);
+        return;
+    }
+    if (blockMaker_.Take(job)) ApplyBlocks(job);
+}
+
 Result GLDevice::SurfaceLocking(SurfaceImpl& s, uint32_t flags) {
     Result r = DeviceBase::SurfaceLocking(s, flags);
     if (Failed(r)) return r;
+    FinishBlocks(s.container);
     if (s.gpuNewer) {
         // Drawn-into surfaces are read back on the device's own thread only.
         if (!OnDeviceThread()) return D3DERR_WASSTILLDRAWING;
@@ -696,12 +905,18 @@ void GLDevice::SurfaceUnlocked(SurfaceImpl& s, const RECT& dirty) {
         UploadLevel(s, &dirty);
         return;
     }
+    // The upload waits for the device's thread, which may be in the middle of
+    // drawing: the decoding is done here, never there.
+    PendingUpload upload{Ref<SurfaceImpl>::Share(&s), SurfaceRect(s), {}};
+    if (GLFormatFor(s.desc().Format).decode)
+        upload.decoded =
+            DecodeDxt(s.desc().Format, s.bytes.data(), s.bytes.size(), s.desc().Width, s.desc().Height);
     std::lock_guard lock(pendingMutex_);
-    pending_.emplace_back(Ref<SurfaceImpl>::Share(&s), SurfaceRect(s));
+    pending_.push_back(std::move(upload));
 }
 
 void GLDevice::FlushPendingUploads() {
-    std::vector<std::pair<Ref<SurfaceImpl>, RECT>> work;
+    std::vector<PendingUpload> work;
     std::vector<std::pair<GLKind, GLuint>> deletes;
     {
         std::lock_guard lock(pendingMutex_);
@@ -710,7 +925,7 @@ void GLDevice::FlushPendingUploads() {
         deletes.swap(pendingDeletes_);
     }
     for (auto& [kind, name] : deletes) DeleteObject(kind, name);
-    for (auto& [surface, rect] : work) UploadLevel(*surface, &rect);
+    for (PendingUpload& u : work) UploadLevel(*u.surface, &u.rect, u.decoded.empty() ? nullptr : &u.decoded);
 }
 
 void GLDevice::MarkTargetDrawn() {
@@ -842,10 +1057,19 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
         selShaders_ == versions_.shaders && selTextures_ == versions_.textures &&
         (selType_ == D3DPT_POINTLIST) == (type == D3DPT_POINTLIST))
         return current_;
+    // Swapping one texture for another is the common change between draws:
+    // the program only depends on which stages have one.
+    const uint32_t textureMask = BoundTextureMask(state_.textures);
+    if (current_ && selStates_ == versions_.keyStates && selStages_ == versions_.stages &&
+        selLights_ == versions_.lights && selInput_ == versions_.vertexInput &&
+        selShaders_ == versions_.shaders && selTextureMask_ == textureMask &&
+        (selType_ == D3DPT_POINTLIST) == (type == D3DPT_POINTLIST)) {
+        selTextures_ = versions_.textures;
+        return current_;
+    }
     const auto& rs = state_.rs;
     const VertexLayout& layout = CurrentLayout();
-    std::string& key = keyScratch_;
-    key.clear();
+    ProgramKey key;
 
     // Fog: per pixel (table mode) wins over per vertex.
     PostKey post;
@@ -856,12 +1080,13 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     }
     if (rs[D3DRS_ALPHATESTENABLE]) post.alphaFunc = uint8_t(rs[D3DRS_ALPHAFUNC]);
 
-    FfpFragmentKey fk;
+    FfpFragmentKey& fk = key.fragment;
+    key.post = post;
     uint32_t stagesUsed = 0;
     if (state_.ps) {
-        key += "P";
-        key += std::to_string(state_.ps->GetId());
-        key.append(KeyBytes(post));
+        key.userPixel = 1;
+        const uint64_t id = state_.ps->GetId();
+        std::memcpy(key.pixelId, &id, sizeof id);
         stagesUsed = 0xFF;
     } else {
         for (uint32_t s = 0; s < kMaxTextureStages; ++s) {
@@ -887,14 +1112,12 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
         fk.pointSprite = type == D3DPT_POINTLIST && rs[D3DRS_POINTSPRITEENABLE] != 0;
         fk.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
         fk.post = post;
-        key += "F";
-        key.append(KeyBytes(fk));
     }
-    key += '|';
-    FfpVertexKey vk;
+    FfpVertexKey& vk = key.vertex;
     if (state_.vs) {
-        key += "V";
-        key += std::to_string(state_.vs->GetId());
+        key.userVertex = 1;
+        const uint64_t id = state_.vs->GetId();
+        std::memcpy(key.vertexId, &id, sizeof id);
     } else {
         vk.rhw = layout.rhw;
         vk.hasNormal = (layout.present >> kAttrNormal) & 1;
@@ -932,8 +1155,6 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
             vk.stageTexGen[s] = uint8_t(std::min<uint32_t>(tci >> 16, 4));
             vk.stageTexCount[s] = uint8_t(state_.tss[s][D3DTSS_TEXTURETRANSFORMFLAGS] & 7);
         }
-        key += "X";
-        key.append(KeyBytes(vk));
     }
 
     selStates_ = versions_.keyStates;
@@ -942,10 +1163,11 @@ Program* GLDevice::SelectProgram(D3DPRIMITIVETYPE type, std::string* error) {
     selInput_ = versions_.vertexInput;
     selShaders_ = versions_.shaders;
     selTextures_ = versions_.textures;
+    selTextureMask_ = textureMask;
     selType_ = type;
     currentStages_ = stagesUsed;
 
-    auto it = programs_.find(std::string_view(key));
+    auto it = programs_.find(key);
     if (it != programs_.end()) {
         if (current_ != &it->second) {
             current_ = &it->second;
@@ -1409,6 +1631,8 @@ Result GLDevice::BackendColorFill(SurfaceImpl& s, const RECT& r, D3DCOLOR color)
 }
 
 Result GLDevice::BackendPresent() {
+    // Blocks made since the last frame replace the pixels the textures were drawn from.
+    for (const auto& job : blockMaker_.TakeMade()) ApplyBlocks(job);
     if (ctx_->HasWindow() && backBuffer_) {
         uint32_t w = 0, h = 0;
         ctx_->WindowSize(&w, &h);
@@ -1543,7 +1767,7 @@ public:
         D3DCAPS9 caps = DefaultCaps();
         caps.DeviceType = type;
         Ref<GLDevice> d(new GLDevice(this, caps, *pp, behaviour, std::move(ctx)));
-        Result r = d->Init();
+        Result r = d->Init(config_.useS3tc);
         if (Failed(r)) return r;
         *device = d.Detach();
         return D3D_OK;

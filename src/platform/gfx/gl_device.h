@@ -17,6 +17,9 @@ struct GLGfxConfig {
     uint32_t headlessWidth = 800;
     uint32_t headlessHeight = 600;
     std::string adapterDescription; // empty: the GL renderer string
+    // False draws block-compressed textures from decoded pixels even where the
+    // driver samples S3TC blocks itself, as on drivers without it.
+    bool useS3tc = true;
 };
 
 // The GL factory (one reference for the caller).

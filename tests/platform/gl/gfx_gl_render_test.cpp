@@ -116,6 +116,40 @@ TEST_F(GfxGL, TextureStageOperations) {
     }
 }
 
+// Swapping one texture for another between draws keeps the program and
+// samples the new texture; taking the texture away picks the program that
+// reads a stage without one as white, and bringing it back reuses the first.
+TEST_F(GfxGL, TextureSwapsKeepTheProgramAndUnboundStagesReadWhite) {
+    Ref<IDirect3DTexture9> tex[2];
+    const D3DCOLOR colours[2] = {D3DCOLOR_ARGB(255, 200, 0, 0), D3DCOLOR_ARGB(255, 0, 180, 0)};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(dev_->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex[i].Put(), nullptr),
+                  D3D_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(tex[i]->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        std::memcpy(lr.pBits, &colours[i], 4);
+        tex[i]->UnlockRect(0);
+    }
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    const D3DCOLOR grey = D3DCOLOR_XRGB(100, 100, 100);
+    dev_->SetTexture(0, tex[0].Get());
+    FullQuad(grey);
+    const size_t programs = GLProgramCacheSize(dev_.Get());
+    const struct {
+        int texture; // -1: none
+        int r, g, b;
+    } steps[] = {{1, 0, 70, 0}, {0, 78, 0, 0}, {1, 0, 70, 0}, {-1, 100, 100, 100}, {0, 78, 0, 0}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.texture);
+        dev_->SetTexture(0, step.texture < 0 ? nullptr : tex[step.texture].Get());
+        FullQuad(grey);
+        EXPECT_NEAR_COLOR(PixelNow(W / 2, H / 2), step.r, step.g, step.b, 2);
+    }
+    EXPECT_EQ(GLProgramCacheSize(dev_.Get()), programs + 1); // only the stage without a texture added one
+}
+
 TEST_F(GfxGL, AlphaBlendAndAlphaTest) {
     dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "gl_fixture.h"
+#include "platform/gfx/null_device.h"
+#include "platform/image_codecs.h"
 
 using namespace vesk;
 using namespace vesk::platform;
@@ -14,7 +16,10 @@ using namespace vesk::gltest;
 
 namespace {
 
-class GfxGLResources : public GfxGL {};
+class GfxGLResources : public GfxGL {
+protected:
+    void CompressedTexturesFromPixels();
+};
 
 void SelectDiffuse(IDirect3DDevice9* d) {
     d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -99,6 +104,105 @@ TEST_F(GfxGLResources, CompressedTexturesSampleTheirBlockColours) {
         FullQuad(0xFFFFFFFF);
         EXPECT_NEAR_COLOR(PixelNow(20, 20), c.r, c.g, c.b, 0);
     }
+}
+
+// A texture made compressed from pixels is drawn from them at once while its
+// blocks are made off the loading thread; a lock waits for the blocks, which
+// are byte for byte those a device making them at once gives, and after the
+// next frame GL draws from the blocks.
+void GfxGLResources::CompressedTexturesFromPixels() {
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    dev_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    dev_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    constexpr uint32_t kSide = 64;
+    // Four flat quadrants: blue, red, green, white (B, G, R, A).
+    std::vector<uint8_t> bgra(kSide * kSide * 4);
+    const uint8_t quads[4][4] = {{255, 0, 0, 255}, {0, 0, 255, 255}, {0, 255, 0, 255}, {255, 255, 255, 255}};
+    for (uint32_t y = 0; y < kSide; ++y)
+        for (uint32_t x = 0; x < kSide; ++x)
+            std::memcpy(&bgra[(y * kSide + x) * 4], quads[(y >= kSide / 2) * 2 + (x >= kSide / 2)], 4);
+    const int expect[4][3] = {{0, 0, 255}, {255, 0, 0}, {0, 255, 0}, {255, 255, 255}}; // r, g, b
+    auto checkQuadrants = [&] {
+        FullQuad(0xFFFFFFFF);
+        const auto f = Frame();
+        for (int q = 0; q < 4; ++q)
+            EXPECT_NEAR_COLOR(Pixel(f, (q % 2) * int(W) / 2 + 8, (q / 2) * int(H) / 2 + 8), expect[q][0],
+                              expect[q][1], expect[q][2], 8);
+    };
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
+        SCOPED_TRACE(FormatName(format));
+        Ref<IDirect3DTexture9> tex;
+        ASSERT_EQ(CreateTextureFromBgra(dev_.Get(), bgra.data(), kSide, kSide, 0, 0, format, D3DPOOL_MANAGED,
+                                        tex.Put()),
+                  D3D_OK);
+        dev_->SetTexture(0, tex.Get());
+        checkQuadrants();
+
+        // The same texture made on a device that makes the blocks at once.
+        Ref<IDirect3D9> nullD3d = CreateNullDirect3D();
+        D3DPRESENT_PARAMETERS pp;
+        pp.Windowed = 1;
+        Ref<IDirect3DDevice9> nullDev;
+        ASSERT_EQ(nullD3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                        nullDev.Put()),
+                  D3D_OK);
+        Ref<IDirect3DTexture9> reference;
+        ASSERT_EQ(CreateTextureFromBgra(nullDev.Get(), bgra.data(), kSide, kSide, 0, 0, format,
+                                        D3DPOOL_MANAGED, reference.Put()),
+                  D3D_OK);
+        ASSERT_EQ(tex->GetLevelCount(), reference->GetLevelCount());
+        for (uint32_t level = 0; level < tex->GetLevelCount(); ++level) {
+            D3DSURFACE_DESC d;
+            tex->GetLevelDesc(level, &d);
+            EXPECT_EQ(d.Format, format);
+            D3DLOCKED_RECT a, b;
+            ASSERT_EQ(tex->LockRect(level, &a, nullptr, D3DLOCK_READONLY), D3D_OK);
+            ASSERT_EQ(reference->LockRect(level, &b, nullptr, D3DLOCK_READONLY), D3D_OK);
+            const size_t bytes = size_t(a.Pitch) * ((d.Height + 3) / 4);
+            EXPECT_EQ(a.Pitch, b.Pitch);
+            EXPECT_EQ(std::memcmp(a.pBits, b.pBits, bytes), 0) << "level " << level;
+            tex->UnlockRect(level);
+            reference->UnlockRect(level);
+        }
+        dev_->Present(nullptr, nullptr, nullptr, nullptr);
+        checkQuadrants();
+    }
+    // A texture dropped while its blocks are still being made goes cleanly.
+    for (int i = 0; i < 8; ++i) {
+        Ref<IDirect3DTexture9> tex;
+        ASSERT_EQ(CreateTextureFromBgra(dev_.Get(), bgra.data(), kSide, kSide, 0, 0, D3DFMT_DXT1,
+                                        D3DPOOL_MANAGED, tex.Put()),
+                  D3D_OK);
+    }
+    dev_->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+class GfxGLResourcesNoS3tc : public GfxGLResources {
+protected:
+    GfxGLResourcesNoS3tc() { useS3tc_ = false; }
+};
+
+TEST_F(GfxGLResources, CompressedTexturesFromPixelsDrawAtOnceAndGetTheirBlocksLater) {
+    CompressedTexturesFromPixels();
+}
+
+// Without S3TC the same holds, and blocks written on another thread are
+// decoded there and drawn by the device's thread.
+TEST_F(GfxGLResourcesNoS3tc, CompressedTexturesFromPixelsDrawAtOnceAndGetTheirBlocksLater) {
+    CompressedTexturesFromPixels();
+    Ref<IDirect3DTexture9> tex;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, tex.Put(), nullptr), D3D_OK);
+    std::thread([&] {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        const uint8_t red[8] = {0x00, 0xF8, 0x00, 0x00, 0, 0, 0, 0}; // colour 0 pure red, every index 0
+        std::memcpy(lr.pBits, red, 8);
+        tex->UnlockRect(0);
+    }).join();
+    dev_->SetTexture(0, tex.Get());
+    FullQuad(0xFFFFFFFF);
+    EXPECT_NEAR_COLOR(PixelNow(20, 20), 255, 0, 0, 0);
 }
 
 TEST_F(GfxGLResources, UncompressedFormatsUploadInTheirByteOrder) {

@@ -90,10 +90,11 @@ inline Vec2 ProjectToScreen(Vec3 p, const Matrix& view, const Matrix& proj) {
 // A windowed device of the given back-buffer size with a depth buffer, on a
 // headless GL context; dev stays empty when it cannot be made.
 inline D3DPRESENT_PARAMETERS MakeHeadlessDevice(uint32_t width, uint32_t height, Ref<IDirect3D9>& d3d,
-                                                Ref<IDirect3DDevice9>& dev) {
+                                                Ref<IDirect3DDevice9>& dev, bool useS3tc = true) {
     GLGfxConfig cfg;
     cfg.headlessWidth = width;
     cfg.headlessHeight = height;
+    cfg.useS3tc = useS3tc;
     d3d = CreateGLDirect3D(cfg);
     D3DPRESENT_PARAMETERS pp;
     pp.Windowed = 1;
@@ -110,7 +111,7 @@ class GfxGL : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!GLHeadlessAvailable()) GTEST_SKIP() << "no GL context can be made";
-        const D3DPRESENT_PARAMETERS pp = MakeHeadlessDevice(W, H, d3d_, dev_);
+        const D3DPRESENT_PARAMETERS pp = MakeHeadlessDevice(W, H, d3d_, dev_, useS3tc_);
         ASSERT_TRUE(dev_);
         ASSERT_EQ(pp.BackBufferWidth, W);
         dev_->SetRenderState(D3DRS_LIGHTING, 0);
@@ -171,6 +172,7 @@ protected:
     Ref<IDirect3D9> d3d_;
     Ref<IDirect3DDevice9> dev_;
     uint32_t frameWidth_ = W;
+    bool useS3tc_ = true; // false: block textures are drawn from decoded pixels
 };
 
 #define EXPECT_NEAR_COLOR(px, R, G, B, tol)                                                                  \

@@ -20,6 +20,7 @@
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/math.h"
+#include "support/engine_frame.h"
 #include "support/error_trap.h"
 #include "support/fx_environment.h"
 #include "world/fx_base.h"
@@ -56,12 +57,9 @@ protected:
         Device = dev_;
         ResetDeviceStateCache();
         environment_.Start(kContent);
-        engine_ = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine_->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine_->CreateDrawObjects();
-        env_ = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine_);
-        engine_->AddChild(env_);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env_; };
+        const EngineScene scene = MakeEngineScene();
+        engine_ = scene.engine;
+        env_ = scene.env;
         LoadFXTemplates();
     }
     void TearDown() override {
@@ -78,19 +76,10 @@ protected:
     }
 
     void DrawFrame() {
-        engine_->RE_BeginScene();
-        engine_->UpdateMatrices(nullptr);
-        engine_->RenderFrame();
-        engine_->RE_EndScene();
-        frame_ = Frame();
-        engine_->Present();
-        RenderFrameCounter.NextFrame();
-        TEODestroyManager->Flush();
+        frame_ = DrawEngineFrame(*engine_, [this] { return Frame(); });
     }
     gltest::Bgra AtWorld(Vec3 p) {
-        IViewCamera* cam = engine_->Viewports().GetViewportCamera(engine_->EngineViewportId());
-        const Vec3 s = Vec3Project(p, {0, 0, float(W), float(H), 0, 1}, cam->GetProjMatrix(),
-                                   cam->GetViewMatrix(), Matrix{});
+        const Vec3 s = ProjectForEngine(*engine_, p, W, H);
         return Pixel(frame_, int(s.x), int(s.y));
     }
 

@@ -22,6 +22,7 @@
 #include "physics/coll_detector.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 
@@ -439,8 +440,14 @@ bool TGameObjectRocket::CreateRocket() {
     if (mesh_) mesh_->stringUpdate(model);
     GameWorldLink().AddRocketAdv(this);
     if (auto* t = dynamic_cast<TBaseGameObject*>(target)) {
-        if (t->GetParent() && t->GetParent() == RocketsList())
+        if (t->GetParent() && t->GetParent() == RocketsList()) {
             PhCommand("approachToObj", ",\"\"," + LuaQuote(t->GetName()) + ",0,0,1");
+        } else if (TBaseRenderUnit* aim = UnitOf(t)) {
+            // Without a lock it flies straight at the point it was aimed at.
+            const Vec3 p = UnitPosition(aim);
+            PhCommand("goToPoint",
+                      ",\"\"," + FloatToStrRaw(p.x) + "," + FloatToStrRaw(p.y) + "," + FloatToStrRaw(p.z));
+        }
         if (SOClassOf(t) == kSOClassShip) RegisterOn(t, +1);
     }
     const int32_t startFx = startFxLink_ ? startFxLink_->GetValue() : 0;

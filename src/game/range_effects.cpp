@@ -212,6 +212,8 @@ void TMagnitEffect::Pull() {
     ForEachChildOf(RocketsList(), [&](TBaseGameObject* o) {
         const int32_t kind = SOClassOf(o);
         if (o == m || (kind != kSOClassRocket && kind != kSOClassMine)) return;
+        // One brought down already waits for its end: it is not destroyed again.
+        if (auto* rocket = dynamic_cast<TGameObjectRocket*>(o); rocket && rocket->IsDestroyed() != 0) return;
         TBaseRenderUnit* unit = UnitOf(o);
         if (unit && SurfaceRange(unit, own) <= radius)
             caught.push_back(dynamic_cast<TBaseGameSceneObject*>(o));

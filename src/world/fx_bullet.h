@@ -85,7 +85,7 @@ public:
     void UpdateEndTick() override {}
 
     // IBRUCollisionInfo: the contact point, the unit hit and the outward
-    // normal of its bounding sphere there.
+    // normal of the sphere it met there.
     void GetPoint(Vec3& out) override { out = contact_.point; }
     TBaseRenderUnit* GetOtherUnit() override { return contact_.unit; }
     void GetNormal(Vec3& out) override;

@@ -84,7 +84,8 @@ public:
     // A particle of a template with a "mesh" shows a piece of that model instead of a sprite.
     bool ShowsMeshPiece() const { return meshPiece_; }
 
-    // ISpriteClient
+    // ISpriteClient (its position read beside the unit's own one)
+    using TBaseRenderUnit::GetPosition;
     float GetSize() const override { return size_; }
     IKWTexture* GetTexture() const override { return texture_.Get(); }
     Vec3 GetPosition() const override;

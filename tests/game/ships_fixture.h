@@ -79,7 +79,10 @@ struct TestWorld : IGameWorldLink {
         if (TBaseGameObject* link = obj->FindChild("mesh")) link->stringValue(mesh);
         calls.push_back("AddRocketAdv " + GetLuaPath(obj) + " " + mesh);
         if (!buildUnits) return false;
-        obj->SetHex(NewUnit(obj->GetName()));
+        TBaseRenderUnit* u = NewUnit(obj->GetName());
+        obj->SetHex(u);
+        // Its body: what the physics commands are given for it.
+        if (obj->Ph()) obj->Ph()->setValue(u);
         return true;
     }
 };

@@ -32,6 +32,7 @@
 #include "render/render_script.h"
 #include "shared/updater.h"
 #include "ship_fixture.h"
+#include "support/game_world_stack.h"
 #include "world/fx_bullet.h"
 #include "world/fx_burst.h"
 #include "world/fx_particle.h"
@@ -59,33 +60,10 @@ class CombatTest : public ShipWorldTest {
 protected:
     void SetUp() override {
         ShipWorldTest::SetUp();
-        RegisterGameTreeClasses();
-        RegisterGameTreeFunctions();
-        RegisterGameLogicClasses();
-        RegisterGameLogicFunctions();
-        RegisterGamePartsClasses();
-        RegisterProfileClasses();
-        CreateStatistics();
-        ObjManagersManager = std::make_unique<TObjManagersManager>();
-        CreateGameRoot();
-        CreateGameGlobalLists();
-        CreateGameLogicRoots(GlobalObjects);
-        CreateGameMeshTable(GlobalObjects);
-        CreateGamePartsLists(GlobalObjects);
-        CreatePlayerSettings(GlobalObjects);
-        CreatePlayer(GlobalObjects);
-        ObjManagersManager->createStandartManagers();
         Lua("function setHook() end function emptyHook() end function saveData() end"
             " function updateMeshToEngine() end function updatePlayerShip() end player = {}");
-        CreatePhysicsScene();
-        InstallPhysicsScriptFunctions();
-        InstallPhysicsLink();
-        InstallShipsLink();
-        InstallRenderSceneLink();
-        InstallRenderScriptFunctions();
-        InstallShipScriptFunctions();
         // The collision sweeps look as far ahead as a frame of the test goes.
-        CollDetectorClass::SetFrameTimeSource([] { return 30.0f; });
+        GameWorldStack::Start(30.0f);
         LoadFx(kCombatFx);
         DescribeGuns();
         WriteModel("hull", HullModel());
@@ -107,23 +85,7 @@ protected:
             " engine_SetVar('fractions.player.attitudes.pirates', '10')");
     }
     void TearDown() override {
-        if (GlobalObjects) GlobalObjects->Delete();
-        if (DeletedObjects) {
-            DeletedObjects->Tick(0.0f);
-            DeletedObjects->Free();
-        }
-        TEODestroyManager->Flush();
-        ReleaseStandartManagers();
-        TEODestroyManager->Flush();
-        ObjManagersManager.reset();
-        if (Statistics) Statistics->Delete();
-        FreePhysicsScene();
-        SetSceneShipsProvider({});
-        SetShipCollisionListHook(nullptr);
-        SetGameWorldLink(nullptr);
-        SetGameSceneLink(nullptr);
-        SetTurretAim(nullptr);
-        CollDetectorClass::SetFrameTimeSource(nullptr);
+        GameWorldStack::Stop();
         ShipWorldTest::TearDown();
     }
 
@@ -157,14 +119,7 @@ protected:
 
     // One frame of the program's tick in a fixed step.
     void GameFrame(float dt = 30.0f) {
-        for (TBaseGameObjectList* list : {static_cast<TBaseGameObjectList*>(CreatedObjects),
-                                          static_cast<TBaseGameObjectList*>(Created2Objects),
-                                          static_cast<TBaseGameObjectList*>(TickedObjects)})
-            if (list) list->Tick(dt);
-        if (PhysicsScene) PhysicsScene->TickPhys(dt);
-        for (TBaseGameObjectList* list : {static_cast<TBaseGameObjectList*>(PackedObjects),
-                                          static_cast<TBaseGameObjectList*>(DeletedObjects)})
-            if (list) list->Tick(dt);
+        GameWorldStack::Tick(dt);
         engine->UpdateMatrices(nullptr);
         UpdaterManager->Update(dt);
         engine->TickTree(dt);

@@ -236,6 +236,11 @@ TEST_F(CombatTest, BarrelDelaysAndShotDelaysPlaceTheBulletsInFixedSteps) {
     // its second (0.125 s, past 0.12 and not past 0.15).
     EXPECT_EQ(visuals, (std::vector<int>{1, 2, 2, 2, 3, 3}));
     EXPECT_EQ(LiveBullets(), 3);
+    // They miss (the target is out of their reach): when a visual bullet's
+    // flight ends, its bullet goes back to the pool.
+    Frames(70);
+    EXPECT_EQ(FXBulletCount - templates, 0);
+    EXPECT_EQ(LiveBullets(), 0);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
@@ -302,6 +307,30 @@ TEST_F(CombatTest, ARocketChasesAMovingShipAndExplodesOnIt) {
     EXPECT_EQ(Stat("secondaryDamageCounter"), 1);
     EXPECT_EQ(Stat("secondaryDamageEnemyCounter"), 1);
     EXPECT_GE(CopiesOf(engine, "boom"), 1);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, ARocketWithoutALockFliesAtThePointItWasAimedAt) {
+    Ship("gunboat", "0 0 0", "pirates");
+    TGameObject* target = Ship("target", "250 0 0", "player");
+    Gun("gunboat", "pod", "TGameObjectRocket", "TDamageRocket", "{ shieldDamage = 20, splash = 20 }",
+        "rocket01");
+    Set("items.pod.effects.gun.shots.shot.lifetime", "5");
+    GameFrame();
+    Shoot("gunboat", "target");
+    ASSERT_GT(FramesUntil([&] { return LiveRockets() == 1; }, 5), 0);
+    Cease("gunboat");
+    TGameObjectRocket* rocket = nullptr;
+    ForEachChildOf(RocketsList(), [&](TBaseGameObject* c) {
+        if (auto* r = dynamic_cast<TGameObjectRocket*>(c)) rocket = r;
+    });
+    ASSERT_NE(rocket, nullptr);
+    // Its start effect object shows the flash at the barrel while it flies.
+    int starts = 0;
+    ForEachChildOf(rocket, [&](TBaseGameObject* c) { starts += dynamic_cast<TGameObjectFx*>(c) != nullptr; });
+    EXPECT_EQ(starts, 1);
+    ASSERT_GT(FramesUntil([&] { return LiveRockets() == 0; }, 100), 0);
+    EXPECT_FLOAT_EQ(Cur(target, "shield"), 80.0f);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
@@ -407,6 +436,59 @@ TEST_F(CombatTest, ATurretPicksTheHostileShipInRangeAimsAndShoots) {
     EXPECT_EQ(effect->Ai()->BestEnemy(), hostile);
     EXPECT_FLOAT_EQ(Cur(hostile, "armor"), 90.0f);
     EXPECT_FLOAT_EQ(Cur(mate, "armor"), 100.0f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, ATurretOnAShipFarFromTheOriginTurnsInPlaceAndHitsFromItsBarrel) {
+    Ship("base", "6000 0 0", "pirates");
+    TGameObject* hostile = Ship("hostile", "5300 700 0", "player");
+    Set("ini.turretsEnabled", "1");
+    TGameItem* flak = Gun("base", "flak", "TGameObjectBullet", "TDamageKinetic", "{ armorDamage = 10 }",
+                          "turret01", "engine_SetVar('items.flak.range', '3000')", "TGameObjectTurretEffect");
+    GameFrame();
+    auto* turret = dynamic_cast<TurretClass*>(flak->GetHex());
+    ASSERT_NE(turret, nullptr);
+    Lua("engine_SetTurretParams(engine_GetVar('items.flak.hex'), 90, 60, 170, -170, 80, -80)");
+    const Vec3 mount = MatrixGetTranslation(turret->GetWorldMatrix());
+    // Turning about its own hinge, the turret stays on its mount; its bullets
+    // leave the barrel there and meet the ship it turned to.
+    ASSERT_GT(FramesUntil([&] { return Cur(hostile, "armor") < 100.0f; }, 120), 0);
+    EXPECT_GT(std::fabs(turret->Yaw()), 1.0f);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(MatrixGetTranslation(turret->GetWorldMatrix()), mount)), 0.0f, 0.01f);
+    EXPECT_FLOAT_EQ(Cur(hostile, "armor"), 90.0f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+TEST_F(CombatTest, AShotHitsAShipWhereItIsNotWhereItWasLastDrawn) {
+    Ship("hawk", "0 0 0", "player");
+    TGameObject* aimed = Ship("aimed", "400 0 0", "pirates");
+    TGameObject* crossing = Ship("crossing", "200 100 0", "pirates");
+    Gun("hawk", "laser", "TGameObjectBullet", "TDamageEMP", "{ shieldDamage = 10 }");
+    GameFrame();
+    Shoot("hawk", "aimed");
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 1; }, 5), 0);
+    Cease("hawk");
+    // Just before the bullet passes x = 200 the crossing ship jumps into its
+    // path: moved this frame, it was last drawn out of the way.
+    FXBulletClass* shot = nullptr;
+    for (TBaseRenderUnit* u : *engine->ChildsBRU())
+        if (auto* b = dynamic_cast<FXBulletClass*>(u); b && b->GetName().rfind("_copy_of_shot_", 0) == 0)
+            shot = b;
+    ASSERT_NE(shot, nullptr);
+    ASSERT_NE(FramesUntil(
+                  [&] {
+                      Vec3 p;
+                      shot->GetPosition(p);
+                      return p.x >= 165.0f;
+                  },
+                  20),
+              -1);
+    auto* body = dynamic_cast<BaseAIUnitClass*>(crossing->Ph()->GetValue());
+    ASSERT_NE(body, nullptr);
+    body->SetPoseMatrix(MatrixTranslation(200, 0, 0));
+    ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 20), 0);
+    EXPECT_FLOAT_EQ(Cur(crossing, "shield"), 90.0f);
+    EXPECT_FLOAT_EQ(Cur(aimed, "shield"), 100.0f);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

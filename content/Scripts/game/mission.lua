@@ -107,6 +107,21 @@ end
 
 -- The mission's record in the game tree: handed to the player, so a saved
 -- game carries the objective it was at.
+-- A new game counts the player's shots, hits and kills afresh.
+local function clearStatistics()
+  local s = "player.statistics"
+  if not game.exists(s) then return end
+  for name in string.gfind(engine_GetTable(s), "%[%[(.-)%]%]") do
+    if name == "destroyedEnemyes" then
+      for entry in string.gfind(engine_GetTable(s .. "." .. name), "%[%[(.-)%]%]") do
+        engine_DelVar(s .. "." .. name .. "." .. entry)
+      end
+    else
+      engine_SetVar(s .. "." .. name, 0)
+    end
+  end
+end
+
 local function makeRecord(id)
   if game.exists("player.mission") then engine_DelVar("player.mission") end
   if game.exists("mission") then engine_DelVar("mission") end
@@ -141,6 +156,7 @@ function mission.NewGame(id)
   game.DefineFactions()
   engine_Execute("player.objectives", "clear")
   makeRecord(id)
+  clearStatistics()
   mission.state = "loading"
   game.LoadSystem(def.system)
   mission.state = "making"

@@ -5,6 +5,7 @@
 #include "game/events.h"
 #include "game/game_text.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 namespace vesk {
@@ -243,7 +244,7 @@ void tTickedObjects::Tick(float dt) {
             const TTickedOrder::Entry e = entries[read];
             if (!EntryValid(e)) continue;
             entries[write++] = e;
-            auto* event = dynamic_cast<TGameEvent*>(objects_->At(e.slot));
+            auto* event = CachedDynamicCast<TGameEvent>(objects_->At(e.slot));
             if (!event) continue;
             event->SetEventData(this);
             event->Fire();

@@ -54,9 +54,11 @@ bool HasMesh(IBoundingSphere2* s) {
 
 bool Descend(IBoundingSphere2* sphere, const Vec3& a, const Vec3& b, SphereTreeHit& hit) {
     hit = SphereTreeHit{};
-    if (!HasMesh(sphere)) return false;
+    // The sphere test first: most paths miss most spheres, and asking for the
+    // mesh shares it.
     Vec3 p;
     if (!CollSegmentHitsSphere(a, b, sphere->GetPositionV(), sphere->GetRadius(), p)) return false;
+    if (!HasMesh(sphere)) return false;
     hit.sphere = sphere;
     hit.point = p;
     hit.normal = Vec3Normalize(Vec3Sub(p, sphere->GetPositionV()));

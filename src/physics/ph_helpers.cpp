@@ -3,6 +3,7 @@
 #include "physics/physic_unit.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace vesk {
 IOwnerPhObj* OwnerOfUnit(TBaseRenderUnit* unit) {
     IRenderUnitAI* ai = nullptr;
     if (!unit || !unit->GetBPU(ai)) return nullptr;
-    return dynamic_cast<IOwnerPhObj*>(ai);
+    return CachedDynamicCast<IOwnerPhObj>(ai);
 }
 
 // ---- TPhMovePoint ---------------------------------------------------------------------

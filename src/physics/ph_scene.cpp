@@ -12,6 +12,7 @@
 #include "render/mesh.h"
 #include "render/mesh_geometry.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 
 #include <algorithm>
 
@@ -124,7 +125,7 @@ void PhysicsSceneClass::TickPhys(float ms) {
         try {
             IRenderUnitAI* rai = nullptr;
             if (!unit->GetBPU(rai) || !rai) continue;
-            auto* ai = dynamic_cast<BaseAIUnitClass*>(rai);
+            auto* ai = CachedDynamicCast<BaseAIUnitClass>(rai);
             if (!ai) continue;
             ai->Tick(ms);
             unit->UpdateMatrixFromBPU();

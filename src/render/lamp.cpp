@@ -11,6 +11,7 @@
 #include "render/view_camera.h"
 #include "shared/class_manager.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/math.h"
 #include "shared/math_frustum.h"
 
@@ -33,6 +34,33 @@ TBaseRenderUnit* GlowTemplate() {
     TBaseRenderUnit* t = TBaseRenderUnit::FindFXTemplate(kGlowTemplate);
     id = t ? t->GetId() : 0;
     return t;
+}
+
+// The frustum of the camera's view. Every lamp asks for it every frame and the
+// camera keeps its place while the frame is listed: it is built again only when
+// the view changed.
+const FrustumClass& ViewFrustum(IViewCamera& cam) {
+    struct View {
+        Vec3 eye, direction, up;
+        float fov = 0.0f;
+        bool built = false;
+        FrustumClass frustum;
+    };
+    static View view;
+    const Vec3 eye = cam.GetPosition(), direction = cam.GetDirection();
+    const float fov = cam.GetFOV();
+    const Vec3 up = cam.GetUpVector();
+    const auto same = [](const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
+    if (!view.built || !same(eye, view.eye) || !same(direction, view.direction) || !same(up, view.up) ||
+        fov != view.fov) {
+        view.frustum.Build(eye, direction, fov, up);
+        view.eye = eye;
+        view.direction = direction;
+        view.up = up;
+        view.fov = fov;
+        view.built = true;
+    }
+    return view.frustum;
 }
 
 uint8_t Scaled(uint32_t channel, float x) {
@@ -120,7 +148,7 @@ TBaseRenderUnit* TLampClass::CreateCopy(TBaseRenderUnit* parent) {
 }
 
 IParticleControl* TLampClass::Glow() const {
-    return glow_ ? dynamic_cast<IParticleControl*>(glow_) : nullptr;
+    return glow_ ? CachedDynamicCast<IParticleControl>(glow_) : nullptr;
 }
 
 void TLampClass::CreateSprite() {
@@ -230,11 +258,7 @@ void TLampClass::FillRenderList(int stage, int pass) {
     IViewCamera* cam = GetCamera();
     Vec3 p;
     GetPosition(p);
-    if (cam) {
-        FrustumClass frustum;
-        frustum.Build(cam->GetPosition(), cam->GetDirection(), cam->GetFOV(), cam->GetUpVector());
-        if (!frustum.IsPointVisible(p)) return;
-    }
+    if (cam && !ViewFrustum(*cam).IsPointVisible(p)) return;
     if (position_) SetWorldPosition(position_->GetPos());
     glow_->FillRenderList(stage, pass);
 }

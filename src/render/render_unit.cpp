@@ -742,13 +742,17 @@ TBaseRenderUnit* TBaseRenderUnit::FindUpWithFlags(uint64_t mask) {
 
 std::vector<TBaseRenderUnit*> TBaseRenderUnit::GetUnitsWithFlags(uint64_t mask) {
     std::vector<TBaseRenderUnit*> out;
-    ForEachInTree(
-        [&](TBaseRenderUnit* u, void*) {
-            if (u->HasFlag(mask) && !u->HasFlag(BRU_DISCARDED)) out.push_back(u);
-            return true;
-        },
-        nullptr);
+    CollectUnitsWithFlags(mask, out);
     return out;
+}
+
+// The walk of ForEachInTree, without a call through a std::function per unit:
+// shots look for the ships this way every frame.
+void TBaseRenderUnit::CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) {
+    if (HasFlag(mask) && !HasFlag(BRU_DISCARDED)) out.push_back(this);
+    if (childs_)
+        for (int i = 0; i < childs_->Count(); ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i)) c->CollectUnitsWithFlags(mask, out);
 }
 
 bool TBaseRenderUnit::ForEachInTree(const std::function<bool(TBaseRenderUnit*, void*)>& callback,
@@ -763,12 +767,16 @@ bool TBaseRenderUnit::ForEachInTree(const std::function<bool(TBaseRenderUnit*, v
 
 void TBaseRenderUnit::SortChildsBRU() {
     if (!childs_) return;
-    std::vector<TBaseRenderUnit*> items(childs_->begin(), childs_->end());
-    std::stable_sort(items.begin(), items.end(), [](TBaseRenderUnit* a, TBaseRenderUnit* b) {
+    const auto before = [](TBaseRenderUnit* a, TBaseRenderUnit* b) {
         // Holes stay at the end until the clean-up packs them.
         if (!a || !b) return a && !b;
         return a->sortValue_ < b->sortValue_;
-    });
+    };
+    // The engine sorts its children every frame and they are nearly always in
+    // order already: a stable sort would leave them as they are.
+    if (std::is_sorted(childs_->begin(), childs_->end(), before)) return;
+    std::vector<TBaseRenderUnit*> items(childs_->begin(), childs_->end());
+    std::stable_sort(items.begin(), items.end(), before);
     for (int i = 0; i < static_cast<int>(items.size()); ++i) childs_->Put(i, items[static_cast<size_t>(i)]);
 }
 

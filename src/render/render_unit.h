@@ -459,6 +459,7 @@ public:
     static constexpr uint64_t kNoFrame = 0x0000000FFFFFFFFFull;
 
 private:
+    void CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out);
     template <class C> C* MakeComponent(C*& link);
     void ReleaseComponents();
     void DropLink(TEngineObject* gone);

@@ -158,7 +158,7 @@ bool BSphereClass::NextChildSphere(int& index, IBoundingSphere2*& out) {
     for (; index < childs->Count(); ++index) {
         TBaseRenderUnit* c = childs->Get(index);
         // Only plain spheres: a nested container is a tree of its own.
-        if (c && typeid(*c) == typeid(BSphereClass)) {
+        if (c && IsExactType<BSphereClass>(*c)) {
             out = static_cast<BSphereClass*>(c);
             ++index;
             return true;

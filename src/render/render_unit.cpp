@@ -236,11 +236,7 @@ void TBaseRenderUnit::FillRenderList(int stage, int pass) {
         for (int i = 0; i < n; ++i) {
             // Siblings are mostly leaves: fetching the next one while this one is
             // listed hides most of the wait for units that are not in the cache.
-            if (i + 1 < n)
-                if (const TBaseRenderUnit* next = childs_->Get(i + 1)) {
-                    __builtin_prefetch(next);
-                    __builtin_prefetch(&next->flags_);
-                }
+            if (i + 1 < n) PrefetchNextChild(i);
             if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
         }
     }
@@ -275,8 +271,11 @@ void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
     if (!childs_) return;
     static const Matrix identity;
     const Matrix* forChilds = HasFlag2(BRU2_CHILDREN_IDENTITY) ? &identity : &worldMatrix_;
-    for (int i = 0; i < childs_->Count(); ++i)
+    // Each walk of the tree fetches the next sibling ahead, as the render list does.
+    for (int i = 0; i < childs_->Count(); ++i) {
+        PrefetchNextChild(i);
         if (TBaseRenderUnit* c = childs_->Get(i)) c->UpdateMatrices(forChilds);
+    }
 }
 
 Matrix TBaseRenderUnit::CalcBillboardMatrix() {
@@ -492,8 +491,10 @@ void TBaseRenderUnit::Tick(float dtMs) {
 void TBaseRenderUnit::TickTree(float dtMs) {
     Tick(dtMs);
     if (!childs_) return;
-    for (int i = 0; i < childs_->Count(); ++i)
+    for (int i = 0; i < childs_->Count(); ++i) {
+        PrefetchNextChild(i);
         if (TBaseRenderUnit* c = childs_->Get(i)) c->TickTree(dtMs);
+    }
 }
 
 void TBaseRenderUnit::TickTreeByTimer() {
@@ -751,8 +752,10 @@ std::vector<TBaseRenderUnit*> TBaseRenderUnit::GetUnitsWithFlags(uint64_t mask) 
 void TBaseRenderUnit::CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) {
     if (HasFlag(mask) && !HasFlag(BRU_DISCARDED)) out.push_back(this);
     if (childs_)
-        for (int i = 0; i < childs_->Count(); ++i)
+        for (int i = 0; i < childs_->Count(); ++i) {
+            PrefetchNextChild(i);
             if (TBaseRenderUnit* c = childs_->Get(i)) c->CollectUnitsWithFlags(mask, out);
+        }
 }
 
 bool TBaseRenderUnit::ForEachInTree(const std::function<bool(TBaseRenderUnit*, void*)>& callback,
@@ -801,6 +804,7 @@ bool TBaseRenderUnit::ConsumeSkipCount() {
 void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
     if (!childs_) return;
     for (int i = 0; i < childs_->Count(); ++i) {
+        PrefetchNextChild(i);
         TBaseRenderUnit* c = childs_->Get(i);
         if (!c) continue;
         try {

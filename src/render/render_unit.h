@@ -10,6 +10,7 @@
 #include "render/fog.h"
 #include "shared/class_manager.h"
 #include "shared/engine_object.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 #include <cstdint>
@@ -239,7 +240,7 @@ public:
         out = nullptr;
         if (childs_)
             for (TBaseRenderUnit* c : *childs_)
-                if (c && typeid(*c) == typeid(T)) {
+                if (c && IsExactType<T>(*c)) {
                     out = static_cast<T*>(c);
                     return true;
                 }
@@ -274,7 +275,7 @@ public:
     void AddModeBits(uint16_t bits) { lightMask_ = static_cast<uint16_t>(lightMask_ | bits); }
     uint16_t GetLightMask() const { return lightMask_; }
     void SetLightMask(uint16_t mask) { lightMask_ = mask; }
-    template <class T> bool IsClass() const { return typeid(*this) == typeid(T); }
+    template <class T> bool IsClass() const { return IsExactType<T>(*this); }
 
     // ---- transforms -----------------------------------------------------------------
     void SetBaseMatrix(const Matrix& m) { baseMatrix_ = localMatrix_ = m; }
@@ -408,6 +409,8 @@ protected:
     // What every walk of the tree reads sits together at the front.
     uint64_t flags_ = 0;
     uint16_t renderStage_ = 0;
+    // Read for each child when the engine checks the order of its children.
+    float sortValue_ = 1.0f;
     // The child list, made on first AddChild: childs_ points at childList_ from then on.
     TListAsm<TBaseRenderUnit>* childs_ = nullptr;
     TListAsm<TBaseRenderUnit> childList_;
@@ -444,7 +447,6 @@ protected:
     int32_t tickHandle_ = 0;
     std::string strID_;
     std::shared_ptr<RenderObjectList> ros_;
-    float sortValue_ = 1.0f;
     Vec3 boxMax_{1, 1, 1}, boxMin_{-1, -1, -1};
     Vec3 screenPos_;
     float screenSize_ = 1.0f;
@@ -460,6 +462,14 @@ public:
 
 private:
     void CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out);
+    // Starts fetching child i + 1 while child i is handled.
+    void PrefetchNextChild(int i) const {
+        if (i + 1 < childs_->Count())
+            if (const TBaseRenderUnit* next = childs_->Get(i + 1)) {
+                __builtin_prefetch(next);
+                __builtin_prefetch(&next->flags_);
+            }
+    }
     template <class C> C* MakeComponent(C*& link);
     void ReleaseComponents();
     void DropLink(TEngineObject* gone);

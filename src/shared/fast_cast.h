@@ -36,4 +36,24 @@ template <class To, class From> To* CachedDynamicCast(From* p) {
     return result;
 }
 
+// typeid(object) == typeid(T) without comparing the types' names for every
+// object of another type: each type's answer is remembered by its type_info.
+template <class T, class U> bool IsExactType(const U& object) {
+    static_assert(std::is_polymorphic_v<U>);
+    const std::type_info* type = &typeid(object);
+    if (type == &typeid(T)) return true;
+    struct Entry {
+        const std::type_info* type = nullptr;
+        bool same = false;
+    };
+    thread_local std::array<Entry, 16> cache{};
+    thread_local std::size_t next = 0;
+    for (const Entry& e : cache)
+        if (e.type == type) return e.same;
+    const bool same = *type == typeid(T);
+    cache[next] = {type, same};
+    next = (next + 1) % cache.size();
+    return same;
+}
+
 } // namespace vesk

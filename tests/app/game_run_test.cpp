@@ -85,6 +85,10 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     EXPECT_LT(tick, save);
     // The demo's menu was built through the interface's tool functions.
     EXPECT_NE(log.find("demo: menu: built, title VESK ANNALS"), std::string::npos) << log;
+    // Text with an "@" that is no hex-text is drawn frame after frame.
+    EXPECT_NE(log.find("demo: text: label 'pilot@vesk.net' and edit field 'wing@|' drawn for 2 ticks"),
+              std::string::npos)
+        << log;
     EXPECT_TRUE(ErrorReports().empty());
     // The plug-in saw every frame and was freed at the end.
     const std::string trace = ReadText(dir / "trace.txt");

@@ -12,8 +12,8 @@ demo.OnInit("text_at_signs", function()
 end)
 
 demo.OnTick("text_at_signs", function(ms, tick)
-  if tick == 20 then
+  if tick == 2 then
     demo.trace("text: label '" .. tostring(getfast_text("ContactLabel")) .. "' and edit field '" ..
-      tostring(getfast_text("ContactEdit")) .. "' drawn for 20 ticks")
+      tostring(getfast_text("ContactEdit")) .. "' drawn for 2 ticks")
   end
 end)

@@ -160,6 +160,20 @@ TEST_F(GameRunTest, CopyWithAnotherCaptionStartsBesideARunningOne) {
     EXPECT_NE(ReadText(dir / "other/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
 }
 
+// Started from another folder (a desktop shortcut, a terminal elsewhere), the
+// game works in its own: its scripts, saves and profiles are found and kept
+// there, and nothing lands in the folder it was started from.
+TEST_F(GameRunTest, StartedFromAnotherFolderTheGameWorksInItsOwn) {
+    fs::create_directories(dir / "elsewhere");
+    EXPECT_EQ(Shell("cd ../elsewhere && ../game/vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>&1"), 0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    EXPECT_NE(log.find("demo: menu: built, title VESK ANNALS"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo: save folders: copied=true deleted=true"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo: iProfiles.Save"), std::string::npos) << log;
+    EXPECT_TRUE(ErrorReports().empty());
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+}
+
 TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {
     AddPlugin("plug_a");
     // Words the program does not know are kept for the report all the same.

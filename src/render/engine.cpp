@@ -416,7 +416,7 @@ void TEngineClass::RunRenderList() {
     // By index: an entry may add entries of its own while it runs. The entries
     // and units a few places ahead are asked for early, so a long list does not
     // wait on memory at each unit.
-    constexpr size_t kAhead = 16;
+    constexpr size_t kAhead = 32;
     for (size_t i = 0; i < renderList_->size(); ++i) {
         if (i + 2 * kAhead < renderList_->size()) __builtin_prefetch((*renderList_)[i + 2 * kAhead]);
         if (i + kAhead < renderList_->size())

@@ -166,7 +166,7 @@ public:
     size_t Size() const { return order_.size(); }
 
 private:
-    static constexpr size_t kAhead = 32;
+    static constexpr size_t kAhead = 64;
     struct Hint {
         const void* hotLine;
         const void* childList;

@@ -31,6 +31,7 @@
 
 // The effects' surroundings as the effect tests set them up, and a model tree of the test's own.
 #include "../tests/render/fake_model_tree.h"
+#include "../tests/support/engine_frame.h"
 #include "../tests/support/fx_environment.h"
 
 #include <benchmark/benchmark.h>
@@ -92,22 +93,12 @@ public:
         } else {
             d3d_ = platform::CreateNullDirect3D();
         }
-        platform::D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = platform::D3DFMT_D24S8;
-        platform::Ref<platform::IDirect3DDevice9> dev;
-        d3d_->CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr,
-                           platform::D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put());
-        Device = dev;
+        Device = test::MakeSceneDevice(*d3d_);
         ResetDeviceStateCache();
         environment_.Start(kContent);
-        engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine->CreateDrawObjects();
-        env = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine);
-        engine->AddChild(env);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env; };
+        const test::EngineScene scene = test::MakeEngineScene();
+        engine = scene.engine;
+        env = scene.env;
         LoadFXTemplates();
     }
     ~EffectsScene() {

@@ -27,6 +27,7 @@
 #include "world/mesh_source.h"
 #include "world/ship.h"
 
+#include "../tests/support/engine_frame.h"
 #include "../tests/support/fx_environment.h"
 #include "../tests/support/ship_mesh_source.h"
 
@@ -59,26 +60,16 @@ public:
         GetErrorHooks().halt = [] {};
         TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
         d3d_ = platform::CreateNullDirect3D();
-        platform::D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = platform::D3DFMT_D24S8;
-        platform::Ref<platform::IDirect3DDevice9> dev;
-        d3d_->CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr,
-                           platform::D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put());
-        Device = dev;
+        Device = test::MakeSceneDevice(*d3d_);
         ResetDeviceStateCache();
         InstallWorldGameOps();
         RegisterShipPartClasses();
         environment_.Start(kContent);
         CMTreeManager = std::make_unique<CMTreeManagerClass>();
         InstallCMRenderObjectBuilder();
-        engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
-        Device->GetRenderTarget(0, engine->GetD3DRoutine()->DeviceRenderTargetSurface.Put());
-        engine->CreateDrawObjects();
-        env = TBaseRenderUnit::Create<EnvironmentStandInClass>(engine);
-        engine->AddChild(env);
-        GetRenderWorldLinks().environment = [this]() -> TBaseRenderUnit* { return env; };
+        const test::EngineScene scene = test::MakeEngineScene();
+        engine = scene.engine;
+        env = scene.env;
         GetRenderWorldLinks().environmentSet = [this]() -> const EnvironmentSet* { return &set; };
         LoadFXTemplates();
         const std::string game = GameFolder();

@@ -82,6 +82,12 @@ function iConsole.Clear()
   iConsole.lines = {}
 end
 
+-- The post-processing's parameters the engine sets while the game runs (the
+-- camera's shake widens the blur, the ship's speed draws radial streaks).
+function SetPPParam(effect, parameter, value)
+  engine_UpdatePostProcess(effect, parameter, tostring(value))
+end
+
 iProfiles = { CurProfileId = "" }
 function iProfiles.Save()
   trace("iProfiles.Save profile=" .. tostring(iProfiles.CurProfileId))
@@ -105,16 +111,6 @@ function demo.OnTick(name, handler)
   table.insert(demo.ticks, { name = name, handler = handler })
 end
 demo.trace = trace
-
--- The number of entries of a table (the engine's readers ask for it).
-if not length then
-  function length(t)
-    if t == nil then return 0 end
-    local n = 0
-    for _ in pairs(t) do n = n + 1 end
-    return n
-  end
-end
 
 -- The keys of a content table, each followed by "^" (the engine's loaders ask for it).
 if not GetGameTable then

@@ -18,10 +18,6 @@ namespace {
 
 constexpr int32_t kNoPatrolNumber = 999999999;
 
-TBaseGameObject* GlobalList(const char* name) {
-    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
-}
-
 // Patrol points carry "patrol" in their names; other anchors share their class.
 bool IsPatrolName(const std::string& name) {
     return name.find("patrol") != std::string::npos;

@@ -4,6 +4,7 @@
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/scene_object.h"
+#include "physics/ai_unit.h"
 #include "render/render_unit.h"
 #include "shared/helpers.h"
 
@@ -12,6 +13,24 @@ namespace vesk {
 TBaseRenderUnit* UnitOf(const TEngineObject* obj) {
     auto* so = dynamic_cast<const TBaseGameSceneObject*>(obj);
     return so ? dynamic_cast<TBaseRenderUnit*>(so->GetHex()) : nullptr;
+}
+
+BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship) {
+    auto* link = ship ? dynamic_cast<TGameObjectFreeLink*>(ship->FindChild("ph")) : nullptr;
+    return link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
+}
+
+TBaseGameObject* GlobalList(const char* name) {
+    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
+}
+
+TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit) {
+    TBaseGameObject* found = nullptr;
+    if (unit)
+        ForEachChildOf(GlobalList("obj"), [&](TBaseGameObject* obj) {
+            if (!found && UnitOf(obj) == unit) found = obj;
+        });
+    return found;
 }
 
 int32_t SOClassOf(const TEngineObject* obj) {
@@ -41,6 +60,11 @@ float AttitudeOf(const TBaseGameObject* from, const TBaseGameObject* to) {
     TBaseGameObject* other = FactionOf(to);
     if (!own || !other) return kNeutralAttitude;
     return own->Attitude(other->GetName());
+}
+
+bool IsFriendly(const TBaseGameObject* from, const TBaseGameObject* to) {
+    TBaseGameObject* own = FactionOf(from);
+    return (own && own == FactionOf(to)) || AttitudeOf(from, to) > kNeutralAttitude;
 }
 
 std::string AiAncestry(const TBaseGameObject* node) {

@@ -9,6 +9,7 @@
 
 namespace vesk {
 
+class BaseAIUnitClass;
 class TBaseRenderUnit;
 class TGameObjectParam;
 
@@ -17,6 +18,13 @@ inline constexpr float kAiNoRange = 1.0e10f;
 
 // The render unit of a scene object, nullptr when it has none.
 TBaseRenderUnit* UnitOf(const TEngineObject* obj);
+// The steering unit held by the object's "ph" link, nullptr when it has none.
+BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship);
+// The game object of the global list "obj" whose render unit that is, nullptr
+// when none is.
+TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit);
+// A global list under the root ("obj", "fractions" ...), nullptr when missing.
+TBaseGameObject* GlobalList(const char* name);
 // "SOClass" of a scene object, 0 for anything else.
 int32_t SOClassOf(const TEngineObject* obj);
 // Centre to centre, whole units (BRUDistance).
@@ -30,6 +38,8 @@ float AttitudeOf(const TBaseGameObject* from, const TBaseGameObject* to);
 inline bool IsHostile(const TBaseGameObject* from, const TBaseGameObject* to) {
     return AttitudeOf(from, to) < 50.0f;
 }
+// One faction, or from's faction friendly toward to's.
+bool IsFriendly(const TBaseGameObject* from, const TBaseGameObject* to);
 
 // The names from the root down to the node, each followed by "->".
 std::string AiAncestry(const TBaseGameObject* node);

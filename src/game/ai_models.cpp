@@ -31,10 +31,6 @@ constexpr float kManeurPointDistance = 900000.0f;
 constexpr float kFluctuationTime = 5.0f;
 constexpr int kMaxHelpers = 2;
 
-TBaseGameObject* GlobalList(const char* name) {
-    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
-}
-
 TSmartList* TargetedListOf(TEngineObject* obj) {
     auto* node = dynamic_cast<TBaseGameObject*>(obj);
     return node ? dynamic_cast<TSmartList*>(node->FindChild("targeted")) : nullptr;
@@ -473,9 +469,7 @@ int TGameObjectEmptyShipAIModel::SendHelpRequest(const std::string& eventName) {
 // ---- the wobble --------------------------------------------------------------------------------
 
 TNPCPhysicComponent* TGameObjectEmptyShipAIModel::NpcPhysics(const char* who) {
-    TBaseGameObject* owner = Owner();
-    auto* link = owner ? dynamic_cast<TGameObjectFreeLink*>(owner->FindChild("ph")) : nullptr;
-    auto* ai = link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
+    BaseAIUnitClass* ai = ShipAIUnit(Owner());
     TNPCPhysicComponent* npc = ai ? ai->GetNPCController() : nullptr;
     if (!npc)
         ErrorReport(std::string("TGameObjectEmptyShipAIModel.") + who + " error: TNPCPhysicComponent=nil",

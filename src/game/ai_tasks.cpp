@@ -138,8 +138,7 @@ void TTaskwait::LogMissing(const std::string& what) {
 
 BaseAIUnitClass* TTaskwait::ShipAI() {
     TBaseGameObject* ship = Ship();
-    auto* link = ship ? dynamic_cast<TGameObjectFreeLink*>(ship->FindChild("ph")) : nullptr;
-    auto* ai = link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
+    BaseAIUnitClass* ai = ShipAIUnit(ship);
     if (!ai) LogMissing(ship ? "the ship " + GetLuaPath(ship) + " has no AI unit" : "no ship");
     return ai;
 }

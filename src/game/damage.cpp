@@ -2,11 +2,13 @@
 
 #include <vector>
 
+#include "game/ai_helpers.h"
 #include "game/game_objects.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
+#include "world/fx_shield.h"
 
 namespace vesk {
 
@@ -392,6 +394,15 @@ void TTimingGravDamage::Step(float dtMs) {
 
 void RegisterDamageClasses() {
     for (int32_t i = 0; i < kDamageClassCount; ++i) RegisterGameClass(*DamageClasses()[i]);
+}
+
+bool ShipShieldIsUp(TBaseRenderUnit* ship) {
+    TBaseGameObject* object = ObjectOfUnit(ship);
+    return !object || AiParamCur(object, "shield") > 0.0f;
+}
+
+void InstallShieldUpQuery() {
+    SetShieldUpQuery(ShipShieldIsUp);
 }
 
 } // namespace vesk

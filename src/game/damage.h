@@ -12,6 +12,7 @@
 
 namespace vesk {
 
+class TBaseRenderUnit;
 class TGameObjectFreeLink;
 class TGameObjectIntParam;
 class TGameObjectSubParam;
@@ -155,5 +156,12 @@ const TGameClass& DamageClassAt(int32_t index);
 int32_t DamageClassIndex(const TGameClass& cls);
 
 void RegisterDamageClasses();
+
+// Whether a ship's shield is up: the current "shield" value of its game object
+// is above 0. A ship unit no game object owns has nothing to say it is down.
+bool ShipShieldIsUp(TBaseRenderUnit* ship);
+// Gives the shield effects this answer (a shot at a ship whose shield is down
+// shows no shield).
+void InstallShieldUpQuery();
 
 } // namespace vesk

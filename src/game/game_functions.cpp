@@ -20,6 +20,7 @@
 #include "game/player.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
+#include "game/ship_queries.h"
 #include "game/slots.h"
 #include "game/statistics.h"
 #include "game/task_queue.h"
@@ -300,6 +301,7 @@ void RegisterGameLogicFunctions() {
     };
     for (const auto& [name, handler] : kFunctions) SetEngineFunction(name, handler);
     RegisterPlayerFunctions();
+    RegisterShipQueryFunctions();
 }
 
 void CreateGameLogicRoots(TBaseGameObject* root) {

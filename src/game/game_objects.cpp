@@ -1,6 +1,7 @@
 #include "game/game_objects.h"
 
 #include <set>
+#include <vector>
 
 #include "game/damage.h"
 #include "game/effect_links.h"
@@ -17,6 +18,7 @@
 #include "game/task_queue.h"
 #include "game/world_link.h"
 #include "physics/ai_unit.h"
+#include "physics/camera_game.h"
 #include "shared/errors.h"
 
 namespace vesk {
@@ -285,15 +287,20 @@ void TGameObject::onDestroyedFunc(TEngineObject*, TEngineObject*) {
 void TGameObject::onCollisionFunc(TEngineObject*, TEngineObject*) {
     TBaseGameObject* list = FindChild("collisionFx");
     if (!list) return;
+    std::vector<IGameFxLink*> links;
     int32_t cursor;
     TBaseGameObject* entry;
     list->First(cursor);
     while (list->Next(cursor, entry)) {
-        if (!dynamic_cast<IGameFxLink*>(entry)) {
+        auto* link = dynamic_cast<IGameFxLink*>(entry);
+        if (!link) {
             ErrorReport(NotAnEffectText("TGameObject.onCollisionFunc", "collisionFx", this, entry), "mhl");
             return;
         }
+        links.push_back(link);
     }
+    // Every collision shows the effects afresh (sparks where the hull was struck).
+    for (IGameFxLink* link : links) link->ShowFx(this);
 }
 
 // ---- the tick ---------------------------------------------------------------------------------
@@ -419,7 +426,16 @@ void TGameObject::onShipEndShotFunc(TEngineObject*, TEngineObject* data) {
     if (slots_) slots_->EndUseByClass(kWeaponItemClass, data);
 }
 
-void TGameObject::startForsageFunc(TEngineObject*, TEngineObject*) {}
+void TGameObject::startForsageFunc(TEngineObject*, TEngineObject*) {
+    // The player's view shakes as the afterburner kicks in, as the game's constants say.
+    IParamPhysicsLink* link = GetParamPhysicsLink();
+    TGameCamera* camera = GameCamera();
+    if (!camera || !GameConstants || !link || !link->IsPlayerShip(this)) return;
+    const float time = GameConstants->Get(GameConstant::forsageQuakeTime);
+    const float amplitude = GameConstants->Get(GameConstant::forsageQuakeAmplitude);
+    if (time > 0.0f && amplitude > 0.0f)
+        camera->StartQuake(true, time, amplitude, GameConstants->Get(GameConstant::forsageQuakeFrequency));
+}
 void TGameObject::endForsageFunc(TEngineObject*, TEngineObject*) {}
 void TGameObject::onShipDropAntirocketFunc(TEngineObject*, TEngineObject*) {}
 void TGameObject::finalBoomFunc(TEngineObject*, TEngineObject*) {}

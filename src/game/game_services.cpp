@@ -4,6 +4,7 @@
 #include "core/lua_functions.h"
 #include "game/ai_tasks.h"
 #include "game/camera_tracks.h"
+#include "game/damage.h"
 #include "game/dialogs.h"
 #include "game/events.h"
 #include "game/game_functions.h"
@@ -160,6 +161,7 @@ void InstallGameServices(CoreServices& services) {
     InstallRenderMeshLink();
     InstallRenderSceneLink();
     InstallParamPhysicsLink();
+    InstallShieldUpQuery();
     InstallLogFunctions();
     SetGameIniReader(
         [](const std::string& key) { return GameIniTable ? GameIniTable->GetText(key) : std::string(); });

@@ -39,11 +39,6 @@ constexpr int32_t kCockpitItemClass = 99;
 // physics commands know the player's ship by it).
 constexpr const char* kPlayerShipUnitName = "playership1";
 
-BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship) {
-    auto* link = ship ? dynamic_cast<TGameObjectFreeLink*>(ship->FindChild("ph")) : nullptr;
-    return link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
-}
-
 // The items mounted in the ship's slots, and in the slots of those items.
 template <class Visit> void ForEachShipItem(TBaseGameObject* owner, Visit visit) {
     ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {

@@ -42,8 +42,7 @@ void SetGameSceneLink(IGameSceneLink* link);
 IGameSceneLink& GameSceneLink();
 
 // The link over the render units (radius, kill, collision event, ray groups);
-// the effect library and the dust stay the stand-in's until the space scene
-// installs its own link.
+// the dust mode goes to the current planet system's environment.
 void InstallRenderSceneLink();
 
 } // namespace vesk

@@ -23,8 +23,15 @@ std::unique_ptr<TConsole> Console;
 
 namespace {
 
-void RunLua(const std::string& chunk) {
-    if (LuaMachine && LuaMachine->IsOpen()) LuaMachine->RunString(chunk);
+void RunLua(const std::string& chunk, const std::string& guard = "") {
+    if (LuaMachine && LuaMachine->IsOpen()) LuaMachine->RunString(chunk, guard);
+}
+
+// The scripts' mirror of the lines: the engine writes lines (the sound
+// engine's start-up message) before the main script has made it, and those
+// stay in the console alone.
+void RunMirror(const std::string& chunk) {
+    RunLua(chunk, "iConsole");
 }
 
 bool IsBlank(char c) {
@@ -102,7 +109,7 @@ void TConsole::Clear() {
     lines_.clear();
     lastUpdateCount_ = 0;
     changed_ = true;
-    RunLua("iConsole.Clear()");
+    RunMirror("iConsole.Clear()");
 }
 
 void TConsole::AddLine(const std::string& text) {
@@ -122,7 +129,7 @@ void TConsole::AddLine(const std::string& text) {
         if (lineCount_ == kMaxLines) Clear();
         ++lineCount_;
         lines_.push_back(line);
-        RunLua("iConsole.AddLine(" + LuaQuote(line) + ")");
+        RunMirror("iConsole.AddLine(" + LuaQuote(line) + ")");
     }
     lastUpdateCount_ = lineCount_;
 }

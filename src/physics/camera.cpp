@@ -165,10 +165,7 @@ void CameraClass::Refresh() {
     frustum_.Build(eye_, look_, fov_, up_);
 }
 
-void CameraClass::CalcMatrices(bool noTranslation, const Vec3* altEye, const Vec3* altOffset, float zNear,
-                               float zFar) {
-    platform::IDirect3DDevice9* d = Device.Get();
-    if (!d) return;
+void CameraClass::PlaceByMode() {
     if (IsMode(kCamFromBasis)) {
         eye_ = {basis_.m[3][0], basis_.m[3][1], basis_.m[3][2]};
         lookAt_ = Vec3Add(eye_, Vec3TransformNormal({0, 1, 0}, basis_));
@@ -179,6 +176,13 @@ void CameraClass::CalcMatrices(bool noTranslation, const Vec3* altEye, const Vec
         lookAt_ = fixedTarget_;
         look_ = Vec3Sub(lookAt_, eye_);
     }
+}
+
+void CameraClass::CalcMatrices(bool noTranslation, const Vec3* altEye, const Vec3* altOffset, float zNear,
+                               float zFar) {
+    platform::IDirect3DDevice9* d = Device.Get();
+    if (!d) return;
+    PlaceByMode();
     if (!altEye) {
         view_ = noTranslation ? MatrixLookAtLH({0, 0, 0}, look_, up_) : MatrixLookAtLH(eye_, lookAt_, up_);
         MatrixInverse(view_, invView_);
@@ -197,16 +201,7 @@ void CameraClass::CalcMatrices(bool noTranslation, const Vec3* altEye, const Vec
 
 void CameraClass::CalcViewProjMatrices(Matrix& view, Matrix& proj, Matrix& basis, const Vec3* eye,
                                        const Vec3& offset) {
-    if (IsMode(kCamFromBasis)) {
-        eye_ = {basis_.m[3][0], basis_.m[3][1], basis_.m[3][2]};
-        lookAt_ = Vec3Add(eye_, Vec3TransformNormal({0, 1, 0}, basis_));
-        look_ = Vec3Sub(lookAt_, eye_);
-    }
-    if (IsMode(kCamFixed)) {
-        eye_ = fixedEye_;
-        lookAt_ = fixedTarget_;
-        look_ = Vec3Sub(lookAt_, eye_);
-    }
+    PlaceByMode();
     if (!eye) {
         ErrorReport("CameraClass.CalcViewProjMatrices: ", "mhl");
         return;

@@ -193,6 +193,8 @@ public:
 
 private:
     void Refresh();
+    // The eye and look-at point the basis mode or the fixed mode gives.
+    void PlaceByMode();
     void ClampAngles();
     void OrbitStep(float ms);
     void ZoomStep(float ms);

@@ -493,10 +493,13 @@ void TCutSceneComponent::SetCutSceneParams(std::function<void()> endEvent,
         orientation_.SetMatrix(m);
         const float gain = params.inertOri, fading = params.inertOri / 5.0f;
         inertia_.SetParams(nullptr, &gain, &fading, nullptr, nullptr);
-        Vec3 velocity, direction;
-        float speed = 0.0f;
-        currentSpeed_ = near_->GetVelocity(velocity, direction, speed) ? speed : 0.0f;
     }
+    // The position inertia's lag starts from the speed the near object has now,
+    // whatever the shot's kind (a speed left from an earlier shot would throw
+    // the eye far off at the first step).
+    Vec3 velocity, direction;
+    float speed = 0.0f;
+    currentSpeed_ = near_->GetVelocity(velocity, direction, speed) ? speed : 0.0f;
     if (mode_ & kCutMoveToObjLook) {
         if (Vec3Length(params.ori) == 0.0f)
             ErrorReport("TCutSceneComponent.SetCutSceneParams: ivalid param for move_to_obj mode: Ori = 0",

@@ -290,10 +290,10 @@ Matrix TBaseRenderUnit::CalcBillboardMatrix() {
     if (!MatrixInverse(m, inv)) inv = Matrix{};
     Matrix basis;
     if (IViewCamera* cam = GetCamera()) basis = cam->GetBasisMatrix();
-    Matrix out;
-    MatrixMultiply(basis, inv, out);
-    billboardMatrix_ = out;
-    return out;
+    // The camera's basis first, then the inverse of the unit's own turn: in
+    // front of the world matrix it leaves the camera's basis.
+    billboardMatrix_ = MatrixProduct(basis, inv);
+    return billboardMatrix_;
 }
 
 void TBaseRenderUnit::SetPosition(const Vec3& p) {

@@ -50,6 +50,8 @@ protected:
 class TStarsClass : public EnvironmentPartClass {
 public:
     void Init(TBaseRenderUnit* parent) override;
+    // The unit's own build from a mesh stays callable beside the tree one.
+    using TBaseRenderUnit::Build;
     // From the sky object of the tree.
     bool Build(CMTreeClass& tree, const std::string& skyObject);
 };
@@ -58,6 +60,7 @@ public:
 class TSunsClass : public TBaseRenderUnit {
 public:
     void Init(TBaseRenderUnit* parent) override;
+    using TBaseRenderUnit::Build;
     void Build(CMTreeClass& tree, const std::string& lightName);
     uint32_t GetColourArgb() const { return colour_; }
     ColorValue GetColor() const { return SunColour(colour_); }
@@ -88,6 +91,7 @@ class PlanetClass : public EnvironmentPartClass {
 public:
     void Init(TBaseRenderUnit* parent) override;
     void Tick(float dtMs) override;
+    using TBaseRenderUnit::Build;
     // False when the tree has no object for the planet.
     bool Build(CMTreeClass& tree, const std::string& luaName);
     const std::string& LuaName() const { return luaName_; }

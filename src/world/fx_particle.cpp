@@ -2,12 +2,14 @@
 
 #include "core/lua_readers.h"
 #include "render/engine.h"
+#include "render/model_tree.h"
 #include "render/texture.h"
 #include "render/view_camera.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
 #include "shared/math_frustum.h"
+#include "world/fx_model_part.h"
 
 #include <cmath>
 
@@ -87,6 +89,7 @@ void FXParticleClass::Init(TBaseRenderUnit* parent) {
     spinAxis_ = {0, 0, 1};
     spinSpeed_ = spinAngle_ = 0;
     distance_ = 0;
+    meshPiece_ = false;
 }
 
 bool FXParticleClass::DiscardBRU() {
@@ -117,6 +120,7 @@ TBaseRenderUnit* FXParticleClass::CreateCopy(TBaseRenderUnit* parent) {
     copy->startSize_ = startSize_;
     copy->endSize_ = endSize_;
     copy->blendMode_ = blendMode_;
+    copy->meshPiece_ = meshPiece_;
     // Each copy spins its own way.
     copy->spinAxis_ = RandomUnitVector();
     copy->spinSpeed_ = spinMin_ + UniformRandom() * (spinMax_ - spinMin_);
@@ -141,7 +145,33 @@ void FXParticleClass::CreateFromLua(const std::string& id) {
     if (FxKey(id, "ColorController") == "CameraDist")
         controller_ = std::make_unique<FXCameraDistColorController>(
             kws2f(FxKey(id, "CameraDistFactor"), "FXParticleClass.CreateFromLua: CameraDistFactor: " + id));
+    if (const std::string mesh = FxKey(id, "mesh"); !mesh.empty()) TakeMeshPiece(mesh);
     FXBaseClass::CreateFromLua(id);
+}
+
+void FXParticleClass::TakeMeshPiece(const std::string& meshName) {
+    const std::string base = MeshEntryFile(meshName);
+    IModelTree* model = base.empty() ? nullptr : GetModelTree(base + ".cm");
+    const std::vector<std::string> objects = model ? model->ModelObjectNames() : std::vector<std::string>{};
+    if (objects.empty()) {
+        FastLogAddError(GetName() + ": no model for the mesh entry \"" + meshName + "\": drawn as a sprite");
+        return;
+    }
+    const auto index =
+        static_cast<size_t>(std::lround(UniformRandom() * static_cast<float>(objects.size() - 1)));
+    auto* piece = TBaseRenderUnit::Create<FXModelPartClass>(this);
+    if (!piece->Load(*model, nullptr, objects[index], 0xC0)) {
+        if (piece->DiscardBRU()) piece->Free();
+        return;
+    }
+    // The piece keeps its turn in the model but flies where the particle is.
+    Matrix at = piece->GetLocalMatrix();
+    MatrixSetTranslation(at, {0, 0, 0});
+    piece->SetBaseMatrix(at);
+    AddChild(piece);
+    SetFlag(BRU_OPAQUE);
+    ClearFlag(BRU_BLENDED);
+    meshPiece_ = true;
 }
 
 void FXParticleClass::SetLifeTime(float seconds) {
@@ -218,6 +248,11 @@ void FXParticleClass::UpdateMatrices(const Matrix* parent) {
 }
 
 void FXParticleClass::FillRenderList(int stage, int pass) {
+    // A piece of a model is drawn as a model, in the opaque pass.
+    if (meshPiece_) {
+        if (!HasFlag(BRU_KILLED)) TBaseRenderUnit::FillRenderList(stage, pass);
+        return;
+    }
     // The cheap tests first: the tree is listed four times a frame.
     if (stage != renderStage_ || HasFlag(BRU_KILLED) || !IsVisible() || SkipInPass(pass)) return;
     // A lamp places itself while it is listed: its glow follows it here.

@@ -81,8 +81,11 @@ public:
     IColorController* GetColorController() const { return controller_.get(); }
     // False while the particle would not show: for the alpha mode its alpha is 0, for the others its RGB.
     bool IsVisible() const;
+    // A particle of a template with a "mesh" shows a piece of that model instead of a sprite.
+    bool ShowsMeshPiece() const { return meshPiece_; }
 
-    // ISpriteClient
+    // ISpriteClient (its position read beside the unit's own one)
+    using TBaseRenderUnit::GetPosition;
     float GetSize() const override { return size_; }
     IKWTexture* GetTexture() const override { return texture_.Get(); }
     Vec3 GetPosition() const override;
@@ -93,6 +96,11 @@ public:
     int32_t GetKind() const override { return blendMode_; }
 
 private:
+    // One top-level object of the model of the Lua mesh entry, chosen at random,
+    // becomes a child drawn in place of the sprite; without the model the
+    // particle stays a sprite (an error-log line says so).
+    void TakeMeshPiece(const std::string& meshName);
+
     std::string textureName_;
     std::shared_ptr<std::vector<TextureRef>> frames_;
     int frame_ = 0;
@@ -109,6 +117,7 @@ private:
     float spinSpeed_ = 0, spinAngle_ = 0, spinDampingInUse_ = 10.0f;
     Matrix spriteMatrix_{};
     float distance_ = 0;
+    bool meshPiece_ = false;
 };
 
 } // namespace vesk

@@ -438,4 +438,9 @@ void SetTurretTarget(TurretClass* turret, TBaseRenderUnit* target, TurretAimedCa
     turret->SetTarget(target, std::move(callback), data);
 }
 
+bool TurretIsBuilt(TBaseRenderUnit* unit) {
+    auto* turret = dynamic_cast<TurretClass*>(unit);
+    return turret && turret->Barrel();
+}
+
 } // namespace vesk

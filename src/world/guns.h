@@ -157,6 +157,9 @@ private:
 // turret is a fatal report.
 bool IsTurretTurget(TurretClass* turret, TBaseRenderUnit* target);
 void SetTurretTarget(TurretClass* turret, TBaseRenderUnit* target, TurretAimedCallback callback, void* data);
+// The turret's own check for a beam that starts or ends at it: a turret that
+// is built (its barrel made) can carry a beam's end.
+bool TurretIsBuilt(TBaseRenderUnit* unit);
 
 // The model file of a gun: "<folder of mesh[gunmodel[gun].mesh]>/<gun>"
 // (the gun's own mesh entry when its gun model names none).

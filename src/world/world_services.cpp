@@ -9,6 +9,7 @@
 #include "render/world_links.h"
 #include "world/env.h"
 #include "world/fx_base.h"
+#include "world/fx_laser.h"
 #include "world/fx_library.h"
 #include "world/game_ops.h"
 #include "world/guns.h"
@@ -53,6 +54,7 @@ void InstallWorldServices(CoreServices& services) {
     RegisterShipPartClasses();
     InstallWorldGameOps();
     InstallShipScriptFunctions();
+    SetLaserTurretCheck(TurretIsBuilt);
     RenderWorldLinks& links = GetRenderWorldLinks();
     if (!links.environmentSet) links.environmentSet = DefaultEnvironmentSet;
     // The current planet system, the world's engine functions and the effect library's release.

@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <vector>
 
 namespace vesk {
@@ -102,6 +103,61 @@ TEST_F(InProcessGame, EveryFrameTicksTheUpdaterManagers) {
     EXPECT_EQ(spin->GetCurrentKey(), 5);
     Quit();
     EXPECT_EQ(halts, std::vector<int>{0});
+}
+
+// The error log's lines without their times.
+std::vector<std::string> ErrorLogLines(const std::string& file) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadText(file));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(std::regex_replace(line, std::regex(R"(^\d\d:\d\d:\d\d: )"), ""));
+    return lines;
+}
+
+// A program that plays again after its shut-down (the tests run many games in
+// one process) starts from what the first start had, not from what the first
+// shut-down left.
+TEST_F(InProcessGame, AGameStartedAgainRunsAsTheFirstDid) {
+    std::vector<std::vector<std::string>> logs;
+    for (int run = 0; run < 2; ++run) {
+        Start({"-headless"});
+        Frames(20);
+        Quit();
+        logs.push_back(ErrorLogLines(game + "/logs/errlog.txt"));
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
+    EXPECT_EQ(halts, (std::vector<int>{0, 0}));
+}
+
+// The units of a scene object's subtree of that class.
+int CountUnits(TBaseRenderUnit* unit, const std::string& className) {
+    int n = unit && unit->ClassName() == className ? 1 : 0;
+    if (unit && unit->ChildsBRU())
+        for (TBaseRenderUnit* c : *unit->ChildsBRU()) n += CountUnits(c, className);
+    return n;
+}
+TBaseRenderUnit* UnitOfObject(const std::string& path) {
+    auto* object = dynamic_cast<TBaseGameSceneObject*>(FindVarByPath(path));
+    return object ? dynamic_cast<TBaseRenderUnit*>(object->GetHex()) : nullptr;
+}
+
+// A script places a model in the main scene as a scene object, built while the
+// game's "showBSpheres" is on: its bounding spheres show the test effect. Ships
+// built before and after show none.
+TEST_F(InProcessGame, AScriptPlacesAModelInTheSceneWithItsSpheresShown) {
+    Start({"-headless"});
+    Frames(30);
+    TBaseRenderUnit* beacon = UnitOfObject("obj.checksBeacon");
+    ASSERT_NE(beacon, nullptr);
+    EXPECT_EQ(beacon->GetRoot(), Engine);
+    EXPECT_EQ(beacon->ClassName(), "ShipClass");
+    EXPECT_GT(CountUnits(beacon, "FXSphereClass"), 0);
+    TBaseRenderUnit* hawk = UnitOfObject("obj.phHawk");
+    ASSERT_NE(hawk, nullptr);
+    EXPECT_EQ(CountUnits(hawk, "FXSphereClass"), 0);
+    EXPECT_EQ(GetLuaString("engine_GetVar('ini.showBSpheres')", false), "0");
+    Quit();
 }
 
 TEST_F(InProcessGame, AviTexturePlaysWhileTheGameRuns) {
@@ -234,6 +290,8 @@ TEST_F(InProcessGame, EngineFunctionsReachTheirSubsystems) {
     EXPECT_EQ(value("tostring(engine_UpdatePostProcess('fotofilter', 'ftime', '0.5'))"), "true");
     EXPECT_EQ(PostProcess->Effect()->GetFloats("ftime"), std::vector<float>{0.5f});
     EXPECT_EQ(value("tostring(engine_UpdatePostProcess('blur', 'no_such', '1'))"), "false");
+    // The film grain's picture is among the game's files: the effects found it.
+    EXPECT_EQ(ReadText(game + "/logs/errlog.txt").find("noise.dds"), std::string::npos);
 
     lua("engine_SetVideoWideScreen('1')");
     EXPECT_TRUE(VideoWideScreen);
@@ -247,6 +305,9 @@ TEST_F(InProcessGame, EngineFunctionsReachTheirSubsystems) {
     lua("engine_KW2()");
     EXPECT_FALSE(Engine->Capturing());
     EXPECT_NE(ReadText(game + "/logs/log.txt").find("CAPTURE: TIMER(END)"), std::string::npos);
+    // Every material of the demo finds its texture among the generated files.
+    EXPECT_EQ(ReadText(game + "/logs/errlog.txt").find("NOT FOUND"), std::string::npos)
+        << ReadText(game + "/logs/errlog.txt");
     EXPECT_TRUE(trap.lastFatal.empty()) << trap.lastFatal;
     Quit();
 }

@@ -16,8 +16,9 @@ TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
     ASSERT_EQ(Shell("./vesk -headless -frames 300 -fixeddt 16 >/dev/null 2>&1"), 0);
     const std::string log = test::ReadText(game + "/logs/log.txt");
     // Loaded from the "fx" table through engine_ReloadFx: a template of every kind, with
-    // the scene's fog (a template) and its sun's lens flare (an entry of sprite data only).
-    EXPECT_NE(log.find("LoadFXTemplates: 20 templates from 21 entries"), std::string::npos) << log;
+    // the scene's fog (a template) and its sun's lens flare (an entry of sprite data only),
+    // and the checks' wreck (a burst and its particle of model pieces).
+    EXPECT_NE(log.find("LoadFXTemplates: 22 templates from 23 entries"), std::string::npos) << log;
     for (const char* kind :
          {"demo_spark (particle)", "demo_puff (particle_alpha)", "demo_burst (burst)", "demo_jet (nozzlejet)",
           "demo_bullet (bullet)", "demo_hum (sound)", "demo_laser (laser)", "demo_shield (shield)",

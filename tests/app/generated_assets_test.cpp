@@ -148,8 +148,9 @@ TEST_F(GeneratedModels, EveryModelLoadsWithSoundGeometry) {
     for (const std::string& f : files) {
         CMTreeClass& tree = Load(f);
         for (const GeomObjStruct& o : tree.GeomObjects()) CheckGeometry(f, o);
-        if (f.ends_with(".cm"))
+        if (f.ends_with(".cm")) {
             EXPECT_FALSE(tree.BoundingSpheres().empty() && tree.GeomObjects().empty()) << f;
+        }
     }
     ExpectNoReports(trap, "models");
 }

@@ -232,7 +232,9 @@ TEST_F(LuaHost, ChangedChunkTextIsCompiledAgain) {
 TEST_F(LuaHost, ChunkCacheKeepsRepeatedTextsWithinItsCapacity) {
     TLuaChunkCache cache(2);
     auto run = [&](const std::string& text) {
-        if (!cache.PushKept(L, text)) ASSERT_EQ(cache.Compile(L, text, "t"), 0);
+        if (!cache.PushKept(L, text)) {
+            ASSERT_EQ(cache.Compile(L, text, "t"), 0);
+        }
         ASSERT_EQ(lua_pcall(L, 0, 0, 0), 0);
     };
     const std::string a = "a = (a or 0) + 1", b = "b = (b or 0) + 1", c = "c = (c or 0) + 1";

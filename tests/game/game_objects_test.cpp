@@ -170,6 +170,20 @@ TEST_F(GameObjects, EffectListsHoldOnlyEffectLinks) {
         FirstFatal());
 }
 
+// The collision effects show on the object at every collision.
+TEST_F(GameObjects, CollisionEffectsShowAtEveryCollision) {
+    TGameObject* s = Ship("s");
+    Frame();
+    auto* sparks = NewGameObject<FakeDamageFx>("sparks", FindVarByPath("obj.s.collisionFx"));
+    s->OnCollision()->Fire();
+    EXPECT_TRUE(sparks->shown);
+    EXPECT_EQ(s, sparks->on);
+    sparks->HideFx();
+    s->OnCollision()->Fire();
+    EXPECT_TRUE(sparks->shown);
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 TEST_F(GameObjects, DamageDealtIsHandedToTheAiModel) {
     Ship("s");
     Ship("other");

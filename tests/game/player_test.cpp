@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "ai_fixture.h"
+#include "core/application.h"
 #include "core/paths.h"
 #include "game/cockpit.h"
 #include "game/damage.h"
+#include "game/params.h"
 #include "game/player_regimes.h"
+#include "physics/camera_game.h"
 #include "platform/files.h"
 
 namespace vesk::test {
@@ -112,6 +115,32 @@ TEST_F(PlayerTest, WeaponOverheatOfAHundredAddsNoHeat) {
     const float before = Value("obj.pship.param.temperature");
     r->OnShot(*Hit(0, 0, 0, 50));
     EXPECT_FLOAT_EQ(Value("obj.pship.param.temperature"), before);
+}
+
+// The player's view shakes when the player's ship lights its afterburner, as
+// the game's constants say; another ship's afterburner leaves it still.
+TEST_F(PlayerTest, TheAfterburnerShakesThePlayersView) {
+    InstallParamPhysicsLink();
+    CoreServices services;
+    InstallGameCamera(services, {});
+    auto core = std::make_unique<TCore>(std::move(services));
+    GameCamera()->Init();
+    CameraClass& camera = *GameCamera()->Camera();
+    Run("function SetPPParam() end");
+    Place("other", {100, 0, 0});
+    auto afterburner = [&](const char* ship) {
+        camera.StopQuake();
+        Run(std::string("engine_Execute('obj.") + ship + ".events.startForsage')");
+        return camera.IsMode(kCamQuake);
+    };
+    EXPECT_FALSE(afterburner("pship")); // the constants start at 0: no shake
+    Run("engine_SetVar('bal.forsageQuakeTime', '2') engine_SetVar('bal.forsageQuakeAmplitude', '3') "
+        "engine_SetVar('bal.forsageQuakeFrequency', '5')");
+    EXPECT_TRUE(afterburner("pship"));
+    EXPECT_FLOAT_EQ(camera.QuakeAmplitude(), 3.0f);
+    EXPECT_FALSE(afterburner("other"));
+    EXPECT_TRUE(NoLuaErrors());
+    GameCamera()->Free();
 }
 
 TEST_F(PlayerTest, SelectionRunsTheScriptsOnlyWhenItChanges) {

@@ -82,6 +82,23 @@ TEST_F(ConsoleTest, TextBeforeTheFontExistsIsLost) {
     TextLayer = std::move(keep);
 }
 
+// The engine writes lines (the sound engine's start-up message) before the
+// main script has made its mirror: they stay in the console without a
+// script error, and the mirror takes what comes after it.
+TEST_F(ConsoleTest, LinesBeforeTheScriptsMirrorStayInTheConsoleOnly) {
+    LuaMachine->RunString("iConsole = nil alerts = {} function _ALERT(s) table.insert(alerts, s) end");
+    Console->AddLine("early");
+    Console->Clear();
+    Console->AddLine("early again");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"early again"}));
+    EXPECT_EQ(LuaGlobal("table.getn(alerts)"), "0");
+    LuaMachine->RunString(
+        "mirror = {} iConsole = {} function iConsole.AddLine(s) table.insert(mirror, s) end");
+    Console->AddLine("later");
+    EXPECT_EQ(LuaGlobal("mirror[1]"), "later");
+    EXPECT_EQ(LuaGlobal("table.getn(mirror)"), "1");
+}
+
 TEST_F(ConsoleTest, RunsFilesSkippingCommentsAndBlankLines) {
     ASSERT_TRUE(platform::CreateFolders(dir / "data/scripts"));
     ASSERT_TRUE(platform::WriteFile(dir / "data/scripts/default.ini",

@@ -132,9 +132,11 @@ TEST_F(HudMarkersTest, WaypointFadesOnTheWayInAndStaysHiddenOnceReached) {
         Tick(16, 3);
         EXPECT_EQ(m->State() == TAHSelector::kHidden, c.hidden) << c.x;
         EXPECT_FLOAT_EQ(m->ActiveFrame()->OwnOpacity(), c.opacity) << c.x;
-        if (!c.hidden) EXPECT_FLOAT_EQ(m->HelperFrame()->OwnOpacity(), c.opacity) << c.x;
-        // A waypoint reached shows no frame between ticks either.
-        if (c.hidden) EXPECT_FALSE(Shown(m->HelperFrame())) << c.x;
+        if (!c.hidden) {
+            EXPECT_FLOAT_EQ(m->HelperFrame()->OwnOpacity(), c.opacity) << c.x;
+        } else { // a waypoint reached shows no frame between ticks either
+            EXPECT_FALSE(Shown(m->HelperFrame())) << c.x;
+        }
     }
 }
 

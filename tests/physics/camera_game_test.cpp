@@ -185,7 +185,9 @@ TEST_F(GameCameraTest, CutSceneDescriptionsBecomeTheCameraRecord) {
         Game().StartCutScene(d, nullptr);
         EXPECT_TRUE(Cam().IsMode(kCamCutScene)) << c.type;
         EXPECT_EQ(Cam().CutScene()->Mode(), c.mode) << c.type;
-        if (c.share != 0) EXPECT_FLOAT_EQ(Cam().CutScene()->ScreenShare(), c.share) << c.type;
+        if (c.share != 0) {
+            EXPECT_FLOAT_EQ(Cam().CutScene()->ScreenShare(), c.share) << c.type;
+        }
         EXPECT_EQ(d.Read("far_obj"), c.readsFar) << c.type;
         EXPECT_EQ(d.Read("near_from"), c.type != "middle_look") << c.type;
         EXPECT_TRUE(Cam().CutScene()->IsRunning()) << c.type;

@@ -411,6 +411,33 @@ TEST_F(CameraScene, MoveToObjectLooksAlongTheGivenDirection) {
     ExpectVec(cam->GetDirection(), 0, 100, 0);
 }
 
+// With position inertia the eye lags the near ship's changes of speed; the lag
+// starts from the speed the ship has when the shot starts, so a ship already
+// flying does not leave the eye behind at the first step.
+TEST_F(CameraScene, PositionInertiaLagsFromTheSpeedTheShipHadAtTheStart) {
+    FakeOwner& ship = Ship({0, 0, 0});
+    ship.vel->SetVector({150, 0, 0});
+    TBaseRenderUnit* farUnit = Unit("far", {0, 100, 0});
+    CutSceneParams p;
+    p.flags = kCutTypeMoveToObj | kCutPosInertia;
+    p.farObj = farUnit;
+    p.nearFrom = p.nearTo = {-1, 0, 0};
+    p.ori = {1, 0, 0};
+    p.animationTime = 10;
+    p.inertPos = 50;
+    cam->StartCutScene(nullptr, {ship.unit}, p);
+    cam->Update(30);
+    ExpectVec(cam->GetPosition(), 0, -1, 0); // as without inertia
+    // Faster: the eye's point falls back along the ship's nose by twice the lag.
+    // The point is taken twice a step (for the turn and for the eye); each time
+    // the lag closes at the speed seen the time before: 150 -> 154.5 (150 x 0.03)
+    // -> 160.5 (200 x 0.03), so the point stands at x = 2 (160.5 - 200) = -79 and
+    // the eye one unit behind it on the line to the far object.
+    ship.vel->SetVector({200, 0, 0});
+    cam->Update(30);
+    EXPECT_NEAR(cam->GetPosition().x, -79.0f - 79.0f / std::sqrt(79.0f * 79.0f + 100.0f * 100.0f), 0.1f);
+}
+
 TEST_F(CameraScene, CutSceneFatalTexts) {
     struct Case {
         uint64_t flags;

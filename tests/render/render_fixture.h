@@ -6,6 +6,7 @@
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/world_links.h"
+#include "support/engine_frame.h"
 #include "support/error_trap.h"
 
 #include <gtest/gtest.h>
@@ -39,14 +40,8 @@ protected:
         LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         RenderFrameCounter.Reset();
         d3d_ = platform::CreateNullDirect3D();
-        platform::D3DPRESENT_PARAMETERS pp;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = platform::D3DFMT_D24S8;
-        platform::Ref<platform::IDirect3DDevice9> dev;
-        ASSERT_EQ(d3d_->CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr,
-                                     platform::D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, dev.Put()),
-                  platform::D3D_OK);
+        platform::Ref<platform::IDirect3DDevice9> dev = MakeSceneDevice(*d3d_);
+        ASSERT_TRUE(dev);
         Device = dev;
         engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
         dev->GetRenderTarget(0, engine->GetD3DRoutine()->DeviceRenderTargetSurface.Put());

@@ -1,5 +1,6 @@
 #include "render/managers.h"
 #include "render/render_unit.h"
+#include "render/view_camera.h"
 #include "render_fixture.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
@@ -263,6 +264,29 @@ TEST_F(RenderUnitTest, MatricesChainAndChildrenMayTakeTheIdentity) {
     engine->UpdateMatrices(nullptr);
     b->GetPosition(p);
     EXPECT_FLOAT_EQ(p.x, 10.0f);
+}
+
+// A billboard's matrix, put in front of its own (turned, scaled) world matrix,
+// gives the camera's basis: the unit faces the camera whatever its carrier does.
+TEST_F(RenderUnitTest, ABillboardFacesTheCameraWhateverItsCarrierTurns) {
+    auto camera = std::make_shared<BasicViewCamera>();
+    camera->SetPose({0, 0, 0}, {0, 1, 0}, {0, 0, 1}); // looking along y: a basis that is no turn about z
+    SetDefaultViewCamera(camera);
+    RecUnit* carrier = Unit(engine, "carrier");
+    RecUnit* sign = Unit(carrier, "sign");
+    sign->SetFlag(BRU_BILLBOARD);
+    Matrix turned = MatrixProduct(MatrixScaling(2, 2, 2), MatrixRotationZ(kPi / 2));
+    MatrixSetTranslation(turned, {5, 6, 7});
+    carrier->SetLocalMatrix(turned);
+    engine->UpdateMatrices(nullptr);
+    Matrix rotation = sign->GetWorldMatrix();
+    MatrixClearTranslation(rotation);
+    MatrixNormalizeColumns(rotation);
+    const Matrix facing = MatrixProduct(sign->GetBillboardMatrixField(), rotation);
+    const Matrix basis = camera->GetBasisMatrix();
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(facing.m[r][c], basis.m[r][c], 1e-5f) << r << "," << c;
+    SetDefaultViewCamera(nullptr);
 }
 
 TEST_F(RenderUnitTest, PassFlagsFollowTheMaterialTechnique) {

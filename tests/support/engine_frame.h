@@ -14,6 +14,20 @@
 
 namespace vesk::test {
 
+// A windowed device with a 24-bit depth buffer from the factory (the null or
+// the GL one); empty when it cannot be made.
+inline platform::Ref<platform::IDirect3DDevice9> MakeSceneDevice(platform::IDirect3D9& d3d) {
+    platform::D3DPRESENT_PARAMETERS pp;
+    pp.Windowed = 1;
+    pp.EnableAutoDepthStencil = 1;
+    pp.AutoDepthStencilFormat = platform::D3DFMT_D24S8;
+    platform::Ref<platform::IDirect3DDevice9> dev;
+    if (d3d.CreateDevice(0, platform::D3DDEVTYPE_HAL, nullptr, platform::D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                         &pp, dev.Put()) != platform::D3D_OK)
+        dev = nullptr;
+    return dev;
+}
+
 // The engine root on the current device, ready to draw into the device's
 // render target, with the environment stand-in under it that the frame needs.
 struct EngineScene {

@@ -8,8 +8,10 @@
 #include "render/lamp.h"
 #include "render/material.h"
 #include "render/render_script.h"
+#include "render/sprite_renderer.h"
 #include "render/world_links.h"
 #include "world/fx_model_part.h"
+#include "world/fx_particle.h"
 #include "world/fx_portal.h"
 #include "world/fx_shapes.h"
 
@@ -178,6 +180,44 @@ TEST_F(FxModelsTest, InEffectsOffModeAGlowFollowsNothing) {
     desc.GlowTargetBRU = ship;
     auto* glow = Spawn<FXGlowClass>("flare", engine, &desc);
     EXPECT_EQ(glow->GetPositionLink(), nullptr);
+}
+
+// ---- particles of a model -------------------------------------------------------------------------------
+
+// A particle of a template with a "mesh" shows one piece of that model where it
+// flies, drawn as a model rather than handed to a sprite renderer; a mesh entry
+// without a model leaves a sprite.
+TEST_F(FxModelsTest, AMeshParticleFliesAPieceOfItsModel) {
+    LoadFx("debris = { id = 'debris', type = 'particle', mesh = 'wave' }, "
+           "dust = { id = 'dust', type = 'particle', mesh = 'nothing' }");
+    auto* t = dynamic_cast<FXParticleClass*>(Template("debris"));
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(t->ShowsMeshPiece());
+    ASSERT_EQ(Parts(t).size(), 1u);
+    const std::string piece = Parts(t)[0]->GetName();
+    EXPECT_TRUE(piece == "ring" || piece == "core") << piece;
+    EXPECT_TRUE(t->HasFlag(BRU_OPAQUE));
+    EXPECT_FALSE(t->HasFlag(BRU_BLENDED));
+
+    auto* p = Spawn<FXParticleClass>("debris", engine, nullptr);
+    ASSERT_NE(p, nullptr);
+    p->SetPosition({50, 0, 0});
+    p->SetVelocity({10, 0, 0});
+    p->SetLifeTime(1.0f);
+    Step(100.0f);
+    ASSERT_EQ(Parts(p).size(), 1u);
+    EXPECT_NE(Parts(p)[0]->GetName().find(piece), std::string::npos); // a copy of the same piece
+    Vec3 at;
+    Parts(p)[0]->GetPosition(at);
+    EXPECT_NEAR(at.x, 51.0f, 1e-4f);
+    Frame();
+    EXPECT_TRUE(engine->GetRenderOps()->DistanceRenderer()->LastRuns().empty());
+
+    auto* dust = dynamic_cast<FXParticleClass*>(Template("dust"));
+    ASSERT_NE(dust, nullptr);
+    EXPECT_FALSE(dust->ShowsMeshPiece());
+    EXPECT_TRUE(dust->HasFlag(BRU_BLENDED));
+    EXPECT_TRUE(trapAll.reports.empty());
 }
 
 // ---- mesh effects ---------------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "platform/system.h"
 #include "render/mesh.h"
 #include "render/render_script.h"
+#include "render/script_links.h"
 #include "render/view_camera.h"
 #include "shared/timers.h"
 #include "ship_fixture.h"
@@ -142,6 +143,15 @@ TEST_F(ShipPartsTest, ATurretAimsAtATargetWithinItsLimitsAndLetsGoOfOneOutside) 
     TEODestroyManager->Flush();
     EXPECT_FALSE(t->HasTarget());
     EXPECT_TRUE(t->IsReturning());
+}
+
+// A beam starts or ends at a turret only when the turret is built.
+TEST_F(ShipPartsTest, OnlyABuiltTurretCarriesABeamsEnd) {
+    EXPECT_TRUE(TurretIsBuilt(MakeTurret()));
+    auto* bare = TBaseRenderUnit::Create<TurretClass>(nullptr); // never loaded: no barrel
+    EXPECT_FALSE(TurretIsBuilt(bare));
+    EXPECT_FALSE(TurretIsBuilt(mount));
+    bare->Free();
 }
 
 TEST_F(ShipPartsTest, MuzzlePointsFollowTheMountsScaleOnceWhereverTheGunHangs) {
@@ -330,6 +340,43 @@ TEST_F(ShipPartsTest, TheLeadPointIsWhereAProjectileMeetsTheTarget) {
     Vec3 at;
     aim->GetPosition(at);
     EXPECT_NEAR(at.y, 100.0f, 1e-3f);
+    target->SetBPU(nullptr);
+}
+
+// The player aims from the eye of the camera behind the ship: the lead time is
+// the projectile's flight from the eye, and the aim point is moved by the eye's
+// offset from the ship. Other shooters aim from themselves.
+TEST_F(ShipPartsTest, ThePlayersShipLeadsItsTargetFromTheCamerasEye) {
+    struct Eye : IScriptCamera {
+        void StartAlignToObjOri(const Vec3&) override {}
+        void SetZoom(float) override {}
+        void StartFreeCamera() override {}
+        void StopFreeCamera() override {}
+        void SetFreeCameraVelocity(const Vec3&) override {}
+        void SetFreeCameraRollSpeed(float) override {}
+        void SetPosition(const Vec3&) override {}
+        Vec3 GetPosition() override { return {-3000, 0, 0}; }
+        void SetFOV(float) override {}
+        void SetCamFromHelper(const std::string&) override {}
+    } eye;
+    SetScriptCamera(&eye);
+    TBaseRenderUnit* shooter = Target({0, 0, 0});
+    TBaseRenderUnit* target = Target({3000, 0, 0});
+    MovingBody body(target, {0, 100, 0});
+    target->SetBPU(&body);
+    TargetOpsClass* ops = GameOpsOf(target)->GetTargetOps();
+    ASSERT_NE(ops->UpdateAim(shooter), nullptr); // names the target and makes the aim helper
+    Vec3 at;
+    // Not the player's ship: one second of flight from the shooter, 100 ahead.
+    ops->UpdateAimFromCamera(shooter)->GetPosition(at);
+    EXPECT_NEAR(at.x, 3000.0f, 1e-3f);
+    EXPECT_NEAR(at.y, 100.0f, 1e-3f);
+    // The player's ship: two seconds from the eye 6000 away, then moved by the eye's 3000 behind the ship.
+    shooter->SetName("playership1");
+    ops->UpdateAimFromCamera(shooter)->GetPosition(at);
+    EXPECT_NEAR(at.x, 6000.0f, 1e-2f);
+    EXPECT_NEAR(at.y, 200.0f, 1e-3f);
+    SetScriptCamera(nullptr);
     target->SetBPU(nullptr);
 }
 

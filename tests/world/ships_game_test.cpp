@@ -167,6 +167,14 @@ TEST_F(ShipsGameTest, AGameObjectGetsItsShipWithItsSteeringUnitAtItsPosition) {
     // The scene-object link reaches the ship: radius, collision event.
     EXPECT_FLOAT_EQ(GameSceneLink().BSphereRadius(ship), ship->GetBSphereRadius());
     EXPECT_NE(ship->GetCollisionEvent(), nullptr);
+    // Its engines glow at rest only when the object says so.
+    EXPECT_EQ(ai->GetStateByte(), 0);
+    TGameObject* tug = Ship("tug", "500 0 0");
+    Lua("engine_SetVar('obj.tug.enginesAlwaysGlow', '1')");
+    GameFrame();
+    auto* tugAi = dynamic_cast<BaseAIUnitClass*>(tug->Ph()->GetValue());
+    ASSERT_NE(tugAi, nullptr);
+    EXPECT_EQ(tugAi->GetStateByte(), 1);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

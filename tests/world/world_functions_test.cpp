@@ -148,7 +148,7 @@ TEST_F(WorldFunctionsTest, LocationsArePlacedListedAndCheckedAgainstTheSystem) {
         trapAll.HasReport("engine_AssignLocationToUHelper: not psys.GetUHelper(location:moon,uhelper)"));
     auto* stray = TBaseRenderUnit::Create<WELocationClass>(engine);
     engine->AddChild(stray);
-    for (const std::string call :
+    for (const std::string& call :
          {"engine_AssignLocationToUHelper('" + stray->GetHex() + "', 'location:far')",
           "engine_AssignLocationToBru('" + mover->GetHex() + "', '" + stray->GetHex() + "')",
           "engine_GetLocationHelpersList('" + stray->GetHex() + "')"})

@@ -29,17 +29,6 @@ local function addPoint(track, x, y, z, dx, dy, dz, seconds)
   engine_SetVar(point .. ".useVelocity", "0")
 end
 
--- The camera's shake sets the blur of the post-processing through this
--- script function; the demo keeps the values where a post-process script
--- would read them.
-if not SetPPParam then
-  ppParams = {}
-  function SetPPParam(effect, key, value)
-    ppParams[effect] = ppParams[effect] or {}
-    ppParams[effect][key] = value
-  end
-end
-
 cameraDemo = { flying = false, logged = 0, stage = "track", waited = 0, followed = 0 }
 
 -- The chaser: a fighter the camera follows once the track has flown.

@@ -107,7 +107,8 @@ end
 
 -- Effects shown at a scene object through effect objects, each followed until it ends.
 -- A smoke trail and a looping sound are stopped by the script; the others end by themselves.
--- A shield hit needs a ship: an object with a space model is built as one.
+-- A shield hit needs a ship (an object with a space model is built as one)
+-- whose shield is up.
 local shows = {
   { name = "blast", fx = "demo_burst", what = "burst" },
   { name = "trail", fx = "demo_trail", what = "smoke trail", stopAfter = 10 },
@@ -202,6 +203,11 @@ demo.OnTick("fx", function(ms, tick)
         show.state = "done"
         demo.trace("fx: " .. show.what .. " not shown: " .. carrier .. " is no ship")
       else
+        if show.ship and tonumber(engine_GetVar("obj." .. carrier .. ".param.shield")) <= 0 then
+          -- A shield shows only while it is up: the carrier gets one.
+          engine_SetVar("obj." .. carrier .. ".param.shield.max", "100")
+          engine_SetVar("obj." .. carrier .. ".param.shield", "100")
+        end
         engine_AddVar("fxDemo", show.name, "TGameObjectFx")
         engine_SetVar("fxDemo." .. show.name .. ".fxId", show.fx)
         engine_SetVar("fxDemo." .. show.name .. ".objId", carrier)

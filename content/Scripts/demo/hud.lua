@@ -294,15 +294,6 @@ if not showDistanceToRocket then
     hud.rocketDistance = km
   end
 end
--- The radial blur follows the ship's speed.
-if not SetPPParam then
-  function SetPPParam(effect, parameter, value)
-    if hud.blur ~= value then
-      hud.blur = value
-      engine_UpdatePostProcess(effect, parameter, tostring(value))
-    end
-  end
-end
 
 -- ---- the flight ---------------------------------------------------------------------------------
 

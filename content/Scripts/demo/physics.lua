@@ -11,10 +11,10 @@ local shipMaterials = {
   raider_hull = { "2002", "ships/raider_hull" },
   ship_glass = { "2003", "ships/canopy" },
   engine_metal = { "2004", "ships/engine_metal" },
-  engine_glow = { "2005", "fx/engine_glow" },
+  engine_glow = { "2005", "fx/engine_glow.tga" },
   station_hull = { "2006", "station/outpost_panels" },
   solar_panel = { "2007", "station/solar_panel" },
-  dock_light = { "2008", "fx/engine_glow" },
+  dock_light = { "2008", "fx/engine_glow.tga" },
 }
 for name, m in pairs(shipMaterials) do
   if materials[name] == nil then

@@ -6,8 +6,8 @@
 
 -- The materials of the gun and ring models (the hull materials come with the physics demo).
 materials.gun_metal = materials.gun_metal or demo.flatMaterial("2009", "ships/engine_metal")
-materials.gun_emitter = materials.gun_emitter or demo.flatMaterial("2010", "fx/engine_glow")
-materials.ring_window = materials.ring_window or demo.flatMaterial("2011", "fx/engine_glow")
+materials.gun_emitter = materials.gun_emitter or demo.flatMaterial("2010", "fx/engine_glow.tga")
+materials.ring_window = materials.ring_window or demo.flatMaterial("2011", "fx/engine_glow.tga")
 
 -- ---- mesh descriptions --------------------------------------------------------------------
 

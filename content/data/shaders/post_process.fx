@@ -6,11 +6,19 @@
 #parameter Pixels float2 c2 4
 #parameter PixelKernel float2 c6 13
 #parameter g_txNoise texture s2
+// Set by the scripts (SetPPParam): the camera's shake widens the blur, the
+// ship's speed draws the radial streaks (0 at rest, 5 at full speed).
+#parameter blur_power float c19
+#parameter radian_blur_power float c20
 
 const float kBlurWeights[13] = float[13](0.002216, 0.008764, 0.026995, 0.064759, 0.120985, 0.176033,
                                          0.199471, 0.176033, 0.120985, 0.064759, 0.026995, 0.008764,
                                          0.002216);
 float Luminance(vec3 col) { return dot(col, vec3(0.299, 0.587, 0.114)); }
+
+// The blur's reach: the kernel as it is at rest (power 0.25 or not set),
+// wider while the camera shakes.
+float BlurSpread() { return max(blur_power.x * 4.0, 1.0); }
 
 #technique fotofilter
 // A warm photo filter with a touch of film grain.
@@ -32,14 +40,16 @@ void main() {
 #technique hblur
 void main() {
     vec4 sum = vec4(0.0);
-    for (int i = 0; i < 13; ++i) sum += texture(s0, t0.xy + PixelKernel(i).xy) * kBlurWeights[i];
+    float spread = BlurSpread();
+    for (int i = 0; i < 13; ++i) sum += texture(s0, t0.xy + PixelKernel(i).xy * spread) * kBlurWeights[i];
     oC0 = sum;
 }
 
 #technique vblur
 void main() {
     vec4 sum = vec4(0.0);
-    for (int i = 0; i < 13; ++i) sum += texture(s0, t0.xy + PixelKernel(i).yx * vec2(1.0, 1.0)) * kBlurWeights[i];
+    float spread = BlurSpread();
+    for (int i = 0; i < 13; ++i) sum += texture(s0, t0.xy + PixelKernel(i).yx * spread) * kBlurWeights[i];
     oC0 = sum;
 }
 
@@ -73,11 +83,12 @@ void main() {
 }
 
 #technique radian_blur
-// Streaks away from the centre of the screen.
+// Streaks away from the centre of the screen, as long as the power asks.
 void main() {
     vec2 dir = t0.xy - vec2(0.5);
+    float stride = 0.002 * radian_blur_power.x;
     vec4 sum = vec4(0.0);
-    for (int i = 0; i < 8; ++i) sum += texture(s0, t0.xy - dir * (float(i) * 0.01));
+    for (int i = 0; i < 8; ++i) sum += texture(s0, t0.xy - dir * (float(i) * stride));
     oC0 = sum / 8.0;
 }
 

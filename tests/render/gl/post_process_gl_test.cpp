@@ -91,4 +91,25 @@ TEST_F(PostProcessGL, ChainsKeepAnEvenFrameAndSharpenAnEdge) {
     PostProcess->FreeBackBufferCopy();
 }
 
+// The radial streaks are as long as the scripts' power asks: none at rest,
+// across an edge near the border when the ship is fast.
+TEST_F(PostProcessGL, RadialStreaksFollowTheirPower) {
+    RECT right{60, 0, int32_t(W), int32_t(H)};
+    auto streaked = [&](const char* power) {
+        EXPECT_TRUE(SetupEffectParam(PostProcess->Effect(), "radian_blur_power", power));
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+        dev_->Clear(1, &right, D3DCLEAR_TARGET, D3DCOLOR_XRGB(255, 255, 255), 1.0f, 0);
+        PostProcess->CopyBackBuffer();
+        PostProcess->RenderRadialBlur();
+        const Bgra p = PixelNow(62, H / 2);
+        PostProcess->FreeBackBufferCopy();
+        return int(p.r);
+    };
+    EXPECT_EQ(streaked("0"), 255);
+    // Eight samples one pixel and a bit apart toward the centre: most fall on the dark side.
+    const int fast = streaked("20");
+    EXPECT_GT(fast, 20);
+    EXPECT_LT(fast, 160);
+}
+
 } // namespace

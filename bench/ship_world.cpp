@@ -27,9 +27,8 @@
 #include "world/mesh_source.h"
 #include "world/ship.h"
 
-#include "../tests/support/engine_frame.h"
-#include "../tests/support/fx_environment.h"
 #include "../tests/support/ship_mesh_source.h"
+#include "world_scene.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,29 +49,10 @@ fx = { fx_simple_lamp = { id = 'fx_simple_lamp', type = 'particle' },
 mesh = {} gunmodel = {} ini = {}
 )";
 
-std::string GameFolder() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "game").string();
-}
-
-class ShipScene {
+class ShipScene : public bench::WorldScene {
 public:
-    ShipScene() {
-        GetErrorHooks().halt = [] {};
-        TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
-        d3d_ = platform::CreateNullDirect3D();
-        Device = test::MakeSceneDevice(*d3d_);
-        ResetDeviceStateCache();
-        InstallWorldGameOps();
-        RegisterShipPartClasses();
-        environment_.Start(kContent);
-        CMTreeManager = std::make_unique<CMTreeManagerClass>();
-        InstallCMRenderObjectBuilder();
-        const test::EngineScene scene = test::MakeEngineScene();
-        engine = scene.engine;
-        env = scene.env;
-        GetRenderWorldLinks().environmentSet = [this]() -> const EnvironmentSet* { return &set; };
-        LoadFXTemplates();
-        const std::string game = GameFolder();
+    ShipScene() : WorldScene(kContent) {
+        const std::string game = bench::GameFolder();
         ShipMeshDesc& hawk = source.meshes["hawk"];
         hawk.path = game + "/models/ships";
         hawk.name = "vesk_hawk";
@@ -83,27 +63,9 @@ public:
             "mesh.laser_gun = { path = " + LuaQuote(game + "/models/weapons") +
             " } gunmodel.laser_gun = { mesh = 'laser_gun' }"
             " mesh.flak_turret = mesh.laser_gun gunmodel.flak_turret = { mesh = 'flak_turret' }");
-        auto camera = std::make_shared<BasicViewCamera>();
-        camera->SetPose({-200, 0, 50}, {1, 0, -0.2f});
-        engine->Viewports().SetViewportCamera(engine->EngineViewportId(), camera);
+        LookFrom({-200, 0, 50}, {1, 0, -0.2f});
     }
-    ~ShipScene() {
-        FreeFXTemplates();
-        engine->DiscardBRU();
-        engine->Free();
-        TEODestroyManager->Flush();
-        CMTreeManager.reset();
-        SetCMRenderObjectBuilder(nullptr);
-        SetCMRenderObjectReleaser(nullptr);
-        SetModelTreeProvider(nullptr);
-        SetShipMeshSource(nullptr);
-        environment_.Stop();
-        SetGameOpsMaker(nullptr);
-        TEODestroyManager.reset();
-        GetRenderWorldLinks() = RenderWorldLinks{};
-        Device = nullptr;
-        GetErrorHooks() = ErrorHooks{};
-    }
+    ~ShipScene() { SetShipMeshSource(nullptr); }
     bool ModelThere() const { return platform::FileExists(source.meshes.at("hawk").path + "/vesk_hawk.cm"); }
 
     ShipClass* Build(int i) {
@@ -140,17 +102,10 @@ public:
         engine->TickTree(16.0f);
         UpdaterManager->Update(16.0f);
         engine->UpdateMatrices(nullptr);
-        engine->Draw();
-        RenderFrameCounter.NextFrame();
-        if (auto* d = dynamic_cast<platform::DeviceBase*>(Device.Get())) d->ClearCalls();
+        Draw();
     }
 
-    platform::Ref<platform::IDirect3D9> d3d_;
-    TEngineClass* engine = nullptr;
-    EnvironmentStandInClass* env = nullptr;
-    EnvironmentSet set;
     test::MapShipMeshSource source;
-    test::FxEnvironment environment_;
 };
 
 // The first ship of a mesh: the model read and its render objects made, the main sphere built.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "game/game_object.h"
+#include "render/collision_event.h"
 
 namespace vesk {
 
@@ -112,13 +113,18 @@ public:
 };
 
 // Registers itself as the collision handler of its object's render unit while
-// active; the render side installs how that is done.
-class tOnCollision : public TGameEvent {
+// active; the render side installs how that is done. Effects that meet a unit
+// (bullets) fire it through the render side's collision-event interface.
+class tOnCollision : public TGameEvent, public IGameCollisionEvent {
     VESK_GAME_CLASS(tOnCollision)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
     void Activate() override;
     void Deactivate() override;
+    // IGameCollisionEvent
+    void Fire() override { TGameEvent::Fire(); }
+    void SetEventData(TEngineObject* value) override { TGameEvent::SetEventData(value); }
+    TEngineObject* GetEventObj() const override { return TGameEvent::GetEventObj(); }
 };
 // (event, object, on): sets or clears the event as the collision handler of
 // the object's render unit; installed by the scene-object side.

@@ -14,10 +14,14 @@
 #include "game/game_lua.h"
 #include "game/game_objects.h"
 #include "game/game_text.h"
+#include "game/gun_effects.h"
 #include "game/items.h"
+#include "game/launchers.h"
 #include "game/mesh_tables.h"
 #include "game/object_effects.h"
 #include "game/player.h"
+#include "game/projectiles.h"
+#include "game/range_effects.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
 #include "game/ship_queries.h"
@@ -288,6 +292,10 @@ void RegisterGameLogicClasses() {
     RegisterItemClasses();
     RegisterGameObjectClasses();
     RegisterDamageClasses();
+    RegisterGunClasses();
+    RegisterProjectileClasses();
+    RegisterLauncherClasses();
+    RegisterRangeEffectClasses();
     RegisterAiAndPlayerClasses();
 }
 

@@ -3,6 +3,7 @@
 #include <set>
 #include <vector>
 
+#include "game/ai_helpers.h"
 #include "game/damage.h"
 #include "game/effect_links.h"
 #include "game/events.h"
@@ -12,6 +13,7 @@
 #include "game/game_text.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
+#include "game/player.h"
 #include "game/player_regimes.h"
 #include "game/slots.h"
 #include "game/statistics.h"
@@ -405,10 +407,23 @@ void TGameObject::onDamagedFunc(TEngineObject*, TEngineObject* data) {
     // The player's ship takes its hits through its regime.
     if (IPlayerShipRegime* regime = ShipRegimeOf(this)) regime->OnDamage(*hit);
     hit->Apply(this);
+    // What the player's ship does to others counts in the player's statistics.
+    TBaseGameObject* player = PlayerShip();
+    auto* shooter =
+        hit->InitiatorLink() ? dynamic_cast<TBaseGameObject*>(hit->InitiatorLink()->GetValue()) : nullptr;
+    TGameStatistics* stats = shooter && shooter == player && player != this && Player
+                                 ? dynamic_cast<TGameStatistics*>(Player->FindChild("statistics"))
+                                 : nullptr;
+    const bool enemy = AttitudeOf(this, player) <= 50.0f;
+    if (stats) stats->CountDamage(enemy);
     // An object with a hull is destroyed once the hull is gone.
     TGameObjectParam* hull = Param("durability");
     if (hull && hull->Max() && hull->Max()->GetValue() > 0.0f && hull->Cur()->GetValue() <= 0.0f) {
         SetIntValue("isDestroyed", 1);
+        if (stats && enemy) {
+            const std::string shown = TextValue("name");
+            stats->CountDestroyedEnemy(shown.empty() ? GetName() : shown);
+        }
         if (OnDestroyed()) OnDestroyed()->Fire();
     }
 }

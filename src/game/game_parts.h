@@ -93,8 +93,7 @@ public:
     // The counter of that name (0 when missing).
     int32_t Value(const std::string& counter);
     TBaseGameObject* DestroyedEnemyes() { return FindChild("destroyedEnemyes"); }
-
-private:
+    // Adds one to the counter of that name.
     void Inc(const std::string& counter);
 };
 

@@ -76,6 +76,7 @@ public:
     void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
         before_.PreloadMesh(kind, object, mesh);
     }
+    bool AddRocketAdv(TBaseGameSceneObject* obj) override { return before_.AddRocketAdv(obj); }
 
 private:
     IGameWorldLink& before_;

@@ -89,6 +89,8 @@ public:
     void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
         before_.PreloadMesh(kind, object, mesh);
     }
+    // Rockets, mines and containers are built by the links under this one.
+    bool AddRocketAdv(TBaseGameSceneObject* obj) override { return before_.AddRocketAdv(obj); }
 
 private:
     // The unit from the object's model file, through the current planet system.

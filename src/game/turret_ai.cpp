@@ -20,11 +20,6 @@ ITurretAim*& InstalledAim() {
     return aim;
 }
 
-TGameObjectParam* ItemParam(TBaseGameObject* item, const char* name) {
-    return item && item->GetObjects() ? dynamic_cast<TGameObjectParam*>(item->GetObjects()->Find(name))
-                                      : nullptr;
-}
-
 void LogOnce(bool& told, const std::string& text) {
     if (told) return;
     told = true;
@@ -39,107 +34,6 @@ ITurretAim* TurretAim() {
 
 void SetTurretAim(ITurretAim* aim) {
     InstalledAim() = aim;
-}
-
-// ---- TGameObjectGunEffect ---------------------------------------------------------------------
-
-void TGameObjectGunEffect::MakeGunChildren() {
-    NewGameObject<TGameObjectFreeLink>("curTarget", this);
-    auto* onShot = NewGameObject<TGameEvent>("onShot", this);
-    onShot->SetHandler([this](TEngineObject* o, TEngineObject* d) { onShotFunc(o, d); });
-    onShot->EventObjLink()->setValue(this);
-    NewGameObject<TBaseGameObjectList>("shots", this);
-    NewGameObject<TGameObjectSubParam>("temperatureBurst", this);
-    NewGameObject<TGameObjectFreeLink>("curHex", this);
-    NewGameObject<TGameObjectSubParam>("twoBarrelDelay", this);
-    NewGameObject<TGameObjectSubParam>("oneBarrelDelay", this);
-    barrelDelay_ = 0.0f;
-}
-
-void TGameObjectGunEffect::Create(const std::string& name, TBaseGameObject* parent) {
-    TGameObjectEffect::Create(name, parent);
-    MakeGunChildren();
-}
-
-void TGameObjectGunEffect::CreateEmpty() {
-    TGameObjectEffect::CreateEmpty();
-    MakeGunChildren();
-}
-
-TGameItem* TGameObjectGunEffect::Item() const {
-    return parent_ ? dynamic_cast<TGameItem*>(parent_->GetParent()) : nullptr;
-}
-
-TEngineObject* TGameObjectGunEffect::CurTarget() const {
-    auto* link = dynamic_cast<TGameObjectFreeLink*>(objects_ ? objects_->Find("curTarget") : nullptr);
-    return link ? link->GetValue() : nullptr;
-}
-
-void TGameObjectGunEffect::SetCurTarget(TEngineObject* target) {
-    if (auto* link = dynamic_cast<TGameObjectFreeLink*>(objects_ ? objects_->Find("curTarget") : nullptr))
-        link->setValue(target);
-}
-
-void TGameObjectGunEffect::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
-    TGameObjectEffect::onEnableFunc(obj, data);
-    SetCurTarget(data);
-}
-
-void TGameObjectGunEffect::onDisableFunc(TEngineObject* obj, TEngineObject* data) {
-    TGameObjectEffect::onDisableFunc(obj, data);
-    SetCurTarget(nullptr);
-}
-
-void TGameObjectGunEffect::onTickFunc(TEngineObject*, TEngineObject*) {
-    GunTick();
-}
-
-void TGameObjectGunEffect::GunTick() {
-    if (!enabled_) return;
-    TGameItem* item = Item();
-    TGameObjectParam* charge = ItemParam(item, "charge");
-    TGameObjectParam* reloading = ItemParam(item, "reloading");
-    if (!charge || !reloading || std::trunc(charge->Cur()->GetValue()) == 0.0f) return;
-    if (reloading->Cur()->GetValue() != reloading->Max()->GetValue()) return;
-    charge->Cur()->setValue(std::trunc(charge->Cur()->GetValue() + charge->Speed()->GetValue()));
-    reloading->Cur()->setValue(0.0f);
-    auto* curHex = dynamic_cast<TGameObjectFreeLink*>(FindChild("curHex"));
-    auto* onShot = dynamic_cast<TGameEvent*>(FindChild("onShot"));
-    auto delay = [this](const char* name) {
-        auto* p = dynamic_cast<TGameObjectSubParam*>(FindChild(name));
-        return p ? p->GetValue() : 0.0f;
-    };
-    barrelDelay_ = delay("oneBarrelDelay");
-    if (curHex) curHex->setValue(item->GetHex());
-    if (onShot) onShot->Fire();
-    if (auto* hex2 = dynamic_cast<TGameObjectFreeLink*>(item->FindChild("hex2"))) {
-        barrelDelay_ = delay("twoBarrelDelay");
-        if (curHex) curHex->setValue(hex2->GetValue());
-        if (onShot) onShot->Fire();
-    }
-}
-
-void TGameObjectGunEffect::onShotFunc(TEngineObject*, TEngineObject*) {
-    auto* curHex = dynamic_cast<TGameObjectFreeLink*>(FindChild("curHex"));
-    if (!CurTarget() || !curHex || !curHex->GetValue()) return;
-    TGameItem* item = Item();
-    TBaseGameObject* ship = item ? item->ParentShip() : nullptr;
-    if (ship && ship == PlayerShip() && Player)
-        if (auto* counter = dynamic_cast<TGameObjectIntParam*>(
-                FindVarByPath(item->WeaponType() == 2 ? "player.statistics.secondaryShotCounter"
-                                                      : "player.statistics.primaryShotCounter")))
-            counter->Inc();
-    const int32_t shots = FindChild("shots") ? FindChild("shots")->CountChildren() : 0;
-    if (shots == 0) return;
-    static bool told = false;
-    LogOnce(told, "TGameObjectGunEffect.onShotFunc: " + GetDebugPath(this) +
-                      " - projectiles are not available: the shot is not fired");
-    if (shots > 1)
-        ErrorReport("TGameObjectGunEffect.onShotFunc error: " + GetLuaPath(item) +
-                        Ru(" - прописывать больше одной пульки за выстрел НЕЛЬЗЯ!(для справки ,в этой пушке "
-                           "прописано ") +
-                        std::to_string(shots) + Ru(" пулек за выстрел)"),
-                    "mhl");
 }
 
 // ---- TGameObjectTurretEffect ----------------------------------------------------------------------
@@ -319,7 +213,6 @@ void TGameObjectTurretAIModel::Shoot() {
 }
 
 void RegisterTurretClasses() {
-    RegisterGameClass(TGameObjectGunEffect::StaticClass());
     RegisterGameClass(TGameObjectTurretEffect::StaticClass());
     RegisterGameClass(TGameObjectTurretAIModel::StaticClass());
 }

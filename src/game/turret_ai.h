@@ -1,14 +1,13 @@
 #pragma once
-// Guns and turrets as the AI fires them. A gun item carries a gun effect
-// whose tick checks the item's charge and reload and fires "onShot" once per
-// barrel. A turret's gun effect carries a small AI model of its own that on
-// every tick keeps or picks the nearest hostile ship the turret can aim at
-// within range, aims at it, and fires one shot when the turret reports that
-// it is on target.
+// Turrets as the AI fires them. A turret's gun effect carries a small AI
+// model of its own that on every tick keeps or picks the nearest hostile ship
+// the turret can aim at within range, aims at it, and fires one shot when the
+// turret reports that it is on target.
 #include <functional>
 #include <string>
 
 #include "game/ai_models.h"
+#include "game/gun_effects.h"
 #include "game/object_effects.h"
 
 namespace vesk {
@@ -29,29 +28,6 @@ public:
 // nullptr when no world aims turrets yet.
 ITurretAim* TurretAim();
 void SetTurretAim(ITurretAim* aim);
-
-class TGameObjectGunEffect : public TGameObjectEffect {
-    VESK_GAME_CLASS(TGameObjectGunEffect)
-public:
-    void Create(const std::string& name, TBaseGameObject* parent) override;
-    void CreateEmpty() override;
-    void onEnableFunc(TEngineObject* obj, TEngineObject* data) override;
-    void onDisableFunc(TEngineObject* obj, TEngineObject* data) override;
-    void onTickFunc(TEngineObject* obj, TEngineObject* data) override;
-    virtual void onShotFunc(TEngineObject* obj, TEngineObject* data);
-
-    // One gun tick: with charge and a finished reload, a volley per barrel.
-    void GunTick();
-    // The item whose effects list holds the effect.
-    TGameItem* Item() const;
-    TEngineObject* CurTarget() const;
-    void SetCurTarget(TEngineObject* target);
-    float BarrelDelay() const { return barrelDelay_; }
-
-private:
-    void MakeGunChildren();
-    float barrelDelay_ = 0.0f;
-};
 
 class TGameObjectTurretAIModel;
 

@@ -30,6 +30,10 @@ public:
     void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
         Missing("PreloadMesh", kind + " " + object + " " + mesh);
     }
+    bool AddRocketAdv(TBaseGameSceneObject* obj) override {
+        Missing("engine_AddRocketAdv", GetLuaPath(obj));
+        return false;
+    }
 
 private:
     static void Missing(const char* what, const std::string& detail) {

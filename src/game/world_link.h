@@ -33,6 +33,12 @@ public:
     virtual TEngineObject* FindSlotHelper(TEngineObject* carrier, const std::string& helper) = 0;
     // Readies the mesh for the interface viewports (kind "ship", object "self").
     virtual void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) = 0;
+    // engine_AddRocketAdv: builds the body of a rocket (mine, container) from
+    // its mesh link at the attach point of the barrel it leaves, pointed at its
+    // target, with a physics unit that steers it, and gives it to the object
+    // (SetHex, "ph"). False when nothing was made (a world that builds no
+    // rockets makes none).
+    virtual bool AddRocketAdv(TBaseGameSceneObject*) { return false; }
 };
 
 // The link in use: the installed one, else the stand-in that logs each

@@ -195,7 +195,16 @@ void TDeviceDrawer::DrawImage(const TImageDraw& image) {
     const auto l = static_cast<float>(image.dest.left), top = static_cast<float>(image.dest.top);
     const auto r = static_cast<float>(image.dest.right), b = static_cast<float>(image.dest.bottom);
     const uint32_t c = image.color;
-    const Vertex q[4] = {V(l, top, c, u0, v0), V(r, top, c, u1, v0), V(l, b, c, u0, v1), V(r, b, c, u1, v1)};
+    Vertex q[4] = {V(l, top, c, u0, v0), V(r, top, c, u1, v0), V(l, b, c, u0, v1), V(r, b, c, u1, v1)};
+    if (image.turn != 0.0f) {
+        // The corners turn about the pivot and take their texels with them.
+        const TTurn turn(image.turn, image.pivotX, image.pivotY);
+        for (Vertex& v : q) {
+            const TTurn::Point p = turn(v.x - kEdge, v.y - kEdge);
+            v.x = p.x + kEdge;
+            v.y = p.y + kEdge;
+        }
+    }
     Draw(D3DPT_TRIANGLESTRIP, 2, q);
 }
 

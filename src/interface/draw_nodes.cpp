@@ -80,9 +80,30 @@ void TPolygonNode::Draw() {
     const TIRect r = GetScaledRect();
     const uint32_t fill = WithOpacity(LookColor(color_, toggleOnColor_, toggleOffColor_));
     const uint32_t frame = WithOpacity(LookColor(frameColor_, toggleOnFrame_, toggleOffFrame_));
+    const float turn = DrawTurn();
+    const auto l = static_cast<float>(r.left), t = static_cast<float>(r.top);
+    const auto rr = static_cast<float>(r.right), b = static_cast<float>(r.bottom);
     if (points_.empty()) {
-        if (fill >> 24) InterfaceDrawer->FillRect(r, fill);
-        if (frame >> 24) InterfaceDrawer->FrameRect(r, frame);
+        if (turn == 0.0f) {
+            if (fill >> 24) InterfaceDrawer->FillRect(r, fill);
+            if (frame >> 24) InterfaceDrawer->FrameRect(r, frame);
+            return;
+        }
+        if (r.Width() <= 0 || r.Height() <= 0) return;
+        // Turned, the rectangle is the polygon of its corners: the fill's lie
+        // on the grid of pixel edges, the frame's on the centres of its rim.
+        if (fill >> 24) {
+            const TTurn turned(turn, (l + rr) / 2, (t + b) / 2);
+            const TIPoint corners[] = {turned.Rounded(l, t), turned.Rounded(rr, t), turned.Rounded(rr, b),
+                                       turned.Rounded(l, b)};
+            InterfaceDrawer->FillPolygon(corners, fill);
+        }
+        if (frame >> 24) {
+            const TTurn turned(turn, (l + rr - 1) / 2, (t + b - 1) / 2);
+            const TIPoint corners[] = {turned.Rounded(l, t), turned.Rounded(rr - 1, t),
+                                       turned.Rounded(rr - 1, b - 1), turned.Rounded(l, b - 1)};
+            InterfaceDrawer->FramePolygon(corners, frame);
+        }
         return;
     }
     // Point offsets scale like the rectangle's size does.
@@ -93,6 +114,10 @@ void TPolygonNode::Draw() {
     for (const TIPoint& p : points_)
         pts.push_back({r.left + static_cast<int>(std::lround(static_cast<float>(p.x) * kx)),
                        r.top + static_cast<int>(std::lround(static_cast<float>(p.y) * ky))});
+    if (turn != 0.0f) {
+        const TTurn turned(turn, (l + rr) / 2, (t + b) / 2);
+        for (TIPoint& p : pts) p = turned.Rounded(static_cast<float>(p.x), static_cast<float>(p.y));
+    }
     if (fill >> 24) InterfaceDrawer->FillPolygon(pts, fill);
     if (frame >> 24) InterfaceDrawer->FramePolygon(pts, frame);
 }
@@ -177,6 +202,13 @@ void TImageNode::Draw() {
     d.alphaChannel = alphaChannel_;
     d.blend = blend_;
     d.technique = technique_;
+    d.turn = DrawTurn();
+    if (d.turn != 0.0f) {
+        // About the node's centre, so a clipped picture turns with its node.
+        const TIRect whole = ScaleRect(screen, HScaleMode(), VScaleMode());
+        d.pivotX = static_cast<float>(whole.left + whole.right) / 2;
+        d.pivotY = static_cast<float>(whole.top + whole.bottom) / 2;
+    }
     InterfaceDrawer->DrawImage(d);
 }
 

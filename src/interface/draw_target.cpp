@@ -1,5 +1,6 @@
 #include "interface/draw_target.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "render/video_renderer.h"
@@ -8,6 +9,26 @@ namespace vesk {
 
 IInterfaceDrawer* InterfaceDrawer = nullptr;
 ITextDrawer* InterfaceTextDrawer = nullptr;
+
+TTurn::TTurn(float radians, float centreX, float centreY) : cx_(centreX), cy_(centreY) {
+    // Cosine and sine of a quarter turn are not quite 0 and 1 in floats.
+    auto snap = [](double v) {
+        const double r = std::round(v);
+        return static_cast<float>(std::fabs(v - r) < 1e-6 ? r : v);
+    };
+    cos_ = snap(std::cos(static_cast<double>(radians)));
+    sin_ = snap(std::sin(static_cast<double>(radians)));
+}
+
+TTurn::Point TTurn::operator()(float x, float y) const {
+    const float dx = x - cx_, dy = y - cy_;
+    return {cx_ + dx * cos_ - dy * sin_, cy_ + dx * sin_ + dy * cos_};
+}
+
+TIPoint TTurn::Rounded(float x, float y) const {
+    const Point p = (*this)(x, y);
+    return {static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y))};
+}
 
 std::string RectText(const TIRect& r) {
     return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
@@ -46,8 +67,15 @@ void TDrawRecorder::FramePolygon(std::span<const TIPoint> points, uint32_t argb)
 
 void TDrawRecorder::DrawImage(const TImageDraw& image) {
     images.push_back(image);
+    std::string turn;
+    if (image.turn != 0.0f) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, " turned %.4f about %.1f,%.1f", image.turn, image.pivotX,
+                      image.pivotY);
+        turn = buf;
+    }
     calls.push_back("image " + image.texture + " " + RectText(image.dest) + " from " +
-                    RectText(image.source) + " " + ColorText(image.color));
+                    RectText(image.source) + " " + ColorText(image.color) + turn);
 }
 
 void TDrawRecorder::DrawVideo(VideoRendererClass& video, const TIRect& dest) {

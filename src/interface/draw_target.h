@@ -27,6 +27,22 @@ struct TIRect {
     bool operator==(const TIRect&) const = default;
 };
 
+// A turn by an angle in radians, clockwise on the screen (y grows downward),
+// about a centre. Quarter turns come out exact, so a picture turned by them
+// keeps whole pixels.
+class TTurn {
+public:
+    struct Point {
+        float x = 0, y = 0;
+    };
+    TTurn(float radians, float centreX, float centreY);
+    Point operator()(float x, float y) const;
+    TIPoint Rounded(float x, float y) const;
+
+private:
+    float cos_ = 1, sin_ = 0, cx_ = 0, cy_ = 0;
+};
+
 enum class TImageBlend : uint8_t { Normal, Add };
 
 struct TImageDraw {
@@ -38,6 +54,10 @@ struct TImageDraw {
     bool alphaChannel = true;    // the texture's own alpha is used
     TImageBlend blend = TImageBlend::Normal;
     int technique = 0;
+    // Radians clockwise on the screen (y grows downward) about the pivot, in
+    // real-screen pixels on the grid of dest's edges; 0 draws dest as it is.
+    float turn = 0.0f;
+    float pivotX = 0.0f, pivotY = 0.0f;
 };
 
 enum class TTextAlign : uint8_t { Left, Right, Center, Width };

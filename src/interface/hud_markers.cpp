@@ -142,9 +142,15 @@ void TAHSelector::SelectorTick(int ms) {
         SetState(selected_ ? kActiveFrame : kFrame);
         return;
     }
-    float angle = std::atan(static_cast<float>(top - kCentreY) / static_cast<float>(left - kCentreX));
-    if (left > kCentreX) angle -= kPi;
-    angle += kPi / 2;
+    // The pointer's picture points up at pi; the angle turns it towards the
+    // object (right -pi/2, down 0, left pi/2). Straight above or below the
+    // centre the slope has no value: up stays pi, down is 0.
+    float angle = top > kCentreY ? 0.0f : kPi;
+    if (left != kCentreX) {
+        angle = std::atan(static_cast<float>(top - kCentreY) / static_cast<float>(left - kCentreX));
+        if (left > kCentreX) angle -= kPi;
+        angle += kPi / 2;
+    }
     SetState(selected_ ? kActivePointer : kPointer);
     if (TMegaButton* p = selected_ ? activePointer_.Get() : helperPointer_.Get()) p->SetAngle(angle);
 }

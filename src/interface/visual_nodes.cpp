@@ -9,6 +9,7 @@
 #include "interface/key_names.h"
 #include "platform/text.h"
 #include "shared/helpers.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -576,6 +577,14 @@ bool TObjectNode::GetProperty(const std::string& key, std::string& value) {
 void TTransformNode::SetAngle(float a) {
     angle_ = a;
     SetChanged(true);
+}
+
+float TTransformNode::DrawTurn() const {
+    if (!std::isfinite(angle_)) return 0.0f;
+    const float turn = std::remainder(angle_ - kPi, kTwoPi);
+    // What float rounding leaves of a whole turn is no turn: the node keeps
+    // its plain, unresampled drawing.
+    return std::fabs(turn) < 1e-5f ? 0.0f : turn;
 }
 
 void TTransformNode::SetScale(float s) {

@@ -162,6 +162,10 @@ public:
     float Scale() const { return scale_; }
     void SetAngle(float a);
     void SetScale(float s);
+    // How far the node's look is turned when drawn: radians clockwise on the
+    // screen about its centre. Pictures are made for the initial angle (pi),
+    // so that angle, and any whole turn from it, draws them as they are (0).
+    float DrawTurn() const;
 
     void Tick(int ms) override;
     void CopyTo(TSimpleNode* target) override;

@@ -40,9 +40,18 @@ const std::vector<BurstData>& NoBursts() {
     return none;
 }
 
-// The scene's ship units, gathered once a frame.
-const std::vector<TBaseRenderUnit*>& ShipUnits() {
-    static std::vector<TBaseRenderUnit*> ships;
+// The scene's ship units, gathered once a frame with the sphere a shot meets
+// first: the outer sphere of the ship's tree, or else its own sphere where the
+// ship is this frame (after the physics moved it).
+struct ShipTarget {
+    TBaseRenderUnit* unit = nullptr;
+    // Kept by id: a tree replaced with the ship's model in the frame is not used.
+    int32_t treeId = 0;
+    Vec3 centre{};
+    float radius = 0.0f;
+};
+const std::vector<ShipTarget>& ShipTargets() {
+    static std::vector<ShipTarget> ships;
     static uint64_t frame = ~0ull;
     static int32_t engineId = 0;
     const uint64_t now = RenderFrameCounter.GetFrame();
@@ -53,7 +62,25 @@ const std::vector<TBaseRenderUnit*>& ShipUnits() {
     if (frame != now || engineId != Engine->GetId()) {
         frame = now;
         engineId = Engine->GetId();
-        ships = Engine->GetUnitsWithFlags(BRU_SHIP);
+        ships.clear();
+        for (TBaseRenderUnit* unit : Engine->GetUnitsWithFlags(BRU_SHIP)) {
+            if (!unit || unit->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
+            ShipTarget ship;
+            ship.unit = unit;
+            if (BSpheresContainerClass* tree = GetSphereTree(unit)) {
+                ship.treeId = tree->GetId();
+                ship.centre = tree->GetPositionV();
+                ship.radius = tree->GetRadius();
+            } else {
+                BSphereRecord* own = nullptr;
+                unit->GetOwnBSphere(own);
+                if (!own) continue;
+                unit->TransformBSphere(*own, unit->GetWorldMatrix());
+                ship.centre = own->worldCentre;
+                ship.radius = own->worldRadius;
+            }
+            ships.push_back(ship);
+        }
     }
     return ships;
 }
@@ -86,21 +113,23 @@ bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignor
     float best = 2.0f;
     const Vec3 path = Vec3Sub(to, from);
     const float length = Vec3Length(path);
-    for (TBaseRenderUnit* ship : ShipUnits()) {
-        if (!ship || ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
+    for (const ShipTarget& target : ShipTargets()) {
+        TBaseRenderUnit* ship = target.unit;
+        // A ship killed since the list was made is passed over.
+        if (ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
+        // A path that misses the outer sphere misses the whole ship.
         float t = 0.0f;
+        if (!SegmentEntersSphere(from, to, target.centre, target.radius, t)) continue;
         Vec3 normal{};
-        if (BSpheresContainerClass* tree = GetSphereTree(ship)) {
+        if (target.treeId != 0) {
             // The innermost sphere of the ship's tree that the path meets.
+            auto* tree = FindEngineObjectAs<BSpheresContainerClass>(target.treeId);
             SphereTreeHit hit;
-            if (!IsRayIntersectObject(tree, from, to, hit)) continue;
+            if (!tree || !IsRayIntersectObject(tree, from, to, hit)) continue;
             t = length > 0.0f ? Vec3Length(Vec3Sub(hit.point, from)) / length : 0.0f;
             normal = hit.normal;
         } else {
-            BSphereRecord* own = nullptr;
-            ship->GetOwnBSphere(own);
-            if (!own || !SegmentEntersSphere(from, to, own->worldCentre, own->worldRadius, t)) continue;
-            normal = Vec3Sub(Vec3Add(from, Vec3Scale(path, t)), own->worldCentre);
+            normal = Vec3Sub(Vec3Add(from, Vec3Scale(path, t)), target.centre);
         }
         if (t >= best) continue;
         best = t;
@@ -338,6 +367,10 @@ void FXBulletClass::Message(IEngineObject* sender, int msg, int param) {
         if (contact_.unit && static_cast<TEngineObject*>(contact_.unit) == gone) contact_.unit = nullptr;
     }
     FXBaseClass::Message(sender, msg, param);
+}
+
+void FXBulletClass::GetNormal(Vec3& out) {
+    out = contact_.normal;
 }
 
 IKWTexture* FXBulletClass::CurrentTexture() const {

@@ -5,6 +5,7 @@
 // on a hit spawns its bursts at the contact point and hands the hit to the game
 // side. Its motion, size and colour are those of its kinetic particle. All
 // bullets are drawn together by one shared renderer, a batch per texture.
+#include "physics/coll_detector.h"
 #include "shared/updater.h"
 #include "world/fx_base.h"
 
@@ -50,7 +51,11 @@ protected:
     ~IStreakClient() = default;
 };
 
-class FXBulletClass : public FXBaseClass, public IUpdatableInterface, public IStreakClient {
+// After a hit the bullet answers where it met the unit (its collision information).
+class FXBulletClass : public FXBaseClass,
+                      public IUpdatableInterface,
+                      public IStreakClient,
+                      public IBRUCollisionInfo {
 public:
     void Init(TBaseRenderUnit* parent) override;
     void Free() override;
@@ -78,6 +83,12 @@ public:
     // IUpdatableInterface
     void UpdateTick(float stepMs) override { FXTick(stepMs); }
     void UpdateEndTick() override {}
+
+    // IBRUCollisionInfo: the contact point, the unit hit and the outward
+    // normal of the sphere it met there.
+    void GetPoint(Vec3& out) override { out = contact_.point; }
+    TBaseRenderUnit* GetOtherUnit() override { return contact_.unit; }
+    void GetNormal(Vec3& out) override;
 
     // The streak's four corners in view space (near edge first), its colour and texture.
     bool StreakCorners(const Matrix& view, Vec3 (&corners)[4]) const override;

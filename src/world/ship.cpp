@@ -117,6 +117,17 @@ IBRUCollisionInfo* ShipClass::GetCollisionInfo() {
     return collision_ ? collision_->CreateCollisionInformator(this) : nullptr;
 }
 
+void ShipClass::KeepCollision(const CollDataClass& hit) {
+    TBaseRenderUnit* other = hit.GetOtherUnit();
+    if (!other) return;
+    CollDataClass* copy = CollDataClass::Create(other, &hit.point, hit.normal, hit.start, hit.end);
+    if (!copy) return;
+    copy->localPoint = hit.localPoint;
+    copy->distance = hit.distance;
+    ReleaseCollision();
+    collision_ = copy;
+}
+
 int ShipClass::Build(const std::string& meshName, const std::string& unitName, int32_t options) {
     std::unique_ptr<ShipConfigClass> config;
     if (options & 1) {

@@ -78,6 +78,9 @@ public:
     // The last hit of the ship's collision detector as the hit unit sees it;
     // nullptr while there was none.
     IBRUCollisionInfo* GetCollisionInfo();
+    // Keeps a copy of a hit found for the ship (by the scene's sweep): what
+    // it hit can then ask where.
+    void KeepCollision(const CollDataClass& hit);
     CollDataClass* GetCollisionResult() const { return collision_; }
     WorldGameOpsClass* GameOps() const { return gameOps_; }
     // The render object the level of detail chose at the last draw.

@@ -74,6 +74,17 @@ struct TestWorld : IGameWorldLink {
     void PreloadMesh(const std::string& kind, const std::string& object, const std::string& mesh) override {
         calls.push_back("PreloadMesh " + kind + " " + object + " " + mesh);
     }
+    bool AddRocketAdv(TBaseGameSceneObject* obj) override {
+        std::string mesh;
+        if (TBaseGameObject* link = obj->FindChild("mesh")) link->stringValue(mesh);
+        calls.push_back("AddRocketAdv " + GetLuaPath(obj) + " " + mesh);
+        if (!buildUnits) return false;
+        TBaseRenderUnit* u = NewUnit(obj->GetName());
+        obj->SetHex(u);
+        // Its body: what the physics commands are given for it.
+        if (obj->Ph()) obj->Ph()->setValue(u);
+        return true;
+    }
 };
 
 // The unit classes the items make by name, standing in for the world's.

@@ -4,6 +4,7 @@
 // lock, and target selection through engine_Serv.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "game/game_objects.h"
@@ -80,6 +81,49 @@ TEST_F(HudMarkersTest, MarkersFollowTheirObjectOnAndOffTheScreen) {
     SetPlayerShip("pship");
     Tick();
     EXPECT_EQ(ahead->State(), TAHSelector::kFrame);
+}
+
+TEST_F(HudMarkersTest, PointersAreDrawnTurnedTowardsTheirObject) {
+    // The pointer's picture points up as drawn; the marker turns it towards
+    // its object, clockwise on the screen about the pointer's centre.
+    int status = 0;
+    Find("TESHelper")->ChildByName("HelperPointer", status, false, false)->SetProperty("IMAGE", "arrow");
+    struct Case {
+        const char* name;
+        Vec3 at;
+        float angle, turn;
+    };
+    // Straight above and below the centre the pointer stands on the middle
+    // column, where the slope from the centre has no value.
+    const Case cases[] = {
+        {"right", {1000, -3000, 0}, -kPi / 2, kPi / 2},
+        {"left", {1000, 3000, 0}, kPi / 2, -kPi / 2},
+        {"above", {1000, 0, 3000}, kPi, 0},
+        {"below", {1000, 0, -3000}, 0, -kPi},
+    };
+    for (const Case& c : cases) Enemy(c.name, c.at);
+    Tick();
+    DrawTree(desk);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TAHSelector* m = Marker(c.name);
+        ASSERT_EQ(m->State(), TAHSelector::kPointer);
+        EXPECT_NEAR(m->HelperPointer()->Angle(), c.angle, 1e-5);
+        const TIRect dest{m->Left() - 8, m->Top() - 8, m->Left() + 8, m->Top() + 8};
+        auto drawn = std::find_if(draw.images.begin(), draw.images.end(), [&](const TImageDraw& d) {
+            return d.texture == "arrow" && d.dest == dest;
+        });
+        ASSERT_NE(drawn, draw.images.end());
+        EXPECT_NEAR(std::remainder(drawn->turn - c.turn, 2 * kPi), 0.0f, 1e-5);
+        if (c.turn != 0) {
+            EXPECT_FLOAT_EQ(drawn->pivotX, static_cast<float>(m->Left()));
+            EXPECT_FLOAT_EQ(drawn->pivotY, static_cast<float>(m->Top()));
+        }
+    }
+    // Unturned, the picture is drawn as it always was.
+    EXPECT_NE(
+        std::find(draw.calls.begin(), draw.calls.end(), "image arrow 503 0 519 16 from 0 0 0 0 FFFFFFFF"),
+        draw.calls.end());
 }
 
 TEST_F(HudMarkersTest, MarkerPropertiesFlashColourAndEndIt) {

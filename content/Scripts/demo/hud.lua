@@ -48,6 +48,12 @@ end
 
 -- ---- the marker patterns ---------------------------------------------------------------
 
+-- An arrow pointing up, filling a square of the size.
+local function arrow(size)
+  local half = tostring(math.floor(size / 2))
+  return { "POINTCOUNT", "3", "X", half .. "," .. size .. ",0", "Y", "0," .. size .. "," .. size }
+end
+
 -- A ship marker: the frame around the ship, the active frame of the selected
 -- one with its readouts, and the pointers at the screen border.
 local function shipPattern(name, class, colour, extra)
@@ -59,8 +65,10 @@ local function shipPattern(name, class, colour, extra)
     "IMAGE", "interface\\target_marker.tga", "IMAGECOLOR", colour }))
   node(name .. "AF", name, "TMegaButton", with(rect(-32, -32, 64, 64), {
     "VISIBLE", "0", "FRAMECOLOR", "FFFFE060", "FONTSIZE", "12", "TEXTCOLOR", "FFFFE060", "TEXTWRAP", "0" }))
-  node(name .. "HP", name, "TMegaButton", with(rect(-6, -6, 12, 12), { "VISIBLE", "0", "COLOR", colour }))
-  node(name .. "AP", name, "TMegaButton", with(rect(-7, -7, 14, 14), { "VISIBLE", "0", "COLOR", "FFFFE060" }))
+  -- The pointers are arrows drawn pointing up; the marker turns them towards the ship.
+  node(name .. "HP", name, "TMegaButton", with(rect(-6, -6, 12, 12), arrow(12), { "VISIBLE", "0", "COLOR", colour }))
+  node(name .. "AP", name, "TMegaButton", with(rect(-7, -7, 14, 14), arrow(14),
+    { "VISIBLE", "0", "COLOR", "FFFFE060" }))
   for i, p in ipairs({ { "Durability", "durability", "FF40E070" }, { "Armor", "armor", "FFE0C040" },
     { "Shield", "shield", "FF40A0FF" } }) do
     bar(name .. p[1], name .. "AF", "TAHObjParamBar", with(rect(2, 66 + (i - 1) * 5, 60, 4), { "PARAMID", p[2] }),
@@ -103,8 +111,10 @@ local function buildPatterns()
   node("TWPHelperHF", "TWPHelper", "TMegaButton", with(rect(-10, -10, 20, 20), { "VISIBLE", "0", "FRAMECOLOR", "FF40C0FF" }))
   node("TWPHelperAF", "TWPHelper", "TMegaButton", with(rect(-14, -14, 28, 28), {
     "VISIBLE", "0", "FRAMECOLOR", "FF80E0FF", "FONTSIZE", "11", "TEXTCOLOR", "FF80E0FF" }))
-  node("TWPHelperHP", "TWPHelper", "TMegaButton", with(rect(-5, -5, 10, 10), { "VISIBLE", "0", "COLOR", "FF40C0FF" }))
-  node("TWPHelperAP", "TWPHelper", "TMegaButton", with(rect(-5, -5, 10, 10), { "VISIBLE", "0", "COLOR", "FF80E0FF" }))
+  node("TWPHelperHP", "TWPHelper", "TMegaButton", with(rect(-5, -5, 10, 10), arrow(10),
+    { "VISIBLE", "0", "COLOR", "FF40C0FF" }))
+  node("TWPHelperAP", "TWPHelper", "TMegaButton", with(rect(-5, -5, 10, 10), arrow(10),
+    { "VISIBLE", "0", "COLOR", "FF80E0FF" }))
   node("TWPHelperWD", "TWPHelperAF", "TDistanceNode", with(rect(0, 30, 60, 14), { "FONTSIZE", "11" }))
   D("TWPHelperHF::NAME", "HelperFrame")
   D("TWPHelperAF::NAME", "ActiveFrame")

@@ -120,7 +120,7 @@ demo.OnInit("player", function()
   engine_AddVar("obj", "pship", "TGameObject")
   local p = "obj.pship"
   set(p .. ".SOClass", 2)
-  set(p .. ".position", "0 0 0")
+  set(p .. ".position", "0 -600 0")
   set(p .. ".spacemodel", "ai_demo_hawk")
   set(p .. ".fraction", "player")
   value(p .. ".param.shield", 200, 150)

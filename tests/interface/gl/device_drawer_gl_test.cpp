@@ -1,14 +1,21 @@
 // The interface drawer on the GL device: exact rectangles and frames,
 // polygons, images with their source rectangle, colour, alpha switch and
-// blend, glyphs from the atlas, and the render states given back afterwards.
+// blend, glyphs from the atlas, the render states given back afterwards, and
+// nodes drawn turned by their angle.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "core/lua_machine.h"
 #include "core/paths.h"
 #include "interface/device_drawer.h"
+#include "interface/draw_nodes.h"
+#include "interface/interface_tools.h"
 #include "platform/files.h"
 #include "platform/gl/gl_fixture.h"
 #include "render/device.h"
 #include "render/texture.h"
+#include "shared/math.h"
 #include "support/image_files.h"
 
 namespace vesk::test {
@@ -169,6 +176,130 @@ TEST_F(DrawerGL, TheFrameGivesBackTheRenderStatesItChanged) {
     EXPECT_EQ(z, 1u);
     EXPECT_EQ(blend, 0u);
     EXPECT_EQ(cull, uint32_t(D3DCULL_CCW));
+}
+
+// Nodes on the drawer through their own drawing: a picture whose left half is
+// red, an arrow polygon pointing up and a framed bar, each at the angles a HUD
+// pointer takes.
+class TurnedNodesGL : public DrawerGL {
+protected:
+    void SetUp() override {
+        DrawerGL::SetUp();
+        if (IsSkipped() || !dev_) return;
+        if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+        CreateLuaMachine();
+        StartInterfaceCore();
+        InterfaceDrawer = drawer.get();
+        InterfaceScaleX = InterfaceScaleY = 1.0f;
+    }
+    void TearDown() override {
+        for (TMegaButton* n : nodes_) n->Free();
+        if (TEODestroyManager) {
+            TEODestroyManager->Flush();
+            TEODestroyManager.reset();
+        }
+        InterfaceDrawer = nullptr;
+        if (InterfaceTools) EndInterfaceCore();
+        if (LuaMachine) FreeLuaMachine();
+        DrawerGL::TearDown();
+    }
+    TMegaButton* Node(std::initializer_list<std::pair<const char*, const char*>> props) {
+        auto* n = TEngineObject::New<TMegaButton>();
+        for (const auto& [key, value] : props) n->SetProperty(key, value);
+        nodes_.push_back(n);
+        return n;
+    }
+    std::vector<TMegaButton*> nodes_;
+};
+
+TEST_F(TurnedNodesGL, NodesAreDrawnTurnedClockwiseAboutTheirCentre) {
+    TMegaButton* picture = Node({{"LEFT", "4"},
+                                 {"TOP", "4"},
+                                 {"WIDTH", "16"},
+                                 {"HEIGHT", "16"},
+                                 {"IMAGE", "halves"},
+                                 {"ALPHA", "0"}});
+    TMegaButton* arrow = Node({{"LEFT", "24"},
+                               {"TOP", "4"},
+                               {"WIDTH", "16"},
+                               {"HEIGHT", "16"},
+                               {"COLOR", "FF00FF00"},
+                               {"POINTCOUNT", "3"},
+                               {"X", "8,16,0"},
+                               {"Y", "0,16,16"}});
+    TMegaButton* bar =
+        Node({{"LEFT", "42"}, {"TOP", "28"}, {"WIDTH", "16"}, {"HEIGHT", "8"}, {"FRAMECOLOR", "FFFFFF00"}});
+    using P = std::pair<int, int>;
+    struct Case {
+        const char* name;
+        float angle;
+        P red, blue;            // inside the picture's halves
+        P arrow[2], noArrow[2]; // inside the arrow, and beside its point
+        P rim[2], noRim[2];     // on the bar's frame, and off it
+    };
+    const Case cases[] = {
+        // As made: red on the left, the arrow up, the bar lying.
+        {"as made",
+         kPi,
+         {6, 12},
+         {17, 12},
+         {{32, 8}, {26, 18}},
+         {{26, 8}, {38, 8}},
+         {{42, 28}, {57, 35}},
+         {{50, 32}, {46, 32}}},
+        // A quarter turn anticlockwise: red at the bottom, the arrow pointing left, the bar standing.
+        {"pointing left",
+         kPi / 2,
+         {12, 17},
+         {12, 6},
+         {{28, 12}, {38, 6}},
+         {{28, 6}, {28, 18}},
+         {{46, 32}, {53, 32}},
+         {{50, 32}, {42, 28}}},
+        // A quarter turn clockwise: red at the top, the arrow pointing right.
+        {"pointing right",
+         -kPi / 2,
+         {12, 6},
+         {12, 17},
+         {{36, 12}, {26, 6}},
+         {{36, 6}, {36, 18}},
+         {{46, 32}, {53, 32}},
+         {{50, 32}, {42, 28}}},
+        // Half a turn: red on the right, the arrow down, the bar lying again.
+        {"upside down",
+         0.0f,
+         {17, 12},
+         {6, 12},
+         {{32, 16}, {26, 6}},
+         {{25, 18}, {39, 18}},
+         {{42, 28}, {57, 35}},
+         {{50, 32}, {46, 32}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+        drawer->BeginFrame();
+        for (TMegaButton* n : {picture, arrow, bar}) {
+            n->SetAngle(c.angle);
+            DrawTree(n);
+        }
+        drawer->EndFrame();
+        const auto f = Frame();
+        auto expect = [&](P at, int r, int g, int b) {
+            SCOPED_TRACE(std::to_string(at.first) + "," + std::to_string(at.second));
+            EXPECT_NEAR_COLOR(Pixel(f, at.first, at.second), r, g, b, 8);
+        };
+        expect(c.red, 255, 0, 0);
+        expect(c.blue, 0, 0, 255);
+        // A square picture turned by quarters covers its own pixels, no more, no fewer.
+        for (P corner : {P{4, 4}, P{19, 4}, P{4, 19}, P{19, 19}})
+            EXPECT_GT(Pixel(f, corner.first, corner.second).r + Pixel(f, corner.first, corner.second).b, 200);
+        for (P outside : {P{3, 12}, P{20, 12}, P{12, 3}, P{12, 20}}) expect(outside, 0, 0, 0);
+        for (P at : c.arrow) expect(at, 0, 255, 0);
+        for (P at : c.noArrow) expect(at, 0, 0, 0);
+        for (P at : c.rim) expect(at, 255, 255, 0);
+        for (P at : c.noRim) expect(at, 0, 0, 0);
+    }
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 // origin), drawn by the interface service on the GL device (llvmpipe,
 // headless) at half the virtual screen's size and read back: the marker
 // frames round the enemies, the selected one's name over its frame, the
-// panels' frames, the radar with its blips and the target panel's label.
+// panels' frames, the radar with its blips and the target panel's label, and
+// the arrows at the border that point at ships out of view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -145,6 +147,64 @@ TEST_F(HudGL, TheFlightHudReachesTheScreen) {
     EXPECT_GT(Count(face, [](Rgb c) { return c.r + c.g + c.b > 60; }), 200);
     const TIRect middle{face.left + 50, face.top + 30, face.right - 50, face.bottom - 30};
     EXPECT_GT(Count(middle, red), 4);
+    EXPECT_TRUE(trap.reports.empty()) << trap.reports[0].text;
+}
+
+TEST_F(HudGL, PointersOffTheScreenAimAtTheirShip) {
+    // Ships out of view, to the right of the camera and straight above it:
+    // their markers stand at the screen border with arrows that point at them.
+    struct Case {
+        const char* name;
+        Vec3 at;
+        bool pointsRight; // else up
+    };
+    const Case cases[] = {{"rightward", {1000, -3000, 0}, true}, {"overhead", {1000, 0, 3000}, false}};
+    for (const Case& c : cases) {
+        TGameObject* o = Place(c.name, c.at);
+        UnitOf(o)->SetBox({-15, -15, -15}, {15, 15, 15});
+        GiveAI(o);
+        Run("engine_Serv('HELPER', 'ADD', 'ENEMY', '" + std::to_string(o->GetId()) + "')");
+    }
+    for (int i = 0; i < 5; ++i) services_.desktop->FrameTick(16);
+    screen_.Draw(*services_.desktop, "VESK_HUD_POINTERS_DUMP");
+    auto red = [](Rgb c) { return c.r > 180 && c.g < 110 && c.b < 110; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* m = dynamic_cast<TAHSelector*>(Node(c.name));
+        ASSERT_NE(m, nullptr);
+        ASSERT_EQ(m->State(), TAHSelector::kPointer);
+        const TIRect box = Screen(m->HelperPointer());
+        if (c.pointsRight)
+            EXPECT_GE(box.right, 1016);
+        else
+            EXPECT_LE(box.top, 8);
+        // The red pixels about the pointer, in the rows and columns at the
+        // edges of what they cover.
+        std::vector<std::pair<int, int>> drawn;
+        for (int y = std::max(0, box.top - 4); y < std::min(768, box.bottom + 4); y += 2)
+            for (int x = std::max(0, box.left - 4); x < std::min(1024, box.right + 4); x += 2)
+                if (red(screen_.At(x, y))) drawn.emplace_back(x, y);
+        ASSERT_GT(drawn.size(), 8u);
+        int minX = 1024, maxX = 0, minY = 768, maxY = 0;
+        for (const auto& [x, y] : drawn) {
+            minX = std::min(minX, x), maxX = std::max(maxX, x);
+            minY = std::min(minY, y), maxY = std::max(maxY, y);
+        }
+        auto column = [&](int x) {
+            return std::count_if(drawn.begin(), drawn.end(), [&](auto p) { return p.first == x; });
+        };
+        auto row = [&](int y) {
+            return std::count_if(drawn.begin(), drawn.end(), [&](auto p) { return p.second == y; });
+        };
+        // The arrow's broad end lies opposite its point; across it, it is even.
+        if (c.pointsRight) {
+            EXPECT_GT(column(minX), 2 * column(maxX)) << column(minX) << " " << column(maxX);
+            EXPECT_EQ(row(minY), row(maxY));
+        } else {
+            EXPECT_GT(row(maxY), 2 * row(minY)) << row(maxY) << " " << row(minY);
+            EXPECT_EQ(column(minX), column(maxX));
+        }
+    }
     EXPECT_TRUE(trap.reports.empty()) << trap.reports[0].text;
 }
 

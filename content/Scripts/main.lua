@@ -112,6 +112,16 @@ function demo.OnTick(name, handler)
 end
 demo.trace = trace
 
+-- The start-up's checks end when the game begins: only the tick parts named
+-- in keep go on.
+function demo.EndChecks(keep)
+  local kept = {}
+  for i = 1, table.getn(demo.ticks) do
+    if keep[demo.ticks[i].name] then table.insert(kept, demo.ticks[i]) end
+  end
+  demo.ticks = kept
+end
+
 -- The keys of a content table, each followed by "^" (the engine's loaders ask for it).
 if not GetGameTable then
   function GetGameTable(name)
@@ -154,4 +164,11 @@ function obj_Tick(ms)
   runParts(demo.ticks, ms, scriptTicks)
 end
 
+-- The game's data tables (materials, effects, models, items, ships,
+-- factions, the planet system, dialogs, the mission), the start-up's checks
+-- of the engine (one file per subsystem), the game itself (world, interface,
+-- player, saves, menu, mission), and last a mod's own scripts.
+engine_IncludeDir("Scripts/data")
 engine_IncludeTree("Scripts/demo")
+engine_IncludeTree("Scripts/game")
+engine_IncludeTree("Scripts/mod")

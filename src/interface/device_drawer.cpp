@@ -73,6 +73,18 @@ void TDeviceDrawer::BeginFrame() {
     CachedSetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
 }
 
+void TDeviceDrawer::DrawOutside(const std::function<void()>& draw) {
+    if (!inFrame_) {
+        draw();
+        return;
+    }
+    // What the interface queued so far is drawn first; the scene's states go
+    // back for the outside drawing and the interface's are set again after it.
+    EndFrame();
+    draw();
+    BeginFrame();
+}
+
 void TDeviceDrawer::EndFrame() {
     if (!inFrame_) return;
     FlushGlyphs();

@@ -38,6 +38,7 @@ public:
     void DrawImage(const TImageDraw& image) override;
     void DrawVideo(VideoRendererClass& video, const TIRect& dest) override;
     bool TextureInfo(const std::string& name, uint64_t& identity, int& width, int& height) override;
+    void DrawOutside(const std::function<void()>& draw) override;
 
     // IRenderSymbols
     void BeginBatch() override;

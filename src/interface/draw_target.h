@@ -4,6 +4,7 @@
 // text output implements the text drawer; TDrawRecorder keeps every call as
 // a line of text for tests and tools.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -94,6 +95,10 @@ public:
                              int& /*height*/) {
         return false;
     }
+    // Drawing that is not the interface's own (a 3D scene in a viewport) runs
+    // with the device as the scene left it; the interface's own drawing state
+    // comes back after it, so nodes drawn later still show.
+    virtual void DrawOutside(const std::function<void()>& draw) { draw(); }
 };
 
 // One laid-out run of one colour at a virtual-screen position (its line's top left).

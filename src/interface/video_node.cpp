@@ -22,7 +22,11 @@ void TViewportNode::Draw() {
     TMegaButton::Draw();
     if (!scene_ || !Visible()) return;
     const TIRect r = GetScaledRect();
-    scene_->Render(r.left, r.top, r.Width(), r.Height());
+    const auto render = [&] { scene_->Render(r.left, r.top, r.Width(), r.Height()); };
+    if (InterfaceDrawer)
+        InterfaceDrawer->DrawOutside(render);
+    else
+        render();
 }
 
 void TViewportNode::Free() {

@@ -44,17 +44,11 @@ class InProcessGame : public test::GameFolderTest {
 protected:
     void SetUp() override {
         GameFolderTest::SetUp();
-        oldFolder_ = platform::CurrentFolder();
-        setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        platform::SetCurrentFolder(game);
-        platform::SetExeFolderOverride(game);
+        EnterGameFolder();
     }
     void TearDown() override {
         if (core) Quit();
-        platform::SetExeFolderOverride("");
-        platform::SetCurrentFolder(oldFolder_);
+        LeaveGameFolder();
     }
     // The program with these command-line words: "-headless" has no device,
     // without it the device draws into an offscreen SDL window.
@@ -83,9 +77,6 @@ protected:
     platform::ScopedClock scopedClock{clock};
     TCore* core = nullptr;
     std::vector<int> halts;
-
-private:
-    std::string oldFolder_;
 };
 
 TEST_F(InProcessGame, EveryFrameTicksTheUpdaterManagers) {

@@ -17,9 +17,9 @@ TEST_F(EffectsRunTest, TheDemosEffectLibraryLoadsAndItsTimerEnds) {
     ASSERT_EQ(Shell("./vesk -headless -frames 300 -fixeddt 16 >/dev/null 2>&1"), 0);
     const std::string log = test::ReadText(game + "/logs/log.txt");
     // Loaded from the "fx" table through engine_ReloadFx: a template of every kind, with
-    // the scene's fog (a template) and its sun's lens flare (an entry of sprite data only),
-    // and the checks' wreck (a burst and its particle of model pieces). The demo's other parts
-    // add templates of their own; every entry is a template but the lens flare's.
+    // the game's own effects, the scene's fog (a template) and its sun's lens flare (an entry of sprite data
+    // only), and the checks' wreck (a burst and its particle of model pieces). The demo's other parts add
+    // templates of their own; every entry is a template but the lens flare's.
     std::smatch loaded;
     ASSERT_TRUE(
         std::regex_search(log, loaded, std::regex(R"(LoadFXTemplates: (\d+) templates from (\d+) entries)")))

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/system.h"
 #include "support/error_trap.h"
 
 #include <cstdlib>
@@ -47,8 +48,26 @@ protected:
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     }
 
+    // The test's own process runs the game from the game folder (in-process
+    // games): the folders it works in, an offscreen window, no sound device.
+    void EnterGameFolder() {
+        outside_ = platform::CurrentFolder();
+        setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        platform::SetCurrentFolder(game);
+        platform::SetExeFolderOverride(game);
+    }
+    void LeaveGameFolder() {
+        platform::SetExeFolderOverride("");
+        if (!outside_.empty()) platform::SetCurrentFolder(outside_);
+    }
+
     TempDir dir;
     std::string game;
+
+private:
+    std::string outside_;
 };
 
 } // namespace vesk::test

@@ -10,17 +10,6 @@ ai.dummy = ai.dummy or { engineType = "TGameObjectEmptyShipAIModel" }
 ai.fighter = ai.fighter or { engineType = "TGameObjectShipAIModel", maxAttackRange = 1500, minAttackRange = 400 }
 ai.heavy = ai.heavy or { engineType = "THeavyShipAiModel", maxAttackRange = 3000, minAttackRange = 1200 }
 
-function setAi(path, name)
-  local model = ai[name]
-  if model and model.maxAttackRange then
-    engine_SetVar(path .. ".ai.maxAttackRange", tostring(model.maxAttackRange))
-    engine_SetVar(path .. ".ai.minAttackRange", tostring(model.minAttackRange))
-  end
-  if name ~= "dummy" then
-    demo.trace("ai: " .. path .. " flies with the model " .. name)
-  end
-end
-
 -- Models of the demo's objects (the content generator's).
 mesh.ai_demo_raider = mesh.ai_demo_raider or { name = "Raider", path = "models/ships/raider.cm",
   physic_params = { ph_Type = "small", ph_MaxVelocity = 300, ph_AccelerateTime = 2,
@@ -52,59 +41,6 @@ local function set(path, value)
   engine_SetVar(path, tostring(value))
 end
 
--- A step of a sequence: a task template of that class with its values.
-local steps = 0
-local function step(sequence, class, values)
-  steps = steps + 1
-  local name = "s" .. steps
-  engine_AddVar("sequences." .. sequence, name, class)
-  for k, v in pairs(values or {}) do
-    set("sequences." .. sequence .. "." .. name .. "." .. k, v)
-  end
-end
-
-local function sequence(id, list)
-  engine_AddVar("sequences", id)
-  for i = 1, table.getn(list) do
-    step(id, list[i][1], list[i][2])
-  end
-end
-
-local function defineSequences()
-  sequence("nothing", { { "TTaskwait", { time = 0.5 } }, { "TTaskaiEvent", { eventId = "onScan" } } })
-  sequence("patrolProcess", {
-    { "TTaskrelinkDefaultAiObject", { aiObjString = "curPatrolPoint", time = 0 } },
-    { "TTaskoneStepToDefAiObj", { time = 0.4 } },
-    { "TTaskaiEvent", { eventId = "werifyAnchorDistance", time = 0 } },
-    { "TTaskaiEvent", { eventId = "werifyPatrolRange" } } })
-  sequence("newAttackManeur", {
-    { "TTaskrelinkDefaultAiObject", { aiObjString = "curEnemy", time = 0 } },
-    { "TTaskaiEvent", { eventId = "activateBestWeapon", time = 0 } },
-    { "TTaskaiEvent", { eventId = "onAttack", time = 0 } },
-    { "TTaskoneStepAttackToDefAiObj", { time = 0.4 } },
-    { "TTaskoneShotToDefAiObj", { time = 0.1 } },
-    { "TTaskaiEvent", { eventId = "werifyAttackDistance" } } })
-  sequence("continueAttackManeur", {
-    { "TTaskrelinkDefaultAiObject", { aiObjString = "curEnemy", time = 0 } },
-    { "TTaskstartShotToDefAiObj", { time = 0.3 } },
-    { "TTaskendShooting", { time = 0 } },
-    { "TTaskaiEvent", { eventId = "werifyAttackDistance" } } })
-  sequence("leaveFromObj", {
-    { "TTaskrelinkDefaultAiObject", { aiObjString = "curEnemy", time = 0 } },
-    { "TTaskaiEvent", { eventId = "newRndPoint", time = 0 } },
-    { "TTaskrelinkDefaultAiObject", { aiObjString = "curManeurPoint", time = 0 } },
-    { "TTaskoneStepToDefAiObj", { time = 0.6 } },
-    { "TTaskaiEvent", { eventId = "werifyAttackDistance" } } })
-  sequence("goToCurAnchor", {
-    { "TTaskrelinkDefaultAiObject", { aiObjString = "curAnchor", time = 0 } },
-    { "TTaskoneStepToDefAiObj", { time = 0.5 } },
-    { "TTaskaiEvent", { eventId = "werifyAnchorDistance" } } })
-  sequence("onInToCurAnchor", {
-    { "TTasksetAiParam", { paramId = "inAnchorRange", value = "1", time = 0 } },
-    { "TTaskaiEvent", { eventId = "onScan" } } })
-  sequence("onShutdown", { { "TTaskstop", { time = 0 } } })
-end
-
 local function hex(path)
   return engine_GetVar(path .. ".hex")
 end
@@ -126,7 +62,7 @@ demo.OnInit("ai", function()
   engine_AddVar("fractions", "player")
   set("fractions.pirates.attitudes.player", 10)
   set("fractions.player.attitudes.pirates", 10)
-  defineSequences()
+  game.DefineSequences()
   -- The raider's base, its patrol points and the raider itself.
   placeObject("aiBase", "ai_demo_outpost", 13, "6000 0 0")
   placeObject("patrol1", "ai_demo_rock", 13, "6000 1500 0")

@@ -1,51 +1,9 @@
--- The demo's visual effects: the "fx" table of effect templates, the
--- materials their shared renderers draw with, the library loaded through
--- engine_ReloadFx, and effect objects and timers made in the game-object tree.
+-- The demo's visual effects: the "fx" table of effect templates, the library
+-- loaded through engine_ReloadFx, and effect objects and timers made in the
+-- game-object tree.
 
--- Sprite materials: the texture times the particle's colour, added to the
--- scene (technique 60), or blended by its alpha (technique 80).
-local function spriteMaterial(id, technique)
-  return { id = id, texture_technique = technique, diffuse_color = "FFFFFF", specular_color = "0",
-           ambient_color = "0", emissive_color = "0", power = 0,
-           diffuse_map = { mipbias = 0, mipfilter = 0, magfilter = 2, minfilter = 2 } }
-end
-if not materials.checker then
-  materials.checker = spriteMaterial("0", 60)
-end
-materials.SpritesRenderer_fx_burst = spriteMaterial("3001", 60)
-materials.SpritesRenderer_fx_lamp = spriteMaterial("3002", 60)
-materials.SpritesRenderer_fx_smoke_blend = spriteMaterial("3003", 60)
-materials.SpritesRenderer_fx_smoke_alpha = spriteMaterial("3004", 80)
-materials.fx_jet = spriteMaterial("3005", 60)
-materials.fx_bullet = spriteMaterial("3006", 60)
-materials.fx_laser = spriteMaterial("3007", 60)
-materials.fx_defect = spriteMaterial("3008", 80)
-
--- Model materials of the effects' own models: their texture, lit, added to
--- the scene (technique 60) or blended by alpha (technique 80).
-local function modelMaterial(id, technique, texture)
-  local m = spriteMaterial(id, technique)
-  m.ambient_color = "FFFFFF"
-  m.diffuse_map.name = texture
-  return m
-end
-materials.fx_shield_hit = modelMaterial("3009", 60, "fx/shield")
-materials.fx_sphere = modelMaterial("3010", 80, "fx/shield")
-materials.fx_shockwave = modelMaterial("3011", 60, "fx/engine_glow.tga")
-if not materials.gate_frame then
-  materials.gate_frame = modelMaterial("3012", 30, "station/outpost_panels")
-end
-if not materials.gate_field then
-  materials.gate_field = modelMaterial("3013", 60, "fx/shield")
-end
-
--- The models the effects show.
-mesh.fx_shield_hit = { path = "models/fx", name = "shield_hit" }
-mesh.fx_sphere = { path = "models/fx", name = "sphere" }
-mesh.fx_shockwave = { path = "models/fx", name = "shockwave" }
-if not mesh.jump_gate then
-  mesh.jump_gate = { path = "models/space", name = "jump_gate" }
-end
+-- The materials the effects' shared renderers draw with and the effects'
+-- own models are the game's (Scripts/data/materials.lua and effects.lua).
 
 -- The templates. Every entry sits under its own id.
 fx.fx_simple_lamp = { id = "fx_simple_lamp", type = "particle", texture = "fx/engine_glow.tga" }
@@ -196,7 +154,7 @@ demo.OnTick("fx", function(ms, tick)
       end
       return
     end
-    local isShip = (engine_GetVar("obj." .. carrier .. ".spacemodel") or "") ~= ""
+    local isShip = engine_GetVar("obj." .. carrier .. ".spacemodel") ~= ""
     for i = 1, table.getn(shows) do
       local show = shows[i]
       if show.ship and not isShip then

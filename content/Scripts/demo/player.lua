@@ -23,41 +23,6 @@ mesh.ai_demo_hawk = mesh.ai_demo_hawk or { name = "Vesk Hawk", path = "models/sh
     ph_MaxRotateVelocity = 90, ph_RotateForceMultiply = 4, ph_RotateFading = 1, ph_MaxPitchAngle = 60,
     ph_StaticRotate90Time = 1, ph_MaxRollAngle = 30, ph_RollForceMultiply = 2, ph_RollFading = 1 } }
 
--- ---- what the engine calls -------------------------------------------------------------------
-
-function updatePlayerShip()
-  engine_UpdatePlayerShip()
-end
-
-function updateSelectedShip()
-  demo.trace("player: selected " .. tostring(player.selected))
-end
-
-local uniq = 0
-function getUniqId()
-  uniq = uniq + 1
-  return "save_u" .. uniq
-end
-
-function saveGameAdv(id)
-  demo.trace("player: saveGameAdv " .. tostring(id))
-end
-
--- A saved ship comes back: the old one goes, a new one of the same name
--- takes the saved values and becomes the player's ship again.
-function loadPlayershipToLua(file)
-  if engine_IsVar("obj.pship") == 1 then
-    engine_DelVar("obj.pship")
-  end
-  engine_AddVar("obj", "pship", "TGameObject")
-  engine_LoadFromFile("obj.pship", file)
-  set("player.ship", "pship")
-end
-
-function loadSavedScene(id)
-  demo.trace("player: the scene of " .. tostring(id) .. " is back")
-end
-
 -- ---- comparing trees ---------------------------------------------------------------------------
 
 -- Differences between two Lua mirrors of a tree, as "path: a ~= b" texts.

@@ -428,11 +428,20 @@ bool CopySurfaceRect(const SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst, c
 
 void FillSurfaceRect(SurfaceImpl& s, const RECT& r, D3DCOLOR color) {
     const D3DFORMAT f = s.desc().Format;
-    if (!PixelFormatKnown(f)) return;
+    if (!PixelFormatKnown(f) || r.left >= r.right || r.top >= r.bottom) return;
     const uint32_t bpp = FormatBytesPerPixel(f);
+    // One row of the colour, written once and copied into every row: a whole
+    // back buffer is cleared every frame.
+    const size_t width = size_t(r.right - r.left);
+    std::vector<uint8_t> row(width * bpp);
+    WritePixel(f, row.data(), color);
+    for (size_t done = 1; done < width;) {
+        const size_t n = std::min(done, width - done);
+        std::memcpy(row.data() + done * bpp, row.data(), n * bpp);
+        done += n;
+    }
     for (int32_t y = r.top; y < r.bottom; ++y)
-        for (int32_t x = r.left; x < r.right; ++x)
-            WritePixel(f, s.bytes.data() + size_t(y) * s.pitch() + size_t(x) * bpp, color);
+        std::memcpy(s.bytes.data() + size_t(y) * s.pitch() + size_t(r.left) * bpp, row.data(), row.size());
 }
 
 // ---- the device ---------------------------------------------------------------------

@@ -95,7 +95,7 @@ private:
 
 class SdlContext final : public GLContext {
 public:
-    explicit SdlContext(SDL_Window* w) : window_(w) {}
+    explicit SdlContext(SDL_Window* w) : window_(w), windowId_(SDL_GetWindowID(w)) {}
     ~SdlContext() override {
         if (context_) SDL_GL_DeleteContext(context_);
     }
@@ -112,11 +112,15 @@ public:
         PinDriver();
         return MakeCurrent();
     }
-    bool MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0; }
-    void Swap() override { SDL_GL_SwapWindow(window_); }
+    bool MakeCurrent() override { return Alive() && SDL_GL_MakeCurrent(window_, context_) == 0; }
+    void Swap() override {
+        if (Alive()) SDL_GL_SwapWindow(window_);
+    }
+    // The window is looked up by its id: a destroyed one is never touched.
+    bool Alive() const override { return windowId_ != 0 && SDL_GetWindowFromID(windowId_) == window_; }
     void WindowSize(uint32_t* w, uint32_t* h) override {
         int iw = 0, ih = 0;
-        SDL_GL_GetDrawableSize(window_, &iw, &ih);
+        if (Alive()) SDL_GL_GetDrawableSize(window_, &iw, &ih);
         *w = uint32_t(iw > 0 ? iw : 0);
         *h = uint32_t(ih > 0 ? ih : 0);
     }
@@ -124,6 +128,7 @@ public:
 
 private:
     SDL_Window* window_;
+    Uint32 windowId_ = 0;
     SDL_GLContext context_ = nullptr;
 };
 

@@ -17,6 +17,10 @@ public:
     // Client size of the window (0, 0 headless).
     virtual void WindowSize(uint32_t* width, uint32_t* height) = 0;
     virtual bool HasWindow() const = 0;
+    // False once the window the context draws into is gone (closed after a
+    // fatal report while the device still lives): the context's objects went
+    // with it and no GL call may be made any more.
+    virtual bool Alive() const { return true; }
 };
 
 // nullptr window: headless EGL. Otherwise `window` is an SDL_Window* made

@@ -550,6 +550,8 @@ private:
     // GL work happens on the thread that made the device; texture uploads asked
     // for elsewhere (the frame-capture threads) wait for the next draw or clear.
     bool OnDeviceThread() const { return std::this_thread::get_id() == owner_; }
+    // The window went and took the context's objects with it.
+    bool contextGone_ = false;
     void FlushPendingUploads();
 
     std::unique_ptr<GLContext> ctx_;
@@ -596,7 +598,13 @@ private:
 };
 
 GLDevice::~GLDevice() {
-    if (ctx_) ctx_->MakeCurrent();
+    // Without its window the context's objects are gone already: only the
+    // device's own records are let go.
+    if (!ctx_ || !ctx_->MakeCurrent()) {
+        contextGone_ = true;
+        OrphanAll();
+        return;
+    }
     owner_ = std::this_thread::get_id(); // the context is current here now
     blockMaker_.Stop();                  // textures only the jobs held go here, their GL names with them
     OrphanAll();
@@ -730,6 +738,7 @@ void GLDevice::ResourceFreed(ResourceLink& r) {
         kind = GLKind::None; // programs built from a shader stay cached by id; ids are never reused
     else
         kind = GLKind::Buffer;
+    if (contextGone_ || !ctx_->Alive()) contextGone_ = true, kind = GLKind::None;
     if (kind != GLKind::None) {
         if (OnDeviceThread()) {
             DeleteObject(kind, r.backendName);

@@ -218,6 +218,36 @@ TEST_F(RenderDemoGL, AScriptsViewportNodeDrawsAHeadInItsRectangle) {
     EXPECT_TRUE(trap_.reports.empty());
 }
 
+// The desktop draws on after a viewport node: the scene in the viewport leaves
+// the device as a 3D frame does, and the nodes that follow still show.
+TEST_F(RenderDemoGL, NodesDrawnAfterAViewportStillShow) {
+    LuaMachine->RunString(
+        "engine_Desktop('insert', 'Face', 'desktop', '', 'TViewportNode') "
+        "engine_Desktop('update', 'Face', 'HSCALE', 'LEFT', 'VSCALE', 'TOP', 'LEFT', '512', "
+        "'TOP', '0', 'WIDTH', '512', 'HEIGHT', '768', 'VIEWPORT', 'demo_head') "
+        "engine_Desktop('insert', 'Plate', 'desktop', '', 'TMegaButton') "
+        "engine_Desktop('update', 'Plate', 'HSCALE', 'LEFT', 'VSCALE', 'TOP', 'LEFT', '64', "
+        "'TOP', '64', 'WIDTH', '256', 'HEIGHT', '256', 'COLOR', 'FF20E0E0')");
+    services_.desktop->SetScriptsLoaded();
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    engine_->RE_BeginScene();
+    services_.desktop->Render();
+    engine_->RE_EndScene();
+    frame_ = Frame();
+    // The plate, drawn after the viewport, in its colour; the head in the viewport.
+    EXPECT_RGB(At(W * 192 / 1024, H * 192 / 768), 0x20, 0xE0, 0xE0);
+    int status = 0;
+    auto* face = dynamic_cast<TViewportNode*>(CurrentDesktop()->ChildByName("Face", status, true, false));
+    ASSERT_NE(face, nullptr);
+    D3DVIEWPORT9 rect;
+    ASSERT_TRUE(engine_->Viewports().GetViewport(face->Scene()->ViewportId(), rect));
+    IViewCamera* camera = engine_->Viewports().GetViewportCamera(face->Scene()->ViewportId());
+    ASSERT_NE(camera, nullptr);
+    const Vec3 head = Project(*camera, {19, 0, 0}, rect);
+    EXPECT_RGB(At(int(head.x), int(head.y)), 0x20, 0xC0, 0x40);
+    EXPECT_TRUE(trap_.reports.empty());
+}
+
 // The camera demo's talker carries its own camera and target in its animation
 // file: the viewport node that shows it looks through that camera.
 TEST_F(RenderDemoGL, ATalkersViewportLooksThroughTheModelsCamera) {

@@ -1,0 +1,131 @@
+-- The game's own windows over the flight HUD: the mission's objectives, a
+-- line for messages, the dialog window and the closing summary; and the
+-- content functions the engine calls when objectives change.
+
+local D = engine_Desktop
+local node = desktopNode
+
+local function rect(l, t, w, h)
+  return { "LEFT", tostring(l), "TOP", tostring(t), "WIDTH", tostring(w), "HEIGHT", tostring(h) }
+end
+
+local function with(a, b)
+  local out = {}
+  for i = 1, table.getn(a) do table.insert(out, a[i]) end
+  for i = 1, table.getn(b) do table.insert(out, b[i]) end
+  return out
+end
+
+local function label(name, parent, r, props)
+  node(name, parent, "TLabelNode", with(r, props or {}))
+end
+
+gameUi = { messageLeft = 0, answers = 0 }
+
+function gameUi.Build()
+  if get_hex("GamePanel") then return end
+  -- Objectives, top left, under the mission's title.
+  node("GamePanel", "desktop", "TMegaButton", { "VISIBLE", "0" })
+  node("GameObjectivesBox", "GamePanel", "TMegaButton", with(rect(8, 8, 320, 96),
+    { "COLOR", "A0101828", "FRAMECOLOR", "FF5AA0DC" }))
+  label("GameMissionTitle", "GameObjectivesBox", rect(8, 4, 304, 18),
+    { "TEXT", "", "FONTSIZE", "13", "TEXTCOLOR", "FFFFE060" })
+  node("GameObjectives", "GameObjectivesBox", "TMissionList", with(rect(8, 24, 304, 68),
+    { "FONTSIZE", "12", "TEXTCOLOR", "FFE0F0FF" }))
+  -- Messages in the middle of the screen.
+  label("GameMessage", "GamePanel", rect(212, 320, 600, 32),
+    { "VISIBLE", "0", "TEXT", "", "FONTSIZE", "20", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER",
+      "TEXTSTYLE", "SHADOW" })
+
+  -- The dialog: who speaks, what is said, the answers to pick.
+  node("GameDialog", "desktop", "TMegaButton", with(rect(262, 60, 500, 230),
+    { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
+  node("GameDialogFace", "GameDialog", "TMegaButton", with(rect(12, 12, 96, 96), { "FRAMECOLOR", "FF5AA0DC" }))
+  label("GameDialogName", "GameDialog", rect(120, 10, 370, 18), { "FONTSIZE", "14", "TEXTCOLOR", "FFFFE060" })
+  label("GameDialogCue", "GameDialog", rect(120, 32, 370, 76), { "FONTSIZE", "13", "TEXTCOLOR", "FFFFFFFF" })
+  for i = 1, 4 do
+    node("GameDialogAnswer" .. i, "GameDialog", "TMegaButton", with(rect(12, 116 + (i - 1) * 27, 476, 24),
+      { "VISIBLE", "0", "COLOR", "C0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF",
+        "ONMOUSEOVER", "engine_Desktop(slf .. '::COLOR', 'E0306090')",
+        "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'C0183050')",
+        "ONMOUSECLICK", "game.Answer(" .. i .. ")" }))
+  end
+
+  -- The summary at the end of the mission.
+  node("GameSummary", "desktop", "TMegaButton", with(rect(312, 200, 400, 260),
+    { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
+  label("GameSummaryTitle", "GameSummary", rect(0, 16, 400, 30),
+    { "FONTSIZE", "20", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER" })
+  label("GameSummaryText", "GameSummary", rect(30, 60, 340, 180), { "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF" })
+end
+
+function gameUi.ShowFlight(title)
+  D("MainMenu::VISIBLE", "0")
+  D("FlightHud::VISIBLE", "1")
+  D("GamePanel::VISIBLE", "1")
+  D("GameMissionTitle::TEXT", title)
+  engine_Serv("DESKTOP", "MODE", "IMGAME")
+end
+
+-- A message for three seconds, with the interface's beep. Plain text is
+-- made wide text as the string tables hold it, so every message is one kind.
+function gameUi.Message(text)
+  if string.sub(text, 1, 1) ~= "@" then text = engine_AnsiStr2HexString(text) end
+  setfast_text("GameMessage", text)
+  setfast_visible("GameMessage", true)
+  engine_PlaySound("sounds/interface/beep.wav", "interface")
+  gameUi.messageLeft = 3000
+end
+
+function gameUi.Tick(ms)
+  if gameUi.messageLeft > 0 and getfast_visible("GameMessage") then
+    gameUi.messageLeft = gameUi.messageLeft - ms
+    if gameUi.messageLeft <= 0 then setfast_visible("GameMessage", false) end
+  end
+end
+
+-- A dialog's state (game.ReadDialog) in the dialog window.
+function gameUi.ShowDialog(d)
+  D("GameDialog::VISIBLE", "1")
+  D("GameDialogName::TEXT", (d.NPCName or "") .. ", " .. (d.NPCDuty or ""))
+  D("GameDialogCue::TEXT", d.NPCCue or "")
+  if d.NPCHead and d.NPCHead ~= "" then
+    D("GameDialogFace::IMAGE", "interface\\" .. d.NPCHead)
+  end
+  local n = 0
+  for i = 1, 4 do
+    local answer = d.display[i]
+    D("GameDialogAnswer" .. i .. "::VISIBLE", answer and "1" or "0")
+    if answer then
+      D("GameDialogAnswer" .. i .. "::TEXT", i .. ". " .. answer)
+      n = i
+    end
+  end
+  gameUi.answers = n
+end
+
+function gameUi.HideDialog()
+  D("GameDialog::VISIBLE", "0")
+end
+
+function gameUi.ShowSummary(title, lines)
+  run("GameDialog::VISIBLE", "0")
+  set("GameSummary::VISIBLE", "1")
+  set("GameSummaryTitle::TEXT", engine_UpperCase(title))
+  set("GameSummaryText::TEXT", table.concat(lines, "#R"))
+end
+
+-- What the engine calls when the player's objectives change: the list shows
+-- them by itself, the game tells the player.
+function AddObjectiveReal(id, text)
+  game.Trace("objective " .. id .. ": " .. game.Plain(text))
+end
+function DoneObjectiveReal(id)
+  game.Trace("objective " .. id .. " done")
+  gameUi.Message(strings[120] or "Objective complete")
+end
+function FailedObjectiveReal(id)
+  game.Trace("objective " .. id .. " failed")
+end
+function ClearObjectivesReal()
+end

@@ -1,0 +1,84 @@
+-- Saving and loading: the pilot's profile holds the saved games; a save
+-- holds the player, the player's ship and what it carries. F5 saves the game
+-- as "quick", F9 loads it again; the mission saves at its checkpoint.
+
+game = game or {}
+game.profile = "pilot"
+
+-- The pilot's profile, made the first time the game saves.
+local function ensureProfile()
+  if engine_GetVar("ini.curPlayerProfile") ~= game.profile then
+    engine_Execute("player", "newProfile", game.profile)
+  end
+end
+
+function game.Save(id)
+  ensureProfile()
+  engine_Execute("player", "fastSave")
+  engine_Execute("player", "save", id)
+  game.Trace("saved " .. id .. " in profile " .. engine_GetVar("ini.curPlayerProfile"))
+  if gameUi then gameUi.Message(strings[121] or "Game saved") end
+end
+
+function game.Load(id)
+  if engine_GetVar("ini.curPlayerProfile") ~= game.profile then return false end
+  engine_Execute("player", "load", id)
+  if mission then mission.Resume() end
+  local at = {}
+  for n in string.gfind(engine_GetVar("obj." .. game.ShipId() .. ".position"), "[%-%d%.e]+") do
+    table.insert(at, math.floor(tonumber(n) + 0.5))
+  end
+  game.Trace("loaded " .. id .. ": the ship stands at " .. table.concat(at, " "))
+  if gameUi then gameUi.Message(strings[122] or "Game loaded") end
+  return true
+end
+
+-- The id of the player's ship in "obj" (the player's "ship" link names it).
+function game.ShipId()
+  local id = engine_GetVar("player.ship")
+  id = string.gsub(id or "", "^obj%.", "")
+  if id == "" or id == "0" then id = "pship" end
+  return id
+end
+
+-- ---- what the engine calls --------------------------------------------------------------------
+
+-- A save's id when the caller gives none.
+local uniq = 0
+function getUniqId()
+  uniq = uniq + 1
+  return "save_u" .. uniq
+end
+
+function saveGameAdv(id)
+  demo.trace("player: saveGameAdv " .. tostring(id))
+end
+
+-- The saved ship comes back: the one flying now goes, a new one of the same
+-- name takes the saved values and is the player's ship again.
+function loadPlayershipToLua(file)
+  local id = game.ShipId()
+  if engine_IsVar("obj." .. id) == 1 then
+    engine_DelVar("obj." .. id)
+  end
+  engine_AddVar("obj", id, "TGameObject")
+  engine_LoadFromFile("obj." .. id, file)
+  engine_SetVar("player.ship", id)
+end
+
+function loadSavedScene(id)
+  demo.trace("player: the scene of " .. tostring(id) .. " is back")
+end
+
+-- The results of the last two runs of the mission, under "save/":
+-- "last_run" holds the newest, "previous_run" the one before it.
+function game.WriteRunRecord(lines)
+  engine_DeleteSaveDir("previous_run")
+  engine_CopySaveDir("last_run", "previous_run")
+  -- Copying makes its target folder: the newest record goes where the old one was.
+  engine_CopySaveDir("previous_run", "last_run")
+  local f = io.open("save/last_run/result.txt", "w")
+  if f == nil then return end
+  for i = 1, table.getn(lines) do f:write(lines[i], "\n") end
+  f:close()
+end

@@ -1,0 +1,243 @@
+// The demo game through the real program: the self-playing mod flies the
+// mission to its end with a fixed frame time; the content reaches every
+// engine function; a content fault ends the game with the script's report.
+#include <gtest/gtest.h>
+
+#include "game_folder.h"
+#include "in_process_demo.h"
+
+#include "composition.h"
+#include "core/application.h"
+#include "core/lua_functions.h"
+#include "interface/desktop.h"
+#include "interface/interface_services.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "shared/errors.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadText;
+
+class DemoMissionTest : public test::GameFolderTest {
+protected:
+    // A mod of the test's own holding the self-playing pilot and, when asked,
+    // a main script that counts the engine functions the content calls: each
+    // name is written to "engine_calls.txt" the first time it is called.
+    void MakeMod(const std::string& name, bool counting, const std::string& extra = "") {
+        const fs::path mod = fs::path(game) / "mods" / name;
+        fs::create_directories(mod);
+        fs::copy(fs::path(game) / "mods/autoplay/Scripts", mod / "Scripts", fs::copy_options::recursive);
+        if (counting) {
+            std::string names;
+            for (const EngineFunctionEntry& e : EngineFunctionTable())
+                names += "'" + std::string(e.name) + "', ";
+            platform::WriteFile((mod / "Scripts/main.lua").string(),
+                                "local seen = {}\n"
+                                "for _, name in ipairs({ " +
+                                    names +
+                                    "}) do\n"
+                                    "  local f = _G[name]\n"
+                                    "  _G[name] = function(...)\n"
+                                    "    if not seen[name] then\n"
+                                    "      seen[name] = true\n"
+                                    "      local out = io.open('engine_calls.txt', 'a')\n"
+                                    "      out:write(name, '\\n')\n"
+                                    "      out:close()\n"
+                                    "    end\n"
+                                    "    return f(...)\n"
+                                    "  end\n"
+                                    "end\n"
+                                    "dofile('Scripts/main.lua')\n");
+        }
+        if (!extra.empty()) platform::WriteFile((mod / "Scripts/mod/zz_test.lua").string(), extra);
+    }
+    int Run(const std::string& args) { return Shell("./vesk " + args + " >/dev/null 2>&1"); }
+    std::vector<std::string> MissionLines() {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadText(game + "/logs/log.txt"));
+        for (std::string line; std::getline(in, line);)
+            if (const size_t at = line.find("demo: mission: "); at != std::string::npos)
+                lines.push_back(line.substr(at + 15));
+        return lines;
+    }
+    static int Number(const std::string& text, const std::regex& re) {
+        std::smatch m;
+        return std::regex_search(text, m, re) ? std::atoi(m[1].str().c_str()) : -1;
+    }
+};
+
+TEST_F(DemoMissionTest, TheSelfPlayingPilotFliesTheMissionToItsEnd) {
+    ASSERT_EQ(Run("-headless -mod autoplay -fixeddt 16 -frames 20000"), 0);
+    const std::vector<std::string> lines = MissionLines();
+    std::string all;
+    for (const auto& l : lines) all += l + "\n";
+    // The objectives in their order, each met once, and the mission's end.
+    std::vector<std::string> met;
+    for (const auto& l : lines)
+        if (l.rfind("objective met: ", 0) == 0) met.push_back(l.substr(15, l.find(' ', 15) - 15));
+    EXPECT_EQ(met, (std::vector<std::string>{"waypoint", "raiders", "report"})) << all;
+    EXPECT_NE(all.find("complete\n"), std::string::npos) << all;
+    EXPECT_NE(all.find("Objectives met: 3 of 3 (waypoint, raiders, report)"), std::string::npos) << all;
+    // The game was saved at the waypoint and loaded again there.
+    EXPECT_NE(all.find("saved kessa_waypoint in profile pilot"), std::string::npos) << all;
+    EXPECT_NE(all.find("resumed at the objective raiders"), std::string::npos) << all;
+    for (const char* file : {"info.lua", "player.lua", "pship.lua", "items.lua"})
+        EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/kessa_waypoint/" + file)) << file;
+    // The player's statistics: three raiders destroyed by the player's shots,
+    // every kill needing hits and every hit a shot.
+    const int kills = Number(all, std::regex(R"(Raiders destroyed: 3, kills counted (\d+))"));
+    const int shots = Number(all, std::regex(R"(Shots fired: (\d+),)"));
+    const int hits = Number(all, std::regex(R"(Shots fired: \d+, hits (\d+))"));
+    EXPECT_EQ(kills, 3) << all;
+    EXPECT_GE(hits, kills) << all;
+    EXPECT_GT(shots, hits) << all;
+    // The frames the mission took at 16 ms each.
+    const int frames = Number(all, std::regex(R"(in (\d+) frames)"));
+    const int tenths = Number(all, std::regex(R"(Flight time: \d+\.(\d) s)"));
+    const int seconds = Number(all, std::regex(R"(Flight time: (\d+))"));
+    ASSERT_GT(frames, 0) << all;
+    EXPECT_NEAR(frames * 16, (seconds * 10 + std::max(tenths, 0)) * 100, 200) << all;
+    // The summary is the run's record; the game quit by itself before its frame limit.
+    const std::string record = ReadText(game + "/save/last_run/result.txt");
+    EXPECT_NE(record.find("Objectives met: 3 of 3"), std::string::npos) << record;
+    EXPECT_NE(ReadText(game + "/logs/log.txt").find("demo: autoplay: quitting"), std::string::npos);
+}
+
+TEST_F(DemoMissionTest, TheContentCallsEveryEngineFunction) {
+    MakeMod("counting", true);
+    ASSERT_EQ(Run("-headless -mod counting -fixeddt 16 -frames 20000"), 0);
+    // A mission the table does not have is a content fault: the script's
+    // report ends the game.
+    MakeMod("unknown_mission", true,
+            "demo.OnTick('zz', function(ms, tick) if tick == 30 then mission.NewGame('no_such_mission') end "
+            "end)");
+    EXPECT_NE(Run("-headless -mod unknown_mission -fixeddt 16 -frames 2000"), 0);
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt").find("Script ERROR: mission.NewGame: no mission"),
+              std::string::npos);
+
+    std::set<std::string> called;
+    std::istringstream in(ReadText(game + "/engine_calls.txt"));
+    for (std::string name; std::getline(in, name);) called.insert(name);
+    std::vector<std::string> never;
+    for (const EngineFunctionEntry& e : EngineFunctionTable())
+        if (!called.count(e.name)) never.push_back(e.name);
+    std::string list;
+    for (const auto& n : never) list += n + " ";
+    EXPECT_TRUE(never.empty()) << "engine functions the content never calls: " << list;
+}
+
+using InProcessDemoTest = test::InProcessDemo;
+
+// Every engine function has its handler in the composed game.
+TEST_F(InProcessDemoTest, EveryEngineFunctionHasAHandlerInTheGame) {
+    std::vector<std::string> missing;
+    for (const EngineFunctionEntry& e : EngineFunctionTable())
+        if (!GetEngineFunction(e.name)) missing.push_back(e.name);
+    std::string list;
+    for (const auto& n : missing) list += n + " ";
+    EXPECT_TRUE(missing.empty()) << "engine functions without a handler: " << list;
+}
+
+// The game on the GL device (the HUD's markers follow the ships on the
+// screen), its input as a player's: the space bar held fires the guns at the
+// selected raider and stops when let go; the right mouse button picks the
+// next enemy and the left fires, where no window or marker takes the click;
+// with the menu over the flight the trigger does nothing.
+class InProcessDemoOnTheDevice : public test::InProcessDemo {
+protected:
+    InProcessDemoOnTheDevice() : InProcessDemo(false) {}
+    void Key(SDL_Scancode code, bool down) {
+        if (!focused_) {
+            SDL_Event focus{};
+            focus.type = SDL_WINDOWEVENT;
+            focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+            focus.window.windowID =
+                SDL_GetWindowID(static_cast<SDL_Window*>(core->MainWindow()->NativeHandle()));
+            ASSERT_EQ(SDL_PushEvent(&focus), 1);
+            core->MainWindow()->ProcessMessages();
+            focused_ = true;
+        }
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = code;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    // The player's own shots.
+    int Shots() {
+        return std::atoi(
+            Lua("local s = 'player.statistics.' return engine_GetVar(s .. 'primaryShotCounter') + "
+                "engine_GetVar(s .. 'secondaryShotCounter')")
+                .c_str());
+    }
+
+private:
+    bool focused_ = false;
+};
+
+TEST_F(InProcessDemoOnTheDevice, TheTriggerAndTheMouseButtonsActInFlight) {
+    ASSERT_TRUE(StartMission());
+    Frames(30); // the HUD's markers find the raiders on the screen
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_TRUE(desk);
+
+    // The keyboard: the next enemy, then the trigger held for a second.
+    Key(SDL_SCANCODE_TAB, true);
+    Key(SDL_SCANCODE_TAB, false);
+    Frames(2);
+    EXPECT_TRUE(std::regex_match(Lua("return player.selected"), std::regex("obj\\.raider0[123]")))
+        << Lua("return player.selected");
+    const int before = Shots();
+    Key(SDL_SCANCODE_SPACE, true);
+    Frames(60);
+    EXPECT_GT(Shots(), before);
+    Key(SDL_SCANCODE_SPACE, false);
+    Frames(10);
+    int released = Shots();
+    Frames(60);
+    EXPECT_EQ(Shots(), released) << "the guns go on firing after the trigger is let go";
+
+    // The mouse, with the markers out of the way of the centred cursor.
+    LuaMachine->RunString("engine_Desktop('spaceAH::VISIBLE', '0')");
+    const std::string first = Lua("return player.selected");
+    desk->MouseButtonEvent(1, true);
+    desk->MouseButtonEvent(1, false);
+    Frames(2);
+    const std::string picked = Lua("return player.selected");
+    EXPECT_TRUE(std::regex_match(picked, std::regex("obj\\.raider0[123]"))) << picked;
+    EXPECT_NE(picked, first);
+    desk->MouseButtonEvent(0, true);
+    Frames(60);
+    EXPECT_GT(Shots(), released);
+    desk->MouseButtonEvent(0, false);
+    Frames(10);
+    released = Shots();
+    Frames(60);
+    EXPECT_EQ(Shots(), released) << "the guns go on firing after the button is let go";
+
+    LuaMachine->RunString("game.Menu()");
+    Frames(2);
+    Key(SDL_SCANCODE_SPACE, true);
+    desk->MouseButtonEvent(0, true);
+    Frames(30);
+    Key(SDL_SCANCODE_SPACE, false);
+    desk->MouseButtonEvent(0, false);
+    Frames(2);
+    EXPECT_EQ(Shots(), released) << "the guns fire under the menu";
+}
+
+} // namespace
+} // namespace vesk

@@ -1,0 +1,158 @@
+// The self-playing demo drawn by the real program on the GL device without a
+// display: its pictures, saved through the game's own screenshot key, show
+// the menu, the sky, the player's ship where the camera puts it, the HUD where
+// the layout puts it, the dialog and the summary. The pictures stay in
+// build/pictures for a person to look at.
+#include <gtest/gtest.h>
+
+#include "../game_folder.h"
+
+#include "platform/files.h"
+#include "platform/image_codecs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadText;
+
+// The window the test plays in: half the interface's 1024 x 768.
+constexpr int kW = 512, kH = 384;
+
+struct Rgb {
+    int r, g, b;
+};
+
+class Picture {
+public:
+    explicit Picture(const std::string& file) {
+        std::string bytes;
+        if (platform::ReadFile(file, bytes))
+            platform::DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image_);
+    }
+    bool Valid() const { return image_.width == kW && image_.height == kH && !image_.levels.empty(); }
+    // A pixel at a point of the interface's 1024 x 768 screen.
+    Rgb At(int vx, int vy) const {
+        const size_t i = (size_t(vy * kH / 768) * kW + size_t(vx * kW / 1024)) * 4;
+        const auto& p = image_.levels[0];
+        return {p[i + 2], p[i + 1], p[i]};
+    }
+    // How many pixels of a rectangle of the interface's screen pass the test.
+    template <class F> int Count(int l, int t, int r, int b, F test) const {
+        int n = 0;
+        for (int y = t; y < b; y += 2)
+            for (int x = l; x < r; x += 2)
+                if (test(At(x, y))) ++n;
+        return n;
+    }
+    Rgb Mean(int l, int t, int r, int b) const {
+        long sr = 0, sg = 0, sb = 0, n = 0;
+        for (int y = t; y < b; y += 2)
+            for (int x = l; x < r; x += 2, ++n) {
+                const Rgb p = At(x, y);
+                sr += p.r, sg += p.g, sb += p.b;
+            }
+        return {int(sr / n), int(sg / n), int(sb / n)};
+    }
+
+private:
+    platform::DecodedImage image_;
+};
+
+bool Near(const Rgb& p, int r, int g, int b) {
+    return std::abs(p.r - r) <= 4 && std::abs(p.g - g) <= 4 && std::abs(p.b - b) <= 4;
+}
+
+class DemoPicturesGL : public test::GameFolderTest {};
+
+TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
+    ASSERT_EQ(Shell("./setup --defaults --width 512 --height 384 --memlog >/dev/null"), 0);
+    fs::create_directories(game + "/mods/autoplay/Plugins");
+    fs::copy_file(test::kBuildDir + "/game/mods/autoplay/Plugins/autoplay_keys.so",
+                  game + "/mods/autoplay/Plugins/autoplay_keys.so");
+    ASSERT_EQ(
+        Shell("SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null ./vesk -mod autoplay -fixeddt 33 -frames 10000 "
+              ">/dev/null 2>&1"),
+        0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    ASSERT_NE(log.find("demo: mission: complete"), std::string::npos) << log;
+    // The pilot's F5 on the keyboard reached the game's quick-save key.
+    EXPECT_NE(log.find("demo: mission: saved quick in profile pilot"), std::string::npos) << log;
+
+    // The pictures in the order they were taken; a copy of each is kept.
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(game + "/screenshots")) files.push_back(e.path());
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return fs::last_write_time(a) < fs::last_write_time(b);
+    });
+    ASSERT_EQ(files.size(), 5u);
+    const fs::path kept = fs::path(test::kBuildDir) / "pictures";
+    fs::create_directories(kept);
+    const char* names[] = {"1_menu.bmp", "2_flight.bmp", "3_fight.bmp", "4_dialog.bmp", "5_summary.bmp"};
+    std::vector<Picture> shots;
+    for (size_t i = 0; i < files.size(); ++i) {
+        fs::copy_file(files[i], kept / names[i], fs::copy_options::overwrite_existing);
+        shots.emplace_back(files[i].string());
+        ASSERT_TRUE(shots.back().Valid()) << files[i];
+    }
+    const Picture& menu = shots[0];
+    const Picture& flight = shots[1];
+    const Picture& dialog = shots[3];
+    const Picture& summary = shots[4];
+
+    // The main menu: the title on its orange plate over the menu's panel.
+    const Rgb plate = menu.Mean(356, 112, 668, 168);
+    EXPECT_GT(plate.r, 150);
+    EXPECT_LT(plate.b, 110);
+
+    // The flight: the sky is drawn everywhere above the horizon (no pixel
+    // keeps the clear colour) ...
+    EXPECT_EQ(flight.Count(340, 20, 680, 120, [](const Rgb& p) { return Near(p, 13, 26, 38); }), 0);
+    // ... the ship where the chase camera puts it, behind and above it: in the
+    // middle of the screen, below its centre, lighter than the space around ...
+    auto light = [](const Rgb& p) { return p.r + p.g + p.b > 180; };
+    EXPECT_GT(flight.Count(470, 530, 554, 610, light), 20);
+    EXPECT_LT(flight.Count(470, 440, 554, 510, light), 10);
+    // ... the HUD's markers on the raiders ahead (red frames) ...
+    EXPECT_GT(
+        flight.Count(400, 320, 800, 400, [](const Rgb& p) { return p.r > 150 && p.g < 80 && p.b < 80; }), 20);
+    // ... and the HUD's status panel where its layout puts it: the shield
+    // lamp (blue, dimmed by the shield's state), the armour and hull lamps.
+    const Rgb shield = flight.At(32, 618);
+    EXPECT_TRUE(shield.b > 180 && shield.g > 110 && shield.r < 90)
+        << shield.r << " " << shield.g << " " << shield.b;
+    EXPECT_TRUE(Near(flight.At(32, 646), 0xE0, 0xC0, 0x40));
+    EXPECT_TRUE(Near(flight.At(32, 674), 0x40, 0xE0, 0x70));
+
+    // The dialog: the dispatcher's portrait (a face, warmer than the blue window) in its frame.
+    EXPECT_GT(dialog.Count(280, 78, 364, 162, [](const Rgb& p) { return p.r > p.b + 15 && p.r > 80; }), 10);
+    EXPECT_GT(dialog.Count(262, 60, 762, 290, [](const Rgb& p) { return p.b > p.r + 8; }), 400);
+
+    // The summary: its title in yellow letters in the middle of the screen.
+    EXPECT_GT(
+        summary.Count(312, 212, 712, 250, [](const Rgb& p) { return p.r > 200 && p.g > 180 && p.b < 130; }),
+        20);
+}
+
+// A fatal report in the game drawn in a window ends it the way the report
+// says (its error report written, status 1) although the window, and with it
+// the GL context, goes before the device's last resources are freed.
+TEST_F(DemoPicturesGL, AFatalReportInTheWindowedGameEndsItWithItsReport) {
+    fs::create_directories(game + "/mods/fault/Scripts/mod");
+    platform::WriteFile(
+        game + "/mods/fault/Scripts/mod/fault.lua",
+        "demo.OnTick('fault', function(ms, tick) if tick == 5 then engine_Error('test fault') end end)");
+    EXPECT_EQ(Shell("SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null ./vesk -mod fault -fixeddt 16 -frames 300 "
+                    ">/dev/null 2>&1"),
+              1);
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt").find("Script ERROR: test fault"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(game + "/logs/ErrorLogs") && !fs::is_empty(game + "/logs/ErrorLogs"));
+}
+
+} // namespace
+} // namespace vesk

@@ -228,17 +228,24 @@ void TBaseRenderUnit::SetVisible(bool on) {
 }
 
 void TBaseRenderUnit::FillRenderList(int stage, int pass) {
-    const bool qualifies = Engine && !SkipInPass(pass) && renderStage_ == stage;
+    bool qualifies = false;
+    if (Engine) {
+        const bool skip = plainListing_ ? TBaseRenderUnit::SkipInPass(pass) : SkipInPass(pass);
+        qualifies = !skip && renderStage_ == stage;
+        Engine->WalkHints().Visit(&flags_,
+                                  childs_ && childs_->Count() ? std::to_address(childs_->begin()) : nullptr);
+    }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
     // A skipped unit does not prune its subtree.
     if (childs_) {
         const int n = childs_->Count();
-        for (int i = 0; i < n; ++i) {
-            // Siblings are mostly leaves: fetching the next one while this one is
-            // listed hides most of the wait for units that are not in the cache.
-            if (i + 1 < n) PrefetchNextChild(i);
-            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
-        }
+        for (int i = 0; i < n; ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i)) {
+                if (c->plainListing_)
+                    c->TBaseRenderUnit::FillRenderList(stage, pass);
+                else
+                    c->FillRenderList(stage, pass);
+            }
     }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kAfterChilds);
 }
@@ -271,11 +278,8 @@ void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
     if (!childs_) return;
     static const Matrix identity;
     const Matrix* forChilds = HasFlag2(BRU2_CHILDREN_IDENTITY) ? &identity : &worldMatrix_;
-    // Each walk of the tree fetches the next sibling ahead, as the render list does.
-    for (int i = 0; i < childs_->Count(); ++i) {
-        PrefetchNextChild(i);
+    for (int i = 0; i < childs_->Count(); ++i)
         if (TBaseRenderUnit* c = childs_->Get(i)) c->UpdateMatrices(forChilds);
-    }
 }
 
 Matrix TBaseRenderUnit::CalcBillboardMatrix() {
@@ -491,10 +495,8 @@ void TBaseRenderUnit::Tick(float dtMs) {
 void TBaseRenderUnit::TickTree(float dtMs) {
     Tick(dtMs);
     if (!childs_) return;
-    for (int i = 0; i < childs_->Count(); ++i) {
-        PrefetchNextChild(i);
+    for (int i = 0; i < childs_->Count(); ++i)
         if (TBaseRenderUnit* c = childs_->Get(i)) c->TickTree(dtMs);
-    }
 }
 
 void TBaseRenderUnit::TickTreeByTimer() {
@@ -752,10 +754,8 @@ std::vector<TBaseRenderUnit*> TBaseRenderUnit::GetUnitsWithFlags(uint64_t mask) 
 void TBaseRenderUnit::CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) {
     if (HasFlag(mask) && !HasFlag(BRU_DISCARDED)) out.push_back(this);
     if (childs_)
-        for (int i = 0; i < childs_->Count(); ++i) {
-            PrefetchNextChild(i);
+        for (int i = 0; i < childs_->Count(); ++i)
             if (TBaseRenderUnit* c = childs_->Get(i)) c->CollectUnitsWithFlags(mask, out);
-        }
 }
 
 bool TBaseRenderUnit::ForEachInTree(const std::function<bool(TBaseRenderUnit*, void*)>& callback,
@@ -804,7 +804,6 @@ bool TBaseRenderUnit::ConsumeSkipCount() {
 void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
     if (!childs_) return;
     for (int i = 0; i < childs_->Count(); ++i) {
-        PrefetchNextChild(i);
         TBaseRenderUnit* c = childs_->Get(i);
         if (!c) continue;
         try {

@@ -26,6 +26,8 @@ case "$mode" in
     ;;
   --fuzz)
     bash scripts/build.sh --fuzz
+    # An undefined-behaviour report fails the run like a crash does.
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
     secs="${FUZZ_SECONDS:-10}"
     shopt -s nullglob
     ran=0

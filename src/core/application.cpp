@@ -191,6 +191,12 @@ void TCore::Init() {
     FontPath = exe + "/verdana.ttf";
     // There is no system font table to add it to: the text layer reads the file itself.
     FontAdded = platform::FileExists(FontPath);
+    // Every relative path (scripts, data, saves, profiles) is the game folder's,
+    // wherever the program was started from.
+    if (!platform::SetCurrentFolder(exe))
+        std::fprintf(stderr,
+                     "vesk: cannot work in the game folder %s; files are looked for where it started\n",
+                     platform::NativePath(exe).c_str());
 
     services_.desktop->InitCore();
     services_.camera->Create();

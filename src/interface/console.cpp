@@ -120,8 +120,7 @@ void TConsole::AddLine(const std::string& text) {
     TextLayer->SelectFont(fontSize_);
     // Typed lines are echoed: an "@" in them that does not open hex-text is
     // shown as it stands rather than failing the decoder.
-    const std::u16string wide =
-        IsWellFormedHexText(text) ? HexStr2WideString(text) : platform::Cp1251ToUtf16(text);
+    const std::u16string wide = DrawnText(text);
     TextLayer->SplitToLines(std::u16string_view(wide), kLineWidth, display);
     TextLayer->SelectFont(static_cast<float>(oldSize));
     // An empty text is still one (empty) line of output.

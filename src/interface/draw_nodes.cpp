@@ -328,7 +328,7 @@ void TLabelNode::Draw() {
     if (key != layoutKey_) {
         layoutKey_ = key;
         layoutBox_ = box;
-        const std::u16string wide = HexStr2WideString(text_);
+        const std::u16string wide = DrawnText(text_);
         if (wide == layout_->Text())
             layout_->Relayout();
         else

@@ -103,7 +103,7 @@ void TTextLayer::AddLine(int x, int y, float spaceExtra, bool keepColor, std::u1
 }
 
 void TTextLayer::AddLine(int x, int y, float spaceExtra, bool keepColor, const std::string& hexText) {
-    AddLine(x, y, spaceExtra, keepColor, std::u16string_view(HexStr2WideString(hexText)));
+    AddLine(x, y, spaceExtra, keepColor, std::u16string_view(DrawnText(hexText)));
 }
 
 void TTextLayer::AddLineAligned(const TIRect& rect, std::u16string_view text, bool keepColor, int align) {
@@ -194,7 +194,7 @@ int TTextLayer::AddText(const TIRect& rect, std::u16string_view text, bool measu
 }
 
 int TTextLayer::AddText(const TIRect& rect, const std::string& hexText, bool measureOnly, int align) {
-    return AddText(rect, std::u16string_view(HexStr2WideString(hexText)), measureOnly, align);
+    return AddText(rect, std::u16string_view(DrawnText(hexText)), measureOnly, align);
 }
 
 namespace {
@@ -224,8 +224,12 @@ bool IsWellFormedHexText(std::string_view text) {
     return !hex || run % 4 == 0;
 }
 
+std::u16string DrawnText(std::string_view text) {
+    return IsWellFormedHexText(text) ? HexStr2WideString(text) : platform::Cp1251ToUtf16(text);
+}
+
 void TTextLayer::SplitToLines(const std::string& hexText, float width, std::vector<std::string>& list) {
-    SplitToLines(std::u16string_view(HexStr2WideString(hexText)), width, list);
+    SplitToLines(std::u16string_view(DrawnText(hexText)), width, list);
 }
 
 void TTextLayer::SplitToLines(std::u16string_view text, float width, std::vector<std::string>& list) {
@@ -336,7 +340,7 @@ void TTextLayer::DrawText(const TTextDraw& text) {
                       static_cast<int>(static_cast<float>(text.rect.top) / ky),
                       static_cast<int>(static_cast<float>(text.rect.right) / kx),
                       static_cast<int>(static_cast<float>(text.rect.bottom) / ky)};
-    const std::u16string wide = HexStr2WideString(text.text);
+    const std::u16string wide = DrawnText(text.text);
     AddText(virt, std::u16string_view(wide), false, static_cast<int>(text.align));
 }
 

@@ -97,6 +97,10 @@ private:
 // True when every "@" part of the text is whole groups of four hexadecimal
 // digits, so that it reads as hex-text without a fault.
 bool IsWellFormedHexText(std::string_view text);
+// A text as it is drawn: its hex-text decoded when it is well formed; any
+// other text (an "@" in a label or typed into an edit field) in the system
+// code page, as it stands.
+std::u16string DrawnText(std::string_view text);
 
 // The interface's one text layer (the interface text font): made by the
 // desktop; the console writes nothing while it is absent.

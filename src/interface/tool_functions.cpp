@@ -61,9 +61,13 @@ int PushNil(lua_State* L) {
     return 1;
 }
 
-// Text in the hex form decoded, any other text read in the system code page.
+// Text in the hex form decoded, any other text (one that only looks like it
+// too) read in the system code page.
+bool IsWholeHexText(const std::string& text) {
+    return IsHexWideStr(text) && IsWellFormedHexText(text);
+}
 std::u16string WideOf(const std::string& text) {
-    return IsHexWideStr(text) ? HexStr2WideString(text) : platform::Cp1251ToUtf16(text);
+    return IsWholeHexText(text) ? HexStr2WideString(text) : platform::Cp1251ToUtf16(text);
 }
 
 // "*" and "?" as file masks match, letter case ignored.
@@ -252,7 +256,7 @@ int HexStr2AnsiString(lua_State* L) {
 int UpperCase(lua_State* L) {
     return Tool(L, "engine_UpperCase", 1, [&] {
         const std::string text = Arg(L, 1);
-        if (!IsHexWideStr(text)) return PushText(L, platform::UpperCaseCp1251(text));
+        if (!IsWholeHexText(text)) return PushText(L, platform::UpperCaseCp1251(text));
         // Unicode case rules, whatever locale the program runs in.
         static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
         std::u16string wide = HexStr2WideString(text);

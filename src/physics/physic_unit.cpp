@@ -84,6 +84,7 @@ BasePhysicUnitClass::BasePhysicUnitClass(IOwnerPhObj* owner_, TShipPhysicParams*
                    {"USEFLUCTUATIONMOVE", USEFLUCTUATIONMOVE},
                    {"VELOCITYBRAKE", VELOCITYBRAKE},
                    {"VELOCITYACCELERATE", VELOCITYACCELERATE}};
+    states_.reserve(std::size(kStates)); // no room beyond the states every unit has
     for (const auto& s : kStates) RegisterState(s.name, s.mask);
 }
 
@@ -121,13 +122,29 @@ std::string BasePhysicUnitClass::GetStatesString() const {
 
 // ---- forces ----------------------------------------------------------------------------------
 
+namespace {
+constexpr size_t kKeptForceRoom = 32;
+} // namespace
+
 void BasePhysicUnitClass::ForceAdd(const Vec3& force) {
     if (ForceNum > MAX_FORCES_NUM) {
         ErrorReport("BasePhysicUnitClass.ForceAdd: ForceNum>MAX_FORCES_NUM", "mhl");
         return; // every slot is taken
     }
     if (!std::isfinite(Vec3Length(force))) return;
-    forces[ForceNum++] = force;
+    forces.push_back(force);
+    ++ForceNum;
+}
+
+void BasePhysicUnitClass::ClearForces() {
+    // Room far beyond what this step used goes back, so a unit that once held
+    // many forces does not keep their memory.
+    if (forces.capacity() > kKeptForceRoom && forces.size() < forces.capacity() / 4) {
+        forces = std::vector<Vec3>();
+    } else {
+        forces.clear();
+    }
+    ForceNum = 0;
 }
 
 void BasePhysicUnitClass::SumForces() {

@@ -66,9 +66,11 @@ public:
 
     // ---- forces ------------------------------------------------------------------------
     void ForceAdd(const Vec3& force);
-    void ClearForces() { ForceNum = 0; }
+    void ClearForces();
     void SumForces();
     int GetForceNum() const { return ForceNum; }
+    // Forces the unit has room for without asking for memory.
+    size_t GetForceRoom() const { return forces.capacity(); }
     Vec3 GetForceSum() const { return forceSum; }
 
     // ---- orders, limits and the afterburner ----------------------------------------------
@@ -133,7 +135,8 @@ protected:
     float distance = 0.0f;
     float mass = 1.0f;
     float stepTime = 0.0f;
-    std::array<Vec3, MAX_FORCES_NUM + 1> forces{};
+    // The forces of this step; room is made as they come (most steps hold a few).
+    std::vector<Vec3> forces;
     int32_t ForceNum = 0;
     Vec3 forceSum{};
     float normalAccelerateTime = 0.0f;

@@ -413,8 +413,14 @@ void TEngineClass::UpdateDrawPassFlag() {
 
 void TEngineClass::RunRenderList() {
     if (!renderList_) return;
-    // By index: an entry may add entries of its own while it runs.
+    // By index: an entry may add entries of its own while it runs. The entries
+    // and units a few places ahead are asked for early, so a long list does not
+    // wait on memory at each unit.
+    constexpr size_t kAhead = 32;
     for (size_t i = 0; i < renderList_->size(); ++i) {
+        if (i + 2 * kAhead < renderList_->size()) __builtin_prefetch((*renderList_)[i + 2 * kAhead]);
+        if (i + kAhead < renderList_->size())
+            TBaseRenderUnit::PrefetchForDraw((*renderList_)[i + kAhead]->Unit());
         RenderListUnitClass* e = (*renderList_)[i];
         e->Execute();
         if (ManagedObjectClass* slot = e->Slot()) {
@@ -430,10 +436,12 @@ void TEngineClass::Draw() {
     int64_t start = 0;
     GetPerfCounter(start);
     UpdateDrawPassFlag();
-    FillRenderList(1, kPassOpaque);
-    FillRenderList(1, kPassBlended);
-    FillRenderList(0, kPassOpaque);
-    FillRenderList(0, kPassBlended);
+    for (const auto& [stage, pass] : {std::pair{1, kPassOpaque}, std::pair{1, kPassBlended},
+                                      std::pair{0, kPassOpaque}, std::pair{0, kPassBlended}}) {
+        walkHints_.Start();
+        FillRenderList(stage, pass);
+        walkHints_.Finish();
+    }
     RunRenderList();
     if (gameOps_)
         if (IShipsOps* ships = gameOps_->GetShipsOps()) ships->DropShipListCache();

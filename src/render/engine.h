@@ -297,6 +297,7 @@ public:
     void ClearTarget(uint32_t colour);
     void ClearZBuffer(float depth);
     platform::IDirect3DDevice9* GetDevice() const;
+    ListWalkHints& WalkHints() { return walkHints_; }
     // True when there is no list.
     bool GetRenderList(std::vector<RenderListUnitClass*>*& out);
     // An entry from the pool, its slot recorded on it.
@@ -365,6 +366,7 @@ private:
 
     uint64_t engineFlags_ = 0;
     std::unique_ptr<std::vector<RenderListUnitClass*>> renderList_;
+    ListWalkHints walkHints_;
     ObjManagerClass* pool_ = nullptr;
     UpdaterManagerClass* updater_ = nullptr;
     float frameStep_ = 0, totalTime_ = 0;

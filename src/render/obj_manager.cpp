@@ -1,6 +1,8 @@
 #include "render/obj_manager.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "shared/errors.h"
@@ -22,9 +24,16 @@ void ManagedObjectClass::SetStructData(const void* source, size_t size) {
                     "mhl");
         return;
     }
-    data_ = std::make_unique<std::byte[]>(size == 0 ? 1 : size);
-    size_ = size;
-    if (source && size) std::memcpy(data_.get(), source, size);
+    data_ = size <= kInlineBytes ? inline_ : new std::byte[size];
+    size_ = static_cast<uint32_t>(size);
+    std::memset(data_, 0, size <= kInlineBytes ? kInlineBytes : size);
+    if (source && size) std::memcpy(data_, source, size);
+}
+
+void ManagedObjectClass::DropBlock() {
+    if (data_ != inline_) delete[] data_;
+    data_ = nullptr;
+    size_ = 0;
 }
 
 void ManagedObjectClass::DeleteStructData() {
@@ -34,14 +43,13 @@ void ManagedObjectClass::DeleteStructData() {
                     "mhl");
         return;
     }
-    data_.reset();
-    size_ = 0;
+    DropBlock();
 }
 
 void* ManagedObjectClass::GetData() const {
     if (!data_ || size_ < sizeof(void*)) return nullptr;
     void* p = nullptr;
-    std::memcpy(&p, data_.get(), sizeof(p));
+    std::memcpy(&p, data_, sizeof(p));
     return p;
 }
 
@@ -66,16 +74,24 @@ void ObjManagerClass::Watch(TEngineObject* handler) {
 
 void ObjManagerClass::Free() {
     name_ = "_deleted_" + name_;
-    for (auto& slot : objects_) {
-        if (deinitiator_ && slot) deinitiator_->DeInitObject(*slot);
-        slot.reset();
-    }
+    FreeSlots();
     deinitiator_ = nullptr;
     used_ = 0;
     capacity_ = 0;
-    objects_.clear();
     order_.clear();
     TEngineObject::Free();
+}
+
+void ObjManagerClass::FreeSlots() {
+    if (deinitiator_)
+        for (ManagedObjectClass* slot : objects_) deinitiator_->DeInitObject(*slot);
+    objects_.clear();
+    blocks_.clear();
+}
+
+void ObjManagerClass::SlotBlockDeleter::operator()(ManagedObjectClass* p) const {
+    for (size_t i = 0; i < count; ++i) p[i].~ManagedObjectClass();
+    ::operator delete (static_cast<void*>(p), std::align_val_t{alignof(ManagedObjectClass)});
 }
 
 void ObjManagerClass::Message(IEngineObject* sender, int msg, int param) {
@@ -89,16 +105,27 @@ void ObjManagerClass::Message(IEngineObject* sender, int msg, int param) {
 }
 
 void ObjManagerClass::MakeSlots(int32_t from, int32_t to) {
-    for (int32_t i = from; i < to; ++i) {
-        objects_.push_back(std::make_unique<ManagedObjectClass>(this, i));
-        order_.push_back(i);
-        if (initiator_) initiator_->InitObject(*objects_.back());
+    if (to <= from) return;
+    const size_t count = static_cast<size_t>(to - from);
+    // One block for the whole growth: the slots handed out one after another
+    // lie one after another.
+    auto* block = static_cast<ManagedObjectClass*>(
+        ::operator new (count * sizeof(ManagedObjectClass), std::align_val_t{alignof(ManagedObjectClass)}));
+    for (size_t i = 0; i < count; ++i)
+        new (block + i) ManagedObjectClass(this, from + static_cast<int32_t>(i));
+    blocks_.emplace_back(block, SlotBlockDeleter{count});
+    for (size_t i = 0; i < count; ++i) {
+        objects_.push_back(block + i);
+        order_.push_back(from + static_cast<int32_t>(i));
     }
+    if (initiator_)
+        for (size_t i = 0; i < count; ++i) initiator_->InitObject(block[i]);
 }
 
 void ObjManagerClass::Grow() {
-    // A pool made with no growth step still must not run dry.
-    const int32_t step = growthStep_ > 0 ? growthStep_ : 1;
+    // A pool made with no growth step still must not run dry; a big pool grows
+    // by half its size, so one that keeps growing pays for it a few times only.
+    const int32_t step = std::max({growthStep_, capacity_ / 2, int32_t{1}});
     const int32_t newCapacity = capacity_ + step;
     objects_.reserve(static_cast<size_t>(newCapacity));
     order_.reserve(static_cast<size_t>(newCapacity));
@@ -108,7 +135,7 @@ void ObjManagerClass::Grow() {
 
 ManagedObjectClass* ObjManagerClass::GetObject() {
     if (used_ >= capacity_) Grow();
-    ManagedObjectClass* slot = objects_[static_cast<size_t>(order_[static_cast<size_t>(used_)])].get();
+    ManagedObjectClass* slot = objects_[static_cast<size_t>(order_[static_cast<size_t>(used_)])];
     if (actioner_) actioner_->ActivateObject(*slot);
     ++used_;
     if (used_ >= capacity_) Grow();
@@ -121,9 +148,9 @@ void ObjManagerClass::ReleaseObject(int32_t p) {
     --used_;
     const size_t up = static_cast<size_t>(p);
     const size_t uu = static_cast<size_t>(used_);
-    ManagedObjectClass* released = objects_[static_cast<size_t>(order_[up])].get();
+    ManagedObjectClass* released = objects_[static_cast<size_t>(order_[up])];
     if (actioner_) actioner_->DeactivateObject(*released);
-    ManagedObjectClass* last = objects_[static_cast<size_t>(order_[uu])].get();
+    ManagedObjectClass* last = objects_[static_cast<size_t>(order_[uu])];
     released->position_ = used_;
     last->position_ = p;
     std::swap(order_[up], order_[uu]);
@@ -135,7 +162,7 @@ bool ObjManagerClass::Next(ObjManagerIteratorClass& it, ManagedObjectClass*& slo
         slot = nullptr;
         return false;
     }
-    slot = objects_[static_cast<size_t>(order_[static_cast<size_t>(it.position)])].get();
+    slot = objects_[static_cast<size_t>(order_[static_cast<size_t>(it.position)])];
     ++it.position;
     return true;
 }

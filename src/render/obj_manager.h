@@ -1,6 +1,7 @@
 #pragma once
 // Indexed object pools: a pool hands out prepared slots and takes them back in
-// constant time, and grows by a fixed step instead of failing.
+// constant time, and grows instead of failing: by its step, or by half its
+// capacity once that is larger, so a pool that keeps growing does so rarely.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,10 +37,16 @@ public:
     virtual void DeactivateObject(ManagedObjectClass& slot) = 0;
 };
 
-// One slot of a pool. Its data block belongs to the slot.
+// One slot of a pool. Its data block belongs to the slot; a small block (the
+// usual reference or record) lives inside the slot itself, so the slots of a
+// pool and their data lie together in memory.
 class ManagedObjectClass {
 public:
+    // Blocks up to this size (8-byte aligned) are kept in the slot.
+    static constexpr size_t kInlineBytes = 24;
+
     ManagedObjectClass(ObjManagerClass* manager, int32_t position) : position_(position), manager_(manager) {}
+    ~ManagedObjectClass() { DropBlock(); }
     ManagedObjectClass(const ManagedObjectClass&) = delete;
     ManagedObjectClass& operator=(const ManagedObjectClass&) = delete;
 
@@ -52,7 +59,7 @@ public:
     void DeleteStructData();
     // The stored reference; nullptr when the slot has no block.
     void* GetData() const;
-    void* GetDataPtr() { return data_.get(); }
+    void* GetDataPtr() { return data_; }
     size_t GetDataSize() const { return size_; }
     bool HasData() const { return data_ != nullptr; }
 
@@ -61,10 +68,13 @@ public:
 
 private:
     friend class ObjManagerClass;
+    void DropBlock();
+
     int32_t position_;
-    std::unique_ptr<std::byte[]> data_;
-    size_t size_ = 0;
+    uint32_t size_ = 0;
     ObjManagerClass* manager_;
+    std::byte* data_ = nullptr; // inline_ or a block of its own
+    alignas(8) std::byte inline_[kInlineBytes];
 };
 
 // Cursor over the slots in use.
@@ -106,10 +116,18 @@ protected:
 private:
     void Grow();
     void MakeSlots(int32_t from, int32_t to);
+    void FreeSlots();
     // A handler that is an engine object: each tells the other of its end.
     void Watch(TEngineObject* handler);
 
-    std::vector<std::unique_ptr<ManagedObjectClass>> objects_;
+    // Slots are made a growth at a time, in one block each (addresses stay put);
+    // objects_ finds a slot by its id.
+    struct SlotBlockDeleter {
+        size_t count;
+        void operator()(ManagedObjectClass* p) const;
+    };
+    std::vector<std::unique_ptr<ManagedObjectClass, SlotBlockDeleter>> blocks_;
+    std::vector<ManagedObjectClass*> objects_;
     std::vector<int32_t> order_;
     int32_t used_ = 0;
     int32_t capacity_ = 0;

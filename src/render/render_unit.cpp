@@ -228,21 +228,24 @@ void TBaseRenderUnit::SetVisible(bool on) {
 }
 
 void TBaseRenderUnit::FillRenderList(int stage, int pass) {
-    const bool qualifies = Engine && !SkipInPass(pass) && renderStage_ == stage;
+    bool qualifies = false;
+    if (Engine) {
+        const bool skip = plainListing_ ? TBaseRenderUnit::SkipInPass(pass) : SkipInPass(pass);
+        qualifies = !skip && renderStage_ == stage;
+        Engine->WalkHints().Visit(&flags_,
+                                  childs_ && childs_->Count() ? std::to_address(childs_->begin()) : nullptr);
+    }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
     // A skipped unit does not prune its subtree.
     if (childs_) {
         const int n = childs_->Count();
-        for (int i = 0; i < n; ++i) {
-            // Siblings are mostly leaves: fetching the next one while this one is
-            // listed hides most of the wait for units that are not in the cache.
-            if (i + 1 < n)
-                if (const TBaseRenderUnit* next = childs_->Get(i + 1)) {
-                    __builtin_prefetch(next);
-                    __builtin_prefetch(&next->flags_);
-                }
-            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
-        }
+        for (int i = 0; i < n; ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i)) {
+                if (c->plainListing_)
+                    c->TBaseRenderUnit::FillRenderList(stage, pass);
+                else
+                    c->FillRenderList(stage, pass);
+            }
     }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kAfterChilds);
 }

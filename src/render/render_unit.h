@@ -12,10 +12,12 @@
 #include "shared/engine_object.h"
 #include "shared/helpers.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace vesk {
@@ -131,13 +133,66 @@ protected:
     ~IRenderPause() = default;
 };
 
+// The order in which the last walk of a render-unit tree listed its units.
+// Every walk of a frame, and the first of the next, visits nearly the same
+// units in the same order, so each asks the cache for the units it will come
+// to a little ahead of itself: a large tree is walked at the pace memory can
+// deliver it rather than one wait per unit. The addresses are only hints:
+// they are never read through, so a unit gone since costs nothing.
+class ListWalkHints {
+public:
+    void Start() {
+        cursor_ = 0;
+        walking_ = true;
+    }
+    // Walks of other trees (an interface viewport's scene) leave no hints.
+    void Visit(const void* hotLine, const void* childList) {
+        if (!walking_) return;
+        const size_t i = cursor_++;
+        const size_t n = order_.size();
+        if (i + kAhead < n) __builtin_prefetch(order_[i + kAhead].hotLine);
+        if (i + kAhead / 2 < n && order_[i + kAhead / 2].childList)
+            __builtin_prefetch(order_[i + kAhead / 2].childList);
+        if (i < n)
+            order_[i] = {hotLine, childList};
+        else
+            order_.push_back({hotLine, childList});
+    }
+    // Forgets what lies past this walk's end.
+    void Finish() {
+        walking_ = false;
+        if (cursor_ < order_.size()) order_.resize(cursor_);
+    }
+    size_t Size() const { return order_.size(); }
+
+private:
+    static constexpr size_t kAhead = 64;
+    struct Hint {
+        const void* hotLine;
+        const void* childList;
+    };
+    std::vector<Hint> order_;
+    size_t cursor_ = 0;
+    bool walking_ = false;
+};
+
 class TBaseRenderUnit : public TEngineObject {
 public:
+    static constexpr size_t kHotLine = 64;
+
     // The unit constructor: a new unit of class T under parent (not added to it).
     template <class T = TBaseRenderUnit> static T* Create(TBaseRenderUnit* parent) {
         T* u = New<T>();
+        static_cast<TBaseRenderUnit*>(u)->plainListing_ = ListsLikeEveryUnit<T>();
         u->Init(parent);
         return u;
+    }
+    // Whether units of class T add themselves to the render list as the base
+    // unit does (neither FillRenderList nor SkipInPass replaced): the walk then
+    // lists them without a virtual call, reading only their hot line.
+    template <class T> static constexpr bool ListsLikeEveryUnit() {
+        return std::is_same_v<decltype(&T::FillRenderList), void (TBaseRenderUnit::*)(int, int)> &&
+               std::is_same_v<decltype(&T::SkipInPass), bool (TBaseRenderUnit::*)(int) const>;
     }
 
     // ---- numbered virtual operations ------------------------------------------------
@@ -254,6 +309,15 @@ public:
     void SetSkipCountTree(int32_t count);
     bool ConsumeSkipCount();
     int32_t GetAttachCount() const { return attachCount_; }
+
+    // Asks the cache for what running a render-list entry reads of the unit.
+    static void PrefetchForDraw(const TBaseRenderUnit* u) {
+        if (!u) return;
+        __builtin_prefetch(u);
+        __builtin_prefetch(&u->flags_);
+        __builtin_prefetch(&u->worldMatrix_);
+        __builtin_prefetch(&u->drawnMatrix_, 1);
+    }
 
     // The killed units are discarded and released, then every list drops its holes.
     void CleanAndRemoveZeroElementsFromChildsBRUList();
@@ -405,20 +469,27 @@ protected:
     int PutPlaceholder(TBaseRenderUnit* child);
     TLightManager* ViewportLights() const;
 
-    // What every walk of the tree reads sits together at the front.
-    uint64_t flags_ = 0;
-    uint16_t renderStage_ = 0;
+    // What the render list's walks and runs read of every unit each frame sits
+    // on the cache line after the engine-object header, and the two matrices a
+    // draw copies on the two lines after it (units are line-aligned), so a walk
+    // over a large tree touches as little memory per unit as it can.
+    alignas(kHotLine) uint64_t flags_ = 0;
+    uint64_t flags2_ = 0;
     // The child list, made on first AddChild: childs_ points at childList_ from then on.
     TListAsm<TBaseRenderUnit>* childs_ = nullptr;
     TListAsm<TBaseRenderUnit> childList_;
-    uint64_t flags2_ = 0;
+    RenderStateManagerClass* renderStates_ = nullptr;
+    uint16_t renderStage_ = 0;
+    bool plainListing_ = false; // set by Create (ListsLikeEveryUnit)
+    alignas(kHotLine) Matrix worldMatrix_;
+    Matrix drawnMatrix_;
     int32_t attachCount_ = 0;
     TBaseRenderUnit* parent_ = nullptr;
     TBaseRenderUnit* cachedRoot_ = nullptr;
     uint16_t lightMask_ = kLightsLamps;
     std::string name_;
     int32_t viewportId_ = 0;
-    Matrix baseMatrix_, localMatrix_, worldMatrix_, billboardMatrix_, drawnMatrix_;
+    Matrix baseMatrix_, localMatrix_, billboardMatrix_;
     // bounding-sphere cache
     float bsRadius_ = 0;
     Vec3 bsLocalCentre_, bsWorldCentre_;
@@ -431,7 +502,6 @@ protected:
     UHelpersContainerClass* uhelpers_ = nullptr;
     IRenderUnitAI* ai_ = nullptr;
     // component links, made on first use
-    RenderStateManagerClass* renderStates_ = nullptr;
     FogClass* fog_ = nullptr;
     LightClass* lights_ = nullptr;
     GameOpsClass* gameOps_ = nullptr;

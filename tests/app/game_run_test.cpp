@@ -85,6 +85,10 @@ TEST_F(GameRunTest, StartsRunsScriptsAndShutsDown) {
     EXPECT_LT(tick, save);
     // The demo's menu was built through the interface's tool functions.
     EXPECT_NE(log.find("demo: menu: built, title VESK ANNALS"), std::string::npos) << log;
+    // Text with an "@" that is no hex-text is drawn frame after frame.
+    EXPECT_NE(log.find("demo: text: label 'pilot@vesk.net' and edit field 'wing@|' drawn for 2 ticks"),
+              std::string::npos)
+        << log;
     EXPECT_TRUE(ErrorReports().empty());
     // The plug-in saw every frame and was freed at the end.
     const std::string trace = ReadText(dir / "trace.txt");
@@ -154,6 +158,20 @@ TEST_F(GameRunTest, CopyWithAnotherCaptionStartsBesideARunningOne) {
     ASSERT_TRUE(started);
     EXPECT_EQ(second, 0);
     EXPECT_NE(ReadText(dir / "other/logs/log.txt").find("demo: iProfiles.Save"), std::string::npos);
+}
+
+// Started from another folder (a desktop shortcut, a terminal elsewhere), the
+// game works in its own: its scripts, saves and profiles are found and kept
+// there, and nothing lands in the folder it was started from.
+TEST_F(GameRunTest, StartedFromAnotherFolderTheGameWorksInItsOwn) {
+    fs::create_directories(dir / "elsewhere");
+    EXPECT_EQ(Shell("cd ../elsewhere && ../game/vesk -headless -frames 20 -fixeddt 16 >/dev/null 2>&1"), 0);
+    const std::string log = ReadText(game + "/logs/log.txt");
+    EXPECT_NE(log.find("demo: menu: built, title VESK ANNALS"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo: save folders: copied=true deleted=true"), std::string::npos) << log;
+    EXPECT_NE(log.find("demo: iProfiles.Save"), std::string::npos) << log;
+    EXPECT_TRUE(ErrorReports().empty());
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
 }
 
 TEST_F(GameRunTest, FatalReportDuringFrameWritesErrorLogReport) {

@@ -192,6 +192,8 @@ TEST_F(ToolFunctionsTest, TextTimeAndSettingsTools) {
     EXPECT_EQ(Eval("engine_HexStr2AnsiString('@00410062@')"), "Ab");
     EXPECT_EQ(Eval("engine_UpperCase('abc\\224')"), "ABC\xC0"); // Cyrillic a in the system code page
     EXPECT_EQ(Eval("engine_UpperCase('@04300061@')"), "@04100041@");
+    // Text that only looks like hex-text is taken as it stands.
+    EXPECT_EQ(Eval("engine_UpperCase('@me@')"), "@ME@");
 
     InitVarLists();
     IniVars->DeclareVar("difficulty", VarType::Integer);
@@ -246,13 +248,16 @@ TEST_F(LineWidthTest, MeasuresOnTheTextLayerInVirtualPixels) {
     TextLayer = std::move(layer);
     InterfaceScaleX = 2.0f;
     LuaMachine->RunString(
-        "w1 = engine_GetLineWidth('abcd', '12'); w2 = engine_GetLineWidth('@00410042@', 12)");
+        "w1 = engine_GetLineWidth('abcd', '12'); w2 = engine_GetLineWidth('@00410042@', 12) "
+        "w3 = engine_GetLineWidth('@ab@', 12)");
     lua_State* L = LuaMachine->State();
     lua_getglobal(L, "w1");
     EXPECT_STREQ(lua_tostring(L, -1), "12"); // 4 x 6 screen pixels at kx 2
     lua_getglobal(L, "w2");
     EXPECT_STREQ(lua_tostring(L, -1), "6");
-    lua_pop(L, 2);
+    lua_getglobal(L, "w3");
+    EXPECT_STREQ(lua_tostring(L, -1), "12"); // four characters as they stand
+    lua_pop(L, 3);
     TextLayer.reset();
     FreeLuaMachine();
 }

@@ -280,6 +280,41 @@ TEST_F(VisualNodeTest, EditFieldTyping) {
     EXPECT_EQ("say \"]]\"", Global("escaped"));
 }
 
+TEST_F(VisualNodeTest, AnAtSignThatOpensNoHexTextIsDrawnAsItStands) {
+    TMegaButton* label = Button(root, "label", 0, 0, 400, 40);
+    auto drawn = [&](TMegaButton* n) {
+        draw.calls.clear();
+        DrawTree(n);
+        std::string runs;
+        for (const std::string& c : draw.calls)
+            if (c.rfind("run ", 0) == 0) runs += c.substr(4, c.find('"', 5) - 3);
+        return runs;
+    };
+    struct Case {
+        const char* text;
+        const char* shown;
+    };
+    for (const Case& c : {Case{"a@b", "\"a@b\""}, Case{"mail@host.net", "\"mail@host.net\""},
+                          Case{"@1@", "\"@1@\""}, Case{"x@004G@", "\"x@004G@\""},
+                          // Well-formed hex-text is still read as such.
+                          Case{"@0041@b", "\"Ab\""}}) {
+        label->SetProperty("TEXT", c.text);
+        EXPECT_EQ(c.shown, drawn(label)) << c.text;
+    }
+
+    // Typed into an edit field, with the cursor after it.
+    TMegaButton* edit = Button(root, "edit", 0, 50, 400, 40);
+    edit->SetProperty("TEXT", "me");
+    edit->SetProperty("EDIT", "1");
+    desktop.modifiers = 32 | 64;   // shift
+    EXPECT_TRUE(edit->KeyDown(3)); // "@"
+    desktop.modifiers = 0;
+    EXPECT_TRUE(edit->KeyDown(30)); // "a"
+    EXPECT_EQ("me@a|", edit->Text());
+    EXPECT_EQ("\"me@a|\"", drawn(edit));
+    EXPECT_TRUE(trap.reports.empty());
+}
+
 TEST_F(VisualNodeTest, DrawCallsOfAButton) {
     InterfaceScaleX = 0.5f;
     InterfaceScaleY = 0.5f;

@@ -105,6 +105,18 @@ TEST(PhysicUnit, ForceListDropsNonNumbersAndReportsOverflow) {
     EXPECT_FLOAT_EQ(rig.unit->GetForceSum().x, 1001.0f);
     EXPECT_THROW(rig.unit->ForceAdd({1, 0, 0}), Halted);
     EXPECT_TRUE(trap.HasReport("BasePhysicUnitClass.ForceAdd: ForceNum>MAX_FORCES_NUM"));
+    // The room for them stays while steps use much of it, and goes once they do not.
+    rig.unit->ClearForces();
+    for (int i = 0; i < 300; ++i) rig.unit->ForceAdd({1, 0, 0});
+    rig.unit->ClearForces();
+    EXPECT_GE(rig.unit->GetForceRoom(), 300u);
+    rig.unit->ForceAdd({1, 0, 0});
+    rig.unit->ForceAdd({0, 1, 0});
+    rig.unit->ClearForces();
+    EXPECT_LE(rig.unit->GetForceRoom(), 32u);
+    EXPECT_EQ(rig.unit->GetForceNum(), 0);
+    // A fresh unit has room for none.
+    EXPECT_EQ(Rig(SC_BARGA).unit->GetForceRoom(), 0u);
 
     // A speed that is not a number is reset before the forces act.
     Rig bad(SC_BARGA);

@@ -109,6 +109,40 @@ TEST(ObjManager, AHandlerThatGoesAwayIsDropped) {
     owner->Free();
 }
 
+TEST(ObjManager, BigPoolsGrowByHalfAndSlotsKeepTheirPlaceAndData) {
+    // (capacity, step) -> capacity after taking every slot once
+    struct Case {
+        int32_t capacity, step, grown;
+    };
+    for (const Case c : {Case{3, 4, 7}, Case{100, 10, 150}, Case{3000, 1000, 4500}, Case{1, 0, 2}}) {
+        struct Filler : IManagedObjectInitiator {
+            void InitObject(ManagedObjectClass& s) override {
+                const int32_t small[2] = {s.GetPosition(), -1};
+                if (s.GetPosition() % 2) {
+                    s.SetStructData(small, sizeof small);
+                } else {
+                    // Larger than a slot holds in itself.
+                    std::vector<int32_t> big(40, s.GetPosition());
+                    s.SetStructData(big.data(), big.size() * sizeof(int32_t));
+                }
+            }
+        } filler;
+        Pool pool(c.capacity, nullptr, nullptr, &filler, "grow", c.step);
+        std::vector<ManagedObjectClass*> taken;
+        for (int32_t i = 0; i < c.capacity; ++i) taken.push_back(pool->GetObject());
+        EXPECT_EQ(c.grown, pool->GetCapacity()) << c.capacity << "/" << c.step;
+        // Growing more keeps every slot where it was, with its block.
+        for (int32_t i = 0; i < 3 * c.grown; ++i) pool->GetObject();
+        for (size_t i = 0; i < taken.size(); ++i) {
+            const auto* data = static_cast<const int32_t*>(taken[i]->GetDataPtr());
+            ASSERT_NE(nullptr, data);
+            EXPECT_EQ(static_cast<int32_t>(i), data[0]);
+            EXPECT_EQ(i % 2 ? 8u : 160u, taken[i]->GetDataSize());
+            EXPECT_EQ(i % 2 ? -1 : static_cast<int32_t>(i), data[1]);
+        }
+    }
+}
+
 TEST(ObjManager, PoolWithoutGrowthStepStillGrows) {
     Pool pool(1, nullptr, nullptr, nullptr, "nostep", 0);
     for (int i = 0; i < 5; ++i) ASSERT_NE(nullptr, pool->GetObject());

@@ -38,6 +38,80 @@ TEST_F(RenderUnitTest, RenderListRunsStagesAndPassesWithEntriesAroundChildren) {
     EXPECT_EQ(engine->RenderListPool()->GetUsedCount(), 0);
 }
 
+// Lists itself only in the blended pass, whatever its flags say, and leaves its
+// children out.
+class OwnListingUnit : public RecUnit {
+public:
+    void FillRenderList(int stage, int pass) override {
+        if (pass == kPassBlended && stage == renderStage_)
+            Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
+    }
+};
+// Drawn in both passes.
+class BothPassesUnit : public RecUnit {
+public:
+    bool SkipInPass(int) const override { return false; }
+};
+
+TEST_F(RenderUnitTest, UnitsThatListThemselvesTheirOwnWayAreAskedAmongOrdinaryOnes) {
+    EXPECT_TRUE(TBaseRenderUnit::ListsLikeEveryUnit<RecUnit>());
+    EXPECT_FALSE(TBaseRenderUnit::ListsLikeEveryUnit<OwnListingUnit>());
+    EXPECT_FALSE(TBaseRenderUnit::ListsLikeEveryUnit<BothPassesUnit>());
+    EXPECT_FALSE(TBaseRenderUnit::ListsLikeEveryUnit<EnvironmentStandInClass>());
+
+    RecUnit* a = Unit(env, "a", BRU_OPAQUE);
+    auto* own = TBaseRenderUnit::Create<OwnListingUnit>(a);
+    own->SetName("own");
+    own->SetFlag(BRU_OPAQUE);
+    a->AddChild(own);
+    Unit(own, "hidden", BRU_OPAQUE); // its parent does not list its children
+    auto* both = TBaseRenderUnit::Create<BothPassesUnit>(a);
+    both->SetName("both");
+    a->AddChild(both);
+    Unit(both, "b1", BRU_BLENDED);
+    engine->UpdateMatrices(nullptr);
+    const Strings expected{"a:draw",    "both:draw", "both:end", "a:end",   "own:draw",
+                           "both:draw", "b1:draw",   "b1:end",   "both:end"};
+    EXPECT_EQ(ListOrder(engine, drawn), expected);
+    // The next frame lists the same.
+    EXPECT_EQ(ListOrder(engine, drawn), expected);
+}
+
+TEST_F(RenderUnitTest, ATreeThatChangesBetweenFramesIsListedAsItIsNow) {
+    // Wide and deep enough that every walk reaches units the previous one did not.
+    std::vector<RecUnit*> branches;
+    for (int i = 0; i < 40; ++i) {
+        RecUnit* b = Unit(env, "b" + std::to_string(i), i % 2 ? BRU_BLENDED : BRU_OPAQUE);
+        for (int j = 0; j < 3; ++j) Unit(b, "b" + std::to_string(i) + "." + std::to_string(j));
+        branches.push_back(b);
+    }
+    engine->UpdateMatrices(nullptr);
+    Frame();
+    EXPECT_EQ(drawn.size(), 40u * 4 * 2);
+
+    // Half the branches go (freed with their children), others gain units.
+    for (int i = 0; i < 40; i += 2) branches[static_cast<size_t>(i)]->Kill();
+    Frame();
+    for (int i = 1; i < 40; i += 4)
+        Unit(branches[static_cast<size_t>(i)], "new" + std::to_string(i), BRU_BLENDED);
+    engine->UpdateMatrices(nullptr);
+    // Blended branches are listed in pass 1 (after every opaque child); a new
+    // unit follows its branch's other children.
+    Strings expected;
+    for (int i = 1; i < 40; i += 2)
+        for (int j = 0; j < 3; ++j)
+            for (const char* k : {":draw", ":end"})
+                expected.push_back("b" + std::to_string(i) + "." + std::to_string(j) + k);
+    for (int i = 1; i < 40; i += 2) {
+        expected.push_back("b" + std::to_string(i) + ":draw");
+        if (i % 4 == 1)
+            for (const char* k : {":draw", ":end"}) expected.push_back("new" + std::to_string(i) + k);
+        expected.push_back("b" + std::to_string(i) + ":end");
+    }
+    EXPECT_EQ(ListOrder(engine, drawn), expected);
+    EXPECT_EQ(engine->RenderListPool()->GetUsedCount(), 0);
+}
+
 TEST_F(RenderUnitTest, SkippedParentsStillListTheirChildren) {
     RecUnit* none = Unit(env, "none", 0);  // neither pass flag: never drawn
     RecUnit* killed = Unit(env, "killed"); // marked: skipped at once

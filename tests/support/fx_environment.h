@@ -6,6 +6,7 @@
 // engine is gone.
 #include "core/lua_machine.h"
 #include "core/var_list.h"
+#include "render/device.h"
 #include "render/engine.h"
 #include "render/fx_templates.h"
 #include "render/managers.h"

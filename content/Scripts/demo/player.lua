@@ -157,7 +157,8 @@ demo.OnTick("player", function(ms, tick)
     switchRegime("TPlayerShipDefenceRegime")
     demo.trace("player: regime " .. regimeText())
   elseif tick == 13 then
-    switchRegime("TPlayerShipAttackRegime")
+    -- The attack regime by the flight controls' own command.
+    engine_Serv("SHIP", "MODE", "ATTACK")
     demo.trace("player: regime " .. regimeText())
   elseif tick == 15 then
     engine_Execute("player", "fastSave")

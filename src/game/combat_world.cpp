@@ -5,6 +5,7 @@
 #include "physics/coll_detector.h"
 #include "render/engine.h"
 #include "render/fx_descr.h"
+#include "render/helpers.h"
 #include "render/render_unit.h"
 #include "world/fx_burst.h"
 #include "world/fx_spawn.h"
@@ -148,8 +149,11 @@ TBaseRenderUnit* EnsureHelperUnit(TBaseGameSceneObject* object, const Vec3& at) 
     if (!object) return nullptr;
     if (TBaseRenderUnit* unit = AsUnit(object->GetHex())) return unit;
     if (!Engine) return nullptr;
-    auto* helper = TBaseRenderUnit::Create<TBaseRenderUnit>(Engine);
+    // A helper, so that whatever is aimed at the point (a bullet, a beam, a
+    // turned mesh) may end at it.
+    auto* helper = TBaseRenderUnit::Create<HelperClass>(Engine);
     helper->SetName(object->GetName());
+    helper->SetHelperName(object->GetName());
     Engine->AddChild(helper);
     helper->SetPosition(at);
     helper->UpdateMatrices(&Engine->GetWorldMatrix());

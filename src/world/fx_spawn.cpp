@@ -119,7 +119,10 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
                 ErrorReport("FXSpawn: not fgo.GetParentShip(TObject(bru))", "mhl");
                 return nullptr;
             }
-            attacker = ship;
+            // A shot names its gun's own muzzle: the beam starts there (and moves
+            // with the ship). Any other helper is one of the ship's.
+            HelperClass* muzzle = nullptr;
+            if (p.At(3).empty() || !attacker->FindHelper(p.At(3), muzzle)) attacker = ship;
         }
         desc.LaserObjFromBRU = attacker;
         desc.LaserFromHelper = p.At(3);

@@ -7,6 +7,7 @@
 #include "game/ai_helpers.h"
 #include "game/combat_world.h"
 #include "game/turret_ai.h"
+#include "world/fx_laser.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,39 @@ TEST_F(CombatTest, AShieldHitFlashesTheShieldAndABrokenShieldShowsTheHullHitOnBi
         EXPECT_EQ(EffectsUnder<FXParticleClass>(unit), c.flashes);
     }
     EXPECT_EQ(CopiesOf(engine, "mark"), 1);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+// A ray gun: its shots start a beam that runs from the gun's muzzle to the
+// point the shot is aimed at, and fades out after its lifetime. (The beam used
+// to end the game: it looked for the muzzle on the ship, and the aim point was
+// not a unit a beam may end at.)
+TEST_F(CombatTest, ARayGunsBeamRunsFromItsMuzzleToTheAimPointAndFades) {
+    LoadFx(std::string(kCombatFx) + ", beam = { id = 'beam', type = 'laser', lifetime = '0.5' }");
+    Ship("hawk", "0 0 0", "player");
+    Ship("aimed", "400 0 0", "pirates");
+    TGameItem* ray = Gun("hawk", "ray", "TGameObjectBullet", "TDamageEMP", "{ shieldDamage = 10 }", "gun01",
+                         "engine_SetVar('items.ray.effects.gun.shots.shot.startFx', 'beam')");
+    auto beam = [this]() -> FXLaserClass* {
+        for (TBaseRenderUnit* u : *engine->ChildsBRU())
+            if (auto* b = dynamic_cast<FXLaserClass*>(u); b && !b->HasFlag(BRU_KILLED)) return b;
+        return nullptr;
+    };
+    GameFrame();
+    Shoot("hawk", "aimed");
+    ASSERT_GT(FramesUntil([&] { return beam() != nullptr; }, 5), 0) << trapAll.lastFatal;
+    Cease("hawk");
+    auto* gun = dynamic_cast<TBaseRenderUnit*>(ray->GetHex());
+    ASSERT_NE(gun, nullptr);
+    EXPECT_EQ(beam()->GetFromBRU(), gun);
+    Vec3 muzzle{};
+    gun->GetWHelper("weapon", muzzle);
+    const Vec3 start = beam()->GetStartPoint(), end = beam()->GetEndPoint();
+    EXPECT_NEAR(Vec3Length(Vec3Sub(start, muzzle)), 0.0f, 0.01f);
+    // The target stands still: the aim point is where it is.
+    EXPECT_NEAR(end.x, 400.0f, 0.5f);
+    EXPECT_NEAR(end.y, 0.0f, 0.5f);
+    ASSERT_GT(FramesUntil([&] { return beam() == nullptr; }, 30), 0);
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

@@ -207,6 +207,34 @@ TEST_F(FxLibraryTest, FXSpawnFillsTheDescriptionOfTheTemplatesClass) {
     EXPECT_EQ(FXSpawn({"", Template("spark")->GetHex(), ship->GetHex()}), nullptr);
 }
 
+// A gun's shot names the gun's own muzzle: its beam starts there (it used to be
+// looked for on the ship, which ended the game); a helper only the ship has is the ship's.
+TEST_F(FxLibraryTest, ABeamFromAGunStartsAtTheGunsMuzzleOrAtItsShipsHelper) {
+    LoadFx("beam = { id = 'beam', type = 'laser' }");
+    auto* ship = AddPart<ShipClass>(env, "ship");
+    ship->AddHelper("hardpoint", {0, 3, 0});
+    auto* gun = AddPart<CannonClass>(ship, "gun", {10, 0, 0});
+    gun->AddHelper("muzzle", {2, 0, 0});
+    auto* enemy = AddPart<ShipClass>(env, "enemy", {300, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    struct Case {
+        std::string helper;
+        TBaseRenderUnit* from;
+        Vec3 start;
+    };
+    for (const Case& c : std::vector<Case>{{"muzzle", gun, {12, 0, 0}}, {"hardpoint", ship, {0, 3, 0}}}) {
+        auto* laser = dynamic_cast<FXLaserClass*>(
+            FXSpawn({"", Template("beam")->GetHex(), gun->GetHex(), c.helper, enemy->GetHex(), ""}));
+        ASSERT_NE(laser, nullptr) << c.helper;
+        EXPECT_EQ(laser->GetFromBRU(), c.from) << c.helper;
+        const Vec3 start = laser->GetStartPoint();
+        EXPECT_FLOAT_EQ(start.x, c.start.x) << c.helper;
+        EXPECT_FLOAT_EQ(start.y, c.start.y) << c.helper;
+        EXPECT_FLOAT_EQ(laser->GetEndPoint().x, 300.0f) << c.helper;
+    }
+    EXPECT_TRUE(trapAll.reports.empty());
+}
+
 TEST_F(FxLibraryTest, FXSpawnRefusesBadParameters) {
     AddBallModel();
     LoadFx(

@@ -22,9 +22,10 @@ case "$mode" in
     ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600 -LE gl
     # GL tests run few at a time: llvmpipe's threads and the leak checker's
     # thread stop are slow to share a loaded machine. On a busy machine the leak
-    # checker's own tracer can die at exit; a test gets one more run then, so
-    # only a fault that shows twice fails the suite.
-    ctest --test-dir build-asan --output-on-failure -j 2 --timeout 600 -L gl --repeat until-pass:2
+    # checker's own tracer can die at exit after the test has passed ("Tracer
+    # caught signal 11"); such a test gets up to two more runs, so a real leak
+    # or failure, which shows every time, still fails the suite.
+    ctest --test-dir build-asan --output-on-failure -j 2 --timeout 600 -L gl --repeat until-pass:3
     ;;
   --fuzz)
     bash scripts/build.sh --fuzz

@@ -131,7 +131,7 @@ void TCore::ParseCommandLine(const std::vector<std::string>& params) {
         }
     }
     if (FixedFrameMs > 0.0 && !fixedClock_) {
-        fixedClock_ = std::make_unique<platform::ManualClock>();
+        fixedClock_ = std::make_unique<platform::FrameClock>();
         platform::SetClock(fixedClock_.get());
     }
 }

@@ -71,7 +71,7 @@ private:
 
     CoreServices services_;
     std::unique_ptr<platform::IWindow> window_;
-    std::unique_ptr<platform::ManualClock> fixedClock_;
+    std::unique_ptr<platform::FrameClock> fixedClock_;
     std::unique_ptr<platform::InstanceLock> instance_;
     std::string instanceKey_;
 };

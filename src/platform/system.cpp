@@ -61,13 +61,28 @@ uint64_t MeminfoKb(const std::string& text, const char* key) {
 
 } // namespace
 
-void SetClock(IClock* clock) { g_clock = clock ? clock : &g_steady; }
-IClock& Clock() { return *g_clock; }
-int64_t PerfCounter() { return g_clock->Counter(); }
-int64_t PerfFrequency() { return g_clock->Frequency(); }
+void SetClock(IClock* clock) {
+    g_clock = clock ? clock : &g_steady;
+}
+IClock& Clock() {
+    return *g_clock;
+}
+int64_t PerfCounter() {
+    return g_clock->Counter();
+}
+int64_t PerfFrequency() {
+    return g_clock->Frequency();
+}
+bool ClockFollowsFrames() {
+    return g_clock->FollowsFrames();
+}
 
-void YieldThread() { sched_yield(); }
-void SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void YieldThread() {
+    sched_yield();
+}
+void SleepMs(unsigned ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {
     std::lock_guard lock(g_hookMutex);
@@ -135,9 +150,12 @@ CpuInfo GetCpuInfo() {
         std::string key = line.substr(0, colon);
         while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
         std::string value = colon + 2 <= line.size() ? line.substr(colon + 2) : std::string();
-        if (key == "model name") c.name = value, c.ok = true;
-        else if (key == "vendor_id") c.vendor = value, c.ok = true;
-        else if (key == "cpu MHz") c.mhz = static_cast<unsigned>(std::strtod(value.c_str(), nullptr) + 0.5);
+        if (key == "model name")
+            c.name = value, c.ok = true;
+        else if (key == "vendor_id")
+            c.vendor = value, c.ok = true;
+        else if (key == "cpu MHz")
+            c.mhz = static_cast<unsigned>(std::strtod(value.c_str(), nullptr) + 0.5);
     }
     return c;
 }
@@ -167,8 +185,8 @@ LocalDateTime Now() {
     d.hour = tm.tm_hour;
     d.minute = tm.tm_min;
     d.second = tm.tm_sec;
-    d.millisecond =
-        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    d.millisecond = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     return d;
 }
 

@@ -2,6 +2,7 @@
 // Host services below the engine: clock, sleeping, message boxes, starting
 // programs, and facts about the machine for reports. Each service that tests
 // need to control is behind a replaceable hook.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,6 +16,11 @@ public:
     virtual ~IClock() = default;
     virtual int64_t Counter() = 0;   // ticks
     virtual int64_t Frequency() = 0; // ticks per second
+    // True when only the game's frames move the clock (fixed-step runs): what
+    // would otherwise keep pace with the wall clock on a thread of its own
+    // (sound playback, the capture's timer) then keeps pace with the frames,
+    // so that two runs of the same frames do the same.
+    virtual bool FollowsFrames() const { return false; }
 };
 
 // The clock the engine reads; nullptr restores the real monotonic clock.
@@ -24,16 +30,27 @@ int64_t PerfCounter();
 int64_t PerfFrequency();
 
 // A clock that moves only when told to (tests, fixed-step runs). 1 tick = 1 us.
+// Other threads (the sound worker, the capture's timer) read it while the
+// main thread moves it.
 class ManualClock : public IClock {
 public:
-    int64_t Counter() override { return ticks_; }
+    int64_t Counter() override { return ticks_.load(std::memory_order_relaxed); }
     int64_t Frequency() override { return 1000000; }
     void AdvanceMs(double ms) { ticks_ += static_cast<int64_t>(ms * 1000.0 + 0.5); }
     void AdvanceTicks(int64_t t) { ticks_ += t; }
 
 private:
-    int64_t ticks_ = 1000000;
+    std::atomic<int64_t> ticks_{1000000};
 };
+
+// The clock of a fixed-step run: moved by the frames alone.
+class FrameClock : public ManualClock {
+public:
+    bool FollowsFrames() const override { return true; }
+};
+
+// True when the installed clock moves with the game's frames only.
+bool ClockFollowsFrames();
 
 // Installs a clock for the lifetime of the guard.
 class ScopedClock {
@@ -56,7 +73,8 @@ void ShowMessageBox(const std::string& text, const std::string& caption);
 
 // ---- other programs -------------------------------------------------------
 // Starts a program without waiting for it; true when it was started.
-using StartProgramHandler = std::function<bool(const std::string& path, const std::vector<std::string>& args)>;
+using StartProgramHandler =
+    std::function<bool(const std::string& path, const std::vector<std::string>& args)>;
 void SetStartProgramHandler(StartProgramHandler handler);
 bool StartProgram(const std::string& path, const std::vector<std::string>& args = {});
 // Opens a document in the user's viewer where one exists; false otherwise.

@@ -33,7 +33,8 @@ CaptureClass::InstanceSlot::~InstanceSlot() {
 
 CaptureClass::CaptureClass(Ref<IDirect3DTexture9> texture, uint32_t ownerValue, CaptureIniReader ini)
     : texture_(std::move(texture)), ini_(std::move(ini)), ownerValue_(ownerValue),
-      random_(std::random_device{}()) {
+      // A fixed-step run names its screenshots alike each time it is run.
+      random_(ClockFollowsFrames() ? 5489u : std::random_device{}()) {
     if (texture_) {
         Ref<IDirect3DSurface9> surface;
         if (Failed(texture_->GetSurfaceLevel(0, surface.Put())) || !surface)
@@ -97,7 +98,10 @@ void CaptureClass::Start() {
     stop_ = false;
     skippedFrames_ = 0;
     counterAtStart_ = counter;
-    timer_ = std::thread(&CaptureClass::TimerLoop, this);
+    // When the clock moves with the frames, the frames move the capture's
+    // timer too (CopyFrame): a timer thread would catch other frames each run.
+    framesMoveTimer_ = ClockFollowsFrames();
+    if (!framesMoveTimer_) timer_ = std::thread(&CaptureClass::TimerLoop, this);
     FastLogAdd("CAPTURE: TIMER(BEGIN): " + Int64ToStr(counter));
 }
 
@@ -176,6 +180,18 @@ void CaptureClass::Worker(int d) {
 }
 
 void CaptureClass::CopyFrame() {
+    CopyFrameData();
+    if (!framesMoveTimer_ || !capturing_) return;
+    const int64_t now = PerfCounter();
+    const float dtUs = float(double(now - counterNow_) * 1000000.0 / double(PerfFrequency()));
+    counterNow_ = now;
+    AdvanceTimer(dtUs);
+    FrameTick(dtUs);
+    // The frame due is written before the next one is drawn.
+    WaitForWorkers();
+}
+
+void CaptureClass::CopyFrameData() {
     if (const int fault = faultDevice_.exchange(0))
         ErrorReport("CAPTURE AV " + std::to_string(fault - 1), "mhl");
     if (!capturing_) return;

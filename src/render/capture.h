@@ -79,6 +79,7 @@ private:
 
     bool CaptureOn() const;
     int DevicesInUse() const;
+    void CopyFrameData();
     void TimerLoop();
     void Worker(int device);
     void StopTimer();
@@ -94,6 +95,7 @@ private:
     std::array<std::string, kMaxDevices> sessionPaths_;
 
     std::atomic<bool> capturing_{false};
+    bool framesMoveTimer_ = false; // fixed-step runs: no timer thread, CopyFrame ticks
     std::atomic<bool> stop_{true};
     std::atomic<int64_t> counterNow_{0};
     int64_t counterAtStart_ = 0;

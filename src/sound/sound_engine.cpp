@@ -83,8 +83,13 @@ int TSoundEngine::Init(void* window) {
     space_ = std::make_unique<TSpaceChannel>();
     space_->SetMessageSink(sink);
 
-    if (workerThread_) {
-        thread_ = std::make_unique<TSoundThread>([this] { DeferredWorkerPass(); }, 50);
+    // When the clock moves with the frames, the streams are fed between the
+    // frames every 50 ms of game time instead: a worker thread would feed them
+    // at its own pace and a stream's end would fall on another frame each run.
+    frameWorker_ = workerThread_ && platform::ClockFollowsFrames();
+    frameWorkerMs_ = 0;
+    if (workerThread_ && !frameWorker_) {
+        thread_ = std::make_unique<TSoundThread>([this] { DeferredWorkerPass(); }, kWorkerIntervalMs);
         thread_->Start();
     }
 
@@ -354,6 +359,13 @@ void TSoundEngine::SetTimeFactor(int factor) {
 void TSoundEngine::Update(int ms) {
     ReportWorkerFaults();
     if (!enabled_) return;
+    if (frameWorker_) {
+        frameWorkerMs_ += ms;
+        if (frameWorkerMs_ >= kWorkerIntervalMs) {
+            frameWorkerMs_ = 0;
+            DeferredWorkerPass();
+        }
+    }
     for (auto* c : AllChannels()) c->Update(ms);
     accumulated_ += ms;
     if (accumulated_ > commitInterval_) {

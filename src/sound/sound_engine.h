@@ -153,6 +153,9 @@ private:
     int value32_ = 0;
     std::string folder_;
     bool workerThread_;
+    static constexpr int kWorkerIntervalMs = 50;
+    bool frameWorker_ = false; // the streams are fed from Update (fixed-step runs)
+    int frameWorkerMs_ = 0;
     std::unique_ptr<TSoundThread> thread_;
     std::atomic<int> threadTicks_{0};
     struct DeferredReport {

@@ -192,6 +192,29 @@ TEST_F(Capture, FramesDueEveryThirdOrFourthRound) {
     }
 }
 
+// When the clock moves with the frames (fixed-step runs), the frames move the
+// capture's timer: a frame is written every interval of game time, however
+// fast the frames come, and none while no frame comes.
+TEST_F(Capture, FramesOfAFixedStepRunAreDueInGameTime) {
+    FrameClock frames;
+    ScopedClock framesGuard{frames};
+    auto cap = Make(2, 2); // 10 frames a second
+    cap->Start();
+    SleepMs(100);
+    EXPECT_EQ(cap->TotalFrames(), 0u);
+    std::vector<int> written;
+    for (int frame = 1; frame <= 50; ++frame) {
+        frames.AdvanceMs(16);
+        const uint32_t before = cap->TotalFrames();
+        cap->CopyFrame(); // writes the frame due before it returns
+        if (cap->TotalFrames() > before) written.push_back(frame);
+    }
+    cap->Stop();
+    // 800 ms of frames of 16 ms: the first frame at once, then one each 100 ms.
+    EXPECT_EQ(written, (std::vector<int>{1, 7, 13, 19, 25, 32, 38, 44, 50}));
+    EXPECT_EQ(cap->SkippedFrames(), 0u);
+}
+
 TEST_F(Capture, BusyDevicesTakeTurnsAndThenSkip) {
     ini["capture_num_devices"] = "2";
     auto cap = Make(2, 2);

@@ -116,5 +116,45 @@ TEST_F(LoopbackTest, StreamedOggPlaysThroughWithoutGaps) {
     EXPECT_LT(longestQuiet, 20u);
 }
 
+// With a clock the frames move (fixed-step runs), the default device plays in
+// the clock's time: a sound lasts its length in frames however long the
+// frames take, so it ends on the same frame in every run.
+TEST(ClockFollowingSound, ASoundEndsWhenTheClockHasMovedItsLength) {
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    test::ErrorTrap trap;
+    test::TempDir dir;
+    FrameClock clock;
+    ScopedClock clockGuard{clock};
+    SoundCore = std::make_unique<TSoundCore>();
+    ASSERT_EQ(SoundCore->Init(nullptr), 0);
+    test::WavFormat format;
+    format.rate = 44100;
+    format.frames = 4410; // 100 ms
+    const std::string path = dir / "shot.wav";
+    ASSERT_TRUE(WriteFile(path, test::MakeWav(format)));
+    {
+        TFastSoundBuffer b;
+        ASSERT_EQ(b.Load(path, false), 0);
+        ASSERT_EQ(b.Play(), 0);
+        // Wall time alone does not play it.
+        SleepMs(200);
+        EXPECT_TRUE(b.IsPlaying());
+        // Frames of 16 ms: still playing after six (96 ms), over after seven (112 ms).
+        for (int frame = 1; frame <= 6; ++frame) {
+            clock.AdvanceMs(16);
+            EXPECT_TRUE(b.IsPlaying()) << "frame " << frame;
+        }
+        clock.AdvanceMs(16);
+        EXPECT_FALSE(b.IsPlaying());
+        // Played again, it lasts its length again.
+        ASSERT_EQ(b.Play(), 0);
+        clock.AdvanceMs(90);
+        EXPECT_TRUE(b.IsPlaying());
+        clock.AdvanceMs(20);
+        EXPECT_FALSE(b.IsPlaying());
+    }
+    SoundCore.reset();
+}
+
 } // namespace
 } // namespace vesk

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/audio/sound_base.h"
+#include "platform/system.h"
 
 namespace vesk::platform {
 
@@ -77,8 +78,9 @@ private:
 
 class ALDevice final : public SoundDeviceBase {
 public:
-    ALDevice(ALCdevice* device, ALCcontext* context, bool loopback)
-        : device_(device), context_(context), loopback_(loopback) {}
+    ALDevice(ALCdevice* device, ALCcontext* context, bool loopback, bool followClock)
+        : device_(device), context_(context), loopback_(loopback), followClock_(loopback && followClock),
+          clockStart_(PerfCounter()) {}
     ~ALDevice() override {
         stop_ = true;
         if (pump_.joinable()) pump_.join();
@@ -125,7 +127,29 @@ public:
         return true;
     }
 
+    // Renders, and drops, what has played since the last call by the engine's
+    // clock. Only the thread that made the device moves playback on, so a
+    // worker asking between two frames sees the playback the frame left.
+    void CatchUp() {
+        if (!followClock_ || std::this_thread::get_id() != owner_) return;
+        const int64_t freq = PerfFrequency();
+        if (freq <= 0) return;
+        const int64_t ticks = std::max<int64_t>(0, PerfCounter() - clockStart_);
+        const uint64_t due = static_cast<uint64_t>(ticks / freq) * rate +
+                             static_cast<uint64_t>(ticks % freq) * rate / static_cast<uint64_t>(freq);
+        if (due <= rendered_) return;
+        std::lock_guard lock(mutex_);
+        constexpr uint32_t kChunk = 4096;
+        scratch_.resize(size_t(kChunk) * 2);
+        while (rendered_ < due) {
+            const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunk, due - rendered_));
+            Render(scratch_.data(), n);
+            rendered_ += n;
+        }
+    }
+
     void OnListenerApplied() override {
+        CatchUp();
         MakeCurrent();
         const DS3DLISTENER& l = Listener().Applied();
         float p[3], v[3], f[3], t[3];
@@ -163,6 +187,11 @@ private:
     ALCdevice* device_;
     ALCcontext* context_;
     bool loopback_;
+    bool followClock_;
+    int64_t clockStart_;
+    uint64_t rendered_ = 0; // sample frames rendered since clockStart_
+    std::vector<int16_t> scratch_;
+    std::thread::id owner_ = std::this_thread::get_id();
     std::thread pump_;
     std::atomic<bool> stop_{false};
 };
@@ -209,6 +238,7 @@ bool ALBuffer::MutedAtMax() {
 }
 
 void ALBuffer::OnVolumeChanged() {
+    al_.CatchUp();
     al_.MakeCurrent();
     alSourcef(source_, AL_GAIN, MutedAtMax() ? 0.0f : VolumeToGain(volume_));
     const float rate = static_cast<float>(format_.nSamplesPerSec);
@@ -223,6 +253,7 @@ void ALBuffer::OnVolumeChanged() {
 }
 
 void ALBuffer::On3DApplied() {
+    al_.CatchUp();
     if (!(flags_ & DSBCAPS_CTRL3D)) return;
     al_.MakeCurrent();
     float p[3], v[3];
@@ -315,6 +346,7 @@ uint32_t ALBuffer::CurrentCursor() {
 
 Result ALBuffer::GetStatus(uint32_t* status) {
     if (!status) return E_POINTER;
+    al_.CatchUp();
     std::lock_guard lock(Mutex());
     Pump();
     *status = (playing_ ? DSBSTATUS_PLAYING : 0) | (playing_ && looping_ ? DSBSTATUS_LOOPING : 0);
@@ -322,6 +354,7 @@ Result ALBuffer::GetStatus(uint32_t* status) {
 }
 
 Result ALBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) {
+    al_.CatchUp();
     std::lock_guard lock(Mutex());
     Pump();
     const uint32_t cursor = CurrentCursor();
@@ -331,6 +364,7 @@ Result ALBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) {
 }
 
 Result ALBuffer::SetCurrentPosition(uint32_t position) {
+    al_.CatchUp();
     std::lock_guard lock(Mutex());
     if (position >= Size()) return DSERR_INVALIDPARAM;
     position -= position % std::max<uint32_t>(1, format_.nBlockAlign);
@@ -344,6 +378,7 @@ Result ALBuffer::SetCurrentPosition(uint32_t position) {
 }
 
 Result ALBuffer::Play(uint32_t, uint32_t, uint32_t flags) {
+    al_.CatchUp();
     std::lock_guard lock(Mutex());
     al_.MakeCurrent();
     const bool looping = (flags & DSBPLAY_LOOPING) != 0;
@@ -362,6 +397,7 @@ Result ALBuffer::Play(uint32_t, uint32_t, uint32_t flags) {
 }
 
 Result ALBuffer::Stop() {
+    al_.CatchUp();
     std::lock_guard lock(Mutex());
     al_.MakeCurrent();
     if (playing_) {
@@ -394,7 +430,7 @@ std::shared_ptr<IDirectSound8> OpenDevice(const ALSoundConfig& config) {
         alcCloseDevice(device);
         return nullptr;
     }
-    auto al = std::make_shared<ALDevice>(device, context, config.loopback);
+    auto al = std::make_shared<ALDevice>(device, context, config.loopback, config.followClock);
     al->rate = config.rate;
     al->MakeCurrent();
     alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
@@ -409,7 +445,9 @@ std::shared_ptr<IDirectSound8> CreateALDirectSound(const ALSoundConfig& config) 
 }
 
 std::shared_ptr<IDirectSound8> CreateDefaultDirectSound() {
-    return OpenDevice(ALSoundConfig{});
+    ALSoundConfig config;
+    config.loopback = config.followClock = ClockFollowsFrames();
+    return OpenDevice(config);
 }
 
 bool RenderLoopback(IDirectSound8* device, int16_t* out, uint32_t frames) {

@@ -16,6 +16,12 @@ struct ALSoundConfig {
     // A loopback device (ALC_SOFT_loopback): no output, samples rendered on demand.
     bool loopback = false;
     uint32_t rate = 44100;
+    // With loopback: playback keeps pace with the engine's clock instead of
+    // the caller rendering. Whenever the game's thread asks a buffer how it
+    // plays or changes it, the device first renders (and drops) the samples up
+    // to the clock's time. The default device is made so when the clock moves
+    // with the frames (fixed-step runs): sounds end on the same frame each run.
+    bool followClock = false;
 };
 
 // nullptr when OpenAL has no device to open.

@@ -22,14 +22,15 @@ const TGameClass* FindGameClassQuiet(const std::string& name);
 
 } // namespace vesk
 
-// Gives a game-object class its class reference.
-#define VESK_GAME_CLASS(T)                                                                                   \
+// Gives a game-object class its class reference. The root of the tree's
+// classes declares the virtual; every other class overrides it.
+#define VESK_GAME_CLASS_WITH(T, VIRT, OVERRIDE)                                                              \
 public:                                                                                                      \
     static const ::vesk::TGameClass& StaticClass() {                                                         \
         static const ::vesk::TGameClass cls{#T, []() -> ::vesk::TBaseGameObject* { return new T(); }};       \
         return cls;                                                                                          \
     }                                                                                                        \
-    virtual const ::vesk::TGameClass& GameClass() const {                                                    \
+    VIRT const ::vesk::TGameClass& GameClass() const OVERRIDE {                                              \
         return StaticClass();                                                                                \
     }                                                                                                        \
     std::string ClassName() const override {                                                                 \
@@ -37,3 +38,5 @@ public:                                                                         
     }                                                                                                        \
                                                                                                              \
 private:
+#define VESK_GAME_CLASS_ROOT(T) VESK_GAME_CLASS_WITH(T, virtual, )
+#define VESK_GAME_CLASS(T) VESK_GAME_CLASS_WITH(T, , override)

@@ -21,7 +21,7 @@ class ManagedObjectClass;
 inline constexpr int EM_OBJECT_DELETED = 3;
 
 class TBaseGameObject : public TEngineObject {
-    VESK_GAME_CLASS(TBaseGameObject)
+    VESK_GAME_CLASS_ROOT(TBaseGameObject)
 public:
     TBaseGameObject() = default;
     ~TBaseGameObject() override;

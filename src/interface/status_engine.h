@@ -20,7 +20,7 @@ class TAHObjParamBar;
 class TViewportNode;
 class TIndicator;
 
-class TStatusEngine : public IMatchMark {
+class TStatusEngine final : public IMatchMark {
 public:
     static constexpr float kHitFlashMs = 50.0f;
 

@@ -86,7 +86,7 @@ private:
     std::unique_ptr<TextOutGDIClass> textOutObject_;
     TFont* currentFont_ = nullptr;
     bool changed_ = false;
-    uint8_t layerType_ = 0;
+    [[maybe_unused]] uint8_t layerType_ = 0; // the kind of layer it was made as; kept with the layer
     int fontSize_ = 11;
     std::string fontName_ = "Verdana";
     uint32_t color_ = 0xFFFFFFFF;

@@ -57,8 +57,8 @@ public:
     void SetSpeedPercent(float p);
     float GetSpeed() const { return velocity_->GetLength(); }
     float GetMaxVelocity() const { return record_.speedLimit; }
-    void ForsageOn(float v);
-    void ForsageOff();
+    void ForsageOn(float v) override;
+    void ForsageOff() override;
     bool IsForsage() const;
     float GetForsageSpeed() const;
     void SetStateByte(uint8_t b) { stateByte_ = b; }

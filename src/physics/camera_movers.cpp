@@ -389,7 +389,7 @@ void TSplineMoveComponent::Tick(float dt) {
 namespace {
 
 // A render unit as the group helpers see it.
-class PlacedRenderUnit : public IPlacedUnit {
+class PlacedRenderUnit final : public IPlacedUnit {
 public:
     explicit PlacedRenderUnit(TBaseRenderUnit* unit) : unit_(unit) {}
     Vec3 UnitPosition() const override {

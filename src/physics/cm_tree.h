@@ -195,7 +195,7 @@ void SetCMRenderObjectBuilder(CMRenderObjectBuilder builder);
 // Frees a render object a tree built when the tree goes away.
 void SetCMRenderObjectReleaser(std::function<void(TRenderObject*)> releaser);
 
-class CMTreeClass : public IModelTree {
+class CMTreeClass final : public IModelTree {
 public:
     CMTreeClass();
     CMTreeClass(const CMTreeClass&) = delete;

@@ -206,7 +206,7 @@ public:
     void Init(TBaseRenderUnit* parent) override;
     void UpdateMatrices(const Matrix* parent) override;
     // Not supported (fatal report).
-    TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent);
+    TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent) override;
     // A scene is never released by the clean-up.
     bool DiscardBRU() override { return false; }
     // Ticks the tree when the scene was drawn in the previous frame and the desktop is not paused.

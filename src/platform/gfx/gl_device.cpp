@@ -575,7 +575,6 @@ private:
     Program* current_ = nullptr;
     uint32_t currentStages_ = 0; // texture stages the current fixed-function program reads
     uint32_t samplerStages_ = 0; // stages whose sampler objects hold the current sampler states
-    bool currentSprite_ = false;
     // Versions the selection of the current program was made for.
     uint64_t selStates_ = 0, selStages_ = 0, selLights_ = 0, selInput_ = 0, selShaders_ = 0, selTextures_ = 0;
     D3DPRIMITIVETYPE selType_ = D3DPRIMITIVETYPE(0);

@@ -245,10 +245,7 @@ void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteCli
     // Each client's texture is asked once; clients of one texture end up side by side.
     byTexture_.clear();
     for (int i = 0; i < count; ++i) byTexture_.emplace_back(list[size_t(i)]->GetTexture(), list[size_t(i)]);
-    if (count > 1)
-        std::sort(byTexture_.begin(), byTexture_.end(), [](const auto& a, const auto& b) {
-            return std::less<const IKWTexture*>()(a.first, b.first);
-        });
+    if (count > 1) GroupByTexture();
     for (int i = 0; i < count; ++i) list[size_t(i)] = byTexture_[size_t(i)].second;
     IKWTexture* current = byTexture_[0].first;
     int i = 0;
@@ -271,6 +268,36 @@ void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteCli
         }
         i = j;
     }
+}
+
+void SpritesRendererClass::GroupByTexture() {
+    // A frame's sprites use a handful of textures: they are counted into their
+    // groups, which keeps each group's far-to-near order. Many textures fall
+    // back to a sort.
+    constexpr size_t kFewTextures = 16;
+    textures_.clear();
+    for (const auto& e : byTexture_) {
+        if (std::find(textures_.begin(), textures_.end(), e.first) != textures_.end()) continue;
+        if (textures_.size() == kFewTextures) {
+            std::stable_sort(byTexture_.begin(), byTexture_.end(), [](const auto& a, const auto& b) {
+                return std::less<const IKWTexture*>()(a.first, b.first);
+            });
+            return;
+        }
+        textures_.push_back(e.first);
+    }
+    if (textures_.size() < 2) return;
+    std::sort(textures_.begin(), textures_.end(), std::less<const IKWTexture*>());
+    auto group = [this](const IKWTexture* t) {
+        return size_t(std::find(textures_.begin(), textures_.end(), t) - textures_.begin());
+    };
+    size_t starts[kFewTextures] = {};
+    for (const auto& e : byTexture_) ++starts[group(e.first)];
+    size_t sum = 0;
+    for (size_t& n : starts) sum += std::exchange(n, sum);
+    grouped_.resize(byTexture_.size());
+    for (const auto& e : byTexture_) grouped_[starts[group(e.first)]++] = e;
+    byTexture_.swap(grouped_);
 }
 
 void SpritesRendererClass::DoRender() {
@@ -320,27 +347,73 @@ SpritesRendererClass* SpritesRendererDRClass::RendererFor(int32_t kind) const {
     }
 }
 
+namespace {
+
+// A key whose unsigned order is the float's order (any sign), then flipped so
+// that ascending keys run from the largest distance down.
+uint64_t FarToNearKey(float distance, uint32_t index) {
+    uint32_t bits;
+    std::memcpy(&bits, &distance, sizeof bits);
+    bits = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+    return (static_cast<uint64_t>(~bits) << 32) | index;
+}
+
+// Orders the keys by their upper half with a stable three-pass radix sort
+// (11 bits a pass): a frame's thousands of sprites sort in linear time, and
+// equal distances keep their indices in order.
+void SortFarToNear(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch) {
+    constexpr int kBits = 11;
+    constexpr uint32_t kBuckets = 1u << kBits;
+    if (keys.size() < 64) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
+    uint32_t counts[3][kBuckets] = {};
+    for (uint64_t k : keys) {
+        const uint32_t hi = static_cast<uint32_t>(k >> 32);
+        for (int p = 0; p < 3; ++p) ++counts[p][(hi >> (p * kBits)) & (kBuckets - 1)];
+    }
+    scratch.resize(keys.size());
+    std::vector<uint64_t>* from = &keys;
+    std::vector<uint64_t>* to = &scratch;
+    for (int p = 0; p < 3; ++p) {
+        uint32_t sum = 0;
+        for (uint32_t& c : counts[p]) sum += std::exchange(c, sum);
+        for (uint64_t k : *from)
+            (*to)[counts[p][(static_cast<uint32_t>(k >> 32) >> (p * kBits)) & (kBuckets - 1)]++] = k;
+        std::swap(from, to);
+    }
+    if (from != &keys) keys.swap(*from);
+}
+
+} // namespace
+
 void SpritesRendererDRClass::DoRender() {
     runs_.clear();
     if (count_ < 1) return;
     // Each client's distance and renderer are asked once.
     byDistance_.clear();
+    order_.clear();
     for (int i = 0; i < count_; ++i) {
         ISpriteClient* c = clients_[size_t(i)];
-        byDistance_.push_back({c->GetDistance(), c, RendererFor(c->GetKind())});
+        const float d = c->GetDistance();
+        byDistance_.push_back({d, c, RendererFor(c->GetKind())});
+        order_.push_back(FarToNearKey(d, static_cast<uint32_t>(i)));
     }
-    std::sort(byDistance_.begin(), byDistance_.end(),
-              [](const Entry& a, const Entry& b) { return a.distance > b.distance; });
-    for (int i = 0; i < count_; ++i) clients_[size_t(i)] = byDistance_[size_t(i)].client;
-    SpritesRendererClass* r = byDistance_[0].renderer;
+    SortFarToNear(order_, scratch_);
+    auto entry = [this](int i) -> const Entry& {
+        return byDistance_[size_t(order_[size_t(i)] & 0xFFFFFFFFu)];
+    };
+    for (int i = 0; i < count_; ++i) clients_[size_t(i)] = entry(i).client;
+    SpritesRendererClass* r = entry(0).renderer;
     if (r) {
         r->ClearClients();
-        r->AddClient(byDistance_[0].client);
+        r->AddClient(entry(0).client);
     }
     for (int i = 1; i <= count_; ++i) {
-        SpritesRendererClass* next = i < count_ ? byDistance_[size_t(i)].renderer : nullptr;
+        SpritesRendererClass* next = i < count_ ? entry(i).renderer : nullptr;
         if (i < count_ && next == r) {
-            if (r) r->AddClient(byDistance_[size_t(i)].client);
+            if (r) r->AddClient(entry(i).client);
             continue;
         }
         // The run ends: it is drawn by its renderer, and the next run starts.
@@ -353,7 +426,7 @@ void SpritesRendererDRClass::DoRender() {
         r = next;
         if (r) {
             r->ClearClients();
-            r->AddClient(byDistance_[size_t(i)].client);
+            r->AddClient(entry(i).client);
         }
     }
 }

@@ -136,11 +136,14 @@ protected:
 
 private:
     void RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count);
+    void GroupByTexture();
 
     QuadsRendererClass* quads_ = nullptr;
     float maxPointSize_ = 0.0f;
     int batchesDrawn_ = 0;
-    std::vector<std::pair<IKWTexture*, ISpriteClient*>> byTexture_;
+    // The clients with their textures; GroupByTexture puts each texture's side by side.
+    std::vector<std::pair<IKWTexture*, ISpriteClient*>> byTexture_, grouped_;
+    std::vector<IKWTexture*> textures_;
 };
 
 // Sorts clients of every kind far to near and draws them in runs through the
@@ -185,6 +188,10 @@ private:
         SpritesRendererClass* renderer;
     };
     std::vector<Entry> byDistance_;
+    // Far-to-near order as packed keys (distance bits over the entry's index):
+    // sorting plain integers is several times cheaper than sorting entries, and
+    // clients at one distance keep the order they came in.
+    std::vector<uint64_t> order_, scratch_;
 };
 
 } // namespace vesk

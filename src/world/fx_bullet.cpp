@@ -502,6 +502,28 @@ FXStreakRendererClass* FXStreakRendererClass::Get(const std::string& material) {
     return r;
 }
 
+FXStreakRendererClass* FXStreakRendererClass::Cached(FXStreakRendererClass*& slot, const char* material) {
+    if (slot && Engine && slot->Parent() == Engine && !slot->HasFlag(BRU_KILLED | BRU_DISCARDED)) return slot;
+    FXStreakRendererClass* r = Get(material);
+    if (r != slot) {
+        if (slot) slot->LeaveCache();
+        if (r) {
+            r->LeaveCache();
+            r->cacheSlot_ = &slot;
+        }
+        slot = r;
+    }
+    return r;
+}
+
+void FXStreakRendererClass::LeaveCache() {
+    if (cacheSlot_) *std::exchange(cacheSlot_, nullptr) = nullptr;
+}
+
+FXStreakRendererClass::~FXStreakRendererClass() {
+    LeaveCache();
+}
+
 void FXStreakRendererClass::Init(TBaseRenderUnit* parent) {
     TBaseRenderUnit::Init(parent);
     SetFlag(0x80800000ull);
@@ -511,6 +533,7 @@ void FXStreakRendererClass::Init(TBaseRenderUnit* parent) {
 }
 
 void FXStreakRendererClass::Free() {
+    LeaveCache();
     if (QuadsRendererClass* q = std::exchange(quads_, nullptr)) q->Free();
     defaultTexture_ = nullptr;
     TBaseRenderUnit::Free();

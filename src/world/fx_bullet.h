@@ -138,8 +138,9 @@ public:
     static constexpr uint32_t kQuads = 512;
     // The renderer of that material under the engine root, made on first use.
     static FXStreakRendererClass* Get(const std::string& material);
-    static FXStreakRendererClass* Bullets() { return Get("fx_bullet"); }
-    static FXStreakRendererClass* Lasers() { return Get("fx_laser"); }
+    static FXStreakRendererClass* Bullets() { return Cached(bullets_, "fx_bullet"); }
+    static FXStreakRendererClass* Lasers() { return Cached(lasers_, "fx_laser"); }
+    ~FXStreakRendererClass() override;
     void Init(TBaseRenderUnit* parent) override;
     void Free() override;
     void AddClient(IStreakClient* client);
@@ -160,6 +161,13 @@ private:
     int batches_ = 0;
     std::string material_;
     TextureRef defaultTexture_;
+    // Every shot and beam asks for its renderer each frame: the two common ones
+    // are kept here, and a renderer clears its slot when it goes.
+    static FXStreakRendererClass* Cached(FXStreakRendererClass*& slot, const char* material);
+    static inline FXStreakRendererClass* bullets_ = nullptr;
+    static inline FXStreakRendererClass* lasers_ = nullptr;
+    FXStreakRendererClass** cacheSlot_ = nullptr;
+    void LeaveCache();
 };
 
 // Where a path from -> to first meets a ship unit of the scene, skipping the

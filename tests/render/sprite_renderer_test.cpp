@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -183,6 +184,47 @@ TEST_F(SpriteRendererTest, DistanceRendererDrawsRunsFarToNearThroughEachKindsRen
     for (int32_t kind : {2, 7, 0, -1}) EXPECT_EQ(dr->RendererFor(kind), Ops()->BurstRenderer()) << kind;
     EXPECT_EQ(dr->RendererFor(4), Ops()->SmokeAlphaRenderer());
     EXPECT_EQ(dr->RendererFor(5), Ops()->LampRenderer());
+}
+
+TEST_F(SpriteRendererTest, AFramesManySpritesAreOrderedFarToNearAndTiesKeepTheirArrival) {
+    auto* dr = static_cast<SpritesRendererDRClass*>(Ops()->GetRenderer());
+    // Distances from under one unit to far out, with every tenth pair at one
+    // distance: enough clients for the bulk ordering, spread over all its digits.
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < 500; ++i) {
+        const float d =
+            (i % 10 == 1) ? float((i - 1) * 37 % 500) * 0.73f + 0.25f : float(i * 37 % 500) * 0.73f + 0.25f;
+        clients.push_back(std::make_unique<Client>(TexA(), i % 3 == 0 ? 3 : 1, Vec3{d * d * 0.4f, 0, 0}));
+        dr->AddClient(clients.back().get());
+    }
+    dr->Render();
+    ASSERT_EQ(dr->ClientCount(), 500);
+    std::vector<ISpriteClient*> expect;
+    for (auto& c : clients) expect.push_back(c.get());
+    std::stable_sort(expect.begin(), expect.end(),
+                     [](ISpriteClient* a, ISpriteClient* b) { return a->GetDistance() > b->GetDistance(); });
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(dr->Client(i), expect[size_t(i)]) << i;
+}
+
+TEST_F(SpriteRendererTest, TextureGroupsKeepTheirClientsInOrder) {
+    Ops()->GetRenderer();
+    SpritesRendererClass* r = Ops()->BurstRenderer();
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < 9; ++i) {
+        clients.push_back(std::make_unique<Client>(i % 3 ? TexA() : TexB(), 1, Vec3{10, float(i), 0}));
+        r->AddClient(clients.back().get());
+    }
+    r->ClearBatchLog();
+    r->Render();
+    EXPECT_EQ(r->BatchesDrawn(), 2);
+    // Each texture's clients side by side, in the order they came (far to near).
+    std::vector<float> ys;
+    for (int i = 0; i < 9; ++i) ys.push_back(r->Client(i)->GetPosition().y);
+    const bool aFirst = std::less<const IKWTexture*>()(TexA(), TexB());
+    const std::vector<float> a{1, 2, 4, 5, 7, 8}, b{0, 3, 6};
+    std::vector<float> expect = aFirst ? a : b;
+    expect.insert(expect.end(), (aFirst ? b : a).begin(), (aFirst ? b : a).end());
+    EXPECT_EQ(ys, expect);
 }
 
 TEST_F(SpriteRendererTest, MisuseIsFatalWithTheRenderersTexts) {

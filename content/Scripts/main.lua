@@ -112,6 +112,19 @@ function demo.OnTick(name, handler)
 end
 demo.trace = trace
 
+-- Tree access for the demo's parts: values go in as text; a value with its
+-- maximum sets both (current defaults to the maximum).
+function demo.set(path, value)
+  engine_SetVar(path, tostring(value))
+end
+function demo.get(path)
+  return engine_GetVar(path)
+end
+function demo.value(path, max, cur)
+  demo.set(path .. ".max", max)
+  demo.set(path, cur or max)
+end
+
 -- The start-up's checks end when the game begins: only the tick parts named
 -- in keep go on.
 function demo.EndChecks(keep)

@@ -37,9 +37,7 @@ local function linked(path)
   return engine_GetPath(id)
 end
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
+local set = demo.set
 
 local function hex(path)
   return engine_GetVar(path .. ".hex")

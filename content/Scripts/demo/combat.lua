@@ -48,21 +48,10 @@ gunmodel.rocket_pod = gunmodel.rocket_pod or { mesh = "rocket_pod", type = "gun"
 
 -- ---- helpers ---------------------------------------------------------------------------------
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
-
-local function get(path)
-  return engine_GetVar(path)
-end
+local set, get, value = demo.set, demo.get, demo.value
 
 local function num(path)
   return tonumber(get(path)) or 0
-end
-
-local function value(path, max, cur)
-  set(path .. ".max", max)
-  set(path, cur or max)
 end
 
 local function trace(text)

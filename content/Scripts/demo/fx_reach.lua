@@ -14,21 +14,10 @@ fx.reach_cone = { id = "reach_cone", type = "directed_mesh", LifeTime = "1.5", m
 fx.reach_scorch = { id = "reach_scorch", type = "defect", texture = "fx/scorch.tga", LifeTime = "1.5",
                     SpawnTime = "0.2", size = "6", color = "FF402010", color2 = "00000000" }
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
-
-local function get(path)
-  return engine_GetVar(path)
-end
+local set, get, value = demo.set, demo.get, demo.value
 
 local function trace(text)
   demo.trace("fx_reach: " .. text)
-end
-
-local function value(path, max, cur)
-  set(path .. ".max", max)
-  set(path, cur or max)
 end
 
 local function makeShip(name, model, position, shield, hull)

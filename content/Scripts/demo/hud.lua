@@ -307,14 +307,7 @@ end
 
 -- ---- the flight ---------------------------------------------------------------------------------
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
-
-local function value(path, max, cur)
-  set(path .. ".max", max)
-  set(path, cur or max)
-end
+local set, value = demo.set, demo.value
 
 local function ship(name, model, position, shield, armor, hull)
   engine_AddVar("obj", name, "TGameObject")

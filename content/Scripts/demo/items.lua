@@ -18,16 +18,9 @@ gunmodel.laser_gun = gunmodel.laser_gun or { type = "gun" }
 
 -- The engine reads a description through updateMeshToEngine (Scripts/demo/ships.lua).
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
+local set, value = demo.set, demo.value
 
 -- A value parameter with its maximum and current value.
-local function value(path, max, cur)
-  set(path .. ".max", max)
-  set(path, cur or max)
-end
-
 local function makeShip(name, shield, armor, hull)
   engine_AddVar("obj", name, "TGameObject")
   local p = "obj." .. name

@@ -9,14 +9,7 @@ service = service or {}
 
 local demoSaves = { id = nil, saved = nil, done = false }
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
-
-local function value(path, max, cur)
-  set(path .. ".max", max)
-  set(path, cur or max)
-end
+local set, value = demo.set, demo.value
 
 mesh.ai_demo_hawk = mesh.ai_demo_hawk or { name = "Vesk Hawk", path = "models/ships/vesk_hawk.cm",
   physic_params = { ph_Type = "small", ph_MaxVelocity = 400, ph_AccelerateTime = 2,

@@ -105,9 +105,7 @@ end
 
 -- ---- the fighter, its parts and the outpost ----------------------------------------------
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
+local set = demo.set
 
 local function makeObject(name, model, position)
   engine_AddVar("obj", name, "TGameObject")

@@ -29,9 +29,7 @@ function SetPPParam(effect, parameter, value)
   setPostProcess(effect, parameter, value)
 end
 
-local function set(path, value)
-  engine_SetVar(path, tostring(value))
-end
+local set = demo.set
 
 local function hexOf(path)
   local hex = engine_GetVar(path .. ".hex")

@@ -360,15 +360,27 @@ void CollDetectorClass::AddExclusions(TBaseRenderUnit* root) {
     ExcludeMarkedIn(root);
 }
 
+namespace {
+
+// Whether a unit may be swept against (it has an AI unit and is no
+// non-colliding field), and then its speed.
+bool SweptAgainst(TBaseRenderUnit* unit, float& speed) {
+    IOwnerPhObj* ai = OwnerOfUnit(unit);
+    if (!ai) return false;
+    const TShipPhysicParams* rec = ai->GetPhysicParams();
+    if (rec && rec->sizeClass == SC_FIELD_NSC) return false;
+    speed = ai->GetVelocityVector() ? ai->GetVelocityVector()->GetLength() : 0.0f;
+    return true;
+}
+
+} // namespace
+
 std::vector<TBaseRenderUnit*> CollDetectorClass::SelectCandidates(const std::vector<TBaseRenderUnit*>& units,
                                                                   int mode) const {
     std::vector<TBaseRenderUnit*> out;
     for (TBaseRenderUnit* u : units) {
-        IOwnerPhObj* ai = OwnerOfUnit(u);
-        if (!ai) continue;
-        const TShipPhysicParams* rec = ai->GetPhysicParams();
-        if (rec && rec->sizeClass == SC_FIELD_NSC) continue;
-        const float speed = ai->GetVelocityVector() ? ai->GetVelocityVector()->GetLength() : 0.0f;
+        float speed = 0.0f;
+        if (!SweptAgainst(u, speed)) continue;
         const bool take = mode == kCollStanding ? speed <= 0.0001f
                           : mode == kCollMoving ? allObjects_ || speed >= 0.0001f
                                                 : true;
@@ -427,9 +439,9 @@ Vec3 CollDetectorClass::OwnerVelocity() const {
     return {};
 }
 
-CollDataClass* CollDetectorClass::TryUnit(TBaseRenderUnit* unit, CollDataClass* remembered, const Vec3& p,
-                                          const Vec3& e, const Vec3& s, float tMin) {
-    BSpheresContainerClass* tree = GetSphereTree(unit);
+CollDataClass* CollDetectorClass::TryUnit(TBaseRenderUnit* unit, BSpheresContainerClass* tree,
+                                          CollDataClass* remembered, const Vec3& p, const Vec3& e,
+                                          const Vec3& s, float tMin) {
     SphereTreeHit hit;
     if (!tree || !IsRayIntersectObject(tree, p, e, hit)) return nullptr;
     std::shared_ptr<BSSectionMesh> section;
@@ -448,13 +460,76 @@ CollDataClass* CollDetectorClass::TryUnit(TBaseRenderUnit* unit, CollDataClass* 
     return remembered;
 }
 
+void CollisionCandidates::Gather() {
+    std::vector<TBaseRenderUnit*> units;
+    GetSceneShips(units);
+    entries_.clear();
+    entries_.reserve(units.size());
+    for (TBaseRenderUnit* u : units) {
+        float speed = 0.0f;
+        if (!SweptAgainst(u, speed)) continue;
+        // A unit without a tree is never hit.
+        BSpheresContainerClass* tree = GetSphereTree(u);
+        if (!tree) continue;
+        entries_.push_back({u, tree, tree->GetPositionV(), tree->GetRadius(), speed >= 0.0001f});
+    }
+}
+
+namespace {
+
+// The sweep from a to b as a ball around its middle, for passing over the
+// trees whose outer sphere it cannot meet before walking them.
+class SweepBall {
+public:
+    SweepBall(const Vec3& a, const Vec3& b) : mid_(Vec3Scale(Vec3Add(a, b), 0.5f)) {
+        const float half = 0.5f * Vec3Length(Vec3Sub(b, a));
+        const float size = std::max({std::fabs(mid_.x), std::fabs(mid_.y), std::fabs(mid_.z)});
+        reach_ = (half * (1.0f + kSlack) + kSlack * size) / (1.0f - kSlack);
+    }
+    // True only when every point of the sweep lies clearly outside the
+    // sphere, so that CollSegmentHitsSphere on it says no (which takes a
+    // negative radius by its size at the ends). The slack, far beyond the
+    // rounding of either test, leaves near misses to the exact test.
+    bool Misses(const Vec3& centre, float radius) const {
+        const float reach = std::fabs(radius) * kRadiusScale + reach_;
+        return Vec3LengthSq(Vec3Sub(centre, mid_)) > reach * reach;
+    }
+
+private:
+    static constexpr float kSlack = 1e-4f;
+    static constexpr float kRadiusScale = (1.0f + kSlack) / (1.0f - kSlack);
+    Vec3 mid_;
+    float reach_;
+};
+
+} // namespace
+
+CollDataClass* CollDetectorClass::TryCandidates(const CollisionCandidates& candidates, const Vec3& p,
+                                                const Vec3& e, const Vec3& s) {
+    const SweepBall sweep(p, e);
+    for (const CollisionCandidates::Entry& c : candidates.entries_) {
+        if (!allObjects_ && !c.moving) continue;
+        // The tree's walk starts with its outer sphere: a sweep clear of it hits nothing inside.
+        if (sweep.Misses(c.centre, c.radius)) continue;
+        if (std::find(exclusions_.begin(), exclusions_.end(), c.unit) != exclusions_.end()) continue;
+        if (CollDataClass* r = TryUnit(c.unit, c.tree, nullptr, p, e, s, -1.0f)) return r;
+    }
+    return nullptr;
+}
+
 bool CollDetectorClass::CheckCollision(CollDataClass*& out) {
+    return Check(out, nullptr);
+}
+
+bool CollDetectorClass::CheckCollision(CollDataClass*& out, const CollisionCandidates& candidates) {
+    return Check(out, &candidates);
+}
+
+bool CollDetectorClass::Check(CollDataClass*& out, const CollisionCandidates* candidates) {
     out = nullptr;
     Vec3 p{};
     if (owner_) owner_->GetPosition(p);
     position_[0] = p.x, position_[1] = p.y, position_[2] = p.z, position_[3] = 1.0f;
-    std::vector<TBaseRenderUnit*> units;
-    GetSceneShips(units);
     const float seconds = FrameTimeMs() * 0.001f;
     const Vec3 s = Vec3Scale(OwnerVelocity(), seconds * 2.0f);
     const Vec3 e = Vec3Add(p, s);
@@ -464,12 +539,18 @@ bool CollDetectorClass::CheckCollision(CollDataClass*& out) {
         if (!r) continue;
         TBaseRenderUnit* other = r->GetOtherUnit();
         if (!other) continue;
-        result = TryUnit(other, r, p, e, s, 0.0f);
+        result = TryUnit(other, GetSphereTree(other), r, p, e, s, 0.0f);
         if (result) break;
     }
-    if (!result)
-        for (TBaseRenderUnit* u : SelectCandidates(units, allObjects_ ? kCollAll : kCollMoving))
-            if ((result = TryUnit(u, nullptr, p, e, s, -1.0f))) break;
+    if (!result) {
+        if (candidates) {
+            result = TryCandidates(*candidates, p, e, s);
+        } else {
+            CollisionCandidates now;
+            now.Gather();
+            result = TryCandidates(now, p, e, s);
+        }
+    }
     if (!result) return false;
 
     // The result is the caller's now; the other remembered records go.

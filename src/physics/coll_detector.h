@@ -145,6 +145,29 @@ protected:
 // Candidate filters.
 inline constexpr int kCollStanding = 1, kCollMoving = 2, kCollAll = 3;
 
+// The scene's ships as the per-tick check sweeps against them: those with an
+// AI unit outside the non-colliding fields and with a sphere tree, in the
+// scene's order, each with the outer sphere of its tree and whether it moves.
+// One gathering serves a run of checks in which no ship moves, comes, goes or
+// changes its speed or its tree (the physics slice's sweeps up to a hit, whose
+// listeners and scripts may change any of that).
+class CollisionCandidates {
+public:
+    // The scene's ships as they are now.
+    void Gather();
+
+private:
+    friend class CollDetectorClass;
+    struct Entry {
+        TBaseRenderUnit* unit;
+        BSpheresContainerClass* tree;
+        Vec3 centre;
+        float radius;
+        bool moving;
+    };
+    std::vector<Entry> entries_;
+};
+
 class CollDetectorClass : public TEngineObject, public IColliseDetect {
 public:
     static CollDetectorClass* Create(TBaseRenderUnit* owner);
@@ -152,6 +175,8 @@ public:
     void Message(IEngineObject* sender, int msg, int param) override;
 
     bool CheckCollision(CollDataClass*& out) override;
+    // The same check against candidates gathered for several checks.
+    bool CheckCollision(CollDataClass*& out, const CollisionCandidates& candidates);
     bool CheckCollisionWithObjects(void* ignored, const Vec3& v, float timeScale,
                                    const std::vector<TBaseRenderUnit*>& units) override;
     bool CheckCollisionWithStaticObject(TBaseRenderUnit* ship, const Vec3& v, float timeScale,
@@ -181,9 +206,13 @@ private:
     std::vector<CollDataClass*> Sweep(const std::vector<TBaseRenderUnit*>& units, const Vec3& a,
                                       const Vec3& b);
     // One unit of the per-tick check: a record (the remembered one, updated, or a
-    // new one) when the sweep hits it.
-    CollDataClass* TryUnit(TBaseRenderUnit* unit, CollDataClass* remembered, const Vec3& p, const Vec3& e,
-                           const Vec3& s, float tMin);
+    // new one) when the sweep hits its tree.
+    CollDataClass* TryUnit(TBaseRenderUnit* unit, BSpheresContainerClass* tree, CollDataClass* remembered,
+                           const Vec3& p, const Vec3& e, const Vec3& s, float tMin);
+    // The first candidate the sweep p->e hits, nullptr when none.
+    CollDataClass* TryCandidates(const CollisionCandidates& candidates, const Vec3& p, const Vec3& e,
+                                 const Vec3& s);
+    bool Check(CollDataClass*& out, const CollisionCandidates* candidates);
     Vec3 OwnerVelocity() const;
 
     std::vector<TBaseRenderUnit*> exclusions_;

@@ -134,13 +134,19 @@ void PhysicsSceneClass::TickPhys(float ms) {
             ErrorReport("TEnv.TickPhys: AV: BaseAIUnitClass(_p.ph.value): " + unit->GetName(), "mhl");
         }
     }
-    // Moving ships sweep along their motion.
+    // Moving ships sweep along their motion. Between the sweeps nothing moves,
+    // comes or goes but through a hit's listener and events, so the ships swept
+    // against are gathered once, and again after each hit.
+    CollisionCandidates candidates;
+    bool gathered = false;
     for (TBaseRenderUnit* unit : ships) {
         if (!FindShipBRU(unit)) continue;
         IOwnerPhObj* ai = OwnerOfUnit(unit);
         if (!ai || !ai->GetVelocityVector() || ai->GetVelocityVector()->GetLength() == 0.0f) continue;
+        if (!gathered) candidates.Gather(), gathered = true;
         CollDataClass* hit = nullptr;
-        if (!GetCollDetector(unit)->CheckCollision(hit) || !hit) continue;
+        if (!GetCollDetector(unit)->CheckCollision(hit, candidates) || !hit) continue;
+        gathered = false;
         if (listener_) listener_(unit, *hit);
         // The ship's collision event fires with the other ship's object.
         if (TBaseRenderUnit* other = hit->GetOtherUnit())

@@ -5,6 +5,7 @@
 #include "physics/bsphere.h"
 #include "physics/bsphere_sections.h"
 #include "physics/pf_objects.h"
+#include "physics/ph_scene.h"
 #include "support/error_trap.h"
 
 #include <gtest/gtest.h>
@@ -329,6 +330,89 @@ TEST_F(DetectorTest, ExclusionsAndCandidates) {
         EXPECT_EQ(trap.lastFatal, "CheckCollisionWithStaticObject: not fgo.GetParentShip(ship)");
     }
     d->Free();
+}
+
+TEST_F(DetectorTest, SweepsGrazingATreeAreDecidedByItsOuterSphere) {
+    // Far from the origin, where rounding is coarsest, a tree without inner
+    // spheres is hit exactly when CollSegmentHitsSphere says the sweep meets
+    // its outer sphere, in either form of the check.
+    const Vec3 start{20000, -3000, 500};
+    CollShip ship(start, SC_SMALL, 1), target(start, SC_SMALL, 10);
+    ship.Update();
+    ships = {ship.unit, target.unit};
+    const Vec3 v{0, 100, 0};
+    ship.Move(v);
+    const float seconds = 100.0f * 0.001f;
+    Vec3 p;
+    ship.unit->GetPosition(p);
+    const Vec3 e = Vec3Add(p, Vec3Scale(v, seconds * 2.0f));
+    CollDetectorClass* d = CollDetectorClass::Create(ship.unit);
+    d->SetAllObjectsMode();
+    struct Place {
+        const char* what;
+        float along; // share of the sweep up to the point beside the centre
+        float ahead; // the centre beyond the end, in radii
+    } places[] = {{"beside the middle", 0.5f, 0}, {"beside the end", 1, 0}, {"ahead of the end", 1, 1}};
+    const float sides[] = {0.5f, 0.99f, 0.999999f, 1.0f, 1.000001f, 1.001f, 1.5f};
+    int hits = 0, misses = 0;
+    for (const Place& place : places)
+        for (float side : sides) {
+            target.Update();
+            const float r = GetSphereTree(target.unit)->GetRadius();
+            const float sideways = place.ahead > 0 ? 0.0f : r * side;
+            const float beyond = place.ahead > 0 ? r * side : 0.0f;
+            Matrix m = target.unit->GetLocalMatrix();
+            MatrixSetTranslation(m, Vec3Add(p, {sideways, 20.0f * place.along + beyond, 0}));
+            target.ai->SetPoseMatrix(m);
+            target.Update();
+            Vec3 point;
+            const bool expected = CollSegmentHitsSphere(p, e, GetSphereTree(target.unit)->GetPositionV(),
+                                                        GetSphereTree(target.unit)->GetRadius(), point);
+            (expected ? hits : misses)++;
+            CollisionCandidates gathered;
+            gathered.Gather();
+            for (int shared = 0; shared < 2; ++shared) {
+                CollDataClass* hit = nullptr;
+                const bool found = shared ? d->CheckCollision(hit, gathered) : d->CheckCollision(hit);
+                EXPECT_EQ(found, expected) << place.what << ", " << side << " radii, shared " << shared;
+                if (hit) hit->Free();
+            }
+        }
+    EXPECT_GT(hits, 0);
+    EXPECT_GT(misses, 0);
+    d->Free();
+    ships.clear();
+}
+
+TEST_F(DetectorTest, SliceSweepsPassOverAShipKilledByAnEarlierHit) {
+    // Stations stand still in the slice, so each sweeps the same 20 every time:
+    // a from 0 into the victim at 15; b from 50 back through the wall at 30 and
+    // the victim. The first hit's listener kills the victim; b, sweeping after
+    // it, meets the wall, and nothing of the victim.
+    CreatePhysicsScene();
+    CollShip a({0, 0, 0}, SC_BIG, 5), b({50, 0, 0}, SC_BIG, 5), wall({30, 0, 0}, SC_BIG, 5);
+    auto* victim = new CollShip({15, 0, 0}, SC_BIG, 5);
+    for (CollShip* s : {&a, &b, victim, &wall}) {
+        s->Update();
+        PhysicsScene->AddShip(s->unit);
+    }
+    a.Move({100, 0, 0});
+    b.Move({-200, 0, 0});
+    GetCollDetector(a.unit)->SetAllObjectsMode(); // the others do not move
+    GetCollDetector(b.unit)->SetAllObjectsMode();
+    TBaseRenderUnit* const victimUnit = victim->unit;
+    std::vector<std::pair<TBaseRenderUnit*, TBaseRenderUnit*>> hits;
+    PhysicsScene->SetCollisionListener([&](TBaseRenderUnit* ship, CollDataClass& hit) {
+        hits.emplace_back(ship, hit.GetOtherUnit());
+        if (hit.GetOtherUnit() == victimUnit) delete std::exchange(victim, nullptr);
+    });
+    PhysicsScene->TickPhys(30.0f);
+    using Hits = std::vector<std::pair<TBaseRenderUnit*, TBaseRenderUnit*>>;
+    EXPECT_EQ(hits, (Hits{{a.unit, victimUnit}, {b.unit, wall.unit}}));
+    EXPECT_EQ(victim, nullptr);
+    EXPECT_EQ(PhysicsScene->Ships(), (std::vector<TBaseRenderUnit*>{a.unit, b.unit, wall.unit}));
+    delete victim;
+    FreePhysicsScene();
 }
 
 TEST(CollData, FatalTexts) {

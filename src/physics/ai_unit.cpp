@@ -3,6 +3,7 @@
 #include "physics/unit_physic_ops.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 #include <algorithm>
@@ -99,7 +100,8 @@ void BaseAIUnitClass::Tick(float ms) {
 }
 
 void BaseAIUnitClass::UpdateEngineGlow() {
-    auto* glow = dynamic_cast<IEngineGlow*>(owner_);
+    // Every moving ship asks each slice: the cast is remembered per unit type.
+    auto* glow = CachedDynamicCast<IEngineGlow>(owner_);
     if (!glow) return;
     const float speed = GetSpeed();
     if (speed >= 1.0f && ticked_)

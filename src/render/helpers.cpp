@@ -109,6 +109,7 @@ TBaseRenderUnit* UniHelperClass::CreateCopy(TBaseRenderUnit* parent) {
 
 void HelpersContainerBase::InitContainer(TBaseRenderUnit* parent, const std::string& infix) {
     TBaseRenderUnit::Init(parent);
+    normalizedValid_ = false;
     name_ = (parent ? parent->GetName() : std::string()) + infix + IntToHex8(static_cast<int32_t>(GetId()));
     SetFlag(BRU_DONTCREATECOPY);
     if (parent) {
@@ -124,9 +125,12 @@ void HelpersContainerBase::UpdateMatrices(const Matrix* parent) {
         return;
     }
     // Attach points keep their modelled offsets on a scaled carrier.
-    Matrix m = *parent;
-    MatrixNormalizeColumns(m);
-    TBaseRenderUnit::UpdateMatrices(&m);
+    if (!normalizedValid_ || !MatrixSameBits(*parent, normalizedFrom_)) {
+        normalizedFrom_ = normalized_ = *parent;
+        MatrixNormalizeColumns(normalized_);
+        normalizedValid_ = true;
+    }
+    TBaseRenderUnit::UpdateMatrices(&normalized_);
 }
 
 void HelpersContainerBase::FillRenderList(int stage, int pass) {

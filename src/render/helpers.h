@@ -61,6 +61,11 @@ public:
 
 protected:
     void InitContainer(TBaseRenderUnit* parent, const std::string& infix);
+    // The carrier's matrix with its columns made unit length, and the matrix
+    // it was made from: a carrier that has not moved since is not normalised
+    // again (its matrices are updated more than once a frame).
+    Matrix normalizedFrom_, normalized_;
+    bool normalizedValid_ = false;
     void WorldPosition(const std::string& name, Vec3& out, const char* who) const;
     void Remove(const std::string& name, const char* text);
 };

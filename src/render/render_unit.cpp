@@ -270,14 +270,13 @@ void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
     // The unit's own placement first, then its parent's: a child keeps its
     // offset in the parent's turned frame.
     if (parent)
-        worldMatrix_ = MatrixProduct(localMatrix_, *parent);
+        MatrixProductTo(localMatrix_, *parent, worldMatrix_);
     else
         worldMatrix_ = localMatrix_;
     if (rotator_) rotator_->ApplyToMatrix(worldMatrix_);
     if (HasFlag(BRU_BILLBOARD)) billboardMatrix_ = CalcBillboardMatrix();
     if (!childs_) return;
-    static const Matrix identity;
-    const Matrix* forChilds = HasFlag2(BRU2_CHILDREN_IDENTITY) ? &identity : &worldMatrix_;
+    const Matrix* forChilds = HasFlag2(BRU2_CHILDREN_IDENTITY) ? &kIdentityMatrix : &worldMatrix_;
     for (int i = 0; i < childs_->Count(); ++i)
         if (TBaseRenderUnit* c = childs_->Get(i)) c->UpdateMatrices(forChilds);
 }
@@ -494,9 +493,23 @@ void TBaseRenderUnit::Tick(float dtMs) {
 
 void TBaseRenderUnit::TickTree(float dtMs) {
     Tick(dtMs);
+    TickChilds(dtMs);
+}
+
+void TBaseRenderUnit::TickChilds(float dtMs) {
     if (!childs_) return;
+    // By index, the count read each time: a tick may add children.
     for (int i = 0; i < childs_->Count(); ++i)
-        if (TBaseRenderUnit* c = childs_->Get(i)) c->TickTree(dtMs);
+        if (TBaseRenderUnit* c = childs_->Get(i)) {
+            if (c->plainTicking_) {
+                // What its TickTree would do; its children are looked at after
+                // its tick, which may have made its first.
+                c->Tick(dtMs);
+                if (c->childs_) c->TickChilds(dtMs);
+            } else {
+                c->TickTree(dtMs);
+            }
+        }
 }
 
 void TBaseRenderUnit::TickTreeByTimer() {
@@ -751,11 +764,21 @@ std::vector<TBaseRenderUnit*> TBaseRenderUnit::GetUnitsWithFlags(uint64_t mask) 
 
 // The walk of ForEachInTree, without a call through a std::function per unit:
 // shots look for the ships this way every frame.
+// Most units have no children: each is looked at in its parent's loop, and
+// only a unit with children costs a call.
 void TBaseRenderUnit::CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) {
     if (HasFlag(mask) && !HasFlag(BRU_DISCARDED)) out.push_back(this);
-    if (childs_)
-        for (int i = 0; i < childs_->Count(); ++i)
-            if (TBaseRenderUnit* c = childs_->Get(i)) c->CollectUnitsWithFlags(mask, out);
+    CollectChildsWithFlags(mask, out);
+}
+
+void TBaseRenderUnit::CollectChildsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) const {
+    if (!childs_) return;
+    // Nothing the walk does changes a child list.
+    for (TBaseRenderUnit* c : *childs_) {
+        if (!c) continue;
+        if (c->HasFlag(mask) && !c->HasFlag(BRU_DISCARDED)) out.push_back(c);
+        if (c->ChildCount()) c->CollectChildsWithFlags(mask, out);
+    }
 }
 
 bool TBaseRenderUnit::ForEachInTree(const std::function<bool(TBaseRenderUnit*, void*)>& callback,
@@ -810,7 +833,8 @@ void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
             if (c->HasFlag(BRU_KILLED)) {
                 if (c->DiscardBRU()) c->Release();
                 childs_->Put(i, nullptr);
-            } else {
+            } else if (c->childs_) {
+                // A unit without children has nothing to clean.
                 c->CleanAndRemoveZeroElementsFromChildsBRUList();
             }
         } catch (const std::exception&) {
@@ -824,7 +848,8 @@ void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
 void TBaseRenderUnit::PackChildLists() {
     if (!childs_) return;
     childs_->Pack();
-    for (TBaseRenderUnit* c : *childs_) c->PackChildLists();
+    for (TBaseRenderUnit* c : *childs_)
+        if (c->childs_) c->PackChildLists();
 }
 
 void TBaseRenderUnit::DumpTree(int depth) {

@@ -185,6 +185,7 @@ public:
     template <class T = TBaseRenderUnit> static T* Create(TBaseRenderUnit* parent) {
         T* u = New<T>();
         static_cast<TBaseRenderUnit*>(u)->plainListing_ = ListsLikeEveryUnit<T>();
+        static_cast<TBaseRenderUnit*>(u)->plainTicking_ = TicksLikeEveryUnit<T>();
         u->Init(parent);
         return u;
     }
@@ -194,6 +195,13 @@ public:
     template <class T> static constexpr bool ListsLikeEveryUnit() {
         return std::is_same_v<decltype(&T::FillRenderList), void (TBaseRenderUnit::*)(int, int)> &&
                std::is_same_v<decltype(&T::SkipInPass), bool (TBaseRenderUnit::*)(int) const>;
+    }
+
+    // Whether units of class T tick their tree as the base unit does (TickTree
+    // not replaced): the walk then ticks them and their children without the
+    // virtual call.
+    template <class T> static constexpr bool TicksLikeEveryUnit() {
+        return std::is_same_v<decltype(&T::TickTree), void (TBaseRenderUnit::*)(float)>;
     }
 
     // ---- numbered virtual operations ------------------------------------------------
@@ -482,6 +490,7 @@ protected:
     RenderStateManagerClass* renderStates_ = nullptr;
     uint16_t renderStage_ = 0;
     bool plainListing_ = false; // set by Create (ListsLikeEveryUnit)
+    bool plainTicking_ = false; // set by Create (TicksLikeEveryUnit)
     // Read for each child when the engine checks the order of its children.
     float sortValue_ = 1.0f;
     alignas(kHotLine) Matrix worldMatrix_;
@@ -532,6 +541,8 @@ public:
 
 private:
     void CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out);
+    void CollectChildsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) const;
+    void TickChilds(float dtMs);
     template <class C> C* MakeComponent(C*& link);
     void ReleaseComponents();
     void DropLink(TEngineObject* gone);

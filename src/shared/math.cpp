@@ -122,18 +122,7 @@ float SinCosToAngle(float sinValue, float cosValue) {
 // ---- matrices ------------------------------------------------------------------
 
 void MatrixMultiply(const Matrix& first, const Matrix& second, Matrix& out) {
-    out = MatrixProduct(second, first);
-}
-
-Matrix MatrixProduct(const Matrix& a, const Matrix& b) {
-    Matrix r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] =
-                a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-        }
-    }
-    return r;
+    MatrixProductTo(second, first, out);
 }
 
 Matrix MatrixTranspose(const Matrix& m) {
@@ -420,18 +409,14 @@ bool KWMatrixGetBasisForDirVect(const Vec3& dir, const Vec3& up, Matrix& m) {
 }
 
 void MatrixNormalizeColumns(Matrix& m) {
-    const Vec3 scale = MatrixGetColumnScale(m);
-    const float s[3] = {scale.x, scale.y, scale.z};
-    for (int c = 0; c < 3; ++c) {
-        if (s[c] == 0.0f) continue;
-        for (int r = 0; r < 3; ++r) m.m[r][c] /= s[c];
-    }
-}
-
-Vec3 MatrixGetColumnScale(const Matrix& m) {
-    float s[3];
-    for (int c = 0; c < 3; ++c) s[c] = Vec3Length({m.m[0][c], m.m[1][c], m.m[2][c]});
-    return {s[0], s[1], s[2]};
+    alignas(16) float s[4];
+    _mm_store_ps(s, MatrixColumnLengths(m));
+    // A column of length 0, and the fourth column, are divided by 1: they stay as they are.
+    for (int c = 0; c < 3; ++c)
+        if (s[c] == 0.0f) s[c] = 1.0f;
+    s[3] = 1.0f;
+    const __m128 divisor = _mm_load_ps(s);
+    for (int r = 0; r < 3; ++r) _mm_storeu_ps(m.m[r], _mm_div_ps(_mm_loadu_ps(m.m[r]), divisor));
 }
 
 void MatrixScaleColumns(Matrix& m, const Vec3& scale) {

@@ -10,6 +10,9 @@
 #include "platform/math_types.h"
 #include "platform/result_codes.h"
 
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -211,10 +214,41 @@ float SinCosToAngle(float sinValue, float cosValue);
 // ---- matrices ------------------------------------------------------------------
 // out := second * first (first applied last).
 void MatrixMultiply(const Matrix& first, const Matrix& second, Matrix& out);
+// out := a * b, a applied first, then b; out may be a or b. Each row of the
+// result is summed in the textbook order (a[i][0] b[0] + a[i][1] b[1] +
+// a[i][2] b[2] + a[i][3] b[3]) four columns at a time, so it rounds exactly
+// as the element-by-element sum does. The tree's matrix updates make this
+// product for every unit every frame.
+inline void MatrixProductTo(const Matrix& a, const Matrix& b, Matrix& out) {
+    const __m128 b0 = _mm_loadu_ps(b.m[0]), b1 = _mm_loadu_ps(b.m[1]);
+    const __m128 b2 = _mm_loadu_ps(b.m[2]), b3 = _mm_loadu_ps(b.m[3]);
+    for (int i = 0; i < 4; ++i) {
+        const __m128 row = _mm_loadu_ps(a.m[i]);
+        __m128 sum = _mm_mul_ps(_mm_shuffle_ps(row, row, _MM_SHUFFLE(0, 0, 0, 0)), b0);
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_shuffle_ps(row, row, _MM_SHUFFLE(1, 1, 1, 1)), b1));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_shuffle_ps(row, row, _MM_SHUFFLE(2, 2, 2, 2)), b2));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_shuffle_ps(row, row, _MM_SHUFFLE(3, 3, 3, 3)), b3));
+        _mm_storeu_ps(out.m[i], sum);
+    }
+}
+// The two matrices hold the same bits (a NaN equals itself, 0 and -0 differ):
+// whatever is computed from one is what the other would give.
+inline bool MatrixSameBits(const Matrix& a, const Matrix& b) {
+    __m128i same = _mm_set1_epi32(-1);
+    for (int i = 0; i < 4; ++i)
+        same =
+            _mm_and_si128(same, _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a.m[i])),
+                                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.m[i]))));
+    return _mm_movemask_epi8(same) == 0xFFFF;
+}
 // a * b: a applied first, then b.
-Matrix MatrixProduct(const Matrix& a, const Matrix& b);
+inline Matrix MatrixProduct(const Matrix& a, const Matrix& b) {
+    Matrix r;
+    MatrixProductTo(a, b, r);
+    return r;
+}
 inline void MatrixMultiplyRef(const Matrix& a, const Matrix& b, Matrix& out) {
-    out = MatrixProduct(a, b);
+    MatrixProductTo(a, b, out);
 }
 Matrix MatrixTranspose(const Matrix& m);
 float MatrixDeterminant(const Matrix& m);
@@ -257,8 +291,20 @@ void MatrixOrientLookAt(const Vec3& eye, const Vec3& target, const Vec3& up, Mat
 // parallel up falls back to y, x and z. The fourth row is kept.
 bool KWMatrixGetBasisForDirVect(const Vec3& dir, const Vec3& up, Matrix& m);
 
+// The lengths of the first three columns' upper three elements, all three
+// at once; each rounds as Vec3Length of that column does.
+inline __m128 MatrixColumnLengths(const Matrix& m) {
+    const __m128 r0 = _mm_loadu_ps(m.m[0]), r1 = _mm_loadu_ps(m.m[1]), r2 = _mm_loadu_ps(m.m[2]);
+    const __m128 squares = _mm_add_ps(_mm_add_ps(_mm_mul_ps(r0, r0), _mm_mul_ps(r1, r1)), _mm_mul_ps(r2, r2));
+    return _mm_sqrt_ps(squares);
+}
+// Divides each of the first three columns by its length; a column of length 0 stays.
 void MatrixNormalizeColumns(Matrix& m);
-Vec3 MatrixGetColumnScale(const Matrix& m);
+inline Vec3 MatrixGetColumnScale(const Matrix& m) {
+    alignas(16) float s[4];
+    _mm_store_ps(s, MatrixColumnLengths(m));
+    return {s[0], s[1], s[2]};
+}
 void MatrixScaleColumns(Matrix& m, const Vec3& scale);
 inline Vec3 MatrixGetTranslation(const Matrix& m) {
     return {m.m[3][0], m.m[3][1], m.m[3][2]};

@@ -48,6 +48,37 @@ TEST_F(HelpersTest, LookupIgnoresCaseFindsFirstAndPlacesAtUnscaledOffsets) {
     EXPECT_EQ(found, nullptr);
 }
 
+// The container keeps the carrier's unit-length matrix while the carrier
+// stays where it was: a carrier that moves, turns or scales again, even only
+// between two updates of one frame, takes its attach points along.
+TEST_F(HelpersTest, AttachPointsFollowEveryMoveOfTheirScaledCarrier) {
+    RecUnit* ship = Unit(env, "ship");
+    HelperClass* gun = ship->AddHelper("gun", {1, 0, 0});
+    struct Case {
+        const char* what;
+        Matrix carrier;
+        Vec3 gun;
+    };
+    Matrix scaledAway = MatrixScaling(4, 4, 4);
+    MatrixSetTranslation(scaledAway, {100, 0, 0});
+    const Case cases[] = {
+        {"moved", MatrixTranslation(10, 0, 0), {11, 0, 0}},
+        {"the same again", MatrixTranslation(10, 0, 0), {11, 0, 0}},
+        {"turned a quarter about z", MatrixRotationZ(kPi / 2), {0, 1, 0}},
+        {"scaled and moved", scaledAway, {101, 0, 0}},
+        {"back", MatrixTranslation(10, 0, 0), {11, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        ship->SetLocalMatrix(c.carrier);
+        engine->UpdateMatrices(nullptr);
+        Vec3 p;
+        gun->GetPosition(p);
+        EXPECT_NEAR(p.x, c.gun.x, 1e-4f) << c.what;
+        EXPECT_NEAR(p.y, c.gun.y, 1e-4f) << c.what;
+        EXPECT_NEAR(p.z, c.gun.z, 1e-4f) << c.what;
+    }
+}
+
 TEST_F(HelpersTest, RemovedHelperIsRenamedAndNoLongerFound) {
     RecUnit* u = Unit(env, "u");
     u->AddHelper("a", {});

@@ -241,6 +241,59 @@ TEST_F(RenderUnitTest, BoundingSphereIsComputedOncePerFrame) {
     EXPECT_EQ(ro->reads, before + 2);
 }
 
+// A unit that makes a child at its first tick, down to the given generations.
+class SpawningUnit : public RecUnit {
+public:
+    void Tick(float dtMs) override {
+        ++ticks;
+        if (ticks == 1 && generations > 0) {
+            auto* child = TBaseRenderUnit::Create<SpawningUnit>(this);
+            child->SetName(GetName() + ".child");
+            child->generations = generations - 1;
+            AddChild(child);
+        }
+        RecUnit::Tick(dtMs);
+    }
+    int ticks = 0;
+    int generations = 2;
+};
+
+TEST_F(RenderUnitTest, TicksReachChildrenMadeByTheTickBeforeThem) {
+    auto* a = TBaseRenderUnit::Create<SpawningUnit>(env);
+    a->SetName("a");
+    env->AddChild(a);
+    engine->TickTree(10.0f);
+    // a's first tick made its child, which is ticked in the same walk, and
+    // which made a child of its own there.
+    TBaseRenderUnit* child = nullptr;
+    ASSERT_TRUE(a->GetChildBRU(0, child));
+    auto* grandchild = static_cast<SpawningUnit*>(child)->ChildsBRU()->Get(0);
+    EXPECT_EQ(static_cast<SpawningUnit*>(child)->ticks, 1);
+    EXPECT_EQ(static_cast<SpawningUnit*>(grandchild)->ticks, 1);
+    engine->TickTree(10.0f);
+    EXPECT_EQ(a->ticks, 2);
+    EXPECT_EQ(static_cast<SpawningUnit*>(grandchild)->ticks, 2);
+}
+
+TEST_F(RenderUnitTest, UnitsWithFlagsComeParentFirstSkippingHolesAndDiscarded) {
+    RecUnit* a = Unit(env, "a", BRU_SHIP);
+    RecUnit* a1 = Unit(a, "a1", BRU_SHIP);
+    Unit(a, "a2", BRU_OPAQUE);
+    RecUnit* a3 = Unit(a, "a3", BRU_SHIP);
+    RecUnit* a31 = Unit(a3, "a31", BRU_SHIP | BRU_OPAQUE);
+    RecUnit* b = Unit(env, "b", BRU_OPAQUE);
+    RecUnit* b1 = Unit(b, "b1", BRU_SHIP);
+    RecUnit* gone = Unit(b, "gone", BRU_SHIP);
+    ASSERT_TRUE(gone->DiscardBRU()); // discarded but still listed
+    gone->SetFlag(BRU_SHIP);
+    a->AddChild(nullptr); // a hole
+    const std::vector<TBaseRenderUnit*> ships{a, a1, a3, a31, b1};
+    EXPECT_EQ(env->GetUnitsWithFlags(BRU_SHIP), ships);
+    EXPECT_EQ(engine->GetUnitsWithFlags(BRU_SHIP | BRU_BLENDED), ships);
+    EXPECT_EQ(a3->GetUnitsWithFlags(BRU_OPAQUE), (std::vector<TBaseRenderUnit*>{a31}));
+    EXPECT_TRUE(b1->GetUnitsWithFlags(BRU_OPAQUE).empty());
+}
+
 TEST_F(RenderUnitTest, MatricesChainAndChildrenMayTakeTheIdentity) {
     RecUnit* a = Unit(engine, "a");
     RecUnit* b = Unit(a, "b");

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
 #include <vector>
 
 using namespace vesk;
@@ -345,6 +349,73 @@ TEST(MathMatrices, BasisForDirection) {
         ExpectVec(r3, c.r3);
         ExpectVec(MatrixGetTranslation(m), {7, 8, 9}); // the fourth row is kept
     }
+}
+
+// The vector forms give the very bits the element-by-element sums give: the
+// replayed game depends on every unit's matrix rounding as it always has.
+TEST(MathMatrices, FastFormsRoundAsTheElementSumsDo) {
+    const auto bits = [](float f) { return std::bit_cast<uint32_t>(f); };
+    const auto expectSameBits = [&](const Matrix& got, const Matrix& want, const std::string& what) {
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+                EXPECT_EQ(bits(got.m[i][j]), bits(want.m[i][j])) << what << " [" << i << "][" << j << "]";
+    };
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> value(-1000.0f, 1000.0f);
+    const auto randomMatrix = [&] {
+        Matrix m;
+        for (auto& row : m.m)
+            for (float& f : row) f = value(random);
+        return m;
+    };
+    // Signed zeros, magnitudes far apart and a turned, scaled, moved matrix
+    // besides the random ones: the cases where a different order of sums rounds differently.
+    std::vector<Matrix> matrices = {
+        kIdentityMatrix, SampleAffine(),
+        MakeMatrix({-0.0f, 0, -0.0f, 0, 0, -1, -0.0f, 0, 1e-30f, 3e7f, -2, 0, 1e20f, -1e20f, 0.5f, 1}),
+        MatrixScaling(1, 0, 2)};
+    for (int i = 0; i < 40; ++i) matrices.push_back(randomMatrix());
+    for (size_t ia = 0; ia < matrices.size(); ++ia)
+        for (size_t ib = 0; ib < matrices.size(); ib += 3) {
+            const Matrix& a = matrices[ia];
+            const Matrix& b = matrices[ib];
+            Matrix want;
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j)
+                    want.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
+                                   a.m[i][3] * b.m[3][j];
+            const std::string what = "product " + std::to_string(ia) + " x " + std::to_string(ib);
+            expectSameBits(MatrixProduct(a, b), want, what);
+            Matrix intoFirst = a, intoSecond = b;
+            MatrixProductTo(intoFirst, b, intoFirst);
+            MatrixProductTo(a, intoSecond, intoSecond);
+            expectSameBits(intoFirst, want, what + " into a");
+            expectSameBits(intoSecond, want, what + " into b");
+        }
+    for (size_t k = 0; k < matrices.size(); ++k) {
+        const Matrix& m = matrices[k];
+        Matrix want = m;
+        const Vec3 scale = MatrixGetColumnScale(m);
+        const float scales[3] = {scale.x, scale.y, scale.z};
+        for (int c = 0; c < 3; ++c) {
+            const float length =
+                std::sqrt(m.m[0][c] * m.m[0][c] + m.m[1][c] * m.m[1][c] + m.m[2][c] * m.m[2][c]);
+            EXPECT_EQ(bits(scales[c]), bits(length)) << "scale " << k << " column " << c;
+            if (length != 0.0f)
+                for (int r = 0; r < 3; ++r) want.m[r][c] /= length;
+        }
+        Matrix got = m;
+        MatrixNormalizeColumns(got);
+        expectSameBits(got, want, "normalised " + std::to_string(k));
+    }
+    // Equal values in other bits are other matrices; a NaN is the same as itself.
+    Matrix zero = MatrixScaling(1, 0, 1), negativeZero = zero;
+    negativeZero.m[1][1] = -0.0f;
+    EXPECT_FALSE(MatrixSameBits(zero, negativeZero));
+    Matrix nan = kIdentityMatrix;
+    nan.m[3][2] = std::nanf("");
+    EXPECT_TRUE(MatrixSameBits(nan, nan));
+    EXPECT_FALSE(MatrixSameBits(nan, kIdentityMatrix));
 }
 
 TEST(MathMatrices, ColumnsAxesAndTranslation) {

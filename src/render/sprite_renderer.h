@@ -19,6 +19,7 @@
 namespace vesk {
 
 class TRenderObject;
+class ROMaterialClass;
 class SwapManagerClass;
 
 // One vertex of a quad store: position, colour, texture coordinates (24 bytes).
@@ -55,6 +56,8 @@ public:
     bool BatchFull() const { return quadCount_ >= maxQuads_; }
     // Draws the batch with the current texture and an identity world transform.
     void Render();
+    // AddQuad for each client (its colour, matrix and size times two), then Render.
+    void RenderSprites(ISpriteClient* const* clients, int count);
 
     uint32_t QuadCount() const { return quadCount_; }
     uint32_t MaxQuads() const { return maxQuads_; }
@@ -71,6 +74,8 @@ public:
 private:
     bool CheckRO();
     void FreeBuffers();
+    // The batch's quads are in the render object: its draw.
+    void Draw(ROMaterialClass* m);
 
     platform::IDirect3DDevice9* device_ = nullptr;
     uint32_t maxQuads_ = 0;

@@ -264,17 +264,9 @@ TBaseRenderUnit* ClientRendererBase::CreateCopy(TBaseRenderUnit*) {
     return nullptr;
 }
 
-bool ClientRendererBase::StoreClient(ISpriteClient* client) {
-    if (!client) {
-        ErrorReport(std::string(ReportName()) + ".AddClient: _client = nil", "mhl");
-        return false;
-    }
-    const int last = static_cast<int>(clients_.size()) - 1;
-    if (last < 0) return false;
-    if (count_ > last) count_ = last;
-    clients_[static_cast<size_t>(count_)] = client;
-    ++count_;
-    return true;
+bool ClientRendererBase::RefuseNilClient() {
+    ErrorReport(std::string(ReportName()) + ".AddClient: _client = nil", "mhl");
+    return false;
 }
 
 void ClientRendererBase::ClearClients() {
@@ -303,8 +295,8 @@ SpritesRendererClass* SpritesRendererClass::Create(TBaseRenderUnit* parent, cons
 void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count) {
     if (count < 1 || !quads_) return;
     // Each client's texture is asked once; clients of one texture end up side by side.
-    byTexture_.clear();
-    for (int i = 0; i < count; ++i) byTexture_.emplace_back(list[size_t(i)]->GetTexture(), list[size_t(i)]);
+    byTexture_.resize(size_t(count));
+    for (int i = 0; i < count; ++i) byTexture_[size_t(i)] = {list[size_t(i)]->GetTexture(), list[size_t(i)]};
     if (count > 1) GroupByTexture();
     for (int i = 0; i < count; ++i) list[size_t(i)] = byTexture_[size_t(i)].second;
     IKWTexture* current = byTexture_[0].first;
@@ -448,13 +440,13 @@ void SpritesRendererDRClass::DoRender() {
     runs_.clear();
     if (count_ < 1) return;
     // Each client's distance and renderer are asked once.
-    byDistance_.clear();
-    order_.clear();
+    byDistance_.resize(size_t(count_));
+    order_.resize(size_t(count_));
     for (int i = 0; i < count_; ++i) {
         ISpriteClient* c = clients_[size_t(i)];
         const float d = c->GetDistance();
-        byDistance_.push_back({d, c, RendererFor(c->GetKind())});
-        order_.push_back(FarToNearKey(d, static_cast<uint32_t>(i)));
+        byDistance_[size_t(i)] = {d, c, RendererFor(c->GetKind())};
+        order_[size_t(i)] = FarToNearKey(d, static_cast<uint32_t>(i));
     }
     SortFarToNear(order_, scratch_);
     auto entry = [this](int i) -> const Entry& {

@@ -107,8 +107,16 @@ protected:
     // units; any other parent is a fatal report (nullptr).
     template <class T> static T* Make(TBaseRenderUnit* parent, int capacity);
     // The client is stored at the end of the list; once full, each further
-    // client replaces the last one. A nil client is a fatal report.
-    bool StoreClient(ISpriteClient* client);
+    // client replaces the last one. A nil client is a fatal report. Every
+    // sprite of a frame passes here twice, so it is inline.
+    bool StoreClient(ISpriteClient* client) {
+        if (!client) return RefuseNilClient();
+        const int last = static_cast<int>(clients_.size()) - 1;
+        if (last < 0) return false;
+        if (count_ > last) count_ = last;
+        clients_[static_cast<size_t>(count_++)] = client;
+        return true;
+    }
     // "SpritesRendererClass" or "SpritesRendererDRClass", for the reports.
     virtual const char* ReportName() const = 0;
 
@@ -116,6 +124,8 @@ protected:
     int count_ = 0;
 
 private:
+    bool RefuseNilClient();
+
     bool constructing_ = false;
 };
 

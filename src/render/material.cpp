@@ -75,11 +75,6 @@ void TexturePropertiesClass::Apply() {
     CachedSetTexture(stage_, texture_ ? texture_->GetTexture() : nullptr);
 }
 
-void TexturePropertiesClass::Restore() {
-    for (const StageStateRecord& r : restoreStageStates_)
-        CachedSetTextureStageState(r.stage, r.type, r.value);
-}
-
 TexturePropertiesClass* TexturePropertiesClass::Copy() const {
     auto* copy = TEngineObject::New<TexturePropertiesClass>(stage_);
     copy->texture_ = texture_;
@@ -145,10 +140,6 @@ void MaterialClass::Apply() {
     for (TexturePropertiesClass* s : stages_) s->Apply();
     DeviceSetRenderState(D3DRS_CULLMODE, twoSided_ ? D3DCULL_NONE : D3DCULL_CW);
     CachedSetPixelShader(pixelShader_ ? pixelShader_->GetPixelShader() : nullptr);
-}
-
-void MaterialClass::Restore() {
-    for (TexturePropertiesClass* s : stages_) s->Restore();
 }
 
 void MaterialClass::SetColors(uint32_t diffuse, uint32_t specular, uint32_t ambient, uint32_t, float power) {

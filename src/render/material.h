@@ -29,7 +29,11 @@ public:
     explicit TexturePropertiesClass(uint16_t stage);
 
     void Apply();
-    void Restore();
+    // Inline: every draw restores every stage, most of which restore nothing.
+    void Restore() {
+        for (const StageStateRecord& r : restoreStageStates_)
+            CachedSetTextureStageState(r.stage, r.type, r.value);
+    }
     // nullptr puts the empty texture back.
     void SetTexture(const TextureRef& texture);
     IKWTexture* GetTexture() const { return texture_.Get(); }
@@ -86,7 +90,9 @@ public:
     static MaterialClass* Create();
 
     void Apply();
-    void Restore();
+    void Restore() {
+        for (TexturePropertiesClass* s : stages_) s->Restore();
+    }
     void SetTwoSided(bool twoSided) { twoSided_ = twoSided; }
     bool TwoSided() const { return twoSided_; }
     const platform::D3DMATERIAL9& GetD3DMaterial() const { return material_; }

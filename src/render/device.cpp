@@ -303,6 +303,44 @@ void CachedSetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint
     g_cache.lastStream = 0;
 }
 
+void ApplyStageSettings(const StageSettings& a) {
+    IDirect3DDevice9* device = Device.Get();
+    if (!device) return;
+    const uint32_t stage = a.stage;
+    if (stage >= kStages) {
+        // Stages past the cache's eight go to the device uncached.
+        CachedSetSamplerState(stage, D3DSAMP_MIPMAPLODBIAS, a.mipBiasBits);
+        CachedSetSamplerState(stage, D3DSAMP_MINFILTER, a.minFilter);
+        CachedSetSamplerState(stage, D3DSAMP_MAGFILTER, a.magFilter);
+        CachedSetSamplerState(stage, D3DSAMP_MIPFILTER, a.mipFilter);
+        for (const MaterialRenderState& r : a.renderStates) device->SetRenderState(r.state, r.value);
+        for (const StageStateRecord& r : a.stageStates) CachedSetTextureStageState(r.stage, r.type, r.value);
+        return;
+    }
+    device->SetSamplerState(stage, D3DSAMP_MIPMAPLODBIAS, a.mipBiasBits);
+    auto filter = [&](SamplerCache slot, D3DSAMPLERSTATETYPE type, uint32_t value) {
+        uint32_t& cached = g_cache.sampler[slot][stage];
+        if (cached == value) return;
+        device->SetSamplerState(stage, type, value);
+        cached = value;
+    };
+    filter(kMinFilter, D3DSAMP_MINFILTER, a.minFilter);
+    filter(kMagFilter, D3DSAMP_MAGFILTER, a.magFilter);
+    filter(kMipFilter, D3DSAMP_MIPFILTER, a.mipFilter);
+    for (const MaterialRenderState& r : a.renderStates) device->SetRenderState(r.state, r.value);
+    for (const StageStateRecord& r : a.stageStates) {
+        const int slot = StageSlot(r.type);
+        if (slot < 0 || r.stage >= kStages) {
+            device->SetTextureStageState(r.stage, r.type, r.value);
+            continue;
+        }
+        uint32_t& cached = g_cache.stage[size_t(slot)][r.stage];
+        if (cached == r.value) continue;
+        device->SetTextureStageState(r.stage, r.type, r.value);
+        cached = r.value;
+    }
+}
+
 void CachedSetPixelShader(IDirect3DPixelShader9* shader) {
     if (!Device) return;
     const uint64_t id = IdOf(shader);

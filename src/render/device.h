@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 namespace vesk {
 
@@ -76,6 +77,33 @@ void CachedSetTexture(uint32_t stage, platform::IDirect3DBaseTexture9* texture);
 void CachedSetFVF(uint32_t fvf);
 void CachedSetStreamSource(uint32_t stream, platform::IDirect3DVertexBuffer9* buffer, uint32_t stride);
 void CachedSetPixelShader(platform::IDirect3DPixelShader9* shader);
+
+// A texture stage state and a render state as materials keep them.
+struct StageStateRecord {
+    uint32_t stage;
+    platform::D3DTEXTURESTAGESTATETYPE type;
+    uint32_t value;
+    bool operator==(const StageStateRecord&) const = default;
+};
+struct MaterialRenderState {
+    platform::D3DRENDERSTATETYPE state;
+    uint32_t value;
+    bool operator==(const MaterialRenderState&) const = default;
+};
+
+// What a material sets for one of its texture stages.
+struct StageSettings {
+    uint32_t stage;
+    uint32_t mipBiasBits;
+    uint32_t minFilter, magFilter, mipFilter;
+    std::span<const MaterialRenderState> renderStates;
+    std::span<const StageStateRecord> stageStates;
+};
+// Sets a stage's states as the single setters would, in this order: the mip
+// bias (uncached), the min, mag and mip filters (cached), the render states
+// (uncached) and the stage states (cached). Materials set three stages for
+// every draw, so they go in one call.
+void ApplyStageSettings(const StageSettings& settings);
 
 // Marks every per-stage state unknown and sets dithering, specular and
 // normal renormalisation.

@@ -70,18 +70,9 @@ void TexturePropertiesClass::AddRenderState(D3DRENDERSTATETYPE state, uint32_t v
 }
 
 void TexturePropertiesClass::Apply() {
-    CachedSetSamplerState(stage_, D3DSAMP_MIPMAPLODBIAS, FloatBits(mipBias_));
-    CachedSetSamplerState(stage_, D3DSAMP_MINFILTER, minFilter_);
-    CachedSetSamplerState(stage_, D3DSAMP_MAGFILTER, magFilter_);
-    CachedSetSamplerState(stage_, D3DSAMP_MIPFILTER, mipFilter_);
-    for (const MaterialRenderState& r : renderStates_) DeviceSetRenderState(r.state, r.value);
-    for (const StageStateRecord& r : stageStates_) CachedSetTextureStageState(r.stage, r.type, r.value);
+    ApplyStageSettings(
+        {stage_, FloatBits(mipBias_), minFilter_, magFilter_, mipFilter_, renderStates_, stageStates_});
     CachedSetTexture(stage_, texture_ ? texture_->GetTexture() : nullptr);
-}
-
-void TexturePropertiesClass::Restore() {
-    for (const StageStateRecord& r : restoreStageStates_)
-        CachedSetTextureStageState(r.stage, r.type, r.value);
 }
 
 TexturePropertiesClass* TexturePropertiesClass::Copy() const {
@@ -149,10 +140,6 @@ void MaterialClass::Apply() {
     for (TexturePropertiesClass* s : stages_) s->Apply();
     DeviceSetRenderState(D3DRS_CULLMODE, twoSided_ ? D3DCULL_NONE : D3DCULL_CW);
     CachedSetPixelShader(pixelShader_ ? pixelShader_->GetPixelShader() : nullptr);
-}
-
-void MaterialClass::Restore() {
-    for (TexturePropertiesClass* s : stages_) s->Restore();
 }
 
 void MaterialClass::SetColors(uint32_t diffuse, uint32_t specular, uint32_t ambient, uint32_t, float power) {
@@ -369,9 +356,19 @@ namespace {
 struct LuaMaterialReader {
     std::string name, alternate;
     std::string x, a; // the two table entries as Lua expressions
+    MaterialLuaMemo* memo = nullptr;
 
     std::string Read(const std::string& table, const std::string& key) const {
-        return GetLuaString(table + "." + key, true);
+        const std::string expression = table + "." + key;
+        if (!memo) return GetLuaString(expression, true);
+        return memo->Read(expression, [&] { return GetLuaString(expression, true); });
+    }
+    std::string ReadDef(const std::string& test, const std::string& expression,
+                        const std::string& def) const {
+        if (!memo) return GetLuaStringDef(test, expression, def);
+        // Told apart from plain reads, which never start with a newline.
+        return memo->Read("\n" + test + "\n" + expression + "\n" + def,
+                          [&] { return GetLuaStringDef(test, expression, def); });
     }
     // The text and the name of the entry that gave it (the alternate when both are empty).
     std::string ReadXA(const std::string& key, const std::string& alt, std::string& source) const {
@@ -410,9 +407,28 @@ struct LuaMaterialReader {
 
 } // namespace
 
-bool MaterialClass::SetMaterialFromLua(const std::string& name, const std::string& alternate) {
+std::string MaterialLuaMemo::Read(const std::string& expression, const std::function<std::string()>& read) {
+    if (replaying_) {
+        if (auto it = texts_.find(expression); it != texts_.end()) return it->second;
+    }
+    // While the first material reads, every read goes to Lua, repeated ones too:
+    // what Lua is left holding is then the same for each material.
+    std::string text = read();
+    texts_.insert_or_assign(expression, text);
+    return text;
+}
+
+bool MaterialClass::SetMaterialFromLua(const std::string& name, const std::string& alternate,
+                                       MaterialLuaMemo* memo) {
+    // The memo answers once one whole material has been read through it.
+    struct CloseMemo {
+        MaterialLuaMemo* memo;
+        ~CloseMemo() {
+            if (memo) memo->Close();
+        }
+    } closeMemo{memo};
     name_ = name;
-    LuaMaterialReader r{name, alternate, TableOf(name), TableOf(alternate)};
+    LuaMaterialReader r{name, alternate, TableOf(name), TableOf(alternate), memo};
     if (alternate.empty()) {
         ErrorReport(
             "MaterialClass.SetMaterialFromLua: _alternateMaterialName=\"\" - you must pass valid name",
@@ -449,7 +465,7 @@ bool MaterialClass::SetMaterialFromLua(const std::string& name, const std::strin
     SetColors(diffuse, specular, ambient, emissive, r.Float("power", alternate));
 
     // Stage maps: materials[name].maps[1..n], one stage each.
-    const std::string countText = GetLuaStringDef(r.x, "length(" + r.x + ".maps)", "0");
+    const std::string countText = r.ReadDef(r.x, "length(" + r.x + ".maps)", "0");
     const int32_t count = kws2i(countText, "MaterialClass.SetMaterialFromLua: " + name + ", length(maps)");
     if (count > 0) {
         ClearStages();

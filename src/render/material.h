@@ -7,11 +7,14 @@
 // geometry, which adds the index chunk and the primitive count.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "render/device.h"
 #include "render/texture.h"
 #include "shared/engine_object.h"
 
@@ -20,26 +23,17 @@ namespace vesk {
 class PixelShaderClass;
 class IIndexBuffer;
 
-struct StageStateRecord {
-    uint32_t stage;
-    platform::D3DTEXTURESTAGESTATETYPE type;
-    uint32_t value;
-    bool operator==(const StageStateRecord&) const = default;
-};
-
-struct MaterialRenderState {
-    platform::D3DRENDERSTATETYPE state;
-    uint32_t value;
-    bool operator==(const MaterialRenderState&) const = default;
-};
-
 // One texture stage of a material.
 class TexturePropertiesClass final : public TEngineObject {
 public:
     explicit TexturePropertiesClass(uint16_t stage);
 
     void Apply();
-    void Restore();
+    // Inline: every draw restores every stage, most of which restore nothing.
+    void Restore() {
+        for (const StageStateRecord& r : restoreStageStates_)
+            CachedSetTextureStageState(r.stage, r.type, r.value);
+    }
     // nullptr puts the empty texture back.
     void SetTexture(const TextureRef& texture);
     IKWTexture* GetTexture() const { return texture_.Get(); }
@@ -76,12 +70,29 @@ private:
 // Live materials (made by Create, dropped by Free).
 extern std::atomic<int> MaterialCount;
 
+// The texts one SetMaterialFromLua read from Lua, for further materials filled
+// from the same names straight after it (the four of a round-robin set): they
+// make the same calls with the same texts and leave Lua as the first left it.
+class MaterialLuaMemo {
+public:
+    // The text of an expression: from Lua while the first material is filled, kept after.
+    std::string Read(const std::string& expression, const std::function<std::string()>& read);
+    // The first material is done: later reads are answered from what it read.
+    void Close() { replaying_ = true; }
+
+private:
+    std::unordered_map<std::string, std::string> texts_;
+    bool replaying_ = false;
+};
+
 class MaterialClass final : public TEngineObject {
 public:
     static MaterialClass* Create();
 
     void Apply();
-    void Restore();
+    void Restore() {
+        for (TexturePropertiesClass* s : stages_) s->Restore();
+    }
     void SetTwoSided(bool twoSided) { twoSided_ = twoSided; }
     bool TwoSided() const { return twoSided_; }
     const platform::D3DMATERIAL9& GetD3DMaterial() const { return material_; }
@@ -102,7 +113,9 @@ public:
     PixelShaderClass* GetPixelShader() const { return pixelShader_; }
     // Fills the material from materials[name], taking every missing value from
     // materials[alternate]. True when `name` was missing and the alternate was used.
-    bool SetMaterialFromLua(const std::string& name, const std::string& alternate);
+    // A memo, when given, answers the reads of a material filled from the same names before.
+    bool SetMaterialFromLua(const std::string& name, const std::string& alternate,
+                            MaterialLuaMemo* memo = nullptr);
     MaterialClass* Copy() const;
 
     const std::string& Name() const { return name_; }
@@ -153,8 +166,9 @@ public:
         material_->SetColors(d, s, a, e, p);
     }
     void SetPixelShader(PixelShaderClass* shader) { material_->SetPixelShader(shader); }
-    bool SetMaterialFromLua(const std::string& name, const std::string& alternate) {
-        return material_->SetMaterialFromLua(name, alternate);
+    bool SetMaterialFromLua(const std::string& name, const std::string& alternate,
+                            MaterialLuaMemo* memo = nullptr) {
+        return material_->SetMaterialFromLua(name, alternate, memo);
     }
     IIndexBuffer* GetIB() const { return ib_; }
     // Takes the chunk over; nullptr is reported.

@@ -5,6 +5,9 @@
 #include "render/shader.h"
 #include "shared/errors.h"
 
+#include <type_traits>
+#include <typeinfo>
+
 namespace vesk {
 
 namespace {
@@ -47,9 +50,13 @@ bool MeshClass::AddROFromCM(const std::string& fileName, const std::string& obje
 void RenderUnitObjects(TBaseRenderUnit& unit) {
     const RenderObjectList* list = unit.GetROList();
     if (!list) return;
+    // The render object is final: its exact type is the whole test, cheaper
+    // than a cross-cast for every object of every part each frame.
+    static_assert(std::is_final_v<TRenderObject>);
     for (const auto& entry : *list) {
         if (!unit.HasFlag(BRU_VISIBLE)) break;
-        if (auto* ro = dynamic_cast<TRenderObject*>(entry.get())) ro->Render();
+        IUnitRenderObject* object = entry.get();
+        if (object && typeid(*object) == typeid(TRenderObject)) static_cast<TRenderObject*>(object)->Render();
     }
 }
 

@@ -72,7 +72,7 @@ public:
 // Streams the morphers have in use (stream 0 included).
 extern uint32_t MorphStreamsInUse;
 
-class TRenderObject : public TEngineObject, public IUnitRenderObject, public IObjectName {
+class TRenderObject final : public TEngineObject, public IUnitRenderObject, public IObjectName {
 public:
     TRenderObject();
 

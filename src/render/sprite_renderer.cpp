@@ -59,8 +59,18 @@ TRenderObject* CreateIndexedQuadStore(uint32_t quads, uint64_t applyFlags, const
     if (IIndexBuffer* ib = m ? m->GetIB() : nullptr) {
         void* data = nullptr;
         if (Succeeded(ib->Lock(&data, 0, 6 * quads, 0)) && data) {
-            for (uint32_t q = 0; q < quads; ++q)
-                for (uint32_t k = 0; k < 6; ++k) ib->SetIndex(data, 6 * q + k, 4 * q + kTemplateIndices[k]);
+            // Sixteen-bit indices that all fit are written straight; anything
+            // else goes through the chunk, which reports values too large.
+            if (ib->GetStride() == 2 && uint64_t(quads) * 4 <= 0x10000u) {
+                auto* index = static_cast<uint16_t*>(data);
+                for (uint32_t q = 0; q < quads; ++q)
+                    for (uint32_t k = 0; k < 6; ++k)
+                        *index++ = static_cast<uint16_t>(4 * q + kTemplateIndices[k]);
+            } else {
+                for (uint32_t q = 0; q < quads; ++q)
+                    for (uint32_t k = 0; k < 6; ++k)
+                        ib->SetIndex(data, 6 * q + k, 4 * q + kTemplateIndices[k]);
+            }
             ib->Unlock();
             ib->UpdateMinMax();
         }
@@ -99,11 +109,13 @@ void QuadsRendererClass::CreateBuffers(IDirect3DDevice9* device) {
     device_ = device;
     FreeBuffers();
     swap_ = std::make_unique<SwapManagerClass>("quads");
+    // The four materials are read from Lua once.
+    MaterialLuaMemo memo;
     for (int i = 0; i < 4; ++i) {
         TRenderObject* ro = CreateIndexedQuadStore(maxQuads_, kQuadApplyStates, name_);
         if (ROMaterialClass* m = ro->GetMaterial(0)) {
             m->SetTwoSided(true);
-            m->SetMaterialFromLua(name_, "checker");
+            m->SetMaterialFromLua(name_, "checker", &memo);
             m->SetPrimCount(0);
         }
         swap_->Add(ro);
@@ -125,11 +137,29 @@ void QuadsRendererClass::NextBatch() {
         if (ROMaterialClass* m = current_->GetMaterial(0)) m->SetPrimCount(0);
 }
 
+namespace {
+
+// The unit quad scaled to half-width h through a matrix, its corners as
+// Vec3TransformPoint gives them: the products are formed once and summed in
+// its order, so every corner comes out bit for bit the same.
+void WriteSpriteQuad(QuadVertex* v, uint32_t colour, const Matrix& matrix, float h) {
+    const auto& m = matrix.m;
+    const float ax = h * m[0][0], bx = h * m[1][0], zx = 0.0f * m[2][0], tx = m[3][0];
+    const float ay = h * m[0][1], by = h * m[1][1], zy = 0.0f * m[2][1], ty = m[3][1];
+    const float az = h * m[0][2], bz = h * m[1][2], zz = 0.0f * m[2][2], tz = m[3][2];
+    v[0] = {-ax + bx + zx + tx, -ay + by + zy + ty, -az + bz + zz + tz, colour, 0, 0};
+    v[1] = {ax + bx + zx + tx, ay + by + zy + ty, az + bz + zz + tz, colour, 1, 0};
+    v[2] = {ax + -bx + zx + tx, ay + -by + zy + ty, az + -bz + zz + tz, colour, 1, 1};
+    v[3] = {-ax + -bx + zx + tx, -ay + -by + zy + ty, -az + -bz + zz + tz, colour, 0, 1};
+}
+
+} // namespace
+
 void QuadsRendererClass::AddQuad(uint32_t colour, const Matrix& matrix, float size) {
-    const float h = size * 0.5f;
-    const Vec3 corners[4] = {Vec3TransformPoint({-h, h, 0}, matrix), Vec3TransformPoint({h, h, 0}, matrix),
-                             Vec3TransformPoint({h, -h, 0}, matrix), Vec3TransformPoint({-h, -h, 0}, matrix)};
-    AddQuadCorners(colour, corners);
+    if (!CheckRO()) return;
+    if (quadCount_ >= maxQuads_ || quadCount_ >= current_->ElementCount()) return;
+    WriteSpriteQuad(&staging_[size_t(quadCount_) * 4], colour, matrix, size * 0.5f);
+    ++quadCount_;
 }
 
 void QuadsRendererClass::AddQuadCorners(uint32_t colour, const Vec3 (&corners)[4]) {
@@ -156,6 +186,36 @@ void QuadsRendererClass::Render() {
         std::memcpy(data, staging_.data(), sizeof(QuadVertex) * 4 * quadCount_);
         vb->Unlock();
     }
+    Draw(m);
+}
+
+void QuadsRendererClass::RenderSprites(ISpriteClient* const* clients, int count) {
+    if (!current_) {
+        // Each quad is refused as AddQuad refuses it.
+        for (int i = 0; i < count; ++i) CheckRO();
+        return;
+    }
+    // As AddQuad then Render, but the quads are written into the locked
+    // vertices themselves: nothing is staged and copied.
+    const uint32_t room = std::min(maxQuads_, current_->ElementCount());
+    quadCount_ = std::min(room, uint32_t(std::max(count, 0)));
+    if (quadCount_ == 0) return;
+    ROMaterialClass* m = current_->GetMaterial(0);
+    if (!m) return;
+    if (IVertexBuffer* vb = current_->GetVB()) {
+        void* data = nullptr;
+        if (Failed(vb->Lock(&data, 0, 4 * quadCount_, 0)) || !data) return;
+        auto* v = static_cast<QuadVertex*>(data);
+        for (uint32_t i = 0; i < quadCount_; ++i, v += 4) {
+            ISpriteClient* c = clients[i];
+            WriteSpriteQuad(v, c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f * 0.5f);
+        }
+        vb->Unlock();
+    }
+    Draw(m);
+}
+
+void QuadsRendererClass::Draw(ROMaterialClass* m) {
     m->SetPrimCount(2 * quadCount_);
     m->SetTexture(0, TextureRef(texture_));
     if (Device) {
@@ -204,17 +264,9 @@ TBaseRenderUnit* ClientRendererBase::CreateCopy(TBaseRenderUnit*) {
     return nullptr;
 }
 
-bool ClientRendererBase::StoreClient(ISpriteClient* client) {
-    if (!client) {
-        ErrorReport(std::string(ReportName()) + ".AddClient: _client = nil", "mhl");
-        return false;
-    }
-    const int last = static_cast<int>(clients_.size()) - 1;
-    if (last < 0) return false;
-    if (count_ > last) count_ = last;
-    clients_[static_cast<size_t>(count_)] = client;
-    ++count_;
-    return true;
+bool ClientRendererBase::RefuseNilClient() {
+    ErrorReport(std::string(ReportName()) + ".AddClient: _client = nil", "mhl");
+    return false;
 }
 
 void ClientRendererBase::ClearClients() {
@@ -243,8 +295,8 @@ SpritesRendererClass* SpritesRendererClass::Create(TBaseRenderUnit* parent, cons
 void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count) {
     if (count < 1 || !quads_) return;
     // Each client's texture is asked once; clients of one texture end up side by side.
-    byTexture_.clear();
-    for (int i = 0; i < count; ++i) byTexture_.emplace_back(list[size_t(i)]->GetTexture(), list[size_t(i)]);
+    byTexture_.resize(size_t(count));
+    for (int i = 0; i < count; ++i) byTexture_[size_t(i)] = {list[size_t(i)]->GetTexture(), list[size_t(i)]};
     if (count > 1) GroupByTexture();
     for (int i = 0; i < count; ++i) list[size_t(i)] = byTexture_[size_t(i)].second;
     IKWTexture* current = byTexture_[0].first;
@@ -258,11 +310,7 @@ void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteCli
             quads_->SetTexture(current);
             IKWTexture* next = byTexture_[size_t(j < count ? j : count - 1)].first;
             quads_->NextBatch();
-            for (int k = i; k < j; ++k) {
-                ISpriteClient* c = list[static_cast<size_t>(k)];
-                quads_->AddQuad(c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f);
-            }
-            quads_->Render();
+            quads_->RenderSprites(list.data() + i, j - i);
             ++batchesDrawn_;
             current = next;
         }
@@ -392,13 +440,13 @@ void SpritesRendererDRClass::DoRender() {
     runs_.clear();
     if (count_ < 1) return;
     // Each client's distance and renderer are asked once.
-    byDistance_.clear();
-    order_.clear();
+    byDistance_.resize(size_t(count_));
+    order_.resize(size_t(count_));
     for (int i = 0; i < count_; ++i) {
         ISpriteClient* c = clients_[size_t(i)];
         const float d = c->GetDistance();
-        byDistance_.push_back({d, c, RendererFor(c->GetKind())});
-        order_.push_back(FarToNearKey(d, static_cast<uint32_t>(i)));
+        byDistance_[size_t(i)] = {d, c, RendererFor(c->GetKind())};
+        order_[size_t(i)] = FarToNearKey(d, static_cast<uint32_t>(i));
     }
     SortFarToNear(order_, scratch_);
     auto entry = [this](int i) -> const Entry& {

@@ -19,6 +19,7 @@
 namespace vesk {
 
 class TRenderObject;
+class ROMaterialClass;
 class SwapManagerClass;
 
 // One vertex of a quad store: position, colour, texture coordinates (24 bytes).
@@ -55,6 +56,8 @@ public:
     bool BatchFull() const { return quadCount_ >= maxQuads_; }
     // Draws the batch with the current texture and an identity world transform.
     void Render();
+    // AddQuad for each client (its colour, matrix and size times two), then Render.
+    void RenderSprites(ISpriteClient* const* clients, int count);
 
     uint32_t QuadCount() const { return quadCount_; }
     uint32_t MaxQuads() const { return maxQuads_; }
@@ -71,6 +74,8 @@ public:
 private:
     bool CheckRO();
     void FreeBuffers();
+    // The batch's quads are in the render object: its draw.
+    void Draw(ROMaterialClass* m);
 
     platform::IDirect3DDevice9* device_ = nullptr;
     uint32_t maxQuads_ = 0;
@@ -102,8 +107,16 @@ protected:
     // units; any other parent is a fatal report (nullptr).
     template <class T> static T* Make(TBaseRenderUnit* parent, int capacity);
     // The client is stored at the end of the list; once full, each further
-    // client replaces the last one. A nil client is a fatal report.
-    bool StoreClient(ISpriteClient* client);
+    // client replaces the last one. A nil client is a fatal report. Every
+    // sprite of a frame passes here twice, so it is inline.
+    bool StoreClient(ISpriteClient* client) {
+        if (!client) return RefuseNilClient();
+        const int last = static_cast<int>(clients_.size()) - 1;
+        if (last < 0) return false;
+        if (count_ > last) count_ = last;
+        clients_[static_cast<size_t>(count_++)] = client;
+        return true;
+    }
     // "SpritesRendererClass" or "SpritesRendererDRClass", for the reports.
     virtual const char* ReportName() const = 0;
 
@@ -111,6 +124,8 @@ protected:
     int count_ = 0;
 
 private:
+    bool RefuseNilClient();
+
     bool constructing_ = false;
 };
 

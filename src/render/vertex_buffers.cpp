@@ -388,13 +388,21 @@ void IndexBufferClass::SetIndex(void* data, uint32_t i, uint32_t value) {
 void IndexBufferClass::UpdateMinMax() {
     void* data = nullptr;
     if (Failed(Lock(&data, 0, count_, D3DLOCK_READONLY)) || !data) return;
-    maxIndex_ = 0;
-    minIndex_ = 0x0FFFFFFF;
-    for (uint32_t i = 0; i < count_; ++i) {
-        const uint32_t v = GetIndex(data, i);
-        maxIndex_ = std::max(maxIndex_, v);
-        minIndex_ = std::min(minIndex_, v);
-    }
+    // The format is asked once, not per index: quad stores scan thousands.
+    auto scan = [this](const auto* index) {
+        uint32_t lo = 0x0FFFFFFF, hi = 0;
+        for (uint32_t i = 0; i < count_; ++i) {
+            const uint32_t v = index[i];
+            hi = std::max(hi, v);
+            lo = std::min(lo, v);
+        }
+        minIndex_ = lo;
+        maxIndex_ = hi;
+    };
+    if (manager_->GetFormat() == D3DFMT_INDEX16)
+        scan(static_cast<const uint16_t*>(data));
+    else
+        scan(static_cast<const uint32_t*>(data));
     Unlock();
 }
 
@@ -421,7 +429,7 @@ IVertexBuffer* BuffersManagerClass::GetVB(uint32_t count, uint32_t fvf, uint32_t
     // A dynamic buffer is rewritten whole, so it is never shared while any part is in use.
     const bool dynamic = (usage & D3DUSAGE_DYNAMIC) != 0;
     for (auto& m : vertex_) {
-        if (m->GetFVF() != fvf || m->GetPool() != pool || m->GetUsage() != usage) continue;
+        if (!m->Holds(fvf, pool, usage)) continue;
         if (dynamic && m->Chunks().size() > 1) continue;
         if (VertexBufferClass* c = m->AllocChunk(count)) return c;
     }

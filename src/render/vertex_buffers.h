@@ -38,6 +38,12 @@ public:
     uint32_t GetPool() const;
     uint32_t GetUsage() const;
     uint32_t GetStride() const;
+    // Whether this format, pool and usage were all set and are the ones given
+    // (the chunk managers, which always set them, are searched by this).
+    bool Holds(uint32_t fvf, uint32_t pool, uint32_t usage) const {
+        constexpr uint64_t all = BM_USEFVF | BM_USEPOOL | BM_USEUSAGE;
+        return (Flags() & all) == all && FVF == fvf && Pool == pool && Usage == usage;
+    }
 
 protected:
     uint32_t FVF = 0;

@@ -238,11 +238,13 @@ void FXJetClass::DoRender() {
     }
     if (!swap_) {
         swap_ = std::make_unique<SwapManagerClass>("jet");
+        // The four materials are read from Lua once.
+        MaterialLuaMemo memo;
         for (int i = 0; i < 4; ++i) {
             TRenderObject* ro = CreateIndexedQuadStore(kBandQuads, kBandStates, "jet");
             if (ROMaterialClass* m = ro->GetMaterial(0)) {
                 m->SetTwoSided(true);
-                m->SetMaterialFromLua(kBandMaterial, "checker");
+                m->SetMaterialFromLua(kBandMaterial, "checker", &memo);
                 m->SetPrimCount(0);
             }
             swap_->Add(ro);

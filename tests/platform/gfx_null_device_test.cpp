@@ -211,6 +211,114 @@ TEST_F(GfxNullDevice, TextureLocksCopiesAndReadBackAreByteExact) {
     EXPECT_EQ(rt->LockRect(&lr, nullptr, 0), D3DERR_INVALIDCALL);
 }
 
+// Clears of the target reach its pixels whatever comes after them: further
+// clears of part of it, fills, and writes through a lock, also while locked.
+TEST_F(GfxNullDevice, ClearsComposeWithFillsAndLockedWrites) {
+    constexpr uint32_t A = 0xFF0000AA, B = 0xFF0000BB, C = 0xFF0000CC, X = 0xFF0000EE;
+    struct Step {
+        enum Kind { Clear, ClearRect, Fill, Lock, Write, Unlock } kind;
+        RECT rect{};
+        uint32_t color = 0;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+        // The colour expected at each pixel of the 4x4 target.
+        uint32_t (*expect)(int x, int y);
+    };
+    const RECT centre{1, 1, 3, 3}, corner{2, 2, 4, 4}, top{0, 0, 2, 1}, px00{0, 0, 1, 1}, px11{1, 1, 2, 2};
+    const std::vector<Case> cases = {
+        {"a part cleared after the whole",
+         {{Step::Clear, {}, A}, {Step::ClearRect, centre, B}},
+         [](int x, int y) { return x >= 1 && x < 3 && y >= 1 && y < 3 ? B : A; }},
+        {"the whole cleared twice", {{Step::Clear, {}, A}, {Step::Clear, {}, B}}, [](int, int) { return B; }},
+        {"the whole cleared after a part",
+         {{Step::ClearRect, centre, B}, {Step::Clear, {}, A}},
+         [](int, int) { return A; }},
+        {"more clears of parts than are kept back",
+         {{Step::Clear, {}, A},
+          {Step::ClearRect, centre, B},
+          {Step::ClearRect, corner, C},
+          {Step::ClearRect, top, X},
+          {Step::ClearRect, px11, A}},
+         [](int x, int y) {
+             if (x == 1 && y == 1) return A;
+             if (y == 0 && x < 2) return X;
+             if (x >= 2 && y >= 2) return C;
+             return x >= 1 && x < 3 && y >= 1 && y < 3 ? B : A;
+         }},
+        {"a part cleared again in its own colour",
+         {{Step::Clear, {}, A},
+          {Step::ClearRect, centre, B},
+          {Step::ClearRect, px11, B},
+          {Step::ClearRect, top, C}},
+         [](int x, int y) { return y == 0 && x < 2 ? C : (x >= 1 && x < 3 && y >= 1 && y < 3 ? B : A); }},
+        {"a fill after a clear",
+         {{Step::Clear, {}, A}, {Step::Fill, top, C}},
+         [](int x, int y) { return y == 0 && x < 2 ? C : A; }},
+        {"a locked write between clears",
+         {{Step::Clear, {}, A},
+          {Step::Lock},
+          {Step::Write, px00, X},
+          {Step::Unlock},
+          {Step::ClearRect, corner, B}},
+         [](int x, int y) { return x == 0 && y == 0 ? X : (x >= 2 && y >= 2 ? B : A); }},
+        {"a write through a lock taken before the clear",
+         {{Step::Lock}, {Step::Clear, {}, A}, {Step::Write, px11, X}, {Step::Unlock}},
+         [](int x, int y) { return x == 1 && y == 1 ? X : A; }},
+    };
+    for (const Case& c : cases) {
+        auto dev = Make();
+        Ref<IDirect3DSurface9> rt;
+        ASSERT_EQ(
+            dev->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, 1, rt.Put(), nullptr),
+            D3D_OK);
+        ASSERT_EQ(dev->SetRenderTarget(0, rt.Get()), D3D_OK);
+        D3DLOCKED_RECT lr{};
+        for (const Step& s : c.steps) {
+            switch (s.kind) {
+            case Step::Clear:
+                ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, s.color, 1.0f, 0), D3D_OK) << c.what;
+                break;
+            case Step::ClearRect:
+                ASSERT_EQ(dev->Clear(1, &s.rect, D3DCLEAR_TARGET, s.color, 1.0f, 0), D3D_OK) << c.what;
+                break;
+            case Step::Fill:
+                ASSERT_EQ(dev->ColorFill(rt.Get(), &s.rect, s.color), D3D_OK) << c.what;
+                break;
+            case Step::Lock:
+                ASSERT_EQ(rt->LockRect(&lr, nullptr, 0), D3D_OK) << c.what;
+                break;
+            case Step::Write:
+                std::memcpy(static_cast<uint8_t*>(lr.pBits) + s.rect.top * lr.Pitch + s.rect.left * 4,
+                            &s.color, 4);
+                break;
+            case Step::Unlock:
+                ASSERT_EQ(rt->UnlockRect(), D3D_OK) << c.what;
+                break;
+            }
+        }
+        // Every reader sees the same pixels: the CPU copy, a lock and a read-back.
+        Ref<IDirect3DSurface9> sys;
+        ASSERT_EQ(
+            dev->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, sys.Put(), nullptr),
+            D3D_OK);
+        ASSERT_EQ(dev->GetRenderTargetData(rt.Get(), sys.Get()), D3D_OK);
+        const std::vector<uint8_t> copy = NullDevice::SurfaceBytes(rt.Get());
+        ASSERT_EQ(copy.size(), 64u);
+        EXPECT_EQ(NullDevice::SurfaceBytes(sys.Get()), copy) << c.what;
+        ASSERT_EQ(rt->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_EQ(std::memcmp(lr.pBits, copy.data(), copy.size()), 0) << c.what;
+        rt->UnlockRect();
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                uint32_t v;
+                std::memcpy(&v, copy.data() + y * 16 + x * 4, 4);
+                EXPECT_EQ(v, c.expect(x, y)) << c.what << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST_F(GfxNullDevice, InjectedFailures) {
     NullGfxConfig cfg;
     cfg.videoMemoryBytes = 1 << 16;

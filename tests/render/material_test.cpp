@@ -2,6 +2,7 @@
 
 #include "core/config_record.h"
 #include "core/lua_machine.h"
+#include "core/lua_readers.h"
 #include "platform/gfx/d3dx.h"
 #include "render/device.h"
 #include "render/material.h"
@@ -338,4 +339,68 @@ TEST_F(Materials, CopiesAndRenderObjectMaterials) {
     shared->Free();
     roCopy->Free();
     BuffersManager.reset();
+}
+
+// Materials filled one after another through a memo come out as those read
+// from Lua one by one, report what they report, and leave Lua as they do.
+TEST_F(Materials, AMemoFillsLikeReadingEachFromLua) {
+    auto describe = [](MaterialClass* mat) {
+        std::string s = mat->Name() + " t" + std::to_string(mat->GetTechnique());
+        const D3DMATERIAL9& d = mat->GetD3DMaterial();
+        for (float f :
+             {d.Diffuse.r, d.Diffuse.g, d.Diffuse.b, d.Diffuse.a, d.Specular.a, d.Ambient.r, d.Power})
+            s += " " + std::to_string(f);
+        for (uint32_t i = 0; i < mat->StageCount(); ++i) {
+            TexturePropertiesClass* st = mat->GetTextureProp(i);
+            IKWTexture* t = st->GetTexture();
+            s += " | " + (t ? t->GetName() : std::string("<none>")) + " " + std::to_string(st->MipBias()) +
+                 " " + std::to_string(st->MinFilter()) + std::to_string(st->MagFilter()) +
+                 std::to_string(st->MipFilter());
+            for (const auto& r : st->StageStates())
+                s += " s" + std::to_string(r.type) + "=" + std::to_string(r.value);
+            for (const auto& r : st->RestoreStageStates())
+                s += " r" + std::to_string(r.type) + "=" + std::to_string(r.value);
+            for (const auto& r : st->RenderStates())
+                s += " rs" + std::to_string(r.state) + "=" + std::to_string(r.value);
+        }
+        return s;
+    };
+    auto luaA = [] { return GetLuaString("a", false); };
+    const std::pair<const char*, const char*> cases[] = {
+        {"hull", "checker"}, {"ghost", "hull"}, {"lit", "checker"}, {"multi", "checker"}, {"half", "plain"}};
+    for (const auto& [name, alternate] : cases) {
+        std::vector<std::string> plain, memoed;
+        std::vector<bool> plainAlt, memoAlt;
+        const size_t logBefore = Log(kErrLogFileName).size();
+        for (int i = 0; i < 4; ++i) {
+            MaterialClass* mat = MaterialClass::Create();
+            plainAlt.push_back(mat->SetMaterialFromLua(name, alternate));
+            plain.push_back(describe(mat));
+            mat->Free();
+        }
+        const std::string plainLog = Log(kErrLogFileName).substr(logBefore);
+        const std::string plainA = luaA();
+        LuaMachine->RunString("a = 'changed'");
+        MaterialLuaMemo memo;
+        for (int i = 0; i < 4; ++i) {
+            MaterialClass* mat = MaterialClass::Create();
+            memoAlt.push_back(mat->SetMaterialFromLua(name, alternate, &memo));
+            memoed.push_back(describe(mat));
+            mat->Free();
+        }
+        EXPECT_EQ(memoed, plain) << name;
+        EXPECT_EQ(memoAlt, plainAlt) << name;
+        EXPECT_EQ(luaA(), plainA) << name;
+        // The same reports, as many times (each line carries its own time).
+        auto reports = [](const std::string& log) {
+            size_t n = 0;
+            for (size_t at = log.find("SetMaterialFromLua"); at != std::string::npos;
+                 at = log.find("SetMaterialFromLua", at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(reports(Log(kErrLogFileName).substr(logBefore + plainLog.size())), reports(plainLog))
+            << name;
+    }
+    EXPECT_TRUE(trap.reports.empty());
 }

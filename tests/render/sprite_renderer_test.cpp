@@ -1,6 +1,7 @@
 // The shared sprite renderers, the render operations that own them, the
 // quad batch, and the physics operations of a unit, on the recording device.
 #include "core/lua_machine.h"
+#include "platform/gfx/null_device.h"
 #include "render/component.h"
 #include "render/dynamic_position.h"
 #include "render/helpers.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -168,6 +170,60 @@ TEST_F(SpriteRendererTest, QuadsAreCameraSizedSquaresThroughTheClientMatrix) {
     for (int i = 0; i < 6; ++i) q->AddQuad(0, Matrix{}, 1.0f);
     EXPECT_EQ(q->QuadCount(), 4u);
     q->Free();
+}
+
+// A client of its own size, colour and matrix.
+class ShapedClient : public Client {
+public:
+    ShapedClient(float size, uint32_t colour, const Matrix& m)
+        : Client(TexA(), 1, {}), size(size), colour(colour) {
+        matrix = m;
+    }
+    float GetSize() const override { return size; }
+    uint32_t GetColour() const override { return colour; }
+    float size;
+    uint32_t colour;
+};
+
+TEST_F(SpriteRendererTest, BatchedSpritesReachTheVertexBufferAsTransformedUnitQuads) {
+    Ops()->GetRenderer();
+    SpritesRendererClass* r = Ops()->BurstRenderer();
+    // One texture, more clients than a batch holds; turned, scaled, mirrored
+    // and plain matrices, and zero terms whose signs must survive.
+    std::vector<std::unique_ptr<ShapedClient>> clients;
+    for (int i = 0; i < SpritesRendererClass::kMaxClients; ++i) {
+        Matrix m = MatrixProduct(MatrixRotationYawPitchRoll(0.37f * float(i), 0.11f * float(i % 7), 1.3f),
+                                 MatrixScaling(1.0f + float(i % 5), i % 3 == 0 ? -1.0f : 0.5f, 2.0f));
+        if (i % 4 == 1) m = Matrix{};
+        if (i % 4 == 2) m.m[0][0] = m.m[1][0] = m.m[2][0] = 0.0f, m.m[3][0] = -0.0f;
+        m.m[3][1] = float(i) * 3.5f - 40.0f;
+        clients.push_back(std::make_unique<ShapedClient>(0.25f + float(i % 9), 0xFF000000u + uint32_t(i), m));
+        r->AddClient(clients.back().get());
+    }
+    Dev().ClearCalls();
+    r->Render();
+    QuadsRendererClass* quads = r->Quads();
+    const uint32_t drawn = quads->QuadCount();
+    ASSERT_EQ(drawn, quads->MaxQuads()); // the client past the batch is dropped
+    const std::vector<std::string> draws = Dev().Find("DrawIndexedPrimitive");
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_NE(draws[0].find(", " + std::to_string(2 * drawn) + ")"), std::string::npos) << draws[0];
+    IVertexBuffer* vb = quads->CurrentRO()->GetVB();
+    const std::vector<uint8_t>& bytes = platform::NullDevice::BufferBytes(vb->GetD3DBuffer());
+    ASSERT_GE(bytes.size(), (size_t(vb->GetStart()) + 4 * drawn) * sizeof(QuadVertex));
+    const auto* v = reinterpret_cast<const QuadVertex*>(bytes.data()) + vb->GetStart();
+    const float corner[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+    const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (uint32_t q = 0; q < drawn; ++q) {
+        const ShapedClient& c = *clients[q];
+        const float h = c.size * 2.0f * 0.5f;
+        for (int k = 0; k < 4; ++k) {
+            const Vec3 want = Vec3TransformPoint({corner[k][0] * h, corner[k][1] * h, 0}, c.matrix);
+            const QuadVertex& got = v[4 * q + uint32_t(k)];
+            const QuadVertex expect{want.x, want.y, want.z, c.colour, uv[k][0], uv[k][1]};
+            ASSERT_EQ(std::memcmp(&got, &expect, sizeof got), 0) << "quad " << q << " corner " << k;
+        }
+    }
 }
 
 TEST_F(SpriteRendererTest, DistanceRendererDrawsRunsFarToNearThroughEachKindsRenderer) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
+#include <typeinfo>
 
 #include "platform/gfx/d3dx.h"
 #include "platform/image_codecs.h"
@@ -52,8 +54,12 @@ template <class T, class... Rest> std::string Join(const T& first, const Rest&..
     return s;
 }
 
+// The implementation classes are final, so an object is one exactly when its
+// dynamic type is: comparing the type is all the cast needs (textures, buffers
+// and streams are set thousands of times a frame).
 template <class To, class From> To* Impl(From* p) {
-    return dynamic_cast<To*>(p);
+    static_assert(std::is_final_v<To>);
+    return p && typeid(*p) == typeid(To) ? static_cast<To*>(p) : nullptr;
 }
 
 } // namespace
@@ -136,7 +142,7 @@ template class BufferImpl<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 // ---- surfaces -----------------------------------------------------------------------
 SurfaceImpl::SurfaceImpl(DeviceBase* device, const D3DSURFACE_DESC& desc, bool lock)
     : ResourceLink(device), lockable(lock), desc_(desc), pitch_(FormatPitch(desc.Format, desc.Width)) {
-    bytes.assign(size_t(pitch_) * rows(), 0);
+    pixels_.assign(size_t(pitch_) * rows(), 0);
 }
 
 Result SurfaceImpl::GetDevice(IDirect3DDevice9** device) {
@@ -184,7 +190,7 @@ Result SurfaceImpl::LockRect(D3DLOCKED_RECT* out, const RECT* rect, uint32_t fla
     size_t x = compressed ? size_t(r.left / 4) * (desc_.Format == D3DFMT_DXT1 ? 8 : 16)
                           : size_t(r.left) * FormatBytesPerPixel(desc_.Format);
     size_t y = compressed ? size_t(r.top / 4) : size_t(r.top);
-    out->pBits = bytes.data() + y * pitch_ + x;
+    out->pBits = bytes().data() + y * pitch_ + x;
     out->Pitch = int32_t(pitch_);
     return D3D_OK;
 }
@@ -385,9 +391,9 @@ bool CopySurfaceRect(const SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst, c
         const size_t rowBytes = size_t((sw + step - 1) / step) * unit;
         for (int32_t y = 0; y < (sh + step - 1) / step; ++y) {
             const uint8_t* s =
-                src.bytes.data() + size_t(sr.top / step + y) * src.pitch() + size_t(sr.left / step) * unit;
+                src.bytes().data() + size_t(sr.top / step + y) * src.pitch() + size_t(sr.left / step) * unit;
             uint8_t* d =
-                dst.bytes.data() + size_t(dr.top / step + y) * dst.pitch() + size_t(dr.left / step) * unit;
+                dst.bytes().data() + size_t(dr.top / step + y) * dst.pitch() + size_t(dr.left / step) * unit;
             std::memcpy(d, s, rowBytes);
         }
         return true;
@@ -397,7 +403,7 @@ bool CopySurfaceRect(const SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst, c
     auto fetch = [&](int32_t x, int32_t y) {
         x = std::clamp(x, sr.left, sr.right - 1);
         y = std::clamp(y, sr.top, sr.bottom - 1);
-        return ReadPixel(sf, src.bytes.data() + size_t(y) * src.pitch() + size_t(x) * sbpp);
+        return ReadPixel(sf, src.bytes().data() + size_t(y) * src.pitch() + size_t(x) * sbpp);
     };
     for (int32_t y = 0; y < dh; ++y) {
         for (int32_t x = 0; x < dw; ++x) {
@@ -419,7 +425,7 @@ bool CopySurfaceRect(const SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst, c
             } else {
                 c = fetch(int32_t(std::lround(fx)), int32_t(std::lround(fy)));
             }
-            WritePixel(df, dst.bytes.data() + size_t(dr.top + y) * dst.pitch() + size_t(dr.left + x) * dbpp,
+            WritePixel(df, dst.bytes().data() + size_t(dr.top + y) * dst.pitch() + size_t(dr.left + x) * dbpp,
                        c);
         }
     }
@@ -440,8 +446,38 @@ void FillSurfaceRect(SurfaceImpl& s, const RECT& r, D3DCOLOR color) {
         std::memcpy(row.data() + done * bpp, row.data(), n * bpp);
         done += n;
     }
+    uint8_t* pixels = s.bytes().data();
     for (int32_t y = r.top; y < r.bottom; ++y)
-        std::memcpy(s.bytes.data() + size_t(y) * s.pitch() + size_t(r.left) * bpp, row.data(), row.size());
+        std::memcpy(pixels + size_t(y) * s.pitch() + size_t(r.left) * bpp, row.data(), row.size());
+}
+
+void SurfaceImpl::DeferFill(const RECT& rect, D3DCOLOR color) {
+    // Writes through a pointer handed out by a lock land after this fill.
+    if (locked) {
+        FillSurfaceRect(*this, rect, color);
+        return;
+    }
+    auto inside = [](const RECT& a, const RECT& b) {
+        return a.left >= b.left && a.top >= b.top && a.right <= b.right && a.bottom <= b.bottom;
+    };
+    // Refilling part of the last fill with its own colour changes nothing.
+    if (!pendingFills_.empty() && pendingFills_.back().color == color &&
+        inside(rect, pendingFills_.back().rect))
+        return;
+    std::erase_if(pendingFills_, [&](const PendingFill& f) { return inside(f.rect, rect); });
+    // A frame's target sees a few clears; past that they are written out.
+    constexpr size_t kMaxPending = 4;
+    if (pendingFills_.size() == kMaxPending) ApplyPendingFills();
+    pendingFills_.push_back({rect, color});
+}
+
+void SurfaceImpl::ApplyPendingFills() {
+    std::vector<PendingFill> fills;
+    fills.swap(pendingFills_);
+    for (const PendingFill& f : fills) FillSurfaceRect(*this, f.rect, f.color);
+    // The list keeps its room for the next frame's clears.
+    fills.clear();
+    pendingFills_.swap(fills);
 }
 
 // ---- the device ---------------------------------------------------------------------
@@ -869,7 +905,7 @@ Result DeviceBase::BackendCopy(SurfaceImpl& src, const RECT& sr, SurfaceImpl& ds
 }
 
 Result DeviceBase::BackendReadBack(SurfaceImpl& rt, SurfaceImpl& dest) {
-    dest.bytes = rt.bytes;
+    dest.bytes() = rt.bytes();
     return D3D_OK;
 }
 
@@ -880,7 +916,8 @@ Result DeviceBase::BackendColorFill(SurfaceImpl& s, const RECT& r, D3DCOLOR colo
 
 Result DeviceBase::BackendClear(uint32_t count, const RECT* rects, uint32_t flags, D3DCOLOR color, float,
                                 uint32_t) {
-    // The CPU copy of the target follows clears so readers see the colour.
+    // The CPU copy of the target follows clears so readers see the colour;
+    // the pixels are written when something next reads or writes them.
     SurfaceImpl* rt = state_.renderTarget.Get();
     if (!(flags & D3DCLEAR_TARGET) || !rt) return D3D_OK;
     const D3DVIEWPORT9& vp = state_.viewport;
@@ -890,7 +927,7 @@ Result DeviceBase::BackendClear(uint32_t count, const RECT* rects, uint32_t flag
         r.top = std::max({r.top, view.top, 0});
         r.right = std::min({r.right, view.right, int32_t(rt->desc().Width)});
         r.bottom = std::min({r.bottom, view.bottom, int32_t(rt->desc().Height)});
-        if (r.left < r.right && r.top < r.bottom) FillSurfaceRect(*rt, r, color);
+        if (r.left < r.right && r.top < r.bottom) rt->DeferFill(r, color);
     };
     if (count == 0 || !rects)
         clip(view);
@@ -1486,7 +1523,7 @@ Result DeviceBase::FillCompressedTexture(IDirect3DTexture9* texture,
         D3DLOCKED_RECT lr;
         Result r = t->LockRect(i, &lr, nullptr, 0);
         if (Failed(r)) return r;
-        std::memcpy(lr.pBits, blocks.data(), std::min(blocks.size(), t->levels[i]->bytes.size()));
+        std::memcpy(lr.pBits, blocks.data(), std::min(blocks.size(), t->levels[i]->bytes().size()));
         r = t->UnlockRect(i);
         if (Failed(r)) return r;
     }

@@ -99,7 +99,18 @@ public:
     bool IsRenderTarget() const { return (desc_.Usage & D3DUSAGE_RENDERTARGET) != 0; }
     bool IsDepth() const { return (desc_.Usage & D3DUSAGE_DEPTHSTENCIL) != 0; }
 
-    std::vector<uint8_t> bytes; // CPU copy, top row first
+    // The CPU copy, top row first, with any deferred fill written into it.
+    std::vector<uint8_t>& bytes() {
+        if (!pendingFills_.empty()) ApplyPendingFills();
+        return pixels_;
+    }
+    const std::vector<uint8_t>& bytes() const { return const_cast<SurfaceImpl*>(this)->bytes(); }
+    // A fill of a rectangle with a colour that reaches the pixels only when
+    // they are next read or written: the recording device's targets are
+    // cleared every frame (the whole and parts of it) and rarely looked at. A
+    // later fill that covers an earlier one replaces it.
+    void DeferFill(const RECT& rect, D3DCOLOR color);
+
     bool locked = false;
     uint32_t lockFlags = 0;
     RECT lockRect;
@@ -110,6 +121,14 @@ public:
     bool lockable = true;
 
 private:
+    void ApplyPendingFills();
+
+    struct PendingFill {
+        RECT rect;
+        D3DCOLOR color;
+    };
+    std::vector<uint8_t> pixels_;
+    std::vector<PendingFill> pendingFills_; // in the order they were made
     D3DSURFACE_DESC desc_;
     uint32_t pitch_;
 };

@@ -419,7 +419,7 @@ public:
         if (job.inLevels) return;
         job.inLevels = true;
         for (size_t i = 0; i < job.blocks.size(); ++i) {
-            std::vector<uint8_t>& bytes = job.texture->levels[i]->bytes;
+            std::vector<uint8_t>& bytes = job.texture->levels[i]->bytes();
             std::memcpy(bytes.data(), job.blocks[i].data(), std::min(bytes.size(), job.blocks[i].size()));
         }
     }
@@ -687,7 +687,7 @@ Result GLDevice::BackendCreateTexture(TextureImpl& t) {
         const D3DSURFACE_DESC& d = t.levels[i]->desc();
         if (f.compressed)
             glCompressedTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(d.Width), GLsizei(d.Height),
-                                   0, GLsizei(t.levels[i]->bytes.size()), t.levels[i]->bytes.data());
+                                   0, GLsizei(t.levels[i]->bytes().size()), t.levels[i]->bytes().data());
         else
             glTexImage2D(GL_TEXTURE_2D, GLint(i), GLint(f.internal), GLsizei(d.Width), GLsizei(d.Height), 0,
                          f.format, f.type, nullptr);
@@ -795,12 +795,12 @@ void GLDevice::UploadLevel(SurfaceImpl& s, const RECT* rect, const std::vector<u
     glActiveTexture(GL_TEXTURE0);
     if (f.compressed) {
         glCompressedTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, GLsizei(s.desc().Width),
-                                  GLsizei(s.desc().Height), f.internal, GLsizei(s.bytes.size()),
-                                  s.bytes.data());
+                                  GLsizei(s.desc().Height), f.internal, GLsizei(s.bytes().size()),
+                                  s.bytes().data());
     } else if (f.decode) {
         std::vector<uint8_t> own;
         if (!decoded) {
-            own = DecodeDxt(fmt, s.bytes.data(), s.bytes.size(), s.desc().Width, s.desc().Height);
+            own = DecodeDxt(fmt, s.bytes().data(), s.bytes().size(), s.desc().Width, s.desc().Height);
             decoded = &own;
         }
         glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, GLsizei(s.desc().Width), GLsizei(s.desc().Height),
@@ -810,7 +810,7 @@ void GLDevice::UploadLevel(SurfaceImpl& s, const RECT* rect, const std::vector<u
         const uint32_t bpp = FormatBytesPerPixel(fmt);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(s.desc().Width));
         glTexSubImage2D(GL_TEXTURE_2D, level, r.left, r.top, r.right - r.left, r.bottom - r.top, f.format,
-                        f.type, s.bytes.data() + size_t(r.top) * s.pitch() + size_t(r.left) * bpp);
+                        f.type, s.bytes().data() + size_t(r.top) * s.pitch() + size_t(r.left) * bpp);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     }
     if (s.container && (s.container->usage & D3DUSAGE_AUTOGENMIPMAP) && level == 0 && !f.compressed)
@@ -833,9 +833,9 @@ void GLDevice::ReadSurface(SurfaceImpl& s) {
     const GLFormat f = GLFormatFor(s.desc().Format);
     if (f.compressed || f.decode || !AttachColor(readFbo_, s)) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
-    glReadPixels(0, 0, GLsizei(s.desc().Width), GLsizei(s.desc().Height), f.format, f.type, s.bytes.data());
+    glReadPixels(0, 0, GLsizei(s.desc().Width), GLsizei(s.desc().Height), f.format, f.type, s.bytes().data());
     if (s.desc().Format == D3DFMT_X8R8G8B8)
-        for (size_t i = 3; i < s.bytes.size(); i += 4) s.bytes[i] = 0xFF;
+        for (size_t i = 3; i < s.bytes().size(); i += 4) s.bytes()[i] = 0xFF;
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     s.gpuNewer = false;
 }
@@ -918,7 +918,7 @@ void GLDevice::SurfaceUnlocked(SurfaceImpl& s, const RECT& dirty) {
     PendingUpload upload{Ref<SurfaceImpl>::Share(&s), SurfaceRect(s), {}};
     if (GLFormatFor(s.desc().Format).decode)
         upload.decoded =
-            DecodeDxt(s.desc().Format, s.bytes.data(), s.bytes.size(), s.desc().Width, s.desc().Height);
+            DecodeDxt(s.desc().Format, s.bytes().data(), s.bytes().size(), s.desc().Width, s.desc().Height);
     std::lock_guard lock(pendingMutex_);
     pending_.push_back(std::move(upload));
 }
@@ -1588,7 +1588,7 @@ Result GLDevice::BackendCopy(SurfaceImpl& src, const RECT& sr, SurfaceImpl& dst,
         glGenTextures(1, &temp);
         glBindTexture(GL_TEXTURE_2D, temp);
         glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internal), GLsizei(src.desc().Width),
-                     GLsizei(src.desc().Height), 0, f.format, f.type, src.bytes.data());
+                     GLsizei(src.desc().Height), 0, f.format, f.type, src.bytes().data());
         boundTex_[0] = 0;
         appliedTextures_ = 0;
         stex = temp;
@@ -1613,9 +1613,9 @@ Result GLDevice::BackendReadBack(SurfaceImpl& rt, SurfaceImpl& dest) {
     if (!AttachColor(readFbo_, rt)) return D3DERR_INVALIDCALL;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
     glReadPixels(0, 0, GLsizei(rt.desc().Width), GLsizei(rt.desc().Height), f.format, f.type,
-                 dest.bytes.data());
+                 dest.bytes().data());
     if (rt.desc().Format == D3DFMT_X8R8G8B8)
-        for (size_t i = 3; i < dest.bytes.size(); i += 4) dest.bytes[i] = 0xFF;
+        for (size_t i = 3; i < dest.bytes().size(); i += 4) dest.bytes()[i] = 0xFF;
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     return D3D_OK;
 }

@@ -34,7 +34,7 @@ Result NullDevice::BackendCreateShader(ResourceLink&, const std::string& source,
 const std::vector<uint8_t>& NullDevice::SurfaceBytes(IDirect3DSurface9* surface) {
     static const std::vector<uint8_t> none;
     auto* s = dynamic_cast<SurfaceImpl*>(surface);
-    return s ? s->bytes : none;
+    return s ? s->bytes() : none;
 }
 
 const std::vector<uint8_t>& NullDevice::BufferBytes(IDirect3DVertexBuffer9* buffer) {

@@ -314,16 +314,17 @@ void TDeviceDrawer::EndBatch() {
 }
 
 void TDeviceDrawer::FlushGlyphs() {
-    if (glyphQuads_.empty() || !Dev() || !atlas_) {
-        glyphQuads_.clear();
-        return;
-    }
-    std::vector<Vertex> quads;
-    quads.swap(glyphQuads_);
+    if (glyphQuads_.empty()) return;
+    // Emptied however the drawing ends; the buffer keeps its room for the next batch.
+    struct Emptied {
+        std::vector<Vertex>& quads;
+        ~Emptied() { quads.clear(); }
+    } emptied{glyphQuads_};
+    if (!Dev() || !atlas_) return;
     Prepare(atlas_.Get(), true, TImageBlend::Normal);
     CachedSetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
     CachedSetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-    Draw(D3DPT_TRIANGLELIST, static_cast<uint32_t>(quads.size() / 3), quads.data());
+    Draw(D3DPT_TRIANGLELIST, static_cast<uint32_t>(glyphQuads_.size() / 3), glyphQuads_.data());
 }
 
 } // namespace vesk

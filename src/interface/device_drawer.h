@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "interface/draw_target.h"
@@ -75,7 +76,7 @@ private:
     std::map<std::string, TextureRef> textures_;
 
     platform::Ref<platform::IDirect3DTexture9> atlas_;
-    std::map<uint64_t, Slot> slots_;
+    std::unordered_map<uint64_t, Slot> slots_; // by glyph serial; entries stay put as it grows
     int shelfX_ = 0, shelfY_ = 0, shelfHeight_ = 0;
     const TGlyph* placed_ = nullptr;
     int placedX_ = 0, placedY_ = 0;

@@ -70,6 +70,7 @@ uint32_t TPolygonNode::LookColor(uint32_t plain, const std::optional<uint32_t>& 
 
 uint32_t TPolygonNode::WithOpacity(uint32_t argb) const {
     const float k = std::clamp(GetOpacity(), 0.0f, 1.0f);
+    if (k == 1.0f) return argb; // a whole alpha scaled by one stays as it is
     const auto a = static_cast<uint32_t>(std::lround(static_cast<float>(argb >> 24) * k));
     return (argb & 0x00FFFFFFu) | (a << 24);
 }
@@ -316,17 +317,19 @@ void TLabelNode::Draw() {
     box.textColor = color;
     box.wrap = wrap_;
     box.firstLine = firstLine_;
-    std::string key = text_;
-    for (int v :
-         {boxWidth, boxHeight, static_cast<int>(align_), static_cast<int>(vertAlign_), fontSize_,
-          static_cast<int>(wrap_), firstLine_, static_cast<int>(color), static_cast<int>(box.rowStep)})
-        key += '\0' + std::to_string(v);
     if (!layout_ || layout_->Layer() != InterfaceTextDrawer) {
         layout_ = std::make_unique<TSmartText>([this] { return layoutBox_; }, InterfaceTextDrawer);
-        layoutKey_.clear();
+        laidOut_ = false;
     }
-    if (key != layoutKey_) {
-        layoutKey_ = key;
+    const auto sameKey = [&](const LayoutKey& k) {
+        return k.text == text_ && k.boxWidth == boxWidth && k.boxHeight == boxHeight && k.align == align_ &&
+               k.vertAlign == vertAlign_ && k.fontSize == fontSize_ && k.wrap == wrap_ &&
+               k.firstLine == firstLine_ && k.color == color && k.rowStep == static_cast<int>(box.rowStep);
+    };
+    if (!laidOut_ || !sameKey(layoutKey_)) {
+        layoutKey_ = {text_,     boxWidth, boxHeight,  align_, vertAlign_,
+                      fontSize_, wrap_,    firstLine_, color,  static_cast<int>(box.rowStep)};
+        laidOut_ = true;
         layoutBox_ = box;
         const std::u16string wide = DrawnText(text_);
         if (wide == layout_->Text())

@@ -101,9 +101,21 @@ private:
     TTextStyle style_ = TTextStyle::Normal;
     uint32_t shadowColor_ = 0xFF000000;
     int firstLine_ = 0;
-    // The text is laid out again only when what the layout reads changed.
+    // What the layout reads: the text is laid out again only when it changed.
+    struct LayoutKey {
+        std::string text;
+        int boxWidth = 0, boxHeight = 0;
+        TTextAlign align = TTextAlign::Left;
+        TTextVertAlign vertAlign = TTextVertAlign::Top;
+        int fontSize = 0;
+        bool wrap = true;
+        int firstLine = 0;
+        uint32_t color = 0;
+        int rowStep = 0;
+    };
     std::unique_ptr<TSmartText> layout_;
-    std::string layoutKey_;
+    LayoutKey layoutKey_;
+    bool laidOut_ = false; // layoutKey_ holds what the layout was made from
     TSmartTextBox layoutBox_;
 };
 

@@ -68,13 +68,27 @@ GDIFontLibClass::GDIFontLibClass(FontFaceMaker maker) : maker_(std::move(maker))
 
 TFont* GDIFontLibClass::GetFont(const std::string& name, int size) {
     if (size < 1) size = 13;
+    // Fonts are never dropped, so a name once answered keeps its font.
+    for (const Asked& a : asked_)
+        if (a.size == size && a.name == name) return a.font;
     auto key = std::make_pair(platform::LowerCaseCp1251(name), size);
     auto it = fonts_.find(key);
-    if (it != fonts_.end()) return it->second.get();
-    auto face = maker_(name, size);
-    if (!face) return nullptr;
-    auto font = std::make_unique<TFont>(name, size, std::move(face), ops_);
-    return fonts_.emplace(key, std::move(font)).first->second.get();
+    TFont* font = nullptr;
+    if (it != fonts_.end()) {
+        font = it->second.get();
+    } else {
+        auto face = maker_(name, size);
+        if (!face) return nullptr;
+        font = fonts_.emplace(key, std::make_unique<TFont>(name, size, std::move(face), ops_))
+                   .first->second.get();
+    }
+    if (asked_.size() < kAskedKept) {
+        asked_.push_back({name, size, font});
+    } else {
+        asked_[nextAsked_] = {name, size, font};
+        nextAsked_ = (nextAsked_ + 1) % kAskedKept;
+    }
+    return font;
 }
 
 uint32_t ScaleShadowAlpha(uint32_t shadow, uint32_t color) {

@@ -70,9 +70,21 @@ public:
     void SetRenderOps(IRenderSymbols* ops) { ops_ = ops; }
 
 private:
+    // A name as it was asked for, with the font it gave: the texts ask for
+    // the same few fonts all the time, and the lower-case key costs more
+    // than the question.
+    struct Asked {
+        std::string name;
+        int size;
+        TFont* font;
+    };
+    static constexpr size_t kAskedKept = 16;
+
     FontFaceMaker maker_;
     IRenderSymbols* ops_ = nullptr;
     std::map<std::pair<std::string, int>, std::unique_ptr<TFont>> fonts_;
+    std::vector<Asked> asked_;
+    size_t nextAsked_ = 0; // the entry replaced once kAskedKept are kept
 };
 
 // The "Verdana" file next to the program when present, DejaVu Sans otherwise.

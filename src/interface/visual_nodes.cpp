@@ -100,6 +100,8 @@ bool THotKeyNode::GetProperty(const std::string& key, std::string& value) {
 // ---- TRectNode -----------------------------------------------------------------------
 
 TIRect ScaleRect(const TIRect& rect, uint8_t hmode, uint8_t vmode) {
+    // Unanchored, a rectangle stands as it is: its whole coordinates need no rounding.
+    if (hmode == kScaleNone && vmode == kScaleNone) return rect;
     const double kx = InterfaceScaleX, ky = InterfaceScaleY;
     const double L = rect.left, R = rect.right, T = rect.top, B = rect.bottom;
     double l = L, r = R, t = T, b = B;
@@ -580,7 +582,8 @@ void TTransformNode::SetAngle(float a) {
 }
 
 float TTransformNode::DrawTurn() const {
-    if (!std::isfinite(angle_)) return 0.0f;
+    // Most nodes keep the initial angle: no remainder to take.
+    if (angle_ == kPi || !std::isfinite(angle_)) return 0.0f;
     const float turn = std::remainder(angle_ - kPi, kTwoPi);
     // What float rounding leaves of a whole turn is no turn: the node keeps
     // its plain, unresampled drawing.

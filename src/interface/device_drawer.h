@@ -65,6 +65,9 @@ private:
     platform::IDirect3DDevice9* Dev() const;
     // States every shape needs; textured or not, with the image's alpha and blend.
     void Prepare(platform::IDirect3DTexture9* texture, bool textureAlpha, TImageBlend blend);
+    // Prepare for an untextured shape in the normal blend, unless the last
+    // preparation of this frame was that one and nothing drew since but shapes.
+    void PrepareShape();
     void Draw(platform::D3DPRIMITIVETYPE type, uint32_t count, const Vertex* v);
     TextureRef Texture(const std::string& name);
     // The glyph's place in the atlas; nullptr when it has no pixels or cannot be stored.
@@ -72,6 +75,7 @@ private:
     void FlushGlyphs();
 
     bool inFrame_ = false;
+    bool shapeStates_ = false; // the states PrepareShape sets are in place
     std::vector<std::pair<platform::D3DRENDERSTATETYPE, uint32_t>> saved_;
     std::map<std::string, TextureRef> textures_;
 

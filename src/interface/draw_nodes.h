@@ -41,7 +41,10 @@ protected:
     uint32_t LookColor(uint32_t plain, const std::optional<uint32_t>& on,
                        const std::optional<uint32_t>& off) const;
     // ARGB with its alpha scaled by the effective opacity.
-    uint32_t WithOpacity(uint32_t argb) const;
+    uint32_t WithOpacity(uint32_t argb) const { return WithOpacity(argb, DrawOpacity()); }
+    // The effective opacity as drawing scales by it, for several colours of one drawing.
+    float DrawOpacity() const;
+    static uint32_t WithOpacity(uint32_t argb, float opacity);
 
 private:
     uint32_t color_ = 0;      // nothing drawn while its alpha is 0

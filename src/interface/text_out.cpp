@@ -31,16 +31,20 @@ IRenderSymbols* DiscardingGlyphRenderer() {
 }
 
 float TFont::Advance(char16_t c) {
+    if (c < kDirect && directAdvances_[c]) return *directAdvances_[c];
     auto it = advances_.find(c);
-    if (it != advances_.end()) return it->second;
-    const float a = static_cast<float>(face_->Advance(c));
-    advances_.emplace(c, a);
-    return a;
+    if (it == advances_.end()) it = advances_.emplace(c, static_cast<float>(face_->Advance(c))).first;
+    if (c < kDirect) directAdvances_[c] = &it->second;
+    return it->second;
 }
 
 const TGlyph& TFont::Glyph(char16_t c) {
+    if (c < kDirect && directGlyphs_[c]) return *directGlyphs_[c];
     auto it = glyphs_.find(c);
-    if (it != glyphs_.end()) return it->second;
+    if (it != glyphs_.end()) {
+        if (c < kDirect) directGlyphs_[c] = &it->second;
+        return it->second;
+    }
     static uint64_t serials = 0;
     TGlyph g;
     g.code = c;
@@ -51,7 +55,9 @@ const TGlyph& TFont::Glyph(char16_t c) {
         g.bitmap = {};
         g.bitmap.advance = face_->Advance(c);
     }
-    return glyphs_.emplace(c, std::move(g)).first->second;
+    const TGlyph& made = glyphs_.emplace(c, std::move(g)).first->second;
+    if (c < kDirect) directGlyphs_[c] = &made;
+    return made;
 }
 
 std::unique_ptr<platform::IFontFace> OpenNamedFont(const std::string& name, int size) {

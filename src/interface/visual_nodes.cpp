@@ -99,6 +99,17 @@ bool THotKeyNode::GetProperty(const std::string& key, std::string& value) {
 
 // ---- TRectNode -----------------------------------------------------------------------
 
+namespace {
+// std::lround for the screen's coordinates without the library call: the part
+// after the point is taken exactly, and halves go away from zero.
+int RoundCoordinate(double v) {
+    if (!(std::fabs(v) < 1.0e9)) return static_cast<int>(std::lround(v));
+    const auto whole = static_cast<double>(static_cast<int64_t>(v));
+    const double part = v - whole;
+    return static_cast<int>(whole + (part >= 0.5 ? 1.0 : part <= -0.5 ? -1.0 : 0.0));
+}
+} // namespace
+
 TIRect ScaleRect(const TIRect& rect, uint8_t hmode, uint8_t vmode) {
     // Unanchored, a rectangle stands as it is: its whole coordinates need no rounding.
     if (hmode == kScaleNone && vmode == kScaleNone) return rect;
@@ -139,8 +150,7 @@ TIRect ScaleRect(const TIRect& rect, uint8_t hmode, uint8_t vmode) {
     default:
         break;
     }
-    return {static_cast<int>(std::lround(l)), static_cast<int>(std::lround(t)),
-            static_cast<int>(std::lround(r)), static_cast<int>(std::lround(b))};
+    return {RoundCoordinate(l), RoundCoordinate(t), RoundCoordinate(r), RoundCoordinate(b)};
 }
 
 void TRectNode::SetLeft(int v) {

@@ -269,6 +269,7 @@ const TDeviceDrawer::Slot* TDeviceDrawer::GlyphSlot(const TGlyph& glyph) {
     if (shelfY_ + b.height > size) {
         FlushGlyphs();
         slots_.clear();
+        lastSlot_ = nullptr;
         shelfX_ = shelfY_ = shelfHeight_ = 0;
     }
     const RECT area{shelfX_, shelfY_, shelfX_ + b.width, shelfY_ + b.height};
@@ -308,8 +309,10 @@ void TDeviceDrawer::PlaceGlyph(const TGlyph& glyph, int x, int y) {
 
 void TDeviceDrawer::DrawGlyph(uint32_t argb) {
     if (!placed_ || !Dev()) return;
-    const Slot* s = GlyphSlot(*placed_);
+    const Slot* s = lastSlot_ && lastSerial_ == placed_->serial ? lastSlot_ : GlyphSlot(*placed_);
     if (!s) return;
+    lastSerial_ = placed_->serial;
+    lastSlot_ = s;
     // The line's top lies the ascender above the baseline.
     const auto l = static_cast<float>(placedX_ + placed_->bitmap.left);
     const auto t = static_cast<float>(placedY_ + placed_->ascender - placed_->bitmap.top);

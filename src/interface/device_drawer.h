@@ -83,6 +83,9 @@ private:
     std::unordered_map<uint64_t, Slot> slots_; // by glyph serial; entries stay put as it grows
     int shelfX_ = 0, shelfY_ = 0, shelfHeight_ = 0;
     const TGlyph* placed_ = nullptr;
+    // The slot of the glyph drawn last: shadows and outlines draw it again at once.
+    uint64_t lastSerial_ = 0;
+    const Slot* lastSlot_ = nullptr;
     int placedX_ = 0, placedY_ = 0;
     std::vector<Vertex> glyphQuads_;
 };

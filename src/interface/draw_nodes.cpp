@@ -81,10 +81,12 @@ uint32_t TPolygonNode::WithOpacity(uint32_t argb, float k) {
 void TPolygonNode::Draw() {
     TTransformNode::Draw();
     if (!InterfaceDrawer) return;
-    const TIRect r = GetScaledRect();
     const float opacity = DrawOpacity();
     const uint32_t fill = WithOpacity(LookColor(color_, toggleOnColor_, toggleOffColor_), opacity);
     const uint32_t frame = WithOpacity(LookColor(frameColor_, toggleOnFrame_, toggleOffFrame_), opacity);
+    // Without a visible fill or frame nothing is drawn however the shape lies.
+    if (!(fill >> 24) && !(frame >> 24)) return;
+    const TIRect r = GetScaledRect();
     const float turn = DrawTurn();
     const auto l = static_cast<float>(r.left), t = static_cast<float>(r.top);
     const auto rr = static_cast<float>(r.right), b = static_cast<float>(r.bottom);

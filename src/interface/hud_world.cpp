@@ -46,17 +46,29 @@ TGameObjectFreeLink* RocketTargetLink() {
 } // namespace
 
 TBaseGameObject* HudPlayer() {
-    return GlobalObjects ? GlobalObjects->FindChild("player") : nullptr;
+    return GlobalObjects ? GlobalObjects->Player() : nullptr;
 }
+
+namespace {
+// The game's own player keeps its lookups; one the scripts built by hand is asked.
+TBaseGameObject* PlayerShipNode(TBaseGameObject* player) {
+    return IsExactType<TPlayer>(*player) ? static_cast<TPlayer*>(player)->ShipNode()
+                                         : player->FindChild("ship");
+}
+TBaseGameObject* PlayerSelectedNode(TBaseGameObject* player) {
+    return IsExactType<TPlayer>(*player) ? static_cast<TPlayer*>(player)->SelectedNode()
+                                         : player->FindChild("selected");
+}
+} // namespace
 
 TBaseGameObject* HudPlayerShip() {
     TBaseGameObject* player = HudPlayer();
-    return player ? AsGameObject(LinkedBy(player->FindChild("ship"))) : nullptr;
+    return player ? AsGameObject(LinkedBy(PlayerShipNode(player))) : nullptr;
 }
 
 TEngineObject* HudSelected() {
     TBaseGameObject* player = HudPlayer();
-    return player ? LinkedBy(player->FindChild("selected")) : nullptr;
+    return player ? LinkedBy(PlayerSelectedNode(player)) : nullptr;
 }
 
 void HudSetSelected(TEngineObject* object) {

@@ -181,7 +181,8 @@ void TextOutGDIClass::Render() {
                 return;
             }
         }
-        const uint32_t shadow = ScaleShadowAlpha(r.shadowColor, r.color);
+        // Only shadowed and outlined glyphs use it.
+        const uint32_t shadow = r.style == 1 || r.style == 2 ? ScaleShadowAlpha(r.shadowColor, r.color) : 0;
         // Nearest whole pixel, halves to even.
         const int x = static_cast<int>(std::nearbyint(r.x));
         const int y = static_cast<int>(std::nearbyint(r.y));

@@ -223,7 +223,7 @@ int32_t tTickedObjects::insertObj(TBaseGameObject* obj) {
     const uint32_t serial = nextSerial_++;
     slotSerial_[static_cast<size_t>(slot)] = serial;
     // The entry knows its event, so the walk casts only what was stored some other way.
-    order_.Append({slot, serial, obj, CachedDynamicCast<TGameEvent>(obj)});
+    order_.Append({slot, serial, obj, obj ? obj->GetId() : 0, CachedDynamicCast<TGameEvent>(obj)});
     return slot;
 }
 
@@ -249,7 +249,8 @@ void tTickedObjects::Tick(float dt) {
             TBaseGameObject* obj = LiveEntry(e);
             if (!obj) continue;
             entries[write++] = e;
-            TGameEvent* event = obj == e.object ? e.event : CachedDynamicCast<TGameEvent>(obj);
+            const bool asStored = obj == e.object && obj->GetId() == e.objectId;
+            TGameEvent* event = asStored ? e.event : CachedDynamicCast<TGameEvent>(obj);
             if (!event) continue;
             event->TickFrom(this);
         }

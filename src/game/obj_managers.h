@@ -90,6 +90,7 @@ public:
         int32_t slot;
         uint32_t serial;         // which insertion into that slot this entry stands for
         TBaseGameObject* object; // what that insertion stored
+        int32_t objectId;        // its registry id: the same address may later hold another object
         TGameEvent* event;       // the same object as an event, nullptr when it is none
     };
     TTickedOrder();

@@ -15,11 +15,12 @@ bool IdentStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
 }
 
-// The parent levels of a path expression: for x.y[1].z they are x, x.y and
-// x.y[1]. Dots and brackets inside strings, brackets or calls, and the
-// decimal point of a number, do not start a level.
-std::vector<std::string> ParentLevels(const std::string& expr) {
-    std::vector<std::string> levels;
+// The parent levels of a path expression, as the lengths of its prefixes that
+// name them: for x.y[1].z they are x, x.y and x.y[1]. Dots and brackets inside
+// strings, brackets or calls, and the decimal point of a number, do not start
+// a level.
+std::vector<size_t> ParentLevels(const std::string& expr) {
+    std::vector<size_t> levels;
     int depth = 0;
     char quote = 0;
     for (std::size_t i = 0; i < expr.size(); ++i) {
@@ -37,7 +38,7 @@ std::vector<std::string> ParentLevels(const std::string& expr) {
             quote = c;
             break;
         case '[':
-            if (depth == 0 && i > 0) levels.push_back(expr.substr(0, i));
+            if (depth == 0 && i > 0) levels.push_back(i);
             ++depth;
             break;
         case '(':
@@ -49,7 +50,7 @@ std::vector<std::string> ParentLevels(const std::string& expr) {
             break;
         case '.':
             if (depth == 0 && i > 0 && i + 1 < expr.size() && IdentStart(expr[i + 1]) && expr[i - 1] != '.')
-                levels.push_back(expr.substr(0, i));
+                levels.push_back(i);
             break;
         default:
             break;
@@ -106,12 +107,20 @@ std::string LuaQuote(const std::string& text) {
 std::string GetLuaString(const std::string& expression, bool nilGuard) {
     if (!MachineReady()) return {};
     LuaMachine->RunString("a=\"\"");
-    std::string chunk = "a=" + expression;
-    if (nilGuard) {
-        const auto levels = ParentLevels(expression);
-        for (auto it = levels.rbegin(); it != levels.rend(); ++it)
-            chunk = "if " + *it + " ~= nil then " + chunk + " end";
+    // if x ~= nil then if x.y ~= nil then a=x.y.z end end: outermost level first.
+    const std::vector<size_t> levels = nilGuard ? ParentLevels(expression) : std::vector<size_t>{};
+    std::string chunk;
+    size_t size = 2 + expression.size() + levels.size() * 4;
+    for (size_t length : levels) size += 3 + length + 12;
+    chunk.reserve(size);
+    for (size_t length : levels) {
+        chunk += "if ";
+        chunk.append(expression, 0, length);
+        chunk += " ~= nil then ";
     }
+    chunk += "a=";
+    chunk += expression;
+    for (size_t i = 0; i < levels.size(); ++i) chunk += " end";
     LuaMachine->RunString(chunk);
     return ReadA();
 }

@@ -6,13 +6,15 @@
 #include "game/scene_object.h"
 #include "physics/ai_unit.h"
 #include "render/render_unit.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 namespace vesk {
 
 TBaseRenderUnit* UnitOf(const TEngineObject* obj) {
-    auto* so = dynamic_cast<const TBaseGameSceneObject*>(obj);
-    return so ? dynamic_cast<TBaseRenderUnit*>(so->GetHex()) : nullptr;
+    // Asked for every ship by the HUD and the AI each frame: the casts are the remembered kind.
+    auto* so = CachedDynamicCast<const TBaseGameSceneObject>(obj);
+    return so ? CachedDynamicCast<TBaseRenderUnit>(so->GetHex()) : nullptr;
 }
 
 BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship) {

@@ -32,6 +32,7 @@ void TChildList::IndexRemove(const std::string& name, int32_t slot) {
 }
 
 int32_t TChildList::Add(TBaseGameObject* obj) {
+    ++stamp_.changes;
     slots_.push_back(obj);
     const int32_t slot = Count() - 1;
     if (obj) {
@@ -51,6 +52,7 @@ int32_t TChildList::AddToFreeSlot(TBaseGameObject* obj) {
         firstHole_ = Count();
         return Add(obj);
     }
+    ++stamp_.changes;
     slots_[static_cast<size_t>(i)] = obj;
     firstHole_ = i + 1;
     if (obj) {
@@ -66,6 +68,7 @@ void TChildList::ClearSlot(int32_t i) {
     if (!s) return;
     TBaseGameObject* old = s;
     s = nullptr;
+    ++stamp_.changes;
     ++holes_;
     if (i < firstHole_) firstHole_ = i;
     IndexRemove(old->GetName(), i);
@@ -90,6 +93,7 @@ void TChildList::Pack(const TBaseGameObject* owner) {
 }
 
 void TChildList::Clear() {
+    ++stamp_.changes;
     slots_.clear();
     index_.clear();
     holes_ = 0;
@@ -113,6 +117,7 @@ void TChildList::Renamed(int32_t slot, const std::string& oldName) {
     if (!InRange(slot)) return;
     TBaseGameObject* o = slots_[static_cast<size_t>(slot)];
     if (!o) return;
+    ++stamp_.changes;
     IndexRemove(oldName, slot);
     IndexAdd(o->GetName(), slot);
 }

@@ -9,6 +9,7 @@
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 namespace vesk {
@@ -120,6 +121,11 @@ void TGameEvent::Fire() {
            "; emptyHook(); ");
 }
 
+void TGameEvent::TickFrom(tTickedObjects* list) {
+    SetEventData(list);
+    Fire();
+}
+
 void TGameEvent::Activate() {
     if (!activatable_) {
         ErrorReport(Ru("TGameEvent.Activate error: попытка активизации обьекта ") + GetDebugPath(this) + " ",
@@ -189,10 +195,37 @@ void TonTick::Create(const std::string& name, TBaseGameObject* parent) {
     TGameEvent::Create(name, parent);
 }
 
+void TGameObjectParamTick::SetParam(TGameObjectParam* param) {
+    param_ = param;
+    handler_ = nullptr;
+}
+
+void TGameObjectParamTick::Step(TEngineObject* data, float frameTime) {
+    if (handler_) {
+        handler_(GetEventObj(), data);
+    } else if (param_) {
+        param_->TickParam(frameTime);
+    }
+}
+
 void TGameObjectParamTick::Fire() {
     if (deleted_) return;
     fired_ = true;
-    if (handler_) handler_(GetEventObj(), eventData_ ? eventData_->GetValue() : nullptr);
+    TEngineObject* data = eventData_ ? eventData_->GetValue() : nullptr;
+    const auto* list = CachedDynamicCast<tTickedObjects>(data);
+    Step(data, list ? list->GetFrameTime() : 0.0f);
+}
+
+void TGameObjectParamTick::TickFrom(tTickedObjects* list) {
+    // Fire as it runs after the list became the data, without asking what the data is.
+    SetEventData(list);
+    if (deleted_) return;
+    fired_ = true;
+    if (!eventData_) {
+        Step(nullptr, 0.0f);
+        return;
+    }
+    Step(list, list->GetFrameTime());
 }
 
 void TonCreated::Create(const std::string& name, TBaseGameObject* parent) {

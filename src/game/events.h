@@ -29,6 +29,8 @@ class TGameEvent : public TBaseGameObjectList {
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
     virtual void Fire();
+    // One tick of the list the event sits on: fired with that list as its data.
+    virtual void TickFrom(tTickedObjects* list);
     virtual void Activate();
     virtual void Deactivate();
 
@@ -88,11 +90,22 @@ public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
 };
 
-// A parameter's tick: calls only the native handler, no Lua.
+class TGameObjectParam;
+
+// A parameter's tick: steps its parameter with the frame time of the list it
+// fires from (0 from anywhere else), or calls a native handler; no Lua.
 class TGameObjectParamTick : public TonTick {
     VESK_GAME_CLASS(TGameObjectParamTick)
 public:
     void Fire() override;
+    void TickFrom(tTickedObjects* list) override;
+    // The parameter the tick steps; a handler set afterwards takes its place.
+    void SetParam(TGameObjectParam* param);
+
+private:
+    // The step itself: a handler when one was set, else the parameter's.
+    void Step(TEngineObject* data, float frameTime);
+    TGameObjectParam* param_ = nullptr;
 };
 
 // Fires once, in the first tick after creation.

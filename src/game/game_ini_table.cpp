@@ -19,10 +19,22 @@ tGameIniTable::~tGameIniTable() {
 }
 
 std::string tGameIniTable::ValueText(const std::string& key) {
-    TBaseGameObject* p = FindChild(key);
+    KeptLookup* kept = nullptr;
+    for (KeptLookup& k : kept_)
+        if (k.key == key) kept = &k;
+    if (!kept) {
+        if (kept_.size() < kKeptLookups) {
+            kept = &kept_.emplace_back();
+        } else {
+            kept = &kept_[nextKept_];
+            nextKept_ = (nextKept_ + 1) % kKeptLookups;
+            *kept = KeptLookup{};
+        }
+        kept->key = key;
+    }
     std::string text;
     // Only value parameters have a text; a vector answers with nothing.
-    if (dynamic_cast<TGameObjectBaseParam*>(p)) p->stringValue(text);
+    if (TGameObjectBaseParam* p = kept->param.Find(this, key)) p->stringValue(text);
     return text;
 }
 

@@ -3,8 +3,10 @@
 // loaded from "new.cfg" as Lua text.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "game/game_object.h"
+#include "game/params.h"
 
 namespace vesk {
 
@@ -25,6 +27,16 @@ public:
     void SetText(const std::string& key, const std::string& value);
     // The text of a value parameter ("" for a vector or a missing key).
     std::string ValueText(const std::string& key);
+
+private:
+    // The engine reads a few switches every frame by key: their lookups are kept.
+    struct KeptLookup {
+        std::string key;
+        TChildRef<TGameObjectBaseParam> param;
+    };
+    static constexpr size_t kKeptLookups = 16;
+    std::vector<KeptLookup> kept_;
+    size_t nextKept_ = 0; // the entry replaced once kKeptLookups are kept
 };
 
 // The table, while it exists.

@@ -51,7 +51,7 @@ void TBaseGameObject::RunLua(const std::string& chunk) {
 }
 
 void TBaseGameObject::EnsureObjects() {
-    if (!objects_) objects_ = std::make_unique<TChildList>();
+    if (!objects_) objects_ = std::make_unique<TChildList>(GetId());
 }
 
 void TBaseGameObject::SetName(const std::string& name) {

@@ -116,6 +116,11 @@ class TGlobalObjects : public TBaseGameObjectList {
 public:
     ~TGlobalObjects() override;
     void Create(const std::string& name, TBaseGameObject* parent) override;
+    // The child "player"; asked for many times a frame, its lookup is kept.
+    TBaseGameObject* Player() { return player_.Find(this, "player"); }
+
+private:
+    TChildRef<TBaseGameObject> player_;
 };
 
 // Makes a node of class T with Create(name, parent).

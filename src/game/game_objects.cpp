@@ -312,12 +312,17 @@ void TGameObject::onTickFunc(TEngineObject*, TEngineObject*) {
 }
 
 void TGameObject::TickObject() {
-    TGameObjectParam* temperature = Param("temperature");
+    TGameObjectParam* temperature =
+        ticks_.temperature.Find(ticks_.paramSet.Find(this, "param"), "temperature");
     const float t = temperature && temperature->Cur() ? temperature->Cur()->GetValue() : 0.0f;
     const float limit = GameConstants ? GameConstants->Get(GameConstant::maxOverheatValue) : 0.0f;
-    if (t >= limit && IntValue("overheat") == 0) {
+    auto overheat = [this] {
+        const TGameObjectIntParam* p = ticks_.overheat.Find(this, "overheat");
+        return p ? p->GetValue() : 0;
+    };
+    if (t >= limit && overheat() == 0) {
         if (TGameEvent* e = Event("onTemperatureBurst")) e->Fire();
-    } else if (t < limit && IntValue("overheat") == 1) {
+    } else if (t < limit && overheat() == 1) {
         if (TGameEvent* e = Event("onTemperatureNormal")) e->Fire();
     }
     TickDamageFx();
@@ -327,8 +332,10 @@ void TGameObject::TickObject() {
 }
 
 void TGameObject::TickDamageFx() {
-    if (GameIniTable && GameIniTable->GetInt("poorfx") != 0) return;
-    TBaseGameObject* list = FindChild("damageFx");
+    if (const TGameObjectIntParam* poor = ticks_.poorFx.Find(GameIniTable, "poorfx");
+        poor && poor->GetValue() != 0)
+        return;
+    TBaseGameObject* list = ticks_.damageFx.Find(this, "damageFx");
     if (!list) return;
     int32_t cursor;
     TBaseGameObject* entry;

@@ -91,6 +91,15 @@ private:
     // Hides every shown damage effect (before a save).
     void HideDamageFx();
 
+    // What every tick looks up by name, kept while the lists stay unchanged.
+    struct TickLookups {
+        TChildRef<TBaseGameObject> paramSet;     // "param"
+        TChildRef<TGameObjectParam> temperature; // in "param"
+        TChildRef<TGameObjectIntParam> overheat;
+        TChildRef<TBaseGameObject> damageFx;
+        TChildRef<TGameObjectIntParam> poorFx; // in the game ini table
+    };
+    TickLookups ticks_;
     TGameObjectParams* params_ = nullptr;
     TGameMeshLink* mesh_ = nullptr;
     TGameObjectCargo* cargo_ = nullptr;

@@ -196,9 +196,9 @@ TTickedOrder::TTickedOrder() {
     entries_.reserve(10000);
 }
 
-void TTickedOrder::Append(int32_t slot, uint32_t serial) {
+void TTickedOrder::Append(const Entry& entry) {
     if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.capacity() + 501);
-    entries_.push_back({slot, serial});
+    entries_.push_back(entry);
 }
 
 tTickedObjects::~tTickedObjects() {
@@ -222,14 +222,18 @@ int32_t tTickedObjects::insertObj(TBaseGameObject* obj) {
     // A fresh serial per insertion: an older order entry for a reused slot is stale.
     const uint32_t serial = nextSerial_++;
     slotSerial_[static_cast<size_t>(slot)] = serial;
-    order_.Append(slot, serial);
+    // The entry knows its event, so the walk casts only what was stored some other way.
+    order_.Append({slot, serial, obj, obj ? obj->GetId() : 0, CachedDynamicCast<TGameEvent>(obj)});
     return slot;
 }
 
-bool tTickedObjects::EntryValid(const TTickedOrder::Entry& e) const {
-    if (e.slot < 0 || !objects_ || !objects_->InRange(e.slot) || !objects_->At(e.slot)) return false;
-    return static_cast<size_t>(e.slot) < slotSerial_.size() &&
-           slotSerial_[static_cast<size_t>(e.slot)] == e.serial;
+inline TBaseGameObject* tTickedObjects::LiveEntry(const TTickedOrder::Entry& e) const {
+    // A negative slot turns into one past every range.
+    const auto slot = static_cast<size_t>(static_cast<uint32_t>(e.slot));
+    if (!objects_ || slot >= static_cast<size_t>(objects_->Count()) || slot >= slotSerial_.size() ||
+        slotSerial_[slot] != e.serial)
+        return nullptr;
+    return objects_->At(e.slot);
 }
 
 void tTickedObjects::Tick(float dt) {
@@ -242,12 +246,13 @@ void tTickedObjects::Tick(float dt) {
     try {
         for (; read < entries.size(); ++read) {
             const TTickedOrder::Entry e = entries[read];
-            if (!EntryValid(e)) continue;
+            TBaseGameObject* obj = LiveEntry(e);
+            if (!obj) continue;
             entries[write++] = e;
-            auto* event = CachedDynamicCast<TGameEvent>(objects_->At(e.slot));
+            const bool asStored = obj == e.object && obj->GetId() == e.objectId;
+            TGameEvent* event = asStored ? e.event : CachedDynamicCast<TGameEvent>(obj);
             if (!event) continue;
-            event->SetEventData(this);
-            event->Fire();
+            event->TickFrom(this);
         }
     } catch (...) {
         // The walk was broken off: the order keeps each entry once.

@@ -81,15 +81,20 @@ private:
     float lastDt_ = 0.0f;
 };
 
+class TGameEvent;
+
 // The fire order of a ticked list: the slots of its entries in insertion order.
 class TTickedOrder {
 public:
     struct Entry {
         int32_t slot;
-        uint32_t serial; // which insertion into that slot this entry stands for
+        uint32_t serial;         // which insertion into that slot this entry stands for
+        TBaseGameObject* object; // what that insertion stored
+        int32_t objectId;        // its registry id: the same address may later hold another object
+        TGameEvent* event;       // the same object as an event, nullptr when it is none
     };
     TTickedOrder();
-    void Append(int32_t slot, uint32_t serial);
+    void Append(const Entry& entry);
     int32_t GetHighIndex() const { return static_cast<int32_t>(entries_.size()) - 1; }
     int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
     std::vector<Entry>& Entries() { return entries_; }
@@ -112,7 +117,8 @@ public:
     const TTickedOrder& GetOrder() const { return order_; }
 
 private:
-    bool EntryValid(const TTickedOrder::Entry& e) const;
+    // The object of an entry that still stands for its insertion, else nullptr.
+    TBaseGameObject* LiveEntry(const TTickedOrder::Entry& e) const;
     TTickedOrder order_;
     std::vector<uint32_t> slotSerial_;
     uint32_t nextSerial_ = 1;

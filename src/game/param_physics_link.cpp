@@ -44,7 +44,7 @@ class GameParamPhysicsLink : public IParamPhysicsLink {
 public:
     // The ship the global "player" links as its own.
     bool IsPlayerShip(TBaseGameObject* gameObject) override {
-        TBaseGameObject* player = GlobalObjects ? GlobalObjects->FindChild("player") : nullptr;
+        TBaseGameObject* player = GlobalObjects ? GlobalObjects->Player() : nullptr;
         TBaseGameObject* ship = player ? player->FindChild("ship") : nullptr;
         if (auto* link = dynamic_cast<TGameObjectLinkParam*>(ship)) return link->GetLinked() == gameObject;
         if (auto* free = dynamic_cast<TGameObjectFreeLink*>(ship)) return free->GetValue() == gameObject;

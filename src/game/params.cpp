@@ -109,10 +109,7 @@ void TGameObjectParam::Create(const std::string& name, TBaseGameObject* parent) 
     cur_->lower = 0.0f;
     speed_ = NewGameObject<TGameObjectSubParam>("speed", this);
     onTick_ = NewGameObject<TGameObjectParamTick>("onTick", this);
-    onTick_->SetHandler([this](TEngineObject*, TEngineObject* data) {
-        auto* list = dynamic_cast<tTickedObjects*>(data);
-        TickParam(list ? list->GetFrameTime() : 0.0f);
-    });
+    onTick_->SetParam(this);
     onTick_->Activate();
 }
 
@@ -181,9 +178,11 @@ void TGameObjectParamP_engine::TickParam(float dtMs) {
 
 void TGameObjectParamP_versatility::TickParam(float dtMs) {
     TGameObjectParam::TickParam(dtMs);
+    // An unchanged value pushes nothing on any ship: the player's ship is
+    // looked for only when there is something to push.
+    if (!cur_ || cur_->GetValue() == lastPushed) return;
     TBaseGameObject* owner = OwnerOfParam(this);
-    if (!cur_ || !g_physicsLink || !owner || !g_physicsLink->IsPlayerShip(owner)) return;
-    if (cur_->GetValue() == lastPushed) return;
+    if (!g_physicsLink || !owner || !g_physicsLink->IsPlayerShip(owner)) return;
     lastPushed = cur_->GetValue();
     g_physicsLink->PushVersatility(owner, lastPushed);
 }

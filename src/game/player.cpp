@@ -26,6 +26,7 @@
 #include "physics/camera_game.h"
 #include "render/engine.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 namespace vesk {
@@ -175,12 +176,12 @@ void TPlayer::Delete() {
 }
 
 TBaseGameObject* TPlayer::GetShip() const {
-    auto* link = objects_ ? dynamic_cast<TGameObjectLinkParam*>(objects_->Find("ship")) : nullptr;
+    auto* link = CachedDynamicCast<TGameObjectLinkParam>(ShipNode());
     return link ? link->GetLinked() : nullptr;
 }
 
 TBaseGameObject* TPlayer::Selected() const {
-    auto* link = objects_ ? dynamic_cast<TGameObjectLinkParam*>(objects_->Find("selected")) : nullptr;
+    auto* link = CachedDynamicCast<TGameObjectLinkParam>(SelectedNode());
     return link ? link->GetLinked() : nullptr;
 }
 

@@ -54,6 +54,9 @@ public:
     int Execute(lua_State* L) override;
 
     TBaseGameObject* GetShip() const;
+    // The children "ship" and "selected" whatever their kind (nullptr without them).
+    TBaseGameObject* ShipNode() const { return shipNode_.Find(this, "ship"); }
+    TBaseGameObject* SelectedNode() const { return selectedNode_.Find(this, "selected"); }
     TEngineObject* getPShipTarget();
     void setPShipTarget(TEngineObject* target);
     TBaseGameObject* Selected() const;
@@ -87,6 +90,8 @@ public:
 private:
     TGameEvent* NewPlayerEvent(const char* name);
     int32_t cursorTargetId_ = 0;
+    // The ship and the selection are asked for all the time: their lookups are kept.
+    mutable TChildRef<TBaseGameObject> shipNode_, selectedNode_;
 };
 
 // The player (nullptr before it is made and after it is gone).

@@ -109,7 +109,7 @@ SceneInterfaceLinks& GetSceneInterfaceLinks() {
 namespace scene_player {
 
 TBaseGameObject* Player() {
-    return GlobalObjects ? GlobalObjects->FindChild("player") : nullptr;
+    return GlobalObjects ? GlobalObjects->Player() : nullptr;
 }
 
 TBaseGameObject* Ship() {

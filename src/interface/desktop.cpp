@@ -18,6 +18,7 @@
 #include "interface/text_layer.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 namespace vesk {
@@ -84,32 +85,32 @@ TDeskTop::~TDeskTop() {
 
 TSimpleNode* TDeskTop::HudControl(const std::string& name) const {
     for (size_t i = 0; i < std::size(kHudNames); ++i)
-        if (name == kHudNames[i]) return FindEngineObjectAs<TSimpleNode>(hudIds_[i]);
+        if (name == kHudNames[i]) return CachedDynamicCast<TSimpleNode>(FindEngineObjectById(hudIds_[i]));
     return nullptr;
 }
 
 TAHLayer* TDeskTop::MarkerLayers() const {
-    return dynamic_cast<TAHLayer*>(HudControl("spaceAH"));
+    return CachedDynamicCast<TAHLayer>(HudControl("spaceAH"));
 }
 
 TRadar* TDeskTop::Radar() const {
-    return dynamic_cast<TRadar*>(HudControl("Radar"));
+    return CachedDynamicCast<TRadar>(HudControl("Radar"));
 }
 
 TMap* TDeskTop::Map() const {
-    return dynamic_cast<TMap*>(HudControl("Map"));
+    return CachedDynamicCast<TMap>(HudControl("Map"));
 }
 
 TIndicator* TDeskTop::Indicators() const {
-    return dynamic_cast<TIndicator*>(HudControl("IndicatorArray"));
+    return CachedDynamicCast<TIndicator>(HudControl("IndicatorArray"));
 }
 
 TGameTimer* TDeskTop::GameTimer() const {
-    return dynamic_cast<TGameTimer*>(HudControl("GameTimer"));
+    return CachedDynamicCast<TGameTimer>(HudControl("GameTimer"));
 }
 
 TGameTimer* TDeskTop::CountdownTimer() const {
-    return dynamic_cast<TGameTimer*>(HudControl("CountdownTimer"));
+    return CachedDynamicCast<TGameTimer>(HudControl("CountdownTimer"));
 }
 
 void TDeskTop::Upload() {

@@ -45,6 +45,7 @@ void TDeviceDrawer::BeginFrame() {
     IDirect3DDevice9* d = Dev();
     if (!d || inFrame_) return;
     inFrame_ = true;
+    shapeStates_ = false;
     saved_.clear();
     for (D3DRENDERSTATETYPE s : kStates) {
         uint32_t value = 0;
@@ -89,6 +90,7 @@ void TDeviceDrawer::EndFrame() {
     if (!inFrame_) return;
     FlushGlyphs();
     inFrame_ = false;
+    shapeStates_ = false;
     IDirect3DDevice9* d = Dev();
     if (!d) return;
     for (const auto& [state, value] : saved_) d->SetRenderState(state, value);
@@ -98,6 +100,7 @@ void TDeviceDrawer::EndFrame() {
 void TDeviceDrawer::Prepare(IDirect3DTexture9* texture, bool textureAlpha, TImageBlend blend) {
     IDirect3DDevice9* d = Dev();
     if (!inFrame_) BeginFrame();
+    shapeStates_ = false;
     d->SetRenderState(D3DRS_DESTBLEND, blend == TImageBlend::Add ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA);
     CachedSetFVF(kFvf);
     CachedSetTexture(0, texture);
@@ -121,6 +124,14 @@ void TDeviceDrawer::Prepare(IDirect3DTexture9* texture, bool textureAlpha, TImag
     }
 }
 
+void TDeviceDrawer::PrepareShape() {
+    // The interface's own drawing is all that runs between its shapes; what
+    // else draws in its frame (videos, views drawn outside) prepares anew.
+    if (shapeStates_ && inFrame_) return;
+    Prepare(nullptr, true, TImageBlend::Normal);
+    shapeStates_ = true;
+}
+
 void TDeviceDrawer::Draw(D3DPRIMITIVETYPE type, uint32_t count, const Vertex* v) {
     if (count) Dev()->DrawPrimitiveUP(type, count, v, sizeof(Vertex));
 }
@@ -128,7 +139,7 @@ void TDeviceDrawer::Draw(D3DPRIMITIVETYPE type, uint32_t count, const Vertex* v)
 void TDeviceDrawer::FillRect(const TIRect& r, uint32_t argb) {
     if (!Dev() || r.Width() <= 0 || r.Height() <= 0) return;
     FlushGlyphs();
-    Prepare(nullptr, true, TImageBlend::Normal);
+    PrepareShape();
     const auto l = static_cast<float>(r.left), t = static_cast<float>(r.top);
     const auto rr = static_cast<float>(r.right), b = static_cast<float>(r.bottom);
     const Vertex q[4] = {V(l, t, argb), V(rr, t, argb), V(l, b, argb), V(rr, b, argb)};
@@ -149,7 +160,7 @@ void TDeviceDrawer::FrameRect(const TIRect& r, uint32_t argb) {
 void TDeviceDrawer::FillPolygon(std::span<const TIPoint> points, uint32_t argb) {
     if (!Dev() || points.size() < 3) return;
     FlushGlyphs();
-    Prepare(nullptr, true, TImageBlend::Normal);
+    PrepareShape();
     std::vector<Vertex> v;
     v.reserve(points.size());
     for (const TIPoint& p : points) v.push_back(V(static_cast<float>(p.x), static_cast<float>(p.y), argb));
@@ -159,7 +170,7 @@ void TDeviceDrawer::FillPolygon(std::span<const TIPoint> points, uint32_t argb) 
 void TDeviceDrawer::FramePolygon(std::span<const TIPoint> points, uint32_t argb) {
     if (!Dev() || points.size() < 2) return;
     FlushGlyphs();
-    Prepare(nullptr, true, TImageBlend::Normal);
+    PrepareShape();
     // Lines join the centres of the pixels they name.
     std::vector<Vertex> v;
     v.reserve(points.size() + 1);
@@ -258,6 +269,7 @@ const TDeviceDrawer::Slot* TDeviceDrawer::GlyphSlot(const TGlyph& glyph) {
     if (shelfY_ + b.height > size) {
         FlushGlyphs();
         slots_.clear();
+        lastSlot_ = nullptr;
         shelfX_ = shelfY_ = shelfHeight_ = 0;
     }
     const RECT area{shelfX_, shelfY_, shelfX_ + b.width, shelfY_ + b.height};
@@ -297,8 +309,10 @@ void TDeviceDrawer::PlaceGlyph(const TGlyph& glyph, int x, int y) {
 
 void TDeviceDrawer::DrawGlyph(uint32_t argb) {
     if (!placed_ || !Dev()) return;
-    const Slot* s = GlyphSlot(*placed_);
+    const Slot* s = lastSlot_ && lastSerial_ == placed_->serial ? lastSlot_ : GlyphSlot(*placed_);
     if (!s) return;
+    lastSerial_ = placed_->serial;
+    lastSlot_ = s;
     // The line's top lies the ascender above the baseline.
     const auto l = static_cast<float>(placedX_ + placed_->bitmap.left);
     const auto t = static_cast<float>(placedY_ + placed_->ascender - placed_->bitmap.top);
@@ -314,16 +328,17 @@ void TDeviceDrawer::EndBatch() {
 }
 
 void TDeviceDrawer::FlushGlyphs() {
-    if (glyphQuads_.empty() || !Dev() || !atlas_) {
-        glyphQuads_.clear();
-        return;
-    }
-    std::vector<Vertex> quads;
-    quads.swap(glyphQuads_);
+    if (glyphQuads_.empty()) return;
+    // Emptied however the drawing ends; the buffer keeps its room for the next batch.
+    struct Emptied {
+        std::vector<Vertex>& quads;
+        ~Emptied() { quads.clear(); }
+    } emptied{glyphQuads_};
+    if (!Dev() || !atlas_) return;
     Prepare(atlas_.Get(), true, TImageBlend::Normal);
     CachedSetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
     CachedSetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-    Draw(D3DPT_TRIANGLELIST, static_cast<uint32_t>(quads.size() / 3), quads.data());
+    Draw(D3DPT_TRIANGLELIST, static_cast<uint32_t>(glyphQuads_.size() / 3), glyphQuads_.data());
 }
 
 } // namespace vesk

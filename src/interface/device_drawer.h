@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "interface/draw_target.h"
@@ -64,6 +65,9 @@ private:
     platform::IDirect3DDevice9* Dev() const;
     // States every shape needs; textured or not, with the image's alpha and blend.
     void Prepare(platform::IDirect3DTexture9* texture, bool textureAlpha, TImageBlend blend);
+    // Prepare for an untextured shape in the normal blend, unless the last
+    // preparation of this frame was that one and nothing drew since but shapes.
+    void PrepareShape();
     void Draw(platform::D3DPRIMITIVETYPE type, uint32_t count, const Vertex* v);
     TextureRef Texture(const std::string& name);
     // The glyph's place in the atlas; nullptr when it has no pixels or cannot be stored.
@@ -71,13 +75,17 @@ private:
     void FlushGlyphs();
 
     bool inFrame_ = false;
+    bool shapeStates_ = false; // the states PrepareShape sets are in place
     std::vector<std::pair<platform::D3DRENDERSTATETYPE, uint32_t>> saved_;
     std::map<std::string, TextureRef> textures_;
 
     platform::Ref<platform::IDirect3DTexture9> atlas_;
-    std::map<uint64_t, Slot> slots_;
+    std::unordered_map<uint64_t, Slot> slots_; // by glyph serial; entries stay put as it grows
     int shelfX_ = 0, shelfY_ = 0, shelfHeight_ = 0;
     const TGlyph* placed_ = nullptr;
+    // The slot of the glyph drawn last: shadows and outlines draw it again at once.
+    uint64_t lastSerial_ = 0;
+    const Slot* lastSlot_ = nullptr;
     int placedX_ = 0, placedY_ = 0;
     std::vector<Vertex> glyphQuads_;
 };

@@ -68,8 +68,12 @@ uint32_t TPolygonNode::LookColor(uint32_t plain, const std::optional<uint32_t>& 
     return plain;
 }
 
-uint32_t TPolygonNode::WithOpacity(uint32_t argb) const {
-    const float k = std::clamp(GetOpacity(), 0.0f, 1.0f);
+float TPolygonNode::DrawOpacity() const {
+    return std::clamp(GetOpacity(), 0.0f, 1.0f);
+}
+
+uint32_t TPolygonNode::WithOpacity(uint32_t argb, float k) {
+    if (k == 1.0f) return argb; // a whole alpha scaled by one stays as it is
     const auto a = static_cast<uint32_t>(std::lround(static_cast<float>(argb >> 24) * k));
     return (argb & 0x00FFFFFFu) | (a << 24);
 }
@@ -77,9 +81,12 @@ uint32_t TPolygonNode::WithOpacity(uint32_t argb) const {
 void TPolygonNode::Draw() {
     TTransformNode::Draw();
     if (!InterfaceDrawer) return;
+    const float opacity = DrawOpacity();
+    const uint32_t fill = WithOpacity(LookColor(color_, toggleOnColor_, toggleOffColor_), opacity);
+    const uint32_t frame = WithOpacity(LookColor(frameColor_, toggleOnFrame_, toggleOffFrame_), opacity);
+    // Without a visible fill or frame nothing is drawn however the shape lies.
+    if (!(fill >> 24) && !(frame >> 24)) return;
     const TIRect r = GetScaledRect();
-    const uint32_t fill = WithOpacity(LookColor(color_, toggleOnColor_, toggleOffColor_));
-    const uint32_t frame = WithOpacity(LookColor(frameColor_, toggleOnFrame_, toggleOffFrame_));
     const float turn = DrawTurn();
     const auto l = static_cast<float>(r.left), t = static_cast<float>(r.top);
     const auto rr = static_cast<float>(r.right), b = static_cast<float>(r.bottom);
@@ -301,7 +308,9 @@ void TLabelNode::Draw() {
     const TIRect screen = GetScreenRect();
     const int boxWidth = textBox_.right > 0 ? textBox_.right : screen.Width() - textBox_.left;
     const int boxHeight = textBox_.bottom > 0 ? textBox_.bottom : screen.Height() - textBox_.top;
-    const uint32_t color = WithOpacity(LookColor(textColor_, toggleOnTextColor_, toggleOffTextColor_));
+    const float opacity = DrawOpacity();
+    const uint32_t color =
+        WithOpacity(LookColor(textColor_, toggleOnTextColor_, toggleOffTextColor_), opacity);
 
     TSmartTextBox box;
     box.textWidth = boxWidth;
@@ -316,17 +325,19 @@ void TLabelNode::Draw() {
     box.textColor = color;
     box.wrap = wrap_;
     box.firstLine = firstLine_;
-    std::string key = text_;
-    for (int v :
-         {boxWidth, boxHeight, static_cast<int>(align_), static_cast<int>(vertAlign_), fontSize_,
-          static_cast<int>(wrap_), firstLine_, static_cast<int>(color), static_cast<int>(box.rowStep)})
-        key += '\0' + std::to_string(v);
     if (!layout_ || layout_->Layer() != InterfaceTextDrawer) {
         layout_ = std::make_unique<TSmartText>([this] { return layoutBox_; }, InterfaceTextDrawer);
-        layoutKey_.clear();
+        laidOut_ = false;
     }
-    if (key != layoutKey_) {
-        layoutKey_ = key;
+    const auto sameKey = [&](const LayoutKey& k) {
+        return k.text == text_ && k.boxWidth == boxWidth && k.boxHeight == boxHeight && k.align == align_ &&
+               k.vertAlign == vertAlign_ && k.fontSize == fontSize_ && k.wrap == wrap_ &&
+               k.firstLine == firstLine_ && k.color == color && k.rowStep == static_cast<int>(box.rowStep);
+    };
+    if (!laidOut_ || !sameKey(layoutKey_)) {
+        layoutKey_ = {text_,     boxWidth, boxHeight,  align_, vertAlign_,
+                      fontSize_, wrap_,    firstLine_, color,  static_cast<int>(box.rowStep)};
+        laidOut_ = true;
         layoutBox_ = box;
         const std::u16string wide = DrawnText(text_);
         if (wide == layout_->Text())
@@ -347,13 +358,13 @@ void TLabelNode::Draw() {
     TTextRun run;
     run.fontSize = fontSize_;
     run.style = style_;
-    run.shadowColor = WithOpacity(shadowColor_);
+    run.shadowColor = WithOpacity(shadowColor_, opacity);
     for (const TScreenLine& line : layout_->Runs()) {
         if (!line.visible || line.text == u" ") continue;
         run.x = x0 + line.boxX;
         run.y = y0 + line.boxY;
         run.text = line.text;
-        run.color = line.color == color ? color : WithOpacity(line.color);
+        run.color = line.color == color ? color : WithOpacity(line.color, opacity);
         InterfaceTextDrawer->DrawRun(run);
     }
 }

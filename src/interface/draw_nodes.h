@@ -41,7 +41,10 @@ protected:
     uint32_t LookColor(uint32_t plain, const std::optional<uint32_t>& on,
                        const std::optional<uint32_t>& off) const;
     // ARGB with its alpha scaled by the effective opacity.
-    uint32_t WithOpacity(uint32_t argb) const;
+    uint32_t WithOpacity(uint32_t argb) const { return WithOpacity(argb, DrawOpacity()); }
+    // The effective opacity as drawing scales by it, for several colours of one drawing.
+    float DrawOpacity() const;
+    static uint32_t WithOpacity(uint32_t argb, float opacity);
 
 private:
     uint32_t color_ = 0;      // nothing drawn while its alpha is 0
@@ -101,9 +104,21 @@ private:
     TTextStyle style_ = TTextStyle::Normal;
     uint32_t shadowColor_ = 0xFF000000;
     int firstLine_ = 0;
-    // The text is laid out again only when what the layout reads changed.
+    // What the layout reads: the text is laid out again only when it changed.
+    struct LayoutKey {
+        std::string text;
+        int boxWidth = 0, boxHeight = 0;
+        TTextAlign align = TTextAlign::Left;
+        TTextVertAlign vertAlign = TTextVertAlign::Top;
+        int fontSize = 0;
+        bool wrap = true;
+        int firstLine = 0;
+        uint32_t color = 0;
+        int rowStep = 0;
+    };
     std::unique_ptr<TSmartText> layout_;
-    std::string layoutKey_;
+    LayoutKey layoutKey_;
+    bool laidOut_ = false; // layoutKey_ holds what the layout was made from
     TSmartTextBox layoutBox_;
 };
 

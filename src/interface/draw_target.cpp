@@ -36,9 +36,11 @@ std::string RectText(const TIRect& r) {
 }
 
 std::string ColorText(uint32_t argb) {
-    char buf[12];
-    std::snprintf(buf, sizeof buf, "%08X", argb);
-    return buf;
+    // "%08X" by hand: nodes put their colours into properties every frame.
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(8, '0');
+    for (int i = 7; i >= 0; --i, argb >>= 4) text[static_cast<size_t>(i)] = kDigits[argb & 0xFu];
+    return text;
 }
 
 namespace {

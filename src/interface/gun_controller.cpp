@@ -8,6 +8,7 @@
 #include "interface/desktop.h"
 #include "interface/interface_tools.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 
 namespace vesk {
 
@@ -44,6 +45,14 @@ float Fraction(TEngineObject* item, const char* name, float ifNoMax) {
 
 void ShowNode(TMegaButton* n, bool on) {
     if (n && n->Visible() != on) n->SetVisible(on);
+}
+
+// A colour property of a place, set as the scripts set it. The panel sets its
+// colours every frame: on a plain button that has that colour already the set
+// would change nothing, so it is left out.
+void SetColor(TMegaButton* n, const char* key, uint32_t argb, uint32_t (TMegaButton::*current)() const) {
+    if (IsExactType<TMegaButton>(*n) && (n->*current)() == argb) return;
+    n->SetProperty(key, ColorText(argb));
 }
 
 } // namespace
@@ -180,9 +189,9 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
     TMegaButton* off = weaponOff_.Get();
     if (!e.enabled) {
         if (off) {
-            c->SetProperty("TEXTCOLOR", ColorText(off->TextColor()));
-            c->SetProperty("COLOR", ColorText(off->Color()));
-            c->SetProperty("FRAMECOLOR", ColorText(off->FrameColor()));
+            SetColor(c, "TEXTCOLOR", off->TextColor(), &TMegaButton::TextColor);
+            SetColor(c, "COLOR", off->Color(), &TMegaButton::Color);
+            SetColor(c, "FRAMECOLOR", off->FrameColor(), &TMegaButton::FrameColor);
         }
         c->SetFlash(false);
         return;
@@ -199,12 +208,12 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
         colour = on ? on->Color() : 0;
     else if (!gun)
         colour = off ? off->Color() : 0;
-    c->SetProperty("COLOR", ColorText(colour));
+    SetColor(c, "COLOR", colour, &TMegaButton::Color);
     if (TMegaButton* b = e.bar.Get())
         b->SetWidth(static_cast<int>(std::lround((1.0f - e.reload) * static_cast<float>(e.fullWidth))));
     if (on) {
-        c->SetProperty("FRAMECOLOR", ColorText(on->FrameColor()));
-        c->SetProperty("TEXTCOLOR", ColorText(on->TextColor()));
+        SetColor(c, "FRAMECOLOR", on->FrameColor(), &TMegaButton::FrameColor);
+        SetColor(c, "TEXTCOLOR", on->TextColor(), &TMegaButton::TextColor);
     }
 }
 

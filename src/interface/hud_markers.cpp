@@ -10,6 +10,7 @@
 #include "interface/interface_tools.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/math.h"
 
 namespace vesk {
@@ -30,8 +31,9 @@ TSimpleNode* Find(TSimpleNode* root, const std::string& name) {
     return root ? root->ChildByName(name, status, true, false) : nullptr;
 }
 
+// Markers look their parts up every frame: the casts are the remembered kind.
 template <class T> T* FindAs(TSimpleNode* root, const std::string& name) {
-    return dynamic_cast<T*>(Find(root, name));
+    return CachedDynamicCast<T>(Find(root, name));
 }
 
 } // namespace
@@ -321,7 +323,8 @@ void TSizedHelper::SizedTick(int ms, bool shipFrame) {
 }
 
 void TEnemyShipHelper::ShowChild(const char* name, bool on) {
-    if (TSensNode* n = FindAs<TSensNode>(this, name)) Show(n, on);
+    TSimpleNode* child = Find(this, name);
+    if (TSensNode* n = child ? child->AsSens() : nullptr) Show(n, on);
 }
 
 void TEnemyShipHelper::MarkerTick(int ms) {

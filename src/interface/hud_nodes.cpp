@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 
 namespace vesk {
 
@@ -159,7 +160,7 @@ const char* const kBarColorKeys[6] = {"DCOLOR1_100", "DCOLOR1_50", "DCOLOR1_25",
 void TActiveHelperBar::Tick(int ms) {
     TMegaButton::Tick(ms);
     auto bind = [this](int32_t& id, const char* name) -> TMegaButton* {
-        if (auto* b = id ? FindEngineObjectAs<TMegaButton>(id) : nullptr) return b;
+        if (auto* b = id ? CachedDynamicCast<TMegaButton>(FindEngineObjectById(id)) : nullptr) return b;
         int status = 0;
         auto* b = dynamic_cast<TMegaButton*>(ChildByName(name, status, true, false));
         id = b ? b->GetId() : 0;

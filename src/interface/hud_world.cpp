@@ -19,20 +19,22 @@
 #include "render/render_unit.h"
 #include "render/view_camera.h"
 #include "shared/errors.h"
+#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 
 namespace vesk {
 
 namespace {
 
+// The HUD asks the same few kinds of node every frame: its casts are the remembered kind.
 TBaseGameObject* AsGameObject(TEngineObject* o) {
-    return dynamic_cast<TBaseGameObject*>(o);
+    return CachedDynamicCast<TBaseGameObject>(o);
 }
 
 // The object a link child holds, whichever kind of link it is.
 TEngineObject* LinkedBy(TBaseGameObject* link) {
-    if (auto* l = dynamic_cast<TGameObjectLinkParam*>(link)) return l->GetLinked();
-    if (auto* l = dynamic_cast<TGameObjectFreeLink*>(link)) return l->GetValue();
+    if (auto* l = CachedDynamicCast<TGameObjectLinkParam>(link)) return l->GetLinked();
+    if (auto* l = CachedDynamicCast<TGameObjectFreeLink>(link)) return l->GetValue();
     return nullptr;
 }
 
@@ -44,17 +46,29 @@ TGameObjectFreeLink* RocketTargetLink() {
 } // namespace
 
 TBaseGameObject* HudPlayer() {
-    return GlobalObjects ? GlobalObjects->FindChild("player") : nullptr;
+    return GlobalObjects ? GlobalObjects->Player() : nullptr;
 }
+
+namespace {
+// The game's own player keeps its lookups; one the scripts built by hand is asked.
+TBaseGameObject* PlayerShipNode(TBaseGameObject* player) {
+    return IsExactType<TPlayer>(*player) ? static_cast<TPlayer*>(player)->ShipNode()
+                                         : player->FindChild("ship");
+}
+TBaseGameObject* PlayerSelectedNode(TBaseGameObject* player) {
+    return IsExactType<TPlayer>(*player) ? static_cast<TPlayer*>(player)->SelectedNode()
+                                         : player->FindChild("selected");
+}
+} // namespace
 
 TBaseGameObject* HudPlayerShip() {
     TBaseGameObject* player = HudPlayer();
-    return player ? AsGameObject(LinkedBy(player->FindChild("ship"))) : nullptr;
+    return player ? AsGameObject(LinkedBy(PlayerShipNode(player))) : nullptr;
 }
 
 TEngineObject* HudSelected() {
     TBaseGameObject* player = HudPlayer();
-    return player ? LinkedBy(player->FindChild("selected")) : nullptr;
+    return player ? LinkedBy(PlayerSelectedNode(player)) : nullptr;
 }
 
 void HudSetSelected(TEngineObject* object) {
@@ -109,9 +123,10 @@ float HudValue(TEngineObject* object, const std::string& name, float fallback) {
     TBaseGameObject* o = AsGameObject(object);
     TBaseGameObject* child = o ? o->FindChild(name) : nullptr;
     if (!child) return fallback;
-    if (auto* p = dynamic_cast<TGameObjectParam*>(child)) return p->Cur() ? p->Cur()->GetValue() : fallback;
-    if (auto* i = dynamic_cast<TGameObjectIntParam*>(child)) return static_cast<float>(i->GetValue());
-    if (auto* s = dynamic_cast<TGameObjectSubParam*>(child)) return s->GetValue();
+    if (auto* p = CachedDynamicCast<TGameObjectParam>(child))
+        return p->Cur() ? p->Cur()->GetValue() : fallback;
+    if (auto* i = CachedDynamicCast<TGameObjectIntParam>(child)) return static_cast<float>(i->GetValue());
+    if (auto* s = CachedDynamicCast<TGameObjectSubParam>(child)) return s->GetValue();
     std::string text;
     child->stringValue(text);
     double v = 0;

@@ -10,6 +10,7 @@
 
 #include "game/game_object.h"
 #include "shared/engine_object.h"
+#include "shared/fast_cast.h"
 
 namespace vesk {
 
@@ -82,7 +83,9 @@ template <class T> class TObjRef {
 public:
     TObjRef() = default;
     TObjRef(T* o) : id_(o ? o->GetId() : 0) {} // NOLINT: a reference is made from the object
-    T* Get() const { return id_ ? FindEngineObjectAs<T>(id_) : nullptr; }
+    // The HUD's controls are read through their references many times a frame:
+    // the cast is the remembered kind.
+    T* Get() const { return id_ ? CachedDynamicCast<T>(FindEngineObjectById(id_)) : nullptr; }
     T* operator->() const { return Get(); }
     explicit operator bool() const { return Get() != nullptr; }
     bool Is(const TEngineObject* o) const { return o && id_ == o->GetId(); }

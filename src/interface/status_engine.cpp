@@ -190,7 +190,7 @@ void TStatusEngine::Tick(float ms) {
 }
 
 void TStatusEngine::Lamp(int type, bool on) {
-    auto* lamps = desktop_ ? dynamic_cast<TIndicator*>(desktop_->HudControl("IndicatorArray")) : nullptr;
+    TIndicator* lamps = desktop_ ? desktop_->Indicators() : nullptr;
     if (!lamps) return;
     if (on)
         lamps->TurnOnType(type);

@@ -31,16 +31,20 @@ IRenderSymbols* DiscardingGlyphRenderer() {
 }
 
 float TFont::Advance(char16_t c) {
+    if (c < kDirect && directAdvances_[c]) return *directAdvances_[c];
     auto it = advances_.find(c);
-    if (it != advances_.end()) return it->second;
-    const float a = static_cast<float>(face_->Advance(c));
-    advances_.emplace(c, a);
-    return a;
+    if (it == advances_.end()) it = advances_.emplace(c, static_cast<float>(face_->Advance(c))).first;
+    if (c < kDirect) directAdvances_[c] = &it->second;
+    return it->second;
 }
 
 const TGlyph& TFont::Glyph(char16_t c) {
+    if (c < kDirect && directGlyphs_[c]) return *directGlyphs_[c];
     auto it = glyphs_.find(c);
-    if (it != glyphs_.end()) return it->second;
+    if (it != glyphs_.end()) {
+        if (c < kDirect) directGlyphs_[c] = &it->second;
+        return it->second;
+    }
     static uint64_t serials = 0;
     TGlyph g;
     g.code = c;
@@ -51,7 +55,9 @@ const TGlyph& TFont::Glyph(char16_t c) {
         g.bitmap = {};
         g.bitmap.advance = face_->Advance(c);
     }
-    return glyphs_.emplace(c, std::move(g)).first->second;
+    const TGlyph& made = glyphs_.emplace(c, std::move(g)).first->second;
+    if (c < kDirect) directGlyphs_[c] = &made;
+    return made;
 }
 
 std::unique_ptr<platform::IFontFace> OpenNamedFont(const std::string& name, int size) {
@@ -68,13 +74,27 @@ GDIFontLibClass::GDIFontLibClass(FontFaceMaker maker) : maker_(std::move(maker))
 
 TFont* GDIFontLibClass::GetFont(const std::string& name, int size) {
     if (size < 1) size = 13;
+    // Fonts are never dropped, so a name once answered keeps its font.
+    for (const Asked& a : asked_)
+        if (a.size == size && a.name == name) return a.font;
     auto key = std::make_pair(platform::LowerCaseCp1251(name), size);
     auto it = fonts_.find(key);
-    if (it != fonts_.end()) return it->second.get();
-    auto face = maker_(name, size);
-    if (!face) return nullptr;
-    auto font = std::make_unique<TFont>(name, size, std::move(face), ops_);
-    return fonts_.emplace(key, std::move(font)).first->second.get();
+    TFont* font = nullptr;
+    if (it != fonts_.end()) {
+        font = it->second.get();
+    } else {
+        auto face = maker_(name, size);
+        if (!face) return nullptr;
+        font = fonts_.emplace(key, std::make_unique<TFont>(name, size, std::move(face), ops_))
+                   .first->second.get();
+    }
+    if (asked_.size() < kAskedKept) {
+        asked_.push_back({name, size, font});
+    } else {
+        asked_[nextAsked_] = {name, size, font};
+        nextAsked_ = (nextAsked_ + 1) % kAskedKept;
+    }
+    return font;
 }
 
 uint32_t ScaleShadowAlpha(uint32_t shadow, uint32_t color) {
@@ -161,7 +181,8 @@ void TextOutGDIClass::Render() {
                 return;
             }
         }
-        const uint32_t shadow = ScaleShadowAlpha(r.shadowColor, r.color);
+        // Only shadowed and outlined glyphs use it.
+        const uint32_t shadow = r.style == 1 || r.style == 2 ? ScaleShadowAlpha(r.shadowColor, r.color) : 0;
         // Nearest whole pixel, halves to even.
         const int x = static_cast<int>(std::nearbyint(r.x));
         const int y = static_cast<int>(std::nearbyint(r.y));

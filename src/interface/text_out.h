@@ -3,6 +3,7 @@
 // glyph requests here, and the output draws them at the end of the interface
 // pass through the installed glyph renderer, repeating each glyph at one-pixel
 // offsets for shadowed and outlined text.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -54,6 +55,11 @@ private:
     IRenderSymbols* ops_;
     std::map<char16_t, float> advances_;
     std::map<char16_t, TGlyph> glyphs_;
+    // The first characters' entries of the maps, found without a search: the
+    // texts are mostly made of them.
+    static constexpr char16_t kDirect = 128;
+    std::array<const float*, kDirect> directAdvances_{};
+    std::array<const TGlyph*, kDirect> directGlyphs_{};
 };
 
 // Opens the face of a named font at a pixel size; nullptr when it cannot.
@@ -70,9 +76,21 @@ public:
     void SetRenderOps(IRenderSymbols* ops) { ops_ = ops; }
 
 private:
+    // A name as it was asked for, with the font it gave: the texts ask for
+    // the same few fonts all the time, and the lower-case key costs more
+    // than the question.
+    struct Asked {
+        std::string name;
+        int size;
+        TFont* font;
+    };
+    static constexpr size_t kAskedKept = 16;
+
     FontFaceMaker maker_;
     IRenderSymbols* ops_ = nullptr;
     std::map<std::pair<std::string, int>, std::unique_ptr<TFont>> fonts_;
+    std::vector<Asked> asked_;
+    size_t nextAsked_ = 0; // the entry replaced once kAskedKept are kept
 };
 
 // The "Verdana" file next to the program when present, DejaVu Sans otherwise.

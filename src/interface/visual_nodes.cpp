@@ -99,7 +99,20 @@ bool THotKeyNode::GetProperty(const std::string& key, std::string& value) {
 
 // ---- TRectNode -----------------------------------------------------------------------
 
+namespace {
+// std::lround for the screen's coordinates without the library call: the part
+// after the point is taken exactly, and halves go away from zero.
+int RoundCoordinate(double v) {
+    if (!(std::fabs(v) < 1.0e9)) return static_cast<int>(std::lround(v));
+    const auto whole = static_cast<double>(static_cast<int64_t>(v));
+    const double part = v - whole;
+    return static_cast<int>(whole + (part >= 0.5 ? 1.0 : part <= -0.5 ? -1.0 : 0.0));
+}
+} // namespace
+
 TIRect ScaleRect(const TIRect& rect, uint8_t hmode, uint8_t vmode) {
+    // Unanchored, a rectangle stands as it is: its whole coordinates need no rounding.
+    if (hmode == kScaleNone && vmode == kScaleNone) return rect;
     const double kx = InterfaceScaleX, ky = InterfaceScaleY;
     const double L = rect.left, R = rect.right, T = rect.top, B = rect.bottom;
     double l = L, r = R, t = T, b = B;
@@ -137,8 +150,7 @@ TIRect ScaleRect(const TIRect& rect, uint8_t hmode, uint8_t vmode) {
     default:
         break;
     }
-    return {static_cast<int>(std::lround(l)), static_cast<int>(std::lround(t)),
-            static_cast<int>(std::lround(r)), static_cast<int>(std::lround(b))};
+    return {RoundCoordinate(l), RoundCoordinate(t), RoundCoordinate(r), RoundCoordinate(b)};
 }
 
 void TRectNode::SetLeft(int v) {
@@ -580,7 +592,8 @@ void TTransformNode::SetAngle(float a) {
 }
 
 float TTransformNode::DrawTurn() const {
-    if (!std::isfinite(angle_)) return 0.0f;
+    // Most nodes keep the initial angle: no remainder to take.
+    if (angle_ == kPi || !std::isfinite(angle_)) return 0.0f;
     const float turn = std::remainder(angle_ - kPi, kTwoPi);
     // What float rounding leaves of a whole turn is no turn: the node keeps
     // its plain, unresampled drawing.

@@ -54,6 +54,15 @@ TEST_F(LuaReaders, GuardedReadsOfMissingLevelsGiveEmptyText) {
     EXPECT_EQ(GetLuaString("ship.none.durability", false), "");
     ASSERT_EQ(trap.reports.size(), 1u);
     EXPECT_EQ(trap.reports[0].text.rfind("LUAError (0): ", 0), 0u);
+
+    // The guard tests the levels outermost first, each in its own "if"; a call is no level.
+    EXPECT_EQ(GetLuaString("ship.list[2].x.y()", true), "");
+    ASSERT_EQ(trap.reports.size(), 2u);
+    const std::string task =
+        " Task: <if ship ~= nil then if ship.list ~= nil then if ship.list[2] ~= nil then "
+        "if ship.list[2].x ~= nil then a=ship.list[2].x.y() end end end end>";
+    const std::string& fault = trap.reports[1].text;
+    EXPECT_EQ(fault.substr(fault.size() - std::min(fault.size(), task.size())), task);
 }
 
 TEST_F(LuaReaders, ReadWithDefault) {

@@ -1,6 +1,7 @@
 // The game ini table "ini": its parameters and "new.cfg".
 #include <filesystem>
 
+#include "core/game_ini_params.h"
 #include "core/lua_adapter.h"
 #include "core/var_list.h"
 #include "game_tree_fixture.h"
@@ -25,6 +26,27 @@ TEST_F(IniTable, HoldsTheFortyParametersWithDefaults) {
     EXPECT_FALSE(IsShowBSpheresOn());
     Run("engine_SetVar('ini.showBSpheres', '1')");
     EXPECT_TRUE(IsShowBSpheresOn());
+}
+
+// The texts the engine reads by key follow the table however it changes.
+TEST_F(IniTable, ValueTextsFollowTheTable) {
+    for (int round = 0; round < 2; ++round) // the second round asks again what the first kept
+        for (const GameIniParam& p : kGameIniParams) {
+            std::string text;
+            if (auto* param = dynamic_cast<TGameObjectBaseParam*>(GameIniTable->FindChild(p.key)))
+                param->stringValue(text);
+            EXPECT_EQ(text, GameIniText(std::string(p.key))) << p.key;
+        }
+    Run("engine_SetVar('ini.poorfx', '1')");
+    EXPECT_EQ("1", GameIniText("poorfx"));
+    FindVarByPath("ini.poorfx")->Delete();
+    EXPECT_EQ("", GameIniText("poorfx"));
+    Run("engine_AddVar('ini', 'poorfx', 'TGameObjectStringParam') engine_SetVar('ini.poorfx', 'yes')");
+    EXPECT_EQ("yes", GameIniText("poorfx"));
+    Run("engine_AddVar('ini', 'poorfx', 'TGameObjectVectorParam')"); // a later one of the name wins
+    EXPECT_EQ("", GameIniText("poorfx"));
+    EXPECT_EQ("", GameIniText("noSuchKey"));
+    Frame();
 }
 
 TEST_F(IniTable, SavesWhenAllowedAndKeepsTheStartLocationOnLoad) {

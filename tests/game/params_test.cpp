@@ -44,6 +44,37 @@ TEST_F(Params, CurrentMaximumSpeedClampsAndTicks) {
     EXPECT_EQ(60.0f, hp->singleValue());
 }
 
+// A parameter's tick steps by the frame time of the list it fires from; fired
+// by a script it steps by that of the list given as its data, else by nothing;
+// a handler given to the tick takes the step's place.
+TEST_F(Params, ParameterTicksStepByTheirListsFrameTime) {
+    Run("engine_AddVar('', 'o', 'TBaseGameObjectList') engine_AddVar('o', 'hp', 'TGameObjectParam')");
+    Run("engine_SetVar('o.hp.max', '100') engine_SetVar('o.hp', '0') engine_SetVar('o.hp.speed', '10')");
+    auto* hp = static_cast<TGameObjectParam*>(FindVarByPath("o.hp"));
+    Frame(1000.0f);
+    EXPECT_EQ(10.0f, hp->Cur()->GetValue());
+    EXPECT_EQ(TickedObjects, hp->OnTick()->EventDataLink()->GetValue());
+    struct Case {
+        const char* data; // what the script passes as the event's data
+        float cur;
+    };
+    for (const Case& c :
+         {Case{"", 10.0f}, Case{"engine_GetHex('ticked')", 20.0f}, Case{"engine_GetHex('o')", 20.0f}}) {
+        const std::string data = *c.data ? c.data : "'0'";
+        Run("engine_Execute('o.hp.onTick', engine_GetHex('o'), " + data + ")");
+        EXPECT_EQ(c.cur, hp->Cur()->GetValue()) << c.data;
+    }
+    int handled = 0;
+    hp->OnTick()->SetHandler([&](TEngineObject*, TEngineObject* data) {
+        ++handled;
+        EXPECT_EQ(TickedObjects, data);
+    });
+    Frame(1000.0f);
+    EXPECT_EQ(1, handled);
+    EXPECT_EQ(20.0f, hp->Cur()->GetValue());
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 TEST_F(Params, BadNumbersAreFatalWithTheParameterPath) {
     Run("engine_AddVar('', 'o', 'TBaseGameObjectList') engine_AddVar('o', 'f', 'TGameObjectSubParam')");
     Run("engine_AddVar('o', 'i', 'TGameObjectIntParam')");

@@ -90,6 +90,48 @@ TEST_F(GameTree, LastOfSeveralEqualNamesWinsAndFreedSlotsAreReused) {
     second->Delete();
 }
 
+// A remembered lookup answers as a fresh one does after every kind of change
+// to the list it was made in.
+TEST_F(GameTree, RememberedLookupsFollowTheirList) {
+    auto* l = NewGameObject<TBaseGameObjectList>("l", GlobalObjects);
+    auto* other = NewGameObject<TBaseGameObjectList>("other", GlobalObjects);
+    TChildRef<TBaseGameObject> ref;
+    TChildRef<TGameObjectIntParam> typed;
+    auto check = [&](const char* step) {
+        EXPECT_EQ(l->FindChild("dup"), ref.Find(l, "dup")) << step;
+        EXPECT_EQ(dynamic_cast<TGameObjectIntParam*>(l->FindChild("dup")), typed.Find(l, "dup")) << step;
+    };
+    check("empty");
+    auto* first = NewGameObject<TGameObjectIntParam>("dup", l);
+    check("added");
+    NewGameObject<TBaseGameObject>("x", l);
+    auto* second = NewGameObject<TBaseGameObject>("dup", l); // a higher slot wins, and is no int
+    check("a winner of another class");
+    second->SetParent(nullptr);
+    check("the winner left");
+    first->SetName("renamed");
+    check("renamed away");
+    second->SetName("dup");
+    second->SetParent(l); // into the freed slot below "x"
+    check("back in a lower slot");
+    l->Pack();
+    check("packed");
+    second->Delete();
+    check("deleted");
+    EXPECT_EQ(nullptr, ref.Find(other, "dup")) << "asked of another node";
+    auto* theirs = NewGameObject<TBaseGameObject>("dup", other);
+    EXPECT_EQ(theirs, ref.Find(other, "dup"));
+    EXPECT_EQ(nullptr, ref.Find(static_cast<TBaseGameObject*>(nullptr), "dup"));
+    // In a queue renames go untold: its lookups are never remembered.
+    auto* queued = NewGameObject<TBaseGameObject>("q", GlobalObjects);
+    l->insertObj(queued);
+    TChildRef<TBaseGameObject> inQueue;
+    EXPECT_EQ(queued, inQueue.Find(l, "q"));
+    queued->SetName("gone");
+    EXPECT_EQ(nullptr, inQueue.Find(l, "q"));
+    Frame();
+}
+
 TEST_F(GameTree, GetTableListsChildrenInLongBrackets) {
     Run("engine_AddVar('', 'e', 'TBaseGameObjectList')");
     EXPECT_EQ("{}", Eval("engine_GetTable('e')"));

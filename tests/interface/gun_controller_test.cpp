@@ -107,6 +107,42 @@ TEST_F(GunControllerTest, PlacesShowNamesAmmunitionReloadAndOverflow) {
     EXPECT_EQ(Reports("TGunController.Update fault: Gun slots overflow!"), 2);
 }
 
+// A place's colours follow its weapon from update to update; a place of a kind
+// that takes its colour its own way is given it every time.
+TEST_F(GunControllerTest, ColoursFollowTheWeaponFromUpdateToUpdate) {
+    Mount("obj.pship", "gun", 2, 0, 0);
+    struct Step {
+        float reload;
+        bool enabled;
+        uint32_t color, text;
+    };
+    const Step steps[] = {
+        {1.0f, true, 0xFF00FF00u, 0xFF00FF02u}, {0.5f, true, 0u, 0xFF00FF02u},
+        {0.5f, true, 0u, 0xFF00FF02u},          {1.0f, false, 0xFFFF0000u, 0xFFFF0002u},
+        {1.0f, true, 0xFF00FF00u, 0xFF00FF02u},
+    };
+    for (const Step& s : steps) {
+        SetValue("items.gun.reloading", 1, s.reload);
+        if (s.enabled != Status("gun"))
+            Run(s.enabled ? "engine_Execute('items.gun.onEnable')" : "engine_Execute('items.gun.onDisable')");
+        guns().Update();
+        EXPECT_EQ(Place("Gun_0")->Color(), s.color) << s.reload << s.enabled;
+        EXPECT_EQ(Place("Gun_0")->TextColor(), s.text) << s.reload << s.enabled;
+    }
+
+    // A marker as the place colours its frames, even with a colour of its own that matches.
+    Find("Gun_0")->Release();
+    TEODestroyManager->Flush();
+    TMegaButton* marker = Node(desk, "Gun_0", "TAHSelector", 0, 100, 200, 16);
+    TMegaButton* frame = Node(marker, "HelperFrame");
+    frame->SetProperty("COLOR", "FF123456");
+    guns().Bind();
+    SetValue("items.gun.reloading", 1, 0.5f);
+    guns().Update();
+    EXPECT_EQ(marker->Color(), 0u);
+    EXPECT_EQ(frame->Color(), 0u);
+}
+
 TEST_F(GunControllerTest, ContainersAndUsableItems) {
     // A weapon inside a container item is shown like one mounted directly.
     Mount("obj.pship", "rack", 0, 0, 0, 0, 3);

@@ -28,6 +28,22 @@ protected:
     static bool Shown(TSimpleNode* n) { return n && n->AsSens()->Visible(); }
 };
 
+// The game's own player: its ship and selection as its links hold them now.
+TEST_F(HudMarkersTest, TheGamesPlayerShipAndSelectionFollowTheirLinks) {
+    EXPECT_EQ(HudPlayerShip(), ship);
+    TGameObject* other = Place("other", {100, 0, 0});
+    SetPlayerShip("other");
+    EXPECT_EQ(HudPlayerShip(), other);
+    HudSetSelected(ship);
+    EXPECT_EQ(HudSelected(), ship);
+    HudSetSelected(other);
+    EXPECT_EQ(HudSelected(), other);
+    SetPlayerShip("");
+    EXPECT_EQ(HudPlayerShip(), nullptr);
+    SetPlayerShip("pship");
+    EXPECT_EQ(HudPlayerShip(), ship);
+}
+
 TEST_F(HudMarkersTest, MarkersFollowTheirObjectOnAndOffTheScreen) {
     TAHSelector* ahead = Enemy("ahead", {1000, 0, 0});
     TAHSelector* side = Enemy("side", {1000, 3000, 0});

@@ -284,6 +284,33 @@ TEST_F(HudGameTest, CountersReadTheGameThroughTheTree) {
     EXPECT_EQ(distance->Text(), "GameObj=nil");
 }
 
+// What the HUD takes for the player, its ship and its selection follows the
+// tree: a relinked ship, a ship link of another kind, a new player.
+TEST_F(HudGameTest, ThePlayersShipAndSelectionFollowTheTree) {
+    EXPECT_EQ(HudPlayer(), player);
+    EXPECT_EQ(HudPlayerShip(), ship);
+    EXPECT_EQ(HudSelected(), nullptr);
+    auto* selected = NewGameObject<TGameObjectFreeLink>("selected", player);
+    selected->setValue(enemy);
+    EXPECT_EQ(HudSelected(), enemy);
+    static_cast<TGameObjectFreeLink*>(player->FindChild("ship"))->setValue(enemy);
+    EXPECT_EQ(HudPlayerShip(), enemy);
+    player->FindChild("ship")->Delete();
+    EXPECT_EQ(HudPlayerShip(), nullptr);
+    NewGameObject<TGameObjectFreeLink>("ship", player)->setValue(ship);
+    EXPECT_EQ(HudPlayerShip(), ship);
+    selected->SetName("was_selected");
+    EXPECT_EQ(HudSelected(), nullptr);
+
+    player->Delete();
+    EXPECT_EQ(HudPlayer(), nullptr);
+    EXPECT_EQ(HudPlayerShip(), nullptr);
+    auto* next = NewGameObject<TBaseGameObjectList>("player", GlobalObjects);
+    NewGameObject<TGameObjectFreeLink>("ship", next)->setValue(enemy);
+    EXPECT_EQ(HudPlayer(), next);
+    EXPECT_EQ(HudPlayerShip(), enemy);
+}
+
 TEST_F(HudGameTest, ParameterBarsBindInEitherOrder) {
     for (bool paramFirst : {true, false}) {
         auto* bar = Add<TAHObjParamBar>(root, paramFirst ? "b1" : "b2", "TAHObjParamBar");

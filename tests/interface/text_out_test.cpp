@@ -40,6 +40,33 @@ TEST_F(TextOut, StartsWithTheCommonSizesOfVerdana) {
     EXPECT_EQ(GDIFontLib->GetFont("verdana", 22), GDIFontLib->GetFont("Verdana", 22));
 }
 
+// Fonts are one per name in any letter case and size, however many are asked
+// for in turn; a face that could not be opened is tried again the next time.
+TEST(FontLib, GivesOneFontPerNameAndSizeAndRetriesAFailedFace) {
+    int opened = 0;
+    bool fail = true;
+    GDIFontLibClass lib([&](const std::string& name, int size) -> std::unique_ptr<platform::IFontFace> {
+        ++opened;
+        if (name == "Broken" && fail) return nullptr;
+        return FixedFonts()(name, size);
+    });
+    EXPECT_EQ(nullptr, lib.GetFont("Broken", 12));
+    fail = false;
+    TFont* broken = lib.GetFont("Broken", 12);
+    ASSERT_NE(nullptr, broken);
+    EXPECT_EQ(broken, lib.GetFont("BROKEN", 12));
+    std::vector<TFont*> first;
+    for (int size = 0; size <= 40; ++size)
+        first.push_back(lib.GetFont(size % 2 ? "Verdana" : "verdana", size));
+    EXPECT_EQ(first[13], first[0]) << "a size below 1 is 13";
+    for (int size = 40; size >= 0; --size) {
+        EXPECT_EQ(first[size_t(size)], lib.GetFont("VERDANA", size)) << size;
+        EXPECT_EQ(size == 0 ? 13 : size, lib.GetFont("Verdana", size)->Size());
+    }
+    EXPECT_EQ(broken, lib.GetFont("broken", 12));
+    EXPECT_EQ(2 + 40, opened);
+}
+
 TEST_F(TextOut, ShadowAndOutlineRepeatTheGlyph) {
     text->BeginFrame(0);
     text->AddSymbol(0x80FFFFFF, font->Glyph(u'A'), 10, 20, 1, 0xFF000000);

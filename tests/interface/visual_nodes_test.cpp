@@ -75,6 +75,15 @@ TEST_F(VisualNodeTest, ScaleRectAnchors) {
         {kScaleNone, kScaleFar, {924, 267, 1024, 342}},  {kScaleNone, kScaleCenter, {924, 171, 1024, 246}},
     };
     for (const Case& c : cases) EXPECT_EQ(c.expect, ScaleRect(r, c.h, c.v)) << int(c.h) << " " << int(c.v);
+    // Scaled coordinates round half away from zero.
+    struct Rounding {
+        TIRect in, out;
+    } rounding[] = {
+        {{925, 1, 927, 3}, {463, 1, 464, 2}}, // 462.5, 0.75, 463.5, 2.25
+        {{-3, -1, -1, 2}, {-2, -1, -1, 2}},   // -1.5, -0.75, -0.5, 1.5
+        {{0, 0, 1024, 768}, {0, 0, 512, 576}},
+    };
+    for (const Rounding& c : rounding) EXPECT_EQ(c.out, ScaleRect(c.in, kScaleNear, kScaleNear));
     // Vertical centring keeps to the screen.
     InterfaceScaleY = 2.0f;
     EXPECT_EQ((TIRect{0, 0, 10, 768}), ScaleRect({0, 0, 10, 768}, kScaleNone, kScaleCenter));

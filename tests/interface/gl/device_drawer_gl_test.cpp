@@ -162,6 +162,48 @@ TEST_F(DrawerGL, GlyphsComeFromTheAtlasInTheirColour) {
     EXPECT_NEAR_COLOR(Pixel(f, 42, 12), 0, 255, 255, 1);
 }
 
+// Shapes drawn one after another, between images and glyphs, in one frame and
+// the next: each is flat in its own colour.
+TEST_F(DrawerGL, ShapesAmongImagesAndGlyphsStayFlat) {
+    TGlyph g;
+    g.serial = 2;
+    g.bitmap.width = g.bitmap.height = 2;
+    g.bitmap.coverage.assign(4, 255);
+    TImageDraw image;
+    image.texture = "halves";
+    image.dest = {0, 0, 8, 8};
+    image.alphaChannel = false;
+    struct Expected {
+        int x, y, r, g, b;
+    };
+    const Expected pixels[] = {
+        {15, 5, 0, 255, 0},   {10, 17, 255, 255, 255}, {15, 17, 0, 0, 0}, // the first fill and frame
+        {1, 4, 255, 0, 0},    {6, 4, 0, 0, 255},                          // the picture
+        {25, 5, 255, 0, 255}, {33, 5, 255, 0, 255},                       // the fill after it
+        {40, 0, 255, 255, 0}, {53, 5, 0, 255, 255},                       // the glyph, the fill after it
+    };
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        drawer->BeginFrame();
+        drawer->FillRect({10, 0, 20, 10}, 0xFF00FF00);
+        drawer->FrameRect({10, 12, 20, 22}, 0xFFFFFFFF);
+        drawer->DrawImage(image);
+        drawer->FillRect({24, 0, 34, 10}, 0xFFFF00FF);
+        drawer->BeginBatch();
+        drawer->PlaceGlyph(g, 40, 0);
+        drawer->DrawGlyph(0xFFFFFF00);
+        drawer->FillRect({48, 0, 58, 10}, 0xFF00FFFF); // the glyph is drawn before it
+        drawer->EndBatch();
+        drawer->EndFrame();
+        const auto f = Frame();
+        for (const Expected& e : pixels) {
+            SCOPED_TRACE(e.x);
+            EXPECT_NEAR_COLOR(Pixel(f, e.x, e.y), e.r, e.g, e.b, 1);
+        }
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+    }
+}
+
 TEST_F(DrawerGL, TheFrameGivesBackTheRenderStatesItChanged) {
     dev_->SetRenderState(D3DRS_ZENABLE, 1);
     dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);

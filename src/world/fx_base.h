@@ -5,10 +5,12 @@
 // values, event conditions and a position link), and beside it stand the
 // shared effect records, the record pools, the kinetic particle of bullets and
 // the camera-distance colour controller.
+#include "render/engine.h"
 #include "render/fx_descr.h"
 #include "render/obj_manager.h"
 #include "render/render_unit.h"
 #include "render/texture.h"
+#include "shared/math_frustum.h"
 
 #include <array>
 #include <cstdint>
@@ -20,7 +22,8 @@
 
 namespace vesk {
 
-// Per-channel blend of two A8R8G8B8 colours at t (0: a, 1: b).
+// Per-channel blend of two A8R8G8B8 colours at t (0 or less: a, 1 or more: b;
+// a t that is not a number gives a).
 uint32_t BlendColour(uint32_t a, uint32_t b, float t);
 // The colour with its alpha byte set (clamped to 0..255).
 uint32_t WithAlpha(uint32_t colour, float alpha);
@@ -242,5 +245,101 @@ int32_t FXListLength(const std::string& expression, const std::string& context);
 std::shared_ptr<std::vector<TextureRef>> LoadTextureFrames(const std::string& name);
 // Whether effects run this frame: not while the game is paused or its updates are frozen.
 bool FXUpdatesStopped();
+
+// ---- what the effects of an engine look up once a frame ------------------------------------------
+
+class IRendererOps;
+class IViewCamera;
+
+// What each shot and each sprite of an engine would otherwise look up for
+// itself every frame: the ship units a shot may hit, the view of the camera
+// the sprites face and the renderer they go to. The engine keeps it (made on
+// first use), so nothing of it outlives the engine.
+class FXFrameCache final : public IEngineAttachment {
+public:
+    static FXFrameCache& Of(TEngineClass& engine) {
+        IEngineAttachment* cache = engine.EffectsAttachment();
+        return cache ? *static_cast<FXFrameCache*>(cache) : MakeFor(engine);
+    }
+    explicit FXFrameCache(TEngineClass& engine) : engine_(engine) {}
+
+    // A ship unit of the scene with the sphere a shot meets first: the outer
+    // sphere of the ship's tree, or else its own sphere where the ship is this
+    // frame (after the physics moved it).
+    struct ShipTarget {
+        TBaseRenderUnit* unit = nullptr;
+        // Kept by id: a tree replaced with the ship's model in the frame is not used.
+        int32_t treeId = 0;
+        Vec3 centre{};
+        float radius = 0.0f;
+    };
+    // A box around a target's sphere, wider than the sphere by more than the
+    // rounding of the sphere test can reach: a path whose box misses it misses the sphere.
+    struct TargetBox {
+        Vec3 min{}, max{};
+    };
+    struct ShipTargetList {
+        std::vector<ShipTarget> targets;
+        std::vector<TargetBox> boxes; // one a target
+        // The targets by the low side of their boxes along the axis on which
+        // they lie farthest apart, and the widest box along it; targets whose
+        // boxes are not finite are always tested.
+        int axis = 0;
+        float widest = 0.0f;
+        std::vector<std::pair<float, uint32_t>> byLowSide;
+        std::vector<uint32_t> alwaysTested;
+    };
+    // The engine's ship units, gathered on the frame's first ask.
+    const ShipTargetList& ShipTargets();
+    // The targets (by index, in their order) whose boxes meet the box low..high:
+    // all of them when a side of it is not a number.
+    const std::vector<uint32_t>& TargetsMeeting(const Vec3& low, const Vec3& high);
+
+    // The view of a camera in one frame, worked out once for all the sprites
+    // listed in that frame.
+    struct CameraView {
+        const IViewCamera* camera = nullptr;
+        FrustumClass frustum;
+        Matrix billboard; // the camera's axes as rows: right, up, look
+        void Build(const IViewCamera& cam);
+        // The frustum's test of its four side planes, written out here: every
+        // sprite listed asks it.
+        bool Sees(const Vec3& p) const {
+            for (int i = 0; i < 4; ++i)
+                if (!frustum.Plane(i).IsInFront(p)) return false;
+            return true;
+        }
+    };
+    // The view of the camera of the unit's viewport in this frame; nullptr without a camera.
+    const CameraView* ViewFor(const TBaseRenderUnit& unit) {
+        if (viewFrame_ == RenderFrameCounter.GetFrame() && viewport_ == unit.GetViewportID()) return viewOf_;
+        return FindView(unit);
+    }
+    // The renderer of the engine's sprites in this frame (nullptr while it cannot be made).
+    IRendererOps* SpriteRenderer() {
+        // Asked again while it cannot be made, as each sprite did.
+        if (rendererFrame_ == RenderFrameCounter.GetFrame() && renderer_) return renderer_;
+        return FindSpriteRenderer();
+    }
+
+private:
+    static FXFrameCache& MakeFor(TEngineClass& engine);
+    const CameraView* FindView(const TBaseRenderUnit& unit);
+    IRendererOps* FindSpriteRenderer();
+
+    TEngineClass& engine_;
+    uint64_t shipsFrame_ = ~0ull;
+    ShipTargetList ships_;
+    std::vector<uint32_t> meeting_;
+    // The view of the last viewport asked for in this frame.
+    uint64_t viewFrame_ = ~0ull;
+    int32_t viewport_ = 0;
+    const CameraView* viewOf_ = nullptr;
+    // The view of the last camera seen, and its frame.
+    uint64_t cameraViewFrame_ = ~0ull;
+    CameraView view_;
+    uint64_t rendererFrame_ = ~0ull;
+    IRendererOps* renderer_ = nullptr;
+};
 
 } // namespace vesk

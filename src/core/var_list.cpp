@@ -454,14 +454,6 @@ template <size_t N> void Declare(TVarList& list, const VarDecl (&decls)[N]) {
     }
 }
 
-// The scene switches, each with its own cached read in the "sp" list: every
-// effect asks them each tick.
-enum SwitchSlot : size_t { kJetsSlot, kEffectsOffSlot, kFrozenSlot };
-
-int32_t SwitchValue(SwitchSlot slot, std::string_view name, int32_t fallback) {
-    return SpVars ? SpVars->CachedInteger(slot, name, fallback) : fallback;
-}
-
 } // namespace
 
 void InitVarLists() {
@@ -473,16 +465,6 @@ void InitVarLists() {
     Declare(*IniVars, kIniDecls);
     Declare(*SpVars, kSpDecls);
     Declare(*IeVars, kIeDecls);
-}
-
-int32_t JetsSwitch() {
-    return SwitchValue(kJetsSlot, "vis.jets", 1);
-}
-int32_t EffectsOffMode() {
-    return SwitchValue(kEffectsOffSlot, "vis.effectsoff", 0);
-}
-bool GameUpdatesFrozen() {
-    return SwitchValue(kFrozenSlot, "vis.frozen", 0) != 0;
 }
 
 } // namespace vesk

@@ -121,8 +121,19 @@ void InitVarLists();
 
 // Switches read by the scene each tick; the console and scripts change them
 // through the "sp" variables "vis.jets", "vis.effectsoff" and "vis.frozen".
-int32_t JetsSwitch();     // jets tick only while this is not 0 (default 1)
-int32_t EffectsOffMode(); // 0 in normal play
-bool GameUpdatesFrozen(); // ship and turret updates are skipped while set
+// Each has a cached read of its own in the "sp" list.
+enum SceneSwitchRead : size_t { kJetsRead, kEffectsOffRead, kFrozenRead };
+// Jets tick only while this is not 0 (default 1).
+inline int32_t JetsSwitch() {
+    return SpVars ? SpVars->CachedInteger(kJetsRead, "vis.jets", 1) : 1;
+}
+// 0 in normal play.
+inline int32_t EffectsOffMode() {
+    return SpVars ? SpVars->CachedInteger(kEffectsOffRead, "vis.effectsoff", 0) : 0;
+}
+// Ship and turret updates are skipped while set.
+inline bool GameUpdatesFrozen() {
+    return SpVars && SpVars->CachedInteger(kFrozenRead, "vis.frozen", 0) != 0;
+}
 
 } // namespace vesk

@@ -15,6 +15,7 @@
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
+#include "shared/math_frustum.h"
 #include "sound/sound_engine.h"
 #include "world/fx_particle.h"
 
@@ -93,17 +94,6 @@ uint8_t ScaleChannel(uint8_t v, float k) {
 }
 
 } // namespace
-
-uint32_t BlendColour(uint32_t a, uint32_t b, float t) {
-    // In 1/256 steps: each channel is (a x (256 - w) + b x w) / 256, rounded
-    // down. Two channels at a time, each in a 16-bit lane of its own (the sum
-    // stays below 65536), so the four take two multiplications a side.
-    const uint32_t w = t >= 1.0f ? 256u : (t > 0.0f ? static_cast<uint32_t>(t * 256.0f) : 0u);
-    constexpr uint32_t kLanes = 0x00FF00FFu;
-    const uint32_t even = ((a & kLanes) * (256u - w) + (b & kLanes) * w) >> 8;
-    const uint32_t odd = ((a >> 8) & kLanes) * (256u - w) + ((b >> 8) & kLanes) * w;
-    return (even & kLanes) | (odd & ~kLanes);
-}
 
 uint32_t WithAlpha(uint32_t colour, float alpha) {
     const float a = alpha <= 0.0f ? 0.0f : (alpha >= 255.0f ? 255.0f : alpha);
@@ -354,10 +344,6 @@ std::shared_ptr<std::vector<TextureRef>> LoadTextureFrames(const std::string& na
     return list;
 }
 
-bool FXUpdatesStopped() {
-    return IsRenderPaused() || GameUpdatesFrozen();
-}
-
 // ---- the effects' lookups of a frame --------------------------------------------------------------
 
 FXFrameCache& FXFrameCache::MakeFor(TEngineClass& engine) {
@@ -383,7 +369,15 @@ const FXFrameCache::CameraView* FXFrameCache::FindView(const TBaseRenderUnit& un
 
 void FXFrameCache::CameraView::Build(const IViewCamera& cam) {
     camera = &cam;
+    FrustumClass frustum;
     frustum.Build(cam.GetPosition(), cam.GetDirection(), cam.GetFOV(), cam.GetUpVector());
+    for (int i = 0; i < 4; ++i) {
+        const PlaneClass& plane = frustum.Plane(i);
+        planeX[i] = plane.Normal().x;
+        planeY[i] = plane.Normal().y;
+        planeZ[i] = plane.Normal().z;
+        planeD[i] = plane.D();
+    }
     const Matrix view = cam.GetViewMatrix();
     Matrix b;
     for (int r = 0; r < 3; ++r)

@@ -5,12 +5,12 @@
 // values, event conditions and a position link), and beside it stand the
 // shared effect records, the record pools, the kinetic particle of bullets and
 // the camera-distance colour controller.
+#include "core/var_list.h"
 #include "render/engine.h"
 #include "render/fx_descr.h"
 #include "render/obj_manager.h"
 #include "render/render_unit.h"
 #include "render/texture.h"
-#include "shared/math_frustum.h"
 
 #include <array>
 #include <cstdint>
@@ -23,8 +23,17 @@
 namespace vesk {
 
 // Per-channel blend of two A8R8G8B8 colours at t (0 or less: a, 1 or more: b;
-// a t that is not a number gives a).
-uint32_t BlendColour(uint32_t a, uint32_t b, float t);
+// a t that is not a number gives a). Every particle blends each tick.
+inline uint32_t BlendColour(uint32_t a, uint32_t b, float t) {
+    // In 1/256 steps: each channel is (a x (256 - w) + b x w) / 256, rounded
+    // down. Two channels at a time, each in a 16-bit lane of its own (the sum
+    // stays below 65536), so the four take two multiplications a side.
+    const uint32_t w = t >= 1.0f ? 256u : (t > 0.0f ? static_cast<uint32_t>(t * 256.0f) : 0u);
+    constexpr uint32_t kLanes = 0x00FF00FFu;
+    const uint32_t even = ((a & kLanes) * (256u - w) + (b & kLanes) * w) >> 8;
+    const uint32_t odd = ((a >> 8) & kLanes) * (256u - w) + ((b >> 8) & kLanes) * w;
+    return (even & kLanes) | (odd & ~kLanes);
+}
 // The colour with its alpha byte set (clamped to 0..255).
 uint32_t WithAlpha(uint32_t colour, float alpha);
 
@@ -243,8 +252,11 @@ int32_t FXListLength(const std::string& expression, const std::string& context);
 // 0000, 0001 ... while the file exists under the data folder's "TEXTURES/".
 // A name without a three-letter extension is a fatal report (nullptr).
 std::shared_ptr<std::vector<TextureRef>> LoadTextureFrames(const std::string& name);
-// Whether effects run this frame: not while the game is paused or its updates are frozen.
-bool FXUpdatesStopped();
+// Whether effects run this frame: not while the game is paused or its updates
+// are frozen (every effect asks each tick).
+inline bool FXUpdatesStopped() {
+    return IsRenderPaused() || GameUpdatesFrozen();
+}
 
 // ---- what the effects of an engine look up once a frame ------------------------------------------
 
@@ -299,15 +311,17 @@ public:
     // listed in that frame.
     struct CameraView {
         const IViewCamera* camera = nullptr;
-        FrustumClass frustum;
         Matrix billboard; // the camera's axes as rows: right, up, look
+        // The four side planes of the camera's frustum (FrustumClass), by component.
+        float planeX[4] = {}, planeY[4] = {}, planeZ[4] = {}, planeD[4] = {};
         void Build(const IViewCamera& cam);
-        // The frustum's test of its four side planes, written out here: every
-        // sprite listed asks it.
+        // The frustum's test, each plane's as PlaneClass::IsInFront works it
+        // out, the four side by side: every sprite listed asks it.
         bool Sees(const Vec3& p) const {
+            float side[4];
             for (int i = 0; i < 4; ++i)
-                if (!frustum.Plane(i).IsInFront(p)) return false;
-            return true;
+                side[i] = planeX[i] * p.x + planeY[i] * p.y + planeZ[i] * p.z + planeD[i];
+            return (side[0] >= 0.0f) & (side[1] >= 0.0f) & (side[2] >= 0.0f) & (side[3] >= 0.0f);
         }
     };
     // The view of the camera of the unit's viewport in this frame; nullptr without a camera.

@@ -169,7 +169,8 @@ const std::vector<uint32_t>& FXFrameCache::TargetsMeeting(const Vec3& low, const
     for (; it != ships.byLowSide.end() && it->first <= highSide; ++it)
         if (BoxesMeet(ships.boxes[it->second], low, high)) meeting_.push_back(it->second);
     for (uint32_t i : ships.alwaysTested) meeting_.push_back(i);
-    std::sort(meeting_.begin(), meeting_.end());
+    // Mostly a few, often in order already.
+    if (!std::is_sorted(meeting_.begin(), meeting_.end())) std::sort(meeting_.begin(), meeting_.end());
     return meeting_;
 }
 

@@ -8,7 +8,6 @@
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
-#include "shared/math_frustum.h"
 #include "world/fx_model_part.h"
 
 #include <cmath>

@@ -123,6 +123,7 @@ void InitVarLists();
 // through the "sp" variables "vis.jets", "vis.effectsoff" and "vis.frozen".
 // Each has a cached read of its own in the "sp" list.
 enum SceneSwitchRead : size_t { kJetsRead, kEffectsOffRead, kFrozenRead };
+static_assert(kFrozenRead < TVarList::kCachedReads);
 // Jets tick only while this is not 0 (default 1).
 inline int32_t JetsSwitch() {
     return SpVars ? SpVars->CachedInteger(kJetsRead, "vis.jets", 1) : 1;

@@ -532,8 +532,10 @@ void FXBulletClass::FXTick(float dtMs) {
 }
 
 void FXBulletClass::FillRenderList(int stage, int pass) {
+    // A blended shot is never drawn in the opaque pass (the pass test's first
+    // rule, asked first: the tree is listed four times a frame).
     if (stage != renderStage_ || HasFlag(BRU_KILLED) || !kinetic_ || (kinetic_->colour & 0x00FFFFFFu) == 0 ||
-        SkipInPass(pass))
+        (pass == kPassOpaque && HasFlag(BRU_BLENDED)) || SkipInPass(pass))
         return;
     // A bullet with a mesh effect is seen as that mesh.
     if (meshTemplate_ != 0) return;

@@ -85,7 +85,7 @@ void SetOk(bool* ok, bool value) {
 }
 
 // Lower-case form of every byte, made once: names are compared on every
-// lookup, and some scene switches are read each tick.
+// lookup.
 const std::array<unsigned char, 256>& LowerTable() {
     static const std::array<unsigned char, 256> table = [] {
         std::array<unsigned char, 256> t{};
@@ -250,6 +250,8 @@ int TVarList::DeclareVar(std::string_view name, VarType type) {
     int index = static_cast<int>(values_.size());
     values_.push_back(VarValue::OfType(type));
     names_.insert(names_.begin() + static_cast<std::ptrdiff_t>(at), {std::string(name), index});
+    // A name read before it was declared has its value now.
+    ForgetCachedReads();
     return index;
 }
 
@@ -295,6 +297,20 @@ void TVarList::Put(std::string_view name, const VarValue& v) {
         return;
     }
     values_[static_cast<size_t>(names_[at].second)] = v;
+    ForgetCachedReads();
+}
+
+int32_t TVarList::ReadAndKeep(size_t slot, std::string_view name, int32_t fallback) const {
+    bool found = false;
+    const size_t at = Find(name, found);
+    CachedRead& r = cached_[slot];
+    r.value = found ? values_[static_cast<size_t>(names_[at].second)].AsInteger() : fallback;
+    r.valid = true;
+    return r.value;
+}
+
+void TVarList::ForgetCachedReads() {
+    for (CachedRead& r : cached_) r.valid = false;
 }
 
 // ---- the global lists ----------------------------------------------------------
@@ -438,37 +454,6 @@ template <size_t N> void Declare(TVarList& list, const VarDecl (&decls)[N]) {
     }
 }
 
-// A switch read many times a frame (every effect asks): where its variable
-// sits is kept, and only checked against the list on each read.
-struct SwitchSlot {
-    const char* name;
-    int32_t fallback;
-    const TVarList* list = nullptr;
-    const std::string* found = nullptr; // the name's entry when it was found
-    size_t pos = 0;
-    int index = -1;
-};
-
-int32_t SwitchValue(SwitchSlot& s) {
-    if (!SpVars) return s.fallback;
-    const auto& names = SpVars->Names();
-    // The entry moves only when the list grows or is made anew.
-    if (s.list != SpVars || s.pos >= names.size() || &names[s.pos].first != s.found) {
-        s.list = SpVars;
-        s.index = -1;
-        s.found = nullptr;
-        for (size_t i = 0; i < names.size(); ++i)
-            if (CompareNames(names[i].first, s.name) == 0) {
-                s.pos = i;
-                s.index = names[i].second;
-                s.found = &names[i].first;
-                break;
-            }
-    }
-    if (s.index < 0 || static_cast<size_t>(s.index) >= SpVars->Values().size()) return s.fallback;
-    return SpVars->Values()[static_cast<size_t>(s.index)].AsInteger();
-}
-
 } // namespace
 
 void InitVarLists() {
@@ -480,19 +465,6 @@ void InitVarLists() {
     Declare(*IniVars, kIniDecls);
     Declare(*SpVars, kSpDecls);
     Declare(*IeVars, kIeDecls);
-}
-
-int32_t JetsSwitch() {
-    static SwitchSlot slot{"vis.jets", 1};
-    return SwitchValue(slot);
-}
-int32_t EffectsOffMode() {
-    static SwitchSlot slot{"vis.effectsoff", 0};
-    return SwitchValue(slot);
-}
-bool GameUpdatesFrozen() {
-    static SwitchSlot slot{"vis.frozen", 0};
-    return SwitchValue(slot) != 0;
 }
 
 } // namespace vesk

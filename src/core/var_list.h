@@ -3,6 +3,7 @@
 // their defaults at start and changed by the console start files and scripts.
 #include "platform/math_types.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,14 +75,32 @@ public:
     const std::vector<std::pair<std::string, int>>& Names() const { return names_; }
     const std::vector<VarValue>& Values() const { return values_; }
 
+    // For variables read many times a frame (the scene switches): the value of
+    // the name as an integer, or fallback while the list does not declare it.
+    // The caller gives each such name a number of its own below kCachedReads;
+    // the list keeps what it read there until a variable is declared or stored.
+    static constexpr size_t kCachedReads = 4;
+    int32_t CachedInteger(size_t slot, std::string_view name, int32_t fallback) const {
+        const CachedRead& r = cached_[slot];
+        return r.valid ? r.value : ReadAndKeep(slot, name, fallback);
+    }
+
 private:
     explicit TVarList(std::string name) : name_(std::move(name)) {}
     // Position of the name in names_, or of where it would go; found says which.
     size_t Find(std::string_view name, bool& found) const;
+    int32_t ReadAndKeep(size_t slot, std::string_view name, int32_t fallback) const;
+    void ForgetCachedReads();
+
+    struct CachedRead {
+        bool valid = false;
+        int32_t value = 0;
+    };
 
     std::string name_;
     std::vector<std::pair<std::string, int>> names_; // sorted without case
     std::vector<VarValue> values_;
+    mutable std::array<CachedRead, kCachedReads> cached_{};
 };
 
 // The three lists of the settings (owned by the global list of var lists).
@@ -102,8 +121,20 @@ void InitVarLists();
 
 // Switches read by the scene each tick; the console and scripts change them
 // through the "sp" variables "vis.jets", "vis.effectsoff" and "vis.frozen".
-int32_t JetsSwitch();     // jets tick only while this is not 0 (default 1)
-int32_t EffectsOffMode(); // 0 in normal play
-bool GameUpdatesFrozen(); // ship and turret updates are skipped while set
+// Each has a cached read of its own in the "sp" list.
+enum SceneSwitchRead : size_t { kJetsRead, kEffectsOffRead, kFrozenRead };
+static_assert(kFrozenRead < TVarList::kCachedReads);
+// Jets tick only while this is not 0 (default 1).
+inline int32_t JetsSwitch() {
+    return SpVars ? SpVars->CachedInteger(kJetsRead, "vis.jets", 1) : 1;
+}
+// 0 in normal play.
+inline int32_t EffectsOffMode() {
+    return SpVars ? SpVars->CachedInteger(kEffectsOffRead, "vis.effectsoff", 0) : 0;
+}
+// Ship and turret updates are skipped while set.
+inline bool GameUpdatesFrozen() {
+    return SpVars && SpVars->CachedInteger(kFrozenRead, "vis.frozen", 0) != 0;
+}
 
 } // namespace vesk

@@ -349,6 +349,7 @@ void TEngineClass::Free() {
     viewports_.reset();
     if (UpdaterManagerClass* u = std::exchange(updater_, nullptr)) u->Free();
     capture_.reset();
+    effects_.reset();
     if (Engine == this) {
         Engine = nullptr;
         // The scene's links go with the engine (the scene itself is freed elsewhere).

@@ -273,6 +273,14 @@ public:
 };
 
 // ---- the root engine unit ----------------------------------------------------------------------
+
+// What a higher layer keeps for one engine (the effects' lookups of a frame):
+// the engine holds it and frees it with itself.
+class IEngineAttachment {
+public:
+    virtual ~IEngineAttachment() = default;
+};
+
 class TEngineClass : public TBaseRenderUnit,
                      public IManagedObjectInitiator,
                      public IManagedObjectDeInitiator,
@@ -349,6 +357,9 @@ public:
     TViewportClass& Viewports() { return *viewports_; }
     int32_t EngineViewportId() const { return engineViewport_; }
     UpdaterManagerClass* GetUpdaterManager() const { return updater_; }
+    // The effects' attachment: nullptr until they make one; only they set it.
+    IEngineAttachment* EffectsAttachment() const { return effects_.get(); }
+    void SetEffectsAttachment(std::unique_ptr<IEngineAttachment> a) { effects_ = std::move(a); }
     ObjManagerClass* RenderListPool() const { return pool_; }
     size_t RenderListSize() const { return renderList_ ? renderList_->size() : 0; }
     bool RenderToTexture() const { return renderToTexture_; }
@@ -388,6 +399,7 @@ private:
     int32_t engineViewport_ = 0;
     uint32_t frameObjCount_ = 0;
     TBaseRenderUnit* playerShip_ = nullptr;
+    std::unique_ptr<IEngineAttachment> effects_;
 };
 
 // The one engine; nullptr before the render start-up and after the shut-down.

@@ -5,13 +5,17 @@
 #include "core/var_list.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "render/component.h"
 #include "render/dynamic_position.h"
 #include "render/engine.h"
 #include "render/fx_templates.h"
+#include "render/sprite_client.h"
 #include "render/texture.h"
+#include "render/view_camera.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
+#include "shared/math_frustum.h"
 #include "sound/sound_engine.h"
 #include "world/fx_particle.h"
 
@@ -90,18 +94,6 @@ uint8_t ScaleChannel(uint8_t v, float k) {
 }
 
 } // namespace
-
-uint32_t BlendColour(uint32_t a, uint32_t b, float t) {
-    // In 1/256 steps: the channels move together without per-channel floats.
-    const int32_t w = t <= 0.0f ? 0 : (t >= 1.0f ? 256 : static_cast<int32_t>(t * 256.0f));
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int32_t ca = static_cast<int32_t>((a >> shift) & 0xFF),
-                      cb = static_cast<int32_t>((b >> shift) & 0xFF);
-        out |= static_cast<uint32_t>(ca + (((cb - ca) * w) >> 8)) << shift;
-    }
-    return out;
-}
 
 uint32_t WithAlpha(uint32_t colour, float alpha) {
     const float a = alpha <= 0.0f ? 0.0f : (alpha >= 255.0f ? 255.0f : alpha);
@@ -352,8 +344,50 @@ std::shared_ptr<std::vector<TextureRef>> LoadTextureFrames(const std::string& na
     return list;
 }
 
-bool FXUpdatesStopped() {
-    return IsRenderPaused() || GameUpdatesFrozen();
+// ---- the effects' lookups of a frame --------------------------------------------------------------
+
+FXFrameCache& FXFrameCache::MakeFor(TEngineClass& engine) {
+    auto made = std::make_unique<FXFrameCache>(engine);
+    FXFrameCache& cache = *made;
+    engine.SetEffectsAttachment(std::move(made));
+    return cache;
+}
+
+const FXFrameCache::CameraView* FXFrameCache::FindView(const TBaseRenderUnit& unit) {
+    const uint64_t now = RenderFrameCounter.GetFrame();
+    viewFrame_ = now;
+    viewport_ = unit.GetViewportID();
+    viewOf_ = nullptr;
+    IViewCamera* camera = unit.GetCamera();
+    if (!camera) return nullptr;
+    if (cameraViewFrame_ != now || view_.camera != camera) {
+        cameraViewFrame_ = now;
+        view_.Build(*camera);
+    }
+    return viewOf_ = &view_;
+}
+
+void FXFrameCache::CameraView::Build(const IViewCamera& cam) {
+    camera = &cam;
+    FrustumClass frustum;
+    frustum.Build(cam.GetPosition(), cam.GetDirection(), cam.GetFOV(), cam.GetUpVector());
+    for (int i = 0; i < 4; ++i) {
+        const PlaneClass& plane = frustum.Plane(i);
+        planeX[i] = plane.Normal().x;
+        planeY[i] = plane.Normal().y;
+        planeZ[i] = plane.Normal().z;
+        planeD[i] = plane.D();
+    }
+    const Matrix view = cam.GetViewMatrix();
+    Matrix b;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) b.m[r][c] = view.m[c][r];
+    billboard = b;
+}
+
+IRendererOps* FXFrameCache::FindSpriteRenderer() {
+    rendererFrame_ = RenderFrameCounter.GetFrame();
+    return renderer_ = engine_.GetRenderOps()->GetRenderer();
 }
 
 } // namespace vesk

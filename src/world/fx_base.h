@@ -5,6 +5,8 @@
 // values, event conditions and a position link), and beside it stand the
 // shared effect records, the record pools, the kinetic particle of bullets and
 // the camera-distance colour controller.
+#include "core/var_list.h"
+#include "render/engine.h"
 #include "render/fx_descr.h"
 #include "render/obj_manager.h"
 #include "render/render_unit.h"
@@ -20,8 +22,18 @@
 
 namespace vesk {
 
-// Per-channel blend of two A8R8G8B8 colours at t (0: a, 1: b).
-uint32_t BlendColour(uint32_t a, uint32_t b, float t);
+// Per-channel blend of two A8R8G8B8 colours at t (0 or less: a, 1 or more: b;
+// a t that is not a number gives a). Every particle blends each tick.
+inline uint32_t BlendColour(uint32_t a, uint32_t b, float t) {
+    // In 1/256 steps: each channel is (a x (256 - w) + b x w) / 256, rounded
+    // down. Two channels at a time, each in a 16-bit lane of its own (the sum
+    // stays below 65536), so the four take two multiplications a side.
+    const uint32_t w = t >= 1.0f ? 256u : (t > 0.0f ? static_cast<uint32_t>(t * 256.0f) : 0u);
+    constexpr uint32_t kLanes = 0x00FF00FFu;
+    const uint32_t even = ((a & kLanes) * (256u - w) + (b & kLanes) * w) >> 8;
+    const uint32_t odd = ((a >> 8) & kLanes) * (256u - w) + ((b >> 8) & kLanes) * w;
+    return (even & kLanes) | (odd & ~kLanes);
+}
 // The colour with its alpha byte set (clamped to 0..255).
 uint32_t WithAlpha(uint32_t colour, float alpha);
 
@@ -240,7 +252,108 @@ int32_t FXListLength(const std::string& expression, const std::string& context);
 // 0000, 0001 ... while the file exists under the data folder's "TEXTURES/".
 // A name without a three-letter extension is a fatal report (nullptr).
 std::shared_ptr<std::vector<TextureRef>> LoadTextureFrames(const std::string& name);
-// Whether effects run this frame: not while the game is paused or its updates are frozen.
-bool FXUpdatesStopped();
+// Whether effects run this frame: not while the game is paused or its updates
+// are frozen (every effect asks each tick).
+inline bool FXUpdatesStopped() {
+    return IsRenderPaused() || GameUpdatesFrozen();
+}
+
+// ---- what the effects of an engine look up once a frame ------------------------------------------
+
+class IRendererOps;
+class IViewCamera;
+
+// What each shot and each sprite of an engine would otherwise look up for
+// itself every frame: the ship units a shot may hit, the view of the camera
+// the sprites face and the renderer they go to. The engine keeps it (made on
+// first use), so nothing of it outlives the engine.
+class FXFrameCache final : public IEngineAttachment {
+public:
+    static FXFrameCache& Of(TEngineClass& engine) {
+        IEngineAttachment* cache = engine.EffectsAttachment();
+        return cache ? *static_cast<FXFrameCache*>(cache) : MakeFor(engine);
+    }
+    explicit FXFrameCache(TEngineClass& engine) : engine_(engine) {}
+
+    // A ship unit of the scene with the sphere a shot meets first: the outer
+    // sphere of the ship's tree, or else its own sphere where the ship is this
+    // frame (after the physics moved it).
+    struct ShipTarget {
+        TBaseRenderUnit* unit = nullptr;
+        // Kept by id: a tree replaced with the ship's model in the frame is not used.
+        int32_t treeId = 0;
+        Vec3 centre{};
+        float radius = 0.0f;
+    };
+    // A box around a target's sphere, wider than the sphere by more than the
+    // rounding of the sphere test can reach: a path whose box misses it misses the sphere.
+    struct TargetBox {
+        Vec3 min{}, max{};
+    };
+    struct ShipTargetList {
+        std::vector<ShipTarget> targets;
+        std::vector<TargetBox> boxes; // one a target
+        // The targets by the low side of their boxes along the axis on which
+        // they lie farthest apart, and the widest box along it; targets whose
+        // boxes are not finite are always tested.
+        int axis = 0;
+        float widest = 0.0f;
+        std::vector<std::pair<float, uint32_t>> byLowSide;
+        std::vector<uint32_t> alwaysTested;
+    };
+    // The engine's ship units, gathered on the frame's first ask.
+    const ShipTargetList& ShipTargets();
+    // The targets (by index, in their order) whose boxes meet the box low..high:
+    // all of them when a side of it is not a number.
+    const std::vector<uint32_t>& TargetsMeeting(const Vec3& low, const Vec3& high);
+
+    // The view of a camera in one frame, worked out once for all the sprites
+    // listed in that frame.
+    struct CameraView {
+        const IViewCamera* camera = nullptr;
+        Matrix billboard; // the camera's axes as rows: right, up, look
+        // The four side planes of the camera's frustum (FrustumClass), by component.
+        float planeX[4] = {}, planeY[4] = {}, planeZ[4] = {}, planeD[4] = {};
+        void Build(const IViewCamera& cam);
+        // The frustum's test, each plane's as PlaneClass::IsInFront works it
+        // out, the four side by side: every sprite listed asks it.
+        bool Sees(const Vec3& p) const {
+            float side[4];
+            for (int i = 0; i < 4; ++i)
+                side[i] = planeX[i] * p.x + planeY[i] * p.y + planeZ[i] * p.z + planeD[i];
+            return (side[0] >= 0.0f) & (side[1] >= 0.0f) & (side[2] >= 0.0f) & (side[3] >= 0.0f);
+        }
+    };
+    // The view of the camera of the unit's viewport in this frame; nullptr without a camera.
+    const CameraView* ViewFor(const TBaseRenderUnit& unit) {
+        if (viewFrame_ == RenderFrameCounter.GetFrame() && viewport_ == unit.GetViewportID()) return viewOf_;
+        return FindView(unit);
+    }
+    // The renderer of the engine's sprites in this frame (nullptr while it cannot be made).
+    IRendererOps* SpriteRenderer() {
+        // Asked again while it cannot be made, as each sprite did.
+        if (rendererFrame_ == RenderFrameCounter.GetFrame() && renderer_) return renderer_;
+        return FindSpriteRenderer();
+    }
+
+private:
+    static FXFrameCache& MakeFor(TEngineClass& engine);
+    const CameraView* FindView(const TBaseRenderUnit& unit);
+    IRendererOps* FindSpriteRenderer();
+
+    TEngineClass& engine_;
+    uint64_t shipsFrame_ = ~0ull;
+    ShipTargetList ships_;
+    std::vector<uint32_t> meeting_;
+    // The view of the last viewport asked for in this frame.
+    uint64_t viewFrame_ = ~0ull;
+    int32_t viewport_ = 0;
+    const CameraView* viewOf_ = nullptr;
+    // The view of the last camera seen, and its frame.
+    uint64_t cameraViewFrame_ = ~0ull;
+    CameraView view_;
+    uint64_t rendererFrame_ = ~0ull;
+    IRendererOps* renderer_ = nullptr;
+};
 
 } // namespace vesk

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 namespace vesk {
@@ -40,49 +41,60 @@ const std::vector<BurstData>& NoBursts() {
     return none;
 }
 
-// The scene's ship units, gathered once a frame with the sphere a shot meets
-// first: the outer sphere of the ship's tree, or else its own sphere where the
-// ship is this frame (after the physics moved it).
-struct ShipTarget {
-    TBaseRenderUnit* unit = nullptr;
-    // Kept by id: a tree replaced with the ship's model in the frame is not used.
-    int32_t treeId = 0;
-    Vec3 centre{};
-    float radius = 0.0f;
-};
-const std::vector<ShipTarget>& ShipTargets() {
-    static std::vector<ShipTarget> ships;
-    static uint64_t frame = ~0ull;
-    static int32_t engineId = 0;
-    const uint64_t now = RenderFrameCounter.GetFrame();
-    if (!Engine) {
-        ships.clear();
-        return ships;
-    }
-    if (frame != now || engineId != Engine->GetId()) {
-        frame = now;
-        engineId = Engine->GetId();
-        ships.clear();
-        for (TBaseRenderUnit* unit : Engine->GetUnitsWithFlags(BRU_SHIP)) {
-            if (!unit || unit->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
-            ShipTarget ship;
-            ship.unit = unit;
-            if (BSpheresContainerClass* tree = GetSphereTree(unit)) {
-                ship.treeId = tree->GetId();
-                ship.centre = tree->GetPositionV();
-                ship.radius = tree->GetRadius();
-            } else {
-                BSphereRecord* own = nullptr;
-                unit->GetOwnBSphere(own);
-                if (!own) continue;
-                unit->TransformBSphere(*own, unit->GetWorldMatrix());
-                ship.centre = own->worldCentre;
-                ship.radius = own->worldRadius;
-            }
-            ships.push_back(ship);
+// The box of a path or a sphere is widened by this share of the path's length
+// and of the sphere's radius, and by this share of the size of its coordinates:
+// more than the rounding of the sphere test reaches, so a box test rejects only
+// what the sphere test would.
+constexpr float kBoxSlack = 0.05f;
+constexpr float kBoxCoordinateSlack = 1e-5f;
+
+float LargestCoordinate(const Vec3& v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
+
+float Axis(const Vec3& v, int axis) {
+    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
+}
+
+// Apart on an axis: the boxes do not meet (written so that a side that is not
+// a number counts as meeting).
+bool BoxesMeet(const FXFrameCache::TargetBox& box, const Vec3& low, const Vec3& high) {
+    return !(box.min.x > high.x || box.max.x < low.x || box.min.y > high.y || box.max.y < low.y ||
+             box.min.z > high.z || box.max.z < low.z);
+}
+
+bool IsFinite(const FXFrameCache::TargetBox& box) {
+    for (float v : {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z})
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+// Orders the targets along the axis on which their boxes spread widest.
+void SortTargets(FXFrameCache::ShipTargetList& ships) {
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    Vec3 least{kInf, kInf, kInf}, most{-kInf, -kInf, -kInf};
+    for (const FXFrameCache::TargetBox& box : ships.boxes)
+        if (IsFinite(box)) {
+            least = {std::min(least.x, box.min.x), std::min(least.y, box.min.y),
+                     std::min(least.z, box.min.z)};
+            most = {std::max(most.x, box.max.x), std::max(most.y, box.max.y), std::max(most.z, box.max.z)};
         }
+    const Vec3 spread = Vec3Sub(most, least);
+    ships.axis = spread.y > spread.x ? (spread.z > spread.y ? 2 : 1) : (spread.z > spread.x ? 2 : 0);
+    ships.widest = 0.0f;
+    ships.byLowSide.clear();
+    ships.alwaysTested.clear();
+    for (uint32_t i = 0; i < ships.boxes.size(); ++i) {
+        const FXFrameCache::TargetBox& box = ships.boxes[i];
+        if (!IsFinite(box)) {
+            ships.alwaysTested.push_back(i);
+            continue;
+        }
+        const float lowSide = Axis(box.min, ships.axis);
+        ships.widest = std::max(ships.widest, Axis(box.max, ships.axis) - lowSide);
+        ships.byLowSide.emplace_back(lowSide, i);
     }
-    return ships;
+    std::sort(ships.byLowSide.begin(), ships.byLowSide.end());
 }
 
 // Where the path from -> to first enters the sphere; false when it misses it.
@@ -109,11 +121,76 @@ void SetBulletCollisionTest(BulletCollisionTest test) {
     CollisionTest() = test ? std::move(test) : BulletCollisionTest(DefaultBulletCollision);
 }
 
+const FXFrameCache::ShipTargetList& FXFrameCache::ShipTargets() {
+    const uint64_t now = RenderFrameCounter.GetFrame();
+    if (shipsFrame_ == now) return ships_;
+    shipsFrame_ = now;
+    ships_.targets.clear();
+    ships_.boxes.clear();
+    for (TBaseRenderUnit* unit : engine_.GetUnitsWithFlags(BRU_SHIP)) {
+        if (!unit || unit->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
+        ShipTarget ship;
+        ship.unit = unit;
+        if (BSpheresContainerClass* tree = GetSphereTree(unit)) {
+            ship.treeId = tree->GetId();
+            ship.centre = tree->GetPositionV();
+            ship.radius = tree->GetRadius();
+        } else {
+            BSphereRecord* own = nullptr;
+            unit->GetOwnBSphere(own);
+            if (!own) continue;
+            unit->TransformBSphere(*own, unit->GetWorldMatrix());
+            ship.centre = own->worldCentre;
+            ship.radius = own->worldRadius;
+        }
+        const float reach = std::fabs(ship.radius) * (1.0f + kBoxSlack) +
+                            kBoxCoordinateSlack * (LargestCoordinate(ship.centre) + std::fabs(ship.radius));
+        const Vec3 half{reach, reach, reach};
+        ships_.targets.push_back(ship);
+        ships_.boxes.push_back({Vec3Sub(ship.centre, half), Vec3Add(ship.centre, half)});
+    }
+    SortTargets(ships_);
+    return ships_;
+}
+
+const std::vector<uint32_t>& FXFrameCache::TargetsMeeting(const Vec3& low, const Vec3& high) {
+    const ShipTargetList& ships = ShipTargets();
+    meeting_.clear();
+    const float lowSide = Axis(low, ships.axis), highSide = Axis(high, ships.axis);
+    if (std::isnan(lowSide) || std::isnan(highSide)) {
+        for (uint32_t i = 0; i < ships.targets.size(); ++i) meeting_.push_back(i);
+        return meeting_;
+    }
+    // A box reaching lowSide starts at most the widest box before it.
+    const float from = lowSide - ships.widest * (1.0f + kBoxSlack) -
+                       kBoxCoordinateSlack * (std::fabs(lowSide) + ships.widest);
+    const auto byLow = [](const std::pair<float, uint32_t>& e, float v) { return e.first < v; };
+    auto it = std::lower_bound(ships.byLowSide.begin(), ships.byLowSide.end(), from, byLow);
+    for (; it != ships.byLowSide.end() && it->first <= highSide; ++it)
+        if (BoxesMeet(ships.boxes[it->second], low, high)) meeting_.push_back(it->second);
+    for (uint32_t i : ships.alwaysTested) meeting_.push_back(i);
+    // Mostly a few, often in order already.
+    if (!std::is_sorted(meeting_.begin(), meeting_.end())) std::sort(meeting_.begin(), meeting_.end());
+    return meeting_;
+}
+
 bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out) {
+    if (!Engine) return false;
+    FXFrameCache& cache = FXFrameCache::Of(*Engine);
+    const FXFrameCache::ShipTargetList& ships = cache.ShipTargets();
     float best = 2.0f;
     const Vec3 path = Vec3Sub(to, from);
     const float length = Vec3Length(path);
-    for (const ShipTarget& target : ShipTargets()) {
+    // The box of the path: most ships are far from it, and a box test is
+    // cheaper than the sphere test.
+    const float slack =
+        kBoxSlack * length + kBoxCoordinateSlack * (LargestCoordinate(from) + LargestCoordinate(to));
+    const Vec3 low{std::min(from.x, to.x) - slack, std::min(from.y, to.y) - slack,
+                   std::min(from.z, to.z) - slack};
+    const Vec3 high{std::max(from.x, to.x) + slack, std::max(from.y, to.y) + slack,
+                    std::max(from.z, to.z) + slack};
+    for (uint32_t i : cache.TargetsMeeting(low, high)) {
+        const FXFrameCache::ShipTarget& target = ships.targets[i];
         TBaseRenderUnit* ship = target.unit;
         // A ship killed since the list was made is passed over.
         if (ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
@@ -455,8 +532,10 @@ void FXBulletClass::FXTick(float dtMs) {
 }
 
 void FXBulletClass::FillRenderList(int stage, int pass) {
+    // A blended shot is never drawn in the opaque pass (the pass test's first
+    // rule, asked first: the tree is listed four times a frame).
     if (stage != renderStage_ || HasFlag(BRU_KILLED) || !kinetic_ || (kinetic_->colour & 0x00FFFFFFu) == 0 ||
-        SkipInPass(pass))
+        (pass == kPassOpaque && HasFlag(BRU_BLENDED)) || SkipInPass(pass))
         return;
     // A bullet with a mesh effect is seen as that mesh.
     if (meshTemplate_ != 0) return;

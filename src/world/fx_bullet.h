@@ -52,10 +52,10 @@ protected:
 };
 
 // After a hit the bullet answers where it met the unit (its collision information).
-class FXBulletClass : public FXBaseClass,
-                      public IUpdatableInterface,
-                      public IStreakClient,
-                      public IBRUCollisionInfo {
+class FXBulletClass final : public FXBaseClass,
+                            public IUpdatableInterface,
+                            public IStreakClient,
+                            public IBRUCollisionInfo {
 public:
     void Init(TBaseRenderUnit* parent) override;
     void Free() override;

@@ -8,41 +8,11 @@
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
-#include "shared/math_frustum.h"
 #include "world/fx_model_part.h"
 
 #include <cmath>
 
 namespace vesk {
-
-namespace {
-
-// The view of one camera in one frame: its frustum and its billboard rotation,
-// worked out once for all the particles listed in that frame.
-struct CameraFrame {
-    uint64_t frame = ~0ull;
-    const IViewCamera* camera = nullptr;
-    FrustumClass frustum;
-    Matrix billboard; // the camera's axes as rows: right, up, look
-};
-
-const CameraFrame& ViewOf(IViewCamera* cam) {
-    static CameraFrame cached;
-    const uint64_t frame = RenderFrameCounter.GetFrame();
-    if (cached.frame != frame || cached.camera != cam) {
-        cached.frame = frame;
-        cached.camera = cam;
-        cached.frustum.Build(cam->GetPosition(), cam->GetDirection(), cam->GetFOV(), cam->GetUpVector());
-        const Matrix view = cam->GetViewMatrix();
-        Matrix b;
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) b.m[r][c] = view.m[c][r];
-        cached.billboard = b;
-    }
-    return cached;
-}
-
-} // namespace
 
 void ParticleSpread::Read(const std::string& id, const std::string& className) {
     auto key = [&id](const char* name) { return GetLuaString("fx[" + LuaQuote(id) + "]." + name, true); };
@@ -253,22 +223,43 @@ void FXParticleClass::FillRenderList(int stage, int pass) {
         if (!HasFlag(BRU_KILLED)) TBaseRenderUnit::FillRenderList(stage, pass);
         return;
     }
-    // The cheap tests first: the tree is listed four times a frame.
-    if (stage != renderStage_ || HasFlag(BRU_KILLED) || !IsVisible() || SkipInPass(pass)) return;
+    // The cheap tests first: the tree is listed four times a frame, and a
+    // blended sprite is never drawn in the opaque pass (the pass test's first rule).
+    if (stage != renderStage_ || HasFlag(BRU_KILLED) || !IsVisible()) return;
+    if ((pass == kPassOpaque && HasFlag(BRU_BLENDED)) || SkipInPass(pass)) return;
+    ListSprite();
+}
+
+void FXParticleClass::ListSprite() {
     // A lamp places itself while it is listed: its glow follows it here.
     if (parent_ && parent_->HasFlag(BRU_LAMP)) UpdateMatrices(&parent_->GetWorldMatrix());
-    IViewCamera* cam = GetCamera();
-    if (!cam) return;
-    const CameraFrame& view = ViewOf(cam);
-    const Vec3 p = GetPosition();
-    if (!view.frustum.IsPointVisible(p)) return;
-    spriteMatrix_ = view.billboard;
-    MatrixSetTranslation(spriteMatrix_, p);
+    // Without an engine nothing is drawn: the view is only placed.
+    if (!Engine) {
+        if (IViewCamera* cam = GetCamera()) {
+            FXFrameCache::CameraView view;
+            view.Build(*cam);
+            PlaceSprite(view);
+        }
+        return;
+    }
+    // The camera and its view are the frame's, the same for every sprite.
+    FXFrameCache& frame = FXFrameCache::Of(*Engine);
+    const FXFrameCache::CameraView* view = frame.ViewFor(*this);
+    if (!view || !PlaceSprite(*view)) return;
     // The shared renderers belong to the engine root; a particle in a scene of
     // its own (an interface viewport's) has none to go to and is not drawn.
-    TBaseRenderUnit* root = GetRoot();
+    // (The root found before is read without a call: every sprite asks.)
+    TBaseRenderUnit* root = cachedRoot_ ? cachedRoot_ : GetRoot();
     if (!root || root != Engine) return;
-    if (IRendererOps* r = root->GetRenderOps()->GetRenderer()) r->AddClient(this);
+    if (IRendererOps* r = frame.SpriteRenderer()) r->AddClient(this);
+}
+
+bool FXParticleClass::PlaceSprite(const FXFrameCache::CameraView& view) {
+    const Vec3 p = GetPosition();
+    if (!view.Sees(p)) return false;
+    spriteMatrix_ = view.billboard;
+    MatrixSetTranslation(spriteMatrix_, p);
+    return true;
 }
 
 } // namespace vesk

@@ -33,7 +33,7 @@ struct ParticleSpread {
     void Apply(FXParticleClass& particle) const;
 };
 
-class FXParticleClass : public FXBaseClass, public ISpriteClient, public IParticleControl {
+class FXParticleClass final : public FXBaseClass, public ISpriteClient, public IParticleControl {
 public:
     void Init(TBaseRenderUnit* parent) override;
     TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent) override;
@@ -96,6 +96,10 @@ public:
     int32_t GetKind() const override { return blendMode_; }
 
 private:
+    // Hands the sprite to the engine's renderer when the camera sees it.
+    void ListSprite();
+    // Turns the sprite to the camera where it sees it; false where it does not.
+    bool PlaceSprite(const FXFrameCache::CameraView& view);
     // One top-level object of the model of the Lua mesh entry, chosen at random,
     // becomes a child drawn in place of the sprite; without the model the
     // particle stays a sprite (an error-log line says so).

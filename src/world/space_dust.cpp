@@ -14,6 +14,7 @@
 #include "shared/math.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -72,6 +73,7 @@ void DustClass::BuildParticles(int32_t count, float outerRadius, float innerRadi
                  static_cast<float>(RandomBelow(span))};
         std::fill(std::begin(cell.marker), std::end(cell.marker), kUnsetMarker);
     }
+    SortIntoBlocks();
     vertices_.clear();
     vertices_.reserve(static_cast<size_t>(2 * count_));
     if (ro_) {
@@ -179,11 +181,82 @@ void DustClass::PlaceCells() {
     }
 }
 
-Vec3 DustClass::ParticlePosition(int cell, int index) const {
+void DustClass::SortIntoBlocks() {
+    const float perUnit = span_ > 0.0f ? static_cast<float>(kSlabs) / span_ : 0.0f;
+    auto slab = [perUnit](float v) { return std::clamp(static_cast<int>(v * perUnit), 0, kSlabs - 1); };
+    for (size_t k = 0; k < cells_.size(); ++k) {
+        const std::vector<Vec3>& offsets = cells_[k].offsets;
+        CellBlocks& blocks = blocks_[k];
+        blocks = CellBlocks{};
+        blocks.words = (offsets.size() + 63) / 64;
+        blocks.members.assign(blocks.words * kBlocks, 0);
+        bool seen[3][kSlabs] = {};
+        for (size_t i = 0; i < offsets.size(); ++i) {
+            const float at[3] = {offsets[i].x, offsets[i].y, offsets[i].z};
+            int b = 0;
+            for (int a = 2; a >= 0; --a) {
+                const int s = slab(at[a]);
+                float& low = blocks.slabMin[a][s];
+                float& high = blocks.slabMax[a][s];
+                low = seen[a][s] ? std::min(low, at[a]) : at[a];
+                high = seen[a][s] ? std::max(high, at[a]) : at[a];
+                seen[a][s] = true;
+                b = b * kSlabs + s;
+            }
+            blocks.filled |= uint64_t{1} << b;
+            blocks.members[static_cast<size_t>(b) * blocks.words + i / 64] |= uint64_t{1} << (i % 64);
+        }
+    }
+}
+
+Vec3 DustClass::CellCorner(int cell) const {
     const Cell& c = cells_[static_cast<size_t>(cell)];
-    const Vec3& o = c.offsets[static_cast<size_t>(index)];
-    return {static_cast<float>(c.marker[0]) * span_ + o.x, static_cast<float>(c.marker[1]) * span_ + o.y,
-            static_cast<float>(c.marker[2]) * span_ + o.z};
+    return {static_cast<float>(c.marker[0]) * span_, static_cast<float>(c.marker[1]) * span_,
+            static_cast<float>(c.marker[2]) * span_};
+}
+
+Vec3 DustClass::ParticlePosition(int cell, int index) const {
+    const Vec3 corner = CellCorner(cell);
+    const Vec3& o = cells_[static_cast<size_t>(cell)].offsets[static_cast<size_t>(index)];
+    return {corner.x + o.x, corner.y + o.y, corner.z + o.z};
+}
+
+uint64_t DustClass::BlocksInShell(int cell, const Vec3& corner) const {
+    // A particle's place and its distance from the eye are worked out as the
+    // slabs' sides are here, and rounding keeps the order of what it rounds:
+    // no particle of a block is nearer than the block's nearest point or
+    // farther than its farthest corner.
+    const CellBlocks& blocks = blocks_[static_cast<size_t>(cell)];
+    const float eye[3] = {curPos_.x, curPos_.y, curPos_.z};
+    const float base[3] = {corner.x, corner.y, corner.z};
+    float nearest[3][kSlabs], farthest[3][kSlabs]; // squared, along each axis
+    for (int a = 0; a < 3; ++a)
+        for (int s = 0; s < kSlabs; ++s) {
+            const float low = (base[a] + blocks.slabMin[a][s]) - eye[a];
+            const float high = (base[a] + blocks.slabMax[a][s]) - eye[a];
+            const float n = low > 0.0f ? low : (high < 0.0f ? -high : 0.0f);
+            const float f = std::max(std::fabs(low), std::fabs(high));
+            nearest[a][s] = n * n;
+            farthest[a][s] = f * f;
+        }
+    uint64_t in = 0;
+    for (int b = 0; b < kBlocks; ++b) {
+        const int x = b % kSlabs, y = (b / kSlabs) % kSlabs, z = b / (kSlabs * kSlabs);
+        const float nearDistance = std::sqrt(nearest[0][x] + nearest[1][y] + nearest[2][z]);
+        const float farDistance = std::sqrt(farthest[0][x] + farthest[1][y] + farthest[2][z]);
+        // Written so that a distance that is not a number keeps the block.
+        if (!(nearDistance > outer_ || farDistance < inner_)) in |= uint64_t{1} << b;
+    }
+    return in & blocks.filled;
+}
+
+void DustClass::ParticlesOf(int cell, uint64_t blocks, std::vector<uint64_t>& out) const {
+    const CellBlocks& cb = blocks_[static_cast<size_t>(cell)];
+    out.assign(cb.words, 0);
+    for (; blocks != 0; blocks &= blocks - 1) {
+        const uint64_t* members = &cb.members[static_cast<size_t>(std::countr_zero(blocks)) * cb.words];
+        for (size_t w = 0; w < cb.words; ++w) out[w] |= members[w];
+    }
 }
 
 float DustClass::Fade(float d, float s) const {
@@ -203,23 +276,29 @@ void DustClass::BuildVertices() {
     const float moved = Vec3Length(motion);
     motion = moved > 0.0f ? Vec3Scale(motion, 1.0f / moved) : Vec3Normalize(direction_);
     const Vec3 stretch = Vec3Scale(motion, streak_);
-    for (int k = 0; k < kCells; ++k)
-        for (int i = 0; i < perCell_; ++i) {
-            const Vec3 p = ParticlePosition(k, i);
-            const float d = Vec3Length(Vec3Sub(p, curPos_));
-            if (d < inner_ || d > outer_) continue;
-            const Vec3 now = Vec3TransformCoord(p, curViewProj_);
-            const Vec3 before = Vec3TransformCoord(p, prevViewProj_);
-            const float dx = (now.x - before.x) * kHalfScreenWidth,
-                        dy = (now.y - before.y) * kHalfScreenHeight;
-            const float s = 2.0f * std::sqrt(dx * dx + dy * dy);
-            const uint32_t colour = ScaleColorRGB(baseColour_, Fade(d, s));
-            VertexPosColorTex2 a{}, b{};
-            FillVertexPosColorTex2(a, Vec3Add(p, stretch), colour, 0, 0, 0, 0);
-            FillVertexPosColorTex2(b, Vec3Sub(p, stretch), colour, 0, 0, 0, 0);
-            vertices_.push_back(a);
-            vertices_.push_back(b);
-        }
+    for (int k = 0; k < kCells; ++k) {
+        const Vec3 corner = CellCorner(k);
+        const uint64_t inShell = BlocksInShell(k, corner);
+        if (inShell == 0) continue;
+        const std::vector<Vec3>& offsets = cells_[static_cast<size_t>(k)].offsets;
+        // The particles of those blocks, in their order.
+        ParticlesOf(k, inShell, candidates_);
+        for (size_t w = 0; w < candidates_.size(); ++w)
+            for (uint64_t bits = candidates_[w]; bits != 0; bits &= bits - 1) {
+                const Vec3& o = offsets[w * 64 + static_cast<size_t>(std::countr_zero(bits))];
+                const Vec3 p{corner.x + o.x, corner.y + o.y, corner.z + o.z};
+                const float d = Vec3Length(Vec3Sub(p, curPos_));
+                if (d < inner_ || d > outer_) continue;
+                const Vec3 now = Vec3TransformCoord(p, curViewProj_);
+                const Vec3 before = Vec3TransformCoord(p, prevViewProj_);
+                const float dx = (now.x - before.x) * kHalfScreenWidth,
+                            dy = (now.y - before.y) * kHalfScreenHeight;
+                const float s = 2.0f * std::sqrt(dx * dx + dy * dy);
+                const uint32_t colour = ScaleColorRGB(baseColour_, Fade(d, s));
+                FillVertexPosColorTex2(vertices_.emplace_back(), Vec3Add(p, stretch), colour, 0, 0, 0, 0);
+                FillVertexPosColorTex2(vertices_.emplace_back(), Vec3Sub(p, stretch), colour, 0, 0, 0, 0);
+            }
+    }
     WriteVertexBuffer();
 }
 

@@ -68,14 +68,36 @@ public:
     float Fade(float d, float s) const;
 
 private:
+    // Each cell is cut into 4 slabs along each axis, and so into 4 x 4 x 4
+    // blocks. A slab keeps the range of its particles' offsets along its axis;
+    // a block whose nearest point lies beyond the outer radius, or whose
+    // farthest corner within the inner one, has no particle to draw.
+    static constexpr int kSlabs = 4;
+    static constexpr int kBlocks = kSlabs * kSlabs * kSlabs;
+    struct CellBlocks {
+        float slabMin[3][kSlabs] = {}, slabMax[3][kSlabs] = {};
+        uint64_t filled = 0; // bit b: block b holds a particle
+        // Block b's particles: bit i of words [b * words, (b + 1) * words).
+        size_t words = 0;
+        std::vector<uint64_t> members;
+    };
     void UpdateCamera(IViewCamera& camera);
     void PlaceCells();
+    void SortIntoBlocks();
+    // Where in the world a cell's offsets count from.
+    Vec3 CellCorner(int cell) const;
+    // Bit b set: block b of the cell may hold a particle of the shell.
+    uint64_t BlocksInShell(int cell, const Vec3& corner) const;
+    // Bit i set: particle i of the cell lies in one of the blocks.
+    void ParticlesOf(int cell, uint64_t blocks, std::vector<uint64_t>& out) const;
     void BuildVertices();
     void WriteVertexBuffer();
 
     int32_t count_ = 0, perCell_ = 0;
     float outer_ = 0, inner_ = 0, fade_ = 0, span_ = 0;
     std::array<Cell, kCells> cells_;
+    std::array<CellBlocks, kCells> blocks_;
+    std::vector<uint64_t> candidates_; // of the cell being built
     int32_t cameraCell_[3] = {0, 0, 0};
     Vec3 prevPos_{}, curPos_{}, direction_{1, 0, 0};
     Matrix prevViewProj_, curViewProj_;

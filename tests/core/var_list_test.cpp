@@ -217,3 +217,45 @@ TEST(VarListLifetime, FreeAllClearsTheListsAndTheSwitchesFallBack) {
     EXPECT_EQ(vesk::JetsSwitch(), 1);
     vesk::FreeAllVarLists();
 }
+
+TEST_F(VarListTest, TheSwitchesFollowEveryStoreOfTheirVariables) {
+    // Each switch is read before each store, so a value kept from the last read would show.
+    struct Case {
+        const char* name;
+        VarValue value;
+        int32_t jets, effectsOff;
+        bool frozen;
+    };
+    const Case cases[] = {
+        {"vis.frozen", int32_t{1}, 1, 0, true},
+        {"VIS.FROZEN", "0", 1, 0, false},   // names without case, text read as a number
+        {"vis.frozen", 0.6f, 1, 0, true},   // a single rounds to the nearest
+        {"vis.frozen", "abc", 1, 0, false}, // text that is no number reads as 0
+        {"vis.jets", false, 0, 0, false},
+        {"vis.effectsoff", "$2", 0, 2, false},
+        {"vis.wiremode", int32_t{5}, 0, 2, false}, // another variable changes no switch
+        {"vis.jets", int32_t{7}, 7, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " = " + c.value.AsString());
+        vesk::JetsSwitch();
+        vesk::EffectsOffMode();
+        vesk::GameUpdatesFrozen();
+        vesk::SpVars->Put(c.name, c.value);
+        EXPECT_EQ(vesk::JetsSwitch(), c.jets);
+        EXPECT_EQ(vesk::EffectsOffMode(), c.effectsOff);
+        EXPECT_EQ(vesk::GameUpdatesFrozen(), c.frozen);
+    }
+    // Lists made anew bring their defaults, whatever the lists before held.
+    vesk::InitVarLists();
+    EXPECT_EQ(vesk::JetsSwitch(), 1);
+    EXPECT_EQ(vesk::EffectsOffMode(), 0);
+    // An "sp" list without the switches falls back until one is declared.
+    vesk::SpVars = TVarList::Create("sp");
+    EXPECT_EQ(vesk::JetsSwitch(), 1);
+    vesk::SpVars->DeclareVar("vis.jets", VarType::Integer);
+    EXPECT_EQ(vesk::JetsSwitch(), 0);
+    vesk::SpVars->Put("vis.jets", int32_t{3});
+    EXPECT_EQ(vesk::JetsSwitch(), 3);
+    EXPECT_TRUE(trap.reports.empty());
+}

@@ -268,6 +268,78 @@ TEST_F(FxJetsBulletsTest, AHitSpawnsTheBurstsAtTheContactAndTellsTheGameOnce) {
     other->Free();
 }
 
+TEST_F(FxJetsBulletsTest, APathHitsTheShipWhoseSphereItMeetsWhereverTheShipsStand) {
+    // Ships apart along every axis, two far out, one at a place that is no
+    // number; each met on the sphere of its box.
+    const float nan = std::nanf("");
+    const Vec3 places[] = {{0, 0, 100},      {300, 0, 100},         {0, 400, 100},
+                           {300, 400, -50},  {nan, 0, 0},           {-700, -20, 0},
+                           {100000, 200, 0}, {100150, -250000, 30}, {-3.5f, 1200, 7}};
+    struct Target {
+        RecUnit* unit;
+        Vec3 centre;
+        float radius;
+    };
+    std::vector<Target> ships;
+    for (size_t i = 0; i < std::size(places); ++i) {
+        RecUnit* u = Unit(env, "ship" + std::to_string(i), BRU_OPAQUE | BRU_SHIP);
+        u->SetPosition(places[i]);
+        const float h = 5.0f + 3.0f * static_cast<float>(i);
+        u->SetBox({-h, -h, -h}, {h, h, h});
+        u->UpdateMatrices(&engine->GetWorldMatrix());
+        BSphereRecord* own = nullptr;
+        u->GetOwnBSphere(own);
+        ASSERT_NE(own, nullptr);
+        u->TransformBSphere(*own, u->GetWorldMatrix());
+        if (std::isfinite(own->worldCentre.x)) ships.push_back({u, own->worldCentre, own->worldRadius});
+    }
+    Frame();
+    auto hit = [](const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore = nullptr) {
+        BulletContact c;
+        return FindSegmentContact(from, to, ignore, c) ? c : BulletContact{};
+    };
+    const Vec3 directions[] = {
+        {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, Vec3Normalize({1, 1, 0}), Vec3Normalize({1, -2, 3})};
+    for (const Target& ship : ships)
+        for (const Vec3& d : directions) {
+            SCOPED_TRACE(ship.unit->GetName() + " along " + std::to_string(d.x) + " " + std::to_string(d.y) +
+                         " " + std::to_string(d.z));
+            const Vec3 across =
+                Vec3Normalize(Vec3Cross(d, std::fabs(d.z) < 0.9f ? Vec3{0, 0, 1} : Vec3{1, 0, 0}));
+            const float r = ship.radius, length = 2.0f * r;
+            auto path = [&](float off, float along) {
+                const Vec3 from = Vec3Add(ship.centre, Vec3Add(Vec3Scale(across, off), Vec3Scale(d, along)));
+                return std::pair{from, Vec3Add(from, Vec3Scale(d, length))};
+            };
+            // Grazing the sphere just inside it hits it on its surface; just outside misses.
+            auto [in, inEnd] = path(0.99f * r, -r);
+            const BulletContact graze = hit(in, inEnd);
+            EXPECT_EQ(graze.unit, ship.unit);
+            EXPECT_NEAR(Vec3Length(Vec3Sub(graze.point, ship.centre)), r, 1e-3f * r + 0.05f);
+            auto [out, outEnd] = path(1.01f * r, -r);
+            EXPECT_EQ(hit(out, outEnd).unit, nullptr);
+            // Ending just short of the sphere misses; just inside, it meets its near side.
+            auto [shortFrom, shortTo] = path(0.0f, -1.01f * r - length);
+            EXPECT_EQ(hit(shortFrom, shortTo).unit, nullptr);
+            auto [reachFrom, reachTo] = path(0.0f, -0.99f * r - length);
+            const BulletContact reach = hit(reachFrom, reachTo);
+            EXPECT_EQ(reach.unit, ship.unit);
+            EXPECT_NEAR(Vec3Length(Vec3Sub(reach.point, ship.centre)), r, 1e-3f * r + 0.05f);
+            // A path that starts inside meets the ship where it starts, unless it is the shooter's.
+            auto [inside, insideEnd] = path(0.5f * r, 0.0f);
+            EXPECT_EQ(hit(inside, insideEnd).unit, ship.unit);
+            EXPECT_EQ(hit(inside, insideEnd).point.x, inside.x);
+            EXPECT_EQ(hit(inside, insideEnd, ship.unit).unit, nullptr);
+            EXPECT_EQ(hit(inside, inside).unit, ship.unit);
+        }
+    // Through two ships the first on the way is hit; with it the shooter, the next.
+    EXPECT_EQ(hit({-100, 0, 100}, {400, 0, 100}).unit, ships[0].unit);
+    EXPECT_EQ(hit({400, 0, 100}, {-100, 0, 100}).unit, ships[1].unit);
+    EXPECT_EQ(hit({-100, 0, 100}, {400, 0, 100}, ships[0].unit).unit, ships[1].unit);
+    // A path whose end is no number meets nothing.
+    EXPECT_EQ(hit({-100, 0, 100}, {nan, 0, 100}).unit, nullptr);
+}
+
 TEST_F(FxJetsBulletsTest, EffectsOffReadsNoBulletBursts) {
     SetSwitch("vis.effectsoff", 1);
     LoadFx(BulletEntry(", bursts = { { id = 'boom', size = 3 } }"));

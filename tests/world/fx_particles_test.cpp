@@ -147,6 +147,66 @@ TEST_F(FxParticlesTest, OnlyVisibleParticlesReachTheirRenderer) {
     EXPECT_TRUE(trapAll.reports.empty());
 }
 
+TEST_F(FxParticlesTest, EachSpriteFacesTheCameraOfItsViewportAsThatCameraIsInTheFrame) {
+    LoadFx(kSpark);
+    auto turned = std::make_shared<BasicViewCamera>();
+    turned->SetPose({0, 0, 0}, {-1, 0, 0});
+    const int second = engine->Viewports().AddViewport(nullptr, turned);
+    // Listed in turn from the engine's viewport, the second one and the engine's again.
+    FXParticleClass* ahead = Particle();
+    FXParticleClass* behind = Particle();
+    behind->SetPosition({-50, 0, 0});
+    behind->SetViewportID(second);
+    FXParticleClass* ahead2 = Particle();
+    ahead2->SetPosition({60, 0, 0});
+    Frame();
+    auto listed = [&] {
+        for (FXParticleClass* p : {ahead, behind, ahead2}) p->FillRenderList(0, kPassBlended);
+        std::vector<ISpriteClient*> out;
+        for (int i = 0; i < Distance()->ClientCount(); ++i) out.push_back(Distance()->Client(i));
+        Distance()->ClearClients();
+        return out;
+    };
+    EXPECT_EQ(listed(), (std::vector<ISpriteClient*>{ahead, behind, ahead2}));
+    // Each sprite turns to its own camera: the third row is the camera's look.
+    EXPECT_EQ(ahead->GetMatrix()->m[2][0], 1.0f);
+    EXPECT_EQ(behind->GetMatrix()->m[2][0], -1.0f);
+    EXPECT_EQ(ahead2->GetMatrix()->m[2][0], 1.0f);
+    EXPECT_EQ(behind->GetMatrix()->m[3][0], -50.0f);
+    // Turned round for the next frame, the camera no longer sees its sprite.
+    turned->SetPose({0, 0, 0}, {1, 0, 0});
+    RenderFrameCounter.NextFrame();
+    EXPECT_EQ(listed(), (std::vector<ISpriteClient*>{ahead, ahead2}));
+    // A renderer gone since the last frame is made anew for the next.
+    Distance()->Kill();
+    Frame();
+    ASSERT_EQ(Distance(), nullptr);
+    EXPECT_EQ(listed(), (std::vector<ISpriteClient*>{ahead, ahead2}));
+    EXPECT_TRUE(trapAll.reports.empty());
+}
+
+TEST(FxColours, BlendsMoveEachChannelInStepsOf1In256RoundedDown) {
+    struct Case {
+        uint32_t a, b;
+        float t;
+        uint32_t blend;
+    };
+    const Case cases[] = {
+        {0x00000000, 0xFFFFFFFF, 0.5f, 0x7F7F7F7F},
+        {0xFFFFFFFF, 0x00000000, 0.5f, 0x7F7F7F7F},
+        {0xFF102030, 0x00F0E0D0, 0.25f, 0xBF485058},
+        {0x80FF00FF, 0xFF00FF00, 0.75f, 0xDF3FBF3F},
+        {0x00000000, 0xFFFFFFFF, 0.999f, 0xFEFEFEFE},
+        {0xFFFFFFFF, 0x01010101, 0.01f, 0xFDFDFDFD},
+        {0x12345678, 0x9ABCDEF0, -1.0f, 0x12345678},
+        {0x12345678, 0x9ABCDEF0, 2.0f, 0x9ABCDEF0},
+        // A weight that is not a number leaves the first colour.
+        {0x12345678, 0x9ABCDEF0, std::nanf(""), 0x12345678},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BlendColour(c.a, c.b, c.t), c.blend) << std::hex << c.a << " " << c.b << " " << c.t;
+}
+
 // ---- bursts ----------------------------------------------------------------------------------
 
 TEST_F(FxParticlesTest, ABurstThrowsItsParticlesAndDiesWhenTheyAreGone) {

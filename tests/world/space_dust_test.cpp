@@ -96,6 +96,75 @@ TEST_F(DustTest, DrawsOnlyTheShellAroundTheEye) {
     EXPECT_EQ(static_cast<size_t>(2 * inShell), v.size());
 }
 
+TEST_F(DustTest, EveryParticleOfTheShellIsDrawnInItsOrderWhereverTheEyeIs) {
+    // Eyes in cells, on the corners and edges between them, far out where
+    // positions round coarsely, and a walk across several cells.
+    std::vector<Vec3> eyes = {{0, 0, 0},
+                              {250, 250, 250},
+                              {-249.5f, 125, 0},
+                              {499.75f, -0.25f, 1000},
+                              {12345.6f, 0.1f, -999},
+                              {100003, -200000, 7.25f},
+                              {-3e6f, 2.5e6f, 1e6f}};
+    for (int i = 0; i < 48; ++i)
+        eyes.push_back({-700.0f + 37.3f * static_cast<float>(i), 300.0f - 21.7f * static_cast<float>(i),
+                        13.1f * static_cast<float>(i)});
+    for (const Vec3& eye : eyes) {
+        SCOPED_TRACE(std::to_string(eye.x) + " " + std::to_string(eye.y) + " " + std::to_string(eye.z));
+        // A long frame: no streak, each line is its particle's place twice.
+        CameraAt(eye);
+        dust->Tick(150.0f);
+        std::vector<Vec3> shell;
+        for (int c = 0; c < DustClass::kCells; ++c)
+            for (int i = 0; i < dust->ParticlesPerCell(); ++i) {
+                const Vec3 p = dust->ParticlePosition(c, i);
+                const float d = Vec3Length(Vec3Sub(p, eye));
+                if (d >= dust->InnerRadius() && d <= dust->OuterRadius()) shell.push_back(p);
+            }
+        const auto& v = dust->Vertices();
+        ASSERT_EQ(v.size(), 2 * shell.size());
+        EXPECT_FALSE(shell.empty());
+        for (size_t i = 0; i < shell.size(); ++i) {
+            EXPECT_EQ(v[2 * i].x, shell[i].x);
+            EXPECT_EQ(v[2 * i].y, shell[i].y);
+            EXPECT_EQ(v[2 * i + 1].z, shell[i].z);
+        }
+    }
+}
+
+TEST_F(DustTest, AParticleRightOnEitherRadiusIsDrawn) {
+    // One particle a cell: the particle is all there is of its block. A wide
+    // inner radius lets the eye stay in its cell at that distance.
+    dust->BuildParticles(DustClass::kCells, 250.0f, 200.0f);
+    CameraAt({0, 0, 0});
+    dust->Tick(150.0f);
+    int tried[2] = {0, 0};
+    for (int c = 0; c < DustClass::kCells; ++c)
+        for (int r = 0; r < 2; ++r)
+            for (int axis = 0; axis < 3; ++axis) {
+                const float radius = r == 0 ? dust->OuterRadius() : dust->InnerRadius();
+                // The eye that far from the particle along the axis, towards the
+                // middle of its cell: it stays in that cell, so the particle stays put.
+                const Vec3 p = dust->ParticlePosition(c, 0);
+                float eye[3] = {p.x, p.y, p.z};
+                eye[axis] += eye[axis] >= 0.0f ? -radius : radius;
+                if (std::max({std::fabs(eye[0]), std::fabs(eye[1]), std::fabs(eye[2])}) >= 249.0f) continue;
+                SCOPED_TRACE(std::to_string(c) + " at " + std::to_string(radius) + " along " +
+                             std::to_string(axis));
+                CameraAt({eye[0], eye[1], eye[2]});
+                dust->Tick(150.0f);
+                ASSERT_EQ(dust->ParticlePosition(c, 0).x, p.x);
+                const auto& v = dust->Vertices();
+                bool drawn = false;
+                for (size_t i = 0; i < v.size(); i += 2)
+                    drawn |= v[i].x == p.x && v[i].y == p.y && v[i].z == p.z;
+                EXPECT_TRUE(drawn);
+                ++tried[r];
+            }
+    EXPECT_GT(tried[0], 0);
+    EXPECT_GT(tried[1], 0);
+}
+
 TEST_F(DustTest, StreaksFollowTheCameraMotionAndVanishAtRestOrAfterALongFrame) {
     CameraAt({0, 0, 0});
     dust->Tick(16.0f);

@@ -244,29 +244,46 @@ void ClearCachedTextures() {
     g_cache.texture.fill(0);
 }
 
-void CachedSetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
-    if (!Device) return;
+namespace {
+
+// The setters below and a material's stage call share these: a state the
+// cache keeps reaches the device only when it changes; stages past the
+// cache's eight, and kinds it does not keep, always reach it. Forced inline:
+// a material sets eight or more of them for every stage of every draw.
+[[gnu::always_inline]] inline void SetStageState(IDirect3DDevice9& device, uint32_t stage,
+                                                 D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
     const int slot = StageSlot(type);
-    // Stages past the cache's eight go to the device uncached.
     if (slot < 0 || stage >= kStages) {
-        Device->SetTextureStageState(stage, type, value);
+        device.SetTextureStageState(stage, type, value);
         return;
     }
-    if (g_cache.stage[slot][stage] == value) return;
-    Device->SetTextureStageState(stage, type, value);
-    g_cache.stage[slot][stage] = value;
+    uint32_t& cached = g_cache.stage[size_t(slot)][stage];
+    if (cached == value) return;
+    device.SetTextureStageState(stage, type, value);
+    cached = value;
+}
+
+// slot: the sampler kind's place in the cache, or -1 for one it does not keep.
+[[gnu::always_inline]] inline void SetSamplerState(IDirect3DDevice9& device, int slot, uint32_t sampler,
+                                                   D3DSAMPLERSTATETYPE type, uint32_t value) {
+    if (slot < 0 || sampler >= kStages) {
+        device.SetSamplerState(sampler, type, value);
+        return;
+    }
+    uint32_t& cached = g_cache.sampler[size_t(slot)][sampler];
+    if (cached == value) return;
+    device.SetSamplerState(sampler, type, value);
+    cached = value;
+}
+
+} // namespace
+
+void CachedSetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
+    if (Device) SetStageState(*Device, stage, type, value);
 }
 
 void CachedSetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) {
-    if (!Device) return;
-    const int slot = SamplerSlot(type);
-    if (slot < 0 || sampler >= kStages) {
-        Device->SetSamplerState(sampler, type, value);
-        return;
-    }
-    if (g_cache.sampler[slot][sampler] == value) return;
-    Device->SetSamplerState(sampler, type, value);
-    g_cache.sampler[slot][sampler] = value;
+    if (Device) SetSamplerState(*Device, SamplerSlot(type), sampler, type, value);
 }
 
 void CachedSetTexture(uint32_t stage, IDirect3DBaseTexture9* texture) {
@@ -306,39 +323,13 @@ void CachedSetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint
 void ApplyStageSettings(const StageSettings& a) {
     IDirect3DDevice9* device = Device.Get();
     if (!device) return;
-    const uint32_t stage = a.stage;
-    if (stage >= kStages) {
-        // Stages past the cache's eight go to the device uncached.
-        CachedSetSamplerState(stage, D3DSAMP_MIPMAPLODBIAS, a.mipBiasBits);
-        CachedSetSamplerState(stage, D3DSAMP_MINFILTER, a.minFilter);
-        CachedSetSamplerState(stage, D3DSAMP_MAGFILTER, a.magFilter);
-        CachedSetSamplerState(stage, D3DSAMP_MIPFILTER, a.mipFilter);
-        for (const MaterialRenderState& r : a.renderStates) device->SetRenderState(r.state, r.value);
-        for (const StageStateRecord& r : a.stageStates) CachedSetTextureStageState(r.stage, r.type, r.value);
-        return;
-    }
-    device->SetSamplerState(stage, D3DSAMP_MIPMAPLODBIAS, a.mipBiasBits);
-    auto filter = [&](SamplerCache slot, D3DSAMPLERSTATETYPE type, uint32_t value) {
-        uint32_t& cached = g_cache.sampler[slot][stage];
-        if (cached == value) return;
-        device->SetSamplerState(stage, type, value);
-        cached = value;
-    };
-    filter(kMinFilter, D3DSAMP_MINFILTER, a.minFilter);
-    filter(kMagFilter, D3DSAMP_MAGFILTER, a.magFilter);
-    filter(kMipFilter, D3DSAMP_MIPFILTER, a.mipFilter);
+    // The mip bias is not kept by the cache.
+    SetSamplerState(*device, -1, a.stage, D3DSAMP_MIPMAPLODBIAS, a.mipBiasBits);
+    SetSamplerState(*device, kMinFilter, a.stage, D3DSAMP_MINFILTER, a.minFilter);
+    SetSamplerState(*device, kMagFilter, a.stage, D3DSAMP_MAGFILTER, a.magFilter);
+    SetSamplerState(*device, kMipFilter, a.stage, D3DSAMP_MIPFILTER, a.mipFilter);
     for (const MaterialRenderState& r : a.renderStates) device->SetRenderState(r.state, r.value);
-    for (const StageStateRecord& r : a.stageStates) {
-        const int slot = StageSlot(r.type);
-        if (slot < 0 || r.stage >= kStages) {
-            device->SetTextureStageState(r.stage, r.type, r.value);
-            continue;
-        }
-        uint32_t& cached = g_cache.stage[size_t(slot)][r.stage];
-        if (cached == r.value) continue;
-        device->SetTextureStageState(r.stage, r.type, r.value);
-        cached = r.value;
-    }
+    for (const StageStateRecord& r : a.stageStates) SetStageState(*device, r.stage, r.type, r.value);
 }
 
 void CachedSetPixelShader(IDirect3DPixelShader9* shader) {

@@ -178,6 +178,12 @@ void WritePlanetSystem(const AssetSink& sink) {
                       {5200, -900.0f + 900.0f * static_cast<float>(k - 1), 200});
     loc.AddHelper("mesh:outpost_kessa", {8000, -1500, 0});
     loc.AddHelper("anchor:station_dock", {8085, -1500, -200});
+    // Where the outpost's jump gate opens: on the way in from the belt, a
+    // good way short of the station, facing that way, at five times the gate
+    // model's size.
+    const Vec3 gate{4600, -500, 60};
+    loc.helpers.push_back({"gate:kessa", gate,
+                           MatrixProduct(MatrixScaling(5, 5, 5), MatrixTranslation(gate.x, gate.y, gate.z))});
     Random scatter(7);
     for (int k = 1; k <= 8; ++k) {
         const char kinds[] = {'a', 'b', 'c'};

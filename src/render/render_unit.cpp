@@ -550,7 +550,10 @@ bool TBaseRenderUnit::GetAnglesInFrame(const Matrix& m, float& forward, float& s
 bool TBaseRenderUnit::IsInView() {
     float forward, side, elevSin, distance;
     const Matrix view = GetViewMatrix();
-    if (!GetAnglesInFrame(view, forward, side, elevSin, distance, nullptr, nullptr)) return false;
+    // Straight above or below the eye, or at it, a unit has no direction to
+    // test: it is seen when the eye is inside its sphere (a cockpit round the eye).
+    if (!GetAnglesInFrame(view, forward, side, elevSin, distance, nullptr, nullptr))
+        return GetBSphereRadius() > distance;
     const float radius = GetBSphereRadius();
     const float fov = GetCamera()->GetFOV();
     const float angular = std::fabs(std::atan(radius / distance)) * kRadToDegView;

@@ -102,6 +102,19 @@ TEST_F(DemoMissionTest, TheSelfPlayingPilotFliesTheMissionToItsEnd) {
     EXPECT_EQ(met, (std::vector<std::string>{"waypoint", "raiders", "report"})) << all;
     EXPECT_NE(all.find("complete\n"), std::string::npos) << all;
     EXPECT_NE(all.find("Objectives met: 3 of 3 (waypoint, raiders, report)"), std::string::npos) << all;
+    // Each raider of the one model explodes with an explosion, its smoke and two
+    // pieces of debris of its own, and its wreck goes once they are done.
+    for (const std::string raider : {"raider01", "raider02", "raider03"}) {
+        EXPECT_NE(all.find(raider + " explodes (4 destruction effects)\n"), std::string::npos) << all;
+        EXPECT_NE(all.find("the wreck of " + raider + " is gone\n"), std::string::npos) << all;
+    }
+    // The outpost's gate opens when the raiders are down and closes at the report.
+    std::vector<std::string> gate;
+    for (const auto& l : lines)
+        if (l.rfind("the gate ", 0) == 0) gate.push_back(l);
+    EXPECT_EQ(gate, (std::vector<std::string>{"the gate opens", "the gate stands open", "the gate closes",
+                                              "the gate is gone"}))
+        << all;
     // The game was saved at the waypoint and loaded again there.
     EXPECT_NE(all.find("saved kessa_waypoint in profile pilot"), std::string::npos) << all;
     EXPECT_NE(all.find("resumed at the objective raiders"), std::string::npos) << all;

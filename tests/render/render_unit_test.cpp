@@ -402,6 +402,19 @@ TEST_F(RenderUnitTest, AnglesInFrameAndView) {
     u->SetPosition({-1, 0, 0}); // its sphere holds the camera
     engine->UpdateMatrices(nullptr);
     EXPECT_TRUE(u->IsInView());
+    // Straight above the eye it has no direction to test, and its sphere still holds the camera.
+    int straightAbove = 0;
+    for (const Vec3& at : {Vec3{0, 0, 1}, Vec3{0, 1, 0}}) {
+        u->SetPosition(at);
+        engine->UpdateMatrices(nullptr);
+        if (u->GetAnglesInFrame(u->GetViewMatrix(), fwd, side, es, dist, nullptr, nullptr)) continue;
+        ++straightAbove;
+        EXPECT_TRUE(u->IsInView());
+        u->SetPosition(Vec3Scale(at, 1000.0f)); // far above: out of view
+        engine->UpdateMatrices(nullptr);
+        EXPECT_FALSE(u->IsInView());
+    }
+    EXPECT_EQ(straightAbove, 1);
 }
 
 TEST_F(RenderUnitTest, ComponentHearsOfItsCarrierOnce) {

@@ -20,6 +20,9 @@ missions = {
     },
     -- The game is saved when the waypoint is reached.
     checkpoint = "kessa_waypoint",
+    -- The outpost's jump gate (a portal effect at the location's helper):
+    -- it opens when the raiders are down and closes when the ship reports.
+    gate = { helper = "gate:kessa", fx = "kessa_gate" },
   },
 }
 

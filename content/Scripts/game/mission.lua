@@ -64,10 +64,27 @@ local function armEnemies(def)
       set(path .. ".ai.inAnchorRange", 1)
       engine_Execute(path .. ".ai.onInit")
       engine_Execute(path .. ".ai.onScan")
+      -- A destroyed raider explodes; its wreck goes once the explosion and debris are done.
+      set(path .. ".events.onDestroyed", "mission.Exploded(\"" .. e.ids[i] .. "\")")
+      set(path .. ".events.onDeleted", "mission.WreckGone(\"" .. e.ids[i] .. "\")")
       -- The HUD marks the game object (its own id), not its render unit.
       engine_Serv("HELPER", "ADD", "ENEMY", engine_GetHex(path))
     end
   end
+end
+
+-- A destroyed ship's explosion and debris are effect objects in its effect list.
+function mission.Exploded(id)
+  local n = 0
+  for name in string.gfind(engine_GetTable("obj." .. id .. ".effects"), "%[%[(.-)%]%]") do
+    if string.find(name, "^dFx_") then n = n + 1 end
+  end
+  game.Trace(id .. " explodes (" .. n .. " destruction effects)")
+end
+
+function mission.WreckGone(id)
+  game.Trace("the wreck of " .. id .. " is gone")
+  engine_DelVar("obj." .. id)
 end
 
 local function huntPlayer(def)
@@ -87,6 +104,69 @@ local function enemiesDown(def)
     if not game.exists(path) or engine_GetVar(path .. ".isDestroyed") == "1" then n = n + 1 end
   end
   return n
+end
+
+-- ---- the outpost's jump gate -------------------------------------------------------------------
+
+-- The gate is an effect object at the root: it shows the portal at the
+-- location's gate helper. The scripts close it through the engine; the
+-- portal plays its closing and goes by itself.
+local gatePath = "missionGate"
+
+local function gateUnit()
+  if not game.exists(gatePath) then return "0" end
+  local hex = engine_GetVar(gatePath .. ".hex")
+  if hex == nil or hex == "" then return "0" end
+  return hex
+end
+
+local function removeGate()
+  if game.exists(gatePath) then engine_DelVar(gatePath) end
+  mission.gate = nil
+end
+
+local function openGate(def)
+  local g = def.gate
+  if g == nil or mission.gate then return end
+  local at = game.LocationHelper(def.location, g.helper)
+  if at == "0" then
+    game.Trace("no gate: the location has no helper " .. g.helper)
+    return
+  end
+  engine_AddVar("", gatePath, "TGameObjectFx")
+  set(gatePath .. ".fxId", g.fx)
+  set(gatePath .. ".hexId", at)
+  mission.gate = { state = "opening", ms = 0 }
+  game.Trace("the gate opens")
+end
+
+local function closeGate()
+  if mission.gate then mission.gate.close = true end
+end
+
+-- Follows the gate each tick: its portal stands once spawned, is told to
+-- close when asked, and is gone once it has played its closing.
+local function watchGate(ms)
+  local gate = mission.gate
+  if gate == nil then return end
+  local unit = gateUnit()
+  if gate.state == "opening" and unit ~= "0" then
+    gate.state = "open"
+    gate.unit = unit
+    game.Trace("the gate stands open")
+  end
+  if gate.state == "open" then
+    gate.ms = gate.ms + ms
+    if gate.close then
+      -- The effect functions take ids in hexadecimal digits.
+      engine_ModifyVEffect(string.format("%X", tonumber(unit)), "close", "")
+      gate.state = "closing"
+      game.Trace("the gate closes")
+    end
+  elseif gate.state == "closing" and unit == "0" then
+    removeGate()
+    game.Trace("the gate is gone")
+  end
 end
 
 -- ---- objectives --------------------------------------------------------------------------------
@@ -150,6 +230,7 @@ function mission.NewGame(id)
   -- The start-up's own checks end here, and the world they made goes with
   -- the system loaded afresh.
   demo.EndChecks({ game = true, autoplay = true })
+  removeGate()
   for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
   gameUi.HideDialog()
   setfast_visible("GameSummary", false)
@@ -237,6 +318,8 @@ function mission.Resume()
   if o then
     mission.objective = o
     mission.state = "flying"
+    -- The saved world had no gate standing: one opened since goes.
+    removeGate()
     game.Trace("resumed at the objective " .. id)
   end
 end
@@ -248,6 +331,7 @@ end
 -- The dialog at the outpost: loaded when the ship comes near, done when
 -- the conversation ends.
 local function openDialog(o)
+  closeGate()
   local code = game.OpenDialog(o.dialog, o.persons[1], o.persons[2])
   mission.state = "talking"
   game.Trace("talking to " .. tostring(game.dialog.NPCName) .. ", " .. tostring(game.dialog.NPCDuty) ..
@@ -290,6 +374,7 @@ local function tickObjective(def)
       raidersDestroyed = down
       doneObjective(o)
       addObjective(objectivesOf(def).report)
+      openGate(def)
     end
   elseif o.kind == "talk" then
     local r = game.range(ship, o.target)
@@ -352,4 +437,5 @@ end)
 demo.OnTick("game", function(ms, scriptTick)
   gameUi.Tick(ms)
   if mission.state ~= "idle" and mission.state ~= "over" then tick(ms) end
+  watchGate(ms)
 end)

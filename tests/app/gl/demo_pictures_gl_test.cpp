@@ -1,7 +1,8 @@
 // The self-playing demo drawn by the real program on the GL device without a
 // display: its pictures, saved through the game's own screenshot key, show
 // the menu, the sky, the player's ship where the camera puts it, the HUD where
-// the layout puts it, the dialog and the summary. The pictures stay in
+// the layout puts it, the view from the cockpit, a raider's explosion, the
+// outpost's gate, the dialog and the summary. The pictures stay in
 // build/pictures for a person to look at.
 #include <gtest/gtest.h>
 
@@ -90,10 +91,11 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
         return fs::last_write_time(a) < fs::last_write_time(b);
     });
-    ASSERT_EQ(files.size(), 5u);
+    ASSERT_EQ(files.size(), 8u);
     const fs::path kept = fs::path(test::kBuildDir) / "pictures";
     fs::create_directories(kept);
-    const char* names[] = {"1_menu.bmp", "2_flight.bmp", "3_fight.bmp", "4_dialog.bmp", "5_summary.bmp"};
+    const char* names[] = {"1_menu.bmp",      "2_flight.bmp", "3_cockpit.bmp", "4_fight.bmp",
+                           "5_explosion.bmp", "6_gate.bmp",   "7_dialog.bmp",  "8_summary.bmp"};
     std::vector<Picture> shots;
     for (size_t i = 0; i < files.size(); ++i) {
         fs::copy_file(files[i], kept / names[i], fs::copy_options::overwrite_existing);
@@ -102,8 +104,10 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     }
     const Picture& menu = shots[0];
     const Picture& flight = shots[1];
-    const Picture& dialog = shots[3];
-    const Picture& summary = shots[4];
+    const Picture& cockpit = shots[2];
+    const Picture& explosion = shots[4];
+    const Picture& dialog = shots[6];
+    const Picture& summary = shots[7];
 
     // The main menu: the title on its orange plate over the menu's panel.
     const Rgb plate = menu.Mean(356, 112, 668, 168);
@@ -128,6 +132,18 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
         << shield.r << " " << shield.g << " " << shield.b;
     EXPECT_TRUE(Near(flight.At(32, 646), 0xE0, 0xC0, 0x40));
     EXPECT_TRUE(Near(flight.At(32, 674), 0x40, 0xE0, 0x70));
+
+    // From the cockpit: its instrument panel (blue-grey) across the bottom of
+    // the view, where the flight's picture shows space.
+    auto panel = [](const Rgb& p) {
+        const int lo = std::min({p.r, p.g, p.b}), hi = std::max({p.r, p.g, p.b});
+        return p.b >= p.r && hi - lo < 40 && lo > 50 && hi < 170;
+    };
+    EXPECT_GT(cockpit.Count(340, 580, 700, 612, panel), 1500);
+    EXPECT_LT(flight.Count(340, 580, 700, 612, panel), 100);
+    // A raider's explosion: its fire fills the middle of the view.
+    auto fire = [](const Rgb& p) { return p.r > 200 && p.g > 100 && p.b < 120; };
+    EXPECT_GT(explosion.Count(352, 256, 672, 512, fire), 500);
 
     // The dialog: the dispatcher's portrait (a face, warmer than the blue window) in its frame.
     EXPECT_GT(dialog.Count(280, 78, 364, 162, [](const Rgb& p) { return p.r > p.b + 15 && p.r > 80; }), 10);

@@ -146,6 +146,14 @@ public:
         WorldGameOpsClass* root = Engine ? GameOpsOf(Engine) : nullptr;
         if (!obj || meshName.empty() || !root || !root->ShipsOps())
             return before_.AddDebrisAdv(obj, meshName, wreck);
+        // Debris the content cannot build is left out: the wreck still goes.
+        ShipMeshDesc desc;
+        if (!FindShipMesh(meshName, desc) || !CMTreeManager ||
+            !CMTreeManager->GetCMTree(ShipModelFile(desc.path, desc.name))) {
+            FastLogAddError("AddDebrisAdv: " + GetLuaPath(obj) + ": no model of the mesh \"" + meshName +
+                            "\", no debris");
+            return false;
+        }
         TBaseRenderUnit* unit = root->ShipsOps()->CreateShip(meshName, obj->GetName());
         if (!unit) return false;
         BaseAIUnitClass* ai =

@@ -253,6 +253,30 @@ TEST_F(CombatTest, TwoShipsOfOneModelDestroyedTogetherEachShowTheirOwnExplosionA
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
+// Debris of a mesh the content does not describe is a content slip: it is left
+// out and the wreck's explosion and end go on.
+TEST_F(CombatTest, DebrisTheContentCannotBuildIsLeftOut) {
+    Lua("engine_AddVar('mesh.hull.destroyFx', 'boom', 'TDestroyFxLink')"
+        " engine_SetVar('mesh.hull.destroyFx.boom.fx', 'boom') "
+        "engine_SetVar('mesh.hull.destroyFx.boom.time', '0.1')"
+        " engine_AddVar('mesh.hull.destroyFx', 'piece', 'TDestroyFxAbandonedLink')"
+        " engine_SetVar('mesh.hull.destroyFx.piece.fx', 'boom') "
+        "engine_SetVar('mesh.hull.destroyFx.piece.mesh', "
+        "'nowhere') engine_SetVar('mesh.hull.destroyFx.piece.lifetime', '0.1')");
+    TGameObject* wreck = Ship("a", "0 0 0");
+    Set("obj.a.events.onDeleted", "ended = 1");
+    GameFrame();
+    wreck->OnDestroyed()->Fire();
+    GameFrame();
+    const auto pieces = WreckEffects<TAbandonedDestroyFx>(wreck);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0]->GetHex(), nullptr);
+    Frames(6);
+    EXPECT_TRUE(WreckEffects<TAbandonedDestroyFx>(wreck).empty());
+    EXPECT_EQ(GetLuaString("ended", false), "1");
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
 TEST_F(CombatTest, AShieldHitFlashesTheShieldAndABrokenShieldShowsTheHullHitOnBigShips) {
     // A station big enough (radius above 100) to show hull hits, and a fighter too small to.
     ModelFile big("station");

@@ -282,7 +282,7 @@ TEST_F(GameRunTest, TheDemoSceneBuildsItsSystemAndLocations) {
              "demo: scene: vesk loaded, system helpers 10, spheres kessa_outpost#9000#kessa_belt#5000#",
              "demo: scene: gate inherits SOClass=0 spacemodel=jump_gate mesh=jump_gate",
              "demo: scene: trigger waypoint01 at trigger:waypoint01 spawns gate_waypoint01",
-             "demo: scene: outpost helpers 20, belt helpers 8, loaded {[[kessa_outpost]],[[kessa_belt]],}",
+             "demo: scene: outpost helpers 21, belt helpers 8, loaded {[[kessa_outpost]],[[kessa_belt]],}",
              "stands 0 from the waypoint, 2518 from the start",
              "demo: scene: encounter01 is 0 from the belt",
              "[TEnvironmentClass, name: \"Environment\"",

@@ -53,7 +53,7 @@ TBaseGameObject* EffectListOf(TBaseGameObject* object) {
 
 } // namespace
 
-TEngineObject* FindFxTemplate(const std::string& fx) {
+TEngineObject* FxTableTemplate(const std::string& fx) {
     std::string hex;
     return TemplateOf(fx, hex);
 }

@@ -238,7 +238,7 @@ private:
 
 // The template of an entry of the Lua "fx" table (its "hex"); nullptr when
 // the table has no such entry.
-TEngineObject* FindFxTemplate(const std::string& fx);
+TEngineObject* FxTableTemplate(const std::string& fx);
 
 void RegisterFxObjectClasses();
 

@@ -479,7 +479,7 @@ void TGameObject::finalBoomFunc(TEngineObject*, TEngineObject*) {
     TGameObjectParam* hull = Param("durability");
     const float hullMax = hull && hull->Max() ? hull->Max()->GetValue() : 0.0f;
     const char* fx = hullMax / 10.0f > 300.0f ? "final_boom_big" : "final_boom_small";
-    if (TEngineObject* templ = FindFxTemplate(fx)) FXSpawn({"", templ->GetHex(), unit->GetHex(), ""});
+    if (TEngineObject* templ = FxTableTemplate(fx)) FXSpawn({"", templ->GetHex(), unit->GetHex(), ""});
 }
 
 // ---- TGameObjects, TGameObjectLink ----------------------------------------------------------------

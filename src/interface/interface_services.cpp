@@ -221,7 +221,9 @@ public:
         if (InterfaceTools) InterfaceTools->SetDesktop(nullptr);
         TDeskTop* d = Desktop;
         Desktop = nullptr;
-        d->Free();
+        // Freed by the next flush of the destroy queue, after the objects
+        // queued before it, as everything released at shut-down is.
+        d->Release();
         FreeTextLayer();
         if (drawer_) {
             if (InterfaceDrawer == drawer_.get()) InterfaceDrawer = nullptr;

@@ -18,12 +18,11 @@
 #include "interface/video_node.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "vesk_version.h"
 
 namespace vesk {
 
 std::unique_ptr<TiTools> InterfaceTools;
-// The file version the program reports (its build string).
-const char* const ProgramFileVersion = "1.0.0.1";
 
 void TiTools::FaultReport(const std::string& message, int level) {
     dumpWriteFlag_ = 0;
@@ -188,7 +187,7 @@ void TiTools::FrameTick(float& frameMs) {
 }
 
 void TiTools::ReadFileVersion() {
-    version_ = ProgramFileVersion;
+    version_ = VESK_VERSION_TEXT;
 }
 
 void TiTools::UpdateTextureMemory() {

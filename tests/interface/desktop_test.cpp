@@ -399,6 +399,7 @@ TEST_F(DesktopTest, TextLayerIsDrawnBeforeCursorPostEffectsAndPresent) {
 
 TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     ErrorTrap trap;
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     CoreServices services;
     InstallInterfaceServices(services);
     IDesktop& d = *services.desktop;
@@ -421,11 +422,18 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     CurrentDesktop()->links.setMaxLag(100);
     d.UpdateFrameTimer(dt);
     EXPECT_EQ(dt, 100.0f);
+    const int32_t desktopId = CurrentDesktop()->GetId();
     d.Release();
     EXPECT_EQ(CurrentDesktop(), nullptr);
     EXPECT_EQ(TextLayer, nullptr);
     EXPECT_FALSE(links.desktopMode);
-    if (TEODestroyManager) TEODestroyManager->Flush();
+    // The desktop waits in the destroy queue, behind what was released before
+    // it, and the next flush frees it.
+    TEngineObject* queued = FindEngineObjectById(desktopId);
+    ASSERT_NE(queued, nullptr);
+    EXPECT_TRUE(queued->InDestroyQueue());
+    TEODestroyManager->Flush();
+    EXPECT_EQ(FindEngineObjectById(desktopId), nullptr);
     d.FreeCore();
 }
 

@@ -91,7 +91,7 @@ TEST_F(LongFramesRun, EveryFrameTimeCostsWhatSixteenMillisecondsCost) {
 // 16 MB and the log by less than 64 kB a minute.
 TEST_F(LongFramesRun, MinutesOfGameTimeKeepMemoryAndLogFlat) {
     if (!kMemoryMeasured) GTEST_SKIP() << "resident size is not the game's own under the address checker";
-    constexpr double kMinutes = 4.0;
+    constexpr double kMinutes = 3.0;
     for (double frameMs : {16.0, 500.0}) {
         SCOPED_TRACE("frame of " + std::to_string(frameMs) + " ms");
         const GameRun shortRun = Play(frameMs, 30.0);

@@ -8,6 +8,7 @@
 #include "core/plugins.h"
 #include "core/var_list.h"
 #include "platform/files.h"
+#include "platform/quit_signals.h"
 #include "platform/text.h"
 #include "shared/engine_object.h"
 #include "shared/errors.h"
@@ -353,6 +354,11 @@ int TCore::Run() {
                 platform::SleepMs(1000);
             }
             if (window_) window_->ProcessMessages();
+            if (const int sig = platform::QuitSignal(); sig != 0 && !QuitRequested) {
+                // A quit request from outside ends the game as a closed window does.
+                FastLogAdd("TCore.Run: quit request (signal " + std::to_string(sig) + ")");
+                Shutdown(false);
+            }
         } while (!QuitRequested && !Done);
     } catch (const std::exception& e) {
         ErrorLogReport(LastOsErrorText(), false);

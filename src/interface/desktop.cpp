@@ -189,7 +189,7 @@ void TDeskTop::SetCameraRotationMode(bool flag) {
 }
 
 void TDeskTop::UpdateLoadingBar() {
-    if (mode_ != kModeShell && mode_ != kModeLoading) return;
+    if (!LoadingBarShown()) return;
     TiTools::RunLua(loadingBarHandler_);
     oneShotClear_ = true;
     Render();

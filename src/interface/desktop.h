@@ -136,6 +136,8 @@ public:
     void ReadSettings();
     TSimpleNode* GetChildNode(const std::string& name, int& status, bool report);
     void UpdateLoadingBar();
+    // The modes in which a load redraws the loading bar: the shell and the loading screen.
+    bool LoadingBarShown() const { return mode_ == kModeShell || mode_ == kModeLoading; }
     void PlayVideo(const std::string& file, const std::string& handler);
     void StopVideo();
     bool VideoRunning() const { return videoRunning_; }

@@ -49,8 +49,16 @@ public:
 };
 DesktopInputReceiver DesktopReceiver;
 
+class DesktopService;
+// The service that redraws the loading bar during a load (the one that exists).
+DesktopService* LoadingService = nullptr;
+
 class DesktopService : public IDesktop {
 public:
+    DesktopService() { LoadingService = this; }
+    ~DesktopService() override {
+        if (LoadingService == this) LoadingService = nullptr;
+    }
     void InitCore() override { StartInterfaceCore(); }
     void FreeCore() override {
         if (GetInterfaceParts().freeInput) GetInterfaceParts().freeInput();
@@ -110,6 +118,15 @@ public:
         };
         l.clearTarget = [](uint32_t argb) {
             if (Engine) Engine->ClearTarget(argb);
+        };
+        // A frame the desktop finishes itself (the loading bar during a load)
+        // is shown at once: its drawing and scene end, and it is presented.
+        l.present = [this] {
+            if (drawer_) drawer_->EndFrame();
+            if (Engine) {
+                Engine->RE_EndScene();
+                Engine->Present();
+            }
         };
         l.screenshot = [] {
             if (Engine) Engine->RequestScreenshot();
@@ -213,6 +230,21 @@ public:
         Desktop->Render();
         if (drawer_) drawer_->EndFrame();
     }
+    // The loading bar redrawn in the middle of a load (the frame's own
+    // drawing has not begun, or is interrupted): a frame of the interface
+    // alone, which the desktop presents; a scene the load interrupted goes on after.
+    void LoadingFrame() {
+        if (!Desktop || !Desktop->LoadingBarShown()) return;
+        const bool inScene = Engine && Engine->HasEngineFlags(TEngineClass::kInScene);
+        if (Engine) Engine->RE_BeginScene();
+        if (drawer_) drawer_->BeginFrame();
+        Desktop->UpdateLoadingBar();
+        if (drawer_) drawer_->EndFrame();
+        if (Engine) {
+            Engine->RE_EndScene();
+            if (inScene) Engine->RE_BeginScene();
+        }
+    }
     void Release() override {
         if (!Desktop) return;
         RenderWorldLinks& rl = GetRenderWorldLinks();
@@ -256,7 +288,7 @@ void InstallInterfaceServices(CoreServices& services) {
     services.desktop = std::make_unique<DesktopService>();
     // Objects created during a load refresh the loading bar.
     SetLoadingBarRefresh([] {
-        if (Desktop) Desktop->UpdateLoadingBar();
+        if (LoadingService) LoadingService->LoadingFrame();
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
+#include "game/dialogs.h"
 #include "interface/desktop.h"
 #include "interface/draw_nodes.h"
 #include "interface/hud_markers.h"
@@ -228,6 +229,8 @@ TIPoint InterfaceCursor() {
 }
 
 void StartInterfaceCore() {
+    DialogFileName = kDefaultDialogFile;
+    if (!InterfaceViewports) InterfaceViewports = std::make_unique<TViewportList>();
     if (!SysColorTable) SysColorTable = std::make_unique<TSysColorTable>();
     if (!InterfaceTools) {
         InterfaceTools = std::make_unique<TiTools>();
@@ -249,6 +252,7 @@ void EndInterfaceCore() {
     ShipController.reset();
     InterfaceTools.reset();
     SysColorTable.reset();
+    InterfaceViewports.reset();
 }
 
 } // namespace vesk

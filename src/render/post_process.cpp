@@ -82,17 +82,44 @@ void PostProcessManager::Init(uint32_t width, uint32_t height, const std::string
         if (Failed(r)) return;
         Check(textures_[size_t(i)]->GetSurfaceLevel(0, surfaces_[size_t(i)].Put()), "GetSurfaceLevel");
     }
-    // A missing noise picture is content: it is logged and the effects run without it.
+    // A missing noise picture is content: it is reported, and the effects take
+    // their grain from noise made here instead.
     Result r = D3DXCreateTextureFromFileExA(Device.Get(), kNoiseTexture, D3DX_DEFAULT, D3DX_DEFAULT,
                                             D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
                                             D3DX_DEFAULT, 0, nullptr, nullptr, noise_.Put());
-    if (Failed(r)) {
-        FastLogAddError("D3DXCreateTextureFromFile(noise.dds): " + std::string(kNoiseTexture) +
-                        " not loaded");
+    if (Failed(r) || !noise_) {
+        ErrorReport("D3DXCreateTextureFromFile(noise.dds): " + std::string(kNoiseTexture) +
+                        " not loaded, made noise stands in",
+                    "m");
+        MakeNoise();
+    }
+    if (noise_ && effect_->GetParameterDesc("g_txNoise"))
+        Check(effect_->SetTexture("g_txNoise", noise_.Get()), "SetTexture(\"g_txNoise\")");
+}
+
+void PostProcessManager::MakeNoise() {
+    noise_ = nullptr;
+    if (Failed(Device->CreateTexture(kNoiseSize, kNoiseSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                     noise_.Put(), nullptr)) ||
+        !noise_)
+        return;
+    D3DLOCKED_RECT locked{};
+    if (Failed(noise_->LockRect(0, &locked, nullptr, 0))) {
+        noise_ = nullptr;
         return;
     }
-    if (effect_->GetParameterDesc("g_txNoise"))
-        Check(effect_->SetTexture("g_txNoise", noise_.Get()), "SetTexture(\"g_txNoise\")");
+    // Grey grain of a fixed sequence: the same picture every run.
+    uint32_t seed = 4711u;
+    for (uint32_t y = 0; y < kNoiseSize; ++y) {
+        auto* row =
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * uint32_t(locked.Pitch));
+        for (uint32_t x = 0; x < kNoiseSize; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const uint32_t grey = seed >> 24;
+            row[x] = 0xFF000000u | grey << 16 | grey << 8 | grey;
+        }
+    }
+    noise_->UnlockRect(0);
 }
 
 bool PostProcessManager::IsActive() const {

@@ -292,4 +292,9 @@ std::shared_ptr<IUnitRenderObject> UnitViewOf(TRenderObject* ro) {
     return std::shared_ptr<IUnitRenderObject>(ro, [](IUnitRenderObject*) {});
 }
 
+std::shared_ptr<IUnitRenderObject> OwnedUnitViewOf(TRenderObject* ro) {
+    return std::shared_ptr<IUnitRenderObject>(
+        ro, [](IUnitRenderObject* o) { static_cast<TRenderObject*>(o)->Free(); });
+}
+
 } // namespace vesk

@@ -45,7 +45,7 @@ void ShipClass::Init(TBaseRenderUnit* parent) {
     SetLightMask(kShipLights);
     gameOps_ = GameOpsOf(this);
     // The ship's bounding-sphere container: the builder fills it.
-    AddChild(TBaseRenderUnit::Create<BSpheresContainerClass>(this));
+    CreateBSpheres();
     if (BRUTickMan) BRUTickMan->AddTickedObj(this, *TickHandle());
 }
 
@@ -168,7 +168,7 @@ void ShipClass::ClearBuild() {
                 c->Kill();
         }
     CleanAndRemoveZeroElementsFromChildsBRUList();
-    AddChild(TBaseRenderUnit::Create<BSpheresContainerClass>(this));
+    CreateBSpheres();
     // The ray groups of the old model went with its guns.
     if (gameOps_) gameOps_->DropRays();
 }

@@ -239,7 +239,10 @@ function mission.NewGame(id)
   makeRecord(id)
   clearStatistics()
   mission.state = "loading"
+  engine_SetPostEffectMode("none")
+  gameUi.ShowLoading()
   game.LoadSystem(def.system)
+  gameUi.HideLoading()
   mission.state = "making"
   game.Trace("new game: " .. mission.id .. " in the system " .. def.system)
 end
@@ -293,6 +296,8 @@ local function finish(success, why)
   }
   local r = mission.result
   mission.state = "over"
+  -- A lost ship: the world goes grey behind the summary.
+  if not success then engine_SetPostEffectMode("grayscale") end
   engine_Serv("GUNS", "SHOOTOFF")
   local lines = {
     "Objectives met: " .. table.getn(mission.met) .. " of " .. table.getn(mission.def.objectives) ..
@@ -312,6 +317,7 @@ end
 
 -- After a saved game is loaded: the objective the saved player was at.
 function mission.Resume()
+  engine_SetPostEffectMode("none")
   if mission.state == "idle" or mission.state == "over" then return end
   local id = engine_GetVar("player.mission.objective")
   local o = objectivesOf(mission.def)[id]

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "../game_folder.h"
+#include "../screen_picture.h"
 
 #include "platform/files.h"
 #include "platform/image_codecs.h"
@@ -25,44 +26,13 @@ using test::ReadText;
 // The window the test plays in: half the interface's 1024 x 768.
 constexpr int kW = 512, kH = 384;
 
-struct Rgb {
-    int r, g, b;
-};
+using test::Rgb;
 
-class Picture {
+// A picture of the game in the test's window.
+class Picture : public test::ScreenPicture {
 public:
-    explicit Picture(const std::string& file) {
-        std::string bytes;
-        if (platform::ReadFile(file, bytes))
-            platform::DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image_);
-    }
-    bool Valid() const { return image_.width == kW && image_.height == kH && !image_.levels.empty(); }
-    // A pixel at a point of the interface's 1024 x 768 screen.
-    Rgb At(int vx, int vy) const {
-        const size_t i = (size_t(vy * kH / 768) * kW + size_t(vx * kW / 1024)) * 4;
-        const auto& p = image_.levels[0];
-        return {p[i + 2], p[i + 1], p[i]};
-    }
-    // How many pixels of a rectangle of the interface's screen pass the test.
-    template <class F> int Count(int l, int t, int r, int b, F test) const {
-        int n = 0;
-        for (int y = t; y < b; y += 2)
-            for (int x = l; x < r; x += 2)
-                if (test(At(x, y))) ++n;
-        return n;
-    }
-    Rgb Mean(int l, int t, int r, int b) const {
-        long sr = 0, sg = 0, sb = 0, n = 0;
-        for (int y = t; y < b; y += 2)
-            for (int x = l; x < r; x += 2, ++n) {
-                const Rgb p = At(x, y);
-                sr += p.r, sg += p.g, sb += p.b;
-            }
-        return {int(sr / n), int(sg / n), int(sb / n)};
-    }
-
-private:
-    platform::DecodedImage image_;
+    using ScreenPicture::ScreenPicture;
+    bool Valid() const { return ScreenPicture::Valid() && Width() == kW && Height() == kH; }
 };
 
 bool Near(const Rgb& p, int r, int g, int b) {

@@ -142,6 +142,9 @@ SaveNameCheck CheckSaveName(const std::string& name) {
     if (name.find("..") != std::string::npos) return SaveNameCheck::dots;
     if (name.empty() || name == "." || name.find_first_of("/\\:") != std::string::npos)
         return SaveNameCheck::invalid;
+    // Control characters (a NUL above all) name no folder a player could see.
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20) return SaveNameCheck::invalid;
     return SaveNameCheck::ok;
 }
 

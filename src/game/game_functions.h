@@ -32,7 +32,8 @@ template <class Body> int Guarded(const char* name, lua_State* L, Body body) {
 }
 
 // Whether a script-given saved-game name may name a folder under "save/":
-// not empty, no "..", no separator, drive or absolute form.
+// not empty, no "..", no separator, drive or absolute form, no control
+// character.
 enum class SaveNameCheck { ok, dots, invalid };
 SaveNameCheck CheckSaveName(const std::string& name);
 

@@ -47,6 +47,9 @@ std::string ToSlashes(std::string_view path) {
 }
 
 std::string NativePath(std::string_view enginePath) {
+    // The system reads a path up to its first NUL: a name holding one would
+    // name another place than the one checked. It names no place at all.
+    if (enginePath.find('\0') != std::string_view::npos) return {};
     std::string p = ToSlashes(enginePath);
     if (p.empty()) return p;
     std::string out;
@@ -161,6 +164,7 @@ bool Rename(std::string_view from, std::string_view to) {
 }
 
 bool NoLinkBelow(std::string_view folder, std::string_view below) {
+    if (below.find('\0') != std::string_view::npos) return false;
     std::string path = ToSlashes(folder);
     if (!path.empty() && path.back() != '/') path += '/';
     const std::string rest = ToSlashes(below);

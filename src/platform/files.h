@@ -13,7 +13,8 @@ namespace vesk::platform {
 
 // "\" -> "/".
 std::string ToSlashes(std::string_view path);
-// Native (UTF-8) path for an engine path, resolved as described above.
+// Native (UTF-8) path for an engine path, resolved as described above; empty
+// (no place) for a path holding a NUL.
 std::string NativePath(std::string_view enginePath);
 
 bool FileExists(std::string_view path);

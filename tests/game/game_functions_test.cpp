@@ -250,6 +250,12 @@ TEST_F(GameFunctions, SaveFolderNamesThatLeaveTheSaveFolderAreRefused) {
             EXPECT_EQ("", FirstFatal());
         }
     }
+    // A NUL would cut the name short where the system reads it.
+    trap.reports.clear();
+    EXPECT_EQ("false", Eval("tostring(engine_DeleteSaveDir('slot\\0/..'))"));
+    EXPECT_TRUE(trap.HasReport("engine_DeleteSaveDir - \"..\" not allowed!"));
+    EXPECT_EQ("false", Eval("tostring(engine_DeleteSaveDir('slot\\0'))"));
+    EXPECT_TRUE(trap.HasReport(std::string("engine_DeleteSaveDir - wrong save name: \"slot\0\"", 47)));
     // Nothing was deleted, nothing was written outside.
     EXPECT_TRUE(platform::FileExists(dir / "data/save/keep.lua"));
     EXPECT_TRUE(platform::FileExists(dir / "data/save/slot/s.lua"));

@@ -151,6 +151,7 @@ TEST(PathLayer, LinksBelowAFolderAreRefusedRemovedAndMovedAsLinks) {
         {"save/dangling", false},
         {"save/../Scripts/main.lua", false},
         {"save/./slot", false},
+        {std::string("save/up\0/x", 10), false}, // the system would read "save/up"
     };
     for (const auto& c : cases) EXPECT_EQ(vp::NoLinkBelow(game, c.below), c.linkFree) << c.below;
 
@@ -177,4 +178,10 @@ TEST(PathLayer, LinksBelowAFolderAreRefusedRemovedAndMovedAsLinks) {
         EXPECT_EQ(text, k.text) << k.file;
     }
     EXPECT_EQ(vp::ListFolder(game + "/save").size(), 0u);
+    // A path holding a NUL names no place: the system would take only what comes before it.
+    const std::string cut = game + std::string("\0/save", 6);
+    EXPECT_EQ(vp::NativePath(cut), "");
+    EXPECT_FALSE(vp::RemoveTree(cut));
+    EXPECT_FALSE(vp::CreateFolders(cut));
+    EXPECT_TRUE(vp::FileExists(game + "/vesk"));
 }

@@ -80,7 +80,8 @@ function gameMenu.Load(i)
     local missionId = engine_GetVar("playerSettings.saves." .. id .. ".missionId")
     mission.NewGame(missions[missionId] and missionId or nil)
   elseif mission.state == "flying" then
-    D("MainMenu::VISIBLE", "0")
+    -- The menu goes away as Escape takes it, the flight's controls with it.
+    if getfast_visible("MainMenu") then game.Menu() end
     game.Load(id)
   end
 end

@@ -5,7 +5,7 @@
 
 local D = engine_Desktop
 
-gameMenu = { rows = 6, ids = {} }
+gameMenu = { rows = 5, ids = {} }
 
 local menuClicked = menuClick
 function menuClick(name)
@@ -27,9 +27,8 @@ local function buildSaveList()
   })
   for i = 1, gameMenu.rows do
     desktopNode("MenuSave" .. i, "MenuSaves", "TMegaButton", {
-      "VISIBLE", "0", "LEFT", "12", "TOP", tostring(40 + (i - 1) * 40), "WIDTH", "272", "HEIGHT", "34",
+      "VISIBLE", "0", "LEFT", "12", "TOP", tostring(40 + (i - 1) * 50), "WIDTH", "272", "HEIGHT", "44",
       "COLOR", "C0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "12", "TEXTCOLOR", "FFE0F0FF",
-      "TEXTVERTALIGN", "CENTER",
       "ONMOUSEOVER", "engine_Desktop(slf .. '::COLOR', 'E0306090')",
       "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'C0183050')",
       "ONMOUSECLICK", "gameMenu.Load(" .. i .. ")",

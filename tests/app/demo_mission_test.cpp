@@ -203,6 +203,42 @@ TEST_F(DemoMissionTest, TheMenusSaveListShowsTheSavesAndLoadsOne) {
     EXPECT_NE(all.find("complete\n"), std::string::npos) << all;
 }
 
+// Links planted in the save folders (up to the game folder, into its
+// scripts) are never gone through: the mission's end removes the first as a
+// link and writes its record afresh, the checkpoint replaces the linked save,
+// and the program, its settings and its scripts stay as they were.
+TEST_F(DemoMissionTest, LinksInTheSaveFoldersNeverReachTheGamesFiles) {
+    fs::create_directories(fs::path(game) / "save");
+    fs::create_directories(fs::path(game) / "profiles/pilot/save");
+    fs::create_directory_symlink("..", fs::path(game) / "save/previous_run");
+    fs::create_directory_symlink("../Scripts", fs::path(game) / "save/last_run");
+    fs::create_directory_symlink("../../../Scripts",
+                                 fs::path(game) / "profiles/pilot/save/save_kessa_waypoint");
+    const std::string program = ReadText(game + "/vesk"), settings = ReadText(game + "/config.bin"),
+                      script = ReadText(game + "/Scripts/main.lua");
+    std::set<std::string> scripts;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(game) / "Scripts"))
+        scripts.insert(e.path().string());
+
+    ASSERT_EQ(Run("-headless -mod autoplay -fixeddt 16 -frames 20000"), 0);
+    EXPECT_EQ(ReadText(game + "/vesk"), program);
+    EXPECT_EQ(ReadText(game + "/config.bin"), settings);
+    EXPECT_EQ(ReadText(game + "/Scripts/main.lua"), script);
+    std::set<std::string> after;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(game) / "Scripts"))
+        after.insert(e.path().string());
+    EXPECT_EQ(after, scripts);
+    EXPECT_TRUE(fs::exists(game + "/setup"));
+    // The record and the checkpoint are where their names put them.
+    EXPECT_FALSE(fs::is_symlink(game + "/save/last_run"));
+    EXPECT_NE(ReadText(game + "/save/last_run/result.txt").find("Objectives met: 3 of 3"), std::string::npos);
+    EXPECT_FALSE(fs::is_symlink(game + "/profiles/pilot/save/save_kessa_waypoint"));
+    EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/save_kessa_waypoint/pship.lua"));
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt")
+                  .find("engine_CopySaveDir - \"save/last_run/\" goes through a link"),
+              std::string::npos);
+}
+
 using InProcessDemoTest = test::InProcessDemo;
 
 // Every engine function has its handler in the composed game.

@@ -118,8 +118,13 @@ end
 function game.WriteRunRecord(lines)
   engine_DeleteSaveDir("previous_run")
   engine_CopySaveDir("last_run", "previous_run")
-  -- Copying makes its target folder: the newest record goes where the old one was.
-  engine_CopySaveDir("previous_run", "last_run")
+  -- Copying makes its target folder afresh (a link there goes as the link):
+  -- the newest record goes where the old one was, and only there.
+  engine_DeleteSaveDir("last_run")
+  if not engine_CopySaveDir("previous_run", "last_run") then
+    game.Trace("the run's record is not written: save/last_run can not be made")
+    return
+  end
   local f = io.open("save/last_run/result.txt", "w")
   if f == nil then return end
   for i = 1, table.getn(lines) do f:write(lines[i], "\n") end

@@ -365,7 +365,7 @@ local function tickObjective(def)
       doneObjective(o)
       addObjective(objectivesOf(def).raiders)
       huntPlayer(def)
-      if def.checkpoint then game.Save(def.checkpoint) end
+      if def.checkpoint then game.Save(def.checkpoint, def.checkpointLabel) end
     end
   elseif o.kind == "destroy" then
     local down = enemiesDown(def)
@@ -408,6 +408,12 @@ local function tick(ms)
     local waypoint = "obj." .. objectivesOf(def).waypoint.target
     if game.exists(waypoint) then engine_Serv("HELPER", "ADD", "WAYPOINT", engine_GetHex(waypoint)) end
     mission.state = "flying"
+    -- A game picked in the menu's save list goes into the world made for it.
+    if mission.pendingLoad then
+      local id = mission.pendingLoad
+      mission.pendingLoad = nil
+      game.Load(id)
+    end
     return
   end
   if not game.exists("obj." .. ship) or engine_GetVar("obj." .. ship .. ".isDestroyed") == "1" then

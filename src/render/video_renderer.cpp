@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "render/device.h"
 #include "render/engine.h"
 #include "shared/errors.h"
 
@@ -155,7 +156,7 @@ void VideoRendererClass::Render() {
         if (!device_ || quad_.size() != 4 || !texture_) return;
         device_->SetTexture(0, texture_.Get());
         device_->SetFVF(kQuadFvf);
-        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex));
+        DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex), device_.Get());
     } catch (const std::exception&) {
         ErrorReport("VideoRendererClass.Render: " + fileName_, "mhl");
     }

@@ -98,15 +98,19 @@ void EnvironmentPartClass::DoRender() {
 void TStarsClass::Init(TBaseRenderUnit* parent) {
     EnvironmentPartClass::Init(parent);
     SetName("stars");
-    // Nothing is lit on the sky, and it never hides what is drawn after it.
+    // Nothing is lit on the sky.
     SetLightMask(0);
-    GetRenderStates()->AddState(platform::D3DRS_ZWRITEENABLE, 0, "sky");
-    GetRenderStates()->AddRestoreState(platform::D3DRS_ZWRITEENABLE, 1, "sky");
 }
 
 bool TStarsClass::Build(CMTreeClass& tree, const std::string& skyObject) {
     if (!BuildPart(tree, skyObject)) return false;
     SetFollowCamera(true);
+    // It never hides what is drawn after it, however far: its render object
+    // turns depth writes on for itself, so the record goes with the object's own.
+    if (IRenderStatesInterface* states = ro_->GetRenderStates()) {
+        states->AddState(platform::D3DRS_ZWRITEENABLE, 0, "sky");
+        states->AddRestoreState(platform::D3DRS_ZWRITEENABLE, 1, "sky");
+    }
     return true;
 }
 

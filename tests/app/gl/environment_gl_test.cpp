@@ -215,6 +215,36 @@ TEST_F(EnvironmentGL, TheSkyShowsItsTexturesStarsWhereItsMeshPutsThem) {
     EXPECT_TRUE(trap_.reports.empty()) << trap_.reports.front().text;
 }
 
+// The sky stands at infinity: a model farther away than its sphere (within
+// the view's depth) is not hidden by it.
+TEST_F(EnvironmentGL, AModelBeyondTheSkySphereStillShows) {
+    const Vec3 eye{-300, 0, 0}, look = Vec3Normalize({0.2f, -1.0f, 0.5f});
+    camera_->SetFOV(40.0f);
+    camera_->SetPose(eye, look);
+    DrawFrameAfterInterface();
+    const std::vector<uint8_t> empty = frame_;
+    // A rock blown up to 40000 across, 120000 ahead.
+    auto* rock = TBaseRenderUnit::Create<MeshClass>(engine_);
+    engine_->AddChild(rock);
+    const std::string model = "models/space/asteroid_a.cm";
+    rock->LoadFromCM(model, "rock", "rock");
+    ASSERT_TRUE(rock->AddROFromCM(model, "lowpoly"));
+    const Vec3 at = Vec3Add(eye, Vec3Scale(look, 120000.0f));
+    Matrix place = MatrixScaling(1000, 1000, 1000);
+    MatrixSetTranslation(place, at);
+    rock->SetLocalMatrix(place);
+    DrawFrameAfterInterface();
+    const Vec3 middle = Project(at);
+    int changed = 0;
+    for (int y = int(middle.y) - 10; y <= int(middle.y) + 10; ++y)
+        for (int x = int(middle.x) - 10; x <= int(middle.x) + 10; ++x) {
+            const gltest::Bgra a = Pixel(frame_, x, y), b = Pixel(empty, x, y);
+            if (std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 30) ++changed;
+        }
+    EXPECT_GT(changed, 300);
+    EXPECT_TRUE(trap_.reports.empty()) << trap_.reports.front().text;
+}
+
 TEST_F(EnvironmentGL, APlanetIsLitOnItsSunsSideAndDarkOnTheOther) {
     LuaMachine->RunString("obj = { vesk_prime = {} } engine_AddEnvObj('vesk_prime')");
     ASSERT_EQ(Environment()->Planets().size(), 1u);

@@ -1,9 +1,9 @@
 // The self-playing demo drawn by the real program on the GL device without a
 // display: its pictures, saved through the game's own screenshot key, show
-// the menu, the sky, the player's ship where the camera puts it, the HUD where
-// the layout puts it, the view from the cockpit, a raider's explosion, the
-// outpost's gate, the dialog and the summary. The pictures stay in
-// build/pictures for a person to look at.
+// the menu over the scene, the sky, the player's ship where the camera puts
+// it, the HUD where the layout puts it, the view from the cockpit, the sun in
+// the fight, a raider's explosion, the outpost's gate, the dialog and the
+// summary. The pictures stay in build/pictures for a person to look at.
 #include <gtest/gtest.h>
 
 #include "../game_folder.h"
@@ -75,18 +75,23 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     const Picture& menu = shots[0];
     const Picture& flight = shots[1];
     const Picture& cockpit = shots[2];
+    const Picture& fight = shots[3];
     const Picture& explosion = shots[4];
     const Picture& dialog = shots[6];
     const Picture& summary = shots[7];
+    auto clear = [](const Rgb& p) { return Near(p, 13, 26, 38); };
 
-    // The main menu: the title on its orange plate over the menu's panel.
+    // The main menu: the title on its orange plate over the menu's panel ...
     const Rgb plate = menu.Mean(356, 112, 668, 168);
     EXPECT_GT(plate.r, 150);
     EXPECT_LT(plate.b, 110);
+    // ... over the scene: beside the panel the sky fills the screen, with its stars.
+    EXPECT_EQ(menu.Count(0, 20, 300, 680, clear), 0);
+    EXPECT_GT(menu.Count(0, 20, 300, 680, [](const Rgb& p) { return p.r + p.g + p.b > 300; }), 10);
 
     // The flight: the sky is drawn everywhere above the horizon (no pixel
     // keeps the clear colour) ...
-    EXPECT_EQ(flight.Count(340, 20, 680, 120, [](const Rgb& p) { return Near(p, 13, 26, 38); }), 0);
+    EXPECT_EQ(flight.Count(340, 20, 680, 120, clear), 0);
     // ... the ship where the chase camera puts it, behind and above it: in the
     // middle of the screen, below its centre, lighter than the space around ...
     auto light = [](const Rgb& p) { return p.r + p.g + p.b > 180; };
@@ -114,6 +119,9 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     // A raider's explosion: its fire fills the middle of the view.
     auto fire = [](const Rgb& p) { return p.r > 200 && p.g > 100 && p.b < 120; };
     EXPECT_GT(explosion.Count(352, 256, 672, 512, fire), 500);
+    // The fight: the sun in the upper half of the view, white-hot in the middle of its glow.
+    EXPECT_GT(fight.Count(0, 0, 1024, 384, [](const Rgb& p) { return p.r > 235 && p.g > 235 && p.b > 235; }),
+              10);
 
     // The dialog: the dispatcher's portrait (a face, warmer than the blue window) in its frame.
     EXPECT_GT(dialog.Count(280, 78, 364, 162, [](const Rgb& p) { return p.r > p.b + 15 && p.r > 80; }), 10);

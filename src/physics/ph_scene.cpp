@@ -29,7 +29,8 @@ void CreatePhysicsScene() {
     SetShipCollisionListHook([] {
         std::vector<ShipCollisionEntry> out;
         if (PhysicsScene)
-            for (TBaseRenderUnit* u : PhysicsScene->Ships()) out.push_back({u, UnitPhysicOps::Of(u)});
+            for (TBaseRenderUnit* u : PhysicsScene->Ships())
+                if (!LeavingScene(u)) out.push_back({u, UnitPhysicOps::Of(u)});
         return out;
     });
 }
@@ -117,16 +118,71 @@ TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std
     return unit;
 }
 
+namespace {
+
+// A ship that met something standing goes on no further into it: what its
+// last move took it toward the surface is taken back, and its velocity keeps
+// only what runs along the surface, so that it slides along the hull.
+void StopShort(TBaseRenderUnit* unit, BaseAIUnitClass& ai, const Vec3d& before, const CollDataClass& hit) {
+    IPhVector* velocity = ai.GetVelocityVector();
+    const Vec3 v = velocity ? velocity->GetVector() : Vec3{};
+    if (Vec3Length(hit.normal) == 0.0f) return;
+    // The normal's side does not matter: the sweep ran along the velocity,
+    // so into the surface is the side the velocity points to.
+    Vec3 n = Vec3Normalize(hit.normal);
+    if (Vec3Dot(v, n) < 0.0f) n = Vec3Scale(n, -1.0f);
+    if (velocity) velocity->SetVector(Vec3Sub(v, Vec3Scale(n, std::max(0.0f, Vec3Dot(v, n)))));
+    const Vec3d now = ai.GetPositionD();
+    const Vec3 moved{float(now.x - before.x), float(now.y - before.y), float(now.z - before.z)};
+    const float into = Vec3Dot(moved, n);
+    if (into <= 0.0f) return;
+    ai.SetPositionD(Vec3dAdd(now, Vec3ToVec3d(Vec3Scale(n, -into))));
+    ai.ComposeWorldMatrix();
+    unit->UpdateMatrixFromBPU();
+    unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+}
+
+Vec3 VelocityOf(IOwnerPhObj* ai) {
+    return ai && ai->GetVelocityVector() ? ai->GetVelocityVector()->GetVector() : Vec3{};
+}
+
+bool Standing(TBaseRenderUnit* unit) {
+    IOwnerPhObj* ai = OwnerOfUnit(unit);
+    return ai && Vec3Length(VelocityOf(ai)) <= 0.0001f;
+}
+
+bool IsMissile(IOwnerPhObj* ai) {
+    const TShipPhysicParams* record = ai ? ai->GetPhysicParams() : nullptr;
+    return record && record->sizeClass == SC_MISSILE;
+}
+
+// The speed at which a ship closed on what it met, along the hit's normal.
+// Rockets strike with their own damage: meeting one, or being one, is no impact.
+float ImpactSpeed(IOwnerPhObj* ai, TBaseRenderUnit* other, const CollDataClass& hit) {
+    IOwnerPhObj* them = OwnerOfUnit(other);
+    if (IsMissile(ai) || IsMissile(them) || Vec3Length(hit.normal) == 0.0f) return 0.0f;
+    const Vec3 v = VelocityOf(ai);
+    Vec3 n = Vec3Normalize(hit.normal);
+    if (Vec3Dot(v, n) < 0.0f) n = Vec3Scale(n, -1.0f);
+    return std::max(0.0f, Vec3Dot(Vec3Sub(v, VelocityOf(them)), n));
+}
+
+} // namespace
+
 void PhysicsSceneClass::TickPhys(float ms) {
     // A ship may die in a listener: walk a copy.
     const std::vector<TBaseRenderUnit*> ships = ships_;
-    for (TBaseRenderUnit* unit : ships) {
+    // Where each ship was before this slice moved it.
+    std::vector<Vec3d> before(ships.size());
+    for (size_t i = 0; i < ships.size(); ++i) {
+        TBaseRenderUnit* unit = ships[i];
         if (!FindShipBRU(unit)) continue;
         try {
             IRenderUnitAI* rai = nullptr;
             if (!unit->GetBPU(rai) || !rai) continue;
             auto* ai = CachedDynamicCast<BaseAIUnitClass>(rai);
             if (!ai) continue;
+            before[i] = ai->GetPositionD();
             ai->Tick(ms);
             unit->UpdateMatrixFromBPU();
             unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
@@ -139,20 +195,39 @@ void PhysicsSceneClass::TickPhys(float ms) {
     // against are gathered once, and again after each hit.
     CollisionCandidates candidates;
     bool gathered = false;
-    for (TBaseRenderUnit* unit : ships) {
+    std::vector<std::pair<int32_t, int32_t>> contacts;
+    for (size_t i = 0; i < ships.size(); ++i) {
+        TBaseRenderUnit* unit = ships[i];
         if (!FindShipBRU(unit)) continue;
         IOwnerPhObj* ai = OwnerOfUnit(unit);
         if (!ai || !ai->GetVelocityVector() || ai->GetVelocityVector()->GetLength() == 0.0f) continue;
         if (!gathered) candidates.Gather(), gathered = true;
+        CollDetectorClass* detector = GetCollDetector(unit);
+        // What stands in the way is remembered first: the check tries it
+        // before the ships that move.
+        detector->CheckCollisionWithObjects(ai->GetVelocityVector()->GetVector(),
+                                            CollDetectorClass::SweepSeconds(), candidates);
         CollDataClass* hit = nullptr;
-        if (!GetCollDetector(unit)->CheckCollision(hit, candidates) || !hit) continue;
+        if (!detector->CheckCollision(hit, candidates) || !hit) continue;
         gathered = false;
+        TBaseRenderUnit* other = hit->GetOtherUnit();
+        auto* steering = dynamic_cast<BaseAIUnitClass*>(ai);
+        if (other && steering) {
+            // A contact that goes on from the slice before struck nothing anew.
+            const std::pair<int32_t, int32_t> contact{unit->GetId(), other->GetId()};
+            const bool fresh = std::find(contacts_.begin(), contacts_.end(), contact) == contacts_.end();
+            contacts.push_back(contact);
+            steering->SetImpact(fresh ? ImpactSpeed(ai, other, *hit) : 0.0f);
+            if (Standing(other)) StopShort(unit, *steering, before[i], *hit);
+        }
         if (listener_) listener_(unit, *hit);
         // The ship's collision event fires with the other ship's object.
-        if (TBaseRenderUnit* other = hit->GetOtherUnit())
-            FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
+        if (other) FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
+        // The listener and the events may have ended the ship.
+        if (steering && FindShipBRU(unit)) steering->SetImpact(0.0f);
         hit->Free();
     }
+    contacts_ = std::move(contacts);
 }
 
 void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {

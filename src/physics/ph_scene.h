@@ -7,6 +7,7 @@
 #include "physics/ph_config.h"
 #include "shared/engine_object.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,8 @@ public:
 private:
     std::vector<TBaseRenderUnit*> ships_;
     std::function<void(TBaseRenderUnit*, CollDataClass&)> listener_;
+    // The ships (by id) that met another in the last slice, and whom.
+    std::vector<std::pair<int32_t, int32_t>> contacts_;
 };
 
 // The scene's physics objects for the run (nullptr before the start-up and

@@ -304,6 +304,8 @@ void TPlayerCollisionPhysicComponent::Tick(float dt) {
 void TPlayerCollisionPhysicComponent::CollisionStep() {
     if (!collision_ || !CollisionOn()) return;
     collision_->Update();
+    const bool fresh = !hadContact_;
+    hadContact_ = collision_->HasContact();
     if (collision_->HasContact()) {
         Vec3 n;
         collision_->GetContactNormal(n);
@@ -311,6 +313,8 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
         const float a = velocity->Angle(n);
         // Only a ship moving against the surface is turned and slowed.
         if (a > kPi / 2.0f) {
+            // What it closed on the surface with, before the speed is cut.
+            const float impact = fresh ? -velocity->GetLength() * std::cos(a) : 0.0f;
             // Turned at right angles to the normal: the ship slides along.
             phVelocity_->SetDirection(velocity->Rotate(velocity->Cross(n), kPi / 2.0f - a));
             const float k = (kPi - a) * 2.0f / kPi;
@@ -321,8 +325,11 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
             }
             phVelocity_->SetSpeed(k * s);
             ICollisionBRU* other = nullptr;
-            if (collision_->GetFirstCandidate(other) && other && ownerBRU_)
+            if (collision_->GetFirstCandidate(other) && other && ownerBRU_) {
+                impact_ = impact;
                 FireCollisionEvents(ownerBRU_->GetCollisionEvent(), other->GetCollisionEvent());
+                impact_ = 0.0f;
+            }
         }
     }
     collision_->ClearCandidates();

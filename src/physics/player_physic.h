@@ -263,6 +263,9 @@ public:
     float GetForsageSpeed() const { return forsageControl_->GetMaximum(); }
     bool GetCollisionVector(Vec3& out) const;
     TCollisionComponet* Collision() { return collision_.get(); }
+    // The speed at which the ship struck the surface, while its collision
+    // event fires for a contact the step before did not have; else 0.
+    float GetImpact() const { return impact_; }
 
     // Whether the collision step runs (the game ini table's useCollision is 1).
     static void SetCollisionSwitch(std::function<bool()> on);
@@ -278,6 +281,8 @@ private:
     IPhVector* aiSecondVector_;
     bool forsage_ = false;
     std::unique_ptr<TPhForsageVelocityControl> forsageControl_;
+    bool hadContact_ = false;
+    float impact_ = 0.0f;
 };
 
 } // namespace vesk

@@ -385,6 +385,8 @@ public:
 
     // ---- render objects -------------------------------------------------------------
     void AddRO(std::shared_ptr<IUnitRenderObject> ro);
+    // Lets go of the render objects (a shared list lives on with the others).
+    void ClearROs() { ros_.reset(); }
     const RenderObjectList* GetROList() const { return ros_.get(); }
     // Shares the RO list with another unit (the copy's list, flags2 0x10000).
     void ShareROList(const TBaseRenderUnit& from);

@@ -43,6 +43,11 @@ private:
     float tMin_, tMax_;
 };
 
+// A ship that keeps meeting the same thing, as one pushed on against a wall
+// does between its stops, is still in the same contact while less than this
+// passes between the meetings: it struck once.
+inline constexpr float kContactGapSeconds = 0.5f;
+
 // A unit whose bounding radius is at least this is met only where a path
 // meets its hull; a smaller one on its spheres alone.
 inline constexpr float kHullHitRadius = 100.0f;

@@ -120,17 +120,25 @@ TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std
 
 namespace {
 
+// The hit's normal turned toward the surface the ship met, seen from where
+// the sweep began; false when the sweep began inside what it met (the ship
+// overlaps it already: it may leave as it likes) or the hit has no normal.
+bool TowardSurface(const CollDataClass& hit, Vec3& n) {
+    const Vec3 ahead = Vec3Sub(hit.point, hit.start);
+    if (Vec3Length(ahead) <= 1e-4f || Vec3Length(hit.normal) == 0.0f) return false;
+    n = Vec3Normalize(hit.normal);
+    if (Vec3Dot(ahead, n) < 0.0f) n = Vec3Scale(n, -1.0f);
+    return true;
+}
+
 // A ship that met something standing goes on no further into it: what its
 // last move took it toward the surface is taken back, and its velocity keeps
 // only what runs along the surface, so that it slides along the hull.
 void StopShort(TBaseRenderUnit* unit, BaseAIUnitClass& ai, const Vec3d& before, const CollDataClass& hit) {
+    Vec3 n;
+    if (!TowardSurface(hit, n)) return;
     IPhVector* velocity = ai.GetVelocityVector();
     const Vec3 v = velocity ? velocity->GetVector() : Vec3{};
-    if (Vec3Length(hit.normal) == 0.0f) return;
-    // The normal's side does not matter: the sweep ran along the velocity,
-    // so into the surface is the side the velocity points to.
-    Vec3 n = Vec3Normalize(hit.normal);
-    if (Vec3Dot(v, n) < 0.0f) n = Vec3Scale(n, -1.0f);
     if (velocity) velocity->SetVector(Vec3Sub(v, Vec3Scale(n, std::max(0.0f, Vec3Dot(v, n)))));
     const Vec3d now = ai.GetPositionD();
     const Vec3 moved{float(now.x - before.x), float(now.y - before.y), float(now.z - before.z)};
@@ -160,11 +168,9 @@ bool IsMissile(IOwnerPhObj* ai) {
 // Rockets strike with their own damage: meeting one, or being one, is no impact.
 float ImpactSpeed(IOwnerPhObj* ai, TBaseRenderUnit* other, const CollDataClass& hit) {
     IOwnerPhObj* them = OwnerOfUnit(other);
-    if (IsMissile(ai) || IsMissile(them) || Vec3Length(hit.normal) == 0.0f) return 0.0f;
-    const Vec3 v = VelocityOf(ai);
-    Vec3 n = Vec3Normalize(hit.normal);
-    if (Vec3Dot(v, n) < 0.0f) n = Vec3Scale(n, -1.0f);
-    return std::max(0.0f, Vec3Dot(Vec3Sub(v, VelocityOf(them)), n));
+    Vec3 n;
+    if (IsMissile(ai) || IsMissile(them) || !TowardSurface(hit, n)) return 0.0f;
+    return std::max(0.0f, Vec3Dot(Vec3Sub(VelocityOf(ai), VelocityOf(them)), n));
 }
 
 } // namespace
@@ -195,7 +201,10 @@ void PhysicsSceneClass::TickPhys(float ms) {
     // against are gathered once, and again after each hit.
     CollisionCandidates candidates;
     bool gathered = false;
-    std::vector<std::pair<int32_t, int32_t>> contacts;
+    clock_ += ms;
+    // Contacts long enough past are over.
+    std::erase_if(contacts_,
+                  [this](const Contact& c) { return clock_ - c.at > kContactGapSeconds * 1000.0; });
     for (size_t i = 0; i < ships.size(); ++i) {
         TBaseRenderUnit* unit = ships[i];
         if (!FindShipBRU(unit)) continue;
@@ -213,10 +222,8 @@ void PhysicsSceneClass::TickPhys(float ms) {
         TBaseRenderUnit* other = hit->GetOtherUnit();
         auto* steering = dynamic_cast<BaseAIUnitClass*>(ai);
         if (other && steering) {
-            // A contact that goes on from the slice before struck nothing anew.
-            const std::pair<int32_t, int32_t> contact{unit->GetId(), other->GetId()};
-            const bool fresh = std::find(contacts_.begin(), contacts_.end(), contact) == contacts_.end();
-            contacts.push_back(contact);
+            // A ship pressing on against what it met strikes it once.
+            const bool fresh = NoteContact(unit->GetId(), other->GetId());
             steering->SetImpact(fresh ? ImpactSpeed(ai, other, *hit) : 0.0f);
             if (Standing(other)) StopShort(unit, *steering, before[i], *hit);
         }
@@ -227,7 +234,16 @@ void PhysicsSceneClass::TickPhys(float ms) {
         if (steering && FindShipBRU(unit)) steering->SetImpact(0.0f);
         hit->Free();
     }
-    contacts_ = std::move(contacts);
+}
+
+bool PhysicsSceneClass::NoteContact(int32_t ship, int32_t other) {
+    for (Contact& c : contacts_)
+        if (c.ship == ship && c.other == other) {
+            c.at = clock_;
+            return false;
+        }
+    contacts_.push_back({ship, other, clock_});
+    return true;
 }
 
 void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {

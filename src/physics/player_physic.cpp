@@ -1,6 +1,7 @@
 #include "physics/player_physic.h"
 
 #include "core/lua_adapter.h"
+#include "physics/coll_detector.h"
 #include "shared/math.h"
 
 #include <algorithm>
@@ -289,7 +290,7 @@ void TPlayerCollisionPhysicComponent::Free() {
 void TPlayerCollisionPhysicComponent::Tick(float dt) {
     if (aiVelocity_) phVelocity_->SetVelocity(aiVelocity_->GetVector());
     if (aiSecondVector_) rotateComponent_->GetAngularVelocity()->SetVectorFrom(*aiSecondVector_);
-    CollisionStep();
+    CollisionStep(dt);
     TPlayerPhysicComponent::Tick(dt);
     if (aiVelocity_) {
         if (forsage_) {
@@ -301,11 +302,12 @@ void TPlayerCollisionPhysicComponent::Tick(float dt) {
     if (aiSecondVector_) aiSecondVector_->SetVectorFrom(*rotateComponent_->GetAngularVelocity());
 }
 
-void TPlayerCollisionPhysicComponent::CollisionStep() {
+void TPlayerCollisionPhysicComponent::CollisionStep(float dt) {
     if (!collision_ || !CollisionOn()) return;
     collision_->Update();
-    const bool fresh = !hadContact_;
-    hadContact_ = collision_->HasContact();
+    // A ship pressing on against a hull strikes it once.
+    const bool fresh = sinceContact_ > kContactGapSeconds;
+    sinceContact_ = collision_->HasContact() ? 0.0f : sinceContact_ + dt;
     if (collision_->HasContact()) {
         Vec3 n;
         collision_->GetContactNormal(n);

@@ -271,7 +271,7 @@ public:
     static void SetCollisionSwitch(std::function<bool()> on);
 
 private:
-    void CollisionStep();
+    void CollisionStep(float dt);
     void OnForsageFinished() { forsage_ = false; }
 
     std::unique_ptr<TCollisionComponet> collision_;
@@ -281,7 +281,7 @@ private:
     IPhVector* aiSecondVector_;
     bool forsage_ = false;
     std::unique_ptr<TPhForsageVelocityControl> forsageControl_;
-    bool hadContact_ = false;
+    float sinceContact_ = 1e9f; // seconds since the box last met a hull
     float impact_ = 0.0f;
 };
 

@@ -83,6 +83,26 @@ protected:
         return u;
     }
 
+    // A station whose wall faces the fighter 400 ahead (world x = 400 - 50),
+    // radius over 100: the triangles decide; the fighter at the origin.
+    bool StationAndFighter(TBaseRenderUnit*& station, BaseAIUnitClass*& stationAI, TBaseRenderUnit*& fighter,
+                           BaseAIUnitClass*& ai) {
+        const std::string stationModel = dir / "station.cm";
+        const std::string fighterModel = dir / "fighter.cm";
+        if (!platform::WriteFile(stationModel,
+                                 WallModel(-50, 100, {-60, -100, -100}, {60, 100, 100}, {-50, 0, 0}, 120)) ||
+            !platform::WriteFile(fighterModel, WallModel(0, 4, {-5, -5, -5}, {5, 5, 5}, {0, 0, 0}, 6)))
+            return false;
+        station = Add("station", stationModel, "big", stationAI);
+        if (!station) return false;
+        Matrix m;
+        MatrixSetTranslation(m, {400, 0, 0});
+        stationAI->SetPoseMatrix(m);
+        station->UpdateMatrices(nullptr);
+        fighter = Add("fighter", fighterModel, "small", ai);
+        return fighter != nullptr;
+    }
+
     test::ErrorTrap trap;
     test::NullDeviceScope scope;
     test::TempDir dir;
@@ -90,24 +110,9 @@ protected:
 };
 
 TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
-    // A station whose wall faces the ship 400 ahead (world x = 400 - 50),
-    // radius over 100: the triangles decide.
-    const std::string station = dir / "station.cm";
-    ASSERT_TRUE(platform::WriteFile(
-        station, WallModel(-50, 100, {-60, -100, -100}, {60, 100, 100}, {-50, 0, 0}, 120)));
-    const std::string fighter = dir / "fighter.cm";
-    ASSERT_TRUE(platform::WriteFile(fighter, WallModel(0, 4, {-5, -5, -5}, {5, 5, 5}, {0, 0, 0}, 6)));
-
-    BaseAIUnitClass* stationAI = nullptr;
-    TBaseRenderUnit* s = Add("station", station, "big", stationAI);
-    ASSERT_NE(s, nullptr);
-    Matrix m;
-    MatrixSetTranslation(m, {400, 0, 0});
-    stationAI->SetPoseMatrix(m);
-    s->UpdateMatrices(nullptr);
-    BaseAIUnitClass* ai = nullptr;
-    TBaseRenderUnit* f = Add("fighter", fighter, "small", ai);
-    ASSERT_NE(f, nullptr);
+    TBaseRenderUnit *s = nullptr, *f = nullptr;
+    BaseAIUnitClass *stationAI = nullptr, *ai = nullptr;
+    ASSERT_TRUE(StationAndFighter(s, stationAI, f, ai));
 
     // What the model gave the units.
     EXPECT_TRUE(PhysicsScene->FindShipBRU(f));
@@ -165,21 +170,9 @@ TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
 // after it, as its steering pushes it on against the wall, nothing more. A
 // ship that begins inside the station's sphere is free to leave it.
 TEST_F(PhysicsSceneTest, AShipStopsAtAStandingWallAndStrikesItOnce) {
-    const std::string station = dir / "station.cm";
-    ASSERT_TRUE(platform::WriteFile(
-        station, WallModel(-50, 100, {-60, -100, -100}, {60, 100, 100}, {-50, 0, 0}, 120)));
-    const std::string fighter = dir / "fighter.cm";
-    ASSERT_TRUE(platform::WriteFile(fighter, WallModel(0, 4, {-5, -5, -5}, {5, 5, 5}, {0, 0, 0}, 6)));
-    BaseAIUnitClass* stationAI = nullptr;
-    TBaseRenderUnit* s = Add("station", station, "big", stationAI);
-    ASSERT_NE(s, nullptr);
-    Matrix m;
-    MatrixSetTranslation(m, {400, 0, 0});
-    stationAI->SetPoseMatrix(m);
-    s->UpdateMatrices(nullptr);
-    BaseAIUnitClass* ai = nullptr;
-    TBaseRenderUnit* f = Add("fighter", fighter, "small", ai);
-    ASSERT_NE(f, nullptr);
+    TBaseRenderUnit *s = nullptr, *f = nullptr;
+    BaseAIUnitClass *stationAI = nullptr, *ai = nullptr;
+    ASSERT_TRUE(StationAndFighter(s, stationAI, f, ai));
     ai->GetNPCController()->DoMoveToPoint({1000, 0, 0}, nullptr, nullptr);
     std::vector<float> impacts;
     PhysicsScene->SetCollisionListener(

@@ -161,6 +161,10 @@ public:
         l.cameraLook = [] {
             if (TGameCamera* camera = GameCamera()) camera->SetLookFlag(false, true);
         };
+        l.cameraRotate = [](int dx, int dy) {
+            if (TGameCamera* camera = GameCamera())
+                camera->MouseRotate(static_cast<float>(dx), static_cast<float>(dy));
+        };
         l.cameraRotationOff = [] {
             if (TGameCamera* camera = GameCamera()) {
                 camera->SetLookFlag(false, false);

@@ -192,6 +192,20 @@ bool PlanetClass::Build(CMTreeClass& tree, const std::string& luaName) {
     return true;
 }
 
+bool PlanetClass::Rebuild(CMTreeClass& tree) {
+    ClearROs();
+    ro_ = nullptr;
+    if (AtmosphereClass* clouds = std::exchange(atmosphere_, nullptr)) {
+        // Gone at once, with the old model's render object; its slot is cleaned later.
+        clouds->DiscardBRU();
+        clouds->Kill();
+    }
+    const float angle = angle_;
+    const bool built = Build(tree, luaName_);
+    angle_ = angle;
+    return built;
+}
+
 void PlanetClass::Tick(float dtMs) {
     EnvironmentPartClass::Tick(dtMs);
     if (spin_ == 0.0f) return;

@@ -440,6 +440,7 @@ function ingame.MissionFailed(code)
 end
 
 demo.OnInit("game", function()
+  game.ApplyRules()
   gameUi.Build()
   game.BuildControls()
   -- Counts the frames: the desktop ticks this node once a frame.

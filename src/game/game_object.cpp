@@ -1,8 +1,10 @@
 #include "game/game_object.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "game/data_files.h"
+#include "game/events.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
 #include "game/loaded_data.h"
@@ -35,9 +37,106 @@ bool IsSameOrAncestor(const TBaseGameObject* maybeAncestor, const TBaseGameObjec
     return false;
 }
 
+// Calls visit on every node of the node's own subtree, parents first
+// (children it lists but does not own are someone else's).
+template <class Visit> void ForEachOwnNode(TBaseGameObject* node, Visit visit) {
+    TChildList* list = node->GetObjects();
+    if (!list) return;
+    std::vector<TBaseGameObject*> own;
+    for (TBaseGameObject* c : *list)
+        if (c && c->GetParent() == node) own.push_back(c);
+    for (TBaseGameObject* c : own) {
+        visit(c);
+        ForEachOwnNode(c, visit);
+    }
+}
+
 } // namespace
 
+// What a pool entry built with children was when it was made: each use
+// starts from it, as a new object starts from its construction.
+struct TBaseGameObject::PoolStart {
+    struct Event {
+        int32_t id;
+        bool active;
+    };
+    struct Link {
+        int32_t id;
+        int32_t value; // 0: empty
+    };
+    struct Value {
+        int32_t id;
+        std::string text;
+    };
+    std::vector<int32_t> nodes; // sorted
+    std::vector<Event> events;
+    std::vector<Link> links;
+    std::vector<Value> values;
+
+    void Record(TBaseGameObject* owner) {
+        ForEachOwnNode(owner, [this](TBaseGameObject* n) {
+            nodes.push_back(n->GetId());
+            if (auto* e = dynamic_cast<TGameEvent*>(n)) {
+                events.push_back({e->GetId(), e->IsActive()});
+                // Nothing of an entry runs before it is handed out.
+                e->Deactivate();
+            } else if (auto* l = dynamic_cast<TGameObjectFreeLink*>(n)) {
+                links.push_back({l->GetId(), l->GetValue() ? l->GetValue()->GetId() : 0});
+            } else if (dynamic_cast<TGameObjectBaseParam*>(n)) {
+                std::string text;
+                n->stringValue(text);
+                values.push_back({n->GetId(), std::move(text)});
+            }
+        });
+        std::sort(nodes.begin(), nodes.end());
+    }
+
+    // What was added to the node during a use, topmost first.
+    void CollectAdded(TBaseGameObject* node, std::vector<TBaseGameObject*>& added) const {
+        TChildList* list = node->GetObjects();
+        if (!list) return;
+        for (TBaseGameObject* c : *list) {
+            if (!c || c->GetParent() != node) continue;
+            if (std::binary_search(nodes.begin(), nodes.end(), c->GetId()))
+                CollectAdded(c, added);
+            else
+                added.push_back(c);
+        }
+    }
+
+    // Values first: an event started again may read them at once.
+    void Restore(TBaseGameObject* owner) const {
+        std::vector<TBaseGameObject*> added;
+        CollectAdded(owner, added);
+        for (TBaseGameObject* n : added) n->Delete();
+        auto mine = [owner](int32_t id) {
+            auto* n = dynamic_cast<TBaseGameObject*>(FindEngineObjectById(id));
+            return n && n != owner && IsSameOrAncestor(owner, n) ? n : nullptr; // taken out meanwhile
+        };
+        for (const Value& v : values)
+            if (TBaseGameObject* n = mine(v.id)) {
+                std::string now;
+                n->stringValue(now);
+                if (now != v.text) n->stringUpdate(v.text);
+            }
+        for (const Link& l : links)
+            if (auto* n = dynamic_cast<TGameObjectFreeLink*>(mine(l.id))) {
+                TEngineObject* value = l.value ? FindEngineObjectById(l.value) : nullptr;
+                if (n->GetValue() != value) n->setValue(value);
+            }
+        for (const Event& e : events)
+            if (auto* n = dynamic_cast<TGameEvent*>(mine(e.id))) {
+                if (e.active)
+                    n->Activate();
+                else
+                    n->Deactivate();
+            }
+    }
+};
+
 // ---- TBaseGameObject ---------------------------------------------------------------
+
+TBaseGameObject::TBaseGameObject() = default;
 
 TBaseGameObject::~TBaseGameObject() {
     // A node destroyed while still listed must not leave its address behind.
@@ -110,14 +209,37 @@ void TBaseGameObject::CreateEmpty() {
     indexInParent_ = -1;
 }
 
+void TBaseGameObject::BuildPoolEntry() {
+    if (GameClass().poolByCreate) {
+        Create(std::string(), nullptr);
+        TBaseGameObject::CreateEmpty();
+    } else {
+        CreateEmpty();
+    }
+    if (CountChildren() == 0) return;
+    // The children it was built with stay for every use (see Delete).
+    poolStart_ = std::make_unique<PoolStart>();
+    poolStart_->Record(this);
+}
+
 void TBaseGameObject::ReInit(const std::string& name, TBaseGameObject* parent) {
     SetName(name);
     deleted_ = false;
     SetParent(parent);
+    if (poolStart_) poolStart_->Restore(this);
 }
 
 void TBaseGameObject::Delete() {
     if (deleted_) return;
+    if (poolStart_ && poolEntry_) {
+        // Back to the pool whole: nothing of it runs while it waits there.
+        ForEachOwnNode(this, [](TBaseGameObject* n) {
+            if (auto* e = dynamic_cast<TGameEvent*>(n)) e->Deactivate();
+        });
+        DeletePooledKeepingChildren(this);
+        deleted_ = true;
+        return;
+    }
     SetName("_" + GetDebugPath(this));
     SetParent(nullptr);
     NotifyAllSubscribers(EM_OBJECT_DELETED, 0);
@@ -277,9 +399,42 @@ void TBaseGameObject::Free() {
         NotifyAllSubscribers(EM_SENDER_IS_NO_LONGER_EXISTS, 0);
         return;
     }
+    // Let go by its pool: the children it kept for reuse go with it.
+    if (poolStart_ && deleted_) FreeKeptChildren(this);
     OrphanChildren();
     objects_.reset();
     TEngineObject::Free();
+}
+
+bool DeletePooledKeepingChildren(TBaseGameObject* node) {
+    if (!node || node->IsDeleted() || !node->GetPoolEntry()) return false;
+    node->SetName("_" + GetDebugPath(node));
+    node->SetParent(nullptr);
+    node->NotifyAllSubscribers(EM_OBJECT_DELETED, 0);
+    if (DeletedObjects)
+        DeletedObjects->Add(node);
+    else
+        node->Release();
+    return true;
+}
+
+namespace {
+
+void FreeSubtree(TBaseGameObject* node) {
+    // A pooled child goes back to its own pool as it is.
+    if (!node->GetPoolEntry()) FreeKeptChildren(node);
+    node->Free();
+}
+
+} // namespace
+
+void FreeKeptChildren(TBaseGameObject* node) {
+    TChildList* list = node->GetObjects();
+    if (!list) return;
+    std::vector<TBaseGameObject*> kept;
+    for (TBaseGameObject* c : *list)
+        if (c && c->GetParent() == node) kept.push_back(c);
+    for (TBaseGameObject* c : kept) FreeSubtree(c);
 }
 
 TBaseGameObject* TBaseGameObject::getParentByClass(const TGameClass& cls) {

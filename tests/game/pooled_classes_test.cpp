@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ai_fixture.h"
+#include "game/damage.h"
 #include "game/camera_tracks.h"
 #include "game/scene.h"
 #include "game/triggers.h"
@@ -113,6 +114,29 @@ TEST_F(PooledClasses, EveryClassComesFromItsPoolWholeAndGoesBack) {
         ASSERT_NE(first, nullptr);
         EXPECT_EQ(again, first);
         EXPECT_EQ(FindEngineObjectById(first->GetId()), first); // back in its pool, alive
+    }
+}
+
+// The timed damages are made by the engine only (scripts cannot name them);
+// their pools build them whole all the same.
+TEST_F(PooledClasses, TimedDamagesComeFromTheirPoolsWhole) {
+    for (const TGameClass* cls : {&TTimingDamage::StaticClass(), &TTimingGravDamage::StaticClass()}) {
+        SCOPED_TRACE(cls->name);
+        TBaseGameObject* made = NewGameObject(*cls, "made", FindVarByPath("pool"));
+        TBaseGameObject* pooled = ObjManagersManager->GetObject(*cls);
+        ASSERT_NE(pooled, nullptr);
+        pooled->ReInit("pooled", FindVarByPath("pool"));
+        EXPECT_EQ(Shape(pooled), Shape(made));
+        EXPECT_NE(Shape(pooled), "");
+        Run("engine_SetVar('pool.pooled.time', '2') engine_DelVar('pool.pooled') engine_DelVar('pool.made')");
+        Frame();
+        Frame();
+        EXPECT_EQ(ObjManagersManager->GetObject(*cls), pooled);
+        pooled->ReInit("again", FindVarByPath("pool"));
+        EXPECT_EQ(Eval("engine_GetVar('pool.again.time')"), "0");
+        Run("engine_DelVar('pool.again')");
+        Frame();
+        EXPECT_EQ(FirstFatal(), "");
     }
 }
 

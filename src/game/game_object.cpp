@@ -56,81 +56,113 @@ template <class Visit> void ForEachOwnNode(TBaseGameObject* node, Visit visit) {
 // What a pool entry built with children was when it was made: each use
 // starts from it, as a new object starts from its construction.
 struct TBaseGameObject::PoolStart {
-    struct Event {
+    enum class Kind : uint8_t { Node, Event, Link, Number, Integer, Text, Value };
+    struct Entry {
         int32_t id;
-        bool active;
+        Kind kind = Kind::Node;
+        bool active = false; // Event
+        int32_t integer = 0; // Integer; Link: the linked object's id, 0 when empty
+        float number = 0.0f; // Number
+        std::string text;    // Text, Value
     };
-    struct Link {
-        int32_t id;
-        int32_t value; // 0: empty
-    };
-    struct Value {
-        int32_t id;
-        std::string text;
-    };
-    std::vector<int32_t> nodes; // sorted
-    std::vector<Event> events;
-    std::vector<Link> links;
-    std::vector<Value> values;
+    std::vector<Entry> entries; // every node of the subtree, by id
 
     void Record(TBaseGameObject* owner) {
         ForEachOwnNode(owner, [this](TBaseGameObject* n) {
-            nodes.push_back(n->GetId());
-            if (auto* e = dynamic_cast<TGameEvent*>(n)) {
-                events.push_back({e->GetId(), e->IsActive()});
+            Entry e{n->GetId()};
+            if (auto* ev = dynamic_cast<TGameEvent*>(n)) {
+                e.kind = Kind::Event;
+                e.active = ev->IsActive();
                 // Nothing of an entry runs before it is handed out.
-                e->Deactivate();
+                ev->Deactivate();
             } else if (auto* l = dynamic_cast<TGameObjectFreeLink*>(n)) {
-                links.push_back({l->GetId(), l->GetValue() ? l->GetValue()->GetId() : 0});
+                e.kind = Kind::Link;
+                e.integer = l->GetValue() ? l->GetValue()->GetId() : 0;
+            } else if (dynamic_cast<TGameObjectIntNonSavedParam*>(n)) {
+                // An event's activity: it follows the event.
+            } else if (auto* f = dynamic_cast<TGameObjectSubParam*>(n)) {
+                e.kind = Kind::Number;
+                e.number = f->GetValue();
+            } else if (auto* i = dynamic_cast<TGameObjectIntParam*>(n)) {
+                e.kind = Kind::Integer;
+                e.integer = i->GetValue();
+            } else if (auto* t = dynamic_cast<TGameObjectStringParam*>(n)) {
+                e.kind = Kind::Text;
+                e.text = t->GetValue();
             } else if (dynamic_cast<TGameObjectBaseParam*>(n)) {
-                std::string text;
-                n->stringValue(text);
-                values.push_back({n->GetId(), std::move(text)});
+                e.kind = Kind::Value;
+                n->stringValue(e.text);
             }
+            entries.push_back(std::move(e));
         });
-        std::sort(nodes.begin(), nodes.end());
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; });
     }
 
-    // What was added to the node during a use, topmost first.
-    void CollectAdded(TBaseGameObject* node, std::vector<TBaseGameObject*>& added) const {
+    const Entry* Find(int32_t id) const {
+        auto it = std::lower_bound(entries.begin(), entries.end(), id,
+                                   [](const Entry& e, int32_t key) { return e.id < key; });
+        return it != entries.end() && it->id == id ? &*it : nullptr;
+    }
+
+    // Puts the node's values back and notes its events and what a use added.
+    void RestoreValues(TBaseGameObject* node, std::vector<std::pair<TGameEvent*, bool>>& events,
+                       std::vector<TBaseGameObject*>& added) const {
         TChildList* list = node->GetObjects();
         if (!list) return;
         for (TBaseGameObject* c : *list) {
             if (!c || c->GetParent() != node) continue;
-            if (std::binary_search(nodes.begin(), nodes.end(), c->GetId()))
-                CollectAdded(c, added);
-            else
+            const Entry* e = Find(c->GetId());
+            if (!e) {
                 added.push_back(c);
+                continue;
+            }
+            switch (e->kind) {
+            case Kind::Event:
+                events.emplace_back(static_cast<TGameEvent*>(c), e->active);
+                break;
+            case Kind::Link: {
+                auto* l = static_cast<TGameObjectFreeLink*>(c);
+                TEngineObject* value = e->integer ? FindEngineObjectById(e->integer) : nullptr;
+                if (l->GetValue() != value) l->setValue(value);
+                break;
+            }
+            case Kind::Number:
+                if (auto* f = static_cast<TGameObjectSubParam*>(c); f->GetValue() != e->number)
+                    f->setValue(e->number);
+                break;
+            case Kind::Integer:
+                if (auto* i = static_cast<TGameObjectIntParam*>(c); i->GetValue() != e->integer)
+                    i->setValue(e->integer);
+                break;
+            case Kind::Text:
+                if (auto* t = static_cast<TGameObjectStringParam*>(c); t->GetValue() != e->text)
+                    t->setValue(e->text);
+                break;
+            case Kind::Value: {
+                std::string now;
+                c->stringValue(now);
+                if (now != e->text) c->stringUpdate(e->text);
+                break;
+            }
+            case Kind::Node:
+                break;
+            }
+            RestoreValues(c, events, added);
         }
     }
 
-    // Values first: an event started again may read them at once.
     void Restore(TBaseGameObject* owner) const {
+        std::vector<std::pair<TGameEvent*, bool>> events;
         std::vector<TBaseGameObject*> added;
-        CollectAdded(owner, added);
+        RestoreValues(owner, events, added);
         for (TBaseGameObject* n : added) n->Delete();
-        auto mine = [owner](int32_t id) {
-            auto* n = dynamic_cast<TBaseGameObject*>(FindEngineObjectById(id));
-            return n && n != owner && IsSameOrAncestor(owner, n) ? n : nullptr; // taken out meanwhile
-        };
-        for (const Value& v : values)
-            if (TBaseGameObject* n = mine(v.id)) {
-                std::string now;
-                n->stringValue(now);
-                if (now != v.text) n->stringUpdate(v.text);
-            }
-        for (const Link& l : links)
-            if (auto* n = dynamic_cast<TGameObjectFreeLink*>(mine(l.id))) {
-                TEngineObject* value = l.value ? FindEngineObjectById(l.value) : nullptr;
-                if (n->GetValue() != value) n->setValue(value);
-            }
-        for (const Event& e : events)
-            if (auto* n = dynamic_cast<TGameEvent*>(mine(e.id))) {
-                if (e.active)
-                    n->Activate();
-                else
-                    n->Deactivate();
-            }
+        // Last: an event started again may read the values at once.
+        for (const auto& [event, active] : events) {
+            if (active)
+                event->Activate();
+            else
+                event->Deactivate();
+        }
     }
 };
 

@@ -53,17 +53,18 @@ template <class Visit> void ForEachOwnNode(TBaseGameObject* node, Visit visit) {
 
 } // namespace
 
-// What a pool entry built with children was when it was made: each use
-// starts from it, as a new object starts from its construction.
+// What a pool entry built with children was when it was made. Each use gets
+// back the children it was built with and no others, its events start as
+// they were built, and the links its construction made point again where
+// they pointed (deleting the node cleared them); values stay as the last use
+// left them, as they do for every pooled node.
 struct TBaseGameObject::PoolStart {
-    enum class Kind : uint8_t { Node, Event, Link, Number, Integer, Text, Value };
+    enum class Kind : uint8_t { Node, Event, Link };
     struct Entry {
         int32_t id;
         Kind kind = Kind::Node;
         bool active = false; // Event
-        int32_t integer = 0; // Integer; Link: the linked object's id, 0 when empty
-        float number = 0.0f; // Number
-        std::string text;    // Text, Value
+        int32_t linked = 0;  // Link: the linked object's id, 0 when empty
     };
     std::vector<Entry> entries; // every node of the subtree, by id
 
@@ -75,25 +76,11 @@ struct TBaseGameObject::PoolStart {
                 e.active = ev->IsActive();
                 // Nothing of an entry runs before it is handed out.
                 ev->Deactivate();
-            } else if (auto* l = dynamic_cast<TGameObjectFreeLink*>(n)) {
+            } else if (auto* l = dynamic_cast<TGameObjectFreeLink*>(n); l && l->GetValue()) {
                 e.kind = Kind::Link;
-                e.integer = l->GetValue() ? l->GetValue()->GetId() : 0;
-            } else if (dynamic_cast<TGameObjectIntNonSavedParam*>(n)) {
-                // An event's activity: it follows the event.
-            } else if (auto* f = dynamic_cast<TGameObjectSubParam*>(n)) {
-                e.kind = Kind::Number;
-                e.number = f->GetValue();
-            } else if (auto* i = dynamic_cast<TGameObjectIntParam*>(n)) {
-                e.kind = Kind::Integer;
-                e.integer = i->GetValue();
-            } else if (auto* t = dynamic_cast<TGameObjectStringParam*>(n)) {
-                e.kind = Kind::Text;
-                e.text = t->GetValue();
-            } else if (dynamic_cast<TGameObjectBaseParam*>(n)) {
-                e.kind = Kind::Value;
-                n->stringValue(e.text);
+                e.linked = l->GetValue()->GetId();
             }
-            entries.push_back(std::move(e));
+            entries.push_back(e);
         });
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; });
     }
@@ -104,9 +91,9 @@ struct TBaseGameObject::PoolStart {
         return it != entries.end() && it->id == id ? &*it : nullptr;
     }
 
-    // Puts the node's values back and notes its events and what a use added.
-    void RestoreValues(TBaseGameObject* node, std::vector<std::pair<TGameEvent*, bool>>& events,
-                       std::vector<TBaseGameObject*>& added) const {
+    // Re-links the node's subtree and notes its events and what a use added.
+    void Walk(TBaseGameObject* node, std::vector<std::pair<TGameEvent*, bool>>& events,
+              std::vector<TBaseGameObject*>& added) const {
         TChildList* list = node->GetObjects();
         if (!list) return;
         for (TBaseGameObject* c : *list) {
@@ -116,47 +103,22 @@ struct TBaseGameObject::PoolStart {
                 added.push_back(c);
                 continue;
             }
-            switch (e->kind) {
-            case Kind::Event:
+            if (e->kind == Kind::Event) {
                 events.emplace_back(static_cast<TGameEvent*>(c), e->active);
-                break;
-            case Kind::Link: {
+            } else if (e->kind == Kind::Link) {
                 auto* l = static_cast<TGameObjectFreeLink*>(c);
-                TEngineObject* value = e->integer ? FindEngineObjectById(e->integer) : nullptr;
-                if (l->GetValue() != value) l->setValue(value);
-                break;
+                if (!l->GetValue()) l->setValue(FindEngineObjectById(e->linked));
             }
-            case Kind::Number:
-                if (auto* f = static_cast<TGameObjectSubParam*>(c); f->GetValue() != e->number)
-                    f->setValue(e->number);
-                break;
-            case Kind::Integer:
-                if (auto* i = static_cast<TGameObjectIntParam*>(c); i->GetValue() != e->integer)
-                    i->setValue(e->integer);
-                break;
-            case Kind::Text:
-                if (auto* t = static_cast<TGameObjectStringParam*>(c); t->GetValue() != e->text)
-                    t->setValue(e->text);
-                break;
-            case Kind::Value: {
-                std::string now;
-                c->stringValue(now);
-                if (now != e->text) c->stringUpdate(e->text);
-                break;
-            }
-            case Kind::Node:
-                break;
-            }
-            RestoreValues(c, events, added);
+            Walk(c, events, added);
         }
     }
 
     void Restore(TBaseGameObject* owner) const {
         std::vector<std::pair<TGameEvent*, bool>> events;
         std::vector<TBaseGameObject*> added;
-        RestoreValues(owner, events, added);
+        Walk(owner, events, added);
         for (TBaseGameObject* n : added) n->Delete();
-        // Last: an event started again may read the values at once.
+        // Last: an event started again may read its links at once.
         for (const auto& [event, active] : events) {
             if (active)
                 event->Activate();

@@ -61,7 +61,8 @@ public:
     // class whose own Create makes more than its CreateEmpty (poolByCreate),
     // that Create without name or parent, then emptied as CreateEmpty empties.
     // An entry built with children keeps them while it waits in the pool, and
-    // each time it is handed out its events start again as they were built.
+    // each time it is handed out it has those children and no others, and its
+    // events start again as they were built.
     void BuildPoolEntry();
 
     // ---- other operations -----------------------------------------------------

@@ -178,5 +178,53 @@ TEST_F(PooledClasses, ObjectsGoOnWithoutTheChildrenScriptsDelete) {
     EXPECT_GT(walked, 80);
 }
 
+// A script may move an object's events (or any child holding some) out of it
+// and then delete the object: the events stay usable, their Lua code runs,
+// and the native handlers of the object that is gone are not called.
+TEST_F(PooledClasses, EventsMovedOutOfTheirObjectOutliveIt) {
+    int walked = 0;
+    for (const TGameClass* cls : RegisteredGameClasses()) {
+        const std::string name = cls->name;
+        SCOPED_TRACE(name);
+        Fatal();
+        Run("engine_AddVar('pool', 'probe', '" + name + "')");
+        TBaseGameObject* probe = FindVarByPath("pool.probe");
+        if (!probe || !Fatal().empty()) {
+            if (FindVarByPath("pool.probe")) Run("engine_DelVar('pool.probe')");
+            Frame();
+            Fatal();
+            continue;
+        }
+        Run("engine_AddVar('', 'moved', 'TBaseGameObjectList')");
+        std::vector<std::string> children;
+        if (probe->GetObjects())
+            for (const TBaseGameObject* c : *probe->GetObjects())
+                if (c && c->GetParent() == probe) children.push_back(c->GetName());
+        for (const std::string& child : children)
+            Run("engine_SetParent(" + LuaQuote("pool.probe." + child) + ", 'moved')");
+        Run("engine_DelVar('pool.probe')");
+        Frame();
+        Frame();
+        std::vector<std::string> events;
+        std::vector<TBaseGameObject*> todo{FindVarByPath("moved")};
+        while (!todo.empty()) {
+            TBaseGameObject* n = todo.back();
+            todo.pop_back();
+            if (dynamic_cast<TGameEvent*>(n)) events.push_back(GetLuaPath(n));
+            if (n->GetObjects())
+                for (TBaseGameObject* c : *n->GetObjects())
+                    if (c && c->GetParent() == n) todo.push_back(c);
+        }
+        for (const std::string& e : events) Run("engine_Execute(" + LuaQuote(e) + ")");
+        Frame();
+        Run("engine_DelVar('moved')");
+        Frame();
+        Frame();
+        Fatal();
+        ++walked;
+    }
+    EXPECT_GT(walked, 80);
+}
+
 } // namespace
 } // namespace vesk::test

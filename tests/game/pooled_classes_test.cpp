@@ -78,6 +78,43 @@ protected:
         return read;
     }
 
+    // A new "pool.probe" of the class; false (and nothing left) when the
+    // class cannot be made here. children: the names of its own children.
+    bool MakeProbe(const std::string& cls, std::vector<std::string>& children) {
+        children.clear();
+        Fatal();
+        Run("engine_AddVar('pool', 'probe', '" + cls + "')");
+        TBaseGameObject* probe = FindVarByPath("pool.probe");
+        if (!probe || !Fatal().empty()) {
+            if (FindVarByPath("pool.probe")) Run("engine_DelVar('pool.probe')");
+            Frame();
+            Fatal();
+            return false;
+        }
+        if (probe->GetObjects())
+            for (const TBaseGameObject* c : *probe->GetObjects())
+                if (c && c->GetParent() == probe) children.push_back(c->GetName());
+        return true;
+    }
+
+    // Runs body on a new "pool.probe" of every class that can be made here,
+    // with the names of the probe's own children; then clears up.
+    template <class Body> void ForEachProbe(Body body) {
+        int walked = 0;
+        for (const TGameClass* cls : RegisteredGameClasses()) {
+            SCOPED_TRACE(cls->name);
+            std::vector<std::string> children;
+            if (!MakeProbe(cls->name, children)) continue;
+            body(std::string(cls->name), children);
+            if (FindVarByPath("pool.probe")) Run("engine_DelVar('pool.probe')");
+            Frame();
+            Frame();
+            Fatal();
+            ++walked;
+        }
+        EXPECT_GT(walked, 80);
+    }
+
     // One life of "pool.obj" made by the Lua call given: its shape once made
     // and once ticked, its fields written and read, a tick, its deletion; with
     // every fatal report on the way (a class that needs surroundings this
@@ -147,18 +184,7 @@ TEST_F(PooledClasses, TimedDamagesComeFromTheirPoolsWhole) {
 }
 
 TEST_F(PooledClasses, ObjectsGoOnWithoutTheChildrenScriptsDelete) {
-    int walked = 0;
-    for (const TGameClass* cls : RegisteredGameClasses()) {
-        const std::string name = cls->name;
-        SCOPED_TRACE(name);
-        Fatal();
-        Run("engine_AddVar('pool', 'probe', '" + name + "')");
-        TBaseGameObject* probe = FindVarByPath("pool.probe");
-        const bool makesItself = probe && Fatal().empty();
-        std::vector<std::string> children;
-        if (makesItself && probe->GetObjects())
-            for (const TBaseGameObject* c : *probe->GetObjects())
-                if (c && c->GetParent() == probe) children.push_back(c->GetName());
+    ForEachProbe([this](const std::string& name, const std::vector<std::string>& children) {
         for (const std::string& child : children) {
             SCOPED_TRACE(child);
             Run("engine_DelVar(" + LuaQuote("pool.probe." + child) + ")");
@@ -169,37 +195,15 @@ TEST_F(PooledClasses, ObjectsGoOnWithoutTheChildrenScriptsDelete) {
             SetFields("pool.probe", FindVarByPath("pool.probe"));
             Frame();
         }
-        if (FindVarByPath("pool.probe")) Run("engine_DelVar('pool.probe')");
-        Frame();
-        Frame();
-        Fatal();
-        if (makesItself) ++walked;
-    }
-    EXPECT_GT(walked, 80);
+    });
 }
 
 // A script may move an object's events (or any child holding some) out of it
 // and then delete the object: the events stay usable, their Lua code runs,
 // and the native handlers of the object that is gone are not called.
 TEST_F(PooledClasses, EventsMovedOutOfTheirObjectOutliveIt) {
-    int walked = 0;
-    for (const TGameClass* cls : RegisteredGameClasses()) {
-        const std::string name = cls->name;
-        SCOPED_TRACE(name);
-        Fatal();
-        Run("engine_AddVar('pool', 'probe', '" + name + "')");
-        TBaseGameObject* probe = FindVarByPath("pool.probe");
-        if (!probe || !Fatal().empty()) {
-            if (FindVarByPath("pool.probe")) Run("engine_DelVar('pool.probe')");
-            Frame();
-            Fatal();
-            continue;
-        }
+    ForEachProbe([this](const std::string&, const std::vector<std::string>& children) {
         Run("engine_AddVar('', 'moved', 'TBaseGameObjectList')");
-        std::vector<std::string> children;
-        if (probe->GetObjects())
-            for (const TBaseGameObject* c : *probe->GetObjects())
-                if (c && c->GetParent() == probe) children.push_back(c->GetName());
         for (const std::string& child : children)
             Run("engine_SetParent(" + LuaQuote("pool.probe." + child) + ", 'moved')");
         Run("engine_DelVar('pool.probe')");
@@ -218,12 +222,7 @@ TEST_F(PooledClasses, EventsMovedOutOfTheirObjectOutliveIt) {
         for (const std::string& e : events) Run("engine_Execute(" + LuaQuote(e) + ")");
         Frame();
         Run("engine_DelVar('moved')");
-        Frame();
-        Frame();
-        Fatal();
-        ++walked;
-    }
-    EXPECT_GT(walked, 80);
+    });
 }
 
 } // namespace

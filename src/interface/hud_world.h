@@ -11,6 +11,7 @@
 #include "game/game_object.h"
 #include "shared/engine_object.h"
 #include "shared/fast_cast.h"
+#include "shared/obj_ref.h"
 
 namespace vesk {
 
@@ -76,23 +77,5 @@ std::vector<TEngineObject*> HudLinkedObjects(TEngineObject* object, const std::s
 TEngineObject* HudObjectFromHex(const std::string& text, const char* context);
 // The object's name in the game-object tree ("" for other objects).
 std::string HudObjectName(TEngineObject* object);
-
-// A node (or any engine object) held by id: it may be freed while held, and
-// then reads as nullptr.
-template <class T> class TObjRef {
-public:
-    TObjRef() = default;
-    TObjRef(T* o) : id_(o ? o->GetId() : 0) {} // NOLINT: a reference is made from the object
-    // The HUD's controls are read through their references many times a frame:
-    // the cast is the remembered kind.
-    T* Get() const { return id_ ? CachedDynamicCast<T>(FindEngineObjectById(id_)) : nullptr; }
-    T* operator->() const { return Get(); }
-    explicit operator bool() const { return Get() != nullptr; }
-    bool Is(const TEngineObject* o) const { return o && id_ == o->GetId(); }
-    int32_t Id() const { return id_; }
-
-private:
-    int32_t id_ = 0;
-};
 
 } // namespace vesk

@@ -37,9 +37,10 @@ function gameUi.Build()
   label("GameDialogCue", "GameDialog", rect(120, 32, 350, 76), { "FONTSIZE", "13", "TEXTCOLOR", "FFFFFFFF" })
   for i = 1, 4 do
     node("GameDialogAnswer" .. i, "GameDialog", "TMegaButton", with(rect(12, 116 + (i - 1) * 27, 456, 24),
-      { "VISIBLE", "0", "COLOR", "C0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF",
+      { "VISIBLE", "0", "COLOR", "E0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF",
+        "TEXTLEFT", "8", "TEXTVERTALIGN", "CENTER",
         "ONMOUSEOVER", "engine_Desktop(slf .. '::COLOR', 'E0306090')",
-        "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'C0183050')",
+        "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'E0183050')",
         "ONMOUSECLICK", "game.Answer(" .. i .. ")" }))
   end
 
@@ -48,7 +49,9 @@ function gameUi.Build()
     { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
   label("GameSummaryTitle", "GameSummary", rect(0, 16, 400, 30),
     { "FONTSIZE", "20", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER" })
-  label("GameSummaryText", "GameSummary", rect(30, 60, 340, 80), { "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF" })
+  label("GameSummaryText", "GameSummary", rect(30, 60, 340, 64), { "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF" })
+  label("GameSummaryNote", "GameSummary", rect(0, 128, 400, 16),
+    { "TEXT", "Esc: the main menu", "FONTSIZE", "11", "TEXTCOLOR", "FF9CC4E4", "TEXTALIGN", "CENTER" })
 end
 
 function gameUi.ShowFlight(title)

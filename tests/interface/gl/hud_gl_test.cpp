@@ -371,7 +371,7 @@ TEST_F(HudLayoutGL, NoTextOfTheFlightLiesOverAnotherAndEachReads) {
          "'Objectives met: 3 of 3 (waypoint, raiders, report)', 'Raiders destroyed: 3, kills counted 3', "
          "'Shots fired: 167, hits 19', 'Flight time: 53.8 s in 1632 frames' })",
          "",
-         {"GameSummaryTitle", "GameSummaryText"}},
+         {"GameSummaryTitle", "GameSummaryText", "GameSummaryNote"}},
     };
     for (const State& state : states) {
         SCOPED_TRACE(state.what);

@@ -332,10 +332,11 @@ function flightHud.Build()
   buildUnshown()
 end
 
--- The flight begins: every lamp off but the condition, nothing matched.
+-- The flight begins: every lamp off but the condition, no speed matched.
 function flightHud.Reset()
   engine_Serv("INTERFACE", "RESETINDICATORS")
   D("itCriticalDamageValue::VISIBLE", "1")
+  if getfast_visible("MachSpeedIcon") then engine_Serv("TARGET", "MATCHSPEED") end
 end
 
 -- A ship destroyed in the fight: its marker and its radar blip go at once,

@@ -299,7 +299,10 @@ void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
     TMegaButton* bar = barSpeed_.Get();
     const float extent = bar ? static_cast<float>(bar->Height()) : 0.0f;
     if (TMegaButton* p = pointSpeed_.Get()) {
-        const float k = (ShipController ? ShipController->DisplayedSpeed() : 0.0f) / 100.0f;
+        // The set speed as a share of the top speed, so that the pointer stays
+        // on the gauge whatever the ship's top speed is.
+        const float shown = ShipController ? ShipController->DisplayedSpeed() : 0.0f;
+        const float k = maxVelocity > 0 ? std::clamp(shown / maxVelocity, 0.0f, 1.0f) : 0.0f;
         p->SetTop(Round((1 - k) * extent));
         p->SetHeight(4);
     }

@@ -180,6 +180,15 @@ TEST_F(StatusEngineTest, GaugesSpeedAndRadialBlur) {
     Serv("'SHIP', 'SPEED', 'SET', 50");
     status().Tick(16);
     EXPECT_EQ(Find("point_Speed")->AsRect()->Top(), 75);
+    // It is a share of the top speed, not of 100: a faster ship's half speed is
+    // half way down too, and its full speed at the top of the gauge.
+    shipAI->GetPhysicParams()->maxVelocity = 420;
+    Serv("'SHIP', 'SPEED', 'SET', 50");
+    status().Tick(16);
+    EXPECT_EQ(Find("point_Speed")->AsRect()->Top(), 75);
+    Serv("'SHIP', 'SPEED', 'SET', 100");
+    status().Tick(16);
+    EXPECT_EQ(Find("point_Speed")->AsRect()->Top(), 0);
     Run("engine_SetVar('obj.pship.isForsage', '1') engine_SetVar('obj.pship.overheat', '1')");
     status().Tick(16);
     EXPECT_TRUE(Find("ForsageTransporant")->AsSens()->Visible());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 
 #include "game/game_lua.h"
@@ -288,6 +289,20 @@ void TStatusEngine::PlaceOnGauge(TMegaButton* node, float f) {
     node->SetLeft(Round(80.0f * (1 - f) * (1 - f) + w - 155.0f));
 }
 
+namespace {
+// The radial-blur power of the post-process. The value reaches the script as
+// the number its text would read as, and the chunk is the same every frame:
+// compiled once, not once a frame.
+void SetRadialBlur(float power) {
+    const std::string text = FloatToStrRaw(power);
+    if (std::isfinite(power))
+        TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\",...)",
+                        {std::strtod(text.c_str(), nullptr)});
+    else
+        TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\"," + text + ")");
+}
+} // namespace
+
 void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
     BaseAIUnitClass* ai = HudShipAI(ship);
     if (!ai) return;
@@ -302,7 +317,7 @@ void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
         p->SetHeight(4);
     }
     const float x = maxVelocity > 0 ? std::min(speed / maxVelocity, 1.0f) : 0.0f;
-    TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\"," + FloatToStrRaw(5.0f * x) + ")");
+    SetRadialBlur(5.0f * x);
     if (bar) bar->SetProperty("IMAGECLIPTOP", std::to_string(Round((1 - x) * extent)));
     SetText(maxSpeed_.Get(), std::to_string(Round(maxVelocity)));
     // The speed limit the engines allow (per cent) and the lower speed.

@@ -321,13 +321,15 @@ void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
     if (bar) bar->SetProperty("IMAGECLIPTOP", std::to_string(Round((1 - x) * extent)));
     SetText(maxSpeed_.Get(), std::to_string(Round(maxVelocity)));
     // The speed limit the engines allow (per cent) and the lower speed.
-    const float p = HudValue(HudParam(ship, "p_engine"), "cur", 100.0f);
+    auto* engine =
+        CachedDynamicCast<TGameObjectParam>(engineParam_.Find(CachedDynamicCast<TBaseGameObject>(ship)));
+    const float p = engine ? HudChildValue(engineCur_.Find(engine), 100.0f) : 100.0f;
     if (TMegaButton* n = curMaxSpeed_.Get()) {
         SetText(n, std::to_string(Round(maxVelocity * p / 100.0f)));
         PlaceOnGauge(n, p / 100.0f);
     }
     const float q =
-        maxVelocity > 0 ? 100.0f * HudValue(HudPlayer(), "playerShipMinSpeed") / maxVelocity : 0.0f;
+        maxVelocity > 0 ? 100.0f * HudChildValue(minSpeedValue_.Find(HudPlayer())) / maxVelocity : 0.0f;
     if (TMegaButton* n = pointMaxSpeed_.Get()) {
         n->SetTop(Round((1 - q / 100.0f) * extent));
         n->SetHeight(4);
@@ -336,7 +338,8 @@ void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
         SetText(n, std::to_string(Round(maxVelocity * q / 100.0f)));
         PlaceOnGauge(n, q / 100.0f);
     }
-    SetShown(forsage_.Get(), HudValue(ship, "isForsage") != 0);
+    SetShown(forsage_.Get(),
+             HudChildValue(forsageValue_.Find(CachedDynamicCast<TBaseGameObject>(ship))) != 0);
 }
 
 void TStatusEngine::UpdateWarnings(TEngineObject* ship) {

@@ -12,6 +12,7 @@
 #include "interface/ship_controller.h"
 #include "interface/variators.h"
 #include "interface_fixture.h"
+#include "render/null_device_scope.h"
 #include "render/world_links.h"
 #include "text_fixture.h"
 
@@ -435,6 +436,34 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     TEODestroyManager->Flush();
     EXPECT_EQ(FindEngineObjectById(desktopId), nullptr);
     d.FreeCore();
+}
+
+// Without a device (a headless run) nothing of the interface would be seen:
+// the service does not draw the desktop; with a device it draws the frame.
+TEST(InterfaceServiceTest, DrawsOnlyOnADevice) {
+    ErrorTrap trap;
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    CoreServices services;
+    InstallInterfaceServices(services);
+    IDesktop& d = *services.desktop;
+    d.InitCore();
+    d.Create();
+    d.SetScriptsLoaded();
+    int presented = 0;
+    CurrentDesktop()->links.present = [&] { ++presented; };
+    d.Render();
+    EXPECT_EQ(presented, 0);
+    {
+        NullDeviceScope device;
+        device.Init();
+        ASSERT_TRUE(Device);
+        d.Render();
+        EXPECT_EQ(presented, 1);
+    }
+    d.Release();
+    TEODestroyManager->Flush();
+    d.FreeCore();
+    EXPECT_TRUE(trap.lastFatal.empty());
 }
 
 } // namespace

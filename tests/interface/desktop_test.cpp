@@ -398,14 +398,21 @@ TEST_F(DesktopTest, TextLayerIsDrawnBeforeCursorPostEffectsAndPresent) {
     InterfaceGlyphRenderer = oldGlyphs;
 }
 
-TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
+// The interface as the program installs it, its desktop created.
+class InterfaceServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+        InstallInterfaceServices(services);
+        services.desktop->InitCore();
+        services.desktop->Create();
+    }
     ErrorTrap trap;
-    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     CoreServices services;
-    InstallInterfaceServices(services);
+};
+
+TEST_F(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     IDesktop& d = *services.desktop;
-    d.InitCore();
-    d.Create();
     ASSERT_NE(CurrentDesktop(), nullptr);
     EXPECT_NE(TextLayer, nullptr); // the interface's and the console's texts have a layer
     EXPECT_EQ(InterfaceTextDrawer, TextLayer.get());
@@ -440,14 +447,8 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
 
 // Without a device (a headless run) nothing of the interface would be seen:
 // the service does not draw the desktop; with a device it draws the frame.
-TEST(InterfaceServiceTest, DrawsOnlyOnADevice) {
-    ErrorTrap trap;
-    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
-    CoreServices services;
-    InstallInterfaceServices(services);
+TEST_F(InterfaceServiceTest, DrawsOnlyOnADevice) {
     IDesktop& d = *services.desktop;
-    d.InitCore();
-    d.Create();
     d.SetScriptsLoaded();
     int presented = 0;
     CurrentDesktop()->links.present = [&] { ++presented; };

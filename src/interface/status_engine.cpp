@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
 
 #include "game/game_lua.h"
@@ -290,16 +289,16 @@ void TStatusEngine::PlaceOnGauge(TMegaButton* node, float f) {
 }
 
 namespace {
-// The radial-blur power of the post-process. The value reaches the script as
-// the number its text would read as, and the chunk is the same every frame:
-// compiled once, not once a frame.
+// The radial-blur power of the post-process. The chunk is the same every
+// frame, so it is compiled once, and the power reaches the script as its
+// exact value, the number the decimal text of it reads as. A power that is
+// not a number goes as the text it always made.
 void SetRadialBlur(float power) {
-    const std::string text = FloatToStrRaw(power);
     if (std::isfinite(power))
         TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\",...)",
-                        {std::strtod(text.c_str(), nullptr)});
+                        {static_cast<double>(power)});
     else
-        TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\"," + text + ")");
+        TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\"," + FloatToStrRaw(power) + ")");
 }
 } // namespace
 

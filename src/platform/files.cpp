@@ -207,16 +207,19 @@ std::string ExactNative(const SplitPath& s) {
     return WithTrailingSlash(std::move(exact), s);
 }
 
-// The native name of an engine path and whether it exists (as a file, a
-// folder or anything else a stat finds).
-std::string Resolve(std::string_view enginePath, bool& exists) {
-    exists = false;
+// The native name of an engine path; `found` gets what a stat of it finds
+// and is false when nothing is there (the stat is the one the lookup made).
+std::string Resolve(std::string_view enginePath, bool& found, struct stat& st) {
+    found = false;
     const SplitPath s = Split(enginePath);
-    if (s.comps.empty()) return s.absolute ? "/" : std::string();
+    if (s.comps.empty()) {
+        if (!s.absolute) return {};
+        found = ::stat("/", &st) == 0;
+        return "/";
+    }
     std::string exact = ExactNative(s);
-    struct stat st {};
     if (::stat(exact.c_str(), &st) == 0) {
-        exists = true;
+        found = true;
         return exact;
     }
     // The folder part from what is kept or walked afresh, then the last component.
@@ -237,7 +240,7 @@ std::string Resolve(std::string_view enginePath, bool& exists) {
     const FolderEntry* e = IsDots(last) ? nullptr : FindEntry(r->entries, native, last, true);
     std::string out = WithTrailingSlash(JoinNative(base, e ? e->native : native), s);
     // The listing says the entry is there; a link that leads nowhere is not.
-    exists = (e || IsDots(last)) && ::stat(out.c_str(), &st) == 0;
+    found = (e || IsDots(last)) && ::stat(out.c_str(), &st) == 0;
     return out;
 }
 
@@ -251,24 +254,30 @@ std::string ToSlashes(std::string_view path) {
 }
 
 std::string NativePath(std::string_view enginePath) {
-    bool exists = false;
-    return Resolve(enginePath, exists);
+    bool found = false;
+    struct stat st {};
+    return Resolve(enginePath, found, st);
 }
 
 bool PathExists(std::string_view path) {
-    bool exists = false;
-    Resolve(path, exists);
-    return exists;
+    bool found = false;
+    struct stat st {};
+    Resolve(path, found, st);
+    return found;
 }
 
 bool FileExists(std::string_view path) {
-    std::error_code ec;
-    return fs::is_regular_file(NativePath(path), ec);
+    bool found = false;
+    struct stat st {};
+    Resolve(path, found, st);
+    return found && S_ISREG(st.st_mode);
 }
 
 bool FolderExists(std::string_view path) {
-    std::error_code ec;
-    return fs::is_directory(NativePath(path), ec);
+    bool found = false;
+    struct stat st {};
+    Resolve(path, found, st);
+    return found && S_ISDIR(st.st_mode);
 }
 
 bool IsSymbolicLink(std::string_view path) {

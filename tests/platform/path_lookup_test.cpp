@@ -105,3 +105,32 @@ TEST(PathLookup, RelativeNamesFollowTheCurrentFolder) {
     }
     vp::SetCurrentFolder(cwd);
 }
+
+// What each question answers of each kind of name, exact or in another case.
+TEST(PathLookup, KindsOfNamesAnswerTheirQuestions) {
+    vesk::test::TempDir dir;
+    ASSERT_TRUE(vp::CreateFolders(dir / "Data/Sub"));
+    MakeFile(dir / "Data/File.txt");
+    fs::create_symlink(dir / "Data/none", dir / "Data/Dangling");
+    const struct {
+        std::string path;
+        bool file, folder, exists;
+    } cases[] = {
+        {dir / "Data/File.txt", true, false, true},
+        {dir / "DATA/file.TXT", true, false, true},
+        {dir / "data/sub", false, true, true},
+        {dir / "data/SUB/", false, true, true},
+        {dir / "data/file.txt/", false, false, false},
+        {dir / "data/dangling", false, false, false},
+        {dir / "data/none.txt", false, false, false},
+        {dir / "none/file.txt", false, false, false},
+        {"/", false, true, true},
+        {"", false, false, false},
+    };
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& c : cases) {
+            EXPECT_EQ(vp::FileExists(c.path), c.file) << c.path;
+            EXPECT_EQ(vp::FolderExists(c.path), c.folder) << c.path;
+            EXPECT_EQ(vp::PathExists(c.path), c.exists) << c.path;
+        }
+}

@@ -449,7 +449,7 @@ TEST_F(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     d.FreeCore();
 }
 
-TEST(InterfaceServiceTest, StartingTheInterfaceSetsItsDialogFileViewportListAndTextColour) {
+TEST(InterfaceStartTest, StartingTheInterfaceSetsItsDialogFileViewportListAndTextColour) {
     ErrorTrap trap;
     CoreServices services;
     InstallInterfaceServices(services);

@@ -218,9 +218,9 @@ constexpr Row kRows[] = {
     R({114, 115, 116}, B::Off,   Sel1(TEX, DIF),    Off,             ModEach(TEX, CUR), Off,   2, {1, 0}, {0, 1}),
     R({130},           B::Off,   Unset,             Unset,           Unset,             Unset, 1),
     R({131},           B::Off,   Unset,             Unset,           Unset,             Unset, 2),
-    // There is no stage 3: asking for it is reported.
-    R({132},           B::Off,   Unset,             Unset,           Unset,             Unset, 3, {},     {},
-      "utt"),
+    // Would empty stage 3, which no material has: reported, and drawn as 131.
+    R({132},           B::Off,   Unset,             Unset,           Unset,             Unset, 2, {},     {},
+      "asks for texture stage 3, which a material does not have; drawn as technique 131"),
 };
 // clang-format on
 
@@ -294,13 +294,20 @@ void MaterialClass::AddStatesForTexturingTechnique(int t) {
     if (row->empty >= 0) {
         if (TexturePropertiesClass* s = GetTextureProp(uint32_t(row->empty))) s->SetTexture(nullptr);
     }
-    if (row->report) ErrorReport(row->report, "mhl");
+    // A content fault: the error log names the material and the file that asked for it, and the
+    // game goes on with the row's stages.
+    if (row->report)
+        ErrorReport(NamingFile("MaterialClass.AddStatesForTexturingTechnique: technique " +
+                                   std::to_string(t) + " of material \"" + name_ + "\" " + row->report,
+                               file_),
+                    "m");
 }
 
 MaterialClass* MaterialClass::Copy() const {
     MaterialClass* m = Create();
     m->ClearStages();
     m->name_ = name_;
+    m->file_ = file_;
     m->twoSided_ = twoSided_;
     m->material_ = material_;
     m->technique_ = technique_;
@@ -383,7 +390,7 @@ std::string MaterialLuaMemo::Read(const std::string& expression, const std::func
 }
 
 bool MaterialClass::SetMaterialFromLua(const std::string& name, const std::string& alternate,
-                                       MaterialLuaMemo* memo) {
+                                       MaterialLuaMemo* memo, const std::string& file) {
     // The memo answers once one whole material has been read through it.
     struct CloseMemo {
         MaterialLuaMemo* memo;
@@ -392,6 +399,7 @@ bool MaterialClass::SetMaterialFromLua(const std::string& name, const std::strin
         }
     } closeMemo{memo};
     name_ = name;
+    file_ = file;
     LuaMaterialReader r{name, alternate, TableOf(name), TableOf(alternate), memo};
     if (alternate.empty()) {
         ErrorReport(

@@ -113,7 +113,8 @@ struct Row {
     // Stage 0 sets its coordinate set after its colour operation, stage 1
     // before it.
     CoordIndex coord0, coord1;
-    // Reported with "mhl" once the row is written.
+    // A content fault the row works around: written to the error log, after
+    // the material's name, once the row is written.
     const char* report = nullptr;
 };
 
@@ -171,8 +172,9 @@ public:
     // Fills the material from materials[name], taking every missing value from
     // materials[alternate]. True when `name` was missing and the alternate was used.
     // A memo, when given, answers the reads of a material filled from the same names before.
+    // `file` is the content file the material is read for; reports about the material name it.
     bool SetMaterialFromLua(const std::string& name, const std::string& alternate,
-                            MaterialLuaMemo* memo = nullptr);
+                            MaterialLuaMemo* memo = nullptr, const std::string& file = {});
     MaterialClass* Copy() const;
 
     const std::string& Name() const { return name_; }
@@ -193,6 +195,7 @@ private:
 
     bool shared_ = false;
     std::string name_;
+    std::string file_;
     bool twoSided_ = false;
     platform::D3DMATERIAL9 material_{};
     int technique_ = -1;
@@ -224,8 +227,8 @@ public:
     }
     void SetPixelShader(PixelShaderClass* shader) { material_->SetPixelShader(shader); }
     bool SetMaterialFromLua(const std::string& name, const std::string& alternate,
-                            MaterialLuaMemo* memo = nullptr) {
-        return material_->SetMaterialFromLua(name, alternate, memo);
+                            MaterialLuaMemo* memo = nullptr, const std::string& file = {}) {
+        return material_->SetMaterialFromLua(name, alternate, memo, file);
     }
     IIndexBuffer* GetIB() const { return ib_; }
     // Takes the chunk over; nullptr is reported.

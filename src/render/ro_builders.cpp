@@ -52,7 +52,7 @@ void ROBuilderBase::SetMaterialProperties(TRenderObject& ro, const ROModelNode& 
     for (const ROModelMaterial& nm : node.materials) {
         const std::string name = nm.nameSet ? nm.name : "checker";
         ROMaterialClass* m = ro.AddMaterial();
-        m->SetMaterialFromLua(name, "checker");
+        m->SetMaterialFromLua(name, "checker", nullptr, node.fileName);
         WriteIndexChunk(*m, nm.indices);
         m->SetPrimCount(PrimitiveCountOfIndices(nm.indices.size()));
     }

@@ -27,6 +27,13 @@ constexpr int kJoyButtonFirstCode = 1000;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
+// The time value of the joystick actions. The "rotate" action's roll factor is
+// this share of a second times the setting times the deflection: a full
+// second makes a full deflection roll the ship at the setting's factor at any
+// frame rate. The frame time here would keep a full deflection inside the
+// dead zone at 16 ms frames and change the roll with the frame rate.
+constexpr float kJoyActionTimeMs = 1000.0f;
+
 // The settings variable that scales the "rotate" joystick action.
 float RotationFactor() {
     TVarList* list = FindVarListWith("sensitivity");
@@ -117,10 +124,10 @@ void TInputDeviceManager::SetMouseAcquired(bool on) {
     backend_->Acquire(InputDevice::Mouse, on);
 }
 
-void TInputDeviceManager::Tick(float dt) {
+void TInputDeviceManager::Tick(float) {
     ReadKeyboard();
     ReadMouse();
-    PollJoystick(dt);
+    PollJoystick();
 }
 
 void TInputDeviceManager::ReadKeyboard() {
@@ -161,7 +168,7 @@ void TInputDeviceManager::ReadMouse() {
     flushMove();
 }
 
-void TInputDeviceManager::PollJoystick(float dt) {
+void TInputDeviceManager::PollJoystick() {
     if (!joystick_.present) return;
     platform::JoystickState state;
     if (!backend_->PollJoystick(state)) return;
@@ -186,7 +193,7 @@ void TInputDeviceManager::PollJoystick(float dt) {
         [&](int32_t a, int32_t p, const std::string& action, int code, bool invert, float time) {
             RunJoyAction(a, p, action, code, invert, time, factor, press);
         },
-        dt);
+        kJoyActionTimeMs);
     joystick_.previous = state;
 }
 

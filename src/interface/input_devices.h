@@ -76,7 +76,7 @@ public:
 private:
     void ReadKeyboard();
     void ReadMouse();
-    void PollJoystick(float dt);
+    void PollJoystick();
 
     std::unique_ptr<platform::IInputBackend> backend_;
     TJoystickWrapper joystick_;

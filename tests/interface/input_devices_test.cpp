@@ -247,7 +247,7 @@ protected:
         SetEngineFunction("engine_Serv", StubServ);
         SetEngineFunction("Lua_SetJoyAction", LuaSetJoyAction);
         InitVarLists();
-        IeVars->Put("sensitivity", VarValue(100.0f));
+        IeVars->Put("sensitivity", VarValue(1.0f)); // as the game's settings give it
         LuaDebugMode = false;
         CreateLuaMachine();
         ClearJoyActions();
@@ -263,18 +263,50 @@ protected:
     ErrorTrap trap;
 };
 
-TEST_F(JoystickPollTest, ScriptedAxesRunTheBoundActionsWithTheFrameTime) {
+TEST_F(JoystickPollTest, ScriptedAxesRunTheBoundActions) {
     Manager m(true);
     LuaMachine->RunString(R"(Lua_SetJoyAction("JOYSTICK_AXIS_LX_INC", "rotate", 0))");
     LuaMachine->RunString(R"(Lua_SetJoyAction("JOYSTICK_AXIS_LY_INC", "strafe", 0))");
     LuaMachine->RunString(R"(Lua_SetJoyAction("JOYSTICK_AXIS_RZ_DEC", "simple", 0))");
     platform::JoystickState s;
-    s.axes[0] = 250; // r = 20 / 1000 * 100 * 0.25 = 0.5
+    s.axes[0] = 500; // half way: half the roll
     s.axes[5] = 201;
     m.in->SetJoystick(s);
     EXPECT_EQ(m.Tick(20.0f), (Events{"key 1047 down", "key 1047 up", "key 1047 down", "key 1047 up"}));
     EXPECT_EQ(ServCalls, (std::vector<std::string>{"PHYSICS,Ship,StopRotate", "PHYSICS,Ship,RotateLeft,0.5",
                                                    "PHYSICS,Ship,StrafeStop"}));
+}
+
+// The stick's X axis rolls the ship with the game's own setting of 1: a full
+// deflection gives the full roll, at short and long frames alike, and only a
+// stick near its centre rests in the dead zone.
+TEST_F(JoystickPollTest, TheRotateAxisRollsTheShipAtAnyFrameTime) {
+    LuaMachine->RunString(R"(Lua_SetJoyAction("JOYSTICK_AXIS_LX_INC", "rotate", 0))");
+    struct Case {
+        int32_t axis;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {1000, {"PHYSICS,Ship,StopRotate", "PHYSICS,Ship,RotateLeft,1"}},
+        {-1000, {"PHYSICS,Ship,StopRotate", "PHYSICS,Ship,RotateRight,1"}},
+        {250, {"PHYSICS,Ship,StopRotate", "PHYSICS,Ship,RotateLeft,0.25"}},
+        {80, {"PHYSICS,Ship,StopRotate"}}, // into the dead zone: the roll stops once
+    };
+    for (float frame : {5.0f, 16.0f, 200.0f, 1000.0f}) {
+        Manager m(true);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "frame " << frame << " ms, axis " << c.axis);
+            platform::JoystickState s;
+            s.axes[0] = c.axis;
+            m.in->SetJoystick(s);
+            ServCalls.clear();
+            m.Tick(frame);
+            EXPECT_EQ(ServCalls, c.calls);
+        }
+        // Resting in the dead zone sends nothing more.
+        ServCalls.clear();
+        m.Tick(frame);
+        EXPECT_TRUE(ServCalls.empty());
+    }
 }
 
 TEST_F(JoystickPollTest, AVirtualSdlJoystickDrivesTheAxisActions) {

@@ -34,7 +34,7 @@ materials.solar_panel = material("2008", 30, "station/solar_panel")
 materials.dock_light = material("2009", 50, "fx/engine_glow.tga")
 materials.ring_window = material("2017", 50, "fx/engine_glow.tga")
 materials.gate_frame = material("2015", 30, "station/outpost_panels")
-materials.gate_field = material("2016", 80, "fx/shield")
+materials.gate_field = material("2016", 50, "fx/shield")
 
 -- Ships and what hangs on them.
 materials.hawk_hull = material("2011", 30, "ships/hawk_hull")

@@ -120,6 +120,7 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     const Picture& cockpit = shots[2];
     const Picture& fight = shots[3];
     const Picture& explosion = shots[4];
+    const Picture& gate = shots[5];
     const Picture& dialog = shots[6];
     const Picture& summary = shots[7];
     auto clear = [](const Rgb& p) { return Near(p, 13, 26, 38); };
@@ -196,6 +197,12 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
                                   std::regex(R"(a raider's explosion; flying ([\w,]*), marked ([\w,]*))")))
         << log;
     EXPECT_EQ(marks[1], marks[2]);
+
+    // The outpost's gate, open: the pilot flies at it, so its glowing blue
+    // field fills the middle of the view, where the flight's picture shows space.
+    auto field = [](const Rgb& p) { return p.b > 150 && p.b > p.r + 80; };
+    EXPECT_GT(gate.Count(384, 288, 640, 480, field), 100);
+    EXPECT_LT(flight.Count(384, 288, 640, 480, field), 40);
 
     // The dialog: the dispatcher's portrait (a face, warmer than the blue window) in its frame.
     EXPECT_GT(dialog.Count(354, 78, 438, 162, [](const Rgb& p) { return p.r > p.b + 15 && p.r > 80; }), 10);

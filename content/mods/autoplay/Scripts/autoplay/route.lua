@@ -7,9 +7,11 @@ autoplayRoute = {
   waypointPicture = 1400, battlePictureMs = 3500,
   -- A look from the cockpit (its key pressed, a picture, pressed again) when
   -- the waypoint is this near; a picture of a raider's explosion this long
-  -- after it went down (the first one after the fight's picture); one of the
-  -- outpost's gate once it stands open and the ship is this near.
-  cockpitPicture = 1000, cockpitKey = "C", explosionPictureMs = 200, gatePicture = 1100,
+  -- after it went down (the first one after the fight's picture).
+  cockpitPicture = 1000, cockpitKey = "C", explosionPictureMs = 200,
+  -- The outpost's gate, once it stands open: the pilot flies at it and takes
+  -- its picture when it is this near, or has flown at it this long (ms).
+  gatePicture = 750, gateAimMs = 8000,
   -- Keys the pilot presses before the fight's picture and after it: a
   -- narrower view, the music a little louder, and back.
   beforePicture = { "=", "]", "F12" }, afterPicture = { "-", "[" },

@@ -45,14 +45,41 @@ local function hudMarks()
   return "flying " .. table.concat(flying, ",") .. ", marked " .. table.concat(marked, ",")
 end
 
+-- The ship's top speed, as its model's handling gives it.
+local function topSpeed()
+  local path = "obj." .. ship()
+  return engine_GetVar("mesh." .. engine_GetVar(path .. ".spacemodel") .. ".physic_params.ph_MaxVelocity")
+end
+
 -- The player's ship under the steering unit's own control, at its full speed
 -- (an AI's stop order leaves the unit's speed at nothing).
 local function steerTo(hex)
   local path = "obj." .. ship()
   engine_SetVar("player.selfShipControl", "0")
-  engine_PhCommand(path, "stop", "", engine_GetVar("mesh." .. engine_GetVar(path .. ".spacemodel") ..
-    ".physic_params.ph_MaxVelocity"))
+  engine_PhCommand(path, "stop", "", topSpeed())
   engine_PhCommand(path, "goToHelperHex", "", hex)
+end
+
+-- The outpost's gate, a second after it stood open: the pilot turns the ship,
+-- and the chase camera behind it, to the gate and takes its picture when it
+-- has come near, or has flown at it long enough. True while it is on the way.
+local function lookAtGate(ms)
+  local gate = mission.gate
+  if autoplay.gateShot or not (gate and gate.state == "open" and gate.ms >= 1000) then return false end
+  local r = engine_PhRange(game.hex(ship()), gate.unit)
+  if autoplay.gateAimMs == nil then
+    autoplay.gateAimMs = 0
+    steerTo(gate.unit)
+    trace("turning to the outpost's gate, " .. r .. " from it")
+    return true
+  end
+  autoplay.gateAimMs = autoplay.gateAimMs + ms
+  if r < route.gatePicture or autoplay.gateAimMs >= route.gateAimMs then
+    autoplay.gateShot = true
+    picture("the outpost's gate open, " .. r .. " from it")
+    return false
+  end
+  return true
 end
 
 -- The nearest enemy still flying, nil when none is.
@@ -158,15 +185,9 @@ local function fly(ms)
       engine_SetVar(path .. ".ai_model", "dummy")
       trace("flying to the outpost to report")
     end
-    -- The outpost's gate, open (a second after it stood) and near, or open
-    -- three seconds: a fast ship reaches the outpost's radio before it is near.
-    local gate = mission.gate
-    if gate and gate.state == "open" and gate.ms >= 1000 and not autoplay.gateShot then
-      local r = engine_PhRange(game.hex(ship()), gate.unit)
-      if r < route.gatePicture or gate.ms >= 3000 then
-        autoplay.gateShot = true
-        picture("the outpost's gate open, " .. r .. " from it")
-      end
+    if lookAtGate(ms) then
+      autoplay.steerMs = 0 -- on to the outpost straight after the picture
+      return
     end
     -- The AI's last orders (a stop among them) run out first: the course is
     -- given again every second.

@@ -24,10 +24,6 @@ namespace {
 
 class CollisionRunTest : public test::InProcessDemo {
 protected:
-    TBaseRenderUnit* Unit(const std::string& object) {
-        const std::string hex = Lua("return engine_GetVar('obj." + object + ".hex')");
-        return FindEngineObjectAs<TBaseRenderUnit>(std::atoi(hex.c_str()));
-    }
     BaseAIUnitClass* AI(const std::string& object) {
         TBaseRenderUnit* unit = Unit(object);
         IRenderUnitAI* ai = nullptr;

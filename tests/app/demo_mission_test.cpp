@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/math.h"
 
 #include <SDL.h>
 
@@ -265,6 +266,45 @@ TEST_F(InProcessDemoTest, EveryEngineFunctionHasAHandlerInTheGame) {
     EXPECT_TRUE(missing.empty()) << "engine functions without a handler: " << list;
 }
 
+// The engine tells the scripts where the cursor went each time it moves:
+// the content keeps the place (a script fault there came with every move).
+TEST_F(InProcessDemoTest, TheScriptsKnowWhereTheCursorIs) {
+    Frames(50);
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_TRUE(desk);
+    desk->MouseMoveEvent(-40, 25);
+    Frames(1);
+    EXPECT_EQ(Lua("return iCursor.x .. ' ' .. iCursor.y"),
+              std::to_string(desk->Cursor().X()) + " " + std::to_string(desk->Cursor().Y()));
+    EXPECT_NE(desk->Cursor().X(), 512);
+}
+
+// A quick save loaded in flight: the ship comes back as a new unit, and the
+// player's controls take it again, so it flies on (the saved switch was read
+// before the unit was there, which left the ship standing for good).
+TEST_F(InProcessDemoTest, AfterAQuickLoadThePlayerFliesTheShipOn) {
+    ASSERT_TRUE(StartMission());
+    Frames(60);
+    auto at = [&] {
+        Vec3 p{};
+        if (TBaseRenderUnit* unit = Unit("hawk")) unit->GetPosition(p);
+        return p;
+    };
+    ASSERT_EQ(Lua("return tostring(game.Save('quick'))"), "true");
+    Frames(30);
+    ASSERT_EQ(Lua("return tostring(game.Load('quick'))"), "true");
+    Frames(5);
+    Vec3 before = at();
+    Frames(60);
+    EXPECT_GT(Vec3Length(Vec3Sub(at(), before)), 100.0f) << "the loaded ship stands still";
+    // The throttle acts on the loaded ship: stopped, it stands.
+    LuaMachine->RunString("engine_Serv('SHIP', 'SPEED', 'SET', '0')");
+    Frames(240);
+    before = at();
+    Frames(30);
+    EXPECT_LT(Vec3Length(Vec3Sub(at(), before)), 1.0f) << "the loaded ship does not take the throttle";
+}
+
 // The game on the GL device (the HUD's markers follow the ships on the
 // screen), its input as a player's: the space bar held fires the guns at the
 // selected raider and stops when let go; the right mouse button picks the
@@ -351,6 +391,67 @@ TEST_F(InProcessDemoOnTheDevice, TheTriggerAndTheMouseButtonsActInFlight) {
     desk->MouseButtonEvent(0, false);
     Frames(2);
     EXPECT_EQ(Shots(), released) << "the guns fire under the menu";
+}
+
+// Esc over a flight brings the menu and the flight stands still under it:
+// neither the player's ship nor the raiders move while frames pass. Esc
+// again, and "Continue" after a second Esc, take the menu away and the
+// flight goes on.
+TEST_F(InProcessDemoOnTheDevice, TheMenuOverAFlightStopsItUntilItCloses) {
+    ASSERT_TRUE(StartMission());
+    Frames(30);
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_TRUE(desk);
+    const std::vector<std::string> ships{"hawk", "raider01", "raider02", "raider03"};
+    auto where = [&] {
+        std::vector<Vec3> at;
+        for (const std::string& s : ships) {
+            TBaseRenderUnit* unit = Unit(s);
+            EXPECT_NE(unit, nullptr) << s;
+            Vec3 p{};
+            if (unit) unit->GetPosition(p);
+            at.push_back(p);
+        }
+        return at;
+    };
+    // The ships that moved: the player's ship flies at its speed, the raiders
+    // as their orders take them.
+    auto moved = [&](const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
+        std::string which;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (Vec3Length(Vec3Sub(a[i], b[i])) > 0.01f) which += ships[i] + " ";
+        return which;
+    };
+    auto escape = [&] {
+        Key(SDL_SCANCODE_ESCAPE, true);
+        Key(SDL_SCANCODE_ESCAPE, false);
+        Frames(2);
+    };
+
+    escape();
+    ASSERT_EQ(Lua("return getfast_visible('MainMenu') and 'shown' or 'hidden'"), "shown");
+    EXPECT_TRUE(desk->Paused());
+    std::vector<Vec3> before = where();
+    Frames(120);
+    EXPECT_EQ(moved(before, where()), "") << "ships fly on under the menu";
+    EXPECT_EQ(Lua("return mission.state"), "flying");
+
+    escape();
+    EXPECT_EQ(Lua("return getfast_visible('MainMenu') and 'shown' or 'hidden'"), "hidden");
+    EXPECT_FALSE(desk->Paused());
+    before = where();
+    Frames(60);
+    EXPECT_EQ(moved(before, where()).rfind("hawk ", 0), 0u)
+        << "the flight stands still after the menu closed";
+
+    escape();
+    EXPECT_TRUE(desk->Paused());
+    LuaMachine->RunString("engine_Desktop('MenuContinue::ONMOUSECLICK')");
+    Frames(2);
+    EXPECT_FALSE(desk->Paused());
+    before = where();
+    Frames(60);
+    EXPECT_EQ(moved(before, where()).rfind("hawk ", 0), 0u);
 }
 
 } // namespace

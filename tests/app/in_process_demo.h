@@ -8,6 +8,8 @@
 #include "core/application.h"
 #include "core/lua_machine.h"
 #include "platform/system.h"
+#include "render/render_unit.h"
+#include "shared/engine_object.h"
 
 #include <cstdlib>
 #include <string>
@@ -47,6 +49,11 @@ protected:
             if (const char* s = lua_tostring(L, -1)) out = s;
         lua_settop(L, 0);
         return out;
+    }
+    // The render unit of a game object of the scripts (obj.<name>); nullptr when it has none.
+    TBaseRenderUnit* Unit(const std::string& object) {
+        const std::string hex = Lua("return engine_GetVar('obj." + object + ".hex')");
+        return FindEngineObjectAs<TBaseRenderUnit>(std::atoi(hex.c_str()));
     }
     // The start-up's checks, then the menu's new game until the ship flies.
     bool StartMission() {

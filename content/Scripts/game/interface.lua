@@ -13,6 +13,12 @@ end
 
 gameUi = { messageLeft = 0, answers = 0 }
 
+-- Where the interface's cursor stands: the engine tells the scripts each time it moves.
+iCursor = iCursor or { x = 512, y = 384 }
+function iCursor.SetPos(x, y)
+  iCursor.x, iCursor.y = x, y
+end
+
 function gameUi.Build()
   if get_hex("GamePanel") then return end
   -- Objectives, top left, under the mission's title.

@@ -201,17 +201,21 @@ local function flightRuns()
   return mission.state ~= "idle" and mission.state ~= "over"
 end
 
+-- The flight stands still while the menu is over it: the desktop's pause
+-- stops the ships, the physics and the mission's scripts, not the menu.
 function gameMenu.Open()
   showPage(nil)
   D("MenuNewGame::VISIBLE", flightRuns() and "0" or "1")
   D("MenuContinue::VISIBLE", flightRuns() and "1" or "0")
   D("MainMenu::VISIBLE", "1")
   engine_Serv("DESKTOP", "MODE", "IMSHELL")
+  if flightRuns() then D("desktop::PAUSE", "1") end
 end
 
 function gameMenu.Close()
   showPage(nil)
   D("MainMenu::VISIBLE", "0")
+  D("desktop::PAUSE", "0")
   if flightRuns() then engine_Serv("DESKTOP", "MODE", "IMGAME") end
 end
 

@@ -417,13 +417,16 @@ local function tick(ms)
     mission.Fail("the player's ship was destroyed")
     return
   end
-  -- A loaded game brings the ship back as a new unit: it is the player's again.
+  -- A loaded game brings the ship back as a new unit: it is the player's again,
+  -- and whoever flew it before (the player's controls or its AI) flies it on;
+  -- the switch was read with the saved game, before the unit was there.
   local unit = game.hex(ship)
   if unit == "0" then return end
   if unit ~= mission.shipUnit then
     mission.shipUnit = unit
     engine_UpdatePlayerShip()
     game.FollowShip(ship)
+    set("player.selfShipControl", engine_GetVar("player.selfShipControl"))
   end
   if mission.state == "flying" then
     tickObjective(def)

@@ -279,6 +279,39 @@ TEST_F(InProcessDemoTest, TheScriptsKnowWhereTheCursorIs) {
     EXPECT_NE(desk->Cursor().X(), 512);
 }
 
+// A second new game after the first ended: the summary goes, the flight
+// starts again from the outpost's start with the mission's first objective,
+// its raiders and a ship that flies.
+TEST_F(InProcessDemoTest, ASecondNewGameStartsTheMissionAfresh) {
+    ASSERT_TRUE(StartMission());
+    Frames(60);
+    LuaMachine->RunString("mission.Fail('the test ends it')");
+    Frames(10);
+    ASSERT_EQ(Lua("return mission.state"), "over");
+    LuaMachine->RunString("game.Menu()");
+    Frames(2);
+    EXPECT_EQ(Lua("return getfast_visible('MenuNewGame') and 'shown' or 'hidden'"), "shown");
+    LuaMachine->RunString("engine_Desktop('MenuNewGame::ONMOUSECLICK')");
+    for (int i = 0; i < 600 && Lua("return mission.state") != "flying"; ++i) Frames(1);
+    ASSERT_EQ(Lua("return mission.state"), "flying");
+    Frames(30);
+    EXPECT_EQ(Lua("return mission.objective.id"), "waypoint");
+    EXPECT_EQ(
+        Lua("return (getfast_visible('GameSummary') or getfast_visible('MainMenu')) and 'shown' or 'hidden'"),
+        "hidden");
+    EXPECT_FALSE(CurrentDesktop()->Paused());
+    for (const char* raider : {"raider01", "raider02", "raider03"})
+        EXPECT_NE(Unit(raider), nullptr) << raider;
+    auto at = [&] {
+        Vec3 p{};
+        if (TBaseRenderUnit* unit = Unit("hawk")) unit->GetPosition(p);
+        return p;
+    };
+    const Vec3 before = at();
+    Frames(60);
+    EXPECT_GT(Vec3Length(Vec3Sub(at(), before)), 100.0f) << "the second game's ship stands still";
+}
+
 // A quick save loaded in flight: the ship comes back as a new unit, and the
 // player's controls take it again, so it flies on (the saved switch was read
 // before the unit was there, which left the ship standing for good).

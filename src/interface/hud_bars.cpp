@@ -7,8 +7,8 @@
 #include "game/params.h"
 #include "interface/hud_world.h"
 #include "platform/text.h"
-#include "shared/errors.h"
 #include "shared/fast_cast.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -32,8 +32,8 @@ void TActiveHelperBar::Tick(int ms) {
     // A value outside 0..1 would give a part a negative width.
     const float v = std::clamp(std::isfinite(value_) ? value_ : 0.0f, 0.0f, 1.0f);
     const int w = Width(), h = Height();
-    const int w1 = static_cast<int>(std::lround(static_cast<float>(w) * v));
-    const int w2 = static_cast<int>(std::lround((1.0f - v) * static_cast<float>(w)));
+    const int w1 = Round(static_cast<float>(w) * v);
+    const int w2 = Round((1.0f - v) * static_cast<float>(w));
     const int band = v >= 0.5f ? 0 : v >= 0.25f ? 1 : 2;
     // Most frames the parts stand as they stood: nothing is set again.
     const std::array<int32_t, 6> layout{bar1_, bar2_, w1, w2, h, band};
@@ -69,11 +69,10 @@ void TActiveHelperBar::CopyTo(TSimpleNode* target) {
 }
 
 bool TActiveHelperBar::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TMegaButton>("TActiveHelperBar", key, value, [&](const std::string& k) {
         if (k == "BARVALUE") {
             value_ = PropertyFloat(value);
-            return true;
+            return TOwnKey::Set;
         }
         if (k == "BARTYPE") {
             const std::string v = platform::UpperCaseCp1251(value);
@@ -81,22 +80,19 @@ bool TActiveHelperBar::SetProperty(const std::string& key, const std::string& va
             for (int i = 0; i < 4; ++i)
                 if (v == kTypes[i]) {
                     direction_ = static_cast<TDirection>(i);
-                    return true;
+                    return TOwnKey::Set;
                 }
-            ErrorReport("TActiveHelperBar.SetProperty fault: property - " + k + ", value - " + value, "m");
-            return false;
+            ReportMildSetFault("TActiveHelperBar", k, value);
+            return TOwnKey::Refused;
         }
         for (size_t i = 0; i < 6; ++i)
             if (k == kBarColorKeys[i]) {
                 colors_[i] = static_cast<uint32_t>(std::stoul(value, nullptr, 16));
                 coloursChanged_ = true;
-                return true;
+                return TOwnKey::Set;
             }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TActiveHelperBar", k, value);
-        return false;
-    }
-    return TMegaButton::SetProperty(key, value);
+        return TOwnKey::Other;
+    });
 }
 
 void TAHObjParamBar::TryBind() {
@@ -122,16 +118,16 @@ void TAHObjParamBar::CopyTo(TSimpleNode* target) {
 }
 
 bool TAHObjParamBar::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "PARAMID") {
-        paramId_ = value;
-    } else if (k == "OBJPOINTER") {
-        pendingObject_ = value;
-    } else {
-        return TActiveHelperBar::SetProperty(key, value);
-    }
-    TryBind();
-    return true;
+    return SetOwnProperty<TActiveHelperBar>("TAHObjParamBar", key, value, [&](const std::string& k) {
+        if (k == "PARAMID")
+            paramId_ = value;
+        else if (k == "OBJPOINTER")
+            pendingObject_ = value;
+        else
+            return TOwnKey::Other;
+        TryBind();
+        return TOwnKey::Set;
+    });
 }
 
 } // namespace vesk

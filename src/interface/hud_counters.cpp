@@ -72,27 +72,28 @@ void TGamePropertyNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TGamePropertyNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "PARAMID") {
-        paramId_ = value;
-        LookUp();
-        return true;
-    }
-    if (k == "OBJPOINTER") {
-        const bool ok = TLabelNode::SetProperty(key, value);
-        LookUp();
-        return ok;
-    }
-    if (k == "VISUALMODE") {
-        const std::string v = platform::UpperCaseCp1251(value);
-        if (v == "DIGIT" || v == "PERCENT") {
-            mode_ = v == "DIGIT" ? kDigit : kPercent;
-            return true;
+    return SetOwnProperty<TLabelNode>("TGamePropertyNode", key, value, [&](const std::string& k) {
+        if (k == "PARAMID") {
+            paramId_ = value;
+            LookUp();
+            return TOwnKey::Set;
         }
-        ReportSetFault("TGamePropertyNode", k, value);
-        return false;
-    }
-    return TLabelNode::SetProperty(key, value);
+        if (k == "OBJPOINTER") {
+            const bool ok = TLabelNode::SetProperty(key, value);
+            LookUp();
+            return ok ? TOwnKey::Set : TOwnKey::Refused;
+        }
+        if (k == "VISUALMODE") {
+            const std::string v = platform::UpperCaseCp1251(value);
+            if (v == "DIGIT" || v == "PERCENT") {
+                mode_ = v == "DIGIT" ? kDigit : kPercent;
+                return TOwnKey::Set;
+            }
+            ReportSetFault("TGamePropertyNode", k, value);
+            return TOwnKey::Refused;
+        }
+        return TOwnKey::Other;
+    });
 }
 
 void TTargetedCounterNode::Tick(int ms) {

@@ -109,19 +109,15 @@ void TIndicator::ExeMethod(const std::string& method) {
 }
 
 bool TIndicator::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TOpacityNode>("TIndicator", key, value, [&](const std::string& k) {
         if (k == "ACTIVEINDICATOR")
             active_ = TypeOf(value);
         else if (k == "AUTOOFFTIME")
             autoOff_[size_t(active_)] = PropertyInt(value);
         else
-            return TOpacityNode::SetProperty(key, value);
-        return true;
-    } catch (const std::logic_error&) {
-        ReportSetFault("TIndicator", k, value);
-        return false;
-    }
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TIndicator::GetProperty(const std::string& key, std::string& value) {

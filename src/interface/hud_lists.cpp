@@ -26,11 +26,13 @@ void TListNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TListNode::SetProperty(const std::string& key, const std::string& value) {
-    if (platform::UpperCaseCp1251(key) != "ADDLINE") return TLabelNode::SetProperty(key, value);
-    std::vector<std::string> lines = lines_;
-    lines.push_back(value);
-    SetLines(std::move(lines));
-    return true;
+    return SetOwnProperty<TLabelNode>("TListNode", key, value, [&](const std::string& k) {
+        if (k != "ADDLINE") return TOwnKey::Other;
+        std::vector<std::string> lines = lines_;
+        lines.push_back(value);
+        SetLines(std::move(lines));
+        return TOwnKey::Set;
+    });
 }
 
 bool TListNode::GetProperty(const std::string& key, std::string& value) {

@@ -7,6 +7,7 @@
 #include "interface/hud_world.h"
 #include "interface/interface_tools.h"
 #include "render/render_unit.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -64,7 +65,7 @@ TIPoint TMap::MapPoint(float x, float y) const {
     x += static_cast<float>(xOffset_);
     y += static_cast<float>(yOffset_);
     const float rx = x * cos_ + y * sin_, ry = -x * sin_ + y * cos_;
-    return {static_cast<int>(std::lround(rx * scale_)), static_cast<int>(std::lround(ry * scale_))};
+    return {Round(rx * scale_), Round(ry * scale_)};
 }
 
 void TMapNode::Tick(int ms) {

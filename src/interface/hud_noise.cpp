@@ -56,8 +56,7 @@ void TNoiseGenerator::CopyTo(TSimpleNode* target) {
 }
 
 bool TNoiseGenerator::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TOpacityNode>("TNoiseGenerator", key, value, [&](const std::string& k) {
         if (k == "BASICNOISELEVEL")
             basicLevel_ = PropertyInt(value);
         else if (k == "NOISELEVEL")
@@ -65,12 +64,9 @@ bool TNoiseGenerator::SetProperty(const std::string& key, const std::string& val
         else if (k == "SPLASHTIME")
             splashTime_ = PropertyInt(value);
         else
-            return TOpacityNode::SetProperty(key, value);
-        return true;
-    } catch (const std::logic_error&) {
-        ReportSetFault("TNoiseGenerator", k, value);
-        return false;
-    }
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TNoiseGenerator::GetProperty(const std::string& key, std::string& value) {

@@ -6,6 +6,7 @@
 
 #include "interface/hud_world.h"
 #include "platform/text.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -16,8 +17,8 @@ TMovingNode::TMovingNode() {
 void TMovingNode::PlaceAt(float x, float y) {
     x_ = x;
     y_ = y;
-    SetLeft(static_cast<int>(std::lround(x)));
-    SetTop(static_cast<int>(std::lround(y)));
+    SetLeft(Round(x));
+    SetTop(Round(y));
 }
 
 TObjectNode* TMovingNode::GetTarget() const {
@@ -86,8 +87,7 @@ void TMovingNode::Tick(int ms) {
 }
 
 bool TMovingNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TEditNode>("TMovingNode", key, value, [&](const std::string& k) {
         if (k == "SPEED")
             speed_ = static_cast<float>(PropertyInt(value));
         else if (k == "MINDIST")
@@ -95,12 +95,9 @@ bool TMovingNode::SetProperty(const std::string& key, const std::string& value) 
         else if (k == "APPROACHDIST")
             approachDistance_ = PropertyInt(value);
         else
-            return TEditNode::SetProperty(key, value);
-        return true;
-    } catch (const std::logic_error&) {
-        ReportSetFault("TMovingNode", k, value);
-        return false;
-    }
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 } // namespace vesk

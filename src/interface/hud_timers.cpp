@@ -59,19 +59,15 @@ void TGameTimer::CopyTo(TSimpleNode* target) {
 }
 
 bool TGameTimer::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TLabelNode>("TGameTimer", key, value, [&](const std::string& k) {
         if (k == "COUNTDOWN")
             countdown_ = IsTrue(value);
         else if (k == "TIMER")
             SetSeconds(PropertyInt(value));
         else
-            return TLabelNode::SetProperty(key, value);
-        return true;
-    } catch (const std::logic_error&) {
-        ReportSetFault("TGameTimer", k, value);
-        return false;
-    }
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 } // namespace vesk

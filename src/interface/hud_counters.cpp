@@ -14,8 +14,7 @@ namespace vesk {
 
 void TFragCounterNode::Tick(int ms) {
     TLabelNode::Tick(ms);
-    TBaseGameObject* counter =
-        GlobalObjects ? FindVarByPath("player.statistics.destroyedEnemyCounter") : nullptr;
+    TBaseGameObject* counter = counter_.Find(GlobalObjects);
     int frags = 0;
     if (counter) {
         std::string v;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "interface/draw_nodes.h"
+#include "interface/hud_world.h"
 
 namespace vesk {
 
@@ -14,6 +15,9 @@ class TFragCounterNode : public TLabelNode {
 public:
     TFragCounterNode() { SetTicked(true); }
     void Tick(int ms) override;
+
+private:
+    THudPathRef counter_{"player.statistics.destroyedEnemyCounter"};
 };
 
 class TDistanceNode : public TLabelNode {

@@ -43,7 +43,7 @@ bool TListNode::GetProperty(const std::string& key, std::string& value) {
 
 void TMissionList::Tick(int ms) {
     TListNode::Tick(ms);
-    TBaseGameObject* objectives = GlobalObjects ? FindVarByPath("player.objectives") : nullptr;
+    TBaseGameObject* objectives = objectives_.Find(GlobalObjects);
     if (!objectives) return;
     std::vector<std::string> lines;
     int32_t cursor = 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "interface/draw_nodes.h"
+#include "interface/hud_world.h"
 
 namespace vesk {
 
@@ -30,6 +31,9 @@ class TMissionList : public TListNode {
 public:
     TMissionList() { SetTicked(true); }
     void Tick(int ms) override;
+
+private:
+    THudPathRef objectives_{"player.objectives"};
 };
 
 } // namespace vesk

@@ -158,11 +158,12 @@ local function fly(ms)
       engine_SetVar(path .. ".ai_model", "dummy")
       trace("flying to the outpost to report")
     end
-    -- The outpost's gate, open (a second after it stood) and near.
+    -- The outpost's gate, open (a second after it stood) and near, or open
+    -- three seconds: a fast ship reaches the outpost's radio before it is near.
     local gate = mission.gate
     if gate and gate.state == "open" and gate.ms >= 1000 and not autoplay.gateShot then
       local r = engine_PhRange(game.hex(ship()), gate.unit)
-      if r < route.gatePicture then
+      if r < route.gatePicture or gate.ms >= 3000 then
         autoplay.gateShot = true
         picture("the outpost's gate open, " .. r .. " from it")
       end

@@ -414,8 +414,10 @@ void TDeskTop::Render() {
 }
 
 bool TDeskTop::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    const auto fault = [&](const std::string& k) {
+        ErrorReport("TDeskTop.SetProperty: property - " + k + ", value - " + value, "m");
+    };
+    return SetOwnProperty<TMegaButton, std::exception>(fault, key, value, [&](const std::string& k) {
         if (k == "ONINTERCEPTHOTKEY")
             interceptHandler_ = value;
         else if (k == "INTERCEPTHOTKEY")
@@ -431,12 +433,9 @@ bool TDeskTop::SetProperty(const std::string& key, const std::string& value) {
         else if (k == "INVERSION") {
             if (links.setMouseInversion) links.setMouseInversion(value == "1");
         } else
-            return TMegaButton::SetProperty(key, value);
-        return true;
-    } catch (const std::exception&) {
-        ErrorReport("TDeskTop.SetProperty: property - " + k + ", value - " + value, "m");
-        return false;
-    }
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TDeskTop::GetProperty(const std::string& key, std::string& value) {

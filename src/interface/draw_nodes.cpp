@@ -9,6 +9,7 @@
 #include "interface/interface_tools.h"
 #include "interface/key_names.h"
 #include "platform/text.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -119,8 +120,8 @@ void TPolygonNode::Draw() {
     std::vector<TIPoint> pts;
     pts.reserve(points_.size());
     for (const TIPoint& p : points_)
-        pts.push_back({r.left + static_cast<int>(std::lround(static_cast<float>(p.x) * kx)),
-                       r.top + static_cast<int>(std::lround(static_cast<float>(p.y) * ky))});
+        pts.push_back(
+            {r.left + Round(static_cast<float>(p.x) * kx), r.top + Round(static_cast<float>(p.y) * ky)});
     if (turn != 0.0f) {
         const TTurn turned(turn, (l + rr) / 2, (t + b) / 2);
         for (TIPoint& p : pts) p = turned.Rounded(static_cast<float>(p.x), static_cast<float>(p.y));
@@ -143,8 +144,7 @@ void TPolygonNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TPolygonNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TTransformNode>("TPolygonNode", key, value, [&](const std::string& k) {
         if (k == "COLOR") {
             color_ = ColorFromHexText(value);
         } else if (k == "ALPHA") {
@@ -169,14 +169,11 @@ bool TPolygonNode::SetProperty(const std::string& key, const std::string& value)
             for (size_t i = 0; i < list.size() && i < points_.size(); ++i)
                 (k == "X" ? points_[i].x : points_[i].y) = list[i];
         } else {
-            return TTransformNode::SetProperty(key, value);
+            return TOwnKey::Other;
         }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TPolygonNode", k, value);
-        return false;
-    }
-    SetChanged(true);
-    return true;
+        SetChanged(true);
+        return TOwnKey::Set;
+    });
 }
 
 bool TPolygonNode::GetProperty(const std::string& key, std::string& value) {
@@ -238,8 +235,7 @@ void TImageNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TImageNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TPolygonNode>("TImageNode", key, value, [&](const std::string& k) {
         if (k == "IMAGE") {
             image_ = value;
         } else if (k == "IMAGELEFT") {
@@ -277,14 +273,11 @@ bool TImageNode::SetProperty(const std::string& key, const std::string& value) {
         } else if (k == "BLEND") {
             blend_ = platform::UpperCaseCp1251(value) == "ADD" ? TImageBlend::Add : TImageBlend::Normal;
         } else {
-            return TPolygonNode::SetProperty(key, value);
+            return TOwnKey::Other;
         }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TImageNode", k, value);
-        return false;
-    }
-    SetChanged(true);
-    return true;
+        SetChanged(true);
+        return TOwnKey::Set;
+    });
 }
 
 bool TImageNode::GetProperty(const std::string& key, std::string& value) {
@@ -357,8 +350,8 @@ void TLabelNode::Draw() {
     // placed from its corner on the virtual screen.
     const float kx = InterfaceScaleX > 0 ? InterfaceScaleX : 1.0f;
     const TIRect anchored = ScaleRect(textRect, HScaleMode(), VScaleMode());
-    const int x0 = static_cast<int>(std::lround(static_cast<float>(anchored.left) / kx));
-    const int y0 = static_cast<int>(std::lround(static_cast<float>(anchored.top) / ky));
+    const int x0 = Round(static_cast<float>(anchored.left) / kx);
+    const int y0 = Round(static_cast<float>(anchored.top) / ky);
     TTextRun run;
     run.fontSize = fontSize_;
     run.style = style_;
@@ -404,9 +397,8 @@ void TLabelNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TLabelNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    const std::string v = platform::UpperCaseCp1251(value);
-    try {
+    return SetOwnProperty<TImageNode>("TLabelNode", key, value, [&](const std::string& k) {
+        const std::string v = platform::UpperCaseCp1251(value);
         if (k == "TEXT") {
             text_ = value;
         } else if (k == "TEXTCOLOR") {
@@ -445,14 +437,11 @@ bool TLabelNode::SetProperty(const std::string& key, const std::string& value) {
         } else if (k == "SHADOWCOLOR") {
             shadowColor_ = ColorFromHexText(value);
         } else {
-            return TImageNode::SetProperty(key, value);
+            return TOwnKey::Other;
         }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TLabelNode", k, value);
-        return false;
-    }
-    SetChanged(true);
-    return true;
+        SetChanged(true);
+        return TOwnKey::Set;
+    });
 }
 
 bool TLabelNode::GetProperty(const std::string& key, std::string& value) {
@@ -584,17 +573,17 @@ void TEditNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TEditNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "EDIT") {
-        SetEditing(value == "1");
-    } else if (k == "ONENTER") {
-        onEnter_ = value;
-    } else if (k == "ONESC") {
-        onEsc_ = value;
-    } else {
-        return TLabelNode::SetProperty(key, value);
-    }
-    return true;
+    return SetOwnProperty<TLabelNode>("TEditNode", key, value, [&](const std::string& k) {
+        if (k == "EDIT")
+            SetEditing(value == "1");
+        else if (k == "ONENTER")
+            onEnter_ = value;
+        else if (k == "ONESC")
+            onEsc_ = value;
+        else
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TEditNode::GetProperty(const std::string& key, std::string& value) {

@@ -10,6 +10,7 @@
 #include "shared/errors.h"
 #include "shared/fast_cast.h"
 #include "shared/helpers.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -25,7 +26,7 @@ TMegaButton* DesktopControl(TDeskTop* desktop, const std::string& name) {
 
 // An item value as a whole number.
 int IntOf(TEngineObject* item, const char* name) {
-    return static_cast<int>(std::lround(HudValue(item, name)));
+    return Round(HudValue(item, name));
 }
 
 TGameObjectParam* ValueParam(TEngineObject* item, const char* name) {
@@ -42,10 +43,6 @@ float MaxOf(TEngineObject* item, const char* name) {
 float Fraction(TEngineObject* item, const char* name, float ifNoMax) {
     TGameObjectParam* p = ValueParam(item, name);
     return p && p->Cur() && MaxOf(item, name) != 0 ? HudParamFraction(p) : ifNoMax;
-}
-
-void ShowNode(TMegaButton* n, bool on) {
-    if (n && n->Visible() != on) n->SetVisible(on);
 }
 
 // A colour property of a place, set as the scripts set it. The panel sets its
@@ -109,10 +106,10 @@ void TGunController::Update() {
     if (!ship) return;
     for (auto* list : {&guns_, &rockets_})
         for (Entry& e : *list) {
-            ShowNode(e.control.Get(), false);
+            SetShown(e.control.Get(), false);
             e.object = nullptr;
         }
-    for (ItemPlace& p : items_) ShowNode(p.control.Get(), false);
+    for (ItemPlace& p : items_) SetShown(p.control.Get(), false);
     gunCount_ = rocketCount_ = 0;
     itemIndex_ = -1;
     item_ = nullptr;
@@ -148,7 +145,7 @@ void TGunController::Walk(TEngineObject* holder, bool& gunOverflow, bool& rocket
             itemIndex_ = kind - 1;
             item_ = item;
             ItemPlace& place = items_[size_t(itemIndex_)];
-            ShowNode(place.control.Get(), true);
+            SetShown(place.control.Get(), true);
             const int count = MaxOf(item, "quanity") == 0 ? -1 : IntOf(item, "quanity");
             if (TMegaButton* c = place.counter.Get()) c->SetText("[" + std::to_string(count) + "]");
             if (TMegaButton* c = place.control.Get()) c->SetFlash(IntOf(item, "used") == 1);
@@ -188,7 +185,7 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
     if (!c) return;
     const std::string name = HudText(object, "name");
     c->SetText(count != -1 ? "[" + std::to_string(count) + "] " + name : name);
-    ShowNode(c, true);
+    SetShown(c, true);
     TMegaButton* on = weaponOn_.Get();
     TMegaButton* off = weaponOff_.Get();
     if (!e.enabled) {
@@ -214,10 +211,9 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
     else if (!gun)
         colour = off ? off->Color() : 0;
     SetColor(c, "COLOR", colour, &TMegaButton::Color);
-    if (TMegaButton* b = e.bar.Get())
-        b->SetWidth(static_cast<int>(std::lround((1.0f - e.reload) * static_cast<float>(e.fullWidth))));
+    if (TMegaButton* b = e.bar.Get()) b->SetWidth(Round((1.0f - e.reload) * static_cast<float>(e.fullWidth)));
     // A value can never run over its maximum: a full second value (the charge) counts.
-    SetBarColourValue(e, e.second >= 1.0f ? static_cast<int>(std::lround(100.0f * e.reload)) : 0);
+    SetBarColourValue(e, e.second >= 1.0f ? Round(100.0f * e.reload) : 0);
     if (on) {
         SetColor(c, "FRAMECOLOR", on->FrameColor(), &TMegaButton::FrameColor);
         SetColor(c, "TEXTCOLOR", on->TextColor(), &TMegaButton::TextColor);

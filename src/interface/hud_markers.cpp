@@ -18,14 +18,6 @@ namespace vesk {
 
 namespace {
 
-int Round(float v) {
-    return static_cast<int>(std::lround(v));
-}
-
-void Show(TSensNode* n, bool on) {
-    if (n && n->Visible() != on) n->SetVisible(on);
-}
-
 // The first node of that name under root (depth first), root included.
 TSimpleNode* Find(TSimpleNode* root, const std::string& name) {
     int status = 0;
@@ -57,10 +49,10 @@ void TAHSelector::SetState(TState state) {
         InView();
     else if (state == kPointer || state == kActivePointer)
         OutOfView();
-    Show(helperFrame_.Get(), state == kFrame);
-    Show(helperPointer_.Get(), state == kPointer);
-    Show(activeFrame_.Get(), state == kActiveFrame);
-    Show(activePointer_.Get(), state == kActivePointer);
+    SetShown(helperFrame_.Get(), state == kFrame);
+    SetShown(helperPointer_.Get(), state == kPointer);
+    SetShown(activeFrame_.Get(), state == kActiveFrame);
+    SetShown(activePointer_.Get(), state == kActivePointer);
     if (state == kActiveFrame) ActiveFrameShown();
 }
 
@@ -71,8 +63,8 @@ void TAHSelector::SetMarked(bool marked) {
     for (TMegaButton* f :
          {helperFrame_.Get(), activeFrame_.Get(), helperPointer_.Get(), activePointer_.Get()})
         if (f) f->SetFlash(marked);
-    Show(helperPointer_.Get(), marked);
-    Show(activeFrame_.Get(), marked || state_ == kActiveFrame);
+    SetShown(helperPointer_.Get(), marked);
+    SetShown(activeFrame_.Get(), marked || state_ == kActiveFrame);
 }
 
 void TAHSelector::UpdateHalfPointerSize() {
@@ -159,24 +151,25 @@ void TAHSelector::SelectorTick(int ms) {
 }
 
 bool TAHSelector::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "HELPEROFF") {
-        if (value == "1") Release();
-    } else if (k == "MARKED") {
-        SetMarked(value == "1");
-    } else if (k == "COLOR") {
-        if (!framesBound_) BindFrames();
-        for (TMegaButton* f :
-             {helperFrame_.Get(), activeFrame_.Get(), helperPointer_.Get(), activePointer_.Get()})
-            if (f) f->SetProperty("COLOR", value);
-    } else if (k == "FLASHTIMER") {
-        SetMarked(true);
-        int32_t ms = 0;
-        flashTime_ = TryParseInt32(value, ms) ? ms : 0;
-    } else {
-        return TMegaButton::SetProperty(key, value);
-    }
-    return true;
+    return SetOwnProperty<TMegaButton>(MarkerFault(value), key, value, [&](const std::string& k) {
+        if (k == "HELPEROFF") {
+            if (value == "1") Release();
+        } else if (k == "MARKED") {
+            SetMarked(value == "1");
+        } else if (k == "COLOR") {
+            if (!framesBound_) BindFrames();
+            for (TMegaButton* f :
+                 {helperFrame_.Get(), activeFrame_.Get(), helperPointer_.Get(), activePointer_.Get()})
+                if (f) f->SetProperty("COLOR", value);
+        } else if (k == "FLASHTIMER") {
+            SetMarked(true);
+            int32_t ms = 0;
+            flashTime_ = TryParseInt32(value, ms) ? ms : 0;
+        } else {
+            return TOwnKey::Other;
+        }
+        return TOwnKey::Set;
+    });
 }
 
 // ---- waypoints ------------------------------------------------------------------------------
@@ -212,20 +205,15 @@ void TAHWaypoint::CopyTo(TSimpleNode* target) {
 }
 
 bool TAHWaypoint::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TAHSelector>(MarkerFault(value), key, value, [&](const std::string& k) {
         if (k == "FADEDIST")
             fadeDist_ = PropertyInt(value);
         else if (k == "MINDIST")
             minDist_ = PropertyInt(value);
         else
-            return TAHSelector::SetProperty(key, value);
-        return true;
-    } catch (const std::logic_error&) {
-        ErrorReport(std::string(FaultWord()) + ".SetProperty fault: property - " + k + ", value - " + value,
-                    "m");
-        return false;
-    }
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 // ---- rockets, mines and ships ---------------------------------------------------------------
@@ -290,22 +278,17 @@ void TSizedHelper::CopyTo(TSimpleNode* target) {
 }
 
 bool TSizedHelper::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    int* field = k == "ANITIMER"    ? &aniTimer_
-                 : k == "MAXDIST"   ? &maxDist_
-                 : k == "MINRADIUS" ? &minRadius_
-                 : k == "MAXRADIUS" ? &maxRadius_
-                 : k == "OUTRADIUS" ? &outRadius_
-                                    : nullptr;
-    if (!field) return TAHSelector::SetProperty(key, value);
-    try {
+    return SetOwnProperty<TAHSelector>(MarkerFault(value), key, value, [&](const std::string& k) {
+        int* field = k == "ANITIMER"    ? &aniTimer_
+                     : k == "MAXDIST"   ? &maxDist_
+                     : k == "MINRADIUS" ? &minRadius_
+                     : k == "MAXRADIUS" ? &maxRadius_
+                     : k == "OUTRADIUS" ? &outRadius_
+                                        : nullptr;
+        if (!field) return TOwnKey::Other;
         *field = PropertyInt(value);
-        return true;
-    } catch (const std::logic_error&) {
-        ErrorReport(std::string(FaultWord()) + ".SetProperty fault: property - " + k + ", value - " + value,
-                    "m");
-        return false;
-    }
+        return TOwnKey::Set;
+    });
 }
 
 void TSizedHelper::SizedTick(int ms, bool shipFrame) {
@@ -325,7 +308,7 @@ void TSizedHelper::SizedTick(int ms, bool shipFrame) {
 
 void TEnemyShipHelper::ShowChild(const char* name, bool on) {
     TSimpleNode* child = Find(this, name);
-    if (TSensNode* n = child ? child->AsSens() : nullptr) Show(n, on);
+    if (TSensNode* n = child ? child->AsSens() : nullptr) SetShown(n, on);
 }
 
 void TEnemyShipHelper::MarkerTick(int ms) {

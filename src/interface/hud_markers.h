@@ -53,6 +53,11 @@ protected:
     bool FramesBound() const { return framesBound_; }
     // The class word of the marker's property faults.
     virtual const char* FaultWord() const { return "TAHSelector"; }
+    // How the markers report a value they could not take: under their class
+    // word, and the game goes on.
+    auto MarkerFault(const std::string& value) const {
+        return [this, &value](const std::string& key) { ReportMildSetFault(FaultWord(), key, value); };
+    }
 
 private:
     bool marked_ = false;

@@ -40,7 +40,7 @@ void TRadarNode::Tick(int ms) {
     int distance = 0;
     const bool inRange =
         ship && HudSurfaceDistance(object, ship, distance) && std::max(distance, 0) < visibleRange_;
-    if (Visible() != inRange) SetVisible(inRange);
+    SetShown(this, inRange);
     if (!inRange) return;
 
     // The selected object's marker shows its own image.
@@ -65,8 +65,8 @@ void TRadarNode::Tick(int ms) {
     const float w = face ? static_cast<float>(face->Width()) : 0.0f;
     const float h = face ? static_cast<float>(face->Height()) : 0.0f;
     // Right of the nose is right on the face, above it is up.
-    const int x = static_cast<int>(std::lround(w / 2 + (w / 2) * horizontal));
-    const int y = static_cast<int>(std::lround(h / 2 - (h / 2) * vertical));
+    const int x = Round(w / 2 + (w / 2) * horizontal);
+    const int y = Round(h / 2 - (h / 2) * vertical);
     inFront_ = azimuth <= kPi;
     const int size = inFront_ ? imageSize_ : backImageSize_;
     const std::string colour = ColorText(inFront_ ? imageColor_ : backColor_);
@@ -95,18 +95,19 @@ void TRadarNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TRadarNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TMegaButton>("TRadarNode", key, value, [&](const std::string& k) {
+        // IMAGE and IMAGECOLOR are kept for the point's look and go on to
+        // the image node, which shows them.
         if (k == "IMAGE") {
             image_ = value;
-            return TMegaButton::SetProperty(key, value);
+            return TOwnKey::Other;
         }
         if (k == "SELECTEDIMAGE") {
             selectedImage_ = value;
         } else if (k == "IMAGECOLOR") {
             imageColor_ = ColorFromHexText(value);
             shownColour_ = ColorText(imageColor_);
-            return TMegaButton::SetProperty(key, value);
+            return TOwnKey::Other;
         } else if (k == "BACKCOLOR") {
             backColor_ = ColorFromHexText(value);
         } else if (k == "IMAGESIZE") {
@@ -116,13 +117,10 @@ bool TRadarNode::SetProperty(const std::string& key, const std::string& value) {
         } else if (k == "VISIBLERANGE") {
             visibleRange_ = PropertyInt(value);
         } else {
-            return TMegaButton::SetProperty(key, value);
+            return TOwnKey::Other;
         }
-        return true;
-    } catch (const std::logic_error&) {
-        ReportSetFault("TRadarNode", k, value);
-        return false;
-    }
+        return TOwnKey::Set;
+    });
 }
 
 bool TRadarNode::GetProperty(const std::string& key, std::string& value) {

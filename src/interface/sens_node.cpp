@@ -4,6 +4,7 @@
 
 #include "interface/interface_tools.h"
 #include "platform/text.h"
+#include "shared/errors.h"
 #include "shared/helpers.h"
 
 namespace vesk {
@@ -95,30 +96,24 @@ void TSensNode::ReportSetFault(const char* cls, const std::string& key, const st
                    2);
 }
 
+void TSensNode::ReportMildSetFault(const char* cls, const std::string& key, const std::string& value) {
+    ErrorReport(std::string(cls) + ".SetProperty fault: property - " + key + ", value - " + value, "m");
+}
+
 bool TSensNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
-        if (k == "ENABLED") {
+    return SetOwnProperty<TSimpleNode>("TSensNode", key, value, [&](const std::string& k) {
+        if (k == "ENABLED")
             enabled_ = value == "1";
-            return true;
-        }
-        if (k == "VISIBLE") {
+        else if (k == "VISIBLE")
             SetVisible(value == "1");
-            return true;
-        }
-        if (k == "FOCUSED") {
+        else if (k == "FOCUSED")
             focused_ = value == "1";
-            return true;
-        }
-        if (k == "TICKED") {
+        else if (k == "TICKED")
             ticked_ = value == "1";
-            return true;
-        }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TSensNode", k, value);
-        return false;
-    }
-    return TSimpleNode::SetProperty(key, value);
+        else
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TSensNode::GetProperty(const std::string& key, std::string& value) {
@@ -303,21 +298,15 @@ void TScriptNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TScriptNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
-        if (int e = EventOfKey(k); e >= 0) {
+    return SetOwnProperty<TSensNode>("TScriptNode", key, value, [&](const std::string& k) {
+        if (int e = EventOfKey(k); e >= 0)
             handlers_[static_cast<size_t>(e)] = value;
-            return true;
-        }
-        if (k == "TICKTIME") {
+        else if (k == "TICKTIME")
             SetTickTime(PropertyInt(value));
-            return true;
-        }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TScriptNode", k, value);
-        return false;
-    }
-    return TSensNode::SetProperty(key, value);
+        else
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TScriptNode::GetProperty(const std::string& key, std::string& value) {

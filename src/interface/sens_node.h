@@ -3,11 +3,21 @@
 // that deliver them) and nodes that answer events with Lua handler texts.
 #include <array>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "interface/simple_node.h"
+#include "platform/text.h"
 
 namespace vesk {
+
+// What a class's setter made of a key it was offered (see SetOwnProperty).
+enum class TOwnKey : uint8_t {
+    Set,     // the class took the value
+    Refused, // the class turned the value down and said so
+    Other,   // not one of the class's keys: its base class takes it
+};
 
 class TSensNode : public TSimpleNode {
 public:
@@ -53,6 +63,36 @@ public:
 protected:
     // The fault text of a property set that failed in the class cls.
     void ReportSetFault(const char* cls, const std::string& key, const std::string& value);
+    // The form the HUD's markers and bars use: no control name, and the game
+    // goes on ("m").
+    static void ReportMildSetFault(const char* cls, const std::string& key, const std::string& value);
+
+    // The one shape of every class's property setter. The key is upper-cased
+    // and offered to the class's own keys first (own(KEY) says what it made of
+    // it); a value own could not convert (an exception of type Caught) is
+    // reported and refused; any other key goes to the base class Base, with
+    // the key as the caller gave it, so an unknown key climbs the chain up to
+    // the tree's root class, which reports it. fault is either the class's
+    // name (the usual "<class>.SetProperty fault: control - ..." report) or a
+    // callable taking KEY for the classes that report in a form of their own.
+    // The base class is called after the guarded part: a fault of a base
+    // class is reported once, by that class, never again under this one.
+    template <class Base, class Caught = std::logic_error, class Fault, class Own>
+    bool SetOwnProperty(const Fault& fault, const std::string& key, const std::string& value, Own&& own) {
+        const std::string k = platform::UpperCaseCp1251(key);
+        TOwnKey made = TOwnKey::Other;
+        try {
+            made = own(k);
+        } catch (const Caught&) {
+            if constexpr (std::is_invocable_v<const Fault&, const std::string&>)
+                fault(k);
+            else
+                ReportSetFault(fault, k, value);
+            return false;
+        }
+        if (made == TOwnKey::Other) return static_cast<Base*>(this)->Base::SetProperty(key, value);
+        return made == TOwnKey::Set;
+    }
     void SetVisibleFlag(bool visible) { visible_ = visible; }
 
 private:
@@ -159,6 +199,14 @@ void DrawTree(TSimpleNode* node);
 // The visible direct children named "CursorLayer".
 void DrawCursorLayer(TSimpleNode* node);
 void UpdateTree(TSimpleNode* node, bool force);
+
+// Shows or hides a node (nothing for nullptr), but only when that changes:
+// SetVisible again on a node that stands so restarts what it starts (an
+// opacity node is set to full or none again and its fade stops), and the HUD
+// sets what it shows every frame.
+inline void SetShown(TSensNode* node, bool on) {
+    if (node && node->Visible() != on) node->SetVisible(on);
+}
 
 // Text to an integer as property values take it; bad text throws.
 int32_t PropertyInt(const std::string& text);

@@ -45,16 +45,8 @@ enum : int {
     kOnGunning = 28
 };
 
-int Round(float v) {
-    return static_cast<int>(std::lround(v));
-}
-
 void SetText(TMegaButton* n, const std::string& text) {
     if (n && n->Text() != text) n->SetText(text);
-}
-
-void SetShown(TSensNode* n, bool on) {
-    if (n && n->Visible() != on) n->SetVisible(on);
 }
 
 void SetOpacityPercent(TMegaButton* n, int percent) {

@@ -10,6 +10,7 @@
 #include "core/lua_machine.h"
 #include "interface/interface_tools.h"
 #include "platform/text.h"
+#include "shared/math.h"
 
 namespace vesk {
 
@@ -41,10 +42,6 @@ float ReadVpr() {
     const float v = lua_isnumber(L, -1) ? static_cast<float>(lua_tonumber(L, -1)) : 0.0f;
     lua_pop(L, 1);
     return v;
-}
-
-int Rounded(float v) {
-    return static_cast<int>(std::lround(v));
 }
 
 } // namespace
@@ -206,8 +203,7 @@ void TVariator::SetNextVarName(const std::string& name) {
 }
 
 bool TVariator::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TScriptNode>(FaultClass(), key, value, [&](const std::string& k) {
         if (k == "CONTROL") {
             SetControlName(value);
         } else if (k == "BEGINVALUE") {
@@ -233,15 +229,10 @@ bool TVariator::SetProperty(const std::string& key, const std::string& value) {
         } else if (k == "PAUSE") {
             SetPause(PropertyInt(value) != 0);
         } else {
-            return TScriptNode::SetProperty(key, value);
+            return TOwnKey::Other;
         }
-        return true;
-    } catch (const std::logic_error&) {
-        InterfaceFault(std::string(FaultClass()) + ".SetProperty fault: control - " + Name() +
-                           ", property - " + k + ", value - " + value,
-                       2);
-        return false;
-    }
+        return TOwnKey::Set;
+    });
 }
 
 bool TVariator::GetProperty(const std::string& key, std::string& value) {
@@ -284,13 +275,13 @@ namespace {
 
 template <class F> float ApplyRect(TVariator& v, float value, F apply) {
     TSimpleNode* c = v.Control();
-    if (TRectNode* r = c ? c->AsRect() : nullptr) apply(*r, Rounded(value));
+    if (TRectNode* r = c ? c->AsRect() : nullptr) apply(*r, Round(value));
     return value;
 }
 
 // The rounded value to the control's property under key (the image and font properties).
 float ApplyKey(TVariator& v, float value, const char* key) {
-    if (TSimpleNode* c = v.Control()) c->SetProperty(key, std::to_string(Rounded(value)));
+    if (TSimpleNode* c = v.Control()) c->SetProperty(key, std::to_string(Round(value)));
     return value;
 }
 

@@ -69,13 +69,12 @@ void TViewportNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TViewportNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "VIEWPORT" || k == "VIEWPORTSHIP") {
+    return SetOwnProperty<TMegaButton>("TViewportNode", key, value, [&](const std::string& k) {
+        if (k != "VIEWPORT" && k != "VIEWPORTSHIP") return TOwnKey::Other;
         shipView_ = k == "VIEWPORTSHIP";
         SetContent(value);
-        return true;
-    }
-    return TMegaButton::SetProperty(key, value);
+        return TOwnKey::Set;
+    });
 }
 
 bool TViewportNode::GetProperty(const std::string& key, std::string& value) {
@@ -142,8 +141,9 @@ void TVideoNode::Draw() {
 }
 
 bool TVideoNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    // A clip is loaded down in the video layer; whatever that throws is
+    // reported as this node's fault.
+    return SetOwnProperty<TViewportNode, std::exception>("TVideoNode", key, value, [&](const std::string& k) {
         if (k == "VIDEOCLIP") {
             SetShipView(false);
             SetContent(value);
@@ -153,13 +153,10 @@ bool TVideoNode::SetProperty(const std::string& key, const std::string& value) {
                 endEvent_->EventCode()->setValue(loop_ ? std::string() : value);
             if (video_) video_->SetLoop(loop_);
         } else {
-            return TViewportNode::SetProperty(key, value);
+            return TOwnKey::Other;
         }
-        return true;
-    } catch (const std::exception&) {
-        ReportSetFault("TVideoNode", k, value);
-        return false;
-    }
+        return TOwnKey::Set;
+    });
 }
 
 bool TVideoNode::GetProperty(const std::string& key, std::string& value) {

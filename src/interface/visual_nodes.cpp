@@ -76,17 +76,11 @@ void THotKeyNode::CopyTo(TSimpleNode* target) {
 }
 
 bool THotKeyNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "HOTKEY") {
-        try {
-            SetHotKey(value);
-        } catch (const std::logic_error&) {
-            ReportSetFault("THotKeyNode", k, value);
-            return false;
-        }
-        return true;
-    }
-    return TScriptNode::SetProperty(key, value);
+    return SetOwnProperty<TScriptNode>("THotKeyNode", key, value, [&](const std::string& k) {
+        if (k != "HOTKEY") return TOwnKey::Other;
+        SetHotKey(value);
+        return TOwnKey::Set;
+    });
 }
 
 bool THotKeyNode::GetProperty(const std::string& key, std::string& value) {
@@ -239,37 +233,23 @@ uint8_t ModeOf(const std::string& value, const char* nearName, const char* farNa
 } // namespace
 
 bool TRectNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
-        if (k == "LEFT") {
+    return SetOwnProperty<THotKeyNode>("TRectNode", key, value, [&](const std::string& k) {
+        if (k == "LEFT")
             SetLeft(PropertyInt(value));
-            return true;
-        }
-        if (k == "TOP") {
+        else if (k == "TOP")
             SetTop(PropertyInt(value));
-            return true;
-        }
-        if (k == "WIDTH") {
+        else if (k == "WIDTH")
             SetWidth(PropertyInt(value));
-            return true;
-        }
-        if (k == "HEIGHT") {
+        else if (k == "HEIGHT")
             SetHeight(PropertyInt(value));
-            return true;
-        }
-        if (k == "HSCALE") {
+        else if (k == "HSCALE")
             hscale_ = ModeOf(value, "LEFT", "RIGHT");
-            return true;
-        }
-        if (k == "VSCALE") {
+        else if (k == "VSCALE")
             vscale_ = ModeOf(value, "TOP", "BOTTOM");
-            return true;
-        }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TRectNode", k, value);
-        return false;
-    }
-    return THotKeyNode::SetProperty(key, value);
+        else
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TRectNode::GetProperty(const std::string& key, std::string& value) {
@@ -388,39 +368,26 @@ void TOpacityNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TOpacityNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
+    return SetOwnProperty<TRectNode>("TOpacityNode", key, value, [&](const std::string& k) {
         if (k == "OPACITY") {
             opacity_ = static_cast<float>(PropertyInt(value)) / 100.0f;
-            return true;
-        }
-        if (k == "OPACITYTYPE") {
+        } else if (k == "OPACITYTYPE") {
             const std::string v = platform::UpperCaseCp1251(value);
             if (v == "SELF") opacityType_ = kOpacitySelf;
             if (v == "PARENT") opacityType_ = kOpacityParent;
-            return true;
-        }
-        if (k == "ALPHAPAUSE") {
+        } else if (k == "ALPHAPAUSE") {
             fadePause_ = PropertyInt(value);
-            return true;
-        }
-        if (k == "ALPHATIME") {
+        } else if (k == "ALPHATIME") {
             fadeTime_ = PropertyInt(value);
-            return true;
-        }
-        if (k == "ONFADEINCOMPLETE") {
+        } else if (k == "ONFADEINCOMPLETE") {
             onFadeIn_ = value;
-            return true;
-        }
-        if (k == "ONFADEOUTCOMPLETE") {
+        } else if (k == "ONFADEOUTCOMPLETE") {
             onFadeOut_ = value;
-            return true;
+        } else {
+            return TOwnKey::Other;
         }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TOpacityNode", k, value);
-        return false;
-    }
-    return TRectNode::SetProperty(key, value);
+        return TOwnKey::Set;
+    });
 }
 
 bool TOpacityNode::GetProperty(const std::string& key, std::string& value) {
@@ -491,29 +458,19 @@ void TFlashNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TFlashNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
-        if (k == "FLASH") {
+    return SetOwnProperty<TOpacityNode>("TFlashNode", key, value, [&](const std::string& k) {
+        if (k == "FLASH")
             SetFlash(value == "1");
-            return true;
-        }
-        if (k == "FLASHVISIBLE") {
+        else if (k == "FLASHVISIBLE")
             byVisibility_ = value == "1";
-            return true;
-        }
-        if (k == "FLASHTIME") {
+        else if (k == "FLASHTIME")
             flashTime_ = PropertyInt(value);
-            return true;
-        }
-        if (k == "FLASHFREQUENCY") {
+        else if (k == "FLASHFREQUENCY")
             period_ = PropertyInt(value);
-            return true;
-        }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TFlashNode", k, value);
-        return false;
-    }
-    return TOpacityNode::SetProperty(key, value);
+        else
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TFlashNode::GetProperty(const std::string& key, std::string& value) {
@@ -559,21 +516,20 @@ void TObjectNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TObjectNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    if (k == "--") return true;
-    if (k == "OBJPOINTER") {
+    return SetOwnProperty<TFlashNode>("TObjectNode", key, value, [&](const std::string& k) {
+        if (k == "--") return TOwnKey::Set;
+        if (k != "OBJPOINTER") return TOwnKey::Other;
         int32_t id = 0;
         TEngineObject* o = TryParseInt32(value, id) ? FindEngineObjectById(id) : nullptr;
         if (!o) {
             InterfaceFault("TActiveHelper.SetProperty: ( iobj as IEngineObject) = nil", 2);
-            return false;
+            return TOwnKey::Refused;
         }
         if (o == object_)
             InterfaceFault("TObjectNode.SetProperty: Try to create double ActiveHelper by name " + Name(), 2);
         SetObject(o);
-        return true;
-    }
-    return TFlashNode::SetProperty(key, value);
+        return TOwnKey::Set;
+    });
 }
 
 bool TObjectNode::GetProperty(const std::string& key, std::string& value) {
@@ -620,25 +576,17 @@ void TTransformNode::CopyTo(TSimpleNode* target) {
 }
 
 bool TTransformNode::SetProperty(const std::string& key, const std::string& value) {
-    const std::string k = platform::UpperCaseCp1251(key);
-    try {
-        if (k == "ANGLE") {
+    return SetOwnProperty<TObjectNode>("TTransformNode", key, value, [&](const std::string& k) {
+        if (k == "ANGLE")
             SetAngle(PropertyFloat(value));
-            return true;
-        }
-        if (k == "ROTATION") {
+        else if (k == "ROTATION")
             rotation_ = static_cast<float>(PropertyInt(value)) / 100.0f;
-            return true;
-        }
-        if (k == "SCALE") {
+        else if (k == "SCALE")
             SetScale(PropertyFloat(value));
-            return true;
-        }
-    } catch (const std::logic_error&) {
-        ReportSetFault("TTransformNode", k, value);
-        return false;
-    }
-    return TObjectNode::SetProperty(key, value);
+        else
+            return TOwnKey::Other;
+        return TOwnKey::Set;
+    });
 }
 
 bool TTransformNode::GetProperty(const std::string& key, std::string& value) {

@@ -23,6 +23,12 @@ namespace vesk {
 inline constexpr float kPi = std::numbers::pi_v<float>;
 inline constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
 
+// The nearest whole number, halves away from zero (std::lround); what the
+// interface rounds its pixels, percentages and shown values with.
+inline int Round(float v) {
+    return static_cast<int>(std::lround(v));
+}
+
 // The one identity matrix; routines that start from the identity copy it.
 inline constexpr Matrix kIdentityMatrix{};
 

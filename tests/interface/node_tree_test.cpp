@@ -4,6 +4,7 @@
 
 #include "interface/interface_fixture.h"
 #include "platform/files.h"
+#include "shared/class_manager.h"
 
 namespace vesk::test {
 namespace {
@@ -142,6 +143,36 @@ TEST_F(NodeTreeTest, FatalTreeFaults) {
         EXPECT_EQ(c.text, trap.lastFatal) << c.name;
     }
     EXPECT_EQ(1, root->ChildCount()); // no half-made node was left behind
+}
+
+// Each class takes its own keys and hands every other key, as the caller
+// wrote it, on to its base class, up to the tree's root class: a class that
+// kept a key from its bases would leave NAME or VISIBLE unset, or an unknown
+// key unreported.
+TEST_F(NodeTreeTest, EveryNodeClassHandsOtherKeysToItsBase) {
+    int checked = 0;
+    for (int i = 0; i < ClassManager.Count(); ++i) {
+        const TClassRef& c = ClassManager.Item(i);
+        if (!c.IsKind<TNodeKind>()) continue;
+        SCOPED_TRACE(c.Name());
+        TSimpleNode* n = root->CreateChild(c.Name(), "");
+        ASSERT_NE(nullptr, n);
+        EXPECT_TRUE(n->SetProperty("name", "probe"));
+        EXPECT_EQ("probe", n->Name());
+        if (TSensNode* s = n->AsSens()) {
+            EXPECT_TRUE(n->SetProperty("Visible", "0"));
+            EXPECT_FALSE(s->Visible());
+        }
+        trap.reports.clear();
+        EXPECT_THROW(n->SetProperty("NoSuchKey", "1"), Halted);
+        // Reported once, by the root class, whatever the classes between.
+        ASSERT_EQ(1u, trap.reports.size());
+        EXPECT_EQ("TSimpleNode.SetProperty fault: probe, property: NOSUCHKEY, value: 1", trap.lastFatal);
+        root->DeleteChild("probe");
+        ++checked;
+    }
+    EXPECT_GE(checked, 60);
+    EXPECT_EQ(0, root->ChildCount());
 }
 
 TEST_F(NodeTreeTest, BasePropertiesByCaseInsensitiveKeys) {

@@ -164,6 +164,26 @@ TEST_F(VisualNodeTest, FadePausesZeroTimesAndInterruptions) {
     EXPECT_FALSE(z->Fading());
 }
 
+// The HUD states what it shows every frame: a node that already stands so is
+// left alone, so a fade that runs goes on instead of jumping to its end.
+TEST_F(VisualNodeTest, SetShownLeavesANodeThatAlreadyStandsSo) {
+    TMegaButton* n = Button(root, "n", 0, 0, 10, 10);
+    n->SetProperty("ALPHATIME", "1000");
+    n->SetVisible(false);
+    n->FadeIn();
+    TickTree(n, 400);
+    SetShown(n, true);
+    EXPECT_TRUE(n->Fading());
+    EXPECT_FLOAT_EQ(0.4f, n->GetOpacity());
+    TickTree(n, 200);
+    EXPECT_FLOAT_EQ(0.6f, n->GetOpacity());
+    // A change still acts at once: hidden, the fade stops.
+    SetShown(n, false);
+    EXPECT_FALSE(n->Visible());
+    EXPECT_FALSE(n->Fading());
+    SetShown(nullptr, true); // a place the layout left out
+}
+
 TEST_F(VisualNodeTest, OpacityFollowsTheParentUnlessItsOwn) {
     TMegaButton* panel = Button(root, "panel", 0, 0, 10, 10);
     TMegaButton* child = Button(panel, "child", 0, 0, 10, 10);

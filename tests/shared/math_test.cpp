@@ -131,6 +131,17 @@ TEST(MathVectors, ProjectOnPlaneAndRandomDirections) {
         EXPECT_NEAR(Vec3AngleBetween(DeviatedDirection(axis, 1.0f, [] { return 0.99f; }), axis), 1.0f, 1e-4f);
 }
 
+// Pixels, percentages and shown values round halves away from zero on both
+// sides of it: neither to even nor by adding a half and cutting.
+TEST(MathRounding, HalvesGoAwayFromZero) {
+    const struct {
+        float v;
+        int want;
+    } cases[] = {{0.0f, 0},   {0.49f, 0},  {0.5f, 1},   {1.5f, 2},   {2.5f, 3},
+                 {-0.5f, -1}, {-1.5f, -2}, {-2.5f, -3}, {-0.49f, 0}, {767.5f, 768}};
+    for (const auto& c : cases) EXPECT_EQ(Round(c.v), c.want) << c.v;
+}
+
 TEST(MathAngles, DirToYawPitchAndSinCosToAngle) {
     struct Case {
         Vec3 dir;

@@ -70,8 +70,8 @@ constexpr float kBoxCoordinateSlack = 1e-5f;
 constexpr double kLevelStep = 4.0;
 constexpr uint32_t kMaxLevels = 48;
 // Cell coordinates are kept within this: far beyond any place of the game,
-// where cells may share a number (the box test still decides).
-constexpr double kCellLimit = 4.5e15;
+// where cells share a number (the box test still decides).
+constexpr double kCellLimit = 1073741824.0;
 
 float LargestCoordinate(const Vec3& v) {
     return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
@@ -92,9 +92,14 @@ bool BoxesMeet(const Vec3& min, const Vec3& max, const Vec3& low, const Vec3& hi
              max.z < low.z);
 }
 
-int64_t CellCoordinate(double v, double size) {
-    const double c = std::floor(v / size);
-    return static_cast<int64_t>(c > -kCellLimit ? (c < kCellLimit ? c : kCellLimit) : -kCellLimit);
+// The cell of a coordinate: floor(v / size), kept within the limit. Never
+// less for a smaller v, so that boxes that meet share a cell.
+int32_t CellCoordinate(float v, double inverse) {
+    const double q = static_cast<double>(v) * inverse;
+    if (!(q > -kCellLimit)) return -static_cast<int32_t>(kCellLimit);
+    if (!(q < kCellLimit)) return static_cast<int32_t>(kCellLimit);
+    const auto i = static_cast<int32_t>(q);
+    return q < i ? i - 1 : i;
 }
 
 } // namespace
@@ -103,8 +108,10 @@ void SphereIndex::Clear() {
     boxes_.clear();
     notFinite_.clear();
     for (Level& l : levels_) l.spheres.clear();
+    active_.clear();
     filed_.clear();
     bucketStart_.assign(2, 0);
+    bucketMask_ = 0;
     meeting_.clear();
 }
 
@@ -115,20 +122,25 @@ void SphereIndex::Add(const Vec3& centre, float radius) {
     boxes_.push_back({Vec3Sub(centre, half), Vec3Add(centre, half)});
 }
 
-uint32_t SphereIndex::Bucket(const Cell& c) const {
-    uint64_t h = static_cast<uint64_t>(c.x) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint64_t>(c.y) * 0xC2B2AE3D27D4EB4Full;
-    h ^= static_cast<uint64_t>(c.z) * 0x165667B19E3779F9ull;
-    h ^= static_cast<uint64_t>(c.level) * 0x27D4EB2F165667C5ull;
-    h ^= h >> 31;
-    return static_cast<uint32_t>(h & (bucketStart_.size() - 2));
+uint32_t SphereIndex::Bucket(int32_t x, int32_t y, int32_t z, uint32_t level) const {
+    uint32_t h = static_cast<uint32_t>(x) * 0x9E3779B1u;
+    h ^= static_cast<uint32_t>(y) * 0x85EBCA77u;
+    h ^= static_cast<uint32_t>(z) * 0xC2B2AE3Du;
+    h ^= level * 0x27D4EB2Fu;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    return h & bucketMask_;
 }
 
 void SphereIndex::Build() {
     notFinite_.clear();
+    active_.clear();
     unsorted_.clear();
     bucketOf_.clear();
     const uint32_t n = Size();
+    seen_.assign(n, 0);
+    ask_ = 0;
     // The common box sets the smallest cells: the median edge of the finite boxes.
     edges_.clear();
     for (const Box& b : boxes_)
@@ -141,7 +153,7 @@ void SphereIndex::Build() {
     }
     double size = base;
     for (Level& l : levels_) {
-        l.size = size, l.half = 0.0, l.spheres.clear();
+        l.size = size, l.inverse = 1.0 / size, l.spheres.clear();
         size *= kLevelStep;
     }
     for (uint32_t i = 0; i < n; ++i) {
@@ -153,28 +165,36 @@ void SphereIndex::Build() {
             notFinite_.push_back(i); // no level holds it
             continue;
         }
-        while (levels_.size() <= level)
-            levels_.push_back({base * std::pow(kLevelStep, static_cast<double>(levels_.size())), 0.0, {}});
-        Level& l = levels_[level];
-        l.spheres.push_back(i);
-        l.half = std::max(l.half, 0.5 * edge);
-    }
-    // Each box is filed once, in the cell of its middle; an ask widens its box
-    // by the level's largest half box.
-    uint32_t buckets = 1;
-    while (buckets < 2 * n) buckets *= 2;
-    bucketStart_.assign(buckets + 1, 0);
-    for (uint32_t level = 0; level < levels_.size(); ++level)
-        for (uint32_t i : levels_[level].spheres) {
-            const Box& b = boxes_[i];
-            const double size = levels_[level].size;
-            const Cell cell{CellCoordinate(0.5 * (static_cast<double>(b.min.x) + b.max.x), size),
-                            CellCoordinate(0.5 * (static_cast<double>(b.min.y) + b.max.y), size),
-                            CellCoordinate(0.5 * (static_cast<double>(b.min.z) + b.max.z), size), level};
-            unsorted_.push_back({cell, i});
-            bucketOf_.push_back(Bucket(cell));
-            ++bucketStart_[bucketOf_.back() + 1];
+        while (levels_.size() <= level) {
+            const double s = base * std::pow(kLevelStep, static_cast<double>(levels_.size()));
+            levels_.push_back({s, 1.0 / s, {}});
         }
+        levels_[level].spheres.push_back(i);
+    }
+    // Each box is filed in every cell of its level that it reaches into: no
+    // more than two along an axis, its cells being at least as large as it.
+    for (uint32_t level = 0; level < levels_.size(); ++level) {
+        const Level& l = levels_[level];
+        if (l.spheres.empty()) continue;
+        active_.push_back(level);
+        for (uint32_t i : l.spheres) {
+            const Box& b = boxes_[i];
+            const int32_t lx = CellCoordinate(b.min.x, l.inverse), hx = CellCoordinate(b.max.x, l.inverse);
+            const int32_t ly = CellCoordinate(b.min.y, l.inverse), hy = CellCoordinate(b.max.y, l.inverse);
+            const int32_t lz = CellCoordinate(b.min.z, l.inverse), hz = CellCoordinate(b.max.z, l.inverse);
+            for (int32_t x = lx; x <= hx; ++x)
+                for (int32_t y = ly; y <= hy; ++y)
+                    for (int32_t z = lz; z <= hz; ++z) unsorted_.push_back({x, y, z, level, i});
+        }
+    }
+    uint32_t buckets = 1;
+    while (buckets < 2 * unsorted_.size()) buckets *= 2;
+    bucketMask_ = buckets - 1;
+    bucketStart_.assign(buckets + 1, 0);
+    for (const Filed& f : unsorted_) {
+        bucketOf_.push_back(Bucket(f.x, f.y, f.z, f.level));
+        ++bucketStart_[bucketOf_.back() + 1];
+    }
     for (uint32_t b = 0; b < buckets; ++b) bucketStart_[b + 1] += bucketStart_[b];
     filed_.resize(unsorted_.size());
     next_.assign(bucketStart_.begin(), bucketStart_.end() - 1);
@@ -194,32 +214,37 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
         for (uint32_t i = 0; i < Size(); ++i) meeting_.push_back(i);
         return meeting_;
     }
+    if (++ask_ == 0) { // the count came round: no sphere was looked at yet
+        std::fill(seen_.begin(), seen_.end(), 0u);
+        ask_ = 1;
+    }
     auto take = [&](uint32_t i) {
         if (BoxesMeet(boxes_[i].min, boxes_[i].max, low, high)) meeting_.push_back(i);
     };
-    for (uint32_t level = 0; level < levels_.size(); ++level) {
+    for (uint32_t level : active_) {
         const Level& l = levels_[level];
-        if (l.spheres.empty()) continue;
-        // The middles of the boxes that may meet the ask's box, and a little more for rounding.
-        const double widen =
-            l.half * 1.001 + 1e-6 * (static_cast<double>(LargestCoordinate(low)) + LargestCoordinate(high));
-        const int64_t lx = CellCoordinate(low.x - widen, l.size), hx = CellCoordinate(high.x + widen, l.size);
-        const int64_t ly = CellCoordinate(low.y - widen, l.size), hy = CellCoordinate(high.y + widen, l.size);
-        const int64_t lz = CellCoordinate(low.z - widen, l.size), hz = CellCoordinate(high.z + widen, l.size);
-        const double cells = (static_cast<double>(hx - lx) + 1.0) * (static_cast<double>(hy - ly) + 1.0) *
-                             (static_cast<double>(hz - lz) + 1.0);
-        // A long path crosses more cells than the level has boxes: each box is asked instead.
-        if (!(cells <= static_cast<double>(l.spheres.size()))) {
+        const int32_t lx = CellCoordinate(low.x, l.inverse), hx = CellCoordinate(high.x, l.inverse);
+        const int32_t ly = CellCoordinate(low.y, l.inverse), hy = CellCoordinate(high.y, l.inverse);
+        const int32_t lz = CellCoordinate(low.z, l.inverse), hz = CellCoordinate(high.z, l.inverse);
+        const double cells = (static_cast<double>(hx) - lx + 1.0) * (static_cast<double>(hy) - ly + 1.0) *
+                             (static_cast<double>(hz) - lz + 1.0);
+        // A level of a few boxes, or a path that crosses more of its cells
+        // than it has boxes: each box is asked instead.
+        if (static_cast<double>(l.spheres.size()) <= 2.0 * cells) {
             for (uint32_t i : l.spheres) take(i);
             continue;
         }
-        for (int64_t x = lx; x <= hx; ++x)
-            for (int64_t y = ly; y <= hy; ++y)
-                for (int64_t z = lz; z <= hz; ++z) {
-                    const Cell cell{x, y, z, level};
-                    const uint32_t b = Bucket(cell);
-                    for (uint32_t k = bucketStart_[b]; k < bucketStart_[b + 1]; ++k)
-                        if (filed_[k].cell == cell) take(filed_[k].sphere);
+        for (int32_t x = lx; x <= hx; ++x)
+            for (int32_t y = ly; y <= hy; ++y)
+                for (int32_t z = lz; z <= hz; ++z) {
+                    const uint32_t b = Bucket(x, y, z, level);
+                    for (uint32_t k = bucketStart_[b]; k < bucketStart_[b + 1]; ++k) {
+                        const Filed& f = filed_[k];
+                        if (f.x != x || f.y != y || f.z != z || f.level != level || seen_[f.sphere] == ask_)
+                            continue;
+                        seen_[f.sphere] = ask_;
+                        take(f.sphere);
+                    }
                 }
     }
     meeting_.insert(meeting_.end(), notFinite_.begin(), notFinite_.end());

@@ -50,29 +50,32 @@ private:
     struct Box {
         Vec3 min, max;
     };
-    struct Cell {
-        int64_t x, y, z;
-        uint32_t level;
-        bool operator==(const Cell&) const = default;
-    };
+    // A box filed in a cell it reaches into.
     struct Filed {
-        Cell cell;
+        int32_t x, y, z;
+        uint32_t level;
         uint32_t sphere;
     };
     struct Level {
-        double size = 0; // edge of its cells, at least that of its boxes
-        double half = 0; // the largest half edge of its boxes
+        double size = 0;    // edge of its cells, at least that of its boxes
+        double inverse = 0; // 1 / size
         std::vector<uint32_t> spheres;
     };
-    uint32_t Bucket(const Cell& c) const;
+    uint32_t Bucket(int32_t x, int32_t y, int32_t z, uint32_t level) const;
 
     std::vector<Box> boxes_;
     std::vector<uint32_t> notFinite_;
     std::vector<Level> levels_;
+    std::vector<uint32_t> active_; // the levels that hold boxes
     // The filed boxes by bucket: bucket b holds filed_[bucketStart_[b] .. bucketStart_[b + 1]).
     std::vector<uint32_t> bucketStart_{0, 0};
+    uint32_t bucketMask_ = 0;
     std::vector<Filed> filed_;
     std::vector<uint32_t> meeting_;
+    // The ask in which each sphere was last looked at: a box filed in two
+    // cells of the ask is looked at once.
+    std::vector<uint32_t> seen_;
+    uint32_t ask_ = 0;
     // Room reused from one building to the next.
     std::vector<float> edges_;
     std::vector<uint32_t> bucketOf_, next_;

@@ -90,7 +90,9 @@ protected:
             const bool meets =
                 SegmentMeetsSphere(from, to, spheres[i].centre, spheres[i].radius, SphereRule::kSweep, p) ||
                 SegmentEntersSphere(from, to, spheres[i].centre, spheres[i].radius, t);
-            if (meets) EXPECT_TRUE(given.count(i)) << "sphere " << i << " left out";
+            if (meets) {
+                EXPECT_TRUE(given.count(i)) << "sphere " << i << " left out";
+            }
         }
     }
     std::vector<Sphere> spheres;

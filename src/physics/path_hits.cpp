@@ -66,6 +66,9 @@ namespace {
 constexpr float kBoxSlack = 0.05f;
 constexpr float kBoxCoordinateSlack = 1e-5f;
 
+// The smallest cells are this many times the common box: a short path then
+// crosses one or two of them along an axis.
+constexpr double kBaseCellScale = 2.0;
 // A level's cells are this many times as large as those of the level below.
 constexpr double kLevelStep = 4.0;
 constexpr uint32_t kMaxLevels = 48;
@@ -92,10 +95,12 @@ bool BoxesMeet(const Vec3& min, const Vec3& max, const Vec3& low, const Vec3& hi
              max.z < low.z);
 }
 
-// The cell of a coordinate: floor(v / size), kept within the limit. Never
-// less for a smaller v, so that boxes that meet share a cell.
+// The cell of a coordinate: floor(v / size + 1/2), kept within the limit.
+// Never less for a smaller v, so that boxes that meet share a cell. The cells
+// are centred on the origin: a scene laid out about a plane through it (as
+// most are) then has its paths along that plane in one cell across it.
 int32_t CellCoordinate(float v, double inverse) {
-    const double q = static_cast<double>(v) * inverse;
+    const double q = static_cast<double>(v) * inverse + 0.5;
     if (!(q > -kCellLimit)) return -static_cast<int32_t>(kCellLimit);
     if (!(q < kCellLimit)) return static_cast<int32_t>(kCellLimit);
     const auto i = static_cast<int32_t>(q);
@@ -149,7 +154,7 @@ void SphereIndex::Build() {
     if (!edges_.empty()) {
         auto middle = edges_.begin() + static_cast<std::ptrdiff_t>(edges_.size() / 2);
         std::nth_element(edges_.begin(), middle, edges_.end());
-        if (*middle > 0.0f && std::isfinite(*middle)) base = *middle;
+        if (*middle > 0.0f && std::isfinite(*middle)) base = kBaseCellScale * *middle;
     }
     double size = base;
     for (Level& l : levels_) {

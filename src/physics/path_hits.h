@@ -32,7 +32,7 @@ bool SegmentEntersSphere(const Vec3& from, const Vec3& to, const Vec3& centre, f
 // than the rounding of the exact tests, so a sphere left out is one the path
 // cannot meet. Both building it and asking it cost about the same whatever the
 // number of spheres elsewhere: the boxes are filed in cells of a grid, a level
-// of cells for each size of box, the cells of a level a little larger than its
+// of cells for each size of box, the cells of a level at least as large as its
 // boxes; a box that is not finite is given to every ask.
 class SphereIndex {
 public:

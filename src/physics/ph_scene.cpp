@@ -249,13 +249,11 @@ bool PhysicsSceneClass::NoteContact(int32_t ship, int32_t other) {
 void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {
     if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
         TEngineObject* gone = sender->GetInstance();
-        const auto it = std::find_if(ships_.begin(), ships_.end(), [gone](TBaseRenderUnit* u) {
-            return static_cast<TEngineObject*>(u) == gone;
+        std::erase_if(ships_, [&](TBaseRenderUnit* u) {
+            if (static_cast<TEngineObject*>(u) != gone) return false;
+            listed_.erase(u);
+            return true;
         });
-        if (it != ships_.end()) {
-            listed_.erase(*it);
-            ships_.erase(it);
-        }
     }
     TEngineObject::Message(sender, msg, param);
 }

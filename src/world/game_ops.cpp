@@ -288,12 +288,11 @@ void ShipsOpsClass::Message(IEngineObject* sender, int msg, int param) {
         TEngineObject* gone = sender->GetInstance();
         auto drop = [gone](std::vector<TBaseRenderUnit*>& list,
                            std::unordered_set<const TBaseRenderUnit*>& in) {
-            const auto it = std::find_if(list.begin(), list.end(), [gone](TBaseRenderUnit* u) {
-                return static_cast<TEngineObject*>(u) == gone;
+            std::erase_if(list, [&](TBaseRenderUnit* u) {
+                if (static_cast<TEngineObject*>(u) != gone) return false;
+                in.erase(u);
+                return true;
             });
-            if (it == list.end()) return;
-            in.erase(*it);
-            list.erase(it);
         };
         drop(cache_, inCache_);
         drop(created_, inCreated_);

@@ -83,7 +83,7 @@ void SpawnContactBursts(const std::vector<BurstData>& bursts, const BulletContac
 
 std::vector<BurstData> ReadBurstList(const std::string& id, const std::string& className) {
     std::vector<BurstData> list;
-    const std::string name = "fx." + id + ".bursts";
+    const std::string name = "fx" + LuaSubscript(id) + ".bursts";
     // A missing list counts as empty.
     const int32_t count = kws2i(GetLuaStringDef(name, "length(" + name + ")", "0"),
                                 className + ".CreateFromLua: script_GetVar(length(" + name + "))");

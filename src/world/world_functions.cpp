@@ -2,6 +2,7 @@
 
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
+#include "core/lua_readers.h"
 #include "physics/ai_unit.h"
 #include "physics/cm_tree_manager.h"
 #include "physics/ph_scene.h"
@@ -154,7 +155,7 @@ int engine_AddEnvObj(lua_State* L) {
     return Guard("engine_AddEnvObj: AV", [&] {
         PlanetClass* planet = AddEnvironmentPlanet(id, "engine_AddEnvObj: not envBRU.AddPlanet(id,planet)");
         if (!planet) return 0;
-        if (LuaMachine) LuaMachine->RunString("obj." + id + ".hex=" + planet->GetHex());
+        if (LuaMachine) LuaMachine->RunString("obj" + LuaSubscript(id) + ".hex=" + planet->GetHex());
         PushId(L, planet);
         return 1;
     });

@@ -1,9 +1,11 @@
 // 100 moving units swept against the sphere trees of 100 ships, and the
-// player's box component against the same 100 ships.
+// player's box component against the same 100 ships. The index of spheres by
+// place at 50 to 800 ships: filing them, and what a short path costs to ask.
 #include "physics/bsphere.h"
 #include "physics/bsphere_sections.h"
 #include "physics/coll_detector.h"
 #include "physics/obb_collision.h"
+#include "physics/path_hits.h"
 
 #include <benchmark/benchmark.h>
 
@@ -111,6 +113,43 @@ void BM_BoxComponentAgainstHundredShips(benchmark::State& state) {
     SetShipCollisionListHook(nullptr);
 }
 BENCHMARK(BM_BoxComponentAgainstHundredShips);
+
+// Ships of fighter size in two lines 1600 apart, 120 between neighbours, with a
+// station among them: the demo battle's layout at any number of ships.
+void FillBattleLines(SphereIndex& index, int ships) {
+    index.Clear();
+    index.Add({3800, 0, 0}, 900);
+    for (int i = 1; i < ships; ++i)
+        index.Add({3000.0f + static_cast<float>(i % 2) * 1600.0f,
+                   static_cast<float>(i / 2 - ships / 4) * 120.0f, static_cast<float>(i % 7) * 10.0f},
+                  25.0f + static_cast<float>(i % 5) * 5.0f);
+    index.Build();
+}
+
+void BM_PathIndexFiling(benchmark::State& state) {
+    const int ships = static_cast<int>(state.range(0));
+    SphereIndex index;
+    for (auto _ : state) FillBattleLines(index, ships);
+    state.SetItemsProcessed(state.iterations() * ships);
+}
+BENCHMARK(BM_PathIndexFiling)->Arg(50)->Arg(200)->Arg(800);
+
+// Each ship's sweep of one slice (20 units ahead) asks the index once.
+void BM_PathIndexSweepOfEachShip(benchmark::State& state) {
+    const int ships = static_cast<int>(state.range(0));
+    SphereIndex index;
+    FillBattleLines(index, ships);
+    size_t found = 0;
+    for (auto _ : state)
+        for (int i = 1; i < ships; ++i) {
+            const Vec3 from{3000.0f + static_cast<float>(i % 2) * 1600.0f,
+                            static_cast<float>(i / 2 - ships / 4) * 120.0f, 0};
+            found += index.Meeting(from, Vec3Add(from, {i % 2 ? -20.0f : 20.0f, 0, 0})).size();
+        }
+    benchmark::DoNotOptimize(found);
+    state.SetItemsProcessed(state.iterations() * (ships - 1));
+}
+BENCHMARK(BM_PathIndexSweepOfEachShip)->Arg(50)->Arg(200)->Arg(800);
 
 } // namespace
 } // namespace vesk

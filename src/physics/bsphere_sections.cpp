@@ -2,11 +2,9 @@
 
 #include "physics/cm_tree.h"
 #include "physics/cm_writer.h"
+#include "physics/path_hits.h"
 #include "platform/files.h"
 #include "shared/math.h"
-#include "shared/math_geometry.h"
-
-#include <cmath>
 
 namespace vesk {
 
@@ -74,30 +72,7 @@ bool BSSectionMesh::Collapse() {
 
 bool BSSectionIntersectionDetectorClass::Test(const Vec3& a, const Vec3& b, const Vec3& centre, float radius,
                                               Vec3& point) const {
-    Vec3 d = Vec3Sub(b, a);
-    const float length = Vec3Length(d);
-    if (length <= 1e-6f) return false;
-    d = Vec3Scale(d, -1.0f / length); // from b back towards a
-    const float r2 = radius * radius;
-    const Vec3 ac = Vec3Sub(a, centre), bc = Vec3Sub(b, centre);
-    if (Vec3LengthSq(ac) < r2) {
-        point = a;
-        return true;
-    }
-    if (Vec3LengthSq(bc) < r2) {
-        point = b;
-        return true;
-    }
-    Vec3 nearest;
-    ClosestPointOnLine(centre, a, b, nearest);
-    const float h = Vec3Length(Vec3Sub(nearest, centre));
-    if (h > radius) return false;
-    if (Vec3Dot(ac, bc) >= 0.0f) {
-        const float reach = std::sqrt(2.0f) * radius;
-        if (!(Vec3Length(ac) < reach || Vec3Length(bc) < reach)) return false;
-    }
-    point = Vec3Add(nearest, Vec3Scale(d, std::sqrt(std::max(0.0f, r2 - h * h))));
-    return true;
+    return SegmentMeetsSphere(a, b, centre, radius, SphereRule::kCutting, point);
 }
 
 void BSphereSet::AddSpheresFrom(const CMTreeClass& tree) {

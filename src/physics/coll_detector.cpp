@@ -18,33 +18,6 @@
 
 namespace vesk {
 
-bool CollSegmentHitsSphere(const Vec3& a, const Vec3& b, const Vec3& c, float r, Vec3& p) {
-    Vec3 d = Vec3Sub(b, a);
-    const float len = Vec3Length(d);
-    if (len <= 1e-6f) return false;
-    d = Vec3Scale(d, -1.0f / len);
-    const Vec3 ac = Vec3Sub(a, c), bc = Vec3Sub(b, c);
-    if (Vec3LengthSq(ac) < r * r) {
-        p = a;
-        return true;
-    }
-    if (Vec3LengthSq(bc) < r * r) {
-        p = b;
-        return true;
-    }
-    Vec3 q;
-    const float t = ClosestPointOnLine(c, a, b, q);
-    const float h = Vec3Length(Vec3Sub(q, c));
-    if (h > r) return false;
-    if (Vec3Dot(ac, bc) > 0) {
-        const float limit = std::sqrt(2.0f) * r;
-        if (!(Vec3Length(ac) < limit || Vec3Length(bc) < limit)) return false;
-    }
-    if (t < 0 || t > 1) return false;
-    p = Vec3Add(q, Vec3Scale(d, std::sqrt(r * r - h * h)));
-    return true;
-}
-
 namespace {
 
 bool HasMesh(IBoundingSphere2* s) {
@@ -57,7 +30,8 @@ bool Descend(IBoundingSphere2* sphere, const Vec3& a, const Vec3& b, SphereTreeH
     // The sphere test first: most paths miss most spheres, and asking for the
     // mesh shares it.
     Vec3 p;
-    if (!CollSegmentHitsSphere(a, b, sphere->GetPositionV(), sphere->GetRadius(), p)) return false;
+    if (!SegmentMeetsSphere(a, b, sphere->GetPositionV(), sphere->GetRadius(), SphereRule::kSweep, p))
+        return false;
     if (!HasMesh(sphere)) return false;
     hit.sphere = sphere;
     hit.point = p;
@@ -70,7 +44,9 @@ bool Descend(IBoundingSphere2* sphere, const Vec3& a, const Vec3& b, SphereTreeH
     IBoundingSphere2* child = nullptr;
     while (sphere->NextChildSphere(it, child)) {
         Vec3 cp;
-        if (!child || !CollSegmentHitsSphere(a, b, child->GetPositionV(), child->GetRadius(), cp)) continue;
+        if (!child ||
+            !SegmentMeetsSphere(a, b, child->GetPositionV(), child->GetRadius(), SphereRule::kSweep, cp))
+            continue;
         const float d = Vec3Length(Vec3Sub(cp, a));
         if (best > d) {
             best = d;
@@ -472,56 +448,27 @@ CollDataClass* CollDetectorClass::TryUnit(TBaseRenderUnit* unit, BSpheresContain
 }
 
 void CollisionCandidates::Gather() {
-    std::vector<TBaseRenderUnit*> units;
-    GetSceneShips(units);
+    GetSceneShips(units_);
     entries_.clear();
-    entries_.reserve(units.size());
-    for (TBaseRenderUnit* u : units) {
+    index_.Clear();
+    for (TBaseRenderUnit* u : units_) {
         float speed = 0.0f;
         if (!SweptAgainst(u, speed)) continue;
         // A unit without a tree is never hit.
         BSpheresContainerClass* tree = GetSphereTree(u);
         if (!tree) continue;
         entries_.push_back({u, tree, tree->GetPositionV(), tree->GetRadius(), speed >= 0.0001f});
+        index_.Add(entries_.back().centre, entries_.back().radius);
     }
+    index_.Build();
 }
 
-namespace {
-
-// The sweep from a to b as a ball around its middle, for passing over the
-// trees whose outer sphere it cannot meet before walking them.
-class SweepBall {
-public:
-    SweepBall(const Vec3& a, const Vec3& b) : mid_(Vec3Scale(Vec3Add(a, b), 0.5f)) {
-        const float half = 0.5f * Vec3Length(Vec3Sub(b, a));
-        const float size = std::max({std::fabs(mid_.x), std::fabs(mid_.y), std::fabs(mid_.z)});
-        reach_ = (half * (1.0f + kSlack) + kSlack * size) / (1.0f - kSlack);
-    }
-    // True only when every point of the sweep lies clearly outside the
-    // sphere, so that CollSegmentHitsSphere on it says no (which takes a
-    // negative radius by its size at the ends). The slack, far beyond the
-    // rounding of either test, leaves near misses to the exact test.
-    bool Misses(const Vec3& centre, float radius) const {
-        const float reach = std::fabs(radius) * kRadiusScale + reach_;
-        return Vec3LengthSq(Vec3Sub(centre, mid_)) > reach * reach;
-    }
-
-private:
-    static constexpr float kSlack = 1e-4f;
-    static constexpr float kRadiusScale = (1.0f + kSlack) / (1.0f - kSlack);
-    Vec3 mid_;
-    float reach_;
-};
-
-} // namespace
-
-CollDataClass* CollDetectorClass::TryCandidates(const CollisionCandidates& candidates, const Vec3& p,
-                                                const Vec3& e, const Vec3& s) {
-    const SweepBall sweep(p, e);
-    for (const CollisionCandidates::Entry& c : candidates.entries_) {
+CollDataClass* CollDetectorClass::TryCandidates(CollisionCandidates& candidates, const Vec3& p, const Vec3& e,
+                                                const Vec3& s) {
+    // The tree's walk starts with its outer sphere: only those near the sweep can be hit.
+    for (uint32_t i : candidates.index_.Meeting(p, e)) {
+        const CollisionCandidates::Entry& c = candidates.entries_[i];
         if (!allObjects_ && !c.moving) continue;
-        // The tree's walk starts with its outer sphere: a sweep clear of it hits nothing inside.
-        if (sweep.Misses(c.centre, c.radius)) continue;
         if (std::find(exclusions_.begin(), exclusions_.end(), c.unit) != exclusions_.end()) continue;
         if (CollDataClass* r = TryUnit(c.unit, c.tree, nullptr, p, e, s, -1.0f)) return r;
     }
@@ -529,14 +476,14 @@ CollDataClass* CollDetectorClass::TryCandidates(const CollisionCandidates& candi
 }
 
 bool CollDetectorClass::CheckCollisionWithObjects(const Vec3& v, float timeScale,
-                                                  const CollisionCandidates& candidates) {
+                                                  CollisionCandidates& candidates) {
     FreeResults();
     sweepStart_ = OwnerPosition();
     sweepEnd_ = Vec3Add(sweepStart_, Vec3Scale(v, timeScale));
-    const SweepBall sweep(sweepStart_, sweepEnd_);
     std::vector<TBaseRenderUnit*> standing;
-    for (const CollisionCandidates::Entry& c : candidates.entries_) {
-        if (c.moving || sweep.Misses(c.centre, c.radius)) continue;
+    for (uint32_t i : candidates.index_.Meeting(sweepStart_, sweepEnd_)) {
+        const CollisionCandidates::Entry& c = candidates.entries_[i];
+        if (c.moving) continue;
         if (std::find(exclusions_.begin(), exclusions_.end(), c.unit) != exclusions_.end()) continue;
         standing.push_back(c.unit);
     }
@@ -552,11 +499,11 @@ bool CollDetectorClass::CheckCollision(CollDataClass*& out) {
     return Check(out, nullptr);
 }
 
-bool CollDetectorClass::CheckCollision(CollDataClass*& out, const CollisionCandidates& candidates) {
+bool CollDetectorClass::CheckCollision(CollDataClass*& out, CollisionCandidates& candidates) {
     return Check(out, &candidates);
 }
 
-bool CollDetectorClass::Check(CollDataClass*& out, const CollisionCandidates* candidates) {
+bool CollDetectorClass::Check(CollDataClass*& out, CollisionCandidates* candidates) {
     out = nullptr;
     const Vec3 p = OwnerPosition();
     position_[0] = p.x, position_[1] = p.y, position_[2] = p.z, position_[3] = 1.0f;

@@ -2,6 +2,7 @@
 // Swept-segment collision of moving units against the bounding-sphere trees
 // and mesh triangles of other units: the detector a moving unit owns, the
 // records of its hits and the information a hit unit is handed.
+#include "physics/path_hits.h"
 #include "render/component.h"
 #include "shared/math.h"
 
@@ -16,9 +17,6 @@ class IBoundingSphere2;
 class TBaseRenderUnit;
 class BSpheresContainerClass;
 class DynamicTargetPositionClass;
-
-// The segment a->b against a world sphere; p is where it meets it.
-bool CollSegmentHitsSphere(const Vec3& a, const Vec3& b, const Vec3& c, float r, Vec3& p);
 
 struct SphereTreeHit {
     Vec3 point;
@@ -170,10 +168,11 @@ inline constexpr int kCollStanding = 1, kCollMoving = 2, kCollAll = 3;
 
 // The scene's ships as the per-tick check sweeps against them: those with an
 // AI unit outside the non-colliding fields and with a sphere tree, in the
-// scene's order, each with the outer sphere of its tree and whether it moves.
-// One gathering serves a run of checks in which no ship moves, comes, goes or
-// changes its speed or its tree (the physics slice's sweeps up to a hit, whose
-// listeners and scripts may change any of that).
+// scene's order, each with the outer sphere of its tree and whether it moves,
+// filed by place so that a sweep looks only at the few near it. One gathering
+// serves a run of checks in which no ship moves, comes, goes or changes its
+// speed or its tree (the physics slice's sweeps up to a hit, whose listeners
+// and scripts may change any of that).
 class CollisionCandidates {
 public:
     // The scene's ships as they are now.
@@ -189,6 +188,8 @@ private:
         bool moving;
     };
     std::vector<Entry> entries_;
+    SphereIndex index_; // of the entries' outer spheres
+    std::vector<TBaseRenderUnit*> units_;
 };
 
 class CollDetectorClass : public TEngineObject, public IColliseDetect {
@@ -199,12 +200,12 @@ public:
 
     bool CheckCollision(CollDataClass*& out) override;
     // The same check against candidates gathered for several checks.
-    bool CheckCollision(CollDataClass*& out, const CollisionCandidates& candidates);
+    bool CheckCollision(CollDataClass*& out, CollisionCandidates& candidates);
     bool CheckCollisionWithObjects(void* ignored, const Vec3& v, float timeScale,
                                    const std::vector<TBaseRenderUnit*>& units) override;
     // The same sweep against the standing ones of candidates gathered for
     // several checks.
-    bool CheckCollisionWithObjects(const Vec3& v, float timeScale, const CollisionCandidates& candidates);
+    bool CheckCollisionWithObjects(const Vec3& v, float timeScale, CollisionCandidates& candidates);
     // The time the per-tick check sweeps its owner's velocity over: two frames.
     static float SweepSeconds();
     bool CheckCollisionWithStaticObject(TBaseRenderUnit* ship, const Vec3& v, float timeScale,
@@ -240,9 +241,9 @@ private:
     CollDataClass* TryUnit(TBaseRenderUnit* unit, BSpheresContainerClass* tree, CollDataClass* remembered,
                            const Vec3& p, const Vec3& e, const Vec3& s, float tMin);
     // The first candidate the sweep p->e hits, nullptr when none.
-    CollDataClass* TryCandidates(const CollisionCandidates& candidates, const Vec3& p, const Vec3& e,
+    CollDataClass* TryCandidates(CollisionCandidates& candidates, const Vec3& p, const Vec3& e,
                                  const Vec3& s);
-    bool Check(CollDataClass*& out, const CollisionCandidates* candidates);
+    bool Check(CollDataClass*& out, CollisionCandidates* candidates);
     Vec3 OwnerVelocity() const;
 
     std::vector<TBaseRenderUnit*> exclusions_;

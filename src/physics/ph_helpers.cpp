@@ -166,12 +166,6 @@ void TPhDynamicTargetObj::Free() {
 // ---- TRollComponent --------------------------------------------------------------------
 
 namespace {
-// v turned about axis (unit) by the angle that brings it toward `toward`.
-Vec3 TurnToward(const Vec3& v, const Vec3& axis, float angle, const Vec3& toward) {
-    const Vec3 a = Vec3RotateAroundAxis(v, axis, angle);
-    const Vec3 b = Vec3RotateAroundAxis(v, axis, -angle);
-    return Vec3Dot(a, toward) >= Vec3Dot(b, toward) ? a : b;
-}
 Vec3 PerpendicularTo(const Vec3& v, const Vec3& d) {
     return Vec3Normalize(Vec3Sub(v, Vec3Scale(d, Vec3Dot(v, d))));
 }
@@ -189,7 +183,7 @@ void TRollComponent::UpdateHeading(float dt) {
     if (Vec3LengthSq(up) == 0.0f) up = PerpendicularTo({0, 0, 1}, d);
     if (autoLevel_) {
         const Vec3 level = PerpendicularTo({0, 0, 1}, d);
-        if (Vec3LengthSq(level) != 0.0f) up = TurnToward(up, d, Vec3AngleBetween(up, level) * dt, level);
+        if (Vec3LengthSq(level) != 0.0f) up = TurnAboutAxis(up, d, Vec3AngleBetween(up, level) * dt, level);
     } else {
         up = Vec3RotateAroundAxis(up, d, turnRate_ * dt);
     }

@@ -43,19 +43,19 @@ void FreePhysicsScene() {
 }
 
 void PhysicsSceneClass::AddShip(TBaseRenderUnit* unit) {
-    if (!unit || FindShipBRU(unit)) return;
+    if (!unit || !listed_.insert(unit).second) return;
     ships_.push_back(unit);
     AddMutualSubscriber(unit);
 }
 
 void PhysicsSceneClass::RemoveShip(TBaseRenderUnit* unit) {
-    if (!FindShipBRU(unit)) return;
+    if (!listed_.erase(unit)) return;
     std::erase(ships_, unit);
     RemoveMutualSubscriber(unit);
 }
 
 bool PhysicsSceneClass::FindShipBRU(const TBaseRenderUnit* unit) const {
-    return unit && std::find(ships_.begin(), ships_.end(), unit) != ships_.end();
+    return unit && listed_.contains(unit);
 }
 
 TBaseRenderUnit* PhysicsSceneClass::FindShipByName(const std::string& name) const {
@@ -249,7 +249,11 @@ bool PhysicsSceneClass::NoteContact(int32_t ship, int32_t other) {
 void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {
     if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
         TEngineObject* gone = sender->GetInstance();
-        std::erase_if(ships_, [gone](TBaseRenderUnit* u) { return static_cast<TEngineObject*>(u) == gone; });
+        std::erase_if(ships_, [&](TBaseRenderUnit* u) {
+            if (static_cast<TEngineObject*>(u) != gone) return false;
+            listed_.erase(u);
+            return true;
+        });
     }
     TEngineObject::Message(sender, msg, param);
 }
@@ -257,6 +261,7 @@ void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {
 void PhysicsSceneClass::Free() {
     for (TBaseRenderUnit* u : ships_) RemoveMutualSubscriber(u);
     ships_.clear();
+    listed_.clear();
     listener_ = nullptr;
     TEngineObject::Free();
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vesk {
@@ -48,6 +49,8 @@ public:
 
 private:
     std::vector<TBaseRenderUnit*> ships_;
+    // The same ships for the look-up: every slice asks after each ship.
+    std::unordered_set<const TBaseRenderUnit*> listed_;
     std::function<void(TBaseRenderUnit*, CollDataClass&)> listener_;
     // Notes that a ship (by id) met another now; false when it was in
     // contact with it already (kContactGapSeconds).

@@ -30,4 +30,11 @@ Vec3 ProjectOnPlaneDir(const Vec3& v, const Vec3& a, const Vec3& b) {
     return Vec3Normalize(Vec3Sub(v, Vec3Scale(n, Vec3Dot(v, n))));
 }
 
+Vec3 TurnAboutAxis(const Vec3& v, const Vec3& axis, float angle, const Vec3& toward, bool away) {
+    const Vec3 a = Vec3RotateAroundAxis(v, axis, angle);
+    const Vec3 b = Vec3RotateAroundAxis(v, axis, -angle);
+    const bool aNearer = Vec3Dot(a, toward) >= Vec3Dot(b, toward);
+    return aNearer != away ? a : b;
+}
+
 } // namespace vesk

@@ -114,6 +114,11 @@ private:
 // and b are parallel).
 Vec3 ProjectOnPlaneDir(const Vec3& v, const Vec3& a, const Vec3& b);
 
+// v turned about the axis by the angle in whichever sense leaves it nearer the
+// direction `toward` (the positive sense when both are as near); with `away`,
+// in the other sense.
+Vec3 TurnAboutAxis(const Vec3& v, const Vec3& axis, float angle, const Vec3& toward, bool away = false);
+
 // Finite and not NaN in every component.
 inline bool IsValidVector(const Vec3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);

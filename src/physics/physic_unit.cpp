@@ -24,15 +24,6 @@ bool IsClass(int32_t cls, int32_t mask) {
     return (cls & mask) != 0;
 }
 
-// v turned about axis by `angle`, in whichever sense brings it nearer `toward`
-// (or farther, with away set).
-Vec3 TurnRelative(const Vec3& v, const Vec3& axis, float angle, const Vec3& toward, bool away) {
-    const Vec3 a = Vec3RotateAroundAxis(v, axis, angle);
-    const Vec3 b = Vec3RotateAroundAxis(v, axis, -angle);
-    const bool aNearer = Vec3CosAngle(a, toward) >= Vec3CosAngle(b, toward);
-    return aNearer != away ? a : b;
-}
-
 // Elevation of v above the horizontal plane, and its horizontal direction.
 float Elevation(const Vec3& v, Vec3& horizontal) {
     horizontal = ProjectOnPlaneDir(v, kAxisX, kAxisY);
@@ -45,7 +36,7 @@ Vec3 ClampPitch(const Vec3& v, float maxPitch) {
     Vec3 p;
     const float e = Elevation(v, p);
     if (e <= maxPitch) return v;
-    return TurnRelative(v, Vec3Cross(p, v), e - maxPitch, p, false);
+    return TurnAboutAxis(v, Vec3Cross(p, v), e - maxPitch, p);
 }
 
 Vec3 ClampElevation(const Vec3& v, float maxPitch) {
@@ -53,7 +44,7 @@ Vec3 ClampElevation(const Vec3& v, float maxPitch) {
     const float e = Elevation(v, p);
     const float least = kPi / 2.0f - maxPitch;
     if (e >= least) return v;
-    return TurnRelative(v, Vec3Cross(v, p), least - e, p, true);
+    return TurnAboutAxis(v, Vec3Cross(v, p), least - e, p, true);
 }
 
 BasePhysicUnitClass::BasePhysicUnitClass(IOwnerPhObj* owner_, TShipPhysicParams* record, IRollComponent* roll)

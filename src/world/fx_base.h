@@ -6,6 +6,7 @@
 // shared effect records, the record pools, the kinetic particle of bullets and
 // the camera-distance colour controller.
 #include "core/var_list.h"
+#include "physics/path_hits.h"
 #include "render/engine.h"
 #include "render/fx_descr.h"
 #include "render/obj_manager.h"
@@ -275,37 +276,9 @@ public:
     }
     explicit FXFrameCache(TEngineClass& engine) : engine_(engine) {}
 
-    // A ship unit of the scene with the sphere a shot meets first: the outer
-    // sphere of the ship's tree, or else its own sphere where the ship is this
-    // frame (after the physics moved it).
-    struct ShipTarget {
-        TBaseRenderUnit* unit = nullptr;
-        // Kept by id: a tree replaced with the ship's model in the frame is not used.
-        int32_t treeId = 0;
-        Vec3 centre{};
-        float radius = 0.0f;
-    };
-    // A box around a target's sphere, wider than the sphere by more than the
-    // rounding of the sphere test can reach: a path whose box misses it misses the sphere.
-    struct TargetBox {
-        Vec3 min{}, max{};
-    };
-    struct ShipTargetList {
-        std::vector<ShipTarget> targets;
-        std::vector<TargetBox> boxes; // one a target
-        // The targets by the low side of their boxes along the axis on which
-        // they lie farthest apart, and the widest box along it; targets whose
-        // boxes are not finite are always tested.
-        int axis = 0;
-        float widest = 0.0f;
-        std::vector<std::pair<float, uint32_t>> byLowSide;
-        std::vector<uint32_t> alwaysTested;
-    };
-    // The engine's ship units, gathered on the frame's first ask.
-    const ShipTargetList& ShipTargets();
-    // The targets (by index, in their order) whose boxes meet the box low..high:
-    // all of them when a side of it is not a number.
-    const std::vector<uint32_t>& TargetsMeeting(const Vec3& low, const Vec3& high);
+    // The ship units of the scene that a shot or a beam may meet, gathered on
+    // the frame's first ask (after the physics moved them).
+    PathTargets& ShipTargets();
 
     // The view of a camera in one frame, worked out once for all the sprites
     // listed in that frame.
@@ -343,8 +316,7 @@ private:
 
     TEngineClass& engine_;
     uint64_t shipsFrame_ = ~0ull;
-    ShipTargetList ships_;
-    std::vector<uint32_t> meeting_;
+    PathTargets ships_;
     // The view of the last viewport asked for in this frame.
     uint64_t viewFrame_ = ~0ull;
     int32_t viewport_ = 0;

@@ -2,7 +2,6 @@
 
 #include "core/lua_readers.h"
 #include "core/var_list.h"
-#include "physics/bsphere.h"
 #include "physics/coll_detector.h"
 #include "render/collision_event.h"
 #include "render/device.h"
@@ -19,7 +18,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <map>
 
 namespace vesk {
@@ -41,182 +39,23 @@ const std::vector<BurstData>& NoBursts() {
     return none;
 }
 
-// The box of a path or a sphere is widened by this share of the path's length
-// and of the sphere's radius, and by this share of the size of its coordinates:
-// more than the rounding of the sphere test reaches, so a box test rejects only
-// what the sphere test would.
-constexpr float kBoxSlack = 0.05f;
-constexpr float kBoxCoordinateSlack = 1e-5f;
-
-float LargestCoordinate(const Vec3& v) {
-    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
-}
-
-float Axis(const Vec3& v, int axis) {
-    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
-}
-
-// Apart on an axis: the boxes do not meet (written so that a side that is not
-// a number counts as meeting).
-bool BoxesMeet(const FXFrameCache::TargetBox& box, const Vec3& low, const Vec3& high) {
-    return !(box.min.x > high.x || box.max.x < low.x || box.min.y > high.y || box.max.y < low.y ||
-             box.min.z > high.z || box.max.z < low.z);
-}
-
-bool IsFinite(const FXFrameCache::TargetBox& box) {
-    for (float v : {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z})
-        if (!std::isfinite(v)) return false;
-    return true;
-}
-
-// Orders the targets along the axis on which their boxes spread widest.
-void SortTargets(FXFrameCache::ShipTargetList& ships) {
-    constexpr float kInf = std::numeric_limits<float>::infinity();
-    Vec3 least{kInf, kInf, kInf}, most{-kInf, -kInf, -kInf};
-    for (const FXFrameCache::TargetBox& box : ships.boxes)
-        if (IsFinite(box)) {
-            least = {std::min(least.x, box.min.x), std::min(least.y, box.min.y),
-                     std::min(least.z, box.min.z)};
-            most = {std::max(most.x, box.max.x), std::max(most.y, box.max.y), std::max(most.z, box.max.z)};
-        }
-    const Vec3 spread = Vec3Sub(most, least);
-    ships.axis = spread.y > spread.x ? (spread.z > spread.y ? 2 : 1) : (spread.z > spread.x ? 2 : 0);
-    ships.widest = 0.0f;
-    ships.byLowSide.clear();
-    ships.alwaysTested.clear();
-    for (uint32_t i = 0; i < ships.boxes.size(); ++i) {
-        const FXFrameCache::TargetBox& box = ships.boxes[i];
-        if (!IsFinite(box)) {
-            ships.alwaysTested.push_back(i);
-            continue;
-        }
-        const float lowSide = Axis(box.min, ships.axis);
-        ships.widest = std::max(ships.widest, Axis(box.max, ships.axis) - lowSide);
-        ships.byLowSide.emplace_back(lowSide, i);
-    }
-    std::sort(ships.byLowSide.begin(), ships.byLowSide.end());
-}
-
-// Where the path from -> to first enters the sphere; false when it misses it.
-bool SegmentEntersSphere(const Vec3& from, const Vec3& to, const Vec3& centre, float radius, float& t) {
-    const Vec3 d = Vec3Sub(to, from);
-    const Vec3 m = Vec3Sub(from, centre);
-    const float a = Vec3Dot(d, d);
-    const float c = Vec3Dot(m, m) - radius * radius;
-    if (c <= 0.0f) {
-        t = 0.0f; // starts inside
-        return true;
-    }
-    if (a <= 0.0f) return false;
-    const float b = Vec3Dot(m, d);
-    const float disc = b * b - a * c;
-    if (disc < 0.0f) return false;
-    t = (-b - std::sqrt(disc)) / a;
-    return t >= 0.0f && t <= 1.0f;
-}
-
 } // namespace
 
 void SetBulletCollisionTest(BulletCollisionTest test) {
     CollisionTest() = test ? std::move(test) : BulletCollisionTest(DefaultBulletCollision);
 }
 
-const FXFrameCache::ShipTargetList& FXFrameCache::ShipTargets() {
+PathTargets& FXFrameCache::ShipTargets() {
     const uint64_t now = RenderFrameCounter.GetFrame();
-    if (shipsFrame_ == now) return ships_;
-    shipsFrame_ = now;
-    ships_.targets.clear();
-    ships_.boxes.clear();
-    for (TBaseRenderUnit* unit : engine_.GetUnitsWithFlags(BRU_SHIP)) {
-        if (!unit || unit->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
-        ShipTarget ship;
-        ship.unit = unit;
-        if (BSpheresContainerClass* tree = GetSphereTree(unit)) {
-            ship.treeId = tree->GetId();
-            ship.centre = tree->GetPositionV();
-            ship.radius = tree->GetRadius();
-        } else {
-            BSphereRecord* own = nullptr;
-            unit->GetOwnBSphere(own);
-            if (!own) continue;
-            unit->TransformBSphere(*own, unit->GetWorldMatrix());
-            ship.centre = own->worldCentre;
-            ship.radius = own->worldRadius;
-        }
-        const float reach = std::fabs(ship.radius) * (1.0f + kBoxSlack) +
-                            kBoxCoordinateSlack * (LargestCoordinate(ship.centre) + std::fabs(ship.radius));
-        const Vec3 half{reach, reach, reach};
-        ships_.targets.push_back(ship);
-        ships_.boxes.push_back({Vec3Sub(ship.centre, half), Vec3Add(ship.centre, half)});
+    if (shipsFrame_ != now) {
+        shipsFrame_ = now;
+        ships_.Gather(engine_.GetUnitsWithFlags(BRU_SHIP));
     }
-    SortTargets(ships_);
     return ships_;
 }
 
-const std::vector<uint32_t>& FXFrameCache::TargetsMeeting(const Vec3& low, const Vec3& high) {
-    const ShipTargetList& ships = ShipTargets();
-    meeting_.clear();
-    const float lowSide = Axis(low, ships.axis), highSide = Axis(high, ships.axis);
-    if (std::isnan(lowSide) || std::isnan(highSide)) {
-        for (uint32_t i = 0; i < ships.targets.size(); ++i) meeting_.push_back(i);
-        return meeting_;
-    }
-    // A box reaching lowSide starts at most the widest box before it.
-    const float from = lowSide - ships.widest * (1.0f + kBoxSlack) -
-                       kBoxCoordinateSlack * (std::fabs(lowSide) + ships.widest);
-    const auto byLow = [](const std::pair<float, uint32_t>& e, float v) { return e.first < v; };
-    auto it = std::lower_bound(ships.byLowSide.begin(), ships.byLowSide.end(), from, byLow);
-    for (; it != ships.byLowSide.end() && it->first <= highSide; ++it)
-        if (BoxesMeet(ships.boxes[it->second], low, high)) meeting_.push_back(it->second);
-    for (uint32_t i : ships.alwaysTested) meeting_.push_back(i);
-    // Mostly a few, often in order already.
-    if (!std::is_sorted(meeting_.begin(), meeting_.end())) std::sort(meeting_.begin(), meeting_.end());
-    return meeting_;
-}
-
 bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out) {
-    if (!Engine) return false;
-    FXFrameCache& cache = FXFrameCache::Of(*Engine);
-    const FXFrameCache::ShipTargetList& ships = cache.ShipTargets();
-    float best = 2.0f;
-    const Vec3 path = Vec3Sub(to, from);
-    const float length = Vec3Length(path);
-    // The box of the path: most ships are far from it, and a box test is
-    // cheaper than the sphere test.
-    const float slack =
-        kBoxSlack * length + kBoxCoordinateSlack * (LargestCoordinate(from) + LargestCoordinate(to));
-    const Vec3 low{std::min(from.x, to.x) - slack, std::min(from.y, to.y) - slack,
-                   std::min(from.z, to.z) - slack};
-    const Vec3 high{std::max(from.x, to.x) + slack, std::max(from.y, to.y) + slack,
-                    std::max(from.z, to.z) + slack};
-    for (uint32_t i : cache.TargetsMeeting(low, high)) {
-        const FXFrameCache::ShipTarget& target = ships.targets[i];
-        TBaseRenderUnit* ship = target.unit;
-        // A ship killed since the list was made is passed over.
-        if (ship == ignore || ship->HasFlag(BRU_KILLED | BRU_DISCARDED)) continue;
-        // A path that misses the outer sphere misses the whole ship.
-        float t = 0.0f;
-        if (!SegmentEntersSphere(from, to, target.centre, target.radius, t)) continue;
-        Vec3 normal{};
-        if (target.treeId != 0) {
-            // Where the path meets the ship: its hull when it is large, else
-            // the innermost sphere of its tree.
-            auto* tree = FindEngineObjectAs<BSpheresContainerClass>(target.treeId);
-            UnitHit hit;
-            if (!tree || !FindUnitHit(ship, tree, from, to, 0.0f, hit)) continue;
-            t = length > 0.0f ? Vec3Length(Vec3Sub(hit.point, from)) / length : 0.0f;
-            normal = hit.normal;
-        } else {
-            normal = Vec3Sub(Vec3Add(from, Vec3Scale(path, t)), target.centre);
-        }
-        if (t >= best) continue;
-        best = t;
-        out.unit = ship;
-        out.point = Vec3Add(from, Vec3Scale(path, t));
-        out.normal =
-            Vec3Length(normal) > 0.0f ? Vec3Normalize(normal) : Vec3Normalize(Vec3Scale(path, -1.0f));
-    }
-    return best <= 1.0f;
+    return Engine && FXFrameCache::Of(*Engine).ShipTargets().FindContact(from, to, ignore, out);
 }
 
 bool DefaultBulletCollision(FXBulletClass&, const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore,

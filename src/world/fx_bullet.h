@@ -22,13 +22,9 @@ class FXBulletClass;
 // Living bullets (Init raises, Free lowers).
 extern int32_t FXBulletCount;
 
-// A hit of a bullet's path: the unit and the point of contact.
-struct BulletContact {
-    TBaseRenderUnit* unit = nullptr;
-    Vec3 point{};
-    // The surface normal there, facing the path's start.
-    Vec3 normal{1, 0, 0};
-};
+// A hit of a bullet's path: the unit, the point of contact and the surface
+// normal there, facing the path's start.
+using BulletContact = PathContact;
 // Finds the first contact of the path from -> to; `ignore` is the shooter (its
 // units are never hit). The default tests the bounding spheres of the scene's
 // ship units; the collision engine may install a finer test.
@@ -170,9 +166,8 @@ private:
     void LeaveCache();
 };
 
-// Where a path from -> to first meets a ship unit of the scene, skipping the
-// unit `ignore`: down its tree of bounding spheres when it has one, else on its
-// own bounding sphere; false when it meets none.
+// Where a path from -> to first meets a ship unit of the scene in this frame,
+// skipping the unit `ignore` (PathTargets::FindContact); false when it meets none.
 bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignore, BulletContact& out);
 // Spawns each burst of the list at a "coll" helper of its own, made on the hit
 // unit at the contact point.

@@ -183,8 +183,7 @@ ShipsOpsClass* ShipsOpsClass::Create(TBaseRenderUnit* carrier) {
 }
 
 bool ShipsOpsClass::Listed(const TBaseRenderUnit* unit) const {
-    return std::find(cache_.begin(), cache_.end(), unit) != cache_.end() ||
-           std::find(created_.begin(), created_.end(), unit) != created_.end();
+    return inCache_.contains(unit) || inCreated_.contains(unit);
 }
 
 void ShipsOpsClass::Forget(TBaseRenderUnit* unit) {
@@ -194,6 +193,7 @@ void ShipsOpsClass::Forget(TBaseRenderUnit* unit) {
 void ShipsOpsClass::DropShipListCache() {
     std::vector<TBaseRenderUnit*> old;
     old.swap(cache_);
+    inCache_.clear();
     cacheBuilt_ = false;
     for (TBaseRenderUnit* u : old) Forget(u);
 }
@@ -211,6 +211,7 @@ void ShipsOpsClass::RebuildCache() {
     for (TBaseRenderUnit* u : found) {
         if (!Listed(u)) AddMutualSubscriber(u);
         cache_.push_back(u);
+        inCache_.insert(u);
     }
     cacheBuilt_ = true;
 }
@@ -261,12 +262,10 @@ bool ShipsOpsClass::FindShipBRU(TBaseRenderUnit* unit) {
         ErrorReport("ShipsOpsClass.FindShipBRU: _shipBRU._Is(BRU_UNDEFINED)", "mhl");
         return false;
     }
-    const auto& cached = CachedList();
-    if (std::find(cached.begin(), cached.end(), unit) != cached.end() && !unit->HasFlag(BRU_KILLED))
-        return true;
+    CachedList();
+    if (inCache_.contains(unit) && !unit->HasFlag(BRU_KILLED)) return true;
     RebuildCache();
-    if (std::find(cache_.begin(), cache_.end(), unit) == cache_.end()) return false;
-    return !unit->HasFlag(BRU_KILLED);
+    return inCache_.contains(unit) && !unit->HasFlag(BRU_KILLED);
 }
 
 TBaseRenderUnit* ShipsOpsClass::CreateShip(const std::string& meshName, const std::string& name) {
@@ -276,6 +275,7 @@ TBaseRenderUnit* ShipsOpsClass::CreateShip(const std::string& meshName, const st
     carrier_->AddChild(ship);
     if (!Listed(ship)) AddMutualSubscriber(ship);
     created_.push_back(ship);
+    inCreated_.insert(ship);
     return ship;
 }
 
@@ -286,9 +286,16 @@ const std::vector<TBaseRenderUnit*>* ShipsOpsClass::GetBRUList(int kind) {
 void ShipsOpsClass::Message(IEngineObject* sender, int msg, int param) {
     if (msg == EM_SENDER_IS_NO_LONGER_EXISTS && sender) {
         TEngineObject* gone = sender->GetInstance();
-        auto same = [gone](TBaseRenderUnit* u) { return static_cast<TEngineObject*>(u) == gone; };
-        std::erase_if(cache_, same);
-        std::erase_if(created_, same);
+        auto drop = [gone](std::vector<TBaseRenderUnit*>& list,
+                           std::unordered_set<const TBaseRenderUnit*>& in) {
+            std::erase_if(list, [&](TBaseRenderUnit* u) {
+                if (static_cast<TEngineObject*>(u) != gone) return false;
+                in.erase(u);
+                return true;
+            });
+        };
+        drop(cache_, inCache_);
+        drop(created_, inCreated_);
         if (gone == carrier_) carrier_ = nullptr;
     }
     TEngineObject::Message(sender, msg, param);
@@ -297,9 +304,11 @@ void ShipsOpsClass::Message(IEngineObject* sender, int msg, int param) {
 void ShipsOpsClass::Free() {
     std::vector<TBaseRenderUnit*> all = cache_;
     for (TBaseRenderUnit* u : created_)
-        if (std::find(all.begin(), all.end(), u) == all.end()) all.push_back(u);
+        if (!inCache_.contains(u)) all.push_back(u);
     cache_.clear();
     created_.clear();
+    inCache_.clear();
+    inCreated_.clear();
     for (TBaseRenderUnit* u : all) RemoveMutualSubscriber(u);
     carrier_ = nullptr;
     TEngineObject::Free();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vesk {
@@ -126,6 +127,8 @@ private:
     std::vector<TBaseRenderUnit*> cache_;
     bool cacheBuilt_ = false;
     std::vector<TBaseRenderUnit*> created_;
+    // The two lists' units for the look-ups, which a frame may ask for every ship.
+    std::unordered_set<const TBaseRenderUnit*> inCache_, inCreated_;
     TBaseRenderUnit* carrier_ = nullptr;
 };
 

@@ -47,17 +47,20 @@ void ExpectVec(Vec3 v, Vec3 e) {
 
 TEST(CollDetector, SegmentAgainstSphere) {
     Vec3 p;
-    EXPECT_FALSE(CollSegmentHitsSphere({0, 0, 0}, {0, 0, 0}, {0, 0, 0}, 5, p)); // zero length
-    ASSERT_TRUE(CollSegmentHitsSphere({1, 0, 0}, {20, 0, 0}, {0, 0, 0}, 5, p)); // starts inside
+    EXPECT_FALSE(
+        SegmentMeetsSphere({0, 0, 0}, {0, 0, 0}, {0, 0, 0}, 5, SphereRule::kSweep, p)); // zero length
+    ASSERT_TRUE(
+        SegmentMeetsSphere({1, 0, 0}, {20, 0, 0}, {0, 0, 0}, 5, SphereRule::kSweep, p)); // starts inside
     ExpectVec(p, {1, 0, 0});
     // Passing through: the point lies back towards the start from the nearest point.
-    ASSERT_TRUE(CollSegmentHitsSphere({-10, 3, 0}, {10, 3, 0}, {0, 0, 0}, 5, p));
+    ASSERT_TRUE(SegmentMeetsSphere({-10, 3, 0}, {10, 3, 0}, {0, 0, 0}, 5, SphereRule::kSweep, p));
     ExpectVec(p, {-4, 3, 0});
     // Both ends beyond sqrt(2) r on the same side of the centre: no hit.
-    EXPECT_FALSE(CollSegmentHitsSphere({-20, 3, 0}, {-7.1f, 3, 0}, {0, 0, 0}, 5, p));
+    EXPECT_FALSE(SegmentMeetsSphere({-20, 3, 0}, {-7.1f, 3, 0}, {0, 0, 0}, 5, SphereRule::kSweep, p));
     // (A - C).(B - C) exactly 0: the condition does not apply.
-    EXPECT_TRUE(CollSegmentHitsSphere({-10, 0, 0}, {0, 10, 0}, {0, 0, 0}, 8, p));
-    EXPECT_FALSE(CollSegmentHitsSphere({-10, 6, 0}, {10, 6, 0}, {0, 0, 0}, 5, p)); // passes by
+    EXPECT_TRUE(SegmentMeetsSphere({-10, 0, 0}, {0, 10, 0}, {0, 0, 0}, 8, SphereRule::kSweep, p));
+    EXPECT_FALSE(
+        SegmentMeetsSphere({-10, 6, 0}, {10, 6, 0}, {0, 0, 0}, 5, SphereRule::kSweep, p)); // passes by
 }
 
 TEST(CollDetector, TreeDescentPicksTheNearestChildFirstInOrderOnTies) {
@@ -397,7 +400,7 @@ TEST_F(DetectorTest, TheStandingSweepRemembersAndTheStaticCheckFrees) {
 
 TEST_F(DetectorTest, SweepsGrazingATreeAreDecidedByItsOuterSphere) {
     // Far from the origin, where rounding is coarsest, a tree without inner
-    // spheres is hit exactly when CollSegmentHitsSphere says the sweep meets
+    // spheres is hit exactly when the sweep's sphere rule says the sweep meets
     // its outer sphere, in either form of the check.
     const Vec3 start{20000, -3000, 500};
     CollShip ship(start, SC_SMALL, 1), target(start, SC_SMALL, 10);
@@ -429,8 +432,9 @@ TEST_F(DetectorTest, SweepsGrazingATreeAreDecidedByItsOuterSphere) {
             target.ai->SetPoseMatrix(m);
             target.Update();
             Vec3 point;
-            const bool expected = CollSegmentHitsSphere(p, e, GetSphereTree(target.unit)->GetPositionV(),
-                                                        GetSphereTree(target.unit)->GetRadius(), point);
+            const bool expected =
+                SegmentMeetsSphere(p, e, GetSphereTree(target.unit)->GetPositionV(),
+                                   GetSphereTree(target.unit)->GetRadius(), SphereRule::kSweep, point);
             (expected ? hits : misses)++;
             CollisionCandidates gathered;
             gathered.Gather();

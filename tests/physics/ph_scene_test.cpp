@@ -200,5 +200,29 @@ TEST_F(PhysicsSceneTest, AShipStopsAtAStandingWallAndStrikesItOnce) {
     for (float impact : impacts) EXPECT_EQ(impact, 0.0f);
 }
 
+TEST_F(PhysicsSceneTest, TheShipListAndItsLookUpGoTogether) {
+    TBaseRenderUnit *s = nullptr, *f = nullptr;
+    BaseAIUnitClass *stationAI = nullptr, *ai = nullptr;
+    ASSERT_TRUE(StationAndFighter(s, stationAI, f, ai));
+    using List = std::vector<TBaseRenderUnit*>;
+    EXPECT_EQ(PhysicsScene->Ships(), (List{s, f}));
+    // Removed and added again (twice): listed once, at the end.
+    PhysicsScene->RemoveShip(f);
+    EXPECT_FALSE(PhysicsScene->FindShipBRU(f));
+    EXPECT_EQ(PhysicsScene->Ships(), (List{s}));
+    PhysicsScene->AddShip(f);
+    PhysicsScene->AddShip(f);
+    EXPECT_TRUE(PhysicsScene->FindShipBRU(f));
+    EXPECT_EQ(PhysicsScene->Ships(), (List{s, f}));
+    // A ship that is freed leaves both.
+    std::erase(made, s);
+    s->DiscardBRU();
+    s->Free();
+    TEODestroyManager->Flush();
+    EXPECT_FALSE(PhysicsScene->FindShipBRU(s));
+    EXPECT_EQ(PhysicsScene->Ships(), (List{f}));
+    EXPECT_FALSE(PhysicsScene->FindShipBRU(nullptr));
+}
+
 } // namespace
 } // namespace vesk

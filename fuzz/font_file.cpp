@@ -4,13 +4,16 @@
 #include "platform/files.h"
 #include "platform/fonts.h"
 
+// The whole input is the font file, so that font files serve as seeds as
+// they are (fuzz/corpus/font_file: a small font written by the tests' font
+// builder, and the system's DejaVu Sans); the pixel size comes from the
+// input's length and last byte.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::QuietReports();
     if (size < 1) return 0;
-    const int pixelSize = data[0] % 64 + 1;
+    const int pixelSize = (data[size - 1] ^ static_cast<uint8_t>(size)) % 64 + 1;
     const std::string file = fuzz::RunFolder() + "/verdana.ttf";
-    if (!vesk::platform::WriteFile(file, std::string(reinterpret_cast<const char*>(data + 1), size - 1)))
-        return 0;
+    if (!vesk::platform::WriteFile(file, std::string(reinterpret_cast<const char*>(data), size))) return 0;
     auto face = vesk::platform::OpenFontFace(file, pixelSize);
     if (!face) return 0;
     size_t total = size_t(face->Ascender() - face->Descender() + face->LineHeight());

@@ -8,8 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-docs/demo.png}"
 bash scripts/run.sh >/dev/null
-shot=$(grep -a "demo: autoplay: picture 3: " build/game/logs/log.txt >/dev/null &&
-  ls -tr build/game/screenshots/Vesk_Annals_*.bmp | sed -n 3p)
+# The pilot numbers its pictures in the log in the order it takes them.
+n=$(grep -a "demo: autoplay: picture [0-9]*: in the fight" build/game/logs/log.txt |
+  sed 's/.*picture \([0-9]*\):.*/\1/' | head -n 1 || true)
+shot=""
+if [ -n "$n" ]; then shot=$(ls -tr build/game/screenshots/Vesk_Annals_*.bmp | sed -n "${n}p"); fi
 if [ -z "$shot" ]; then
   echo "picture.sh: the run took no picture of the fight" >&2
   exit 1

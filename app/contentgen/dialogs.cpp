@@ -54,6 +54,17 @@ void WriteDialogs(const AssetSink& sink) {
              "<LIBRARY>",
              "<SCRIPT LABEL=\"count_call\">kessaCalls = (kessaCalls or 0) + 1</SCRIPT>",
          }));
+    // The dialog a script gets when it loads one without naming a file.
+    sink("Dialogs/demodialog.dlg", Lines({
+                                       "<HEAD NAME=\"demodialog\" AUTH=\"vesk\">",
+                                       "<DIALOG INCLUDES=\"dispatcher=kessa.dispatcher\">",
+                                       "<LEVEL AUTH=\"dispatcher\">",
+                                       "<CUE>Kessa traffic, testing the line. Do you read?",
+                                       "<LEVEL>",
+                                       "<CUE>Loud and clear, Kessa.",
+                                       "</LEVEL>",
+                                       "</LEVEL>",
+                                   }));
     sink("Dialogs/kessa_greeting.txt", Lines({
                                            "RANDOM",
                                            "Kessa traffic. Go ahead, pilot.",

@@ -235,21 +235,41 @@ void WriteRocket(const AssetSink& sink) {
     EmitModel(sink, "models/ships/rocket_hornet.cm", m);
 }
 
+// ---- what a destroyed raider leaves: a torn piece of its hull -----------------------------
+
+void WriteRaiderDebris(const AssetSink& sink) {
+    ModelFile m("raider_debris");
+    StandardShipMaterials(m, "raider_hull", "ships/raider_hull", 0xA03028);
+    Mesh base;
+    base.Append(Box({-3.5f, -2, -0.3f}, {3, 2.2f, 0.3f}, "raider_hull"), MatrixRotationX(0.4f));
+    base.Append(Box({-1, -0.6f, -1.8f}, {1.6f, 0.6f, 0.2f}, "engine_metal"), MatrixRotationZ(0.7f));
+    base.Append(Box({1.5f, -2.6f, -0.2f}, {2.6f, 0.5f, 0.2f}, "raider_hull"), MatrixRotationY(-0.5f));
+    m.AddObject("base", std::move(base));
+    m.AddObject("lowpoly", Box({-3, -2, -1}, {3, 2, 1}, "raider_hull"));
+    m.AddSphere("bs_debris", {0, 0, 0}, 4);
+    EmitModel(sink, "models/ships/raider_debris.cm", m);
+}
+
 // ---- the fighter's cockpit, seen from inside --------------------------------------------
 
 void WriteCockpit(const AssetSink& sink) {
     ModelFile m("hawk_cockpit");
     m.AddMaterial("cockpit_frame", "ships/engine_metal", 0x404850);
     m.AddMaterial("cockpit_panel", "interface/panel", 0x303840);
+    // Seen from the seat (the eye at "cam_pos"), everything lies beyond the
+    // view's near plane one unit away: the instrument panel low ahead, the
+    // canopy's frame round the view.
     Mesh base;
-    base.Append(Box({0.6f, -0.9f, -0.8f}, {1.4f, 0.9f, -0.1f}, "cockpit_panel"));
-    // Canopy struts arching over the seat.
-    for (float y : {-1.2f, 1.2f})
-        base.Append(Box({-0.5f, y - 0.05f, -0.8f}, {1.6f, y + 0.05f, 0.9f}, "cockpit_frame"));
-    base.Append(Box({1.5f, -1.2f, 0.85f}, {1.6f, 1.2f, 0.95f}, "cockpit_frame"));
+    base.Append(Box({2.0f, -1.6f, -1.6f}, {3.2f, 1.6f, -0.6f}, "cockpit_panel"));
+    for (float y : {-2.4f, 2.4f})
+        base.Append(Box({-1.0f, y - 0.1f, -1.6f}, {3.6f, y + 0.1f, 1.9f}, "cockpit_frame"));
+    base.Append(Box({3.4f, -2.4f, 1.7f}, {3.6f, 2.4f, 1.9f}, "cockpit_frame"));
+    for (float y : {-1.0f, 1.0f})
+        base.Append(Box({3.5f, y - 0.06f, -0.6f}, {3.6f, y + 0.06f, 1.8f}, "cockpit_frame"));
     m.AddObject("base", std::move(base));
     m.AddHelper("cam_pos", {0, 0, 0.3f});
     m.AddHelper("cam_dir", {10, 0, 0.3f});
+    m.AddSphere("bs_cockpit", {1.3f, 0, 0.2f}, 3.5f);
     EmitModel(sink, "models/ships/hawk_cockpit.cm", m);
 }
 
@@ -259,6 +279,7 @@ void WriteShipModels(const AssetSink& sink) {
     WriteWingFin(sink);
     WriteRocket(sink);
     WriteCockpit(sink);
+    WriteRaiderDebris(sink);
 }
 
 } // namespace

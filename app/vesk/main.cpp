@@ -2,6 +2,7 @@
 // starts, runs and shuts the game down.
 #include "composition.h"
 #include "core/application.h"
+#include "platform/quit_signals.h"
 #include "platform/text.h"
 #include "shared/errors.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
 
     // Log lines go out in batches; a fatal report and the shut-down write them first.
     SetFastLogBuffered(true);
+    // Before the window exists: a quit request ends the game the way a closed window does.
+    platform::InstallQuitSignals();
     TCore* core = ComposeGame(params);
     if (!StartGame(core)) {
         ReleaseGame();

@@ -8,6 +8,7 @@
 #include "core/plugins.h"
 #include "core/var_list.h"
 #include "platform/files.h"
+#include "platform/quit_signals.h"
 #include "platform/text.h"
 #include "shared/engine_object.h"
 #include "shared/errors.h"
@@ -62,8 +63,11 @@ template <class F> void Guarded(const char* message, F&& step) {
     }
 }
 
-// A second copy ends quietly for the player, but whoever started it from a
-// shell is told why nothing happened.
+// A second copy ends quietly for the player, but whoever started it (a
+// shell, a launcher) is told that it did not run: by its status, and on the
+// terminal why.
+constexpr int kAnotherCopyStatus = 1;
+
 void SayAnotherCopyRuns(const std::string& caption) {
     std::fprintf(stderr, "vesk: another copy (\"%s\") is already running; this one stops\n",
                  platform::Cp1251ToUtf8(caption).c_str());
@@ -184,7 +188,7 @@ void TCore::Init() {
     // its caption is the one its console files are about to set.
     if (const std::string caption = StartCaption(); !AcquireInstance(caption)) {
         SayAnotherCopyRuns(caption);
-        Halt ? Halt(0) : DefaultHalt(0);
+        Halt ? Halt(kAnotherCopyStatus) : DefaultHalt(kAnotherCopyStatus);
         return;
     }
     const std::string exe = platform::ExeFolder();
@@ -200,6 +204,7 @@ void TCore::Init() {
 
     services_.desktop->InitCore();
     services_.camera->Create();
+    services_.sound->CreateCore();
 
     SetLogFolder(exe + "/logs");
     if (!platform::CreateFolders(LogFolder()))
@@ -208,6 +213,7 @@ void TCore::Init() {
     FastLogClearFiles();
     FastLogFlushMan = std::make_unique<FastLogFlushManClass>();
     FastLogAdd("BuildStart: " + GetMemStatusStr());
+    services_.render->CreateTickManager();
     LastCounter = GetPerfCounter();
 
     MemStep("TObjManagersManager.Create", [&] { services_.game->CreateObjManagers(); });
@@ -252,7 +258,11 @@ void TCore::Init() {
     MemStep("script_Init", [] { RunMainScript(); });
     services_.desktop->SetScriptsLoaded();
     MemStep("beh_Init()", [] {
-        if (LuaMachine) LuaMachine->RunString("beh_Init()");
+        // The game's content starts here: a script error leaves no game to
+        // go on with, and the start-up ends as a failed one.
+        std::string failure;
+        if (LuaMachine && !LuaMachine->RunString("beh_Init()", "", &failure))
+            ErrorReport("beh_Init(): the script failed: " + failure, "mhl");
     });
 
     services_.game->LoadIni();
@@ -279,7 +289,7 @@ void TCore::CreateMainWindow(const std::string& caption) {
     if (!AcquireInstance(caption)) {
         SayAnotherCopyRuns(caption);
         Done = true;
-        Halt ? Halt(0) : DefaultHalt(0);
+        Halt ? Halt(kAnotherCopyStatus) : DefaultHalt(kAnotherCopyStatus);
         return;
     }
     std::unique_ptr<platform::IWindow> window;
@@ -344,6 +354,11 @@ int TCore::Run() {
                 platform::SleepMs(1000);
             }
             if (window_) window_->ProcessMessages();
+            if (const int sig = platform::QuitSignal(); sig != 0 && !QuitRequested) {
+                // A quit request from outside ends the game as a closed window does.
+                FastLogAdd("TCore.Run: quit request (signal " + std::to_string(sig) + ")");
+                Shutdown(false);
+            }
         } while (!QuitRequested && !Done);
     } catch (const std::exception& e) {
         ErrorLogReport(LastOsErrorText(), false);
@@ -455,9 +470,11 @@ void TCore::FinalShutdown() {
         render.StopCapture();
         services_.scene->DestroyPlanetSystem();
         game.DeleteItems();
+        render.CleanUnits();
         Purge();
         render.DiscardUnits();
         Purge();
+        render.CleanUnits();
         Purge();
         CloseLuaMachine();
         FreeLuaMachine();

@@ -132,6 +132,8 @@ constexpr EngineFunctionEntry kTable[] = {
     {"engine_EnableRenderPostProcess", nullptr},
     {"engine_SetVideoWideScreen", nullptr},
     {"Lua_SetJoyAction", nullptr},
+    // The look of the engine's own render-to-texture pass: "none", "simple", "grayscale".
+    {"engine_SetPostEffectMode", nullptr},
 };
 static_assert(std::size(kTable) == kEngineFunctionCount);
 

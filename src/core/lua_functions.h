@@ -20,7 +20,7 @@ struct EngineFunctionEntry {
     const char* sameAs;
 };
 
-inline constexpr std::size_t kEngineFunctionCount = 121;
+inline constexpr std::size_t kEngineFunctionCount = 122;
 
 // Every name in registration order, aliases included.
 std::span<const EngineFunctionEntry> EngineFunctionTable();

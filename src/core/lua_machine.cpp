@@ -7,6 +7,7 @@
 #include "core/lua_functions.h"
 #include "core/paths.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/timers.h"
@@ -57,6 +58,13 @@ std::string RecordText(const lua_Debug& r) {
     auto s = [](const char* p) { return std::string(p ? p : ""); };
     return " name: " + s(r.name) + ", namewhat" + s(r.namewhat) + ", what: " + s(r.what) +
            ", source: " + s(r.source) + ", currentline: " + std::to_string(r.currentline);
+}
+
+// Slow chunks are found by the time they really take. A fixed-step run's
+// clock moves only between frames, so a chunk would always seem to take no
+// time: then the wall clock measures instead.
+platform::IClock& LuaTimingClock() {
+    return platform::ClockFollowsFrames() ? platform::WallClock() : platform::Clock();
 }
 
 void InstallDebugSource() {
@@ -124,19 +132,24 @@ void TLuaMachine::RegisterFunction(const std::string& name, lua_CFunction handle
     if (state_) RegisterLuaFunction(state_, name, handler);
 }
 
-void TLuaMachine::RunString(const std::string& chunk, const std::string& guard) {
-    if (!state_) return;
+bool TLuaMachine::RunString(const std::string& chunk, const std::string& guard, std::string* failure) {
+    if (!state_) return false;
     // The start is kept per call: chunks run chunks, and one shared timer
     // would charge an outer chunk only for the time after its inner one.
-    const int64_t start = GetPerfCounter();
+    platform::IClock& clock = LuaTimingClock();
+    const int64_t start = clock.Counter();
     const std::string text = guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end";
-    if (!RunGuarded([&] { LuaDoString(text); })) {
+    bool ran = false;
+    if (!RunGuarded([&] { ran = LuaDoString(text, failure); })) {
         ErrorReport("TLuaMachine.RunCommand - error while running script: " + text +
                         ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
                     "mhl");
+        ran = false;
     }
-    const double seconds = static_cast<double>(GetPerfCounter() - start) * PerfFactorSec();
+    const double seconds =
+        static_cast<double>(clock.Counter() - start) / static_cast<double>(clock.Frequency());
     if (seconds > 1.0) FastLogAddLuaTime("Time: " + FloatToStrRaw(seconds) + " Command: " + text);
+    return ran;
 }
 
 bool TLuaMachine::RunScript(const std::string& file, std::string* failure) {
@@ -161,14 +174,11 @@ int TLuaMachine::LoadChunk(const std::string& chunk) {
     return chunks_.Compile(state_, chunk, LuaDebugMode ? "DoString" : LuaDoStringName(chunk).c_str());
 }
 
-void TLuaMachine::LuaDoString(const std::string& chunk) {
-    if (!state_) return;
-    if (LuaDebugMode) {
-        LuaCheckCall(LoadChunk(chunk), chunk);
-    } else {
-        const int top = lua_gettop(state_);
-        LuaRunLoaded50(state_, LoadChunk(chunk), top);
-    }
+bool TLuaMachine::LuaDoString(const std::string& chunk, std::string* failure) {
+    if (!state_) return false;
+    if (LuaDebugMode) return LuaCheckCall(LoadChunk(chunk), chunk, failure);
+    const int top = lua_gettop(state_);
+    return LuaRunLoaded50(state_, LoadChunk(chunk), top, failure) == 0;
 }
 
 bool TLuaMachine::LuaDoFile(const std::string& fileName, std::string* failure) {

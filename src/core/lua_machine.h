@@ -33,15 +33,19 @@ public:
     void RegisterFunction(const std::string& name, lua_CFunction handler);
 
     // Runs a chunk; with a guard name the chunk runs only while that global
-    // is not nil. Chunks slower than a second go to the Lua timing log.
-    void RunString(const std::string& chunk, const std::string& guard = "");
+    // is not nil. Chunks slower than a second go to the Lua timing log. False
+    // when the chunk did not compile or its run failed; `failure` then holds
+    // Lua's message.
+    bool RunString(const std::string& chunk, const std::string& guard = "", std::string* failure = nullptr);
     // Runs data path + file, taken from the active mod when it has the file.
     // False when the file did not load or its run failed; `failure` then
     // holds Lua's message.
     bool RunScript(const std::string& file, std::string* failure = nullptr);
 
-    // One chunk or file; in debug mode with the error report, else as Lua 5.0 did.
-    void LuaDoString(const std::string& chunk);
+    // One chunk or file; in debug mode with the error report, else as Lua 5.0
+    // did. False (with Lua's message in `failure`) when the chunk did not
+    // compile or its run failed.
+    bool LuaDoString(const std::string& chunk, std::string* failure = nullptr);
     // As LuaDoString; false (with Lua's message in `failure`) when the file
     // did not load or its run failed.
     bool LuaDoFile(const std::string& fileName, std::string* failure = nullptr);

@@ -83,8 +83,9 @@ const ILuaAPIVtbl kLuaApiVtbl = {
         if (MachineState() && file) LuaMachine->RunScript(file);
     },
     [](SELF, const char* chunk) {
-        // Without the guard: a fault in the chunk is the plug-in's to see.
-        if (MachineState() && chunk) LuaMachine->LuaDoString(chunk);
+        // No guard name: the chunk always runs, timed and with its faults
+        // reported as every other chunk's are.
+        if (MachineState() && chunk) LuaMachine->RunString(chunk);
     },
     [](SELF, lua_State* L) { return lua_gettop(L); },
     [](SELF, lua_State* L, int i) { lua_settop(L, i); },

@@ -18,6 +18,9 @@ class IWindow;
 class IRenderEngine {
 public:
     virtual ~IRenderEngine() = default;
+    // The render units' tick manager; the start-up makes it early, before the
+    // Lua machine and the engine root.
+    virtual void CreateTickManager() = 0;
     // Creates the engine root, the devices on the window and the render managers.
     virtual void Init(platform::IWindow& window) = 0;
     virtual void BeginScene() = 0;
@@ -36,6 +39,8 @@ public:
     virtual void TickUpdaters(float dt) = 0;
     // Shut-down: capture stopped, units discarded, managers freed, devices released.
     virtual void StopCapture() = 0;
+    // The engine root drops its killed units and the empty places they leave.
+    virtual void CleanUnits() = 0;
     virtual void DiscardUnits() = 0;
     virtual void FreeManagers() = 0;
     virtual void DoneDevices() = 0;
@@ -46,6 +51,9 @@ public:
 class ISoundEngine {
 public:
     virtual ~ISoundEngine() = default;
+    // The owner of the sound device, made early in the start-up; the device
+    // itself opens when the engine starts.
+    virtual void CreateCore() = 0;
     // Made at start-up: with sound on, the engine is started on the window.
     virtual void Start(bool soundOn, platform::IWindow& window) = 0;
     virtual void Update(int ms) = 0;
@@ -153,6 +161,7 @@ void FillWithStandIns(CoreServices& services);
 // The stand-ins, for tests that record calls on top of them.
 class StandInRenderEngine : public IRenderEngine {
 public:
+    void CreateTickManager() override {}
     void Init(platform::IWindow&) override {}
     void BeginScene() override {}
     void RenderFrame() override {}
@@ -165,6 +174,7 @@ public:
     void TickTree(float) override {}
     void TickUpdaters(float) override {}
     void StopCapture() override {}
+    void CleanUnits() override {}
     void DiscardUnits() override {}
     void FreeManagers() override {}
     void DoneDevices() override {}
@@ -173,6 +183,7 @@ public:
 
 class StandInSoundEngine : public ISoundEngine {
 public:
+    void CreateCore() override {}
     void Start(bool, platform::IWindow&) override {}
     void Update(int) override {}
     void Done() override {}

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 #include "core/config_record.h"
+#include "core/lua_functions.h"
 #include "core/lua_machine.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -181,16 +183,38 @@ void ParseRefFiles(const std::string& folder, const std::string& prefix) {
     for (const auto& name : MatchingFiles(mod, filePrefix)) ParseRefFile(mod + "/" + name);
 }
 
+namespace {
+
+// The text arguments of the two loaders. One that is missing or not a text is
+// logged with the function's name and the call loads nothing; the calling
+// script goes on.
+bool TextArgs(lua_State* L, const char* function, std::initializer_list<const char*> names,
+              std::vector<std::string>& out) {
+    int index = 1;
+    for (const char* name : names) {
+        if (!lua_isstring(L, index)) {
+            ErrorReport(std::string(function) + ": argument " + std::to_string(index) + " (" + name +
+                            ") is " + luaL_typename(L, index) + ", not a text; nothing is loaded",
+                        "");
+            return false;
+        }
+        out.push_back(EngineArgText(L, index));
+        ++index;
+    }
+    return true;
+}
+
+} // namespace
+
 int engine_ParseRefFile(lua_State* L) {
-    const char* path = luaL_checkstring(L, 1);
-    ParseRefFile(path);
+    std::vector<std::string> args;
+    if (TextArgs(L, "engine_ParseRefFile", {"file"}, args)) ParseRefFile(args[0]);
     return 0;
 }
 
 int engine_ParseRefFiles(lua_State* L) {
-    const char* folder = luaL_checkstring(L, 1);
-    const char* prefix = luaL_checkstring(L, 2);
-    ParseRefFiles(folder, prefix);
+    std::vector<std::string> args;
+    if (TextArgs(L, "engine_ParseRefFiles", {"folder", "prefix"}, args)) ParseRefFiles(args[0], args[1]);
     return 0;
 }
 

@@ -84,7 +84,11 @@ void TTaskwait::CopyStructure(TBaseGameObject*& dest) {
 
 void TTaskwait::Start() {
     TGameObjTask::Start();
-    if (TonTick* tick = OnTick()) tick->Activate();
+    TonTick* tick = OnTick();
+    if (tick) tick->Activate();
+    tTickedObjects* list = tick ? tick->GetTickList() : nullptr;
+    startedInWalk_ = list ? list->CurrentWalk() : 0;
+    if (TGameObjTaskManager* q = Queue()) q->NoteStartInWalk(startedInWalk_);
     Action();
 }
 
@@ -92,8 +96,20 @@ void TTaskwait::onTickFunc(TEngineObject*, TEngineObject* data) {
     auto* list = dynamic_cast<tTickedObjects*>(data);
     TGameObjectSubParam* left = SubChild(this, "timeLeft");
     if (!left) return;
-    left->setValue(left->GetValue() + 0.001f * (list ? list->GetFrameTime() : 0.0f));
-    if (left->GetValue() >= Time()) Finish();
+    const uint64_t walk = list ? list->CurrentWalk() : 0;
+    const bool startedInThisWalk = walk != 0 && walk == startedInWalk_;
+    // A step that began during this walk (its predecessor ended in it) did not
+    // live through the frame time this walk hands out: its wait counts from
+    // the next tick. Otherwise every step of a sequence no longer than one
+    // frame would end in the same tick, and a sequence that queues itself
+    // again would run round without end in it.
+    if (list && !startedInThisWalk) left->setValue(left->GetValue() + 0.001f * list->GetFrameTime());
+    if (left->GetValue() < Time()) return;
+    if (startedInThisWalk) {
+        TGameObjTaskManager* q = Queue();
+        if (q && !q->MayEndInWalk(walk)) return;
+    }
+    Finish();
 }
 
 TonTick* TTaskwait::OnTick() const {

@@ -60,6 +60,8 @@ protected:
 
 private:
     void MakeWaitChildren();
+    // The walk of the ticked list the step began in (0: between walks).
+    uint64_t startedInWalk_ = 0;
 };
 
 // Steps whose target is the "objId" link.

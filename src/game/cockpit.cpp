@@ -78,14 +78,26 @@ void TGameItemCockpit::onStartUseFunc(TEngineObject* obj, TEngineObject* data) {
     unit->SetVisibleTree(true);
     CockpitCamera().SetCockpitMode(UnitOf(ship), camPos, camDir);
     TGameItem::onStartUseFunc(obj, data);
+    // An item whose use does not start (no charge) would leave the view in a
+    // cockpit that its end of use never leaves again.
+    if (Used() != 1) ShowOutside();
 }
 
 void TGameItemCockpit::onEndUseFunc(TEngineObject* obj, TEngineObject* data) {
     if (Used() != 1) return;
+    ShowOutside();
+    TGameItem::onEndUseFunc(obj, data);
+}
+
+void TGameItemCockpit::ShowOutside() {
     SetTreeVisible(UnitOf(ParentShip()), true);
     SetTreeVisible(GetHex(), false);
     CockpitCamera().ResetCockpitMode();
-    TGameItem::onEndUseFunc(obj, data);
+}
+
+void TGameItemCockpit::onInSlotFunc(TEngineObject* obj, TEngineObject* data) {
+    TGameItem::onInSlotFunc(obj, data);
+    if (Used() != 1) SetTreeVisible(GetHex(), false);
 }
 
 void TGameItemCockpit::onOutSlotFunc(TEngineObject* obj, TEngineObject* data) {

@@ -32,7 +32,18 @@ class TGameItemCockpit : public TGameItem {
 public:
     void onStartUseFunc(TEngineObject* obj, TEngineObject* data) override;
     void onEndUseFunc(TEngineObject* obj, TEngineObject* data) override;
+    // Mounted, the cockpit is seen only from inside: hidden until it is used.
+    void onInSlotFunc(TEngineObject* obj, TEngineObject* data) override;
     void onOutSlotFunc(TEngineObject* obj, TEngineObject* data) override;
+
+protected:
+    // A cockpit is no gun: whatever its gun model calls it, it is a part with
+    // its own model riding on the ship, built as a wing is.
+    std::string UnitClassOf(const std::string&) const override { return "WingClass"; }
+
+private:
+    // The ship seen from outside again, the camera out of the cockpit.
+    void ShowOutside();
 };
 
 void RegisterCockpitClasses();

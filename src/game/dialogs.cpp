@@ -18,6 +18,7 @@
 namespace vesk {
 
 std::unique_ptr<TGameDialog> GameDialog;
+std::string DialogFileName;
 
 namespace {
 
@@ -645,10 +646,13 @@ void FreeGameDialog() {
 
 namespace {
 
-// engine_LoadDialog(file, A, B): the load's code.
+// engine_LoadDialog(file, A, B): the load's code. Without a file name the
+// default dialog file is loaded.
 int engine_LoadDialog(lua_State* L) {
     if (!GameDialog) return 0;
-    const int code = GameDialog->LoadDialog(LuaArgText(L, 1), LuaArgText(L, 2), LuaArgText(L, 3));
+    std::string file = LuaArgText(L, 1);
+    if (file.empty()) file = DialogFileName;
+    const int code = GameDialog->LoadDialog(file, LuaArgText(L, 2), LuaArgText(L, 3));
     lua_pushnumber(L, code);
     return 1;
 }

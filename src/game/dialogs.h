@@ -166,6 +166,10 @@ private:
 
 // The one dialog engine of the run (nullptr before start-up and after shut-down).
 extern std::unique_ptr<TGameDialog> GameDialog;
+// The dialog file engine_LoadDialog loads when a script names none; the
+// interface sets it to the default when it starts.
+inline constexpr const char* kDefaultDialogFile = "demodialog.dlg";
+extern std::string DialogFileName;
 void CreateGameDialog(const std::string& dialogsPath);
 void FreeGameDialog();
 // engine_LoadDialog(file, A, B) and engine_GetDialog([answer]).

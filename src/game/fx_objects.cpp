@@ -1,10 +1,12 @@
 #include "game/fx_objects.h"
 
 #include "core/lua_readers.h"
+#include "game/ai_helpers.h"
 #include "game/game_objects.h"
 #include "game/game_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
+#include "game/world_link.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "world/fx_spawn.h"
@@ -41,7 +43,20 @@ TGameObjectLinkParam* NewObjectLink(TBaseGameObject* parent) {
     return NewGameObject<TGameObjectLink>("objId", parent);
 }
 
+// Where a destroyed object's explosion and debris live: its own effect list.
+// The entries that describe them belong to the mesh description every object
+// of the model shares, so nothing of one object's destruction is kept there.
+TBaseGameObject* EffectListOf(TBaseGameObject* object) {
+    auto* scene = dynamic_cast<TBaseGameSceneObject*>(object);
+    return scene ? scene->Effects() : nullptr;
+}
+
 } // namespace
+
+TEngineObject* FxTableTemplate(const std::string& fx) {
+    std::string hex;
+    return TemplateOf(fx, hex);
+}
 
 // ---- effect links ----------------------------------------------------------------------------
 
@@ -271,6 +286,22 @@ TGameObjectFx* TDestroyFxLink::MakeEffectObject() {
     return o;
 }
 
+void TDestroyFxLink::SpawnDestroyFx(TBaseGameObject* object) {
+    TBaseGameObject* list = EffectListOf(object);
+    if (!list) return;
+    auto* o = dynamic_cast<TGameObjectDestroyFx*>(
+        NewPooledObject(TGameObjectDestroyFx::StaticClass(), "dFx_", list));
+    if (!o) return;
+    o->AppendIdToName();
+    if (Fx()) o->FxId()->setValue(Fx()->GetValue());
+    if (FxPointer()) o->FxLink()->setValue(FxPointer()->GetValue());
+    if (HelperId()) o->HelperId()->setValue(HelperId()->GetValue());
+    o->ObjId()->setValue(object);
+    o->Time()->setValue(DestroyFxTime());
+    // The explosion shows at once; its time runs from its creation event on.
+    o->CreateBru();
+}
+
 void TAbandonedDestroyFx::Create(const std::string& name, TBaseGameObject* parent) {
     TBaseGameSceneObject::Create(name, parent);
     mesh_ = NewGameObject<TGameObjectStringParam>("mesh", this);
@@ -296,10 +327,16 @@ void TAbandonedDestroyFx::ChildLeft(TBaseGameObject* child) {
 void TAbandonedDestroyFx::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
     TBaseGameSceneObject::onCreatedFunc(obj, data);
     elapsed_ = 0.0f;
-    // The debris drifts off while it lives.
-    if (TEngineObject* unit = GetHex())
-        RunLua("engine_PhCommand(\"" + unit->GetHex() + "\", \"startFluctuation\", \"\")");
+    // A body of the debris model where the wreck stands; the world sets it drifting off.
+    auto* wreck = dynamic_cast<TBaseGameSceneObject*>(wreckId_ ? FindEngineObjectById(wreckId_) : nullptr);
+    const std::string mesh = mesh_ ? mesh_->GetValue() : std::string();
+    if (!GetHex() && !mesh.empty())
+        GameWorldLink().AddDebrisAdv(this, mesh, wreck ? wreck->GetHex() : nullptr);
     if (onTick_) onTick_->Activate();
+}
+
+void TAbandonedDestroyFx::SetWreck(TBaseGameObject* wreck) {
+    wreckId_ = wreck ? wreck->GetId() : 0;
 }
 
 void TAbandonedDestroyFx::OnTickFunc() {
@@ -337,11 +374,14 @@ float TDestroyFxAbandonedLink::DestroyFxTime() const {
     return time_ ? time_->GetValue() : 0.0f;
 }
 
-void TDestroyFxAbandonedLink::SpawnDestroyFx(TBaseGameObject*) {
-    auto* debris = NewGameObject<TAbandonedDestroyFx>("debris_", this);
+void TDestroyFxAbandonedLink::SpawnDestroyFx(TBaseGameObject* object) {
+    TBaseGameObject* list = EffectListOf(object);
+    if (!list) return;
+    auto* debris = NewGameObject<TAbandonedDestroyFx>("dFx_", list);
     debris->AppendIdToName();
     if (mesh_) debris->Mesh()->setValue(mesh_->GetValue());
     if (lifetime_) debris->LifeTime()->setValue(lifetime_->GetValue());
+    debris->SetWreck(object);
 }
 
 // ---- the timed effect ------------------------------------------------------------------------

@@ -145,9 +145,10 @@ class TDestroyFxLink : public TGameObjectFxLink, public IGameDestroyFxEntry {
     VESK_GAME_CLASS(TDestroyFxLink)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
-    // IGameDestroyFxEntry: shown on the destroyed object for "time" seconds.
+    // IGameDestroyFxEntry: an effect object of the destroyed object's own,
+    // in its effect list, shown for "time" seconds.
     float DestroyFxTime() const override;
-    void SpawnDestroyFx(TBaseGameObject* object) override { ShowFx(object); }
+    void SpawnDestroyFx(TBaseGameObject* object) override;
     TGameObjectSubParam* Time() const { return time_; }
 
 protected:
@@ -158,13 +159,16 @@ private:
     TGameObjectSubParam* time_ = nullptr;
 };
 
-// Debris of a destroyed object: it drifts off and ends after its lifetime.
+// Debris of a destroyed object: a body of its own model where the wreck
+// stands, which drifts off and ends after its lifetime.
 class TAbandonedDestroyFx : public TBaseGameSceneObject {
     VESK_GAME_CLASS(TAbandonedDestroyFx)
 public:
     void Create(const std::string& name, TBaseGameObject* parent) override;
     void onCreatedFunc(TEngineObject* obj, TEngineObject* data) override;
     void Delete() override;
+    // The destroyed object the debris comes from.
+    void SetWreck(TBaseGameObject* wreck);
     TGameObjectStringParam* Mesh() const { return mesh_; }
     TGameObjectSubParam* LifeTime() const { return lifetime_; }
     TGameEvent* OnDeleted() const { return onDeleted_; }
@@ -181,6 +185,7 @@ private:
     TGameObjectIntParam* isDeleted_ = nullptr;
     TonTick* onTick_ = nullptr;
     float elapsed_ = 0.0f;
+    int32_t wreckId_ = 0;
 };
 
 // The debris link: it describes debris ("mesh", "time", "lifetime") and is never shown itself.
@@ -230,6 +235,10 @@ private:
     TGameObjectSubParam* timeMax_ = nullptr;
     TGameObjectSubParam* timeCur_ = nullptr;
 };
+
+// The template of an entry of the Lua "fx" table (its "hex"); nullptr when
+// the table has no such entry.
+TEngineObject* FxTableTemplate(const std::string& fx);
 
 void RegisterFxObjectClasses();
 

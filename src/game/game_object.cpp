@@ -321,6 +321,12 @@ void TBaseGameObject::UpdateToScript(const std::string& v) {
 }
 
 void TBaseGameObject::UpdateToEngine(const std::string& v) {
+    // A table an older file lacks leaves the children as they are: reading
+    // into it would fail once for every value below it.
+    if (DataLoadActive() && objects_ && !GameLuaIsTable(v)) {
+        NoteMissingDataEntry(v);
+        return;
+    }
     int32_t cursor;
     TBaseGameObject* child;
     First(cursor);
@@ -363,7 +369,7 @@ void TBaseGameObject::loadData(const std::string& fileName) {
     if (!RunDataFile(fileName, {"exec_table"})) return;
     // What the scripts give back now comes from the file: its lists get their
     // entries back, and event code in it is the file's.
-    DataLoadScope fromFile;
+    DataLoadScope fromFile(fileName);
     RestoreListEntries(this, "exec_table");
     RunLua("loadData(" + LuaQuote(GetLuaPath(this)) + "," + LuaQuote(fileName) + ")");
 }

@@ -7,6 +7,7 @@
 #include "game/damage.h"
 #include "game/effect_links.h"
 #include "game/events.h"
+#include "game/fx_objects.h"
 #include "game/game_constants.h"
 #include "game/game_ini_table.h"
 #include "game/game_parts.h"
@@ -22,6 +23,7 @@
 #include "physics/ai_unit.h"
 #include "physics/camera_game.h"
 #include "shared/errors.h"
+#include "world/fx_spawn.h"
 
 namespace vesk {
 
@@ -280,13 +282,22 @@ void TGameObject::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
 }
 
 void TGameObject::onDestroyedFunc(TEngineObject*, TEngineObject*) {
-    if (TGameMesh* mesh = mesh_ ? mesh_->GetMesh() : nullptr) mesh->spawnDestroyFx(this);
+    TGameMesh* mesh = mesh_ ? mesh_->GetMesh() : nullptr;
+    const float fxTime = mesh ? mesh->spawnDestroyFx(this) : 0.0f;
     if (TGameEvent* boom = Event("finalBoom")) boom->Fire();
+    // The wreck has had its time once its destruction effects have had theirs:
+    // then its "onDeleted" fires, and the scripts say what becomes of it.
+    if (Effects()) {
+        auto* timer = NewGameObject<TGameTimeEffect>("deffect", Effects());
+        timer->FuncLink()->setValue(Event("onDeleted"));
+        timer->TimeMax()->setValue(fxTime);
+    }
     if (IParamPhysicsLink* link = GetParamPhysicsLink(); link && link->IsPlayerShip(this))
         RunLua("ingame.MissionFailed(1);");
 }
 
 void TGameObject::onCollisionFunc(TEngineObject*, TEngineObject*) {
+    CollisionDamage();
     TBaseGameObject* list = FindChild("collisionFx");
     if (!list) return;
     std::vector<IGameFxLink*> links;
@@ -303,6 +314,21 @@ void TGameObject::onCollisionFunc(TEngineObject*, TEngineObject*) {
     }
     // Every collision shows the effects afresh (sparks where the hull was struck).
     for (IGameFxLink* link : links) link->ShowFx(this);
+}
+
+void TGameObject::CollisionDamage() {
+    const float k = GameConstants ? GameConstants->Get(GameConstant::collisionDamageCoefficient) : 0.0f;
+    auto* ai = Ph() ? dynamic_cast<BaseAIUnitClass*>(Ph()->GetValue()) : nullptr;
+    const float amount = ai ? k * ai->GetImpact() : 0.0f;
+    if (!(amount > 0.0f) || !Effects()) return;
+    // A hit like a shot's (shield, then armor, then hull), dealt by no one.
+    auto* hit = NewGameObject<TDamageEffect>("dmgCollision_", Effects());
+    hit->AppendIdToName();
+    for (DamageAmount a : {DamageAmount::damage, DamageAmount::shieldDamage, DamageAmount::armorDamage})
+        hit->SetAmount(a, amount);
+    if (!hit->OnEnable()) return;
+    hit->OnEnable()->SetEventData(this);
+    hit->OnEnable()->Fire();
 }
 
 // ---- the tick ---------------------------------------------------------------------------------
@@ -460,7 +486,17 @@ void TGameObject::startForsageFunc(TEngineObject*, TEngineObject*) {
 }
 void TGameObject::endForsageFunc(TEngineObject*, TEngineObject*) {}
 void TGameObject::onShipDropAntirocketFunc(TEngineObject*, TEngineObject*) {}
-void TGameObject::finalBoomFunc(TEngineObject*, TEngineObject*) {}
+void TGameObject::finalBoomFunc(TEngineObject*, TEngineObject*) {
+    // The last explosion of a destroyed object, of the big kind for a hull of
+    // over 3000: the effect "final_boom_small" or "final_boom_big" of the "fx"
+    // table, where the content has one.
+    TEngineObject* unit = GetHex();
+    if (!unit) return;
+    TGameObjectParam* hull = Param("durability");
+    const float hullMax = hull && hull->Max() ? hull->Max()->GetValue() : 0.0f;
+    const char* fx = hullMax / 10.0f > 300.0f ? "final_boom_big" : "final_boom_small";
+    if (TEngineObject* templ = FxTableTemplate(fx)) FXSpawn({"", templ->GetHex(), unit->GetHex(), ""});
+}
 
 // ---- TGameObjects, TGameObjectLink ----------------------------------------------------------------
 

@@ -314,20 +314,21 @@ void TGameItem::onLoadItemFunc(TEngineObject*, TEngineObject*) {
         replaceUnit(createBru(kCannon));
         SetHex2(createBru(kCannon));
     }
-    const char* cls = nullptr;
-    if (type == "gun" || type == "ray" || type == "doubleGun")
-        cls = kCannon;
-    else if (type == "turret")
-        cls = kTurret;
-    else if (type == "wing")
-        cls = kWing;
-    if (!cls) {
+    const std::string cls = UnitClassOf(type);
+    if (cls.empty()) {
         ErrorReport(Ru("TGameItem.onCreatedFunc error : тип меша предмета ") + type +
                         Ru(" не поддерживается!"),
                     "mhl");
         return;
     }
     replaceUnit(createBru(cls));
+}
+
+std::string TGameItem::UnitClassOf(const std::string& type) const {
+    if (type == "gun" || type == "ray" || type == "doubleGun") return kCannon;
+    if (type == "turret") return kTurret;
+    if (type == "wing") return kWing;
+    return {};
 }
 
 // ---- slots and use ------------------------------------------------------------------------------------

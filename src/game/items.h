@@ -56,6 +56,11 @@ public:
     // The second cannon unit ("hex2"), nullptr when none.
     TEngineObject* GetHex2() const;
 
+protected:
+    // The class of the unit an item of that gun model type becomes ("" for a
+    // type no unit is made for).
+    virtual std::string UnitClassOf(const std::string& gunModelType) const;
+
 private:
     void MakeItemChildren();
     // Empty "mesh": a fatal report.

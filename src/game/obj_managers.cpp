@@ -224,7 +224,18 @@ int32_t tTickedObjects::insertObj(TBaseGameObject* obj) {
     slotSerial_[static_cast<size_t>(slot)] = serial;
     // The entry knows its event, so the walk casts only what was stored some other way.
     order_.Append({slot, serial, obj, obj ? obj->GetId() : 0, CachedDynamicCast<TGameEvent>(obj)});
+    // A list that is not walked every frame ("targetedObjects", or "ticked"
+    // while the game is paused) drops its gone entries here instead.
+    if (!walking_) CompactOrder();
     return slot;
+}
+
+void tTickedObjects::CompactOrder() {
+    auto& entries = order_.Entries();
+    const size_t live = objects_ ? static_cast<size_t>(objects_->CountNonNil()) : 0;
+    // Only when most of the order is gone: the cost spreads over the insertions.
+    if (entries.size() <= 2 * live + 64) return;
+    std::erase_if(entries, [this](const TTickedOrder::Entry& e) { return LiveEntry(e) == nullptr; });
 }
 
 inline TBaseGameObject* tTickedObjects::LiveEntry(const TTickedOrder::Entry& e) const {
@@ -238,6 +249,12 @@ inline TBaseGameObject* tTickedObjects::LiveEntry(const TTickedOrder::Entry& e) 
 
 void tTickedObjects::Tick(float dt) {
     frameTime_ = dt;
+    ++walks_;
+    walking_ = true;
+    struct WalkEnds {
+        bool& walking;
+        ~WalkEnds() { walking = false; }
+    } walkEnds{walking_};
     auto& entries = order_.Entries();
     // One pass: entries that left are dropped, the rest fire in insertion
     // order; entries added while the walk runs are walked too.

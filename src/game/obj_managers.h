@@ -115,14 +115,22 @@ public:
     float GetFrameTime() const { return frameTime_; }
     int32_t GetHighIndex() const { return order_.GetHighIndex(); }
     const TTickedOrder& GetOrder() const { return order_; }
+    // The walk that runs now (numbered from 1), 0 between walks: an entry that
+    // notes it when it begins knows whether the walk that reaches it is the one
+    // it began in, whose frame time had gone by before it existed.
+    uint64_t CurrentWalk() const { return walking_ ? walks_ : 0; }
 
 private:
     // The object of an entry that still stands for its insertion, else nullptr.
     TBaseGameObject* LiveEntry(const TTickedOrder::Entry& e) const;
+    // Drops the entries of the order that left, when they are most of it.
+    void CompactOrder();
     TTickedOrder order_;
     std::vector<uint32_t> slotSerial_;
     uint32_t nextSerial_ = 1;
     float frameTime_ = 0.0f;
+    uint64_t walks_ = 0;
+    bool walking_ = false;
 };
 
 // "packed": lists whose children lists are compacted on the next tick.

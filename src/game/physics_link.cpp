@@ -77,6 +77,9 @@ public:
         before_.PreloadMesh(kind, object, mesh);
     }
     bool AddRocketAdv(TBaseGameSceneObject* obj) override { return before_.AddRocketAdv(obj); }
+    bool AddDebrisAdv(TBaseGameSceneObject* obj, const std::string& mesh, TEngineObject* wreck) override {
+        return before_.AddDebrisAdv(obj, mesh, wreck);
+    }
 
 private:
     IGameWorldLink& before_;

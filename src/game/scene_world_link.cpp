@@ -91,6 +91,9 @@ public:
     }
     // Rockets, mines and containers are built by the links under this one.
     bool AddRocketAdv(TBaseGameSceneObject* obj) override { return before_.AddRocketAdv(obj); }
+    bool AddDebrisAdv(TBaseGameSceneObject* obj, const std::string& mesh, TEngineObject* wreck) override {
+        return before_.AddDebrisAdv(obj, mesh, wreck);
+    }
 
 private:
     // The unit from the object's model file, through the current planet system.

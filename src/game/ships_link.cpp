@@ -142,6 +142,32 @@ public:
         if (obj->Ph()) obj->Ph()->setValue(ai);
         return true;
     }
+    bool AddDebrisAdv(TBaseGameSceneObject* obj, const std::string& meshName, TEngineObject* wreck) override {
+        WorldGameOpsClass* root = Engine ? GameOpsOf(Engine) : nullptr;
+        if (!obj || meshName.empty() || !root || !root->ShipsOps())
+            return before_.AddDebrisAdv(obj, meshName, wreck);
+        // Debris the content cannot build is left out: the wreck still goes.
+        ShipMeshDesc desc;
+        if (!FindShipMesh(meshName, desc) || !CMTreeManager ||
+            !CMTreeManager->GetCMTree(ShipModelFile(desc.path, desc.name))) {
+            FastLogAddError("AddDebrisAdv: " + GetLuaPath(obj) + ": no model of the mesh \"" + meshName +
+                            "\", no debris");
+            return false;
+        }
+        TBaseRenderUnit* unit = root->ShipsOps()->CreateShip(meshName, obj->GetName());
+        if (!unit) return false;
+        BaseAIUnitClass* ai =
+            GiveShipPhysics(unit, GameMeshTable ? GameMeshTable->FindMesh(meshName) : nullptr);
+        // The piece comes off where the wreck stands, turned as it was.
+        if (auto* from = dynamic_cast<TBaseRenderUnit*>(wreck); from && ai)
+            ai->SetPoseMatrix(from->GetWorldMatrix());
+        unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+        obj->SetHex(unit);
+        if (obj->Ph()) obj->Ph()->setValue(ai);
+        // A body of the container kind drifts off on its own, slowing and tumbling.
+        if (INPCController* npc = ai ? ai->GetNPCControllerInterface() : nullptr) npc->StartDrift();
+        return true;
+    }
 
 private:
     IGameWorldLink& before_;

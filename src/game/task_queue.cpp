@@ -70,6 +70,26 @@ void TGameObjTaskManager::Flush() {
     }
 }
 
+void TGameObjTaskManager::NoteStartInWalk(uint64_t walk) {
+    if (walk == 0) return;
+    if (walk != countedWalk_) {
+        countedWalk_ = walk;
+        startsInWalk_ = 0;
+    }
+    ++startsInWalk_;
+}
+
+bool TGameObjTaskManager::MayEndInWalk(uint64_t walk) {
+    if (walk != countedWalk_ || startsInWalk_ <= kMaxStartsPerWalk) return true;
+    if (!toldOfLimit_) {
+        toldOfLimit_ = true;
+        FastLogAdd("TGameObjTaskManager: " + GetDebugPath(this) + " - more than " +
+                   std::to_string(kMaxStartsPerWalk) +
+                   " steps began in one tick; the queue goes on in the next (a sequence that never waits?)");
+    }
+    return false;
+}
+
 void TGameObjTaskManager::Unlink(TGameObjTask* t) {
     if (cur_ == t) SetCur(nullptr);
     if (t->prev_ && t->prev_->next_ == t) t->prev_->next_ = t->next_;

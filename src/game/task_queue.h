@@ -35,6 +35,16 @@ public:
     TGameObjectStringParam* CurTaskName() const { return curTask_; }
     TGameObjectIntParam* NewUid() const { return newUid_; }
 
+    // Steps that start one after the other within one walk of the ticked list
+    // (each ending at once) are counted: past this many in one walk the next
+    // waits for the following tick, so that a sequence which queues itself
+    // again without ever waiting can not hold the frame for ever.
+    static constexpr int kMaxStartsPerWalk = 100;
+    // Counts a step started in the walk (0: outside any walk, not counted).
+    void NoteStartInWalk(uint64_t walk);
+    // The step started in this walk may end in it.
+    bool MayEndInWalk(uint64_t walk);
+
 protected:
     void ChildLeft(TBaseGameObject* child) override;
 
@@ -51,6 +61,9 @@ private:
     TBaseGameObject* flush_ = nullptr;
     TBaseGameObject* stopCurTask_ = nullptr;
     TGameObjectIntParam* newUid_ = nullptr;
+    uint64_t countedWalk_ = 0;
+    int startsInWalk_ = 0;
+    bool toldOfLimit_ = false;
 };
 
 // The base of every task class.

@@ -34,6 +34,10 @@ public:
         Missing("engine_AddRocketAdv", GetLuaPath(obj));
         return false;
     }
+    bool AddDebrisAdv(TBaseGameSceneObject* obj, const std::string& mesh, TEngineObject*) override {
+        Missing("AddDebrisAdv", GetLuaPath(obj) + " " + mesh);
+        return false;
+    }
 
 private:
     static void Missing(const char* what, const std::string& detail) {

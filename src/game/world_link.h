@@ -39,6 +39,10 @@ public:
     // (SetHex, "ph"). False when nothing was made (a world that builds no
     // rockets makes none).
     virtual bool AddRocketAdv(TBaseGameSceneObject*) { return false; }
+    // Builds a piece of debris: a body of the mesh of that name where the
+    // wreck's unit stands (at the origin without one), drifting off; gives it
+    // to the object (SetHex, "ph"). False when nothing was made.
+    virtual bool AddDebrisAdv(TBaseGameSceneObject*, const std::string&, TEngineObject*) { return false; }
 };
 
 // The link in use: the installed one, else the stand-in that logs each

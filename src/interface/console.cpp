@@ -12,6 +12,7 @@
 #include "core/string_tables.h"
 #include "core/var_list.h"
 #include "interface/interface_parts.h"
+#include "interface/simple_node.h"
 #include "interface/text_layer.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -312,6 +313,8 @@ void InstallConsole() {
 
 void CreateTextLayer() {
     TextLayer = std::make_unique<TTextLayer>(tlGDI);
+    // Text added without a colour of its own takes the interface's colour 2.
+    if (SysColorTable) TextLayer->SetFont(SysColorTable->GetColor(2), 11.0f);
     InterfaceTextDrawer = TextLayer.get();
 }
 

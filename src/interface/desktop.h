@@ -31,6 +31,7 @@ struct TDeskTopLinks {
     std::function<void()> runPostProcess; // back-buffer copy, single-pass effects, release
     std::function<void(int delta)> cameraZoom;
     std::function<void()> cameraLook;                           // the camera-rotation look starts
+    std::function<void(int dx, int dy)> cameraRotate;           // the look turns by the mouse's motion
     std::function<void()> cameraRotationOff;                    // the camera leaves camera-rotation mode
     std::function<std::string(const std::string& key)> setting; // "" when absent
     std::function<void(int maxLag)> setMaxLag;
@@ -136,6 +137,8 @@ public:
     void ReadSettings();
     TSimpleNode* GetChildNode(const std::string& name, int& status, bool report);
     void UpdateLoadingBar();
+    // The modes in which a load redraws the loading bar: the shell and the loading screen.
+    bool LoadingBarShown() const { return mode_ == kModeShell || mode_ == kModeLoading; }
     void PlayVideo(const std::string& file, const std::string& handler);
     void StopVideo();
     bool VideoRunning() const { return videoRunning_; }

@@ -9,6 +9,7 @@
 #include "interface/interface_tools.h"
 #include "shared/errors.h"
 #include "shared/fast_cast.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 
@@ -68,7 +69,10 @@ void TGunController::Bind() {
             entry->control = DesktopControl(desktop_, std::string(prefix) + "_" + n);
             entry->bar = DesktopControl(desktop_, std::string(prefix) + "_Bar_" + n);
             if (TMegaButton* c = entry->control.Get()) entry->baseTop = c->Top();
-            if (TMegaButton* b = entry->bar.Get()) entry->fullWidth = b->Width();
+            if (TMegaButton* b = entry->bar.Get()) {
+                entry->fullWidth = b->Width();
+                entry->barColour = b->Color();
+            }
         }
     }
     TSimpleNode* panel = nullptr;
@@ -194,6 +198,7 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
             SetColor(c, "FRAMECOLOR", off->FrameColor(), &TMegaButton::FrameColor);
         }
         c->SetFlash(false);
+        SetBarColourValue(e, 0);
         return;
     }
     c->SetOpacity(1.0f);
@@ -211,10 +216,21 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
     SetColor(c, "COLOR", colour, &TMegaButton::Color);
     if (TMegaButton* b = e.bar.Get())
         b->SetWidth(static_cast<int>(std::lround((1.0f - e.reload) * static_cast<float>(e.fullWidth))));
+    // A value can never run over its maximum: a full second value (the charge) counts.
+    SetBarColourValue(e, e.second >= 1.0f ? static_cast<int>(std::lround(100.0f * e.reload)) : 0);
     if (on) {
         SetColor(c, "FRAMECOLOR", on->FrameColor(), &TMegaButton::FrameColor);
         SetColor(c, "TEXTCOLOR", on->TextColor(), &TMegaButton::TextColor);
     }
+}
+
+// A fully charged weapon shows its reload bar the brighter the further the
+// reload has come; otherwise the bar keeps its own colour.
+void TGunController::SetBarColourValue(Entry& e, int value) {
+    e.barColourValue = value;
+    if (TMegaButton* b = e.bar.Get())
+        SetColor(b, "COLOR", LerpColor(e.barColour, 0xFFFFFFFFu, static_cast<float>(value) / 100.0f),
+                 &TMegaButton::Color);
 }
 
 // ---- the scripts' operations ------------------------------------------------------------------
@@ -302,7 +318,9 @@ void TGunController::SwitchRocket(int index) {
         ErrorReport("TGunController.SwitchRocket fault: wrong Rocket Index - " + std::to_string(index), "m");
         return;
     }
-    if (index < rocketCount_) rockets_[size_t(index)].on = !rockets_[size_t(index)].on;
+    // The mark follows the launcher: one that is on loses it, any other gets it.
+    if (index < rocketCount_)
+        rockets_[size_t(index)].on = IntOf(rockets_[size_t(index)].object.Get(), "status") != 1;
     Update();
 }
 

@@ -48,6 +48,8 @@ public:
     bool Shooting() const { return shooting_; }
     bool GunMarked(int i) const { return guns_[static_cast<size_t>(i)].on; }
     bool RocketMarked(int i) const { return rockets_[static_cast<size_t>(i)].on; }
+    int GunBarColourValue(int i) const { return guns_[static_cast<size_t>(i)].barColourValue; }
+    int RocketBarColourValue(int i) const { return rockets_[static_cast<size_t>(i)].barColourValue; }
     TEngineObject* Gun(int i) const { return guns_[static_cast<size_t>(i)].object.Get(); }
     TEngineObject* Rocket(int i) const { return rockets_[static_cast<size_t>(i)].object.Get(); }
     TEngineObject* Item() const;
@@ -61,6 +63,10 @@ private:
         bool on = false; // the slot's mark
         int fullWidth = 0;
         int baseTop = 0;
+        // The bar's colour value (0..100) and the bar's own colour, which the
+        // value brightens towards white.
+        int barColourValue = 0;
+        uint32_t barColour = 0;
     };
     struct ItemPlace {
         TObjRef<TMegaButton> control, counter;
@@ -68,6 +74,7 @@ private:
 
     void Walk(TEngineObject* holder, bool& gunOverflow, bool& rocketOverflow);
     void Fill(Entry& e, TEngineObject* object, bool gun);
+    static void SetBarColourValue(Entry& e, int value);
     // The item's "on": enabled (it takes part when the ship shoots) or not.
     static void Activate(TEngineObject* item, bool on);
     void SetGun(int i, bool on);

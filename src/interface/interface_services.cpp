@@ -49,8 +49,16 @@ public:
 };
 DesktopInputReceiver DesktopReceiver;
 
+class DesktopService;
+// The service that redraws the loading bar during a load (the one that exists).
+DesktopService* LoadingService = nullptr;
+
 class DesktopService : public IDesktop {
 public:
+    DesktopService() { LoadingService = this; }
+    ~DesktopService() override {
+        if (LoadingService == this) LoadingService = nullptr;
+    }
     void InitCore() override { StartInterfaceCore(); }
     void FreeCore() override {
         if (GetInterfaceParts().freeInput) GetInterfaceParts().freeInput();
@@ -111,6 +119,15 @@ public:
         l.clearTarget = [](uint32_t argb) {
             if (Engine) Engine->ClearTarget(argb);
         };
+        // A frame the desktop finishes itself (the loading bar during a load)
+        // is shown at once: its drawing and scene end, and it is presented.
+        l.present = [this] {
+            if (drawer_) drawer_->EndFrame();
+            if (Engine) {
+                Engine->RE_EndScene();
+                Engine->Present();
+            }
+        };
         l.screenshot = [] {
             if (Engine) Engine->RequestScreenshot();
         };
@@ -143,6 +160,10 @@ public:
         };
         l.cameraLook = [] {
             if (TGameCamera* camera = GameCamera()) camera->SetLookFlag(false, true);
+        };
+        l.cameraRotate = [](int dx, int dy) {
+            if (TGameCamera* camera = GameCamera())
+                camera->MouseRotate(static_cast<float>(dx), static_cast<float>(dy));
         };
         l.cameraRotationOff = [] {
             if (TGameCamera* camera = GameCamera()) {
@@ -213,6 +234,21 @@ public:
         Desktop->Render();
         if (drawer_) drawer_->EndFrame();
     }
+    // The loading bar redrawn in the middle of a load (the frame's own
+    // drawing has not begun, or is interrupted): a frame of the interface
+    // alone, which the desktop presents; a scene the load interrupted goes on after.
+    void LoadingFrame() {
+        if (!Desktop || !Desktop->LoadingBarShown()) return;
+        const bool inScene = Engine && Engine->HasEngineFlags(TEngineClass::kInScene);
+        if (Engine) Engine->RE_BeginScene();
+        if (drawer_) drawer_->BeginFrame();
+        Desktop->UpdateLoadingBar();
+        if (drawer_) drawer_->EndFrame();
+        if (Engine) {
+            Engine->RE_EndScene();
+            if (inScene) Engine->RE_BeginScene();
+        }
+    }
     void Release() override {
         if (!Desktop) return;
         RenderWorldLinks& rl = GetRenderWorldLinks();
@@ -221,7 +257,9 @@ public:
         if (InterfaceTools) InterfaceTools->SetDesktop(nullptr);
         TDeskTop* d = Desktop;
         Desktop = nullptr;
-        d->Free();
+        // Freed by the next flush of the destroy queue, after the objects
+        // queued before it, as everything released at shut-down is.
+        d->Release();
         FreeTextLayer();
         if (drawer_) {
             if (InterfaceDrawer == drawer_.get()) InterfaceDrawer = nullptr;
@@ -254,7 +292,7 @@ void InstallInterfaceServices(CoreServices& services) {
     services.desktop = std::make_unique<DesktopService>();
     // Objects created during a load refresh the loading bar.
     SetLoadingBarRefresh([] {
-        if (Desktop) Desktop->UpdateLoadingBar();
+        if (LoadingService) LoadingService->LoadingFrame();
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
+#include "game/dialogs.h"
 #include "interface/desktop.h"
 #include "interface/draw_nodes.h"
 #include "interface/hud_markers.h"
@@ -18,12 +19,11 @@
 #include "interface/video_node.h"
 #include "platform/text.h"
 #include "shared/errors.h"
+#include "vesk_version.h"
 
 namespace vesk {
 
 std::unique_ptr<TiTools> InterfaceTools;
-// The file version the program reports (its build string).
-const char* const ProgramFileVersion = "1.0.0.1";
 
 void TiTools::FaultReport(const std::string& message, int level) {
     dumpWriteFlag_ = 0;
@@ -188,7 +188,7 @@ void TiTools::FrameTick(float& frameMs) {
 }
 
 void TiTools::ReadFileVersion() {
-    version_ = ProgramFileVersion;
+    version_ = VESK_VERSION_TEXT;
 }
 
 void TiTools::UpdateTextureMemory() {
@@ -229,6 +229,8 @@ TIPoint InterfaceCursor() {
 }
 
 void StartInterfaceCore() {
+    DialogFileName = kDefaultDialogFile;
+    if (!InterfaceViewports) InterfaceViewports = std::make_unique<TViewportList>();
     if (!SysColorTable) SysColorTable = std::make_unique<TSysColorTable>();
     if (!InterfaceTools) {
         InterfaceTools = std::make_unique<TiTools>();
@@ -250,6 +252,7 @@ void EndInterfaceCore() {
     ShipController.reset();
     InterfaceTools.reset();
     SysColorTable.reset();
+    InterfaceViewports.reset();
 }
 
 } // namespace vesk

@@ -100,9 +100,6 @@ private:
     int sharedTextures_ = 0;
 };
 
-// The version text the program carries (empty when it was built without one).
-extern const char* const ProgramFileVersion;
-
 // Made when the interface core starts, freed when it ends.
 extern std::unique_ptr<TiTools> InterfaceTools;
 

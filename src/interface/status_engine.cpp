@@ -10,12 +10,14 @@
 #include "game/params.h"
 #include "game/scene_object.h"
 #include "interface/desktop.h"
+#include "interface/gun_controller.h"
 #include "interface/hud_nodes.h"
 #include "interface/interface_tools.h"
 #include "interface/video_node.h"
 #include "physics/ai_unit.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
+#include "shared/math.h"
 #include "sound/sound_script.h"
 
 namespace vesk {
@@ -397,6 +399,9 @@ void TStatusEngine::UpdateEnemyShipInfo() {
         SetShown(killMessage_.Get(), false);
         lastSelected_ = t;
     }
+    // A target destroyed while selected says so on its panel, once.
+    if (TMegaButton* k = killMessage_.Get(); k && !k->Visible() && HudValue(t, "isDestroyed") != 0)
+        ShowKillMessage(t);
     SetText(shipName_.Get(), HudText(t, "name"));
     if (TAHObjParamBar* b = targetDurability_.Get()) b->SetValue(HudParamFraction(HudParam(t, "durability")));
     if (TAHObjParamBar* b = targetArmor_.Get()) b->SetValue(HudParamFraction(HudParam(t, "armor")));
@@ -420,13 +425,34 @@ void TStatusEngine::UpdateEnemyShipInfo() {
         float x = 0, y = 0, depth = 0;
         bool show = HudScreenPoint(t, x, y, depth) && depth >= 0;
         const int ix = Round(x), iy = Round(y);
-        // The lead mark needs a moving target within reach, on the screen.
-        constexpr float kWeaponValue = 0.0f;
+        // The lead mark needs a moving target within reach, on the screen,
+        // that the current weapon points near enough to lead it.
         show = show && range < 5000 && speed != 0 && ix > 0 && ix < 1023 && iy >= 1 && iy < 767 &&
-               kWeaponValue < 50;
+               WeaponAngleTo(t) < kLeadAngle;
         SetShown(mark, show);
         if (show) mark->CenterOn({ix, iy});
     }
+}
+
+float TStatusEngine::WeaponAngleTo(TEngineObject* target) const {
+    TBaseRenderUnit* aim = HudRenderUnit(target);
+    // The selected gun's barrel; the ship itself for a gun without a unit of its own.
+    TBaseRenderUnit* barrel = nullptr;
+    if (desktop_) {
+        TGunController& guns = desktop_->Guns();
+        const int g = guns.SelectedGun();
+        if (g >= 0 && g < guns.GunCount()) barrel = HudRenderUnit(guns.Gun(g));
+    }
+    if (!barrel) barrel = HudRenderUnit(HudPlayerShip());
+    if (!aim || !barrel) return 180.0f;
+    Vec3 axis, from, to;
+    MatrixGetAxes(barrel->GetWorldMatrix(), &axis, nullptr, nullptr);
+    barrel->GetPosition(from);
+    aim->GetPosition(to);
+    const Vec3 line = Vec3Sub(to, from);
+    const float lengths = Vec3Length(axis) * Vec3Length(line);
+    if (lengths <= 0.0f) return 0.0f; // the target at the muzzle
+    return RadToDeg(std::acos(std::clamp(Vec3Dot(axis, line) / lengths, -1.0f, 1.0f)));
 }
 
 void TStatusEngine::HideEnemyShipInfo() {

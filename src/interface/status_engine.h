@@ -23,6 +23,8 @@ class TIndicator;
 class TStatusEngine final : public IMatchMark {
 public:
     static constexpr float kHitFlashMs = 50.0f;
+    // The lead mark shows while the current weapon points within this many degrees of the target.
+    static constexpr float kLeadAngle = 50.0f;
 
     explicit TStatusEngine(TDeskTop* desktop) : desktop_(desktop) {}
 
@@ -60,6 +62,9 @@ private:
     void UpdateSpeed(TEngineObject* ship);
     void UpdateWarnings(TEngineObject* ship);
     void UpdateRegime(TEngineObject* ship);
+    // The current weapon's value for a target: the angle in degrees between
+    // its barrel's axis and the line to the target (180 without either unit).
+    float WeaponAngleTo(TEngineObject* target) const;
 
     TDeskTop* desktop_;
     bool fire_ = false;

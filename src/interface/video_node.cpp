@@ -1,20 +1,42 @@
 #include "interface/video_node.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "game/events.h"
 #include "game/params.h"
 #include "platform/text.h"
 #include "render/device.h"
+#include "render/engine.h"
+#include "render/view_camera.h"
 
 namespace vesk {
 
 // ---- viewports -------------------------------------------------------------------------
 
+std::unique_ptr<TViewportList> InterfaceViewports;
+
+int TViewportList::Acquire() {
+    if (!Engine) return -1;
+    // Entries of an engine made before the present one are not handed out.
+    while (!free_.empty()) {
+        const int id = free_.back();
+        free_.pop_back();
+        if (id >= 0 && id < Engine->Viewports().Count()) return id;
+    }
+    return Engine->Viewports().AddViewport(nullptr, std::make_shared<BasicViewCamera>());
+}
+
+void TViewportList::GiveBack(int id) {
+    if (id >= 0 && std::find(free_.begin(), free_.end(), id) == free_.end()) free_.push_back(id);
+}
+
 void TViewportNode::SetContent(const std::string& name) {
     content_ = name;
     if (!ShowsModels()) return;
-    if (!scene_) scene_ = std::make_unique<ViewportSceneClass>();
+    if (!scene_)
+        scene_ =
+            std::make_unique<ViewportSceneClass>(InterfaceViewports ? InterfaceViewports->Acquire() : -1);
     scene_->Show(name, shipView_);
 }
 
@@ -30,7 +52,11 @@ void TViewportNode::Draw() {
 }
 
 void TViewportNode::Free() {
-    scene_.reset();
+    if (scene_) {
+        const int id = scene_->ViewportId();
+        scene_.reset();
+        if (InterfaceViewports) InterfaceViewports->GiveBack(id);
+    }
     TMegaButton::Free();
 }
 

@@ -5,6 +5,7 @@
 // does not loop ends, the node runs its CALLBACK text through a game event.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "interface/draw_nodes.h"
 #include "render/video_renderer.h"
@@ -13,6 +14,22 @@
 namespace vesk {
 
 class TGameEvent;
+
+// The engine viewport entries the interface's viewports draw through. An
+// entry a viewport gives back is the next one handed out, so views that come
+// and go (copied patterns, rebuilt windows) do not add entries for ever.
+class TViewportList {
+public:
+    // A free entry, or a new one of the engine's; -1 without an engine.
+    int Acquire();
+    void GiveBack(int id);
+    size_t FreeCount() const { return free_.size(); }
+
+private:
+    std::vector<int> free_;
+};
+// Made when the interface core starts, freed when it ends.
+extern std::unique_ptr<TViewportList> InterfaceViewports;
 
 class TViewportNode : public TMegaButton {
 public:

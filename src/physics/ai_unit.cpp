@@ -148,7 +148,8 @@ void BaseAIUnitClass::SetSpeed(float v) {
 }
 
 void BaseAIUnitClass::SetSpeedPercent(float p) {
-    SetSpeed(std::min(std::fabs(p) / 100.0f, 1.0f));
+    // A share of the top speed: full engine power flies at the top speed, not at 1.
+    SetSpeed(std::min(std::fabs(p) / 100.0f, 1.0f) * record_.maxVelocity);
 }
 
 void BaseAIUnitClass::ForsageOn(float v) {
@@ -167,6 +168,10 @@ bool BaseAIUnitClass::IsForsage() const {
 float BaseAIUnitClass::GetForsageSpeed() const {
     if (playerControlled_) return player_ ? player_->GetForsageSpeed() : 0.0f;
     return npc_ ? npc_->GetForsageSpeed() : 0.0f;
+}
+
+float BaseAIUnitClass::GetImpact() const {
+    return std::max(impact_, player_ ? player_->GetImpact() : 0.0f);
 }
 
 bool BaseAIUnitClass::GetPlayerPhysicComponent(IPhPlayerControl*& out) {

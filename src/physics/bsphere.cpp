@@ -19,6 +19,9 @@ int BSphereCount = 0;
 
 namespace {
 
+// Units make their sphere containers by this name (TBaseRenderUnit::CreateBSpheres).
+const bool kRegistered = RegisterRenderUnitClass<BSpheresContainerClass>("BSpheresContainerClass");
+
 // The largest column scale of a world matrix.
 float MaxScale(const Matrix& m) {
     const Vec3 s = MatrixGetColumnScale(m);

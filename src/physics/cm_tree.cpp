@@ -503,7 +503,7 @@ void CMTreeClass::LoadFromMemory(std::string_view bytes, const std::string& file
         Parse(bytes, fileName);
     } catch (const CMFileError& e) {
         Clear();
-        ErrorReport(e.what(), "mhl");
+        ErrorReport(NamingFile(e.what(), fileName), "mhl");
         return;
     }
     LogLoadEnd(markPhys, markPage);

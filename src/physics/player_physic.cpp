@@ -1,6 +1,7 @@
 #include "physics/player_physic.h"
 
 #include "core/lua_adapter.h"
+#include "physics/coll_detector.h"
 #include "shared/math.h"
 
 #include <algorithm>
@@ -289,7 +290,7 @@ void TPlayerCollisionPhysicComponent::Free() {
 void TPlayerCollisionPhysicComponent::Tick(float dt) {
     if (aiVelocity_) phVelocity_->SetVelocity(aiVelocity_->GetVector());
     if (aiSecondVector_) rotateComponent_->GetAngularVelocity()->SetVectorFrom(*aiSecondVector_);
-    CollisionStep();
+    CollisionStep(dt);
     TPlayerPhysicComponent::Tick(dt);
     if (aiVelocity_) {
         if (forsage_) {
@@ -301,9 +302,12 @@ void TPlayerCollisionPhysicComponent::Tick(float dt) {
     if (aiSecondVector_) aiSecondVector_->SetVectorFrom(*rotateComponent_->GetAngularVelocity());
 }
 
-void TPlayerCollisionPhysicComponent::CollisionStep() {
+void TPlayerCollisionPhysicComponent::CollisionStep(float dt) {
     if (!collision_ || !CollisionOn()) return;
     collision_->Update();
+    // A ship pressing on against a hull strikes it once.
+    const bool fresh = sinceContact_ > kContactGapSeconds;
+    sinceContact_ = collision_->HasContact() ? 0.0f : sinceContact_ + dt;
     if (collision_->HasContact()) {
         Vec3 n;
         collision_->GetContactNormal(n);
@@ -311,6 +315,8 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
         const float a = velocity->Angle(n);
         // Only a ship moving against the surface is turned and slowed.
         if (a > kPi / 2.0f) {
+            // What it closed on the surface with, before the speed is cut.
+            const float impact = fresh ? -velocity->GetLength() * std::cos(a) : 0.0f;
             // Turned at right angles to the normal: the ship slides along.
             phVelocity_->SetDirection(velocity->Rotate(velocity->Cross(n), kPi / 2.0f - a));
             const float k = (kPi - a) * 2.0f / kPi;
@@ -321,8 +327,11 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
             }
             phVelocity_->SetSpeed(k * s);
             ICollisionBRU* other = nullptr;
-            if (collision_->GetFirstCandidate(other) && other && ownerBRU_)
+            if (collision_->GetFirstCandidate(other) && other && ownerBRU_) {
+                impact_ = impact;
                 FireCollisionEvents(ownerBRU_->GetCollisionEvent(), other->GetCollisionEvent());
+                impact_ = 0.0f;
+            }
         }
     }
     collision_->ClearCandidates();

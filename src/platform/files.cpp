@@ -47,6 +47,9 @@ std::string ToSlashes(std::string_view path) {
 }
 
 std::string NativePath(std::string_view enginePath) {
+    // The system reads a path up to its first NUL: a name holding one would
+    // name another place than the one checked. It names no place at all.
+    if (enginePath.find('\0') != std::string_view::npos) return {};
     std::string p = ToSlashes(enginePath);
     if (p.empty()) return p;
     std::string out;
@@ -107,6 +110,81 @@ bool CreateFolders(std::string_view path) {
 bool DeleteFile(std::string_view path) {
     std::error_code ec;
     return fs::remove(NativePath(path), ec);
+}
+
+namespace {
+
+// The native path without trailing separators: "link/" would name the
+// folder a link points to, "link" names the link.
+std::string NativeEntry(std::string_view path) {
+    std::string native = NativePath(path);
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    return native;
+}
+
+bool RemoveEntry(const fs::path& entry, std::string* failed) {
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(entry, ec);
+    if (st.type() == fs::file_type::not_found) return true;
+    bool ok = !ec;
+    if (ok && st.type() == fs::file_type::directory) {
+        // A real folder (a link is no directory here): its entries first.
+        std::vector<fs::path> entries;
+        fs::directory_iterator it(entry, ec), end;
+        for (; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+        ok = !ec;
+        for (size_t i = 0; ok && i < entries.size(); ++i) {
+            if (!RemoveEntry(entries[i], failed)) return false;
+        }
+    }
+    if (ok) {
+        fs::remove(entry, ec);
+        ok = !ec;
+    }
+    if (!ok && failed) *failed = Utf8ToCp1251(entry.string());
+    return ok;
+}
+
+} // namespace
+
+bool RemoveTree(std::string_view path, std::string* failed) {
+    const std::string native = NativeEntry(path);
+    if (native.empty()) return false;
+    return RemoveEntry(native, failed);
+}
+
+bool Rename(std::string_view from, std::string_view to) {
+    const std::string source = NativeEntry(from);
+    const std::string target = NativeEntry(to);
+    std::error_code ec;
+    if (source.empty() || target.empty() || fs::symlink_status(target, ec).type() != fs::file_type::not_found)
+        return false;
+    fs::rename(source, target, ec);
+    return !ec;
+}
+
+bool NoLinkBelow(std::string_view folder, std::string_view below) {
+    if (below.find('\0') != std::string_view::npos) return false;
+    std::string path = ToSlashes(folder);
+    if (!path.empty() && path.back() != '/') path += '/';
+    const std::string rest = ToSlashes(below);
+    size_t pos = 0;
+    while (pos < rest.size()) {
+        size_t next = rest.find('/', pos);
+        if (next == std::string::npos) next = rest.size();
+        const std::string part = rest.substr(pos, next - pos);
+        pos = next + 1;
+        if (part.empty()) continue;
+        if (part == "." || part == "..") return false;
+        path += part;
+        std::error_code ec;
+        const fs::file_status st = fs::symlink_status(NativeEntry(path), ec);
+        // Nothing below a missing part exists either.
+        if (st.type() == fs::file_type::not_found) return true;
+        if (ec || st.type() == fs::file_type::symlink) return false;
+        path += '/';
+    }
+    return true;
 }
 
 namespace {

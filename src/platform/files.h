@@ -13,7 +13,8 @@ namespace vesk::platform {
 
 // "\" -> "/".
 std::string ToSlashes(std::string_view path);
-// Native (UTF-8) path for an engine path, resolved as described above.
+// Native (UTF-8) path for an engine path, resolved as described above; empty
+// (no place) for a path holding a NUL.
 std::string NativePath(std::string_view enginePath);
 
 bool FileExists(std::string_view path);
@@ -23,6 +24,19 @@ bool IsSymbolicLink(std::string_view path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool CreateFolders(std::string_view path);
 bool DeleteFile(std::string_view path);
+// Removes what the path names: a link as the link (never what it points to),
+// a folder with everything in it, links inside it again as links. True when
+// nothing is left there; otherwise *failed (when given) names the entry that
+// stayed.
+bool RemoveTree(std::string_view path, std::string* failed = nullptr);
+// Moves a file or a folder (a link as the link) to a name that is free; false
+// when the target exists or the move fails.
+bool Rename(std::string_view from, std::string_view to);
+// True when `below`, taken under `folder`, names the place its name says: no
+// part of it that exists is a symbolic link, and no part is "." or "..". The
+// folder itself is taken as it is. What is written or removed there cannot
+// end up anywhere else, inside the game's own folders or out of them.
+bool NoLinkBelow(std::string_view folder, std::string_view below);
 bool ReadFile(std::string_view path, std::string& out);
 
 // A whole file's bytes for reading, mapped into memory where the system allows

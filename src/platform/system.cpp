@@ -30,6 +30,7 @@ public:
 
 SteadyClock g_steady;
 IClock* g_clock = &g_steady;
+IClock* g_wallClock = &g_steady;
 
 std::mutex g_hookMutex;
 MessageBoxHandler g_messageBox;
@@ -75,6 +76,12 @@ int64_t PerfFrequency() {
 }
 bool ClockFollowsFrames() {
     return g_clock->FollowsFrames();
+}
+void SetWallClock(IClock* clock) {
+    g_wallClock = clock ? clock : &g_steady;
+}
+IClock& WallClock() {
+    return *g_wallClock;
 }
 
 void YieldThread() {

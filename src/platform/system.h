@@ -52,6 +52,11 @@ public:
 // True when the installed clock moves with the game's frames only.
 bool ClockFollowsFrames();
 
+// The real monotonic clock, whatever clock the engine reads: for telling how
+// long work really took. nullptr restores it where a test replaced it.
+void SetWallClock(IClock* clock);
+IClock& WallClock();
+
 // Installs a clock for the lifetime of the guard.
 class ScopedClock {
 public:

@@ -5,6 +5,7 @@
 #include "render/capture.h"
 #include "render/device.h"
 #include "render/post_process.h"
+#include "render/video_renderer.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/async_objects.h"
@@ -14,6 +15,7 @@
 #include "shared/timers.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace vesk {
 
@@ -283,6 +285,18 @@ void SceneClass::Init(TBaseRenderUnit* parent) {
     TBaseRenderUnit::Init(parent);
     SetFlag(BRU_ROOT);
     lastUpdate_ = -1;
+    if (UpdaterManager && !UpdaterManager->IsClient(this)) UpdaterManager->AddClient(this);
+}
+
+void SceneClass::Free() {
+    if (UpdaterManager) UpdaterManager->RemoveClient(this);
+    TBaseRenderUnit::Free();
+}
+
+void SceneClass::DiscardScene() {
+    if (UpdaterManager) UpdaterManager->RemoveClient(this);
+    if (TBaseRenderUnit* p = Parent()) p->ReleaseChild(this);
+    if (TBaseRenderUnit::DiscardBRU()) Free();
 }
 
 void SceneClass::UpdateMatrices(const Matrix* parent) {
@@ -492,15 +506,22 @@ void TEngineClass::DrawTextureQuad(IDirect3DTexture9* texture, IDirect3DPixelSha
                                 {w, 0, 0.9f, 1.0f, white, 1, 0},
                                 {0, h, 0.9f, 1.0f, white, 0, 1},
                                 {w, h, 0.9f, 1.0f, white, 1, 1}};
-    // The whole screen is covered: the scene's depths must not hide the quad.
-    d->SetRenderState(D3DRS_ZENABLE, 0);
+    // The quad is the whole picture: the scene's depths must not hide it, and
+    // nothing of what the target held before may blend or fog into it.
+    constexpr D3DRENDERSTATETYPE kOff[] = {D3DRS_ZENABLE, D3DRS_ALPHABLENDENABLE, D3DRS_ALPHATESTENABLE,
+                                           D3DRS_FOGENABLE};
+    uint32_t saved[std::size(kOff)] = {1, 0, 0, 0};
+    for (size_t i = 0; i < std::size(kOff); ++i) {
+        d->GetRenderState(kOff[i], &saved[i]);
+        d->SetRenderState(kOff[i], 0);
+    }
     CachedSetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     CachedSetTexture(0, texture);
     CachedSetPixelShader(shader);
-    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(QuadVertex));
+    DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(QuadVertex), d);
     CachedSetPixelShader(nullptr);
     CachedSetTexture(0, nullptr);
-    d->SetRenderState(D3DRS_ZENABLE, 1);
+    for (size_t i = 0; i < std::size(kOff); ++i) d->SetRenderState(kOff[i], saved[i]);
 }
 
 void TEngineClass::RenderFrame() {
@@ -576,6 +597,7 @@ void TEngineClass::CreateDrawObjects() {
     if (d->GetViewport(&vp) == D3D_OK) {
         viewports_->SetViewportData(engineViewport_, vp);
         viewports_->SetScreenSize(vp.Width, vp.Height);
+        SetVideoScreenSize(vp.Width, vp.Height);
     }
     if (!viewports_->GetViewportCamera(engineViewport_))
         viewports_->SetViewportCamera(engineViewport_, DefaultViewCamera());

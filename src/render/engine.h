@@ -201,9 +201,17 @@ private:
 // The global updater manager made at start-up besides the engine's own.
 extern UpdaterManagerClass* UpdaterManager;
 
+// A scene root of its own (an interface viewport's scene): it ticks its tree
+// through the global updater manager, not with the engine's tree.
 class SceneClass : public TBaseRenderUnit, public IUpdatableInterface {
 public:
+    // Also makes the scene a client of the global updater manager.
     void Init(TBaseRenderUnit* parent) override;
+    // Leaves the updater manager.
+    void Free() override;
+    // Discards the scene's tree and frees it: the clean-up never does
+    // (DiscardBRU answers false), its owner does when it ends.
+    void DiscardScene();
     void UpdateMatrices(const Matrix* parent) override;
     // Not supported (fatal report).
     TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent) override;
@@ -270,6 +278,8 @@ class IPostEffectController {
 public:
     virtual ~IPostEffectController() = default;
     virtual platform::IDirect3DPixelShader9* PixelShader() = 0;
+    // "none" draws the frame without the pass; another name picks its shader list.
+    virtual void SetMode(const std::string& name) = 0;
 };
 
 // ---- the root engine unit ----------------------------------------------------------------------
@@ -328,6 +338,7 @@ public:
     bool ScreenshotRequested() const { return screenshotRequest_; }
     D3DRoutineClass* GetD3DRoutine() const { return routine_.get(); }
     void SetPostEffectController(std::shared_ptr<IPostEffectController> c) { postEffects_ = std::move(c); }
+    IPostEffectController* GetPostEffectController() const { return postEffects_.get(); }
     void SetCaptureObject(std::unique_ptr<IEngineCapture> c) { capture_ = std::move(c); }
     // 0 when there is a cursor, -1 without one.
     int GetCursor(CursorClass*& out) const {

@@ -42,6 +42,17 @@ int EngineSetVideoWideScreen(lua_State* L) {
     });
 }
 
+// engine_SetPostEffectMode(mode): the picture of the engine's render-to-texture
+// pass: "none" draws the frame straight, "simple" through the plain list,
+// "grayscale" in shades of grey (any other name as "simple").
+int EngineSetPostEffectMode(lua_State* L) {
+    return GuardedEngineFunction("engine_SetPostEffectMode fault", L, [](lua_State* L) {
+        if (IPostEffectController* controller = Engine ? Engine->GetPostEffectController() : nullptr)
+            controller->SetMode(EngineArgText(L, 1));
+        return 0;
+    });
+}
+
 // engine_KW1(): frame capture starts (a new session); engine_KW2(): it stops.
 int EngineKW1(lua_State* L) {
     return GuardedEngineFunction("engine_KW1 fault", L, [](lua_State*) {
@@ -65,6 +76,7 @@ void InstallFrameFunctions() {
     SetEngineFunction("engine_SetVideoWideScreen", EngineSetVideoWideScreen);
     SetEngineFunction("engine_KW1", EngineKW1);
     SetEngineFunction("engine_KW2", EngineKW2);
+    SetEngineFunction("engine_SetPostEffectMode", EngineSetPostEffectMode);
 }
 
 } // namespace vesk

@@ -232,8 +232,7 @@ void TMorphedAnimatedObjClass::LoadModel(const std::string& meshId, const std::s
     if (!ro) return;
     SetLocalMatrix(ro->GetMatrix());
     // The unit owns its blended object (it is not shared through the tree).
-    AddRO(std::shared_ptr<IUnitRenderObject>(
-        ro, [](IUnitRenderObject* o) { static_cast<TRenderObject*>(o)->Free(); }));
+    AddRO(OwnedUnitViewOf(ro));
 
     if (!animMeshId.empty()) {
         meshName = MeshField(animMeshId, "name");

@@ -123,9 +123,9 @@ void ObjManagerClass::MakeSlots(int32_t from, int32_t to) {
 }
 
 void ObjManagerClass::Grow() {
-    // A pool made with no growth step still must not run dry; a big pool grows
-    // by half its size, so one that keeps growing pays for it a few times only.
-    const int32_t step = std::max({growthStep_, capacity_ / 2, int32_t{1}});
+    // A pool grows by its own step, so what it holds follows what is asked of
+    // it; one made with no step still must not run dry.
+    const int32_t step = std::max(growthStep_, int32_t{1});
     const int32_t newCapacity = capacity_ + step;
     objects_.reserve(static_cast<size_t>(newCapacity));
     order_.reserve(static_cast<size_t>(newCapacity));

@@ -1,7 +1,6 @@
 #pragma once
 // Indexed object pools: a pool hands out prepared slots and takes them back in
-// constant time, and grows instead of failing: by its step, or by half its
-// capacity once that is larger, so a pool that keeps growing does so rarely.
+// constant time, and grows by its fixed step instead of failing.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -82,17 +82,44 @@ void PostProcessManager::Init(uint32_t width, uint32_t height, const std::string
         if (Failed(r)) return;
         Check(textures_[size_t(i)]->GetSurfaceLevel(0, surfaces_[size_t(i)].Put()), "GetSurfaceLevel");
     }
-    // A missing noise picture is content: it is logged and the effects run without it.
+    // A missing noise picture is content: it is reported, and the effects take
+    // their grain from noise made here instead.
     Result r = D3DXCreateTextureFromFileExA(Device.Get(), kNoiseTexture, D3DX_DEFAULT, D3DX_DEFAULT,
                                             D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
                                             D3DX_DEFAULT, 0, nullptr, nullptr, noise_.Put());
-    if (Failed(r)) {
-        FastLogAddError("D3DXCreateTextureFromFile(noise.dds): " + std::string(kNoiseTexture) +
-                        " not loaded");
+    if (Failed(r) || !noise_) {
+        ErrorReport("D3DXCreateTextureFromFile(noise.dds): " + std::string(kNoiseTexture) +
+                        " not loaded, made noise stands in",
+                    "m");
+        MakeNoise();
+    }
+    if (noise_ && effect_->GetParameterDesc("g_txNoise"))
+        Check(effect_->SetTexture("g_txNoise", noise_.Get()), "SetTexture(\"g_txNoise\")");
+}
+
+void PostProcessManager::MakeNoise() {
+    noise_ = nullptr;
+    if (Failed(Device->CreateTexture(kNoiseSize, kNoiseSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                     noise_.Put(), nullptr)) ||
+        !noise_)
+        return;
+    D3DLOCKED_RECT locked{};
+    if (Failed(noise_->LockRect(0, &locked, nullptr, 0))) {
+        noise_ = nullptr;
         return;
     }
-    if (effect_->GetParameterDesc("g_txNoise"))
-        Check(effect_->SetTexture("g_txNoise", noise_.Get()), "SetTexture(\"g_txNoise\")");
+    // Grey grain of a fixed sequence: the same picture every run.
+    uint32_t seed = 4711u;
+    for (uint32_t y = 0; y < kNoiseSize; ++y) {
+        auto* row =
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * uint32_t(locked.Pitch));
+        for (uint32_t x = 0; x < kNoiseSize; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const uint32_t grey = seed >> 24;
+            row[x] = 0xFF000000u | grey << 16 | grey << 8 | grey;
+        }
+    }
+    noise_->UnlockRect(0);
 }
 
 bool PostProcessManager::IsActive() const {
@@ -179,7 +206,7 @@ void PostProcessManager::RunTechnique(const std::string& name, int target) {
                                   {targetWidth_, -0.5f, 0.5f, 1.0f, 1.0f, 0.0f},
                                   {-0.5f, targetHeight_, 0.5f, 1.0f, 0.0f, 1.0f},
                                   {targetWidth_, targetHeight_, 0.5f, 1.0f, 1.0f, 1.0f}};
-    Check(Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), "DrawPrimitiveUP");
+    Check(DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), "DrawPrimitiveUP");
     Check(effect_->EndPass(), "EndPass");
     Check(effect_->End(), "_End");
     sourceBound_ = false;
@@ -238,7 +265,7 @@ void PostProcessManager::RunChain(const std::string& name, bool toBackBuffer) {
 
 template <class F> void PostProcessManager::WithStateBracket(F&& body) {
     IDirect3DDevice9* d = Device.Get();
-    uint32_t fvf = 0, zEnable = 0, zWrite = 0, cull = 0, address[2] = {};
+    uint32_t fvf = 0, zEnable = 0, zWrite = 0, cull = 0, address[2] = {}, addressV[2] = {};
     Check(d->GetFVF(&fvf), "getfvf");
     Check(d->GetRenderState(D3DRS_ZENABLE, &zEnable), "getZEnabled failed!");
     Check(d->GetRenderState(D3DRS_ZWRITEENABLE, &zWrite), "getZWrite enabled failed!");
@@ -246,6 +273,9 @@ template <class F> void PostProcessManager::WithStateBracket(F&& body) {
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
     for (uint32_t s = 0; s < 2; ++s) {
         Check(d->GetSamplerState(s, D3DSAMP_ADDRESSU, &address[s]), "GetSamplerState");
+        // V goes back as well: left clamped, the scene's wrapped textures would
+        // show one row from the next frame on.
+        if (d->GetSamplerState(s, D3DSAMP_ADDRESSV, &addressV[s]) != D3D_OK) addressV[s] = D3DTADDRESS_WRAP;
         d->SetSamplerState(s, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
         d->SetSamplerState(s, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
     }
@@ -254,7 +284,10 @@ template <class F> void PostProcessManager::WithStateBracket(F&& body) {
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     body();
     d->SetFVF(fvf);
-    for (uint32_t s = 0; s < 2; ++s) d->SetSamplerState(s, D3DSAMP_ADDRESSU, address[s]);
+    for (uint32_t s = 0; s < 2; ++s) {
+        d->SetSamplerState(s, D3DSAMP_ADDRESSU, address[s]);
+        d->SetSamplerState(s, D3DSAMP_ADDRESSV, addressV[s]);
+    }
     d->SetTexture(0, nullptr);
     d->SetTexture(1, nullptr);
     d->SetRenderState(D3DRS_ZENABLE, zEnable);

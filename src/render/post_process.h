@@ -52,12 +52,17 @@ public:
     void RenderRadialBlur();
 
     PostEffect* Effect() const { return effect_.get(); }
+    // The film grain the effects read ("g_txNoise"): the noise picture, or noise made in its place.
+    platform::IDirect3DTexture9* NoiseTexture() const { return noise_.Get(); }
     int Current() const { return current_; }
     bool SourceBound() const { return sourceBound_; }
     float TargetWidth() const { return targetWidth_; }
     float TargetHeight() const { return targetHeight_; }
 
 private:
+    // Side of the grain made when the noise picture is missing.
+    static constexpr uint32_t kNoiseSize = 64;
+    void MakeNoise();
     void SetKernel(int target);
     void SetNeighbours(int target);
     void SurfaceSize(int target, float& w, float& h);
@@ -106,7 +111,7 @@ public:
     void Create(TEngineClass* owner);
     // "none" turns the owner's render to texture off; any other name turns it
     // on and loads its list ("simple", "grayscale", anything else the default).
-    void SetMode(const std::string& name);
+    void SetMode(const std::string& name) override;
     ShaderClass* GetShaderSet() const { return shaderSet_; }
     const std::string& ListFile() const { return listFile_; }
     platform::IDirect3DPixelShader9* PixelShader() override;

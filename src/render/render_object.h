@@ -135,6 +135,11 @@ public:
         max = boxMax_;
     }
     int FirstMaterialTechnique() const override;
+    // The order among a unit's render objects (SortROs, ascending); 0 after creation.
+    float GetSortValue() const override { return sortValue_; }
+    void SetSortValue(float v) { sortValue_ = v; }
+    // A flag of the high half of the flag word (0x80000000 there hides the object).
+    void SetHighFlag(uint32_t flag) override { flags_ |= uint64_t{flag} << 32; }
     // Blended materials draw without writing depth: the set switches depth
     // writes off before the draw and back on after it.
     void SetZWriteOffWhileDrawing(bool on) override;
@@ -171,10 +176,13 @@ private:
     std::unique_ptr<IRenderObjectMorpher> morpher_;
     std::string name_;
     Vec3 boxMin_{-1, -1, -1}, boxMax_{1, 1, 1};
+    float sortValue_ = 0.0f;
 };
 
 // A render object shared with a unit's list; the owner (a model tree or the
 // caller) keeps it alive and frees it.
 std::shared_ptr<IUnitRenderObject> UnitViewOf(TRenderObject* ro);
+// A render object the unit's list owns: freed when the last list holding it goes.
+std::shared_ptr<IUnitRenderObject> OwnedUnitViewOf(TRenderObject* ro);
 
 } // namespace vesk

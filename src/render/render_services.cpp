@@ -27,10 +27,13 @@ namespace {
 // under the engine lets the tree draw.
 class EngineRenderService : public IRenderEngine {
 public:
+    void CreateTickManager() override {
+        if (!BRUTickMan) BRUTickMan = TEngineObject::New<BRUTickManClass>();
+    }
     void Init(platform::IWindow& window) override {
         if (!LiveObjects) LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         if (!UpdaterManager) UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
-        if (!BRUTickMan) BRUTickMan = TEngineObject::New<BRUTickManClass>();
+        CreateTickManager(); // where the start-up did not make it already
         if (!BRUMan) {
             BRUMan = std::make_unique<BRUManClass>();
             BRUMan->Create();
@@ -99,6 +102,9 @@ public:
     }
     void StopCapture() override {
         if (Engine) Engine->StopCapture();
+    }
+    void CleanUnits() override {
+        if (Engine) Engine->CleanAndRemoveZeroElementsFromChildsBRUList();
     }
     void DiscardUnits() override {
         DropEnvironment();

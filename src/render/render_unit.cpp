@@ -7,6 +7,7 @@
 #include "render/managers.h"
 #include "render/multirole.h"
 #include "render/obj_manager.h"
+#include "render/render_object.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
@@ -122,6 +123,7 @@ void TBaseRenderUnit::DropLink(TEngineObject* gone) {
     drop(rotator_);
     drop(physicOps_);
     drop(killer_);
+    if (static_cast<TEngineObject*>(bsContainer_) == gone) bsContainer_ = nullptr;
     if (static_cast<TEngineObject*>(helpers_) == gone) helpers_ = nullptr;
     if (static_cast<TEngineObject*>(uhelpers_) == gone) uhelpers_ = nullptr;
     if (ownedSub_ == gone) ownedSub_ = nullptr;
@@ -400,6 +402,27 @@ std::vector<BSphereRecord>* TBaseRenderUnit::GetBSphereList() {
     return bspheres_.get();
 }
 
+void TBaseRenderUnit::SetBSpheres(TBaseRenderUnit* container) {
+    if (container == bsContainer_) return;
+    if (TBaseRenderUnit* old = std::exchange(bsContainer_, nullptr)) {
+        old->RemoveSubscriber(this);
+        if (!old->HasFlag(BRU_KILLED | BRU_DISCARDED)) old->Kill();
+    }
+    if (!container) return;
+    bsContainer_ = container;
+    // The link goes when the container does.
+    if (!container->IsSubscriber(this)) container->AddSubscriber(this);
+    AddChild(container);
+}
+
+TBaseRenderUnit* TBaseRenderUnit::CreateBSpheres() {
+    if (TBaseRenderUnit* c = BSpheresContainer()) return c;
+    if (ClassManager.IndexOf("BSpheresContainerClass") < 0) return nullptr;
+    TBaseRenderUnit* c = ClassManager.Create<TRenderUnitKind>("BSpheresContainerClass", this);
+    if (c) SetBSpheres(c);
+    return c;
+}
+
 void TBaseRenderUnit::AddBSpheresFrom(TBaseRenderUnit* source) {
     if (!source || !source->bspheres_ || source == this) return;
     const std::vector<BSphereRecord> copy = *source->bspheres_;
@@ -550,7 +573,10 @@ bool TBaseRenderUnit::GetAnglesInFrame(const Matrix& m, float& forward, float& s
 bool TBaseRenderUnit::IsInView() {
     float forward, side, elevSin, distance;
     const Matrix view = GetViewMatrix();
-    if (!GetAnglesInFrame(view, forward, side, elevSin, distance, nullptr, nullptr)) return false;
+    // Straight above or below the eye, or at it, a unit has no direction to
+    // test: it is seen when the eye is inside its sphere (a cockpit round the eye).
+    if (!GetAnglesInFrame(view, forward, side, elevSin, distance, nullptr, nullptr))
+        return GetBSphereRadius() > distance;
     const float radius = GetBSphereRadius();
     const float fov = GetCamera()->GetFOV();
     const float angular = std::fabs(std::atan(radius / distance)) * kRadToDegView;
@@ -876,6 +902,7 @@ bool TBaseRenderUnit::DiscardBRU() {
             ai->ClearOwner();
             ai->FreeAI();
         }
+        if (TBaseRenderUnit* c = std::exchange(bsContainer_, nullptr)) c->RemoveSubscriber(this);
         if (childs_) {
             for (int i = 0; i < childs_->Count(); ++i) {
                 TBaseRenderUnit* c = childs_->Get(i);
@@ -925,6 +952,13 @@ bool TBaseRenderUnit::DiscardBRU() {
 void TBaseRenderUnit::AddRO(std::shared_ptr<IUnitRenderObject> ro) {
     if (!ros_) ros_ = std::make_shared<RenderObjectList>();
     ros_->push_back(std::move(ro));
+}
+
+TRenderObject* TBaseRenderUnit::CreateRO(uint64_t applyFlags, uint64_t restoreFlags) {
+    auto* ro = TEngineObject::New<TRenderObject>();
+    ro->Create(platform::D3DPOOL_MANAGED, applyFlags, restoreFlags, 0, 0, 0);
+    AddRO(OwnedUnitViewOf(ro));
+    return ro;
 }
 
 void TBaseRenderUnit::ShareROList(const TBaseRenderUnit& from) {

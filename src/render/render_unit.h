@@ -35,6 +35,9 @@ class IModelTree;
 class MultiroleBRUClass;
 class TMorphedAnimatedObjClass;
 class TLightManager;
+class TRenderObject;
+// The bounding-sphere interface of a unit's sphere container (the physics' spheres).
+class IBoundingSphere2;
 struct TViewportEntry;
 
 // ---- flags of the first word ------------------------------------------------------------
@@ -385,6 +388,11 @@ public:
 
     // ---- render objects -------------------------------------------------------------
     void AddRO(std::shared_ptr<IUnitRenderObject> ro);
+    // A render object of the unit's own (freed with the unit's list) that
+    // applies and restores the render states of the two flag words; added with AddRO.
+    TRenderObject* CreateRO(uint64_t applyFlags, uint64_t restoreFlags);
+    // Lets go of the render objects (a shared list lives on with the others).
+    void ClearROs() { ros_.reset(); }
     const RenderObjectList* GetROList() const { return ros_.get(); }
     // Shares the RO list with another unit (the copy's list, flags2 0x10000).
     void ShareROList(const TBaseRenderUnit& from);
@@ -415,6 +423,21 @@ public:
     // The bounding spheres of a model file.
     void AddBSpheresFromCM(IModelTree& tree);
     std::vector<BSphereRecord>* GetBSphereList();
+    // The unit's bounding-sphere container: a new one replaces the old, which
+    // is killed; the new one is added as a child (nullptr only drops the old).
+    void SetBSpheres(TBaseRenderUnit* container);
+    // The container, made through the class registry ("BSpheresContainerClass")
+    // when the unit has none; nullptr when that class is not registered.
+    TBaseRenderUnit* CreateBSpheres();
+    // The container as its bounding-sphere interface (nullptr without one, or
+    // once it is killed). Instantiated where the interface is known.
+    template <class I = IBoundingSphere2> I* GetBoundingSphere() const {
+        TBaseRenderUnit* c = BSpheresContainer();
+        return c ? dynamic_cast<I*>(c) : nullptr;
+    }
+    TBaseRenderUnit* BSpheresContainer() const {
+        return bsContainer_ && !bsContainer_->HasFlag(BRU_KILLED | BRU_DISCARDED) ? bsContainer_ : nullptr;
+    }
     // Discards the lights this unit's kind added to its viewport's light manager.
     void ClearLocalLights();
 
@@ -512,6 +535,7 @@ protected:
     TEngineObject* ownedSub_ = nullptr;
     HelpersContainerClass* helpers_ = nullptr;
     UHelpersContainerClass* uhelpers_ = nullptr;
+    TBaseRenderUnit* bsContainer_ = nullptr;
     IRenderUnitAI* ai_ = nullptr;
     // component links, made on first use
     FogClass* fog_ = nullptr;

@@ -136,7 +136,7 @@ void TextureNodeClass::CreateFromFile(const std::string& fileName, D3DFORMAT for
         D3DXIMAGE_INFO info;
         const Result r = D3DXGetImageInfoFromFileA(path.c_str(), &info);
         if (Failed(r)) {
-            ReportDXError("D3DXGetImageInfoFromFile", r, "mhl");
+            ReportDXError("D3DXGetImageInfoFromFile(" + path + "): ", r, "mhl");
             UseMemoryChecker();
             return;
         }

@@ -110,7 +110,13 @@ TBaseRenderUnit* TBaseRenderUnit::CreateCopy(TBaseRenderUnit* parent) {
         for (int i = 0; i < childs_->Count(); ++i) {
             TBaseRenderUnit* c = childs_->Get(i);
             if (!c || c->HasFlag(BRU_DONTCREATECOPY)) continue;
-            if (TBaseRenderUnit* cc = c->CreateCopy(copy)) copy->AddChild(cc);
+            TBaseRenderUnit* cc = c->CreateCopy(copy);
+            if (!cc) continue;
+            // The copy's spheres are the copy of this unit's spheres.
+            if (c == bsContainer_)
+                copy->SetBSpheres(cc);
+            else
+                copy->AddChild(cc);
         }
     return copy;
 }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/files.h"
+#include "render/device.h"
 #include "render/engine.h"
 #include "shared/errors.h"
 
@@ -13,6 +15,11 @@ using namespace platform;
 
 bool VideoWideScreen = false;
 float VideoHorizontalScale = 1.0f;
+
+void SetVideoScreenSize(uint32_t width, uint32_t height) {
+    if (width == 0 || height == 0) return;
+    VideoHorizontalScale = (static_cast<float>(width) / 1024.0f) / (static_cast<float>(height) / 768.0f);
+}
 
 namespace {
 
@@ -34,6 +41,9 @@ VideoRendererClass* VideoRendererClass::Create(IDirect3DDevice9* device) {
     v->device_ = Ref<IDirect3DDevice9>::Share(device);
     v->visible_ = true;
     v->loop_ = false;
+    v->states_ = RenderStateManagerClass::Create(nullptr);
+    v->states_->SetFromFlags(kQuadApplyStates, 0);
+    v->states_->AddState(D3DRS_CULLMODE, D3DCULL_NONE, ""); // two-sided
     return v;
 }
 
@@ -153,9 +163,18 @@ void VideoRendererClass::Render() {
     try {
         UploadFrame();
         if (!device_ || quad_.size() != 4 || !texture_) return;
+        // The quad's states hold while it draws; what was set before comes back.
+        std::vector<std::pair<D3DRENDERSTATETYPE, uint32_t>> saved;
+        if (const auto* list = states_ ? states_->ApplyList() : nullptr)
+            for (const RenderStateRecord& r : *list) {
+                uint32_t value = 0;
+                if (device_->GetRenderState(r.state, &value) == D3D_OK) saved.emplace_back(r.state, value);
+                device_->SetRenderState(r.state, r.value);
+            }
         device_->SetTexture(0, texture_.Get());
         device_->SetFVF(kQuadFvf);
-        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex));
+        DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex), device_.Get());
+        for (const auto& [state, value] : saved) device_->SetRenderState(state, value);
     } catch (const std::exception&) {
         ErrorReport("VideoRendererClass.Render: " + fileName_, "mhl");
     }
@@ -179,6 +198,7 @@ void VideoRendererClass::Free() {
     texture_ = nullptr;
     device_ = nullptr;
     loaded_ = false;
+    if (RenderStateManagerClass* s = std::exchange(states_, nullptr)) s->ReleaseRef();
     ClamClass::Free();
 }
 

@@ -11,6 +11,7 @@
 #include "platform/gfx/device.h"
 #include "platform/video.h"
 #include "render/component.h"
+#include "render/shader.h"
 #include "shared/updater.h"
 
 namespace vesk {
@@ -28,8 +29,12 @@ protected:
 
 // On while the script asked for wide-screen videos (`engine_SetVideoWideScreen` "1").
 extern bool VideoWideScreen;
-// The factor by which the viewport set stretches x and widths; 1 by default.
+// How much wider than the 4:3 interface screen the real screen is (1 at 4:3):
+// the interface stretches a video's rectangle by it, and the video's picture
+// is cut top and bottom to keep its proportions. 1 by default.
 extern float VideoHorizontalScale;
+// Sets the factor for a screen of width x height pixels (nothing for an empty one).
+void SetVideoScreenSize(uint32_t width, uint32_t height);
 
 class VideoRendererClass : public ClamClass, public IUpdatableInterface {
 public:
@@ -40,6 +45,9 @@ public:
         float u, v;
     };
     static constexpr uint32_t kQuadFvf = 0x004 | 0x040 | 0x100;
+    // The quad draws with no depth test or depth writes, no lighting and no
+    // clipping (the render-state flag word), from either side.
+    static constexpr uint64_t kQuadApplyStates = 131114;
 
     // A renderer on the device, not bound to any carrier, visible, not looping.
     static VideoRendererClass* Create(platform::IDirect3DDevice9* device);
@@ -66,6 +74,8 @@ public:
     bool Paused() const { return state_ == State::Paused; }
     const std::string& FileName() const { return fileName_; }
     const std::vector<QuadVertex>& Quad() const { return quad_; }
+    // The render states the quad is drawn with; the device's own values come back after it.
+    RenderStateManagerClass* QuadStates() const { return states_; }
 
     void UpdateTick(float stepMs) override;
     void UpdateEndTick() override {}
@@ -90,6 +100,7 @@ private:
     double pendingTime_ = 0;
     bool havePending_ = false, decoderAtEnd_ = false;
     std::vector<QuadVertex> quad_;
+    RenderStateManagerClass* states_ = nullptr;
     std::string fileName_;
     IVideoEndListener* endListener_ = nullptr;
     State state_ = State::Stopped;

@@ -14,9 +14,12 @@ ViewportSceneClass::~ViewportSceneClass() {
 }
 
 void ViewportSceneClass::Clear() {
-    if (MultiroleBRUClass* root = std::exchange(root_, nullptr)) {
-        if (root->DiscardBRU()) root->Free();
-    }
+    MultiroleBRUClass* root = std::exchange(root_, nullptr);
+    if (!root) return;
+    // A ship's scene is never released by a discard: it goes with the view.
+    SceneClass* scene = nullptr;
+    while (root->FindChildByClass(scene)) scene->DiscardScene();
+    if (root->DiscardBRU()) root->Free();
 }
 
 void ViewportSceneClass::Show(const std::string& content, bool shipView) {
@@ -25,9 +28,12 @@ void ViewportSceneClass::Show(const std::string& content, bool shipView) {
     content_ = content;
     shipView_ = shipView;
     if (content.empty() || !Engine) return;
-    // A viewport entry of its own, with a camera at the origin looking along +x.
+    // A camera at the origin looking along +x; a ship's scene sets its own.
+    // Each new content starts from it, whatever the entry showed before.
     if (viewport_ < 0)
         viewport_ = Engine->Viewports().AddViewport(nullptr, std::make_shared<BasicViewCamera>());
+    else
+        Engine->Viewports().SetViewportCamera(viewport_, std::make_shared<BasicViewCamera>());
     root_ = TBaseRenderUnit::Create<MultiroleBRUClass>(nullptr);
     root_->Setup(viewport_, BRU2_VIEWPORT_CHARACTER);
     if (shipView)

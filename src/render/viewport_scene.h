@@ -13,6 +13,8 @@ class BasicViewCamera;
 class ViewportSceneClass {
 public:
     ViewportSceneClass() = default;
+    // A scene drawn through a viewport entry the caller holds (-1: one of its own, made on first use).
+    explicit ViewportSceneClass(int viewportId) : viewport_(viewportId) {}
     ViewportSceneClass(const ViewportSceneClass&) = delete;
     ViewportSceneClass& operator=(const ViewportSceneClass&) = delete;
     ~ViewportSceneClass();

@@ -146,6 +146,22 @@ void FastLogWrite(const char* fileName, const std::string& text) {
     Buffers().Add(fileName, text);
 }
 
+// One report on stderr, as the terminal shows text: UTF-8, each of the
+// report's line breaks (CR, LF or both) a line of its own.
+void SayOnTerminal(const std::string& text) {
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines += "\n    ";
+        } else {
+            lines += text[i];
+        }
+    }
+    std::fprintf(stderr, "vesk: %s\n", platform::Cp1251ToUtf8(lines).c_str());
+    std::fflush(stderr);
+}
+
 // "%-22s : %s"
 std::string ValueLine(const std::string& label, const std::string& value) {
     std::string line = label;
@@ -310,9 +326,18 @@ void ErrorReport(const std::string& text, const std::string& flags) {
     if (h.onReport) h.onReport(text, flags);
     FastLogAddError(text);
     const bool fatal = flags.find('h') != std::string::npos;
-    // The shut-down that follows may itself fail or hang: what led here is
-    // written out first.
-    if (fatal) FastLogFlush();
+    if (fatal) {
+        // The game is about to end: the general log and whoever started the
+        // program hear why, not only the reader of the error log.
+        FastLogAdd(text);
+        if (h.terminal)
+            h.terminal(text);
+        else
+            SayOnTerminal(text);
+        // The shut-down that follows may itself fail or hang: what led here
+        // is written out first.
+        FastLogFlush();
+    }
     if (flags.find('m') != std::string::npos) {
         // Without "h" the frame goes on, so the display stays.
         if (fatal && h.releaseDisplay) h.releaseDisplay();
@@ -329,6 +354,11 @@ void ErrorReport(const std::string& text, const std::string& flags) {
         std::_Exit(1);
     }
     if (flags == "w") ErrorLogReport(text, false);
+}
+
+std::string NamingFile(const std::string& text, const std::string& fileName) {
+    if (fileName.empty() || text.find(fileName) != std::string::npos) return text;
+    return text + " (file: " + fileName + ")";
 }
 
 std::string DXErrorText(platform::Result result) {

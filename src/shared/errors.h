@@ -49,6 +49,10 @@ private:
     ReportSink* previous_;
 };
 
+// A content reader's message that tells which file it is about: the text as
+// it is when it names the file already, else with " (file: <name>)" added.
+std::string NamingFile(const std::string& text, const std::string& fileName);
+
 // Device and sound results: any non-zero result is reported with its name and
 // description appended on the following lines.
 void CheckDXResult(platform::Result result, const std::string& text, const std::string& flags);
@@ -126,6 +130,8 @@ struct ErrorHooks {
     std::function<void()> releaseDisplay; // device release and window close
     std::function<void()> shutdown;       // the application's final shut-down
     std::function<void()> halt;           // default: ends the process with status 1
+    // Where a fatal report is said besides the logs; default: stderr.
+    std::function<void(const std::string& text)> terminal;
 };
 ErrorHooks& GetErrorHooks();
 

@@ -411,6 +411,10 @@ void TSoundEngine::GetMessages(int count, std::string& text) {
 }
 
 // ---- the application's service --------------------------------------------------------------
+void SoundService::CreateCore() {
+    if (!SoundCore) SoundCore = std::make_unique<TSoundCore>();
+}
+
 void SoundService::Start(bool soundOn, IWindow& window) {
     // The message sink goes in first, so that the engine's start-up messages
     // and the silent engine's one message reach it.

@@ -229,6 +229,7 @@ class SoundService : public ISoundEngine {
 public:
     // messages: where the engine's messages go (the console and the error log).
     explicit SoundService(SoundMessageCallback messages = {}) : messages_(std::move(messages)) {}
+    void CreateCore() override;
     void Start(bool soundOn, platform::IWindow& window) override;
     void Update(int ms) override;
     void Done() override;

@@ -71,7 +71,7 @@ long OvTell(void* source) {
     return static_cast<long>(static_cast<SoundByteSource*>(source)->Tell());
 }
 
-void CheckVorbisResult(int r) {
+void CheckVorbisResult(int r, const std::string& fileName) {
     const char* text = nullptr;
     switch (r) {
     case OV_EVERSION:
@@ -92,7 +92,7 @@ void CheckVorbisResult(int r) {
     default:
         break;
     }
-    if (text) ErrorReport(text, "mhl");
+    if (text) ErrorReport(NamingFile(text, fileName), "mhl");
 }
 
 // Milliseconds of a byte count, 0 for a format without a byte rate.
@@ -187,13 +187,13 @@ bool TWaveFile3::OpenOgg(std::unique_ptr<SoundByteSource> source) {
     int r = ov_test_callbacks(source_.get(), &vorbis_->file, nullptr, 0, callbacks);
     if (r != 0) {
         // A failed open leaves nothing to clear.
-        CheckVorbisResult(r);
+        CheckVorbisResult(r, fileName_);
         return false;
     }
     vorbis_->valid = true;
     r = ov_test_open(&vorbis_->file);
     if (r != 0) {
-        CheckVorbisResult(r);
+        CheckVorbisResult(r, fileName_);
         return false;
     }
     const vorbis_info* info = ov_info(&vorbis_->file, -1);
@@ -254,7 +254,7 @@ uint32_t TWaveFile3::Read(void* dest, uint32_t bytes) {
         return static_cast<uint32_t>(source_->Read(out, static_cast<size_t>(std::min<int64_t>(bytes, left))));
     }
     if (leftoverCount_ < 0) {
-        ErrorReport("oggbufBytesToCopy<0", "mhl");
+        ErrorReport(NamingFile("oggbufBytesToCopy<0", fileName_), "mhl");
         return 0;
     }
     uint32_t done = 0;

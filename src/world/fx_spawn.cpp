@@ -71,6 +71,23 @@ void MoveSphereToDebugHelper(TBaseRenderUnit* sphere, TBaseRenderUnit* unit) {
     sphere->MoveToParent(Engine->AddHelper("dbg_ve", at));
 }
 
+// A gate opens where the target's helper stands (the target itself without
+// one), turned and sized as that helper is; it stays there when the target moves.
+void PortalPlace(TBaseRenderUnit& target, const std::string& helperName, FXDescrStruct& desc) {
+    Matrix at = target.GetWorldMatrix();
+    HelperClass* helper = nullptr;
+    if (!helperName.empty()) {
+        if (target.FindHelper(helperName, helper) && helper)
+            at = helper->GetWorldMatrix();
+        else
+            FastLogAddError("FXSpawn: portal: " + target.GetInfoStr() + " has no helper " + helperName +
+                            ": the gate opens at the unit");
+    }
+    desc.PortalPosition = MatrixGetTranslation(at);
+    MatrixSetTranslation(at, {});
+    desc.PortalMatrix = at;
+}
+
 } // namespace
 
 TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
@@ -167,7 +184,13 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
         desc.MeshDirected = false;
         return SpawnNamed(templ, root, desc, "");
     }
-    // Particles, jets, bullets, glows, hit marks and portals are spawned by their own owners.
+    if (cls == "FXPortalClass") {
+        TBaseRenderUnit* target = p.Unit(2, "fxdesc.PortalTargetBRU");
+        if (!target) return nullptr;
+        PortalPlace(*target, p.At(3), desc);
+        return SpawnNamed(templ, root, desc, "");
+    }
+    // Particles, jets, bullets, glows and hit marks are spawned by their own owners.
     return nullptr;
 }
 

@@ -45,7 +45,7 @@ void ShipClass::Init(TBaseRenderUnit* parent) {
     SetLightMask(kShipLights);
     gameOps_ = GameOpsOf(this);
     // The ship's bounding-sphere container: the builder fills it.
-    AddChild(TBaseRenderUnit::Create<BSpheresContainerClass>(this));
+    CreateBSpheres();
     if (BRUTickMan) BRUTickMan->AddTickedObj(this, *TickHandle());
 }
 
@@ -122,6 +122,9 @@ void ShipClass::KeepCollision(const CollDataClass& hit) {
     if (!other) return;
     CollDataClass* copy = CollDataClass::Create(other, &hit.point, hit.normal, hit.start, hit.end);
     if (!copy) return;
+    // Made anew, the record would turn the normal round once more.
+    copy->normal = hit.normal;
+    copy->startMinusEnd = hit.startMinusEnd;
     copy->localPoint = hit.localPoint;
     copy->distance = hit.distance;
     ReleaseCollision();
@@ -168,7 +171,7 @@ void ShipClass::ClearBuild() {
                 c->Kill();
         }
     CleanAndRemoveZeroElementsFromChildsBRUList();
-    AddChild(TBaseRenderUnit::Create<BSpheresContainerClass>(this));
+    CreateBSpheres();
     // The ray groups of the old model went with its guns.
     if (gameOps_) gameOps_->DropRays();
 }

@@ -78,11 +78,10 @@ bool EnvironmentOf(const char* who, const EnvironmentSet*& set, TBaseRenderUnit*
     return true;
 }
 
-// A sphere tree and its child spheres under another unit (added to it).
+// A sphere tree and its child spheres made under another unit (the caller adds it).
 BSpheresContainerClass* CopySphereTree(BSpheresContainerClass& from, TBaseRenderUnit* parent) {
     auto* copy = static_cast<BSpheresContainerClass*>(from.CreateCopy(parent));
     copy->SetName(from.GetName());
-    if (parent) parent->AddChild(copy);
     for (BSphereClass* s : from.ChildSpheres()) {
         BSphereClass* c = s->CreateCopy(copy);
         c->SetName(s->GetName());
@@ -161,14 +160,12 @@ void BRUBuilderClass::CreateMainSphere(const ShipMeshDesc& mesh, CMTreeClass& tr
     IShipMeshSource* source = ShipMeshSource();
     auto* stored =
         source ? dynamic_cast<BSpheresContainerClass*>(source->GetBSContainer(meshName_)) : nullptr;
-    BSpheresContainerClass* own = GetSphereTree(unit_);
+    auto* own = unit_->GetBoundingSphere<BSpheresContainerClass>();
     if (stored) {
-        // Every later ship of the mesh takes a copy of the first one's spheres.
-        if (own) {
-            own->Kill();
-            unit_->CleanAndRemoveZeroElementsFromChildsBRUList();
-        }
-        CopySphereTree(*stored, unit_);
+        // Every later ship of the mesh takes a copy of the first one's spheres;
+        // its own empty container goes at once.
+        unit_->SetBSpheres(CopySphereTree(*stored, unit_));
+        if (own) unit_->CleanAndRemoveZeroElementsFromChildsBRUList();
         return;
     }
     if (!own) {
@@ -183,7 +180,9 @@ void BRUBuilderClass::CreateMainSphere(const ShipMeshDesc& mesh, CMTreeClass& tr
     own->LoadFromCM(tree, collision_.get(), IsShowBSpheresOn());
     if (!source) return;
     // The copy waits under the engine root for the next ship of the mesh.
-    source->SetBSContainer(meshName_, CopySphereTree(*own, Engine));
+    BSpheresContainerClass* kept = CopySphereTree(*own, Engine);
+    if (Engine) Engine->AddChild(kept);
+    source->SetBSContainer(meshName_, kept);
 }
 
 void BRUBuilderClass::CreateRings(const ShipMeshDesc& mesh, CMTreeClass& tree) {

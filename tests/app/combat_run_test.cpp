@@ -26,7 +26,7 @@ TEST_F(CombatRunTest, ThePlayerDestroysTheRaiderAndTheStatisticsCountIt) {
              "demo: combat: rocket hit 3: shield=0 armor=0 hull=25, as computed: true",
              "demo: combat: laser hit 4: shield=0 armor=0 hull=10, as computed: true",
              "demo: combat: laser hit 5: shield=0 armor=0 hull=0, as computed: true",
-             "demo: combat: combatRaider destroyed: its explosion mesh.combat_raider.destroyFx.wreck.fx_",
+             "demo: combat: combatRaider destroyed: its explosion obj.combatRaider.effects.dFx_",
              " shows combat_wreck on unit ",
              "demo: combat: statistics: shots 4 + 1, hits 4 + 1 (on enemies 4 + 1), damage to enemies 5, "
              "destroyed 1 (combatRaider 1)",

@@ -96,6 +96,15 @@ TEST_F(InProcessGame, EveryFrameTicksTheUpdaterManagers) {
     EXPECT_EQ(halts, std::vector<int>{0});
 }
 
+// The version the menu shows and the error-log report writes is the one the
+// project is built as.
+TEST_F(InProcessGame, TheVersionIsTheBuildsOwn) {
+    Start({"-headless"});
+    EXPECT_EQ(GetLuaString("iRootMenu.BuildVersion", false), VESK_PROJECT_VERSION);
+    EXPECT_EQ(GetErrorLogSources().version(), VESK_PROJECT_VERSION);
+    Quit();
+}
+
 // The error log's lines without their times.
 std::vector<std::string> ErrorLogLines(const std::string& file) {
     std::vector<std::string> lines;

@@ -132,7 +132,7 @@ TEST_F(GameRunTest, SecondCopyWithSameCaptionLeavesFirstCopysLogsAlone) {
     const std::string memlogAfter = ReadText(game + "/logs/memlog.xls");
     kill(pid, SIGKILL);
     ASSERT_TRUE(started);
-    EXPECT_EQ(second, 0);
+    EXPECT_NE(second, 0);                        // it did not run
     EXPECT_EQ(logAfter.substr(0, 40), logStart); // not emptied
     // No start-up of its own (the first copy may have loaded models meanwhile).
     EXPECT_EQ(memlogAfter.substr(0, memlog.size()), memlog);
@@ -282,7 +282,7 @@ TEST_F(GameRunTest, TheDemoSceneBuildsItsSystemAndLocations) {
              "demo: scene: vesk loaded, system helpers 10, spheres kessa_outpost#9000#kessa_belt#5000#",
              "demo: scene: gate inherits SOClass=0 spacemodel=jump_gate mesh=jump_gate",
              "demo: scene: trigger waypoint01 at trigger:waypoint01 spawns gate_waypoint01",
-             "demo: scene: outpost helpers 20, belt helpers 8, loaded {[[kessa_outpost]],[[kessa_belt]],}",
+             "demo: scene: outpost helpers 21, belt helpers 8, loaded {[[kessa_outpost]],[[kessa_belt]],}",
              "stands 0 from the waypoint, 2518 from the start",
              "demo: scene: encounter01 is 0 from the belt",
              "[TEnvironmentClass, name: \"Environment\"",
@@ -375,16 +375,21 @@ TEST_F(GameRunTest, LogLinesBeforeAFatalReportReachTheFileEvenIfTheProgramIsKill
 
 // A main script that does not load, or fails while it runs, is a failed start:
 // an error report and a non-zero exit, never a normal run without content.
+// So is a script error in the content's start, beh_Init.
 TEST_F(GameRunTest, MainScriptThatDoesNotLoadIsAFailedStart) {
     const std::string main = ReadText(game + "/Scripts/main.lua");
+    const std::string behFault = main + "\nfunction beh_Init() error('no start here') end\n";
+    const char* notLoaded = "the main script Scripts/main.lua did not load";
     const struct {
         const char* name;
         const char* text; // nullptr: no main script at all
+        const char* report;
         const char* message;
     } cases[] = {
-        {"missing", nullptr, "cannot open"},
-        {"syntax", "x = = 1\n", "unexpected symbol near '='"},
-        {"fault", "error('no content here')\n", "no content here"},
+        {"missing", nullptr, notLoaded, "cannot open"},
+        {"syntax", "x = = 1\n", notLoaded, "unexpected symbol near '='"},
+        {"fault", "error('no content here')\n", notLoaded, "no content here"},
+        {"beh_Init fault", behFault.c_str(), "beh_Init(): the script failed", "no start here"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -397,7 +402,7 @@ TEST_F(GameRunTest, MainScriptThatDoesNotLoadIsAFailedStart) {
         const auto reports = ErrorReports();
         ASSERT_EQ(reports.size(), 1u);
         const std::string text = ReadText(game + "/Logs/ErrorLogs/" + reports[0]);
-        EXPECT_NE(text.find("the main script Scripts/main.lua did not load"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.report), std::string::npos) << text;
         EXPECT_NE(text.find(c.message), std::string::npos) << text;
     }
     platform::WriteFile(game + "/Scripts/main.lua", main);

@@ -22,14 +22,15 @@ using EngineFunctions = LuaMachineTest;
 
 TEST_F(EngineFunctions, TableHoldsEveryNameOnceInOrder) {
     auto table = EngineFunctionTable();
-    ASSERT_EQ(table.size(), 121u);
+    ASSERT_EQ(table.size(), 122u);
     std::set<std::string> names;
     for (const auto& e : table) names.insert(e.name);
-    EXPECT_EQ(names.size(), 121u);
+    EXPECT_EQ(names.size(), 122u);
     EXPECT_STREQ(table[0].name, "engine_Include");
     EXPECT_STREQ(table[78].name, "engine_ParseRefFile");
     EXPECT_STREQ(table[79].name, "engine_ParseRefFiles");
     EXPECT_STREQ(table[120].name, "Lua_SetJoyAction");
+    EXPECT_STREQ(table[121].name, "engine_SetPostEffectMode");
 }
 
 TEST_F(EngineFunctions, EveryNameIsAGlobalFunctionAndAliasesAreTheSameFunction) {

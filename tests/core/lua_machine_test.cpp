@@ -301,6 +301,24 @@ TEST_F(LuaHost, SlowChunksAreWrittenToTheTimingLog) {
     EXPECT_EQ(log.find("inner = 1"), std::string::npos);
 }
 
+// A fixed-step run's clock stands still while a chunk runs; the chunk's
+// real time still finds it out.
+TEST_F(LuaHost, SlowChunksOfFixedStepRunsAreTimedByTheWallClock) {
+    TempDir dir;
+    LoggingInto logs(dir.path());
+    platform::FrameClock frames;
+    platform::ScopedClock scoped(frames);
+    platform::ManualClock wall;
+    platform::SetWallClock(&wall);
+    SlowWork slow(wall, 1500);
+    LuaMachine->RunString("x = 1");
+    LuaMachine->RunString("slow()");
+    platform::SetWallClock(nullptr);
+    const std::string log = logs.Text("luatlog.txt");
+    EXPECT_NE(log.find(": Time: 1.5 Command: slow()\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("x = 1"), std::string::npos) << log;
+}
+
 TEST_F(LuaHost, StackLinesForTheErrorLogReport) {
     LuaMachine->RegisterFunction("capture", CaptureStack);
     LuaMachine->RunString("function inner()\n capture()\nend\ninner()");

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "core/lua_machine.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "shared/errors.h"
 #include "support/error_trap.h"
+
+#include <string>
 
 namespace vesk::test {
 
@@ -28,6 +33,47 @@ protected:
 
     ErrorTrap trap;
     lua_State* L = nullptr;
+};
+
+// Slow work as a chunk's timer sees it: the Lua function "slow" moves the
+// clock it is given by the milliseconds it is given.
+struct SlowWork {
+    static inline platform::ManualClock* clock = nullptr;
+    static inline double ms = 1500;
+    static int Call(lua_State*) {
+        clock->AdvanceMs(ms);
+        return 0;
+    }
+    SlowWork(platform::ManualClock& c, double milliseconds) {
+        clock = &c;
+        ms = milliseconds;
+        LuaMachine->RegisterFunction("slow", Call);
+    }
+};
+
+// The fast logs on, in a folder of the test's own, while this lives.
+class LoggingInto {
+public:
+    explicit LoggingInto(std::string folder) : folder_(std::move(folder)), old_(LogFolder()) {
+        SetLogFolder(folder_);
+        LogEnabled = true;
+    }
+    ~LoggingInto() {
+        LogEnabled = false;
+        SetLogFolder(old_);
+    }
+    LoggingInto(const LoggingInto&) = delete;
+    LoggingInto& operator=(const LoggingInto&) = delete;
+    // What a log file holds now.
+    std::string Text(const std::string& file) {
+        FastLogFlush();
+        std::string text;
+        platform::ReadFile(folder_ + "/" + file, text);
+        return text;
+    }
+
+private:
+    std::string folder_, old_;
 };
 
 } // namespace vesk::test

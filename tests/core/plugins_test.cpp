@@ -5,13 +5,17 @@
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "core/plugins.h"
+#include "lua_test_support.h"
 #include "platform/files.h"
+#include "platform/system.h"
+#include "shared/errors.h"
 #include "shared/helpers.h"
 #include "support/error_trap.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 
 namespace vesk {
 namespace {
@@ -144,6 +148,29 @@ TEST_F(PluginsTest, PluginApiObjects) {
     ASSERT_FALSE(trap.reports.empty());
     EXPECT_EQ(trap.reports.back().text, "plug-in says no");
     EXPECT_EQ(trap.reports.back().flags, "mhl");
+}
+
+int ThrowingCall(lua_State*) {
+    throw std::runtime_error("engine fault");
+}
+
+// A plug-in's chunk is timed and its engine faults are reported as every
+// other chunk's are.
+TEST_F(PluginsTest, PluginChunksRunAsTheHostRunsThem) {
+    PluginSystem = std::make_unique<TPluginSystem>(dir / "Plugins/", "");
+    ILuaAPI* lua = PluginSystem->LuaAPI();
+    LuaMachine->RegisterFunction("throws", ThrowingCall);
+    EXPECT_THROW(lua->vtbl->RunString(lua, "throws()"), test::Halted);
+    EXPECT_EQ(trap.lastFatal.rfind("TLuaMachine.RunCommand - error while running script: throws()", 0), 0u)
+        << trap.lastFatal;
+
+    test::LoggingInto logs(dir / "logs");
+    platform::ManualClock clock;
+    platform::ScopedClock scoped(clock);
+    test::SlowWork slow(clock, 2000);
+    lua->vtbl->RunString(lua, "slow()");
+    const std::string log = logs.Text("luatlog.txt");
+    EXPECT_NE(log.find(": Time: 2 Command: slow()\n"), std::string::npos) << log;
 }
 
 TEST_F(PluginsTest, LuaCallsDoNothingWithoutLuaMachine) {

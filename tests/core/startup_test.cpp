@@ -23,10 +23,12 @@ using Log = std::vector<std::string>;
 
 struct RecRender : StandInRenderEngine {
     explicit RecRender(Log& l) : log(l) {}
+    void CreateTickManager() override { log.push_back("render.CreateTickManager"); }
     void Init(platform::IWindow& w) override {
         log.push_back(w.IsOpen() ? "render.Init" : "render.Init closed");
     }
     void StopCapture() override { log.push_back("render.StopCapture"); }
+    void CleanUnits() override { log.push_back("render.CleanUnits"); }
     void DiscardUnits() override { log.push_back("render.DiscardUnits"); }
     void DoneDevices() override { log.push_back("render.DoneDevices"); }
     void Release() override { log.push_back("render.Release"); }
@@ -34,6 +36,7 @@ struct RecRender : StandInRenderEngine {
 };
 struct RecSound : StandInSoundEngine {
     explicit RecSound(Log& l) : log(l) {}
+    void CreateCore() override { log.push_back("sound.CreateCore"); }
     void Start(bool on, platform::IWindow&) override {
         log.push_back(on ? "sound.Start on" : "sound.Start off");
     }
@@ -53,11 +56,14 @@ struct RecGame : StandInGameWorld {
     std::string CurrentSaveId() override { return "7"; }
     void TickList(const std::string& name, float) override {
         if (name == "created") log.push_back("game.tick");
+        if (name == "deleted" && logDeleted) log.push_back("game.deleted");
     }
+    void DeleteItems() override { log.push_back("game.DeleteItems"); }
     void FinishStatistics() override { log.push_back("game.FinishStatistics"); }
     void DeleteTree() override { log.push_back("game.DeleteTree"); }
     void ReleaseDeleted() override { log.push_back("game.ReleaseDeleted"); }
     Log& log;
+    bool logDeleted = false; // the purges' ticks of the "deleted" list
 };
 struct RecDesktop : StandInDesktop {
     explicit RecDesktop(Log& l) : log(l) {}
@@ -110,7 +116,9 @@ protected:
         CoreServices s;
         s.render = std::make_unique<RecRender>(log);
         s.sound = std::make_unique<RecSound>(log);
-        s.game = std::make_unique<RecGame>(log);
+        auto recGame = std::make_unique<RecGame>(log);
+        game = recGame.get();
+        s.game = std::move(recGame);
         s.desktop = std::make_unique<RecDesktop>(log);
         s.camera = std::make_unique<RecCamera>(log);
         core = std::make_unique<TCore>(std::move(s));
@@ -143,6 +151,7 @@ protected:
     std::string oldRuntime;
     Log log;
     std::unique_ptr<TCore> core;
+    RecGame* game = nullptr;
     std::vector<int> halts;
 };
 
@@ -152,6 +161,8 @@ TEST_F(StartupTest, StartUpAndShutDownRunTheSubsystemsInOrder) {
     const Log startup(log.begin(), log.end());
     Log expected = {"desk.InitCore",
                     "camera.Create",
+                    "sound.CreateCore",
+                    "render.CreateTickManager",
                     "game.CreateObjManagers",
                     "game.CreateRoots",
                     "desk.Exec data/scripts/default.ini",
@@ -178,9 +189,17 @@ TEST_F(StartupTest, StartUpAndShutDownRunTheSubsystemsInOrder) {
     EXPECT_EQ(IeVars->Get("con.h").AsSingle(), 100.0f);
 
     log.clear();
+    game->logDeleted = true;
     core->Shutdown(false);
     EXPECT_EQ(core->Run(), 0);
     EXPECT_EQ(halts, std::vector<int>{0});
+    // The engine root drops its killed units between the first purges: what
+    // the discard kills is gone before Lua and the lists go.
+    const size_t items = At("game.DeleteItems");
+    ASSERT_LE(items + 7, log.size());
+    EXPECT_EQ(Log(log.begin() + items, log.begin() + items + 7),
+              (Log{"game.DeleteItems", "render.CleanUnits", "game.deleted", "render.DiscardUnits",
+                   "game.deleted", "render.CleanUnits", "game.deleted"}));
     EXPECT_LT(At("sound.Done"), At("game.FinishStatistics"));
     EXPECT_LT(At("game.FinishStatistics"), At("game.SaveIni"));
     EXPECT_LT(At("game.SaveIni"), At("render.StopCapture"));
@@ -215,7 +234,7 @@ TEST_F(StartupTest, HeadlessRunHasSilentSoundAndIniSoundOverridesRecord) {
     InitVarLists();
     IniVars->Put("sound", VarValue(int32_t{0}));
     core->Init();
-    EXPECT_EQ(log, Log{"sound.Start off"});
+    EXPECT_EQ(log, (Log{"sound.CreateCore", "sound.Start off"}));
     EXPECT_EQ(SetupRecord.soundOn, 0);
 }
 
@@ -242,11 +261,39 @@ TEST_F(StartupTest, FatalReportRunsFinalShutdownOnceAndWritesReport) {
     EXPECT_TRUE(halts.empty());
 }
 
+// A script error in the content's start ends the start-up as a failure.
+TEST_F(StartupTest, ScriptErrorInBehInitIsAFailedStart) {
+    for (bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "-luadebug" : "plain");
+        platform::WriteFile(dir / "Scripts/main.lua",
+                            "function beh_Init() local t = nil; t.x = 1 end\n"
+                            "iProfiles = {} function iProfiles.Save() end iRootMenu = {} iLoading = {}\n");
+        if (debug) core->ParseCommandLine({"-luadebug"});
+        EXPECT_THROW(core->Init(), test::Halted);
+        EXPECT_EQ(trap.lastFatal.rfind("beh_Init(): the script failed: ", 0), 0u) << trap.lastFatal;
+        EXPECT_NE(trap.lastFatal.find("attempt to index local 't'"), std::string::npos) << trap.lastFatal;
+        EXPECT_EQ(trap.reports.back().flags, "mhl");
+        core->Shutdown(true);
+        LuaDebugMode = false;
+        core.reset();
+        FreeLuaMachine();
+        CoreServices s;
+        core = std::make_unique<TCore>(std::move(s));
+        core->Halt = [this](int status) { halts.push_back(status); };
+        core->MakeWindow = [] { return std::make_unique<platform::NullWindow>(); };
+        InitVarLists();
+    }
+}
+
 TEST_F(StartupTest, SecondCopyWithSameCaptionHaltsBeforeTouchingLogs) {
     platform::InstanceLock first;
     ASSERT_TRUE(first.Acquire("Vesk Annals"));
+    ::testing::internal::CaptureStderr();
     core->Init();
-    EXPECT_EQ(halts, std::vector<int>{0});
+    const std::string terminal = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(halts, std::vector<int>{1}); // it did not run
+    EXPECT_NE(terminal.find("another copy (\"Vesk Annals\") is already running"), std::string::npos)
+        << terminal;
     EXPECT_TRUE(log.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "logs"));
 }

@@ -140,6 +140,37 @@ TEST_F(StringTables, FolderLoadTakesThePrefixOrTheLanguage) {
     EXPECT_EQ(Entry("1"), "");
 }
 
+// A bad argument is said with the function's name, loads nothing, and the
+// calling script goes on, with or without the debug mode.
+TEST_F(StringTables, BadArgumentsAreReportedAndTheScriptGoesOn) {
+    const struct {
+        const char* call;
+        const char* report;
+    } cases[] = {
+        {"engine_ParseRefFile()",
+         "engine_ParseRefFile: argument 1 (file) is no value, not a text; nothing is loaded"},
+        {"engine_ParseRefFile({})",
+         "engine_ParseRefFile: argument 1 (file) is table, not a text; nothing is loaded"},
+        {"engine_ParseRefFiles('strings')",
+         "engine_ParseRefFiles: argument 2 (prefix) is no value, not a text; nothing is loaded"},
+        {"engine_ParseRefFiles(nil, 'en')",
+         "engine_ParseRefFiles: argument 1 (folder) is nil, not a text; nothing is loaded"},
+    };
+    for (bool debug : {false, true}) {
+        LuaDebugMode = debug;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.call);
+            trap.reports.clear();
+            LuaMachine->RunString(std::string("after = nil ") + c.call + " after = 1");
+            EXPECT_EQ(Global("after"), "1");
+            ASSERT_EQ(trap.reports.size(), 1u);
+            EXPECT_EQ(trap.reports[0].text, c.report);
+            EXPECT_EQ(trap.reports[0].flags, "");
+        }
+    }
+    LuaDebugMode = false;
+}
+
 TEST_F(StringTables, ModFilesReplaceBaseFilesOfTheSameNameAndAddTheirOwn) {
     ASSERT_TRUE(platform::CreateFolders(dir / "strings"));
     ASSERT_TRUE(platform::CreateFolders(dir / "mods/m/strings"));

@@ -188,6 +188,28 @@ TEST_F(BestEnemy, TheListGivesTheHostileShipNearTheAnchorWithFewestAttackers) {
     (void)far;
 }
 
+// Ships that leave and come back, as in a long game, leave no trail in
+// "targetedObjects", which no frame walks: its order stays near the number of
+// ships listed, and the search still goes through them in their order.
+TEST_F(BestEnemy, ShipsComingAndGoingLeaveNoTrailInTheTargetedList) {
+    TGameObject* first = Place("first", {500, 0, 0}, kSOClassShip, "player");
+    TGameObject* second = Place("second", {600, 0, 0}, kSOClassShip, "player");
+    auto* listed = dynamic_cast<TGameEvent*>(second->FindChild("isTargeted"));
+    ASSERT_NE(listed, nullptr);
+    for (int i = 0; i < 5000; ++i) {
+        listed->Deactivate();
+        listed->Activate();
+    }
+    const int32_t live = TargetedObjects->GetObjects()->CountNonNil();
+    EXPECT_LE(TargetedObjects->GetOrder().Count(), 2 * live + 65);
+    Search();
+    EXPECT_EQ(Enemy(), first);
+    dynamic_cast<TGameEvent*>(first->FindChild("isTargeted"))->Deactivate();
+    model->SetLink("curEnemy", nullptr);
+    Search();
+    EXPECT_EQ(Enemy(), second);
+}
+
 TEST_F(AiModels, EnemyLinkKeepsTheTargetedListsAndAReplacedModelLetsGo) {
     TGameObject* a = Place("a", {100, 0, 0});
     TGameObject* b = Place("b", {200, 0, 0});

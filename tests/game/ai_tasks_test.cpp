@@ -57,8 +57,9 @@ TEST_F(AiTasks, StepsWithoutTheirTargetOnlyWait) {
                             "TTaskstartShooting", "TTaskoneShotToDefAiObj"})
         Step(cls, std::string("t") + cls);
     queue->StartNext();
-    // A step that starts when the one before ends takes its first tick in that frame.
-    EXPECT_EQ(RunQueue(), 19 + 4 * 18);
+    // A step that starts when the one before ends counts its wait from the
+    // next frame: each waits its whole 0.3 s.
+    EXPECT_EQ(RunQueue(), 5 * 19);
     EXPECT_FALSE(ai->GetNPCController()->TestState(DOMOVETOPOINT | DOFOLLOWTOOBJECT));
     EXPECT_EQ(FirstFatal(), "");
 }
@@ -211,7 +212,7 @@ TEST_F(AiTasks, SequenceExpandsIntoPooledCopiesThatRunInOrder) {
     // The sequence task waits its 0.3 s, then the steps run: the last value stays.
     const int frames = RunQueue();
     EXPECT_EQ(model->Number("minAttackRange"), 222.0f);
-    EXPECT_EQ(frames, 19 + 6 + 18); // the sequence's wait, then 0, 0.1 and 0.3 s
+    EXPECT_EQ(frames, 19 + 7 + 19); // the sequence's wait, then 0, 0.1 and 0.3 s
     // The templates are untouched; an empty sequence still waits.
     EXPECT_EQ(Eval("engine_GetVar('sequences.probe.a.value')"), "111");
     model->QueueSequence("empty", "empty_");
@@ -222,6 +223,50 @@ TEST_F(AiTasks, SequenceExpandsIntoPooledCopiesThatRunInOrder) {
     ASSERT_NE(reused, nullptr);
     EXPECT_FLOAT_EQ(reused->TimeLeft(), 0.0f);
     EXPECT_EQ(Eval("engine_GetVar('" + GetLuaPath(reused) + ".sequenceId')"), "nothing-here");
+}
+
+// A step waits through game time it lived: one that starts when the one
+// before ends, in the middle of a tick, counts from the next tick. So a
+// sequence takes at least its steps' times added up and at most a frame more
+// per step, at any frame time, instead of running whole within one long frame.
+TEST_F(AiTasks, ASequenceTakesItsStepsTimesAtAnyFrameTime) {
+    Run("engine_AddVar('sequences', 'three') "
+        "for _, n in ipairs({ 'a', 'b', 'c' }) do engine_AddVar('sequences.three', n, 'TTaskwait') end");
+    for (float dt : {1.0f, 16.0f, 50.0f, 300.0f, 1000.0f, 3000.0f}) {
+        SCOPED_TRACE(dt);
+        model->QueueSequence("three", "three_");
+        int frames = 0;
+        while (queue->CurTask() && frames < 10000) {
+            Frame(dt);
+            ++frames;
+        }
+        // The sequence task's own 0.3 s, then three waits of 0.3 s.
+        const float seconds = static_cast<float>(frames) * dt / 1000.0f;
+        EXPECT_GE(seconds, 1.2f - 1e-3f);
+        EXPECT_LE(seconds, 1.2f + 4.0f * dt / 1000.0f + 1e-3f);
+    }
+}
+
+// A sequence that queues itself again and never waits can not hold a frame:
+// past a bound of steps begun in one tick the queue goes on in the next.
+TEST_F(AiTasks, ASequenceThatNeverWaitsCanNotHoldTheFrame) {
+    Run("engine_AddVar('sequences', 'spin') engine_AddVar('sequences.spin', 'again', 'TTaskuseSequence') "
+        "engine_SetVar('sequences.spin.again.sequenceId', 'spin') engine_SetVar('sequences.spin.again.time', "
+        "'0')");
+    model->QueueSequence("spin", "spin_");
+    Frame(300.0f); // the sequence task's own wait
+    for (float dt : {16.0f, 16.0f, 1000.0f, 3000.0f}) {
+        SCOPED_TRACE(dt);
+        const int32_t before = queue->NewUid()->GetValue();
+        Frame(dt);
+        const int32_t made = queue->NewUid()->GetValue() - before;
+        EXPECT_GT(made, 0); // it does go on
+        EXPECT_LE(made, TGameObjTaskManager::kMaxStartsPerWalk + 1);
+    }
+    EXPECT_NE(queue->CurTask(), nullptr);
+    ClearTaskQueue(queue);
+    Frame(16.0f);
+    EXPECT_EQ(FirstFatal(), "");
 }
 
 TEST_F(AiTasks, ClearingTheQueueDeletesQueuedTasksEvenWhenNoneRuns) {

@@ -67,6 +67,18 @@ const char* const kTalk = R"(<HEAD NAME="talk" AUTH="Writer">
 <CUE>Never loaded
 )";
 
+TEST_F(Dialogs, WithoutAFileNameTheDefaultDialogFileIsLoaded) {
+    Write("talk.dlg", kTalk);
+    const std::string saved = DialogFileName;
+    DialogFileName = "talk.dlg";
+    EXPECT_EQ("0", Load(""));
+    EXPECT_EQ("TALK", D().Name());
+    // With no default either, the load fails as for a missing file.
+    DialogFileName.clear();
+    EXPECT_EQ("-1", Load(""));
+    DialogFileName = saved;
+}
+
 TEST_F(Dialogs, PlaysLinesAnswersJumpsAndAnswerTypes) {
     Write("talk.dlg", kTalk);
     Write("init.lua", "y = 1\ny = y + 1\n");

@@ -8,10 +8,14 @@
 #include <map>
 
 #include "core/services.h"
+#include "game/dialogs.h"
 #include "interface/interface_services.h"
 #include "interface/ship_controller.h"
 #include "interface/variators.h"
+#include "interface/video_node.h"
 #include "interface_fixture.h"
+#include "render/device.h"
+#include "render/engine.h"
 #include "render/world_links.h"
 #include "text_fixture.h"
 
@@ -399,6 +403,7 @@ TEST_F(DesktopTest, TextLayerIsDrawnBeforeCursorPostEffectsAndPresent) {
 
 TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     ErrorTrap trap;
+    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     CoreServices services;
     InstallInterfaceServices(services);
     IDesktop& d = *services.desktop;
@@ -421,12 +426,69 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     CurrentDesktop()->links.setMaxLag(100);
     d.UpdateFrameTimer(dt);
     EXPECT_EQ(dt, 100.0f);
+    const int32_t desktopId = CurrentDesktop()->GetId();
     d.Release();
     EXPECT_EQ(CurrentDesktop(), nullptr);
     EXPECT_EQ(TextLayer, nullptr);
     EXPECT_FALSE(links.desktopMode);
+    // The desktop waits in the destroy queue, behind what was released before
+    // it, and the next flush frees it.
+    TEngineObject* queued = FindEngineObjectById(desktopId);
+    ASSERT_NE(queued, nullptr);
+    EXPECT_TRUE(queued->InDestroyQueue());
+    TEODestroyManager->Flush();
+    EXPECT_EQ(FindEngineObjectById(desktopId), nullptr);
+    d.FreeCore();
+}
+
+TEST(InterfaceServiceTest, StartingTheInterfaceSetsItsDialogFileViewportListAndTextColour) {
+    ErrorTrap trap;
+    CoreServices services;
+    InstallInterfaceServices(services);
+    IDesktop& d = *services.desktop;
+    DialogFileName.clear();
+    d.InitCore();
+    EXPECT_EQ(DialogFileName, "demodialog.dlg");
+    ASSERT_NE(InterfaceViewports, nullptr);
+    // The text layer starts in the colour table's entry 2, whatever it holds.
+    SysColorTable->SetColor(2, 0xFF123456u);
+    d.Create();
+    ASSERT_NE(TextLayer, nullptr);
+    EXPECT_EQ(TextLayer->Color(), 0xFF123456u);
+    // A frame the desktop finishes itself during a load is presented.
+    EXPECT_TRUE(static_cast<bool>(CurrentDesktop()->links.present));
+    d.Release();
     if (TEODestroyManager) TEODestroyManager->Flush();
     d.FreeCore();
+    EXPECT_EQ(InterfaceViewports, nullptr);
+}
+
+TEST(InterfaceViewportsTest, AViewGivesItsEntryBackForTheNext) {
+    ErrorTrap trap;
+    const bool ownQueue = !TEODestroyManager;
+    if (ownQueue) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+    const bool ownRegistry = !LiveObjects;
+    if (ownRegistry) LiveObjects = std::make_unique<LiveObjectRegistryClass>();
+    TViewportList list;
+    EXPECT_EQ(list.Acquire(), -1); // no engine, no entry
+    auto* engine = TBaseRenderUnit::Create<TEngineClass>(nullptr);
+    const int count = engine->Viewports().Count();
+    const int first = list.Acquire();
+    EXPECT_EQ(first, count);
+    list.GiveBack(first);
+    list.GiveBack(first); // once only
+    EXPECT_EQ(list.FreeCount(), 1u);
+    EXPECT_EQ(list.Acquire(), first);
+    EXPECT_EQ(list.Acquire(), count + 1);
+    EXPECT_EQ(engine->Viewports().Count(), count + 2);
+    // An entry the present engine does not have is not handed out.
+    list.GiveBack(count + 50);
+    EXPECT_EQ(list.Acquire(), count + 2);
+    engine->DiscardBRU();
+    engine->Free();
+    TEODestroyManager->Flush();
+    if (ownQueue) TEODestroyManager.reset();
+    if (ownRegistry) LiveObjects.reset();
 }
 
 } // namespace

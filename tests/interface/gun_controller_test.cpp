@@ -5,6 +5,7 @@
 
 #include "hud_fixture.h"
 #include "interface/gun_controller.h"
+#include "shared/helpers.h"
 
 namespace vesk::test {
 namespace {
@@ -143,6 +144,43 @@ TEST_F(GunControllerTest, ColoursFollowTheWeaponFromUpdateToUpdate) {
     EXPECT_EQ(frame->Color(), 0u);
 }
 
+TEST_F(GunControllerTest, AChargedWeaponsReloadBarBrightensAsItReloads) {
+    Mount("obj.pship", "gun", 2, 0, 0);
+    Mount("obj.pship", "pod", 1, 6, 6);
+    Place("Gun_Bar_0")->SetProperty("COLOR", "FF204060");
+    guns().Bind(); // the bar's own colour is taken when the panel binds
+    const uint32_t own = 0xFF204060u;
+    // (reload, charge, charge maximum, enabled) -> the bar's colour value and colour.
+    const struct {
+        float reload, charge, chargeMax;
+        bool enabled;
+        int value;
+        uint32_t colour;
+    } cases[] = {
+        {0.5f, 400, 400, true, 50, LerpColor(own, 0xFFFFFFFFu, 0.5f)},
+        {0.2f, 400, 400, true, 20, LerpColor(own, 0xFFFFFFFFu, 0.2f)},
+        {0.5f, 399, 400, true, 0, own}, // not fully charged: its own colour
+        {0.5f, 0, 0, true, 0, own},     // no charge at all
+        {0.5f, 400, 400, false, 0, own},
+        {1.0f, 400, 400, true, 100, 0xFFFFFFFFu},
+    };
+    for (const auto& c : cases) {
+        SetValue("items.gun.reloading", 1, c.reload);
+        SetValue("items.gun.charge", c.chargeMax, c.charge);
+        if (c.enabled != Status("gun"))
+            Run(c.enabled ? "engine_Execute('items.gun.onEnable')" : "engine_Execute('items.gun.onDisable')");
+        guns().Update();
+        EXPECT_EQ(guns().GunBarColourValue(0), c.value) << c.reload << " " << c.charge << " " << c.enabled;
+        EXPECT_EQ(Place("Gun_Bar_0")->Color(), c.colour) << c.reload << " " << c.charge << " " << c.enabled;
+    }
+    // A launcher's bar works the same way.
+    SetValue("items.pod.reloading", 1, 0.4f);
+    SetValue("items.pod.charge", 6, 6);
+    Run("engine_Execute('items.pod.onEnable')");
+    guns().Update();
+    EXPECT_EQ(guns().RocketBarColourValue(0), 40);
+}
+
 TEST_F(GunControllerTest, ContainersAndUsableItems) {
     // A weapon inside a container item is shown like one mounted directly.
     Mount("obj.pship", "rack", 0, 0, 0, 0, 3);
@@ -207,14 +245,21 @@ TEST_F(GunControllerTest, SelectingSwitchingAndRevolvingGuns) {
     EXPECT_FALSE(Status("g0"));
     EXPECT_TRUE(Status("g1"));
 
-    // Rockets: select marks only one, switch toggles the mark, revolve moves on.
+    // Rockets: select marks only one; switch follows the launcher (one that is
+    // on loses its mark, any other gets it); revolve moves on.
     Serv("'ROCKETS', 'SELECT', 1");
     EXPECT_TRUE(guns().RocketMarked(1));
     EXPECT_FALSE(guns().RocketMarked(0));
     Serv("'ROCKETS', 'SWITCH', 0");
     EXPECT_TRUE(guns().RocketMarked(0));
+    Serv("'ROCKETS', 'SWITCH', 0"); // still off: still marked
+    EXPECT_TRUE(guns().RocketMarked(0));
+    Run("engine_Execute('items.r0.onEnable')");
     Serv("'ROCKETS', 'SWITCH', 0");
     EXPECT_FALSE(guns().RocketMarked(0));
+    Serv("'ROCKETS', 'SWITCH', 0"); // on, whatever the mark was
+    EXPECT_FALSE(guns().RocketMarked(0));
+    Run("engine_Execute('items.r0.onDisable')");
     Serv("'ROCKETS', 'REVOLVE'");
     EXPECT_EQ(guns().SelectedRocket(), 0);
 

@@ -7,6 +7,7 @@
 #include "hud_fixture.h"
 #include "interface/status_engine.h"
 #include "interface/video_node.h"
+#include "shared/math.h"
 
 namespace vesk::test {
 namespace {
@@ -255,6 +256,48 @@ TEST_F(StatusEngineTest, TargetPanelShowsTheSelectedShip) {
     status().Tick(16);
     EXPECT_FALSE(Find("EnemyShipInfo")->AsSens()->Visible());
     EXPECT_FALSE(view->Visible());
+}
+
+TEST_F(StatusEngineTest, TheLeadMarkShowsOnlyWhileTheWeaponPointsNearTheTarget) {
+    TGameObject* t = Place("raider", {1000, 0, 0});
+    GiveAI(t)->SetVelocity({0, 30, 0});
+    Run("engine_SetVar('player.selected', 'raider')");
+    // The target stays in the middle of the screen; the ship carrying the
+    // guns turns away from it (degrees off its nose -> the mark shown).
+    const struct {
+        float degrees;
+        bool shown;
+    } cases[] = {{0, true}, {40, true}, {49, true}, {51, false}, {90, false}, {180, false}, {-45, true}};
+    TBaseRenderUnit* unit = UnitOf(ship);
+    for (const auto& c : cases) {
+        unit->SetLocalMatrix(MatrixRotationZ(c.degrees * 3.14159265f / 180.0f));
+        unit->UpdateMatrices(nullptr);
+        status().Tick(16);
+        EXPECT_EQ(Find("Deflection")->AsSens()->Visible(), c.shown) << c.degrees;
+    }
+}
+
+TEST_F(StatusEngineTest, ATargetDestroyedWhileSelectedSaysSoOnItsPanel) {
+    Place("raider", {1000, 0, 0});
+    Run("engine_SetVar('player.selected', 'raider')");
+    status().Tick(16);
+    EXPECT_FALSE(Find("KillMessage")->AsSens()->Visible());
+    ShipController->MatchSpeed();
+    ASSERT_TRUE(ShipController->Matching());
+    Run("engine_SetVar('obj.raider.isDestroyed', '1')");
+    status().Tick(16);
+    EXPECT_TRUE(Find("KillMessage")->AsSens()->Visible());
+    EXPECT_FALSE(ShipController->Matching()); // the kill ends the speed matching
+    // Said once: matching asked for again is not stopped by the message that stands.
+    ShipController->MatchSpeed();
+    status().Tick(16);
+    EXPECT_TRUE(ShipController->Matching());
+    EXPECT_TRUE(Find("KillMessage")->AsSens()->Visible());
+    // The next target starts without it.
+    Place("other", {900, 0, 0});
+    Run("engine_SetVar('player.selected', 'other')");
+    status().Tick(16);
+    EXPECT_FALSE(Find("KillMessage")->AsSens()->Visible());
 }
 
 } // namespace

@@ -106,6 +106,28 @@ TEST_F(BSphereUnits, ContainerAndSpheresFromAModel) {
     EXPECT_EQ(section->indices, (std::vector<uint32_t>{2, 1, 0}));
 }
 
+TEST_F(BSphereUnits, AUnitMakesItsContainerOnceAndAnswersThroughItsInterface) {
+    EXPECT_EQ(owner->GetBoundingSphere(), nullptr);
+    TBaseRenderUnit* made = owner->CreateBSpheres();
+    auto* c = dynamic_cast<BSpheresContainerClass*>(made);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(owner->CreateBSpheres(), made); // one only
+    EXPECT_EQ(owner->ChildCount(), 1);
+    IBoundingSphere2* sphere = owner->GetBoundingSphere();
+    ASSERT_EQ(sphere, static_cast<IBoundingSphere2*>(c));
+    c->AddSphere({1, 0, 0}, 0.5f, false);
+    int index = 0;
+    IBoundingSphere2* child = nullptr;
+    EXPECT_TRUE(sphere->NextChildSphere(index, child));
+    EXPECT_FLOAT_EQ(child->GetLocalRadius(), 0.5f);
+
+    // Set anew: the old tree is killed, the new one answers.
+    auto* other = TBaseRenderUnit::Create<BSpheresContainerClass>(owner);
+    owner->SetBSpheres(other);
+    EXPECT_TRUE(c->HasFlag(BRU_KILLED));
+    EXPECT_EQ(owner->GetBoundingSphere(), static_cast<IBoundingSphere2*>(other));
+}
+
 TEST_F(BSphereUnits, RadiiFollowTheWorldMatrix) {
     owner->SetBox({-2, -2, -2}, {2, 2, 2});
     owner->SetLocalMatrix(MatrixScaling(1, 3, 2));

@@ -407,6 +407,28 @@ TEST(CMReader, LoadFaultIsAFatalReport) {
     EXPECT_EQ(trap.reports.back().flags, "mhl");
 }
 
+// The reader's messages that do not name the file get its name: a fatal
+// report must say which model is broken.
+TEST(CMReader, LoadFaultsNameTheirFile) {
+    const std::string noEnd = CMFileBytes().Add(SceneChunk()).Strings({""}).Bytes();
+    CMFileBytes shape;
+    shape.Add(SceneChunk()).Strings({""}).Marker(CHUNK_SHAPE_LIST_BEGIN);
+    shape.Add(ChunkBytes(CHUNK_SHAPE, 108).U32(104, 0)).Add(ChunkBytes(0, 20));
+    const struct {
+        std::string bytes, fatal;
+    } cases[] = {
+        {noEnd, "FileRead(CMFile,pchunk^,HeaderSize)=0 (file: data/models/m.cm)"},
+        {shape.Bytes(), "fff (file: data/models/m.cm)"},
+        {"", "Zero chunk type in data/models/m.cm"},
+    };
+    for (const auto& c : cases) {
+        ErrorTrap trap;
+        CMTreeClass tree;
+        EXPECT_THROW(tree.LoadFromMemory(c.bytes, "data/models/m.cm"), Halted);
+        EXPECT_EQ(trap.lastFatal, c.fatal);
+    }
+}
+
 TEST(CMReader, FileNamesAreCompletedAndResolved) {
     ErrorTrap trap;
     TempDir dir;

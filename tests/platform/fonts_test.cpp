@@ -4,6 +4,8 @@
 
 #include "platform/files.h"
 #include "platform/fonts.h"
+#include "support/error_trap.h"
+#include "support/tiny_font.h"
 
 namespace vesk::platform {
 namespace {
@@ -34,6 +36,43 @@ TEST(Fonts, RasterisesTheStandInFont) {
     EXPECT_TRUE(space.coverage.empty());
     EXPECT_GT(space.advance, 0);
     EXPECT_LE(face->Kerning(U'A', U'V'), 0);
+}
+
+// A font whose every measure is known: each comes out scaled to the pixel size.
+TEST(Fonts, ReadsAFontWithItsExactMeasures) {
+    test::TempDir dir;
+    ASSERT_TRUE(WriteFile(dir / "tiny.ttf", test::TinyTrueTypeFont()));
+    constexpr int kPx = 20; // 1 pixel = 50 font units
+    auto face = OpenFontFace(dir / "tiny.ttf", kPx);
+    ASSERT_NE(face, nullptr);
+    const int unit = test::kTinyFontUnitsPerEm / kPx;
+    EXPECT_EQ(face->Ascender(), test::kTinyFontAscender / unit);
+    EXPECT_EQ(face->Descender(), test::kTinyFontDescender / unit);
+    EXPECT_EQ(face->Advance(U'A'), test::kTinyFontAdvance / unit);
+    EXPECT_EQ(face->Advance(U'Z'), test::kTinyFontAdvance / unit); // the missing-glyph box
+    EXPECT_EQ(face->Advance(U' '), 5);
+    EXPECT_EQ(face->Advance(U'\u0416'), 16);
+    EXPECT_EQ(face->Kerning(U'A', U'g'), test::kTinyFontKernAg / unit);
+    EXPECT_EQ(face->Kerning(U'g', U'A'), 0);
+
+    GlyphBitmap g;
+    ASSERT_TRUE(face->Rasterize(U'g', g));
+    EXPECT_EQ(g.left, 1);
+    EXPECT_EQ(g.top, 10);
+    EXPECT_EQ(g.width, 8);
+    EXPECT_EQ(g.height, 14);
+    EXPECT_EQ(*std::min_element(g.coverage.begin(), g.coverage.end()), 255); // a full box
+    GlyphBitmap space;
+    ASSERT_TRUE(face->Rasterize(U' ', space));
+    EXPECT_TRUE(space.coverage.empty());
+    EXPECT_EQ(space.advance, 5);
+}
+
+// The font fuzz target's first seed is this font, byte for byte.
+TEST(Fonts, TheFuzzSeedIsTheTinyFont) {
+    std::string seed;
+    ASSERT_TRUE(ReadFile(std::string(VESK_TEST_DATA_DIR) + "/../../fuzz/corpus/font_file/tiny.ttf", seed));
+    EXPECT_TRUE(seed == test::TinyTrueTypeFont()) << "rewrite the seed from test::TinyTrueTypeFont()";
 }
 
 TEST(Fonts, MissingFilesAndBadSizesGiveNoFace) {

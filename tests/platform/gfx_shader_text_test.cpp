@@ -30,6 +30,11 @@ TEST(GfxShaderText, HeaderLinesBecomeGlslOrErrors) {
         {"#vertexshader\n#const x c-1\nvoid main() {}\n", false, "out of range"},
         {"#vertexshader\n#const x r1\nvoid main() {}\n", false, "bad #const"},
         {"#vertexshader\n#const x cq\nvoid main() {}\n", false, "bad register"},
+        // Numbers near the top of int must not wrap around into the range.
+        {"#vertexshader\n#const x c2147483647\nvoid main() {}\n", false, "out of range"},
+        {"#pixelshader\n#const x c2147483647 2\nvoid main() {}\n", true, "out of range"},
+        {"#vertexshader\n#const x c10 2147483647\nvoid main() {}\n", false, "out of range"},
+        {"#vertexshader\n#const x c99999999999\nvoid main() {}\n", false, "bad register"},
     };
     for (const auto& b : bad) {
         error.clear();

@@ -9,6 +9,7 @@
 #include "render/multirole.h"
 #include "render/texture.h"
 #include "render/view_camera.h"
+#include "render/viewport_scene.h"
 #include "render_fixture.h"
 #include "stand_in_units.h"
 #include <cstdio>
@@ -206,6 +207,47 @@ TEST_F(Loaders, ViewportSceneTurnsAShipUnderItsLights) {
     EXPECT_EQ(root->ChildCount(), 1);
     root->DiscardBRU();
     root->Free();
+}
+
+TEST_F(Loaders, TheViewportShipTurnsFrameByFrameAndItsSceneGoesWithTheView) {
+    if (!kFakeShip) GTEST_SKIP() << "the real ship class is registered";
+    const bool ownUpdater = !UpdaterManager;
+    if (ownUpdater) UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
+    const int clientsBefore = UpdaterManager->Update(0.0f);
+    engine->CreateDrawObjects();
+    const int discardedBefore = RecShip::discarded;
+    {
+        ViewportSceneClass view(engine->Viewports().AddViewport(nullptr, nullptr));
+        view.Show("scout", true);
+        ASSERT_NE(view.Root(), nullptr);
+        RecShip* ship = nullptr;
+        view.Root()->ForEachInTree(
+            [&ship](TBaseRenderUnit* u, void*) {
+                if (auto* s = dynamic_cast<RecShip*>(u)) ship = s;
+                return ship == nullptr;
+            },
+            nullptr);
+        ASSERT_NE(ship, nullptr);
+        // Frame after frame: the application's updaters tick, then the view is drawn.
+        std::vector<float> headings;
+        for (int frame = 0; frame < 4; ++frame) {
+            UpdaterManager->Update(100.0f);
+            view.Render(0, 0, 200, 150);
+            const Matrix& m = ship->GetWorldMatrix();
+            headings.push_back(std::atan2(m.m[0][1], m.m[0][0]));
+            RenderFrameCounter.NextFrame();
+        }
+        for (size_t i = 1; i < headings.size(); ++i)
+            EXPECT_GT(std::fabs(headings[i] - headings[i - 1]), 1e-4f) << "frame " << i;
+        EXPECT_EQ(UpdaterManager->Update(0.0f), clientsBefore + 1);
+        // Another ship: the first scene and its ship go at once.
+        view.Show("scout2", true);
+        EXPECT_EQ(RecShip::discarded, discardedBefore + 1);
+        EXPECT_EQ(UpdaterManager->Update(0.0f), clientsBefore + 1);
+    }
+    EXPECT_EQ(UpdaterManager->Update(0.0f), clientsBefore);
+    EXPECT_EQ(RecShip::discarded, discardedBefore + 2);
+    if (ownUpdater) UpdaterManager->Free();
 }
 
 TEST_F(Loaders, AttachKeyAnimationNeedsATrack) {

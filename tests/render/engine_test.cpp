@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include <cstring>
 #include <stdexcept>
 
@@ -183,6 +186,31 @@ TEST_F(EngineTest, RenderToTextureDrawsTheTextureOverTheScreen) {
     EXPECT_EQ(Dev().CountCalls("DrawPrimitiveUP"), 1u);
     // Render to texture replaces the target clear; the depth is still cleared.
     EXPECT_EQ(Dev().CountCalls("Clear"), 1u);
+}
+
+TEST_F(EngineTest, TheScreenQuadReplacesThePictureWhateverTheSceneLeftSet) {
+    using namespace platform;
+    engine->EnableRenderToTexture();
+    // What the scene's last units may leave on: blending, alpha test, fog.
+    const D3DRENDERSTATETYPE left[] = {D3DRS_ALPHABLENDENABLE, D3DRS_ALPHATESTENABLE, D3DRS_FOGENABLE};
+    for (D3DRENDERSTATETYPE s : left) Device->SetRenderState(s, 1);
+    Dev().ClearCalls();
+    Frame();
+    // At the quad's draw each of them is off (and the depth test with them) ...
+    std::map<uint32_t, std::string> atDraw;
+    for (const GfxCall& c : Dev().Calls()) {
+        if (c.name == "DrawPrimitiveUP") break;
+        if (c.name == "SetRenderState") atDraw[uint32_t(std::stoul(c.args))] = c.Text();
+    }
+    for (D3DRENDERSTATETYPE s :
+         {D3DRS_ZENABLE, D3DRS_ALPHABLENDENABLE, D3DRS_ALPHATESTENABLE, D3DRS_FOGENABLE})
+        EXPECT_EQ(atDraw[s], "SetRenderState(" + std::to_string(s) + ", 0)");
+    // ... and the scene's values are back after it.
+    for (D3DRENDERSTATETYPE s : left) {
+        uint32_t v = 0;
+        Device->GetRenderState(s, &v);
+        EXPECT_EQ(v, 1u) << s;
+    }
 }
 
 TEST_F(EngineTest, UpdaterManagerRunsItsListsInOrder) {

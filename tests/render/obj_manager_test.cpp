@@ -109,12 +109,13 @@ TEST(ObjManager, AHandlerThatGoesAwayIsDropped) {
     owner->Free();
 }
 
-TEST(ObjManager, BigPoolsGrowByHalfAndSlotsKeepTheirPlaceAndData) {
-    // (capacity, step) -> capacity after taking every slot once
+TEST(ObjManager, PoolsGrowByTheirOwnStepAndSlotsKeepTheirPlaceAndData) {
+    // (capacity, step) -> capacity after taking every slot once: the step, however big the pool
     struct Case {
         int32_t capacity, step, grown;
     };
-    for (const Case c : {Case{3, 4, 7}, Case{100, 10, 150}, Case{3000, 1000, 4500}, Case{1, 0, 2}}) {
+    for (const Case c :
+         {Case{3, 4, 7}, Case{100, 10, 110}, Case{3000, 1000, 4000}, Case{2000, 500, 2500}, Case{1, 0, 2}}) {
         struct Filler : IManagedObjectInitiator {
             void InitObject(ManagedObjectClass& s) override {
                 const int32_t small[2] = {s.GetPosition(), -1};

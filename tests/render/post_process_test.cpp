@@ -105,6 +105,32 @@ TEST_F(PostProcessTest, TargetsOfThreeSizesAndNoiseFallback) {
     EXPECT_EQ(trap.lastFatal, "PostProcessManager::Create have already called!");
 }
 
+TEST_F(PostProcessTest, AMissingNoisePictureIsReportedAndMadeGrainStandsIn) {
+    Start();
+    ASSERT_TRUE(PostProcess->IsEnabled());
+    // Reported for the error-log report, and the game goes on.
+    EXPECT_TRUE(trap.lastFatal.empty());
+    bool reported = false;
+    for (const auto& r : trap.reports)
+        reported |= r.text.rfind("D3DXCreateTextureFromFile(noise.dds)", 0) == 0 && r.flags == "m";
+    EXPECT_TRUE(reported);
+    // The effects read grain all the same: grey, not one flat value.
+    platform::IDirect3DTexture9* noise = PostProcess->NoiseTexture();
+    ASSERT_NE(noise, nullptr);
+    platform::D3DLOCKED_RECT r{};
+    ASSERT_EQ(noise->LockRect(0, &r, nullptr, 0), platform::D3D_OK);
+    const auto* px = static_cast<const uint32_t*>(r.pBits);
+    bool varies = false;
+    for (int i = 0; i < 64; ++i) {
+        const uint32_t c = px[i];
+        EXPECT_EQ(c >> 16 & 0xFF, c & 0xFF);
+        EXPECT_EQ(c >> 8 & 0xFF, c & 0xFF);
+        varies |= c != px[0];
+    }
+    noise->UnlockRect(0);
+    EXPECT_TRUE(varies);
+}
+
 TEST_F(PostProcessTest, PickAndFinalTargets) {
     Start();
     PostProcessManager& pp = *PostProcess;
@@ -180,6 +206,9 @@ TEST_F(PostProcessTest, RadialBlurRestoresState) {
     Device->SetRenderState(platform::D3DRS_CULLMODE, platform::D3DCULL_CW);
     Device->SetRenderState(platform::D3DRS_ZENABLE, 1);
     Device->SetSamplerState(0, platform::D3DSAMP_ADDRESSU, 1);
+    // The scene's models wrap in v as well: left clamped they would show one row of their textures.
+    Device->SetSamplerState(0, platform::D3DSAMP_ADDRESSV, platform::D3DTADDRESS_WRAP);
+    Device->SetSamplerState(1, platform::D3DSAMP_ADDRESSV, platform::D3DTADDRESS_MIRROR);
     Device->SetFVF(0x112);
     PostProcess->CopyBackBuffer();
     const size_t mark = Mark();
@@ -193,6 +222,10 @@ TEST_F(PostProcessTest, RadialBlurRestoresState) {
     EXPECT_EQ(v, 1u);
     Device->GetSamplerState(0, platform::D3DSAMP_ADDRESSU, &v);
     EXPECT_EQ(v, 1u);
+    Device->GetSamplerState(0, platform::D3DSAMP_ADDRESSV, &v);
+    EXPECT_EQ(v, uint32_t(platform::D3DTADDRESS_WRAP));
+    Device->GetSamplerState(1, platform::D3DSAMP_ADDRESSV, &v);
+    EXPECT_EQ(v, uint32_t(platform::D3DTADDRESS_MIRROR));
     Device->GetFVF(&v);
     EXPECT_EQ(v, 0x112u);
 }

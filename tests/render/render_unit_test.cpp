@@ -1,5 +1,7 @@
 #include "render/managers.h"
+#include "render/render_object.h"
 #include "render/render_unit.h"
+#include "render/shader.h"
 #include "render/view_camera.h"
 #include "render_fixture.h"
 #include "shared/helpers.h"
@@ -402,6 +404,19 @@ TEST_F(RenderUnitTest, AnglesInFrameAndView) {
     u->SetPosition({-1, 0, 0}); // its sphere holds the camera
     engine->UpdateMatrices(nullptr);
     EXPECT_TRUE(u->IsInView());
+    // Straight above the eye it has no direction to test, and its sphere still holds the camera.
+    int straightAbove = 0;
+    for (const Vec3& at : {Vec3{0, 0, 1}, Vec3{0, 1, 0}}) {
+        u->SetPosition(at);
+        engine->UpdateMatrices(nullptr);
+        if (u->GetAnglesInFrame(u->GetViewMatrix(), fwd, side, es, dist, nullptr, nullptr)) continue;
+        ++straightAbove;
+        EXPECT_TRUE(u->IsInView());
+        u->SetPosition(Vec3Scale(at, 1000.0f)); // far above: out of view
+        engine->UpdateMatrices(nullptr);
+        EXPECT_FALSE(u->IsInView());
+    }
+    EXPECT_EQ(straightAbove, 1);
 }
 
 TEST_F(RenderUnitTest, ComponentHearsOfItsCarrierOnce) {
@@ -642,6 +657,77 @@ TEST_F(RenderUnitTest, SwapManagerCyclesAndTickManagerWritesZero) {
     ticks->AddTickedObj(nullptr, handle);
     EXPECT_EQ(handle, 0);
     ticks->Free();
+}
+
+TEST_F(RenderUnitTest, OwnRenderObjectsCarryTheirStatesSortAndHideAndGoWithTheUnit) {
+    RecUnit* u = Unit(env, "u");
+    // Depth test, lighting and depth writes off while it draws; the depth test back after.
+    TRenderObject* first = u->CreateRO(0x2A, 0x1);
+    const auto* apply = first->RenderStates()->ApplyList();
+    const auto* restore = first->RenderStates()->RestoreList();
+    ASSERT_TRUE(apply && restore);
+    EXPECT_EQ(*apply, (std::vector<RenderStateRecord>{{platform::D3DRS_ZENABLE, 0, ""},
+                                                      {platform::D3DRS_LIGHTING, 0, ""},
+                                                      {platform::D3DRS_ZWRITEENABLE, 0, ""}}));
+    EXPECT_EQ(*restore, (std::vector<RenderStateRecord>{{platform::D3DRS_ZENABLE, 1, ""}}));
+    TRenderObject* second = u->CreateRO(0, 0);
+    TRenderObject* third = u->CreateRO(0, 0);
+    first->SetSortValue(3.0f);
+    second->SetSortValue(1.0f);
+    third->SetSortValue(2.0f);
+    u->SortROs();
+    std::vector<IUnitRenderObject*> order;
+    for (const auto& ro : *u->GetROList()) order.push_back(ro.get());
+    EXPECT_EQ(order, (std::vector<IUnitRenderObject*>{second, third, first}));
+
+    // Flagging hides every one: drawing them issues nothing.
+    u->FlagAllROs();
+    const size_t calls = Dev().Calls().size();
+    for (TRenderObject* ro : {first, second, third}) {
+        EXPECT_TRUE(ro->Flags() & RO_HIDDEN);
+        ro->Render();
+    }
+    EXPECT_EQ(Dev().Calls().size(), calls);
+
+    // The unit's own objects go when it is discarded.
+    const int32_t id = first->GetId();
+    u->Kill();
+    Frame();
+    EXPECT_EQ(FindEngineObjectById(id), nullptr);
+}
+
+TEST_F(RenderUnitTest, TheSphereContainerIsOneChildReplacedKilledAndCopied) {
+    RecUnit* u = Unit(env, "ship");
+    EXPECT_EQ(u->BSpheresContainer(), nullptr);
+    RecUnit* first = TBaseRenderUnit::Create<RecUnit>(u);
+    u->SetBSpheres(first);
+    EXPECT_EQ(u->GetBoundingSphere<RecUnit>(), first);
+    EXPECT_EQ(u->ChildCount(), 1);
+    // A new container replaces the old one, which is killed and leaves with the clean-up.
+    RecUnit* second = TBaseRenderUnit::Create<RecUnit>(u);
+    u->SetBSpheres(second);
+    EXPECT_TRUE(first->HasFlag(BRU_KILLED));
+    EXPECT_EQ(u->BSpheresContainer(), second);
+    Frame();
+    EXPECT_EQ(u->ChildCount(), 1);
+
+    // A copy of the unit has the copy of its container as its own.
+    TBaseRenderUnit* copy = u->CreateCopy(env);
+    env->AddChild(copy);
+    ASSERT_NE(copy->BSpheresContainer(), nullptr);
+    EXPECT_NE(copy->BSpheresContainer(), second);
+    TBaseRenderUnit* child = nullptr;
+    ASSERT_TRUE(copy->GetChildBRU(0, child));
+    EXPECT_EQ(child, copy->BSpheresContainer());
+
+    // A killed container is no container; once freed the link is gone too.
+    second->Kill();
+    EXPECT_EQ(u->BSpheresContainer(), nullptr);
+    Frame();
+    TEODestroyManager->Flush();
+    EXPECT_EQ(u->BSpheresContainer(), nullptr);
+    u->SetBSpheres(nullptr);
+    EXPECT_EQ(u->ChildCount(), 0);
 }
 
 } // namespace

@@ -117,6 +117,9 @@ TEST_F(Textures, BadFilesAreReportedAndReplaced) {
     ASSERT_FALSE(trap.reports.empty());
     EXPECT_EQ(trap.reports.back().flags, "mhl");
     EXPECT_EQ(trap.reports.back().text.rfind("D3DXGetImageInfoFromFile", 0), 0u);
+    // The fatal message says which file is bad.
+    EXPECT_NE(trap.reports.back().text.find("TEXTURES/BROKEN.BMP): \rD3DXERR_INVALIDDATA"), std::string::npos)
+        << trap.reports.back().text;
     ASSERT_NE(broken->GetTexture(), nullptr);
     EXPECT_EQ(broken->GetImageInfo().Width, 64u);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "render/engine.h"
@@ -134,6 +135,57 @@ TEST_F(VideoRendererTest, DecodedFramesFollowThePositionIntoTheTexture) {
     video->SetVisible(false);
     video->Render();
     EXPECT_EQ(scope.device()->CountCalls("DrawPrimitiveUP"), 5u);
+}
+
+TEST_F(VideoRendererTest, TheQuadDrawsWithItsOwnStatesAndLeavesTheDeviceAsItWas) {
+    using namespace platform;
+    video->Load(DataPath + "cinematics/intro.avi");
+    video->DrawToRect(10, 20, 100, 50);
+    // What the frame had set before the video draws.
+    const std::pair<D3DRENDERSTATETYPE, uint32_t> before[] = {{D3DRS_ZENABLE, 1},
+                                                              {D3DRS_LIGHTING, 1},
+                                                              {D3DRS_ZWRITEENABLE, 1},
+                                                              {D3DRS_CLIPPING, 1},
+                                                              {D3DRS_CULLMODE, D3DCULL_CCW}};
+    for (auto [state, value] : before) Device->SetRenderState(state, value);
+    DeviceBase* dev = scope.device();
+    dev->ClearCalls();
+    video->Render();
+    // While it draws: no depth test or writes, no lighting or clipping, either side.
+    std::vector<std::string> set;
+    for (const GfxCall& c : dev->Calls()) {
+        if (c.name == "DrawPrimitiveUP") break;
+        if (c.name == "SetRenderState") set.push_back(c.Text());
+    }
+    for (const char* expected : {"SetRenderState(7, 0)", "SetRenderState(137, 0)", "SetRenderState(14, 0)",
+                                 "SetRenderState(136, 0)", "SetRenderState(22, 1)"})
+        EXPECT_NE(std::find(set.begin(), set.end(), expected), set.end()) << expected;
+    EXPECT_EQ(dev->CountCalls("DrawPrimitiveUP"), 1u);
+    // Afterwards the device holds what it held.
+    for (auto [state, value] : before) {
+        uint32_t now = 99;
+        Device->GetRenderState(state, &now);
+        EXPECT_EQ(now, value) << state;
+    }
+}
+
+TEST_F(VideoRendererTest, TheScreenSizeSetsThePicturesAspectCorrection) {
+    // (width, height) -> how much wider than 4:3 the screen is, and the v widening k.
+    const struct {
+        uint32_t w, h;
+        float scale, k;
+    } cases[] = {{1024, 768, 1.0f, 0.0f},
+                 {512, 384, 1.0f, 0.0f},
+                 {1280, 720, 4.0f / 3.0f, -1.0f / 6.0f},
+                 {960, 960, 0.75f, 0.125f}};
+    for (const auto& c : cases) {
+        SetVideoScreenSize(c.w, c.h);
+        EXPECT_FLOAT_EQ(VideoHorizontalScale, c.scale) << c.w << "x" << c.h;
+        video->DrawToRect(0, 0, 100, 100);
+        EXPECT_NEAR(video->Quad()[0].v, -c.k, 1e-6f) << c.w << "x" << c.h;
+    }
+    SetVideoScreenSize(0, 0); // no screen: unchanged
+    EXPECT_FLOAT_EQ(VideoHorizontalScale, 0.75f);
 }
 
 TEST_F(VideoRendererTest, QuadCoversTheRectUpsideDown) {

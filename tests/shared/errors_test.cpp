@@ -76,13 +76,19 @@ TEST_F(ErrorsTest, FlagRulesDecideQueueReleaseAndHalt) {
         ErrorTrap local;
         vesk::PendingErrorTexts.clear();
         vp::DeleteFile(dir / "logs/errlog.txt");
+        vp::DeleteFile(dir / "logs/log.txt");
         bool halted = false;
+        ::testing::internal::CaptureStderr();
         try {
             vesk::ErrorReport("boom", c.flags);
         } catch (const Halted& h) {
             halted = true;
             EXPECT_STREQ(h.what(), "boom");
         }
+        const std::string terminal = ::testing::internal::GetCapturedStderr();
+        // What ends the game is said in the general log and on the terminal too.
+        EXPECT_EQ(terminal, c.halts ? "vesk: boom\n" : "");
+        EXPECT_EQ(Lines(dir / "logs/log.txt").size(), c.halts ? 1u : 0u);
         EXPECT_EQ(halted, c.halts);
         EXPECT_EQ(vesk::PendingErrorTexts.size(), c.queued);
         EXPECT_EQ(local.displayReleases, c.releases);
@@ -219,9 +225,13 @@ TEST_F(ErrorsTest, DeviceResultsAreReportedWithNameAndDescription) {
     EXPECT_EQ(vesk::PendingErrorTexts[0], "Lock\r" + vesk::DXErrorText(vp::DSERR_BUFFERLOST));
     EXPECT_TRUE(trap.reports.empty()); // queued only, no central report
 
+    ::testing::internal::CaptureStderr();
     EXPECT_THROW(vesk::CheckDXResult(vp::E_OUTOFMEMORY, "CreateTexture", "mhl"), Halted);
     EXPECT_EQ(trap.lastFatal,
               "CreateTexture\rE_OUTOFMEMORY\n(" + vp::ResultDescription(vp::E_OUTOFMEMORY) + ")");
+    // On the terminal each of the report's lines stands on a line of its own.
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "vesk: CreateTexture\n    E_OUTOFMEMORY\n    (" +
+                                                            vp::ResultDescription(vp::E_OUTOFMEMORY) + ")\n");
 }
 
 TEST(ResultCodes, EveryConstantHasItsOwnNameAndADescription) {

@@ -131,7 +131,7 @@ TEST_F(WaveFileTest, BadOggBytesAreFatalWithTheDecoderText) {
     ASSERT_TRUE(platform::ReadFile(test::SoundDataDir() + "/blip.ogg", bytes));
     TWaveFile3 r;
     EXPECT_THROW(r.OpenMemory("x.ogg", std::vector<uint8_t>(100, 'x'), true), Halted);
-    EXPECT_EQ(trap.lastFatal, "Bitstream is not Vorbis data.");
+    EXPECT_EQ(trap.lastFatal, "Bitstream is not Vorbis data. (file: x.ogg)");
     // Cut inside the headers.
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 60);
     trap.lastFatal.clear();

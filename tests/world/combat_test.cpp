@@ -110,6 +110,27 @@ template <class T> int EffectsUnder(TBaseRenderUnit* unit) {
     return n;
 }
 
+// The live effect units spawned from the template of that id anywhere under a unit.
+int SpawnedFrom(TBaseRenderUnit* root, const std::string& id) {
+    int n = 0;
+    if (!root || !root->ChildsBRU()) return 0;
+    for (TBaseRenderUnit* c : *root->ChildsBRU()) {
+        if (!c || c->HasFlag(BRU_KILLED)) continue;
+        if (c->GetTemplate() && c->GetTemplate()->GetName() == id) ++n;
+        n += SpawnedFrom(c, id);
+    }
+    return n;
+}
+
+// The destruction effects of a wreck: the objects of that class in its own effect list.
+template <class T> std::vector<T*> WreckEffects(TGameObject* wreck) {
+    std::vector<T*> out;
+    ForEachChildOf(wreck->Effects(), [&](TBaseGameObject* c) {
+        if (auto* t = dynamic_cast<T*>(c); t && !t->IsDeleted()) out.push_back(t);
+    });
+    return out;
+}
+
 TEST_F(CombatTest, ThePlayersShotsHitsAndKillCountAndTheWreckShowsItsExplosion) {
     Lua("engine_AddVar('fractions', 'guards') engine_SetVar('fractions.guards.attitudes.player', '80')");
     Ship("pship", "0 0 0", "player");
@@ -134,10 +155,9 @@ TEST_F(CombatTest, ThePlayersShotsHitsAndKillCountAndTheWreckShowsItsExplosion) 
     ASSERT_GT(FramesUntil([&] { return LiveBullets() == 0; }, 20), 0);
     EXPECT_EQ(raider->IntValue("isDestroyed"), 1);
     EXPECT_EQ(GetLuaString("wrecks", false), "1");
-    auto* boom = dynamic_cast<TDestroyFxLink*>(FindVarByPath("mesh.hull.destroyFx.boom"));
-    ASSERT_NE(boom, nullptr);
-    ASSERT_NE(boom->EffectObject(), nullptr);
-    EXPECT_NE(dynamic_cast<FXBurstClass*>(boom->EffectObject()->GetHex()), nullptr);
+    const auto booms = WreckEffects<TGameObjectDestroyFx>(raider);
+    ASSERT_EQ(booms.size(), 1u);
+    EXPECT_NE(dynamic_cast<FXBurstClass*>(booms[0]->GetHex()), nullptr);
     // A friend hit by mistake counts on the other side.
     Shoot("pship", "escort");
     ASSERT_GT(FramesUntil([&] { return LiveBullets() == 1; }, 5), 0);
@@ -155,6 +175,111 @@ TEST_F(CombatTest, ThePlayersShotsHitsAndKillCountAndTheWreckShowsItsExplosion) 
                            "'.name')",
                            false),
               "Raider");
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+// The destruction effects belong to the mesh description every ship of the
+// model shares; each destroyed ship still gets an explosion, debris and a
+// final flash of its own (the big one for a hull of over 3000), and its end
+// when the longest of them is over.
+TEST_F(CombatTest, TwoShipsOfOneModelDestroyedTogetherEachShowTheirOwnExplosionAndDebris) {
+    std::string flashes;
+    for (const char* id : {"final_boom_small", "final_boom_big"})
+        flashes += std::string(", ") + id + " = { id = '" + id +
+                   "', type = 'burst', numParticles = '2', vmin = '1', vmax = '2', MaxSize = '1',"
+                   " MinSize = '1', MaxLifeTime = '0.2', MinLifeTime = '0.2', particleID = 'spark',"
+                   " color = 'FFFFFFFF', friction = '0', notattached = '1' }";
+    LoadFx(kCombatFx + flashes);
+    GameMesh("piece", "missile", "container");
+    Set("mesh.piece.physic_params.ph_MaxVelocity", "50");
+    Set("mesh.piece.physic_params.ph_AccelerateTime", "2");
+    Lua("engine_AddVar('mesh.hull.destroyFx', 'boom', 'TDestroyFxLink')"
+        " engine_SetVar('mesh.hull.destroyFx.boom.fx', 'boom') "
+        "engine_SetVar('mesh.hull.destroyFx.boom.time', '0.2')"
+        " engine_AddVar('mesh.hull.destroyFx', 'piece', 'TDestroyFxAbandonedLink')"
+        " engine_SetVar('mesh.hull.destroyFx.piece.fx', 'boom') "
+        "engine_SetVar('mesh.hull.destroyFx.piece.mesh', "
+        "'piece') engine_SetVar('mesh.hull.destroyFx.piece.time', '0.5')"
+        " engine_SetVar('mesh.hull.destroyFx.piece.lifetime', '0.5')");
+    TGameObject* wrecks[] = {Ship("a", "0 0 0"), Ship("b", "0 300 0")};
+    Value("obj.b.param.durability", 3010, 3010);
+    for (const char* name : {"a", "b"})
+        Set(std::string("obj.") + name + ".events.onDeleted",
+            std::string("ended = (ended or '') .. '") + name + "'");
+    GameFrame();
+    for (TGameObject* w : wrecks) w->OnDestroyed()->Fire();
+
+    // Each wreck shows its explosion (and its final flash) at once; the shared entry keeps none.
+    std::vector<TEngineObject*> units;
+    for (TGameObject* w : wrecks) {
+        const auto booms = WreckEffects<TGameObjectDestroyFx>(w);
+        ASSERT_EQ(booms.size(), 1u) << w->GetName();
+        EXPECT_EQ(booms[0]->GetName().rfind("dFx_", 0), 0u);
+        EXPECT_EQ(booms[0]->ObjId()->GetLinked(), w);
+        units.push_back(booms[0]->GetHex());
+        EXPECT_NE(dynamic_cast<FXBurstClass*>(units.back()), nullptr);
+    }
+    EXPECT_NE(units[0], units[1]);
+    EXPECT_EQ(SpawnedFrom(engine, "boom"), 2);
+    EXPECT_EQ(SpawnedFrom(engine, "final_boom_small"), 1);
+    EXPECT_EQ(SpawnedFrom(engine, "final_boom_big"), 1);
+    EXPECT_EQ(dynamic_cast<TDestroyFxLink*>(FindVarByPath("mesh.hull.destroyFx.boom"))->EffectObject(),
+              nullptr);
+
+    // The debris comes apart where each wreck stands, as a body of its own that drifts off.
+    GameFrame();
+    std::vector<Vec3> start;
+    for (TGameObject* w : wrecks) {
+        const auto pieces = WreckEffects<TAbandonedDestroyFx>(w);
+        ASSERT_EQ(pieces.size(), 1u) << w->GetName();
+        auto* body = dynamic_cast<TBaseRenderUnit*>(pieces[0]->GetHex());
+        ASSERT_NE(body, nullptr) << w->GetName();
+        Vec3 at, wreckAt;
+        body->GetPosition(at);
+        UnitOf(w)->GetPosition(wreckAt);
+        EXPECT_LT(Vec3Length(Vec3Sub(at, wreckAt)), 5.0f);
+        start.push_back(at);
+    }
+    Frames(5);
+    for (size_t i = 0; i < 2; ++i) {
+        Vec3 at;
+        dynamic_cast<TBaseRenderUnit*>(WreckEffects<TAbandonedDestroyFx>(wrecks[i])[0]->GetHex())
+            ->GetPosition(at);
+        EXPECT_GT(Vec3Length(Vec3Sub(at, start[i])), 1.0f) << i;
+    }
+    // The explosions end after their time (0.2 s), the debris after its
+    // lifetime (0.5 s); then each wreck's end fires.
+    Frames(3);
+    EXPECT_TRUE(WreckEffects<TGameObjectDestroyFx>(wrecks[0]).empty());
+    EXPECT_EQ(SpawnedFrom(engine, "boom"), 0);
+    EXPECT_EQ(GetLuaString("ended", false), "");
+    Frames(10);
+    EXPECT_TRUE(WreckEffects<TAbandonedDestroyFx>(wrecks[1]).empty());
+    EXPECT_EQ(GetLuaString("ended", false), "ab");
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+// Debris of a mesh the content does not describe is a content slip: it is left
+// out and the wreck's explosion and end go on.
+TEST_F(CombatTest, DebrisTheContentCannotBuildIsLeftOut) {
+    Lua("engine_AddVar('mesh.hull.destroyFx', 'boom', 'TDestroyFxLink')"
+        " engine_SetVar('mesh.hull.destroyFx.boom.fx', 'boom') "
+        "engine_SetVar('mesh.hull.destroyFx.boom.time', '0.1')"
+        " engine_AddVar('mesh.hull.destroyFx', 'piece', 'TDestroyFxAbandonedLink')"
+        " engine_SetVar('mesh.hull.destroyFx.piece.fx', 'boom') "
+        "engine_SetVar('mesh.hull.destroyFx.piece.mesh', "
+        "'nowhere') engine_SetVar('mesh.hull.destroyFx.piece.lifetime', '0.1')");
+    TGameObject* wreck = Ship("a", "0 0 0");
+    Set("obj.a.events.onDeleted", "ended = 1");
+    GameFrame();
+    wreck->OnDestroyed()->Fire();
+    GameFrame();
+    const auto pieces = WreckEffects<TAbandonedDestroyFx>(wreck);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0]->GetHex(), nullptr);
+    Frames(6);
+    EXPECT_TRUE(WreckEffects<TAbandonedDestroyFx>(wreck).empty());
+    EXPECT_EQ(GetLuaString("ended", false), "1");
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

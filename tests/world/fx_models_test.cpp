@@ -14,6 +14,7 @@
 #include "world/fx_particle.h"
 #include "world/fx_portal.h"
 #include "world/fx_shapes.h"
+#include "world/fx_spawn.h"
 
 #include <gtest/gtest.h>
 
@@ -362,6 +363,43 @@ TEST_F(FxModelsTest, APortalOpensLoopsItsOpenPhaseAndClosesWhenAsked) {
     }
     EXPECT_TRUE(closing);
     EXPECT_EQ(FindEngineObjectById(id), nullptr);
+}
+
+// The scripts' road to a portal: an effect object hands FXSpawn the template,
+// a unit and one of its helpers; the gate opens where the helper stands,
+// turned and sized as the helper is, and stays there when the unit moves on.
+TEST_F(FxModelsTest, FXSpawnOpensAPortalAtAUnitsHelperTurnedAndSizedAsTheHelperIs) {
+    LoadFx("gate = { id = 'gate', type = 'portal', mesh = 'gate' }");
+    RecUnit* holder = Unit(env, "holder");
+    holder->SetPosition({100, 0, 0});
+    // A quarter turn about z, four times the model's size.
+    Matrix turned = MatrixProduct(MatrixScaling(4, 4, 4), MatrixRotationZ(1.5707963f));
+    MatrixSetTranslation(turned, {0, 50, 0});
+    holder->AddHelper("gate01", {0, 50, 0})->SetLocalMatrix(turned);
+    engine->UpdateMatrices(nullptr);
+    const std::string templ = Template("gate")->GetHex();
+    auto* portal = dynamic_cast<FXPortalClass*>(FXSpawn({"", templ, holder->GetHex(), "gate01"}));
+    ASSERT_NE(portal, nullptr);
+    EXPECT_EQ(portal->Parent(), engine);
+    EXPECT_EQ(portal->State(), PORTAL_OPENING | PORTAL_CLIP);
+    Vec3 at;
+    portal->GetPosition(at);
+    EXPECT_NEAR(at.x, 100.0f, 1e-3f);
+    EXPECT_NEAR(at.y, 50.0f, 1e-3f);
+    // The gate faces against the helper's turned forward axis, and is drawn four times as large.
+    EXPECT_NEAR(portal->GateDirection().y, -1.0f, 1e-5f);
+    EXPECT_NEAR(MatrixGetColumnScale(portal->GetWorldMatrix()).x, 4.0f, 1e-4f);
+    holder->SetPosition({300, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    Step();
+    portal->GetPosition(at);
+    EXPECT_NEAR(at.x, 100.0f, 1e-3f);
+    // A helper the unit lacks is a content slip: the gate opens at the unit itself.
+    auto* plain = dynamic_cast<FXPortalClass*>(FXSpawn({"", templ, holder->GetHex(), "gate02"}));
+    ASSERT_NE(plain, nullptr);
+    plain->GetPosition(at);
+    EXPECT_NEAR(at.x, 300.0f, 1e-3f);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
 TEST_F(FxModelsTest, APortalClipsWhatPassesThroughItAndLeavesItsShipsInPlace) {

@@ -11,7 +11,9 @@
 #include "game/params.h"
 #include "game/scene_object.h"
 #include "game/tree_functions.h"
+#include "render/fake_model_tree.h"
 #include "world/fx_burst.h"
+#include "world/fx_portal.h"
 
 #include <gtest/gtest.h>
 
@@ -197,7 +199,8 @@ TEST_F(FxObjectsTest, GameObjectsShowTheirLinksThroughTheEffectLinkInterfaces) {
     ASSERT_NE(entry, nullptr);
     EXPECT_FLOAT_EQ(entry->DestroyFxTime(), 2.0f);
     entry->SpawnDestroyFx(ship);
-    TBaseGameObject* list = FindVarByPath("obj.ship.debris");
+    // The debris is the destroyed object's own, in its effect list.
+    TBaseGameObject* list = ship->Effects();
     TAbandonedDestroyFx* debris = nullptr;
     int32_t cursor;
     TBaseGameObject* child;
@@ -205,11 +208,44 @@ TEST_F(FxObjectsTest, GameObjectsShowTheirLinksThroughTheEffectLinkInterfaces) {
     while (list->Next(cursor, child))
         if (auto* d = dynamic_cast<TAbandonedDestroyFx*>(child)) debris = d;
     ASSERT_NE(debris, nullptr);
+    EXPECT_EQ(debris->GetName().rfind("dFx_", 0), 0u);
     EXPECT_EQ(debris->Mesh()->GetValue(), "wreck");
     const int32_t id = debris->GetId();
     GameFrame(); // created: 30 ms
     GameFrame(); // 60 ms: over, and gone at the end of the frame
     EXPECT_EQ(FindEngineObjectById(id), nullptr);
+}
+
+// Scripts open a portal through an effect object at a scene object; the
+// object shows it until the portal has played its closing and gone.
+TEST_F(FxObjectsTest, AnEffectObjectShowsAPortalUntilItHasClosed) {
+    FakeModelTrees models;
+    FakeModelTree& gate = models.Add("gate.cm");
+    gate.AddObject("frame");
+    gate.AddTrack("frame", 13, 60);
+    Lua("mesh = { gate = { path = '', name = 'gate' } }");
+    LoadFx("gate = { id = 'gate', type = 'portal', mesh = 'gate' }");
+    Ship();
+    Lua("engine_AddVar('', 'door', 'TGameObjectFx') engine_SetVar('door.fxId', 'gate')"
+        " engine_SetVar('door.objId', 'ship') engine_SetVar('door.helperId', 'nozzle')");
+    GameFrame();
+    auto* door = dynamic_cast<TGameObjectFx*>(FindVarByPath("door"));
+    ASSERT_NE(door, nullptr);
+    auto* portal = dynamic_cast<FXPortalClass*>(door->GetHex());
+    ASSERT_NE(portal, nullptr);
+    EXPECT_FLOAT_EQ(portal->GetWorldMatrix().m[3][0], 50.0f);
+    EXPECT_FLOAT_EQ(portal->GetWorldMatrix().m[3][1], 3.0f);
+    // Open, it stays; told to close, it plays its closing and goes.
+    for (int i = 0; i < 30; ++i) Step();
+    EXPECT_EQ(door->GetHex(), portal);
+    portal->SetPortalStateFlag(PORTAL_CLOSE_REQUESTED);
+    for (int i = 0; i < 30 && door->GetHex(); ++i) Step();
+    EXPECT_EQ(door->GetHex(), nullptr);
+    EXPECT_EQ(GetLuaString("engine_GetVar('door.hex')", false), "0");
+    EXPECT_TRUE(trapAll.reports.empty());
+    FreeFXTemplates();
+    TEODestroyManager->Flush();
+    models.Clear();
 }
 
 TEST_F(FxObjectsTest, ATimedEffectEndsItsTimeFiresAndDeletesItself) {

@@ -3,6 +3,7 @@
 // bind to the ship's attach points, items hang their cannons, turrets and
 // wings there, a ship ticks its overheat and damage effects with its real
 // unit, and the scripts' ship functions reach the ships.
+#include "game/cockpit.h"
 #include "game/fx_objects.h"
 #include "game/game_functions.h"
 #include "game/game_ini_table.h"
@@ -14,6 +15,7 @@
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
+#include "game/player.h"
 #include "game/scene_link.h"
 #include "game/scene_object.h"
 #include "game/ships_link.h"
@@ -222,6 +224,82 @@ TEST_F(ShipsGameTest, ItemsHangTheirUnitsOnTheShipsAttachPoints) {
     GameFrame();
     EXPECT_EQ(fin->Parent(), nullptr);
     EXPECT_EQ(ship->GetNozzles(false)->GetJetList().size(), shipJets);
+    EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
+}
+
+// What the cockpit asks of the camera, in order.
+struct CockpitCameraCalls : ICockpitCamera {
+    std::vector<std::string> calls;
+    void SetCockpitMode(TBaseRenderUnit* ship, TBaseRenderUnit* pos, TBaseRenderUnit* dir) override {
+        calls.push_back("mode " + ship->GetName() + " " + pos->GetName() + " " + dir->GetName());
+    }
+    void ResetCockpitMode() override { calls.push_back("reset"); }
+    void RotateUp(float) override {}
+    void RotateDown(float) override {}
+    void RotateLeft(float) override {}
+    void RotateRight(float) override {}
+    void RotateReset() override {}
+};
+
+// The cockpit mounted in the player's ship: its model hangs on the seat's
+// attach point, seen only from inside; the cockpit view hides the ship and
+// shows the cockpit, and leaving it shows the ship again.
+TEST_F(ShipsGameTest, ACockpitMountedInThePlayersShipTakesTheViewInsideAndBack) {
+    ModelFile seat("seat");
+    seat.AddObject("base", Box({-1, -1, -1}, {1, 1, 1}, "hull"));
+    seat.AddHelper("cam_pos", {0, 0, 0.5f});
+    seat.AddHelper("cam_dir", {10, 0, 0.5f});
+    WriteModel("seat", seat);
+    GameMesh("test_seat", "seat", "{}");
+    Lua("gunmodel.test_seat = { mesh = 'test_seat', type = 'cockpit' }");
+    CockpitCameraCalls camera;
+    SetCockpitCamera(&camera);
+    struct Restore {
+        ~Restore() { SetCockpitCamera(nullptr); }
+    } restore;
+    CreatePlayer(GlobalObjects);
+    TGameObject* hawk = Ship("hawk");
+    Lua("function updatePlayerShip() end engine_SetVar('player.ship', 'hawk')"
+        " engine_AddVar('obj.hawk.slots', 'seat') engine_SetVar('obj.hawk.slots.seat.helper', 'turret01')"
+        " engine_SetVar('obj.hawk.slots.seat.class', 'cockpit') "
+        "engine_SetVar('obj.hawk.slots.seat.itemType', '99')"
+        " engine_AddVar('items', 'view', 'TGameItemCockpit') engine_SetVar('items.view.mesh', 'test_seat')"
+        " engine_SetVar('items.view.class', '99')");
+    Value("items.view.charge", 1, 1);
+    GameFrame();
+    Lua("engine_SetVar('obj.hawk.slots.seat.item', 'view')");
+    GameFrame();
+    ShipClass* ship = ShipOf(hawk);
+    ASSERT_NE(ship, nullptr);
+    auto* view = dynamic_cast<TGameItemCockpit*>(FindVarByPath("items.view"));
+    auto* unit = dynamic_cast<TBaseRenderUnit*>(view->GetHex());
+    ASSERT_NE(unit, nullptr);
+    HelperClass* mount = nullptr;
+    ASSERT_TRUE(ship->FindHelper("turret01", mount));
+    EXPECT_EQ(unit->Parent(), mount);
+    EXPECT_FALSE(unit->HasFlag(BRU_VISIBLE));
+    EXPECT_TRUE(ship->HasFlag(BRU_VISIBLE));
+
+    Lua("engine_Execute('player', 'cockpitOn')");
+    EXPECT_EQ(Eval("engine_GetVar('player.isCockpitMode')"), "1");
+    EXPECT_EQ(view->Used(), 1);
+    ASSERT_EQ(camera.calls.size(), 1u);
+    EXPECT_EQ(camera.calls[0].rfind("mode hawk ", 0), 0u) << camera.calls[0];
+    EXPECT_FALSE(ship->HasFlag(BRU_VISIBLE));
+    EXPECT_TRUE(unit->HasFlag(BRU_VISIBLE));
+    Lua("engine_Execute('player', 'cockpitOff')");
+    EXPECT_EQ(camera.calls.back(), "reset");
+    EXPECT_TRUE(ship->HasFlag(BRU_VISIBLE));
+    EXPECT_FALSE(unit->HasFlag(BRU_VISIBLE));
+    EXPECT_EQ(view->Used(), 0);
+
+    // A cockpit whose use cannot start (no charge) does not leave the view inside.
+    Value("items.view.charge", 1, 0);
+    Lua("engine_Execute('player', 'cockpitOn')");
+    EXPECT_EQ(view->Used(), 0);
+    EXPECT_EQ(camera.calls.back(), "reset");
+    EXPECT_TRUE(ship->HasFlag(BRU_VISIBLE));
+    EXPECT_FALSE(unit->HasFlag(BRU_VISIBLE));
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 

@@ -23,6 +23,15 @@ fx.explosion = { id = "explosion", type = "burst", numParticles = "40", vmin = "
 fx.explosion_smoke = { id = "explosion_smoke", type = "burst", numParticles = "10", vmin = "5", vmax = "20",
                        MaxSize = "30", MinSize = "12", MaxLifeTime = "3", MinLifeTime = "1.5",
                        particleID = "puff", color = "C0706060", friction = "8", notattached = "1" }
+-- The last flash of a destroyed ship (the engine picks the big one for a hull of over 3000).
+fx.final_boom_small = { id = "final_boom_small", type = "burst", numParticles = "14", vmin = "10", vmax = "50",
+                        MaxSize = "34", MinSize = "16", MaxLifeTime = "0.5", MinLifeTime = "0.25",
+                        particleID = "fire", color = "FFFFF4D0", color2 = "00FF9040", friction = "20",
+                        notattached = "1" }
+fx.final_boom_big = { id = "final_boom_big", type = "burst", numParticles = "40", vmin = "30", vmax = "200",
+                      MaxSize = "120", MinSize = "50", MaxLifeTime = "1.2", MinLifeTime = "0.6",
+                      particleID = "fire", color = "FFFFF4D0", color2 = "00FF9040", friction = "15",
+                      notattached = "1" }
 fx.shockwave = { id = "shockwave", type = "mesh", LifeTime = "1.2", meshname = "fx_shockwave" }
 fx.damage_smoke = { id = "damage_smoke", type = "smoke_alpha", vmin = "1", vmax = "4", MaxSize = "8", MinSize = "3",
                     MaxLifeTime = "2", MinLifeTime = "1", particleID = "puff", color = "A0808080",
@@ -57,6 +66,10 @@ fx.bolt_hawk = { id = "bolt_hawk", type = "bullet", velocity = "1800", lifetime 
 fx.bolt_raider = { id = "bolt_raider", type = "bullet", velocity = "1500", lifetime = "1.2", len = "50",
                    rnd_length_from = "0.9", rnd_length_to = "1.1", color = "FFFF7050", texture = "fx/bullet.tga",
                    bursts = { { id = "hit_sparks", size = 1 } } }
+
+-- The outpost's jump gate: it opens over the first quarter of its animation,
+-- shimmers through the middle half while it stands and closes over the last.
+fx.kessa_gate = { id = "kessa_gate", type = "portal", mesh = "jump_gate", t1 = "25", t2 = "75" }
 
 -- The effects' models.
 mesh.fx_shield_hit = mesh.fx_shield_hit or { path = "models/fx", name = "shield_hit" }

@@ -3,7 +3,8 @@
 -- maximum, and "speeds" how fast such a value comes back each second (the
 -- reload of a gun). "mesh" names the item's model (gunmodel says what unit it
 -- becomes); "class" 1 is a weapon, "bulletType" what the weapon panel shows
--- it as (1 rockets, 2 guns). A gun's "shots" are what one pull of the
+-- it as (1 rockets, 2 guns); "engineType" the item's class in the game when it
+-- is no plain item. A gun's "shots" are what one pull of the
 -- trigger sends off from each barrel: the projectile's class, its effects
 -- (in the flight, at the muzzle, where it ends, on a shield, the mark it
 -- leaves) and the damage it carries (a damage kind and its amounts).
@@ -26,6 +27,10 @@ itemKinds = {
         damage = { kind = "TDamageEffect", shieldDamage = 4, armorDamage = 3, damage = 2 } },
     },
   },
+  -- The Hawk's cockpit: the view from its seat (an item of class 99, seen
+  -- only from inside; used while the cockpit view is on).
+  hawk_cockpit = { engineType = "TGameItemCockpit", name = "Hawk cockpit", mesh = "hawk_cockpit", class = 99,
+                   charge = { 1, 1 } },
   hornet_pod = {
     name = "Hornet rockets", mesh = "rocket_pod", class = 1, bulletType = 1, group = "rocket", mass = 8, range = 4000,
     weaponType = 2, charge = { 6, 6 }, reloading = { 1, 1 }, speeds = { reloading = 1 },

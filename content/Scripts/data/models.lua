@@ -20,15 +20,26 @@ local function nozzle(helper, effect, colour)
            percents = 20, frequency = 3 }
 end
 
+-- What a destroyed fighter leaves: its explosion, the smoke of it, and two
+-- torn pieces of hull that drift off (entries with a "mesh" are debris; every
+-- entry names an effect). The wreck is gone when the longest has had its time.
+local function wreckage(debris)
+  local fx = { { fx = "explosion", time = 1.6 }, { fx = "explosion_smoke", time = 3 } }
+  if debris then
+    for i = 1, 2 do table.insert(fx, { fx = "explosion_smoke", mesh = debris, time = 3, lifetime = 3 }) end
+  end
+  return fx
+end
+
 -- The player's fighter, the Vesk Hawk.
 mesh.hawk = { name = "vesk_hawk", path = "models/ships", icon = "ship", mapMarker = "ship",
-  shield = "shield_hit",
+  shield = "shield_hit", destroyFx = wreckage(),
   physic_params = fighter,
   nozzles = { nozzle("nozzle01", "jet_hawk", "FF80C0FF"), nozzle("nozzle02", "jet_hawk", "FF80C0FF") } }
 
 -- The pirates' raider: a little slower, a little quicker to turn.
 mesh.raider = { name = "raider", path = "models/ships", icon = "ship", mapMarker = "enemy",
-  shield = "shield_hit",
+  shield = "shield_hit", destroyFx = wreckage("raider_debris"),
   physic_params = copy(fighter, { ph_MaxVelocity = 340, ph_MaxRotateVelocity = 90 }),
   nozzles = { nozzle("nozzle01", "jet_raider", "FFFF9040"), nozzle("nozzle02", "jet_raider", "FFFF9040"),
               nozzle("nozzle03", "jet_raider", "FFFF9040") } }
@@ -47,8 +58,13 @@ mesh.laser_gun = mesh.laser_gun or { name = "laser_gun", path = "models/weapons"
 mesh.plasma_gun = { name = "plasma_gun", path = "models/weapons" }
 mesh.rocket_pod = { name = "rocket_pod", path = "models/weapons" }
 mesh.rocket_hornet = { name = "rocket_hornet", path = "models/ships" }
+-- A torn piece of a raider's hull: it tumbles off slowly, as a container drifts.
+mesh.raider_debris = { name = "raider_debris", path = "models/ships",
+  physic_params = { ph_Type = "container", ph_MaxVelocity = 45, ph_AccelerateTime = 4, ph_MaxRotateVelocity = 120 } }
+mesh.hawk_cockpit = { name = "hawk_cockpit", path = "models/ships" }
 gunmodel = gunmodel or {}
 gunmodel.laser_gun = gunmodel.laser_gun or { type = "gun" }
 gunmodel.laser_gun.mesh = "laser_gun"
 gunmodel.plasma_gun = { mesh = "plasma_gun", type = "gun" }
 gunmodel.rocket_pod = { mesh = "rocket_pod", type = "gun" }
+gunmodel.hawk_cockpit = { mesh = "hawk_cockpit", type = "cockpit" }

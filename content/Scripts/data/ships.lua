@@ -1,6 +1,7 @@
 -- Ships of the game: the mesh they are built from, their values (with their
 -- maximum) and their slots: the model's attach point, what the slot takes
--- (its class, and weaponType 2 for rockets) and the item kind it starts with.
+-- (its class, its item class when not 1 and weaponType 2 for rockets) and the
+-- item kind it starts with.
 shipKinds = {
   hawk = {
     mesh = "hawk", name = "Vesk Hawk",
@@ -11,6 +12,8 @@ shipKinds = {
       { name = "gunLeft", helper = "gun01", class = "gun", item = "hawk_laser" },
       { name = "gunRight", helper = "gun02", class = "gun", item = "hawk_laser" },
       { name = "rockets", helper = "rocket01", class = "gun", weaponType = 2, item = "hornet_pod" },
+      -- The seat the cockpit view is seen from (item class 99).
+      { name = "cockpit", helper = "cockpit", class = "cockpit", itemType = 99, item = "hawk_cockpit" },
     },
   },
   raider = {

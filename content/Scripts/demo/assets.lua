@@ -78,6 +78,9 @@ demo.OnInit("assets", function()
     demo.trace("assets: sound " .. sounds[i] .. " " .. engine_SoundLength(sounds[i]) .. " ms")
   end
 
+  -- Without a file name the default dialog file is loaded.
+  local default = engine_LoadDialog("")
+  demo.trace("assets: default dialog " .. tostring(default) .. ": " .. tostring(engine_GetDialog()))
   local code = engine_LoadDialog("kessa_dispatch.dlg", "kessa", "dispatcher")
   demo.trace("assets: dialog kessa_dispatch " .. tostring(code) .. ": " .. tostring(engine_GetDialog()))
   -- Ask about the raiders, then sign off.

@@ -209,9 +209,13 @@ local turret = { step = "wait" }
 
 function combatRaiderDestroyed()
   combat.destroyed = true
-  local explosion = get("mesh.combat_raider.destroyFx.wreck.fxLink")
-  trace("combatRaider destroyed: its explosion " .. engine_GetPath(explosion) .. " shows " ..
-    get(engine_GetPath(explosion) .. ".fxId") .. " on unit " .. get(engine_GetPath(explosion) .. ".hex"))
+  -- The explosion is an effect object of the raider's own, in its effect list.
+  local explosion = "none"
+  for name in string.gfind(engine_GetTable("obj.combatRaider.effects"), "%[%[(.-)%]%]") do
+    if string.find(name, "^dFx_") then explosion = "obj.combatRaider.effects." .. name end
+  end
+  trace("combatRaider destroyed: its explosion " .. explosion .. " shows " .. get(explosion .. ".fxId") ..
+    " on unit " .. get(explosion .. ".hex"))
 end
 
 function combatScoutReachedLayer()

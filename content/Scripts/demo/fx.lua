@@ -124,7 +124,8 @@ demo.OnInit("fx", function()
   -- Which kinds a script can show itself: the rest come from their owners.
   demo.trace("fx: bursts, smoke, sounds and meshes are shown at scene objects through effect objects")
   demo.trace("fx: lasers, hit marks and directed meshes come from weapons and their hits (so do shield hits, shown here too), "
-             .. "test spheres from the physics; portals have no script road in")
+             .. "test spheres from the physics; portals open at a unit's helper through effect objects too "
+             .. "(the mission opens the outpost's gate)")
 
   -- A timer: ends after half a second of game time, fires its end and goes.
   engine_AddVar("", "fxDemo", "TBaseGameObjectList")

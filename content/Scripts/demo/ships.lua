@@ -48,8 +48,8 @@ gunmodel.flak_turret = { mesh = "flak_turret", type = "turret",
 gunmodel.wing_fin = { mesh = "wing_fin", type = "wing" }
 
 -- The engine reads a description on its first use: the scalar keys it knows,
--- the physics parameters, and the lists (nozzles, rings, flares, helper
--- effects and ray groups) entry by entry. Keys only the scripts read (such as
+-- the physics parameters, and the lists (nozzles, rings, flares, destruction
+-- effects, helper effects and ray groups) entry by entry. Keys only the scripts read (such as
 -- kwsubobjects) stay in the Lua table.
 local meshScalars = { name = 1, path = 1, shield = 1, icon = 1, mapMarker = 1, defect = 1,
                       dont_use_mesh = 1, defectSizeMultiplier = 1, BSPhereSubdivide = 1 }
@@ -84,6 +84,15 @@ function updateMeshToEngine(name)
         engine_AddVar(p .. "." .. key, tostring(i), class)
         setAll(p .. "." .. key .. "." .. i, m[key][i])
       end
+    end
+  end
+  -- What a destroyed object of the model leaves: an entry with a "mesh" is a
+  -- piece of debris, the others are explosions.
+  if type(m.destroyFx) == "table" then
+    for i = 1, table.getn(m.destroyFx) do
+      local e = m.destroyFx[i]
+      engine_AddVar(p .. ".destroyFx", tostring(i), e.mesh and "TDestroyFxAbandonedLink" or "TDestroyFxLink")
+      setAll(p .. ".destroyFx." .. i, e)
     end
   end
   if type(m.helpersound) == "table" then

@@ -51,6 +51,14 @@ function gameUi.Build()
         "ONMOUSECLICK", "game.Answer(" .. i .. ")" }))
   end
 
+  -- The loading screen while a system loads: a bar the engine redraws as the load goes on.
+  node("GameLoading", "desktop", "TMegaButton", with(rect(0, 0, 1024, 768), { "VISIBLE", "0", "COLOR", "FF081018" }))
+  label("GameLoadingTitle", "GameLoading", rect(312, 330, 400, 40),
+    { "TEXT", "LOADING", "FONTSIZE", "24", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER" })
+  node("GameLoadingBar", "GameLoading", "TMegaButton", with(rect(312, 400, 400, 20),
+    { "COLOR", "FF203040", "FRAMECOLOR", "FF5AA0DC" }))
+  node("GameLoadingFill", "GameLoadingBar", "TMegaButton", with(rect(2, 2, 0, 16), { "COLOR", "FF40E070" }))
+
   -- The summary at the end of the mission.
   node("GameSummary", "desktop", "TMegaButton", with(rect(312, 200, 400, 260),
     { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
@@ -65,6 +73,33 @@ function gameUi.ShowFlight(title)
   D("GamePanel::VISIBLE", "1")
   D("GameMissionTitle::TEXT", title)
   engine_Serv("DESKTOP", "MODE", "IMGAME")
+end
+
+-- The loading screen: the menu and the flight give way to it while a
+-- system loads; each refresh of the load moves its bar on.
+gameUi.loadingSteps = 0
+gameUi.loadingExpected = 18
+
+function gameUi.ShowLoading()
+  gameUi.loadingSteps = 0
+  D("MainMenu::VISIBLE", "0")
+  D("FlightHud::VISIBLE", "0")
+  D("GameLoadingFill::WIDTH", "0")
+  D("GameLoading::VISIBLE", "1")
+  D("desktop::ONUPDATELOADINGBAR", "gameUi.LoadingStep()")
+  engine_Serv("DESKTOP", "MODE", "IMLOADING")
+end
+
+function gameUi.LoadingStep()
+  gameUi.loadingSteps = gameUi.loadingSteps + 1
+  local share = math.min(1, gameUi.loadingSteps / gameUi.loadingExpected)
+  D("GameLoadingFill::WIDTH", tostring(math.floor(396 * share + 0.5)))
+end
+
+function gameUi.HideLoading()
+  D("GameLoading::VISIBLE", "0")
+  D("desktop::ONUPDATELOADINGBAR", "")
+  game.Trace("loading screen shown for " .. gameUi.loadingSteps .. " step(s)")
 end
 
 -- A message for three seconds, with the interface's beep. Plain text is

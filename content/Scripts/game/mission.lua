@@ -64,10 +64,27 @@ local function armEnemies(def)
       set(path .. ".ai.inAnchorRange", 1)
       engine_Execute(path .. ".ai.onInit")
       engine_Execute(path .. ".ai.onScan")
+      -- A destroyed raider explodes; its wreck goes once the explosion and debris are done.
+      set(path .. ".events.onDestroyed", "mission.Exploded(\"" .. e.ids[i] .. "\")")
+      set(path .. ".events.onDeleted", "mission.WreckGone(\"" .. e.ids[i] .. "\")")
       -- The HUD marks the game object (its own id), not its render unit.
       engine_Serv("HELPER", "ADD", "ENEMY", engine_GetHex(path))
     end
   end
+end
+
+-- A destroyed ship's explosion and debris are effect objects in its effect list.
+function mission.Exploded(id)
+  local n = 0
+  for name in string.gfind(engine_GetTable("obj." .. id .. ".effects"), "%[%[(.-)%]%]") do
+    if string.find(name, "^dFx_") then n = n + 1 end
+  end
+  game.Trace(id .. " explodes (" .. n .. " destruction effects)")
+end
+
+function mission.WreckGone(id)
+  game.Trace("the wreck of " .. id .. " is gone")
+  engine_DelVar("obj." .. id)
 end
 
 local function huntPlayer(def)
@@ -87,6 +104,69 @@ local function enemiesDown(def)
     if not game.exists(path) or engine_GetVar(path .. ".isDestroyed") == "1" then n = n + 1 end
   end
   return n
+end
+
+-- ---- the outpost's jump gate -------------------------------------------------------------------
+
+-- The gate is an effect object at the root: it shows the portal at the
+-- location's gate helper. The scripts close it through the engine; the
+-- portal plays its closing and goes by itself.
+local gatePath = "missionGate"
+
+local function gateUnit()
+  if not game.exists(gatePath) then return "0" end
+  local hex = engine_GetVar(gatePath .. ".hex")
+  if hex == nil or hex == "" then return "0" end
+  return hex
+end
+
+local function removeGate()
+  if game.exists(gatePath) then engine_DelVar(gatePath) end
+  mission.gate = nil
+end
+
+local function openGate(def)
+  local g = def.gate
+  if g == nil or mission.gate then return end
+  local at = game.LocationHelper(def.location, g.helper)
+  if at == "0" then
+    game.Trace("no gate: the location has no helper " .. g.helper)
+    return
+  end
+  engine_AddVar("", gatePath, "TGameObjectFx")
+  set(gatePath .. ".fxId", g.fx)
+  set(gatePath .. ".hexId", at)
+  mission.gate = { state = "opening", ms = 0 }
+  game.Trace("the gate opens")
+end
+
+local function closeGate()
+  if mission.gate then mission.gate.close = true end
+end
+
+-- Follows the gate each tick: its portal stands once spawned, is told to
+-- close when asked, and is gone once it has played its closing.
+local function watchGate(ms)
+  local gate = mission.gate
+  if gate == nil then return end
+  local unit = gateUnit()
+  if gate.state == "opening" and unit ~= "0" then
+    gate.state = "open"
+    gate.unit = unit
+    game.Trace("the gate stands open")
+  end
+  if gate.state == "open" then
+    gate.ms = gate.ms + ms
+    if gate.close then
+      -- The effect functions take ids in hexadecimal digits.
+      engine_ModifyVEffect(string.format("%X", tonumber(unit)), "close", "")
+      gate.state = "closing"
+      game.Trace("the gate closes")
+    end
+  elseif gate.state == "closing" and unit == "0" then
+    removeGate()
+    game.Trace("the gate is gone")
+  end
 end
 
 -- ---- objectives --------------------------------------------------------------------------------
@@ -150,6 +230,7 @@ function mission.NewGame(id)
   -- The start-up's own checks end here, and the world they made goes with
   -- the system loaded afresh.
   demo.EndChecks({ game = true, autoplay = true })
+  removeGate()
   for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
   gameUi.HideDialog()
   setfast_visible("GameSummary", false)
@@ -158,7 +239,10 @@ function mission.NewGame(id)
   makeRecord(id)
   clearStatistics()
   mission.state = "loading"
+  engine_SetPostEffectMode("none")
+  gameUi.ShowLoading()
   game.LoadSystem(def.system)
+  gameUi.HideLoading()
   mission.state = "making"
   game.Trace("new game: " .. mission.id .. " in the system " .. def.system)
 end
@@ -212,6 +296,8 @@ local function finish(success, why)
   }
   local r = mission.result
   mission.state = "over"
+  -- A lost ship: the world goes grey behind the summary.
+  if not success then engine_SetPostEffectMode("grayscale") end
   engine_Serv("GUNS", "SHOOTOFF")
   local lines = {
     "Objectives met: " .. table.getn(mission.met) .. " of " .. table.getn(mission.def.objectives) ..
@@ -231,12 +317,15 @@ end
 
 -- After a saved game is loaded: the objective the saved player was at.
 function mission.Resume()
+  engine_SetPostEffectMode("none")
   if mission.state == "idle" or mission.state == "over" then return end
   local id = engine_GetVar("player.mission.objective")
   local o = objectivesOf(mission.def)[id]
   if o then
     mission.objective = o
     mission.state = "flying"
+    -- The saved world had no gate standing: one opened since goes.
+    removeGate()
     game.Trace("resumed at the objective " .. id)
   end
 end
@@ -248,6 +337,7 @@ end
 -- The dialog at the outpost: loaded when the ship comes near, done when
 -- the conversation ends.
 local function openDialog(o)
+  closeGate()
   local code = game.OpenDialog(o.dialog, o.persons[1], o.persons[2])
   mission.state = "talking"
   game.Trace("talking to " .. tostring(game.dialog.NPCName) .. ", " .. tostring(game.dialog.NPCDuty) ..
@@ -275,7 +365,7 @@ local function tickObjective(def)
       doneObjective(o)
       addObjective(objectivesOf(def).raiders)
       huntPlayer(def)
-      if def.checkpoint then game.Save(def.checkpoint) end
+      if def.checkpoint then game.Save(def.checkpoint, def.checkpointLabel) end
     end
   elseif o.kind == "destroy" then
     local down = enemiesDown(def)
@@ -290,6 +380,7 @@ local function tickObjective(def)
       raidersDestroyed = down
       doneObjective(o)
       addObjective(objectivesOf(def).report)
+      openGate(def)
     end
   elseif o.kind == "talk" then
     local r = game.range(ship, o.target)
@@ -317,6 +408,12 @@ local function tick(ms)
     local waypoint = "obj." .. objectivesOf(def).waypoint.target
     if game.exists(waypoint) then engine_Serv("HELPER", "ADD", "WAYPOINT", engine_GetHex(waypoint)) end
     mission.state = "flying"
+    -- A game picked in the menu's save list goes into the world made for it.
+    if mission.pendingLoad then
+      local id = mission.pendingLoad
+      mission.pendingLoad = nil
+      game.Load(id)
+    end
     return
   end
   if not game.exists("obj." .. ship) or engine_GetVar("obj." .. ship .. ".isDestroyed") == "1" then
@@ -343,6 +440,7 @@ function ingame.MissionFailed(code)
 end
 
 demo.OnInit("game", function()
+  game.ApplyRules()
   gameUi.Build()
   game.BuildControls()
   -- Counts the frames: the desktop ticks this node once a frame.
@@ -352,4 +450,5 @@ end)
 demo.OnTick("game", function(ms, scriptTick)
   gameUi.Tick(ms)
   if mission.state ~= "idle" and mission.state ~= "over" then tick(ms) end
+  watchGate(ms)
 end)

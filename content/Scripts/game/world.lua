@@ -11,6 +11,13 @@ function game.exists(path)
   return engine_IsVar(path) == 1
 end
 
+-- The rules of Scripts/data/rules.lua into the game ini table and the constants.
+function game.ApplyRules()
+  for list, values in pairs(rules or {}) do
+    for key, v in pairs(values) do game.set(list .. "." .. key, v) end
+  end
+end
+
 -- Adds a child unless the parent has one of that name.
 function game.addVar(parent, name, class)
   local path = name
@@ -122,7 +129,7 @@ function game.MakeItem(id, kindName)
   local kind = itemKinds[kindName]
   local path = "items." .. id
   if game.exists(path) then engine_DelVar(path) end
-  engine_AddVar("items", id, "TGameItem")
+  engine_AddVar("items", id, kind.engineType or "TGameItem")
   for key, v in pairs(kind) do
     if type(v) == "table" and type(v[1]) == "number" then
       game.value(path .. "." .. key, v)
@@ -171,7 +178,7 @@ function game.FitShip(path, kindName)
     local slot = game.addVar(path .. ".slots", s.name)
     game.set(slot .. ".helper", s.helper)
     game.set(slot .. ".class", s.class)
-    game.set(slot .. ".itemType", 1)
+    game.set(slot .. ".itemType", s.itemType or 1)
     if s.weaponType then game.set(slot .. ".weaponType", s.weaponType) end
     if s.item then
       game.MakeItem(id .. "_" .. s.name, s.item)

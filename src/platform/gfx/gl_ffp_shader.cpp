@@ -510,7 +510,9 @@ bool TranslateHeader(const std::string& source, bool pixel, std::string* body, s
                 return false;
             }
             const int limit = pixel ? 32 : 256;
-            if (index < 0 || index + count > limit) {
+            // Compared without adding: a huge register number or count must
+            // not wrap around into the range.
+            if (index < 0 || index >= limit || count > limit - index) {
                 *error = "(" + std::to_string(lineNo) + "): register out of range " + reg;
                 return false;
             }

@@ -1,11 +1,13 @@
 // The self-playing demo drawn by the real program on the GL device without a
 // display: its pictures, saved through the game's own screenshot key, show
-// the menu, the sky, the player's ship where the camera puts it, the HUD where
-// the layout puts it, the dialog and the summary. The pictures stay in
-// build/pictures for a person to look at.
+// the menu over the scene, the sky, the player's ship where the camera puts
+// it, the HUD where the layout puts it, the view from the cockpit, the sun in
+// the fight, a raider's explosion, the outpost's gate, the dialog and the
+// summary. The pictures stay in build/pictures for a person to look at.
 #include <gtest/gtest.h>
 
 #include "../game_folder.h"
+#include "../screen_picture.h"
 
 #include "platform/files.h"
 #include "platform/image_codecs.h"
@@ -24,44 +26,13 @@ using test::ReadText;
 // The window the test plays in: half the interface's 1024 x 768.
 constexpr int kW = 512, kH = 384;
 
-struct Rgb {
-    int r, g, b;
-};
+using test::Rgb;
 
-class Picture {
+// A picture of the game in the test's window.
+class Picture : public test::ScreenPicture {
 public:
-    explicit Picture(const std::string& file) {
-        std::string bytes;
-        if (platform::ReadFile(file, bytes))
-            platform::DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image_);
-    }
-    bool Valid() const { return image_.width == kW && image_.height == kH && !image_.levels.empty(); }
-    // A pixel at a point of the interface's 1024 x 768 screen.
-    Rgb At(int vx, int vy) const {
-        const size_t i = (size_t(vy * kH / 768) * kW + size_t(vx * kW / 1024)) * 4;
-        const auto& p = image_.levels[0];
-        return {p[i + 2], p[i + 1], p[i]};
-    }
-    // How many pixels of a rectangle of the interface's screen pass the test.
-    template <class F> int Count(int l, int t, int r, int b, F test) const {
-        int n = 0;
-        for (int y = t; y < b; y += 2)
-            for (int x = l; x < r; x += 2)
-                if (test(At(x, y))) ++n;
-        return n;
-    }
-    Rgb Mean(int l, int t, int r, int b) const {
-        long sr = 0, sg = 0, sb = 0, n = 0;
-        for (int y = t; y < b; y += 2)
-            for (int x = l; x < r; x += 2, ++n) {
-                const Rgb p = At(x, y);
-                sr += p.r, sg += p.g, sb += p.b;
-            }
-        return {int(sr / n), int(sg / n), int(sb / n)};
-    }
-
-private:
-    platform::DecodedImage image_;
+    using ScreenPicture::ScreenPicture;
+    bool Valid() const { return ScreenPicture::Valid() && Width() == kW && Height() == kH; }
 };
 
 bool Near(const Rgb& p, int r, int g, int b) {
@@ -90,10 +61,11 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
         return fs::last_write_time(a) < fs::last_write_time(b);
     });
-    ASSERT_EQ(files.size(), 5u);
+    ASSERT_EQ(files.size(), 8u);
     const fs::path kept = fs::path(test::kBuildDir) / "pictures";
     fs::create_directories(kept);
-    const char* names[] = {"1_menu.bmp", "2_flight.bmp", "3_fight.bmp", "4_dialog.bmp", "5_summary.bmp"};
+    const char* names[] = {"1_menu.bmp",      "2_flight.bmp", "3_cockpit.bmp", "4_fight.bmp",
+                           "5_explosion.bmp", "6_gate.bmp",   "7_dialog.bmp",  "8_summary.bmp"};
     std::vector<Picture> shots;
     for (size_t i = 0; i < files.size(); ++i) {
         fs::copy_file(files[i], kept / names[i], fs::copy_options::overwrite_existing);
@@ -102,17 +74,24 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
     }
     const Picture& menu = shots[0];
     const Picture& flight = shots[1];
-    const Picture& dialog = shots[3];
-    const Picture& summary = shots[4];
+    const Picture& cockpit = shots[2];
+    const Picture& fight = shots[3];
+    const Picture& explosion = shots[4];
+    const Picture& dialog = shots[6];
+    const Picture& summary = shots[7];
+    auto clear = [](const Rgb& p) { return Near(p, 13, 26, 38); };
 
-    // The main menu: the title on its orange plate over the menu's panel.
+    // The main menu: the title on its orange plate over the menu's panel ...
     const Rgb plate = menu.Mean(356, 112, 668, 168);
     EXPECT_GT(plate.r, 150);
     EXPECT_LT(plate.b, 110);
+    // ... over the scene: beside the panel the sky fills the screen, with its stars.
+    EXPECT_EQ(menu.Count(0, 20, 300, 680, clear), 0);
+    EXPECT_GT(menu.Count(0, 20, 300, 680, [](const Rgb& p) { return p.r + p.g + p.b > 300; }), 10);
 
     // The flight: the sky is drawn everywhere above the horizon (no pixel
     // keeps the clear colour) ...
-    EXPECT_EQ(flight.Count(340, 20, 680, 120, [](const Rgb& p) { return Near(p, 13, 26, 38); }), 0);
+    EXPECT_EQ(flight.Count(340, 20, 680, 120, clear), 0);
     // ... the ship where the chase camera puts it, behind and above it: in the
     // middle of the screen, below its centre, lighter than the space around ...
     auto light = [](const Rgb& p) { return p.r + p.g + p.b > 180; };
@@ -128,6 +107,21 @@ TEST_F(DemoPicturesGL, TheSelfPlayingRunSavesPicturesOfTheGame) {
         << shield.r << " " << shield.g << " " << shield.b;
     EXPECT_TRUE(Near(flight.At(32, 646), 0xE0, 0xC0, 0x40));
     EXPECT_TRUE(Near(flight.At(32, 674), 0x40, 0xE0, 0x70));
+
+    // From the cockpit: its instrument panel (blue-grey) across the bottom of
+    // the view, where the flight's picture shows space.
+    auto panel = [](const Rgb& p) {
+        const int lo = std::min({p.r, p.g, p.b}), hi = std::max({p.r, p.g, p.b});
+        return p.b >= p.r && hi - lo < 40 && lo > 50 && hi < 170;
+    };
+    EXPECT_GT(cockpit.Count(340, 580, 700, 612, panel), 1500);
+    EXPECT_LT(flight.Count(340, 580, 700, 612, panel), 100);
+    // A raider's explosion: its fire fills the middle of the view.
+    auto fire = [](const Rgb& p) { return p.r > 200 && p.g > 100 && p.b < 120; };
+    EXPECT_GT(explosion.Count(352, 256, 672, 512, fire), 500);
+    // The fight: the sun in the upper half of the view, white-hot in the middle of its glow.
+    EXPECT_GT(fight.Count(0, 0, 1024, 384, [](const Rgb& p) { return p.r > 235 && p.g > 235 && p.b > 235; }),
+              10);
 
     // The dialog: the dispatcher's portrait (a face, warmer than the blue window) in its frame.
     EXPECT_GT(dialog.Count(280, 78, 364, 162, [](const Rgb& p) { return p.r > p.b + 15 && p.r > 80; }), 10);

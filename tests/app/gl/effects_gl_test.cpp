@@ -18,6 +18,7 @@
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/fx_templates.h"
+#include "render/helpers.h"
 #include "render/model_tree.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
@@ -30,6 +31,7 @@
 #include "world/fx_portal.h"
 #include "world/fx_shield.h"
 #include "world/fx_smoke.h"
+#include "world/fx_spawn.h"
 
 namespace vesk::test {
 namespace {
@@ -245,6 +247,42 @@ TEST_F(EffectsGL, AJumpGatesPortalStandsOpenWithItsFrame) {
     EXPECT_TRUE(Clear({300, 0, 0}));
     EXPECT_TRUE(Clear({300, 0, 30}));
     EXPECT_TRUE(Clear({300, 0, 100}));
+}
+
+// The scripts' road: opened through FXSpawn at a unit's helper, the gate
+// stands where the helper is, at the helper's size; told to close, it plays
+// its closing and goes, and the sky is clear where it stood.
+TEST_F(EffectsGL, AGateOpenedAtAHelperStandsAtItsSizeAndGoesWhenClosed) {
+    ShipClass* carrier = Ship({300, 0, 0});
+    carrier->AddHelper("gate01", {0, 0, 0})->SetLocalMatrix(MatrixScaling(1.5f, 1.5f, 1.5f));
+    engine_->UpdateMatrices(nullptr);
+    auto* portal = dynamic_cast<FXPortalClass*>(
+        FXSpawn({"", FXTemplates.Find("gate")->GetHex(), carrier->GetHex(), "gate01"}));
+    ASSERT_NE(portal, nullptr);
+    for (int i = 0; i < 20; ++i) Tick(100.0f);
+    ASSERT_TRUE(portal->State() & PORTAL_OPEN);
+    DrawFrame();
+    ASSERT_TRUE(trap_.reports.empty()) << trap_.reports.front().text;
+    // The ring at one and a half times its radius of 60; where a gate of the model's own size
+    // would have its ring, the opening.
+    const Vec3 ring[] = {{300, 0, 90}, {300, 0, -90}, {300, 90, 0}, {300, -90, 0}};
+    for (const Vec3& p : ring) {
+        const gltest::Bgra c = NearWorld(p);
+        EXPECT_GT(c.r, 200) << p.y << " " << p.z;
+        EXPECT_LT(c.b, 40) << p.y << " " << p.z;
+    }
+    EXPECT_TRUE(Clear({300, 0, 60}));
+    EXPECT_TRUE(Clear({300, 60, 0}));
+    portal->SetPortalStateFlag(PORTAL_CLOSE_REQUESTED);
+    const int32_t id = portal->GetId();
+    auto standing = [id] {
+        auto* u = dynamic_cast<TBaseRenderUnit*>(FindEngineObjectById(id));
+        return u && !u->HasFlag(BRU_KILLED);
+    };
+    for (int i = 0; i < 60 && standing(); ++i) Tick(100.0f);
+    ASSERT_FALSE(standing());
+    DrawFrame();
+    for (const Vec3& p : ring) EXPECT_TRUE(Clear(p)) << p.y << " " << p.z;
 }
 
 } // namespace

@@ -73,6 +73,19 @@ local function fly(ms)
       -- The quick-save key, pressed on the keyboard as a player would.
       if autoplay_PressKey and autoplay_PressKey(route.quickSaveKey) then trace("pressed the quick-save key") end
     end
+    -- The cockpit view: on, a picture from the seat on the next tick, off on the one after.
+    if autoplay.cockpit == "on" then
+      picture("from the cockpit")
+      autoplay.cockpit = "shot"
+    elseif autoplay.cockpit == "shot" then
+      game.PressKey(route.cockpitKey)
+      autoplay.cockpit = "done"
+      trace("the cockpit view off: cockpit mode " .. engine_GetVar("player.isCockpitMode"))
+    elseif r and r < route.cockpitPicture and autoplay.waypointShot and not autoplay.cockpit then
+      game.PressKey(route.cockpitKey)
+      autoplay.cockpit = "on"
+      trace("the cockpit view on: cockpit mode " .. engine_GetVar("player.isCockpitMode"))
+    end
   elseif o.kind == "destroy" then
     if autoplay.stage ~= "fight" then
       autoplay.stage = "fight"
@@ -103,6 +116,16 @@ local function fly(ms)
         trace("attacking " .. enemy)
       end
     end
+    -- A raider's explosion: the first raider to go down after the fight's picture.
+    if autoplay.battleShot and not autoplay.explosionShot then
+      local down = mission.down or 0
+      if autoplay.downBefore == nil then autoplay.downBefore = down end
+      if down > autoplay.downBefore and autoplay.downAt == nil then autoplay.downAt = autoplay.fightMs end
+      if autoplay.downAt and autoplay.fightMs - autoplay.downAt >= route.explosionPictureMs then
+        autoplay.explosionShot = true
+        picture("a raider's explosion")
+      end
+    end
     if autoplay.fightMs >= route.battlePictureMs and not autoplay.battleShot then
       autoplay.battleShot = true
       -- A closer look for the picture, the sound engine's figures out of it,
@@ -120,6 +143,15 @@ local function fly(ms)
       autoplay.steerMs = 0
       engine_SetVar(path .. ".ai_model", "dummy")
       trace("flying to the outpost to report")
+    end
+    -- The outpost's gate, open (a second after it stood) and near.
+    local gate = mission.gate
+    if gate and gate.state == "open" and gate.ms >= 1000 and not autoplay.gateShot then
+      local r = engine_PhRange(game.hex(ship()), gate.unit)
+      if r < route.gatePicture then
+        autoplay.gateShot = true
+        picture("the outpost's gate open, " .. r .. " from it")
+      end
     end
     -- The AI's last orders (a stop among them) run out first: the course is
     -- given again every second.

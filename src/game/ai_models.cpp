@@ -77,16 +77,6 @@ template <class Visit> void ForEachMountedItem(TBaseGameObject* owner, Visit vis
     });
 }
 
-float SubValueOf(const TBaseGameObject* obj, const char* name) {
-    auto* p = obj->GetObjects() ? dynamic_cast<TGameObjectSubParam*>(obj->GetObjects()->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0.0f;
-}
-
-int32_t IntValueOf(const TBaseGameObject* obj, const char* name) {
-    auto* p = obj->GetObjects() ? dynamic_cast<TGameObjectIntParam*>(obj->GetObjects()->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0;
-}
-
 bool IsLuaName(const std::string& s) {
     if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     for (char c : s)
@@ -151,8 +141,7 @@ void TGameObjectBaseAIModel::Delete() {
 }
 
 void TGameObjectBaseAIModel::ChildLeft(TBaseGameObject* child) {
-    if (child == defCurObj_) defCurObj_ = nullptr;
-    if (child == memory_) memory_ = nullptr;
+    ForgetChild(child, defCurObj_, memory_);
 }
 
 void TGameObjectBaseAIModel::onInitFunc(TEngineObject*, TEngineObject*) {}
@@ -264,8 +253,7 @@ void TGameObjectEmptyShipAIModel::Delete() {
 
 void TGameObjectEmptyShipAIModel::ChildLeft(TBaseGameObject* child) {
     TGameObjectBaseAIModel::ChildLeft(child);
-    if (child == enemies_) enemies_ = nullptr;
-    if (child == patrols_) patrols_ = nullptr;
+    ForgetChild(child, enemies_, patrols_);
 }
 
 TGameObjectFreeLink* TGameObjectEmptyShipAIModel::Link(const char* name) const {
@@ -665,8 +653,8 @@ void TGameObjectShipAIModel::activateBestWeapon(TEngineObject*, TEngineObject*) 
     });
     const bool shielded = AiParamCur(enemy, "shield") > 0.0f;
     ForEachMountedItem(Owner(), [&](TGameItem* item) {
-        if (IntValueOf(item, "bulletType") == 1) {
-            const bool out = d < SubValueOf(item, "minRange") || d > SubValueOf(item, "range");
+        if (IntOf(item, "bulletType") == 1) {
+            const bool out = d < FloatOf(item, "minRange") || d > FloatOf(item, "range");
             item->FireEvent(out ? "onDisable" : "onEnable");
             return;
         }
@@ -691,7 +679,7 @@ void TGameObjectAdvancedAiModel::activateBestWeapon(TEngineObject*, TEngineObjec
     const float d = getRangeToObj(enemy);
     ForEachMountedItem(Owner(), [&](TGameItem* item) {
         if (item->ItemClass() != 1 || item->WeaponType() == 3) return;
-        const bool reaches = d >= SubValueOf(item, "minRange") && d <= SubValueOf(item, "range");
+        const bool reaches = d >= FloatOf(item, "minRange") && d <= FloatOf(item, "range");
         item->FireEvent(reaches ? "onEnable" : "onDisable");
     });
 }

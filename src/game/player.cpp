@@ -57,6 +57,10 @@ TBaseGameObject* PlayerShip() {
     return Player ? Player->GetShip() : nullptr;
 }
 
+TGameStatistics* PlayerStatistics() {
+    return Child<TGameStatistics>(Player, "statistics");
+}
+
 // ---- TPlayerSelfShipControl, TPlayerShipLink -----------------------------------------------
 
 void TPlayerSelfShipControl::setValue(int32_t v) {
@@ -270,10 +274,7 @@ IPlayerShipRegime* MakeRegime(TBaseGameObject* ship, const TGameClass& cls) {
     auto* so = dynamic_cast<TBaseGameSceneObject*>(ship);
     if (!so || !so->Effects()) return nullptr;
     auto* effect = dynamic_cast<TGameObjectEffect*>(NewGameObject(cls, kRegimeEffectName, so->Effects()));
-    if (effect && effect->OnEnable()) {
-        effect->OnEnable()->SetEventData(ship);
-        effect->OnEnable()->Fire();
-    }
+    if (effect) effect->EnableOn(ship);
     return dynamic_cast<IPlayerShipRegime*>(effect);
 }
 

@@ -31,24 +31,6 @@ namespace {
 // A rocket without a model of its own flies as this one.
 constexpr const char* kDefaultMissile = "general_missile";
 
-template <class... Fields> void Drop(TBaseGameObject* child, Fields*&... fields) {
-    ((fields == child ? (fields = nullptr, 0) : 0), ...);
-}
-
-template <class T> T* Child(const TBaseGameObject* owner, const char* name) {
-    return owner && owner->GetObjects() ? dynamic_cast<T*>(owner->GetObjects()->Find(name)) : nullptr;
-}
-
-// The frame time of the tick list that fired a tick event.
-float FrameTime(TEngineObject* data) {
-    auto* list = dynamic_cast<tTickedObjects*>(data);
-    return list ? list->GetFrameTime() : 0.0f;
-}
-
-TGameStatistics* PlayerStatistics() {
-    return Player ? Child<TGameStatistics>(Player, "statistics") : nullptr;
-}
-
 // A hit by the player's ship: counted once, and once more as on a friend
 // (attitude toward the player above 50) or an enemy.
 void CountPlayerHit(const char* kind, TBaseGameObject* hit) {
@@ -64,21 +46,6 @@ std::string NoCollisionInfoText(TEngineObject* unit) {
     return "QueryInterface(IID_IBRUCollisionInfo, fCi): " + UnitInfoText(unit);
 }
 
-// The object effects of a list, taken before any of them moves or goes.
-std::vector<TGameObjectEffect*> EffectsOf(TBaseGameObject* list) {
-    std::vector<TGameObjectEffect*> out;
-    ForEachChildOf(list, [&](TBaseGameObject* c) {
-        if (auto* e = dynamic_cast<TGameObjectEffect*>(c)) out.push_back(e);
-    });
-    return out;
-}
-
-void Enable(TGameObjectEffect* effect, TEngineObject* target) {
-    if (!effect || !effect->OnEnable()) return;
-    effect->OnEnable()->SetEventData(target);
-    effect->OnEnable()->Fire();
-}
-
 float RadiusValue(TBaseGameObject* obj) {
     auto* so = dynamic_cast<TBaseGameSceneObject*>(obj);
     return so && so->Radius() ? so->Radius()->GetValue() : 0.0f;
@@ -87,7 +54,7 @@ float RadiusValue(TBaseGameObject* obj) {
 } // namespace
 
 TBaseGameObject* RocketsList() {
-    return GlobalObjects ? GlobalObjects->FindChild("obj") : nullptr;
+    return GlobalList("obj");
 }
 
 // ---- ProjectileFields ------------------------------------------------------------------------------
@@ -130,8 +97,8 @@ float ProjectileFields::Lifetime() const {
 }
 
 void ProjectileFields::DropField(TBaseGameObject* child) {
-    Drop(child, startFxLink_, mainFxLink_, shieldFxLink_, defectFxLink_, gunId_, curTarget_, helperId_,
-         lifetime_);
+    ForgetChild(child, startFxLink_, mainFxLink_, shieldFxLink_, defectFxLink_, gunId_, curTarget_, helperId_,
+                lifetime_);
 }
 
 void ProjectileFields::ClearFields() {
@@ -156,7 +123,7 @@ void TGameObjectBullet::MakeBulletChildren() {
     helperId_ = NewGameObject<TGameObjectStringParam>("helperId", this);
     lifetime_ = NewGameObject<TGameObjectSubParam>("lifetime", this);
     onTick_ = NewGameObject<TonTick>("onTick", Events());
-    onTick_->SetHandler([this](TEngineObject*, TEngineObject* data) { DelayTick(FrameTime(data)); });
+    onTick_->SetHandler([this](TEngineObject*, TEngineObject* data) { DelayTick(FrameTimeOf(data)); });
     spawnDelay_ = NewGameObject<TGameObjectSubParam>("spawnDelay", this);
     curDelay_ = NewGameObject<TGameObjectSubParam>("curDelay", this);
 }
@@ -183,8 +150,8 @@ void TGameObjectBullet::ReInit(const std::string& name, TBaseGameObject* parent)
 
 void TGameObjectBullet::ChildLeft(TBaseGameObject* child) {
     TBaseGameSceneObject::ChildLeft(child);
-    Drop(child, mainFx_, startFxLink_, mainFxLink_, shieldFxLink_, defectFxLink_, gunId_, curTarget_,
-         helperId_, lifetime_, spawnDelay_, curDelay_);
+    ForgetChild(child, mainFx_, startFxLink_, mainFxLink_, shieldFxLink_, defectFxLink_, gunId_, curTarget_,
+                helperId_, lifetime_, spawnDelay_, curDelay_);
     if (child == Events()) onTick_ = nullptr;
 }
 
@@ -264,9 +231,9 @@ void TGameObjectBullet::onCollisionFunc(TEngineObject* obj, TEngineObject* data)
             showShield = false;
         if (spawner && spawner == PlayerShip()) CountPlayerHit("primary", hit);
         auto* target = dynamic_cast<TBaseGameSceneObject*>(hit);
-        for (TGameObjectEffect* e : EffectsOf(Effects())) {
+        for (TGameObjectEffect* e : ChildrenOf<TGameObjectEffect>(Effects())) {
             if (target && target->Effects()) e->SetParent(target->Effects());
-            Enable(e, hit);
+            e->EnableOn(hit);
         }
     }
     TEngineObject* own = GetHex();
@@ -346,9 +313,9 @@ void TGameObjectRocket::ReInit(const std::string& name, TBaseGameObject* parent)
 
 void TGameObjectRocket::ChildLeft(TBaseGameObject* child) {
     TBaseGameSceneObject::ChildLeft(child);
-    Drop(child, isDestroyed_, mainFx_, endFx_, shieldFx_, startFxLink_, mainFxLink_, endFxLink_,
-         shieldFxLink_, defectFxLink_, gunId_, curTarget_, helperId_, lifetime_, timeleft_,
-         spacemodel2player_, spacemodel_, mesh_);
+    ForgetChild(child, isDestroyed_, mainFx_, endFx_, shieldFx_, startFxLink_, mainFxLink_, endFxLink_,
+                shieldFxLink_, defectFxLink_, gunId_, curTarget_, helperId_, lifetime_, timeleft_,
+                spacemodel2player_, spacemodel_, mesh_);
     if (child == Events()) {
         onDeleted_ = nullptr;
         onTick_ = nullptr;
@@ -376,11 +343,7 @@ void TGameObjectRocket::Delete() {
                 if (e) e->Deactivate();
             if (OnCollision()) OnCollision()->Deactivate();
             // The start effect objects made under it go too: the next use makes its own.
-            std::vector<TBaseGameObject*> started;
-            ForEachChildOf(this, [&](TBaseGameObject* c) {
-                if (dynamic_cast<TGameObjectFx*>(c)) started.push_back(c);
-            });
-            for (TBaseGameObject* c : started) c->Delete();
+            for (TGameObjectFx* c : ChildrenOf<TGameObjectFx>(this)) c->Delete();
             ClearRocketFields();
         }
     }
@@ -470,7 +433,7 @@ void TGameObjectRocket::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
 }
 
 void TGameObjectRocket::onTickFunc(TEngineObject*, TEngineObject* data) {
-    LifeTick(FrameTime(data));
+    LifeTick(FrameTimeOf(data));
 }
 
 void TGameObjectRocket::LifeTick(float dtMs) {
@@ -491,9 +454,7 @@ void TGameObjectRocket::SpawnHitEffects(TEngineObject* hit, TEngineObject* own) 
     }
     TGameMesh* mesh = mesh_ ? mesh_->GetMesh() : nullptr;
     TBaseGameObject* explosions = mesh ? mesh->FindChild("destroyFx") : nullptr;
-    std::vector<TBaseGameObject*> entries;
-    ForEachChildOf(explosions, [&](TBaseGameObject* c) { entries.push_back(c); });
-    for (TBaseGameObject* entry : entries) {
+    for (TBaseGameObject* entry : ChildrenOf(explosions)) {
         auto* link = dynamic_cast<TDestroyFxLink*>(entry);
         if (!link) {
             ErrorReport(Ru("TGameObjectRocket.onCollisionFunc error: в таблице \"destroyFx\" ракеты ") +
@@ -526,8 +487,8 @@ void TGameObjectRocket::onCollisionFunc(TEngineObject* obj, TEngineObject* data)
         MoveUnitTo(GetHex(), point);
     }
     // A rocket strikes through the splash of its hits only: they go off on the rocket itself.
-    for (TGameObjectEffect* e : EffectsOf(Effects()))
-        if (dynamic_cast<TDamageEffect*>(e)) Enable(e, this);
+    for (TGameObjectEffect* e : ChildrenOf<TGameObjectEffect>(Effects()))
+        if (dynamic_cast<TDamageEffect*>(e)) e->EnableOn(this);
     if (OnDestroyed()) OnDestroyed()->Fire();
 }
 
@@ -565,7 +526,7 @@ void TGameObjectContainer::onCreatedFunc(TEngineObject* obj, TEngineObject* data
     if (!CreateRocket()) return;
     if (SOClass()) SOClass()->setValue(kSOClassContainer);
     PhCommand("stop", ",\"\",0");
-    for (TGameObjectEffect* e : EffectsOf(Effects())) Enable(e, this);
+    for (TGameObjectEffect* e : ChildrenOf<TGameObjectEffect>(Effects())) e->EnableOn(this);
 }
 
 // ---- TGameObjectMine ----------------------------------------------------------------------------------
@@ -601,7 +562,7 @@ void TGameObjectMine::ReInit(const std::string& name, TBaseGameObject* parent) {
 
 void TGameObjectMine::ChildLeft(TBaseGameObject* child) {
     TGameObjectRocket::ChildLeft(child);
-    Drop(child, activateRadius_, activateTime_, enemyFound_, timeLeft_, fraction_, standingHelper_);
+    ForgetChild(child, activateRadius_, activateTime_, enemyFound_, timeLeft_, fraction_, standingHelper_);
     if (child == Events()) onReady_ = nullptr;
 }
 
@@ -659,7 +620,7 @@ void TGameObjectMine::onReadyFunc(TEngineObject*, TEngineObject*) {
 }
 
 void TGameObjectMine::onTickFunc(TEngineObject*, TEngineObject* data) {
-    MineTick(FrameTime(data));
+    MineTick(FrameTimeOf(data));
 }
 
 void TGameObjectMine::MineTick(float dtMs) {

@@ -30,14 +30,7 @@ void TGameSlot::Create(const std::string& name, TBaseGameObject* parent) {
 }
 
 void TGameSlot::ChildLeft(TBaseGameObject* child) {
-    if (child == events_) events_ = nullptr;
-    if (child == helper_) helper_ = nullptr;
-    if (child == helperHex_) helperHex_ = nullptr;
-    if (child == class_) class_ = nullptr;
-    if (child == itemType_) itemType_ = nullptr;
-    if (child == weaponType_) weaponType_ = nullptr;
-    if (child == item_) item_ = nullptr;
-    if (child == mesh_) mesh_ = nullptr;
+    ForgetChild(child, events_, helper_, helperHex_, class_, itemType_, weaponType_, item_, mesh_);
 }
 
 void TGameSlot::onCreatedFunc(TEngineObject*, TEngineObject*) {

@@ -69,14 +69,6 @@ private:
     Placed placed_;
 };
 
-// The items mounted in an object's slots, in slot order.
-template <class Visit> void ForEachMountedItem(TBaseGameObject* owner, Visit visit) {
-    ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {
-        if (auto* slot = dynamic_cast<TGameSlot*>(child))
-            if (TGameItem* item = slot->MountedItem()) visit(item);
-    });
-}
-
 bool IsLuaName(const std::string& s) {
     if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     for (char c : s)
@@ -646,13 +638,13 @@ void TGameObjectShipAIModel::activateBestWeapon(TEngineObject*, TEngineObject*) 
     auto isWeapon = [](TGameItem* item) { return item->ItemClass() == 1 && item->WeaponType() != 3; };
     int kinetic = 0;
     int energy = 0;
-    ForEachMountedItem(Owner(), [&](TGameItem* item) {
+    ForEachMountedItem(SlotListOf(Owner()), [&](TGameItem* item) {
         if (!isWeapon(item)) return;
         if (item->Group() == "kinetic") ++kinetic;
         if (item->Group() == "energy") ++energy;
     });
     const bool shielded = AiParamCur(enemy, "shield") > 0.0f;
-    ForEachMountedItem(Owner(), [&](TGameItem* item) {
+    ForEachMountedItem(SlotListOf(Owner()), [&](TGameItem* item) {
         if (IntOf(item, "bulletType") == 1) {
             const bool out = d < FloatOf(item, "minRange") || d > FloatOf(item, "range");
             item->FireEvent(out ? "onDisable" : "onEnable");
@@ -677,7 +669,7 @@ void TGameObjectAdvancedAiModel::activateBestWeapon(TEngineObject*, TEngineObjec
     auto* enemy = dynamic_cast<TBaseGameObject*>(LinkedObject("curEnemy"));
     if (!enemy || !UnitOf(enemy)) return;
     const float d = getRangeToObj(enemy);
-    ForEachMountedItem(Owner(), [&](TGameItem* item) {
+    ForEachMountedItem(SlotListOf(Owner()), [&](TGameItem* item) {
         if (item->ItemClass() != 1 || item->WeaponType() == 3) return;
         const bool reaches = d >= FloatOf(item, "minRange") && d <= FloatOf(item, "range");
         item->FireEvent(reaches ? "onEnable" : "onDisable");

@@ -40,17 +40,6 @@ constexpr int32_t kCockpitItemClass = 99;
 // physics commands know the player's ship by it).
 constexpr const char* kPlayerShipUnitName = "playership1";
 
-// The items mounted in the ship's slots, and in the slots of those items.
-template <class Visit> void ForEachShipItem(TBaseGameObject* owner, Visit visit) {
-    ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {
-        auto* slot = dynamic_cast<TGameSlot*>(child);
-        TGameItem* item = slot ? slot->MountedItem() : nullptr;
-        if (!item) return;
-        visit(item);
-        ForEachShipItem(item, visit);
-    });
-}
-
 } // namespace
 
 TBaseGameObject* PlayerShip() {
@@ -309,7 +298,7 @@ void TPlayer::sendCommand(const std::string& command) {
 // ---- the actions ------------------------------------------------------------------------------
 
 void TPlayer::CockpitOn(bool on) {
-    ForEachShipItem(GetShip(), [on](TGameItem* item) {
+    ForEachItemInSlotTree(GetShip(), [on](TGameItem* item) {
         if (item->ItemClass() == kCockpitItemClass) item->FireEvent(on ? "onStartUse" : "onEndUse");
     });
     if (auto* mode = dynamic_cast<TGameObjectIntParam*>(FindChild("isCockpitMode")))
@@ -320,7 +309,7 @@ void TPlayer::FastSave() {
     TBaseGameObject* ship = GetShip();
     if (!ship) return;
     SetShipRegime(TPlayerShipBaseRegime::StaticClass());
-    ForEachShipItem(ship, [](TGameItem* item) { item->FireEvent("onEndUse"); });
+    ForEachItemInSlotTree(ship, [](TGameItem* item) { item->FireEvent("onEndUse"); });
     ship->UpdateToScript("playership");
 }
 

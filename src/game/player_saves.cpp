@@ -90,16 +90,7 @@ std::vector<TGameItem*> HeldItems(TBaseGameObject* ship, TBaseGameObject* pool) 
     auto take = [&](TGameItem* item) {
         if (item && item->GetParent() == list) items.push_back(item);
     };
-    auto fromSlots = [&](auto& self, TBaseGameObject* owner) -> void {
-        ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {
-            auto* slot = dynamic_cast<TGameSlot*>(child);
-            TGameItem* item = slot ? slot->MountedItem() : nullptr;
-            if (!item) return;
-            take(item);
-            self(self, item);
-        });
-    };
-    fromSlots(fromSlots, ship);
+    ForEachItemInSlotTree(ship, take);
     auto fromLinks = [&](TBaseGameObject* holder) {
         ForEachChildOf(holder, [&](TBaseGameObject* child) {
             if (auto* link = dynamic_cast<TGameItemLink*>(child)) take(link->Item());

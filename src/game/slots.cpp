@@ -112,23 +112,12 @@ void TSlots::Create(const std::string& name, TBaseGameObject* parent) {
 
 namespace {
 
-// Each mounted item of the slot list, in slot order.
-template <class Visit> void ForEachMounted(TSlots* slots, Visit visit) {
-    if (!slots) return;
-    int32_t cursor;
-    TBaseGameObject* child;
-    slots->First(cursor);
-    while (slots->Next(cursor, child))
-        if (auto* slot = dynamic_cast<TGameSlot*>(child))
-            if (TGameItem* item = slot->MountedItem()) visit(item);
-}
-
 constexpr int32_t kWeaponClass = 1;
 
 } // namespace
 
 void TSlots::StartUseByClass(int32_t itemClass, TEngineObject* argument) {
-    ForEachMounted(this, [&](TGameItem* item) {
+    ForEachMountedItem(this, [&](TGameItem* item) {
         if (item->Status() != 1) return;
         if (item->ItemClass() == itemClass) item->FireEvent("onStartUse", argument);
         if (item->Slots()) item->Slots()->StartUseByClass(itemClass, argument);
@@ -136,7 +125,7 @@ void TSlots::StartUseByClass(int32_t itemClass, TEngineObject* argument) {
 }
 
 void TSlots::StartUseByGroup(const std::string& group, TEngineObject* argument) {
-    ForEachMounted(this, [&](TGameItem* item) {
+    ForEachMountedItem(this, [&](TGameItem* item) {
         if (item->Status() != 1) return;
         if (item->ItemClass() == kWeaponClass && item->Group() == group)
             item->FireEvent("onStartUse", argument);
@@ -145,7 +134,7 @@ void TSlots::StartUseByGroup(const std::string& group, TEngineObject* argument) 
 }
 
 void TSlots::EndUseByClass(int32_t itemClass, TEngineObject* argument) {
-    ForEachMounted(this, [&](TGameItem* item) {
+    ForEachMountedItem(this, [&](TGameItem* item) {
         if (item->ItemClass() == itemClass) item->FireEvent("onEndUse", argument);
         if (item->Slots()) item->Slots()->EndUseByClass(itemClass, argument);
     });

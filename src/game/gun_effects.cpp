@@ -5,6 +5,7 @@
 
 #include "core/lua_readers.h"
 #include "game/ai_helpers.h"
+#include "game/bullets.h"
 #include "game/combat_world.h"
 #include "game/damage.h"
 #include "game/game_lua.h"
@@ -17,6 +18,7 @@
 #include "game/player.h"
 #include "game/player_regimes.h"
 #include "game/projectiles.h"
+#include "game/rockets.h"
 #include "game/scene_object.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"

@@ -8,6 +8,7 @@
 #include "game/game_objects.h"
 #include "game/params.h"
 #include "game/projectiles.h"
+#include "game/rockets.h"
 #include "game/scene_object.h"
 #include "render/render_unit.h"
 

@@ -6,6 +6,7 @@
 // nothing (nullptr, 0) and changes nothing.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game/game_object.h"
@@ -46,6 +47,21 @@ float HudParamFraction(TGameObjectParam* p);
 // The value of an object's child by name: an integer, a float, a parameter's
 // current value or a number text; `fallback` when the child is missing.
 float HudValue(TEngineObject* object, const std::string& name, float fallback = 0.0f);
+// The value HudValue reads of a child found already; `fallback` without one.
+float HudChildValue(TBaseGameObject* child, float fallback = 0.0f);
+// A node reached from a root node by a dotted path of child names, as
+// FindVarByPath walks it from the root of the tree, each step kept until the
+// children list it looked in changes: the HUD reads the same values every
+// frame and need not look their names up each time.
+class THudPathRef {
+public:
+    explicit THudPathRef(std::string_view path);
+    TBaseGameObject* Find(TBaseGameObject* root);
+
+private:
+    std::vector<std::string> names_;
+    std::vector<TChildRef<TBaseGameObject>> steps_;
+};
 // The text of an object's child by name ("" when missing).
 std::string HudText(TEngineObject* object, const std::string& name);
 // Fires the event of that name of an object (in its "events" list or

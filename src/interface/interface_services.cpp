@@ -227,7 +227,9 @@ public:
         if (Desktop) UpdateTree(Desktop, false);
     }
     void Render() override {
-        if (!Desktop) return;
+        // Without a device (a headless run) nothing would be seen: the tree is
+        // not walked, its texts not laid out and its 3D views not rendered.
+        if (!Desktop || !Device) return;
         if (drawer_) drawer_->BeginFrame();
         // The desktop draws its text layer itself, before the cursor, the
         // post effects and the present.

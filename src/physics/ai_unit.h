@@ -31,7 +31,7 @@ struct TPhysicMinMaxSet {
         RollFading,
         RollAngle,
         RotateVelocity,
-        RotateMass,
+        RotationInertiaTime, // "rotateMass" in the content
         MaxVelocity,
         AccelerateTime
     };

@@ -141,7 +141,7 @@ Vec3 TRotateByJetComponent::RotateVector(const Vec3& p) const {
 TPlayerRotateComponent::TPlayerRotateComponent(IRollComponent* rollComponent, TShipPhysicParams* phParams,
                                                MatrixClass* orientation)
     : rollComponent_(rollComponent), jet_(rollComponent, phParams ? phParams->maxRotateVelocity : 0.0f,
-                                          phParams ? phParams->reserved16 : 0.0f),
+                                          phParams ? phParams->rotationInertiaTime : 0.0f),
       phParams_(phParams), orientation_(orientation) {
     ReadAxes();
 }
@@ -157,7 +157,7 @@ void TPlayerRotateComponent::WriteAxes() {
 void TPlayerRotateComponent::ApplyParams() {
     if (!phParams_) return;
     jet_.SetMaxValue(phParams_->maxRotateVelocity);
-    jet_.SetInertia(phParams_->reserved16);
+    jet_.SetInertia(phParams_->rotationInertiaTime);
 }
 
 void TPlayerRotateComponent::Update(float dt) {
@@ -183,7 +183,7 @@ TPlayerPhysicComponent::TPlayerPhysicComponent(IRollComponent* rollComponent, Ve
       rotateComponent_(std::make_unique<TPlayerRotateComponent>(rollComponent, phParams, orientation)),
       velocityJet_(std::make_unique<TRotateByJetComponent>(rollComponent,
                                                            phParams ? phParams->maxRotateVelocity : 0.0f,
-                                                           phParams ? phParams->reserved16 : 0.0f)),
+                                                           phParams ? phParams->rotationInertiaTime : 0.0f)),
       headingInertia_(std::make_unique<TInertVector>(0.0f, 80.0f, 20.0f, 90.0f, 180.0f)),
       rotate180_(std::make_unique<TPlayerRotate180Control>(this, [this] { OnTurnFinished(); })),
       rollComponent_(rollComponent) {}
@@ -218,7 +218,7 @@ void TPlayerPhysicComponent::UpdateRotateParams() {
     rotateComponent_->ApplyParams();
     if (!phParams_) return;
     velocityJet_->SetMaxValue(phParams_->maxRotateVelocity);
-    velocityJet_->SetInertia(phParams_->reserved16);
+    velocityJet_->SetInertia(phParams_->rotationInertiaTime);
 }
 
 void TPlayerPhysicComponent::Tick(float dt) {

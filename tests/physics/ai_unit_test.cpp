@@ -30,7 +30,7 @@ TEST(BaseAIUnit, BindsToItsOwnerAndCopiesTheRecord) {
     AIShip s(SC_SMALL);
     EXPECT_EQ(OwnerOfUnit(s.unit), static_cast<IOwnerPhObj*>(s.ai));
     EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->reserved1, 3.0f);
-    EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->reserved16, 0.25f);
+    EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->rotationInertiaTime, 0.25f);
     EXPECT_FLOAT_EQ(s.ai->GetMaxVelocity(), 100.0f);
 }
 
@@ -135,7 +135,7 @@ TEST(BaseAIUnit, PhysicsPercentagesAreClampedAndReachThePlayersJets) {
         s.ai->ApplyPhParamsPercent(set, c.p);
         EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->rollForceMultiply, c.expected) << c.p;
         EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->maxRotateVelocity, DegToRad(30.0f + c.expected)) << c.p;
-        EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->reserved16, 40.0f + c.expected) << c.p;
+        EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->rotationInertiaTime, 40.0f + c.expected) << c.p;
         EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->maxRollAngle, DegToRad(20.0f + c.expected)) << c.p;
     }
     s.ai->ApplyPhParamsPercent2(set, 50, 150);

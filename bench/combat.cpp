@@ -8,9 +8,11 @@
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "game/ai_helpers.h"
+#include "game/bullets.h"
 #include "game/combat_world.h"
 #include "game/game_objects.h"
 #include "game/projectiles.h"
+#include "game/rockets.h"
 #include "platform/files.h"
 #include "world/fx_bullet.h"
 

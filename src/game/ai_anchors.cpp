@@ -39,8 +39,7 @@ void TGameObjectMemoryNode::Create(const std::string& name, TBaseGameObject* par
 }
 
 void TGameObjectMemoryNode::ChildLeft(TBaseGameObject* child) {
-    if (child == obj_) obj_ = nullptr;
-    if (child == range_) range_ = nullptr;
+    ForgetChild(child, obj_, range_);
 }
 
 TEngineObject* TGameObjectMemoryNode::Object() const {
@@ -98,8 +97,7 @@ void TGameAiAnchorList::Create(const std::string& name, TBaseGameObject* parent)
 }
 
 void TGameAiAnchorList::ChildLeft(TBaseGameObject* child) {
-    if (child == mainAnchor_) mainAnchor_ = nullptr;
-    if (child == maxRange_) maxRange_ = nullptr;
+    ForgetChild(child, mainAnchor_, maxRange_);
 }
 
 int TGameAiAnchorList::Execute(lua_State* L) {

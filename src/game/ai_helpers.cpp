@@ -22,10 +22,6 @@ BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship) {
     return link ? dynamic_cast<BaseAIUnitClass*>(link->GetValue()) : nullptr;
 }
 
-TBaseGameObject* GlobalList(const char* name) {
-    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
-}
-
 TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit) {
     TBaseGameObject* found = nullptr;
     if (unit)

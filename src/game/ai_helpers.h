@@ -23,8 +23,6 @@ BaseAIUnitClass* ShipAIUnit(TBaseGameObject* ship);
 // The game object of the global list "obj" whose render unit that is, nullptr
 // when none is.
 TBaseGameObject* ObjectOfUnit(const TBaseRenderUnit* unit);
-// A global list under the root ("obj", "fractions" ...), nullptr when missing.
-TBaseGameObject* GlobalList(const char* name);
 // "SOClass" of a scene object, 0 for anything else.
 int32_t SOClassOf(const TEngineObject* obj);
 // Centre to centre, whole units (BRUDistance).
@@ -53,17 +51,6 @@ float AiParamCur(const TBaseGameObject* obj, const char* name);
 // The whole number written in a name from its seventh character on (the
 // number of "patrol12"); false when that tail is no number.
 bool PatrolNumber(const std::string& name, int32_t& out);
-
-// Walks the non-empty children of a node in list order; the callback may
-// delete the child it is given.
-template <class Visit> void ForEachChildOf(TBaseGameObject* node, Visit visit) {
-    if (!node) return;
-    int32_t cursor = 0;
-    TBaseGameObject* child = nullptr;
-    node->First(cursor);
-    while (node->Next(cursor, child))
-        if (child) visit(child);
-}
 
 // A node of that class from the class's pool (made fresh when there are no
 // pools), revived under the parent with the name.

@@ -69,24 +69,6 @@ private:
     Placed placed_;
 };
 
-// The items mounted in an object's slots, in slot order.
-template <class Visit> void ForEachMountedItem(TBaseGameObject* owner, Visit visit) {
-    ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {
-        if (auto* slot = dynamic_cast<TGameSlot*>(child))
-            if (TGameItem* item = slot->MountedItem()) visit(item);
-    });
-}
-
-float SubValueOf(const TBaseGameObject* obj, const char* name) {
-    auto* p = obj->GetObjects() ? dynamic_cast<TGameObjectSubParam*>(obj->GetObjects()->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0.0f;
-}
-
-int32_t IntValueOf(const TBaseGameObject* obj, const char* name) {
-    auto* p = obj->GetObjects() ? dynamic_cast<TGameObjectIntParam*>(obj->GetObjects()->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0;
-}
-
 bool IsLuaName(const std::string& s) {
     if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     for (char c : s)
@@ -151,8 +133,7 @@ void TGameObjectBaseAIModel::Delete() {
 }
 
 void TGameObjectBaseAIModel::ChildLeft(TBaseGameObject* child) {
-    if (child == defCurObj_) defCurObj_ = nullptr;
-    if (child == memory_) memory_ = nullptr;
+    ForgetChild(child, defCurObj_, memory_);
 }
 
 void TGameObjectBaseAIModel::onInitFunc(TEngineObject*, TEngineObject*) {}
@@ -264,8 +245,7 @@ void TGameObjectEmptyShipAIModel::Delete() {
 
 void TGameObjectEmptyShipAIModel::ChildLeft(TBaseGameObject* child) {
     TGameObjectBaseAIModel::ChildLeft(child);
-    if (child == enemies_) enemies_ = nullptr;
-    if (child == patrols_) patrols_ = nullptr;
+    ForgetChild(child, enemies_, patrols_);
 }
 
 TGameObjectFreeLink* TGameObjectEmptyShipAIModel::Link(const char* name) const {
@@ -658,15 +638,15 @@ void TGameObjectShipAIModel::activateBestWeapon(TEngineObject*, TEngineObject*) 
     auto isWeapon = [](TGameItem* item) { return item->ItemClass() == 1 && item->WeaponType() != 3; };
     int kinetic = 0;
     int energy = 0;
-    ForEachMountedItem(Owner(), [&](TGameItem* item) {
+    ForEachMountedItem(SlotListOf(Owner()), [&](TGameItem* item) {
         if (!isWeapon(item)) return;
         if (item->Group() == "kinetic") ++kinetic;
         if (item->Group() == "energy") ++energy;
     });
     const bool shielded = AiParamCur(enemy, "shield") > 0.0f;
-    ForEachMountedItem(Owner(), [&](TGameItem* item) {
-        if (IntValueOf(item, "bulletType") == 1) {
-            const bool out = d < SubValueOf(item, "minRange") || d > SubValueOf(item, "range");
+    ForEachMountedItem(SlotListOf(Owner()), [&](TGameItem* item) {
+        if (IntOf(item, "bulletType") == 1) {
+            const bool out = d < FloatOf(item, "minRange") || d > FloatOf(item, "range");
             item->FireEvent(out ? "onDisable" : "onEnable");
             return;
         }
@@ -689,9 +669,9 @@ void TGameObjectAdvancedAiModel::activateBestWeapon(TEngineObject*, TEngineObjec
     auto* enemy = dynamic_cast<TBaseGameObject*>(LinkedObject("curEnemy"));
     if (!enemy || !UnitOf(enemy)) return;
     const float d = getRangeToObj(enemy);
-    ForEachMountedItem(Owner(), [&](TGameItem* item) {
+    ForEachMountedItem(SlotListOf(Owner()), [&](TGameItem* item) {
         if (item->ItemClass() != 1 || item->WeaponType() == 3) return;
-        const bool reaches = d >= SubValueOf(item, "minRange") && d <= SubValueOf(item, "range");
+        const bool reaches = d >= FloatOf(item, "minRange") && d <= FloatOf(item, "range");
         item->FireEvent(reaches ? "onEnable" : "onDisable");
     });
 }

@@ -18,11 +18,6 @@ namespace vesk {
 
 namespace {
 
-TGameObjectSubParam* SubChild(const TBaseGameObject* owner, const char* name) {
-    return owner->GetObjects() ? dynamic_cast<TGameObjectSubParam*>(owner->GetObjects()->Find(name))
-                               : nullptr;
-}
-
 // Makes a step of the class under the queue from its pool; nullptr when that
 // class is no step.
 TTaskwait* NewStep(const TGameClass& cls, const std::string& name, TBaseGameObject* queue) {
@@ -79,7 +74,7 @@ void TTaskwait::CopyStructure(TBaseGameObject*& dest) {
     TGameObjTask::CopyStructure(dest);
     // The copy counts its own time from the start.
     if (auto* d = dynamic_cast<TTaskwait*>(dest); d && d != this)
-        if (TGameObjectSubParam* left = SubChild(d, "timeLeft")) left->setValue(0.0f);
+        if (TGameObjectSubParam* left = Child<TGameObjectSubParam>(d, "timeLeft")) left->setValue(0.0f);
 }
 
 void TTaskwait::Start() {
@@ -94,7 +89,7 @@ void TTaskwait::Start() {
 
 void TTaskwait::onTickFunc(TEngineObject*, TEngineObject* data) {
     auto* list = dynamic_cast<tTickedObjects*>(data);
-    TGameObjectSubParam* left = SubChild(this, "timeLeft");
+    TGameObjectSubParam* left = Child<TGameObjectSubParam>(this, "timeLeft");
     if (!left) return;
     const uint64_t walk = list ? list->CurrentWalk() : 0;
     const bool startedInThisWalk = walk != 0 && walk == startedInWalk_;
@@ -117,16 +112,16 @@ TonTick* TTaskwait::OnTick() const {
 }
 
 float TTaskwait::Time() const {
-    TGameObjectSubParam* t = SubChild(this, "time");
+    TGameObjectSubParam* t = Child<TGameObjectSubParam>(this, "time");
     return t ? t->GetValue() : 0.0f;
 }
 
 void TTaskwait::SetTime(float seconds) {
-    if (TGameObjectSubParam* t = SubChild(this, "time")) t->setValue(seconds);
+    if (TGameObjectSubParam* t = Child<TGameObjectSubParam>(this, "time")) t->setValue(seconds);
 }
 
 float TTaskwait::TimeLeft() const {
-    TGameObjectSubParam* t = SubChild(this, "timeLeft");
+    TGameObjectSubParam* t = Child<TGameObjectSubParam>(this, "timeLeft");
     return t ? t->GetValue() : 0.0f;
 }
 
@@ -144,8 +139,7 @@ TEngineObject* TTaskwait::FreeLinkValue(const char* name) const {
 }
 
 std::string TTaskwait::TextValue(const char* name) const {
-    auto* p = objects_ ? dynamic_cast<TGameObjectStringParam*>(objects_->Find(name)) : nullptr;
-    return p ? p->GetValue() : std::string();
+    return TextOf(this, name);
 }
 
 void TTaskwait::LogMissing(const std::string& what) {
@@ -189,7 +183,7 @@ void TTaskstepToPoint::MakeStepChildren() {
 
 void TTaskstepToPoint::Action() {
     auto value = [this](const char* axis) {
-        TGameObjectSubParam* p = SubChild(this, axis);
+        TGameObjectSubParam* p = Child<TGameObjectSubParam>(this, axis);
         return p ? p->GetValue() : 0.0f;
     };
     const Vec3 point{value("x"), value("y"), value("z")};

@@ -16,53 +16,20 @@ namespace vesk {
 
 namespace {
 
-template <class P> P* ParamOf(const TBaseGameObject* owner, std::string_view name) {
-    return owner ? dynamic_cast<P*>(const_cast<TBaseGameObject*>(owner)->FindChild(name)) : nullptr;
-}
-
-std::string TextOf(const TBaseGameObject* owner, std::string_view name) {
-    auto* p = ParamOf<TGameObjectStringParam>(owner, name);
-    return p ? p->GetValue() : std::string();
-}
-
-void SetText(TBaseGameObject* owner, std::string_view name, const std::string& value) {
-    if (auto* p = ParamOf<TGameObjectStringParam>(owner, name)) p->setValue(value);
-}
-
-int32_t IntOf(const TBaseGameObject* owner, std::string_view name) {
-    auto* p = ParamOf<TGameObjectIntParam>(owner, name);
-    return p ? p->GetValue() : 0;
-}
-
-void SetInt(TBaseGameObject* owner, std::string_view name, int32_t value) {
-    if (auto* p = ParamOf<TGameObjectIntParam>(owner, name)) p->setValue(value);
-}
-
-float FloatOf(const TBaseGameObject* owner, std::string_view name) {
-    auto* p = ParamOf<TGameObjectSubParam>(owner, name);
-    return p ? p->GetValue() : 0.0f;
-}
-
 Vec3 VectorOf(const TBaseGameObject* owner, std::string_view name) {
     Vec3 v{};
-    if (auto* p = ParamOf<TGameObjectVectorParam>(owner, name)) p->GetVector(v.x, v.y, v.z);
+    if (auto* p = Child<TGameObjectVectorParam>(owner, name)) p->GetVector(v.x, v.y, v.z);
     return v;
 }
 
 void SetVector(TBaseGameObject* owner, std::string_view name, const Vec3& v) {
-    if (auto* p = ParamOf<TGameObjectVectorParam>(owner, name)) p->SetVector(v.x, v.y, v.z);
+    if (auto* p = Child<TGameObjectVectorParam>(owner, name)) p->SetVector(v.x, v.y, v.z);
 }
 
-// The children of a node of one class, in list order.
-template <class T> std::vector<T*> ChildrenOf(const TBaseGameObject* node) {
-    std::vector<T*> out;
-    if (!node) return out;
-    auto* n = const_cast<TBaseGameObject*>(node);
-    int32_t cursor = 0;
-    TBaseGameObject* child = nullptr;
-    n->First(cursor);
-    while (n->Next(cursor, child))
-        if (auto* c = dynamic_cast<T*>(child); c && !c->IsDeleted()) out.push_back(c);
+// The children of a node of one class that are not deleted, in list order.
+template <class T> std::vector<T*> LiveChildrenOf(const TBaseGameObject* node) {
+    std::vector<T*> out = ChildrenOf<T>(node);
+    std::erase_if(out, [](const T* c) { return c->IsDeleted(); });
     return out;
 }
 
@@ -114,10 +81,7 @@ TBaseRenderUnit* RenderUnitAtPath(const std::string& path) {
 // ---- cut-scene descriptions ---------------------------------------------------------------------
 
 std::string GameObjectCutScene::Text(const std::string& key) {
-    TBaseGameObject* child = node_ ? node_->FindChild(key) : nullptr;
-    std::string text;
-    if (child) child->stringValue(text);
-    return text;
+    return ValueTextOf(node_, key);
 }
 
 float GameObjectCutScene::Number(const std::string& key) {
@@ -132,7 +96,7 @@ Vec3 GameObjectCutScene::Vector(const std::string& key) {
 std::vector<std::string> GameObjectCutScene::ListTexts(const std::string& key) {
     std::vector<std::string> out;
     TBaseGameObject* list = node_ ? node_->FindChild(key) : nullptr;
-    for (TBaseGameObject* child : ChildrenOf<TBaseGameObject>(list)) {
+    for (TBaseGameObject* child : LiveChildrenOf<TBaseGameObject>(list)) {
         std::string text;
         child->stringValue(text);
         out.push_back(text);
@@ -166,11 +130,11 @@ int32_t TCameraTaskPoint::Num() const {
 }
 
 void TCameraTaskPoint::SetNum(int32_t num) {
-    SetInt(this, "num", num);
+    SetIntOf(this, "num", num);
 }
 
 TGameEvent* TCameraTaskPoint::Callback() const {
-    return ParamOf<TGameEvent>(this, "callback");
+    return Child<TGameEvent>(this, "callback");
 }
 
 CameraKeyPoint TCameraTaskPoint::KeyPoint() const {
@@ -191,7 +155,7 @@ void TCameraTaskPoint::FillFromCamera(TGameCamera& camera) {
     SetVector(this, "position", camera.GetPosition());
     SetVector(this, "direction", camera.GetDirection());
     SetVector(this, "upvector", camera.GetUpVector());
-    if (auto* t = ParamOf<TGameObjectSubParam>(this, "moveTime")) t->setValue(1.0f);
+    if (auto* t = Child<TGameObjectSubParam>(this, "moveTime")) t->setValue(1.0f);
 }
 
 void TCameraTaskPoint::ApplyToCamera(TGameCamera& camera) const {
@@ -208,7 +172,7 @@ void TCameraTaskPoint::OnCallback() {
     TCameraTaskPoint* next = GetName() == track->EndPoint() ? nullptr : track->PointAfter(Num());
     if (next) {
         track->ConvertPoint(next);
-    } else if (TGameEvent* done = ParamOf<TGameEvent>(track, "callback")) {
+    } else if (TGameEvent* done = Child<TGameEvent>(track, "callback")) {
         done->Fire();
     }
 }
@@ -245,11 +209,11 @@ int32_t TCameraTrack::Num() const {
 }
 
 void TCameraTrack::SetNum(int32_t num) {
-    SetInt(this, "num", num);
+    SetIntOf(this, "num", num);
 }
 
 std::vector<TCameraTaskPoint*> TCameraTrack::PointList() const {
-    return ChildrenOf<TCameraTaskPoint>(Points());
+    return LiveChildrenOf<TCameraTaskPoint>(Points());
 }
 
 TCameraTaskPoint* TCameraTrack::PointNamed(const std::string& name) const {
@@ -264,7 +228,7 @@ std::string TCameraTrack::CurPoint() const {
 }
 
 void TCameraTrack::SetCurPoint(const std::string& name) {
-    SetText(this, "curPoint", name);
+    SetTextOf(this, "curPoint", name);
 }
 
 TCameraTaskPoint* TCameraTrack::CurrentPoint() const {
@@ -293,10 +257,10 @@ TCameraTaskPoint* TCameraTrack::NewPoint(TGameCamera& camera) {
     TCameraTaskPoint* current = CurrentPoint();
     auto* point = NewGameObject<TCameraTaskPoint>("point_", points);
     point->AppendIdToName();
-    SetText(point, "name", point->GetName());
+    SetTextOf(point, "name", point->GetName());
     const int32_t counter = IntOf(this, "pointCounter");
     point->SetNum(counter);
-    SetInt(this, "pointCounter", counter + 10);
+    SetIntOf(this, "pointCounter", counter + 10);
     if (current) {
         // The new point goes right after the current one; the rest move up.
         const int32_t num = current->Num() + 10;
@@ -321,7 +285,7 @@ bool TCameraTrack::Play() {
         ErrorReport("TCameraTrack.play error", "mhl");
         return false;
     }
-    SetText(this, "endPoint", last->GetName());
+    SetTextOf(this, "endPoint", last->GetName());
     ConvertPoint(first);
     return true;
 }
@@ -374,7 +338,7 @@ void TCameraPlayer::Delete() {
 }
 
 TGameEvent* TCameraPlayer::EventNamed(const char* name) const {
-    return ParamOf<TGameEvent>(this, name);
+    return Child<TGameEvent>(this, name);
 }
 
 TBaseGameObject* TCameraPlayer::Tracks() const {
@@ -382,7 +346,7 @@ TBaseGameObject* TCameraPlayer::Tracks() const {
 }
 
 std::vector<TCameraTrack*> TCameraPlayer::TrackList() const {
-    return ChildrenOf<TCameraTrack>(Tracks());
+    return LiveChildrenOf<TCameraTrack>(Tracks());
 }
 
 std::string TCameraPlayer::CurTrack() const {
@@ -410,7 +374,7 @@ TCameraTrack* TCameraPlayer::NewTrack(const std::string& name) {
     auto* track = NewGameObject<TCameraTrack>(name, tracks);
     const int32_t counter = IntOf(this, "trackCounter");
     track->SetNum(counter);
-    SetInt(this, "trackCounter", counter + 10);
+    SetIntOf(this, "trackCounter", counter + 10);
     return track;
 }
 
@@ -430,8 +394,8 @@ void TCameraPlayer::StopTrack() {
 void TCameraPlayer::Reset() {
     StopTrack();
     if (TBaseGameObject* tracks = Tracks()) tracks->DeleteChildren();
-    SetInt(this, "loop", 0);
-    SetText(this, "curTrack", "");
+    SetIntOf(this, "loop", 0);
+    SetTextOf(this, "curTrack", "");
 }
 
 void TCameraPlayer::PlayTracks() {
@@ -448,7 +412,7 @@ void TCameraPlayer::PlayTracks() {
         ErrorReport("TCameraPlayer.playTracks", "mhl");
         return;
     }
-    SetText(this, "endTrack", last->GetName());
+    SetTextOf(this, "endTrack", last->GetName());
     first->Play();
     StartFlight();
 }
@@ -491,7 +455,7 @@ int TCameraPlayer::Execute(lua_State* L) {
     } else if (action == "nextPoint" || action == "prevPoint") {
         auto* track = dynamic_cast<TCameraTrack*>(Tracks() ? Tracks()->Get(param) : nullptr);
         if (!track) return 0;
-        if (action == "nextPoint") SetText(this, "curTrack", param);
+        if (action == "nextPoint") SetTextOf(this, "curTrack", param);
         TCameraTaskPoint* current = track->CurrentPoint();
         TCameraTaskPoint* point = action == "nextPoint"
                                       ? (current ? track->PointAfter(current->Num())

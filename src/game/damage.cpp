@@ -52,12 +52,6 @@ float DefenceFactor(const TBaseGameObject* obj) {
     return p ? Cur(p) : 0.0f;
 }
 
-// The frame time of the ticked list that fired a tick event.
-float FrameTime(TEngineObject* data) {
-    auto* list = dynamic_cast<tTickedObjects*>(data);
-    return list ? list->GetFrameTime() : 0.0f;
-}
-
 // The object that owns the list an effect sits in.
 TBaseGameObject* OwnerOfList(const TBaseGameObject* effect) {
     return effect->GetParent() ? effect->GetParent()->GetParent() : nullptr;
@@ -69,10 +63,6 @@ void FireObjectEvent(TBaseGameObject* obj, const char* name, TEngineObject* data
     if (!e) return;
     e->SetEventData(data);
     e->Fire();
-}
-
-TGameObjectSubParam* SubChild(TBaseGameObject* owner, const char* name) {
-    return dynamic_cast<TGameObjectSubParam*>(owner->GetObjects()->Find(name));
 }
 
 const TGameClass* const* DamageClasses() {
@@ -131,9 +121,8 @@ void TDamageEffect::Delete() {
 
 void TDamageEffect::ChildLeft(TBaseGameObject* child) {
     TGameObjectEffect::ChildLeft(child);
-    if (child == damagingObject_) damagingObject_ = nullptr;
-    for (TGameObjectSubParam*& a : amounts_)
-        if (a == child) a = nullptr;
+    ForgetChild(child, damagingObject_);
+    for (TGameObjectSubParam*& a : amounts_) ForgetChild(child, a);
 }
 
 void TDamageEffect::CopyStructure(TBaseGameObject*& dest) {
@@ -212,7 +201,7 @@ void TDamageEffect::onTickFunc(TEngineObject*, TEngineObject*) {
             float d = static_cast<float>(BRUSurfaceDistance(targetUnit, unit));
             if (d > splash) continue;
             if (d < 0.0f) d = 0.0f;
-            TGameObjectSubParam* indestructable = SubChild(o, "indestructable");
+            TGameObjectSubParam* indestructable = Child<TGameObjectSubParam>(o, "indestructable");
             if (indestructable && indestructable->GetValue() != 0.0f) continue;
             const float k = (1.0f - d * d / (splash * splash)) * 0.01f * DefenceFactor(o);
             SetAmount(DamageAmount::damage, damage * k);
@@ -299,10 +288,7 @@ void TTimingDamage::Create(const std::string& name, TBaseGameObject* parent) {
 
 void TTimingDamage::ChildLeft(TBaseGameObject* child) {
     TGameObjectEffect::ChildLeft(child);
-    if (child == dmgType_) dmgType_ = nullptr;
-    if (child == dmgPerSecond_) dmgPerSecond_ = nullptr;
-    if (child == time_) time_ = nullptr;
-    if (child == timeLeft_) timeLeft_ = nullptr;
+    ForgetChild(child, dmgType_, dmgPerSecond_, time_, timeLeft_);
 }
 
 void TTimingDamage::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
@@ -316,7 +302,7 @@ void TTimingDamage::onDisableFunc(TEngineObject* obj, TEngineObject* data) {
 }
 
 void TTimingDamage::onTickFunc(TEngineObject*, TEngineObject* data) {
-    Step(FrameTime(data));
+    Step(FrameTimeOf(data));
 }
 
 void TTimingDamage::Step(float dtMs) {
@@ -326,10 +312,7 @@ void TTimingDamage::Step(float dtMs) {
     if (auto* hit = dynamic_cast<TDamageEffect*>(NewGameObject(kind, name_ + "_dmg", parent_))) {
         hit->AppendIdToName();
         hit->SetAmount(DamageAmount::damage, 0.001f * dtMs * dmgPerSecond_->GetValue());
-        if (hit->OnEnable()) {
-            hit->OnEnable()->SetEventData(OwnerOfList(this));
-            hit->OnEnable()->Fire();
-        }
+        hit->EnableOn(OwnerOfList(this));
     }
     if (done) Delete();
 }
@@ -345,9 +328,7 @@ void TTimingGravDamage::Create(const std::string& name, TBaseGameObject* parent)
 
 void TTimingGravDamage::ChildLeft(TBaseGameObject* child) {
     TGameObjectEffect::ChildLeft(child);
-    if (child == speedDmg_) speedDmg_ = nullptr;
-    if (child == time_) time_ = nullptr;
-    if (child == timeLeft_) timeLeft_ = nullptr;
+    ForgetChild(child, speedDmg_, time_, timeLeft_);
 }
 
 void TTimingGravDamage::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
@@ -384,7 +365,7 @@ void TTimingGravDamage::onDisableFunc(TEngineObject* obj, TEngineObject* data) {
 }
 
 void TTimingGravDamage::onTickFunc(TEngineObject*, TEngineObject* data) {
-    Step(FrameTime(data));
+    Step(FrameTimeOf(data));
 }
 
 void TTimingGravDamage::Step(float dtMs) {

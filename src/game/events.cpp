@@ -50,6 +50,16 @@ tTickedObjects* TGameEvent::GetTickList() const {
     return tickListId_ ? FindEngineObjectAs<tTickedObjects>(tickListId_) : nullptr;
 }
 
+float TGameEvent::TickListFrameTime() const {
+    const tTickedObjects* list = GetTickList();
+    return list ? list->GetFrameTime() : 0.0f;
+}
+
+float FrameTimeOf(TEngineObject* tickData) {
+    const auto* list = CachedDynamicCast<tTickedObjects>(tickData);
+    return list ? list->GetFrameTime() : 0.0f;
+}
+
 void TGameEvent::Create(const std::string& name, TBaseGameObject* parent) {
     TBaseGameObjectList::Create(name, parent);
     eventObj_ = NewGameObject<TGameObjectFreeLink>("eventObj", this);
@@ -83,10 +93,7 @@ bool TGameEvent::OwnerAlive() const {
 }
 
 void TGameEvent::ChildLeft(TBaseGameObject* child) {
-    if (child == event_) event_ = nullptr;
-    if (child == eventObj_) eventObj_ = nullptr;
-    if (child == eventData_) eventData_ = nullptr;
-    if (child == active_) active_ = nullptr;
+    ForgetChild(child, event_, eventObj_, eventData_, active_);
 }
 
 bool TGameEvent::IsActive() const {
@@ -235,8 +242,7 @@ void TGameObjectParamTick::Fire() {
     if (deleted_) return;
     fired_ = true;
     TEngineObject* data = eventData_ ? eventData_->GetValue() : nullptr;
-    const auto* list = CachedDynamicCast<tTickedObjects>(data);
-    Step(data, list ? list->GetFrameTime() : 0.0f);
+    Step(data, FrameTimeOf(data));
 }
 
 void TGameObjectParamTick::TickFrom(tTickedObjects* list) {
@@ -307,7 +313,7 @@ void TGameLinker::Create(const std::string& name, TBaseGameObject* parent) {
 }
 
 void TGameLinker::ChildLeft(TBaseGameObject* child) {
-    if (child == onLink_) onLink_ = nullptr;
+    ForgetChild(child, onLink_);
 }
 
 void TGameLinker::Start(TBaseGameObject* table, TGameObjectLinkParam* link, const std::string& key) {

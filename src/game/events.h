@@ -24,6 +24,11 @@ extern std::string ErrorReportFolder;
 // Called with the values of "eventObj" and "eventData".
 using TGameEventHandler = std::function<void(TEngineObject* obj, TEngineObject* data)>;
 
+// The frame time, in milliseconds, that a tick hands an event's handler: that
+// of the tick list given as its data; 0 when the data is no tick list (a
+// script fired the event).
+float FrameTimeOf(TEngineObject* tickData);
+
 class TGameEvent : public TBaseGameObjectList {
     VESK_GAME_CLASS(TGameEvent)
 public:
@@ -52,6 +57,9 @@ public:
     bool IsActivatable() const { return activatable_; }
     int32_t GetTickIndex() const { return tickIndex_; }
     tTickedObjects* GetTickList() const;
+    // The frame time of the tick list the event sits on, in milliseconds; 0
+    // when it sits on none.
+    float TickListFrameTime() const;
 
     TGameObjectStringParam* EventCode() const { return event_; }
     TGameObjectFreeLink* EventObjLink() const { return eventObj_; }

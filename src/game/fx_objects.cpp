@@ -28,16 +28,6 @@ std::string NoSuchEffect(const std::string& fx) {
     return Ru(" визуального эффекта \"") + fx + "\"";
 }
 
-// The frame time of the tick list an event sits on.
-float FrameTimeOf(TGameEvent* e) {
-    tTickedObjects* list = e ? e->GetTickList() : nullptr;
-    return list ? list->GetFrameTime() : 0.0f;
-}
-
-template <class T> void Forget(TBaseGameObject* child, T*& field) {
-    if (child == field) field = nullptr;
-}
-
 // A link to the game object an effect is shown on, named in the global object list "obj".
 TGameObjectLinkParam* NewObjectLink(TBaseGameObject* parent) {
     return NewGameObject<TGameObjectLink>("objId", parent);
@@ -72,12 +62,7 @@ void TGameObjectFxLink::Create(const std::string& name, TBaseGameObject* parent)
 }
 
 void TGameObjectFxLink::ChildLeft(TBaseGameObject* child) {
-    Forget(child, fx_);
-    Forget(child, objId_);
-    Forget(child, helperId_);
-    Forget(child, fxLink_);
-    Forget(child, onCreated_);
-    Forget(child, fxPointer_);
+    ForgetChild(child, fx_, objId_, helperId_, fxLink_, onCreated_, fxPointer_);
 }
 
 void TGameObjectFxLink::onCreatedFunc(TEngineObject*, TEngineObject*) {
@@ -141,8 +126,7 @@ std::string TGameObjectDamageFxLink::WatchedParam() const {
 
 void TGameObjectDamageFxLink::ChildLeft(TBaseGameObject* child) {
     TGameObjectFxLink::ChildLeft(child);
-    Forget(child, procent_);
-    Forget(child, param_);
+    ForgetChild(child, procent_, param_);
 }
 
 // ---- effect objects --------------------------------------------------------------------------
@@ -176,11 +160,7 @@ void TGameObjectFx::MakeFxChildren() {
 
 void TGameObjectFx::ChildLeft(TBaseGameObject* child) {
     TBaseGameSceneObject::ChildLeft(child);
-    Forget(child, fxId_);
-    Forget(child, fxLink_);
-    Forget(child, helperId_);
-    Forget(child, objId_);
-    Forget(child, hexId_);
+    ForgetChild(child, fxId_, fxLink_, helperId_, objId_, hexId_);
 }
 
 void TGameObjectFx::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
@@ -244,7 +224,7 @@ void TGameObjectDestroyFx::ChildLeft(TBaseGameObject* child) {
         onEndTime_ = nullptr;
         onTick_ = nullptr;
     }
-    Forget(child, time_);
+    ForgetChild(child, time_);
     TGameObjectFx::ChildLeft(child);
 }
 
@@ -255,7 +235,7 @@ void TGameObjectDestroyFx::onCreatedFunc(TEngineObject* obj, TEngineObject* data
 }
 
 void TGameObjectDestroyFx::OnTickFunc() {
-    elapsed_ += 0.001f * FrameTimeOf(onTick_);
+    elapsed_ += 0.001f * (onTick_ ? onTick_->TickListFrameTime() : 0.0f);
     if (!time_ || elapsed_ < time_->GetValue()) return;
     if (onEndTime_) onEndTime_->Fire();
     Delete();
@@ -277,7 +257,7 @@ float TDestroyFxLink::DestroyFxTime() const {
 
 void TDestroyFxLink::ChildLeft(TBaseGameObject* child) {
     TGameObjectFxLink::ChildLeft(child);
-    Forget(child, time_);
+    ForgetChild(child, time_);
 }
 
 TGameObjectFx* TDestroyFxLink::MakeEffectObject() {
@@ -318,9 +298,7 @@ void TAbandonedDestroyFx::ChildLeft(TBaseGameObject* child) {
         onDeleted_ = nullptr;
         onTick_ = nullptr;
     }
-    Forget(child, mesh_);
-    Forget(child, lifetime_);
-    Forget(child, isDeleted_);
+    ForgetChild(child, mesh_, lifetime_, isDeleted_);
     TBaseGameSceneObject::ChildLeft(child);
 }
 
@@ -340,7 +318,7 @@ void TAbandonedDestroyFx::SetWreck(TBaseGameObject* wreck) {
 }
 
 void TAbandonedDestroyFx::OnTickFunc() {
-    elapsed_ += 0.001f * FrameTimeOf(onTick_);
+    elapsed_ += 0.001f * (onTick_ ? onTick_->TickListFrameTime() : 0.0f);
     if (lifetime_ && elapsed_ >= lifetime_->GetValue()) Delete();
 }
 
@@ -361,9 +339,7 @@ void TDestroyFxAbandonedLink::Create(const std::string& name, TBaseGameObject* p
 
 void TDestroyFxAbandonedLink::ChildLeft(TBaseGameObject* child) {
     TGameObjectFxLink::ChildLeft(child);
-    Forget(child, mesh_);
-    Forget(child, time_);
-    Forget(child, lifetime_);
+    ForgetChild(child, mesh_, time_, lifetime_);
 }
 
 void TDestroyFxAbandonedLink::Show() {
@@ -400,9 +376,7 @@ void TGameTimeEffect::Create(const std::string& name, TBaseGameObject* parent) {
 
 void TGameTimeEffect::ChildLeft(TBaseGameObject* child) {
     if (child == Events()) onEndTime_ = nullptr;
-    Forget(child, funcLink_);
-    Forget(child, timeMax_);
-    Forget(child, timeCur_);
+    ForgetChild(child, funcLink_, timeMax_, timeCur_);
     TGameObjectEffect::ChildLeft(child);
 }
 
@@ -422,7 +396,7 @@ void TGameTimeEffect::onDisableFunc(TEngineObject* obj, TEngineObject* data) {
 }
 
 void TGameTimeEffect::onTickFunc(TEngineObject*, TEngineObject*) {
-    Advance(FrameTimeOf(OnTick()));
+    Advance(OnTick() ? OnTick()->TickListFrameTime() : 0.0f);
 }
 
 void TGameTimeEffect::Advance(float dtMs) {

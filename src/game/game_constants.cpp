@@ -86,9 +86,8 @@ void TGameConstants::Create(const std::string& name, TBaseGameObject* parent) {
 }
 
 void TGameConstants::ChildLeft(TBaseGameObject* child) {
-    if (child == playerShipMaxAttackers_) playerShipMaxAttackers_ = nullptr;
-    for (auto*& p : floats_)
-        if (p == child) p = nullptr;
+    ForgetChild(child, playerShipMaxAttackers_);
+    for (auto*& p : floats_) ForgetChild(child, p);
 }
 
 float TGameConstants::Get(GameConstant c) const {

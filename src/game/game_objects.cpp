@@ -205,11 +205,7 @@ void TGameObject::Delete() {
 
 void TGameObject::ChildLeft(TBaseGameObject* child) {
     TBaseGameSceneObject::ChildLeft(child);
-    if (child == params_) params_ = nullptr;
-    if (child == mesh_) mesh_ = nullptr;
-    if (child == cargo_) cargo_ = nullptr;
-    if (child == slots_) slots_ = nullptr;
-    if (child == isTargeted_) isTargeted_ = nullptr;
+    ForgetChild(child, params_, mesh_, cargo_, slots_, isTargeted_);
 }
 
 TonTick* TGameObject::OnTick() const {
@@ -227,18 +223,15 @@ TGameEvent* TGameObject::Event(const std::string& name) const {
 }
 
 int32_t TGameObject::IntValue(const char* name) const {
-    auto* p = objects_ ? dynamic_cast<TGameObjectIntParam*>(objects_->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0;
+    return IntOf(this, name);
 }
 
 void TGameObject::SetIntValue(const char* name, int32_t v) {
-    if (auto* p = objects_ ? dynamic_cast<TGameObjectIntParam*>(objects_->Find(name)) : nullptr)
-        p->setValue(v);
+    SetIntOf(this, name, v);
 }
 
 std::string TGameObject::TextValue(const char* name) const {
-    auto* p = objects_ ? dynamic_cast<TGameObjectStringParam*>(objects_->Find(name)) : nullptr;
-    return p ? p->GetValue() : std::string();
+    return TextOf(this, name);
 }
 
 int32_t TGameObject::ItemsInUse(int functionalType) const {
@@ -326,9 +319,7 @@ void TGameObject::CollisionDamage() {
     hit->AppendIdToName();
     for (DamageAmount a : {DamageAmount::damage, DamageAmount::shieldDamage, DamageAmount::armorDamage})
         hit->SetAmount(a, amount);
-    if (!hit->OnEnable()) return;
-    hit->OnEnable()->SetEventData(this);
-    hit->OnEnable()->Fire();
+    hit->EnableOn(this);
 }
 
 // ---- the tick ---------------------------------------------------------------------------------
@@ -444,9 +435,7 @@ void TGameObject::onDamagedFunc(TEngineObject*, TEngineObject* data) {
     TBaseGameObject* player = PlayerShip();
     auto* shooter =
         hit->InitiatorLink() ? dynamic_cast<TBaseGameObject*>(hit->InitiatorLink()->GetValue()) : nullptr;
-    TGameStatistics* stats = shooter && shooter == player && player != this && Player
-                                 ? dynamic_cast<TGameStatistics*>(Player->FindChild("statistics"))
-                                 : nullptr;
+    TGameStatistics* stats = shooter && shooter == player && player != this ? PlayerStatistics() : nullptr;
     const bool enemy = AttitudeOf(this, player) <= 50.0f;
     if (stats) stats->CountDamage(enemy);
     // An object with a hull is destroyed once the hull is gone.
@@ -505,19 +494,13 @@ void TGameObjects::Create(const std::string& name, TBaseGameObject* parent) {
     SetDefaultChildClass(&TGameObject::StaticClass());
 }
 
-namespace {
-TBaseGameObject* ObjectList() {
-    return GlobalObjects ? GlobalObjects->FindChild("obj") : nullptr;
-}
-} // namespace
-
 void TGameObjectLink::Create(const std::string& name, TBaseGameObject* parent) {
     TGameObjectLinkParam::Create(name, parent);
-    SetTable(ObjectList());
+    SetTable(GlobalList("obj"));
 }
 
 void TGameObjectLink::stringUpdate(const std::string& text) {
-    if (!GetTable()) SetTable(ObjectList());
+    if (!GetTable()) SetTable(GlobalList("obj"));
     TGameObjectLinkParam::stringUpdate(text);
 }
 

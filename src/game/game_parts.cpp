@@ -49,7 +49,7 @@ void TFraction::Create(const std::string& name, TBaseGameObject* parent) {
 }
 
 void TFraction::ChildLeft(TBaseGameObject* child) {
-    if (child == attitudes_) attitudes_ = nullptr;
+    ForgetChild(child, attitudes_);
 }
 
 float TFraction::Attitude(const std::string& other) const {

@@ -5,6 +5,7 @@
 
 #include "core/lua_readers.h"
 #include "game/ai_helpers.h"
+#include "game/bullets.h"
 #include "game/combat_world.h"
 #include "game/damage.h"
 #include "game/game_lua.h"
@@ -17,6 +18,7 @@
 #include "game/player.h"
 #include "game/player_regimes.h"
 #include "game/projectiles.h"
+#include "game/rockets.h"
 #include "game/scene_object.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
@@ -26,15 +28,6 @@
 namespace vesk {
 
 namespace {
-
-TGameObjectParam* ItemParam(TBaseGameObject* item, const char* name) {
-    return item && item->GetObjects() ? dynamic_cast<TGameObjectParam*>(item->GetObjects()->Find(name))
-                                      : nullptr;
-}
-
-template <class T> T* Child(const TBaseGameObject* owner, const char* name) {
-    return owner && owner->GetObjects() ? dynamic_cast<T*>(owner->GetObjects()->Find(name)) : nullptr;
-}
 
 // The names of the shot's effect templates and the links their ids go into.
 struct FxField {
@@ -129,23 +122,19 @@ void TGameObjectGunEffect::onTickFunc(TEngineObject*, TEngineObject*) {
 void TGameObjectGunEffect::GunTick() {
     if (!enabled_) return;
     TGameItem* item = Item();
-    TGameObjectParam* charge = ItemParam(item, "charge");
-    TGameObjectParam* reloading = ItemParam(item, "reloading");
+    TGameObjectParam* charge = Child<TGameObjectParam>(item, "charge");
+    TGameObjectParam* reloading = Child<TGameObjectParam>(item, "reloading");
     if (!charge || !reloading || std::trunc(charge->Cur()->GetValue()) == 0.0f) return;
     if (reloading->Cur()->GetValue() != reloading->Max()->GetValue()) return;
     charge->Cur()->setValue(std::trunc(charge->Cur()->GetValue() + charge->Speed()->GetValue()));
     reloading->Cur()->setValue(0.0f);
     auto* curHex = Child<TGameObjectFreeLink>(this, "curHex");
     auto* onShot = Child<TGameEvent>(this, "onShot");
-    auto delay = [this](const char* name) {
-        auto* p = Child<TGameObjectSubParam>(this, name);
-        return p ? p->GetValue() : 0.0f;
-    };
-    barrelDelay_ = delay("oneBarrelDelay");
+    barrelDelay_ = FloatOf(this, "oneBarrelDelay");
     if (curHex) curHex->setValue(item->GetHex());
     if (onShot) onShot->Fire();
     if (auto* hex2 = Child<TGameObjectFreeLink>(item, "hex2")) {
-        barrelDelay_ = delay("twoBarrelDelay");
+        barrelDelay_ = FloatOf(this, "twoBarrelDelay");
         if (curHex) curHex->setValue(hex2->GetValue());
         if (onShot) onShot->Fire();
     }
@@ -159,7 +148,7 @@ void TGameObjectGunEffect::onShotFunc(TEngineObject*, TEngineObject*) {
     TGameItem* item = Item();
     TBaseGameObject* ship = item ? item->ParentShip() : nullptr;
     TBaseGameObject* playerShip = PlayerShip();
-    auto* stats = Player ? Child<TGameStatistics>(Player, "statistics") : nullptr;
+    TGameStatistics* stats = PlayerStatistics();
     const bool secondary = item && item->WeaponType() == 2;
     if (ship && ship == playerShip && stats) {
         stats->Inc(secondary ? "secondaryShotCounter" : "primaryShotCounter");
@@ -249,13 +238,11 @@ void TGameObjectShotEffect::Create(const std::string& name, TBaseGameObject* par
 }
 
 std::string TGameObjectShotEffect::Text(const char* name) const {
-    auto* p = Child<TGameObjectStringParam>(this, name);
-    return p ? p->GetValue() : std::string();
+    return TextOf(this, name);
 }
 
 int32_t TGameObjectShotEffect::Link(const char* name) const {
-    auto* p = Child<TGameObjectIntParam>(this, name);
-    return p ? p->GetValue() : 0;
+    return IntOf(this, name);
 }
 
 float TGameObjectShotEffect::Number(const char* name) const {

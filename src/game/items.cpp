@@ -22,17 +22,6 @@ constexpr const char* kCannon = "CannonClass";
 constexpr const char* kTurret = "TurretClass";
 constexpr const char* kWing = "WingClass";
 
-TGameObjectParam* ValueParam(const TBaseGameObject* owner, const char* name) {
-    return owner && owner->GetObjects() ? dynamic_cast<TGameObjectParam*>(owner->GetObjects()->Find(name))
-                                        : nullptr;
-}
-
-float SubValue(const TBaseGameObject* owner, const char* name) {
-    auto* p =
-        owner->GetObjects() ? dynamic_cast<TGameObjectSubParam*>(owner->GetObjects()->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0.0f;
-}
-
 // A unit taken out of use: one in the scene is killed and goes with the scene's
 // clean-up; one that never reached the scene has nobody else to free it.
 void DiscardUnit(TEngineObject* unit) {
@@ -69,10 +58,6 @@ std::string GunModelType(const std::string& mesh) {
     return type;
 }
 
-TBaseGameObject* ItemsList() {
-    return GlobalObjects ? GlobalObjects->FindChild("items") : nullptr;
-}
-
 } // namespace
 
 // ---- TGameItem ------------------------------------------------------------------------------
@@ -98,7 +83,7 @@ void TGameItem::MakeItemChildren() {
                      {"used", I}});
     NewGameObject<TSlots>("slots", this);
     AddParams(this, {{"reloading", V}, {"charge", V}});
-    if (TGameObjectParam* reloading = ValueParam(this, "reloading")) {
+    if (TGameObjectParam* reloading = Child<TGameObjectParam>(this, "reloading")) {
         reloading->Speed()->setValue(1.0f);
         // The reload runs while the item sits in a slot.
         reloading->OnTick()->Deactivate();
@@ -155,17 +140,6 @@ std::string TGameItem::Mesh() const {
     auto* p = dynamic_cast<TGameObjectStringParam*>(objects_->Find("mesh"));
     return p ? p->GetValue() : std::string();
 }
-
-namespace {
-int32_t IntOf(const TBaseGameObject* o, const char* name) {
-    auto* p = o->GetObjects() ? dynamic_cast<TGameObjectIntParam*>(o->GetObjects()->Find(name)) : nullptr;
-    return p ? p->GetValue() : 0;
-}
-void SetIntOf(TBaseGameObject* o, const char* name, int32_t v) {
-    if (auto* p = o->GetObjects() ? dynamic_cast<TGameObjectIntParam*>(o->GetObjects()->Find(name)) : nullptr)
-        p->setValue(v);
-}
-} // namespace
 
 int32_t TGameItem::ItemClass() const {
     return IntOf(this, "class");
@@ -340,8 +314,8 @@ void TGameItem::ChargeShip(TBaseGameObject* ship) {
     if (!power || !capacity) return;
     const float p0 = power->Cur()->GetValue();
     const float c0 = capacity->Cur()->GetValue();
-    power->Cur()->setValue(p0 - SubValue(this, "energyTake"));
-    capacity->Cur()->setValue(c0 + SubValue(this, "mass"));
+    power->Cur()->setValue(p0 - FloatOf(this, "energyTake"));
+    capacity->Cur()->setValue(c0 + FloatOf(this, "mass"));
     // What the clamps let through is what is given back.
     chargedPower_ = p0 - power->Cur()->GetValue();
     chargedCapacity_ = capacity->Cur()->GetValue() - c0;
@@ -364,7 +338,8 @@ void TGameItem::onInSlotFunc(TEngineObject*, TEngineObject*) {
     auto* slot = holder ? dynamic_cast<TGameSlot*>(holder->GetParent()) : nullptr;
     if (!slot) return;
     if (!GetHex()) FireEvent("onLoadItem");
-    if (TGameObjectParam* reloading = ValueParam(this, "reloading"); reloading && reloading->OnTick())
+    if (TGameObjectParam* reloading = Child<TGameObjectParam>(this, "reloading");
+        reloading && reloading->OnTick())
         reloading->OnTick()->Activate();
     TBaseGameObject* owner = slot->Owner();
     auto* ownerItem = dynamic_cast<TGameItem*>(owner);
@@ -406,7 +381,8 @@ void TGameItem::onOutSlotFunc(TEngineObject*, TEngineObject*) {
     FireEvent("onEndUse");
     SetParentShip(nullptr);
     RefundShip();
-    if (TGameObjectParam* reloading = ValueParam(this, "reloading"); reloading && reloading->OnTick())
+    if (TGameObjectParam* reloading = Child<TGameObjectParam>(this, "reloading");
+        reloading && reloading->OnTick())
         reloading->OnTick()->Deactivate();
     DetachUnit(GetHex());
     DetachUnit(GetHex2());
@@ -448,7 +424,8 @@ void FireEffects(TBaseGameObject* effects, bool enable, TEngineObject* argument)
 
 void TGameItem::onStartUseFunc(TEngineObject*, TEngineObject* data) {
     if (Used() == 1) return;
-    if (TGameObjectParam* charge = ValueParam(this, "charge"); charge && charge->Cur()->GetValue() == 0.0f) {
+    if (TGameObjectParam* charge = Child<TGameObjectParam>(this, "charge");
+        charge && charge->Cur()->GetValue() == 0.0f) {
         SetIntOf(this, "used", 0);
         return;
     }
@@ -468,7 +445,7 @@ void TGameItem::onEndUseFunc(TEngineObject*, TEngineObject* data) {
 
 void TGameItemLink::Create(const std::string& name, TBaseGameObject* parent) {
     TGameObjectDelayedLinkParam::Create(name, parent);
-    SetTable(ItemsList());
+    SetTable(GlobalList("items"));
     events_ = NewGameObject<TGameEventList>("events", this);
     NewGameObject<TonCreated>("onCreated", events_)->SetHandler([this](TEngineObject* o, TEngineObject* d) {
         onCreatedFunc(o, d);
@@ -480,7 +457,7 @@ void TGameItemLink::Create(const std::string& name, TBaseGameObject* parent) {
 
 void TGameItemLink::ChildLeft(TBaseGameObject* child) {
     TGameObjectDelayedLinkParam::ChildLeft(child);
-    if (child == events_) events_ = nullptr;
+    ForgetChild(child, events_);
 }
 
 TGameEvent* TGameItemLink::OnUpdate() const {

@@ -14,18 +14,6 @@
 
 namespace vesk {
 
-namespace {
-
-template <class T> T* Child(const TBaseGameObject* owner, const char* name) {
-    return owner && owner->GetObjects() ? dynamic_cast<T*>(owner->GetObjects()->Find(name)) : nullptr;
-}
-
-TGameObjectParam* ItemParam(TBaseGameObject* item, const char* name) {
-    return Child<TGameObjectParam>(item, name);
-}
-
-} // namespace
-
 // ---- TGameObjectLauncherEffect ------------------------------------------------------------------
 
 void TGameObjectLauncherEffect::Create(const std::string& name, TBaseGameObject* parent) {
@@ -49,8 +37,8 @@ void TGameObjectLauncherEffect::onTickFunc(TEngineObject*, TEngineObject*) {
 void TGameObjectLauncherEffect::LauncherTick() {
     if (!enabled_) return;
     TGameItem* item = Item();
-    TGameObjectParam* charge = ItemParam(item, "charge");
-    TGameObjectParam* reloading = ItemParam(item, "reloading");
+    TGameObjectParam* charge = Child<TGameObjectParam>(item, "charge");
+    TGameObjectParam* reloading = Child<TGameObjectParam>(item, "reloading");
     if (!item || item->Used() != 1 || !charge || !reloading) return;
     if (std::trunc(charge->Cur()->GetValue()) == 0.0f) return;
     if (reloading->Cur()->GetValue() != reloading->Max()->GetValue()) return;

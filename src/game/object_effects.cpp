@@ -69,6 +69,12 @@ void TGameObjectEffect::Free() {
     TBaseGameObjectList::Free();
 }
 
+void TGameObjectEffect::EnableOn(TEngineObject* target) {
+    if (!onEnable_) return;
+    onEnable_->SetEventData(target);
+    onEnable_->Fire();
+}
+
 void TGameObjectEffect::ChildLeft(TBaseGameObject* child) {
     if (child == events_) {
         events_ = nullptr;
@@ -77,8 +83,7 @@ void TGameObjectEffect::ChildLeft(TBaseGameObject* child) {
         onDisable_ = nullptr;
         onTick_ = nullptr;
     }
-    if (child == initiator_) initiator_ = nullptr;
-    if (child == initiatorLink_) initiatorLink_ = nullptr;
+    ForgetChild(child, initiator_, initiatorLink_);
 }
 
 void TGameObjectEffect::onCreatedFunc(TEngineObject*, TEngineObject*) {}

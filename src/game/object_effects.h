@@ -30,6 +30,8 @@ public:
     virtual void onTickFunc(TEngineObject* obj, TEngineObject* data);
 
     bool IsEnabled() const { return enabled_; }
+    // Fires "onEnable" with the target as its data.
+    void EnableOn(TEngineObject* target);
     TonCreated* OnCreated() const { return onCreated_; }
     TGameEvent* OnEnable() const { return onEnable_; }
     TGameEvent* OnDisable() const { return onDisable_; }

@@ -16,10 +16,6 @@ namespace vesk {
 namespace {
 IParamPhysicsLink* g_physicsLink = nullptr;
 
-template <class T> void DropIf(T*& ref, TBaseGameObject* child) {
-    if (ref == child) ref = nullptr;
-}
-
 // Links keep a mutual subscription with their target so that either side
 // learns of the other's end.
 template <class T> void Relink(TEngineObject* self, T*& link, T* target) {
@@ -114,10 +110,7 @@ void TGameObjectParam::Create(const std::string& name, TBaseGameObject* parent) 
 }
 
 void TGameObjectParam::ChildLeft(TBaseGameObject* child) {
-    DropIf(max_, child);
-    DropIf(cur_, child);
-    DropIf(speed_, child);
-    DropIf(onTick_, child);
+    ForgetChild(child, max_, cur_, speed_, onTick_);
 }
 
 void TGameObjectParam::stringUpdate(const std::string& text) {
@@ -248,7 +241,7 @@ void TGameObjectLinkParam::Create(const std::string& name, TBaseGameObject* pare
 }
 
 void TGameObjectLinkParam::ChildLeft(TBaseGameObject* child) {
-    if (child == linker_) linker_ = nullptr;
+    ForgetChild(child, linker_);
 }
 
 void TGameObjectLinkParam::SetTable(TBaseGameObject* table) {
@@ -359,9 +352,7 @@ void TGameObjectVectorParam::Create(const std::string& name, TBaseGameObject* pa
 }
 
 void TGameObjectVectorParam::ChildLeft(TBaseGameObject* child) {
-    DropIf(x_, child);
-    DropIf(y_, child);
-    DropIf(z_, child);
+    ForgetChild(child, x_, y_, z_);
 }
 
 void TGameObjectVectorParam::GetVector(float& x, float& y, float& z) const {
@@ -392,8 +383,7 @@ void TGameMinMaxParam::CreateEmpty() {
 }
 
 void TGameMinMaxParam::ChildLeft(TBaseGameObject* child) {
-    DropIf(min_, child);
-    DropIf(max_, child);
+    ForgetChild(child, min_, max_);
 }
 
 void TGameMinMaxPhysicParams::MakeChildren() {
@@ -450,6 +440,39 @@ TGameObjectParam* FindObjectParam(const TBaseGameObject* obj, std::string_view n
     TBaseGameObject* set = children ? children->Find("param") : nullptr;
     TChildList* params = set ? set->GetObjects() : nullptr;
     return params ? dynamic_cast<TGameObjectParam*>(params->Find(name)) : nullptr;
+}
+
+TBaseGameObject* GlobalList(std::string_view name) {
+    return Child<TBaseGameObject>(GlobalObjects, name);
+}
+
+int32_t IntOf(const TBaseGameObject* owner, std::string_view name) {
+    auto* p = Child<TGameObjectIntParam>(owner, name);
+    return p ? p->GetValue() : 0;
+}
+
+float FloatOf(const TBaseGameObject* owner, std::string_view name) {
+    auto* p = Child<TGameObjectSubParam>(owner, name);
+    return p ? p->GetValue() : 0.0f;
+}
+
+std::string TextOf(const TBaseGameObject* owner, std::string_view name) {
+    auto* p = Child<TGameObjectStringParam>(owner, name);
+    return p ? p->GetValue() : std::string();
+}
+
+void SetIntOf(const TBaseGameObject* owner, std::string_view name, int32_t value) {
+    if (auto* p = Child<TGameObjectIntParam>(owner, name)) p->setValue(value);
+}
+
+void SetTextOf(const TBaseGameObject* owner, std::string_view name, const std::string& value) {
+    if (auto* p = Child<TGameObjectStringParam>(owner, name)) p->setValue(value);
+}
+
+std::string ValueTextOf(const TBaseGameObject* owner, std::string_view name) {
+    std::string text;
+    if (auto* p = Child<TBaseGameObject>(owner, name)) p->stringValue(text);
+    return text;
 }
 
 void AddParams(TBaseGameObject* owner, std::initializer_list<ParamSpec> specs) {

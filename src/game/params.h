@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "game/game_object.h"
 
@@ -292,5 +294,58 @@ TGameObjectParam* FindObjectParam(const TBaseGameObject* obj, std::string_view n
 
 // Registers the parameter classes scripts may create by name.
 void RegisterParamClasses();
+
+// ---- reading an owner's children ------------------------------------------------------------
+// Scripts may delete or replace any child, so each of these takes a missing
+// child, or one of another class, as absent.
+
+// The owner's child of that name as a T (among several of one name, the one
+// FindChild finds); nullptr without an owner, without such a child, or when
+// the child is no T.
+template <class T> T* Child(const TBaseGameObject* owner, std::string_view name) {
+    return owner ? dynamic_cast<T*>(const_cast<TBaseGameObject*>(owner)->FindChild(name)) : nullptr;
+}
+
+// A global list under the root ("obj", "items", "fractions" ...), nullptr when missing.
+TBaseGameObject* GlobalList(std::string_view name);
+
+// The value of the owner's integer, float or string parameter of that name;
+// 0 or empty when it is absent.
+int32_t IntOf(const TBaseGameObject* owner, std::string_view name);
+float FloatOf(const TBaseGameObject* owner, std::string_view name);
+std::string TextOf(const TBaseGameObject* owner, std::string_view name);
+// Sets that parameter; nothing happens when it is absent.
+void SetIntOf(const TBaseGameObject* owner, std::string_view name, int32_t value);
+void SetTextOf(const TBaseGameObject* owner, std::string_view name, const std::string& value);
+// The child's value as engine_GetVar gives it, whatever kind of value it
+// holds; empty when the child is absent.
+std::string ValueTextOf(const TBaseGameObject* owner, std::string_view name);
+
+// Walks the non-empty children of a node in list order; the callback may
+// delete the child it is given.
+template <class Visit> void ForEachChildOf(TBaseGameObject* node, Visit visit) {
+    if (!node) return;
+    int32_t cursor = 0;
+    TBaseGameObject* child = nullptr;
+    node->First(cursor);
+    while (node->Next(cursor, child))
+        if (child) visit(child);
+}
+
+// The children of a node that are Ts, in list order: a list taken before the
+// caller moves or deletes any of them.
+template <class T = TBaseGameObject> std::vector<T*> ChildrenOf(const TBaseGameObject* node) {
+    std::vector<T*> out;
+    ForEachChildOf(const_cast<TBaseGameObject*>(node), [&](TBaseGameObject* child) {
+        if (auto* c = dynamic_cast<T*>(child)) out.push_back(c);
+    });
+    return out;
+}
+
+// For ChildLeft: the owner's pointers to the child that left are cleared, so
+// that none is used after the child is freed.
+template <class... Fields> void ForgetChild(const TBaseGameObject* child, Fields*&... fields) {
+    ((fields == child ? (fields = nullptr, 0) : 0), ...);
+}
 
 } // namespace vesk

@@ -40,21 +40,14 @@ constexpr int32_t kCockpitItemClass = 99;
 // physics commands know the player's ship by it).
 constexpr const char* kPlayerShipUnitName = "playership1";
 
-// The items mounted in the ship's slots, and in the slots of those items.
-template <class Visit> void ForEachShipItem(TBaseGameObject* owner, Visit visit) {
-    ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {
-        auto* slot = dynamic_cast<TGameSlot*>(child);
-        TGameItem* item = slot ? slot->MountedItem() : nullptr;
-        if (!item) return;
-        visit(item);
-        ForEachShipItem(item, visit);
-    });
-}
-
 } // namespace
 
 TBaseGameObject* PlayerShip() {
     return Player ? Player->GetShip() : nullptr;
+}
+
+TGameStatistics* PlayerStatistics() {
+    return Child<TGameStatistics>(Player, "statistics");
 }
 
 // ---- TPlayerSelfShipControl, TPlayerShipLink -----------------------------------------------
@@ -270,10 +263,7 @@ IPlayerShipRegime* MakeRegime(TBaseGameObject* ship, const TGameClass& cls) {
     auto* so = dynamic_cast<TBaseGameSceneObject*>(ship);
     if (!so || !so->Effects()) return nullptr;
     auto* effect = dynamic_cast<TGameObjectEffect*>(NewGameObject(cls, kRegimeEffectName, so->Effects()));
-    if (effect && effect->OnEnable()) {
-        effect->OnEnable()->SetEventData(ship);
-        effect->OnEnable()->Fire();
-    }
+    if (effect) effect->EnableOn(ship);
     return dynamic_cast<IPlayerShipRegime*>(effect);
 }
 
@@ -308,7 +298,7 @@ void TPlayer::sendCommand(const std::string& command) {
 // ---- the actions ------------------------------------------------------------------------------
 
 void TPlayer::CockpitOn(bool on) {
-    ForEachShipItem(GetShip(), [on](TGameItem* item) {
+    ForEachItemInSlotTree(GetShip(), [on](TGameItem* item) {
         if (item->ItemClass() == kCockpitItemClass) item->FireEvent(on ? "onStartUse" : "onEndUse");
     });
     if (auto* mode = dynamic_cast<TGameObjectIntParam*>(FindChild("isCockpitMode")))
@@ -319,7 +309,7 @@ void TPlayer::FastSave() {
     TBaseGameObject* ship = GetShip();
     if (!ship) return;
     SetShipRegime(TPlayerShipBaseRegime::StaticClass());
-    ForEachShipItem(ship, [](TGameItem* item) { item->FireEvent("onEndUse"); });
+    ForEachItemInSlotTree(ship, [](TGameItem* item) { item->FireEvent("onEndUse"); });
     ship->UpdateToScript("playership");
 }
 

@@ -13,6 +13,7 @@
 namespace vesk {
 
 class IPlayerShipRegime;
+class TGameStatistics;
 
 // "selfShipControl": 1 while the player steers the ship, which takes its
 // physics from the computer; 0 hands it back.
@@ -98,6 +99,8 @@ private:
 extern TPlayer* Player;
 // The player's ship, nullptr when there is none.
 TBaseGameObject* PlayerShip();
+// The player's statistics (its child "statistics"), nullptr when there are none.
+TGameStatistics* PlayerStatistics();
 
 // The engine functions of the player.
 int engine_UpdatePlayerShip(lua_State* L);

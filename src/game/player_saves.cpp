@@ -30,20 +30,6 @@ namespace {
 
 constexpr const char* kTmpItems = "tmpItems";
 
-TBaseGameObject* Root(const char* name) {
-    return GlobalObjects ? GlobalObjects->FindChild(name) : nullptr;
-}
-
-void SetText(TBaseGameObject* owner, const char* name, const std::string& value) {
-    if (auto* p = owner ? dynamic_cast<TGameObjectStringParam*>(owner->FindChild(name)) : nullptr)
-        p->setValue(value);
-}
-
-std::string Text(TBaseGameObject* owner, const char* name) {
-    auto* p = owner ? dynamic_cast<TGameObjectStringParam*>(owner->FindChild(name)) : nullptr;
-    return p ? p->GetValue() : std::string();
-}
-
 // A save id names one folder of the profile's "save" folder.
 bool AcceptSaveId(const std::string& what, const std::string& id) {
     if (CheckSaveName(id) == SaveNameCheck::ok) return true;
@@ -100,20 +86,11 @@ std::string UnreadablePart(const std::string& below) {
 // the ship's slots (and in their slots), in its cargo hold and in the pool.
 std::vector<TGameItem*> HeldItems(TBaseGameObject* ship, TBaseGameObject* pool) {
     std::vector<TGameItem*> items;
-    TBaseGameObject* list = Root("items");
+    TBaseGameObject* list = GlobalList("items");
     auto take = [&](TGameItem* item) {
         if (item && item->GetParent() == list) items.push_back(item);
     };
-    auto fromSlots = [&](auto& self, TBaseGameObject* owner) -> void {
-        ForEachChildOf(owner ? owner->FindChild("slots") : nullptr, [&](TBaseGameObject* child) {
-            auto* slot = dynamic_cast<TGameSlot*>(child);
-            TGameItem* item = slot ? slot->MountedItem() : nullptr;
-            if (!item) return;
-            take(item);
-            self(self, item);
-        });
-    };
-    fromSlots(fromSlots, ship);
+    ForEachItemInSlotTree(ship, take);
     auto fromLinks = [&](TBaseGameObject* holder) {
         ForEachChildOf(holder, [&](TBaseGameObject* child) {
             if (auto* link = dynamic_cast<TGameItemLink*>(child)) take(link->Item());
@@ -156,14 +133,14 @@ bool TPlayer::SaveGame(const std::string& requested) {
         return false;
     }
     const std::string folder = writing + "/";
-    TBaseGameObject* settings = Root("playerSettings");
+    TBaseGameObject* settings = GlobalList("playerSettings");
     if (TBaseGameObject* info = settings ? settings->FindChild("newSaveData") : nullptr) {
         // The name made up for an unnamed save is this save's alone: the
         // record for the next save stays unnamed.
-        const bool unnamed = Text(info, "name").empty();
-        if (unnamed) SetText(info, "name", Ru("непоименованный сейв с идентификатором ") + id);
+        const bool unnamed = TextOf(info, "name").empty();
+        if (unnamed) SetTextOf(info, "name", Ru("непоименованный сейв с идентификатором ") + id);
         info->saveData(folder + kInfoFile);
-        if (unnamed) SetText(info, "name", "");
+        if (unnamed) SetTextOf(info, "name", "");
     }
     TBaseGameObject* ship = GetShip();
     // A saved ship flies in its base regime: the values written are its own.
@@ -172,8 +149,8 @@ bool TPlayer::SaveGame(const std::string& requested) {
     if (TBaseRenderUnit* unit = UnitOf(ship)) {
         Vec3 at;
         unit->GetPosition(at);
-        SetText(ship, "position",
-                FloatToStrRaw(at.x) + " " + FloatToStrRaw(at.y) + " " + FloatToStrRaw(at.z));
+        SetTextOf(ship, "position",
+                  FloatToStrRaw(at.x) + " " + FloatToStrRaw(at.y) + " " + FloatToStrRaw(at.z));
     }
     saveData(folder + kPlayerFile);
     if (ship) ship->saveData(folder + kShipFile);
@@ -208,7 +185,7 @@ bool TPlayer::SaveGame(const std::string& requested) {
         return false;
     }
     platform::RemoveTree(previous);
-    SetText(settings, "curSave", id);
+    SetTextOf(settings, "curSave", id);
     return true;
 }
 
@@ -229,19 +206,19 @@ bool TPlayer::LoadGame(const std::string& id) {
         ErrorReport(what + " error: the saved game \"" + id + "\" is refused: " + why, "m");
         return false;
     }
-    TBaseGameObject* settings = Root("playerSettings");
+    TBaseGameObject* settings = GlobalList("playerSettings");
     if (TBaseGameObject* saves = settings ? settings->FindChild("saves") : nullptr) {
         TBaseGameObject* info = saves->FindChild(id);
         if (!info) info = NewGameObject(TSavedGame::StaticClass(), id, saves);
         info->loadData(folder + kInfoFile);
     }
     loadData(folder + kPlayerFile);
-    TBaseGameObject* objects = Root("obj");
+    TBaseGameObject* objects = GlobalList("obj");
     RunLua("service.objcount=" + std::to_string(objects ? objects->CountChildren() : 0));
     RunLua("loadPlayershipToLua(" + LuaQuote(folder + kShipFile) + ")");
     TBaseGameObject* tmp = NewTmpItems();
     tmp->loadData(folder + kItemsFile);
-    if (TBaseGameObject* items = Root("items")) {
+    if (TBaseGameObject* items = GlobalList("items")) {
         std::vector<TBaseGameObject*> loaded;
         ForEachChildOf(tmp, [&](TBaseGameObject* item) { loaded.push_back(item); });
         for (TBaseGameObject* item : loaded) {
@@ -252,7 +229,7 @@ bool TPlayer::LoadGame(const std::string& id) {
     }
     tmp->Delete();
     RunLua("loadSavedScene(" + LuaQuote(id) + ",\"\")");
-    SetText(settings, "curSave", id);
+    SetTextOf(settings, "curSave", id);
     return true;
 }
 

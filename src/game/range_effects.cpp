@@ -8,25 +8,13 @@
 #include "game/game_objects.h"
 #include "game/params.h"
 #include "game/projectiles.h"
+#include "game/rockets.h"
 #include "game/scene_object.h"
 #include "render/render_unit.h"
 
 namespace vesk {
 
 namespace {
-
-template <class T> T* Child(const TBaseGameObject* owner, const char* name) {
-    return owner && owner->GetObjects() ? dynamic_cast<T*>(owner->GetObjects()->Find(name)) : nullptr;
-}
-
-int32_t IntChild(const TBaseGameObject* owner, const char* name) {
-    auto* p = Child<TGameObjectIntParam>(owner, name);
-    return p ? p->GetValue() : 0;
-}
-
-void SetIntChild(const TBaseGameObject* owner, const char* name, int32_t v) {
-    if (auto* p = Child<TGameObjectIntParam>(owner, name)) p->setValue(v);
-}
 
 // The reach of a link: its own, or its object's bounding radius (kept).
 float ReachOf(TGameObjectRangedLink* link, TBaseRenderUnit* unit) {
@@ -105,10 +93,10 @@ TGameObjsLinksList* TGameRangeEffect::Objs2() const {
     return Child<TGameObjsLinksList>(this, "objs2");
 }
 int32_t TGameRangeEffect::InRadiusAll() const {
-    return IntChild(this, "inRadiusAll");
+    return IntOf(this, "inRadiusAll");
 }
 int32_t TGameRangeEffect::OutRadiusAll() const {
-    return IntChild(this, "outRadiusAll");
+    return IntOf(this, "outRadiusAll");
 }
 
 void TGameRangeEffect::onEnableFunc(TEngineObject* obj, TEngineObject* data) {
@@ -126,7 +114,7 @@ void TGameRangeEffect::onTickFunc(TEngineObject*, TEngineObject*) {
 }
 
 void TGameRangeEffect::Count() {
-    for (const char* name : {"inRadiusAll", "inRadiusSingle", "outRadiusAll"}) SetIntChild(this, name, 0);
+    for (const char* name : {"inRadiusAll", "inRadiusSingle", "outRadiusAll"}) SetIntOf(this, name, 0);
     TGameObjsLinksList* first = Objs1();
     TGameObjsLinksList* second = Objs2();
     if (first) first->DropLost();
@@ -149,8 +137,8 @@ void TGameRangeEffect::Count() {
         else
             ++in;
     }
-    SetIntChild(this, "inRadiusAll", in);
-    SetIntChild(this, "outRadiusAll", out);
+    SetIntOf(this, "inRadiusAll", in);
+    SetIntOf(this, "outRadiusAll", out);
 }
 
 // ---- TGameUniversalRangeEffect ------------------------------------------------------------------------

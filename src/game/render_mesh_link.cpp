@@ -15,25 +15,13 @@ namespace vesk {
 
 namespace {
 
-std::string Text(TBaseGameObject* owner, const char* name) {
-    std::string v;
-    if (TBaseGameObject* p = owner->FindChild(name)) p->stringValue(v);
-    return v;
-}
-
 float Number(TBaseGameObject* owner, const char* name) {
-    return static_cast<float>(StrToExtDef(Text(owner, name), 0.0));
+    return static_cast<float>(StrToExtDef(ValueTextOf(owner, name), 0.0));
 }
 
 // The entries of a list child of the description, in list order.
 std::vector<TBaseGameObject*> Entries(TBaseGameObject* owner, const char* name) {
-    std::vector<TBaseGameObject*> out;
-    TBaseGameObject* list = owner ? owner->FindChild(name) : nullptr;
-    if (!list) return out;
-    int32_t cursor = 0;
-    list->First(cursor);
-    for (TBaseGameObject* e = nullptr; list->Next(cursor, e);) out.push_back(e);
-    return out;
+    return ChildrenOf(Child<TBaseGameObject>(owner, name));
 }
 
 // The flare entries of the description's "flares" list, in list order.
@@ -52,10 +40,10 @@ public:
     bool GetShipMesh(const std::string& meshName, ShipMeshDesc& out) override {
         TGameMesh* mesh = GameMeshTable ? GameMeshTable->FindMesh(meshName) : nullptr;
         if (!mesh) return false;
-        out.path = Text(mesh, "path");
-        out.name = Text(mesh, "name");
-        out.shield = Text(mesh, "shield");
-        out.defect = Text(mesh, "defect");
+        out.path = ValueTextOf(mesh, "path");
+        out.name = ValueTextOf(mesh, "name");
+        out.shield = ValueTextOf(mesh, "shield");
+        out.defect = ValueTextOf(mesh, "defect");
         for (TBaseGameObject* e : Entries(mesh, "helpersound")) out.helperSounds.push_back(ValueText(e));
         for (TBaseGameObject* group : Entries(mesh, "rays")) {
             MeshRayGroup g{group->GetName(), {}};
@@ -65,12 +53,12 @@ public:
             out.rays.push_back(std::move(g));
         }
         for (TBaseGameObject* c : Entries(mesh, "cylinders"))
-            out.cylinders.push_back({Text(c, "mesh"), Text(c, "name"), Text(c, "type"),
-                                     Text(c, "onship_object"), Number(c, "frequency")});
+            out.cylinders.push_back({ValueTextOf(c, "mesh"), ValueTextOf(c, "name"), ValueTextOf(c, "type"),
+                                     ValueTextOf(c, "onship_object"), Number(c, "frequency")});
         for (TBaseGameObject* n : Entries(mesh, "nozzles"))
-            out.nozzles.push_back({Text(n, "helper_name"), Text(n, "fx_name"), Text(n, "texture"),
-                                   Text(n, "color"), Number(n, "size"), Number(n, "percents"),
-                                   Number(n, "frequency")});
+            out.nozzles.push_back({ValueTextOf(n, "helper_name"), ValueTextOf(n, "fx_name"),
+                                   ValueTextOf(n, "texture"), ValueTextOf(n, "color"), Number(n, "size"),
+                                   Number(n, "percents"), Number(n, "frequency")});
         return true;
     }
     TBaseRenderUnit* GetBSContainer(const std::string& meshName) override {
@@ -100,9 +88,10 @@ void InstallRenderMeshLink() {
     links.meshFlares = [](const std::string& meshObject, std::vector<MeshFlareRecord>& out) {
         if (!FindVarByPath(meshObject)) return false;
         for (TBaseGameObject* f : FlaresOf(meshObject))
-            out.push_back({Text(f, "max_point_name"), Text(f, "texture"), Text(f, "texture_interface"),
-                           Text(f, "animation"), Number(f, "phase"), Number(f, "dynamic"),
-                           Number(f, "frequency"), Number(f, "size")});
+            out.push_back({ValueTextOf(f, "max_point_name"), ValueTextOf(f, "texture"),
+                           ValueTextOf(f, "texture_interface"), ValueTextOf(f, "animation"),
+                           Number(f, "phase"), Number(f, "dynamic"), Number(f, "frequency"),
+                           Number(f, "size")});
         return true;
     };
     links.setFlareTexture = [](const std::string& meshObject, size_t index, const std::string& value) {

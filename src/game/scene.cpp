@@ -35,34 +35,6 @@ std::string Q(const std::string& text) {
     return LuaQuote(text);
 }
 
-template <class T> T* Child(const TBaseGameObject* node, const char* name) {
-    return node ? dynamic_cast<T*>(const_cast<TBaseGameObject*>(node)->FindChild(name)) : nullptr;
-}
-
-int32_t IntOf(const TBaseGameObject* node, const char* name) {
-    auto* p = Child<TGameObjectIntParam>(node, name);
-    return p ? p->GetValue() : 0;
-}
-
-std::string TextOf(const TBaseGameObject* node, const char* name) {
-    TBaseGameObject* p = node ? const_cast<TBaseGameObject*>(node)->FindChild(name) : nullptr;
-    std::string text;
-    if (p) p->stringValue(text);
-    return text;
-}
-
-// The children of a node in list order.
-std::vector<TBaseGameObject*> ChildrenOf(TBaseGameObject* node) {
-    std::vector<TBaseGameObject*> out;
-    if (!node) return out;
-    int32_t cursor;
-    TBaseGameObject* child;
-    node->First(cursor);
-    while (node->Next(cursor, child))
-        if (child) out.push_back(child);
-    return out;
-}
-
 TGameObjectMethodParam* Method(const char* name, TBaseGameObject* owner, void (*code)(void*)) {
     auto* m = NewGameObject<TGameObjectMethodParam>(name, owner);
     m->setValue(code, owner);
@@ -224,7 +196,7 @@ int32_t TGameSubsystem::Flag(const char* name) const {
 }
 
 std::string TGameSubsystem::Text(const char* name) const {
-    return TextOf(this, name);
+    return ValueTextOf(this, name);
 }
 
 void TGameSubsystem::ShowMinimap() const {
@@ -233,7 +205,7 @@ void TGameSubsystem::ShowMinimap() const {
     TBaseGameObject* m = FindChildOf("minimap");
     auto* angle = Child<TGameObjectSubParam>(m, "angle");
     auto* scale = Child<TGameObjectSubParam>(m, "scale");
-    links.setMinimap(TextOf(m, "image"), IntOf(m, "dx"), IntOf(m, "dy"),
+    links.setMinimap(ValueTextOf(m, "image"), IntOf(m, "dx"), IntOf(m, "dy"),
                      angle ? static_cast<int>(angle->GetValue()) : 0,
                      scale ? static_cast<int>(scale->GetValue()) : 1000);
 }
@@ -345,15 +317,15 @@ int32_t TGameLocation::IntValue(const char* name) const {
 }
 
 void TGameLocation::SetIntValue(const char* name, int32_t value) {
-    if (auto* p = Child<TGameObjectIntParam>(this, name)) p->setValue(value);
+    SetIntOf(this, name, value);
 }
 
 std::string TGameLocation::Text(const char* name) const {
-    return TextOf(this, name);
+    return ValueTextOf(this, name);
 }
 
 void TGameLocation::SetText(const char* name, const std::string& value) {
-    if (auto* p = Child<TGameObjectStringParam>(this, name)) p->setValue(value);
+    SetTextOf(this, name, value);
 }
 
 void TGameLocation::BeginLoadFunc() {
@@ -455,7 +427,7 @@ void TGameLocation::UnloadFunc() {
     TBaseGameObject* ship = scene_player::Ship();
     if (TBaseGameObject* objects = GlobalObjects ? GlobalObjects->FindChild("obj") : nullptr)
         for (TBaseGameObject* o : ChildrenOf(objects))
-            if (o != ship && !o->IsDeleted() && TextOf(o, "location") == loc) o->Delete();
+            if (o != ship && !o->IsDeleted() && ValueTextOf(o, "location") == loc) o->Delete();
     // The location's own unit goes too: loaded again, it is made again.
     int32_t id = 0;
     if (TryParseInt32(Text("hex"), id))

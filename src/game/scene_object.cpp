@@ -49,21 +49,14 @@ void TBaseGameSceneObject::ReInit(const std::string& name, TBaseGameObject* pare
 }
 
 void TBaseGameSceneObject::ChildLeft(TBaseGameObject* child) {
-    if (child == svitch_) svitch_ = nullptr;
-    if (child == hex_) hex_ = nullptr;
-    if (child == selectable_) selectable_ = nullptr;
-    if (child == soClass_) soClass_ = nullptr;
-    if (child == radius_) radius_ = nullptr;
+    ForgetChild(child, svitch_, hex_, selectable_, soClass_, radius_);
     if (child == events_) {
         events_ = nullptr;
         onCreated_ = nullptr;
         onDestroyed_ = nullptr;
         onCollision_ = nullptr;
     }
-    if (child == effects_) effects_ = nullptr;
-    if (child == spawner_) spawner_ = nullptr;
-    if (child == ph_) ph_ = nullptr;
-    if (child == location_) location_ = nullptr;
+    ForgetChild(child, effects_, spawner_, ph_, location_);
 }
 
 TEngineObject* TBaseGameSceneObject::GetHex() const {

@@ -20,21 +20,11 @@ namespace vesk {
 
 namespace {
 
-TBaseGameObject* WorldObjects() {
-    return GlobalObjects ? GlobalObjects->FindChild("obj") : nullptr;
-}
-
-std::string TextOf(TBaseGameObject* node, const char* name) {
-    std::string text;
-    if (TBaseGameObject* p = node ? node->FindChild(name) : nullptr) p->stringValue(text);
-    return text;
-}
-
 // The helper the object is placed at: "max_name" in its location, found by the
 // scripts' getHelperHex; nullptr when the object names none or the scripts have
 // no such helper.
 TBaseRenderUnit* PlacementHelper(TBaseGameSceneObject* obj) {
-    const std::string helper = TextOf(obj, "max_name");
+    const std::string helper = ValueTextOf(obj, "max_name");
     if (helper.empty()) return nullptr;
     const std::string location = obj->Location() ? obj->Location()->GetValue() : std::string();
     const std::string hex = GetLuaStringDef(
@@ -132,7 +122,7 @@ void InstallSceneWorldLink() {
     SetGameWorldLink(&link);
     WorldObjectLinks& w = GetWorldObjectLinks();
     w.deleteWorldObjects = [] {
-        TBaseGameObject* list = WorldObjects();
+        TBaseGameObject* list = GlobalList("obj");
         if (!list) return;
         std::vector<TBaseGameObject*> objects;
         int32_t cursor;

@@ -30,14 +30,7 @@ void TGameSlot::Create(const std::string& name, TBaseGameObject* parent) {
 }
 
 void TGameSlot::ChildLeft(TBaseGameObject* child) {
-    if (child == events_) events_ = nullptr;
-    if (child == helper_) helper_ = nullptr;
-    if (child == helperHex_) helperHex_ = nullptr;
-    if (child == class_) class_ = nullptr;
-    if (child == itemType_) itemType_ = nullptr;
-    if (child == weaponType_) weaponType_ = nullptr;
-    if (child == item_) item_ = nullptr;
-    if (child == mesh_) mesh_ = nullptr;
+    ForgetChild(child, events_, helper_, helperHex_, class_, itemType_, weaponType_, item_, mesh_);
 }
 
 void TGameSlot::onCreatedFunc(TEngineObject*, TEngineObject*) {
@@ -119,23 +112,12 @@ void TSlots::Create(const std::string& name, TBaseGameObject* parent) {
 
 namespace {
 
-// Each mounted item of the slot list, in slot order.
-template <class Visit> void ForEachMounted(TSlots* slots, Visit visit) {
-    if (!slots) return;
-    int32_t cursor;
-    TBaseGameObject* child;
-    slots->First(cursor);
-    while (slots->Next(cursor, child))
-        if (auto* slot = dynamic_cast<TGameSlot*>(child))
-            if (TGameItem* item = slot->MountedItem()) visit(item);
-}
-
 constexpr int32_t kWeaponClass = 1;
 
 } // namespace
 
 void TSlots::StartUseByClass(int32_t itemClass, TEngineObject* argument) {
-    ForEachMounted(this, [&](TGameItem* item) {
+    ForEachMountedItem(this, [&](TGameItem* item) {
         if (item->Status() != 1) return;
         if (item->ItemClass() == itemClass) item->FireEvent("onStartUse", argument);
         if (item->Slots()) item->Slots()->StartUseByClass(itemClass, argument);
@@ -143,7 +125,7 @@ void TSlots::StartUseByClass(int32_t itemClass, TEngineObject* argument) {
 }
 
 void TSlots::StartUseByGroup(const std::string& group, TEngineObject* argument) {
-    ForEachMounted(this, [&](TGameItem* item) {
+    ForEachMountedItem(this, [&](TGameItem* item) {
         if (item->Status() != 1) return;
         if (item->ItemClass() == kWeaponClass && item->Group() == group)
             item->FireEvent("onStartUse", argument);
@@ -152,7 +134,7 @@ void TSlots::StartUseByGroup(const std::string& group, TEngineObject* argument) 
 }
 
 void TSlots::EndUseByClass(int32_t itemClass, TEngineObject* argument) {
-    ForEachMounted(this, [&](TGameItem* item) {
+    ForEachMountedItem(this, [&](TGameItem* item) {
         if (item->ItemClass() == itemClass) item->FireEvent("onEndUse", argument);
         if (item->Slots()) item->Slots()->EndUseByClass(itemClass, argument);
     });

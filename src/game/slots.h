@@ -7,6 +7,7 @@
 
 #include "game/events.h"
 #include "game/game_object.h"
+#include "game/params.h"
 
 namespace vesk {
 
@@ -81,5 +82,29 @@ public:
 };
 
 void RegisterSlotClasses();
+
+// ---- walking the slot tree --------------------------------------------------------------------
+
+// The slot list of a ship or an item: its child "slots"; nullptr when it has none.
+inline TBaseGameObject* SlotListOf(const TBaseGameObject* owner) {
+    return Child<TBaseGameObject>(owner, "slots");
+}
+
+// The items mounted in the slots of a slot list, in slot order.
+template <class Visit> void ForEachMountedItem(TBaseGameObject* slots, Visit visit) {
+    ForEachChildOf(slots, [&](TBaseGameObject* child) {
+        if (auto* slot = dynamic_cast<TGameSlot*>(child))
+            if (TGameItem* item = slot->MountedItem()) visit(item);
+    });
+}
+
+// Every item mounted on the owner and, right after each, the items mounted in
+// that item's own slots, and so on down the slot tree.
+template <class Visit> void ForEachItemInSlotTree(const TBaseGameObject* owner, Visit visit) {
+    ForEachMountedItem(SlotListOf(owner), [&](auto* item) {
+        visit(item);
+        ForEachItemInSlotTree(item, visit);
+    });
+}
 
 } // namespace vesk

@@ -101,10 +101,7 @@ void TGameObjTaskManager::Unlink(TGameObjTask* t) {
 
 void TGameObjTaskManager::ChildLeft(TBaseGameObject* child) {
     if (auto* t = dynamic_cast<TGameObjTask*>(child)) Unlink(t);
-    if (child == curTask_) curTask_ = nullptr;
-    if (child == flush_) flush_ = nullptr;
-    if (child == stopCurTask_) stopCurTask_ = nullptr;
-    if (child == newUid_) newUid_ = nullptr;
+    ForgetChild(child, curTask_, flush_, stopCurTask_, newUid_);
 }
 
 // ---- TGameObjTask --------------------------------------------------------------------------------
@@ -161,9 +158,7 @@ void TGameObjTask::Delete() {
 }
 
 void TGameObjTask::ChildLeft(TBaseGameObject* child) {
-    if (child == selfObj_) selfObj_ = nullptr;
-    if (child == isFirst_) isFirst_ = nullptr;
-    if (child == isLast_) isLast_ = nullptr;
+    ForgetChild(child, selfObj_, isFirst_, isLast_);
 }
 
 TGameObjTaskManager* TGameObjTask::Queue() const {

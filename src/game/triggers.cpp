@@ -61,7 +61,7 @@ void TGameTrigger::ReInit(const std::string& name, TBaseGameObject* parent) {
 
 void TGameTrigger::ChildLeft(TBaseGameObject* child) {
     TBaseGameSceneObject::ChildLeft(child);
-    if (child == maxName_) maxName_ = nullptr;
+    ForgetChild(child, maxName_);
 }
 
 void TGameTrigger::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
@@ -102,7 +102,7 @@ void TGameDinamicTrigger::ReInit(const std::string& name, TBaseGameObject* paren
 
 void TGameDinamicTrigger::ChildLeft(TBaseGameObject* child) {
     TBaseGameSceneObject::ChildLeft(child);
-    if (child == parentShip_) parentShip_ = nullptr;
+    ForgetChild(child, parentShip_);
 }
 
 void TGameDinamicTrigger::onCreatedFunc(TEngineObject* obj, TEngineObject* data) {
@@ -135,10 +135,7 @@ void TGameSpaceObjectPattern::Create(const std::string& name, TBaseGameObject* p
 
 void TGameSpaceObjectPattern::ChildLeft(TBaseGameObject* child) {
     TBaseGameObjectList::ChildLeft(child);
-    if (child == parentName_) parentName_ = nullptr;
-    if (child == mesh_) mesh_ = nullptr;
-    if (child == spacemodel_) spacemodel_ = nullptr;
-    if (child == onCreatedSO_) onCreatedSO_ = nullptr;
+    ForgetChild(child, parentName_, mesh_, spacemodel_, onCreatedSO_);
 }
 
 void TGameSpaceObjectPattern::onCreatedSOFunc() {

@@ -21,6 +21,7 @@
 #include "render/video_renderer.h"
 #include "render/viewport_scene.h"
 #include "shared/math.h"
+#include "support/fx_environment.h"
 
 #include <cstring>
 #include <filesystem>
@@ -47,9 +48,17 @@ protected:
         InstallCMRenderObjectBuilder();
         UpdaterManager = TEngineObject::New<UpdaterManagerClass>();
         CreateLuaMachine();
-        LuaMachine->RunString("ini = {} materials = {} mesh = {} demo = { OnInit = function() end, OnTick = "
-                              "function() end, trace = function() end }");
+        LuaMachine->RunString("ini = {} materials = {} mesh = {} fx = {} demo = { OnInit = function() end, "
+                              "OnTick = function() end, trace = function() end }");
         LuaMachine->LuaDoFile("Scripts/demo/render.lua");
+        // The lights of the demo's models are lamps whose glow is an effect of
+        // the demo's library, as in the game. The class registry outlives the
+        // test, so the lamps are there whatever ran before: their glow must be too.
+        RegisterEffectUnitClasses();
+        LuaMachine->RunString(kFxContentHelpers);
+        LuaMachine->LuaDoFile("Scripts/demo/fx.lua");
+        LuaMachine->RunString("fxOrder = { 'fx_simple_lamp' }"); // the glow alone: no scene for the rest
+        LoadFXTemplates();
         engine->CreateDrawObjects();
         viewport = engine->Viewports().AddViewport(nullptr, nullptr);
         root = TBaseRenderUnit::Create<MultiroleBRUClass>(nullptr);
@@ -58,6 +67,7 @@ protected:
     void TearDown() override {
         root->DiscardBRU();
         root->Free();
+        FreeFXTemplates();
         RenderTest::TearDown();
         FreeLuaMachine();
         CMTreeManager.reset();

@@ -283,6 +283,34 @@ TEST_F(Items, ItemsInsideItemsServeTheShipAndEndingUseReachesThemAll) {
     EXPECT_TRUE(NoLuaErrors());
 }
 
+// Saving, the cockpit and the quick save reach every item on the ship through
+// one walk: each mounted item in slot order, followed at once by the items in
+// its own slots; an empty slot is passed over.
+TEST_F(Items, TheSlotTreeWalkGivesEachItemThenTheItemsItCarries) {
+    TGameObject* ship = ArmedShip();
+    Slot("obj.ship.slots", "c", "turret_top");
+    TGameItem* turret = Item("turret", "m_turret", "turret", 2);
+    Run("engine_SetVar('obj.ship.slots.a.class', 'turret') engine_SetVar('obj.ship.slots.a.itemType', '2')");
+    Slot("items.turret.slots", "barrel", "gun_left");
+    Slot("items.turret.slots", "spare", "gun_right");
+    Frame();
+    TGameItem* inner = Item("inner", "m_gun", "gun");
+    TGameItem* outer = Item("outer", "m_gun", "gun");
+    Put("items.turret.slots.barrel.item", "inner");
+    Put("obj.ship.slots.a.item", "turret");
+    Put("obj.ship.slots.c.item", "outer");
+    std::vector<TGameItem*> seen;
+    ForEachItemInSlotTree(ship, [&](TGameItem* item) { seen.push_back(item); });
+    EXPECT_EQ((std::vector<TGameItem*>{turret, inner, outer}), seen);
+    seen.clear();
+    ForEachMountedItem(SlotListOf(ship), [&](TGameItem* item) { seen.push_back(item); });
+    EXPECT_EQ((std::vector<TGameItem*>{turret, outer}), seen);
+    seen.clear();
+    ForEachItemInSlotTree(nullptr, [&](TGameItem* item) { seen.push_back(item); });
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 TEST_F(Items, ADeletedItemLeavesItsSlotEmptyAndItsUnitKilled) {
     ArmedShip();
     TGameItem* gun = Item("gun", "m_gun", "gun");

@@ -265,5 +265,49 @@ TEST_F(Params, CopiesKeepValuesAsTheyAre) {
     EXPECT_TRUE(NoLuaErrors());
 }
 
+// Scripts may delete a child or put one of another class in its place: the
+// readers of an owner's children take either as absent, and the setters leave
+// what is there alone.
+TEST_F(Params, ChildReadersTakeAMissingOrForeignChildAsAbsent) {
+    Run("engine_AddVar('', 'o', 'TBaseGameObjectList')"
+        " engine_AddVar('o', 'n', 'TGameObjectIntParam') engine_SetVar('o.n', '7')"
+        " engine_AddVar('o', 'f', 'TGameObjectSubParam') engine_SetVar('o.f', '2.5')"
+        " engine_AddVar('o', 's', 'TGameObjectStringParam') engine_SetVar('o.s', 'abc')");
+    TBaseGameObject* o = FindVarByPath("o");
+    ASSERT_NE(nullptr, o);
+    EXPECT_EQ(7, IntOf(o, "n"));
+    EXPECT_EQ(2.5f, FloatOf(o, "f"));
+    EXPECT_EQ("abc", TextOf(o, "s"));
+    struct Case {
+        const TBaseGameObject* owner;
+        const char* name;
+    };
+    for (const Case& c : {Case{o, "missing"}, Case{nullptr, "n"}, Case{o, "s"}, Case{o, "f"}})
+        EXPECT_EQ(0, IntOf(c.owner, c.name)) << c.name;
+    for (const Case& c : {Case{o, "missing"}, Case{nullptr, "f"}, Case{o, "n"}, Case{o, "s"}})
+        EXPECT_EQ(0.0f, FloatOf(c.owner, c.name)) << c.name;
+    for (const Case& c : {Case{o, "missing"}, Case{nullptr, "s"}, Case{o, "n"}})
+        EXPECT_EQ("", TextOf(c.owner, c.name)) << c.name;
+    EXPECT_EQ(nullptr, Child<TGameObjectIntParam>(o, "s"));
+
+    SetIntOf(o, "s", 3);
+    SetTextOf(o, "n", "x");
+    SetIntOf(nullptr, "n", 3);
+    SetIntOf(o, "missing", 3);
+    EXPECT_EQ("abc", Eval("engine_GetVar('o.s')"));
+    EXPECT_EQ("7", Eval("engine_GetVar('o.n')"));
+    SetIntOf(o, "n", 8);
+    SetTextOf(o, "s", "def");
+    EXPECT_EQ("8", Eval("engine_GetVar('o.n')"));
+    EXPECT_EQ("def", Eval("engine_GetVar('o.s')"));
+
+    // Any child's value as a script reads it.
+    EXPECT_EQ(Eval("engine_GetVar('o.f')"), ValueTextOf(o, "f"));
+    EXPECT_EQ("8", ValueTextOf(o, "n"));
+    EXPECT_EQ("", ValueTextOf(o, "missing"));
+    EXPECT_EQ("", ValueTextOf(nullptr, "n"));
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 } // namespace
 } // namespace vesk::test

@@ -5,6 +5,7 @@
 // bullet, a muzzle flash and an explosion, and a frame runs the game lists,
 // the physics slices, the bullets' updater and the engine's tree the way the
 // program's tick does.
+#include "game/bullets.h"
 #include "game/fx_objects.h"
 #include "game/game_functions.h"
 #include "game/game_ini_table.h"
@@ -14,6 +15,7 @@
 #include "game/gun_effects.h"
 #include "game/items.h"
 #include "game/mesh_tables.h"
+#include "game/mines.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/physics_link.h"

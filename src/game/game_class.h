@@ -3,6 +3,8 @@
 // engine_AddVar, what pools are keyed by and what "exactly this class" means.
 #include <string>
 
+#include "shared/class_manager.h"
+
 namespace vesk {
 
 class TBaseGameObject;
@@ -10,6 +12,7 @@ class TBaseGameObject;
 struct TGameClass {
     const char* name;
     TBaseGameObject* (*make)(); // plain construction; Create or CreateEmpty follows
+    TClassType type = {};       // its place in the class hierarchy
 };
 
 // Registers a class under its name (a second registration changes nothing).
@@ -27,7 +30,8 @@ const TGameClass* FindGameClassQuiet(const std::string& name);
 #define VESK_GAME_CLASS_WITH(T, VIRT, OVERRIDE)                                                              \
 public:                                                                                                      \
     static const ::vesk::TGameClass& StaticClass() {                                                         \
-        static const ::vesk::TGameClass cls{#T, []() -> ::vesk::TBaseGameObject* { return new T(); }};       \
+        static const ::vesk::TGameClass cls{#T, []() -> ::vesk::TBaseGameObject* { return new T(); },        \
+                                            ::vesk::TClassType::Of<T>()};                                    \
         return cls;                                                                                          \
     }                                                                                                        \
     VIRT const ::vesk::TGameClass& GameClass() const OVERRIDE {                                              \

@@ -4,7 +4,6 @@
 #include "core/lua_readers.h"
 #include "game/events.h"
 #include "game/game_ini_table.h"
-#include "game/game_text.h"
 #include "game/params.h"
 #include "game/player.h"
 #include "game/world_link.h"

@@ -5,6 +5,7 @@
 // resolves each existing component case-insensitively against the disk.
 // Components that do not exist yet keep the case the caller gave.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,8 @@ std::string ToSlashes(std::string_view path);
 std::string NativePath(std::string_view enginePath);
 
 bool FileExists(std::string_view path);
+// True when the path names anything that exists: a file, a folder or another kind of entry.
+bool PathExists(std::string_view path);
 bool FolderExists(std::string_view path);
 // True when the path names a symbolic link (to a file or a folder).
 bool IsSymbolicLink(std::string_view path);
@@ -39,8 +42,7 @@ bool Rename(std::string_view from, std::string_view to);
 bool NoLinkBelow(std::string_view folder, std::string_view below);
 bool ReadFile(std::string_view path, std::string& out);
 
-// A whole file's bytes for reading, mapped into memory where the system allows
-// it (read in one go otherwise), without a copy or a per-part allocation.
+// A whole file's bytes for reading, read in one go into one buffer.
 class FileView {
 public:
     FileView() = default;
@@ -51,15 +53,13 @@ public:
     // False when the file is absent or cannot be read; the view is then empty.
     bool Open(std::string_view path);
     void Close();
-    std::string_view Bytes() const { return {data_, size_}; }
+    std::string_view Bytes() const { return {bytes_.get(), size_}; }
     // Modification time in whole seconds since 1970 (as FileTime), read with the file.
     int64_t Time() const { return time_; }
 
 private:
-    const char* data_ = nullptr;
+    std::unique_ptr<char[]> bytes_;
     size_t size_ = 0;
-    bool mapped_ = false;
-    std::string copy_; // the bytes, where the file could not be mapped
     int64_t time_ = -1;
 };
 // Replaces the file's contents (creating it).

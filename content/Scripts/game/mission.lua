@@ -33,9 +33,6 @@ end
 
 -- ---- the player and the world before the mission ----------------------------------------------
 
--- Interface nodes of the start-up's checks that a game does not show.
-startupNodes = { "RenderDemoHead", "CameraDemoTalker" }
-
 -- The enemies of the mission: their values, guns, faction and AI; at first
 -- they keep to their anchor.
 local function fitEnemies(def)
@@ -80,6 +77,7 @@ function mission.Exploded(id)
     if string.find(name, "^dFx_") then n = n + 1 end
   end
   game.Trace(id .. " explodes (" .. n .. " destruction effects)")
+  flightHud.Destroyed(id)
 end
 
 function mission.WreckGone(id)
@@ -231,7 +229,6 @@ function mission.NewGame(id)
   -- the system loaded afresh.
   demo.EndChecks({ game = true, autoplay = true })
   removeGate()
-  for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
   gameUi.HideDialog()
   setfast_visible("GameSummary", false)
   game.DefineFactions()
@@ -440,6 +437,7 @@ function ingame.MissionFailed(code)
 end
 
 demo.OnInit("game", function()
+  game.ApplyRules()
   gameUi.Build()
   game.BuildControls()
   -- Counts the frames: the desktop ticks this node once a frame.

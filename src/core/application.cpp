@@ -583,6 +583,9 @@ void TCore::FinalShutdown() {
                  services_.scene->FreeFXTemplates();
                  Purge();
              }},
+            // The buffers, shaders, textures and materials went with the render
+            // managers above; the font needs no removal (no system font table
+            // holds it).
             {"statistics",
              [&] {
                  game.DeleteStatistics();

@@ -34,13 +34,6 @@ float ScreenScaleY = 1.0f;
 
 namespace {
 
-// Windows-1251 texts of the window failure box.
-constexpr const char* kWindowFailText =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xF1\xEE\xE7\xE4\xE0\xED\xE8\xFF \xEE\xEA\xED\xE0 "
-    "\xEF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xFF.\x0D\xCF\xEE\xEF\xF0\xEE\xE1\xF3\xE9\xF2\xE5 "
-    "\xF1\xEC\xE5\xED\xE8\xF2\xFC \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEE\xEA\xED\xE0";
-constexpr const char* kWindowFailCaption = "\xCE\xF8\xE8\xE1\xEA\xE0";
-
 // The console files of the start-up, in the order they run.
 constexpr const char* kConsoleFiles[] = {"data/scripts/default.ini", "local.ini"};
 
@@ -140,11 +133,14 @@ void TCore::ParseCommandLine(const std::vector<std::string>& params) {
     }
 }
 
-template <class F> void TCore::MemStep(const char* label, F&& step) {
-    int64_t physKb = 0, pageKb = 0;
-    GetAvailMemKb(physKb, pageKb);
-    step();
-    LogMemUsage(physKb, pageKb, label, nullptr);
+void TCore::RunSteps(const std::vector<Step>& steps, const bool* ended) {
+    for (const Step& step : steps) {
+        int64_t physKb = 0, pageKb = 0;
+        if (step.memoryLabel) GetAvailMemKb(physKb, pageKb);
+        step.run();
+        if (step.memoryLabel) LogMemUsage(physKb, pageKb, step.memoryLabel, nullptr);
+        if (ended && *ended) return;
+    }
 }
 
 void TCore::InstallErrorHooks() {
@@ -180,108 +176,158 @@ bool TCore::AcquireInstance(const std::string& caption) {
 }
 
 void TCore::Init() {
-    Done = false;
-    QuitRequested = false;
-    InstallErrorHooks();
-    if (!IniVars) InitVarLists(); // the program body normally made them
-    // A second copy stops before it touches the logs the first copy writes;
-    // its caption is the one its console files are about to set.
-    if (const std::string caption = StartCaption(); !AcquireInstance(caption)) {
-        SayAnotherCopyRuns(caption);
-        Halt ? Halt(kAnotherCopyStatus) : DefaultHalt(kAnotherCopyStatus);
-        return;
-    }
     const std::string exe = platform::ExeFolder();
-    FontPath = exe + "/verdana.ttf";
-    // There is no system font table to add it to: the text layer reads the file itself.
-    FontAdded = platform::FileExists(FontPath);
-    // Every relative path (scripts, data, saves, profiles) is the game folder's,
-    // wherever the program was started from.
-    if (!platform::SetCurrentFolder(exe))
-        std::fprintf(stderr,
-                     "vesk: cannot work in the game folder %s; files are looked for where it started\n",
-                     platform::NativePath(exe).c_str());
-
-    services_.desktop->InitCore();
-    services_.camera->Create();
-    services_.sound->CreateCore();
-
-    SetLogFolder(exe + "/logs");
-    if (!platform::CreateFolders(LogFolder()))
-        std::fprintf(stderr, "vesk: cannot make the log folder %s; the game runs without its logs\n",
-                     platform::NativePath(LogFolder()).c_str());
-    FastLogClearFiles();
-    FastLogFlushMan = std::make_unique<FastLogFlushManClass>();
-    FastLogAdd("BuildStart: " + GetMemStatusStr());
-    services_.render->CreateTickManager();
-    LastCounter = GetPerfCounter();
-
-    MemStep("TObjManagersManager.Create", [&] { services_.game->CreateObjManagers(); });
-    services_.game->CreateRoots();
-    MemStep("LUA_Init", [] { CreateLuaMachine(); });
-    for (const char* file : kConsoleFiles) services_.desktop->ExecConsoleFile(file);
-    LoadExtraSettings();
-    MemStep("InitPaths", [] { InitPaths(); });
-    services_.game->CreateDialogs(DataPath + "Dialogs/");
-    LoadConfigBin();
-
-    const int32_t sound = IniVars->Get("sound").AsInteger();
-    if (sound != -1)
-        SetupRecord.soundOn = sound != 0 ? 1 : 0;
-    else
-        IniVars->Put("sound", VarValue(static_cast<int32_t>(SetupRecord.soundOn)));
-    ScreenScaleX = static_cast<float>(SetupRecord.width) / 1024.0f;
-    ScreenScaleY = static_cast<float>(SetupRecord.height) / 768.0f;
-    services_.game->ApplySetupFlags(SetupRecord.nozzlesEnabled != 0, SetupRecord.bsphereDisplay != 0,
-                                    SetupRecord.showBSpheres != 0);
-
-    MemStep("CreateMainWindow", [&] { CreateMainWindow(IniVars->Get("win.caption").AsString()); });
-    if (!window_) return;
-    services_.camera->Init();
-    services_.camera->ApplyStartFlags(1, 0);
-
-    int64_t physKb = 0, pageKb = 0;
-    GetAvailMemKb(physKb, pageKb);
-    const int64_t renderStart = GetPerfCounter();
-    services_.render->Init(*window_);
-    LogTiming("Init render engine time", nullptr, renderStart);
-    LogMemUsage(physKb, pageKb, "RE_Initialization", nullptr);
-
-    services_.desktop->Create();
-    MemStep("GameVarInit", [&] {
-        services_.game->CreateGameVars();
-        services_.desktop->InitInput(*window_);
-    });
-    MemStep("goman.createStandartManagers", [&] { services_.game->CreateStandardManagers(); });
-    // Headless runs have no sound device: the silent engine stands in.
-    MemStep("SoundEngine", [&] { services_.sound->Start(SetupRecord.soundOn != 0 && !Headless, *window_); });
-    MemStep("script_Init", [] { RunMainScript(); });
-    services_.desktop->SetScriptsLoaded();
-    MemStep("beh_Init()", [] {
-        // The game's content starts here: a script error leaves no game to
-        // go on with, and the start-up ends as a failed one.
-        std::string failure;
-        if (LuaMachine && !LuaMachine->RunString("beh_Init()", "", &failure))
-            ErrorReport("beh_Init(): the script failed: " + failure, "mhl");
-    });
-
-    services_.game->LoadIni();
-    services_.game->LoadDefaultProfile();
-    services_.desktop->Upload();
-    services_.desktop->UpdateAll();
-    if (LuaMachine) {
-        LuaMachine->RunString("iProfiles.CurProfileId = " +
-                              LuaQuote(services_.game->IniText("playerProfile")));
-        LuaMachine->RunString("iRootMenu.BuildVersion = " + LuaQuote(services_.desktop->Version()));
-        LuaMachine->RunString(
-            "iLoading.Open({loadgame = 1, mission = 0, id = " + LuaQuote(services_.game->CurrentSaveId()) +
-            ", onLoad = " + LuaQuote(services_.game->IniText("defaultInterface")) + "})");
-    }
-    services_.desktop->EmptyHook();
-    Tick(0.0f);
-    if (IeVars) IeVars->Put("con.h", VarValue(100.0f));
-    services_.desktop->EndStartup();
-    PluginSystem = std::make_unique<TPluginSystem>(exe + "/Plugins/", ModName);
+    // The start-up's steps in their order. A step that leaves nothing to start
+    // (a second copy of the game, no main window) ends the start-up.
+    bool ended = false;
+    RunSteps(
+        {
+            {"flags and the single instance",
+             [&] {
+                 Done = false;
+                 QuitRequested = false;
+                 InstallErrorHooks();
+                 if (!IniVars) InitVarLists(); // the program body normally made them
+                 // A second copy stops before it touches the logs the first copy
+                 // writes; its caption is the one its console files are about to set.
+                 if (const std::string caption = StartCaption(); !AcquireInstance(caption)) {
+                     SayAnotherCopyRuns(caption);
+                     Halt ? Halt(kAnotherCopyStatus) : DefaultHalt(kAnotherCopyStatus);
+                     ended = true;
+                 }
+             }},
+            {"font and game folder",
+             [&] {
+                 FontPath = exe + "/verdana.ttf";
+                 // There is no system font table to add it to: the text layer reads the file itself.
+                 FontAdded = platform::FileExists(FontPath);
+                 // Every relative path (scripts, data, saves, profiles) is the game
+                 // folder's, wherever the program was started from.
+                 if (!platform::SetCurrentFolder(exe))
+                     std::fprintf(
+                         stderr,
+                         "vesk: cannot work in the game folder %s; files are looked for where it started\n",
+                         platform::NativePath(exe).c_str());
+             }},
+            {"interface core, game camera and sound core",
+             [&] {
+                 services_.desktop->InitCore();
+                 services_.camera->Create();
+                 services_.sound->CreateCore();
+             }},
+            {"log folder",
+             [&] {
+                 SetLogFolder(exe + "/logs");
+                 if (!platform::CreateFolders(LogFolder()))
+                     std::fprintf(stderr,
+                                  "vesk: cannot make the log folder %s; the game runs without its logs\n",
+                                  platform::NativePath(LogFolder()).c_str());
+                 FastLogClearFiles();
+                 FastLogFlushMan = std::make_unique<FastLogFlushManClass>();
+             }},
+            {"memory status", [] { FastLogAdd("BuildStart: " + GetMemStatusStr()); }},
+            {"render-unit tick manager",
+             [&] {
+                 services_.render->CreateTickManager();
+                 LastCounter = GetPerfCounter();
+             }},
+            {"pool registry", "TObjManagersManager.Create", [&] { services_.game->CreateObjManagers(); }},
+            {"game-object roots", [&] { services_.game->CreateRoots(); }},
+            {"Lua machine", "LUA_Init", [] { CreateLuaMachine(); }},
+            {"console files",
+             [&] {
+                 for (const char* file : kConsoleFiles) services_.desktop->ExecConsoleFile(file);
+             }},
+            {"extra settings", [] { LoadExtraSettings(); }},
+            {"paths", "InitPaths", [] { InitPaths(); }},
+            {"dialogs", [&] { services_.game->CreateDialogs(DataPath + "Dialogs/"); }},
+            {"setup record", [] { LoadConfigBin(); }},
+            {"sound switch",
+             [] {
+                 const int32_t sound = IniVars->Get("sound").AsInteger();
+                 if (sound != -1)
+                     SetupRecord.soundOn = sound != 0 ? 1 : 0;
+                 else
+                     IniVars->Put("sound", VarValue(static_cast<int32_t>(SetupRecord.soundOn)));
+             }},
+            {"screen scale",
+             [] {
+                 ScreenScaleX = static_cast<float>(SetupRecord.width) / 1024.0f;
+                 ScreenScaleY = static_cast<float>(SetupRecord.height) / 768.0f;
+             }},
+            {"setup flags",
+             [&] {
+                 services_.game->ApplySetupFlags(SetupRecord.nozzlesEnabled != 0,
+                                                 SetupRecord.bsphereDisplay != 0,
+                                                 SetupRecord.showBSpheres != 0);
+             }},
+            {"main window", "CreateMainWindow",
+             [&] {
+                 CreateMainWindow(IniVars->Get("win.caption").AsString());
+                 ended = !window_;
+             }},
+            {"game camera",
+             [&] {
+                 services_.camera->Init();
+                 services_.camera->ApplyStartFlags(1, 0);
+             }},
+            {"render engine", "RE_Initialization",
+             [&] {
+                 const int64_t renderStart = GetPerfCounter();
+                 services_.render->Init(*window_);
+                 LogTiming("Init render engine time", nullptr, renderStart);
+             }},
+            {"desktop", [&] { services_.desktop->Create(); }},
+            {"game variables", "GameVarInit",
+             [&] {
+                 services_.game->CreateGameVars();
+                 services_.desktop->InitInput(*window_);
+             }},
+            {"standard managers", "goman.createStandartManagers",
+             [&] { services_.game->CreateStandardManagers(); }},
+            // Headless runs have no sound device: the silent engine stands in.
+            {"sound engine", "SoundEngine",
+             [&] { services_.sound->Start(SetupRecord.soundOn != 0 && !Headless, *window_); }},
+            {"main script", "script_Init", [] { RunMainScript(); }},
+            {"scripts loaded", [&] { services_.desktop->SetScriptsLoaded(); }},
+            {"behaviour start", "beh_Init()",
+             [] {
+                 // The game's content starts here: a script error leaves no game
+                 // to go on with, and the start-up ends as a failed one.
+                 std::string failure;
+                 if (LuaMachine && !LuaMachine->RunString("beh_Init()", "", &failure))
+                     ErrorReport("beh_Init(): the script failed: " + failure, "mhl");
+             }},
+            {"game settings and profile",
+             [&] {
+                 services_.game->LoadIni();
+                 services_.game->LoadDefaultProfile();
+                 services_.desktop->Upload();
+                 services_.desktop->UpdateAll();
+             }},
+            {"loading screen",
+             [&] {
+                 if (!LuaMachine) return;
+                 LuaMachine->RunString("iProfiles.CurProfileId = " +
+                                       LuaQuote(services_.game->IniText("playerProfile")));
+                 LuaMachine->RunString("iRootMenu.BuildVersion = " + LuaQuote(services_.desktop->Version()));
+                 LuaMachine->RunString("iLoading.Open({loadgame = 1, mission = 0, id = " +
+                                       LuaQuote(services_.game->CurrentSaveId()) + ", onLoad = " +
+                                       LuaQuote(services_.game->IniText("defaultInterface")) + "})");
+             }},
+            {"first tick",
+             [&] {
+                 services_.desktop->EmptyHook();
+                 Tick(0.0f);
+             }},
+            {"end of the start-up background",
+             [&] {
+                 if (IeVars) IeVars->Put("con.h", VarValue(100.0f));
+                 services_.desktop->EndStartup();
+             }},
+            {"plug-ins", [&] { PluginSystem = std::make_unique<TPluginSystem>(exe + "/Plugins/", ModName); }},
+        },
+        &ended);
 }
 
 void TCore::CreateMainWindow(const std::string& caption) {
@@ -305,7 +351,8 @@ void TCore::CreateMainWindow(const std::string& caption) {
     desc.height = SetupRecord.height;
     desc.fullScreen = SetupRecord.fullScreen != 0;
     if (!window || !window->Create(desc, [this](const platform::WindowEvent& e) { return WndProc(e); })) {
-        platform::ShowMessageBox(kWindowFailText, kWindowFailCaption);
+        platform::ShowMessageBox(Ru("Ошибка создания окна приложения.\rПопробуйте сменить настройки окна"),
+                                 Ru("Ошибка"));
         Done = true;
         Halt ? Halt(1) : DefaultHalt(1);
         return;
@@ -460,57 +507,114 @@ void TCore::FinalShutdown() {
     IGameWorld& game = *services_.game;
     IRenderEngine& render = *services_.render;
     try {
-        if (ErrorLogHasPending()) ErrorLogReport("", true);
-        services_.sound->Done();
-        game.FinishStatistics();
-        if (LuaMachine) LuaMachine->RunString("iProfiles.Save()");
-        game.SaveIni();
-        NotifyAllSubscribers(3, 0);
-        FastLogFlushManClass::FlushAndFree(FastLogFlushMan);
-        render.StopCapture();
-        services_.scene->DestroyPlanetSystem();
-        game.DeleteItems();
-        render.CleanUnits();
-        Purge();
-        render.DiscardUnits();
-        Purge();
-        render.CleanUnits();
-        Purge();
-        CloseLuaMachine();
-        FreeLuaMachine();
-        // Plug-ins go after Lua: FreePlugin must not use it.
-        PluginSystem.reset();
-        Purge();
-        FreeAllVarLists();
-        Purge();
-        services_.desktop->Release();
-        game.FreeDialogs();
-        Purge();
-        game.DeleteTree();
-        render.FreeManagers();
-        Purge();
-        game.TickList("deleted", 0.0f);
-        game.ReleaseManagers();
-        FlushDestroyQueue();
-        game.TickList("deleted", 0.0f);
-        services_.desktop->FreeCore();
-        FlushDestroyQueue();
-        game.TickList("deleted", 0.0f);
-        services_.scene->FreeFXTemplates();
-        Purge();
-        game.DeleteStatistics();
-        Purge();
-        services_.camera->Free();
-        services_.scene->Free();
-        Purge();
-        render.DoneDevices();
-        if (window_) window_->Close();
-        render.Release();
-        Purge();
-        game.TickList("deleted", 0.0f);
-        game.ReleaseDeleted();
-        FlushDestroyQueue();
-        TEODestroyManager.reset();
+        // The shut-down's steps in their order; each leaves what it freed
+        // flushed ("purged": the "deleted" list ticked, the destroy queue
+        // flushed) before the next one goes.
+        RunSteps({
+            {"error-log report",
+             [] {
+                 if (ErrorLogHasPending()) ErrorLogReport("", true);
+             }},
+            {"sound engine", [&] { services_.sound->Done(); }},
+            {"statistics totals", [&] { game.FinishStatistics(); }},
+            {"profiles and game settings",
+             [&] {
+                 if (LuaMachine) LuaMachine->RunString("iProfiles.Save()");
+                 game.SaveIni();
+             }},
+            {"subscribers told", [&] { NotifyAllSubscribers(3, 0); }},
+            {"log writers", [] { FastLogFlushManClass::FlushAndFree(FastLogFlushMan); }},
+            {"capture, planet system and items",
+             [&] {
+                 render.StopCapture();
+                 services_.scene->DestroyPlanetSystem();
+                 game.DeleteItems();
+                 render.CleanUnits();
+             }},
+            {"engine root's units",
+             [&] {
+                 Purge();
+                 render.DiscardUnits();
+                 Purge();
+                 render.CleanUnits();
+                 Purge();
+             }},
+            // Plug-ins go after Lua: FreePlugin must not use it.
+            {"Lua machine and plug-ins",
+             [&] {
+                 CloseLuaMachine();
+                 FreeLuaMachine();
+                 PluginSystem.reset();
+                 Purge();
+             }},
+            {"settings lists",
+             [&] {
+                 FreeAllVarLists();
+                 Purge();
+             }},
+            {"desktop and dialogs",
+             [&] {
+                 services_.desktop->Release();
+                 game.FreeDialogs();
+                 Purge();
+             }},
+            // The render managers go with the tree that used them.
+            {"game-object tree and render managers",
+             [&] {
+                 game.DeleteTree();
+                 render.FreeManagers();
+                 Purge();
+             }},
+            {"game pools",
+             [&] {
+                 game.TickList("deleted", 0.0f);
+                 game.ReleaseManagers();
+                 FlushDestroyQueue();
+             }},
+            {"interface core",
+             [&] {
+                 game.TickList("deleted", 0.0f);
+                 services_.desktop->FreeCore();
+                 FlushDestroyQueue();
+             }},
+            {"effect templates",
+             [&] {
+                 game.TickList("deleted", 0.0f);
+                 services_.scene->FreeFXTemplates();
+                 Purge();
+             }},
+            // The buffers, shaders, textures and materials went with the render
+            // managers above; the font needs no removal (no system font table
+            // holds it).
+            {"statistics",
+             [&] {
+                 game.DeleteStatistics();
+                 Purge();
+             }},
+            {"game camera and global managers",
+             [&] {
+                 services_.camera->Free();
+                 services_.scene->Free();
+                 Purge();
+             }},
+            {"devices and main window",
+             [&] {
+                 render.DoneDevices();
+                 if (window_) window_->Close();
+             }},
+            {"engine root",
+             [&] {
+                 render.Release();
+                 Purge();
+             }},
+            {"destroy queue",
+             [&] {
+                 game.TickList("deleted", 0.0f);
+                 game.ReleaseDeleted();
+                 FlushDestroyQueue();
+                 TEODestroyManager.reset();
+             }},
+        });
     } catch (...) {
         // The shut-down goes on to the halt whatever failed.
     }

@@ -62,8 +62,19 @@ public:
     std::function<void(int status)> Halt;
 
 private:
-    // One start-up step bracketed by the memory log.
-    template <class F> void MemStep(const char* label, F&& step);
+    // One step of the start-up or the shut-down, under its own name; a step
+    // with a memory label is bracketed by the memory log.
+    struct Step {
+        Step(const char* stepName, std::function<void()> step) : name(stepName), run(std::move(step)) {}
+        Step(const char* stepName, const char* label, std::function<void()> step)
+            : name(stepName), memoryLabel(label), run(std::move(step)) {}
+        const char* name;
+        const char* memoryLabel = nullptr;
+        std::function<void()> run;
+    };
+    // Runs the steps in order, up to the one after which `ended` is set.
+    void RunSteps(const std::vector<Step>& steps, const bool* ended = nullptr);
+    // The deferred-destruction purge between the shut-down's steps.
     void Purge();
     void InstallErrorHooks();
     bool AcquireInstance(const std::string& caption);

@@ -6,7 +6,6 @@
 
 #include "core/lua_functions.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/scene_object.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"

@@ -1,10 +1,10 @@
 #include "game/cockpit.h"
 
 #include "game/ai_helpers.h"
-#include "game/game_text.h"
 #include "physics/camera_game.h"
 #include "render/helpers.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

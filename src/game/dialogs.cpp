@@ -9,7 +9,6 @@
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "shared/errors.h"

@@ -3,7 +3,6 @@
 #include <lua.hpp>
 
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/loaded_data.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"

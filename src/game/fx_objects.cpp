@@ -3,7 +3,6 @@
 #include "core/lua_readers.h"
 #include "game/ai_helpers.h"
 #include "game/game_objects.h"
-#include "game/game_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/world_link.h"

@@ -21,7 +21,7 @@ std::unordered_map<std::string, const TGameClass*>& GameClasses() {
 
 void RegisterGameClass(const TGameClass& cls) {
     const TGameClass* c = &cls;
-    if (ClassManager.RegisterFactory<TGameObjectKind>(cls.name, [c]() { return c->make(); }))
+    if (ClassManager.RegisterFactory<TGameObjectKind>(cls.name, cls.type, [c]() { return c->make(); }))
         GameClasses().emplace(platform::UpperCaseCp1251(cls.name), c);
 }
 

@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "shared/class_manager.h"
+
 namespace vesk {
 
 class TBaseGameObject;
@@ -16,6 +18,7 @@ struct TGameClass {
     // its own Create makes would be missing from an entry built by the
     // inherited CreateEmpty, so its pool builds entries with Create.
     bool poolByCreate = false;
+    TClassType type = {}; // its place in the class hierarchy
 };
 
 // Registers a class under its name (a second registration changes nothing).
@@ -48,7 +51,7 @@ template <class T> constexpr bool PoolByCreate() {
 public:                                                                                                      \
     static const ::vesk::TGameClass& StaticClass() {                                                         \
         static const ::vesk::TGameClass cls{#T, []() -> ::vesk::TBaseGameObject* { return new T(); },        \
-                                            ::vesk::detail::PoolByCreate<T>()};                              \
+                                            ::vesk::detail::PoolByCreate<T>(), ::vesk::TClassType::Of<T>()}; \
         return cls;                                                                                          \
     }                                                                                                        \
     VIRT const ::vesk::TGameClass& GameClass() const OVERRIDE {                                              \

@@ -13,7 +13,6 @@
 #include "game/game_constants.h"
 #include "game/game_lua.h"
 #include "game/game_objects.h"
-#include "game/game_text.h"
 #include "game/gun_effects.h"
 #include "game/items.h"
 #include "game/launchers.h"

@@ -6,7 +6,6 @@
 #include "game/data_files.h"
 #include "game/events.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/loaded_data.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"

@@ -11,7 +11,6 @@
 #include "game/game_constants.h"
 #include "game/game_ini_table.h"
 #include "game/game_parts.h"
-#include "game/game_text.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/player.h"
@@ -23,6 +22,7 @@
 #include "physics/ai_unit.h"
 #include "physics/camera_game.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 #include "world/fx_spawn.h"
 
 namespace vesk {

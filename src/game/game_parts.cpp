@@ -5,8 +5,8 @@
 #include "core/lua_readers.h"
 #include "game/events.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

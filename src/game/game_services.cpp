@@ -44,10 +44,9 @@ int EnginePrintFastLog(lua_State* L) {
 }
 
 // The game-object tree: the roots ("_G", "ini", "gameSystem", "bal", "parts"),
-// the global lists, the pools, the game ini table, the statistics and the
-// dialog engine. What the game logic does not have yet (the player) stays the
-// stand-in's.
-class GameTreeWorld : public StandInGameWorld {
+// the global lists with the player, the pools, the game ini table, the
+// statistics and the dialog engine.
+class GameTreeWorld final : public IGameWorld {
 public:
     void CreateObjManagers() override {
         CreateStatistics();

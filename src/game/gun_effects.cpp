@@ -11,7 +11,6 @@
 #include "game/game_lua.h"
 #include "game/game_objects.h"
 #include "game/game_parts.h"
-#include "game/game_text.h"
 #include "game/items.h"
 #include "game/obj_managers.h"
 #include "game/params.h"

@@ -3,7 +3,6 @@
 #include "game/events.h"
 #include "game/game_lua.h"
 #include "game/game_objects.h"
-#include "game/game_text.h"
 #include "game/lua_text.h"
 #include "game/mesh_tables.h"
 #include "game/object_effects.h"

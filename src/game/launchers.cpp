@@ -5,12 +5,12 @@
 
 #include "game/ai_helpers.h"
 #include "game/damage.h"
-#include "game/game_text.h"
 #include "game/gun_effects.h"
 #include "game/items.h"
 #include "game/params.h"
 #include "game/projectiles.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

@@ -5,9 +5,9 @@
 #include "core/var_list.h"
 #include "game/effect_links.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/lua_text.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "game/events.h"
-#include "game/game_text.h"
 #include "shared/errors.h"
 #include "shared/fast_cast.h"
 #include "shared/helpers.h"

@@ -5,7 +5,6 @@
 
 #include "game/events.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"
 #include "shared/errors.h"

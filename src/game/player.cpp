@@ -14,7 +14,6 @@
 #include "game/game_functions.h"
 #include "game/game_lua.h"
 #include "game/game_parts.h"
-#include "game/game_text.h"
 #include "game/items.h"
 #include "game/loaded_data.h"
 #include "game/lua_text.h"

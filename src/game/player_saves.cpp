@@ -12,7 +12,6 @@
 #include "game/data_files.h"
 #include "game/game_functions.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/items.h"
 #include "game/lua_text.h"
 #include "game/player.h"

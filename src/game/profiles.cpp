@@ -6,10 +6,10 @@
 #include "game/game_functions.h"
 #include "game/game_ini_table.h"
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/params.h"
 #include "platform/files.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

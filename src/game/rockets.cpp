@@ -7,7 +7,6 @@
 #include "game/damage.h"
 #include "game/fx_objects.h"
 #include "game/game_objects.h"
-#include "game/game_text.h"
 #include "game/mesh_tables.h"
 #include "game/params.h"
 #include "game/player.h"

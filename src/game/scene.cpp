@@ -5,7 +5,6 @@
 #include "game/camera_tracks.h"
 #include "game/events.h"
 #include "game/game_ini_table.h"
-#include "game/game_text.h"
 #include "game/params.h"
 #include "game/player.h"
 #include "game/world_link.h"

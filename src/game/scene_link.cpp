@@ -13,7 +13,7 @@ TBaseRenderUnit* UnitOf(TEngineObject* unit) {
     return dynamic_cast<TBaseRenderUnit*>(unit);
 }
 
-class RenderSceneLink : public StandInGameSceneLink {
+class RenderSceneLink final : public IGameSceneLink {
 public:
     float BSphereRadius(TEngineObject* unit) override {
         TBaseRenderUnit* u = UnitOf(unit);
@@ -28,6 +28,8 @@ public:
     void SwitchRayGroup(TEngineObject* unit, const std::string& group, bool on) override {
         if (TBaseRenderUnit* u = UnitOf(unit)) u->GetGameOps()->GetRays()->EnableRay(group, on);
     }
+    // The dust belongs to the current planet system's environment.
+    void SetDustMode(int mode) override { SetWorldDustMode(mode); }
 };
 } // namespace
 

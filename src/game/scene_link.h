@@ -2,7 +2,8 @@
 // What the game logic asks of the render units and the space scene. The game
 // side sees a render unit only as an engine object; the render and world
 // libraries install the real operations at start-up. Until then the stand-in
-// answers: no radius, nothing killed, no rays, no dust.
+// answers: no radius, nothing killed, no rays; the dust mode, which the world
+// keeps, reaches the world all the same.
 #include <string>
 
 #include "shared/engine_object.h"

@@ -1,11 +1,11 @@
 #include "game/scene_object.h"
 
 #include "game/game_lua.h"
-#include "game/game_text.h"
 #include "game/object_effects.h"
 #include "game/params.h"
 #include "game/scene_link.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

@@ -1,11 +1,11 @@
 #include "game/slots.h"
 
-#include "game/game_text.h"
 #include "game/items.h"
 #include "game/params.h"
 #include "game/scene_object.h"
 #include "game/world_link.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

@@ -6,11 +6,11 @@
 #include "game/events.h"
 #include "game/game_lua.h"
 #include "game/game_object.h"
-#include "game/game_text.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

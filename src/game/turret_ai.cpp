@@ -4,12 +4,12 @@
 
 #include "game/ai_helpers.h"
 #include "game/game_ini_table.h"
-#include "game/game_text.h"
 #include "game/items.h"
 #include "game/obj_managers.h"
 #include "game/player.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 

@@ -597,8 +597,7 @@ bool TEditNode::GetProperty(const std::string& key, std::string& value) {
 // ---- TMegaButton -----------------------------------------------------------------------
 
 std::string TMegaButton::DestroyLogName() const {
-    const std::string cls = ClassName();
-    return cls == "TMegaButton" ? cls + " " + Name() : cls;
+    return IsClassType<TMegaButton>(this) ? ClassName() + " " + Name() : ClassName();
 }
 
 // ---- registration ----------------------------------------------------------------------

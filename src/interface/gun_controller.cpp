@@ -7,8 +7,8 @@
 #include "game/slots.h"
 #include "interface/desktop.h"
 #include "interface/interface_tools.h"
+#include "shared/class_manager.h"
 #include "shared/errors.h"
-#include "shared/fast_cast.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
 
@@ -49,7 +49,7 @@ float Fraction(TEngineObject* item, const char* name, float ifNoMax) {
 // colours every frame: on a plain button that has that colour already the set
 // would change nothing, so it is left out.
 void SetColor(TMegaButton* n, const char* key, uint32_t argb, uint32_t (TMegaButton::*current)() const) {
-    if (IsExactType<TMegaButton>(*n) && (n->*current)() == argb) return;
+    if (IsClassType<TMegaButton>(n) && (n->*current)() == argb) return;
     n->SetProperty(key, ColorText(argb));
 }
 

@@ -18,6 +18,7 @@
 #include "physics/ai_unit.h"
 #include "render/render_unit.h"
 #include "render/view_camera.h"
+#include "shared/class_manager.h"
 #include "shared/errors.h"
 #include "shared/fast_cast.h"
 #include "shared/helpers.h"
@@ -52,12 +53,12 @@ TBaseGameObject* HudPlayer() {
 namespace {
 // The game's own player keeps its lookups; one the scripts built by hand is asked.
 TBaseGameObject* PlayerShipNode(TBaseGameObject* player) {
-    return IsExactType<TPlayer>(*player) ? static_cast<TPlayer*>(player)->ShipNode()
-                                         : player->FindChild("ship");
+    return IsClassType<TPlayer>(player) ? static_cast<TPlayer*>(player)->ShipNode()
+                                        : player->FindChild("ship");
 }
 TBaseGameObject* PlayerSelectedNode(TBaseGameObject* player) {
-    return IsExactType<TPlayer>(*player) ? static_cast<TPlayer*>(player)->SelectedNode()
-                                         : player->FindChild("selected");
+    return IsClassType<TPlayer>(player) ? static_cast<TPlayer*>(player)->SelectedNode()
+                                        : player->FindChild("selected");
 }
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "core/application.h"
 #include "core/lua_functions.h"
 #include "game/params.h"
+#include "game/player_regimes.h"
 #include "interface/desktop.h"
 #include "interface/gun_controller.h"
 #include "interface/hud_markers.h"
@@ -161,13 +162,14 @@ void ShipMethod(const char* name) {
 // The regime the player's ship switches to: a word, or the next in turn
 // (attack to defence, defence to base, any other to attack).
 std::string RegimeClass(const std::string& word) {
-    if (word == "ATTACK") return "TPlayerShipAttackRegime";
-    if (word == "DEFEND") return "TPlayerShipDefenceRegime";
-    if (word == "NORMAL") return "TPlayerShipBaseRegime";
+    if (word == "ATTACK") return TPlayerShipAttackRegime::StaticClass().name;
+    if (word == "DEFEND") return TPlayerShipDefenceRegime::StaticClass().name;
+    if (word == "NORMAL") return TPlayerShipBaseRegime::StaticClass().name;
     const std::string cls = HudShipRegime();
-    if (cls == "TPlayerShipAttackRegime") return "TPlayerShipDefenceRegime";
-    if (cls == "TPlayerShipDefenceRegime") return "TPlayerShipBaseRegime";
-    return "TPlayerShipAttackRegime";
+    if (cls == TPlayerShipAttackRegime::StaticClass().name)
+        return TPlayerShipDefenceRegime::StaticClass().name;
+    if (cls == TPlayerShipDefenceRegime::StaticClass().name) return TPlayerShipBaseRegime::StaticClass().name;
+    return TPlayerShipAttackRegime::StaticClass().name;
 }
 
 void ShipService(Call& c) {

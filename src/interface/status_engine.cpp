@@ -8,6 +8,7 @@
 #include "game/game_lua.h"
 #include "game/game_object.h"
 #include "game/params.h"
+#include "game/player_regimes.h"
 #include "game/scene_object.h"
 #include "interface/desktop.h"
 #include "interface/gun_controller.h"
@@ -381,13 +382,13 @@ void TStatusEngine::UpdateWarnings(TEngineObject* ship) {
 void TStatusEngine::UpdateRegime(TEngineObject*) {
     const std::string cls = HudShipRegime();
     if (cls.empty()) return; // no player of the game's own
-    if (cls == "TPlayerShipBaseRegime") {
+    if (cls == TPlayerShipBaseRegime::StaticClass().name) {
         Lamp(kDefendMode, false);
         Lamp(kAttackMode, false);
-    } else if (cls == "TPlayerShipAttackRegime") {
+    } else if (cls == TPlayerShipAttackRegime::StaticClass().name) {
         Lamp(kDefendMode, false);
         Lamp(kAttackMode, true);
-    } else if (cls == "TPlayerShipDefenceRegime") {
+    } else if (cls == TPlayerShipDefenceRegime::StaticClass().name) {
         Lamp(kDefendMode, true);
         Lamp(kAttackMode, false);
     } else {

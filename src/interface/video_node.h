@@ -10,6 +10,7 @@
 #include "interface/draw_nodes.h"
 #include "render/video_renderer.h"
 #include "render/viewport_scene.h"
+#include "shared/helpers.h"
 
 namespace vesk {
 
@@ -60,9 +61,8 @@ private:
 
 class TVideoNode : public TViewportNode, public IVideoEndListener {
 public:
-    static constexpr const char* kDefaultCallback =
-        "log(\"VIDEOPLAYER Critical Error! \xCD\xE5 \xF3\xEA\xE0\xE7\xE0\xED "
-        "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0 CALLBACK \")";
+    inline static const std::string kDefaultCallback =
+        Ru("log(\"VIDEOPLAYER Critical Error! Не указан параметр CALLBACK \")");
 
     TVideoNode();
     bool Loop() const { return loop_; }

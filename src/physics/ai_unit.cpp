@@ -1,7 +1,6 @@
 #include "physics/ai_unit.h"
 
 #include "physics/unit_physic_ops.h"
-#include "platform/text.h"
 #include "shared/errors.h"
 #include "shared/fast_cast.h"
 #include "shared/helpers.h"
@@ -339,7 +338,7 @@ std::string BaseAIUnitClass::SaveToString() const {
 }
 
 void BaseAIUnitClass::LoadFromString() {
-    ErrorReport(platform::Utf8ToCp1251("BaseAIUnitClass.LoadFromString - не риализована"), "mhl");
+    ErrorReport(Ru("BaseAIUnitClass.LoadFromString - не риализована"), "mhl");
 }
 
 } // namespace vesk

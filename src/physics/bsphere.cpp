@@ -127,15 +127,12 @@ bool BSphereClass::GetContainer(BSpheresContainerClass*& out) {
         if (auto* sphere = dynamic_cast<BSphereClass*>(unit)) return sphere->GetContainer(out);
         unit = unit->Parent();
     }
-    ErrorReport("BSphereClass.GetContainer: par=nil; \xC1\xDB\xD2\xDC \xD2\xC0\xCA\xCE\xC3\xCE \xCD\xC5 "
-                "\xCC\xCE\xC6\xC5\xD2!!!, " +
-                    GetName(),
-                "mhl");
+    ErrorReport(Ru("BSphereClass.GetContainer: par=nil; БЫТЬ ТАКОГО НЕ МОЖЕТ!!!, ") + GetName(), "mhl");
     return false;
 }
 
 BSphereClass* BSphereClass::CreateCopy(TBaseRenderUnit* parent) {
-    BSphereClass* copy = typeid(*this) == typeid(BSpheresContainerClass)
+    BSphereClass* copy = IsClassType<BSpheresContainerClass>(this)
                              ? TBaseRenderUnit::Create<BSpheresContainerClass>(parent)
                              : TBaseRenderUnit::Create<BSphereClass>(parent);
     copy->SetCenter(centre_);
@@ -161,7 +158,7 @@ bool BSphereClass::NextChildSphere(int& index, IBoundingSphere2*& out) {
     for (; index < childs->Count(); ++index) {
         TBaseRenderUnit* c = childs->Get(index);
         // Only plain spheres: a nested container is a tree of its own.
-        if (c && IsExactType<BSphereClass>(*c)) {
+        if (IsClassType<BSphereClass>(c)) {
             out = static_cast<BSphereClass*>(c);
             ++index;
             return true;

@@ -2,6 +2,7 @@
 
 #include "render/render_unit.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 
 #include <algorithm>
 
@@ -100,9 +101,7 @@ void TNPCPhysicComponent::AddFollower(BasePhysicUnitClass* unit, int mode) {
     const bool known = IsFollower(unit);
     c_FollowersList.push_back(unit);
     if (mode == 2) c_FormationList.push_back(unit);
-    if (known)
-        ErrorReport("TNPCPhysicComponent.AddFollower - \xF3\xE6\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2",
-                    "mhl");
+    if (known) ErrorReport(Ru("TNPCPhysicComponent.AddFollower - уже существует"), "mhl");
 }
 
 bool TNPCPhysicComponent::RemoveFollower(BasePhysicUnitClass* unit) {

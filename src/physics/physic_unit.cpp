@@ -11,10 +11,7 @@ namespace vesk {
 
 namespace {
 
-// The report text is Windows-1251 like all engine text.
-const std::string kStateTakenText =
-    "BasePhysicUnitClass.RegisterState: \xF2\xE0\xEA\xEE\xE9 \xF4\xEB\xE0\xE3 "
-    "\xF3\xE6\xE5 \xE7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED: ";
+const std::string kStateTakenText = Ru("BasePhysicUnitClass.RegisterState: такой флаг уже зарегистрирован: ");
 
 constexpr Vec3 kUp{0.0f, 0.0f, 1.0f};
 constexpr Vec3 kAxisX{1.0f, 0.0f, 0.0f};

@@ -4,6 +4,8 @@
 #include "platform/text.h"
 #include "render/capture.h"
 #include "render/device.h"
+#include "render/key_animation.h"
+#include "render/morphed_obj.h"
 #include "render/post_process.h"
 #include "render/video_renderer.h"
 #include "render/view_camera.h"
@@ -244,10 +246,9 @@ void UpdaterManagerClass::Free() {
 
 int UpdaterManagerClass::ListFor(const TEngineObject* client) {
     if (dynamic_cast<const SceneClass*>(client)) return 2;
-    const std::string name = client->ClassName();
-    if (name == "FXBulletClass") return 1;
-    if (name == "TMorphedAnimatedObjClass") return 3;
-    if (name == "SimpleKeyAnimationClass") return 4;
+    if (IsClassType<TMorphedAnimatedObjClass>(client)) return 3;
+    if (IsClassType<SimpleKeyAnimationClass>(client)) return 4;
+    if (ClassManager.IsClassType(client, "FXBulletClass")) return 1;
     return 0;
 }
 

@@ -56,7 +56,7 @@ void RenderUnitObjects(TBaseRenderUnit& unit) {
     for (const auto& entry : *list) {
         if (!unit.HasFlag(BRU_VISIBLE)) break;
         IUnitRenderObject* object = entry.get();
-        if (object && typeid(*object) == typeid(TRenderObject)) static_cast<TRenderObject*>(object)->Render();
+        if (IsClassType<TRenderObject>(object)) static_cast<TRenderObject*>(object)->Render();
     }
 }
 

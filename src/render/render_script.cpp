@@ -33,7 +33,7 @@ std::string Arg(lua_State* L, int i) {
     return s ? std::string(s, n) : std::string();
 }
 
-bool WrongCount(lua_State* L, int wanted, const char* text) {
+bool WrongCount(lua_State* L, int wanted, const std::string& text) {
     if (lua_gettop(L) == wanted) return false;
     ErrorReport(text, "mhl");
     return true;
@@ -96,7 +96,7 @@ void ModifyPortal(IPortalEffect& portal, TBaseRenderUnit& unit, const std::strin
 void ModifyLaser(ILaserEffect& laser, const std::string& command, const std::string& argument) {
     auto* burst =
         dynamic_cast<TBaseRenderUnit*>(EngineObjectFromHex(argument, "engine_ModifyVEffect: bru2:=kws2i"));
-    if (!burst || burst->ClassName() != "FXBurstClass") {
+    if (!ClassManager.InheritsFrom(burst, "FXBurstClass")) {
         ErrorReport("engine_ModifyVEffect: st[2]<>\"burst\"", "mhl");
         return;
     }
@@ -153,16 +153,15 @@ int engine_ModifyVEffect(lua_State* L) {
         ErrorReport("engine_ModifyVEffect: read first parameter: " + first + " is no render unit", "mhl");
         return 0;
     }
-    const std::string cls = effect->ClassName();
-    if (cls == "FXPortalClass") {
-        if (auto* portal = dynamic_cast<IPortalEffect*>(effect))
-            ModifyPortal(*portal, *effect, command, argument);
-    } else if (cls == "FXLaserClass") {
-        if (auto* laser = dynamic_cast<ILaserEffect*>(effect)) ModifyLaser(*laser, command, argument);
+    // Portals and lasers are known here by the faces they show the scripts.
+    if (auto* portal = dynamic_cast<IPortalEffect*>(effect)) {
+        ModifyPortal(*portal, *effect, command, argument);
+    } else if (auto* laser = dynamic_cast<ILaserEffect*>(effect)) {
+        ModifyLaser(*laser, command, argument);
     } else if (command == "KillEffect") {
         effect->Kill();
     } else {
-        ErrorReport("engine_ModifyVEffect: undefined bru.ClassType: " + cls, "mhl");
+        ErrorReport("engine_ModifyVEffect: undefined bru.ClassType: " + effect->ClassName(), "mhl");
     }
     return 0;
 }
@@ -229,20 +228,14 @@ IRenderUnitAI* ShipAI(lua_State* L, const char* function) {
 } // namespace
 
 int engine_onObjForsage(lua_State* L) {
-    if (WrongCount(L, 2,
-                   "engine_onObjForsage() : \xED\xE5 \xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
-                   "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2"))
-        return 0;
+    if (WrongCount(L, 2, Ru("engine_onObjForsage() : не верное число параметров"))) return 0;
     if (IRenderUnitAI* ai = ShipAI(L, "engine_onObjForsage"))
         ai->ForsageOn(kws2f(Arg(L, 2), "engine_onObjForsage: value"));
     return 0;
 }
 
 int engine_offObjForsage(lua_State* L) {
-    if (WrongCount(L, 1,
-                   "engine_offObjForsage() : \xED\xE5 \xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
-                   "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2"))
-        return 0;
+    if (WrongCount(L, 1, Ru("engine_offObjForsage() : не верное число параметров"))) return 0;
     if (IRenderUnitAI* ai = ShipAI(L, "engine_offObjForsage")) ai->ForsageOff();
     return 0;
 }

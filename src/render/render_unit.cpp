@@ -11,6 +11,7 @@
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 #include "shared/math.h"
 #include "shared/math_geometry.h"
 #include "shared/timers.h"
@@ -721,11 +722,8 @@ TBaseRenderUnit* TBaseRenderUnit::GetRoot() {
                 return nullptr;
             }
             if (!p->parent_) {
-                ErrorReport(
-                    "TBaseRenderUnit.GetRoot: par=nil; \xC1\xDB\xD2\xDC \xD2\xC0\xCA\xCE\xC3\xCE \xCD\xC5 "
-                    "\xCC\xCE\xC6\xC5\xD2!!!, " +
-                        GetInfoStr(),
-                    "mhl");
+                ErrorReport(Ru("TBaseRenderUnit.GetRoot: par=nil; БЫТЬ ТАКОГО НЕ МОЖЕТ!!!, ") + GetInfoStr(),
+                            "mhl");
                 return nullptr;
             }
             p = p->parent_;

@@ -306,7 +306,7 @@ public:
         out = nullptr;
         if (childs_)
             for (TBaseRenderUnit* c : *childs_)
-                if (c && IsExactType<T>(*c)) {
+                if (IsClassType<T>(c)) {
                     out = static_cast<T*>(c);
                     return true;
                 }
@@ -350,7 +350,7 @@ public:
     void AddModeBits(uint16_t bits) { lightMask_ = static_cast<uint16_t>(lightMask_ | bits); }
     uint16_t GetLightMask() const { return lightMask_; }
     void SetLightMask(uint16_t mask) { lightMask_ = mask; }
-    template <class T> bool IsClass() const { return IsExactType<T>(*this); }
+    template <class T> bool IsClass() const { return IsClassType<T>(this); }
 
     // ---- transforms -----------------------------------------------------------------
     void SetBaseMatrix(const Matrix& m) { baseMatrix_ = localMatrix_ = m; }
@@ -577,7 +577,7 @@ private:
 // The kind under which render-unit classes are registered: made from a parent.
 using TRenderUnitKind = TClassKind<TBaseRenderUnit, TBaseRenderUnit*>;
 template <class T> bool RegisterRenderUnitClass(const std::string& name = ClassNameOf<T>()) {
-    return ClassManager.RegisterFactory<TRenderUnitKind>(
+    return ClassManager.RegisterFactory<TRenderUnitKind, T>(
         name, [](TBaseRenderUnit* parent) -> TBaseRenderUnit* { return TBaseRenderUnit::Create<T>(parent); });
 }
 

@@ -38,7 +38,7 @@ float RendererSortValue(float base) {
 }
 
 bool IsEngineRoot(TBaseRenderUnit* parent) {
-    return parent && typeid(*parent) == typeid(TEngineClass);
+    return IsClassType<TEngineClass>(parent);
 }
 
 } // namespace

@@ -12,9 +12,9 @@ void ReportWrongClassKind(const std::string& name, const std::string& kindBase) 
     ErrorReport("ClassManager: class \"" + name + "\" is not a " + kindBase, "mhl");
 }
 
-bool TClassManager::Register(std::string name, std::type_index kind, std::any factory) {
+bool TClassManager::Register(std::string name, TClassType type, std::type_index kind, std::any factory) {
     if (IndexOf(name) >= 0) return false;
-    classes_.push_back(std::make_unique<TClassRef>(std::move(name), kind, std::move(factory)));
+    classes_.push_back(std::make_unique<TClassRef>(std::move(name), type, kind, std::move(factory)));
     return true;
 }
 
@@ -31,6 +31,25 @@ const TClassRef* TClassManager::FindClass(const std::string& name) const {
         return nullptr;
     }
     return classes_[static_cast<size_t>(i)].get();
+}
+
+const TClassRef* TClassManager::ClassToTest(const std::string& name) const {
+    const int i = IndexOf(name);
+    if (i >= 0) return classes_[static_cast<size_t>(i)].get();
+    // No object is of a class the program does not have: a misspelt name in a
+    // check says so instead of only answering no.
+    FastLogAddError("ClassManager: a class check names \"" + name + "\", which is not registered");
+    return nullptr;
+}
+
+bool TClassManager::IsClassType(const TEngineObject* object, const std::string& name) const {
+    const TClassRef* c = object ? ClassToTest(name) : nullptr;
+    return c && c->IsClassOf(object);
+}
+
+bool TClassManager::InheritsFrom(const TEngineObject* object, const std::string& name) const {
+    const TClassRef* c = object ? ClassToTest(name) : nullptr;
+    return c && c->IsBaseOf(object);
 }
 
 } // namespace vesk

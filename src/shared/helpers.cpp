@@ -333,6 +333,10 @@ uint32_t ScaleColorRGB(uint32_t c, float k) {
 
 // ---- text -------------------------------------------------------------------------
 
+std::string Ru(std::string_view utf8) {
+    return platform::Utf8ToCp1251(utf8);
+}
+
 std::string CopyStr(const std::string& s, int index, int count) {
     if (index < 1) index = 1;
     if (count <= 0 || index > static_cast<int>(s.size())) return {};

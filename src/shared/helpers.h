@@ -104,6 +104,10 @@ inline float ColorAlphaToFloat(uint32_t c) {
 }
 
 // ---- text -------------------------------------------------------------------------
+// Russian text in the sources: written as UTF-8, as an engine text (Windows-1251,
+// like every text in the engine, its logs and its files). Every Russian
+// literal goes through it: Ru("уже существует").
+std::string Ru(std::string_view utf8);
 // Substring from the 1-based index; the count is cut at the end; empty past it.
 std::string CopyStr(const std::string& s, int index, int count);
 bool SameTextUpper(std::string_view a, std::string_view b);

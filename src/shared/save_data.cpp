@@ -138,8 +138,7 @@ bool TSaveDataClass::LoadField(Field& f, size_t index) {
 
 bool TSaveDataClass::LoadFromString(TStringStream* stream) {
     if (!stream || stream->Size() == 0) {
-        // "... - empty", in the engine's single-byte text.
-        ErrorReport("TSaveDataClass.LoadFromString : _pStringStream - \xEF\xF3\xF1\xF2  ", "mhl");
+        ErrorReport(Ru("TSaveDataClass.LoadFromString : _pStringStream - пуст  "), "mhl");
         return false;
     }
     stream_ = stream;

@@ -7,6 +7,8 @@
 #include "shared/errors.h"
 #include "shared/helpers.h"
 #include "shared/math.h"
+#include "world/guns.h"
+#include "world/ship.h"
 
 namespace vesk {
 
@@ -41,10 +43,6 @@ uint32_t FadedColour(uint32_t colour, float k) {
         out |= static_cast<uint32_t>(v <= 0.0f ? 0.0f : (v >= 255.0f ? 255.0f : v)) << shift;
     }
     return out;
-}
-
-bool ClassIs(TBaseRenderUnit* unit, const char* name) {
-    return unit && unit->ClassName() == name;
 }
 
 } // namespace
@@ -125,12 +123,12 @@ void FXLaserClass::OnSpawn(const FXDescrStruct& desc) {
     // The beam moves with the ship it comes from.
     if (TBaseRenderUnit* ship = from ? from->FindUpWithFlags(BRU_SHIP) : nullptr)
         SetPositionLinkByHelper(ship, "");
-    if (ClassIs(from, "ShipClass") || ClassIs(from, "CannonClass") ||
-        (ClassIs(from, "TurretClass") && TurretPasses(from))) {
+    if (IsClassType<ShipClass>(from) || IsClassType<CannonClass>(from) ||
+        (IsClassType<TurretClass>(from) && TurretPasses(from))) {
         source_ = DynamicPositionClass::Init(this, desc.LaserFromHelper, from);
         from_ = from;
         from_->AddSubscriber(this);
-    } else if (!ClassIs(from, "TurretClass")) {
+    } else if (!IsClassType<TurretClass>(from)) {
         ErrorReport("FXLaserClass.SetFromDescStruct FROM, not ship not turret - bad", "mhl");
         return;
     }
@@ -139,10 +137,10 @@ void FXLaserClass::OnSpawn(const FXDescrStruct& desc) {
         ErrorReport("FXLaserClass.SetFromDescStruct: LaserObjToBRU = nil: invalid params", "mhl");
         return;
     }
-    if (ClassIs(to, "ShipClass") || ClassIs(to, "CannonClass") || dynamic_cast<CursorClass*>(to) ||
-        dynamic_cast<HelperClass*>(to) || (ClassIs(to, "TurretClass") && TurretPasses(to))) {
+    if (IsClassType<ShipClass>(to) || IsClassType<CannonClass>(to) || dynamic_cast<CursorClass*>(to) ||
+        dynamic_cast<HelperClass*>(to) || (IsClassType<TurretClass>(to) && TurretPasses(to))) {
         target_ = DynamicPositionClass::Init(this, desc.LaserToHelper, to);
-    } else if (!ClassIs(to, "TurretClass")) {
+    } else if (!IsClassType<TurretClass>(to)) {
         ErrorReport("FXLaserClass.SetFromDescStruct TO, not ship not turret - bad", "mhl");
         return;
     }

@@ -11,6 +11,8 @@
 #include "world/fx_bullet.h"
 #include "world/fx_laser.h"
 #include "world/fx_model_part.h"
+#include "world/guns.h"
+#include "world/ship.h"
 
 namespace vesk {
 
@@ -111,7 +113,7 @@ void FXShieldClass::Prepare() {
 void FXShieldClass::OnSpawn(const FXDescrStruct& desc) {
     Prepare();
     TBaseRenderUnit* ship = desc.ShieldBRU;
-    if (!ship || ship->ClassName() != "ShipClass") {
+    if (!IsClassType<ShipClass>(ship)) {
         ErrorReport("FXShieldClass.SetFromDescStruct: not pdesc.ShieldBRU.IsClassType(TShipClass): " +
                         NameOf(ship),
                     "mhl");
@@ -128,7 +130,7 @@ void FXShieldClass::OnSpawn(const FXDescrStruct& desc) {
         CalcMatrixFromCrossLine(ship, {}, {});
     } else if (auto* laser = dynamic_cast<FXLaserClass*>(spawner)) {
         CalcMatrixFromCrossLine(ship, laser->GetStartPoint(), laser->GetEndPoint());
-    } else if (spawner->ClassName() == "CannonClass") {
+    } else if (IsClassType<CannonClass>(spawner)) {
         TBaseRenderUnit* unit = nullptr;
         if (!Engine || !Engine->GetLaserByFromBRU(static_cast<TBaseRenderUnit*>(spawner), unit) || !unit) {
             ErrorReport("FXShieldClass.SetFromDescStruct: not "
@@ -175,7 +177,7 @@ void FXShieldClass::CalcMatrixFromCrossLine(TBaseRenderUnit* ship, const Vec3& a
         ErrorReport("FXShieldClass.CalcMatrixFromCrossLine: _bruCrossed=nil", "mhl");
         return;
     }
-    if (ship->ClassName() != "ShipClass") {
+    if (!IsClassType<ShipClass>(ship)) {
         ErrorReport("FXShieldClass.CalcMatrixFromCrossLine: not _bruCrossed.IsClassType(ShipClass): " +
                         ship->GetName(),
                     "mhl");

@@ -9,6 +9,7 @@
 #include "shared/math.h"
 #include "sound/sound_buffers.h"
 #include "sound/sound_engine.h"
+#include "world/fx_shield.h"
 
 #include <cmath>
 
@@ -147,7 +148,7 @@ void FXSoundClass::UpdateChannel() {
     target_->GetPosition(at);
     // A sound of a shield hit stays where the hit was.
     for (TBaseRenderUnit* u = target_->Parent(); u; u = u->Parent())
-        if (u->ClassName() == "FXShieldClass") {
+        if (InheritsFrom<FXShieldClass>(u)) {
             channel->SetPositionVelocity(at, {});
             return;
         } else if (!dynamic_cast<HelpersContainerBase*>(u)) {

@@ -11,6 +11,14 @@
 #include "shared/math.h"
 #include "sound/sound_engine.h"
 #include "world/fx_burst.h"
+#include "world/fx_laser.h"
+#include "world/fx_portal.h"
+#include "world/fx_shapes.h"
+#include "world/fx_shield.h"
+#include "world/fx_smoke.h"
+#include "world/fx_sound.h"
+#include "world/guns.h"
+#include "world/locations.h"
 
 namespace vesk {
 
@@ -64,7 +72,7 @@ TBaseRenderUnit* ParentShip(TBaseRenderUnit* unit) {
 // the engine root at the unit's place instead.
 void MoveSphereToDebugHelper(TBaseRenderUnit* sphere, TBaseRenderUnit* unit) {
     const bool uhelper = dynamic_cast<UniHelperClass*>(unit) != nullptr;
-    if (!(uhelper || unit->ClassName() == "WELocationClass") || !Engine) return;
+    if (!(uhelper || IsClassType<WELocationClass>(unit)) || !Engine) return;
     Vec3 at;
     unit->GetPosition(at);
     // The unit's child slot keeps a placeholder; the sphere hangs under the helper.
@@ -100,10 +108,9 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
         EngineObjectFromHex(p.At(1), "FXSpawn: template: " + p.At(1) + ", fxtype: " + p.At(0)));
     if (!templ) return nullptr;
     FXDescrStruct desc{};
-    const std::string cls = templ->ClassName();
     TBaseRenderUnit* root = Engine;
 
-    if (cls == "FXShieldClass") {
+    if (IsClassType<FXShieldClass>(templ)) {
         TBaseRenderUnit* parent = p.Unit(2, "template.ClassType=FXShieldClass 0xbad");
         if (!parent) return nullptr;
         desc.ShieldBRU = parent;
@@ -111,19 +118,19 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
             desc.ShieldSpawner = EngineObjectFromHex(p.At(3), "template.ClassType=FXShieldClass 0xbad");
         return SpawnNamed(templ, parent, desc, "");
     }
-    if (cls == "FXBurstClass") {
+    if (IsClassType<FXBurstClass>(templ)) {
         desc.BurstTargetBRU = p.Unit(2, "fxdesc.BurstTargetBRU");
         if (!desc.BurstTargetBRU) return nullptr;
         desc.BurstHelper = p.At(3);
         return SpawnNamed(templ, root, desc, "");
     }
-    if (cls == "FXSoundClass") {
+    if (IsClassType<FXSoundClass>(templ)) {
         if (!SoundEngine || !SoundEngine->IsEnabled()) return nullptr;
         desc.SoundTargetBRU = p.Unit(2, "fxdesc.SoundTargetBRU");
         if (!desc.SoundTargetBRU) return nullptr;
         return SpawnNamed(templ, root, desc, "");
     }
-    if (cls == "FXLaserClass") {
+    if (IsClassType<FXLaserClass>(templ)) {
         TBaseRenderUnit* attacker = p.Unit(2, "fxdesc.LaserObjFromBRU");
         if (!attacker) return nullptr;
         if (!attacker->HasFlag(BRU_SHIP)) {
@@ -148,7 +155,7 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
         desc.LaserToHelper = p.At(5);
         return SpawnNamed(templ, root, desc, "");
     }
-    if (cls == "FXSphereClass") {
+    if (IsClassType<FXSphereClass>(templ)) {
         if (p.Count() != 6) {
             ErrorReport("FXSpawn:  sphere: " + std::to_string(p.Count()) + " params, 6 expected", "mhl");
             return nullptr;
@@ -163,19 +170,19 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
         if (sphere) MoveSphereToDebugHelper(sphere, unit);
         return sphere;
     }
-    if (cls == "FXSmokeClass") {
+    if (IsClassType<FXSmokeClass>(templ)) {
         desc.SmokeTargetBRU = p.Unit(2, "fxdesc.SmokeTargetBRU");
         if (!desc.SmokeTargetBRU) return nullptr;
         desc.SmokeHelper = p.At(3);
         return SpawnNamed(templ, root, desc, "smoke_");
     }
-    if (cls == "FXMeshClass") {
+    if (IsClassType<FXMeshClass>(templ)) {
         desc.MeshTargetBRU = p.Unit(2, "fxdesc.MeshTargetBRU(1)");
         if (!desc.MeshTargetBRU) return nullptr;
         desc.MeshHelper = p.At(3);
         return SpawnNamed(templ, root, desc, "");
     }
-    if (cls == "FXDirectedMeshClass") {
+    if (IsClassType<FXDirectedMeshClass>(templ)) {
         desc.MeshTargetBRU = p.Unit(2, "fxdesc.MeshTargetBRU(2)");
         if (!desc.MeshTargetBRU) return nullptr;
         desc.MeshHelper = p.At(3);
@@ -184,7 +191,7 @@ TBaseRenderUnit* FXSpawn(std::vector<std::string> params) {
         desc.MeshDirected = false;
         return SpawnNamed(templ, root, desc, "");
     }
-    if (cls == "FXPortalClass") {
+    if (IsClassType<FXPortalClass>(templ)) {
         TBaseRenderUnit* target = p.Unit(2, "fxdesc.PortalTargetBRU");
         if (!target) return nullptr;
         PortalPlace(*target, p.At(3), desc);
@@ -268,7 +275,7 @@ void FXConfigBulletClass::SetData(TBaseRenderUnit* source, const std::string& he
                                   TBaseRenderUnit* second) {
     TBaseRenderUnit* from = source;
     // A turret fires from its barrel.
-    if (source && source->ClassName() == "TurretClass" && source->ChildsBRU())
+    if (InheritsFrom<TurretClass>(source) && source->ChildsBRU())
         for (TBaseRenderUnit* c : *source->ChildsBRU())
             if (c && c->GetName() == "burel") {
                 from = c;

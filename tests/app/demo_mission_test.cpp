@@ -9,12 +9,12 @@
 #include "composition.h"
 #include "core/application.h"
 #include "core/lua_functions.h"
-#include "game/game_text.h"
 #include "interface/desktop.h"
 #include "interface/interface_services.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shared/errors.h"
+#include "shared/helpers.h"
 #include "shared/math.h"
 
 #include <SDL.h>

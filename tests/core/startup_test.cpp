@@ -30,6 +30,7 @@ struct RecRender : StandInRenderEngine {
     void StopCapture() override { log.push_back("render.StopCapture"); }
     void CleanUnits() override { log.push_back("render.CleanUnits"); }
     void DiscardUnits() override { log.push_back("render.DiscardUnits"); }
+    void FreeManagers() override { log.push_back("render.FreeManagers"); }
     void DoneDevices() override { log.push_back("render.DoneDevices"); }
     void Release() override { log.push_back("render.Release"); }
     Log& log;
@@ -60,7 +61,10 @@ struct RecGame : StandInGameWorld {
     }
     void DeleteItems() override { log.push_back("game.DeleteItems"); }
     void FinishStatistics() override { log.push_back("game.FinishStatistics"); }
+    void FreeDialogs() override { log.push_back("game.FreeDialogs"); }
     void DeleteTree() override { log.push_back("game.DeleteTree"); }
+    void ReleaseManagers() override { log.push_back("game.ReleaseManagers"); }
+    void DeleteStatistics() override { log.push_back("game.DeleteStatistics"); }
     void ReleaseDeleted() override { log.push_back("game.ReleaseDeleted"); }
     Log& log;
     bool logDeleted = false; // the purges' ticks of the "deleted" list
@@ -77,6 +81,13 @@ struct RecDesktop : StandInDesktop {
     void Release() override { log.push_back("desk.Release"); }
     void FreeCore() override { log.push_back("desk.FreeCore"); }
     std::string Version() override { return "1.2.3"; }
+    Log& log;
+};
+struct RecScene : StandInSpaceScene {
+    explicit RecScene(Log& l) : log(l) {}
+    void DestroyPlanetSystem() override { log.push_back("scene.DestroyPlanetSystem"); }
+    void FreeFXTemplates() override { log.push_back("scene.FreeFXTemplates"); }
+    void Free() override { log.push_back("scene.Free"); }
     Log& log;
 };
 struct RecCamera : StandInGameCamera {
@@ -120,6 +131,7 @@ protected:
         game = recGame.get();
         s.game = std::move(recGame);
         s.desktop = std::make_unique<RecDesktop>(log);
+        s.scene = std::make_unique<RecScene>(log);
         s.camera = std::make_unique<RecCamera>(log);
         core = std::make_unique<TCore>(std::move(s));
         core->Halt = [this](int status) { halts.push_back(status); };
@@ -215,6 +227,32 @@ TEST_F(StartupTest, StartUpAndShutDownRunTheSubsystemsInOrder) {
     EXPECT_EQ(LuaMachine, nullptr);
     EXPECT_EQ(PluginSystem, nullptr);
     EXPECT_EQ(IniVars, nullptr);
+}
+
+// Every step of the final shut-down, in its order: each frees what the next
+// ones no longer use, and the "deleted" list and the destroy queue are purged
+// between them, so that nothing freed late is reached by what went before.
+TEST_F(StartupTest, FinalShutDownRunsEveryStepInOrder) {
+    core->Init();
+    ASSERT_TRUE(halts.empty());
+    log.clear();
+    game->logDeleted = true;
+    core->Shutdown(true);
+    EXPECT_EQ(halts, std::vector<int>{0});
+    const Log expected = {
+        "sound.Done", "game.FinishStatistics", "game.SaveIni",
+        // the capture, the planet system, the items, then the engine root's units
+        "render.StopCapture", "scene.DestroyPlanetSystem", "game.DeleteItems", "render.CleanUnits",
+        "game.deleted", "render.DiscardUnits", "game.deleted", "render.CleanUnits", "game.deleted",
+        "game.deleted", // Lua and the plug-ins
+        "game.deleted", // the settings lists
+        "desk.Release", "game.FreeDialogs", "game.deleted", "game.DeleteTree", "render.FreeManagers",
+        "game.deleted", "game.deleted", "game.ReleaseManagers", "game.deleted", "desk.FreeCore",
+        "game.deleted", "scene.FreeFXTemplates", "game.deleted", "game.DeleteStatistics", "game.deleted",
+        "camera.Free", "scene.Free", "game.deleted", "render.DoneDevices", "render.Release", "game.deleted",
+        "game.deleted", "game.ReleaseDeleted"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(TEODestroyManager, nullptr);
 }
 
 TEST_F(StartupTest, HeadlessRunHasSilentSoundAndIniSoundOverridesRecord) {

@@ -9,13 +9,13 @@
 #include "game/bullets.h"
 #include "game/damage.h"
 #include "game/fx_objects.h"
-#include "game/game_text.h"
 #include "game/gun_effects.h"
 #include "game/launchers.h"
 #include "game/mines.h"
 #include "game/player_regimes.h"
 #include "game/projectiles.h"
 #include "game/range_effects.h"
+#include "shared/helpers.h"
 
 namespace vesk::test {
 namespace {

@@ -12,12 +12,12 @@
 #include "game/game_ini_table.h"
 #include "game/game_lua.h"
 #include "game/game_object.h"
-#include "game/game_text.h"
 #include "game/lua_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/tree_functions.h"
 #include "platform/files.h"
+#include "shared/helpers.h"
 #include "support/error_trap.h"
 
 namespace vesk::test {

@@ -7,7 +7,6 @@
 #include "game/game_functions.h"
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
-#include "game/game_text.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
@@ -21,6 +20,7 @@
 #include "game/world_link.h"
 #include "physics/ph_script.h"
 #include "render/render_script.h"
+#include "shared/helpers.h"
 #include "world/space_fixture.h"
 
 #include <filesystem>

@@ -1,7 +1,10 @@
 #include "platform/files.h"
+#include "render/key_animation.h"
 #include "render/lights.h"
+#include "render/morphed_obj.h"
 #include "render_fixture.h"
 #include "shared/errors.h"
+#include "stand_in_units.h"
 
 #include <gtest/gtest.h>
 
@@ -213,39 +216,56 @@ TEST_F(EngineTest, TheScreenQuadReplacesThePictureWhateverTheSceneLeftSet) {
     }
 }
 
-TEST_F(EngineTest, UpdaterManagerRunsItsListsInOrder) {
+// Each client goes to the list of its own class: a scene of any kind to the
+// scenes' list, the morphs, the key animations and the bullets (known here by
+// their registered name) to theirs, a class derived from one of those to the
+// general list. The lists then run in their fixed order.
+TEST_F(EngineTest, UpdaterManagerRoutesByClassAndRunsItsListsInOrder) {
+    class Bullet : public TBaseRenderUnit, public IUpdatableInterface {
+    public:
+        void UpdateTick(float) override {}
+        void UpdateEndTick() override {}
+    };
+    class Morph : public TMorphedAnimatedObjClass {};
+    class General : public TEngineObject {};
+    class DrawnScene : public SceneClass {};
+    RegisterStandIn("FXBulletClass", [] { return RegisterRenderUnitClass<Bullet>("FXBulletClass"); });
+    struct Case {
+        TEngineObject* client;
+        int list;
+    };
+    const Case cases[] = {
+        {TEngineObject::New<General>(), 0},    {TEngineObject::New<Bullet>(), 1},
+        {TEngineObject::New<DrawnScene>(), 2}, {TEngineObject::New<TMorphedAnimatedObjClass>(), 3},
+        {TEngineObject::New<Morph>(), 0},      {TEngineObject::New<SimpleKeyAnimationClass>(), 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.client->ClassName());
+        EXPECT_EQ(UpdaterManagerClass::ListFor(c.client), c.list);
+    }
+    for (const Case& c : cases) c.client->Free();
+
     static Strings* order = nullptr;
     Strings ran;
     order = &ran;
-#define CLIENT(Name)                                                                                         \
-    class Name : public TEngineObject, public IUpdatableInterface {                                          \
-    public:                                                                                                  \
-        void UpdateTick(float) override { order->push_back(#Name); }                                         \
-        void UpdateEndTick() override {}                                                                     \
-    };
-    CLIENT(General)
-    CLIENT(FXBulletClass)
-    CLIENT(TMorphedAnimatedObjClass)
-    CLIENT(SimpleKeyAnimationClass)
-#undef CLIENT
-    class DrawnScene : public SceneClass {
+    class Recorder : public TEngineObject, public IUpdatableInterface {
     public:
-        void UpdateTick(float) override { order->push_back("SceneClass"); }
+        void UpdateTick(float) override { order->push_back(list); }
+        void UpdateEndTick() override {}
+        std::string list;
     };
     UpdaterManagerClass* m = TEngineObject::New<UpdaterManagerClass>();
-    std::vector<TEngineObject*> clients = {
-        TEngineObject::New<SimpleKeyAnimationClass>(), TEngineObject::New<TMorphedAnimatedObjClass>(),
-        TEngineObject::New<FXBulletClass>(), TEngineObject::New<General>()};
-    DrawnScene* scene = TBaseRenderUnit::Create<DrawnScene>(nullptr);
-    clients.push_back(scene);
-    for (TEngineObject* c : clients) m->AddClient(c);
-    EXPECT_EQ(UpdaterManagerClass::ListFor(scene), 2);
-    EXPECT_TRUE(m->IsClient(scene));
+    std::vector<TEngineObject*> clients;
+    for (int i = 0; i < UpdaterManagerClass::kLists; ++i) {
+        auto* r = TEngineObject::New<Recorder>();
+        r->list = "list " + std::to_string(i);
+        m->List(i).AddClient(r);
+        clients.push_back(r);
+    }
+    EXPECT_TRUE(m->IsClient(clients[2]));
     EXPECT_EQ(m->Update(20.0f), 5);
-    EXPECT_EQ(ran, (Strings{"General", "FXBulletClass", "TMorphedAnimatedObjClass", "SceneClass",
-                            "SimpleKeyAnimationClass"}));
-    m->RemoveClient(scene);
-    EXPECT_FALSE(m->IsClient(scene));
+    EXPECT_EQ(ran, (Strings{"list 0", "list 1", "list 3", "list 2", "list 4"}));
+    m->RemoveClient(clients[2]);
+    EXPECT_FALSE(m->IsClient(clients[2]));
     for (TEngineObject* c : clients) c->Free();
     m->Free();
     order = nullptr;

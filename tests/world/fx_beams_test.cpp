@@ -82,6 +82,7 @@ protected:
         return n;
     }
 
+    WorldGameOpsScope gameOps;
     FakeModelTrees models;
     ShipClass* shooter = nullptr;
     ShipClass* target = nullptr;

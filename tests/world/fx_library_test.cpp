@@ -41,6 +41,7 @@ protected:
         models.Clear();
         FxTest::TearDown();
     }
+    WorldGameOpsScope gameOps;
     FakeModelTrees models;
 };
 

@@ -15,6 +15,7 @@
 #include "world/fx_portal.h"
 #include "world/fx_shapes.h"
 #include "world/fx_spawn.h"
+#include "world/locations.h"
 
 #include <gtest/gtest.h>
 
@@ -290,6 +291,37 @@ TEST_F(FxModelsTest, ADirectedMeshPointsAtItsDestinationUnlessItComesTurned) {
     EXPECT_TRUE(still->IsTurned());
     EXPECT_NEAR(still->GetWorldMatrix().m[0][0], 1.0f, 1e-5f);
     EXPECT_NEAR(still->GetWorldMatrix().m[0][2], 0.0f, 1e-5f);
+}
+
+// The scripts' spawn goes by the template's own class, not by what it derives
+// from: a directed mesh is a kind of mesh but is spawned with its destination;
+// a sphere on a location hangs under a debug helper of the engine root, one
+// on the planet system (a kind of location) stays where it was spawned.
+TEST_F(FxModelsTest, ScriptSpawnGoesByTheTemplatesOwnClass) {
+    LoadFx("beam = { id = 'beam', type = 'directed_mesh', LifeTime = '5', meshname = 'wave' },"
+           " ball = { id = 'ball', type = 'sphere', mesh = 'ball' }");
+    RecUnit* gun = Unit(env, "gun");
+    RecUnit* target = Unit(env, "target");
+    target->SetPosition({0, 0, 40});
+    engine->UpdateMatrices(nullptr);
+    auto* beam = dynamic_cast<FXDirectedMeshClass*>(
+        FXSpawn({"", Template("beam")->GetHex(), gun->GetHex(), "", target->GetHex()}));
+    ASSERT_NE(beam, nullptr);
+    EXPECT_NE(beam->Destination(), nullptr);
+
+    auto* location = AddPart<WELocationClass>(env, "loc", {10, 0, 0});
+    auto* system = AddPart<WEPlanetSystemClass>(env, "sys", {20, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    const std::vector<std::pair<TBaseRenderUnit*, bool>> cases = {{location, true}, {system, false}};
+    for (const auto& [holder, moved] : cases) {
+        SCOPED_TRACE(holder->GetName());
+        TBaseRenderUnit* sphere =
+            FXSpawn({"", Template("ball")->GetHex(), holder->GetHex(), "5", "FF00FF00", "1"});
+        ASSERT_NE(sphere, nullptr);
+        auto* helper = dynamic_cast<HelperClass*>(sphere->Parent());
+        EXPECT_EQ(helper && helper->GetHelperName() == "dbg_ve", moved);
+        EXPECT_EQ(sphere->Parent() == holder, !moved);
+    }
 }
 
 TEST_F(FxModelsTest, AMeshEffectNeedsItsLifetimeAndMeshName) {

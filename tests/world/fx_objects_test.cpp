@@ -6,12 +6,12 @@
 #include "game/game_functions.h"
 #include "game/game_ini_table.h"
 #include "game/game_object.h"
-#include "game/game_text.h"
 #include "game/obj_managers.h"
 #include "game/params.h"
 #include "game/scene_object.h"
 #include "game/tree_functions.h"
 #include "render/fake_model_tree.h"
+#include "shared/helpers.h"
 #include "world/fx_burst.h"
 #include "world/fx_portal.h"
 

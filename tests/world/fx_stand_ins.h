@@ -1,28 +1,13 @@
 #pragma once
-// Ship parts as the effects see them: the effects tell ships, cannons and
-// turrets apart by class name (the engine names classes without their
-// namespace), so these stand in for the scene's own classes.
+// Ship parts as the effects see them: the scene's own ship, cannon and turret
+// classes, which the effects tell apart by their class.
+#include "render/component.h"
 #include "render/render_unit.h"
+#include "world/game_ops.h"
+#include "world/guns.h"
+#include "world/ship.h"
 
 namespace vesk::test {
-
-class ShipClass : public TBaseRenderUnit {
-public:
-    void Init(TBaseRenderUnit* parent) override {
-        TBaseRenderUnit::Init(parent);
-        SetFlag(BRU_SHIP | BRU_OPAQUE);
-    }
-};
-
-class CannonClass : public TBaseRenderUnit {
-public:
-    void Init(TBaseRenderUnit* parent) override {
-        TBaseRenderUnit::Init(parent);
-        SetFlag(0x40000 | BRU_OPAQUE);
-    }
-};
-
-class TurretClass : public TBaseRenderUnit {};
 
 // A unit of class T under parent, added to it, named and placed.
 template <class T> T* AddPart(TBaseRenderUnit* parent, const std::string& name, const Vec3& at = {}) {
@@ -32,5 +17,14 @@ template <class T> T* AddPart(TBaseRenderUnit* parent, const std::string& name, 
     parent->AddChild(u);
     return u;
 }
+
+// The scene's game operations on every unit while it lives: a gun asks its
+// own for the ship's steering unit.
+struct WorldGameOpsScope {
+    WorldGameOpsScope() { InstallWorldGameOps(); }
+    ~WorldGameOpsScope() { SetGameOpsMaker(nullptr); }
+    WorldGameOpsScope(const WorldGameOpsScope&) = delete;
+    WorldGameOpsScope& operator=(const WorldGameOpsScope&) = delete;
+};
 
 } // namespace vesk::test

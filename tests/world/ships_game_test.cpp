@@ -10,7 +10,6 @@
 #include "game/game_lua.h"
 #include "game/game_object.h"
 #include "game/game_objects.h"
-#include "game/game_text.h"
 #include "game/items.h"
 #include "game/mesh_tables.h"
 #include "game/obj_managers.h"
@@ -28,6 +27,7 @@
 #include "physics/pf_objects.h"
 #include "physics/ph_scene.h"
 #include "render/render_script.h"
+#include "shared/helpers.h"
 #include "ship_fixture.h"
 #include "world/ship_script.h"
 

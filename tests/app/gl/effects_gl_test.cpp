@@ -32,6 +32,7 @@
 #include "world/fx_shield.h"
 #include "world/fx_smoke.h"
 #include "world/fx_spawn.h"
+#include "world/ship.h"
 
 namespace vesk::test {
 namespace {
@@ -66,15 +67,6 @@ fx = { puff = { id = 'puff', type = 'particle' },
                  friction = '0', frequency = '20' },
        gate = { id = 'gate', type = 'portal', mesh = 'jump_gate' } }
 )";
-
-// The ship parts a beam and a shield hit are told apart by.
-class ShipClass : public TBaseRenderUnit {
-public:
-    void Init(TBaseRenderUnit* parent) override {
-        TBaseRenderUnit::Init(parent);
-        SetFlag(BRU_SHIP);
-    }
-};
 
 class EffectsGL : public gltest::GfxGL {
 protected:

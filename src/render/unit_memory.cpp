@@ -42,11 +42,13 @@ public:
         if (FreeRoom*& head = free_[size / kLine]) {
             FreeRoom* room = head;
             head = room->next;
+            inUse_ += size;
             return room;
         }
         if (static_cast<size_t>(end_ - next_) < size && !NewBlock()) return ::operator new(bytes, kLineAlign);
         void* p = next_;
         next_ += size;
+        inUse_ += size;
         return p;
     }
 
@@ -59,15 +61,16 @@ public:
                 auto* room = static_cast<FreeRoom*>(p);
                 room->next = free_[size / kLine];
                 free_[size / kLine] = room;
+                inUse_ -= size;
                 return;
             }
         }
         ::operator delete(p, kLineAlign);
     }
 
-    size_t Reserved() {
+    size_t InUse() {
         std::lock_guard lock(mutex_);
-        return blocks_.size() * kBlock;
+        return inUse_;
     }
 
 private:
@@ -89,6 +92,7 @@ private:
     std::mutex mutex_;
     std::byte* next_ = nullptr;
     std::byte* end_ = nullptr;
+    size_t inUse_ = 0;
     std::array<FreeRoom*, kLargestKept / kLine + 1> free_{};
     std::unordered_set<uintptr_t> blocks_;
 };
@@ -109,8 +113,8 @@ void FreeUnitMemory(void* p, size_t bytes) {
     Arena().Free(p, bytes);
 }
 
-size_t UnitMemoryReserved() {
-    return Arena().Reserved();
+size_t UnitMemoryInUse() {
+    return Arena().InUse();
 }
 
 } // namespace vesk

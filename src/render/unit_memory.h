@@ -8,7 +8,8 @@ namespace vesk {
 
 void* AllocateUnitMemory(size_t bytes);
 void FreeUnitMemory(void* p, size_t bytes);
-// The bytes of the blocks units are kept in, used or not (for measures).
-size_t UnitMemoryReserved();
+// The bytes units take in the blocks, each unit's room rounded to whole lines
+// (for measures; room freed and not yet taken again is not counted).
+size_t UnitMemoryInUse();
 
 } // namespace vesk

@@ -1,17 +1,20 @@
 // Loading model files: a 50,000-triangle grid and a big one (a million
-// triangles, about 28 MB) parsed from memory and loaded from a file, each
-// beside a plain copy of the same bytes so the ratio can be read off one run.
+// triangles, about 28 MB) parsed from memory and loaded from a file, and the
+// game's own models and animations loaded from the game folder, each beside a
+// plain copy of the same bytes so the ratio can be read off one run.
 #include "physics/cm_tree.h"
 #include "physics/cm_writer.h"
 #include "platform/files.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -129,5 +132,111 @@ void BM_LoadBigModelFromFile(benchmark::State& state) {
     SetBytes(state, BigModel().size());
 }
 BENCHMARK(BM_LoadBigModelFromFile)->Unit(benchmark::kMillisecond);
+
+// ---- the game's own models ------------------------------------------------------
+
+namespace fs = std::filesystem;
+
+// Every model and animation file of the built game folder, named as the game
+// names them (relative to the folder, a model without its ".cm"), with its bytes.
+struct GameModels {
+    std::string folder;
+    std::vector<std::string> names;
+    std::vector<std::string> bytes;
+    size_t total = 0, largest = 0;
+};
+
+const GameModels& TheGameModels() {
+    static const GameModels set = [] {
+        GameModels m;
+        const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "game";
+        std::error_code ec;
+        if (!fs::is_directory(folder / "models", ec)) return m;
+        m.folder = folder.string();
+        std::vector<fs::path> files;
+        for (const auto& e : fs::recursive_directory_iterator(folder / "models", ec))
+            if (e.is_regular_file() && (e.path().extension() == ".cm" || e.path().extension() == ".cma"))
+                files.push_back(fs::relative(e.path(), folder));
+        std::sort(files.begin(), files.end());
+        for (const fs::path& f : files) {
+            std::string bytes;
+            if (!platform::ReadFile((folder / f).string(), bytes)) continue;
+            std::string name = f.generic_string();
+            if (f.extension() == ".cm") name.resize(name.size() - 3);
+            m.total += bytes.size();
+            m.largest = std::max(m.largest, bytes.size());
+            m.names.push_back(std::move(name));
+            m.bytes.push_back(std::move(bytes));
+        }
+        return m;
+    }();
+    return set;
+}
+
+// Runs `each`(file index) over the whole set per iteration, from the game
+// folder as the current folder (the game's names are relative to it).
+template <class Each> void OverGameModels(benchmark::State& state, Each&& each) {
+    const GameModels& set = TheGameModels();
+    if (set.names.empty())
+        return state.SkipWithError("no game folder with models (build the target game_folder first)");
+    const std::string before = platform::CurrentFolder();
+    platform::SetCurrentFolder(set.folder);
+    for (auto _ : state)
+        for (size_t i = 0; i < set.names.size(); ++i) each(i);
+    platform::SetCurrentFolder(before);
+    SetBytes(state, set.total);
+    state.counters["files"] = static_cast<double>(set.names.size());
+    state.counters["per_file"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * set.names.size()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The yardstick: each file's bytes copied into one buffer that stays allocated.
+void BM_MemcpyGameModels(benchmark::State& state) {
+    const GameModels& set = TheGameModels();
+    std::string target(set.largest, '\0');
+    OverGameModels(state, [&](size_t i) {
+        std::memcpy(target.data(), set.bytes[i].data(), set.bytes[i].size());
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    });
+}
+BENCHMARK(BM_MemcpyGameModels)->Unit(benchmark::kMicrosecond);
+
+// The same bytes parsed from memory: the reader alone.
+void BM_ParseGameModels(benchmark::State& state) {
+    const GameModels& set = TheGameModels();
+    OverGameModels(state, [&](size_t i) {
+        CMTreeClass tree;
+        tree.Parse(set.bytes[i], set.names[i]);
+        benchmark::DoNotOptimize(tree.GeomObjects().data());
+    });
+}
+BENCHMARK(BM_ParseGameModels)->Unit(benchmark::kMicrosecond);
+
+// Only the files' bytes read, through the same path layer and file view: what
+// loading from files costs before any parsing.
+void BM_ReadGameModelFiles(benchmark::State& state) {
+    const GameModels& set = TheGameModels();
+    OverGameModels(state, [&](size_t i) {
+        const std::string& name = set.names[i];
+        platform::FileView view;
+        view.Open(name.find(".cm") == std::string::npos ? name + ".cm" : name);
+        benchmark::DoNotOptimize(view.Bytes().data());
+    });
+}
+BENCHMARK(BM_ReadGameModelFiles)->Unit(benchmark::kMicrosecond);
+
+// Loaded as the game loads them: by name from the game folder, through the
+// path layer, the file view and the load's logs (off, as a player has them).
+void BM_LoadGameModelsFromFiles(benchmark::State& state) {
+    const GameModels& set = TheGameModels();
+    OverGameModels(state, [&](size_t i) {
+        CMTreeClass tree;
+        tree.LoadFromFile(set.names[i]);
+        benchmark::DoNotOptimize(tree.GeomObjects().data());
+    });
+}
+BENCHMARK(BM_LoadGameModelsFromFiles)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -87,6 +87,16 @@ void Image::Ring(float cx, float cy, float radius, float width, const Rgba& colo
         }
 }
 
+Image& Image::Premultiply() {
+    for (Rgba& p : px_) {
+        const float a = std::clamp(p.a, 0.0f, 1.0f);
+        p.r *= a;
+        p.g *= a;
+        p.b *= a;
+    }
+    return *this;
+}
+
 std::vector<uint8_t> Image::Bgra() const {
     std::vector<uint8_t> out(px_.size() * 4);
     for (size_t i = 0; i < px_.size(); ++i) {

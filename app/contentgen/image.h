@@ -34,6 +34,11 @@ public:
     // A ring (circle outline) of the given width, blended.
     void Ring(float cx, float cy, float radius, float width, const Rgba& colour);
 
+    // Colour times alpha in every pixel, alpha kept: for textures added to
+    // what lies behind them, which add their colour whatever their alpha says,
+    // so that they fade out where they turn transparent.
+    Image& Premultiply();
+
     // Rows top first, B, G, R, A bytes.
     std::vector<uint8_t> Bgra() const;
 

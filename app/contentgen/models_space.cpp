@@ -7,6 +7,7 @@
 
 #include "shared/math.h"
 
+#include <array>
 #include <cmath>
 
 namespace vesk::contentgen {
@@ -133,6 +134,55 @@ void WriteAsteroid(const AssetSink& sink, const std::string& name, float radius,
 
 // ---- the planet system, its environment and its location -------------------------------
 
+// A globe with its poles straight up and down (the loft axis, x, turned to
+// z): its texture's rows run round it, the first and the last gather at the
+// poles, and a turn about z spins it about them.
+Mesh Globe(const Vec3& centre, float radius, int slices, int stacks, const std::string& material) {
+    Matrix place = MatrixTranslation(centre.x, centre.y, centre.z);
+    place.m[0][0] = 0, place.m[0][2] = 1; // x to z
+    place.m[1][1] = 0, place.m[1][0] = 1; // y to x
+    place.m[2][2] = 0, place.m[2][1] = 1; // z to y
+    Mesh m;
+    m.Append(Ellipsoid({0, 0, 0}, {radius, radius, radius}, slices, stacks, material), place);
+    return m;
+}
+
+// The sky sphere is a globe seen from inside: the star field's horizon runs
+// round the horizon.
+Mesh SkySphere(float radius, const std::string& material) {
+    Mesh sky = Globe({0, 0, 0}, radius, 32, 16, material);
+    sky.Invert();
+    return sky;
+}
+
+// A sun's disc: a square that faces the eye (it is drawn around the eye,
+// which sits at the origin of the environment), the glow texture's middle on
+// the sun. A sphere would wrap the glow's picture round itself.
+Mesh SunSquare(const Vec3& sun, float half, const std::string& material) {
+    const Vec3 toEye = Vec3Normalize(Vec3Scale(sun, -1.0f));
+    Vec3 side = Vec3Cross({0, 0, 1}, toEye);
+    if (Vec3Length(side) < 1e-3f) side = Vec3Cross({0, 1, 0}, toEye);
+    side = Vec3Normalize(side);
+    const Vec3 up = Vec3Normalize(Vec3Cross(toEye, side));
+    Mesh m;
+    uint32_t corner[4];
+    const float at[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+    for (int i = 0; i < 4; ++i) {
+        const Vec3 p =
+            Vec3Add(sun, Vec3Add(Vec3Scale(side, at[i][0] * half), Vec3Scale(up, at[i][1] * half)));
+        corner[i] = m.AddVertex({p, toEye, (at[i][0] + 1) / 2, (1 - at[i][1]) / 2});
+    }
+    // Facing the eye: (b - a) x (c - a) points at it.
+    const Vec3 a = m.vertices[corner[0]].p, b = m.vertices[corner[1]].p, c = m.vertices[corner[2]].p;
+    const bool towards = Vec3Dot(Vec3Cross(Vec3Sub(b, a), Vec3Sub(c, a)), toEye) > 0;
+    for (const auto& t : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}})
+        if (towards)
+            m.AddTriangle(material, corner[t[0]], corner[t[1]], corner[t[2]]);
+        else
+            m.AddTriangle(material, corner[t[0]], corner[t[2]], corner[t[1]]);
+    return m;
+}
+
 void WritePlanetSystem(const AssetSink& sink) {
     ModelFile m("vesk_system");
     m.AddHelper("location:kessa_outpost", {0, 0, 0});
@@ -150,22 +200,18 @@ void WritePlanetSystem(const AssetSink& sink) {
     env.AddMaterial("planet_vesk_prime", "planets/vesk_prime", 0xFFFFFF);
     env.AddMaterial("planet_clouds", "planets/clouds", 0xFFFFFF);
     env.AddMaterial("planet_kessa_moon", "planets/kessa_moon", 0xFFFFFF);
-    Mesh sky = Ellipsoid({0, 0, 0}, {100000, 100000, 100000}, 32, 16, "sky_vesk_space", 2, 1);
-    sky.Invert(); // seen from inside
-    env.AddObject("sky:vesk_space", std::move(sky));
+    env.AddObject("sky:vesk_space", SkySphere(100000, "sky_vesk_space"));
     const Vec3 sun{80000, -40000, 30000};
     env.lights.push_back({"SUNLIGHT_01", sun, {1.0f, 0.95f, 0.85f, 1}, 0});
-    env.AddObject("SUNLIGHT_01_mesh", Ellipsoid(sun, {3000, 3000, 3000}, 12, 6, "sun_disc"));
+    // The glow reaches about five degrees from the sun's middle.
+    env.AddObject("SUNLIGHT_01_mesh", SunSquare(sun, 9000, "sun_disc"));
     const Vec3 vesk{50000, 60000, -12000};
-    GeomObject& planet =
-        env.AddObject("vesk_prime", Ellipsoid(vesk, {14000, 14000, 14000}, 48, 24, "planet_vesk_prime"));
+    GeomObject& planet = env.AddObject("vesk_prime", Globe(vesk, 14000, 48, 24, "planet_vesk_prime"));
     planet.tm = MatrixTranslation(vesk.x, vesk.y, vesk.z);
-    GeomObject& clouds =
-        env.AddObject("vesk_prime_clouds", Ellipsoid(vesk, {14250, 14250, 14250}, 48, 24, "planet_clouds"));
+    GeomObject& clouds = env.AddObject("vesk_prime_clouds", Globe(vesk, 14250, 48, 24, "planet_clouds"));
     clouds.tm = planet.tm;
     const Vec3 moon{-30000, 45000, 9000};
-    GeomObject& kessa =
-        env.AddObject("kessa_moon", Ellipsoid(moon, {3000, 3000, 3000}, 24, 12, "planet_kessa_moon"));
+    GeomObject& kessa = env.AddObject("kessa_moon", Globe(moon, 3000, 24, 12, "planet_kessa_moon"));
     kessa.tm = MatrixTranslation(moon.x, moon.y, moon.z);
     EmitModel(sink, "models/space/vesk_env.cm", env);
 

@@ -31,17 +31,32 @@ Image Glow(uint32_t size, const Rgba& core, const Rgba& rim, float power) {
     return img;
 }
 
+// The effects' glows, sparks, fire, shots, jets, flares and shield pattern are
+// drawn added to the scene, which takes a texture's colour and not its alpha:
+// they are stored premultiplied, black where they are clear, so each shows its
+// round falloff rather than its square. Their alpha stays for the materials
+// that blend by it. Smoke is only ever blended by its alpha and stays as it is.
 void WriteEffects(const AssetSink& sink) {
-    sink("TEXTURES/fx/engine_glow.tga", EncodeTga(Glow(64, Hex(0xFFFFFF), Hex(0x3080FF), 1.6f), true));
-    sink("TEXTURES/fx/particle.tga", EncodeTga(Glow(64, Hex(0xFFFFFF), Hex(0xFFFFFF), 2.0f), true));
+    sink("TEXTURES/fx/engine_glow.tga",
+         EncodeTga(Glow(64, Hex(0xFFFFFF), Hex(0x3080FF), 1.6f).Premultiply(), true));
+    sink("TEXTURES/fx/particle.tga",
+         EncodeTga(Glow(64, Hex(0xFFFFFF), Hex(0xFFFFFF), 2.0f).Premultiply(), true));
 
-    Image sun = Glow(128, Hex(0xFFFFF0), Hex(0xFF9020), 2.2f);
+    // The sun: a white disc in the middle of its warm glow.
+    Image sun(128, 128);
+    sun.Fill([](float u, float v) {
+        const float r = std::min(1.0f, Radius(u, v));
+        Rgba c = Mix(Hex(0xFFFFF0), Hex(0xFF9020), std::min(1.0f, r * 1.6f));
+        const float disc = std::clamp((0.2f - r) / 0.08f, 0.0f, 1.0f);
+        c.a = std::max(disc, 0.85f * std::pow(1 - r, 2.2f));
+        return c;
+    });
     // Faint rays.
     for (int k = 0; k < 8; ++k) {
         const float a = kPi / 4 * static_cast<float>(k) + 0.2f;
         sun.Line(64, 64, 64 + 62 * std::cos(a), 64 + 62 * std::sin(a), 2, {1, 0.9f, 0.7f, 0.25f});
     }
-    sink("TEXTURES/fx/sun_glow.tga", EncodeTga(sun, true));
+    sink("TEXTURES/fx/sun_glow.tga", EncodeTga(sun.Premultiply(), true));
 
     Image spark(32, 32);
     spark.Fill([](float u, float v) {
@@ -52,7 +67,7 @@ void WriteEffects(const AssetSink& sink) {
         c.a = std::min(1.0f, cross + core);
         return c;
     });
-    sink("TEXTURES/fx/spark.tga", EncodeTga(spark, true));
+    sink("TEXTURES/fx/spark.tga", EncodeTga(spark.Premultiply(), true));
 
     Image smoke(64, 64);
     smoke.Fill([](float u, float v) {
@@ -72,7 +87,7 @@ void WriteEffects(const AssetSink& sink) {
         c.a = std::clamp((1 - r) * 1.6f, 0.0f, 1.0f);
         return c;
     });
-    sink("TEXTURES/fx/explosion.dds", EncodeDds(fire, DxtKind::Dxt5));
+    sink("TEXTURES/fx/explosion.dds", EncodeDds(fire.Premultiply(), DxtKind::Dxt5));
 
     Image laser(64, 16);
     laser.Fill([](float, float v) {
@@ -81,7 +96,7 @@ void WriteEffects(const AssetSink& sink) {
         c.a = std::pow(1 - d, 1.5f);
         return c;
     });
-    sink("TEXTURES/fx/laser.tga", EncodeTga(laser, true));
+    sink("TEXTURES/fx/laser.tga", EncodeTga(laser.Premultiply(), true));
 
     Image bullet(32, 32);
     bullet.Fill([](float u, float v) {
@@ -90,12 +105,13 @@ void WriteEffects(const AssetSink& sink) {
         c.a = std::clamp(1 - d, 0.0f, 1.0f);
         return c;
     });
-    sink("TEXTURES/fx/bullet.tga", EncodeTga(bullet, true));
+    sink("TEXTURES/fx/bullet.tga", EncodeTga(bullet.Premultiply(), true));
 
     Image flare(128, 128);
     flare.Fill([](float, float) { return Rgba{0, 0, 0, 0}; });
     flare.Ring(64, 64, 44, 6, {0.6f, 0.8f, 1, 0.5f});
     flare.Ring(64, 64, 52, 2, {1, 0.7f, 0.4f, 0.4f});
+    // Rings blended onto clear black: already black where clear.
     sink("TEXTURES/fx/flare.tga", EncodeTga(flare, true));
 
     // Hexagonal cells: bright edges, clear middles.
@@ -110,7 +126,7 @@ void WriteEffects(const AssetSink& sink) {
         c.a = std::clamp((edge - 0.86f) * 8, 0.05f, 1.0f);
         return c;
     });
-    sink("TEXTURES/fx/shield.dds", EncodeDds(shield, DxtKind::Dxt5));
+    sink("TEXTURES/fx/shield.dds", EncodeDds(shield.Premultiply(), DxtKind::Dxt5));
 
     Image jet(32, 128);
     jet.Fill([](float u, float v) {
@@ -119,7 +135,7 @@ void WriteEffects(const AssetSink& sink) {
         c.a = std::clamp((1 - across * across) * (1 - v), 0.0f, 1.0f);
         return c;
     });
-    sink("TEXTURES/fx/jet.tga", EncodeTga(jet, true));
+    sink("TEXTURES/fx/jet.tga", EncodeTga(jet.Premultiply(), true));
 }
 
 const Rgba kHud{0.35f, 0.95f, 1.0f, 0.9f};

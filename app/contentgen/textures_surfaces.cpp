@@ -132,27 +132,37 @@ void WritePlanets(const AssetSink& sink) {
     sink("TEXTURES/planets/clouds.dds", EncodeDds(clouds, DxtKind::Dxt5));
 }
 
-// Stars over a faint nebula; the field wraps in u like the sky sphere.
-Image StarField(uint32_t w, uint32_t h, uint32_t seed, float density) {
+// Stars over a faint nebula; the field wraps in u like the sky sphere. On a
+// sphere (`sphere`) a row covers less sky the nearer it lies to a pole, so it
+// gets fewer stars: they stay as thick there as round the horizon.
+Image StarField(uint32_t w, uint32_t h, uint32_t seed, float density, bool sphere = false) {
     Image img(w, h);
     img.Fill([&](float u, float v) {
         const float n = TiledFbm(u * 4, v * 2, 4, 5, seed);
-        const float glow = Smooth(0.55f, 0.85f, n);
-        return Mix(Hex(0x020308), Mix(Hex(0x301848), Hex(0x183860), u), glow * 0.6f);
+        // A band of haze winding round the sky across the horizon.
+        const float band = std::exp(-std::pow((v - 0.5f - 0.18f * std::sin(6.2831853f * u)) / 0.14f, 2.0f));
+        const float glow = Smooth(0.5f, 0.85f, n + 0.35f * band);
+        // The haze's hue goes round with u and meets itself at the seam.
+        const float hue = 0.5f - 0.5f * std::cos(6.2831853f * u);
+        return Mix(Hex(0x020308), Mix(Hex(0x402060), Hex(0x204878), hue), glow * 0.85f);
     });
-    for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t y = 0; y < h; ++y) {
+        const float row =
+            sphere ? density * std::sin(3.14159265f * (static_cast<float>(y) + 0.5f) / static_cast<float>(h))
+                   : density;
         for (uint32_t x = 0; x < w; ++x) {
             const float s = Unit(Hash3(static_cast<int32_t>(x), static_cast<int32_t>(y), 0, seed + 9));
-            if (s < 1 - density) continue;
-            const float bright = (s - (1 - density)) / density;
+            if (s < 1 - row) continue;
+            const float bright = (s - (1 - row)) / row;
             const Rgba tint = Mix(Hex(0xB0C8FF), Hex(0xFFE0B0), Unit(Hash(x * 31 + y)));
             img.At(x, y) = Mix(img.At(x, y), tint, 0.4f + 0.6f * bright);
         }
+    }
     return img;
 }
 
 void WriteSky(const AssetSink& sink) {
-    sink("TEXTURES/sky/starfield.dds", EncodeDds(StarField(1024, 512, 909, 0.004f), DxtKind::Dxt1));
+    sink("TEXTURES/sky/starfield.dds", EncodeDds(StarField(2048, 1024, 909, 0.002f, true), DxtKind::Dxt1));
     // The environment's own sky pictures, found next to its model's folder.
     sink("TEXTURES/models/space/environment/sky.bmp", EncodeBmp(StarField(256, 128, 910, 0.01f)));
     sink("TEXTURES/models/space/environment/cap1.bmp", EncodeBmp(StarField(64, 64, 911, 0.01f)));

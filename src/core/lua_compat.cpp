@@ -161,8 +161,11 @@ void InstallLua50Compat(lua_State* L) {
     InstallScriptPaths(L);
 }
 
-int LuaRunLoaded50(lua_State* L, int status, int top, std::string* failure) {
-    if (status == 0) status = lua_pcall(L, 0, LUA_MULTRET, 0);
+int LuaRunLoaded50(lua_State* L, int status, int top, std::string* failure, std::span<const double> args) {
+    if (status == 0) {
+        for (double v : args) lua_pushnumber(L, v);
+        status = lua_pcall(L, static_cast<int>(args.size()), LUA_MULTRET, 0);
+    }
     ReportFailure(L, status, failure);
     lua_settop(L, top);
     return LuaStatusTo50(status);

@@ -5,6 +5,7 @@
 // `collectgarbage(number)`, the global `loadlib`, the one-call string and
 // file runners, and 5.0's numbering of load and call results.
 #include <lua.hpp>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -40,9 +41,11 @@ void InstallLua50Compat(lua_State* L);
 int LuaDoBuffer50(lua_State* L, std::string_view chunk, const char* chunkName);
 int LuaDoString50(lua_State* L, std::string_view chunk);
 // The run-and-report half of LuaDoBuffer50 for a chunk already loaded: runs the
-// function on top when `status` is 0, reports a failure as above (its message
-// also into `failure` when given) and returns the stack to `top`.
-int LuaRunLoaded50(lua_State* L, int status, int top, std::string* failure = nullptr);
+// function on top when `status` is 0 (with `args` as the chunk's `...`),
+// reports a failure as above (its message also into `failure` when given) and
+// returns the stack to `top`.
+int LuaRunLoaded50(lua_State* L, int status, int top, std::string* failure = nullptr,
+                   std::span<const double> args = {});
 // The name LuaDoString50 gives a chunk: its first 60 characters.
 std::string LuaDoStringName(std::string_view chunk);
 int LuaDoFile50(lua_State* L, const char* fileName, std::string* failure = nullptr);

@@ -134,13 +134,22 @@ void TLuaMachine::RegisterFunction(const std::string& name, lua_CFunction handle
 
 bool TLuaMachine::RunString(const std::string& chunk, const std::string& guard, std::string* failure) {
     if (!state_) return false;
+    return RunTimed(guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end", {}, failure);
+}
+
+bool TLuaMachine::RunStringWith(const std::string& chunk, std::span<const double> args,
+                                std::string* failure) {
+    if (!state_) return false;
+    return RunTimed(chunk, args, failure);
+}
+
+bool TLuaMachine::RunTimed(const std::string& text, std::span<const double> args, std::string* failure) {
     // The start is kept per call: chunks run chunks, and one shared timer
     // would charge an outer chunk only for the time after its inner one.
     platform::IClock& clock = LuaTimingClock();
     const int64_t start = clock.Counter();
-    const std::string text = guard.empty() ? chunk : "if " + guard + " ~= nil then " + chunk + " end";
     bool ran = false;
-    if (!RunGuarded([&] { ran = LuaDoString(text, failure); })) {
+    if (!RunGuarded([&] { ran = LuaDoStringWith(text, args, failure); })) {
         ErrorReport("TLuaMachine.RunCommand - error while running script: " + text +
                         ", HOOKCALL: " + RecordText(hookCall_) + ", HOOKLINE: " + RecordText(hookLine_),
                     "mhl");
@@ -175,10 +184,15 @@ int TLuaMachine::LoadChunk(const std::string& chunk) {
 }
 
 bool TLuaMachine::LuaDoString(const std::string& chunk, std::string* failure) {
+    return LuaDoStringWith(chunk, {}, failure);
+}
+
+bool TLuaMachine::LuaDoStringWith(const std::string& chunk, std::span<const double> args,
+                                  std::string* failure) {
     if (!state_) return false;
-    if (LuaDebugMode) return LuaCheckCall(LoadChunk(chunk), chunk, failure);
+    if (LuaDebugMode) return LuaCheckCall(LoadChunk(chunk), chunk, failure, args);
     const int top = lua_gettop(state_);
-    return LuaRunLoaded50(state_, LoadChunk(chunk), top, failure) == 0;
+    return LuaRunLoaded50(state_, LoadChunk(chunk), top, failure, args) == 0;
 }
 
 bool TLuaMachine::LuaDoFile(const std::string& fileName, std::string* failure) {
@@ -187,14 +201,18 @@ bool TLuaMachine::LuaDoFile(const std::string& fileName, std::string* failure) {
     return LuaDoFile50(state_, fileName.c_str(), failure) == 0;
 }
 
-bool TLuaMachine::LuaCheckCall(int status, const std::string& task, std::string* failure) {
+bool TLuaMachine::LuaCheckCall(int status, const std::string& task, std::string* failure,
+                               std::span<const double> args) {
     if (!state_) return false;
     // The loaded chunk (or the load's message) is on top; whatever the chunk
     // returns is dropped so repeated runs never grow the stack.
     const int base = lua_gettop(state_) - 1;
-    if (status == 0 && lua_pcall(state_, 0, LUA_MULTRET, 0) == 0) {
-        lua_settop(state_, base < 0 ? 0 : base);
-        return true;
+    if (status == 0) {
+        for (double v : args) lua_pushnumber(state_, v);
+        if (lua_pcall(state_, static_cast<int>(args.size()), LUA_MULTRET, 0) == 0) {
+            lua_settop(state_, base < 0 ? 0 : base);
+            return true;
+        }
     }
     const char* msg = lua_tostring(state_, -1);
     if (failure) *failure = msg ? msg : "";

@@ -4,6 +4,7 @@
 // script files.
 #include <lua.hpp>
 #include <memory>
+#include <span>
 
 #include "core/lua_chunk_cache.h"
 #include <string>
@@ -37,6 +38,11 @@ public:
     // when the chunk did not compile or its run failed; `failure` then holds
     // Lua's message.
     bool RunString(const std::string& chunk, const std::string& guard = "", std::string* failure = nullptr);
+    // Runs a chunk that takes its values as `...`, with `args` for them: a
+    // value that changes every frame then needs no new text, and the chunk
+    // is compiled once. Otherwise as RunString.
+    bool RunStringWith(const std::string& chunk, std::span<const double> args,
+                       std::string* failure = nullptr);
     // Runs data path + file, taken from the active mod when it has the file.
     // False when the file did not load or its run failed; `failure` then
     // holds Lua's message.
@@ -52,11 +58,15 @@ public:
     // Runs the loaded chunk on the stack when the load succeeded; reports
     // "LUAError (status): message Task: <task>" with "w" otherwise. False on
     // a failure, with Lua's message in `failure`.
-    bool LuaCheckCall(int status, const std::string& task, std::string* failure = nullptr);
+    bool LuaCheckCall(int status, const std::string& task, std::string* failure = nullptr,
+                      std::span<const double> args = {});
     // The record of the function running at `level` (0 = current).
     bool LuaGetStackInfo(int level, lua_Debug& record) const;
 
 private:
+    // RunString's work: the chunk run guarded, a slow one logged.
+    bool RunTimed(const std::string& text, std::span<const double> args, std::string* failure);
+    bool LuaDoStringWith(const std::string& chunk, std::span<const double> args, std::string* failure);
     // Pushes the compiled chunk (or the load's message) as luaL_loadbuffer does,
     // named as the current mode names chunks; returns the load status.
     int LoadChunk(const std::string& chunk);

@@ -104,6 +104,10 @@ std::string LuaQuote(const std::string& text) {
     return out + "\"";
 }
 
+std::string LuaSubscript(std::string_view name) {
+    return "[" + LuaQuote(std::string(name)) + "]";
+}
+
 std::string GetLuaString(const std::string& expression, bool nilGuard) {
     if (!MachineReady()) return {};
     LuaMachine->RunString("a=\"\"");

@@ -2,6 +2,7 @@
 // Reading Lua values from engine code: an expression in, its value as text
 // out, through the Lua global `a`; and the scripts' own entry points.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk {
@@ -24,5 +25,9 @@ void RunMainScript();
 std::string BackslashesToSlashes(std::string text);
 // `text` as a double-quoted Lua string literal.
 std::string LuaQuote(const std::string& text);
+// A table subscript naming the key `name` whatever it holds: ["name"]. Names
+// read from content or scripts go into Lua text through this, never after a
+// bare ".".
+std::string LuaSubscript(std::string_view name);
 
 } // namespace vesk

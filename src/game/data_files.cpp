@@ -202,22 +202,29 @@ bool RunDataText(lua_State* L, std::string_view text, const std::string& chunkNa
     return true;
 }
 
+bool ReadDataFile(const std::string& fileName, std::initializer_list<std::string_view> results,
+                  std::string* error) {
+    auto fail = [error](const char* why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (!LuaMachine || !LuaMachine->IsOpen()) return fail("no Lua host");
+    const int64_t size = platform::FileSize(fileName);
+    if (size < 0) return fail("no such file");
+    if (size > kDataFileMaxBytes) return fail("the file is too large");
+    std::string text;
+    if (!platform::ReadFile(fileName, text)) return fail("the file can not be read");
+    return RunDataText(LuaMachine->State(), text, fileName, results, error);
+}
+
 bool RunDataFile(const std::string& fileName, std::initializer_list<std::string_view> results) {
     if (!LuaMachine || !LuaMachine->IsOpen()) return false;
-    const int64_t size = platform::FileSize(fileName);
-    if (size < 0) {
+    if (platform::FileSize(fileName) < 0) {
         FastLogAdd("RunDataFile: no file " + fileName);
         return false;
     }
     std::string why;
-    std::string text;
-    if (size > kDataFileMaxBytes) {
-        why = "the file is too large";
-    } else if (!platform::ReadFile(fileName, text)) {
-        why = "the file can not be read";
-    } else if (RunDataText(LuaMachine->State(), text, fileName, results, &why)) {
-        return true;
-    }
+    if (ReadDataFile(fileName, results, &why)) return true;
     ErrorReport("RunDataFile: " + fileName + " refused: " + why, "m");
     return false;
 }

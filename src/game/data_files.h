@@ -26,6 +26,11 @@ inline constexpr int64_t kDataFileMaxMemoryGrowth = 256ll << 20;
 // reported with its name and changes nothing. True when the file ran.
 bool RunDataFile(const std::string& fileName, std::initializer_list<std::string_view> results);
 
+// The same without a report: on failure the reason is in *error (when given).
+// A missing file is a failure here too.
+bool ReadDataFile(const std::string& fileName, std::initializer_list<std::string_view> results,
+                  std::string* error);
+
 // The same for text already read; chunkName names it in messages. On failure
 // the reason is in *error (when given) and nothing is reported.
 bool RunDataText(lua_State* L, std::string_view text, const std::string& chunkName,

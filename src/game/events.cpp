@@ -62,6 +62,26 @@ void TGameEvent::Create(const std::string& name, TBaseGameObject* parent) {
     handler_ = [](TEngineObject*, TEngineObject*) {};
 }
 
+void TGameEvent::SetHandler(TGameEventHandler handler) {
+    handler_ = std::move(handler);
+    ownerId_ = 0;
+    // A plain list of events is its owner's: the owner is above it.
+    for (const TBaseGameObject* p = parent_; p; p = p->GetParent())
+        if (&p->GameClass() != &TGameEventList::StaticClass()) {
+            ownerId_ = p->GetId();
+            break;
+        }
+}
+
+bool TGameEvent::OwnerAlive() const {
+    if (!ownerId_) return true;
+    // Where the owner put the event: no lookup while it is still there.
+    const TBaseGameObject* p = parent_;
+    for (int up = 0; up < 2 && p; ++up, p = p->GetParent())
+        if (p->GetId() == ownerId_) return true;
+    return FindEngineObjectById(ownerId_) != nullptr;
+}
+
 void TGameEvent::ChildLeft(TBaseGameObject* child) {
     if (child == event_) event_ = nullptr;
     if (child == eventObj_) eventObj_ = nullptr;
@@ -95,7 +115,8 @@ void TGameEvent::Fire() {
     TEngineObject* obj = GetEventObj();
     TEngineObject* data = eventData_ ? eventData_->GetValue() : nullptr;
     try {
-        handler_(obj, data);
+        // An event whose owner is gone runs its Lua code only.
+        if (OwnerAlive()) handler_(obj, data);
     } catch (...) {
         FastLogAddError("TGameEvent.Event: AV: " + name_);
         if (parent_ && parent_->GetParent())
@@ -197,10 +218,12 @@ void TonTick::Create(const std::string& name, TBaseGameObject* parent) {
 
 void TGameObjectParamTick::SetParam(TGameObjectParam* param) {
     param_ = param;
+    ownerId_ = param ? param->GetId() : 0;
     handler_ = nullptr;
 }
 
 void TGameObjectParamTick::Step(TEngineObject* data, float frameTime) {
+    if (!OwnerAlive()) return; // moved away from a parameter that is gone
     if (handler_) {
         handler_(GetEventObj(), data);
     } else if (param_) {

@@ -40,7 +40,10 @@ public:
     void stringValue(std::string& out) override;
     void CopyStructure(TBaseGameObject*& dest) override;
 
-    void SetHandler(TGameEventHandler handler) { handler_ = std::move(handler); }
+    // The native handler, given by the object that made the event (the event
+    // sits under it or in its list of events): it runs only while that
+    // object exists, since a script may move the event away and free it.
+    void SetHandler(TGameEventHandler handler);
     TEngineObject* GetEventObj() const;
     void SetEventData(TEngineObject* value);
     void ClearFired() { fired_ = false; }
@@ -59,8 +62,11 @@ protected:
     void SetTickList(tTickedObjects* list, bool activatable);
     void ChildLeft(TBaseGameObject* child) override;
     void SetActiveValue(int32_t v);
+    // Whether the object whose native handler the event runs still exists.
+    bool OwnerAlive() const;
 
     int32_t tickIndex_ = -1;
+    int32_t ownerId_ = 0;    // that object by id; 0: a handler that needs none
     int32_t tickListId_ = 0; // by id: the list may be freed before the event
     bool activatable_ = false;
     TGameEventHandler handler_;

@@ -18,7 +18,7 @@ namespace {
 // The template registered for an "fx" entry (its "hex" written by the effect
 // library), nullptr when the entry has none.
 TEngineObject* TemplateOf(const std::string& fx, std::string& hex) {
-    hex = GetLuaString("fx." + fx + ".hex", true);
+    hex = GetLuaString("fx" + LuaSubscript(fx) + ".hex", true);
     int32_t id = 0;
     if (!TryParseInt32(hex, id)) return nullptr;
     return FindEngineObjectById(id);

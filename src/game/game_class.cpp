@@ -1,5 +1,6 @@
 #include "game/game_class.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "game/game_object.h"
@@ -27,6 +28,15 @@ void RegisterGameClass(const TGameClass& cls) {
 const TGameClass* FindGameClassQuiet(const std::string& name) {
     auto it = GameClasses().find(platform::UpperCaseCp1251(name));
     return it == GameClasses().end() ? nullptr : it->second;
+}
+
+std::vector<const TGameClass*> RegisteredGameClasses() {
+    std::vector<const TGameClass*> all;
+    all.reserve(GameClasses().size());
+    for (const auto& [key, cls] : GameClasses()) all.push_back(cls);
+    std::sort(all.begin(), all.end(),
+              [](const TGameClass* a, const TGameClass* b) { return std::string(a->name) < b->name; });
+    return all;
 }
 
 const TGameClass* FindGameClass(const std::string& name) {

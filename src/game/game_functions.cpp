@@ -101,26 +101,27 @@ std::string SaveFolder(const std::string& name) {
     return DataPath + "save/" + name + "/";
 }
 
-// Reports a refused name; true when the name may be used.
+// Reports a refused name; true when the name may be used. A refusal leaves
+// the game running: the name may be one a player typed.
 bool AcceptSaveName(const char* function, const std::string& name) {
     switch (CheckSaveName(name)) {
     case SaveNameCheck::ok:
         return true;
     case SaveNameCheck::dots:
-        ErrorReport(std::string(function) + " - \"..\" not allowed!", "mhl");
+        ErrorReport(std::string(function) + " - \"..\" not allowed!", "m");
         return false;
     case SaveNameCheck::invalid:
-        ErrorReport(std::string(function) + " - wrong save name: \"" + name + "\"", "mhl");
+        ErrorReport(std::string(function) + " - wrong save name: \"" + name + "\"", "m");
         return false;
     }
     return false;
 }
 
-// Reports a save folder or file that a link takes out of the game folder;
+// Reports a path under the data folder that a link would take elsewhere;
 // true when the path may be used.
-bool AcceptSavePath(const char* function, const std::string& path) {
-    if (InsideGameFolder(path)) return true;
-    ErrorReport(std::string(function) + " - \"" + path + "\" leads outside the game folder", "mhl");
+bool AcceptSavePath(const char* function, const std::string& below) {
+    if (platform::NoLinkBelow(DataPath, below)) return true;
+    ErrorReport(std::string(function) + " - \"" + DataPath + below + "\" goes through a link", "m");
     return false;
 }
 
@@ -132,14 +133,18 @@ std::string TwoDigits(int v) {
 
 } // namespace
 
-bool InsideGameFolder(const std::string& path) {
-    return platform::IsInsideFolder(path, platform::ExeFolder());
+int PushDone(lua_State* L, bool done) {
+    lua_pushboolean(L, done ? 1 : 0);
+    return 1;
 }
 
 SaveNameCheck CheckSaveName(const std::string& name) {
     if (name.find("..") != std::string::npos) return SaveNameCheck::dots;
     if (name.empty() || name == "." || name.find_first_of("/\\:") != std::string::npos)
         return SaveNameCheck::invalid;
+    // Control characters (a NUL above all) name no folder a player could see.
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20) return SaveNameCheck::invalid;
     return SaveNameCheck::ok;
 }
 
@@ -204,49 +209,52 @@ int engine_IncludeTree(lua_State* L) {
 
 int engine_CopySaveDir(lua_State* L) {
     return Guarded("engine_CopySaveDir", L, [](lua_State* L) {
+        const char* fn = "engine_CopySaveDir";
         const std::string from = LuaArgText(L, 1);
         const std::string to = LuaArgText(L, 2);
-        if (!AcceptSaveName("engine_CopySaveDir", from) || !AcceptSaveName("engine_CopySaveDir", to))
-            return 0;
+        if (!AcceptSaveName(fn, from) || !AcceptSaveName(fn, to)) return PushDone(L, false);
+        if (!AcceptSavePath(fn, "save/" + from + "/") || !AcceptSavePath(fn, "save/" + to + "/"))
+            return PushDone(L, false);
         const std::string source = SaveFolder(from);
         const std::string target = SaveFolder(to);
-        if (!AcceptSavePath("engine_CopySaveDir", source) || !AcceptSavePath("engine_CopySaveDir", target))
-            return 0;
+        const std::vector<std::string> files = platform::ListFolder(source, true, false);
+        // Every file is checked before anything is written: a link on either
+        // side refuses the whole copy.
+        for (const std::string& file : files) {
+            if (!AcceptSavePath(fn, "save/" + from + "/" + file) ||
+                !AcceptSavePath(fn, "save/" + to + "/" + file))
+                return PushDone(L, false);
+        }
         if (!platform::CreateFolders(target)) {
             ErrorReport("Function \"engine_CopySaveDir\" fault: can not create dir " + target, "mhl");
-            return 0;
+            return PushDone(L, false);
         }
-        for (const std::string& file : platform::ListFolder(source, true, false)) {
-            // A file of either folder may itself be a link that leads out.
-            if (!AcceptSavePath("engine_CopySaveDir", source + file) ||
-                !AcceptSavePath("engine_CopySaveDir", target + file))
-                return 0;
+        for (const std::string& file : files) {
             std::string data;
             if (!platform::ReadFile(source + file, data) || !platform::WriteFile(target + file, data))
                 throw std::runtime_error("copy failed");
         }
-        return 0;
+        return PushDone(L, true);
     });
 }
 
 int engine_DeleteSaveDir(lua_State* L) {
     return Guarded("engine_DeleteSaveDir", L, [](lua_State* L) {
+        const char* fn = "engine_DeleteSaveDir";
         const std::string name = LuaArgText(L, 1);
-        if (!AcceptSaveName("engine_DeleteSaveDir", name)) return 0;
+        if (!AcceptSaveName(fn, name) || !AcceptSavePath(fn, "save/")) return PushDone(L, false);
+        // The folder goes with everything in it; a link, the folder itself or
+        // anything inside it, goes as the link.
         const std::string folder = SaveFolder(name);
-        // Files that are links go as links (never followed); a folder that
-        // leads out is not touched.
-        if (!AcceptSavePath("engine_DeleteSaveDir", folder)) return 0;
-        for (const std::string& file : platform::ListFolder(folder, true, false)) {
-            if (!platform::DeleteFile(folder + file)) {
-                ErrorReport("engine_DeleteSaveDir fault - can`t delete file " + file + " in " + folder,
-                            "mhl");
-                return 0;
-            }
+        std::string failed;
+        if (!platform::RemoveTree(folder, &failed)) {
+            const size_t slash = failed.rfind('/');
+            ErrorReport("engine_DeleteSaveDir fault - can`t delete file " + failed.substr(slash + 1) +
+                            " in " + failed.substr(0, slash + 1),
+                        "mhl");
+            return PushDone(L, false);
         }
-        // Removes the folder once it is empty.
-        platform::DeleteFile(folder);
-        return 0;
+        return PushDone(L, true);
     });
 }
 

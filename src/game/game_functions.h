@@ -32,12 +32,13 @@ template <class Body> int Guarded(const char* name, lua_State* L, Body body) {
 }
 
 // Whether a script-given saved-game name may name a folder under "save/":
-// not empty, no "..", no separator, drive or absolute form.
+// not empty, no "..", no separator, drive or absolute form, no control
+// character.
 enum class SaveNameCheck { ok, dots, invalid };
 SaveNameCheck CheckSaveName(const std::string& name);
-// True when the path, links followed, stays within the game's own folder:
-// what scripts reach may never lead out of it.
-bool InsideGameFolder(const std::string& path);
+
+// The answer of a call that can be refused: true when it was done.
+int PushDone(lua_State* L, bool done);
 
 int engine_Include(lua_State* L);
 int engine_IncludeDir(lua_State* L);

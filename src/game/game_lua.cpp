@@ -27,6 +27,17 @@ void GameRunLua(const std::string& chunk) {
     if (HostReady()) LuaMachine->RunString(chunk);
 }
 
+bool GameLuaIsTable(const std::string& expression) {
+    if (!HostReady()) return false;
+    lua_State* L = LuaMachine->State();
+    const int top = lua_gettop(L);
+    const std::string chunk = "return " + expression;
+    const bool table = luaL_loadbuffer(L, chunk.data(), chunk.size(), "=table test") == 0 &&
+                       lua_pcall(L, 0, 1, 0) == 0 && lua_type(L, -1) == LUA_TTABLE;
+    lua_settop(L, top);
+    return table;
+}
+
 std::string LuaArgText(lua_State* L, int index) {
     return EngineArgText(L, index);
 }

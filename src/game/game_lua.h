@@ -14,6 +14,10 @@ void GameRunLua(const std::string& chunk);
 // host is closed), so a caller can tell an absent key from an empty text.
 bool GameReadLua(const std::string& expression, std::string& text);
 
+// True when the Lua expression's value is a table; an expression that fails
+// (indexing a missing table) is no table, and nothing is reported.
+bool GameLuaIsTable(const std::string& expression);
+
 // The Lua argument at a position as text; empty when absent or not text.
 std::string LuaArgText(lua_State* L, int index);
 

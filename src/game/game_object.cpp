@@ -1,8 +1,10 @@
 #include "game/game_object.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "game/data_files.h"
+#include "game/events.h"
 #include "game/game_lua.h"
 #include "game/game_text.h"
 #include "game/loaded_data.h"
@@ -35,9 +37,100 @@ bool IsSameOrAncestor(const TBaseGameObject* maybeAncestor, const TBaseGameObjec
     return false;
 }
 
+// Calls visit on every node of the node's own subtree, parents first
+// (children it lists but does not own are someone else's).
+template <class Visit> void ForEachOwnNode(TBaseGameObject* node, Visit visit) {
+    TChildList* list = node->GetObjects();
+    if (!list) return;
+    std::vector<TBaseGameObject*> own;
+    for (TBaseGameObject* c : *list)
+        if (c && c->GetParent() == node) own.push_back(c);
+    for (TBaseGameObject* c : own) {
+        visit(c);
+        ForEachOwnNode(c, visit);
+    }
+}
+
 } // namespace
 
+// What a pool entry built with children was when it was made. Each use gets
+// back the children it was built with and no others, its events start as
+// they were built, and the links its construction made point again where
+// they pointed (deleting the node cleared them); values stay as the last use
+// left them, as they do for every pooled node.
+struct TBaseGameObject::PoolStart {
+    enum class Kind : uint8_t { Node, Event, Link };
+    struct Entry {
+        int32_t id;
+        Kind kind = Kind::Node;
+        bool active = false; // Event
+        int32_t linked = 0;  // Link: the linked object's id, 0 when empty
+    };
+    std::vector<Entry> entries; // every node of the subtree, by id
+
+    void Record(TBaseGameObject* owner) {
+        ForEachOwnNode(owner, [this](TBaseGameObject* n) {
+            Entry e{n->GetId()};
+            if (auto* ev = dynamic_cast<TGameEvent*>(n)) {
+                e.kind = Kind::Event;
+                e.active = ev->IsActive();
+                // Nothing of an entry runs before it is handed out.
+                ev->Deactivate();
+            } else if (auto* l = dynamic_cast<TGameObjectFreeLink*>(n); l && l->GetValue()) {
+                e.kind = Kind::Link;
+                e.linked = l->GetValue()->GetId();
+            }
+            entries.push_back(e);
+        });
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; });
+    }
+
+    const Entry* Find(int32_t id) const {
+        auto it = std::lower_bound(entries.begin(), entries.end(), id,
+                                   [](const Entry& e, int32_t key) { return e.id < key; });
+        return it != entries.end() && it->id == id ? &*it : nullptr;
+    }
+
+    // Re-links the node's subtree and notes its events and what a use added.
+    void Walk(TBaseGameObject* node, std::vector<std::pair<TGameEvent*, bool>>& events,
+              std::vector<TBaseGameObject*>& added) const {
+        TChildList* list = node->GetObjects();
+        if (!list) return;
+        for (TBaseGameObject* c : *list) {
+            if (!c || c->GetParent() != node) continue;
+            const Entry* e = Find(c->GetId());
+            if (!e) {
+                added.push_back(c);
+                continue;
+            }
+            if (e->kind == Kind::Event) {
+                events.emplace_back(static_cast<TGameEvent*>(c), e->active);
+            } else if (e->kind == Kind::Link) {
+                auto* l = static_cast<TGameObjectFreeLink*>(c);
+                if (!l->GetValue()) l->setValue(FindEngineObjectById(e->linked));
+            }
+            Walk(c, events, added);
+        }
+    }
+
+    void Restore(TBaseGameObject* owner) const {
+        std::vector<std::pair<TGameEvent*, bool>> events;
+        std::vector<TBaseGameObject*> added;
+        Walk(owner, events, added);
+        for (TBaseGameObject* n : added) n->Delete();
+        // Last: an event started again may read its links at once.
+        for (const auto& [event, active] : events) {
+            if (active)
+                event->Activate();
+            else
+                event->Deactivate();
+        }
+    }
+};
+
 // ---- TBaseGameObject ---------------------------------------------------------------
+
+TBaseGameObject::TBaseGameObject() = default;
 
 TBaseGameObject::~TBaseGameObject() {
     // A node destroyed while still listed must not leave its address behind.
@@ -110,14 +203,37 @@ void TBaseGameObject::CreateEmpty() {
     indexInParent_ = -1;
 }
 
+void TBaseGameObject::BuildPoolEntry() {
+    if (GameClass().poolByCreate) {
+        Create(std::string(), nullptr);
+        TBaseGameObject::CreateEmpty();
+    } else {
+        CreateEmpty();
+    }
+    if (CountChildren() == 0) return;
+    // The children it was built with stay for every use (see Delete).
+    poolStart_ = std::make_unique<PoolStart>();
+    poolStart_->Record(this);
+}
+
 void TBaseGameObject::ReInit(const std::string& name, TBaseGameObject* parent) {
     SetName(name);
     deleted_ = false;
     SetParent(parent);
+    if (poolStart_) poolStart_->Restore(this);
 }
 
 void TBaseGameObject::Delete() {
     if (deleted_) return;
+    if (poolStart_ && poolEntry_) {
+        // Back to the pool whole: nothing of it runs while it waits there.
+        ForEachOwnNode(this, [](TBaseGameObject* n) {
+            if (auto* e = dynamic_cast<TGameEvent*>(n)) e->Deactivate();
+        });
+        DeletePooledKeepingChildren(this);
+        deleted_ = true;
+        return;
+    }
     SetName("_" + GetDebugPath(this));
     SetParent(nullptr);
     NotifyAllSubscribers(EM_OBJECT_DELETED, 0);
@@ -205,6 +321,12 @@ void TBaseGameObject::UpdateToScript(const std::string& v) {
 }
 
 void TBaseGameObject::UpdateToEngine(const std::string& v) {
+    // A table an older file lacks leaves the children as they are: reading
+    // into it would fail once for every value below it.
+    if (DataLoadActive() && objects_ && !GameLuaIsTable(v)) {
+        NoteMissingDataEntry(v);
+        return;
+    }
     int32_t cursor;
     TBaseGameObject* child;
     First(cursor);
@@ -247,7 +369,7 @@ void TBaseGameObject::loadData(const std::string& fileName) {
     if (!RunDataFile(fileName, {"exec_table"})) return;
     // What the scripts give back now comes from the file: its lists get their
     // entries back, and event code in it is the file's.
-    DataLoadScope fromFile;
+    DataLoadScope fromFile(fileName);
     RestoreListEntries(this, "exec_table");
     RunLua("loadData(" + LuaQuote(GetLuaPath(this)) + "," + LuaQuote(fileName) + ")");
 }
@@ -277,9 +399,42 @@ void TBaseGameObject::Free() {
         NotifyAllSubscribers(EM_SENDER_IS_NO_LONGER_EXISTS, 0);
         return;
     }
+    // Let go by its pool: the children it kept for reuse go with it.
+    if (poolStart_ && deleted_) FreeKeptChildren(this);
     OrphanChildren();
     objects_.reset();
     TEngineObject::Free();
+}
+
+bool DeletePooledKeepingChildren(TBaseGameObject* node) {
+    if (!node || node->IsDeleted() || !node->GetPoolEntry()) return false;
+    node->SetName("_" + GetDebugPath(node));
+    node->SetParent(nullptr);
+    node->NotifyAllSubscribers(EM_OBJECT_DELETED, 0);
+    if (DeletedObjects)
+        DeletedObjects->Add(node);
+    else
+        node->Release();
+    return true;
+}
+
+namespace {
+
+void FreeSubtree(TBaseGameObject* node) {
+    // A pooled child goes back to its own pool as it is.
+    if (!node->GetPoolEntry()) FreeKeptChildren(node);
+    node->Free();
+}
+
+} // namespace
+
+void FreeKeptChildren(TBaseGameObject* node) {
+    TChildList* list = node->GetObjects();
+    if (!list) return;
+    std::vector<TBaseGameObject*> kept;
+    for (TBaseGameObject* c : *list)
+        if (c && c->GetParent() == node) kept.push_back(c);
+    for (TBaseGameObject* c : kept) FreeSubtree(c);
 }
 
 TBaseGameObject* TBaseGameObject::getParentByClass(const TGameClass& cls) {

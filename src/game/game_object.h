@@ -23,7 +23,7 @@ inline constexpr int EM_OBJECT_DELETED = 3;
 class TBaseGameObject : public TEngineObject {
     VESK_GAME_CLASS_ROOT(TBaseGameObject)
 public:
-    TBaseGameObject() = default;
+    TBaseGameObject();
     ~TBaseGameObject() override;
 
     // ---- virtual operations, in the tree's slot order ------------------------
@@ -57,6 +57,13 @@ public:
 
     // Gives pooled nodes back to their pool; frees the rest.
     void Free() override;
+    // Builds this node as an entry of its class's pool: CreateEmpty, or, for a
+    // class whose own Create makes more than its CreateEmpty (poolByCreate),
+    // that Create without name or parent, then emptied as CreateEmpty empties.
+    // An entry built with children keeps them while it waits in the pool, and
+    // each time it is handed out it has those children and no others, and its
+    // events start again as they were built.
+    void BuildPoolEntry();
 
     // ---- other operations -----------------------------------------------------
     // The nearest ancestor of exactly that class; a fatal report when none.
@@ -90,6 +97,9 @@ protected:
     // Runs one statement of generated Lua.
     static void RunLua(const std::string& chunk);
 
+    // How the events of a pool entry built with children stood when it was made.
+    struct PoolStart;
+
     bool deleted_ = false;
     TBaseGameObject* parent_ = nullptr;
     int32_t indexInParent_ = -1;
@@ -97,6 +107,7 @@ protected:
     const TGameClass* defaultChildClass_ = nullptr;
     std::unique_ptr<TChildList> objects_;
     std::string name_;
+    std::unique_ptr<PoolStart> poolStart_; // only for pool entries built with children
 };
 
 // A node that holds children.
@@ -122,6 +133,15 @@ public:
 private:
     TChildRef<TBaseGameObject> player_;
 };
+
+// Deletes a pooled node the way pooled game objects go: it leaves its parent,
+// its subscribers hear EM_OBJECT_DELETED and it waits on the deleted-objects
+// list for its pool; its children stay for the next use. False when the node
+// is not pooled or already deleted (the caller deletes it as any node).
+bool DeletePooledKeepingChildren(TBaseGameObject* node);
+// Frees the children a deleted pooled node kept, with their own children,
+// when its pool lets it go for good.
+void FreeKeptChildren(TBaseGameObject* node);
 
 // Makes a node of class T with Create(name, parent).
 template <class T> T* NewGameObject(const std::string& name, TBaseGameObject* parent) {

@@ -297,6 +297,7 @@ void TGameObject::onDestroyedFunc(TEngineObject*, TEngineObject*) {
 }
 
 void TGameObject::onCollisionFunc(TEngineObject*, TEngineObject*) {
+    CollisionDamage();
     TBaseGameObject* list = FindChild("collisionFx");
     if (!list) return;
     std::vector<IGameFxLink*> links;
@@ -313,6 +314,21 @@ void TGameObject::onCollisionFunc(TEngineObject*, TEngineObject*) {
     }
     // Every collision shows the effects afresh (sparks where the hull was struck).
     for (IGameFxLink* link : links) link->ShowFx(this);
+}
+
+void TGameObject::CollisionDamage() {
+    const float k = GameConstants ? GameConstants->Get(GameConstant::collisionDamageCoefficient) : 0.0f;
+    auto* ai = Ph() ? dynamic_cast<BaseAIUnitClass*>(Ph()->GetValue()) : nullptr;
+    const float amount = ai ? k * ai->GetImpact() : 0.0f;
+    if (!(amount > 0.0f) || !Effects()) return;
+    // A hit like a shot's (shield, then armor, then hull), dealt by no one.
+    auto* hit = NewGameObject<TDamageEffect>("dmgCollision_", Effects());
+    hit->AppendIdToName();
+    for (DamageAmount a : {DamageAmount::damage, DamageAmount::shieldDamage, DamageAmount::armorDamage})
+        hit->SetAmount(a, amount);
+    if (!hit->OnEnable()) return;
+    hit->OnEnable()->SetEventData(this);
+    hit->OnEnable()->Fire();
 }
 
 // ---- the tick ---------------------------------------------------------------------------------

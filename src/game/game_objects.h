@@ -88,6 +88,9 @@ private:
     void MakeObjectChildren();
     TGameEvent* NewEvent(const char* name, void (TGameObject::*handler)(TEngineObject*, TEngineObject*));
     void TickDamageFx();
+    // The hull's share of a collision: the game's coefficient times the speed
+    // the ship struck with.
+    void CollisionDamage();
     // Hides every shown damage effect (before a save).
     void HideDamageFx();
 

@@ -51,7 +51,7 @@ constexpr FxField kShotFx[] = {
 } // namespace
 
 int32_t ReadFxHex(const std::string& name, const std::string& context) {
-    return kws2i(GetLuaString("fx." + name + ".hex", true), context);
+    return kws2i(GetLuaString("fx" + LuaSubscript(name) + ".hex", true), context);
 }
 
 void ArmDamageCopy(TGameObjectEffect& copy, TBaseGameObject* shooter) {

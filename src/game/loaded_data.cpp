@@ -9,12 +9,22 @@
 #include "core/lua_machine.h"
 #include "game/items.h"
 #include "game/object_effects.h"
+#include "shared/errors.h"
 
 namespace vesk {
 
 namespace {
 
 int DataLoadDepth = 0;
+
+// The tables the file being read lacks (an older save has no entries for
+// what the game gained since): counted, and logged once when the read ends.
+struct MissingEntries {
+    std::string file;
+    int count = 0;
+    std::string first;
+};
+MissingEntries Missing;
 
 // Bounds of one restoration: how deep lists nest and how many keys are looked at.
 constexpr int kMaxRestoreDepth = 32;
@@ -79,12 +89,20 @@ void Restore(lua_State* L, TBaseGameObject* node, int t, int depth, int& budget)
 
 } // namespace
 
-DataLoadScope::DataLoadScope() {
-    ++DataLoadDepth;
+DataLoadScope::DataLoadScope(const std::string& fileName) {
+    if (DataLoadDepth++ == 0) Missing = {fileName, 0, {}};
 }
 
 DataLoadScope::~DataLoadScope() {
-    --DataLoadDepth;
+    if (--DataLoadDepth > 0 || Missing.count == 0) return;
+    FastLogAdd("loadData: " + Missing.file + " lacks " + std::to_string(Missing.count) + " entries (first " +
+               Missing.first + "); they keep their values");
+    Missing.count = 0;
+}
+
+void NoteMissingDataEntry(const std::string& luaVar) {
+    if (DataLoadDepth == 0) return;
+    if (Missing.count++ == 0) Missing.first = luaVar;
 }
 
 bool DataLoadActive() {

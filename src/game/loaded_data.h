@@ -12,14 +12,18 @@
 namespace vesk {
 
 // While one lives, values read back into the tree come from a data file.
+// The entries the file lacks are logged once, with its name, when the
+// outermost scope ends.
 class DataLoadScope {
 public:
-    DataLoadScope();
+    explicit DataLoadScope(const std::string& fileName = {});
     ~DataLoadScope();
     DataLoadScope(const DataLoadScope&) = delete;
     DataLoadScope& operator=(const DataLoadScope&) = delete;
 };
 bool DataLoadActive();
+// A table the file being read lacks (its children keep their values).
+void NoteMissingDataEntry(const std::string& luaVar);
 
 // Makes the entries the Lua table at luaVar holds for the node's lists and
 // the node lacks: an entry is made when its "engineType" is the list's

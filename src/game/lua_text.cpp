@@ -27,8 +27,4 @@ std::string LuaLongString(std::string_view text) {
     return "[" + eq + "[" + std::string(text) + "]" + eq + "]";
 }
 
-std::string LuaSubscript(std::string_view name) {
-    return "[" + LuaQuote(std::string(name)) + "]";
-}
-
 } // namespace vesk

@@ -15,7 +15,4 @@ namespace vesk {
 // is quoted instead.
 std::string LuaLongString(std::string_view text);
 
-// A table subscript: ["name"].
-std::string LuaSubscript(std::string_view name);
-
 } // namespace vesk

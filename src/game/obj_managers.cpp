@@ -58,7 +58,7 @@ TBaseGameObject* TDynamicObjManager::getObject() {
     }
     if (!entry->HasData()) {
         TBaseGameObject* obj = cls_.make();
-        obj->CreateEmpty();
+        obj->BuildPoolEntry();
         entry->SetData(obj);
     }
     auto* obj = static_cast<TBaseGameObject*>(entry->GetData());

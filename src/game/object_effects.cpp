@@ -7,37 +7,6 @@
 
 namespace vesk {
 
-bool DeletePooledKeepingChildren(TBaseGameObject* node) {
-    if (!node || node->IsDeleted() || !node->GetPoolEntry()) return false;
-    node->SetName("_" + GetDebugPath(node));
-    node->SetParent(nullptr);
-    node->NotifyAllSubscribers(EM_OBJECT_DELETED, 0);
-    if (DeletedObjects)
-        DeletedObjects->Add(node);
-    else
-        node->Release();
-    return true;
-}
-
-namespace {
-
-void FreeSubtree(TBaseGameObject* node) {
-    // A pooled child goes back to its own pool as it is.
-    if (!node->GetPoolEntry()) FreeKeptChildren(node);
-    node->Free();
-}
-
-} // namespace
-
-void FreeKeptChildren(TBaseGameObject* node) {
-    TChildList* list = node->GetObjects();
-    if (!list) return;
-    std::vector<TBaseGameObject*> kept;
-    for (TBaseGameObject* c : *list)
-        if (c && c->GetParent() == node) kept.push_back(c);
-    for (TBaseGameObject* c : kept) FreeSubtree(c);
-}
-
 // ---- TGameObjectEffect ------------------------------------------------------------------
 
 void TGameObjectEffect::MakeChildren() {

@@ -62,15 +62,6 @@ public:
     void DeactivateTicks();
 };
 
-// Deletes a pooled node the way pooled game objects go: it leaves its parent,
-// its subscribers hear EM_OBJECT_DELETED and it waits on the deleted-objects
-// list for its pool; its children stay for the next use. False when the node
-// is not pooled or already deleted (the caller deletes it as any node).
-bool DeletePooledKeepingChildren(TBaseGameObject* node);
-// Frees the children a deleted pooled node kept, with their own children,
-// when its pool lets it go for good.
-void FreeKeptChildren(TBaseGameObject* node);
-
 void RegisterEffectClasses();
 
 } // namespace vesk

@@ -8,6 +8,9 @@
 #include "game/scene_object.h"
 #include "physics/ai_unit.h"
 
+#include <iterator>
+#include <type_traits>
+
 namespace vesk {
 
 namespace {
@@ -28,11 +31,10 @@ bool MinMaxSetOf(TBaseGameObject* gameObject, TPhysicMinMaxSet& set) {
     TGameMesh* mesh = object && object->MeshLink() ? object->MeshLink()->GetMesh() : nullptr;
     TBaseGameObject* list = mesh ? mesh->FindChild("minmax_ph_param") : nullptr;
     if (!list) return false;
-    static const char* const kNames[7] = {"rollForceMultiply", "rollFading", "rollAngle",
-                                          "rotateVelocity",    "rotateMass", "maxVelocity",
-                                          "accelerateTime"};
-    for (int i = 0; i < 7; ++i) {
-        auto* value = dynamic_cast<TGameMinMaxParam*>(list->FindChild(kNames[i]));
+    constexpr auto& names = TGameMinMaxPhysicParams::kValueNames;
+    static_assert(std::size(names) == std::extent_v<decltype(TPhysicMinMaxSet::min)>);
+    for (size_t i = 0; i < std::size(names); ++i) {
+        auto* value = dynamic_cast<TGameMinMaxParam*>(list->FindChild(names[i]));
         if (!value || !value->Min() || !value->Max()) return false;
         set.min[i] = value->Min()->GetValue();
         set.max[i] = value->Max()->GetValue();

@@ -397,9 +397,7 @@ void TGameMinMaxParam::ChildLeft(TBaseGameObject* child) {
 }
 
 void TGameMinMaxPhysicParams::MakeChildren() {
-    for (const char* n : {"rollForceMultiply", "rollFading", "rollAngle", "rotateVelocity", "rotateMass",
-                          "maxVelocity", "accelerateTime"})
-        NewGameObject<TGameMinMaxParam>(n, this);
+    for (const char* n : kValueNames) NewGameObject<TGameMinMaxParam>(n, this);
 }
 
 void TGameMinMaxPhysicParams::Create(const std::string& name, TBaseGameObject* parent) {

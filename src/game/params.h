@@ -255,6 +255,12 @@ protected:
 class TGameMinMaxPhysicParams : public TBaseGameObjectList {
     VESK_GAME_CLASS(TGameMinMaxPhysicParams)
 public:
+    // The values of the set, one child each, in the order the physics reads
+    // them (TPhysicMinMaxSet).
+    static constexpr const char* kValueNames[] = {"rollForceMultiply", "rollFading", "rollAngle",
+                                                  "rotateVelocity",    "rotateMass", "maxVelocity",
+                                                  "accelerateTime"};
+
     void Create(const std::string& name, TBaseGameObject* parent) override;
     void CreateEmpty() override;
 

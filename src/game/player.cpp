@@ -337,22 +337,25 @@ int TPlayer::Execute(lua_State* L) {
     } else if (action == "cockpitOn") {
         CockpitOn(true);
     } else if (action == "save") {
-        SaveGame(arg);
+        return PushDone(L, SaveGame(arg));
     } else if (action == "load") {
-        LoadGame(arg);
+        return PushDone(L, LoadGame(arg));
     } else if (action == "loadCurProfile") {
         SwitchPlayerProfile(CurrentProfile());
     } else if (action == "loadProfile") {
         SwitchPlayerProfile(arg);
     } else if (action == "saveCurProfile") {
-        SavePlayerProfile(CurrentProfile());
+        return PushDone(L, SavePlayerProfile(CurrentProfile()));
     } else if (action == "delProfile") {
-        DeletePlayerProfile(arg);
+        return PushDone(L, DeletePlayerProfile(arg));
     } else if (action == "newProfile") {
+        // A name that cannot be written leaves the current profile as it was.
+        if (!MayWriteProfile(arg)) return PushDone(L, false);
         SwitchPlayerProfile("default");
         if (TBaseGameObject* saves = FindVarByPath("playerSettings.saves")) saves->DeleteChildren();
-        SavePlayerProfile(arg);
-        RunLua("saveGameAdv(\"main\",nil,nil)");
+        const bool made = SavePlayerProfile(arg);
+        if (made) RunLua("saveGameAdv(\"main\",nil,nil)");
+        return PushDone(L, made);
     } else if (action == "fastSave") {
         FastSave();
     } else if (action == "getNewSaveId") {

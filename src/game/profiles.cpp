@@ -16,39 +16,25 @@ namespace vesk {
 namespace {
 
 constexpr const char* kDefaultProfile = "default";
-// Saved games sit two levels below a profile; anything deeper is not ours.
-constexpr int kMaxRemoveDepth = 8;
 
 TPlayerSettings* Settings() {
     return dynamic_cast<TPlayerSettings*>(GlobalObjects ? GlobalObjects->FindChild("playerSettings")
                                                         : nullptr);
 }
 
-// A profile's folder (or a part of it) that the name or a link takes out of
-// the game folder is refused and reported; true when it may be used.
-bool AcceptProfilePath(const std::string& what, const std::string& profile, const std::string& path) {
-    if (CheckSaveName(profile) != SaveNameCheck::ok) {
-        ErrorReport(what + " error: wrong profile name: \"" + profile + "\"", "mhl");
-        return false;
-    }
-    if (InsideGameFolder(path)) return true;
-    ErrorReport(what + " error: \"" + path + "\" leads outside the game folder", "mhl");
+} // namespace
+
+bool AcceptProfileName(const std::string& what, const std::string& profile) {
+    if (CheckSaveName(profile) == SaveNameCheck::ok) return true;
+    ErrorReport(what + " error: wrong profile name: \"" + profile + "\"", "m");
     return false;
 }
 
-bool RemoveTree(const std::string& folder, int depth) {
-    if (depth > kMaxRemoveDepth) return false;
-    for (const std::string& sub : platform::ListFolder(folder, false, true)) {
-        // A link or an empty folder goes at once; a link is never followed.
-        if (platform::DeleteFile(folder + sub)) continue;
-        if (!RemoveTree(folder + sub + "/", depth + 1)) return false;
-    }
-    for (const std::string& file : platform::ListFolder(folder, true, false))
-        if (!platform::DeleteFile(folder + file)) return false;
-    return platform::DeleteFile(folder.substr(0, folder.size() - 1));
+bool AcceptProfilePath(const std::string& what, const std::string& below) {
+    if (platform::NoLinkBelow(ProfilesPath, below)) return true;
+    ErrorReport(what + " error: \"" + ProfilesPath + below + "\" goes through a link", "m");
+    return false;
 }
-
-} // namespace
 
 void TSavedGame::Create(const std::string& name, TBaseGameObject* parent) {
     TBaseGameObjectList::Create(name, parent);
@@ -78,6 +64,8 @@ void TPlayerSettings::UpdateProfileNames() {
     profiles->DeleteChildren();
     for (const std::string& name : platform::ListFolder(ProfilesPath, false, true)) {
         if (name.find('.') != std::string::npos) continue;
+        // A linked folder is no profile: nothing of it could be written.
+        if (!platform::NoLinkBelow(ProfilesPath, name)) continue;
         NewGameObject<TGameObjectStringParam>(name, profiles)->setValue(name);
     }
 }
@@ -86,12 +74,17 @@ void TPlayerSettings::UpdateSaveNames() {
     TBaseGameObject* saves = FindChild("saves");
     if (!saves) return;
     saves->DeleteChildren();
+    const char* what = "TPlayerSettings.updateSaveNames";
     const std::string profile = CurrentProfile();
+    if (!AcceptProfileName(what, profile) || !AcceptProfilePath(what, profile + "/save/")) return;
     const std::string folder = ProfileFolder(profile) + "save/";
-    if (!AcceptProfilePath("TPlayerSettings.updateSaveNames", profile, folder)) return;
     for (const std::string& name : platform::ListFolder(folder, false, true)) {
         if (name.rfind("save", 0) != 0 || name.find('.') != std::string::npos) continue;
-        if (!InsideGameFolder(folder + name + "/info.lua")) continue; // a link that leads out
+        // A save that is a link, or holds one, could not be loaded.
+        if (!platform::NoLinkBelow(folder, name + "/info.lua")) {
+            FastLogAdd(std::string(what) + ": " + folder + name + " goes through a link, not listed");
+            continue;
+        }
         NewGameObject<TSavedGame>(name, saves)->loadData(folder + name + "/info.lua");
     }
 }
@@ -131,31 +124,50 @@ void SwitchPlayerProfile(const std::string& profile) {
     if (TBaseGameObject* saves = settings->FindChild("saves")) saves->DeleteChildren();
     // A profile never written has no settings to read.
     const std::string file = ProfileFolder(name) + "settings.lua";
-    if (platform::FileExists(file) && AcceptProfilePath("TPlayer.switchProfile", name, file))
+    if (platform::FileExists(file) && AcceptProfilePath("TPlayer.switchProfile", name + "/settings.lua"))
         settings->loadData(file);
 }
 
-void SavePlayerProfile(const std::string& profile) {
-    if (GameIniTable) GameIniTable->SetText("curPlayerProfile", profile);
+bool MayWriteProfile(const std::string& profile) {
+    const char* what = "TPlayer.saveProfile";
+    if (!AcceptProfileName(what, profile)) return false;
     if (profile == kDefaultProfile) {
         ErrorReport(
             Ru("TPlayer.saveProfile error: сохранять дефолтный профиль игрока НЕЛЬЗЯ!!!!! и сейвы туда "
                "записывать НЕЛЬЗЯ!!!"),
-            "mhl");
-        return;
+            "m");
+        return false;
     }
-    if (!AcceptProfilePath("TPlayer.saveProfile", profile, ProfileFolder(profile) + "settings.lua")) return;
-    TPlayerSettings* settings = Settings();
-    if (!settings) return;
-    platform::CreateFolders(ProfileFolder(profile) + "save");
-    settings->saveData(ProfileFolder(profile) + "settings.lua");
+    return AcceptProfilePath(what, profile + "/save/") && AcceptProfilePath(what, profile + "/settings.lua");
 }
 
-void DeletePlayerProfile(const std::string& profile) {
-    const std::string folder = ProfileFolder(profile);
-    if (!AcceptProfilePath("TPlayer.deleteProfile", profile, folder)) return;
-    if (!platform::FolderExists(folder)) return;
-    if (!RemoveTree(folder, 0)) ErrorReport("TPlayer.deleteProfile error: can`t delete " + folder, "mhl");
+bool SavePlayerProfile(const std::string& profile) {
+    // A name that may name no folder is not stored either: the current
+    // profile stays what it was.
+    if (!AcceptProfileName("TPlayer.saveProfile", profile)) return false;
+    // "default" is stored, then refused; a profile a link would take
+    // elsewhere is refused before anything changes.
+    if (profile == kDefaultProfile && GameIniTable) GameIniTable->SetText("curPlayerProfile", profile);
+    if (!MayWriteProfile(profile)) return false;
+    if (GameIniTable) GameIniTable->SetText("curPlayerProfile", profile);
+    TPlayerSettings* settings = Settings();
+    if (!settings) return false;
+    if (!platform::CreateFolders(ProfileFolder(profile) + "save")) {
+        ErrorReport("TPlayer.saveProfile error: can not create " + ProfileFolder(profile) + "save", "m");
+        return false;
+    }
+    settings->saveData(ProfileFolder(profile) + "settings.lua");
+    return true;
+}
+
+bool DeletePlayerProfile(const std::string& profile) {
+    const char* what = "TPlayer.deleteProfile";
+    if (!AcceptProfileName(what, profile)) return false;
+    // The profile's folder goes with its saves; a link goes as the link.
+    std::string failed;
+    if (platform::RemoveTree(ProfileFolder(profile), &failed)) return true;
+    ErrorReport(std::string(what) + " error: can`t delete " + failed, "m");
+    return false;
 }
 
 void RegisterProfileClasses() {

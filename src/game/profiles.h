@@ -32,10 +32,21 @@ std::string CurrentProfile();
 std::string ProfileFolder(const std::string& profile);
 // Makes the profile current ("default" when it has no folder) and loads its settings.
 void SwitchPlayerProfile(const std::string& profile);
-// Writes the profile's settings; "default" is refused.
-void SavePlayerProfile(const std::string& profile);
-// Removes the profile's folder with its saves; unsafe names are refused.
-void DeletePlayerProfile(const std::string& profile);
+// Reports why the profile may not be written ("default", a name that names
+// no folder of its own, a link on the way); true when it may.
+bool MayWriteProfile(const std::string& profile);
+// Writes the profile's settings; false (reported) when it is refused.
+bool SavePlayerProfile(const std::string& profile);
+// Removes the profile's folder with its saves; false (reported) when the
+// name is refused or something stayed.
+bool DeletePlayerProfile(const std::string& profile);
+
+// The checks every profile and save operation shares. `what` names the
+// operation in the report; a refusal is reported and never ends the game.
+// A profile name names one folder of the profiles directory.
+bool AcceptProfileName(const std::string& what, const std::string& profile);
+// A path below the profiles directory reaches no link (platform::NoLinkBelow).
+bool AcceptProfilePath(const std::string& what, const std::string& below);
 
 void RegisterProfileClasses();
 // "GameVarInit": "playerSettings" under the root.

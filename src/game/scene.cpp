@@ -2,6 +2,7 @@
 
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
+#include "game/camera_tracks.h"
 #include "game/events.h"
 #include "game/game_ini_table.h"
 #include "game/game_text.h"
@@ -461,6 +462,10 @@ void TGameLocation::UnloadFunc() {
         if (auto* unit = dynamic_cast<WELocationClass*>(FindEngineObjectById(id))) unit->Kill();
     SetText("hex", "");
     if (scene_player::Player()) scene_player::RemoveLoadedLocation(loc);
+    // Camera tracks are flown through the location they were made in.
+    if (auto* tracks =
+            GlobalObjects ? dynamic_cast<TCameraPlayer*>(GlobalObjects->FindChild("cameraPlayer")) : nullptr)
+        tracks->Reset();
 }
 
 // ---- registration ---------------------------------------------------------------------------------

@@ -10,8 +10,9 @@ namespace vesk {
 
 void TICursor::Init(TSimpleNode* desktop) {
     int status = 0;
-    layer_ = desktop ? desktop->ChildByName("CursorLayer", status, false, true) : nullptr;
-    if (!layer_ || layer_->ChildCount() == 0) {
+    TSimpleNode* layer = desktop ? desktop->ChildByName("CursorLayer", status, false, true) : nullptr;
+    layer_ = layer;
+    if (!layer || layer->ChildCount() == 0) {
         ErrorReport("TICursor.Init fault: no cursor to load", "mhl");
         return; // reached only when the halt hook returns
     }
@@ -19,19 +20,23 @@ void TICursor::Init(TSimpleNode* desktop) {
 }
 
 void TICursor::Select(int index) {
-    if (index == index_ || !layer_) return;
-    TSimpleNode* chosen = layer_->ChildAt(index);
+    TSimpleNode* layer = layer_.Get();
+    if (!layer) return;
+    TSimpleNode* chosen = layer->ChildAt(index);
+    // The same index is the same look unless that look was deleted meanwhile
+    // and another one moved into its place.
+    if (index == index_ && chosen && look_.Is(chosen)) return;
     if (!chosen) return; // a look the layer does not have leaves the current one
     index_ = index;
     look_ = chosen;
     Place();
-    for (int i = 0; i < layer_->ChildCount(); ++i) {
-        if (TSensNode* s = layer_->ChildAt(i) ? layer_->ChildAt(i)->AsSens() : nullptr) {
+    for (int i = 0; i < layer->ChildCount(); ++i) {
+        if (TSensNode* s = layer->ChildAt(i) ? layer->ChildAt(i)->AsSens() : nullptr) {
             s->SetVisible(false);
             s->SetTicked(false);
         }
     }
-    if (TSensNode* s = look_->AsSens()) {
+    if (TSensNode* s = chosen->AsSens()) {
         s->SetVisible(true);
         s->SetTicked(true);
     }
@@ -40,7 +45,8 @@ void TICursor::Select(int index) {
 void TICursor::Change(const std::string& name) {
     if (name == name_) return;
     name_ = name;
-    const int index = layer_ ? layer_->IndexOfChild(name) : -1;
+    TSimpleNode* layer = layer_.Get();
+    const int index = layer ? layer->IndexOfChild(name) : -1;
     if (index < 0) {
         ErrorReport("TICursor.Change fault: wrong cursor name - " + name, "mh");
         return;
@@ -74,18 +80,21 @@ void TICursor::SetY(int y) {
 }
 
 void TICursor::Place() {
-    if (TRectNode* r = look_ ? look_->AsRect() : nullptr) {
+    TSimpleNode* look = look_.Get();
+    if (TRectNode* r = look ? look->AsRect() : nullptr) {
         r->SetLeft(X());
         r->SetTop(Y());
     }
 }
 
 void TICursor::Hide() {
-    if (TSensNode* s = layer_ ? layer_->AsSens() : nullptr) s->SetVisible(false);
+    TSimpleNode* layer = layer_.Get();
+    if (TSensNode* s = layer ? layer->AsSens() : nullptr) s->SetVisible(false);
 }
 
 void TICursor::Show() {
-    if (TSensNode* s = layer_ ? layer_->AsSens() : nullptr) s->SetVisible(true);
+    TSimpleNode* layer = layer_.Get();
+    if (TSensNode* s = layer ? layer->AsSens() : nullptr) s->SetVisible(true);
 }
 
 int TICursor::DistanceFromCentre() const {
@@ -94,17 +103,19 @@ int TICursor::DistanceFromCentre() const {
 
 void TCursorSequencer::Init(TSimpleNode* desktop) {
     int status = 0;
-    layer_ = desktop ? desktop->ChildByName("SequencerLayer", status, false, true) : nullptr;
+    TSimpleNode* layer = desktop ? desktop->ChildByName("SequencerLayer", status, false, true) : nullptr;
+    layer_ = layer;
     for (int i = 0; i < kElements; ++i) {
         TSimpleNode* e = nullptr;
-        if (layer_) e = layer_->ChildByName("Sequencer_" + std::to_string(i + 1), status, true, false);
+        if (layer) e = layer->ChildByName("Sequencer_" + std::to_string(i + 1), status, true, false);
         elements_[static_cast<size_t>(i)] = e;
         if (!e) InterfaceFault("TCursorSequencer.Init fault: sequencer element not found", 2);
     }
 }
 
 void TCursorSequencer::Show(bool on) {
-    if (TSensNode* s = layer_ ? layer_->AsSens() : nullptr) {
+    TSimpleNode* layer = layer_.Get();
+    if (TSensNode* s = layer ? layer->AsSens() : nullptr) {
         s->SetVisible(on);
         s->SetTicked(on);
     }

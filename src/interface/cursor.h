@@ -6,6 +6,7 @@
 #include <string>
 
 #include "interface/draw_nodes.h"
+#include "shared/obj_ref.h"
 
 namespace vesk {
 
@@ -31,16 +32,18 @@ public:
     void Show();
     int DistanceFromCentre() const;
 
-    TSimpleNode* Layer() const { return layer_; }
+    TSimpleNode* Layer() const { return layer_.Get(); }
     int CurrentIndex() const { return index_; }
-    TSimpleNode* CurrentLook() const { return look_; }
+    TSimpleNode* CurrentLook() const { return look_.Get(); }
 
 private:
-    TSimpleNode* layer_ = nullptr;
+    // The layer and its looks belong to the interface tree, which scripts
+    // change at will (engine_Desktop "delete"): they are held by id.
+    TObjRef<TSimpleNode> layer_;
     int index_ = -1;
     std::string name_;
     float x_ = kCentreX, y_ = kCentreY;
-    TSimpleNode* look_ = nullptr;
+    TObjRef<TSimpleNode> look_;
 };
 
 class TCursorSequencer {
@@ -50,13 +53,13 @@ public:
     void Init(TSimpleNode* desktop);
     void Hide() { Show(false); }
     void Show() { Show(true); }
-    TSimpleNode* Layer() const { return layer_; }
-    TSimpleNode* Element(int i) const { return elements_[static_cast<size_t>(i)]; }
+    TSimpleNode* Layer() const { return layer_.Get(); }
+    TSimpleNode* Element(int i) const { return elements_[static_cast<size_t>(i)].Get(); }
 
 private:
     void Show(bool on);
-    TSimpleNode* layer_ = nullptr;
-    std::array<TSimpleNode*, kElements> elements_{};
+    TObjRef<TSimpleNode> layer_;
+    std::array<TObjRef<TSimpleNode>, kElements> elements_{};
 };
 
 } // namespace vesk

@@ -301,6 +301,7 @@ void TDeskTop::MouseMoveEvent(int dx, int dy) {
         if (travel_ >= 21) {
             cursor_.Hide();
             if (links.cameraLook) links.cameraLook();
+            if (links.cameraRotate) links.cameraRotate(dx, dy);
             return;
         }
     }
@@ -322,7 +323,8 @@ void TDeskTop::FlightTick(int ms) {
     const auto t = static_cast<float>(ms);
     if (ShipController) {
         ShipController->FrameTick(t);
-        if (!steeringOff_) ShipController->Steer();
+        // While the mouse turns the view, the ship holds its course.
+        if (!steeringOff_) ShipController->Steer(cameraRotation_);
     }
     status_->Tick(t);
     guns_->Update();

@@ -31,6 +31,7 @@ struct TDeskTopLinks {
     std::function<void()> runPostProcess; // back-buffer copy, single-pass effects, release
     std::function<void(int delta)> cameraZoom;
     std::function<void()> cameraLook;                           // the camera-rotation look starts
+    std::function<void(int dx, int dy)> cameraRotate;           // the look turns by the mouse's motion
     std::function<void()> cameraRotationOff;                    // the camera leaves camera-rotation mode
     std::function<std::string(const std::string& key)> setting; // "" when absent
     std::function<void(int maxLag)> setMaxLag;

@@ -51,6 +51,8 @@ void TDeviceDrawer::BeginFrame() {
         uint32_t value = 0;
         if (d->GetRenderState(s, &value) == D3D_OK) saved_.emplace_back(s, value);
     }
+    if (d->GetSamplerState(0, D3DSAMP_ADDRESSU, &savedAddressU_) != D3D_OK) savedAddressU_ = D3DTADDRESS_WRAP;
+    if (d->GetSamplerState(0, D3DSAMP_ADDRESSV, &savedAddressV_) != D3D_OK) savedAddressV_ = D3DTADDRESS_WRAP;
     d->SetRenderState(D3DRS_ZENABLE, 0);
     d->SetRenderState(D3DRS_ZWRITEENABLE, 0);
     d->SetRenderState(D3DRS_LIGHTING, 0);
@@ -94,6 +96,8 @@ void TDeviceDrawer::EndFrame() {
     IDirect3DDevice9* d = Dev();
     if (!d) return;
     for (const auto& [state, value] : saved_) d->SetRenderState(state, value);
+    CachedSetSamplerState(0, D3DSAMP_ADDRESSU, savedAddressU_);
+    CachedSetSamplerState(0, D3DSAMP_ADDRESSV, savedAddressV_);
     CachedSetTexture(0, nullptr);
 }
 
@@ -133,7 +137,7 @@ void TDeviceDrawer::PrepareShape() {
 }
 
 void TDeviceDrawer::Draw(D3DPRIMITIVETYPE type, uint32_t count, const Vertex* v) {
-    if (count) Dev()->DrawPrimitiveUP(type, count, v, sizeof(Vertex));
+    if (count) DeviceDrawPrimitiveUP(type, count, v, sizeof(Vertex), Dev());
 }
 
 void TDeviceDrawer::FillRect(const TIRect& r, uint32_t argb) {

@@ -77,6 +77,9 @@ private:
     bool inFrame_ = false;
     bool shapeStates_ = false; // the states PrepareShape sets are in place
     std::vector<std::pair<platform::D3DRENDERSTATETYPE, uint32_t>> saved_;
+    // Sampler 0's addressing as the scene left it: the interface clamps its
+    // pictures, the scene's models wrap their textures.
+    uint32_t savedAddressU_ = platform::D3DTADDRESS_WRAP, savedAddressV_ = platform::D3DTADDRESS_WRAP;
     std::map<std::string, TextureRef> textures_;
 
     platform::Ref<platform::IDirect3DTexture9> atlas_;

@@ -302,12 +302,19 @@ const std::vector<TScreenLine>& TLabelNode::Runs() const {
     return layout_ ? layout_->Runs() : none;
 }
 
+TIRect TLabelNode::TextRect() const {
+    const TIRect screen = GetScreenRect();
+    const int width = textBox_.right > 0 ? textBox_.right : screen.Width() - textBox_.left;
+    const int height = textBox_.bottom > 0 ? textBox_.bottom : screen.Height() - textBox_.top;
+    const int left = screen.left + textBox_.left, top = screen.top + textBox_.top;
+    return {left, top, left + width, top + height};
+}
+
 void TLabelNode::Draw() {
     TImageNode::Draw();
     if (!InterfaceTextDrawer || text_.empty()) return;
-    const TIRect screen = GetScreenRect();
-    const int boxWidth = textBox_.right > 0 ? textBox_.right : screen.Width() - textBox_.left;
-    const int boxHeight = textBox_.bottom > 0 ? textBox_.bottom : screen.Height() - textBox_.top;
+    const TIRect textRect = TextRect();
+    const int boxWidth = textRect.Width(), boxHeight = textRect.Height();
     const float opacity = DrawOpacity();
     const uint32_t color =
         WithOpacity(LookColor(textColor_, toggleOnTextColor_, toggleOffTextColor_), opacity);
@@ -349,10 +356,7 @@ void TLabelNode::Draw() {
     // The box is anchored on the real screen as the node is; the runs are
     // placed from its corner on the virtual screen.
     const float kx = InterfaceScaleX > 0 ? InterfaceScaleX : 1.0f;
-    const TIRect anchored =
-        ScaleRect({screen.left + textBox_.left, screen.top + textBox_.top,
-                   screen.left + textBox_.left + boxWidth, screen.top + textBox_.top + boxHeight},
-                  HScaleMode(), VScaleMode());
+    const TIRect anchored = ScaleRect(textRect, HScaleMode(), VScaleMode());
     const int x0 = static_cast<int>(std::lround(static_cast<float>(anchored.left) / kx));
     const int y0 = static_cast<int>(std::lround(static_cast<float>(anchored.top) / ky));
     TTextRun run;

@@ -83,6 +83,11 @@ public:
         SetChanged(true);
     }
     int FirstLine() const { return firstLine_; }
+    int FontSize() const { return fontSize_; }
+    TTextStyle Style() const { return style_; }
+    uint32_t ShadowColor() const { return shadowColor_; }
+    // The box the text is laid out in, on the virtual screen.
+    TIRect TextRect() const;
     // The runs as last laid out (empty before the first drawing).
     const std::vector<TScreenLine>& Runs() const;
 

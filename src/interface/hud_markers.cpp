@@ -5,6 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "core/lua_readers.h"
 #include "game/game_object.h"
 #include "interface/hud_nodes.h"
 #include "interface/interface_tools.h"
@@ -444,7 +445,7 @@ TAHSelector* TAHLayer::AddHelper(TKind kind, TEngineObject* object) {
     if (kind != kFriendMine && kind != kEnemyRocket)
         if (TMegaButton* f = marker->HelperFrame())
             f->SetHandler(TNodeEvent::MouseClick, f->Handler(TNodeEvent::MouseClick) +
-                                                      " setVar(\"player.selected\",\"" + name + "\") ");
+                                                      " setVar(\"player.selected\"," + LuaQuote(name) + ") ");
     const bool ship = kind == kNeutral || kind == kEnemy || kind == kFriend;
     if (ship || kind == kWaypointOnShip)
         if (TMegaButton* f = marker->ActiveFrame()) {

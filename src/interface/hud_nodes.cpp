@@ -441,7 +441,7 @@ bool TListNode::GetProperty(const std::string& key, std::string& value) {
 
 void TMissionList::Tick(int ms) {
     TListNode::Tick(ms);
-    TBaseGameObject* objectives = GlobalObjects ? FindVarByPath("player.objectives") : nullptr;
+    TBaseGameObject* objectives = objectives_.Find(GlobalObjects);
     if (!objectives) return;
     std::vector<std::string> lines;
     int32_t cursor = 0;
@@ -457,8 +457,7 @@ void TMissionList::Tick(int ms) {
 
 void TFragCounterNode::Tick(int ms) {
     TLabelNode::Tick(ms);
-    TBaseGameObject* counter =
-        GlobalObjects ? FindVarByPath("player.statistics.destroyedEnemyCounter") : nullptr;
+    TBaseGameObject* counter = counter_.Find(GlobalObjects);
     int frags = 0;
     if (counter) {
         std::string v;

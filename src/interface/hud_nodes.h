@@ -172,6 +172,9 @@ class TMissionList : public TListNode {
 public:
     TMissionList() { SetTicked(true); }
     void Tick(int ms) override;
+
+private:
+    THudPathRef objectives_{"player.objectives"};
 };
 
 // ---- counter labels ----------------------------------------------------------------------
@@ -179,6 +182,9 @@ class TFragCounterNode : public TLabelNode {
 public:
     TFragCounterNode() { SetTicked(true); }
     void Tick(int ms) override;
+
+private:
+    THudPathRef counter_{"player.statistics.destroyedEnemyCounter"};
 };
 
 class TDistanceNode : public TLabelNode {

@@ -121,7 +121,10 @@ float HudParamFraction(TGameObjectParam* p) {
 
 float HudValue(TEngineObject* object, const std::string& name, float fallback) {
     TBaseGameObject* o = AsGameObject(object);
-    TBaseGameObject* child = o ? o->FindChild(name) : nullptr;
+    return HudChildValue(o ? o->FindChild(name) : nullptr, fallback);
+}
+
+float HudChildValue(TBaseGameObject* child, float fallback) {
     if (!child) return fallback;
     if (auto* p = CachedDynamicCast<TGameObjectParam>(child))
         return p->Cur() ? p->Cur()->GetValue() : fallback;
@@ -131,6 +134,23 @@ float HudValue(TEngineObject* object, const std::string& name, float fallback) {
     child->stringValue(text);
     double v = 0;
     return TryParseFloatVal(text, v) ? static_cast<float>(v) : fallback;
+}
+
+THudPathRef::THudPathRef(std::string_view path) {
+    for (size_t start = 0;;) {
+        const size_t dot = path.find('.', start);
+        names_.emplace_back(
+            path.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+        if (dot == std::string_view::npos) break;
+        start = dot + 1;
+    }
+    steps_.resize(names_.size());
+}
+
+TBaseGameObject* THudPathRef::Find(TBaseGameObject* root) {
+    TBaseGameObject* node = root;
+    for (size_t i = 0; node && i < names_.size(); ++i) node = steps_[i].Find(node, names_[i]);
+    return node;
 }
 
 std::string HudText(TEngineObject* object, const std::string& name) {

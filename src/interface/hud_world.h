@@ -6,11 +6,13 @@
 // nothing (nullptr, 0) and changes nothing.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game/game_object.h"
 #include "shared/engine_object.h"
 #include "shared/fast_cast.h"
+#include "shared/obj_ref.h"
 
 namespace vesk {
 
@@ -45,6 +47,21 @@ float HudParamFraction(TGameObjectParam* p);
 // The value of an object's child by name: an integer, a float, a parameter's
 // current value or a number text; `fallback` when the child is missing.
 float HudValue(TEngineObject* object, const std::string& name, float fallback = 0.0f);
+// The value HudValue reads of a child found already; `fallback` without one.
+float HudChildValue(TBaseGameObject* child, float fallback = 0.0f);
+// A node reached from a root node by a dotted path of child names, as
+// FindVarByPath walks it from the root of the tree, each step kept until the
+// children list it looked in changes: the HUD reads the same values every
+// frame and need not look their names up each time.
+class THudPathRef {
+public:
+    explicit THudPathRef(std::string_view path);
+    TBaseGameObject* Find(TBaseGameObject* root);
+
+private:
+    std::vector<std::string> names_;
+    std::vector<TChildRef<TBaseGameObject>> steps_;
+};
 // The text of an object's child by name ("" when missing).
 std::string HudText(TEngineObject* object, const std::string& name);
 // Fires the event of that name of an object (in its "events" list or
@@ -76,23 +93,5 @@ std::vector<TEngineObject*> HudLinkedObjects(TEngineObject* object, const std::s
 TEngineObject* HudObjectFromHex(const std::string& text, const char* context);
 // The object's name in the game-object tree ("" for other objects).
 std::string HudObjectName(TEngineObject* object);
-
-// A node (or any engine object) held by id: it may be freed while held, and
-// then reads as nullptr.
-template <class T> class TObjRef {
-public:
-    TObjRef() = default;
-    TObjRef(T* o) : id_(o ? o->GetId() : 0) {} // NOLINT: a reference is made from the object
-    // The HUD's controls are read through their references many times a frame:
-    // the cast is the remembered kind.
-    T* Get() const { return id_ ? CachedDynamicCast<T>(FindEngineObjectById(id_)) : nullptr; }
-    T* operator->() const { return Get(); }
-    explicit operator bool() const { return Get() != nullptr; }
-    bool Is(const TEngineObject* o) const { return o && id_ == o->GetId(); }
-    int32_t Id() const { return id_; }
-
-private:
-    int32_t id_ = 0;
-};
 
 } // namespace vesk

@@ -161,6 +161,10 @@ public:
         l.cameraLook = [] {
             if (TGameCamera* camera = GameCamera()) camera->SetLookFlag(false, true);
         };
+        l.cameraRotate = [](int dx, int dy) {
+            if (TGameCamera* camera = GameCamera())
+                camera->MouseRotate(static_cast<float>(dx), static_cast<float>(dy));
+        };
         l.cameraRotationOff = [] {
             if (TGameCamera* camera = GameCamera()) {
                 camera->SetLookFlag(false, false);
@@ -223,7 +227,9 @@ public:
         if (Desktop) UpdateTree(Desktop, false);
     }
     void Render() override {
-        if (!Desktop) return;
+        // Without a device (a headless run) nothing would be seen: the tree is
+        // not walked, its texts not laid out and its 3D views not rendered.
+        if (!Desktop || !Device) return;
         if (drawer_) drawer_->BeginFrame();
         // The desktop draws its text layer itself, before the cursor, the
         // post effects and the present.

@@ -41,6 +41,11 @@ void TiTools::RunLua(const std::string& text) {
     if (LuaMachine && LuaMachine->IsOpen()) LuaMachine->RunString(text);
 }
 
+void TiTools::RunLua(const std::string& text, std::initializer_list<double> args) {
+    if (LuaMachine && LuaMachine->IsOpen())
+        LuaMachine->RunStringWith(text, std::span(args.begin(), args.size()));
+}
+
 void TiTools::LogReport(const std::string& message) {
     ErrorReport(message, "");
 }

@@ -2,6 +2,7 @@
 // The interface's tool object: the node cache, the interface fault report,
 // the handler runner and the link to the desktop that the node classes read.
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ public:
     void RunHandler(const std::string& nodeName, const std::string& text);
     // Runs a chunk when the Lua host is up.
     static void RunLua(const std::string& text);
+    // Runs a chunk that reads its numbers as `...` (compiled once, whatever the numbers).
+    static void RunLua(const std::string& text, std::initializer_list<double> args);
     static void LogReport(const std::string& message);
     static std::string BoolToText(bool flag) { return flag ? "1" : "0"; }
 

@@ -139,12 +139,15 @@ void TShipController::MouseMoved(int dx, int dy) {
     mouseV_ -= dy;
 }
 
-bool TShipController::Steer() {
+bool TShipController::Steer(bool hold) {
     if (HudValue(HudPlayer(), "selfShipControl") != 1.0f) return false;
     BaseAIUnitClass* ai = ShipUnit();
     IPhPlayerControl* controls = nullptr;
     if (!ai || !ai->GetPlayerPhysicComponent(controls)) return false;
-    controls->SetTurn(axisH_, axisV_);
+    if (hold)
+        controls->SetTurn(0.0f, 0.0f);
+    else
+        controls->SetTurn(axisH_, axisV_);
     return true;
 }
 

@@ -49,8 +49,9 @@ public:
     // Raw mouse motion.
     void MouseMoved(int dx, int dy);
     // Hands the two axes to the player's ship as its steering, while the
-    // player flies it himself; false when nothing took them.
-    bool Steer();
+    // player flies it himself; false when nothing took them. Holding, the
+    // ship is told to turn no more (the mouse looks around meanwhile).
+    bool Steer(bool hold = false);
 
     // The speed the status engine shows: the ship's speed value in normal
     // mode, else the set speed.

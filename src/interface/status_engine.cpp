@@ -290,6 +290,20 @@ void TStatusEngine::PlaceOnGauge(TMegaButton* node, float f) {
     node->SetLeft(Round(80.0f * (1 - f) * (1 - f) + w - 155.0f));
 }
 
+namespace {
+// The radial-blur power of the post-process. The chunk is the same every
+// frame, so it is compiled once, and the power reaches the script as its
+// exact value, the number the decimal text of it reads as. A power that is
+// not a number goes as the text it always made.
+void SetRadialBlur(float power) {
+    if (std::isfinite(power))
+        TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\",...)",
+                        {static_cast<double>(power)});
+    else
+        TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\"," + FloatToStrRaw(power) + ")");
+}
+} // namespace
+
 void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
     BaseAIUnitClass* ai = HudShipAI(ship);
     if (!ai) return;
@@ -299,22 +313,27 @@ void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
     TMegaButton* bar = barSpeed_.Get();
     const float extent = bar ? static_cast<float>(bar->Height()) : 0.0f;
     if (TMegaButton* p = pointSpeed_.Get()) {
-        const float k = (ShipController ? ShipController->DisplayedSpeed() : 0.0f) / 100.0f;
+        // The set speed as a share of the top speed, so that the pointer stays
+        // on the gauge whatever the ship's top speed is.
+        const float shown = ShipController ? ShipController->DisplayedSpeed() : 0.0f;
+        const float k = maxVelocity > 0 ? std::clamp(shown / maxVelocity, 0.0f, 1.0f) : 0.0f;
         p->SetTop(Round((1 - k) * extent));
         p->SetHeight(4);
     }
     const float x = maxVelocity > 0 ? std::min(speed / maxVelocity, 1.0f) : 0.0f;
-    TiTools::RunLua("SetPPParam(\"radian_blur\",\"radian_blur_power\"," + FloatToStrRaw(5.0f * x) + ")");
+    SetRadialBlur(5.0f * x);
     if (bar) bar->SetProperty("IMAGECLIPTOP", std::to_string(Round((1 - x) * extent)));
     SetText(maxSpeed_.Get(), std::to_string(Round(maxVelocity)));
     // The speed limit the engines allow (per cent) and the lower speed.
-    const float p = HudValue(HudParam(ship, "p_engine"), "cur", 100.0f);
+    auto* engine =
+        CachedDynamicCast<TGameObjectParam>(engineParam_.Find(CachedDynamicCast<TBaseGameObject>(ship)));
+    const float p = engine ? HudChildValue(engineCur_.Find(engine), 100.0f) : 100.0f;
     if (TMegaButton* n = curMaxSpeed_.Get()) {
         SetText(n, std::to_string(Round(maxVelocity * p / 100.0f)));
         PlaceOnGauge(n, p / 100.0f);
     }
     const float q =
-        maxVelocity > 0 ? 100.0f * HudValue(HudPlayer(), "playerShipMinSpeed") / maxVelocity : 0.0f;
+        maxVelocity > 0 ? 100.0f * HudChildValue(minSpeedValue_.Find(HudPlayer())) / maxVelocity : 0.0f;
     if (TMegaButton* n = pointMaxSpeed_.Get()) {
         n->SetTop(Round((1 - q / 100.0f) * extent));
         n->SetHeight(4);
@@ -323,7 +342,8 @@ void TStatusEngine::UpdateSpeed(TEngineObject* ship) {
         SetText(n, std::to_string(Round(maxVelocity * q / 100.0f)));
         PlaceOnGauge(n, q / 100.0f);
     }
-    SetShown(forsage_.Get(), HudValue(ship, "isForsage") != 0);
+    SetShown(forsage_.Get(),
+             HudChildValue(forsageValue_.Find(CachedDynamicCast<TBaseGameObject>(ship))) != 0);
 }
 
 void TStatusEngine::UpdateWarnings(TEngineObject* ship) {

@@ -86,6 +86,9 @@ private:
     float lastShield_ = 0, lastArmor_ = 0, lastDurability_ = 0;
     float hitCountdown_ = 0;
     bool shieldHit_ = false, armorHit_ = false, durabilityHit_ = false;
+    // What UpdateSpeed reads every frame, its names kept.
+    THudPathRef engineParam_{"param.p_engine"}, engineCur_{"cur"};
+    THudPathRef minSpeedValue_{"playerShipMinSpeed"}, forsageValue_{"isForsage"};
 };
 
 } // namespace vesk

@@ -22,7 +22,7 @@ bool IsNumber(const Vec3d& p) {
 BaseAIUnitClass::BaseAIUnitClass(TBaseRenderUnit* owner, const TShipPhysicParams& source)
     : owner_(owner), record_(source) {
     record_.reserved1 = 3.0f;
-    record_.reserved16 = 0.25f;
+    record_.rotationInertiaTime = 0.25f;
     storedLimit_ = record_.speedLimit;
     const Matrix local = owner ? owner->GetLocalMatrix() : Matrix{};
     local_ = MatrixClass::InitWithMatrix(local);
@@ -148,7 +148,8 @@ void BaseAIUnitClass::SetSpeed(float v) {
 }
 
 void BaseAIUnitClass::SetSpeedPercent(float p) {
-    SetSpeed(std::min(std::fabs(p) / 100.0f, 1.0f));
+    // A share of the top speed: full engine power flies at the top speed, not at 1.
+    SetSpeed(std::min(std::fabs(p) / 100.0f, 1.0f) * record_.maxVelocity);
 }
 
 void BaseAIUnitClass::ForsageOn(float v) {
@@ -167,6 +168,10 @@ bool BaseAIUnitClass::IsForsage() const {
 float BaseAIUnitClass::GetForsageSpeed() const {
     if (playerControlled_) return player_ ? player_->GetForsageSpeed() : 0.0f;
     return npc_ ? npc_->GetForsageSpeed() : 0.0f;
+}
+
+float BaseAIUnitClass::GetImpact() const {
+    return std::max(impact_, player_ ? player_->GetImpact() : 0.0f);
 }
 
 bool BaseAIUnitClass::GetPlayerPhysicComponent(IPhPlayerControl*& out) {
@@ -233,7 +238,7 @@ void BaseAIUnitClass::ApplyPhParamsPercent(const TPhysicMinMaxSet& set, float p)
     using V = TPhysicMinMaxSet;
     p = std::clamp(p, 0.0f, 100.0f);
     record_.maxRotateVelocity = DegToRad(Between(set, V::RotateVelocity, p));
-    record_.reserved16 = Between(set, V::RotateMass, p);
+    record_.rotationInertiaTime = Between(set, V::RotationInertiaTime, p);
     record_.rollForceMultiply = Between(set, V::RollForceMultiply, p);
     record_.rollFading = Between(set, V::RollFading, p);
     record_.maxRollAngle = DegToRad(Between(set, V::RollAngle, p));
@@ -323,7 +328,7 @@ std::string BaseAIUnitClass::SaveToString() const {
         {"ph_RotateForceMultiply", SingleToStr(r.rotateForceMultiply)},
         {"ph_RotateFading", SingleToStr(r.rotateFading)},
         {"ph_MaxRotateVelocity", deg(r.maxRotateVelocity)},
-        {"ph_RotateInertia", SingleToStr(r.reserved16)},
+        {"ph_RotateInertia", SingleToStr(r.rotationInertiaTime)},
         {"ph_RollForceMultiply", SingleToStr(r.rollForceMultiply)},
         {"ph_RollFading", SingleToStr(r.rollFading)},
         {"ph_MaxRollAngle", deg(r.maxRollAngle)},

@@ -31,7 +31,7 @@ struct TPhysicMinMaxSet {
         RollFading,
         RollAngle,
         RotateVelocity,
-        RotateMass,
+        RotationInertiaTime, // "rotateMass" in the content
         MaxVelocity,
         AccelerateTime
     };
@@ -59,11 +59,16 @@ public:
     float GetMaxVelocity() const { return record_.speedLimit; }
     void ForsageOn(float v) override;
     void ForsageOff() override;
-    bool IsForsage() const;
-    float GetForsageSpeed() const;
+    bool IsForsage() const override;
+    float GetForsageSpeed() const override;
     void SetStateByte(uint8_t b) { stateByte_ = b; }
     uint8_t GetStateByte() const { return stateByte_; }
     bool WasTicked() const { return ticked_; }
+    // How hard the ship struck what it has just met (the closing speed along
+    // the surface's normal), while its collision event fires; 0 otherwise,
+    // and for a contact that goes on from the step before.
+    void SetImpact(float speed) { impact_ = speed; }
+    float GetImpact() const;
     TNPCPhysicComponent* GetNPCController() { return npc_; }
     INPCController* GetNPCControllerInterface() { return npc_; }
     BasePhysicUnitClass* GetBPU() { return npc_; }
@@ -167,6 +172,7 @@ private:
     bool playerControlled_ = false;
     bool ticked_ = false;
     uint8_t stateByte_ = 0;
+    float impact_ = 0.0f;
     float storedLimit_ = 0.0f;
 };
 

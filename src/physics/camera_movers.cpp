@@ -35,9 +35,8 @@ bool ReadShipMotion(TBaseRenderUnit* unit, ShipMotion& out) {
     const IPhVector* turn = ship->GetSecondVector();
     out.speed = velocity ? velocity->GetLength() : 0.0f;
     out.turnRate = turn ? turn->GetVector() : Vec3{};
-    const BasePhysicUnitClass* physics = ship->GetPhysicUnit();
-    out.forsage = physics && physics->IsForsage();
-    out.forsageSpeed = physics ? physics->GetForsageSpeed() : 0.0f;
+    out.forsage = ship->IsForsage();
+    out.forsageSpeed = ship->GetForsageSpeed();
     if (const TShipPhysicParams* record = ship->GetPhysicParams()) {
         out.speedLimit = record->speedLimit;
         out.maxVelocity = record->maxVelocity;
@@ -241,9 +240,18 @@ void TSplineMoveComponent::Reset() {
     callback_ = nullptr;
 }
 
+TSplineMoveComponent::TSplineMoveComponent(ICameraPosition* camera)
+    : camera_(camera), lookTarget_(TEngineObject::New<TPhDynamicTargetObj>()) {}
+
+TSplineMoveComponent::~TSplineMoveComponent() {
+    lookTarget_->Free();
+}
+
 void TSplineMoveComponent::SetLookTarget(TBaseRenderUnit* unit) {
-    lookTarget_.Set(unit);
-    if (unit) unit->GetPosition(lastTargetPosition_);
+    if (unit)
+        lookTarget_->SetTarget(unit);
+    else
+        lookTarget_->ClearTarget();
 }
 
 void TSplineMoveComponent::SetPoints(std::vector<CameraKeyPoint> points, std::function<void()> callback) {
@@ -251,7 +259,7 @@ void TSplineMoveComponent::SetPoints(std::vector<CameraKeyPoint> points, std::fu
     segments_.assign(points.size(), CameraSegment{});
     Reset();
     callback_ = std::move(callback);
-    lookTarget_.Clear();
+    lookTarget_->ClearTarget();
     const Vec3 axis{1, 0, 0};
     for (int i = 0; i < n; ++i) {
         CameraKeyPoint& p = points[static_cast<size_t>(i)];
@@ -352,8 +360,8 @@ void TSplineMoveComponent::OrientationStep() {
     }
     if (seg.flags & kSegLookAtTarget) {
         // A target that went away keeps its last known place.
-        if (TBaseRenderUnit* target = lookTarget_.Get()) target->GetPosition(lastTargetPosition_);
-        camera_->SetDirection(Vec3Sub(lastTargetPosition_, camera_->GetPosition()));
+        if (lookTarget_->HasTarget())
+            camera_->SetDirection(Vec3Sub(lookTarget_->GetPos(), camera_->GetPosition()));
     }
 }
 

@@ -208,7 +208,10 @@ struct TSplineVelocityComponent {
 
 class TSplineMoveComponent {
 public:
-    explicit TSplineMoveComponent(ICameraPosition* camera) : camera_(camera) {}
+    explicit TSplineMoveComponent(ICameraPosition* camera);
+    ~TSplineMoveComponent();
+    TSplineMoveComponent(const TSplineMoveComponent&) = delete;
+    TSplineMoveComponent& operator=(const TSplineMoveComponent&) = delete;
     // Builds the segments and leaves the mover stopped on the first point;
     // the callback runs once when the last segment is done.
     void SetPoints(std::vector<CameraKeyPoint> points, std::function<void()> callback);
@@ -235,8 +238,7 @@ private:
     TSplineVelocityComponent velocity_;
     TSpline spline_;
     // The look-at target; a target that went away keeps its last place.
-    UnitRef lookTarget_;
-    Vec3 lastTargetPosition_{};
+    TPhDynamicTargetObj* lookTarget_;
 };
 
 // ---- cut scene -----------------------------------------------------------------------------------

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -117,43 +116,20 @@ inline float GetF32(const uint8_t* p) {
 // them are copied as they stand.
 static_assert(std::endian::native == std::endian::little);
 
-// Walks `count` records of T stored back to back in a byte buffer of any
-// alignment; vector::assign over it sizes the vector once and copies each
-// record in place, with no zero fill before the copy.
-template <class T> class PackedRecordIterator {
-public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = T;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const T*;
-    using reference = T;
-
-    PackedRecordIterator() = default;
-    explicit PackedRecordIterator(const uint8_t* p) : p_(p) {}
-    T operator*() const {
-        T v;
-        std::memcpy(&v, p_, sizeof(T));
-        return v;
-    }
-    PackedRecordIterator& operator++() {
-        p_ += sizeof(T);
-        return *this;
-    }
-    PackedRecordIterator operator++(int) {
-        PackedRecordIterator old = *this;
-        p_ += sizeof(T);
-        return old;
-    }
-    bool operator==(const PackedRecordIterator& o) const { return p_ == o.p_; }
-
-private:
-    const uint8_t* p_ = nullptr;
-};
-
-// Replaces `out` with `count` records of T read from `p`.
+// Replaces `out` with `count` records of T read from `p`, a byte buffer the
+// caller has sized. Records that stand on their own alignment (the usual
+// case: chunk headers and records are whole words) are copied as one block
+// straight into the vector's new storage; elsewhere the vector is sized
+// first and the bytes copied over it.
 template <class T> void AssignPackedRecords(std::vector<T>& out, const uint8_t* p, size_t count) {
     static_assert(std::is_trivially_copyable_v<T>);
-    out.assign(PackedRecordIterator<T>(p), PackedRecordIterator<T>(p + count * sizeof(T)));
+    if (reinterpret_cast<std::uintptr_t>(p) % alignof(T) == 0) {
+        const T* first = reinterpret_cast<const T*>(p);
+        out.assign(first, first + count);
+        return;
+    }
+    out.resize(count);
+    if (count > 0) std::memcpy(out.data(), p, count * sizeof(T));
 }
 
 } // namespace vesk

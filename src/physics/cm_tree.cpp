@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace vesk {
 
@@ -240,6 +241,17 @@ private:
     }
 
     void ReadStrings() {
+        // Counted first so that the list is sized once.
+        size_t count = 0;
+        for (size_t at = pos_; size_ - at >= 12;) {
+            const uint32_t hs = GetU32(data_ + at), type = GetU32(data_ + at + 8);
+            if (type == CHUNK_STRING_LIST_END || hs < kChunkCommonSize) break;
+            count += type == CHUNK_STRING;
+            const uint64_t next = at + static_cast<uint64_t>(hs) + GetU32(data_ + at + 4);
+            if (next >= size_) break;
+            at = static_cast<size_t>(next);
+        }
+        tree_.strings_.reserve(count);
         for (;;) {
             const Chunk c = ReadHeader();
             if (c.type == CHUNK_STRING_LIST_END) return;
@@ -247,10 +259,9 @@ private:
                 Skip(c);
                 continue;
             }
-            const uint8_t* p = ReadData(c, c.dataSize, c.dataSize);
-            size_t n = 0;
-            while (n < c.dataSize && p[n] != 0) ++n;
-            tree_.strings_.emplace_back(reinterpret_cast<const char*>(p), n);
+            const char* p = reinterpret_cast<const char*>(ReadData(c, c.dataSize, c.dataSize));
+            const void* nul = std::memchr(p, 0, c.dataSize);
+            tree_.strings_.emplace_back(p, nul ? static_cast<const char*>(nul) - p : c.dataSize);
         }
     }
 
@@ -480,15 +491,14 @@ void CMTreeClass::LoadFromFile(const std::string& name) {
     if (!ContainsNoCase(file, ".cm")) file += ".cm";
     file = ResolveModPath(file);
     fileName_ = file;
-    if (!platform::FileExists(file)) {
-        ErrorReport("CMTreeClass.LoadFromFile: File not found: " + platform::CurrentFolder() + "/" + file,
-                    "mhl");
-        return;
-    }
-    // Parsed straight from the mapped file: no copy of the bytes is made.
+    // Opened at once: whether the file is there is asked only when it cannot be read.
     platform::FileView view;
     if (!view.Open(file)) {
-        ErrorReport("CMTreeClass.LoadFromFile: Cant open file: " + file, "mhl");
+        if (!platform::FileExists(file))
+            ErrorReport("CMTreeClass.LoadFromFile: File not found: " + platform::CurrentFolder() + "/" + file,
+                        "mhl");
+        else
+            ErrorReport("CMTreeClass.LoadFromFile: Cant open file: " + file, "mhl");
         return;
     }
     fileDate_ = static_cast<uint32_t>(view.Time());
@@ -496,9 +506,8 @@ void CMTreeClass::LoadFromFile(const std::string& name) {
 }
 
 void CMTreeClass::LoadFromMemory(std::string_view bytes, const std::string& fileName) {
-    int64_t markPhys = 0, markPage = 0;
-    GetAvailMemKb(markPhys, markPage);
-    FastLogAdd("Begin loading " + fileName);
+    const MemUsageMark mark = TakeMemUsageMark();
+    if (LogEnabled) FastLogAdd("Begin loading " + fileName);
     try {
         Parse(bytes, fileName);
     } catch (const CMFileError& e) {
@@ -506,7 +515,7 @@ void CMTreeClass::LoadFromMemory(std::string_view bytes, const std::string& file
         ErrorReport(NamingFile(e.what(), fileName), "mhl");
         return;
     }
-    LogLoadEnd(markPhys, markPage);
+    LogLoadEnd(mark);
 }
 
 void CMTreeClass::Parse(std::string_view bytes, const std::string& fileName) {
@@ -517,16 +526,19 @@ void CMTreeClass::Parse(std::string_view bytes, const std::string& fileName) {
     BuildUniversalHelpers();
 }
 
-void CMTreeClass::LogLoadEnd(int64_t markPhys, int64_t markPage) {
+void CMTreeClass::LogLoadEnd(const MemUsageMark& mark) {
     for (const auto& g : geomObjects_)
         if (g.materials.size() >= 16)
             FastLogAddError("CMParser warning: " + fileName_ + ", " + g.names.name +
                             ": materials count=" + std::to_string(g.materials.size()));
-    LogMemUsage(markPhys, markPage, "CMParser_Load_" + fileName_, nullptr);
+    if (mark.taken) LogMemUsageSince(mark, "CMParser_Load_" + fileName_);
 }
 
 void CMTreeClass::BuildUniversalHelpers() {
     universal_.clear();
+    size_t count = helpers_.size() + bspheres_.size() + geomObjects_.size();
+    for (const auto& s : shapes_) count += s.points.size();
+    universal_.reserve(count);
     for (const auto& h : helpers_) {
         Matrix m;
         MatrixSetTranslation(m, h.position);

@@ -21,6 +21,7 @@
 namespace vesk {
 
 class TRenderObject; // the render engine's render object
+struct MemUsageMark;
 
 // A model file that cannot be read; the text is the report's message.
 class CMFileError : public std::runtime_error {
@@ -276,7 +277,7 @@ private:
     friend class CMChunkParser;
     void Clear();
     void BuildUniversalHelpers();
-    void LogLoadEnd(int64_t markPhys, int64_t markPage);
+    void LogLoadEnd(const MemUsageMark& mark);
 
     std::string sceneName_;
     std::string fileName_;

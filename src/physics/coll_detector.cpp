@@ -404,14 +404,18 @@ std::vector<CollDataClass*> CollDetectorClass::Sweep(const std::vector<TBaseRend
     return hits;
 }
 
+Vec3 CollDetectorClass::OwnerPosition() const {
+    Vec3 p{};
+    if (owner_) owner_->GetPosition(p);
+    return p;
+}
+
 bool CollDetectorClass::CheckCollisionWithObjects(void*, const Vec3& v, float timeScale,
                                                   const std::vector<TBaseRenderUnit*>& units) {
     FreeResults();
     const std::vector<TBaseRenderUnit*> candidates = SelectCandidates(units, kCollStanding);
-    Vec3 p{};
-    if (owner_) owner_->GetPosition(p);
-    sweepStart_ = p;
-    sweepEnd_ = Vec3Add(p, Vec3Scale(v, timeScale));
+    sweepStart_ = OwnerPosition();
+    sweepEnd_ = Vec3Add(sweepStart_, Vec3Scale(v, timeScale));
     results_ = Sweep(candidates, sweepStart_, sweepEnd_);
     return false;
 }
@@ -423,11 +427,10 @@ bool CollDetectorClass::CheckCollisionWithStaticObject(TBaseRenderUnit* ship, co
         return false;
     }
     const std::vector<TBaseRenderUnit*> candidates = SelectCandidates(units, kCollAll);
-    // The remembered records are dropped from the list, not freed: they
-    // belong to whoever took them from it.
-    results_.clear();
-    Vec3 p{};
-    if (owner_) owner_->GetPosition(p);
+    // The remembered records go: nobody else holds them (the one a check
+    // hands out has left the list).
+    FreeResults();
+    const Vec3 p = OwnerPosition();
     for (CollDataClass* r : Sweep(candidates, p, Vec3Add(p, Vec3Scale(v, timeScale)))) r->Free();
     return false;
 }
@@ -439,23 +442,31 @@ Vec3 CollDetectorClass::OwnerVelocity() const {
     return {};
 }
 
+bool FindUnitHit(TBaseRenderUnit* unit, BSpheresContainerClass* tree, const Vec3& p, const Vec3& e,
+                 float tMin, UnitHit& out) {
+    SphereTreeHit hit;
+    if (!unit || !tree || !IsRayIntersectObject(tree, p, e, hit)) return false;
+    out = {hit.point, hit.normal, false};
+    std::shared_ptr<BSSectionMesh> section;
+    if (!hit.sphere || !hit.sphere->GetMeshGeometry(section) || !section) return true;
+    // Small units collide on their spheres alone.
+    if (unit->GetBSphereRadius() < kHullHitRadius) return true;
+    const std::vector<Vec3>& positions = WorldSection(hit.sphere, *section);
+    const ColliseDetectorTriangles triangles(positions, section->indices, tMin, 1.0f);
+    Vec3 point, normal;
+    if (!triangles.FindNearestHit(p, Vec3Sub(e, p), point, normal)) return false;
+    out = {point, normal, true};
+    return true;
+}
+
 CollDataClass* CollDetectorClass::TryUnit(TBaseRenderUnit* unit, BSpheresContainerClass* tree,
                                           CollDataClass* remembered, const Vec3& p, const Vec3& e,
                                           const Vec3& s, float tMin) {
-    SphereTreeHit hit;
-    if (!tree || !IsRayIntersectObject(tree, p, e, hit)) return nullptr;
-    std::shared_ptr<BSSectionMesh> section;
-    if (!hit.sphere || !hit.sphere->GetMeshGeometry(section) || !section)
-        return CollDataClass::Create(unit, &hit.point, hit.normal, p, e);
-    const std::vector<Vec3>& positions = WorldSection(hit.sphere, *section);
-    const ColliseDetectorTriangles triangles(positions, section->indices, tMin, 1.0f);
-    // Small units collide on their spheres alone.
-    if (unit->GetBSphereRadius() < 100.0f) return CollDataClass::Create(unit, &hit.point, hit.normal, p, e);
-    Vec3 point, normal;
-    if (!triangles.FindNearestHit(p, s, point, normal)) return nullptr;
-    if (!remembered) return CollDataClass::Create(unit, &point, normal, p, e);
-    remembered->point = point;
-    remembered->normal = normal;
+    UnitHit hit;
+    if (!FindUnitHit(unit, tree, p, e, tMin, hit)) return nullptr;
+    if (!hit.onHull || !remembered) return CollDataClass::Create(unit, &hit.point, hit.normal, p, e);
+    remembered->point = hit.point;
+    remembered->normal = hit.normal;
     remembered->startMinusEnd = s;
     return remembered;
 }
@@ -517,6 +528,26 @@ CollDataClass* CollDetectorClass::TryCandidates(const CollisionCandidates& candi
     return nullptr;
 }
 
+bool CollDetectorClass::CheckCollisionWithObjects(const Vec3& v, float timeScale,
+                                                  const CollisionCandidates& candidates) {
+    FreeResults();
+    sweepStart_ = OwnerPosition();
+    sweepEnd_ = Vec3Add(sweepStart_, Vec3Scale(v, timeScale));
+    const SweepBall sweep(sweepStart_, sweepEnd_);
+    std::vector<TBaseRenderUnit*> standing;
+    for (const CollisionCandidates::Entry& c : candidates.entries_) {
+        if (c.moving || sweep.Misses(c.centre, c.radius)) continue;
+        if (std::find(exclusions_.begin(), exclusions_.end(), c.unit) != exclusions_.end()) continue;
+        standing.push_back(c.unit);
+    }
+    results_ = Sweep(standing, sweepStart_, sweepEnd_);
+    return false;
+}
+
+float CollDetectorClass::SweepSeconds() {
+    return FrameTimeMs() * 0.001f * 2.0f;
+}
+
 bool CollDetectorClass::CheckCollision(CollDataClass*& out) {
     return Check(out, nullptr);
 }
@@ -527,11 +558,9 @@ bool CollDetectorClass::CheckCollision(CollDataClass*& out, const CollisionCandi
 
 bool CollDetectorClass::Check(CollDataClass*& out, const CollisionCandidates* candidates) {
     out = nullptr;
-    Vec3 p{};
-    if (owner_) owner_->GetPosition(p);
+    const Vec3 p = OwnerPosition();
     position_[0] = p.x, position_[1] = p.y, position_[2] = p.z, position_[3] = 1.0f;
-    const float seconds = FrameTimeMs() * 0.001f;
-    const Vec3 s = Vec3Scale(OwnerVelocity(), seconds * 2.0f);
+    const Vec3 s = Vec3Scale(OwnerVelocity(), SweepSeconds());
     const Vec3 e = Vec3Add(p, s);
 
     CollDataClass* result = nullptr;

@@ -43,6 +43,29 @@ private:
     float tMin_, tMax_;
 };
 
+// A ship that keeps meeting the same thing, as one pushed on against a wall
+// does between its stops, is still in the same contact while less than this
+// passes between the meetings: it struck once.
+inline constexpr float kContactGapSeconds = 0.5f;
+
+// A unit whose bounding radius is at least this is met only where a path
+// meets its hull; a smaller one on its spheres alone.
+inline constexpr float kHullHitRadius = 100.0f;
+
+struct UnitHit {
+    Vec3 point;
+    Vec3 normal{1, 0, 0}; // facing back along the path
+    bool onHull = false;  // a triangle of the hull, not a sphere
+};
+class BSpheresContainerClass;
+// The path p -> e against a unit's sphere tree: the innermost sphere it meets
+// and, for a unit of kHullHitRadius or more whose sphere there carries a
+// section, the nearest triangle of the section along the path (tMin 0 from p
+// on, -1 also up to as far behind p). False when it meets nothing, or meets
+// the spheres of a large unit but not its hull.
+bool FindUnitHit(TBaseRenderUnit* unit, BSpheresContainerClass* tree, const Vec3& p, const Vec3& e,
+                 float tMin, UnitHit& out);
+
 // Detectors and collision records alive, counted together.
 extern int CollDetectorCount;
 
@@ -179,6 +202,11 @@ public:
     bool CheckCollision(CollDataClass*& out, const CollisionCandidates& candidates);
     bool CheckCollisionWithObjects(void* ignored, const Vec3& v, float timeScale,
                                    const std::vector<TBaseRenderUnit*>& units) override;
+    // The same sweep against the standing ones of candidates gathered for
+    // several checks.
+    bool CheckCollisionWithObjects(const Vec3& v, float timeScale, const CollisionCandidates& candidates);
+    // The time the per-tick check sweeps its owner's velocity over: two frames.
+    static float SweepSeconds();
     bool CheckCollisionWithStaticObject(TBaseRenderUnit* ship, const Vec3& v, float timeScale,
                                         const std::vector<TBaseRenderUnit*>& units) override;
     void SetAllObjectsMode() override { allObjects_ = true; }
@@ -205,6 +233,8 @@ private:
     // Sweeps a->b against each unit's tree; a hit becomes a record.
     std::vector<CollDataClass*> Sweep(const std::vector<TBaseRenderUnit*>& units, const Vec3& a,
                                       const Vec3& b);
+    // The owner's position at a check.
+    Vec3 OwnerPosition() const;
     // One unit of the per-tick check: a record (the remembered one, updated, or a
     // new one) when the sweep hits its tree.
     CollDataClass* TryUnit(TBaseRenderUnit* unit, BSpheresContainerClass* tree, CollDataClass* remembered,

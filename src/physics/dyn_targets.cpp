@@ -2,6 +2,7 @@
 
 #include "physics/ph_owner.h"
 #include "physics/ph_vector.h"
+#include "render/fx_descr.h"
 #include "render/helpers.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
@@ -133,6 +134,40 @@ void DynamicTargetBRUClass::Free() {
     if (bru_) RemoveMutualSubscriber(bru_);
     bru_ = nullptr;
     TEngineObject::Free();
+}
+
+// ---- the physics' dynamic targets --------------------------------------------------------
+
+namespace {
+
+class UnitDynamicTarget : public IDynamicTargetPosition {
+public:
+    explicit UnitDynamicTarget(TBaseRenderUnit* unit)
+        : link_(DynamicTargetPositionClass::Init(nullptr, unit, "")) {}
+    ~UnitDynamicTarget() override { link_->Free(); }
+    UnitDynamicTarget(const UnitDynamicTarget&) = delete;
+    UnitDynamicTarget& operator=(const UnitDynamicTarget&) = delete;
+
+    Vec3 GetPos() override { return link_->GetPosition(); }
+    Vec3 GetVelocity() override { return link_->GetVelocity(); }
+    Vec3 GetDirection() override {
+        const Vec3 v = GetVelocity();
+        return Vec3Length(v) > 0.0f ? Vec3Normalize(v) : Vec3{1.0f, 0.0f, 0.0f};
+    }
+    Matrix GetMatrix() override { return link_->GetMatrix(); }
+    TBaseRenderUnit* GetObject() override { return link_->GetTarget(); }
+    TEngineObject* LinkObject() override { return link_; }
+
+private:
+    DynamicTargetPositionClass* link_;
+};
+
+} // namespace
+
+std::unique_ptr<IDynamicTargetPosition> MakeUnitDynamicTarget(TEngineObject* target) {
+    auto* unit = dynamic_cast<TBaseRenderUnit*>(target);
+    if (!unit) return nullptr;
+    return std::make_unique<UnitDynamicTarget>(unit);
 }
 
 } // namespace vesk

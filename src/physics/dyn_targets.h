@@ -5,11 +5,14 @@
 #include "shared/engine_object.h"
 #include "shared/math.h"
 
+#include <memory>
 #include <string>
 
 namespace vesk {
 
 class TBaseRenderUnit;
+class IDynamicTargetPosition;
+class TEngineObject;
 
 class DynamicTargetPositionClass : public TEngineObject {
 public:
@@ -59,5 +62,9 @@ private:
     TBaseRenderUnit* bru_ = nullptr;
     DynamicTargetPositionClass* position_ = nullptr;
 };
+
+// The position interface the physics' dynamic targets follow: a render unit
+// (or nothing for anything else), with its last place kept after it dies.
+std::unique_ptr<IDynamicTargetPosition> MakeUnitDynamicTarget(TEngineObject* target);
 
 } // namespace vesk

@@ -23,9 +23,14 @@ void SetSceneShipsProvider(SceneShipsProvider provider) {
     ShipsProvider() = std::move(provider);
 }
 
+bool LeavingScene(const TBaseRenderUnit* unit) {
+    return !unit || unit->HasFlag(BRU_KILLED | BRU_DISCARDED);
+}
+
 void GetSceneShips(std::vector<TBaseRenderUnit*>& out) {
     out.clear();
     if (ShipsProvider()) ShipsProvider()(out);
+    std::erase_if(out, LeavingScene);
 }
 
 TPFObjectsManager::TPFObjectsManager(IOwnerPhObj* owner, const TShipPhysicParams* record, float scale)

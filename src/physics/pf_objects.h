@@ -15,8 +15,11 @@ struct BSphereRecord;
 // The ship units of the current scene (installed by the scene side).
 using SceneShipsProvider = std::function<void(std::vector<TBaseRenderUnit*>& out)>;
 void SetSceneShipsProvider(SceneShipsProvider provider);
-// The scene's ships now; empty without a provider.
+// The scene's ships now, without those on their way out; empty without a provider.
 void GetSceneShips(std::vector<TBaseRenderUnit*>& out);
+// A ship killed or discarded (freed at the end of the frame) is in nobody's
+// way any more.
+bool LeavingScene(const TBaseRenderUnit* unit);
 
 class TPFObjectsManager : public TEngineObject {
 public:

@@ -39,7 +39,9 @@ struct TShipPhysicParams {
     float rotateForceMultiply = 0;
     float rotateFading = 0;
     float maxRotateVelocity = 0;
-    float reserved16 = 0;
+    // Seconds for the player's turn rate to follow the stick (the time
+    // constant of the turn); no physics parameter sets it, the AI unit does.
+    float rotationInertiaTime = 0;
     float rollForceMultiply = 0;
     float rollFading = 0;
     float maxRollAngle = 0;

@@ -1,5 +1,6 @@
 #include "physics/ph_helpers.h"
 
+#include "physics/dyn_targets.h"
 #include "physics/physic_unit.h"
 #include "render/render_unit.h"
 #include "shared/errors.h"
@@ -117,14 +118,15 @@ void TPhMovePoint::Free() {
 // ---- TPhDynamicTargetObj -------------------------------------------------------------
 
 namespace {
+// Render units, unless something else is installed.
 DynamicTargetFactory& TargetFactory() {
-    static DynamicTargetFactory factory;
+    static DynamicTargetFactory factory = MakeUnitDynamicTarget;
     return factory;
 }
 } // namespace
 
 void SetDynamicTargetFactory(DynamicTargetFactory factory) {
-    TargetFactory() = std::move(factory);
+    TargetFactory() = factory ? std::move(factory) : DynamicTargetFactory(MakeUnitDynamicTarget);
 }
 
 void TPhDynamicTargetObj::SetTarget(TEngineObject* target) {

@@ -58,6 +58,8 @@ private:
 // Position and velocity of a dynamic target (given by the AI's target adapters):
 // IDynamicTargetPosition, the position link of render/fx_descr.h.
 // Makes the position interface for a dynamic target; nullptr when it cannot.
+// Render units are followed unless another factory is set (an empty one puts
+// that back).
 using DynamicTargetFactory = std::function<std::unique_ptr<IDynamicTargetPosition>(TEngineObject* target)>;
 void SetDynamicTargetFactory(DynamicTargetFactory factory);
 
@@ -68,6 +70,11 @@ public:
     Vec3 GetVelocity();
     // The velocity split into direction and length.
     float GetVelocity(Vec3& direction);
+    // The followed unit while it lives.
+    TBaseRenderUnit* GetObject() const { return c_ITarget ? c_ITarget->GetObject() : nullptr; }
+    bool HasTarget() const { return c_ITarget != nullptr; }
+    // Forgets the target without a report.
+    void ClearTarget() { c_ITarget.reset(); }
     void Free() override;
 
 private:

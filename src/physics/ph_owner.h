@@ -34,6 +34,10 @@ public:
     virtual TBaseRenderUnit* GetRenderUnit() = 0;
     virtual BasePhysicUnitClass* GetPhysicUnit() = 0;
     virtual TShipPhysicParams* GetPhysicParams() = 0;
+    // The afterburner of whichever physics flies the unit now: the player's
+    // flight while the player steers it, else the physics unit.
+    virtual bool IsForsage() const = 0;
+    virtual float GetForsageSpeed() const = 0;
 
 protected:
     ~IOwnerPhObj() = default;

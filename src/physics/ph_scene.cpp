@@ -29,7 +29,8 @@ void CreatePhysicsScene() {
     SetShipCollisionListHook([] {
         std::vector<ShipCollisionEntry> out;
         if (PhysicsScene)
-            for (TBaseRenderUnit* u : PhysicsScene->Ships()) out.push_back({u, UnitPhysicOps::Of(u)});
+            for (TBaseRenderUnit* u : PhysicsScene->Ships())
+                if (!LeavingScene(u)) out.push_back({u, UnitPhysicOps::Of(u)});
         return out;
     });
 }
@@ -117,16 +118,77 @@ TBaseRenderUnit* PhysicsSceneClass::AddObject(const std::string& name, const std
     return unit;
 }
 
+namespace {
+
+// The hit's normal turned toward the surface the ship met, seen from where
+// the sweep began; false when the sweep began inside what it met (the ship
+// overlaps it already: it may leave as it likes) or the hit has no normal.
+bool TowardSurface(const CollDataClass& hit, Vec3& n) {
+    const Vec3 ahead = Vec3Sub(hit.point, hit.start);
+    if (Vec3Length(ahead) <= 1e-4f || Vec3Length(hit.normal) == 0.0f) return false;
+    n = Vec3Normalize(hit.normal);
+    if (Vec3Dot(ahead, n) < 0.0f) n = Vec3Scale(n, -1.0f);
+    return true;
+}
+
+// A ship that met something standing goes on no further into it: what its
+// last move took it toward the surface is taken back, and its velocity keeps
+// only what runs along the surface, so that it slides along the hull.
+void StopShort(TBaseRenderUnit* unit, BaseAIUnitClass& ai, const Vec3d& before, const CollDataClass& hit) {
+    Vec3 n;
+    if (!TowardSurface(hit, n)) return;
+    IPhVector* velocity = ai.GetVelocityVector();
+    const Vec3 v = velocity ? velocity->GetVector() : Vec3{};
+    if (velocity) velocity->SetVector(Vec3Sub(v, Vec3Scale(n, std::max(0.0f, Vec3Dot(v, n)))));
+    const Vec3d now = ai.GetPositionD();
+    const Vec3 moved{float(now.x - before.x), float(now.y - before.y), float(now.z - before.z)};
+    const float into = Vec3Dot(moved, n);
+    if (into <= 0.0f) return;
+    ai.SetPositionD(Vec3dAdd(now, Vec3ToVec3d(Vec3Scale(n, -into))));
+    ai.ComposeWorldMatrix();
+    unit->UpdateMatrixFromBPU();
+    unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+}
+
+Vec3 VelocityOf(IOwnerPhObj* ai) {
+    return ai && ai->GetVelocityVector() ? ai->GetVelocityVector()->GetVector() : Vec3{};
+}
+
+bool Standing(TBaseRenderUnit* unit) {
+    IOwnerPhObj* ai = OwnerOfUnit(unit);
+    return ai && Vec3Length(VelocityOf(ai)) <= 0.0001f;
+}
+
+bool IsMissile(IOwnerPhObj* ai) {
+    const TShipPhysicParams* record = ai ? ai->GetPhysicParams() : nullptr;
+    return record && record->sizeClass == SC_MISSILE;
+}
+
+// The speed at which a ship closed on what it met, along the hit's normal.
+// Rockets strike with their own damage: meeting one, or being one, is no impact.
+float ImpactSpeed(IOwnerPhObj* ai, TBaseRenderUnit* other, const CollDataClass& hit) {
+    IOwnerPhObj* them = OwnerOfUnit(other);
+    Vec3 n;
+    if (IsMissile(ai) || IsMissile(them) || !TowardSurface(hit, n)) return 0.0f;
+    return std::max(0.0f, Vec3Dot(Vec3Sub(VelocityOf(ai), VelocityOf(them)), n));
+}
+
+} // namespace
+
 void PhysicsSceneClass::TickPhys(float ms) {
     // A ship may die in a listener: walk a copy.
     const std::vector<TBaseRenderUnit*> ships = ships_;
-    for (TBaseRenderUnit* unit : ships) {
+    // Where each ship was before this slice moved it.
+    std::vector<Vec3d> before(ships.size());
+    for (size_t i = 0; i < ships.size(); ++i) {
+        TBaseRenderUnit* unit = ships[i];
         if (!FindShipBRU(unit)) continue;
         try {
             IRenderUnitAI* rai = nullptr;
             if (!unit->GetBPU(rai) || !rai) continue;
             auto* ai = CachedDynamicCast<BaseAIUnitClass>(rai);
             if (!ai) continue;
+            before[i] = ai->GetPositionD();
             ai->Tick(ms);
             unit->UpdateMatrixFromBPU();
             unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
@@ -139,20 +201,49 @@ void PhysicsSceneClass::TickPhys(float ms) {
     // against are gathered once, and again after each hit.
     CollisionCandidates candidates;
     bool gathered = false;
-    for (TBaseRenderUnit* unit : ships) {
+    clock_ += ms;
+    // Contacts long enough past are over.
+    std::erase_if(contacts_,
+                  [this](const Contact& c) { return clock_ - c.at > kContactGapSeconds * 1000.0; });
+    for (size_t i = 0; i < ships.size(); ++i) {
+        TBaseRenderUnit* unit = ships[i];
         if (!FindShipBRU(unit)) continue;
         IOwnerPhObj* ai = OwnerOfUnit(unit);
         if (!ai || !ai->GetVelocityVector() || ai->GetVelocityVector()->GetLength() == 0.0f) continue;
         if (!gathered) candidates.Gather(), gathered = true;
+        CollDetectorClass* detector = GetCollDetector(unit);
+        // What stands in the way is remembered first: the check tries it
+        // before the ships that move.
+        detector->CheckCollisionWithObjects(ai->GetVelocityVector()->GetVector(),
+                                            CollDetectorClass::SweepSeconds(), candidates);
         CollDataClass* hit = nullptr;
-        if (!GetCollDetector(unit)->CheckCollision(hit, candidates) || !hit) continue;
+        if (!detector->CheckCollision(hit, candidates) || !hit) continue;
         gathered = false;
+        TBaseRenderUnit* other = hit->GetOtherUnit();
+        auto* steering = dynamic_cast<BaseAIUnitClass*>(ai);
+        if (other && steering) {
+            // A ship pressing on against what it met strikes it once.
+            const bool fresh = NoteContact(unit->GetId(), other->GetId());
+            steering->SetImpact(fresh ? ImpactSpeed(ai, other, *hit) : 0.0f);
+            if (Standing(other)) StopShort(unit, *steering, before[i], *hit);
+        }
         if (listener_) listener_(unit, *hit);
         // The ship's collision event fires with the other ship's object.
-        if (TBaseRenderUnit* other = hit->GetOtherUnit())
-            FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
+        if (other) FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
+        // The listener and the events may have ended the ship.
+        if (steering && FindShipBRU(unit)) steering->SetImpact(0.0f);
         hit->Free();
     }
+}
+
+bool PhysicsSceneClass::NoteContact(int32_t ship, int32_t other) {
+    for (Contact& c : contacts_)
+        if (c.ship == ship && c.other == other) {
+            c.at = clock_;
+            return false;
+        }
+    contacts_.push_back({ship, other, clock_});
+    return true;
 }
 
 void PhysicsSceneClass::Message(IEngineObject* sender, int msg, int param) {

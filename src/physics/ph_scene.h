@@ -7,6 +7,7 @@
 #include "physics/ph_config.h"
 #include "shared/engine_object.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,16 @@ public:
 private:
     std::vector<TBaseRenderUnit*> ships_;
     std::function<void(TBaseRenderUnit*, CollDataClass&)> listener_;
+    // Notes that a ship (by id) met another now; false when it was in
+    // contact with it already (kContactGapSeconds).
+    bool NoteContact(int32_t ship, int32_t other);
+
+    struct Contact {
+        int32_t ship, other;
+        double at; // the scene's clock at the last meeting
+    };
+    std::vector<Contact> contacts_;
+    double clock_ = 0.0; // milliseconds of physics slices so far
 };
 
 // The scene's physics objects for the run (nullptr before the start-up and

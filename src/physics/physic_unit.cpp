@@ -228,19 +228,20 @@ void BasePhysicUnitClass::ForsageRamp() {
 
 void BasePhysicUnitClass::StartFluctuationMove(float period, float minAngleDeg, float maxAngleDeg,
                                                float minDistance) {
-    fluctuation[0] = minDistance;
-    fluctuation[2] = period;
-    fluctuation[3] = DegToRad(minAngleDeg);
-    fluctuation[4] = DegToRad(maxAngleDeg);
+    fluctuation.minDistance = minDistance;
+    fluctuation.period = period;
+    fluctuation.minAngle = DegToRad(minAngleDeg);
+    fluctuation.maxAngle = DegToRad(maxAngleDeg);
     if (TestState(USEFLUCTUATIONMOVE)) return;
-    fluctuation[1] = 0.0f;
+    fluctuation.timer = 0.0f;
     NewFluctuation();
     AddState(USEFLUCTUATIONMOVE);
 }
 
 void BasePhysicUnitClass::NewFluctuation() {
-    fluctuation[6] = random_() * 2.0f * kPi;
-    fluctuation[5] = fluctuation[3] + random_() * (fluctuation[4] - fluctuation[3]);
+    fluctuation.currentRoll = random_() * 2.0f * kPi;
+    fluctuation.currentAngle =
+        fluctuation.minAngle + random_() * (fluctuation.maxAngle - fluctuation.minAngle);
 }
 
 void BasePhysicUnitClass::HardSetPos(const Matrix& m) {
@@ -335,23 +336,23 @@ void BasePhysicUnitClass::MoveStep(float t) {
 }
 
 void BasePhysicUnitClass::Fluctuate(float t) {
-    if (distance < fluctuation[0]) RemoveState(USEFLUCTUATIONMOVE);
+    if (distance < fluctuation.minDistance) RemoveState(USEFLUCTUATIONMOVE);
     if (!TestState(USEFLUCTUATIONMOVE)) {
         moveVector = toTarget;
         moveDir = toTargetDir;
         return;
     }
-    fluctuation[1] += t;
-    if (fluctuation[1] > fluctuation[2]) {
+    fluctuation.timer += t;
+    if (fluctuation.timer > fluctuation.period) {
         NewFluctuation();
-        fluctuation[1] = 0.0f;
+        fluctuation.timer = 0.0f;
     }
-    if (fluctuation[6] > kTwoPi) fluctuation[6] = 0.0f;
+    if (fluctuation.currentRoll > kTwoPi) fluctuation.currentRoll = 0.0f;
     const Vec3 side = Vec3Cross(toTargetDir, kUp);
-    moveVector = Vec3RotateAroundAxis(toTarget, side, fluctuation[5]);
-    moveDir = Vec3RotateAroundAxis(toTargetDir, side, fluctuation[5]);
-    moveVector = Vec3RotateAroundAxis(moveVector, toTargetDir, fluctuation[6]);
-    moveDir = Vec3RotateAroundAxis(moveDir, toTargetDir, fluctuation[6]);
+    moveVector = Vec3RotateAroundAxis(toTarget, side, fluctuation.currentAngle);
+    moveDir = Vec3RotateAroundAxis(toTargetDir, side, fluctuation.currentAngle);
+    moveVector = Vec3RotateAroundAxis(moveVector, toTargetDir, fluctuation.currentRoll);
+    moveDir = Vec3RotateAroundAxis(moveDir, toTargetDir, fluctuation.currentRoll);
 }
 
 void BasePhysicUnitClass::CalcFollowVelocity() {

@@ -104,8 +104,8 @@ public:
     void SetStepTime(float s) { stepTime = s; }
     float GetStepTime() const { return stepTime; }
     void SetHeadingAxis(const Vec3& a) { headingAxis = a; }
-    float GetFluctuationAngle() const { return fluctuation[5]; }
-    float GetFluctuationRoll() const { return fluctuation[6]; }
+    float GetFluctuationAngle() const { return fluctuation.currentAngle; }
+    float GetFluctuationRoll() const { return fluctuation.currentRoll; }
 
     // ---- the steps (one Tick runs them in order) -----------------------------------------
     void MoveStep(float t);
@@ -146,8 +146,16 @@ protected:
     float speedAfterForsage = 0.0f;
     TShipPhysicParams* phParams = nullptr;
     bool limitRamp = false;
-    // minimum distance, timer, period, minimum angle, maximum angle, current angle, current roll
-    std::array<float, 7> fluctuation{};
+    // The sway of a fluctuating move: the way to the target is tilted off its
+    // line by `currentAngle` and turned about it by `currentRoll`, both drawn
+    // anew each period.
+    struct Fluctuation {
+        float minDistance = 0.0f; // nearer the target than this, the sway ends
+        float timer = 0.0f;
+        float period = 0.0f;
+        float minAngle = 0.0f, maxAngle = 0.0f; // radians
+        float currentAngle = 0.0f, currentRoll = 0.0f;
+    } fluctuation;
     TPFObjectsManager* pathFinder = nullptr;
     std::vector<RegisteredState> states_;
 

@@ -1,6 +1,7 @@
 #include "physics/player_physic.h"
 
 #include "core/lua_adapter.h"
+#include "physics/coll_detector.h"
 #include "shared/math.h"
 
 #include <algorithm>
@@ -140,7 +141,7 @@ Vec3 TRotateByJetComponent::RotateVector(const Vec3& p) const {
 TPlayerRotateComponent::TPlayerRotateComponent(IRollComponent* rollComponent, TShipPhysicParams* phParams,
                                                MatrixClass* orientation)
     : rollComponent_(rollComponent), jet_(rollComponent, phParams ? phParams->maxRotateVelocity : 0.0f,
-                                          phParams ? phParams->reserved16 : 0.0f),
+                                          phParams ? phParams->rotationInertiaTime : 0.0f),
       phParams_(phParams), orientation_(orientation) {
     ReadAxes();
 }
@@ -156,7 +157,7 @@ void TPlayerRotateComponent::WriteAxes() {
 void TPlayerRotateComponent::ApplyParams() {
     if (!phParams_) return;
     jet_.SetMaxValue(phParams_->maxRotateVelocity);
-    jet_.SetInertia(phParams_->reserved16);
+    jet_.SetInertia(phParams_->rotationInertiaTime);
 }
 
 void TPlayerRotateComponent::Update(float dt) {
@@ -182,7 +183,7 @@ TPlayerPhysicComponent::TPlayerPhysicComponent(IRollComponent* rollComponent, Ve
       rotateComponent_(std::make_unique<TPlayerRotateComponent>(rollComponent, phParams, orientation)),
       velocityJet_(std::make_unique<TRotateByJetComponent>(rollComponent,
                                                            phParams ? phParams->maxRotateVelocity : 0.0f,
-                                                           phParams ? phParams->reserved16 : 0.0f)),
+                                                           phParams ? phParams->rotationInertiaTime : 0.0f)),
       headingInertia_(std::make_unique<TInertVector>(0.0f, 80.0f, 20.0f, 90.0f, 180.0f)),
       rotate180_(std::make_unique<TPlayerRotate180Control>(this, [this] { OnTurnFinished(); })),
       rollComponent_(rollComponent) {}
@@ -217,7 +218,7 @@ void TPlayerPhysicComponent::UpdateRotateParams() {
     rotateComponent_->ApplyParams();
     if (!phParams_) return;
     velocityJet_->SetMaxValue(phParams_->maxRotateVelocity);
-    velocityJet_->SetInertia(phParams_->reserved16);
+    velocityJet_->SetInertia(phParams_->rotationInertiaTime);
 }
 
 void TPlayerPhysicComponent::Tick(float dt) {
@@ -289,7 +290,7 @@ void TPlayerCollisionPhysicComponent::Free() {
 void TPlayerCollisionPhysicComponent::Tick(float dt) {
     if (aiVelocity_) phVelocity_->SetVelocity(aiVelocity_->GetVector());
     if (aiSecondVector_) rotateComponent_->GetAngularVelocity()->SetVectorFrom(*aiSecondVector_);
-    CollisionStep();
+    CollisionStep(dt);
     TPlayerPhysicComponent::Tick(dt);
     if (aiVelocity_) {
         if (forsage_) {
@@ -301,9 +302,12 @@ void TPlayerCollisionPhysicComponent::Tick(float dt) {
     if (aiSecondVector_) aiSecondVector_->SetVectorFrom(*rotateComponent_->GetAngularVelocity());
 }
 
-void TPlayerCollisionPhysicComponent::CollisionStep() {
+void TPlayerCollisionPhysicComponent::CollisionStep(float dt) {
     if (!collision_ || !CollisionOn()) return;
     collision_->Update();
+    // A ship pressing on against a hull strikes it once.
+    const bool fresh = sinceContact_ > kContactGapSeconds;
+    sinceContact_ = collision_->HasContact() ? 0.0f : sinceContact_ + dt;
     if (collision_->HasContact()) {
         Vec3 n;
         collision_->GetContactNormal(n);
@@ -311,6 +315,8 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
         const float a = velocity->Angle(n);
         // Only a ship moving against the surface is turned and slowed.
         if (a > kPi / 2.0f) {
+            // What it closed on the surface with, before the speed is cut.
+            const float impact = fresh ? -velocity->GetLength() * std::cos(a) : 0.0f;
             // Turned at right angles to the normal: the ship slides along.
             phVelocity_->SetDirection(velocity->Rotate(velocity->Cross(n), kPi / 2.0f - a));
             const float k = (kPi - a) * 2.0f / kPi;
@@ -321,8 +327,11 @@ void TPlayerCollisionPhysicComponent::CollisionStep() {
             }
             phVelocity_->SetSpeed(k * s);
             ICollisionBRU* other = nullptr;
-            if (collision_->GetFirstCandidate(other) && other && ownerBRU_)
+            if (collision_->GetFirstCandidate(other) && other && ownerBRU_) {
+                impact_ = impact;
                 FireCollisionEvents(ownerBRU_->GetCollisionEvent(), other->GetCollisionEvent());
+                impact_ = 0.0f;
+            }
         }
     }
     collision_->ClearCandidates();

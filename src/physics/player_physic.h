@@ -263,12 +263,15 @@ public:
     float GetForsageSpeed() const { return forsageControl_->GetMaximum(); }
     bool GetCollisionVector(Vec3& out) const;
     TCollisionComponet* Collision() { return collision_.get(); }
+    // The speed at which the ship struck the surface, while its collision
+    // event fires for a contact the step before did not have; else 0.
+    float GetImpact() const { return impact_; }
 
     // Whether the collision step runs (the game ini table's useCollision is 1).
     static void SetCollisionSwitch(std::function<bool()> on);
 
 private:
-    void CollisionStep();
+    void CollisionStep(float dt);
     void OnForsageFinished() { forsage_ = false; }
 
     std::unique_ptr<TCollisionComponet> collision_;
@@ -278,6 +281,8 @@ private:
     IPhVector* aiSecondVector_;
     bool forsage_ = false;
     std::unique_ptr<TPhForsageVelocityControl> forsageControl_;
+    float sinceContact_ = 1e9f; // seconds since the box last met a hull
+    float impact_ = 0.0f;
 };
 
 } // namespace vesk

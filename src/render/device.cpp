@@ -51,6 +51,12 @@ struct StateCache {
 };
 StateCache g_cache;
 
+void ForgetCachedStream0() {
+    g_cache.stream0 = 0;
+    g_cache.stream0Stride = kUnknown;
+    g_cache.lastStream = StateCache{}.lastStream;
+}
+
 int StageSlot(D3DTEXTURESTAGESTATETYPE type) {
     switch (type) {
     case D3DTSS_COLOROP:
@@ -318,6 +324,20 @@ void CachedSetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint
     g_cache.stream0 = id;
     g_cache.stream0Stride = stride;
     g_cache.lastStream = 0;
+}
+
+Result DeviceDrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount, const void* vertices,
+                             uint32_t stride, IDirect3DDevice9* device) {
+    if (!device) device = Device.Get();
+    if (!device) return D3DERR_INVALIDCALL;
+    const Result r = device->DrawPrimitiveUP(type, primitiveCount, vertices, stride);
+    ForgetCachedStream0();
+    return r;
+}
+
+void ForgetCachedVertexInput() {
+    g_cache.fvf = kUnknown;
+    ForgetCachedStream0();
 }
 
 void ApplyStageSettings(const StageSettings& a) {

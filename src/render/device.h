@@ -105,6 +105,18 @@ struct StageSettings {
 // every draw, so they go in one call.
 void ApplyStageSettings(const StageSettings& settings);
 
+// Draws vertices from memory on the device (the global one when none is
+// given). The device leaves stream 0 unset after such a draw, so the cache
+// forgets what it had set there: the next render object's buffer reaches the
+// device again instead of being taken for bound.
+platform::Result DeviceDrawPrimitiveUP(platform::D3DPRIMITIVETYPE type, uint32_t primitiveCount,
+                                       const void* vertices, uint32_t stride,
+                                       platform::IDirect3DDevice9* device = nullptr);
+
+// Forgets the vertex format and stream 0 the cache set, for drawing that sets
+// them (or a vertex declaration) straight on the device.
+void ForgetCachedVertexInput();
+
 // Marks every per-stage state unknown and sets dithering, specular and
 // normal renormalisation.
 void ResetDeviceStateCache();

@@ -529,7 +529,7 @@ void TEngineClass::DrawTextureQuad(IDirect3DTexture9* texture, IDirect3DPixelSha
     CachedSetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     CachedSetTexture(0, texture);
     CachedSetPixelShader(shader);
-    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(QuadVertex));
+    DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(QuadVertex), d);
     CachedSetPixelShader(nullptr);
     CachedSetTexture(0, nullptr);
     for (size_t i = 0; i < std::size(kOff); ++i) d->SetRenderState(kOff[i], saved[i]);

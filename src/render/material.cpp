@@ -166,171 +166,135 @@ void MaterialClass::SetTechnique(int technique) {
     AddStatesForTexturingTechnique(technique >= 255 ? 10 : technique);
 }
 
+namespace texturing {
+namespace {
+
+constexpr int TEX = int(D3DTA_TEXTURE), DIF = int(D3DTA_DIFFUSE), CUR = int(D3DTA_CURRENT);
+constexpr StageOp Unset{};
+constexpr StageOp Off{D3DTOP_DISABLE};
+constexpr StageOp Sel1(int arg1, int arg2 = -1) {
+    return {D3DTOP_SELECTARG1, arg1, arg2};
+}
+constexpr StageOp Mod(int arg1, int arg2) {
+    return {D3DTOP_MODULATE, arg1, arg2};
+}
+constexpr StageOp Mod2x(int arg1, int arg2) {
+    return {D3DTOP_MODULATE2X, arg1, arg2};
+}
+constexpr StageOp Add(int arg1, int arg2) {
+    return {D3DTOP_ADD, arg1, arg2};
+}
+// MODULATE, MODULATE2X, MODULATE4X for the row's first, second, third technique.
+constexpr StageOp ModEach(int arg1, int arg2) {
+    return {kModulateByTechnique, arg1, arg2};
+}
+
+// A row whose trailing columns are left out sets nothing there.
+constexpr Row R(std::array<int, 3> techniques, Blend blend = Blend::Untouched, StageOp colour0 = Unset,
+                StageOp alpha0 = Unset, StageOp colour1 = Unset, StageOp alpha1 = Unset, int empty = -1,
+                CoordIndex coord0 = {}, CoordIndex coord1 = {}, const char* report = nullptr) {
+    return {techniques, blend, colour0, alpha0, colour1, alpha1, empty, coord0, coord1, report};
+}
+
+using B = Blend;
+
+// clang-format off
+constexpr Row kRows[] = {
+    // The columns: techniques, blend, stage 0 colour and alpha, stage 1 colour and alpha, the stage
+    // made empty, the coordinate sets of stages 0 and 1, a report.
+    R({10},            B::Off,   Sel1(DIF),         Off,             Off,               Off,   0),
+    R({20, 133},       B::Off,   Sel1(TEX),         Off,             Off,               Off,   1),
+    R({30, 31, 32},    B::Off,   ModEach(TEX, DIF), Off,             Off,               Off,   1),
+    R({40, 41, 42},    B::Off,   ModEach(TEX, DIF), Off,             Add(TEX, CUR),     Off,   2, {},     {0}),
+    R({50},            B::Add,   Sel1(TEX),         Off,             Off,               Off,   1),
+    R({51},            B::Add,   Sel1(DIF),         Off,             Off,               Off,   0),
+    R({60, 61, 62},    B::Add,   ModEach(TEX, DIF), Off,             Off,               Off,   1),
+    R({70},            B::Alpha, Sel1(TEX),         Sel1(TEX),       Unset,             Off,   1),
+    R({80, 81, 82},    B::Alpha, ModEach(TEX, DIF), Mod(TEX, DIF),   Off,               Off,   1),
+    R({90},            B::Alpha, Off,               Off,             Off,               Off,   0),
+    R({100, 101, 102}, B::Alpha, ModEach(TEX, DIF), Sel1(TEX),       Off,               Off,   1),
+    R({110, 111, 112}, B::Alpha, ModEach(TEX, DIF), Mod2x(TEX, DIF), Off,               Off,   1),
+    R({113}),
+    R({114, 115, 116}, B::Off,   Sel1(TEX, DIF),    Off,             ModEach(TEX, CUR), Off,   2, {1, 0}, {0, 1}),
+    R({130},           B::Off,   Unset,             Unset,           Unset,             Unset, 1),
+    R({131},           B::Off,   Unset,             Unset,           Unset,             Unset, 2),
+    // There is no stage 3: asking for it is reported.
+    R({132},           B::Off,   Unset,             Unset,           Unset,             Unset, 3, {},     {},
+      "utt"),
+};
+// clang-format on
+
+} // namespace
+
+std::span<const Row> Techniques() {
+    return kRows;
+}
+
+const Row* FindTechnique(int technique, uint32_t* place) {
+    if (technique == kNoTechnique) return nullptr;
+    for (const Row& row : kRows) {
+        const auto it = std::find(row.techniques.begin(), row.techniques.end(), technique);
+        if (it == row.techniques.end()) continue;
+        if (place) *place = uint32_t(it - row.techniques.begin());
+        return &row;
+    }
+    return nullptr;
+}
+
+} // namespace texturing
+
 void MaterialClass::AddStatesForTexturingTechnique(int t) {
+    using namespace texturing;
     if (stages_.empty()) {
         ErrorReport("MaterialClass.AddStatesForTexturingTehcnique: Texture.Count=0", "mhl");
         return;
     }
-    auto blendOff = [&] { stages_[0]->AddRenderState(D3DRS_ALPHABLENDENABLE, 0); };
-    auto blend = [&](D3DBLEND src, D3DBLEND dst) {
-        stages_[0]->AddRenderState(D3DRS_ALPHABLENDENABLE, 1);
-        stages_[0]->AddRenderState(D3DRS_SRCBLEND, src);
-        stages_[0]->AddRenderState(D3DRS_DESTBLEND, dst);
-    };
-    auto op = [&](uint32_t stage, bool colour, uint32_t o, int arg1 = -1, int arg2 = -1) {
+    uint32_t place = 0;
+    const Row* row = FindTechnique(t, &place);
+    if (!row) return;
+
+    auto op = [&](uint32_t stage, bool colour, const StageOp& o) {
+        if (!o.op) return;
         TexturePropertiesClass* s = GetTextureProp(stage);
         if (!s) return;
-        s->AddStageState(colour ? D3DTSS_COLOROP : D3DTSS_ALPHAOP, o);
-        if (arg1 >= 0) s->AddStageState(colour ? D3DTSS_COLORARG1 : D3DTSS_ALPHAARG1, uint32_t(arg1));
-        if (arg2 >= 0) s->AddStageState(colour ? D3DTSS_COLORARG2 : D3DTSS_ALPHAARG2, uint32_t(arg2));
+        s->AddStageState(colour ? D3DTSS_COLOROP : D3DTSS_ALPHAOP,
+                         o.op == kModulateByTechnique ? D3DTOP_MODULATE + place : o.op);
+        if (o.arg1 >= 0) s->AddStageState(colour ? D3DTSS_COLORARG1 : D3DTSS_ALPHAARG1, uint32_t(o.arg1));
+        if (o.arg2 >= 0) s->AddStageState(colour ? D3DTSS_COLORARG2 : D3DTSS_ALPHAARG2, uint32_t(o.arg2));
     };
-    auto colourOp = [&](uint32_t stage, uint32_t o, int a1 = -1, int a2 = -1) { op(stage, true, o, a1, a2); };
-    auto alphaOp = [&](uint32_t stage, uint32_t o, int a1 = -1, int a2 = -1) { op(stage, false, o, a1, a2); };
-    auto stageOff = [&](uint32_t stage) {
-        colourOp(stage, D3DTOP_DISABLE);
-        alphaOp(stage, D3DTOP_DISABLE);
+    auto coord = [&](uint32_t stage, const CoordIndex& c) {
+        if (c.index < 0) return;
+        TexturePropertiesClass* s = GetTextureProp(stage);
+        if (!s) return;
+        s->AddStageState(D3DTSS_TEXCOORDINDEX, uint32_t(c.index));
+        if (c.restore >= 0) s->AddRestoreStageState(D3DTSS_TEXCOORDINDEX, uint32_t(c.restore));
     };
-    auto empty = [&](uint32_t stage) {
-        if (TexturePropertiesClass* s = GetTextureProp(stage)) s->SetTexture(nullptr);
-    };
-    const int TEX = int(D3DTA_TEXTURE), DIF = int(D3DTA_DIFFUSE), CUR = int(D3DTA_CURRENT);
-    // MODULATE, MODULATE2X or MODULATE4X by the technique's last digit.
-    auto modulate = [](int base, int tech) { return uint32_t(D3DTOP_MODULATE + (tech - base)); };
 
-    switch (t) {
-    case 10:
-        blendOff();
-        colourOp(0, D3DTOP_SELECTARG1, DIF);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(0);
+    switch (row->blend) {
+    case Blend::Untouched:
         break;
-    case 20:
-    case 133:
-        blendOff();
-        colourOp(0, D3DTOP_SELECTARG1, TEX);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(1);
+    case Blend::Off:
+        stages_[0]->AddRenderState(D3DRS_ALPHABLENDENABLE, 0);
         break;
-    case 30:
-    case 31:
-    case 32:
-        blendOff();
-        colourOp(0, modulate(30, t), TEX, DIF);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(1);
-        break;
-    case 40:
-    case 41:
-    case 42:
-        blendOff();
-        colourOp(0, modulate(40, t), TEX, DIF);
-        alphaOp(0, D3DTOP_DISABLE);
-        if (TexturePropertiesClass* s = GetTextureProp(1)) s->AddStageState(D3DTSS_TEXCOORDINDEX, 0);
-        colourOp(1, D3DTOP_ADD, TEX, CUR);
-        alphaOp(1, D3DTOP_DISABLE);
-        empty(2);
-        break;
-    case 50:
-        blend(D3DBLEND_ONE, D3DBLEND_ONE);
-        colourOp(0, D3DTOP_SELECTARG1, TEX);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(1);
-        break;
-    case 51:
-        blend(D3DBLEND_ONE, D3DBLEND_ONE);
-        colourOp(0, D3DTOP_SELECTARG1, DIF);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(0);
-        break;
-    case 60:
-    case 61:
-    case 62:
-        blend(D3DBLEND_ONE, D3DBLEND_ONE);
-        colourOp(0, modulate(60, t), TEX, DIF);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(1);
-        break;
-    case 70:
-        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-        colourOp(0, D3DTOP_SELECTARG1, TEX);
-        alphaOp(0, D3DTOP_SELECTARG1, TEX);
-        alphaOp(1, D3DTOP_DISABLE);
-        empty(1);
-        break;
-    case 80:
-    case 81:
-    case 82:
-        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-        colourOp(0, modulate(80, t), TEX, DIF);
-        alphaOp(0, D3DTOP_MODULATE, TEX, DIF);
-        stageOff(1);
-        empty(1);
-        break;
-    case 90:
-        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-        colourOp(0, D3DTOP_DISABLE);
-        alphaOp(0, D3DTOP_DISABLE);
-        stageOff(1);
-        empty(0);
-        break;
-    case 100:
-    case 101:
-    case 102:
-        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-        colourOp(0, modulate(100, t), TEX, DIF);
-        alphaOp(0, D3DTOP_SELECTARG1, TEX);
-        stageOff(1);
-        empty(1);
-        break;
-    case 110:
-    case 111:
-    case 112:
-        blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-        colourOp(0, modulate(110, t), TEX, DIF);
-        alphaOp(0, D3DTOP_MODULATE2X, TEX, DIF);
-        stageOff(1);
-        empty(1);
-        break;
-    case 113:
-        break;
-    case 114:
-    case 115:
-    case 116:
-        blendOff();
-        colourOp(0, D3DTOP_SELECTARG1, TEX, DIF);
-        stages_[0]->AddStageState(D3DTSS_TEXCOORDINDEX, 1);
-        stages_[0]->AddRestoreStageState(D3DTSS_TEXCOORDINDEX, 0);
-        alphaOp(0, D3DTOP_DISABLE);
-        if (TexturePropertiesClass* s = GetTextureProp(1)) {
-            s->AddStageState(D3DTSS_TEXCOORDINDEX, 0);
-            s->AddRestoreStageState(D3DTSS_TEXCOORDINDEX, 1);
-        }
-        colourOp(1, modulate(114, t), TEX, CUR);
-        alphaOp(1, D3DTOP_DISABLE);
-        empty(2);
-        break;
-    case 130:
-        blendOff();
-        empty(1);
-        break;
-    case 131:
-        blendOff();
-        empty(2);
-        break;
-    case 132:
-        blendOff();
-        empty(3); // there is no stage 3: reported by GetTextureProp
-        ErrorReport("utt", "mhl");
-        break;
-    default:
+    case Blend::Add:
+    case Blend::Alpha: {
+        const bool add = row->blend == Blend::Add;
+        stages_[0]->AddRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        stages_[0]->AddRenderState(D3DRS_SRCBLEND, add ? D3DBLEND_ONE : D3DBLEND_SRCALPHA);
+        stages_[0]->AddRenderState(D3DRS_DESTBLEND, add ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA);
         break;
     }
+    }
+    op(0, true, row->colour0);
+    coord(0, row->coord0);
+    op(0, false, row->alpha0);
+    coord(1, row->coord1);
+    op(1, true, row->colour1);
+    op(1, false, row->alpha1);
+    if (row->empty >= 0) {
+        if (TexturePropertiesClass* s = GetTextureProp(uint32_t(row->empty))) s->SetTexture(nullptr);
+    }
+    if (row->report) ErrorReport(row->report, "mhl");
 }
 
 MaterialClass* MaterialClass::Copy() const {

@@ -5,10 +5,12 @@
 // fills the stages from a fixed table. Materials are described by the Lua
 // table `materials`; a render object holds one ROMaterialClass per part of its
 // geometry, which adds the index chunk and the primitive count.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -66,6 +68,61 @@ private:
     std::vector<StageStateRecord> restoreStageStates_;
     std::vector<MaterialRenderState> renderStates_;
 };
+
+// The texturing techniques: what a technique number writes into the three
+// fresh stages of a material. Content picks a technique by number
+// ("texture_technique"); a number no row names sets nothing.
+namespace texturing {
+
+// A stage operation with its arguments (D3DTOP, D3DTA values). An operation
+// of 0 sets nothing, an argument of -1 is left alone.
+struct StageOp {
+    uint32_t op = 0;
+    int arg1 = -1;
+    int arg2 = -1;
+    bool operator==(const StageOp&) const = default;
+};
+// Stands for MODULATE, MODULATE2X and MODULATE4X for the row's first, second
+// and third technique.
+inline constexpr uint32_t kModulateByTechnique = 0xFFFFFFFFu;
+
+// The texture coordinate set a stage reads, and the one it gets back after
+// the draw; -1 leaves it alone.
+struct CoordIndex {
+    int index = -1;
+    int restore = -1;
+    bool operator==(const CoordIndex&) const = default;
+};
+
+enum class Blend : uint8_t {
+    Untouched, // no blend state is written
+    Off,
+    Add,   // ONE, ONE
+    Alpha, // SRCALPHA, INVSRCALPHA
+};
+
+// A slot of `techniques` that names no technique: 0 is no technique number.
+inline constexpr int kNoTechnique = 0;
+
+struct Row {
+    std::array<int, 3> techniques{};
+    Blend blend = Blend::Untouched;
+    StageOp colour0, alpha0, colour1, alpha1;
+    // The stage whose texture goes back to the empty texture; -1 for none.
+    int empty = -1;
+    // Stage 0 sets its coordinate set after its colour operation, stage 1
+    // before it.
+    CoordIndex coord0, coord1;
+    // Reported with "mhl" once the row is written.
+    const char* report = nullptr;
+};
+
+std::span<const Row> Techniques();
+// The row naming `technique`, and the technique's place in it; nullptr when
+// no row names it.
+const Row* FindTechnique(int technique, uint32_t* place = nullptr);
+
+} // namespace texturing
 
 // Live materials (made by Create, dropped by Free).
 extern std::atomic<int> MaterialCount;

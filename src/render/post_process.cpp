@@ -206,7 +206,7 @@ void PostProcessManager::RunTechnique(const std::string& name, int target) {
                                   {targetWidth_, -0.5f, 0.5f, 1.0f, 1.0f, 0.0f},
                                   {-0.5f, targetHeight_, 0.5f, 1.0f, 0.0f, 1.0f},
                                   {targetWidth_, targetHeight_, 0.5f, 1.0f, 1.0f, 1.0f}};
-    Check(Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), "DrawPrimitiveUP");
+    Check(DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), "DrawPrimitiveUP");
     Check(effect_->EndPass(), "EndPass");
     Check(effect_->End(), "_End");
     sourceBound_ = false;
@@ -265,7 +265,7 @@ void PostProcessManager::RunChain(const std::string& name, bool toBackBuffer) {
 
 template <class F> void PostProcessManager::WithStateBracket(F&& body) {
     IDirect3DDevice9* d = Device.Get();
-    uint32_t fvf = 0, zEnable = 0, zWrite = 0, cull = 0, address[2] = {};
+    uint32_t fvf = 0, zEnable = 0, zWrite = 0, cull = 0, address[2] = {}, addressV[2] = {};
     Check(d->GetFVF(&fvf), "getfvf");
     Check(d->GetRenderState(D3DRS_ZENABLE, &zEnable), "getZEnabled failed!");
     Check(d->GetRenderState(D3DRS_ZWRITEENABLE, &zWrite), "getZWrite enabled failed!");
@@ -273,6 +273,9 @@ template <class F> void PostProcessManager::WithStateBracket(F&& body) {
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
     for (uint32_t s = 0; s < 2; ++s) {
         Check(d->GetSamplerState(s, D3DSAMP_ADDRESSU, &address[s]), "GetSamplerState");
+        // V goes back as well: left clamped, the scene's wrapped textures would
+        // show one row from the next frame on.
+        if (d->GetSamplerState(s, D3DSAMP_ADDRESSV, &addressV[s]) != D3D_OK) addressV[s] = D3DTADDRESS_WRAP;
         d->SetSamplerState(s, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
         d->SetSamplerState(s, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
     }
@@ -281,7 +284,10 @@ template <class F> void PostProcessManager::WithStateBracket(F&& body) {
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     body();
     d->SetFVF(fvf);
-    for (uint32_t s = 0; s < 2; ++s) d->SetSamplerState(s, D3DSAMP_ADDRESSU, address[s]);
+    for (uint32_t s = 0; s < 2; ++s) {
+        d->SetSamplerState(s, D3DSAMP_ADDRESSU, address[s]);
+        d->SetSamplerState(s, D3DSAMP_ADDRESSV, addressV[s]);
+    }
     d->SetTexture(0, nullptr);
     d->SetTexture(1, nullptr);
     d->SetRenderState(D3DRS_ZENABLE, zEnable);

@@ -239,6 +239,8 @@ void TRenderObject::Render() {
             }
             Device->SetFVF(data->fvf);
             Device->SetStreamSource(0, data->buffer, 0, data->stride);
+            // Set past the cache: the next object's format and buffer must reach the device.
+            ForgetCachedVertexInput();
         }
         for (uint32_t i = 1; i < MorphStreamsInUse; ++i)
             if (Device->SetStreamSource(i, nullptr, 0, 0) < 0) ErrorReport("SetStreamSource", "mhl");
@@ -251,6 +253,8 @@ void TRenderObject::Render() {
         if (Device->SetVertexShader(shader_.Get()) < 0)
             ErrorReport("d3dd.SetVertexShader(VertexShader)", "mhl");
         if (morpher_) morpher_->SetStreams();
+        // The declaration stands in for the format, and the morpher sets its streams itself.
+        ForgetCachedVertexInput();
     }
     if (materials_) {
         const uint32_t base = vb_ ? vb_->GetStart() : 0;

@@ -370,6 +370,8 @@ public:
     // A render object of the unit's own (freed with the unit's list) that
     // applies and restores the render states of the two flag words; added with AddRO.
     TRenderObject* CreateRO(uint64_t applyFlags, uint64_t restoreFlags);
+    // Lets go of the render objects (a shared list lives on with the others).
+    void ClearROs() { ros_.reset(); }
     const RenderObjectList* GetROList() const { return ros_.get(); }
     // Shares the RO list with another unit (the copy's list, flags2 0x10000).
     void ShareROList(const TBaseRenderUnit& from);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "render/device.h"
 #include "render/engine.h"
 #include "shared/errors.h"
 
@@ -172,7 +173,7 @@ void VideoRendererClass::Render() {
             }
         device_->SetTexture(0, texture_.Get());
         device_->SetFVF(kQuadFvf);
-        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex));
+        DeviceDrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad_.data(), sizeof(QuadVertex), device_.Get());
         for (const auto& [state, value] : saved) device_->SetRenderState(state, value);
     } catch (const std::exception&) {
         ErrorReport("VideoRendererClass.Render: " + fileName_, "mhl");

@@ -207,6 +207,9 @@ void SetMemLogEnabled(bool enabled) {
 bool MemLogEnabled() {
     return g_memLogEnabled;
 }
+bool MemLogWritten() {
+    return LogEnabled && g_memLogEnabled;
+}
 
 ErrorHooks& GetErrorHooks() {
     return Hooks();
@@ -237,7 +240,7 @@ void FastLogAddLuaTime(const std::string& text) {
 }
 
 void FastLogAddMem(const std::string& text) {
-    if (!g_memLogEnabled) return;
+    if (!MemLogWritten()) return;
     FastLogWrite(kMemLogFileName, text);
 }
 

@@ -26,6 +26,8 @@ const std::string& LogFolder();
 // The memory log has its own switch (a byte of the setup record).
 void SetMemLogEnabled(bool enabled);
 bool MemLogEnabled();
+// True when a line for the memory log is written: logging on and the memory log switched on.
+bool MemLogWritten();
 
 // Flags: "m" queues the text for the error-log report; "mh" also releases the
 // display, shuts the program down and halts; exactly "w" only queues.

@@ -372,7 +372,7 @@ std::string ResolveModPath(const std::string& path) {
         return original; // outside the program folder: no mod copy of it
     }
     const std::string candidate = exe + "/" + prefix + rel;
-    if (!platform::FileExists(candidate) && !platform::FolderExists(candidate)) return original;
+    if (!platform::PathExists(candidate)) return original;
     return absolute ? exe + "/" + prefix + rel : prefix + rel;
 }
 

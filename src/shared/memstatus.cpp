@@ -20,6 +20,7 @@ void GetAvailMemKb(int64_t& physKb, int64_t& pageFileKb) {
 }
 
 void LogMemUsage(int64_t markPhysKb, int64_t markPageFileKb, const std::string& name, LogWriter* writer) {
+    if (!writer && !MemLogWritten()) return; // the line would go nowhere
     int64_t physKb = 0, pageFileKb = 0;
     GetAvailMemKb(physKb, pageFileKb);
     std::string line = name + "\tphys_mem\t" + std::to_string(markPhysKb - physKb) + "\tkb\tswap\t" +
@@ -28,6 +29,18 @@ void LogMemUsage(int64_t markPhysKb, int64_t markPageFileKb, const std::string& 
         writer->Add(line);
     else
         FastLogAddMem(line);
+}
+
+MemUsageMark TakeMemUsageMark() {
+    MemUsageMark mark;
+    if (!MemLogWritten()) return mark;
+    mark.taken = true;
+    GetAvailMemKb(mark.physKb, mark.pageFileKb);
+    return mark;
+}
+
+void LogMemUsageSince(const MemUsageMark& mark, const std::string& name) {
+    if (mark.taken && MemLogWritten()) LogMemUsage(mark.physKb, mark.pageFileKb, name, nullptr);
 }
 
 void LogTiming(const std::string& name, LogWriter* writer, int64_t startCounter) {

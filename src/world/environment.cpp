@@ -98,15 +98,19 @@ void EnvironmentPartClass::DoRender() {
 void TStarsClass::Init(TBaseRenderUnit* parent) {
     EnvironmentPartClass::Init(parent);
     SetName("stars");
-    // Nothing is lit on the sky, and it never hides what is drawn after it.
+    // Nothing is lit on the sky.
     SetLightMask(0);
-    GetRenderStates()->AddState(platform::D3DRS_ZWRITEENABLE, 0, "sky");
-    GetRenderStates()->AddRestoreState(platform::D3DRS_ZWRITEENABLE, 1, "sky");
 }
 
 bool TStarsClass::Build(CMTreeClass& tree, const std::string& skyObject) {
     if (!BuildPart(tree, skyObject)) return false;
     SetFollowCamera(true);
+    // It never hides what is drawn after it, however far: its render object
+    // turns depth writes on for itself, so the record goes with the object's own.
+    if (IRenderStatesInterface* states = ro_->GetRenderStates()) {
+        states->AddState(platform::D3DRS_ZWRITEENABLE, 0, "sky");
+        states->AddRestoreState(platform::D3DRS_ZWRITEENABLE, 1, "sky");
+    }
     return true;
 }
 
@@ -186,6 +190,20 @@ bool PlanetClass::Build(CMTreeClass& tree, const std::string& luaName) {
         }
     }
     return true;
+}
+
+bool PlanetClass::Rebuild(CMTreeClass& tree) {
+    ClearROs();
+    ro_ = nullptr;
+    if (AtmosphereClass* clouds = std::exchange(atmosphere_, nullptr)) {
+        // Gone at once, with the old model's render object; its slot is cleaned later.
+        clouds->DiscardBRU();
+        clouds->Kill();
+    }
+    const float angle = angle_;
+    const bool built = Build(tree, luaName_);
+    angle_ = angle;
+    return built;
 }
 
 void PlanetClass::Tick(float dtMs) {
@@ -288,22 +306,32 @@ void LensflareClass::DoRender() {
         quads.insert(quads.end(), {a, b, c, b, d, c});
     }
     using namespace platform;
+    // The last model drawn leaves its culling behind; the sprites face the
+    // screen whichever way that culls.
+    uint32_t cull = D3DCULL_CCW;
+    Device->GetRenderState(D3DRS_CULLMODE, &cull);
+    Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     Device->SetRenderState(D3DRS_ZENABLE, 0);
     Device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
     Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     Device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
     Device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    Device->SetVertexShader(nullptr);
+    CachedSetPixelShader(nullptr);
     CachedSetFVF(FVF_TLColorTex);
     CachedSetTexture(0, texture_ ? texture_->GetTexture() : nullptr);
+    CachedSetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     CachedSetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     CachedSetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     CachedSetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    Device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<uint32_t>(quads.size() / 3), quads.data(),
-                            sizeof(VertexTLColorTex));
+    CachedSetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    DeviceDrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<uint32_t>(quads.size() / 3), quads.data(),
+                          sizeof(VertexTLColorTex));
     CachedSetTexture(0, nullptr);
     Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
     Device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     Device->SetRenderState(D3DRS_ZENABLE, 1);
+    Device->SetRenderState(D3DRS_CULLMODE, cull);
 }
 
 // ---- the environment ---------------------------------------------------------------------------

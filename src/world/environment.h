@@ -94,6 +94,9 @@ public:
     using TBaseRenderUnit::Build;
     // False when the tree has no object for the planet.
     bool Build(CMTreeClass& tree, const std::string& luaName);
+    // The same planet from another tree of the model (read again from its
+    // file): new render objects and clouds; it keeps its turn.
+    bool Rebuild(CMTreeClass& tree);
     const std::string& LuaName() const { return luaName_; }
     AtmosphereClass* Atmosphere() const { return atmosphere_; }
     float Angle() const { return angle_; }

@@ -236,7 +236,7 @@ std::string FXBaseClass::FxKey(const std::string& id, const std::string& key) {
 }
 
 std::string FXBaseClass::FxPath(const std::string& id, const std::string& path) {
-    return GetLuaString("fx." + id + "." + path, true);
+    return GetLuaString("fx" + LuaSubscript(id) + "." + path, true);
 }
 
 void FXBaseClass::AddSound(const std::string& id) {
@@ -252,7 +252,7 @@ void FXBaseClass::CreateFromLua(const std::string& id) {
     }
     if (EffectsOffMode() != 0) return;
     const int32_t count =
-        FXListLength("length(fx." + id + ".sounds)",
+        FXListLength("length(fx" + LuaSubscript(id) + ".sounds)",
                      "FXBaseClass.CreateFromLua: script_GetVar(length(fx." + id + ".sounds))");
     // Sounds marked "player" are preferred; the others serve only when none is marked.
     for (int32_t i = 1; i <= count; ++i) {

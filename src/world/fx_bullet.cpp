@@ -199,10 +199,11 @@ bool FindSegmentContact(const Vec3& from, const Vec3& to, TBaseRenderUnit* ignor
         if (!SegmentEntersSphere(from, to, target.centre, target.radius, t)) continue;
         Vec3 normal{};
         if (target.treeId != 0) {
-            // The innermost sphere of the ship's tree that the path meets.
+            // Where the path meets the ship: its hull when it is large, else
+            // the innermost sphere of its tree.
             auto* tree = FindEngineObjectAs<BSpheresContainerClass>(target.treeId);
-            SphereTreeHit hit;
-            if (!tree || !IsRayIntersectObject(tree, from, to, hit)) continue;
+            UnitHit hit;
+            if (!tree || !FindUnitHit(ship, tree, from, to, 0.0f, hit)) continue;
             t = length > 0.0f ? Vec3Length(Vec3Sub(hit.point, from)) / length : 0.0f;
             normal = hit.normal;
         } else {
@@ -243,7 +244,7 @@ void SpawnContactBursts(const std::vector<BurstData>& bursts, const BulletContac
 
 std::vector<BurstData> ReadBurstList(const std::string& id, const std::string& className) {
     std::vector<BurstData> list;
-    const std::string name = "fx." + id + ".bursts";
+    const std::string name = "fx" + LuaSubscript(id) + ".bursts";
     // A missing list counts as empty.
     const int32_t count = kws2i(GetLuaStringDef(name, "length(" + name + ")", "0"),
                                 className + ".CreateFromLua: script_GetVar(length(" + name + "))");

@@ -122,6 +122,9 @@ void ShipClass::KeepCollision(const CollDataClass& hit) {
     if (!other) return;
     CollDataClass* copy = CollDataClass::Create(other, &hit.point, hit.normal, hit.start, hit.end);
     if (!copy) return;
+    // Made anew, the record would turn the normal round once more.
+    copy->normal = hit.normal;
+    copy->startMinusEnd = hit.startMinusEnd;
     copy->localPoint = hit.localPoint;
     copy->distance = hit.distance;
     ReleaseCollision();

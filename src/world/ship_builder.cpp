@@ -132,14 +132,13 @@ void BRUBuilderClass::CreateLODs(CMTreeClass& tree) {
     if (!carrier) return;
     const EnvironmentSet* set = nullptr;
     RE_GetEnvironmentSet(set);
-    int64_t phys = 0, page = 0;
-    GetAvailMemKb(phys, page);
+    const MemUsageMark mark = TakeMemUsageMark();
     TBRULOD* lod = carrier->GetLOD(true);
     FillLevels(*lod, tree);
     AddLevelObjects(*unit_, *lod, set ? *set : EnvironmentSet{});
     TRenderObject* first = nullptr;
     if (lod->GetRO(0, first)) unit_->SetPassFlagsFromMaterials(*first);
-    LogMemUsage(phys, page, "CreateShipMesh_" + unitName_, nullptr);
+    if (mark.taken) LogMemUsageSince(mark, "CreateShipMesh_" + unitName_);
 }
 
 void BRUBuilderClass::SpawnHelperFX(const ShipMeshDesc& mesh, CMTreeClass& tree) {
@@ -213,8 +212,7 @@ void BRUBuilderClass::Build() {
     const EnvironmentSet* set = nullptr;
     TBaseRenderUnit* env = nullptr;
     if (!EnvironmentOf("BRUBuilderClass.Build", set, env)) return;
-    int64_t phys = 0, page = 0;
-    GetAvailMemKb(phys, page);
+    const MemUsageMark mark = TakeMemUsageMark();
 
     unit_->SetName(unitName_);
     ShipMeshDesc mesh;
@@ -277,7 +275,7 @@ void BRUBuilderClass::Build() {
     unit_->InvalidateBSphere();
     unit_->CalcBSphere(nullptr, nullptr, nullptr);
     if (IsFlagSet(BRUB_CREATE_SUBOBJECTS)) unit_->GetSubObjects(*tree, meshName_);
-    LogMemUsage(phys, page, "LoadShip_" + unitName_, nullptr);
+    if (mark.taken) LogMemUsageSince(mark, "LoadShip_" + unitName_);
     config_.reset();
     collision_.reset();
 }

@@ -168,7 +168,8 @@ void DustClass::Tick(float dtMs) {
     // A long frame would leave one long streak: the camera is taken twice, so it has none.
     if (dtMs >= 100.0f) UpdateCamera(*camera);
     if (dtMs > 0.0f) streak_ = Vec3Length(Vec3Sub(curPos_, prevPos_)) / dtMs * dustLen_;
-    if (!GameUpdatesFrozen()) BuildVertices();
+    // Without a device (a headless run) the lines would never be drawn: none are built.
+    if (Device && !GameUpdatesFrozen()) BuildVertices();
 }
 
 void DustClass::PlaceCells() {

@@ -2,7 +2,9 @@
 
 #include "core/lua_functions.h"
 #include "core/lua_machine.h"
+#include "core/lua_readers.h"
 #include "physics/ai_unit.h"
+#include "physics/cm_tree_manager.h"
 #include "physics/ph_scene.h"
 #include "render/engine.h"
 #include "render/helpers.h"
@@ -153,7 +155,7 @@ int engine_AddEnvObj(lua_State* L) {
     return Guard("engine_AddEnvObj: AV", [&] {
         PlanetClass* planet = AddEnvironmentPlanet(id, "engine_AddEnvObj: not envBRU.AddPlanet(id,planet)");
         if (!planet) return 0;
-        if (LuaMachine) LuaMachine->RunString("obj." + id + ".hex=" + planet->GetHex());
+        if (LuaMachine) LuaMachine->RunString("obj" + LuaSubscript(id) + ".hex=" + planet->GetHex());
         PushId(L, planet);
         return 1;
     });
@@ -410,15 +412,28 @@ int engine_ReloadEnvironment(lua_State*) {
         if (!psys) return 0;
         // The planets wait on the engine root while the environment is built again.
         TEnvironmentClass* old = nullptr;
-        if (psys->GetEnvironment(old)) old->DetachPlanets(Engine);
-        psys->SetEnvironment(psys->EnvironmentSettings());
+        CMTreeClass* oldTree = nullptr;
+        if (psys->GetEnvironment(old)) {
+            old->DetachPlanets(Engine);
+            old->GetCM(oldTree);
+            // The old sky goes at once: its parts draw the model that is let go next.
+            old->DiscardBRU();
+        }
+        // The model is read again from its file, so that changes to it show.
+        const TEnvironmentSettings settings = psys->EnvironmentSettings();
+        if (oldTree && CMTreeManager) CMTreeManager->ReleaseCMTree(settings.modelPath);
+        psys->SetEnvironment(settings);
         TEnvironmentClass* env = nullptr;
         if (!psys->GetEnvironment(env) || !Engine || !Engine->ChildsBRU()) return 0;
+        CMTreeClass* tree = nullptr;
+        env->GetCM(tree);
         std::vector<PlanetClass*> planets;
         for (TBaseRenderUnit* c : *Engine->ChildsBRU())
             if (auto* p = dynamic_cast<PlanetClass*>(c); p && !p->HasFlag(BRU_KILLED | BRU_DISCARDED))
                 planets.push_back(p);
         for (PlanetClass* p : planets) {
+            // Its render objects were the old model's.
+            if (oldTree && tree) p->Rebuild(*tree);
             env->AdoptPlanet(p);
             p->Tick(1.0f);
             p->GetBSphereRadius();

@@ -44,7 +44,8 @@ void InstallWorldShipList() {
     SetShipCollisionListHook([] {
         std::vector<ShipCollisionEntry> out;
         if (const auto* ships = WorldShips())
-            for (TBaseRenderUnit* u : *ships) out.push_back({u, UnitPhysicOps::Of(u)});
+            for (TBaseRenderUnit* u : *ships)
+                if (!LeavingScene(u)) out.push_back({u, UnitPhysicOps::Of(u)});
         return out;
     });
 }

@@ -9,6 +9,7 @@
 #include "composition.h"
 #include "core/application.h"
 #include "core/lua_functions.h"
+#include "game/game_text.h"
 #include "interface/desktop.h"
 #include "interface/interface_services.h"
 #include "platform/files.h"
@@ -119,7 +120,7 @@ TEST_F(DemoMissionTest, TheSelfPlayingPilotFliesTheMissionToItsEnd) {
     EXPECT_NE(all.find("saved kessa_waypoint in profile pilot"), std::string::npos) << all;
     EXPECT_NE(all.find("resumed at the objective raiders"), std::string::npos) << all;
     for (const char* file : {"info.lua", "player.lua", "pship.lua", "items.lua"})
-        EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/kessa_waypoint/" + file)) << file;
+        EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/save_kessa_waypoint/" + file)) << file;
     // The player's statistics: three raiders destroyed by the player's shots,
     // every kill needing hits and every hit a shot.
     const int kills = Number(all, std::regex(R"(Raiders destroyed: 3, kills counted (\d+))"));
@@ -176,6 +177,80 @@ TEST_F(DemoMissionTest, TheContentCallsEveryEngineFunction) {
     std::string list;
     for (const auto& n : never) list += n + " ";
     EXPECT_TRUE(never.empty()) << "engine functions the content never calls: " << list;
+}
+
+// The main menu lists the pilot's saved games, the game's own among them,
+// each under its label; a row picked there starts the mission from that save.
+TEST_F(DemoMissionTest, TheMenusSaveListShowsTheSavesAndLoadsOne) {
+    ASSERT_EQ(Run("-headless -mod autoplay -fixeddt 16 -frames 20000"), 0);
+    const std::string first = ReadText(game + "/logs/log.txt");
+    std::smatch at;
+    ASSERT_TRUE(
+        std::regex_search(first, at, std::regex("loaded kessa_waypoint: the ship stands at ([-0-9 ]+)")))
+        << first;
+    const std::string savedAt = at[1].str();
+
+    // The second run opens the menu's Load page and clicks the checkpoint's row
+    // before the pilot starts a new game.
+    MakeMod("from_save", false,
+            "demo.OnTick('zz', function(ms, tick) if tick == 47 then "
+            "  engine_Desktop('MenuLoad::ONMOUSECLICK') "
+            "  for i = 1, table.getn(gameMenu.ids) do "
+            "    if engine_GetVar('playerSettings.saves.' .. gameMenu.ids[i] .. '.name') == 'Kessa belt "
+            "waypoint' then "
+            "      engine_Desktop('MenuSave' .. i .. '::ONMOUSECLICK') end end end end)");
+    fs::remove_all(fs::path(game) / "logs");
+    ASSERT_EQ(Run("-headless -mod from_save -fixeddt 16 -frames 20000"), 0);
+    const std::vector<std::string> lines = MissionLines();
+    std::string all;
+    for (const auto& l : lines) all += l + "\n";
+    // The list the menu showed: the checkpoint under its label. The start-up
+    // checks' own save names no mission and is not the player's to load.
+    EXPECT_NE(all.find("save list: 1 saved game(s): Kessa belt waypoint (Kessa Outpost)\n"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("loaded save_kessa_waypoint: the ship stands at " + savedAt + "\n"), std::string::npos)
+        << all;
+    EXPECT_NE(all.find("resumed at the objective raiders"), std::string::npos) << all;
+    EXPECT_EQ(all.find("objective met: waypoint"), std::string::npos) << all;
+    EXPECT_NE(all.find("objective met: report"), std::string::npos) << all;
+    EXPECT_NE(all.find("complete\n"), std::string::npos) << all;
+}
+
+// Links planted in the save folders (up to the game folder, into its
+// scripts) are never gone through: the mission's end removes the first as a
+// link and writes its record afresh, the checkpoint replaces the linked save,
+// and the program, its settings and its scripts stay as they were.
+TEST_F(DemoMissionTest, LinksInTheSaveFoldersNeverReachTheGamesFiles) {
+    fs::create_directories(fs::path(game) / "save");
+    fs::create_directories(fs::path(game) / "profiles/pilot/save");
+    fs::create_directory_symlink("..", fs::path(game) / "save/previous_run");
+    fs::create_directory_symlink("../Scripts", fs::path(game) / "save/last_run");
+    fs::create_directory_symlink("../../../Scripts",
+                                 fs::path(game) / "profiles/pilot/save/save_kessa_waypoint");
+    const std::string program = ReadText(game + "/vesk"), settings = ReadText(game + "/config.bin"),
+                      script = ReadText(game + "/Scripts/main.lua");
+    std::set<std::string> scripts;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(game) / "Scripts"))
+        scripts.insert(e.path().string());
+
+    ASSERT_EQ(Run("-headless -mod autoplay -fixeddt 16 -frames 20000"), 0);
+    EXPECT_EQ(ReadText(game + "/vesk"), program);
+    EXPECT_EQ(ReadText(game + "/config.bin"), settings);
+    EXPECT_EQ(ReadText(game + "/Scripts/main.lua"), script);
+    std::set<std::string> after;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(game) / "Scripts"))
+        after.insert(e.path().string());
+    EXPECT_EQ(after, scripts);
+    EXPECT_TRUE(fs::exists(game + "/setup"));
+    // The record and the checkpoint are where their names put them.
+    EXPECT_FALSE(fs::is_symlink(game + "/save/last_run"));
+    EXPECT_NE(ReadText(game + "/save/last_run/result.txt").find("Objectives met: 3 of 3"), std::string::npos);
+    EXPECT_FALSE(fs::is_symlink(game + "/profiles/pilot/save/save_kessa_waypoint"));
+    EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/save_kessa_waypoint/pship.lua"));
+    EXPECT_NE(ReadText(game + "/logs/errlog.txt")
+                  .find("engine_CopySaveDir - \"save/last_run/\" goes through a link"),
+              std::string::npos);
 }
 
 using InProcessDemoTest = test::InProcessDemo;

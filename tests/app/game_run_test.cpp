@@ -272,6 +272,55 @@ TEST_F(GameRunTest, DemoFliesWithTheFlightHud) {
     EXPECT_EQ(log.find("LUAError"), std::string::npos);
 }
 
+// The main menu as a player uses it, its buttons clicked by a mod: "Load"
+// lists the saved games a mission can go on from (not the start-up checks'
+// save in the same profile) and one of them starts the mission and goes on
+// from it; "Options" opens in place of the list and steps the mouse steering
+// within its bounds.
+TEST_F(GameRunTest, TheMenusPagesListTheMissionsSavesAndStepTheOptions) {
+    fs::create_directories(game + "/mods/menu/Scripts/mod");
+    platform::WriteFile(game + "/mods/menu/Scripts/mod/menu.lua", R"(
+local function click(name) engine_Desktop(name .. "::ONMOUSECLICK") end
+local function shown(name) return tostring(get_visible(name)) end
+demo.OnTick("menu test", function(ms, tick)
+  if tick == 47 then
+    -- A save of the mission, as the game's own saves are recorded.
+    engine_SetVar("playerSettings.newSaveData.name", "Kessa belt waypoint")
+    engine_SetVar("playerSettings.newSaveData.missionId", "kessa_raiders")
+    engine_SetVar("playerSettings.newSaveData.missionName", "Kessa Outpost")
+    engine_Execute("player", "save", "save_waypoint")
+    click("MenuLoad")
+    demo.trace("menu test: list " .. shown("MenuSaves") .. ", row 1 '" .. getfast_text("MenuSave1") .. "' " ..
+      shown("MenuSave1") .. ", row 2 " .. shown("MenuSave2") .. ", none " .. shown("MenuSavesNone"))
+    click("MenuOptions")
+    for i = 1, 2 do click("OptSensUp") end
+    click("OptSensDown")
+    demo.trace("menu test: options " .. shown("MenuOptionsPage") .. ", list " .. shown("MenuSaves") ..
+      ", steering " .. getfast_text("OptSensValue"))
+    for i = 1, 20 do click("OptSensUp") end
+    demo.trace("menu test: steering at most " .. getfast_text("OptSensValue"))
+  elseif tick == 48 then
+    click("MenuLoad")
+    click("MenuSave1")
+    demo.trace("menu test: menu " .. shown("MainMenu") .. " while the mission " .. mission.state)
+  end
+end)
+)");
+    Shell("./vesk -headless -mod menu -frames 700 -fixeddt 16 >/dev/null 2>&1");
+    const std::string log = ReadText(game + "/logs/log.txt");
+    for (const std::string line : {
+             "demo: menu test: list true, row 1 'Kessa belt waypoint (Kessa Outpost)' true, row 2 false, "
+             "none false",
+             "demo: menu test: options true, list false, steering 1.75",
+             "demo: menu test: steering at most 4.00",
+             "demo: menu test: menu false while the mission making",
+             "demo: mission: loaded save_waypoint: the ship stands at",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    // The start-up checks' own save stays in the profile and out of the list.
+    EXPECT_TRUE(fs::exists(game + "/profiles/pilot/save/save_0/info.lua"));
+}
+
 // The demo's space scene: the Vesk system with its environment, the outpost
 // and the belt with their objects and fog, the waypoint's trigger opening a
 // gate at its helper, and the belt unloaded and loaded again.

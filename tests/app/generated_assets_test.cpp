@@ -338,8 +338,8 @@ TEST_F(GeneratedTextures, FormatsAndMipChainsAreWhatTheMaterialsExpect) {
     const std::string dds = Read("TEXTURES/sky/starfield.dds");
     platform::D3DXIMAGE_INFO info;
     ASSERT_TRUE(platform::ReadImageInfo(reinterpret_cast<const uint8_t*>(dds.data()), dds.size(), info));
-    EXPECT_EQ(info.Width, 1024u);
-    EXPECT_EQ(info.MipLevels, 11u);
+    EXPECT_EQ(info.Width, 2048u);
+    EXPECT_EQ(info.MipLevels, 12u);
     // The fallback texture exists where the manager looks for it.
     EXPECT_TRUE(platform::FileExists(Root() + "Textures/general\\checker.bmp"));
     ExpectNoReports(trap, "formats");

@@ -170,6 +170,34 @@ TEST_F(LuaHost, ResultsOfChunksDoNotPileUpOnTheStack) {
     }
 }
 
+// A chunk run with arguments reads them as `...` in both modes, fails as a
+// plain chunk fails, and leaves the stack as it found it.
+TEST_F(LuaHost, ChunksTakeNumbersAsArguments) {
+    for (bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "debug mode" : "5.0 mode");
+        LuaDebugMode = debug;
+        trap.reports.clear();
+        LuaMachine->RunString("alerts = {} function _ALERT(m) table.insert(alerts, m) end");
+        const std::vector<double> args = {1.5, -2, 1e300};
+        for (int run = 0; run < 3; ++run)
+            EXPECT_TRUE(LuaMachine->RunStringWith("a, b, c, d = ... n = select('#', ...)", args));
+        EXPECT_EQ(Global("a"), "1.5");
+        EXPECT_EQ(Global("b"), "-2");
+        EXPECT_EQ(Global("c"), "1e+300");
+        EXPECT_EQ(Global("d"), "");
+        EXPECT_EQ(Global("n"), "3");
+        EXPECT_TRUE(LuaMachine->RunStringWith("none = select('#', ...)", {}));
+        EXPECT_EQ(Global("none"), "0");
+
+        std::string failure;
+        EXPECT_FALSE(LuaMachine->RunStringWith("error('at ' .. ...)", args, &failure));
+        EXPECT_NE(failure.find("at 1.5"), std::string::npos) << failure;
+        EXPECT_FALSE(LuaMachine->RunStringWith("x = = ...", args, &failure));
+        EXPECT_EQ(trap.reports.size(), debug ? 2u : 0u);
+        EXPECT_EQ(lua_gettop(L), 0);
+    }
+}
+
 // A text run again is compiled once; every run must still act as a fresh
 // compile would: it runs again, its locals are new, an environment it changed
 // for itself is the globals again, and its faults read the same each time.

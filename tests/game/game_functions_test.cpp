@@ -121,13 +121,12 @@ TEST_F(GameFunctions, SaveFoldersAreCopiedAndDeleted) {
     Run("engine_CopySaveDir('nothing', 'slot3')");
     EXPECT_TRUE(platform::FolderExists(dir / "data/save/slot3"));
 
-    Run("engine_DeleteSaveDir('slot2')");
+    EXPECT_EQ("true", Eval("tostring(engine_DeleteSaveDir('slot2'))"));
     EXPECT_FALSE(platform::FolderExists(dir / "data/save/slot2"));
     EXPECT_TRUE(platform::FileExists(dir / "data/save/slot1/game.lua"));
-    // The folder holds a folder: its files go, the folder stays.
-    Run("engine_DeleteSaveDir('slot1')");
-    EXPECT_FALSE(platform::FileExists(dir / "data/save/slot1/game.lua"));
-    EXPECT_TRUE(platform::FileExists(dir / "data/save/slot1/inner/skip.lua"));
+    // A folder holding a folder goes whole: done is said only when nothing is left.
+    EXPECT_EQ("true", Eval("tostring(engine_DeleteSaveDir('slot1'))"));
+    EXPECT_FALSE(platform::FolderExists(dir / "data/save/slot1"));
     EXPECT_TRUE(trap.reports.empty());
 
     // A target that cannot be made.
@@ -138,49 +137,86 @@ TEST_F(GameFunctions, SaveFoldersAreCopiedAndDeleted) {
               FirstFatal());
 }
 
-// Save folders and files that are links leading out of the game folder are
-// never followed: nothing outside is deleted, read or written; a file that is
-// a link is deleted as a link.
-TEST_F(GameFunctions, SaveFoldersNeverFollowLinksOutOfTheGameFolder) {
+// Save folders and files are never reached through a link, whether it leads
+// out of the game folder or back into it (the data folder above the saves,
+// the scripts): a link is deleted as the link, a copy from or to one is
+// refused with a message, and nothing it points to changes.
+TEST_F(GameFunctions, SaveFoldersNeverGoThroughLinks) {
+    namespace fs = std::filesystem;
     TempDir outside;
     ASSERT_TRUE(platform::WriteFile(outside / "victim.lua", "precious"));
     ASSERT_TRUE(platform::WriteFile(outside / "secret.lua", "secret"));
+    Write("vesk", "the program");
+    Write("Scripts/main.lua", "the main script");
+    Write("data/settings.lua", "the settings");
     Write("data/save/slot1/game.lua", "g");
     Write("data/save/withlink/own.lua", "o");
     Write("data/save/slot5/player.lua", "p");
-    namespace fs = std::filesystem;
-    fs::create_directory_symlink(outside.path(), dir / "data/save/linked");
+    Write("data/save/slot6/own.lua", "o");
+    fs::create_directory_symlink(outside.path(), dir / "data/save/out");
+    fs::create_directory_symlink("..", dir / "data/save/up");
+    fs::create_directory_symlink("../../Scripts", dir / "data/save/scripts");
     fs::create_symlink(outside / "victim.lua", dir / "data/save/withlink/game.lua");
     fs::create_symlink(outside / "victim.lua", dir / "data/save/slot5/game.lua");
+    fs::create_symlink("../../../Scripts/main.lua", dir / "data/save/slot6/main.lua");
     const struct {
-        std::string call, leads; // leads: the path the report names
-    } cases[] = {
-        {"engine_DeleteSaveDir('linked')", "linked/"},
-        {"engine_CopySaveDir('slot1', 'linked')", "linked/"},
-        {"engine_CopySaveDir('linked', 'slot4')", "linked/"},
+        std::string call, through; // through: the path the refusal names, under data/save/
+    } refused[] = {
+        {"engine_CopySaveDir('slot1', 'out')", "out/"},
+        {"engine_CopySaveDir('slot1', 'up')", "up/"},
+        {"engine_CopySaveDir('slot1', 'scripts')", "scripts/"},
+        {"engine_CopySaveDir('out', 'slot4')", "out/"},
+        {"engine_CopySaveDir('up', 'slot4')", "up/"},
+        {"engine_CopySaveDir('scripts', 'slot4')", "scripts/"},
         {"engine_CopySaveDir('slot1', 'slot5')", "slot5/game.lua"},
+        {"engine_CopySaveDir('slot6', 'slot4')", "slot6/main.lua"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : refused) {
         SCOPED_TRACE(c.call);
         trap.reports.clear();
-        EXPECT_THROW(Run(c.call), Halted);
-        const std::string fn = c.call.substr(0, c.call.find('('));
-        EXPECT_EQ(fn + " - \"" + dir.path() + "/data/save/" + c.leads + "\" leads outside the game folder",
-                  FirstFatal());
+        EXPECT_EQ("false", Eval("tostring(" + c.call + ")"));
+        EXPECT_TRUE(trap.HasReport("engine_CopySaveDir - \"" + dir.path() + "/data/save/" + c.through +
+                                   "\" goes through a link"));
+        EXPECT_EQ("", FirstFatal());
     }
-    std::string text;
-    EXPECT_TRUE(platform::ReadFile(outside / "victim.lua", text));
-    EXPECT_EQ(text, "precious");
-    EXPECT_EQ(platform::ListFolder(outside.path()).size(), 2u);
-    EXPECT_FALSE(platform::FileExists(dir / "data/save/slot4/secret.lua"));
-
+    EXPECT_FALSE(fs::exists(dir / "data/save/slot4"));
+    // Deleting takes the link away, never what it points to.
     trap.reports.clear();
-    Run("engine_DeleteSaveDir('withlink')");
+    for (const char* name : {"out", "up", "scripts", "withlink", "slot5", "slot6"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ("true", Eval("tostring(engine_DeleteSaveDir('" + std::string(name) + "'))"));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "data/save/" + name)));
+    }
     EXPECT_TRUE(trap.reports.empty());
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "data/save/withlink/game.lua")));
-    EXPECT_FALSE(platform::FileExists(dir / "data/save/withlink/own.lua"));
-    EXPECT_TRUE(platform::ReadFile(outside / "victim.lua", text));
-    EXPECT_EQ(text, "precious");
+    const struct {
+        std::string file, text;
+    } kept[] = {
+        {outside / "victim.lua", "precious"},
+        {outside / "secret.lua", "secret"},
+        {dir / "vesk", "the program"},
+        {dir / "Scripts/main.lua", "the main script"},
+        {dir / "data/settings.lua", "the settings"},
+        {dir / "data/save/slot1/game.lua", "g"},
+    };
+    for (const auto& k : kept) {
+        std::string text;
+        EXPECT_TRUE(platform::ReadFile(k.file, text)) << k.file;
+        EXPECT_EQ(text, k.text) << k.file;
+    }
+    EXPECT_EQ(platform::ListFolder(outside.path()).size(), 2u);
+
+    // The save folder itself a link (here to the scripts): nothing under it is touched.
+    fs::remove_all(dir / "data/save");
+    fs::create_directory_symlink("../Scripts", dir / "data/save");
+    Write("Scripts/game/world.lua", "w");
+    trap.reports.clear();
+    EXPECT_EQ("false", Eval("tostring(engine_DeleteSaveDir('game'))"));
+    EXPECT_TRUE(
+        trap.HasReport("engine_DeleteSaveDir - \"" + dir.path() + "/data/save/\" goes through a link"));
+    EXPECT_EQ("false", Eval("tostring(engine_CopySaveDir('game', 'copy'))"));
+    EXPECT_TRUE(platform::FileExists(dir / "Scripts/game/world.lua"));
+    EXPECT_FALSE(fs::exists(dir / "Scripts/copy"));
+    EXPECT_EQ("", FirstFatal());
 }
 
 TEST_F(GameFunctions, SaveFolderNamesThatLeaveTheSaveFolderAreRefused) {
@@ -208,10 +244,18 @@ TEST_F(GameFunctions, SaveFolderNamesThatLeaveTheSaveFolderAreRefused) {
             const std::string call = std::string(fn) + (std::string(fn) == "engine_CopySaveDir"
                                                             ? "('slot', '" + std::string(c.name) + "')"
                                                             : "('" + std::string(c.name) + "')");
-            EXPECT_THROW(Run(call), Halted);
-            EXPECT_EQ(std::string(fn) + " - " + c.report, FirstFatal());
+            // A refusal: the script goes on with false, the game with it.
+            EXPECT_EQ("false", Eval("tostring(" + call + ")"));
+            EXPECT_TRUE(trap.HasReport(std::string(fn) + " - " + c.report));
+            EXPECT_EQ("", FirstFatal());
         }
     }
+    // A NUL would cut the name short where the system reads it.
+    trap.reports.clear();
+    EXPECT_EQ("false", Eval("tostring(engine_DeleteSaveDir('slot\\0/..'))"));
+    EXPECT_TRUE(trap.HasReport("engine_DeleteSaveDir - \"..\" not allowed!"));
+    EXPECT_EQ("false", Eval("tostring(engine_DeleteSaveDir('slot\\0'))"));
+    EXPECT_TRUE(trap.HasReport(std::string("engine_DeleteSaveDir - wrong save name: \"slot\0\"", 47)));
     // Nothing was deleted, nothing was written outside.
     EXPECT_TRUE(platform::FileExists(dir / "data/save/keep.lua"));
     EXPECT_TRUE(platform::FileExists(dir / "data/save/slot/s.lua"));

@@ -74,20 +74,27 @@ TEST_F(Profiles, CatalogueSwitchWriteAndDelete) {
     EXPECT_EQ("First flight", Eval("engine_GetVar('playerSettings.saves.save_1.name')"));
     for (const auto& r : trap.reports) ADD_FAILURE() << r.text;
 
-    EXPECT_THROW(SavePlayerProfile("default"), Halted);
-    EXPECT_EQ(Ru("TPlayer.saveProfile error: сохранять дефолтный профиль игрока НЕЛЬЗЯ!!!!! и сейвы туда "
-                 "записывать НЕЛЬЗЯ!!!"),
-              FirstFatal());
+    // Refusals are reported and the game goes on: a name may be one a player typed.
+    EXPECT_FALSE(SavePlayerProfile("default"));
+    EXPECT_TRUE(
+        trap.HasReport(Ru("TPlayer.saveProfile error: сохранять дефолтный профиль игрока НЕЛЬЗЯ!!!!! и "
+                          "сейвы туда записывать НЕЛЬЗЯ!!!")));
     EXPECT_FALSE(platform::FolderExists(ProfilesPath + "default"));
 
     for (const char* bad : {"", "..", "../carol", "/tmp", "a/b"}) {
         trap.reports.clear();
-        EXPECT_THROW(DeletePlayerProfile(bad), Halted) << bad;
-        EXPECT_EQ("TPlayer.deleteProfile error: wrong profile name: \"" + std::string(bad) + "\"",
-                  FirstFatal());
+        EXPECT_FALSE(DeletePlayerProfile(bad)) << bad;
+        EXPECT_TRUE(
+            trap.HasReport("TPlayer.deleteProfile error: wrong profile name: \"" + std::string(bad) + "\""))
+            << bad;
+        // A name that names no folder is not made the current profile either.
+        trap.reports.clear();
+        EXPECT_FALSE(SavePlayerProfile(bad)) << bad;
+        EXPECT_EQ("default", CurrentProfile());
     }
+    EXPECT_EQ("", FirstFatal());
     EXPECT_TRUE(platform::FolderExists(ProfilesPath + "carol"));
-    DeletePlayerProfile("alice");
+    EXPECT_TRUE(DeletePlayerProfile("alice"));
     EXPECT_FALSE(platform::FolderExists(ProfilesPath + "alice"));
     EXPECT_TRUE(platform::FolderExists(ProfilesPath + "carol"));
 
@@ -96,47 +103,88 @@ TEST_F(Profiles, CatalogueSwitchWriteAndDelete) {
     EXPECT_EQ(Ru("TPlayerSettings.Execute error: action- \"wipe\" не используется"), FirstFatal());
 }
 
-// A profile name or a profile folder that leads out of the game folder is
-// refused: the save listing reads nothing outside, and nothing outside is
-// written or deleted.
-TEST_F(Profiles, ProfilesNeverLeadOutOfTheGameFolder) {
+// Profiles are never reached through a link, whether it leads out of the game
+// folder or back into it (the game folder itself, its scripts): a linked
+// profile is no profile, a profile whose save folder is a link is refused with
+// a message, a saved game that is a link is not listed, and deleting takes
+// links away as links. Nothing the links point to changes.
+TEST_F(Profiles, ProfilesNeverGoThroughLinks) {
+    namespace fs = std::filesystem;
     TempDir outside;
     ASSERT_TRUE(platform::CreateFolders(outside / "save/save_1"));
     ASSERT_TRUE(platform::WriteFile(outside / "save/save_1/info.lua", "evil = 1"));
     ASSERT_TRUE(platform::WriteFile(outside / "settings.lua", "evil = 1"));
-    std::filesystem::create_directory_symlink(outside.path(), ProfilesPath + "linked");
-    const std::string up = "../../../../../../../../" + outside.path().substr(1);
-    const struct {
-        std::string profile, report;
-    } cases[] = {
-        {up, "TPlayerSettings.updateSaveNames error: wrong profile name: \"" + up + "\""},
-        {"linked", "TPlayerSettings.updateSaveNames error: \"" + ProfilesPath +
-                       "linked/save/\" leads outside the game folder"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.profile);
+    ASSERT_TRUE(platform::CreateFolders(dir / "Scripts/save_4"));
+    ASSERT_TRUE(platform::WriteFile(dir / "Scripts/main.lua", "the main script"));
+    ASSERT_TRUE(platform::WriteFile(dir / "vesk", "the program"));
+    ASSERT_TRUE(platform::CreateFolders(ProfilesPath + "bob"));
+    ASSERT_TRUE(platform::CreateFolders(ProfilesPath + "carol/save/save_2"));
+    fs::create_directory_symlink(outside.path(), ProfilesPath + "out");
+    fs::create_directory_symlink("..", ProfilesPath + "up");
+    fs::create_directory_symlink("../Scripts", ProfilesPath + "scripts");
+    fs::create_directory_symlink("../../Scripts", ProfilesPath + "bob/save");
+    fs::create_directory_symlink("../../../Scripts/save_4", ProfilesPath + "carol/save/save_9");
+    Run("engine_SetVar('playerSettings.newSaveData.name', 'Carol s own')");
+    FindVarByPath("playerSettings.newSaveData")->saveData(ProfilesPath + "carol/save/save_2/info.lua");
+
+    Run("engine_Execute('playerSettings', 'updateProfileNames')");
+    const std::string names = Names("playerSettings.profiles");
+    for (const char* linked : {"out=", "up=", "scripts="})
+        EXPECT_EQ(std::string::npos, names.find(linked)) << names;
+    EXPECT_NE(std::string::npos, names.find("bob=bob ")) << names;
+    for (const char* linked : {"out", "up", "scripts"}) {
+        SCOPED_TRACE(linked);
+        SwitchPlayerProfile(linked);
+        EXPECT_EQ("default", CurrentProfile());
         trap.reports.clear();
-        GameIniTable->SetText("curPlayerProfile", c.profile);
-        EXPECT_THROW(Run("engine_Execute('playerSettings', 'updateSaveNames')"), Halted);
-        EXPECT_EQ(c.report, FirstFatal());
-        EXPECT_EQ("", Names("playerSettings.saves"));
+        EXPECT_FALSE(SavePlayerProfile(linked));
+        EXPECT_TRUE(trap.HasReport("TPlayer.saveProfile error: \"" + ProfilesPath + linked +
+                                   "/save/\" goes through a link"));
     }
     trap.reports.clear();
-    EXPECT_THROW(SavePlayerProfile("linked"), Halted);
-    EXPECT_EQ("TPlayer.saveProfile error: \"" + ProfilesPath +
-                  "linked/settings.lua\" leads outside the game folder",
-              FirstFatal());
+    EXPECT_FALSE(SavePlayerProfile("bob"));
+    EXPECT_TRUE(
+        trap.HasReport("TPlayer.saveProfile error: \"" + ProfilesPath + "bob/save/\" goes through a link"));
     trap.reports.clear();
-    EXPECT_THROW(DeletePlayerProfile("linked"), Halted);
-    EXPECT_EQ("TPlayer.deleteProfile error: \"" + ProfilesPath + "linked/\" leads outside the game folder",
-              FirstFatal());
-    trap.reports.clear();
-    EXPECT_THROW(SwitchPlayerProfile("linked"), Halted);
+    GameIniTable->SetText("curPlayerProfile", "bob");
+    Run("engine_Execute('playerSettings', 'updateSaveNames')");
+    EXPECT_TRUE(trap.HasReport("TPlayerSettings.updateSaveNames error: \"" + ProfilesPath +
+                               "bob/save/\" goes through a link"));
+    EXPECT_EQ("", Names("playerSettings.saves"));
+    // Of carol's saves only her own folder is listed.
+    GameIniTable->SetText("curPlayerProfile", "carol");
+    Run("engine_Execute('playerSettings', 'updateSaveNames')");
+    EXPECT_EQ("save_2 ", Names("playerSettings.saves"));
+    EXPECT_EQ("Carol s own", Eval("engine_GetVar('playerSettings.saves.save_2.name')"));
+    EXPECT_EQ("", FirstFatal());
     EXPECT_EQ(Eval("tostring(evil)"), "nil");
-    std::string text;
-    EXPECT_TRUE(platform::ReadFile(outside / "settings.lua", text));
-    EXPECT_EQ(text, "evil = 1");
-    EXPECT_TRUE(platform::FileExists(outside / "save/save_1/info.lua"));
+
+    // Deleting takes each link away as a link.
+    trap.reports.clear();
+    for (const char* profile : {"out", "up", "scripts", "bob", "carol"}) {
+        SCOPED_TRACE(profile);
+        EXPECT_TRUE(DeletePlayerProfile(profile));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(ProfilesPath + profile)));
+    }
+    EXPECT_TRUE(trap.reports.empty());
+    const struct {
+        std::string file, text;
+    } kept[] = {
+        {outside / "settings.lua", "evil = 1"},
+        {outside / "save/save_1/info.lua", "evil = 1"},
+        {dir / "Scripts/main.lua", "the main script"},
+        {dir / "vesk", "the program"},
+    };
+    for (const auto& k : kept) {
+        std::string text;
+        EXPECT_TRUE(platform::ReadFile(k.file, text)) << k.file;
+        EXPECT_EQ(text, k.text) << k.file;
+    }
+    EXPECT_TRUE(platform::FolderExists(dir / "Scripts/save_4"));
+    for (const std::string& stray :
+         {dir / "settings.lua", dir / "Scripts/settings.lua", outside / "save/settings.lua"})
+        EXPECT_FALSE(fs::exists(stray)) << stray;
+    EXPECT_TRUE(platform::FolderExists(ProfilesPath + "alice/save/save_1"));
 }
 
 } // namespace

@@ -203,7 +203,7 @@ TEST_F(SceneObjects, RenderSceneLinkActsOnTheRenderUnit) {
 
 // Engine power reaches the AI steering unit of the object's render unit: an
 // NPC flies at cur percent of its "ph_MaxVelocity", the player's own ship
-// takes cur as the share of its speed.
+// at cur percent of its steering unit's top speed.
 TEST_F(SceneObjects, EnginePowerSetsTheSpeedOfTheShipsSteeringUnit) {
     InstallParamPhysicsLink();
     auto* unit = TBaseRenderUnit::Create<TBaseRenderUnit>(nullptr);
@@ -226,7 +226,7 @@ TEST_F(SceneObjects, EnginePowerSetsTheSpeedOfTheShipsSteeringUnit) {
     NewGameObject<TGameObjectFreeLink>("ship", player)->setValue(npc);
     Run("engine_SetVar('npc.params.p_engine', '80')");
     Frame();
-    EXPECT_FLOAT_EQ(ai->GetMaxVelocity(), 0.8f);
+    EXPECT_FLOAT_EQ(ai->GetMaxVelocity(), 240.0f);
     EXPECT_TRUE(NoLuaErrors());
     SetParamPhysicsLink(nullptr);
     unit->SetBPU(nullptr);

@@ -1,6 +1,7 @@
 // Scenes, subsystems and locations: the load runs its Lua texts in order and
 // makes the objects the helpers name, a location loads and unloads with its
 // objects, and an unloaded location leaves nothing behind.
+#include "game/camera_tracks.h"
 #include "render/helpers.h"
 #include "scene_fixture.h"
 
@@ -115,6 +116,22 @@ TEST_F(GameSceneTest, UnloadingALocationKeepsThePlayersShipAndLeavesNothingElse)
     EXPECT_EQ(Location("near")->Text("hex"), "");
     EXPECT_EQ(scene_player::LoadedLocations(), std::vector<std::string>{"far"});
     EXPECT_EQ(Eval("engine_GetLocationsBSphereList()"), "far#400#");
+}
+
+// Tracks recorded in a location go with it: the camera player has none left
+// and no longer loops.
+TEST_F(GameSceneTest, UnloadingALocationResetsTheCameraTracks) {
+    RegisterCameraTrackClasses();
+    RegisterCameraTrackFunctions();
+    TCameraPlayer* tracks = CreateCameraPlayer(GlobalObjects);
+    ASSERT_NE(tracks, nullptr);
+    Subsystem({{"near", 1}});
+    Lua("engine_Execute('scene.sys.load')");
+    Lua("engine_Execute('cameraPlayer', 'newTrack', 'flyby') engine_SetVar('cameraPlayer.loop', '1')");
+    ASSERT_EQ(tracks->TrackList().size(), 1u);
+    Lua("engine_Execute('scene.sys.locations.near.unload')");
+    EXPECT_TRUE(tracks->TrackList().empty());
+    EXPECT_EQ(Eval("engine_GetVar('cameraPlayer.loop')"), "0");
 }
 
 TEST_F(GameSceneTest, UnloadingTheSubsystemUnloadsEveryLoadedLocation) {

@@ -16,6 +16,7 @@
 #include "interface_fixture.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/null_device_scope.h"
 #include "render/world_links.h"
 #include "text_fixture.h"
 
@@ -401,14 +402,21 @@ TEST_F(DesktopTest, TextLayerIsDrawnBeforeCursorPostEffectsAndPresent) {
     InterfaceGlyphRenderer = oldGlyphs;
 }
 
-TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
+// The interface as the program installs it, its desktop created.
+class InterfaceServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+        InstallInterfaceServices(services);
+        services.desktop->InitCore();
+        services.desktop->Create();
+    }
     ErrorTrap trap;
-    if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     CoreServices services;
-    InstallInterfaceServices(services);
+};
+
+TEST_F(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     IDesktop& d = *services.desktop;
-    d.InitCore();
-    d.Create();
     ASSERT_NE(CurrentDesktop(), nullptr);
     EXPECT_NE(TextLayer, nullptr); // the interface's and the console's texts have a layer
     EXPECT_EQ(InterfaceTextDrawer, TextLayer.get());
@@ -441,7 +449,7 @@ TEST(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     d.FreeCore();
 }
 
-TEST(InterfaceServiceTest, StartingTheInterfaceSetsItsDialogFileViewportListAndTextColour) {
+TEST(InterfaceStartTest, StartingTheInterfaceSetsItsDialogFileViewportListAndTextColour) {
     ErrorTrap trap;
     CoreServices services;
     InstallInterfaceServices(services);
@@ -489,6 +497,28 @@ TEST(InterfaceViewportsTest, AViewGivesItsEntryBackForTheNext) {
     TEODestroyManager->Flush();
     if (ownQueue) TEODestroyManager.reset();
     if (ownRegistry) LiveObjects.reset();
+}
+
+// Without a device (a headless run) nothing of the interface would be seen:
+// the service does not draw the desktop; with a device it draws the frame.
+TEST_F(InterfaceServiceTest, DrawsOnlyOnADevice) {
+    IDesktop& d = *services.desktop;
+    d.SetScriptsLoaded();
+    int presented = 0;
+    CurrentDesktop()->links.present = [&] { ++presented; };
+    d.Render();
+    EXPECT_EQ(presented, 0);
+    {
+        NullDeviceScope device;
+        device.Init();
+        ASSERT_TRUE(Device);
+        d.Render();
+        EXPECT_EQ(presented, 1);
+    }
+    d.Release();
+    TEODestroyManager->Flush();
+    d.FreeCore();
+    EXPECT_TRUE(trap.lastFatal.empty());
 }
 
 } // namespace

@@ -333,6 +333,23 @@ TEST_F(HudMarkersTest, HelpersAreMadeInTheirLayersWithRadarBlips) {
     EXPECT_TRUE(m->InDestroyQueue());
 }
 
+// The click handler names the object in Lua text: any name reads back whole.
+TEST_F(HudMarkersTest, ClickingAMarkerSelectsAnObjectWhateverItsName) {
+    const std::string name = "Vesk \"Red\" \\ [[one]] ]=] two";
+    TGameObject* enemy = Target("raider", {1000, 0, 0});
+    enemy->SetName(name);
+    Serv("'HELPER', 'ADD', 'ENEMY', '" + Hex(enemy) + "'");
+    TAHSelector* m = Marker(name);
+    ASSERT_NE(m, nullptr);
+    Tick();
+    desk->Cursor().SetX(m->Left());
+    desk->Cursor().SetY(m->Top());
+    desk->MouseButtonEvent(0, true);
+    desk->MouseButtonEvent(0, false);
+    EXPECT_EQ(HudSelected(), enemy);
+    EXPECT_TRUE(NoLuaErrors());
+}
+
 TEST_F(HudMarkersTest, CyclingSelectsByDistanceAndLocksWithASound) {
     Enemy("far", {300, 0, 0});
     Enemy("near", {100, 0, 0});

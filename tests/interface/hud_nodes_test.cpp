@@ -421,6 +421,36 @@ TEST_F(HudGameTest, MapPlacesMarkersByItsOffsetsAngleAndScale) {
     EXPECT_EQ(trap.lastFatal, "TMap.AddMarker fault: _object=nil");
 }
 
+// The counter keeps its lookups by name from frame to frame; whatever the
+// scripts replace, add or take away along its path it reads as a fresh
+// lookup would: a new counter, a second one of the same name, a new
+// statistics node, none at all.
+TEST_F(HudGameTest, CounterFollowsTheNodesOnItsPath) {
+    auto* label = Add<TLabelNode>(root, "frags", "TFragCounterNode");
+    auto shows = [&](const char* text) {
+        TickTree(label, 16);
+        EXPECT_EQ(label->Text(), text);
+    };
+    frags->setValue(4);
+    shows("004");
+    TBaseGameObject* stats = frags->GetParent();
+    frags->Delete();
+    shows("000");
+    NewGameObject<TGameObjectIntParam>("destroyedEnemyCounter", stats)->setValue(5);
+    shows("005");
+    NewGameObject<TGameObjectIntParam>("destroyedEnemyCounter", stats)->setValue(6);
+    shows("006");
+    stats->Delete();
+    shows("000");
+    auto* fresh = NewGameObject<TBaseGameObjectList>("statistics", player);
+    NewGameObject<TGameObjectIntParam>("destroyedEnemyCounter", fresh)->setValue(8);
+    shows("008");
+    fresh->SetParent(ship);
+    shows("000");
+    fresh->SetParent(player);
+    shows("008");
+}
+
 TEST_F(HudGameTest, MissionListShowsTheOpenObjectives) {
     auto* objectives = NewGameObject<TBaseGameObjectList>("objectives", player);
     NewGameObject<TGameObjectStringParam>("o1", objectives)->setValue(std::string("Find the beacon"));

@@ -157,6 +157,40 @@ TEST_F(ServiceRouterTest, DesktopCursorAndDebugServicesReachTheDesktop) {
     EXPECT_FALSE(lamps->Lamp(3)->Visible());
 }
 
+// The cursor and its sequencer hold their nodes by id: scripts may delete
+// them (the looks, the whole layers) and go on calling the services.
+TEST_F(ServiceRouterTest, CursorServicesOutliveTheNodesScriptsDelete) {
+    Run("engine_Desktop('insert', 'SequencerLayer', 'desktop') "
+        "for i = 1, 7 do engine_Desktop('insert', 'Sequencer_' .. i, 'SequencerLayer') end");
+    Serv(R"("CURSOR", "INIT")");
+    ASSERT_EQ(desk->Cursor().CurrentLook(), Find("arrow"));
+
+    // The shown look goes; the one that takes its place is chosen by name.
+    Run("engine_Desktop('delete', 'arrow')");
+    TEODestroyManager->Flush();
+    Serv(R"("CURSOR", "SETPOS", 100, 120)");
+    EXPECT_EQ(desk->CursorPosition(), (TIPoint{100, 120}));
+    Serv(R"("CURSOR", "CHANGE", "aim")");
+    Serv(R"("CURSOR", "SETPOS", 200, 220)");
+    auto* aim = Find("aim")->AsRect();
+    EXPECT_EQ(desk->Cursor().CurrentLook(), aim);
+    EXPECT_TRUE(aim->Visible());
+    EXPECT_EQ(aim->Left(), 200);
+    EXPECT_EQ(aim->Top(), 220);
+
+    // Without any layer the services change nothing and fail nothing.
+    Run("engine_Desktop('delete', 'CursorLayer') engine_Desktop('delete', 'SequencerLayer')");
+    TEODestroyManager->Flush();
+    trap.reports.clear();
+    for (const char* call : {R"("CURSOR", "SETPOS", 5, 6)", R"("CURSOR", "HIDE")", R"("CURSOR", "SHOW")",
+                             R"("SEQUENCER", "SHOW")", R"("SEQUENCER", "HIDE")"})
+        Serv(call);
+    EXPECT_EQ(desk->Cursor().CurrentLook(), nullptr);
+    EXPECT_EQ(desk->Sequencer().Layer(), nullptr);
+    EXPECT_EQ(desk->CursorPosition(), (TIPoint{5, 6}));
+    EXPECT_TRUE(trap.reports.empty());
+}
+
 TEST_F(ServiceRouterTest, DebugServiceWearsTheShipDown) {
     for (const char* layer : {"armor", "shield", "durability"}) {
         SetValue(std::string("obj.pship.param.") + layer, 200, 150);

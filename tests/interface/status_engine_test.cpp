@@ -180,10 +180,45 @@ TEST_F(StatusEngineTest, GaugesSpeedAndRadialBlur) {
     Serv("'SHIP', 'SPEED', 'SET', 50");
     status().Tick(16);
     EXPECT_EQ(Find("point_Speed")->AsRect()->Top(), 75);
+    // It is a share of the top speed, not of 100: a faster ship's half speed is
+    // half way down too, and its full speed at the top of the gauge.
+    shipAI->GetPhysicParams()->maxVelocity = 420;
+    Serv("'SHIP', 'SPEED', 'SET', 50");
+    status().Tick(16);
+    EXPECT_EQ(Find("point_Speed")->AsRect()->Top(), 75);
+    Serv("'SHIP', 'SPEED', 'SET', 100");
+    status().Tick(16);
+    EXPECT_EQ(Find("point_Speed")->AsRect()->Top(), 0);
     Run("engine_SetVar('obj.pship.isForsage', '1') engine_SetVar('obj.pship.overheat', '1')");
     status().Tick(16);
     EXPECT_TRUE(Find("ForsageTransporant")->AsSens()->Visible());
     EXPECT_TRUE(Find("Overheat")->AsSens()->Visible());
+}
+
+// The blur's power changes with the speed every frame; the chunk that hands it
+// to the script does not: the same compiled function runs every frame (once
+// kept), the power its number argument.
+TEST_F(StatusEngineTest, RadialBlurPowerIsTheArgumentOfOneChunk) {
+    Run("blurChunks = 0 local last "
+        "function SetPPParam(e, p, v) "
+        "  local chunk = debug.getinfo(2, 'f').func "
+        "  if chunk ~= last then blurChunks = blurChunks + 1 last = chunk end "
+        "  blur = e .. ' ' .. p .. ' ' .. type(v) .. ' ' .. tostring(v) end");
+    for (float warm : {10.0f, 20.0f}) {
+        shipAI->SetVelocity({warm, 0, 0});
+        status().Tick(16);
+    }
+    Run("blurChunks = 0");
+    const struct {
+        float speed;
+        const char* blur;
+    } cases[] = {{0, "0"}, {40, "2"}, {33, "1.6500000953674"}, {90, "4.5"}, {250, "5"}};
+    for (const auto& c : cases) {
+        shipAI->SetVelocity({c.speed, 0, 0});
+        status().Tick(16);
+        EXPECT_EQ(Global("blur"), std::string("radian_blur radian_blur_power number ") + c.blur) << c.speed;
+    }
+    EXPECT_EQ(Global("blurChunks"), "0");
 }
 
 TEST_F(StatusEngineTest, RegimeLampsFollowThePlayersRegime) {

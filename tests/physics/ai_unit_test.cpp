@@ -30,7 +30,7 @@ TEST(BaseAIUnit, BindsToItsOwnerAndCopiesTheRecord) {
     AIShip s(SC_SMALL);
     EXPECT_EQ(OwnerOfUnit(s.unit), static_cast<IOwnerPhObj*>(s.ai));
     EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->reserved1, 3.0f);
-    EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->reserved16, 0.25f);
+    EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->rotationInertiaTime, 0.25f);
     EXPECT_FLOAT_EQ(s.ai->GetMaxVelocity(), 100.0f);
 }
 
@@ -51,10 +51,11 @@ TEST(BaseAIUnit, PlayerControlClampsSpeedAndActsOnce) {
     s.ai->SetSpeed(500.0f);
     s.ai->TakePlayerControl(); // a second take must not restore the stored limit
     EXPECT_FLOAT_EQ(s.ai->GetMaxVelocity(), 500.0f);
-    s.ai->GetPhysicParams()->maxVelocity = 0.5f;
+    // A percentage of engine power is that share of the top speed.
+    s.ai->GetPhysicParams()->maxVelocity = 200.0f;
     struct Case {
         float in, out;
-    } cases[] = {{150, 0.5f}, {100, 0.5f}, {-50, 0.5f}, {20, 0.2f}};
+    } cases[] = {{150, 200.0f}, {100, 200.0f}, {-50, 100.0f}, {20, 40.0f}};
     for (const Case& c : cases) {
         s.ai->SetSpeedPercent(c.in);
         EXPECT_FLOAT_EQ(s.ai->GetMaxVelocity(), c.out) << c.in;
@@ -63,7 +64,7 @@ TEST(BaseAIUnit, PlayerControlClampsSpeedAndActsOnce) {
     EXPECT_FALSE(s.ai->IsPlayerControlled());
     s.ai->GetPhysicParams()->speedLimit = 7.0f;
     s.ai->TakePlayerControl(); // back to the limit stored on release
-    EXPECT_FLOAT_EQ(s.ai->GetMaxVelocity(), 0.2f);
+    EXPECT_FLOAT_EQ(s.ai->GetMaxVelocity(), 40.0f);
 }
 
 TEST(BaseAIUnit, NotANumberPositionFallsBackToThePreviousOne) {
@@ -134,7 +135,7 @@ TEST(BaseAIUnit, PhysicsPercentagesAreClampedAndReachThePlayersJets) {
         s.ai->ApplyPhParamsPercent(set, c.p);
         EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->rollForceMultiply, c.expected) << c.p;
         EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->maxRotateVelocity, DegToRad(30.0f + c.expected)) << c.p;
-        EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->reserved16, 40.0f + c.expected) << c.p;
+        EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->rotationInertiaTime, 40.0f + c.expected) << c.p;
         EXPECT_FLOAT_EQ(s.ai->GetPhysicParams()->maxRollAngle, DegToRad(20.0f + c.expected)) << c.p;
     }
     s.ai->ApplyPhParamsPercent2(set, 50, 150);

@@ -3,8 +3,10 @@
 // and the camera adapter; object view and the alignment start on the camera.
 #include "cm_fixture.h"
 #include "physic_fixture.h"
+#include "physics/ai_unit.h"
 #include "physics/camera.h"
 #include "physics/cm_tree.h"
+#include "physics/player_physic.h"
 #include "render/helpers.h"
 #include "shared/engine_object.h"
 #include "shared/math.h"
@@ -132,6 +134,32 @@ TEST_F(CameraScene, CockpitFollowsTheHullAndTurnsTowardItsTargets) {
     cam->ResetCockpitMode();
     EXPECT_FALSE(cam->IsMode(kCamCockpit));
     EXPECT_FALSE(cam->Cockpit()->IsActive());
+}
+
+// The player's afterburner belongs to the player's flight, not to the
+// computer's physics unit the ship keeps: with it on, the share of speed over
+// the limit is measured against the afterburner's speed. Speed 300 over the
+// limit 100 with the afterburner asked for 400: share 0.5, eased by 2 * 0.03
+// -> 0.03, times the speed factor 40 -> 1.2 along the hull (2.4 if the top
+// speed of 200 were taken instead).
+TEST_F(CameraScene, CockpitMeasuresThePlayersSpeedAgainstTheAfterburner) {
+    TShipPhysicParams rec = test::MakeRecord(SC_SMALL);
+    rec.speedLimit = 100, rec.maxVelocity = 200;
+    TBaseRenderUnit* ship = Unit("player", {0, 0, 0});
+    BaseAIUnitClass* ai = BaseAIUnitClass::Init(ship, rec);
+    ai->TakePlayerControl();
+    IPhPlayerControl* flight = nullptr;
+    ASSERT_TRUE(ai->GetPlayerPhysicComponent(flight));
+    flight->ForsageOn(400, 1, 1);
+    ai->SetVelocity({300, 0, 0});
+    ASSERT_TRUE(ai->IsForsage());
+    TBaseRenderUnit* seat = Unit("seat", {10, 20, 30});
+    cam->SetCockpitMode(ship, seat, 0, 0, 40);
+    cam->Update(30);
+    ExpectVec(cam->GetPosition(), 11.2f, 20, 30);
+    cam->ResetCockpitMode();
+    ship->SetBPU(nullptr);
+    ai->Free();
 }
 
 TEST_F(CameraScene, CockpitAndAlignRefuseAnObjectWithoutSteering) {

@@ -202,6 +202,32 @@ TEST_F(DetectorTest, MovingShipsMeetOnTheirSpheres) {
     ships.clear();
 }
 
+// A ship on its way out of the scene (killed or discarded, freed at the end
+// of the frame) is in nobody's way: the scene's ships leave it out, and a
+// sweep through it meets nothing.
+TEST_F(DetectorTest, AShipOnItsWayOutIsInNobodysWay) {
+    CollShip a({0, 0, 0}, SC_SMALL, 10), b({15, 0, 0}, SC_SMALL, 10);
+    b.AddSphere({0, 0, 0}, 10);
+    a.Update(), b.Update();
+    ships = {a.unit, b.unit};
+    a.Move({100, 0, 0});
+    b.Move({1, 0, 0});
+    CollDetectorClass* d = CollDetectorClass::Create(a.unit);
+    CollDataClass* hit = nullptr;
+    ASSERT_TRUE(d->CheckCollision(hit));
+    hit->Free();
+    for (uint64_t flag : {BRU_KILLED, BRU_DISCARDED}) {
+        b.unit->SetFlag(flag);
+        std::vector<TBaseRenderUnit*> scene;
+        GetSceneShips(scene);
+        EXPECT_EQ(scene, std::vector<TBaseRenderUnit*>{a.unit}) << flag;
+        EXPECT_FALSE(d->CheckCollision(hit)) << flag;
+        b.unit->ClearFlag(flag);
+    }
+    d->Free();
+    ships.clear();
+}
+
 TEST_F(DetectorTest, DetectorAndRecordsAreCountedAndGoWithTheirUnit) {
     const int before = CollDetectorCount;
     {
@@ -330,6 +356,43 @@ TEST_F(DetectorTest, ExclusionsAndCandidates) {
         EXPECT_EQ(trap.lastFatal, "CheckCollisionWithStaticObject: not fgo.GetParentShip(ship)");
     }
     d->Free();
+}
+
+// The sweep against what stands still, from the units or from a gathering of
+// the scene's ships, remembers the same hits; the static check lets go of
+// them (they are freed, not lost).
+TEST_F(DetectorTest, TheStandingSweepRemembersAndTheStaticCheckFrees) {
+    const float wall = -140;
+    CollShip carrier({0, 0, 0}, SC_SMALL, 10), station({200, 0, 0}, SC_BIG, 100),
+        passing({100, 300, 0}, SC_SMALL, 10);
+    carrier.unit->SetFlag(BRU_SHIP);
+    station.AddSphere({-100, 0, 0}, 60, &wall);
+    passing.AddSphere({0, 0, 0}, 10);
+    passing.Move({0, -1, 0});
+    carrier.Update(), station.Update(), passing.Update();
+    ships = {carrier.unit, station.unit, passing.unit};
+    TBaseRenderUnit* turret = TBaseRenderUnit::Create<TBaseRenderUnit>(carrier.unit);
+    carrier.unit->AddChild(turret);
+    CollDetectorClass* d = CollDetectorClass::Create(turret);
+    const int before = CollDetectorCount;
+
+    CollisionCandidates gathered;
+    gathered.Gather();
+    for (int form = 0; form < 2; ++form) {
+        if (form == 0)
+            d->CheckCollisionWithObjects(nullptr, {500, 0, 0}, 0.2f, ships);
+        else
+            d->CheckCollisionWithObjects({500, 0, 0}, 0.2f, gathered);
+        ASSERT_EQ(d->Results().size(), 1u) << form;
+        EXPECT_EQ(d->Results()[0]->GetOtherUnit(), station.unit) << form;
+        ExpectVec(d->SweepEnd(), {100, 0, 0});
+        EXPECT_EQ(CollDetectorCount, before + 1) << form; // the old record went
+    }
+    EXPECT_FALSE(d->CheckCollisionWithStaticObject(turret, {500, 0, 0}, 0.2f, ships));
+    EXPECT_TRUE(d->Results().empty());
+    EXPECT_EQ(CollDetectorCount, before);
+    d->Free();
+    ships.clear();
 }
 
 TEST_F(DetectorTest, SweepsGrazingATreeAreDecidedByItsOuterSphere) {

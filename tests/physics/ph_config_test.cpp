@@ -81,7 +81,7 @@ TEST(PhConfig, RecordFromParameters) {
     EXPECT_FLOAT_EQ(r.rotateForceMultiply, 3);
     EXPECT_FLOAT_EQ(r.maxRotateVelocity, 2);
     EXPECT_FLOAT_EQ(r.maxRollAngle, 0.5f);
-    EXPECT_FLOAT_EQ(r.reserved1 + r.reserved3 + r.reserved16, 0);
+    EXPECT_FLOAT_EQ(r.reserved1 + r.reserved3 + r.rotationInertiaTime, 0);
 
     src.values["ph_collDist"] = "12.5";
     src.values["ph_PathFinderDist"] = "3";

@@ -113,6 +113,30 @@ TEST(PhysicHelpers, FatalTexts) {
     }
 }
 
+// Without anything installed a dynamic target follows a render unit: its
+// place, the velocity of its steering unit, and the last place after it died.
+TEST(PhysicHelpers, DynamicTargetFollowsAUnitAndKeepsItsLastPlace) {
+    auto* unit = TBaseRenderUnit::Create<test::PlacedUnit>(nullptr);
+    unit->SetWorldPosition({1, 2, 3});
+    test::FakeOwner steering;
+    steering.vel->SetVector({0, 40, 0});
+    unit->SetBPU(&steering);
+    Freed<TPhDynamicTargetObj> d{TEngineObject::New<TPhDynamicTargetObj>()};
+    d->SetTarget(unit);
+    ASSERT_TRUE(d->HasTarget());
+    EXPECT_EQ(d->GetObject(), unit);
+    Vec3 dir;
+    EXPECT_FLOAT_EQ(d->GetVelocity(dir), 40.0f);
+    EXPECT_FLOAT_EQ(dir.y, 1.0f);
+    unit->SetWorldPosition({7, 8, 9});
+    EXPECT_FLOAT_EQ(d->GetPos().x, 7.0f);
+    unit->SetBPU(nullptr);
+    unit->Free();
+    EXPECT_EQ(d->GetObject(), nullptr);
+    EXPECT_FLOAT_EQ(d->GetPos().z, 9.0f);
+    EXPECT_FLOAT_EQ(d->GetVelocity().y, 0.0f);
+}
+
 struct TurnSpy : IPlayerTurnComponent {
     Vec3 dir{1, 0, 0};
     float h = 9, v = 9;

@@ -83,6 +83,26 @@ protected:
         return u;
     }
 
+    // A station whose wall faces the fighter 400 ahead (world x = 400 - 50),
+    // radius over 100: the triangles decide; the fighter at the origin.
+    bool StationAndFighter(TBaseRenderUnit*& station, BaseAIUnitClass*& stationAI, TBaseRenderUnit*& fighter,
+                           BaseAIUnitClass*& ai) {
+        const std::string stationModel = dir / "station.cm";
+        const std::string fighterModel = dir / "fighter.cm";
+        if (!platform::WriteFile(stationModel,
+                                 WallModel(-50, 100, {-60, -100, -100}, {60, 100, 100}, {-50, 0, 0}, 120)) ||
+            !platform::WriteFile(fighterModel, WallModel(0, 4, {-5, -5, -5}, {5, 5, 5}, {0, 0, 0}, 6)))
+            return false;
+        station = Add("station", stationModel, "big", stationAI);
+        if (!station) return false;
+        Matrix m;
+        MatrixSetTranslation(m, {400, 0, 0});
+        stationAI->SetPoseMatrix(m);
+        station->UpdateMatrices(nullptr);
+        fighter = Add("fighter", fighterModel, "small", ai);
+        return fighter != nullptr;
+    }
+
     test::ErrorTrap trap;
     test::NullDeviceScope scope;
     test::TempDir dir;
@@ -90,24 +110,9 @@ protected:
 };
 
 TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
-    // A station whose wall faces the ship 400 ahead (world x = 400 - 50),
-    // radius over 100: the triangles decide.
-    const std::string station = dir / "station.cm";
-    ASSERT_TRUE(platform::WriteFile(
-        station, WallModel(-50, 100, {-60, -100, -100}, {60, 100, 100}, {-50, 0, 0}, 120)));
-    const std::string fighter = dir / "fighter.cm";
-    ASSERT_TRUE(platform::WriteFile(fighter, WallModel(0, 4, {-5, -5, -5}, {5, 5, 5}, {0, 0, 0}, 6)));
-
-    BaseAIUnitClass* stationAI = nullptr;
-    TBaseRenderUnit* s = Add("station", station, "big", stationAI);
-    ASSERT_NE(s, nullptr);
-    Matrix m;
-    MatrixSetTranslation(m, {400, 0, 0});
-    stationAI->SetPoseMatrix(m);
-    s->UpdateMatrices(nullptr);
-    BaseAIUnitClass* ai = nullptr;
-    TBaseRenderUnit* f = Add("fighter", fighter, "small", ai);
-    ASSERT_NE(f, nullptr);
+    TBaseRenderUnit *s = nullptr, *f = nullptr;
+    BaseAIUnitClass *stationAI = nullptr, *ai = nullptr;
+    ASSERT_TRUE(StationAndFighter(s, stationAI, f, ai));
 
     // What the model gave the units.
     EXPECT_TRUE(PhysicsScene->FindShipBRU(f));
@@ -157,6 +162,42 @@ TEST_F(PhysicsSceneTest, ShipsFromModelsMoveAndMeetAStandingModel) {
     made.pop_back();
     EXPECT_FALSE(PhysicsScene->FindShipByName("fighter"));
     EXPECT_EQ(PhysicsScene->Ships().size(), 1u);
+}
+
+// A ship flown at a standing model (no all-objects mode: the sweep against
+// what stands does it) stops short of its wall and stays there however long
+// it is pushed on; the first meeting tells how hard it struck, the meetings
+// after it, as its steering pushes it on against the wall, nothing more. A
+// ship that begins inside the station's sphere is free to leave it.
+TEST_F(PhysicsSceneTest, AShipStopsAtAStandingWallAndStrikesItOnce) {
+    TBaseRenderUnit *s = nullptr, *f = nullptr;
+    BaseAIUnitClass *stationAI = nullptr, *ai = nullptr;
+    ASSERT_TRUE(StationAndFighter(s, stationAI, f, ai));
+    ai->GetNPCController()->DoMoveToPoint({1000, 0, 0}, nullptr, nullptr);
+    std::vector<float> impacts;
+    PhysicsScene->SetCollisionListener(
+        [&](TBaseRenderUnit*, CollDataClass&) { impacts.push_back(ai->GetImpact()); });
+    for (int i = 0; i < 200; ++i) {
+        PhysicsScene->TickPhys(30.0f);
+        ASSERT_LT(ai->GetPositionD().x, 350.0) << "slice " << i;
+    }
+    ASSERT_GT(impacts.size(), 2u);
+    EXPECT_GT(impacts[0], 100.0f); // it flew at up to 200
+    for (size_t i = 1; i < impacts.size(); ++i) EXPECT_EQ(impacts[i], 0.0f) << i;
+    EXPECT_EQ(ai->GetImpact(), 0.0f); // only while the event fires
+    EXPECT_GT(ai->GetPositionD().x, 330.0);
+
+    // Begun inside the station's sphere, its nose and flight away from the
+    // wall: it leaves as it likes.
+    impacts.clear();
+    Matrix inside = MatrixRotationZ(3.14159265f);
+    MatrixSetTranslation(inside, {300, 0, 0});
+    ai->SetPoseMatrix(inside);
+    ai->GetNPCController()->DoMoveToPoint({-1000, 0, 0}, nullptr, nullptr);
+    ai->SetVelocity({-150, 0, 0});
+    for (int i = 0; i < 20; ++i) PhysicsScene->TickPhys(30.0f);
+    EXPECT_LT(ai->GetPositionD().x, 250.0);
+    for (float impact : impacts) EXPECT_EQ(impact, 0.0f);
 }
 
 } // namespace

@@ -53,6 +53,8 @@ struct FakeOwner : IRenderUnitAI, IOwnerPhObj {
     TBaseRenderUnit* GetRenderUnit() override { return unit; }
     BasePhysicUnitClass* GetPhysicUnit() override { return bpu; }
     TShipPhysicParams* GetPhysicParams() override { return params; }
+    bool IsForsage() const override { return bpu && bpu->IsForsage(); }
+    float GetForsageSpeed() const override { return bpu ? bpu->GetForsageSpeed() : 0.0f; }
 };
 
 struct TestUnit : BasePhysicUnitClass {

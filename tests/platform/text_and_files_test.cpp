@@ -114,3 +114,74 @@ TEST(PathLayer, InsideFolderFollowsLinksAndDots) {
     EXPECT_FALSE(vp::IsInsideFolder("data/save/outlink/", game));
     vp::SetCurrentFolder(cwd);
 }
+
+// Below a folder no part of a path may be a link, whichever way it leads (up
+// to the folder above, into the scripts, out of the game). Removing takes a
+// link away as the link, and a folder with all it holds; moving moves a link
+// as the link.
+TEST(PathLayer, LinksBelowAFolderAreRefusedRemovedAndMovedAsLinks) {
+    vesk::test::TempDir dir, other;
+    namespace fs = std::filesystem;
+    const std::string game = dir / "game";
+    ASSERT_TRUE(vp::CreateFolders(game + "/save/slot/deep/deeper"));
+    ASSERT_TRUE(vp::CreateFolders(game + "/Scripts"));
+    ASSERT_TRUE(vp::WriteFile(game + "/save/slot/deep/deeper/x.lua", "x"));
+    ASSERT_TRUE(vp::WriteFile(game + "/Scripts/main.lua", "the main script"));
+    ASSERT_TRUE(vp::WriteFile(game + "/vesk", "the program"));
+    ASSERT_TRUE(vp::WriteFile(other / "victim.lua", "precious"));
+    fs::create_directory_symlink("..", game + "/save/up");
+    fs::create_directory_symlink("../Scripts", game + "/save/scripts");
+    fs::create_directory_symlink(other.path(), game + "/save/out");
+    fs::create_symlink(other / "victim.lua", game + "/save/slot/victim.lua");
+    fs::create_symlink("missing", game + "/save/dangling");
+    const struct {
+        std::string below;
+        bool linkFree;
+    } cases[] = {
+        {"save/slot/deep/deeper/x.lua", true},
+        {"SAVE/Slot/new/file.lua", true}, // any letter case; not there yet
+        {"save\\new\\file.lua", true},
+        {"", true},
+        {"save/up", false},
+        {"save/up/", false},
+        {"save/up/vesk", false},
+        {"save/scripts/main.lua", false},
+        {"save/out/victim.lua", false},
+        {"save/slot/victim.lua", false},
+        {"save/dangling", false},
+        {"save/../Scripts/main.lua", false},
+        {"save/./slot", false},
+        {std::string("save/up\0/x", 10), false}, // the system would read "save/up"
+    };
+    for (const auto& c : cases) EXPECT_EQ(vp::NoLinkBelow(game, c.below), c.linkFree) << c.below;
+
+    // Moving a link moves the link; a name taken is no target.
+    EXPECT_TRUE(vp::Rename(game + "/save/scripts/", game + "/save/moved"));
+    EXPECT_TRUE(fs::is_symlink(game + "/save/moved"));
+    EXPECT_FALSE(vp::Rename(game + "/save/moved", game + "/save/slot"));
+
+    for (const char* name : {"up/", "moved/", "out", "dangling", "slot", "none"}) {
+        std::string failed;
+        EXPECT_TRUE(vp::RemoveTree(game + "/save/" + name, &failed)) << name << " " << failed;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(game + "/save/" + std::string(name)))) << name;
+    }
+    const struct {
+        std::string file, text;
+    } kept[] = {
+        {other / "victim.lua", "precious"},
+        {game + "/Scripts/main.lua", "the main script"},
+        {game + "/vesk", "the program"},
+    };
+    for (const auto& k : kept) {
+        std::string text;
+        EXPECT_TRUE(vp::ReadFile(k.file, text)) << k.file;
+        EXPECT_EQ(text, k.text) << k.file;
+    }
+    EXPECT_EQ(vp::ListFolder(game + "/save").size(), 0u);
+    // A path holding a NUL names no place: the system would take only what comes before it.
+    const std::string cut = game + std::string("\0/save", 6);
+    EXPECT_EQ(vp::NativePath(cut), "");
+    EXPECT_FALSE(vp::RemoveTree(cut));
+    EXPECT_FALSE(vp::CreateFolders(cut));
+    EXPECT_TRUE(vp::FileExists(game + "/vesk"));
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/config_record.h"
 #include "core/lua_machine.h"
 #include "core/lua_readers.h"
@@ -242,6 +244,108 @@ TEST_F(Materials, TechniqueTable) {
 
     EXPECT_THROW(m->SetTechnique(132), Halted);
     EXPECT_EQ(trap.lastFatal, "MaterialClass.GetTextureProp: Texture.Count<=_stage");
+}
+
+// The technique table read as the game's material documentation lists it.
+TEST(TexturingTechniques, EveryListedTechniqueHasOneRow) {
+    const std::vector<int> listed{10,  20,  133, 30,  31,  32,  40,  41,  42,  50,  51,
+                                  60,  61,  62,  70,  80,  81,  82,  90,  100, 101, 102,
+                                  110, 111, 112, 113, 114, 115, 116, 130, 131, 132};
+    std::vector<int> named;
+    for (const texturing::Row& row : texturing::Techniques()) {
+        int count = 0;
+        for (int t : row.techniques) {
+            if (t == texturing::kNoTechnique) continue;
+            named.push_back(t);
+            ++count;
+        }
+        // A modulating row steps through MODULATE, 2X, 4X with its techniques' last digit.
+        const bool steps = row.colour0.op == texturing::kModulateByTechnique ||
+                           row.colour1.op == texturing::kModulateByTechnique;
+        if (steps) {
+            ASSERT_EQ(count, 3) << row.techniques[0];
+            EXPECT_EQ(row.techniques[1], row.techniques[0] + 1);
+            EXPECT_EQ(row.techniques[2], row.techniques[0] + 2);
+        }
+    }
+    std::vector<int> expected = listed;
+    std::sort(expected.begin(), expected.end());
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, expected); // each once, and nothing else
+}
+
+TEST(TexturingTechniques, RowsReadAsListed) {
+    using namespace texturing;
+    const int TEX = D3DTA_TEXTURE, DIF = D3DTA_DIFFUSE, CUR = D3DTA_CURRENT;
+    const StageOp off{D3DTOP_DISABLE}, unset{};
+    struct Case {
+        int technique;
+        Blend blend;
+        StageOp colour0, alpha0, colour1, alpha1;
+        int empty;
+        CoordIndex coord0, coord1;
+        std::string report;
+    } cases[] = {
+        // 40: stage 1 reads coordinate set 0 and adds the texture to the current colour.
+        {40,
+         Blend::Off,
+         {kModulateByTechnique, TEX, DIF},
+         off,
+         {D3DTOP_ADD, TEX, CUR},
+         off,
+         2,
+         {},
+         {0, -1},
+         ""},
+        // 51: additive, the diffuse colour alone.
+        {51, Blend::Add, {D3DTOP_SELECTARG1, DIF}, off, off, off, 0, {}, {}, ""},
+        // 70: stage 1 turns off its alpha only.
+        {70, Blend::Alpha, {D3DTOP_SELECTARG1, TEX}, {D3DTOP_SELECTARG1, TEX}, unset, off, 1, {}, {}, ""},
+        {111,
+         Blend::Alpha,
+         {kModulateByTechnique, TEX, DIF},
+         {D3DTOP_MODULATE2X, TEX, DIF},
+         off,
+         off,
+         1,
+         {},
+         {},
+         ""},
+        {113, Blend::Untouched, unset, unset, unset, unset, -1, {}, {}, ""},
+        // 114: the two stages swap coordinate sets for the draw and swap them back after it.
+        {114,
+         Blend::Off,
+         {D3DTOP_SELECTARG1, TEX, DIF},
+         off,
+         {kModulateByTechnique, TEX, CUR},
+         off,
+         2,
+         {1, 0},
+         {0, 1},
+         ""},
+        {131, Blend::Off, unset, unset, unset, unset, 2, {}, {}, ""},
+        {132, Blend::Off, unset, unset, unset, unset, 3, {}, {}, "utt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.technique);
+        const Row* row = FindTechnique(c.technique);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->blend, c.blend);
+        EXPECT_EQ(row->colour0, c.colour0);
+        EXPECT_EQ(row->alpha0, c.alpha0);
+        EXPECT_EQ(row->colour1, c.colour1);
+        EXPECT_EQ(row->alpha1, c.alpha1);
+        EXPECT_EQ(row->empty, c.empty);
+        EXPECT_EQ(row->coord0, c.coord0);
+        EXPECT_EQ(row->coord1, c.coord1);
+        EXPECT_EQ(row->report ? row->report : "", c.report);
+    }
+    // The modulation steps with the technique's place in its row.
+    uint32_t place = 9;
+    EXPECT_EQ(FindTechnique(112, &place), FindTechnique(110));
+    EXPECT_EQ(place, 2u);
+    EXPECT_EQ(FindTechnique(0), nullptr); // the empty slots of a row name nothing
+    EXPECT_EQ(FindTechnique(254), nullptr);
 }
 
 TEST_F(Materials, ApplyGoesThroughTheStateCache) {

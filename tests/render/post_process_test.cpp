@@ -206,6 +206,9 @@ TEST_F(PostProcessTest, RadialBlurRestoresState) {
     Device->SetRenderState(platform::D3DRS_CULLMODE, platform::D3DCULL_CW);
     Device->SetRenderState(platform::D3DRS_ZENABLE, 1);
     Device->SetSamplerState(0, platform::D3DSAMP_ADDRESSU, 1);
+    // The scene's models wrap in v as well: left clamped they would show one row of their textures.
+    Device->SetSamplerState(0, platform::D3DSAMP_ADDRESSV, platform::D3DTADDRESS_WRAP);
+    Device->SetSamplerState(1, platform::D3DSAMP_ADDRESSV, platform::D3DTADDRESS_MIRROR);
     Device->SetFVF(0x112);
     PostProcess->CopyBackBuffer();
     const size_t mark = Mark();
@@ -219,6 +222,10 @@ TEST_F(PostProcessTest, RadialBlurRestoresState) {
     EXPECT_EQ(v, 1u);
     Device->GetSamplerState(0, platform::D3DSAMP_ADDRESSU, &v);
     EXPECT_EQ(v, 1u);
+    Device->GetSamplerState(0, platform::D3DSAMP_ADDRESSV, &v);
+    EXPECT_EQ(v, uint32_t(platform::D3DTADDRESS_WRAP));
+    Device->GetSamplerState(1, platform::D3DSAMP_ADDRESSV, &v);
+    EXPECT_EQ(v, uint32_t(platform::D3DTADDRESS_MIRROR));
     Device->GetFVF(&v);
     EXPECT_EQ(v, 0x112u);
 }

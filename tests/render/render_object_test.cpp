@@ -10,6 +10,7 @@
 #include "texture_fixture.h"
 
 #include <cstring>
+#include <functional>
 
 using namespace vesk;
 using namespace vesk::platform;
@@ -248,25 +249,65 @@ TEST_F(RenderObjects, ShaderPathFaultsAreFatalWithTheirTexts) {
     EXPECT_EQ(trap.lastFatal, "PVertexDeclarationData=nil");
 }
 
+// A morpher that hands out one stream record as it is.
+struct Morpher : IRenderObjectMorpher {
+    MorphStreamData data;
+    bool GetVertexData(int, MorphStreamData*& out) override {
+        out = &data;
+        return true;
+    }
+    void SetStreams() override {}
+};
+
 TEST_F(RenderObjects, MorphStreamsNeedTheMorphersStream) {
     TRenderObject* ro = Make(RO_QUADS, 1);
     ro->SetFlag(RO_MORPHSTREAMS);
     EXPECT_THROW(ro->Render(), Halted);
     EXPECT_EQ(trap.lastFatal, "not morpher.GetVertexData(0,pVertexStreamDataBuffer)");
 
-    struct Morpher : IRenderObjectMorpher {
-        MorphStreamData data;
-        bool GetVertexData(int, MorphStreamData*& out) override {
-            out = &data;
-            return true;
-        }
-        void SetStreams() override {}
-    };
     auto morpher = std::make_unique<Morpher>();
     morpher->data.stream = 2;
     ro->SetMorpher(std::move(morpher));
     EXPECT_THROW(ro->Render(), Halted);
     EXPECT_EQ(trap.lastFatal, "RO: pVertexStreamDataBuffer.Stream<>-1");
+}
+
+// Drawing that sets the vertex input past the cache (a morphing object sets
+// its format and stream straight on the device; a draw from memory leaves
+// stream 0 unset) must not keep the next object's format and buffer from
+// reaching the device: the object would draw another's vertices, or nothing.
+TEST_F(RenderObjects, AnObjectDrawnAfterOtherVertexInputBindsItsOwnAgain) {
+    TRenderObject* ro = Make(RO_QUADS, 1);
+    ro->GetMaterial(0)->SetTechnique(30);
+    Ref<IDirect3DVertexBuffer9> morphBuffer;
+    ASSERT_EQ(
+        Device->CreateVertexBuffer(320, 0, FVF_PosNormalTex, D3DPOOL_MANAGED, morphBuffer.Put(), nullptr),
+        D3D_OK);
+    auto morpher = std::make_unique<Morpher>();
+    morpher->data = {-1, FVF_PosNormalTex, 32, morphBuffer.Get()};
+    TRenderObject* morphing = Make(RO_QUADS, 1);
+    morphing->SetFlag(RO_MORPHSTREAMS);
+    morphing->SetMorpher(std::move(morpher));
+    const VertexPosColorTex2 fromMemory[3] = {};
+    const struct {
+        const char* road;
+        std::function<void()> draw;
+    } roads[] = {
+        {"a morphing object", [&] { morphing->Render(); }},
+        {"a draw from memory",
+         [&] { DeviceDrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, fromMemory, sizeof(VertexPosColorTex2)); }},
+    };
+    for (const auto& r : roads) {
+        SCOPED_TRACE(r.road);
+        ro->Render();
+        r.draw();
+        dev->ClearCalls();
+        ro->Render();
+        ASSERT_EQ(Calls({"DrawPrimitive"}).size(), 1u);
+        EXPECT_EQ(dev->state().streams[0].buffer.Get(), ro->GetVB()->GetD3DBuffer());
+        EXPECT_EQ(dev->state().streams[0].stride, ro->GetVB()->GetStride());
+        EXPECT_EQ(dev->state().fvf, ro->GetVB()->GetFVF());
+    }
 }
 
 // ---- builders ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 namespace vp = vesk::platform;
@@ -74,4 +75,24 @@ TEST_F(MemStatusTest, TimingLineGivesSecondsSinceTheStart) {
     ASSERT_GT(log.size(), 8u);
     EXPECT_EQ(log.substr(8), ": InitRender_sec\t1.5\n");
     EXPECT_EQ(Read("logs/timing.txt"), "Total_sec\t1.75\n");
+}
+
+// Free memory is read for a memory-log line only while the line is written:
+// with logging off or the memory log off the mark is not taken and no line
+// comes of it.
+TEST_F(MemStatusTest, MarksAreTakenOnlyForAWrittenMemoryLog) {
+    const struct {
+        bool log, memLog, taken;
+    } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}, {false, false, false}};
+    for (const auto& c : cases) {
+        vesk::LogEnabled = c.log;
+        vesk::SetMemLogEnabled(c.memLog);
+        const vesk::MemUsageMark mark = vesk::TakeMemUsageMark();
+        EXPECT_EQ(mark.taken, c.taken) << c.log << c.memLog;
+        EXPECT_EQ(mark.physKb > 0, c.taken);
+        vesk::LogMemUsageSince(mark, "Step");
+    }
+    vesk::LogEnabled = true;
+    const std::string memlog = Read("logs/memlog.xls");
+    EXPECT_EQ(std::count(memlog.begin(), memlog.end(), '\n'), 1) << memlog;
 }

@@ -1,6 +1,8 @@
 // The life of jets and bullets in fixed steps: trails, emission, flight, hits,
 // fading, death and the return of their records and units.
 #include "fx_fixture.h"
+#include "physics/bsphere.h"
+#include "physics/bsphere_sections.h"
 #include "render/collision_event.h"
 #include "render/helpers.h"
 #include "render/sprite_renderer.h"
@@ -338,6 +340,53 @@ TEST_F(FxJetsBulletsTest, APathHitsTheShipWhoseSphereItMeetsWhereverTheShipsStan
     EXPECT_EQ(hit({-100, 0, 100}, {400, 0, 100}, ships[0].unit).unit, ships[1].unit);
     // A path whose end is no number meets nothing.
     EXPECT_EQ(hit({-100, 0, 100}, {nan, 0, 100}).unit, nullptr);
+}
+
+// A shot meets a large ship (bounding radius 100 or more) where its path
+// meets the hull: the triangles of the section of the sphere it enters. A
+// small ship it meets on its spheres. The ship stands at (200, 0, 0) with a
+// sphere of radius 60 at world x = 100 whose section is a wall 100 square
+// across world x = 60, facing the shot unless turned; the shot flies along x.
+TEST_F(FxJetsBulletsTest, AShotMeetsALargeShipOnItsHullAndASmallOneOnItsSpheres) {
+    struct Case {
+        const char* what;
+        float half;      // half the box edge: 100 gives radius 173, 57.68 gives 99.9
+        bool facingAway; // the wall seen from behind
+        float offset;    // how far beside the axis the shot flies
+        bool hits;
+        float x; // where
+    } cases[] = {
+        {"large: the wall", 100, false, 0, true, 60},
+        {"large: beside the wall, through the sphere", 100, false, 55, false, 0},
+        {"large: the wall from behind", 100, true, 0, false, 0},
+        {"small: the sphere", 57.68f, true, 0, true, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecUnit* ship = Unit(env, "station", BRU_OPAQUE | BRU_SHIP);
+        ship->SetPosition({200, 0, 0});
+        ship->SetBox({-c.half, -c.half, -c.half}, {c.half, c.half, c.half});
+        auto* tree = TBaseRenderUnit::Create<BSpheresContainerClass>(ship);
+        ship->AddChild(tree);
+        BSphereClass* sphere = tree->AddSphere({-100, 0, 0}, 60, false);
+        auto wall = std::make_shared<BSSectionMesh>();
+        wall->positions = {{-40, -50, -50}, {-40, 50, -50}, {-40, 50, 50}, {-40, -50, 50}};
+        wall->indices =
+            c.facingAway ? std::vector<uint32_t>{0, 1, 2, 0, 2, 3} : std::vector<uint32_t>{0, 2, 1, 0, 3, 2};
+        sphere->SetMeshGeometry(wall);
+        engine->UpdateMatrices(nullptr);
+        Frame();
+        BulletContact contact;
+        const bool hit = FindSegmentContact({-50, c.offset, 0}, {250, c.offset, 0}, nullptr, contact);
+        EXPECT_EQ(hit, c.hits);
+        if (hit) {
+            EXPECT_EQ(contact.unit, ship);
+            EXPECT_NEAR(contact.point.x, c.x, 1e-3f);
+            EXPECT_NEAR(contact.normal.x, -1.0f, 1e-3f); // facing back along the shot
+        }
+        ship->Kill();
+        Frame();
+    }
 }
 
 TEST_F(FxJetsBulletsTest, EffectsOffReadsNoBulletBursts) {

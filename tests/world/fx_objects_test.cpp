@@ -106,6 +106,23 @@ TEST_F(FxObjectsTest, ALinkToAnEffectTheTableDoesNotHaveEndsTheGameWhenCreated) 
                                   Ru(" визуального эффекта \"") + "none\"" + Ru(" не существует")));
 }
 
+// Template names go into Lua text quoted: a name holding quotes, a backslash
+// and a closing long bracket is read and written back whole.
+TEST_F(FxObjectsTest, ATemplateIsFoundWhateverItsName) {
+    const std::string name = "spark \"blue\" \\ ]] end";
+    LoadFx("[" + LuaQuote(name) + "] = { id = " + LuaQuote(name) + ", type = 'particle' }");
+    ASSERT_NE(Template(name), nullptr);
+    EXPECT_EQ(GetLuaString("fx[" + LuaQuote(name) + "].hex", false), Template(name)->GetHex());
+    Ship();
+    Lua("engine_AddVar('obj.ship', 'odd', 'TGameObjectFxLink') engine_SetVar('obj.ship.odd.fx', " +
+        LuaQuote(name) + ")");
+    auto* link = dynamic_cast<TGameObjectFxLink*>(FindVarByPath("obj.ship.odd"));
+    ASSERT_NE(link, nullptr);
+    GameFrame();
+    EXPECT_EQ(link->FxPointer()->GetValue(), Template(name));
+    EXPECT_EQ(trapAll.lastFatal, "");
+}
+
 TEST_F(FxObjectsTest, AnEffectObjectWithoutACarrierUnitSpawnsNothing) {
     Lua("engine_AddVar('obj', 'rock', 'TBaseGameSceneObject') engine_AddVar('', 'dust', 'TGameObjectFx')"
         " engine_SetVar('dust.fxId', 'boom') engine_SetVar('dust.objId', 'rock')");

@@ -288,6 +288,28 @@ TEST_F(ShipBuilderTest, FaultsAreReportedInTheirOwnWords) {
     for (const auto& c : cases) EXPECT_EQ(FatalOf(c.step), c.text);
 }
 
+// A hit the scene's sweep tells a ship of is kept as it was found: the
+// point, the normal (facing along the sweep) and the other unit, for what
+// asks the ship where it was struck.
+TEST_F(ShipBuilderTest, AShipKeepsTheHitItIsToldOfAsItWasFound) {
+    DescribeFighter();
+    ShipClass* ship = BuildShip("fighter", "a");
+    ShipClass* other = BuildShip("fighter", "b");
+    const Vec3 point{5, 0, 0};
+    CollDataClass* hit = CollDataClass::Create(other, &point, {1, 0, 0}, {0, 0, 0}, {10, 0, 0});
+    ship->KeepCollision(*hit);
+    IBRUCollisionInfo* info = ship->GetCollisionInfo();
+    ASSERT_NE(info, nullptr);
+    Vec3 v;
+    info->GetNormal(v);
+    EXPECT_FLOAT_EQ(v.x, hit->normal.x);
+    info->GetPoint(v);
+    EXPECT_FLOAT_EQ(v.x, 5.0f);
+    EXPECT_EQ(info->GetOtherUnit(), other);
+    dynamic_cast<CollisionInformatorClass*>(info)->Free();
+    hit->Free();
+}
+
 TEST_F(ShipBuilderTest, TheLevelOfDetailFollowsSizeOverDistance) {
     Describe("fighter", "fighter");
     WriteModel("fighter", FighterModel());

@@ -96,6 +96,22 @@ TEST_F(DustTest, DrawsOnlyTheShellAroundTheEye) {
     EXPECT_EQ(static_cast<size_t>(2 * inShell), v.size());
 }
 
+// Without a device (a headless run) the lines would never be drawn: the dust
+// follows the camera and measures its streak, but builds none.
+TEST_F(DustTest, BuildsNoLinesWithoutADevice) {
+    const Ref<platform::IDirect3DDevice9> device = Device;
+    Device = nullptr;
+    CameraAt({0, 0, 0});
+    dust->Tick(16.0f);
+    CameraAt({16, 0, 0});
+    dust->Tick(16.0f);
+    EXPECT_TRUE(dust->Vertices().empty());
+    EXPECT_FLOAT_EQ(dust->StreakLength(), 15.0f);
+    Device = device;
+    dust->Tick(16.0f);
+    EXPECT_FALSE(dust->Vertices().empty());
+}
+
 TEST_F(DustTest, EveryParticleOfTheShellIsDrawnInItsOrderWhereverTheEyeIs) {
     // Eyes in cells, on the corners and edges between them, far out where
     // positions round coarsely, and a walk across several cells.

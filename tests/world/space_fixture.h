@@ -55,7 +55,8 @@ protected:
         return DataPath + "models/" + name;
     }
     // An environment model: a sky sphere, a sun with its disc, a planet with clouds.
-    std::string EnvironmentModel(const std::string& name = "env", const std::string& sky = "sky:space01") {
+    std::string EnvironmentModel(const std::string& name = "env", const std::string& sky = "sky:space01",
+                                 const Vec3& p = {0, 500, 0}) {
         ModelFile m(name);
         if (!sky.empty()) {
             contentgen::Mesh s = Ellipsoid({0, 0, 0}, {1000, 1000, 1000}, 12, 6, "sky");
@@ -65,7 +66,6 @@ protected:
         const Vec3 sun{800, 0, 0};
         m.lights.push_back({"SUNLIGHT_01", sun, {1, 0.5f, 0.25f, 1}, 0});
         m.AddObject("SUNLIGHT_01_mesh", Ellipsoid(sun, {30, 30, 30}, 8, 4, "sun"));
-        const Vec3 p{0, 500, 0};
         m.AddObject("rock", Ellipsoid(p, {100, 100, 100}, 12, 6, "rock")).tm =
             MatrixTranslation(p.x, p.y, p.z);
         m.AddObject("rock_clouds", Ellipsoid(p, {104, 104, 104}, 12, 6, "clouds")).tm =

@@ -132,6 +132,9 @@ TEST_F(SceneTest, TheRebuildKeepsThePlanetsAndSettingTheEnvironmentTwiceLeavesOn
     Lua("obj = { rock = {} } engine_AddEnvObj('rock')");
     PlanetClass* planet = Environment()->Planets().at(0);
     DustClass* oldDust = Environment()->Dust();
+    // The model changed on its disk since it was loaded: the rebuild reads it
+    // again, the planet as well.
+    EnvironmentModel("env", "sky:space01", {0, 700, 0});
     Lua("engine_ReloadEnvironment()");
     Step(16.0f);
     // The planet made for the first environment lives on under the new one.
@@ -139,6 +142,14 @@ TEST_F(SceneTest, TheRebuildKeepsThePlanetsAndSettingTheEnvironmentTwiceLeavesOn
     EXPECT_EQ(Environment()->Planets()[0], planet);
     EXPECT_EQ(planet->Parent(), Environment());
     EXPECT_NE(Environment()->Dust(), oldDust);
+    ASSERT_NE(planet->Atmosphere(), nullptr);
+    planet->UpdateMatrices(&Environment()->GetWorldMatrix());
+    Vec3 p;
+    planet->GetPosition(p);
+    EXPECT_NEAR(p.y, 700.0f, 1e-2f);
+    planet->Atmosphere()->UpdateMatrices(&planet->GetWorldMatrix());
+    planet->Atmosphere()->GetPosition(p);
+    EXPECT_NEAR(p.y, 700.0f, 1e-2f);
 
     psys->SetEnvironment(psys->EnvironmentSettings());
     psys->SetEnvironment(psys->EnvironmentSettings());

@@ -22,6 +22,7 @@ controls = {
     { key = "M", down = "engine_Serv('TARGET','MATCHSPEED')" },
     { key = "F", down = "engine_Serv('SHIP','FORCING','ON')", up = "engine_Serv('SHIP','FORCING','OFF')" },
     { key = "C", down = "game.ToggleCockpit()" },
+    { key = "V", down = "engine_Serv('CAMERA','ROTATE','ON')", up = "engine_Serv('CAMERA','ROTATE','OFF')" },
     { key = "F5", down = "game.Save('quick')" },
     { key = "F9", down = "game.Load('quick')" },
     { key = "-", down = "game.Zoom(5)" },
@@ -40,11 +41,14 @@ controls = {
     { key = "F11", down = "engine_Serv('DEBUG','SHOWSOUNDDATA')" },
     { key = "F12", down = "engine_Serv('DEBUG','HIDESOUNDDATA')" },
   },
-  -- The mouse's buttons in flight (button 0 the left, 1 the right): the
-  -- left fires while it is held, the right picks the next enemy.
+  -- The mouse's buttons in flight (button 0 the left, 1 the right, 2 the
+  -- middle): the left fires while it is held, the right picks the next enemy,
+  -- and while the middle one (or V) is held the mouse looks around the ship,
+  -- which holds its course meanwhile.
   mouse = {
     { button = 0, down = "game.Trigger(true)", up = "game.Trigger(false)" },
     { button = 1, down = "engine_Serv('TARGET','NEXTENEMY')" },
+    { button = 2, down = "engine_Serv('CAMERA','ROTATE','ON')", up = "engine_Serv('CAMERA','ROTATE','OFF')" },
   },
   -- Joystick axes: the stick turns the ship, the throttle sets the speed, the
   -- twist strafes.

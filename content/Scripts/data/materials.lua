@@ -1,9 +1,12 @@
 -- Materials of the game's models, by the material names the model files use.
 -- texture_technique: 20 the texture as it is, 30 lit by the system's sun,
 -- 50 added to what lies behind it (glows), 80 blended by the texture's alpha.
+-- The diffuse colour carries its alpha ("FFFFFF" alone reads as white with
+-- alpha 0): blended materials take their opacity from the texture's alpha
+-- times this one.
 
 local function material(id, technique, texture, colour)
-  return { id = id, texture_technique = technique, diffuse_color = colour or "FFFFFF", specular_color = "0",
+  return { id = id, texture_technique = technique, diffuse_color = colour or "FFFFFFFF", specular_color = "0",
            ambient_color = "FFFFFF", emissive_color = "0", power = 1,
            diffuse_map = { name = texture, mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } }
 end
@@ -11,12 +14,18 @@ end
 -- What a model without a material of its own shows.
 materials.checker = material("0", 20, "general/checker")
 
--- The sky, the sun and the planets.
+-- The sky, the sun and the planets; the planets' pictures are filtered
+-- smooth, they fill much of the view when a ship turns towards them.
+local function smooth(m)
+  m.diffuse_map.magfilter = 2
+  m.diffuse_map.minfilter = 2
+  return m
+end
 materials.sky_vesk_space = material("2001", 20, "sky/starfield")
 materials.sun_disc = material("2002", 50, "fx/sun_glow.tga")
-materials.planet_vesk_prime = material("2003", 30, "planets/vesk_prime")
-materials.planet_clouds = material("2004", 80, "planets/clouds")
-materials.planet_kessa_moon = material("2005", 30, "planets/kessa_moon")
+materials.planet_vesk_prime = smooth(material("2003", 30, "planets/vesk_prime"))
+materials.planet_clouds = smooth(material("2004", 80, "planets/clouds"))
+materials.planet_kessa_moon = smooth(material("2005", 30, "planets/kessa_moon"))
 
 -- Rocks, the outpost and the jump gate.
 materials.asteroid_rock = material("2006", 30, "asteroids/rock")

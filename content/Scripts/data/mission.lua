@@ -18,8 +18,8 @@ missions = {
       { id = "report", text = 202, kind = "talk", target = "outpost_kessa", radius = 3000,
         dialog = "kessa_dispatch.dlg", persons = { "kessa", "dispatcher" } },
     },
-    -- The game is saved when the waypoint is reached.
-    checkpoint = "kessa_waypoint",
+    -- The game is saved when the waypoint is reached, and listed under this label.
+    checkpoint = "kessa_waypoint", checkpointLabel = "Kessa belt waypoint",
     -- The outpost's jump gate (a portal effect at the location's helper):
     -- it opens when the raiders are down and closes when the ship reports.
     gate = { helper = "gate:kessa", fx = "kessa_gate" },

@@ -89,7 +89,7 @@ demo.OnInit("camera", function()
 end)
 
 demo.OnInit("camera_talker", function()
-  engine_Desktop("insert", "CameraDemoTalker", "desktop", "", "TViewportNode")
+  engine_Desktop("insert", "CameraDemoTalker", demo.checks or "desktop", "", "TViewportNode")
   engine_Desktop("update", "CameraDemoTalker", "HSCALE", "LEFT", "VSCALE", "TOP", "LEFT", "824", "TOP", "360",
     "WIDTH", "192", "HEIGHT", "192", "FRAMECOLOR", "FFE0A040", "VIEWPORT", "camera_talker")
   demo.trace("camera: viewport node shows camera_talker")

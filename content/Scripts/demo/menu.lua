@@ -1,55 +1,26 @@
--- The main menu, built from script through the interface tool functions: a
--- panel with its picture, a title, three buttons, a loading bar, a video
--- panel and screen noise. (The flight HUD's controls are the HUD part's.)
+-- The interface's widgets checked at start-up, in the checks' own layer (the
+-- player's main menu is the game's, Scripts/game/menu.lua): a wrapped label
+-- with colour pairs, a loading bar of two parts, a video panel that plays the
+-- intro clip once with screen noise over it, and the indicator array's test round.
 
 local D = engine_Desktop
 
 local node = desktopNode
 
-local clicked = {}
-function menuClick(name)
-  clicked[name] = (clicked[name] or 0) + 1
-  demo.trace("menu: " .. name .. " clicked")
-end
-
 function menuVideoEnded()
   demo.trace("menu: intro clip ended")
 end
 
-local function buildMenu()
-  node("MainMenu", "desktop", "TMegaButton", {
-    "LEFT", "312", "TOP", "84", "WIDTH", "400", "HEIGHT", "600",
-    "IMAGE", "interface\\menu_panel", "FRAMECOLOR", "FF5AA0DC",
-  })
-  node("MenuTitle", "MainMenu", "TLabelNode", {
-    "LEFT", "40", "TOP", "24", "WIDTH", "320", "HEIGHT", "64",
-    "IMAGE", "interface\\menu_title", "TEXT", "VESK ANNALS", "FONTSIZE", "22",
-    "TEXTCOLOR", "FFFFFFFF", "TEXTALIGN", "CENTER", "TEXTVERTALIGN", "CENTER", "TEXTSTYLE", "SHADOW",
-  })
-  -- The buttons share one pattern: a framed plate whose colours change under the cursor.
-  node("MenuButtonPattern", "MainMenu", "TMegaButton", {
-    "VISIBLE", "0", "LEFT", "60", "WIDTH", "280", "HEIGHT", "48",
-    "COLOR", "C0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "16", "TEXTCOLOR", "FFE0F0FF",
-    "TEXTALIGN", "CENTER", "TEXTVERTALIGN", "CENTER",
-    "ONMOUSEOVER", "engine_Desktop(slf .. '::COLOR', 'E0306090')",
-    "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'C0183050')",
-    "ONMOUSECLICK", "menuClick(slf)",
-  })
-  local buttons = { { "MenuNewGame", "New game" }, { "MenuOptions", "Options" }, { "MenuQuit", "Quit" } }
-  for i = 1, table.getn(buttons) do
-    local b = buttons[i]
-    node(b[1], "MainMenu", "TMegaButton", { "VISIBLE", "1", "TOP", tostring(120 + (i - 1) * 64), "TEXT", b[2] },
-      "MenuButtonPattern")
-  end
-  -- A wrapped, bottom-aligned note under the buttons.
-  node("MenuNote", "MainMenu", "TLabelNode", {
-    "LEFT", "40", "TOP", "316", "WIDTH", "320", "HEIGHT", "76", "FONTSIZE", "12",
+local function buildWidgets()
+  -- A wrapped, bottom-aligned note.
+  node("MenuNote", demo.checks, "TLabelNode", {
+    "LEFT", "352", "TOP", "400", "WIDTH", "320", "HEIGHT", "76", "FONTSIZE", "12",
     "TEXTCOLOR", "FFA0C0E0", "TEXTVERTALIGN", "BOTTOM",
     "TEXT", "#2Labels#0, buttons, pictures, a bar and a video panel.",
   })
   -- The loading bar: two parts that share the width by the value.
-  node("MenuBar", "MainMenu", "TActiveHelperBar", {
-    "LEFT", "40", "TOP", "400", "WIDTH", "320", "HEIGHT", "12", "FRAMECOLOR", "FF5AA0DC",
+  node("MenuBar", demo.checks, "TActiveHelperBar", {
+    "LEFT", "352", "TOP", "484", "WIDTH", "320", "HEIGHT", "12", "FRAMECOLOR", "FF5AA0DC",
     "DCOLOR1_100", "FF40E070", "DCOLOR1_50", "FFE0C040", "DCOLOR1_25", "FFE04040",
     "DCOLOR2_100", "60203040", "DCOLOR2_50", "60203040", "DCOLOR2_25", "60203040", "BARVALUE", "0.1",
   })
@@ -60,8 +31,8 @@ local function buildMenu()
   D("MenuBar1::NAME", "Bar_1")
   D("MenuBar2::NAME", "Bar_2")
   -- The video panel plays the intro clip once, with screen noise over it.
-  node("MenuVideo", "MainMenu", "TVideoNode", {
-    "LEFT", "120", "TOP", "432", "WIDTH", "160", "HEIGHT", "120", "FRAMECOLOR", "FF5AA0DC",
+  node("MenuVideo", demo.checks, "TVideoNode", {
+    "LEFT", "432", "TOP", "516", "WIDTH", "160", "HEIGHT", "120", "FRAMECOLOR", "FF5AA0DC",
     "CALLBACK", "menuVideoEnded()",
   })
   node("MenuNoise", "MenuVideo", "TNoiseGenerator", {
@@ -75,16 +46,16 @@ local function buildMenu()
   D("MenuVideo::VIDEOCLIP", "data/video/menu_intro.avi")
 end
 
-demo.OnInit("menu", function()
-  buildMenu()
-  demo.trace("menu: built, title " .. tostring(getfast_text("MenuTitle")) ..
-    ", note width " .. engine_GetLineWidth("A demonstration", "12") ..
-    ", " .. table.getn(engine_GetDirContent("data/video/*.avi")) .. " clip(s)")
-end)
+demo.OnInit("menu", buildWidgets)
 
--- The bar fills over the first second of script ticks; the indicators blink a test round.
+-- The menu is the game's, built after the checks' parts: it is read on the
+-- first tick. The bar fills over the first second of script ticks; the
+-- indicators blink a test round.
 demo.OnTick("menu", function(ms, tick)
   if tick == 1 then
+    demo.trace("menu: built, title " .. tostring(getfast_text("MenuTitle")) ..
+      ", note width " .. engine_GetLineWidth("A demonstration", "12") ..
+      ", " .. table.getn(engine_GetDirContent("data/video/*.avi")) .. " clip(s)")
     D("IndicatorArray::TESTON")
   end
   local value = math.min(1, tick * 0.05)
@@ -94,6 +65,8 @@ demo.OnTick("menu", function(ms, tick)
     local clockDigits = string.find(engine_GetTime(), "^%d%d%d%d%d%d%d%d%d?$") ~= nil
     demo.trace("menu: bar full, time of day in digits " .. tostring(clockDigits) .. ", visible " ..
       tostring(get_visible("MenuNewGame")))
+    -- The round ends with every lamp off, as the flight expects them.
     D("IndicatorArray::TESTOFF")
+    engine_Serv("INTERFACE", "RESETINDICATORS")
   end
 end)

@@ -56,7 +56,7 @@ demo.OnInit("render", function()
 
   -- A character's head in an interface viewport: the node's own 3D scene
   -- loads the model, its parts and its animation, and draws it with the desktop.
-  engine_Desktop("insert", "RenderDemoHead", "desktop", "", "TViewportNode")
+  engine_Desktop("insert", "RenderDemoHead", demo.checks or "desktop", "", "TViewportNode")
   engine_Desktop("update", "RenderDemoHead", "HSCALE", "LEFT", "VSCALE", "TOP", "LEFT", "824", "TOP", "560",
     "WIDTH", "192", "HEIGHT", "192", "FRAMECOLOR", "FF5AA0DC", "VIEWPORT", "demo_head")
   demo.trace("render: viewport node shows demo_head")

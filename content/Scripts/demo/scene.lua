@@ -7,7 +7,7 @@
 -- ---- the look of the system ---------------------------------------------------------------
 
 local function material(id, technique, texture, colour)
-  return { id = id, texture_technique = technique, diffuse_color = colour or "FFFFFF", specular_color = "0",
+  return { id = id, texture_technique = technique, diffuse_color = colour or "FFFFFFFF", specular_color = "0",
            ambient_color = "FFFFFF", emissive_color = "0", power = 1,
            diffuse_map = { name = texture, mipbias = 0, mipfilter = 0, magfilter = 1, minfilter = 1 } }
 end

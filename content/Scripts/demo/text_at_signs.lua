@@ -1,11 +1,11 @@
--- A pilot's contact under the menu: an "@" in a label and in an edit field
--- is not hex-text, so it is drawn as it stands, frame after frame.
+-- A contact in a label and in an edit field (in the checks' layer): an "@"
+-- that is no hex-text is kept as it stands, frame after frame.
 demo.OnInit("text_at_signs", function()
-  desktopNode("ContactLabel", "desktop", "TLabelNode", {
+  desktopNode("ContactLabel", demo.checks, "TLabelNode", {
     "LEFT", "20", "TOP", "700", "WIDTH", "300", "HEIGHT", "20", "FONTSIZE", "12",
     "TEXTCOLOR", "FFA0C0E0", "TEXT", "pilot@vesk.net",
   })
-  desktopNode("ContactEdit", "desktop", "TMegaButton", {
+  desktopNode("ContactEdit", demo.checks, "TMegaButton", {
     "LEFT", "20", "TOP", "724", "WIDTH", "300", "HEIGHT", "20", "FONTSIZE", "12",
     "TEXTCOLOR", "FFFFFFFF", "TEXT", "wing@", "EDIT", "1",
   })

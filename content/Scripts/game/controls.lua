@@ -119,7 +119,5 @@ end
 
 -- Escape brings the menu over the flight and takes it away again.
 function game.Menu()
-  local shown = getfast_visible("MainMenu")
-  setfast_visible("MainMenu", not shown)
-  engine_Serv("DESKTOP", "MODE", shown and "IMGAME" or "IMSHELL")
+  gameMenu.Escape()
 end

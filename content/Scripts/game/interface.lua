@@ -5,16 +5,7 @@
 local D = engine_Desktop
 local node = desktopNode
 
-local function rect(l, t, w, h)
-  return { "LEFT", tostring(l), "TOP", tostring(t), "WIDTH", tostring(w), "HEIGHT", tostring(h) }
-end
-
-local function with(a, b)
-  local out = {}
-  for i = 1, table.getn(a) do table.insert(out, a[i]) end
-  for i = 1, table.getn(b) do table.insert(out, b[i]) end
-  return out
-end
+local rect, with = desktopRect, desktopWith
 
 local function label(name, parent, r, props)
   node(name, parent, "TLabelNode", with(r, props or {}))
@@ -27,27 +18,29 @@ function gameUi.Build()
   -- Objectives, top left, under the mission's title.
   node("GamePanel", "desktop", "TMegaButton", { "VISIBLE", "0" })
   node("GameObjectivesBox", "GamePanel", "TMegaButton", with(rect(8, 8, 320, 96),
-    { "COLOR", "A0101828", "FRAMECOLOR", "FF5AA0DC" }))
+    { "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
   label("GameMissionTitle", "GameObjectivesBox", rect(8, 4, 304, 18),
     { "TEXT", "", "FONTSIZE", "13", "TEXTCOLOR", "FFFFE060" })
   node("GameObjectives", "GameObjectivesBox", "TMissionList", with(rect(8, 24, 304, 68),
     { "FONTSIZE", "12", "TEXTCOLOR", "FFE0F0FF" }))
-  -- Messages in the middle of the screen.
+  -- Messages in the middle of the screen, outlined to read over whatever is behind them.
   label("GameMessage", "GamePanel", rect(212, 320, 600, 32),
     { "VISIBLE", "0", "TEXT", "", "FONTSIZE", "20", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER",
-      "TEXTSTYLE", "SHADOW" })
+      "TEXTSTYLE", "OUTLINE", "SHADOWCOLOR", "FF000000" })
 
-  -- The dialog: who speaks, what is said, the answers to pick.
-  node("GameDialog", "desktop", "TMegaButton", with(rect(262, 60, 500, 230),
+  -- The dialog, between the objectives and the target panel: who speaks,
+  -- what is said, the answers to pick.
+  node("GameDialog", "desktop", "TMegaButton", with(rect(336, 60, 480, 230),
     { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
   node("GameDialogFace", "GameDialog", "TMegaButton", with(rect(12, 12, 96, 96), { "FRAMECOLOR", "FF5AA0DC" }))
-  label("GameDialogName", "GameDialog", rect(120, 10, 370, 18), { "FONTSIZE", "14", "TEXTCOLOR", "FFFFE060" })
-  label("GameDialogCue", "GameDialog", rect(120, 32, 370, 76), { "FONTSIZE", "13", "TEXTCOLOR", "FFFFFFFF" })
+  label("GameDialogName", "GameDialog", rect(120, 10, 350, 18), { "FONTSIZE", "14", "TEXTCOLOR", "FFFFE060" })
+  label("GameDialogCue", "GameDialog", rect(120, 32, 350, 76), { "FONTSIZE", "13", "TEXTCOLOR", "FFFFFFFF" })
   for i = 1, 4 do
-    node("GameDialogAnswer" .. i, "GameDialog", "TMegaButton", with(rect(12, 116 + (i - 1) * 27, 476, 24),
-      { "VISIBLE", "0", "COLOR", "C0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF",
+    node("GameDialogAnswer" .. i, "GameDialog", "TMegaButton", with(rect(12, 116 + (i - 1) * 27, 456, 24),
+      { "VISIBLE", "0", "COLOR", "E0183050", "FRAMECOLOR", "FF5AA0DC", "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF",
+        "TEXTLEFT", "8", "TEXTVERTALIGN", "CENTER",
         "ONMOUSEOVER", "engine_Desktop(slf .. '::COLOR', 'E0306090')",
-        "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'C0183050')",
+        "ONMOUSEOUT", "engine_Desktop(slf .. '::COLOR', 'E0183050')",
         "ONMOUSECLICK", "game.Answer(" .. i .. ")" }))
   end
 
@@ -60,16 +53,19 @@ function gameUi.Build()
   node("GameLoadingFill", "GameLoadingBar", "TMegaButton", with(rect(2, 2, 0, 16), { "COLOR", "FF40E070" }))
 
   -- The summary at the end of the mission.
-  node("GameSummary", "desktop", "TMegaButton", with(rect(312, 200, 400, 260),
+  node("GameSummary", "desktop", "TMegaButton", with(rect(312, 200, 400, 150),
     { "VISIBLE", "0", "COLOR", "E0101828", "FRAMECOLOR", "FF5AA0DC" }))
   label("GameSummaryTitle", "GameSummary", rect(0, 16, 400, 30),
     { "FONTSIZE", "20", "TEXTCOLOR", "FFFFE060", "TEXTALIGN", "CENTER" })
-  label("GameSummaryText", "GameSummary", rect(30, 60, 340, 180), { "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF" })
+  label("GameSummaryText", "GameSummary", rect(30, 60, 340, 64), { "FONTSIZE", "13", "TEXTCOLOR", "FFE0F0FF" })
+  label("GameSummaryNote", "GameSummary", rect(0, 128, 400, 16),
+    { "TEXT", "Esc: the main menu", "FONTSIZE", "11", "TEXTCOLOR", "FF9CC4E4", "TEXTALIGN", "CENTER" })
 end
 
 function gameUi.ShowFlight(title)
   D("MainMenu::VISIBLE", "0")
   D("FlightHud::VISIBLE", "1")
+  flightHud.Reset()
   D("GamePanel::VISIBLE", "1")
   D("GameMissionTitle::TEXT", title)
   engine_Serv("DESKTOP", "MODE", "IMGAME")

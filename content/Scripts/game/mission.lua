@@ -33,9 +33,6 @@ end
 
 -- ---- the player and the world before the mission ----------------------------------------------
 
--- Interface nodes of the start-up's checks that a game does not show.
-startupNodes = { "RenderDemoHead", "CameraDemoTalker" }
-
 -- The enemies of the mission: their values, guns, faction and AI; at first
 -- they keep to their anchor.
 local function fitEnemies(def)
@@ -80,6 +77,7 @@ function mission.Exploded(id)
     if string.find(name, "^dFx_") then n = n + 1 end
   end
   game.Trace(id .. " explodes (" .. n .. " destruction effects)")
+  flightHud.Destroyed(id)
 end
 
 function mission.WreckGone(id)
@@ -231,7 +229,6 @@ function mission.NewGame(id)
   -- the system loaded afresh.
   demo.EndChecks({ game = true, autoplay = true })
   removeGate()
-  for i = 1, table.getn(startupNodes) do setfast_visible(startupNodes[i], false) end
   gameUi.HideDialog()
   setfast_visible("GameSummary", false)
   game.DefineFactions()
@@ -365,7 +362,7 @@ local function tickObjective(def)
       doneObjective(o)
       addObjective(objectivesOf(def).raiders)
       huntPlayer(def)
-      if def.checkpoint then game.Save(def.checkpoint) end
+      if def.checkpoint then game.Save(def.checkpoint, def.checkpointLabel) end
     end
   elseif o.kind == "destroy" then
     local down = enemiesDown(def)
@@ -408,6 +405,12 @@ local function tick(ms)
     local waypoint = "obj." .. objectivesOf(def).waypoint.target
     if game.exists(waypoint) then engine_Serv("HELPER", "ADD", "WAYPOINT", engine_GetHex(waypoint)) end
     mission.state = "flying"
+    -- A game picked in the menu's save list goes into the world made for it.
+    if mission.pendingLoad then
+      local id = mission.pendingLoad
+      mission.pendingLoad = nil
+      game.Load(id)
+    end
     return
   end
   if not game.exists("obj." .. ship) or engine_GetVar("obj." .. ship .. ".isDestroyed") == "1" then
@@ -434,6 +437,7 @@ function ingame.MissionFailed(code)
 end
 
 demo.OnInit("game", function()
+  game.ApplyRules()
   gameUi.Build()
   game.BuildControls()
   -- Counts the frames: the desktop ticks this node once a frame.

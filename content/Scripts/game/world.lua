@@ -11,6 +11,13 @@ function game.exists(path)
   return engine_IsVar(path) == 1
 end
 
+-- The rules of Scripts/data/rules.lua into the game ini table and the constants.
+function game.ApplyRules()
+  for list, values in pairs(rules or {}) do
+    for key, v in pairs(values) do game.set(list .. "." .. key, v) end
+  end
+end
+
 -- Adds a child unless the parent has one of that name.
 function game.addVar(parent, name, class)
   local path = name

@@ -220,6 +220,35 @@ TEST_F(DrawerGL, TheFrameGivesBackTheRenderStatesItChanged) {
     EXPECT_EQ(cull, uint32_t(D3DCULL_CCW));
 }
 
+// The interface clamps its pictures; the scene drawn in the next frame wraps
+// its models' textures (their v runs below 0) and takes its vertex buffer
+// from the state cache. A frame with a picture leaves both as the scene had them.
+TEST_F(DrawerGL, TheFrameGivesBackTheScenesTextureAddressingAndVertexStream) {
+    Ref<IDirect3DVertexBuffer9> vb;
+    ASSERT_EQ(dev_->CreateVertexBuffer(96, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, vb.Put(), nullptr), D3D_OK);
+    CachedSetStreamSource(0, vb.Get(), 12);
+    dev_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    dev_->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
+    drawer->BeginFrame();
+    TImageDraw picture;
+    picture.texture = "halves";
+    picture.dest = {0, 0, 8, 8};
+    drawer->DrawImage(picture);
+    drawer->EndFrame();
+    uint32_t u = 0, v = 0;
+    dev_->GetSamplerState(0, D3DSAMP_ADDRESSU, &u);
+    dev_->GetSamplerState(0, D3DSAMP_ADDRESSV, &v);
+    EXPECT_EQ(u, uint32_t(D3DTADDRESS_WRAP));
+    EXPECT_EQ(v, uint32_t(D3DTADDRESS_MIRROR));
+    // The scene sets its buffer through the cache again and finds it bound.
+    CachedSetStreamSource(0, vb.Get(), 12);
+    Ref<IDirect3DVertexBuffer9> bound;
+    uint32_t offset = 0, stride = 0;
+    ASSERT_EQ(dev_->GetStreamSource(0, bound.Put(), &offset, &stride), D3D_OK);
+    EXPECT_EQ(bound.Get(), vb.Get());
+    EXPECT_EQ(stride, 12u);
+}
+
 // Nodes on the drawer through their own drawing: a picture whose left half is
 // red, an arrow polygon pointing up and a framed bar, each at the angles a HUD
 // pointer takes.

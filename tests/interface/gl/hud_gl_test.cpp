@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "../../game/ai_fixture.h"
@@ -34,6 +36,9 @@ namespace {
 using namespace platform;
 namespace fs = std::filesystem;
 
+// The content's scripts.
+const fs::path kScripts = fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts";
+
 class HudGL : public AiTest {
 protected:
     void SetUp() override {
@@ -49,13 +54,11 @@ protected:
         services_.desktop->InitCore();
         services_.desktop->Create();
         desk_ = CurrentDesktop();
-        Run("demo = { ticks = {} } function demo.OnInit(n, f) if n == 'hud' then f() end end "
+        Run("demo = { ticks = {} } function demo.OnInit(n, f) if n == 'flight hud' then f() end end "
             "function demo.OnTick(n, f) end function demo.trace(t) end "
             "function play_ex(e) end i_sound = {} function SetPPParam() end");
-        const fs::path demo =
-            fs::path(VESK_TEST_DATA_DIR).parent_path().parent_path() / "content/Scripts/demo";
-        for (const char* part : {"_desktop.lua", "hud.lua"})
-            Run("dofile(" + LuaQuote((demo / part).string()) + ")");
+        for (const char* part : {"demo/_desktop.lua", "game/hud.lua"})
+            Run("dofile(" + LuaQuote((kScripts / part).string()) + ")");
         services_.desktop->SetScriptsLoaded();
         services_.desktop->Upload();
         services_.desktop->EndStartup();
@@ -204,6 +207,179 @@ TEST_F(HudGL, PointersOffTheScreenAimAtTheirShip) {
             EXPECT_GT(row(maxY), 2 * row(minY)) << row(maxY) << " " << row(minY);
             EXPECT_EQ(column(minX), column(maxX));
         }
+    }
+    EXPECT_TRUE(trap.reports.empty()) << trap.reports[0].text;
+}
+
+// ---- the layout: no text over another, each readable ------------------------------------------
+
+// A colour's relative luminance (sRGB, 0 .. 1).
+double Luminance(double r, double g, double b) {
+    auto lin = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b);
+}
+
+struct Colour {
+    double r = 0, g = 0, b = 0; // 0 .. 1
+    // This colour with an ARGB colour drawn over it at an opacity.
+    Colour Under(uint32_t argb, float opacity) const {
+        const double a = double(argb >> 24) / 255.0 * opacity;
+        auto mix = [a](double below, uint32_t c) { return below * (1 - a) + double(c & 0xFF) / 255.0 * a; };
+        return {mix(r, argb >> 16), mix(g, argb >> 8), mix(b, argb)};
+    }
+    double Lum() const { return Luminance(r, g, b); }
+};
+
+double ContrastOf(const Colour& a, const Colour& b) {
+    const double hi = std::max(a.Lum(), b.Lum()), lo = std::min(a.Lum(), b.Lum());
+    return (hi + 0.05) / (lo + 0.05);
+}
+
+bool Meet(const TIRect& a, const TIRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// What the HUD draws, in the order it is drawn; the markers follow the ships
+// and the cursor goes over everything, so neither takes part.
+void ShownInOrder(TSimpleNode* n, std::vector<TOpacityNode*>& out) {
+    for (int i = 0; i < n->ChildCount(); ++i) {
+        auto* c = dynamic_cast<TOpacityNode*>(n->GetChild(i));
+        if (!c || !c->Visible() || c->Name() == "spaceAH" || c->Name() == "CursorLayer") continue;
+        out.push_back(c);
+        ShownInOrder(c, out);
+    }
+}
+
+// Every text shown: laid out inside its box, clear of every other text, and
+// readable against what is drawn below it over a black and over a bright sky
+// (WCAG's 4.5 : 1). Text with an outline reads against its outline; text over
+// a picture cannot be judged and is a fault.
+std::vector<std::string> LayoutFaults(TSimpleNode* desktop, std::set<std::string>& checked) {
+    std::vector<TOpacityNode*> shown;
+    ShownInOrder(desktop, shown);
+    std::vector<std::string> faults;
+    std::vector<std::pair<TLabelNode*, TIRect>> texts;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        auto* label = dynamic_cast<TLabelNode*>(shown[i]);
+        if (!label || label->Text().empty()) continue;
+        const std::string name = label->Name();
+        checked.insert(name);
+        const TIRect box = label->TextRect();
+        for (const auto& [other, otherBox] : texts)
+            if (Meet(box, otherBox)) faults.push_back(name + " lies over " + other->Name());
+        texts.emplace_back(label, box);
+        for (const TScreenLine& run : label->Runs()) {
+            if (run.text == u" ") continue;
+            if (!run.visible || run.boxX < 0 || run.boxX + run.width > box.Width() + 1 ||
+                run.boxY + label->FontSize() > box.Height())
+                faults.push_back(name + " does not fit its box");
+        }
+        for (const Colour sky : {Colour{0, 0, 0}, Colour{0.7, 0.7, 0.7}}) {
+            Colour below = sky;
+            for (size_t j = 0; j <= i; ++j) {
+                auto* under = dynamic_cast<TImageNode*>(shown[j]);
+                if (!under || !Meet(under->GetScreenRect(), box)) continue;
+                if (!under->Image().empty() && label->Style() != TTextStyle::Outline)
+                    faults.push_back(name + " is written over the picture of " + under->Name());
+                below = below.Under(under->Color(), under->GetOpacity());
+            }
+            if (label->Style() == TTextStyle::Outline) below = below.Under(label->ShadowColor(), 1.0f);
+            for (const TScreenLine& run : label->Runs()) {
+                const double c = ContrastOf(below.Under(run.color, 1.0f), below);
+                if (run.text != u" " && c < 4.5) {
+                    faults.push_back(name + " reads " + std::to_string(c) + " : 1 against what is behind it");
+                    break;
+                }
+            }
+        }
+    }
+    return faults;
+}
+
+class HudLayoutGL : public HudGL {
+protected:
+    void SetUp() override {
+        HudGL::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        // The game's own windows over the HUD, and the ship's values.
+        Run("function engine_PlaySound() end "
+            "dofile(" +
+            LuaQuote((kScripts / "game/interface.lua").string()) +
+            ") gameUi.Build() "
+            "engine_Desktop('GamePanel::VISIBLE', '1') engine_Desktop('GameMissionTitle::TEXT', 'Kessa "
+            "Outpost')");
+        SetValue("obj.pship.param.shield", 200, 151);
+        SetValue("obj.pship.param.armor", 120, 120);
+        SetValue("obj.pship.param.durability", 150, 150);
+        SetValue("obj.pship.param.power", 200, 150);
+        // As the game's default screen lays them out.
+        scaleX_ = InterfaceScaleX, scaleY_ = InterfaceScaleY;
+        InterfaceScaleX = InterfaceScaleY = 1.0f;
+    }
+    void TearDown() override {
+        if (scaleY_ > 0) InterfaceScaleX = scaleX_, InterfaceScaleY = scaleY_;
+        HudGL::TearDown();
+    }
+    // Frames of the flight, what the flight shows then, and one frame drawn:
+    // the labels lay their texts out.
+    void Fly(int frames, const std::string& shown) {
+        for (int i = 0; i < frames; ++i) services_.desktop->FrameTick(16);
+        Run(shown);
+        screen_.Draw(*services_.desktop, "VESK_HUD_LAYOUT_DUMP");
+    }
+    float scaleX_ = 0, scaleY_ = 0;
+};
+
+TEST_F(HudLayoutGL, NoTextOfTheFlightLiesOverAnotherAndEachReads) {
+    // The states of a flight that show the most at once: a target with the
+    // clocks running, every lamp lit, a message and the weapon panel full; no
+    // target with the dialog open; the summary at the end.
+    struct State {
+        const char* what;
+        const char* script;
+        const char* shown;              // after the frames
+        std::vector<std::string> texts; // among those checked
+    };
+    const State states[] = {
+        {"a target, the clocks, every lamp, a message",
+         "engine_Serv('TIMER', 'SET', '754') engine_Serv('MISSIONTIMER', 'SET', '95') "
+         "gameUi.Message('Raider down: 1 of 3') engine_SetVar('obj.pship.overheat', '1')",
+         // Every lamp lit, and the weapon panel full as the gun controller
+         // fills it for a ship with five of each.
+         "engine_Desktop('IndicatorArray::TURNONALL') for i = 0, 4 do engine_Desktop('Gun_' .. i .. "
+         "'::VISIBLE', '1') "
+         "engine_Desktop('Gun_' .. i .. '::TEXT', '[250] Hawk laser') "
+         "engine_Desktop('Rocket_' .. i .. '::VISIBLE', '1') "
+         "engine_Desktop('Rocket_' .. i .. '::TEXT', '[12] Hornet rockets') end "
+         "for n = 1, 4 do engine_Desktop('LItems_' .. n .. '::VISIBLE', '1') "
+         "engine_Desktop('LItems_' .. n .. '_count::TEXT', '[12]') end",
+         {"ShipName",       "RangeValue",   "SpeedValue",   "GameTimer",
+          "CountdownTimer", "GameMessage",  "Gun_4",        "Rocket_4",
+          "LItems_4_count", "itOnAim",      "itDefendMode", "itCriticalDamageValue",
+          "sp_label",       "P_SpeedValue", "MaxSpeed",     "cur_MaxSpeed",
+          "MinSpeed",       "P_PowerValue", "MaxEnergy",    "Overheat"}},
+        {"no target, the dialog",
+         "engine_Desktop('IndicatorArray::TURNOFFALL') engine_Serv('TARGET', 'SETID', '') "
+         "gameUi.ShowDialog({ NPCName = 'Mira Osk', NPCDuty = 'Kessa traffic control', "
+         "NPCCue = 'Kessa control, listening. Good flying out there.', "
+         "display = { 'The raiders are down. All three of them.', 'Requesting docking clearance.', "
+         "'Nothing more. Kessa, out.', 'End of the conversation.' } })",
+         "",
+         {"TargetNone", "GameDialogName", "GameDialogCue", "GameDialogAnswer4"}},
+        {"the summary",
+         "gameUi.HideDialog() setfast_visible('GameMessage', false) gameUi.ShowSummary('Mission complete', { "
+         "'Objectives met: 3 of 3 (waypoint, raiders, report)', 'Raiders destroyed: 3, kills counted 3', "
+         "'Shots fired: 167, hits 19', 'Flight time: 53.8 s in 1632 frames' })",
+         "",
+         {"GameSummaryTitle", "GameSummaryText", "GameSummaryNote"}},
+    };
+    for (const State& state : states) {
+        SCOPED_TRACE(state.what);
+        Run(state.script);
+        Fly(4, state.shown);
+        std::set<std::string> checked;
+        for (const std::string& fault : LayoutFaults(desk_, checked)) ADD_FAILURE() << fault;
+        for (const std::string& text : state.texts) EXPECT_TRUE(checked.count(text)) << text;
     }
     EXPECT_TRUE(trap.reports.empty()) << trap.reports[0].text;
 }

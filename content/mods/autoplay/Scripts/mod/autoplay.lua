@@ -31,6 +31,20 @@ local function ship()
   return mission.def.player.id
 end
 
+-- Which raiders still fly and which the HUD marks (a marker bears its ship's name).
+local function hudMarks()
+  local flying, marked = {}, {}
+  local ids = mission.def.enemies.ids
+  for i = 1, table.getn(ids) do
+    local id = ids[i]
+    if game.exists("obj." .. id) and engine_GetVar("obj." .. id .. ".isDestroyed") ~= "1" then
+      table.insert(flying, id)
+    end
+    if get_hex(id) then table.insert(marked, id) end
+  end
+  return "flying " .. table.concat(flying, ",") .. ", marked " .. table.concat(marked, ",")
+end
+
 -- The player's ship under the steering unit's own control, at its full speed
 -- (an AI's stop order leaves the unit's speed at nothing).
 local function steerTo(hex)
@@ -123,7 +137,7 @@ local function fly(ms)
       if down > autoplay.downBefore and autoplay.downAt == nil then autoplay.downAt = autoplay.fightMs end
       if autoplay.downAt and autoplay.fightMs - autoplay.downAt >= route.explosionPictureMs then
         autoplay.explosionShot = true
-        picture("a raider's explosion")
+        picture("a raider's explosion; " .. hudMarks())
       end
     end
     if autoplay.fightMs >= route.battlePictureMs and not autoplay.battleShot then
@@ -144,11 +158,12 @@ local function fly(ms)
       engine_SetVar(path .. ".ai_model", "dummy")
       trace("flying to the outpost to report")
     end
-    -- The outpost's gate, open (a second after it stood) and near.
+    -- The outpost's gate, open (a second after it stood) and near, or open
+    -- three seconds: a fast ship reaches the outpost's radio before it is near.
     local gate = mission.gate
     if gate and gate.state == "open" and gate.ms >= 1000 and not autoplay.gateShot then
       local r = engine_PhRange(game.hex(ship()), gate.unit)
-      if r < route.gatePicture then
+      if r < route.gatePicture or gate.ms >= 3000 then
         autoplay.gateShot = true
         picture("the outpost's gate open, " .. r .. " from it")
       end

@@ -2,13 +2,20 @@
 // running it (the engine's Draw), on the recording null device, for trees of
 // 1,000, 10,000 and 100,000 units; the cost per unit should stay flat as the
 // tree grows. A second measure takes the first frame of a fresh engine, whose
-// entry pool must grow to hold the whole list, beside the steady frames.
+// entry pool must grow to hold the whole list, beside the steady frames. A
+// third tells the heap a unit takes with its share of the list and its pool.
 #include "platform/gfx/null_device.h"
 #include "render/device.h"
 #include "render/engine.h"
+#include "render/unit_memory.h"
 #include "render/world_links.h"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <memory>
 #include <vector>
@@ -41,8 +48,10 @@ void BuildTree(TBaseRenderUnit* root, int count) {
 // A null device, an engine with an environment and a tree of units under it.
 class Scene {
 public:
-    explicit Scene(int units) {
+    // Units register with the live-object registry, as in the game, unless asked not to.
+    explicit Scene(int units, bool registry = true) {
         TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
+        if (registry) LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         auto d3d = platform::CreateNullDirect3D();
         platform::D3DPRESENT_PARAMETERS pp;
         pp.Windowed = 1;
@@ -61,6 +70,7 @@ public:
         engine->Free();
         TEODestroyManager->Flush();
         TEODestroyManager.reset();
+        LiveObjects.reset();
         GetRenderWorldLinks() = RenderWorldLinks{};
         Device = nullptr;
     }
@@ -94,13 +104,21 @@ BENCHMARK(BM_BuildAndRunRenderList)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(be
 // One frame of a fresh engine over a tree of 30,000 units, after some frames
 // drawn untimed. Its list of 60,000 entries outgrows the pool of 3,000 the
 // engine starts with, so the first frame grows the pool; the second finds it
-// large enough, with the tree as warm as the first found it.
-void TimeFrameOfFreshEngine(benchmark::State& state, int framesBefore) {
+// large enough, with the tree as warm as the first found it. The third kind
+// is a first frame whose pool was grown before it: what a first frame pays
+// besides the pool's growth.
+void TimeFrameOfFreshEngine(benchmark::State& state, int framesBefore, bool poolGrown = false) {
     const int units = static_cast<int>(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
         {
             Scene scene(units);
+            if (poolGrown) {
+                ObjManagerClass* pool = scene.engine->RenderListPool();
+                std::vector<ManagedObjectClass*> taken;
+                for (int i = 0; i < 2 * units + 2; ++i) taken.push_back(pool->GetObject());
+                for (ManagedObjectClass* slot : taken) slot->ReturnToPool();
+            }
             for (int i = 0; i < framesBefore; ++i) scene.engine->Draw();
             state.ResumeTiming();
             scene.engine->Draw();
@@ -117,7 +135,62 @@ void BM_FirstFrameGrowingThePool(benchmark::State& state) {
 void BM_SecondFrame(benchmark::State& state) {
     TimeFrameOfFreshEngine(state, 1);
 }
+void BM_FirstFrameWithThePoolGrown(benchmark::State& state) {
+    TimeFrameOfFreshEngine(state, 0, true);
+}
 BENCHMARK(BM_FirstFrameGrowingThePool)->Arg(30000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SecondFrame)->Arg(30000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FirstFrameWithThePoolGrown)->Arg(30000)->Unit(benchmark::kMicrosecond);
+
+// Bytes the heap has handed out, including blocks of their own mapping, and
+// the room units take in their blocks.
+size_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd + UnitMemoryInUse();
+}
+
+// The resident memory of the process.
+size_t Resident() {
+    size_t pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%zu %zu", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// The heap a scene holds after one frame, less that of a scene without units:
+// the units, their child lists, the registries' records and the render-list
+// entries the frame needed; and the same of the resident memory.
+void BM_BytesPerUnit(benchmark::State& state) {
+    const int units = static_cast<int>(state.range(0));
+    const bool registry = state.range(1) != 0;
+    double bytes = 0, resident = 0;
+    for (auto _ : state) {
+        size_t empty = 0, full = 0, emptyResident = 0, fullResident = 0;
+        {
+            Scene scene(0, registry);
+            scene.engine->Draw();
+            empty = HeapInUse();
+            emptyResident = Resident();
+        }
+        {
+            Scene scene(units, registry);
+            scene.engine->Draw();
+            full = HeapInUse();
+            fullResident = Resident();
+        }
+        bytes = (static_cast<double>(full) - static_cast<double>(empty)) / units;
+        resident = (static_cast<double>(fullResident) - static_cast<double>(emptyResident)) / units;
+    }
+    state.counters["bytes_per_unit"] = bytes;
+    state.counters["resident_per_unit"] = resident;
+}
+// Second argument: whether units register with the live-object registry.
+BENCHMARK(BM_BytesPerUnit)
+    ->Args({100000, 1})
+    ->Args({100000, 0})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

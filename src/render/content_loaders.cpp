@@ -41,7 +41,7 @@ ILampSetup* LampOf(TBaseRenderUnit* unit) {
 // ---- attach points and bounding spheres ---------------------------------------------------------
 
 void TBaseRenderUnit::AddHelpersFromCM(IModelTree& tree) {
-    if (!helpers_) TBaseRenderUnit::Create<HelpersContainerClass>(this);
+    if (!HelpersContainer()) TBaseRenderUnit::Create<HelpersContainerClass>(this);
     for (const ModelPointRecord& r : tree.ModelHelpers()) {
         HelperClass* h = AddHelper(r.name, r.position);
         h->AttachKeyAnimation(tree, r.name);
@@ -60,9 +60,11 @@ void TBaseRenderUnit::AddBSpheresFromCM(IModelTree& tree) {
 }
 
 void TBaseRenderUnit::ShowHelpersAsLamps(uint32_t colour) {
-    if (!helpers_ || !helpers_->ChildsBRU()) return;
+    HelpersContainerClass* container = HelpersContainer();
+    if (!container || !container->ChildsBRU()) return;
     // Copied: each lamp goes under its helper, not into the container's list.
-    const std::vector<TBaseRenderUnit*> helpers(helpers_->ChildsBRU()->begin(), helpers_->ChildsBRU()->end());
+    const std::vector<TBaseRenderUnit*> helpers(container->ChildsBRU()->begin(),
+                                                container->ChildsBRU()->end());
     int i = 0;
     for (TBaseRenderUnit* h : helpers) {
         const int index = i++;
@@ -77,10 +79,10 @@ void TBaseRenderUnit::ShowHelpersAsLamps(uint32_t colour) {
 bool TBaseRenderUnit::AttachKeyAnimation(IModelTree& tree, const std::string& name) {
     const ROKeyTrack* track = tree.FindRecordTrack(name);
     if (!track) return false;
-    if (KeyAnimationClass* old = std::exchange(keyAnim_, nullptr)) old->Free();
+    if (KeyAnimationClass* old = std::exchange(Extras().keyAnim, nullptr)) old->Free();
     SimpleKeyAnimationClass* k = SimpleKeyAnimationClass::Create(this, name);
     k->SetTrack(track);
-    keyAnim_ = k;
+    Extras().keyAnim = k;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "render/key_animation.h"
 #include "render/morphed_obj.h"
 #include "render/post_process.h"
+#include "render/render_walk.h"
 #include "render/video_renderer.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
@@ -214,7 +215,8 @@ bool IsRenderPaused() {
 }
 
 void LiveObjectRegistryClass::Register(const TEngineObject* o, std::string className) {
-    records_[o] = std::move(className);
+    // A class's name is kept once, however many of its units live.
+    records_[o] = &*names_.insert(std::move(className)).first;
     if (records_.size() > kWatchLimit) {
         // A place to stop in a debugger when units pile up.
     }
@@ -227,7 +229,7 @@ void LiveObjectRegistryClass::Unregister(const TEngineObject* o) {
 std::vector<std::string> LiveObjectRegistryClass::ClassNames() const {
     std::vector<std::string> out;
     out.reserve(records_.size());
-    for (const auto& [o, name] : records_) out.push_back(name);
+    for (const auto& [o, name] : records_) out.push_back(*name);
     return out;
 }
 
@@ -324,6 +326,9 @@ void EnvironmentStandInClass::FillRenderList(int stage, int pass) {
 
 // ---- the engine ----------------------------------------------------------------------------
 
+TEngineClass::TEngineClass() = default;
+TEngineClass::~TEngineClass() = default;
+
 void TEngineClass::Init(TBaseRenderUnit* parent) {
     TBaseRenderUnit::Init(parent);
     routine_ = std::make_unique<D3DRoutineClass>();
@@ -334,6 +339,7 @@ void TEngineClass::Init(TBaseRenderUnit* parent) {
     viewportId_ = engineViewport_;
     captureState_ = screenshotRequest_ = renderToTexture_ = false;
     renderList_ = std::make_unique<std::vector<RenderListUnitClass*>>();
+    walk_ = std::make_unique<RenderListWalk>();
     const std::string pool = "ObjManagerClass.Init(" + name_ + ")[" + IntToStr32(kPoolCapacity) + "] ";
     FastLogAdd("<<<-TEngineClass.Init: " + pool + GetMemStatusStr());
     pool_ = New<ObjManagerClass>(kPoolCapacity, nullptr, this, this, "RL for TEngine", kPoolGrowth);
@@ -393,6 +399,9 @@ IDirect3DDevice9* TEngineClass::GetDevice() const {
     return Device.Get();
 }
 
+// The entry lives in the slot itself.
+static_assert(sizeof(RenderListUnitClass) <= ManagedObjectClass::kInlineBytes);
+
 void TEngineClass::InitObject(ManagedObjectClass& slot) {
     // The entry lives in the slot's own block.
     const RenderListUnitClass entry;
@@ -411,7 +420,7 @@ bool TEngineClass::GetRenderList(std::vector<RenderListUnitClass*>*& out) {
 RenderListUnitClass* TEngineClass::GetRenderListUnit() {
     ManagedObjectClass* slot = pool_->GetObject();
     auto* e = static_cast<RenderListUnitClass*>(slot->GetDataPtr());
-    e->SetSlot(slot);
+    e->SetSlotId(pool_->SlotId(*slot));
     return e;
 }
 
@@ -419,6 +428,8 @@ void TEngineClass::AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind) {
     if (!renderList_ || !pool_) return;
     RenderListUnitClass* e = GetRenderListUnit();
     e->Init(unit, kind);
+    // Half as much again when full: a long list keeps little room unused.
+    if (renderList_->size() == renderList_->capacity()) renderList_->reserve(renderList_->size() * 3 / 2);
     renderList_->push_back(e);
 }
 
@@ -436,12 +447,12 @@ void TEngineClass::RunRenderList() {
     for (size_t i = 0; i < renderList_->size(); ++i) {
         if (i + 2 * kAhead < renderList_->size()) __builtin_prefetch((*renderList_)[i + 2 * kAhead]);
         if (i + kAhead < renderList_->size())
-            TBaseRenderUnit::PrefetchForDraw((*renderList_)[i + kAhead]->Unit());
+            RenderListWalk::PrefetchForDraw((*renderList_)[i + kAhead]->Unit());
         RenderListUnitClass* e = (*renderList_)[i];
         e->Execute();
-        if (ManagedObjectClass* slot = e->Slot()) {
-            e->SetSlot(nullptr);
-            slot->ReturnToPool();
+        if (const int32_t id = e->SlotId(); id >= 0) {
+            e->SetSlotId(-1);
+            if (ManagedObjectClass* slot = pool_ ? pool_->ObjectAt(id) : nullptr) slot->ReturnToPool();
         }
     }
     renderList_->clear();
@@ -454,13 +465,13 @@ void TEngineClass::Draw() {
     UpdateDrawPassFlag();
     for (const auto& [stage, pass] : {std::pair{1, kPassOpaque}, std::pair{1, kPassBlended},
                                       std::pair{0, kPassOpaque}, std::pair{0, kPassBlended}}) {
-        walkHints_.Start();
+        walk_->Start();
         FillRenderList(stage, pass);
-        walkHints_.Finish();
+        walk_->Finish();
     }
     RunRenderList();
-    if (gameOps_)
-        if (IShipsOps* ships = gameOps_->GetShipsOps()) ships->DropShipListCache();
+    if (GameOpsClass* ops = Cold().gameOps)
+        if (IShipsOps* ships = ops->GetShipsOps()) ships->DropShipListCache();
     GetRenderOps()->ClearClients();
 }
 
@@ -695,18 +706,18 @@ bool TEngineClass::GetLaserByFromBRU(TBaseRenderUnit* source, TBaseRenderUnit*& 
 }
 
 TBaseRenderUnit* TEngineClass::CreateShipBRU(const std::string& a, const std::string& b) {
-    IShipsOps* ships = gameOps_ ? gameOps_->GetShipsOps() : nullptr;
+    IShipsOps* ships = Cold().gameOps ? Cold().gameOps->GetShipsOps() : nullptr;
     return ships ? ships->CreateShipBRU(a, b) : nullptr;
 }
 
 bool TEngineClass::FindShipByName(const std::string& name, TBaseRenderUnit*& out) {
     out = nullptr;
-    IShipsOps* ships = gameOps_ ? gameOps_->GetShipsOps() : nullptr;
+    IShipsOps* ships = Cold().gameOps ? Cold().gameOps->GetShipsOps() : nullptr;
     return ships && ships->FindShipByName(name, out);
 }
 
 bool TEngineClass::FindShipBRU(TBaseRenderUnit* unit) {
-    IShipsOps* ships = gameOps_ ? gameOps_->GetShipsOps() : nullptr;
+    IShipsOps* ships = Cold().gameOps ? Cold().gameOps->GetShipsOps() : nullptr;
     return ships && ships->FindShipBRU(unit);
 }
 

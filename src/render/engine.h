@@ -15,12 +15,14 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace vesk {
 
 class D3DRoutineClass;
 class IViewCamera;
+class RenderListWalk;
 
 // ---- render-list entries --------------------------------------------------------------
 class RenderListUnitClass {
@@ -37,13 +39,14 @@ public:
     void Execute();
     uint16_t Kind() const { return kind_; }
     TBaseRenderUnit* Unit() const { return unit_; }
-    ManagedObjectClass* Slot() const { return slot_; }
-    void SetSlot(ManagedObjectClass* slot) { slot_ = slot; }
+    // The id of the pool slot the entry lives in; -1 when it is not from a pool.
+    int32_t SlotId() const { return slotId_; }
+    void SetSlotId(int32_t id) { slotId_ = id; }
 
 private:
-    uint16_t kind_ = 0;
     TBaseRenderUnit* unit_ = nullptr;
-    ManagedObjectClass* slot_ = nullptr;
+    int32_t slotId_ = -1;
+    uint16_t kind_ = 0;
 };
 
 // ---- viewports ------------------------------------------------------------------------
@@ -173,7 +176,8 @@ public:
     std::vector<std::string> ClassNames() const;
 
 private:
-    std::unordered_map<const TEngineObject*, std::string> records_;
+    std::unordered_map<const TEngineObject*, const std::string*> records_;
+    std::unordered_set<std::string> names_;
 };
 // Made by the render start-up; units register only while it exists.
 extern std::unique_ptr<LiveObjectRegistryClass> LiveObjects;
@@ -301,6 +305,8 @@ public:
     static constexpr int kPoolGrowth = 1000;
     static constexpr uint64_t kInScene = 1;
 
+    TEngineClass();
+    ~TEngineClass() override;
     void Init(TBaseRenderUnit* parent) override;
     void Free() override;
     bool DiscardBRU() override;
@@ -315,7 +321,8 @@ public:
     void ClearTarget(uint32_t colour);
     void ClearZBuffer(float depth);
     platform::IDirect3DDevice9* GetDevice() const;
-    ListWalkHints& WalkHints() { return walkHints_; }
+    // What the walks of the render list remember between walks.
+    RenderListWalk& Walk() { return *walk_; }
     // True when there is no list.
     bool GetRenderList(std::vector<RenderListUnitClass*>*& out);
     // An entry from the pool, its slot recorded on it.
@@ -388,7 +395,7 @@ private:
 
     uint64_t engineFlags_ = 0;
     std::unique_ptr<std::vector<RenderListUnitClass*>> renderList_;
-    ListWalkHints walkHints_;
+    std::unique_ptr<RenderListWalk> walk_;
     ObjManagerClass* pool_ = nullptr;
     UpdaterManagerClass* updater_ = nullptr;
     float frameStep_ = 0, totalTime_ = 0;

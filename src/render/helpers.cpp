@@ -41,7 +41,7 @@ void HelperClass::Free() {
 Vec3 HelperClass::GetScreenPos() const {
     // Always fresh: a helper is asked for its screen place between frames.
     const_cast<HelperClass*>(this)->UpdateScreenPos();
-    return screenPos_;
+    return Cold().screenPos;
 }
 
 void HelperClass::Kill() {
@@ -176,7 +176,7 @@ void HelpersContainerBase::Remove(const std::string& name, const char* text) {
 void HelpersContainerClass::Init(TBaseRenderUnit* parent) {
     InitContainer(parent, ".HC_");
     if (parent) {
-        parent->helpers_ = this;
+        parent->Extras().helpers = this;
         const Matrix world = parent->GetWorldMatrix();
         UpdateMatrices(&world);
     }
@@ -202,7 +202,7 @@ void HelpersContainerClass::RemoveHelper(const std::string& name) {
 
 void UHelpersContainerClass::Init(TBaseRenderUnit* parent) {
     InitContainer(parent, ".uhelpers_container_");
-    if (parent) parent->uhelpers_ = this;
+    if (parent) parent->Extras().uhelpers = this;
 }
 
 UniHelperClass* UHelpersContainerClass::AddUHelper(const std::string& name, const Vec3& position,
@@ -246,55 +246,55 @@ void UHelpersContainerClass::RemoveUHelper(const std::string& name) {
 // ---- the carrier's side ------------------------------------------------------------------------
 
 HelperClass* TBaseRenderUnit::AddHelper(const std::string& name, const Vec3& position) {
-    if (!helpers_) TBaseRenderUnit::Create<HelpersContainerClass>(this);
-    return helpers_->AddHelper(name, position);
+    if (!HelpersContainer()) TBaseRenderUnit::Create<HelpersContainerClass>(this);
+    return HelpersContainer()->AddHelper(name, position);
 }
 
 bool TBaseRenderUnit::FindHelper(const std::string& name, HelperClass*& out) const {
     out = nullptr;
-    return helpers_ && helpers_->GetHelper(name, out);
+    return HelpersContainer() && HelpersContainer()->GetHelper(name, out);
 }
 
 void TBaseRenderUnit::GetWHelper(const std::string& name, Vec3& out) const {
-    if (helpers_) helpers_->GetWHelper(name, out);
+    if (HelpersContainer()) HelpersContainer()->GetWHelper(name, out);
 }
 
 void TBaseRenderUnit::RemoveHelper(const std::string& name) {
-    if (!helpers_) {
+    if (!HelpersContainer()) {
         ErrorReport("TBaseRenderUnit.RemoveHelper: " + name_ + " have no helpers", "mhl");
         return;
     }
-    helpers_->RemoveHelper(name);
+    HelpersContainer()->RemoveHelper(name);
 }
 
 UniHelperClass* TBaseRenderUnit::AddUHelper(const std::string& name, const Vec3& position, float radius) {
-    if (!uhelpers_) {
+    if (!UHelpersContainer()) {
         TBaseRenderUnit::Create<UHelpersContainerClass>(this);
-        uhelpers_->UpdateMatrices(&worldMatrix_);
+        UHelpersContainer()->UpdateMatrices(&worldMatrix_);
     }
-    return uhelpers_->AddUHelper(name, position, radius);
+    return UHelpersContainer()->AddUHelper(name, position, radius);
 }
 
 bool TBaseRenderUnit::FindUHelper(const std::string& name, UniHelperClass*& out) const {
     out = nullptr;
-    return uhelpers_ && uhelpers_->GetUHelper(name, out);
+    return UHelpersContainer() && UHelpersContainer()->GetUHelper(name, out);
 }
 
 bool TBaseRenderUnit::GetUHelperByIndex(int index, UniHelperClass*& out) const {
     out = nullptr;
-    return uhelpers_ && uhelpers_->GetUHelperByIndex(index, out);
+    return UHelpersContainer() && UHelpersContainer()->GetUHelperByIndex(index, out);
 }
 
 void TBaseRenderUnit::GetWUHelper(const std::string& name, Vec3& out) const {
-    if (uhelpers_) uhelpers_->GetWUHelper(name, out);
+    if (UHelpersContainer()) UHelpersContainer()->GetWUHelper(name, out);
 }
 
 void TBaseRenderUnit::RemoveUHelper(const std::string& name) {
-    if (!uhelpers_) {
+    if (!UHelpersContainer()) {
         ErrorReport("TBaseRenderUnit.RemoveUHelper: " + name_ + " have no helpers", "mhl");
         return;
     }
-    uhelpers_->RemoveUHelper(name);
+    UHelpersContainer()->RemoveUHelper(name);
 }
 
 // ---- levels of detail --------------------------------------------------------------------------

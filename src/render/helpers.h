@@ -43,8 +43,8 @@ public:
     TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent) override;
     void SetLocation(int32_t value) { location_ = location2_ = value; }
     int32_t GetLocation() const { return location_; }
-    float GetRadius() const { return bsRadius_; }
-    void SetRadius(float r) { bsRadius_ = r; }
+    float GetRadius() const { return Cold().bsRadius; }
+    void SetRadius(float r) { Extras().bsRadius = r; }
 
 private:
     int32_t location_ = 0, location2_ = 0;

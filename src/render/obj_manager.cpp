@@ -18,26 +18,35 @@ void ManagedObjectClass::SetData(void* object) {
 }
 
 void ManagedObjectClass::SetStructData(const void* source, size_t size) {
-    if (data_) {
+    if (HasData()) {
         ErrorReport("ManagedObjectClass.SetData: pData<>nil, " +
                         (manager_ ? manager_->GetName() : std::string()),
                     "mhl");
         return;
     }
-    data_ = size <= kInlineBytes ? inline_ : new std::byte[size];
-    size_ = static_cast<uint32_t>(size);
-    std::memset(data_, 0, size <= kInlineBytes ? kInlineBytes : size);
-    if (source && size) std::memcpy(data_, source, size);
+    if (size > kSizeBits) {
+        ErrorReport("ManagedObjectClass.SetData: block too large, " +
+                        (manager_ ? manager_->GetName() : std::string()),
+                    "mhl");
+        return;
+    }
+    std::byte* block = inline_;
+    if (size > kInlineBytes) {
+        block = new std::byte[size];
+        heap_ = block;
+    }
+    size_ = static_cast<uint32_t>(size) | kHasBlock;
+    std::memset(block, 0, size <= kInlineBytes ? kInlineBytes : size);
+    if (source && size) std::memcpy(block, source, size);
 }
 
 void ManagedObjectClass::DropBlock() {
-    if (data_ != inline_) delete[] data_;
-    data_ = nullptr;
+    if (HasData() && GetDataSize() > kInlineBytes) delete[] heap_;
     size_ = 0;
 }
 
 void ManagedObjectClass::DeleteStructData() {
-    if (!data_) {
+    if (!HasData()) {
         ErrorReport("ManagedObjectClass.DeleteStructData: pData = nil, " +
                         (manager_ ? manager_->GetName() : std::string()),
                     "mhl");
@@ -47,9 +56,9 @@ void ManagedObjectClass::DeleteStructData() {
 }
 
 void* ManagedObjectClass::GetData() const {
-    if (!data_ || size_ < sizeof(void*)) return nullptr;
+    if (!HasData() || GetDataSize() < sizeof(void*)) return nullptr;
     void* p = nullptr;
-    std::memcpy(&p, data_, sizeof(p));
+    std::memcpy(&p, Block(), sizeof(p));
     return p;
 }
 
@@ -124,11 +133,18 @@ void ObjManagerClass::MakeSlots(int32_t from, int32_t to) {
 
 void ObjManagerClass::Grow() {
     // A pool grows by its own step, so what it holds follows what is asked of
-    // it; one made with no step still must not run dry.
+    // it; one made with no step still must not run dry. The slots of a step
+    // come in a block of their own and never move; the two index arrays grow
+    // by half their size at a time, so a pool that grows many steps in one
+    // frame copies them only now and then.
     const int32_t step = std::max(growthStep_, int32_t{1});
     const int32_t newCapacity = capacity_ + step;
-    objects_.reserve(static_cast<size_t>(newCapacity));
-    order_.reserve(static_cast<size_t>(newCapacity));
+    const size_t room = static_cast<size_t>(newCapacity);
+    if (objects_.capacity() < room) {
+        const size_t ahead = std::max(room, objects_.capacity() + objects_.capacity() / 2);
+        objects_.reserve(ahead);
+        order_.reserve(ahead);
+    }
     MakeSlots(capacity_, newCapacity);
     capacity_ = newCapacity;
 }

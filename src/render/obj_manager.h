@@ -42,7 +42,7 @@ public:
 class ManagedObjectClass {
 public:
     // Blocks up to this size (8-byte aligned) are kept in the slot.
-    static constexpr size_t kInlineBytes = 24;
+    static constexpr size_t kInlineBytes = 16;
 
     ManagedObjectClass(ObjManagerClass* manager, int32_t position) : position_(position), manager_(manager) {}
     ~ManagedObjectClass() { DropBlock(); }
@@ -58,9 +58,9 @@ public:
     void DeleteStructData();
     // The stored reference; nullptr when the slot has no block.
     void* GetData() const;
-    void* GetDataPtr() { return data_; }
-    size_t GetDataSize() const { return size_; }
-    bool HasData() const { return data_ != nullptr; }
+    void* GetDataPtr() { return Block(); }
+    size_t GetDataSize() const { return size_ & kSizeBits; }
+    bool HasData() const { return (size_ & kHasBlock) != 0; }
 
     int32_t GetPosition() const { return position_; }
     ObjManagerClass* GetManager() const { return manager_; }
@@ -68,12 +68,21 @@ public:
 private:
     friend class ObjManagerClass;
     void DropBlock();
+    // The block: in the slot when small enough, else one of its own.
+    std::byte* Block() const {
+        if (!HasData()) return nullptr;
+        return GetDataSize() <= kInlineBytes ? const_cast<std::byte*>(inline_) : heap_;
+    }
 
+    static constexpr uint32_t kHasBlock = 0x80000000u;
+    static constexpr uint32_t kSizeBits = ~kHasBlock;
     int32_t position_;
-    uint32_t size_ = 0;
+    uint32_t size_ = 0; // the block's size, with kHasBlock while there is one
     ObjManagerClass* manager_;
-    std::byte* data_ = nullptr; // inline_ or a block of its own
-    alignas(8) std::byte inline_[kInlineBytes];
+    union {
+        alignas(8) std::byte inline_[kInlineBytes];
+        std::byte* heap_;
+    };
 };
 
 // Cursor over the slots in use.
@@ -104,6 +113,16 @@ public:
     int32_t GetCapacity() const { return capacity_; }
     const std::string& GetName() const { return name_; }
     int32_t GetGrowthStep() const { return growthStep_; }
+
+    // A slot by its id (ids run from 0 to the capacity and never change);
+    // nullptr for an id the pool has not made.
+    ManagedObjectClass* ObjectAt(int32_t id) const {
+        return id >= 0 && id < capacity_ ? objects_[static_cast<size_t>(id)] : nullptr;
+    }
+    // The id of a slot of this pool.
+    int32_t SlotId(const ManagedObjectClass& slot) const {
+        return order_[static_cast<size_t>(slot.position_)];
+    }
 
     ObjManagerIteratorClass NewIterator() const { return {}; }
     // The next slot in use, in order-array order; false at the end (the cursor is reset).

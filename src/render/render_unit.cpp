@@ -8,6 +8,8 @@
 #include "render/multirole.h"
 #include "render/obj_manager.h"
 #include "render/render_object.h"
+#include "render/render_walk.h"
+#include "render/unit_memory.h"
 #include "render/view_camera.h"
 #include "render/world_links.h"
 #include "shared/errors.h"
@@ -24,9 +26,13 @@ namespace vesk {
 
 int32_t BRUInstanceCount = 0;
 
+const UnitExtras TBaseRenderUnit::kNoExtras{};
+
 namespace {
 
 constexpr float kRadToDegView = 57.296f;
+// The strID of a discarded unit that never had one.
+const std::string kDeletedStrID = "_deleted_";
 
 // The scale a matrix applies (length of its first axis).
 float MatrixScale(const Matrix& m) {
@@ -66,34 +72,49 @@ bool IsBlendedTechnique(int t) {
 
 // ---- life -----------------------------------------------------------------------------------
 
+void* TBaseRenderUnit::operator new(size_t bytes) {
+    return AllocateUnitMemory(bytes);
+}
+
+void TBaseRenderUnit::operator delete(void* p, size_t bytes) {
+    FreeUnitMemory(p, bytes);
+}
+
+TBaseRenderUnit::~TBaseRenderUnit() = default;
+
 void TBaseRenderUnit::Init(TBaseRenderUnit* parent) {
     parent_ = parent;
-    attachCount_ = 0;
     ++BRUInstanceCount;
     if (LiveObjects) LiveObjects->Register(this, ClassName());
     flags_ = BRU_VISIBLE;
     flags2_ = 0;
     name_.clear();
     viewportId_ = parent ? parent->viewportId_ : 0;
-    bsFrame_ = bsFrame2_ = kNoFrame;
-    baseMatrix_ = localMatrix_ = worldMatrix_ = drawnMatrix_ = billboardMatrix_ = Matrix{};
+    localMatrix_ = worldMatrix_ = drawnMatrix_ = Matrix{};
     cachedRoot_ = nullptr;
-    ownedSub_ = nullptr;
-    helpers_ = nullptr;
-    uhelpers_ = nullptr;
-    ai_ = nullptr;
-    collisionEvent_ = nullptr;
-    homeParent_ = nullptr;
-    template_ = nullptr;
     lightMask_ = kLightsLamps;
-    boxMin_ = {-1, -1, -1};
-    boxMax_ = {1, 1, 1};
-    screenPos_ = {};
-    screenSize_ = 1.0f;
     renderStage_ = 0;
-    lifeTime_ = lifeTimer_ = 0;
-    skipCount_ = 0;
-    tickHandle_ = 0;
+    // A unit made again (a pooled one) starts over in what it kept apart; the
+    // render objects, spheres, components and strID stay, as with a fresh unit.
+    if (UnitExtras* e = extras_.get()) {
+        e->attachCount = 0;
+        e->bsFrame = e->bsFrame2 = kNoFrame;
+        e->baseMatrix = e->billboardMatrix = Matrix{};
+        e->ownedSub = nullptr;
+        e->helpers = nullptr;
+        e->uhelpers = nullptr;
+        e->ai = nullptr;
+        e->collisionEvent = nullptr;
+        e->homeParent = nullptr;
+        e->templ = nullptr;
+        e->boxMin = {-1, -1, -1};
+        e->boxMax = {1, 1, 1};
+        e->screenPos = {};
+        e->screenSize = 1.0f;
+        e->lifeTime = e->lifeTimer = 0;
+        e->skipCount = 0;
+        e->tickHandle = 0;
+    }
 }
 
 void TBaseRenderUnit::Free() {
@@ -116,19 +137,21 @@ void TBaseRenderUnit::DropLink(TEngineObject* gone) {
         if (link && static_cast<TEngineObject*>(link) == gone) link = nullptr;
     };
     drop(renderStates_);
-    drop(fog_);
-    drop(lights_);
-    drop(gameOps_);
-    drop(keyAnim_);
-    drop(renderOps_);
-    drop(rotator_);
-    drop(physicOps_);
-    drop(killer_);
-    if (static_cast<TEngineObject*>(bsContainer_) == gone) bsContainer_ = nullptr;
-    if (static_cast<TEngineObject*>(helpers_) == gone) helpers_ = nullptr;
-    if (static_cast<TEngineObject*>(uhelpers_) == gone) uhelpers_ = nullptr;
-    if (ownedSub_ == gone) ownedSub_ = nullptr;
-    if (collisionEvent_ && collisionEvent_->GetInstance() == gone) collisionEvent_ = nullptr;
+    UnitExtras* e = extras_.get();
+    if (!e) return;
+    drop(e->fog);
+    drop(e->lights);
+    drop(e->gameOps);
+    drop(e->keyAnim);
+    drop(e->renderOps);
+    drop(e->rotator);
+    drop(e->physicOps);
+    drop(e->killer);
+    if (static_cast<TEngineObject*>(e->bsContainer) == gone) e->bsContainer = nullptr;
+    if (static_cast<TEngineObject*>(e->helpers) == gone) e->helpers = nullptr;
+    if (static_cast<TEngineObject*>(e->uhelpers) == gone) e->uhelpers = nullptr;
+    if (e->ownedSub == gone) e->ownedSub = nullptr;
+    if (e->collisionEvent && e->collisionEvent->GetInstance() == gone) e->collisionEvent = nullptr;
 }
 
 void TBaseRenderUnit::Message(IEngineObject* sender, int msg, int param) {
@@ -143,17 +166,22 @@ void TBaseRenderUnit::ReleaseComponents() {
             c->Free();
         }
     };
-    release(rotator_);
-    release(renderOps_);
-    release(keyAnim_);
-    release(lights_);
-    release(gameOps_);
-    // The fog holds a reference to the render states: it goes first.
-    if (FogClass* f = std::exchange(fog_, nullptr)) f->DetachOwner();
+    UnitExtras* e = extras_.get();
+    if (e) {
+        release(e->rotator);
+        release(e->renderOps);
+        release(e->keyAnim);
+        release(e->lights);
+        release(e->gameOps);
+        // The fog holds a reference to the render states: it goes first.
+        if (FogClass* f = std::exchange(e->fog, nullptr)) f->DetachOwner();
+    }
     if (RenderStateManagerClass* s = std::exchange(renderStates_, nullptr)) s->DetachOwner();
-    release(physicOps_);
-    release(killer_);
-    collisionEvent_ = nullptr;
+    if (e) {
+        release(e->physicOps);
+        release(e->killer);
+        e->collisionEvent = nullptr;
+    }
 }
 
 template <class C> C* TBaseRenderUnit::MakeComponent(C*& link) {
@@ -166,46 +194,62 @@ RenderStateManagerClass* TBaseRenderUnit::GetRenderStates() {
     return renderStates_;
 }
 RenderOpsClass* TBaseRenderUnit::GetRenderOps() {
-    return MakeComponent(renderOps_);
+    return MakeComponent(Extras().renderOps);
 }
 RotatorClass* TBaseRenderUnit::GetRotator() {
-    return MakeComponent(rotator_);
+    return MakeComponent(Extras().rotator);
 }
 GameOpsClass* TBaseRenderUnit::GetGameOps() {
-    if (!gameOps_) gameOps_ = MakeGameOps(this);
-    return gameOps_;
+    UnitExtras& e = Extras();
+    if (!e.gameOps) e.gameOps = MakeGameOps(this);
+    return e.gameOps;
 }
 LightClass* TBaseRenderUnit::GetLights() {
-    return MakeComponent(lights_);
+    return MakeComponent(Extras().lights);
 }
 PhysicOpsClass* TBaseRenderUnit::GetPhysicOps() {
-    return MakeComponent(physicOps_);
+    return MakeComponent(Extras().physicOps);
 }
 FogClass* TBaseRenderUnit::GetFog() {
     // The fog works through the unit's render states.
-    if (!fog_) fog_ = FogClass::Create(GetRenderStates(), this);
-    return fog_;
+    if (!Extras().fog) {
+        RenderStateManagerClass* states = GetRenderStates();
+        extras_->fog = FogClass::Create(states, this);
+    }
+    return extras_->fog;
 }
 
 void TBaseRenderUnit::AttachKiller(TBaseRenderUnit* other) {
-    if (killer_) {
+    if (Cold().killer) {
         ErrorReport("TBaseRenderUnit.AttachKiller: killer already attached, " + GetInfoStr() + ", " +
                         (other ? other->GetInfoStr() : std::string("nil")),
                     "mhl");
         return;
     }
-    MakeComponent(killer_)->SetOther(other);
+    MakeComponent(Extras().killer)->SetOther(other);
 }
 
 TBaseRenderUnit* TBaseRenderUnit::UpdateMatrixFromBPU() {
-    if (!ai_) return nullptr;
-    TBaseRenderUnit* u = ai_->RenderUnit();
-    if (u) u->SetLocalMatrix(ai_->BodyMatrix());
+    IRenderUnitAI* ai = Cold().ai;
+    if (!ai) return nullptr;
+    TBaseRenderUnit* u = ai->RenderUnit();
+    if (u) u->SetLocalMatrix(ai->BodyMatrix());
     return u;
 }
 
+void TBaseRenderUnit::MakeExtras() {
+    extras_ = std::make_unique<UnitExtras>();
+    if (HasFlag(BRU_DISCARDED)) extras_->strID = kDeletedStrID;
+}
+
+const std::string& TBaseRenderUnit::GetStrID() const {
+    if (extras_) return extras_->strID;
+    static const std::string none;
+    return HasFlag(BRU_DISCARDED) ? kDeletedStrID : none;
+}
+
 std::string TBaseRenderUnit::GetInfoStr() const {
-    return "[" + ClassName() + ", name: \"" + name_ + "\", strID: \"" + strID_ + "\"]";
+    return "[" + ClassName() + ", name: \"" + name_ + "\", strID: \"" + GetStrID() + "\"]";
 }
 
 // ---- drawing ---------------------------------------------------------------------------------
@@ -233,22 +277,15 @@ void TBaseRenderUnit::SetVisible(bool on) {
 void TBaseRenderUnit::FillRenderList(int stage, int pass) {
     bool qualifies = false;
     if (Engine) {
-        const bool skip = plainListing_ ? TBaseRenderUnit::SkipInPass(pass) : SkipInPass(pass);
-        qualifies = !skip && renderStage_ == stage;
-        Engine->WalkHints().Visit(&flags_,
-                                  childs_ && childs_->Count() ? std::to_address(childs_->begin()) : nullptr);
+        qualifies = !SkipInPass(pass) && renderStage_ == stage;
+        Engine->Walk().Visit(*this);
     }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
     // A skipped unit does not prune its subtree.
     if (childs_) {
         const int n = childs_->Count();
         for (int i = 0; i < n; ++i)
-            if (TBaseRenderUnit* c = childs_->Get(i)) {
-                if (c->plainListing_)
-                    c->TBaseRenderUnit::FillRenderList(stage, pass);
-                else
-                    c->FillRenderList(stage, pass);
-            }
+            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
     }
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kAfterChilds);
 }
@@ -276,8 +313,8 @@ void TBaseRenderUnit::UpdateMatrices(const Matrix* parent) {
         MatrixProductTo(localMatrix_, *parent, worldMatrix_);
     else
         worldMatrix_ = localMatrix_;
-    if (rotator_) rotator_->ApplyToMatrix(worldMatrix_);
-    if (HasFlag(BRU_BILLBOARD)) billboardMatrix_ = CalcBillboardMatrix();
+    if (extras_ && extras_->rotator) extras_->rotator->ApplyToMatrix(worldMatrix_);
+    if (HasFlag(BRU_BILLBOARD)) CalcBillboardMatrix();
     if (!childs_) return;
     const Matrix* forChilds = HasFlag2(BRU2_CHILDREN_IDENTITY) ? &kIdentityMatrix : &worldMatrix_;
     for (int i = 0; i < childs_->Count(); ++i)
@@ -294,13 +331,12 @@ Matrix TBaseRenderUnit::CalcBillboardMatrix() {
     if (IViewCamera* cam = GetCamera()) basis = cam->GetBasisMatrix();
     // The camera's basis first, then the inverse of the unit's own turn: in
     // front of the world matrix it leaves the camera's basis.
-    billboardMatrix_ = MatrixProduct(basis, inv);
-    return billboardMatrix_;
+    return Extras().billboardMatrix = MatrixProduct(basis, inv);
 }
 
 void TBaseRenderUnit::SetPosition(const Vec3& p) {
     MatrixSetTranslation(localMatrix_, p);
-    bsFrame_ = kNoFrame;
+    InvalidateBSphere();
     CalcBSphere(nullptr, nullptr, nullptr);
 }
 
@@ -371,46 +407,48 @@ Matrix TBaseRenderUnit::GetBillboardMatrix() const {
 
 void TBaseRenderUnit::CalcBSphere(Vec3* localCentre, Vec3* worldCentre, float* radius) {
     const uint64_t frame = RenderFrameCounter.GetFrame();
-    if (bsFrame_ != frame) {
-        if (ros_ && !ros_->empty() && (*ros_)[0]) (*ros_)[0]->GetBox(boxMin_, boxMax_);
-        bsLocalCentre_ = {0, 0, 0};
-        bsWorldCentre_ = Translation(drawnMatrix_);
-        bsRadius_ = Vec3Length(Vec3Scale(Vec3Sub(boxMax_, boxMin_), 0.5f)) * MatrixScale(localMatrix_);
+    UnitExtras& e = Extras();
+    if (e.bsFrame != frame) {
+        if (ros_ && !ros_->empty() && (*ros_)[0]) (*ros_)[0]->GetBox(e.boxMin, e.boxMax);
+        e.bsLocalCentre = {0, 0, 0};
+        e.bsWorldCentre = Translation(drawnMatrix_);
+        e.bsRadius = Vec3Length(Vec3Scale(Vec3Sub(e.boxMax, e.boxMin), 0.5f)) * MatrixScale(localMatrix_);
         if (HasFlag2(BRU2_RETRANSFORM_BSPHERES)) {
-            if (ownSphere_) TransformBSphere(*ownSphere_, drawnMatrix_);
-            if (bspheres_)
-                for (BSphereRecord& r : *bspheres_) TransformBSphere(r, drawnMatrix_);
+            if (e.ownSphere) TransformBSphere(*e.ownSphere, drawnMatrix_);
+            if (e.bspheres)
+                for (BSphereRecord& r : *e.bspheres) TransformBSphere(r, drawnMatrix_);
         }
-        bsFrame_ = frame;
+        e.bsFrame = frame;
     }
-    if (localCentre) *localCentre = bsLocalCentre_;
-    if (worldCentre) *worldCentre = bsWorldCentre_;
-    if (radius) *radius = bsRadius_;
+    if (localCentre) *localCentre = e.bsLocalCentre;
+    if (worldCentre) *worldCentre = e.bsWorldCentre;
+    if (radius) *radius = e.bsRadius;
 }
 
 void TBaseRenderUnit::AddBSphere(const Vec3& centre, float radius, int value) {
-    if (!bspheres_) bspheres_ = std::make_unique<std::vector<BSphereRecord>>();
+    auto& list = BSphereList();
+    if (!list) list = std::make_unique<std::vector<BSphereRecord>>();
     BSphereRecord r;
     r.name = r.name2 = name_;
     r.centre = centre;
     r.radius = radius;
     r.value = value;
-    bspheres_->push_back(std::move(r));
+    list->push_back(std::move(r));
 }
 
 std::vector<BSphereRecord>* TBaseRenderUnit::GetBSphereList() {
     CalcBSphere(nullptr, nullptr, nullptr);
-    return bspheres_.get();
+    return extras_ ? extras_->bspheres.get() : nullptr;
 }
 
 void TBaseRenderUnit::SetBSpheres(TBaseRenderUnit* container) {
-    if (container == bsContainer_) return;
-    if (TBaseRenderUnit* old = std::exchange(bsContainer_, nullptr)) {
+    if (container == Cold().bsContainer) return;
+    if (TBaseRenderUnit* old = std::exchange(Extras().bsContainer, nullptr)) {
         old->RemoveSubscriber(this);
         if (!old->HasFlag(BRU_KILLED | BRU_DISCARDED)) old->Kill();
     }
     if (!container) return;
-    bsContainer_ = container;
+    Extras().bsContainer = container;
     // The link goes when the container does.
     if (!container->IsSubscriber(this)) container->AddSubscriber(this);
     AddChild(container);
@@ -425,36 +463,39 @@ TBaseRenderUnit* TBaseRenderUnit::CreateBSpheres() {
 }
 
 void TBaseRenderUnit::AddBSpheresFrom(TBaseRenderUnit* source) {
-    if (!source || !source->bspheres_ || source == this) return;
-    const std::vector<BSphereRecord> copy = *source->bspheres_;
+    if (!source || source == this || !source->Cold().bspheres) return;
+    const std::vector<BSphereRecord> copy = *source->extras_->bspheres;
     for (const BSphereRecord& r : copy) AddBSphere(r.centre, r.radius, r.value);
 }
 
 void TBaseRenderUnit::GetOwnBSphere(BSphereRecord*& out) {
-    if (!ownSphere_) {
-        ownSphere_ = std::make_unique<BSphereRecord>();
-        ownSphere_->name = ownSphere_->name2 = name_;
-        ownSphere_->centre = Vec3Scale(Vec3Add(boxMin_, boxMax_), 0.5f);
-        ownSphere_->radius = Vec3Length(Vec3Sub(boxMax_, ownSphere_->centre));
+    UnitExtras& e = Extras();
+    if (!e.ownSphere) {
+        e.ownSphere = std::make_unique<BSphereRecord>();
+        e.ownSphere->name = e.ownSphere->name2 = name_;
+        e.ownSphere->centre = Vec3Scale(Vec3Add(e.boxMin, e.boxMax), 0.5f);
+        e.ownSphere->radius = Vec3Length(Vec3Sub(e.boxMax, e.ownSphere->centre));
     }
     CalcBSphere(nullptr, nullptr, nullptr);
-    TransformBSphere(*ownSphere_, drawnMatrix_);
-    out = ownSphere_.get();
+    TransformBSphere(*e.ownSphere, drawnMatrix_);
+    out = e.ownSphere.get();
 }
 
 void TBaseRenderUnit::TransformBSphere(BSphereRecord& record, const Matrix& m) {
     record.worldCentre = Vec3TransformCoord(record.centre, m);
     const float scale = MatrixScale(m);
     record.worldRadius = record.radius * scale;
-    if (ai_ && record.radius == 0.0f) record.worldRadius = ai_->SphereScale() * scale;
+    if (IRenderUnitAI* ai = Cold().ai; ai && record.radius == 0.0f)
+        record.worldRadius = ai->SphereScale() * scale;
 }
 
 bool TBaseRenderUnit::HitTest(const Vec3& rayStart, const Vec3& rayEnd) {
     BSphereRecord* own = nullptr;
     GetOwnBSphere(own);
     if (!SegmentHitsSphere(rayStart, rayEnd, own->worldCentre, own->worldRadius)) return false;
-    if (!bspheres_ || bspheres_->empty()) return true;
-    for (const BSphereRecord& r : *bspheres_)
+    const auto& list = Cold().bspheres;
+    if (!list || list->empty()) return true;
+    for (const BSphereRecord& r : *list)
         if (SegmentHitsSphere(rayStart, rayEnd, r.worldCentre, r.worldRadius)) return true;
     return false;
 }
@@ -467,8 +508,8 @@ void TBaseRenderUnit::AddLights(uint16_t mask) {
     if (!lm) return;
     // Every light goes in with its colour: a full table returns no record,
     // and nothing is written through it then.
-    if (lights_)
-        for (const UnitLight& l : lights_->Lights())
+    if (LightClass* lights = Cold().lights)
+        for (const UnitLight& l : lights->Lights())
             lm->AddPointLight(kLocalLightTag, l.position, l.colour, 1.0f, 0.0f);
     if (mask & kLightsSuns) {
         const EnvironmentSet* set = nullptr;
@@ -505,13 +546,15 @@ void TBaseRenderUnit::ClearLocalLights() {
 // ---- ticks ----------------------------------------------------------------------------------
 
 void TBaseRenderUnit::Tick(float dtMs) {
-    if (lifeTime_ != 0.0f) {
-        lifeTimer_ -= 0.001f * dtMs;
-        if (lifeTimer_ < 0.0f) Kill();
+    UnitExtras* e = extras_.get();
+    if (!e) return;
+    if (e->lifeTime != 0.0f) {
+        e->lifeTimer -= 0.001f * dtMs;
+        if (e->lifeTimer < 0.0f) Kill();
     }
-    if (rotator_) {
+    if (e->rotator) {
         auto* pause = dynamic_cast<IRenderPause*>(this);
-        if (!pause || !pause->IsRenderPaused()) rotator_->Advance(dtMs);
+        if (!pause || !pause->IsRenderPaused()) e->rotator->Advance(dtMs);
     }
 }
 
@@ -524,16 +567,7 @@ void TBaseRenderUnit::TickChilds(float dtMs) {
     if (!childs_) return;
     // By index, the count read each time: a tick may add children.
     for (int i = 0; i < childs_->Count(); ++i)
-        if (TBaseRenderUnit* c = childs_->Get(i)) {
-            if (c->plainTicking_) {
-                // What its TickTree would do; its children are looked at after
-                // its tick, which may have made its first.
-                c->Tick(dtMs);
-                if (c->childs_) c->TickChilds(dtMs);
-            } else {
-                c->TickTree(dtMs);
-            }
-        }
+        if (TBaseRenderUnit* c = childs_->Get(i)) c->TickTree(dtMs);
 }
 
 void TBaseRenderUnit::TickTreeByTimer() {
@@ -543,7 +577,7 @@ void TBaseRenderUnit::TickTreeByTimer() {
 void TBaseRenderUnit::Kill() {
     if (HasFlag(BRU_KILLED)) return;
     SetFlag(BRU_KILLED);
-    if (ai_) ai_->OnUnitKill();
+    if (IRenderUnitAI* ai = Cold().ai) ai->OnUnitKill();
 }
 
 // ---- view -----------------------------------------------------------------------------------
@@ -590,8 +624,9 @@ bool TBaseRenderUnit::IsInView() {
     Vec3 pos;
     GetPosition(pos);
     const float depth = Vec3TransformPoint(pos, view).z;
-    screenSize_ = depth > 0 ? 1.0f : (depth < 0 ? -1.0f : 0.0f);
-    if (depth < 0) screenPos_.z = -1.0f;
+    UnitExtras& e = Extras();
+    e.screenSize = depth > 0 ? 1.0f : (depth < 0 ? -1.0f : 0.0f);
+    if (depth < 0) e.screenPos.z = -1.0f;
     return (vOk && hOk) || radius > distance;
 }
 
@@ -610,21 +645,22 @@ void TBaseRenderUnit::UpdateScreenPos() {
     static const Matrix identity;
     Vec3 pos;
     GetPosition(pos);
-    screenPos_ = Vec3Project(pos, vp, proj, view, identity);
-    const Vec3 a = Vec3Project(Vec3TransformCoord(boxMin_, worldMatrix_), vp, proj, view, identity);
-    const Vec3 b = Vec3Project(Vec3TransformCoord(boxMax_, worldMatrix_), vp, proj, view, identity);
-    screenSize_ = std::hypot(a.x - b.x, a.y - b.y);
+    UnitExtras& e = Extras();
+    e.screenPos = Vec3Project(pos, vp, proj, view, identity);
+    const Vec3 a = Vec3Project(Vec3TransformCoord(e.boxMin, worldMatrix_), vp, proj, view, identity);
+    const Vec3 b = Vec3Project(Vec3TransformCoord(e.boxMax, worldMatrix_), vp, proj, view, identity);
+    e.screenSize = std::hypot(a.x - b.x, a.y - b.y);
     if (Vec3TransformPoint(pos, view).z < 0) {
-        screenSize_ = -screenSize_;
-        screenPos_.x = 2 * vp.x + vp.width - screenPos_.x;
-        screenPos_.y = 2 * vp.y + vp.height - screenPos_.y;
+        e.screenSize = -e.screenSize;
+        e.screenPos.x = 2 * vp.x + vp.width - e.screenPos.x;
+        e.screenPos.y = 2 * vp.y + vp.height - e.screenPos.y;
     }
 }
 
 // ---- tree -----------------------------------------------------------------------------------
 
 void TBaseRenderUnit::AddChild(TBaseRenderUnit* child) {
-    if (!childs_) childs_ = &childList_;
+    if (!childs_) childs_ = std::make_unique<TListAsm<TBaseRenderUnit>>();
     childs_->Add(child);
     if (child) child->OnAddedToParent(this);
 }
@@ -634,13 +670,13 @@ void TBaseRenderUnit::Attach(TBaseRenderUnit* child) {
         ErrorReport("TBaseRenderUnit.Attach: tbru = nil: " + GetInfoStr(), "mhl");
         return;
     }
-    if (child->attachCount_ > 0) {
+    if (child->GetAttachCount() > 0) {
         ErrorReport("TBaseRenderUnit[" + GetInfoStr() + "].Attach: " + child->GetInfoStr() +
                         " already Attached",
                     "mhl");
         return;
     }
-    ++child->attachCount_;
+    ++child->Extras().attachCount;
     child->parent_ = this;
     AddChild(child);
     child->OnAttach(this);
@@ -648,11 +684,11 @@ void TBaseRenderUnit::Attach(TBaseRenderUnit* child) {
 }
 
 void TBaseRenderUnit::Detach() {
-    if (attachCount_ < 1) {
+    if (GetAttachCount() < 1) {
         ErrorReport("TBaseRenderUnit[" + GetInfoStr() + "].Detach: already Detached", "mhl");
         return;
     }
-    --attachCount_;
+    --extras_->attachCount;
     OnDetach();
     if (parent_) {
         parent_->RemoveChild(this);
@@ -701,7 +737,8 @@ void TBaseRenderUnit::MoveToParent(TBaseRenderUnit* newParent) {
 }
 
 void TBaseRenderUnit::RestoreParents() {
-    if (homeParent_ && homeParent_ != parent_) MoveToParent(homeParent_);
+    TBaseRenderUnit* home = Cold().homeParent;
+    if (home && home != parent_) MoveToParent(home);
 }
 
 TBaseRenderUnit* TBaseRenderUnit::GetRoot() {
@@ -839,12 +876,13 @@ void TBaseRenderUnit::SetRenderStageTree(uint16_t stage) {
 }
 
 void TBaseRenderUnit::SetSkipCountTree(int32_t count) {
-    ForEachInTree([count](TBaseRenderUnit* u, void*) { return u->skipCount_ = count, true; }, nullptr);
+    ForEachInTree([count](TBaseRenderUnit* u, void*) { return u->Extras().skipCount = count, true; },
+                  nullptr);
 }
 
 bool TBaseRenderUnit::ConsumeSkipCount() {
-    if (skipCount_ == 0) return true;
-    --skipCount_;
+    if (Cold().skipCount == 0) return true;
+    --extras_->skipCount;
     return false;
 }
 
@@ -893,14 +931,15 @@ bool TBaseRenderUnit::DiscardBRU() {
         if (HasFlag(BRU_OPAQUE))
             if (IViewCamera* cam = GetCamera()) cam->RemoveFollowed(this);
         step = "]: BaseAIUnit";
-        if (ai_) {
-            IRenderUnitAI* ai = ai_;
-            ai_ = nullptr;
+        UnitExtras* e = extras_.get();
+        if (e && e->ai) {
+            IRenderUnitAI* ai = std::exchange(e->ai, nullptr);
             ai->DeInit();
             ai->ClearOwner();
             ai->FreeAI();
         }
-        if (TBaseRenderUnit* c = std::exchange(bsContainer_, nullptr)) c->RemoveSubscriber(this);
+        if (TBaseRenderUnit* c = e ? std::exchange(e->bsContainer, nullptr) : nullptr)
+            c->RemoveSubscriber(this);
         if (childs_) {
             for (int i = 0; i < childs_->Count(); ++i) {
                 TBaseRenderUnit* c = childs_->Get(i);
@@ -911,32 +950,37 @@ bool TBaseRenderUnit::DiscardBRU() {
                 if (release) c->Release();
                 childs_->Put(i, nullptr);
             }
-            childList_.Clear();
-            childs_ = nullptr;
+            childs_.reset();
         }
         step = "]: list";
         ros_.reset(); // a shared list lives on with the units that share it
-        helpers_ = nullptr;
-        uhelpers_ = nullptr;
+        if (e) {
+            e->helpers = nullptr;
+            e->uhelpers = nullptr;
+        }
         ReleaseComponents();
-        if (poolSlot_) {
+        if (e && e->poolSlot) {
             // The pool owns the unit: it goes back to its slot, not to the destroy queue.
-            ManagedObjectClass* slot = std::exchange(poolSlot_, nullptr);
+            ManagedObjectClass* slot = std::exchange(e->poolSlot, nullptr);
             slot->ReturnToPool();
             pooled = true;
             // An idle pooled unit is not counted among the live ones.
             --BRUInstanceCount;
             if (LiveObjects) LiveObjects->Unregister(this);
         }
-        if (ownedSub_) {
-            TEngineObject* sub = std::exchange(ownedSub_, nullptr);
+        if (e && e->ownedSub) {
+            TEngineObject* sub = std::exchange(e->ownedSub, nullptr);
             if (!HasFlag2(BRU2_SHARED_SUBOBJECT)) sub->Free();
         }
         name_ = "_deleted_" + name_;
-        strID_ = "_deleted_" + strID_;
+        // A unit that kept nothing apart reads its strID as "_deleted_" from
+        // now on (GetStrID) without being given room for it.
+        if (e) {
+            e->strID = "_deleted_" + e->strID;
+            e->homeParent = nullptr;
+        }
         flags_ = BRU_DISCARDED;
         flags2_ = 1;
-        homeParent_ = nullptr;
         parent_ = nullptr;
         cachedRoot_ = nullptr;
     } catch (const std::exception&) {

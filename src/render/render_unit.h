@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace vesk {
@@ -137,75 +136,61 @@ protected:
     ~IRenderPause() = default;
 };
 
-// The order in which the last walk of a render-unit tree listed its units.
-// Every walk of a frame, and the first of the next, visits nearly the same
-// units in the same order, so each asks the cache for the units it will come
-// to a little ahead of itself: a large tree is walked at the pace memory can
-// deliver it rather than one wait per unit. The addresses are only hints:
-// they are never read through, so a unit gone since costs nothing.
-class ListWalkHints {
-public:
-    void Start() {
-        cursor_ = 0;
-        walking_ = true;
-    }
-    // Walks of other trees (an interface viewport's scene) leave no hints.
-    void Visit(const void* hotLine, const void* childList) {
-        if (!walking_) return;
-        const size_t i = cursor_++;
-        const size_t n = order_.size();
-        if (i + kAhead < n) __builtin_prefetch(order_[i + kAhead].hotLine);
-        if (i + kAhead / 2 < n && order_[i + kAhead / 2].childList)
-            __builtin_prefetch(order_[i + kAhead / 2].childList);
-        if (i < n)
-            order_[i] = {hotLine, childList};
-        else
-            order_.push_back({hotLine, childList});
-    }
-    // Forgets what lies past this walk's end.
-    void Finish() {
-        walking_ = false;
-        if (cursor_ < order_.size()) order_.resize(cursor_);
-    }
-    size_t Size() const { return order_.size(); }
+// A frame stamp no frame number reaches: the first CalcBSphere always computes.
+inline constexpr uint64_t kNoBSphereFrame = 0x0000000FFFFFFFFFull;
 
-private:
-    static constexpr size_t kAhead = 64;
-    struct Hint {
-        const void* hotLine;
-        const void* childList;
-    };
-    std::vector<Hint> order_;
-    size_t cursor_ = 0;
-    bool walking_ = false;
+// What only some units use: a base matrix of their own, a billboard, the
+// bounding spheres, components, helpers, a lifetime. Most units of a large
+// tree never ask for these, so a unit keeps them apart, made on first use;
+// until then every field reads as its initial value.
+struct UnitExtras {
+    int32_t attachCount = 0;
+    TBaseRenderUnit* homeParent = nullptr;
+    Matrix baseMatrix, billboardMatrix;
+    // bounding-sphere cache
+    float bsRadius = 0;
+    Vec3 bsLocalCentre, bsWorldCentre;
+    uint64_t bsFrame = kNoBSphereFrame;
+    uint64_t bsFrame2 = kNoBSphereFrame;
+    std::unique_ptr<std::vector<BSphereRecord>> bspheres;
+    std::unique_ptr<BSphereRecord> ownSphere;
+    Vec3 boxMax{1, 1, 1}, boxMin{-1, -1, -1};
+    TEngineObject* ownedSub = nullptr;
+    HelpersContainerClass* helpers = nullptr;
+    UHelpersContainerClass* uhelpers = nullptr;
+    TBaseRenderUnit* bsContainer = nullptr;
+    IRenderUnitAI* ai = nullptr;
+    // component links, made on first use
+    FogClass* fog = nullptr;
+    LightClass* lights = nullptr;
+    GameOpsClass* gameOps = nullptr;
+    KeyAnimationClass* keyAnim = nullptr;
+    RenderOpsClass* renderOps = nullptr;
+    RotatorClass* rotator = nullptr;
+    PhysicOpsClass* physicOps = nullptr;
+    KillerClass* killer = nullptr;
+    IEngineObject* collisionEvent = nullptr;
+    int32_t tickHandle = 0;
+    int32_t skipCount = 0;
+    std::string strID;
+    Vec3 screenPos;
+    float screenSize = 1.0f;
+    float lifeTime = 0, lifeTimer = 0;
+    TBaseRenderUnit* templ = nullptr;
+    ManagedObjectClass* poolSlot = nullptr;
 };
 
 class TBaseRenderUnit : public TEngineObject {
 public:
-    static constexpr size_t kHotLine = 64;
-
     // The unit constructor: a new unit of class T under parent (not added to it).
     template <class T = TBaseRenderUnit> static T* Create(TBaseRenderUnit* parent) {
         T* u = New<T>();
-        static_cast<TBaseRenderUnit*>(u)->plainListing_ = ListsLikeEveryUnit<T>();
-        static_cast<TBaseRenderUnit*>(u)->plainTicking_ = TicksLikeEveryUnit<T>();
         u->Init(parent);
         return u;
     }
-    // Whether units of class T add themselves to the render list as the base
-    // unit does (neither FillRenderList nor SkipInPass replaced): the walk then
-    // lists them without a virtual call, reading only their hot line.
-    template <class T> static constexpr bool ListsLikeEveryUnit() {
-        return std::is_same_v<decltype(&T::FillRenderList), void (TBaseRenderUnit::*)(int, int)> &&
-               std::is_same_v<decltype(&T::SkipInPass), bool (TBaseRenderUnit::*)(int) const>;
-    }
-
-    // Whether units of class T tick their tree as the base unit does (TickTree
-    // not replaced): the walk then ticks them and their children without the
-    // virtual call.
-    template <class T> static constexpr bool TicksLikeEveryUnit() {
-        return std::is_same_v<decltype(&T::TickTree), void (TBaseRenderUnit::*)(float)>;
-    }
+    // Units of every class are kept together (render/unit_memory.h).
+    static void* operator new(size_t bytes);
+    static void operator delete(void* p, size_t bytes);
 
     // ---- numbered virtual operations ------------------------------------------------
     void Message(IEngineObject* sender, int msg, int param) override;
@@ -221,9 +206,9 @@ public:
     virtual void OnAttach(TBaseRenderUnit*) {}
     virtual void OnDetach() {}
     virtual bool IsInView();
-    virtual Vec3 GetScreenPos() const { return screenPos_; }
+    virtual Vec3 GetScreenPos() const { return Cold().screenPos; }
     virtual void UpdateScreenPos();
-    virtual float GetScreenSize() const { return screenSize_; }
+    virtual float GetScreenSize() const { return Cold().screenSize; }
     virtual void CalcBSphere(Vec3* localCentre, Vec3* worldCentre, float* radius);
     virtual void SetPosition(const Vec3& p);
     virtual void GetPosition(Vec3& out) const;
@@ -252,8 +237,8 @@ public:
     virtual bool GetAnglesInFrame(const Matrix& m, float& forward, float& side, float& elevationSin,
                                   float& distance, float* azimuth, float* elevation);
     virtual bool GetBPU(IRenderUnitAI*& out) const {
-        out = ai_;
-        return ai_ != nullptr;
+        out = Cold().ai;
+        return out != nullptr;
     }
     virtual void FillRenderList(int stage, int pass);
     // A deep copy under parent: children without flag 8192 are copied too, the RO
@@ -273,8 +258,8 @@ public:
     // ---- names ----------------------------------------------------------------------
     const std::string& GetName() const { return name_; }
     void SetName(const std::string& name) { name_ = name; }
-    const std::string& GetStrID() const { return strID_; }
-    void SetStrID(const std::string& id) { strID_ = id; }
+    const std::string& GetStrID() const;
+    void SetStrID(const std::string& id) { Extras().strID = id; }
     // "[<class>, name: "<name>", strID: "<strID>"]", used in every log message.
     std::string GetInfoStr() const;
 
@@ -284,9 +269,9 @@ public:
     void RemoveChild(TBaseRenderUnit* child);
     bool ReleaseChild(TBaseRenderUnit* child);
     void MoveToParent(TBaseRenderUnit* newParent);
-    void SetHomeParent() { homeParent_ = parent_; }
+    void SetHomeParent() { Extras().homeParent = parent_; }
     // The parent RestoreParents brings the unit back to.
-    void SetHomeParentUnit(TBaseRenderUnit* home) { homeParent_ = home; }
+    void SetHomeParentUnit(TBaseRenderUnit* home) { Extras().homeParent = home; }
     void RestoreParents();
     bool GetParent(TBaseRenderUnit*& out) const {
         out = parent_;
@@ -297,7 +282,7 @@ public:
     bool GetChildBRU(int index, TBaseRenderUnit*& out) const;
     int ChildCount() const { return childs_ ? childs_->Count() : 0; }
     // The child list with its holes (nullptr until the first child).
-    const TListAsm<TBaseRenderUnit>* ChildsBRU() const { return childs_; }
+    const TListAsm<TBaseRenderUnit>* ChildsBRU() const { return childs_.get(); }
     TBaseRenderUnit* FindBRUByName(const std::string& name);
     TBaseRenderUnit* FindBRUByStrID(const std::string& id);
     bool IsInTree(const TBaseRenderUnit* unit) const;
@@ -320,16 +305,7 @@ public:
     void SetRenderStageTree(uint16_t stage);
     void SetSkipCountTree(int32_t count);
     bool ConsumeSkipCount();
-    int32_t GetAttachCount() const { return attachCount_; }
-
-    // Asks the cache for what running a render-list entry reads of the unit.
-    static void PrefetchForDraw(const TBaseRenderUnit* u) {
-        if (!u) return;
-        __builtin_prefetch(u);
-        __builtin_prefetch(&u->flags_);
-        __builtin_prefetch(&u->worldMatrix_);
-        __builtin_prefetch(&u->drawnMatrix_, 1);
-    }
+    int32_t GetAttachCount() const { return Cold().attachCount; }
 
     // The killed units are discarded and released, then every list drops its holes.
     void CleanAndRemoveZeroElementsFromChildsBRUList();
@@ -353,18 +329,20 @@ public:
     template <class T> bool IsClass() const { return IsClassType<T>(this); }
 
     // ---- transforms -----------------------------------------------------------------
-    void SetBaseMatrix(const Matrix& m) { baseMatrix_ = localMatrix_ = m; }
-    const Matrix& GetBaseMatrix() const { return baseMatrix_; }
+    void SetBaseMatrix(const Matrix& m) { Extras().baseMatrix = localMatrix_ = m; }
+    const Matrix& GetBaseMatrix() const { return Cold().baseMatrix; }
     const Matrix& GetLocalMatrix() const { return localMatrix_; }
     void SetLocalMatrix(const Matrix& m) { localMatrix_ = m; }
     const Matrix& GetWorldMatrix() const { return worldMatrix_; }
     const Matrix& GetLastDrawnMatrix() const { return drawnMatrix_; }
-    const Matrix& GetBillboardMatrixField() const { return billboardMatrix_; }
+    const Matrix& GetBillboardMatrixField() const { return Cold().billboardMatrix; }
     void SetWorldPosition(const Vec3& p);
     Vec3 GetCenter();
     float GetBSphereRadius();
     // The next CalcBSphere computes anew, even within the frame it last did.
-    void InvalidateBSphere() { bsFrame_ = kNoFrame; }
+    void InvalidateBSphere() {
+        if (extras_) extras_->bsFrame = kNoFrame;
+    }
     float GetDistanceToCamera() const;
     static float GetProjectedSize(const Vec3& a, const Vec3& b, float size, float depth);
     Matrix GetViewMatrix() const;
@@ -378,12 +356,13 @@ public:
     void SetSortValue(float v) { sortValue_ = v; }
     float GetSortValue() const { return sortValue_; }
     void SetBox(const Vec3& min, const Vec3& max) {
-        boxMin_ = min;
-        boxMax_ = max;
+        UnitExtras& e = Extras();
+        e.boxMin = min;
+        e.boxMax = max;
     }
     void GetBox(Vec3& min, Vec3& max) const {
-        min = boxMin_;
-        max = boxMax_;
+        min = Cold().boxMin;
+        max = Cold().boxMax;
     }
 
     // ---- render objects -------------------------------------------------------------
@@ -408,15 +387,15 @@ public:
     FogClass* GetFog();
     LightClass* GetLights();
     PhysicOpsClass* GetPhysicOps();
-    RotatorClass* RotatorLink() const { return rotator_; }
-    LightClass* LightsLink() const { return lights_; }
+    RotatorClass* RotatorLink() const { return Cold().rotator; }
+    LightClass* LightsLink() const { return Cold().lights; }
     void AttachKiller(TBaseRenderUnit* other);
-    void SetBPU(IRenderUnitAI* ai) { ai_ = ai; }
+    void SetBPU(IRenderUnitAI* ai) { Extras().ai = ai; }
     TBaseRenderUnit* UpdateMatrixFromBPU();
-    IEngineObject* GetCollisionEvent() const { return collisionEvent_; }
-    void SetCollisionEvent(IEngineObject* e) { collisionEvent_ = e; }
+    IEngineObject* GetCollisionEvent() const { return Cold().collisionEvent; }
+    void SetCollisionEvent(IEngineObject* e) { Extras().collisionEvent = e; }
     // The object the unit owns (freed by DiscardBRU unless shared, flags2 0x100000).
-    void SetOwnedSubObject(TEngineObject* o) { ownedSub_ = o; }
+    void SetOwnedSubObject(TEngineObject* o) { Extras().ownedSub = o; }
 
     // ---- bounding spheres -----------------------------------------------------------
     void AddBSphere(const Vec3& centre, float radius, int value);
@@ -436,7 +415,8 @@ public:
         return c ? dynamic_cast<I*>(c) : nullptr;
     }
     TBaseRenderUnit* BSpheresContainer() const {
-        return bsContainer_ && !bsContainer_->HasFlag(BRU_KILLED | BRU_DISCARDED) ? bsContainer_ : nullptr;
+        TBaseRenderUnit* c = Cold().bsContainer;
+        return c && !c->HasFlag(BRU_KILLED | BRU_DISCARDED) ? c : nullptr;
     }
     // Discards the lights this unit's kind added to its viewport's light manager.
     void ClearLocalLights();
@@ -455,8 +435,8 @@ public:
     void AddUHelpersFromCM(IModelTree& tree);
     // A lamp of the colour at each helper of the container ("hl0", "hl1", ...).
     void ShowHelpersAsLamps(uint32_t colour);
-    HelpersContainerClass* HelpersContainer() const { return helpers_; }
-    UHelpersContainerClass* UHelpersContainer() const { return uhelpers_; }
+    HelpersContainerClass* HelpersContainer() const { return Cold().helpers; }
+    UHelpersContainerClass* UHelpersContainer() const { return Cold().uhelpers; }
     void ConvertWToSC();
 
     // ---- content loaders (render/content_loaders.cpp) ------------------------------
@@ -480,90 +460,72 @@ public:
     TMorphedAnimatedObjClass* AddItemScene(int32_t viewportId);
     // A ship model turning in an interface viewport (called on the viewport's root).
     TBaseRenderUnit* AddViewportScene(const std::string& shipName, int32_t viewportId);
-    KeyAnimationClass* KeyAnimationLink() const { return keyAnim_; }
+    KeyAnimationClass* KeyAnimationLink() const { return Cold().keyAnim; }
 
     // ---- lifetime, ticks, pools -----------------------------------------------------
-    void SetLifeTime(float seconds) { lifeTime_ = lifeTimer_ = seconds; }
-    float GetLifeTime() const { return lifeTime_; }
-    float GetLifeTimer() const { return lifeTimer_; }
-    int32_t* TickHandle() { return &tickHandle_; }
-    void SetPoolSlot(ManagedObjectClass* slot) { poolSlot_ = slot; }
-    ManagedObjectClass* PoolSlot() const { return poolSlot_; }
-    TBaseRenderUnit* GetTemplate() const { return template_; }
-    void SetTemplate(TBaseRenderUnit* t) { template_ = t; }
+    void SetLifeTime(float seconds) {
+        UnitExtras& e = Extras();
+        e.lifeTime = e.lifeTimer = seconds;
+    }
+    float GetLifeTime() const { return Cold().lifeTime; }
+    float GetLifeTimer() const { return Cold().lifeTimer; }
+    int32_t* TickHandle() { return &Extras().tickHandle; }
+    void SetPoolSlot(ManagedObjectClass* slot) { Extras().poolSlot = slot; }
+    ManagedObjectClass* PoolSlot() const { return Cold().poolSlot; }
+    TBaseRenderUnit* GetTemplate() const { return Cold().templ; }
+    void SetTemplate(TBaseRenderUnit* t) { Extras().templ = t; }
 
     // Units are made through Create, which runs Init.
     TBaseRenderUnit() = default;
 
 protected:
-    ~TBaseRenderUnit() override = default;
+    ~TBaseRenderUnit() override;
     // Replaces the child's slot by a killed placeholder; -1 when not found.
     int PutPlaceholder(TBaseRenderUnit* child);
     TLightManager* ViewportLights() const;
 
-    // What the render list's walks and runs read of every unit each frame sits
-    // on the cache line after the engine-object header, and the two matrices a
-    // draw copies on the two lines after it (units are line-aligned), so a walk
-    // over a large tree touches as little memory per unit as it can.
-    alignas(kHotLine) uint64_t flags_ = 0;
+    // What a unit keeps apart, made on first use; Cold reads it without making it.
+    UnitExtras& Extras() {
+        if (!extras_) MakeExtras();
+        return *extras_;
+    }
+    const UnitExtras& Cold() const { return extras_ ? *extras_ : kNoExtras; }
+    // The bounding spheres a unit's kind computes itself.
+    std::unique_ptr<std::vector<BSphereRecord>>& BSphereList() { return Extras().bspheres; }
+    void DropBSphereRecords() {
+        if (!extras_) return;
+        extras_->bspheres.reset();
+        extras_->ownSphere.reset();
+    }
+
+    // What every frame's walks and draws read comes first.
+    uint64_t flags_ = 0;
     uint64_t flags2_ = 0;
-    // The child list, made on first AddChild: childs_ points at childList_ from then on.
-    TListAsm<TBaseRenderUnit>* childs_ = nullptr;
-    TListAsm<TBaseRenderUnit> childList_;
+    // The child list, made on first AddChild.
+    std::unique_ptr<TListAsm<TBaseRenderUnit>> childs_;
     RenderStateManagerClass* renderStates_ = nullptr;
     uint16_t renderStage_ = 0;
-    bool plainListing_ = false; // set by Create (ListsLikeEveryUnit)
-    bool plainTicking_ = false; // set by Create (TicksLikeEveryUnit)
+    uint16_t lightMask_ = kLightsLamps;
     // Read for each child when the engine checks the order of its children.
     float sortValue_ = 1.0f;
-    alignas(kHotLine) Matrix worldMatrix_;
-    Matrix drawnMatrix_;
-    int32_t attachCount_ = 0;
+    int32_t viewportId_ = 0;
     TBaseRenderUnit* parent_ = nullptr;
     TBaseRenderUnit* cachedRoot_ = nullptr;
-    uint16_t lightMask_ = kLightsLamps;
+    Matrix worldMatrix_;
+    Matrix drawnMatrix_;
+    Matrix localMatrix_;
     std::string name_;
-    int32_t viewportId_ = 0;
-    Matrix baseMatrix_, localMatrix_, billboardMatrix_;
-    // bounding-sphere cache
-    float bsRadius_ = 0;
-    Vec3 bsLocalCentre_, bsWorldCentre_;
-    uint64_t bsFrame_ = kNoFrame;
-    uint64_t bsFrame2_ = kNoFrame;
-    std::unique_ptr<std::vector<BSphereRecord>> bspheres_;
-    std::unique_ptr<BSphereRecord> ownSphere_;
-    TEngineObject* ownedSub_ = nullptr;
-    HelpersContainerClass* helpers_ = nullptr;
-    UHelpersContainerClass* uhelpers_ = nullptr;
-    TBaseRenderUnit* bsContainer_ = nullptr;
-    IRenderUnitAI* ai_ = nullptr;
-    // component links, made on first use
-    FogClass* fog_ = nullptr;
-    LightClass* lights_ = nullptr;
-    GameOpsClass* gameOps_ = nullptr;
-    KeyAnimationClass* keyAnim_ = nullptr;
-    RenderOpsClass* renderOps_ = nullptr;
-    RotatorClass* rotator_ = nullptr;
-    PhysicOpsClass* physicOps_ = nullptr;
-    KillerClass* killer_ = nullptr;
-    IEngineObject* collisionEvent_ = nullptr;
-    int32_t tickHandle_ = 0;
-    std::string strID_;
     std::shared_ptr<RenderObjectList> ros_;
-    Vec3 boxMax_{1, 1, 1}, boxMin_{-1, -1, -1};
-    Vec3 screenPos_;
-    float screenSize_ = 1.0f;
-    TBaseRenderUnit* homeParent_ = nullptr;
-    float lifeTime_ = 0, lifeTimer_ = 0;
-    int32_t skipCount_ = 0;
-    TBaseRenderUnit* template_ = nullptr;
-    ManagedObjectClass* poolSlot_ = nullptr;
+    std::unique_ptr<UnitExtras> extras_;
 
 public:
     // A frame stamp no frame number reaches: the first CalcBSphere always computes.
-    static constexpr uint64_t kNoFrame = 0x0000000FFFFFFFFFull;
+    static constexpr uint64_t kNoFrame = kNoBSphereFrame;
 
 private:
+    static const UnitExtras kNoExtras;
+    friend class RenderListWalk;
+    void MakeExtras();
     void CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out);
     void CollectChildsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) const;
     void TickChilds(float dtMs);

@@ -82,29 +82,31 @@ TBaseRenderUnit* TBaseRenderUnit::CreateCopy(TBaseRenderUnit* parent) {
     if (!copy) return nullptr; // the class look-up has reported
     const std::string copyName = "_copy_of_" + name_ + "_" + IntToHex8(copy->GetId());
     copy->name_ = copyName;
-    copy->baseMatrix_ = baseMatrix_;
     copy->localMatrix_ = localMatrix_;
-    copy->template_ = template_;
     copy->viewportId_ = viewportId_;
     copy->flags_ = flags_;
     copy->flags2_ = flags2_;
     copy->lightMask_ = lightMask_;
-    copy->bsRadius_ = bsRadius_;
-    copy->bsLocalCentre_ = bsLocalCentre_;
-    copy->bsWorldCentre_ = bsWorldCentre_;
-    copy->bsFrame_ = bsFrame_;
-    if (ownedSub_) {
-        copy->ownedSub_ = ownedSub_;
+    const UnitExtras& from = Cold();
+    UnitExtras& to = copy->Extras();
+    to.baseMatrix = from.baseMatrix;
+    to.templ = from.templ;
+    to.bsRadius = from.bsRadius;
+    to.bsLocalCentre = from.bsLocalCentre;
+    to.bsWorldCentre = from.bsWorldCentre;
+    to.bsFrame = from.bsFrame;
+    if (from.ownedSub) {
+        to.ownedSub = from.ownedSub;
         copy->SetFlag2(BRU2_SHARED_SUBOBJECT);
         // Should the owner free it first, the copy hears of it and drops its link.
-        ownedSub_->AddSubscriber(copy);
+        from.ownedSub->AddSubscriber(copy);
     }
-    CopyComponent(keyAnim_, copy->keyAnim_, copy);
-    CopyComponent(gameOps_, copy->gameOps_, copy);
-    CopyComponent(lights_, copy->lights_, copy);
-    CopyComponent(renderOps_, copy->renderOps_, copy);
-    CopyComponent(rotator_, copy->rotator_, copy);
-    copy->strID_ = copyName;
+    CopyComponent(from.keyAnim, to.keyAnim, copy);
+    CopyComponent(from.gameOps, to.gameOps, copy);
+    CopyComponent(from.lights, to.lights, copy);
+    CopyComponent(from.renderOps, to.renderOps, copy);
+    CopyComponent(from.rotator, to.rotator, copy);
+    to.strID = copyName;
     copy->ShareROList(*this);
     if (childs_)
         for (int i = 0; i < childs_->Count(); ++i) {
@@ -113,7 +115,7 @@ TBaseRenderUnit* TBaseRenderUnit::CreateCopy(TBaseRenderUnit* parent) {
             TBaseRenderUnit* cc = c->CreateCopy(copy);
             if (!cc) continue;
             // The copy's spheres are the copy of this unit's spheres.
-            if (c == bsContainer_)
+            if (c == from.bsContainer)
                 copy->SetBSpheres(cc);
             else
                 copy->AddChild(cc);
@@ -128,10 +130,10 @@ TBaseRenderUnit* TBaseRenderUnit::SpawnEffect(TBaseRenderUnit* templ, TBaseRende
     if (!templ) return nullptr;
     TBaseRenderUnit* copy = templ->CreateCopy(parent);
     if (!copy) return nullptr;
-    copy->template_ = templ;
+    copy->SetTemplate(templ);
     if (desc) copy->OnSpawn(*desc);
     if (parent) parent->AddChild(copy);
-    if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
+    if (BRUTickMan) BRUTickMan->AddTickedObj(copy, *copy->TickHandle());
     return copy;
 }
 
@@ -154,7 +156,7 @@ TBaseRenderUnit* TBaseRenderUnit::SpawnEffect2(IEngineObject* configuration) {
         config->SetFX(copy);
         copy->SetFromDescStruct(configuration);
         parent->AddChild(copy);
-        if (BRUTickMan) BRUTickMan->AddTickedObj(copy, copy->tickHandle_);
+        if (BRUTickMan) BRUTickMan->AddTickedObj(copy, *copy->TickHandle());
         cfgObject->Release();
     } catch (const std::exception&) {
         ErrorReport("TBaseRenderUnit.SpawnEffect2: AV: _fC=" + IntToHex8(cfgObject->GetId()) +

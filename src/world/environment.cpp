@@ -171,7 +171,7 @@ bool PlanetClass::Build(CMTreeClass& tree, const std::string& luaName) {
     if (object.empty()) object = luaName;
     if (!BuildPart(tree, object)) return false;
     SetName(luaName);
-    home_ = baseMatrix_;
+    home_ = GetBaseMatrix();
     spin_ = NumberOr(SpaceModelKey(luaName, "spin"), 0.0f, "PlanetClass.Build: spin: " + luaName);
     std::string clouds = SpaceModelKey(luaName, "atmosphere");
     if (clouds.empty()) clouds = object + "_clouds";

@@ -210,7 +210,7 @@ void FXParticleClass::Tick(float dtMs) {
 
 void FXParticleClass::UpdateMatrices(const Matrix* parent) {
     // A sprite is seen from the camera: only its place matters, not its turn.
-    if (childs_ || rotator_) {
+    if (childs_ || RotatorLink()) {
         TBaseRenderUnit::UpdateMatrices(parent);
         return;
     }

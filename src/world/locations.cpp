@@ -80,25 +80,26 @@ void WELocationClass::LoadFromFile(const std::string& modelName) {
     SetBaseMatrix(Matrix{});
     const Matrix parent = parent_ ? parent_->GetWorldMatrix() : Matrix{};
     UpdateMatrices(&parent);
-    bsFrame_ = kNoFrame;
+    InvalidateBSphere();
 }
 
 void WELocationClass::UpdateMatrices(const Matrix* parent) {
     TBaseRenderUnit::UpdateMatrices(parent);
     // The sphere follows the unit at once, not at the next frame.
-    bsFrame_ = kNoFrame;
+    InvalidateBSphere();
 }
 
 void WELocationClass::CalcBSphere(Vec3* localCentre, Vec3* worldCentre, float* radius) {
-    if (!bspheres_ || bspheres_->empty()) {
+    const auto& spheres = Cold().bspheres;
+    if (!spheres || spheres->empty()) {
         TBaseRenderUnit::CalcBSphere(localCentre, worldCentre, radius);
         return;
     }
     // The sphere that holds every sphere of the model.
-    Vec3 centre = (*bspheres_)[0].centre;
-    float r = (*bspheres_)[0].radius;
-    for (size_t i = 1; i < bspheres_->size(); ++i) {
-        const BSphereRecord& b = (*bspheres_)[i];
+    Vec3 centre = (*spheres)[0].centre;
+    float r = (*spheres)[0].radius;
+    for (size_t i = 1; i < spheres->size(); ++i) {
+        const BSphereRecord& b = (*spheres)[i];
         const Vec3 d = Vec3Sub(b.centre, centre);
         const float dist = Vec3Length(d);
         if (dist + b.radius <= r) continue;
@@ -111,12 +112,13 @@ void WELocationClass::CalcBSphere(Vec3* localCentre, Vec3* worldCentre, float* r
         centre = Vec3Add(centre, Vec3Scale(d, (nr - r) / dist));
         r = nr;
     }
-    bsLocalCentre_ = centre;
-    bsWorldCentre_ = Vec3TransformPoint(centre, worldMatrix_);
-    bsRadius_ = r * MatrixGetColumnScale(worldMatrix_).x;
-    if (localCentre) *localCentre = bsLocalCentre_;
-    if (worldCentre) *worldCentre = bsWorldCentre_;
-    if (radius) *radius = bsRadius_;
+    UnitExtras& e = Extras();
+    e.bsLocalCentre = centre;
+    e.bsWorldCentre = Vec3TransformPoint(centre, worldMatrix_);
+    e.bsRadius = r * MatrixGetColumnScale(worldMatrix_).x;
+    if (localCentre) *localCentre = e.bsLocalCentre;
+    if (worldCentre) *worldCentre = e.bsWorldCentre;
+    if (radius) *radius = e.bsRadius;
 }
 
 bool WELocationClass::FindInChildsOnly(TBaseRenderUnit*& loc) const {

@@ -158,8 +158,7 @@ void ShipClass::ClearBuild() {
     }
     SetLOD(nullptr);
     ros_.reset();
-    bspheres_.reset();
-    ownSphere_.reset();
+    DropBSphereRecords();
     lastLevel_ = nullptr;
     // The builder's children go; the attach points stay and items keep hanging on them.
     if (childs_)

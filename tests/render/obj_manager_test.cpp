@@ -144,6 +144,24 @@ TEST(ObjManager, PoolsGrowByTheirOwnStepAndSlotsKeepTheirPlaceAndData) {
     }
 }
 
+TEST(ObjManager, ASlotIsFoundByItsIdWhereverReleasesMovedIt) {
+    // Entries remember the id of their slot; releases reorder the slots, and
+    // growth adds blocks, but an id leads back to the same slot.
+    Pool pool(4, nullptr, nullptr, nullptr, "ids", 3);
+    std::vector<ManagedObjectClass*> taken;
+    for (int i = 0; i < 11; ++i) taken.push_back(pool->GetObject());
+    std::vector<int32_t> ids;
+    for (ManagedObjectClass* s : taken) ids.push_back(pool->SlotId(*s));
+    for (size_t i : {size_t{0}, size_t{5}, size_t{2}, size_t{9}}) taken[i]->ReturnToPool();
+    for (int i = 0; i < 6; ++i) pool->GetObject();
+    for (size_t i = 0; i < taken.size(); ++i) {
+        EXPECT_EQ(pool->ObjectAt(ids[i]), taken[i]) << i;
+        EXPECT_EQ(pool->SlotId(*taken[i]), ids[i]) << i;
+    }
+    EXPECT_EQ(pool->ObjectAt(-1), nullptr);
+    EXPECT_EQ(pool->ObjectAt(pool->GetCapacity()), nullptr);
+}
+
 TEST(ObjManager, PoolWithoutGrowthStepStillGrows) {
     Pool pool(1, nullptr, nullptr, nullptr, "nostep", 0);
     for (int i = 0; i < 5; ++i) ASSERT_NE(nullptr, pool->GetObject());

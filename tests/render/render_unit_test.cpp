@@ -56,11 +56,6 @@ public:
 };
 
 TEST_F(RenderUnitTest, UnitsThatListThemselvesTheirOwnWayAreAskedAmongOrdinaryOnes) {
-    EXPECT_TRUE(TBaseRenderUnit::ListsLikeEveryUnit<RecUnit>());
-    EXPECT_FALSE(TBaseRenderUnit::ListsLikeEveryUnit<OwnListingUnit>());
-    EXPECT_FALSE(TBaseRenderUnit::ListsLikeEveryUnit<BothPassesUnit>());
-    EXPECT_FALSE(TBaseRenderUnit::ListsLikeEveryUnit<EnvironmentStandInClass>());
-
     RecUnit* a = Unit(env, "a", BRU_OPAQUE);
     auto* own = TBaseRenderUnit::Create<OwnListingUnit>(a);
     own->SetName("own");
@@ -150,10 +145,13 @@ TEST_F(RenderUnitTest, KilledUnitIsDiscardedAtTheEndOfTheFrame) {
 TEST_F(RenderUnitTest, DiscardRenamesAndFlagsTheUnit) {
     RecUnit* a = Unit(engine, "ship");
     a->SetStrID("s1");
-    Unit(a, "child");
+    RecUnit* child = Unit(a, "child");
     ASSERT_TRUE(a->DiscardBRU());
     EXPECT_EQ(a->GetName(), "_deleted_ship");
     EXPECT_EQ(a->GetStrID(), "_deleted_s1");
+    // One that never had a strID has an empty one renamed all the same.
+    EXPECT_EQ(child->GetStrID(), "_deleted_");
+    EXPECT_EQ(child->GetInfoStr(), "[RecUnit, name: \"_deleted_child\", strID: \"_deleted_\"]");
     EXPECT_EQ(a->Flags(), BRU_DISCARDED);
     EXPECT_EQ(a->Flags2(), 1u);
     EXPECT_EQ(a->ChildCount(), 0);
@@ -623,6 +621,16 @@ TEST_F(RenderUnitTest, PooledUnitsGoBackToTheirPool) {
     EXPECT_EQ(man.Particles()->GetPool()->GetCapacity(), BRUManClass::kParticles);
     env->AddChild(p);
     p->SetName("spark");
+    // What a spent particle carried beyond its name: none of it may reach the next one.
+    Matrix scaled;
+    scaled.m[0][0] = 3.0f;
+    p->SetBaseMatrix(scaled);
+    p->SetLifeTime(0.5f);
+    p->SetTemplate(env);
+    p->SetHomeParentUnit(env);
+    p->SetBox({-5, -5, -5}, {5, 5, 5});
+    p->UpdateScreenPos();
+    p->SetSkipCountTree(3);
     p->SetFlag(BRU_OPAQUE);
     p->Kill();
     Frame();
@@ -633,6 +641,22 @@ TEST_F(RenderUnitTest, PooledUnitsGoBackToTheirPool) {
     EXPECT_EQ(again->GetName(), "");
     EXPECT_TRUE(again->HasFlag(BRU_VISIBLE));
     EXPECT_FALSE(again->HasFlag(BRU_DISCARDED));
+    EXPECT_EQ(again->GetLifeTime(), 0.0f);
+    EXPECT_EQ(again->GetLifeTimer(), 0.0f);
+    EXPECT_EQ(again->GetBaseMatrix().m[0][0], 1.0f);
+    EXPECT_EQ(again->GetTemplate(), nullptr);
+    EXPECT_EQ(again->GetAttachCount(), 0);
+    EXPECT_EQ(again->GetScreenSize(), 1.0f);
+    EXPECT_TRUE(again->ConsumeSkipCount());
+    Vec3 lo, hi;
+    again->GetBox(lo, hi);
+    EXPECT_EQ(lo.x, -1.0f);
+    EXPECT_EQ(hi.x, 1.0f);
+    // A lifetime of 0 never runs out, however long the unit ticks.
+    again->Tick(5000.0f);
+    EXPECT_FALSE(again->HasFlag(BRU_KILLED));
+    // The strID is kept, as a pooled unit always kept it.
+    EXPECT_EQ(again->GetStrID().rfind("_deleted_", 0), 0u);
     again->DiscardBRU();
     man.Destroy();
     TEODestroyManager->Flush();

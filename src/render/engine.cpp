@@ -216,20 +216,20 @@ bool IsRenderPaused() {
 
 void LiveObjectRegistryClass::Register(const TEngineObject* o, std::string className) {
     // A class's name is kept once, however many of its units live.
-    records_[o] = &*names_.insert(std::move(className)).first;
+    records_.Set(o, &*names_.insert(std::move(className)).first);
     if (records_.size() > kWatchLimit) {
         // A place to stop in a debugger when units pile up.
     }
 }
 
 void LiveObjectRegistryClass::Unregister(const TEngineObject* o) {
-    records_.erase(o);
+    records_.Erase(o);
 }
 
 std::vector<std::string> LiveObjectRegistryClass::ClassNames() const {
     std::vector<std::string> out;
     out.reserve(records_.size());
-    for (const auto& [o, name] : records_) out.push_back(*name);
+    records_.ForEach([&out](const TEngineObject*, const std::string* name) { out.push_back(*name); });
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include "render/lights.h"
 #include "render/obj_manager.h"
 #include "render/render_unit.h"
+#include "shared/compact_map.h"
 #include "shared/updater.h"
 
 #include <array>
@@ -171,12 +172,12 @@ public:
     void Register(const TEngineObject* o, std::string className);
     void Unregister(const TEngineObject* o);
     size_t Count() const { return records_.size(); }
-    bool Contains(const TEngineObject* o) const { return records_.count(o) != 0; }
+    bool Contains(const TEngineObject* o) const { return records_.Contains(o); }
     // "<class name>" of each record, for dumps.
     std::vector<std::string> ClassNames() const;
 
 private:
-    std::unordered_map<const TEngineObject*, const std::string*> records_;
+    CompactMap<const TEngineObject*, const std::string*> records_;
     std::unordered_set<std::string> names_;
 };
 // Made by the render start-up; units register only while it exists.

@@ -1,6 +1,7 @@
 #include "shared/engine_object.h"
 
 #include "platform/system.h"
+#include "shared/compact_map.h"
 #include "shared/errors.h"
 #include "shared/helpers.h"
 
@@ -23,7 +24,7 @@ namespace {
 // objects freed during the program's own exit still find it.
 struct Registry {
     std::mutex mutex;
-    std::unordered_map<int32_t, TEngineObject*> objects;
+    CompactMap<int32_t, TEngineObject*> objects;
     int32_t nextId = 1;
 };
 
@@ -40,14 +41,14 @@ int32_t RegisterObject(TEngineObject* o) {
         return r.nextId; // shared last id; only reached when the halt returns
     }
     int32_t id = r.nextId++;
-    r.objects[id] = o;
+    r.objects.Set(id, o);
     return id;
 }
 
 void UnregisterObject(int32_t id) {
     Registry& r = Objects();
     std::lock_guard lock(r.mutex);
-    r.objects.erase(id);
+    r.objects.Erase(id);
 }
 
 // A message box, then the process ends (tests' halt hook throws instead).
@@ -65,8 +66,8 @@ void BoxAndHalt(const std::string& text) {
 TEngineObject* FindEngineObjectById(int32_t id) {
     Registry& r = Objects();
     std::lock_guard lock(r.mutex);
-    auto it = r.objects.find(id);
-    return it == r.objects.end() ? nullptr : it->second;
+    TEngineObject* const* o = r.objects.Find(id);
+    return o ? *o : nullptr;
 }
 
 size_t LiveEngineObjectCount() {

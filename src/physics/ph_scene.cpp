@@ -227,9 +227,14 @@ void PhysicsSceneClass::TickPhys(float ms) {
             steering->SetImpact(fresh ? ImpactSpeed(ai, other, *hit) : 0.0f);
             if (Standing(other)) StopShort(unit, *steering, before[i], *hit);
         }
+        const int32_t otherId = other ? other->GetId() : 0;
         if (listener_) listener_(unit, *hit);
+        // The listener may have ended either ship: the events fire only
+        // between ships that are still there.
+        other = otherId ? FindEngineObjectAs<TBaseRenderUnit>(otherId) : nullptr;
         // The ship's collision event fires with the other ship's object.
-        if (other) FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
+        if (other && FindShipBRU(unit))
+            FireCollisionEvents(unit->GetCollisionEvent(), other->GetCollisionEvent());
         // The listener and the events may have ended the ship.
         if (steering && FindShipBRU(unit)) steering->SetImpact(0.0f);
         hit->Free();

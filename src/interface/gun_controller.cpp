@@ -25,7 +25,7 @@ TMegaButton* DesktopControl(TDeskTop* desktop, const std::string& name) {
 }
 
 // An item value as a whole number.
-int IntOf(TEngineObject* item, const char* name) {
+int RoundedValueOf(TEngineObject* item, const char* name) {
     return Round(HudValue(item, name));
 }
 
@@ -135,7 +135,7 @@ void TGunController::Walk(TEngineObject* holder, bool& gunOverflow, bool& rocket
         auto* slot = dynamic_cast<TGameSlot*>(child);
         TGameItem* item = slot ? slot->MountedItem() : nullptr;
         if (!item) continue;
-        const int kind = IntOf(item, "functionalType");
+        const int kind = RoundedValueOf(item, "functionalType");
         if (kind >= 1 && kind <= kItemPlaces) {
             // Only the first usable item is shown.
             if (itemIndex_ >= 0) {
@@ -146,16 +146,16 @@ void TGunController::Walk(TEngineObject* holder, bool& gunOverflow, bool& rocket
             item_ = item;
             ItemPlace& place = items_[size_t(itemIndex_)];
             SetShown(place.control.Get(), true);
-            const int count = MaxOf(item, "quanity") == 0 ? -1 : IntOf(item, "quanity");
+            const int count = MaxOf(item, "quanity") == 0 ? -1 : RoundedValueOf(item, "quanity");
             if (TMegaButton* c = place.counter.Get()) c->SetText("[" + std::to_string(count) + "]");
-            if (TMegaButton* c = place.control.Get()) c->SetFlash(IntOf(item, "used") == 1);
+            if (TMegaButton* c = place.control.Get()) c->SetFlash(RoundedValueOf(item, "used") == 1);
             continue;
         }
-        if (IntOf(item, "class") != 1) { // not a weapon: a container of further items
+        if (RoundedValueOf(item, "class") != 1) { // not a weapon: a container of further items
             Walk(item, gunOverflow, rocketOverflow);
             continue;
         }
-        const int bullet = IntOf(item, "bulletType");
+        const int bullet = RoundedValueOf(item, "bulletType");
         if (bullet != 1 && bullet != 2) {
             FastLogAdd("TGunController.Update fault - uncknow bulletType...");
             continue;
@@ -179,8 +179,8 @@ void TGunController::Fill(Entry& e, TEngineObject* object, bool gun) {
     e.object = object;
     e.reload = Fraction(object, "reloading", 1.0f);
     e.second = Fraction(object, "charge", 0.0f);
-    e.enabled = IntOf(object, "status") == 1;
-    const int count = MaxOf(object, "quanity") == 0 ? -1 : IntOf(object, "quanity");
+    e.enabled = RoundedValueOf(object, "status") == 1;
+    const int count = MaxOf(object, "quanity") == 0 ? -1 : RoundedValueOf(object, "quanity");
     TMegaButton* c = e.control.Get();
     if (!c) return;
     const std::string name = HudText(object, "name");
@@ -233,7 +233,7 @@ void TGunController::SetBarColourValue(Entry& e, int value) {
 
 void TGunController::Activate(TEngineObject* item, bool on) {
     auto* i = dynamic_cast<TGameItem*>(item);
-    if (!i || (IntOf(i, "status") == 1) == on) return;
+    if (!i || (RoundedValueOf(i, "status") == 1) == on) return;
     i->FireEvent(on ? "onEnable" : "onDisable");
 }
 
@@ -277,7 +277,7 @@ void TGunController::SwitchGun(int index) {
         ErrorReport("TGunController.SwitchGun fault: wrong Gun Index - " + std::to_string(index), "m");
         return;
     }
-    if (index < gunCount_) SetGun(index, IntOf(guns_[size_t(index)].object.Get(), "status") != 1);
+    if (index < gunCount_) SetGun(index, RoundedValueOf(guns_[size_t(index)].object.Get(), "status") != 1);
     Update();
 }
 
@@ -316,7 +316,7 @@ void TGunController::SwitchRocket(int index) {
     }
     // The mark follows the launcher: one that is on loses it, any other gets it.
     if (index < rocketCount_)
-        rockets_[size_t(index)].on = IntOf(rockets_[size_t(index)].object.Get(), "status") != 1;
+        rockets_[size_t(index)].on = RoundedValueOf(rockets_[size_t(index)].object.Get(), "status") != 1;
     Update();
 }
 
@@ -360,7 +360,7 @@ void TGunController::UseSlot() {
     TEngineObject* item = item_.Get();
     auto* i = dynamic_cast<TGameItem*>(item);
     if (!i) return;
-    if (IntOf(i, "used") == 1) {
+    if (RoundedValueOf(i, "used") == 1) {
         i->FireEvent("onEndUse");
     } else {
         i->FireEvent("onStartUse");

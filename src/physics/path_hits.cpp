@@ -72,6 +72,9 @@ constexpr double kBaseCellScale = 2.0;
 // A level's cells are this many times as large as those of the level below.
 constexpr double kLevelStep = 4.0;
 constexpr uint32_t kMaxLevels = 48;
+// A level of no more boxes than this is scanned box by box: cheaper than
+// finding the cells of the path and looking them up.
+constexpr size_t kScannedLevel = 16;
 // Cell coordinates are kept within this: far beyond any place of the game,
 // where cells share a number (the box test still decides).
 constexpr double kCellLimit = 1073741824.0;
@@ -112,7 +115,7 @@ int32_t CellCoordinate(float v, double inverse) {
 void SphereIndex::Clear() {
     boxes_.clear();
     notFinite_.clear();
-    for (Level& l : levels_) l.spheres.clear();
+    for (Level& l : levels_) l.spheres.clear(), l.boxes.clear();
     active_.clear();
     filed_.clear();
     bucketStart_.assign(2, 0);
@@ -158,7 +161,7 @@ void SphereIndex::Build() {
     }
     double size = base;
     for (Level& l : levels_) {
-        l.size = size, l.inverse = 1.0 / size, l.spheres.clear();
+        l.size = size, l.inverse = 1.0 / size, l.spheres.clear(), l.boxes.clear();
         size *= kLevelStep;
     }
     for (uint32_t i = 0; i < n; ++i) {
@@ -172,9 +175,10 @@ void SphereIndex::Build() {
         }
         while (levels_.size() <= level) {
             const double s = base * std::pow(kLevelStep, static_cast<double>(levels_.size()));
-            levels_.push_back({s, 1.0 / s, {}});
+            levels_.push_back({s, 1.0 / s, {}, {}});
         }
         levels_[level].spheres.push_back(i);
+        levels_[level].boxes.push_back(b);
     }
     // Each box is filed in every cell of its level that it reaches into: no
     // more than two along an axis, its cells being at least as large as it.
@@ -182,6 +186,7 @@ void SphereIndex::Build() {
         const Level& l = levels_[level];
         if (l.spheres.empty()) continue;
         active_.push_back(level);
+        if (l.spheres.size() <= kScannedLevel) continue; // asked box by box, filed nowhere
         for (uint32_t i : l.spheres) {
             const Box& b = boxes_[i];
             const int32_t lx = CellCoordinate(b.min.x, l.inverse), hx = CellCoordinate(b.max.x, l.inverse);
@@ -228,6 +233,11 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
     };
     for (uint32_t level : active_) {
         const Level& l = levels_[level];
+        if (l.spheres.size() <= kScannedLevel) {
+            for (size_t k = 0; k < l.boxes.size(); ++k)
+                if (BoxesMeet(l.boxes[k].min, l.boxes[k].max, low, high)) meeting_.push_back(l.spheres[k]);
+            continue;
+        }
         const int32_t lx = CellCoordinate(low.x, l.inverse), hx = CellCoordinate(high.x, l.inverse);
         const int32_t ly = CellCoordinate(low.y, l.inverse), hy = CellCoordinate(high.y, l.inverse);
         const int32_t lz = CellCoordinate(low.z, l.inverse), hz = CellCoordinate(high.z, l.inverse);

@@ -60,6 +60,7 @@ private:
         double size = 0;    // edge of its cells, at least that of its boxes
         double inverse = 0; // 1 / size
         std::vector<uint32_t> spheres;
+        std::vector<Box> boxes; // of its spheres, side by side for a level that is scanned
     };
     uint32_t Bucket(int32_t x, int32_t y, int32_t z, uint32_t level) const;
 

@@ -531,5 +531,47 @@ TEST_F(FxJetsBulletsTest, EventConditionsRunTheirActionOnTheItemsThatPass) {
     EXPECT_EQ(events.Count(), 0);
 }
 
+// Streaks of several textures listed in a mixed order are drawn a batch per
+// texture, the batches by the textures' addresses and each batch in the order
+// its streaks were listed.
+TEST_F(FxJetsBulletsTest, StreaksAreBatchedByTextureInTheOrderTheyWereListed) {
+    struct Streak final : IStreakClient {
+        IKWTexture* texture = nullptr;
+        int id = 0;
+        std::vector<std::pair<IKWTexture*, int>>* drawn = nullptr;
+        bool StreakCorners(const Matrix&, Vec3 (&corners)[4]) const override {
+            drawn->push_back({texture, id});
+            for (Vec3& c : corners) c = {0, 0, 10};
+            return true;
+        }
+        uint32_t StreakColour() const override { return 0xFFFFFFFF; }
+        IKWTexture* CurrentTexture() const override { return texture; }
+    };
+    const TextureRef textures[] = {TextureManager->GetTexture("streak_a", platform::D3DFMT_UNKNOWN, false),
+                                   TextureManager->GetTexture("streak_b", platform::D3DFMT_UNKNOWN, false),
+                                   TextureManager->GetTexture("streak_c", platform::D3DFMT_UNKNOWN, false)};
+    FXStreakRendererClass* r = FXStreakRendererClass::Get("fx_streak_order");
+    ASSERT_NE(r, nullptr);
+    std::vector<std::pair<IKWTexture*, int>> drawn;
+    std::vector<Streak> streaks(12);
+    for (int i = 0; i < 12; ++i) {
+        // Textures in turn c, a, b, a, c, b, ...: never already grouped.
+        streaks[i].texture = textures[(i * 7 + 2) % 3].Get();
+        streaks[i].id = i;
+        streaks[i].drawn = &drawn;
+        r->AddClient(&streaks[i]);
+    }
+    const int before = r->BatchesDrawn();
+    r->DoRender();
+    r->EndRender();
+    EXPECT_EQ(r->BatchesDrawn(), before + 3);
+    std::vector<std::pair<IKWTexture*, int>> expected;
+    for (const Streak& s : streaks) expected.push_back({s.texture, s.id});
+    std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return std::less<const IKWTexture*>()(a.first, b.first);
+    });
+    EXPECT_EQ(drawn, expected);
+}
+
 } // namespace
 } // namespace vesk::test

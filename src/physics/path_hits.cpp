@@ -175,10 +175,19 @@ void SphereIndex::Build() {
         }
         while (levels_.size() <= level) {
             const double s = base * std::pow(kLevelStep, static_cast<double>(levels_.size()));
-            levels_.push_back({s, 1.0 / s, {}, {}});
+            levels_.push_back({s, 1.0 / s, {}, {}, {}});
         }
-        levels_[level].spheres.push_back(i);
-        levels_[level].boxes.push_back(b);
+        Level& l = levels_[level];
+        if (l.spheres.empty()) {
+            l.bounds = b;
+        } else {
+            l.bounds.min = {std::min(l.bounds.min.x, b.min.x), std::min(l.bounds.min.y, b.min.y),
+                            std::min(l.bounds.min.z, b.min.z)};
+            l.bounds.max = {std::max(l.bounds.max.x, b.max.x), std::max(l.bounds.max.y, b.max.y),
+                            std::max(l.bounds.max.z, b.max.z)};
+        }
+        l.spheres.push_back(i);
+        l.boxes.push_back(b);
     }
     // Each box is filed in every cell of its level that it reaches into: no
     // more than two along an axis, its cells being at least as large as it.
@@ -233,6 +242,7 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
     };
     for (uint32_t level : active_) {
         const Level& l = levels_[level];
+        if (!BoxesMeet(l.bounds.min, l.bounds.max, low, high)) continue;
         if (l.spheres.size() <= kScannedLevel) {
             for (size_t k = 0; k < l.boxes.size(); ++k)
                 if (BoxesMeet(l.boxes[k].min, l.boxes[k].max, low, high)) meeting_.push_back(l.spheres[k]);

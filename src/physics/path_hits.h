@@ -61,6 +61,7 @@ private:
         double inverse = 0; // 1 / size
         std::vector<uint32_t> spheres;
         std::vector<Box> boxes; // of its spheres, side by side for a level that is scanned
+        Box bounds{};           // of all its boxes: a path outside it looks no further
     };
     uint32_t Bucket(int32_t x, int32_t y, int32_t z, uint32_t level) const;
 

@@ -124,6 +124,20 @@ TEST_F(SphereIndexTest, APathIsGivenEverySphereItMeetsAndFewElse) {
     EXPECT_LT(static_cast<double>(given) / static_cast<double>(shortPaths), 10.0);
 }
 
+TEST_F(SphereIndexTest, ABuildingForgetsWhereTheSpheresOfTheLastOneWere) {
+    // Built again each frame as the ships move: asks see the spheres of the
+    // last building only, wherever the earlier ones were.
+    spheres = {{{0, 0, 0}, 10}, {{30, 0, 0}, 10}, {{-5000, 0, 0}, 400}};
+    Build();
+    ASSERT_EQ(index.Meeting({-20, 0, 0}, {20, 0, 0}), (std::vector<uint32_t>{0, 1}));
+    spheres = {{{9000, 9000, 0}, 10}, {{9000, 9030, 0}, 12}, {{4000, 0, 0}, 400}, {{0, 0, 0}, 10}};
+    Build();
+    EXPECT_EQ(index.Meeting({9000, 8980, 0}, {9000, 9050, 0}), (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(index.Meeting({4000, -500, 0}, {4000, 500, 0}), (std::vector<uint32_t>{2}));
+    EXPECT_EQ(index.Meeting({-5000, 0, 0}, {-4990, 0, 0}), std::vector<uint32_t>{});
+    EXPECT_EQ(index.Meeting({-1, 0, 0}, {1, 0, 0}), (std::vector<uint32_t>{3}));
+}
+
 TEST_F(SphereIndexTest, FarPlacesAndUnnumberedOnesAreHandledSafely) {
     const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
     spheres = {{{0, 0, 0}, 10},  {{1e30f, 0, 0}, 5}, {{-3e38f, 3e38f, 0}, 1e38f}, {{nan, 0, 0}, 5},

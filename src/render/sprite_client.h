@@ -40,6 +40,8 @@ public:
     virtual const Matrix* GetMatrix() const = 0;
     virtual void SetDistance(float distance) = 0;
     virtual float GetDistance() const = 0;
+    // SetDistance of the length from the eye to the position (a client may work it out without the calls).
+    virtual void SetDistanceFrom(const Vec3& eye);
     virtual int32_t GetKind() const = 0;
     // The answers of the getters above at once (client excepted); a client
     // overrides it to spare the renderers a call per value.

@@ -79,6 +79,10 @@ TRenderObject* CreateIndexedQuadStore(uint32_t quads, uint64_t applyFlags, const
     return ro;
 }
 
+void ISpriteClient::SetDistanceFrom(const Vec3& eye) {
+    SetDistance(Vec3Length(Vec3Sub(GetPosition(), eye)));
+}
+
 // ---- the quad batch --------------------------------------------------------------------------
 
 QuadsRendererClass* QuadsRendererClass::Create(IDirect3DDevice9* device, const std::string& name,
@@ -427,7 +431,7 @@ void SpritesRendererDRClass::AddClient(ISpriteClient* client) {
         eye_ = {};
         if (IViewCamera* cam = GetCamera()) eye_ = cam->GetPosition();
     }
-    client->SetDistance(Vec3Length(Vec3Sub(client->GetPosition(), eye_)));
+    client->SetDistanceFrom(eye_);
     StoreClient(client);
 }
 

@@ -93,6 +93,7 @@ public:
     const Matrix* GetMatrix() const override { return &spriteMatrix_; }
     void SetDistance(float d) override { distance_ = d; }
     float GetDistance() const override { return distance_; }
+    void SetDistanceFrom(const Vec3& eye) override;
     int32_t GetKind() const override { return blendMode_; }
     void ReadFacts(SpriteFacts& f) const override {
         f.matrix = &spriteMatrix_;

@@ -146,7 +146,8 @@ namespace {
 // The unit quad scaled to half-width h through a matrix, its corners as
 // Vec3TransformPoint gives them: the products are formed once and summed in
 // its order, so every corner comes out bit for bit the same.
-void WriteSpriteQuad(QuadVertex* v, uint32_t colour, const Matrix& matrix, float h) {
+[[gnu::always_inline]] inline void WriteSpriteQuad(QuadVertex* v, uint32_t colour, const Matrix& matrix,
+                                                   float h) {
     const auto& m = matrix.m;
     const float ax = h * m[0][0], bx = h * m[1][0], zx = 0.0f * m[2][0], tx = m[3][0];
     const float ay = h * m[0][1], by = h * m[1][1], zy = 0.0f * m[2][1], ty = m[3][1];
@@ -199,8 +200,11 @@ namespace {
 void WriteSpriteQuad(QuadVertex* v, const ISpriteClient* c) {
     WriteSpriteQuad(v, c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f * 0.5f);
 }
+void WriteSpriteQuad(QuadVertex* v, const SpriteFacts& f) {
+    WriteSpriteQuad(v, f.colour, *f.matrix, f.size * 2.0f * 0.5f);
+}
 void WriteSpriteQuad(QuadVertex* v, const SpriteFacts* f) {
-    WriteSpriteQuad(v, f->colour, *f->matrix, f->size * 2.0f * 0.5f);
+    WriteSpriteQuad(v, *f);
 }
 
 } // namespace
@@ -210,6 +214,10 @@ void QuadsRendererClass::RenderSprites(ISpriteClient* const* clients, int count)
 }
 
 void QuadsRendererClass::RenderSprites(const SpriteFacts* const* sprites, int count) {
+    WriteAndRender(sprites, count);
+}
+
+void QuadsRendererClass::RenderSprites(const SpriteFacts* sprites, int count) {
     WriteAndRender(sprites, count);
 }
 
@@ -313,8 +321,19 @@ SpritesRendererClass* SpritesRendererClass::Create(TBaseRenderUnit* parent, cons
     return r;
 }
 
-void SpritesRendererClass::RenderBatch(const SpriteFacts* sprites, int count) {
-    if (count < 1 || !quads_) return;
+bool SpritesRendererClass::RenderBatch(const SpriteFacts* sprites, int count) {
+    if (count < 1 || !quads_) return false;
+    // A run of one texture, the usual case, is drawn as it stands.
+    IKWTexture* first = sprites[0].texture;
+    int same = 1;
+    while (same < count && sprites[same].texture == first) ++same;
+    if (same == count) {
+        quads_->SetTexture(first);
+        quads_->NextBatch();
+        quads_->RenderSprites(sprites, count);
+        ++batchesDrawn_;
+        return false;
+    }
     GroupByTexture(sprites, count);
     int i = 0;
     while (i < count) {
@@ -327,6 +346,7 @@ void SpritesRendererClass::RenderBatch(const SpriteFacts* sprites, int count) {
         ++batchesDrawn_;
         i = j;
     }
+    return true;
 }
 
 void SpritesRendererClass::GroupByTexture(const SpriteFacts* sprites, int count) {
@@ -387,9 +407,9 @@ void SpritesRendererClass::DoRender() {
         clients_[size_t(i)]->ReadFacts(f);
         f.client = clients_[size_t(i)];
     }
-    RenderBatch(facts_.data(), count_);
     // The list is left in the order drawn.
-    for (int i = 0; i < count_; ++i) clients_[size_t(i)] = grouped_[size_t(i)]->client;
+    if (RenderBatch(facts_.data(), count_))
+        for (int i = 0; i < count_; ++i) clients_[size_t(i)] = grouped_[size_t(i)]->client;
 }
 
 void SpritesRendererClass::DrawRun(const SpriteFacts* run, int count) {

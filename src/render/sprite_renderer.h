@@ -60,6 +60,7 @@ public:
     void RenderSprites(ISpriteClient* const* clients, int count);
     // The same for sprites whose facts were read before.
     void RenderSprites(const SpriteFacts* const* sprites, int count);
+    void RenderSprites(const SpriteFacts* sprites, int count);
 
     uint32_t QuadCount() const { return quadCount_; }
     uint32_t MaxQuads() const { return maxQuads_; }
@@ -158,8 +159,9 @@ protected:
 
 private:
     // Puts the sprites of each texture side by side in grouped_ (textures in
-    // address order, each group in the sprites' order) and draws each group.
-    void RenderBatch(const SpriteFacts* sprites, int count);
+    // address order, each group in the sprites' order) and draws each group;
+    // false where the sprites were drawn in their own order.
+    bool RenderBatch(const SpriteFacts* sprites, int count);
     void GroupByTexture(const SpriteFacts* sprites, int count);
 
     QuadsRendererClass* quads_ = nullptr;

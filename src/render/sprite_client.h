@@ -16,6 +16,19 @@ inline constexpr uint64_t BRU_NO_PARTICLE_UPDATE = 0x200;
 // Which shared renderer takes a client; any other kind goes to the burst one.
 enum class SpriteKind : int32_t { Burst = 1, SmokeBlend = 3, SmokeAlpha = 4, Lamp = 5 };
 
+class ISpriteClient;
+
+// What the sprite renderers read of a client in a frame, gathered in one call:
+// the sort, the grouping by texture and the quad writing all read from here.
+struct SpriteFacts {
+    ISpriteClient* client = nullptr;
+    const Matrix* matrix = nullptr;
+    IKWTexture* texture = nullptr;
+    float distance = 0.0f, size = 0.0f;
+    uint32_t colour = 0;
+    int32_t kind = 0;
+};
+
 class ISpriteClient {
 public:
     virtual float GetSize() const = 0;
@@ -27,7 +40,19 @@ public:
     virtual const Matrix* GetMatrix() const = 0;
     virtual void SetDistance(float distance) = 0;
     virtual float GetDistance() const = 0;
+    // SetDistance of the length from the eye to the position (a client may work it out without the calls).
+    virtual void SetDistanceFrom(const Vec3& eye);
     virtual int32_t GetKind() const = 0;
+    // The answers of the getters above at once (client excepted); a client
+    // overrides it to spare the renderers a call per value.
+    virtual void ReadFacts(SpriteFacts& facts) const {
+        facts.matrix = GetMatrix();
+        facts.texture = GetTexture();
+        facts.distance = GetDistance();
+        facts.size = GetSize();
+        facts.colour = GetColour();
+        facts.kind = GetKind();
+    }
 
 protected:
     ~ISpriteClient() = default;

@@ -79,6 +79,10 @@ TRenderObject* CreateIndexedQuadStore(uint32_t quads, uint64_t applyFlags, const
     return ro;
 }
 
+void ISpriteClient::SetDistanceFrom(const Vec3& eye) {
+    SetDistance(Vec3Length(Vec3Sub(GetPosition(), eye)));
+}
+
 // ---- the quad batch --------------------------------------------------------------------------
 
 QuadsRendererClass* QuadsRendererClass::Create(IDirect3DDevice9* device, const std::string& name,
@@ -142,7 +146,8 @@ namespace {
 // The unit quad scaled to half-width h through a matrix, its corners as
 // Vec3TransformPoint gives them: the products are formed once and summed in
 // its order, so every corner comes out bit for bit the same.
-void WriteSpriteQuad(QuadVertex* v, uint32_t colour, const Matrix& matrix, float h) {
+[[gnu::always_inline]] inline void WriteSpriteQuad(QuadVertex* v, uint32_t colour, const Matrix& matrix,
+                                                   float h) {
     const auto& m = matrix.m;
     const float ax = h * m[0][0], bx = h * m[1][0], zx = 0.0f * m[2][0], tx = m[3][0];
     const float ay = h * m[0][1], by = h * m[1][1], zy = 0.0f * m[2][1], ty = m[3][1];
@@ -189,7 +194,34 @@ void QuadsRendererClass::Render() {
     Draw(m);
 }
 
+namespace {
+
+// A sprite's quad from its client's answers or from its facts read before.
+void WriteSpriteQuad(QuadVertex* v, const ISpriteClient* c) {
+    WriteSpriteQuad(v, c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f * 0.5f);
+}
+void WriteSpriteQuad(QuadVertex* v, const SpriteFacts& f) {
+    WriteSpriteQuad(v, f.colour, *f.matrix, f.size * 2.0f * 0.5f);
+}
+void WriteSpriteQuad(QuadVertex* v, const SpriteFacts* f) {
+    WriteSpriteQuad(v, *f);
+}
+
+} // namespace
+
 void QuadsRendererClass::RenderSprites(ISpriteClient* const* clients, int count) {
+    WriteAndRender(clients, count);
+}
+
+void QuadsRendererClass::RenderSprites(const SpriteFacts* const* sprites, int count) {
+    WriteAndRender(sprites, count);
+}
+
+void QuadsRendererClass::RenderSprites(const SpriteFacts* sprites, int count) {
+    WriteAndRender(sprites, count);
+}
+
+template <class Sprite> void QuadsRendererClass::WriteAndRender(const Sprite* sprites, int count) {
     if (!current_) {
         // Each quad is refused as AddQuad refuses it.
         for (int i = 0; i < count; ++i) CheckRO();
@@ -206,10 +238,7 @@ void QuadsRendererClass::RenderSprites(ISpriteClient* const* clients, int count)
         void* data = nullptr;
         if (Failed(vb->Lock(&data, 0, 4 * quadCount_, 0)) || !data) return;
         auto* v = static_cast<QuadVertex*>(data);
-        for (uint32_t i = 0; i < quadCount_; ++i, v += 4) {
-            ISpriteClient* c = clients[i];
-            WriteSpriteQuad(v, c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f * 0.5f);
-        }
+        for (uint32_t i = 0; i < quadCount_; ++i, v += 4) WriteSpriteQuad(v, sprites[i]);
         vb->Unlock();
     }
     Draw(m);
@@ -292,65 +321,109 @@ SpritesRendererClass* SpritesRendererClass::Create(TBaseRenderUnit* parent, cons
     return r;
 }
 
-void SpritesRendererClass::RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count) {
-    if (count < 1 || !quads_) return;
-    // Each client's texture is asked once; clients of one texture end up side by side.
-    byTexture_.resize(size_t(count));
-    for (int i = 0; i < count; ++i) byTexture_[size_t(i)] = {list[size_t(i)]->GetTexture(), list[size_t(i)]};
-    if (count > 1) GroupByTexture();
-    for (int i = 0; i < count; ++i) list[size_t(i)] = byTexture_[size_t(i)].second;
-    IKWTexture* current = byTexture_[0].first;
+bool SpritesRendererClass::RenderBatch(const SpriteFacts* sprites, int count) {
+    if (count < 1 || !quads_) return false;
+    // A run of one texture, the usual case, is drawn as it stands.
+    IKWTexture* first = sprites[0].texture;
+    int same = 1;
+    while (same < count && sprites[same].texture == first) ++same;
+    if (same == count) {
+        quads_->SetTexture(first);
+        quads_->NextBatch();
+        quads_->RenderSprites(sprites, count);
+        ++batchesDrawn_;
+        return false;
+    }
+    GroupByTexture(sprites, count);
     int i = 0;
     while (i < count) {
-        int j = i;
-        while (j < count && byTexture_[size_t(j)].first == current) ++j;
-        if (j > i) {
-            if (ro)
-                if (ROMaterialClass* m = ro->GetMaterial(0)) m->SetTexture(0, TextureRef(current));
-            quads_->SetTexture(current);
-            IKWTexture* next = byTexture_[size_t(j < count ? j : count - 1)].first;
-            quads_->NextBatch();
-            quads_->RenderSprites(list.data() + i, j - i);
-            ++batchesDrawn_;
-            current = next;
-        }
+        IKWTexture* texture = grouped_[size_t(i)]->texture;
+        int j = i + 1;
+        while (j < count && grouped_[size_t(j)]->texture == texture) ++j;
+        quads_->SetTexture(texture);
+        quads_->NextBatch();
+        quads_->RenderSprites(grouped_.data() + i, j - i);
+        ++batchesDrawn_;
         i = j;
     }
+    return true;
 }
 
-void SpritesRendererClass::GroupByTexture() {
+void SpritesRendererClass::GroupByTexture(const SpriteFacts* sprites, int count) {
     // A frame's sprites use a handful of textures: they are counted into their
-    // groups, which keeps each group's far-to-near order. Many textures fall
-    // back to a sort.
+    // groups, which keeps each group's order. Many textures fall back to a sort.
     constexpr size_t kFewTextures = 16;
+    grouped_.resize(size_t(count));
     textures_.clear();
-    for (const auto& e : byTexture_) {
-        if (std::find(textures_.begin(), textures_.end(), e.first) != textures_.end()) continue;
-        if (textures_.size() == kFewTextures) {
-            std::stable_sort(byTexture_.begin(), byTexture_.end(), [](const auto& a, const auto& b) {
-                return std::less<const IKWTexture*>()(a.first, b.first);
-            });
-            return;
+    // Neighbours mostly share a texture: the last one found is tried first.
+    IKWTexture* last = nullptr;
+    size_t lastGroup = 0;
+    bool many = false;
+    for (int i = 0; i < count && !many; ++i) {
+        IKWTexture* t = sprites[i].texture;
+        if ((t == last && !textures_.empty()) ||
+            std::find(textures_.begin(), textures_.end(), t) != textures_.end()) {
+            last = t;
+            continue;
         }
-        textures_.push_back(e.first);
+        if (textures_.size() == kFewTextures)
+            many = true;
+        else
+            textures_.push_back(last = t);
     }
-    if (textures_.size() < 2) return;
+    if (many || textures_.size() < 2) {
+        for (int i = 0; i < count; ++i) grouped_[size_t(i)] = &sprites[i];
+        if (many)
+            std::stable_sort(grouped_.begin(), grouped_.end(),
+                             [](const SpriteFacts* a, const SpriteFacts* b) {
+                                 return std::less<const IKWTexture*>()(a->texture, b->texture);
+                             });
+        return;
+    }
     std::sort(textures_.begin(), textures_.end(), std::less<const IKWTexture*>());
-    auto group = [this](const IKWTexture* t) {
-        return size_t(std::find(textures_.begin(), textures_.end(), t) - textures_.begin());
-    };
+    groupOf_.resize(size_t(count));
     size_t starts[kFewTextures] = {};
-    for (const auto& e : byTexture_) ++starts[group(e.first)];
+    last = textures_[0];
+    lastGroup = 0;
+    for (int i = 0; i < count; ++i) {
+        IKWTexture* t = sprites[i].texture;
+        if (t != last) {
+            lastGroup = size_t(std::find(textures_.begin(), textures_.end(), t) - textures_.begin());
+            last = t;
+        }
+        groupOf_[size_t(i)] = static_cast<uint8_t>(lastGroup);
+        ++starts[lastGroup];
+    }
     size_t sum = 0;
     for (size_t& n : starts) sum += std::exchange(n, sum);
-    grouped_.resize(byTexture_.size());
-    for (const auto& e : byTexture_) grouped_[starts[group(e.first)]++] = e;
-    byTexture_.swap(grouped_);
+    for (int i = 0; i < count; ++i) grouped_[starts[groupOf_[size_t(i)]]++] = &sprites[i];
 }
 
 void SpritesRendererClass::DoRender() {
-    if (!quads_ || !quads_->HasBuffers()) return;
-    RenderBatch(nullptr, clients_, count_);
+    if (!quads_ || !quads_->HasBuffers() || count_ < 1) return;
+    facts_.resize(size_t(count_));
+    for (int i = 0; i < count_; ++i) {
+        SpriteFacts& f = facts_[size_t(i)];
+        clients_[size_t(i)]->ReadFacts(f);
+        f.client = clients_[size_t(i)];
+    }
+    // The list is left in the order drawn.
+    if (RenderBatch(facts_.data(), count_))
+        for (int i = 0; i < count_; ++i) clients_[size_t(i)] = grouped_[size_t(i)]->client;
+}
+
+void SpritesRendererClass::DrawRun(const SpriteFacts* run, int count) {
+    ClearClients();
+    if (!quads_ || !quads_->HasBuffers() || count < 1) return;
+    const int room = static_cast<int>(clients_.size());
+    if (count > room) {
+        if (room < 1) return;
+        facts_.assign(run, run + room);
+        facts_.back() = run[count - 1];
+        RenderBatch(facts_.data(), room);
+        return;
+    }
+    RenderBatch(run, count);
 }
 
 void SpritesRendererClass::Free() {
@@ -378,7 +451,7 @@ void SpritesRendererDRClass::AddClient(ISpriteClient* client) {
         eye_ = {};
         if (IViewCamera* cam = GetCamera()) eye_ = cam->GetPosition();
     }
-    client->SetDistance(Vec3Length(Vec3Sub(client->GetPosition(), eye_)));
+    client->SetDistanceFrom(eye_);
     StoreClient(client);
 }
 
@@ -439,43 +512,34 @@ void SortFarToNear(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch) 
 void SpritesRendererDRClass::DoRender() {
     runs_.clear();
     if (count_ < 1) return;
-    // Each client's distance and renderer are asked once.
-    byDistance_.resize(size_t(count_));
+    // Each client is asked once for all the sort and the drawing read.
+    facts_.resize(size_t(count_));
     order_.resize(size_t(count_));
     for (int i = 0; i < count_; ++i) {
+        SpriteFacts& f = facts_[size_t(i)];
         ISpriteClient* c = clients_[size_t(i)];
-        const float d = c->GetDistance();
-        byDistance_[size_t(i)] = {d, c, RendererFor(c->GetKind())};
-        order_[size_t(i)] = FarToNearKey(d, static_cast<uint32_t>(i));
+        c->ReadFacts(f);
+        f.client = c;
+        order_[size_t(i)] = FarToNearKey(f.distance, static_cast<uint32_t>(i));
     }
     SortFarToNear(order_, scratch_);
-    auto entry = [this](int i) -> const Entry& {
-        return byDistance_[size_t(order_[size_t(i)] & 0xFFFFFFFFu)];
-    };
-    for (int i = 0; i < count_; ++i) clients_[size_t(i)] = entry(i).client;
-    SpritesRendererClass* r = entry(0).renderer;
-    if (r) {
-        r->ClearClients();
-        r->AddClient(entry(0).client);
+    sorted_.resize(size_t(count_));
+    for (int i = 0; i < count_; ++i) {
+        const SpriteFacts& f = facts_[size_t(order_[size_t(i)] & 0xFFFFFFFFu)];
+        sorted_[size_t(i)] = f;
+        clients_[size_t(i)] = f.client;
     }
-    for (int i = 1; i <= count_; ++i) {
-        SpritesRendererClass* next = i < count_ ? entry(i).renderer : nullptr;
-        if (i < count_ && next == r) {
-            if (r) r->AddClient(entry(i).client);
-            continue;
-        }
-        // The run ends: it is drawn by its renderer, and the next run starts.
+    // Each run of one renderer is drawn by it, and the next run starts.
+    int start = 0;
+    while (start < count_) {
+        SpritesRendererClass* r = RendererFor(sorted_[size_t(start)].kind);
+        int end = start + 1;
+        while (end < count_ && RendererFor(sorted_[size_t(end)].kind) == r) ++end;
         if (r) {
-            r->Render();
-            r->ClearClients();
+            r->DrawRun(sorted_.data() + start, end - start);
             runs_.push_back(r);
         }
-        if (i == count_) break;
-        r = next;
-        if (r) {
-            r->ClearClients();
-            r->AddClient(entry(i).client);
-        }
+        start = end;
     }
 }
 

@@ -58,6 +58,9 @@ public:
     void Render();
     // AddQuad for each client (its colour, matrix and size times two), then Render.
     void RenderSprites(ISpriteClient* const* clients, int count);
+    // The same for sprites whose facts were read before.
+    void RenderSprites(const SpriteFacts* const* sprites, int count);
+    void RenderSprites(const SpriteFacts* sprites, int count);
 
     uint32_t QuadCount() const { return quadCount_; }
     uint32_t MaxQuads() const { return maxQuads_; }
@@ -72,6 +75,7 @@ public:
     QuadsRendererClass() = default;
 
 private:
+    template <class Sprite> void WriteAndRender(const Sprite* sprites, int count);
     bool CheckRO();
     void FreeBuffers();
     // The batch's quads are in the render object: its draw.
@@ -140,6 +144,10 @@ public:
     void AddClient(ISpriteClient* client) override { StoreClient(client); }
     void DoRender() override;
     void Free() override;
+    // Draws a run of sprites as if they had been listed here and rendered: the
+    // list is left empty, and a run longer than the list keeps what a full
+    // list keeps (its first entries and its last).
+    void DrawRun(const SpriteFacts* run, int count);
 
     QuadsRendererClass* Quads() const { return quads_; }
     // Texture runs drawn since the last ClearBatchLog (tests and benchmarks).
@@ -150,15 +158,20 @@ protected:
     const char* ReportName() const override { return kReportName; }
 
 private:
-    void RenderBatch(TRenderObject* ro, std::vector<ISpriteClient*>& list, int count);
-    void GroupByTexture();
+    // Puts the sprites of each texture side by side in grouped_ (textures in
+    // address order, each group in the sprites' order) and draws each group;
+    // false where the sprites were drawn in their own order.
+    bool RenderBatch(const SpriteFacts* sprites, int count);
+    void GroupByTexture(const SpriteFacts* sprites, int count);
 
     QuadsRendererClass* quads_ = nullptr;
     float maxPointSize_ = 0.0f;
     int batchesDrawn_ = 0;
-    // The clients with their textures; GroupByTexture puts each texture's side by side.
-    std::vector<std::pair<IKWTexture*, ISpriteClient*>> byTexture_, grouped_;
+    // The listed clients' facts, a run cut to the list's size, and the grouping's order.
+    std::vector<SpriteFacts> facts_;
+    std::vector<const SpriteFacts*> grouped_;
     std::vector<IKWTexture*> textures_;
+    std::vector<uint8_t> groupOf_;
 };
 
 // Sorts clients of every kind far to near and draws them in runs through the
@@ -196,13 +209,8 @@ private:
     Renderers renderers_;
     std::vector<SpritesRendererClass*> runs_;
     Vec3 eye_{};
-    // The clients with their distances and renderers, for sorting without asking each again.
-    struct Entry {
-        float distance;
-        ISpriteClient* client;
-        SpritesRendererClass* renderer;
-    };
-    std::vector<Entry> byDistance_;
+    // The clients' facts, read once a frame, as listed and then far to near.
+    std::vector<SpriteFacts> facts_, sorted_;
     // Far-to-near order as packed keys (distance bits over the entry's index):
     // sorting plain integers is several times cheaper than sorting entries, and
     // clients at one distance keep the order they came in.

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -286,15 +287,20 @@ public:
         const IViewCamera* camera = nullptr;
         Matrix billboard; // the camera's axes as rows: right, up, look
         // The four side planes of the camera's frustum (FrustumClass), by component.
-        float planeX[4] = {}, planeY[4] = {}, planeZ[4] = {}, planeD[4] = {};
+        alignas(16) float planeX[4] = {}, planeY[4] = {}, planeZ[4] = {}, planeD[4] = {};
         void Build(const IViewCamera& cam);
         // The frustum's test, each plane's as PlaneClass::IsInFront works it
-        // out, the four side by side: every sprite listed asks it.
+        // out, the four in the lanes of one vector: every sprite listed asks it.
         bool Sees(const Vec3& p) const {
-            float side[4];
-            for (int i = 0; i < 4; ++i)
-                side[i] = planeX[i] * p.x + planeY[i] * p.y + planeZ[i] * p.z + planeD[i];
-            return (side[0] >= 0.0f) & (side[1] >= 0.0f) & (side[2] >= 0.0f) & (side[3] >= 0.0f);
+            using Lanes = float __attribute__((vector_size(16)));
+            using Flags = int32_t __attribute__((vector_size(16)));
+            Lanes x, y, z, d;
+            std::memcpy(&x, planeX, sizeof x);
+            std::memcpy(&y, planeY, sizeof y);
+            std::memcpy(&z, planeZ, sizeof z);
+            std::memcpy(&d, planeD, sizeof d);
+            const Flags in = x * p.x + y * p.y + z * p.z + d >= Lanes{};
+            return (in[0] & in[1] & in[2] & in[3]) != 0;
         }
     };
     // The view of the camera of the unit's viewport in this frame; nullptr without a camera.

@@ -169,6 +169,10 @@ Vec3 FXParticleClass::GetPosition() const {
     return {worldMatrix_.m[3][0], worldMatrix_.m[3][1], worldMatrix_.m[3][2]};
 }
 
+void FXParticleClass::SetDistanceFrom(const Vec3& eye) {
+    distance_ = Vec3Length(Vec3Sub(GetPosition(), eye));
+}
+
 bool FXParticleClass::IsVisible() const {
     return blendMode_ == kBlendAlpha ? (colour_ >> 24) != 0 : (colour_ & 0x00FFFFFFu) != 0;
 }

@@ -93,7 +93,16 @@ public:
     const Matrix* GetMatrix() const override { return &spriteMatrix_; }
     void SetDistance(float d) override { distance_ = d; }
     float GetDistance() const override { return distance_; }
+    void SetDistanceFrom(const Vec3& eye) override;
     int32_t GetKind() const override { return blendMode_; }
+    void ReadFacts(SpriteFacts& f) const override {
+        f.matrix = &spriteMatrix_;
+        f.texture = texture_.Get();
+        f.distance = distance_;
+        f.size = size_;
+        f.colour = colour_;
+        f.kind = blendMode_;
+    }
 
 private:
     // Hands the sprite to the engine's renderer when the camera sees it.

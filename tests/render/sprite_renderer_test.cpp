@@ -262,6 +262,40 @@ TEST_F(SpriteRendererTest, AFramesManySpritesAreOrderedFarToNearAndTiesKeepTheir
     for (int i = 0; i < 500; ++i) ASSERT_EQ(dr->Client(i), expect[size_t(i)]) << i;
 }
 
+TEST_F(SpriteRendererTest, FarToNearOrderHoldsForCrowdsTiesAndSpreads) {
+    auto* dr = static_cast<SpritesRendererDRClass*>(Ops()->GetRenderer());
+    // Distances of the i-th of n clients: crowds packed into a sliver of the
+    // frame's span, one distance for all, and a wide spread with ties.
+    struct Case {
+        const char* name;
+        int n;
+        float (*distance)(int i);
+    };
+    const Case cases[] = {
+        {"crowd near one far sprite", 300,
+         [](int i) { return i == 7 ? 5000.0f : 400.0f + float(i * 53 % 300) * 0.001f; }},
+        {"two crowds and ties", 400,
+         [](int i) { return (i % 2 ? 30.0f : 900.0f) + float(i * 7 % 50) * 0.01f; }},
+        {"one distance", 100, [](int) { return 12.5f; }},
+        {"spread with zeros", 2000, [](int i) { return i % 11 == 0 ? 0.0f : float(i * 389 % 2000) * 1.7f; }},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::unique_ptr<Client>> clients;
+        for (int i = 0; i < c.n; ++i) {
+            clients.push_back(std::make_unique<Client>(TexA(), 1, Vec3{c.distance(i), 0, 0}));
+            dr->AddClient(clients.back().get());
+        }
+        dr->Render();
+        std::vector<ISpriteClient*> expect;
+        for (auto& client : clients) expect.push_back(client.get());
+        std::stable_sort(expect.begin(), expect.end(), [](ISpriteClient* a, ISpriteClient* b) {
+            return a->GetDistance() > b->GetDistance();
+        });
+        for (int i = 0; i < c.n; ++i) ASSERT_EQ(dr->Client(i), expect[size_t(i)]) << c.name << " at " << i;
+        dr->ClearClients();
+    }
+}
+
 TEST_F(SpriteRendererTest, TextureGroupsKeepTheirClientsInOrder) {
     Ops()->GetRenderer();
     SpritesRendererClass* r = Ops()->BurstRenderer();

@@ -185,6 +185,38 @@ TEST_F(FxParticlesTest, EachSpriteFacesTheCameraOfItsViewportAsThatCameraIsInThe
     EXPECT_TRUE(trapAll.reports.empty());
 }
 
+TEST_F(FxParticlesTest, ASpritesFactsAreItsCurrentAnswersAndItsDistanceIsFromTheCamera) {
+    LoadFx(kSpark);
+    FXParticleClass* p = Particle();
+    p->SetPosition({50, 3, -4});
+    p->SetBlendMode(kBlendSmoke);
+    auto listed = [&] {
+        p->FillRenderList(0, kPassBlended);
+        EXPECT_EQ(Distance()->ClientCount(), 1);
+        Distance()->ClearClients();
+    };
+    Frame();
+    // Set between two frames, the new values are what the renderers read next.
+    for (uint32_t colour : {0xFF102030u, 0x80FFFFFFu}) {
+        p->SetColor(colour);
+        p->SetSize(2.5f);
+        p->SetPosition({40, -6, 1});
+        p->UpdateMatrices(nullptr);
+        listed();
+        SpriteFacts f;
+        p->ReadFacts(f);
+        EXPECT_EQ(f.colour, colour);
+        EXPECT_EQ(f.size, p->GetSize());
+        EXPECT_EQ(f.texture, p->GetTexture());
+        EXPECT_EQ(f.matrix, p->GetMatrix());
+        EXPECT_EQ(f.kind, static_cast<int32_t>(SpriteKind::SmokeBlend));
+        const Vec3 eye = Distance()->GetCamera()->GetPosition();
+        EXPECT_EQ(f.distance, Vec3Length(Vec3Sub(p->GetPosition(), eye)));
+        EXPECT_EQ(f.distance, p->GetDistance());
+        EXPECT_EQ(p->GetMatrix()->m[3][1], -6.0f);
+    }
+}
+
 TEST(FxColours, BlendsMoveEachChannelInStepsOf1In256RoundedDown) {
     struct Case {
         uint32_t a, b;

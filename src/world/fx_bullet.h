@@ -151,7 +151,10 @@ public:
 
 private:
     std::vector<IStreakClient*> clients_;
-    std::vector<std::pair<IKWTexture*, IStreakClient*>> byTexture_;
+    std::vector<std::pair<IKWTexture*, IStreakClient*>> byTexture_, grouped_;
+    // The textures of a frame's clients; up to this many are grouped by a walk each.
+    static constexpr size_t kGroupedTextures = 8;
+    std::vector<IKWTexture*> textures_;
     uint64_t frame_ = ~0ull;
     QuadsRendererClass* quads_ = nullptr;
     int batches_ = 0;

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -226,6 +228,26 @@ void BM_ReadGameModelFiles(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_ReadGameModelFiles)->Unit(benchmark::kMicrosecond);
+
+// The floor under any load from files: each file opened, its size asked and
+// closed again, with no path work, no read and no parse. Whatever a load of
+// the set does beyond these system calls comes on top of this.
+void BM_OpenGameModelFiles(benchmark::State& state) {
+    const GameModels& set = TheGameModels();
+    std::vector<std::string> files;
+    for (const std::string& name : set.names)
+        files.push_back(set.folder + "/" + (name.find(".cm") == std::string::npos ? name + ".cm" : name));
+    OverGameModels(state, [&](size_t i) {
+        const int fd = ::open(files[i].c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0) {
+            ::fstat(fd, &st);
+            ::close(fd);
+        }
+        benchmark::DoNotOptimize(st.st_size);
+    });
+}
+BENCHMARK(BM_OpenGameModelFiles)->Unit(benchmark::kMicrosecond);
 
 // Loaded as the game loads them: by name from the game folder, through the
 // path layer, the file view and the load's logs (off, as a player has them).

@@ -125,18 +125,18 @@ bool GunUnitBase::GetBPU(IRenderUnitAI*& out) const {
     return ship->GetBPU(out);
 }
 
-void RenderShipPart(TBaseRenderUnit& unit, const std::function<void()>& extra) {
+void RenderShipPart(TBaseRenderUnit& unit, GunUnitBase* gun) {
     if (Device) Device->SetTransform(platform::D3DTS_WORLD, &unit.GetWorldMatrix());
     if (!unit.IsInView()) return;
     unit.AddLights(kLightsSuns);
     unit.BeginRender();
     RenderUnitObjects(unit);
-    if (extra) extra();
+    if (gun) gun->RenderExtra();
     unit.ClearLocalLights();
 }
 
 void GunUnitBase::DoRender() {
-    RenderShipPart(*this, [this] { RenderExtra(); });
+    RenderShipPart(*this, this);
 }
 
 TBaseRenderUnit* GunUnitBase::MuzzleCarrier() {

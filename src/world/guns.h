@@ -50,13 +50,13 @@ public:
     // take the scale of the gun's new parent, always from their model positions.
     void OnAttach(TBaseRenderUnit* parent) override;
     WorldGameOpsClass* GameOps() const { return gameOps_; }
+    // Draws the extra render objects (a turret's) after its own.
+    virtual void RenderExtra() {}
 
 protected:
     void InitGun(TBaseRenderUnit* parent, const char* bpuText);
     // The unit that carries the muzzle helpers (the cannon itself, a turret's barrel).
     virtual TBaseRenderUnit* MuzzleCarrier();
-    // Draws the extra render objects (a turret's) after its own.
-    virtual void RenderExtra() {}
 
     WorldGameOpsClass* gameOps_ = nullptr;
     const char* bpuText_ = "";
@@ -170,7 +170,7 @@ std::string LuaMeshPath(const std::string& meshName);
 // Both gun kinds draw their model objects with the material's specular colour.
 void SetSpecularFromMaterial(TRenderObject* ro);
 // The drawing of guns and wings: in view, lit by the suns, every render
-// object while the unit is visible.
-void RenderShipPart(TBaseRenderUnit& unit, const std::function<void()>& extra = {});
+// object while the unit is visible; a gun then draws its extras.
+void RenderShipPart(TBaseRenderUnit& unit, GunUnitBase* gun = nullptr);
 
 } // namespace vesk

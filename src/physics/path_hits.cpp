@@ -237,15 +237,16 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
         std::fill(seen_.begin(), seen_.end(), 0u);
         ask_ = 1;
     }
-    auto take = [&](uint32_t i) {
-        if (BoxesMeet(boxes_[i].min, boxes_[i].max, low, high)) meeting_.push_back(i);
+    // Each box of a level asked in turn, from the level's own copy side by side.
+    auto scan = [&](const Level& l) {
+        for (size_t k = 0; k < l.boxes.size(); ++k)
+            if (BoxesMeet(l.boxes[k].min, l.boxes[k].max, low, high)) meeting_.push_back(l.spheres[k]);
     };
     for (uint32_t level : active_) {
         const Level& l = levels_[level];
         if (!BoxesMeet(l.bounds.min, l.bounds.max, low, high)) continue;
         if (l.spheres.size() <= kScannedLevel) {
-            for (size_t k = 0; k < l.boxes.size(); ++k)
-                if (BoxesMeet(l.boxes[k].min, l.boxes[k].max, low, high)) meeting_.push_back(l.spheres[k]);
+            scan(l);
             continue;
         }
         const int32_t lx = CellCoordinate(low.x, l.inverse), hx = CellCoordinate(high.x, l.inverse);
@@ -256,7 +257,7 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
         // A level of a few boxes, or a path that crosses more of its cells
         // than it has boxes: each box is asked instead.
         if (static_cast<double>(l.spheres.size()) <= 2.0 * cells) {
-            for (uint32_t i : l.spheres) take(i);
+            scan(l);
             continue;
         }
         for (int32_t x = lx; x <= hx; ++x)
@@ -268,7 +269,8 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
                         if (f.x != x || f.y != y || f.z != z || f.level != level || seen_[f.sphere] == ask_)
                             continue;
                         seen_[f.sphere] = ask_;
-                        take(f.sphere);
+                        const Box& b = boxes_[f.sphere];
+                        if (BoxesMeet(b.min, b.max, low, high)) meeting_.push_back(f.sphere);
                     }
                 }
     }

@@ -196,10 +196,7 @@ void QuadsRendererClass::Render() {
 
 namespace {
 
-// A sprite's quad from its client's answers or from its facts read before.
-void WriteSpriteQuad(QuadVertex* v, const ISpriteClient* c) {
-    WriteSpriteQuad(v, c->GetColour(), *c->GetMatrix(), c->GetSize() * 2.0f * 0.5f);
-}
+// A sprite's quad from its facts read before.
 void WriteSpriteQuad(QuadVertex* v, const SpriteFacts& f) {
     WriteSpriteQuad(v, f.colour, *f.matrix, f.size * 2.0f * 0.5f);
 }
@@ -208,10 +205,6 @@ void WriteSpriteQuad(QuadVertex* v, const SpriteFacts* f) {
 }
 
 } // namespace
-
-void QuadsRendererClass::RenderSprites(ISpriteClient* const* clients, int count) {
-    WriteAndRender(clients, count);
-}
 
 void QuadsRendererClass::RenderSprites(const SpriteFacts* const* sprites, int count) {
     WriteAndRender(sprites, count);
@@ -334,7 +327,9 @@ bool SpritesRendererClass::RenderBatch(const SpriteFacts* sprites, int count) {
         ++batchesDrawn_;
         return false;
     }
-    GroupByTexture(sprites, count);
+    grouped_.resize(size_t(count));
+    for (int k = 0; k < count; ++k) grouped_[size_t(k)] = &sprites[k];
+    grouping_.Group(grouped_, [](const SpriteFacts* f) { return f->texture; });
     int i = 0;
     while (i < count) {
         IKWTexture* texture = grouped_[size_t(i)]->texture;
@@ -347,56 +342,6 @@ bool SpritesRendererClass::RenderBatch(const SpriteFacts* sprites, int count) {
         i = j;
     }
     return true;
-}
-
-void SpritesRendererClass::GroupByTexture(const SpriteFacts* sprites, int count) {
-    // A frame's sprites use a handful of textures: they are counted into their
-    // groups, which keeps each group's order. Many textures fall back to a sort.
-    constexpr size_t kFewTextures = 16;
-    grouped_.resize(size_t(count));
-    textures_.clear();
-    // Neighbours mostly share a texture: the last one found is tried first.
-    IKWTexture* last = nullptr;
-    size_t lastGroup = 0;
-    bool many = false;
-    for (int i = 0; i < count && !many; ++i) {
-        IKWTexture* t = sprites[i].texture;
-        if ((t == last && !textures_.empty()) ||
-            std::find(textures_.begin(), textures_.end(), t) != textures_.end()) {
-            last = t;
-            continue;
-        }
-        if (textures_.size() == kFewTextures)
-            many = true;
-        else
-            textures_.push_back(last = t);
-    }
-    if (many || textures_.size() < 2) {
-        for (int i = 0; i < count; ++i) grouped_[size_t(i)] = &sprites[i];
-        if (many)
-            std::stable_sort(grouped_.begin(), grouped_.end(),
-                             [](const SpriteFacts* a, const SpriteFacts* b) {
-                                 return std::less<const IKWTexture*>()(a->texture, b->texture);
-                             });
-        return;
-    }
-    std::sort(textures_.begin(), textures_.end(), std::less<const IKWTexture*>());
-    groupOf_.resize(size_t(count));
-    size_t starts[kFewTextures] = {};
-    last = textures_[0];
-    lastGroup = 0;
-    for (int i = 0; i < count; ++i) {
-        IKWTexture* t = sprites[i].texture;
-        if (t != last) {
-            lastGroup = size_t(std::find(textures_.begin(), textures_.end(), t) - textures_.begin());
-            last = t;
-        }
-        groupOf_[size_t(i)] = static_cast<uint8_t>(lastGroup);
-        ++starts[lastGroup];
-    }
-    size_t sum = 0;
-    for (size_t& n : starts) sum += std::exchange(n, sum);
-    for (int i = 0; i < count; ++i) grouped_[starts[groupOf_[size_t(i)]]++] = &sprites[i];
 }
 
 void SpritesRendererClass::DoRender() {

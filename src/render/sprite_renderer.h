@@ -9,6 +9,7 @@
 #include "render/render_unit.h"
 #include "render/sprite_client.h"
 #include "render/texture.h"
+#include "render/texture_groups.h"
 
 #include <array>
 #include <cstdint>
@@ -56,9 +57,7 @@ public:
     bool BatchFull() const { return quadCount_ >= maxQuads_; }
     // Draws the batch with the current texture and an identity world transform.
     void Render();
-    // AddQuad for each client (its colour, matrix and size times two), then Render.
-    void RenderSprites(ISpriteClient* const* clients, int count);
-    // The same for sprites whose facts were read before.
+    // AddQuad for each sprite (its colour, matrix and size times two), then Render.
     void RenderSprites(const SpriteFacts* const* sprites, int count);
     void RenderSprites(const SpriteFacts* sprites, int count);
 
@@ -158,11 +157,9 @@ protected:
     const char* ReportName() const override { return kReportName; }
 
 private:
-    // Puts the sprites of each texture side by side in grouped_ (textures in
-    // address order, each group in the sprites' order) and draws each group;
-    // false where the sprites were drawn in their own order.
+    // Puts the sprites of each texture side by side in grouped_ and draws each
+    // group; false where the sprites were drawn in their own order.
     bool RenderBatch(const SpriteFacts* sprites, int count);
-    void GroupByTexture(const SpriteFacts* sprites, int count);
 
     QuadsRendererClass* quads_ = nullptr;
     float maxPointSize_ = 0.0f;
@@ -170,8 +167,7 @@ private:
     // The listed clients' facts, a run cut to the list's size, and the grouping's order.
     std::vector<SpriteFacts> facts_;
     std::vector<const SpriteFacts*> grouped_;
-    std::vector<IKWTexture*> textures_;
-    std::vector<uint8_t> groupOf_;
+    TextureGrouping<const SpriteFacts*> grouping_;
 };
 
 // Sorts clients of every kind far to near and draws them in runs through the

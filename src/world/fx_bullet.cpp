@@ -476,35 +476,10 @@ void FXStreakRendererClass::AddClient(IStreakClient* client) {
 
 void FXStreakRendererClass::DoRender() {
     if (clients_.empty() || !quads_ || !quads_->HasBuffers() || !Device) return;
-    // Each client's texture is asked once; clients of one texture end up side
-    // by side, the textures in order of address, each one's clients in the
-    // order they were listed. A frame holds a handful of textures: they are
-    // grouped by a walk per texture instead of sorting every client.
+    // Each client's texture is asked once; clients of one texture end up side by side.
     byTexture_.clear();
-    textures_.clear();
-    for (IStreakClient* c : clients_) {
-        IKWTexture* t = c->CurrentTexture();
-        byTexture_.emplace_back(t, c);
-        if (textures_.empty() || textures_.back() != t) {
-            if (std::find(textures_.begin(), textures_.end(), t) == textures_.end()) textures_.push_back(t);
-        }
-    }
-    const auto byAddress = [](const IKWTexture* a, const IKWTexture* b) {
-        return std::less<const IKWTexture*>()(a, b);
-    };
-    if (textures_.size() > 1) {
-        std::sort(textures_.begin(), textures_.end(), byAddress);
-        if (textures_.size() <= kGroupedTextures) {
-            grouped_.clear();
-            for (IKWTexture* t : textures_)
-                for (const auto& entry : byTexture_)
-                    if (entry.first == t) grouped_.push_back(entry);
-            byTexture_.swap(grouped_);
-        } else {
-            std::stable_sort(byTexture_.begin(), byTexture_.end(),
-                             [&](const auto& a, const auto& b) { return byAddress(a.first, b.first); });
-        }
-    }
+    for (IStreakClient* c : clients_) byTexture_.emplace_back(c->CurrentTexture(), c);
+    grouping_.Group(byTexture_, [](const auto& entry) { return entry.first; });
     // The streaks are built in view space: world and view are the identity while they draw.
     Matrix view;
     Device->GetTransform(platform::D3DTS_VIEW, &view);

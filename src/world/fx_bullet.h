@@ -6,6 +6,7 @@
 // side. Its motion, size and colour are those of its kinetic particle. All
 // bullets are drawn together by one shared renderer, a batch per texture.
 #include "physics/coll_detector.h"
+#include "render/texture_groups.h"
 #include "shared/updater.h"
 #include "world/fx_base.h"
 
@@ -151,10 +152,8 @@ public:
 
 private:
     std::vector<IStreakClient*> clients_;
-    std::vector<std::pair<IKWTexture*, IStreakClient*>> byTexture_, grouped_;
-    // The textures of a frame's clients; up to this many are grouped by a walk each.
-    static constexpr size_t kGroupedTextures = 8;
-    std::vector<IKWTexture*> textures_;
+    std::vector<std::pair<IKWTexture*, IStreakClient*>> byTexture_;
+    TextureGrouping<std::pair<IKWTexture*, IStreakClient*>> grouping_;
     uint64_t frame_ = ~0ull;
     QuadsRendererClass* quads_ = nullptr;
     int batches_ = 0;

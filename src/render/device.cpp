@@ -14,76 +14,24 @@ Ref<IDirect3DDevice9> Device;
 D3DPRESENT_PARAMETERS PresentParameters;
 D3DDISPLAYMODE DisplayMode;
 bool UseAutoDepthStencil = true;
+DeviceStateCache DeviceCache;
 
 namespace {
 
-constexpr uint32_t kStages = 8;
-constexpr uint32_t kUnknown = 0xFFFFFFFFu; // -1: the next set always reaches the device
-
-// Per-stage caches, in the order of the cached kinds.
-enum StageCache {
-    kColorOp,
-    kColorArg1,
-    kColorArg2,
-    kAlphaOp,
-    kTexCoordIndex,
-    kTexTransformFlags,
-    kStageKinds
-};
-enum SamplerCache { kMagFilter, kMinFilter, kMipFilter, kSamplerKinds };
-
-struct StateCache {
-    std::array<std::array<uint32_t, kStages>, kStageKinds> stage;
-    std::array<std::array<uint32_t, kStages>, kSamplerKinds> sampler;
-    // Resources are remembered by id (0 = none); no reference is held.
-    std::array<uint64_t, kStages> texture{};
-    uint32_t fvf = kUnknown;
-    uint64_t stream0 = 0;
-    uint32_t stream0Stride = kUnknown;
-    uint32_t lastStream = 0x0FFFFFFF;
-    uint64_t pixelShader = 0;
-
-    StateCache() { ClearStages(); }
-    void ClearStages() {
-        for (auto& a : stage) a.fill(kUnknown);
-        for (auto& a : sampler) a.fill(kUnknown);
-    }
-};
-StateCache g_cache;
-
 void ForgetCachedStream0() {
-    g_cache.stream0 = 0;
-    g_cache.stream0Stride = kUnknown;
-    g_cache.lastStream = StateCache{}.lastStream;
-}
-
-int StageSlot(D3DTEXTURESTAGESTATETYPE type) {
-    switch (type) {
-    case D3DTSS_COLOROP:
-        return kColorOp;
-    case D3DTSS_COLORARG1:
-        return kColorArg1;
-    case D3DTSS_COLORARG2:
-        return kColorArg2;
-    case D3DTSS_ALPHAOP:
-        return kAlphaOp;
-    case D3DTSS_TEXCOORDINDEX:
-        return kTexCoordIndex;
-    case D3DTSS_TEXTURETRANSFORMFLAGS:
-        return kTexTransformFlags;
-    default:
-        return -1;
-    }
+    DeviceCache.stream0 = 0;
+    DeviceCache.stream0Stride = DeviceStateCache::kUnknown;
+    DeviceCache.lastStream = DeviceStateCache{}.lastStream;
 }
 
 int SamplerSlot(D3DSAMPLERSTATETYPE type) {
     switch (type) {
     case D3DSAMP_MAGFILTER:
-        return kMagFilter;
+        return DeviceStateCache::kMagFilter;
     case D3DSAMP_MINFILTER:
-        return kMinFilter;
+        return DeviceStateCache::kMinFilter;
     case D3DSAMP_MIPFILTER:
-        return kMipFilter;
+        return DeviceStateCache::kMipFilter;
     default:
         return -1;
     }
@@ -225,7 +173,7 @@ void RE_DoneDevices() {
     Direct3D = nullptr;
     Device = nullptr;
     // Nothing the cache remembers holds for a later device.
-    g_cache = StateCache{};
+    DeviceCache = DeviceStateCache{};
     if (g_releaseHooks.minimiseWindow) g_releaseHooks.minimiseWindow();
     if (g_releaseHooks.pauseMs) SleepMs(g_releaseHooks.pauseMs);
 }
@@ -239,7 +187,7 @@ void ResetDeviceStateCache() {
     // A new device names its resources afresh: ids remembered from another
     // device (the stream, the vertex format, textures, the pixel shader)
     // would skip the first bindings on this one.
-    g_cache = StateCache{};
+    DeviceCache = DeviceStateCache{};
     if (!Device) return;
     Device->SetRenderState(D3DRS_DITHERENABLE, 1);
     Device->SetRenderState(D3DRS_SPECULARENABLE, 0);
@@ -247,69 +195,26 @@ void ResetDeviceStateCache() {
 }
 
 void ClearCachedTextures() {
-    g_cache.texture.fill(0);
+    DeviceCache.texture.fill(0);
 }
-
-namespace {
-
-// The setters below and a material's stage call share these: a state the
-// cache keeps reaches the device only when it changes; stages past the
-// cache's eight, and kinds it does not keep, always reach it. Forced inline:
-// a material sets eight or more of them for every stage of every draw.
-[[gnu::always_inline]] inline void SetStageState(IDirect3DDevice9& device, uint32_t stage,
-                                                 D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
-    const int slot = StageSlot(type);
-    if (slot < 0 || stage >= kStages) {
-        device.SetTextureStageState(stage, type, value);
-        return;
-    }
-    uint32_t& cached = g_cache.stage[size_t(slot)][stage];
-    if (cached == value) return;
-    device.SetTextureStageState(stage, type, value);
-    cached = value;
-}
-
-// slot: the sampler kind's place in the cache, or -1 for one it does not keep.
-[[gnu::always_inline]] inline void SetSamplerState(IDirect3DDevice9& device, int slot, uint32_t sampler,
-                                                   D3DSAMPLERSTATETYPE type, uint32_t value) {
-    if (slot < 0 || sampler >= kStages) {
-        device.SetSamplerState(sampler, type, value);
-        return;
-    }
-    uint32_t& cached = g_cache.sampler[size_t(slot)][sampler];
-    if (cached == value) return;
-    device.SetSamplerState(sampler, type, value);
-    cached = value;
-}
-
-} // namespace
 
 void CachedSetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
-    if (Device) SetStageState(*Device, stage, type, value);
+    if (Device) DeviceCache.SetStageState(*Device, stage, type, value);
 }
 
 void CachedSetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) {
-    if (Device) SetSamplerState(*Device, SamplerSlot(type), sampler, type, value);
+    if (Device) DeviceCache.SetSamplerState(*Device, SamplerSlot(type), sampler, type, value);
 }
 
 void CachedSetTexture(uint32_t stage, IDirect3DBaseTexture9* texture) {
-    if (!Device) return;
-    stage &= 0xFFFFu;
-    if (stage >= kStages) {
-        Device->SetTexture(stage, texture);
-        return;
-    }
-    const uint64_t id = IdOf(texture);
-    if (g_cache.texture[stage] == id) return;
-    Device->SetTexture(stage, texture);
-    g_cache.texture[stage] = id;
+    if (Device) DeviceCache.SetTexture(*Device, stage, texture);
 }
 
 void CachedSetFVF(uint32_t fvf) {
     if (!Device) return;
-    if (g_cache.fvf == fvf) return;
+    if (DeviceCache.fvf == fvf) return;
     Device->SetFVF(fvf);
-    g_cache.fvf = fvf;
+    DeviceCache.fvf = fvf;
 }
 
 void CachedSetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint32_t stride) {
@@ -319,11 +224,12 @@ void CachedSetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint
         return;
     }
     const uint64_t id = IdOf(buffer);
-    if (g_cache.stream0 == id && g_cache.stream0Stride == stride && g_cache.lastStream == 0) return;
+    if (DeviceCache.stream0 == id && DeviceCache.stream0Stride == stride && DeviceCache.lastStream == 0)
+        return;
     Device->SetStreamSource(0, buffer, 0, stride);
-    g_cache.stream0 = id;
-    g_cache.stream0Stride = stride;
-    g_cache.lastStream = 0;
+    DeviceCache.stream0 = id;
+    DeviceCache.stream0Stride = stride;
+    DeviceCache.lastStream = 0;
 }
 
 Result DeviceDrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount, const void* vertices,
@@ -336,28 +242,12 @@ Result DeviceDrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount, con
 }
 
 void ForgetCachedVertexInput() {
-    g_cache.fvf = kUnknown;
+    DeviceCache.fvf = DeviceStateCache::kUnknown;
     ForgetCachedStream0();
 }
 
-void ApplyStageSettings(const StageSettings& a) {
-    IDirect3DDevice9* device = Device.Get();
-    if (!device) return;
-    // The mip bias is not kept by the cache.
-    SetSamplerState(*device, -1, a.stage, D3DSAMP_MIPMAPLODBIAS, a.mipBiasBits);
-    SetSamplerState(*device, kMinFilter, a.stage, D3DSAMP_MINFILTER, a.minFilter);
-    SetSamplerState(*device, kMagFilter, a.stage, D3DSAMP_MAGFILTER, a.magFilter);
-    SetSamplerState(*device, kMipFilter, a.stage, D3DSAMP_MIPFILTER, a.mipFilter);
-    for (const MaterialRenderState& r : a.renderStates) device->SetRenderState(r.state, r.value);
-    for (const StageStateRecord& r : a.stageStates) SetStageState(*device, r.stage, r.type, r.value);
-}
-
 void CachedSetPixelShader(IDirect3DPixelShader9* shader) {
-    if (!Device) return;
-    const uint64_t id = IdOf(shader);
-    if (g_cache.pixelShader == id) return;
-    Device->SetPixelShader(shader);
-    g_cache.pixelShader = id;
+    if (Device) DeviceCache.SetPixelShader(*Device, shader);
 }
 
 } // namespace vesk

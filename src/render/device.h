@@ -6,9 +6,9 @@
 #include "core/config_record.h"
 #include "platform/gfx/device.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
-#include <span>
 
 namespace vesk {
 
@@ -91,19 +91,102 @@ struct MaterialRenderState {
     bool operator==(const MaterialRenderState&) const = default;
 };
 
-// What a material sets for one of its texture stages.
-struct StageSettings {
-    uint32_t stage;
-    uint32_t mipBiasBits;
-    uint32_t minFilter, magFilter, mipFilter;
-    std::span<const MaterialRenderState> renderStates;
-    std::span<const StageStateRecord> stageStates;
+// What the cached setters remember of the device. Resources are remembered by
+// id (0 = none); no reference is held. Kept here so that a material sets its
+// stages inline: it sets three of them for every draw.
+struct DeviceStateCache {
+    static constexpr uint32_t kStages = 8;
+    static constexpr uint32_t kUnknown = 0xFFFFFFFFu; // the next set always reaches the device
+    enum StageKind {
+        kColorOp,
+        kColorArg1,
+        kColorArg2,
+        kAlphaOp,
+        kTexCoordIndex,
+        kTexTransformFlags,
+        kStageKinds
+    };
+    enum SamplerKind { kMagFilter, kMinFilter, kMipFilter, kSamplerKinds };
+
+    std::array<std::array<uint32_t, kStages>, kStageKinds> stage;
+    std::array<std::array<uint32_t, kStages>, kSamplerKinds> sampler;
+    std::array<uint64_t, kStages> texture{};
+    uint32_t fvf = kUnknown;
+    uint64_t stream0 = 0;
+    uint32_t stream0Stride = kUnknown;
+    uint32_t lastStream = 0x0FFFFFFF;
+    uint64_t pixelShader = 0;
+
+    DeviceStateCache() { ClearStages(); }
+    void ClearStages() {
+        for (auto& a : stage) a.fill(kUnknown);
+        for (auto& a : sampler) a.fill(kUnknown);
+    }
+    // The place of a stage-state kind the cache keeps, or -1: a table, as a
+    // material looks up several kinds for every stage of every draw.
+    static int StageSlot(platform::D3DTEXTURESTAGESTATETYPE type) {
+        static constexpr std::array<int8_t, 25> kSlots = [] {
+            std::array<int8_t, 25> t{};
+            t.fill(-1);
+            t[platform::D3DTSS_COLOROP] = kColorOp;
+            t[platform::D3DTSS_COLORARG1] = kColorArg1;
+            t[platform::D3DTSS_COLORARG2] = kColorArg2;
+            t[platform::D3DTSS_ALPHAOP] = kAlphaOp;
+            t[platform::D3DTSS_TEXCOORDINDEX] = kTexCoordIndex;
+            t[platform::D3DTSS_TEXTURETRANSFORMFLAGS] = kTexTransformFlags;
+            return t;
+        }();
+        const auto i = static_cast<uint32_t>(type);
+        return i < kSlots.size() ? kSlots[i] : -1;
+    }
+
+    // The setters share these: a state the cache keeps reaches the device only
+    // when it changes; stages past the cache's eight, and kinds it does not
+    // keep, always reach it.
+    void SetStageState(platform::IDirect3DDevice9& device, uint32_t s,
+                       platform::D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
+        const int slot = StageSlot(type);
+        if (slot < 0 || s >= kStages) {
+            device.SetTextureStageState(s, type, value);
+            return;
+        }
+        uint32_t& cached = stage[size_t(slot)][s];
+        if (cached == value) return;
+        device.SetTextureStageState(s, type, value);
+        cached = value;
+    }
+    // slot: the sampler kind's place in the cache, or -1 for one it does not keep.
+    void SetSamplerState(platform::IDirect3DDevice9& device, int slot, uint32_t s,
+                         platform::D3DSAMPLERSTATETYPE type, uint32_t value) {
+        if (slot < 0 || s >= kStages) {
+            device.SetSamplerState(s, type, value);
+            return;
+        }
+        uint32_t& cached = sampler[size_t(slot)][s];
+        if (cached == value) return;
+        device.SetSamplerState(s, type, value);
+        cached = value;
+    }
+    void SetTexture(platform::IDirect3DDevice9& device, uint32_t s, platform::IDirect3DBaseTexture9* t) {
+        s &= 0xFFFFu;
+        if (s >= kStages) {
+            device.SetTexture(s, t);
+            return;
+        }
+        const uint64_t id = t ? t->GetId() : 0;
+        if (texture[s] == id) return;
+        device.SetTexture(s, t);
+        texture[s] = id;
+    }
+    void SetPixelShader(platform::IDirect3DDevice9& device, platform::IDirect3DPixelShader9* shader) {
+        const uint64_t id = shader ? shader->GetId() : 0;
+        if (pixelShader == id) return;
+        device.SetPixelShader(shader);
+        pixelShader = id;
+    }
 };
-// Sets a stage's states as the single setters would, in this order: the mip
-// bias (uncached), the min, mag and mip filters (cached), the render states
-// (uncached) and the stage states (cached). Materials set three stages for
-// every draw, so they go in one call.
-void ApplyStageSettings(const StageSettings& settings);
+// The one cache of the global device; a new device starts it afresh.
+extern DeviceStateCache DeviceCache;
 
 // Draws vertices from memory on the device (the global one when none is
 // given). The device leaves stream 0 unset after such a draw, so the cache

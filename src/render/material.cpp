@@ -1,6 +1,7 @@
 #include "render/material.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "core/config_record.h"
 #include "core/lua_readers.h"
@@ -69,10 +70,27 @@ void TexturePropertiesClass::AddRenderState(D3DRENDERSTATETYPE state, uint32_t v
     renderStates_.push_back({state, value});
 }
 
+// The mip bias (not cached), the min, mag and mip filters (cached), the render
+// states (never cached) and the stage states (cached), then the texture.
+[[gnu::always_inline]] inline void TexturePropertiesClass::ApplyTo(IDirect3DDevice9& device) {
+    DeviceStateCache& cache = DeviceCache;
+    cache.SetSamplerState(device, -1, stage_, D3DSAMP_MIPMAPLODBIAS, std::bit_cast<uint32_t>(mipBias_));
+    cache.SetSamplerState(device, DeviceStateCache::kMinFilter, stage_, D3DSAMP_MINFILTER, minFilter_);
+    cache.SetSamplerState(device, DeviceStateCache::kMagFilter, stage_, D3DSAMP_MAGFILTER, magFilter_);
+    cache.SetSamplerState(device, DeviceStateCache::kMipFilter, stage_, D3DSAMP_MIPFILTER, mipFilter_);
+    for (const MaterialRenderState& r : renderStates_) device.SetRenderState(r.state, r.value);
+    for (const StageStateRecord& r : stageStates_) cache.SetStageState(device, r.stage, r.type, r.value);
+    // Asked for after the states: a texture waiting for a reload loads here.
+    cache.SetTexture(device, stage_, texture_ ? texture_->GetTexture() : nullptr);
+}
+
 void TexturePropertiesClass::Apply() {
-    ApplyStageSettings(
-        {stage_, FloatBits(mipBias_), minFilter_, magFilter_, mipFilter_, renderStates_, stageStates_});
-    CachedSetTexture(stage_, texture_ ? texture_->GetTexture() : nullptr);
+    if (IDirect3DDevice9* device = Device.Get()) {
+        ApplyTo(*device);
+        return;
+    }
+    // Without a device nothing is set, but a pending reload still runs.
+    if (texture_) texture_->GetTexture();
 }
 
 TexturePropertiesClass* TexturePropertiesClass::Copy() const {
@@ -136,10 +154,15 @@ void MaterialClass::SetTexture(uint32_t stage, const TextureRef& texture) {
 }
 
 void MaterialClass::Apply() {
-    if (Device) Device->SetMaterial(&material_);
-    for (TexturePropertiesClass* s : stages_) s->Apply();
-    DeviceSetRenderState(D3DRS_CULLMODE, twoSided_ ? D3DCULL_NONE : D3DCULL_CW);
-    CachedSetPixelShader(pixelShader_ ? pixelShader_->GetPixelShader() : nullptr);
+    IDirect3DDevice9* device = Device.Get();
+    if (!device) {
+        for (TexturePropertiesClass* s : stages_) s->Apply();
+        return;
+    }
+    device->SetMaterial(&material_);
+    for (TexturePropertiesClass* s : stages_) s->ApplyTo(*device);
+    device->SetRenderState(D3DRS_CULLMODE, twoSided_ ? D3DCULL_NONE : D3DCULL_CW);
+    DeviceCache.SetPixelShader(*device, pixelShader_ ? pixelShader_->GetPixelShader() : nullptr);
 }
 
 void MaterialClass::SetColors(uint32_t diffuse, uint32_t specular, uint32_t ambient, uint32_t, float power) {

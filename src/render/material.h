@@ -58,6 +58,10 @@ public:
     std::string ClassName() const override { return "TexturePropertiesClass"; }
 
 private:
+    friend class MaterialClass;
+    // Apply on the device at hand: a material applies its stages in one go.
+    void ApplyTo(platform::IDirect3DDevice9& device);
+
     uint16_t stage_;
     TextureRef texture_;
     float mipBias_ = -1.0f;

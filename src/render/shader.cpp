@@ -119,8 +119,9 @@ constexpr FlagRecord kFlagRecords[21] = {
 };
 
 void SetStates(const std::vector<RenderStateRecord>* list) {
-    if (!list) return;
-    for (const RenderStateRecord& r : *list) DeviceSetRenderState(r.state, r.value);
+    IDirect3DDevice9* device = Device.Get();
+    if (!list || !device) return;
+    for (const RenderStateRecord& r : *list) device->SetRenderState(r.state, r.value);
 }
 
 } // namespace

@@ -413,6 +413,64 @@ TEST_F(Materials, ApplyGoesThroughTheStateCache) {
     EXPECT_EQ(dev->state().rs[D3DRS_CULLMODE], uint32_t(D3DCULL_CW));
 }
 
+// Each stage is sent whole before the next: its mip bias and filters, its
+// render states, its stage states, then its texture; the cull mode follows
+// the last stage. A second apply sends only what the cache does not keep.
+TEST_F(Materials, ApplySendsEachStageWholeInStageOrder) {
+    NullDevice* dev = scope.device();
+    ResetDeviceStateCache();
+    m->SetTechnique(40);
+    m->SetTexture(0, TextureManager->GetTexture("ships/hull", D3DFMT_A8R8G8B8, false));
+    m->GetTextureProp(1)->SetMipBias(0.5f);
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (const GfxCall& c : dev->Calls()) out.push_back(c.Text());
+        return out;
+    };
+    dev->ClearCalls();
+    m->Apply();
+    const std::string texture0 = dev->Find("SetTexture").at(0);
+    EXPECT_EQ(names(), (std::vector<std::string>{
+                           "SetMaterial()",
+                           "SetSamplerState(0, 8, 3212836864)", // -1.0: the default mip bias
+                           "SetSamplerState(0, 6, 3)",
+                           "SetSamplerState(0, 5, 3)",
+                           "SetSamplerState(0, 7, 2)",
+                           "SetRenderState(27, 0)",
+                           "SetTextureStageState(0, 1, 4)",
+                           "SetTextureStageState(0, 2, 2)",
+                           "SetTextureStageState(0, 3, 0)",
+                           "SetTextureStageState(0, 4, 1)",
+                           texture0,
+                           "SetSamplerState(1, 8, 1056964608)", // 0.5
+                           "SetSamplerState(1, 6, 3)",
+                           "SetSamplerState(1, 5, 3)",
+                           "SetSamplerState(1, 7, 2)",
+                           "SetTextureStageState(1, 11, 0)",
+                           "SetTextureStageState(1, 1, 7)",
+                           "SetTextureStageState(1, 2, 2)",
+                           "SetTextureStageState(1, 3, 1)",
+                           "SetTextureStageState(1, 4, 1)",
+                           "SetSamplerState(2, 8, 3212836864)",
+                           "SetSamplerState(2, 6, 3)",
+                           "SetSamplerState(2, 5, 3)",
+                           "SetSamplerState(2, 7, 2)",
+                           "SetRenderState(22, 2)",
+                       }));
+    EXPECT_EQ(texture0.rfind("SetTexture(0, ", 0), 0u);
+
+    dev->ClearCalls();
+    m->Apply();
+    EXPECT_EQ(names(), (std::vector<std::string>{
+                           "SetMaterial()",
+                           "SetSamplerState(0, 8, 3212836864)",
+                           "SetRenderState(27, 0)",
+                           "SetSamplerState(1, 8, 1056964608)",
+                           "SetSamplerState(2, 8, 3212836864)",
+                           "SetRenderState(22, 2)",
+                       }));
+}
+
 TEST_F(Materials, ShaderKeyLoadsThePixelShaderOnce) {
     Put("shaders/tint.txt", "#pixelshader\nvoid main() { oC0 = v0; }\n");
     RE_CreatePixelShadersManager();

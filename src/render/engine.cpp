@@ -206,12 +206,7 @@ PerfomanceCounterClass* DebugOpsClass::Find(const std::string& name) {
 }
 
 bool RenderPauseClass::IsRenderPaused() {
-    const auto& links = GetRenderWorldLinks();
-    return links.desktopPaused ? links.desktopPaused() : false;
-}
-
-bool IsRenderPaused() {
-    return RenderPause.IsRenderPaused();
+    return vesk::IsRenderPaused();
 }
 
 void LiveObjectRegistryClass::Register(const TEngineObject* o, std::string className) {

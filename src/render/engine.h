@@ -8,6 +8,7 @@
 #include "render/lights.h"
 #include "render/obj_manager.h"
 #include "render/render_unit.h"
+#include "render/world_links.h"
 #include "shared/compact_map.h"
 #include "shared/updater.h"
 
@@ -162,7 +163,11 @@ public:
     bool IsRenderPaused() override;
 };
 extern RenderPauseClass RenderPause;
-bool IsRenderPaused();
+// Inline: every effect asks each tick and each listing.
+inline bool IsRenderPaused() {
+    const auto& paused = GetRenderWorldLinks().desktopPaused;
+    return paused && paused();
+}
 
 // Live render units by reference, with their class names.
 class LiveObjectRegistryClass {

@@ -2,11 +2,6 @@
 
 namespace vesk {
 
-RenderWorldLinks& GetRenderWorldLinks() {
-    static RenderWorldLinks links;
-    return links;
-}
-
 bool RE_GetEnvironment(TBaseRenderUnit*& out) {
     const auto& l = GetRenderWorldLinks();
     out = l.environment ? l.environment() : nullptr;

@@ -80,7 +80,11 @@ struct RenderWorldLinks {
                        const std::string& target)>
         attachCameraAnimators;
 };
-RenderWorldLinks& GetRenderWorldLinks();
+// Inline: the pause and the environment are asked thousands of times a frame.
+inline RenderWorldLinks& GetRenderWorldLinks() {
+    static RenderWorldLinks links;
+    return links;
+}
 
 bool RE_GetEnvironment(TBaseRenderUnit*& out);
 bool RE_GetEnvironmentSet(const EnvironmentSet*& out);

@@ -387,7 +387,10 @@ void FXFrameCache::CameraView::Build(const IViewCamera& cam) {
 
 IRendererOps* FXFrameCache::FindSpriteRenderer() {
     rendererFrame_ = RenderFrameCounter.GetFrame();
-    return renderer_ = engine_.GetRenderOps()->GetRenderer();
+    RenderOpsClass* ops = engine_.GetRenderOps();
+    renderer_ = ops->GetRenderer();
+    sorter_ = ops->DistanceRenderer();
+    return renderer_;
 }
 
 } // namespace vesk

@@ -263,6 +263,7 @@ inline bool FXUpdatesStopped() {
 // ---- what the effects of an engine look up once a frame ------------------------------------------
 
 class IRendererOps;
+class SpritesRendererDRClass;
 class IViewCamera;
 
 // What each shot and each sprite of an engine would otherwise look up for
@@ -314,6 +315,9 @@ public:
         if (rendererFrame_ == RenderFrameCounter.GetFrame() && renderer_) return renderer_;
         return FindSpriteRenderer();
     }
+    // The sprite renderer found by SpriteRenderer() as its own class, where it
+    // is the engine's distance renderer (nullptr otherwise).
+    SpritesRendererDRClass* SpriteSorter() const { return sorter_; }
 
 private:
     static FXFrameCache& MakeFor(TEngineClass& engine);
@@ -332,6 +336,7 @@ private:
     CameraView view_;
     uint64_t rendererFrame_ = ~0ull;
     IRendererOps* renderer_ = nullptr;
+    SpritesRendererDRClass* sorter_ = nullptr;
 };
 
 } // namespace vesk

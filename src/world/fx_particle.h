@@ -88,12 +88,14 @@ public:
     using TBaseRenderUnit::GetPosition;
     float GetSize() const override { return size_; }
     IKWTexture* GetTexture() const override { return texture_.Get(); }
-    Vec3 GetPosition() const override;
+    Vec3 GetPosition() const override {
+        return {worldMatrix_.m[3][0], worldMatrix_.m[3][1], worldMatrix_.m[3][2]};
+    }
     uint32_t GetColour() const override { return colour_; }
     const Matrix* GetMatrix() const override { return &spriteMatrix_; }
     void SetDistance(float d) override { distance_ = d; }
     float GetDistance() const override { return distance_; }
-    void SetDistanceFrom(const Vec3& eye) override;
+    void SetDistanceFrom(const Vec3& eye) override { distance_ = Vec3Length(Vec3Sub(GetPosition(), eye)); }
     int32_t GetKind() const override { return blendMode_; }
     void ReadFacts(SpriteFacts& f) const override {
         f.matrix = &spriteMatrix_;

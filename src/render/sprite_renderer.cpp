@@ -404,14 +404,13 @@ void SpritesRendererDRClass::AddClient(ISpriteClient* client) {
         StoreClient(client);
         return;
     }
-    if (count_ == 0) TakeEye();
+    // The camera stands still while a frame's clients come in.
+    if (count_ == 0) {
+        eye_ = {};
+        if (IViewCamera* cam = GetCamera()) eye_ = cam->GetPosition();
+    }
     client->SetDistanceFrom(eye_);
     StoreClient(client);
-}
-
-void SpritesRendererDRClass::TakeEye() {
-    eye_ = {};
-    if (IViewCamera* cam = GetCamera()) eye_ = cam->GetPosition();
 }
 
 SpritesRendererClass* SpritesRendererDRClass::RendererFor(int32_t kind) const {

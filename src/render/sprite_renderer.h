@@ -187,13 +187,6 @@ public:
 
     // The client is told its distance from the camera first.
     void AddClient(ISpriteClient* client) override;
-    // AddClient for a client whose own type the caller knows: the distance is
-    // asked without a virtual call (every sprite of a frame comes this way).
-    template <class Client> void AddKnownClient(Client& client) {
-        if (count_ == 0) TakeEye();
-        client.Client::SetDistanceFrom(eye_);
-        StoreClient(&client);
-    }
     void ClearClients() override { count_ = 0; }
     void DoRender() override;
 
@@ -209,10 +202,6 @@ protected:
     const char* ReportName() const override { return kReportName; }
 
 private:
-    // The camera stands still while a frame's clients come in: its place is
-    // taken with the first one.
-    void TakeEye();
-
     Renderers renderers_;
     std::vector<SpritesRendererClass*> runs_;
     Vec3 eye_{};

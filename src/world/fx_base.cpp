@@ -387,10 +387,7 @@ void FXFrameCache::CameraView::Build(const IViewCamera& cam) {
 
 IRendererOps* FXFrameCache::FindSpriteRenderer() {
     rendererFrame_ = RenderFrameCounter.GetFrame();
-    RenderOpsClass* ops = engine_.GetRenderOps();
-    renderer_ = ops->GetRenderer();
-    sorter_ = ops->DistanceRenderer();
-    return renderer_;
+    return renderer_ = engine_.GetRenderOps()->GetRenderer();
 }
 
 } // namespace vesk

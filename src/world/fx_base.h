@@ -263,7 +263,6 @@ inline bool FXUpdatesStopped() {
 // ---- what the effects of an engine look up once a frame ------------------------------------------
 
 class IRendererOps;
-class SpritesRendererDRClass;
 class IViewCamera;
 
 // What each shot and each sprite of an engine would otherwise look up for
@@ -315,9 +314,6 @@ public:
         if (rendererFrame_ == RenderFrameCounter.GetFrame() && renderer_) return renderer_;
         return FindSpriteRenderer();
     }
-    // The sprite renderer found by SpriteRenderer() as its own class, where it
-    // is the engine's distance renderer (nullptr otherwise).
-    SpritesRendererDRClass* SpriteSorter() const { return sorter_; }
 
 private:
     static FXFrameCache& MakeFor(TEngineClass& engine);
@@ -336,7 +332,6 @@ private:
     CameraView view_;
     uint64_t rendererFrame_ = ~0ull;
     IRendererOps* renderer_ = nullptr;
-    SpritesRendererDRClass* sorter_ = nullptr;
 };
 
 } // namespace vesk

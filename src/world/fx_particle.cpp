@@ -3,7 +3,6 @@
 #include "core/lua_readers.h"
 #include "render/engine.h"
 #include "render/model_tree.h"
-#include "render/sprite_renderer.h"
 #include "render/texture.h"
 #include "render/view_camera.h"
 #include "shared/errors.h"
@@ -166,6 +165,14 @@ void FXParticleClass::SetPosition(const Vec3& p) {
     TBaseRenderUnit::SetPosition(p);
 }
 
+Vec3 FXParticleClass::GetPosition() const {
+    return {worldMatrix_.m[3][0], worldMatrix_.m[3][1], worldMatrix_.m[3][2]};
+}
+
+void FXParticleClass::SetDistanceFrom(const Vec3& eye) {
+    distance_ = Vec3Length(Vec3Sub(GetPosition(), eye));
+}
+
 bool FXParticleClass::IsVisible() const {
     return blendMode_ == kBlendAlpha ? (colour_ >> 24) != 0 : (colour_ & 0x00FFFFFFu) != 0;
 }
@@ -248,12 +255,7 @@ void FXParticleClass::ListSprite() {
     // (The root found before is read without a call: every sprite asks.)
     TBaseRenderUnit* root = cachedRoot_ ? cachedRoot_ : GetRoot();
     if (!root || root != Engine) return;
-    IRendererOps* r = frame.SpriteRenderer();
-    if (!r) return;
-    if (SpritesRendererDRClass* sorter = frame.SpriteSorter(); sorter && sorter == r)
-        sorter->AddKnownClient(*this);
-    else
-        r->AddClient(this);
+    if (IRendererOps* r = frame.SpriteRenderer()) r->AddClient(this);
 }
 
 bool FXParticleClass::PlaceSprite(const FXFrameCache::CameraView& view) {

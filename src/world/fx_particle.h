@@ -88,14 +88,12 @@ public:
     using TBaseRenderUnit::GetPosition;
     float GetSize() const override { return size_; }
     IKWTexture* GetTexture() const override { return texture_.Get(); }
-    Vec3 GetPosition() const override {
-        return {worldMatrix_.m[3][0], worldMatrix_.m[3][1], worldMatrix_.m[3][2]};
-    }
+    Vec3 GetPosition() const override;
     uint32_t GetColour() const override { return colour_; }
     const Matrix* GetMatrix() const override { return &spriteMatrix_; }
     void SetDistance(float d) override { distance_ = d; }
     float GetDistance() const override { return distance_; }
-    void SetDistanceFrom(const Vec3& eye) override { distance_ = Vec3Length(Vec3Sub(GetPosition(), eye)); }
+    void SetDistanceFrom(const Vec3& eye) override;
     int32_t GetKind() const override { return blendMode_; }
     void ReadFacts(SpriteFacts& f) const override {
         f.matrix = &spriteMatrix_;

@@ -12,6 +12,7 @@
 #include "shared/math.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace vesk {
@@ -145,17 +146,29 @@ namespace {
 
 // The unit quad scaled to half-width h through a matrix, its corners as
 // Vec3TransformPoint gives them: the products are formed once and summed in
-// its order, so every corner comes out bit for bit the same.
+// its order, so every corner comes out bit for bit the same. The three
+// coordinates are worked out side by side in the lanes of one vector (the
+// fourth lane is scratch, its bytes overwritten by the colour).
 [[gnu::always_inline]] inline void WriteSpriteQuad(QuadVertex* v, uint32_t colour, const Matrix& matrix,
                                                    float h) {
-    const auto& m = matrix.m;
-    const float ax = h * m[0][0], bx = h * m[1][0], zx = 0.0f * m[2][0], tx = m[3][0];
-    const float ay = h * m[0][1], by = h * m[1][1], zy = 0.0f * m[2][1], ty = m[3][1];
-    const float az = h * m[0][2], bz = h * m[1][2], zz = 0.0f * m[2][2], tz = m[3][2];
-    v[0] = {-ax + bx + zx + tx, -ay + by + zy + ty, -az + bz + zz + tz, colour, 0, 0};
-    v[1] = {ax + bx + zx + tx, ay + by + zy + ty, az + bz + zz + tz, colour, 1, 0};
-    v[2] = {ax + -bx + zx + tx, ay + -by + zy + ty, az + -bz + zz + tz, colour, 1, 1};
-    v[3] = {-ax + -bx + zx + tx, -ay + -by + zy + ty, -az + -bz + zz + tz, colour, 0, 1};
+    using Lanes = float __attribute__((vector_size(16)));
+    Lanes r0, r1, r2, t;
+    std::memcpy(&r0, matrix.m[0], sizeof r0);
+    std::memcpy(&r1, matrix.m[1], sizeof r1);
+    std::memcpy(&r2, matrix.m[2], sizeof r2);
+    std::memcpy(&t, matrix.m[3], sizeof t);
+    const Lanes a = h * r0, b = h * r1, z = 0.0f * r2;
+    const Lanes c0 = -a + b + z + t, c1 = a + b + z + t, c2 = a + -b + z + t, c3 = -a + -b + z + t;
+    const auto put = [v, colour](int k, const Lanes& at, float u, float w) {
+        std::memcpy(&v[k], &at, sizeof at);
+        v[k].colour = colour;
+        v[k].u = u;
+        v[k].v = w;
+    };
+    put(0, c0, 0, 0);
+    put(1, c1, 1, 0);
+    put(2, c2, 1, 1);
+    put(3, c3, 0, 1);
 }
 
 } // namespace
@@ -197,10 +210,10 @@ void QuadsRendererClass::Render() {
 namespace {
 
 // A sprite's quad from its facts read before.
-void WriteSpriteQuad(QuadVertex* v, const SpriteFacts& f) {
+[[gnu::always_inline]] inline void WriteSpriteQuad(QuadVertex* v, const SpriteFacts& f) {
     WriteSpriteQuad(v, f.colour, *f.matrix, f.size * 2.0f * 0.5f);
 }
-void WriteSpriteQuad(QuadVertex* v, const SpriteFacts* f) {
+[[gnu::always_inline]] inline void WriteSpriteQuad(QuadVertex* v, const SpriteFacts* f) {
     WriteSpriteQuad(v, *f);
 }
 
@@ -424,29 +437,43 @@ uint64_t FarToNearKey(float distance, uint32_t index) {
     return (static_cast<uint64_t>(~bits) << 32) | index;
 }
 
-// Orders the keys by their upper half with a stable three-pass radix sort
-// (11 bits a pass): a frame's thousands of sprites sort in linear time, and
-// equal distances keep their indices in order.
-void SortFarToNear(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch) {
-    constexpr int kBits = 11;
-    constexpr uint32_t kBuckets = 1u << kBits;
+// Orders the keys by their upper half with a stable radix sort of at most
+// three passes: a frame's thousands of sprites sort in linear time, and equal
+// distances keep their indices in order. The upper bits that all keys share
+// (a frame's distances span few powers of two) cannot change the order: only
+// the bits below them are sorted, in digits as narrow as the passes allow, so
+// that the counters to clear and sum stay few.
+// `differing` has the upper-half bits in which some keys differ from the first.
+void SortFarToNear(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch, uint32_t differing) {
+    constexpr int kMaxBits = 11;
     if (keys.size() < 64) {
         std::sort(keys.begin(), keys.end());
         return;
     }
-    uint32_t counts[3][kBuckets] = {};
+    const int bits = 32 - std::countl_zero(differing);
+    if (bits == 0) return; // one distance: the indices are in order already
+    const int passes = (bits + kMaxBits - 1) / kMaxBits;
+    const int width = (bits + passes - 1) / passes;
+    const uint32_t buckets = 1u << width, mask = buckets - 1;
+    uint32_t counts[3][1u << kMaxBits];
+    for (auto& column : counts) std::fill_n(column, buckets, 0u);
+    // All three digits are counted in one go (those of unused passes too:
+    // counting is cheaper than choosing).
     for (uint64_t k : keys) {
         const uint32_t hi = static_cast<uint32_t>(k >> 32);
-        for (int p = 0; p < 3; ++p) ++counts[p][(hi >> (p * kBits)) & (kBuckets - 1)];
+        ++counts[0][hi & mask];
+        ++counts[1][(hi >> width) & mask];
+        ++counts[2][(hi >> (2 * width)) & mask];
     }
     scratch.resize(keys.size());
     std::vector<uint64_t>* from = &keys;
     std::vector<uint64_t>* to = &scratch;
-    for (int p = 0; p < 3; ++p) {
+    for (int p = 0; p < passes; ++p) {
         uint32_t sum = 0;
-        for (uint32_t& c : counts[p]) sum += std::exchange(c, sum);
-        for (uint64_t k : *from)
-            (*to)[counts[p][(static_cast<uint32_t>(k >> 32) >> (p * kBits)) & (kBuckets - 1)]++] = k;
+        for (uint32_t b = 0; b < buckets; ++b) sum += std::exchange(counts[p][b], sum);
+        const int shift = 32 + p * width;
+        uint64_t* out = to->data();
+        for (uint64_t k : *from) out[counts[p][(k >> shift) & mask]++] = k;
         std::swap(from, to);
     }
     if (from != &keys) keys.swap(*from);
@@ -460,14 +487,17 @@ void SpritesRendererDRClass::DoRender() {
     // Each client is asked once for all the sort and the drawing read.
     facts_.resize(size_t(count_));
     order_.resize(size_t(count_));
+    uint32_t differing = 0;
     for (int i = 0; i < count_; ++i) {
         SpriteFacts& f = facts_[size_t(i)];
         ISpriteClient* c = clients_[size_t(i)];
         c->ReadFacts(f);
         f.client = c;
-        order_[size_t(i)] = FarToNearKey(f.distance, static_cast<uint32_t>(i));
+        const uint64_t key = FarToNearKey(f.distance, static_cast<uint32_t>(i));
+        order_[size_t(i)] = key;
+        differing |= static_cast<uint32_t>(key >> 32) ^ static_cast<uint32_t>(order_[0] >> 32);
     }
-    SortFarToNear(order_, scratch_);
+    SortFarToNear(order_, scratch_, differing);
     sorted_.resize(size_t(count_));
     for (int i = 0; i < count_; ++i) {
         const SpriteFacts& f = facts_[size_t(order_[size_t(i)] & 0xFFFFFFFFu)];

@@ -461,8 +461,13 @@ TEST_F(InProcessDemoOnTheDevice, TheMenuOverAFlightStopsItUntilItCloses) {
         Frames(2);
     };
 
+    // The HUD's labels are drawn after every panel: it gives way to the menu
+    // and comes back when the menu closes.
+    auto hud = [&] { return Lua("return getfast_visible('FlightHud') and 'shown' or 'hidden'"); };
+    ASSERT_EQ(hud(), "shown");
     escape();
     ASSERT_EQ(Lua("return getfast_visible('MainMenu') and 'shown' or 'hidden'"), "shown");
+    EXPECT_EQ(hud(), "hidden");
     EXPECT_TRUE(desk->Paused());
     std::vector<Vec3> before = where();
     Frames(120);
@@ -471,6 +476,7 @@ TEST_F(InProcessDemoOnTheDevice, TheMenuOverAFlightStopsItUntilItCloses) {
 
     escape();
     EXPECT_EQ(Lua("return getfast_visible('MainMenu') and 'shown' or 'hidden'"), "hidden");
+    EXPECT_EQ(hud(), "shown");
     EXPECT_FALSE(desk->Paused());
     before = where();
     Frames(60);
@@ -482,6 +488,7 @@ TEST_F(InProcessDemoOnTheDevice, TheMenuOverAFlightStopsItUntilItCloses) {
     LuaMachine->RunString("engine_Desktop('MenuContinue::ONMOUSECLICK')");
     Frames(2);
     EXPECT_FALSE(desk->Paused());
+    EXPECT_EQ(hud(), "shown");
     before = where();
     Frames(60);
     EXPECT_EQ(moved(before, where()).rfind("hawk ", 0), 0u);

@@ -278,6 +278,10 @@ TEST_F(SpriteRendererTest, FarToNearOrderHoldsForCrowdsTiesAndSpreads) {
          [](int i) { return (i % 2 ? 30.0f : 900.0f) + float(i * 7 % 50) * 0.01f; }},
         {"one distance", 100, [](int) { return 12.5f; }},
         {"spread with zeros", 2000, [](int i) { return i % 11 == 0 ? 0.0f : float(i * 389 % 2000) * 1.7f; }},
+        // Within one power of two the distances differ only in their low bits:
+        // a handful of them (one digit's worth) and a few thousand (two digits).
+        {"a few steps in one octave", 300, [](int i) { return 1000.0f + float(i * 7 % 13) * 0.0078125f; }},
+        {"a sliver of one octave", 1500, [](int i) { return 700.0f + float(i * 389 % 1500) * 0.011f; }},
     };
     for (const Case& c : cases) {
         std::vector<std::unique_ptr<Client>> clients;

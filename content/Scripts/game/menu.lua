@@ -203,10 +203,17 @@ end
 
 -- The flight stands still while the menu is over it: the desktop's pause
 -- stops the ships, the physics and the mission's scripts, not the menu.
+-- The flight's HUD gives way to the menu while it is open: the interface's
+-- texts are drawn after its panels, so the HUD's labels would show through
+-- the menu's. It comes back as it was when the menu closes.
 function gameMenu.Open()
   showPage(nil)
   D("MenuNewGame::VISIBLE", flightRuns() and "0" or "1")
   D("MenuContinue::VISIBLE", flightRuns() and "1" or "0")
+  if not getfast_visible("MainMenu") then
+    gameMenu.hudHidden = flightRuns() and getfast_visible("FlightHud")
+    if gameMenu.hudHidden then D("FlightHud::VISIBLE", "0") end
+  end
   D("MainMenu::VISIBLE", "1")
   engine_Serv("DESKTOP", "MODE", "IMSHELL")
   if flightRuns() then D("desktop::PAUSE", "1") end
@@ -216,6 +223,10 @@ function gameMenu.Close()
   showPage(nil)
   D("MainMenu::VISIBLE", "0")
   D("desktop::PAUSE", "0")
+  if gameMenu.hudHidden then
+    gameMenu.hudHidden = false
+    if flightRuns() then D("FlightHud::VISIBLE", "1") end
+  end
   if flightRuns() then engine_Serv("DESKTOP", "MODE", "IMGAME") end
 end
 

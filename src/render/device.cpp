@@ -37,10 +37,6 @@ int SamplerSlot(D3DSAMPLERSTATETYPE type) {
     }
 }
 
-uint64_t IdOf(const IGfxObject* o) {
-    return o ? o->GetId() : 0;
-}
-
 DisplayReleaseHooks g_releaseHooks;
 
 // The multisample check names the hardware device and X8R8G8B8 whatever the
@@ -223,7 +219,7 @@ void CachedSetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint
         Device->SetStreamSource(stream, buffer, 0, stride);
         return;
     }
-    const uint64_t id = IdOf(buffer);
+    const uint64_t id = DeviceStateCache::IdOf(buffer);
     if (DeviceCache.stream0 == id && DeviceCache.stream0Stride == stride && DeviceCache.lastStream == 0)
         return;
     Device->SetStreamSource(0, buffer, 0, stride);

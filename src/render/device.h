@@ -146,43 +146,29 @@ struct DeviceStateCache {
     void SetStageState(platform::IDirect3DDevice9& device, uint32_t s,
                        platform::D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
         const int slot = StageSlot(type);
-        if (slot < 0 || s >= kStages) {
+        if (slot < 0 || s >= kStages || Changes(stage[size_t(slot)][s], value))
             device.SetTextureStageState(s, type, value);
-            return;
-        }
-        uint32_t& cached = stage[size_t(slot)][s];
-        if (cached == value) return;
-        device.SetTextureStageState(s, type, value);
-        cached = value;
     }
     // slot: the sampler kind's place in the cache, or -1 for one it does not keep.
     void SetSamplerState(platform::IDirect3DDevice9& device, int slot, uint32_t s,
                          platform::D3DSAMPLERSTATETYPE type, uint32_t value) {
-        if (slot < 0 || s >= kStages) {
+        if (slot < 0 || s >= kStages || Changes(sampler[size_t(slot)][s], value))
             device.SetSamplerState(s, type, value);
-            return;
-        }
-        uint32_t& cached = sampler[size_t(slot)][s];
-        if (cached == value) return;
-        device.SetSamplerState(s, type, value);
-        cached = value;
     }
     void SetTexture(platform::IDirect3DDevice9& device, uint32_t s, platform::IDirect3DBaseTexture9* t) {
         s &= 0xFFFFu;
-        if (s >= kStages) {
-            device.SetTexture(s, t);
-            return;
-        }
-        const uint64_t id = t ? t->GetId() : 0;
-        if (texture[s] == id) return;
-        device.SetTexture(s, t);
-        texture[s] = id;
+        if (s >= kStages || Changes(texture[s], IdOf(t))) device.SetTexture(s, t);
     }
     void SetPixelShader(platform::IDirect3DDevice9& device, platform::IDirect3DPixelShader9* shader) {
-        const uint64_t id = shader ? shader->GetId() : 0;
-        if (pixelShader == id) return;
-        device.SetPixelShader(shader);
-        pixelShader = id;
+        if (Changes(pixelShader, IdOf(shader))) device.SetPixelShader(shader);
+    }
+
+    static uint64_t IdOf(const platform::IGfxObject* o) { return o ? o->GetId() : 0; }
+    // Whether a value differs from the one remembered; it is remembered now.
+    template <class T> static bool Changes(T& cached, T value) {
+        if (cached == value) return false;
+        cached = value;
+        return true;
     }
 };
 // The one cache of the global device; a new device starts it afresh.

@@ -564,15 +564,11 @@ void TEngineClass::RenderFrame() {
 }
 
 void TEngineClass::CleanChildsBRU() {
+    // Dropping the holes of a list cannot fail: the one walk reports as the clean-up.
     try {
-        CleanAndRemoveZeroElementsFromChildsBRUList();
+        CleanAndPackChildLists();
     } catch (const std::exception&) {
         ErrorReport("CleanAndRemoveZeroElementsFromChildsBRUList() - AV", "mhl");
-    }
-    try {
-        PackChildLists();
-    } catch (const std::exception&) {
-        ErrorReport("PackChildLists(); - AV", "mhl");
     }
 }
 

@@ -887,17 +887,34 @@ bool TBaseRenderUnit::ConsumeSkipCount() {
 }
 
 void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
+    CleanChildLists(false);
+}
+
+void TBaseRenderUnit::CleanAndPackChildLists() {
+    CleanChildLists(true);
+}
+
+// The end of a frame runs the clean-up and the packing over the same lists:
+// one walk does both, packing a list once its killed children are gone and
+// its subtrees are clean (a discard empties only the discarded unit's own
+// list). A list without holes, nearly every one, is not scanned again.
+void TBaseRenderUnit::CleanChildLists(bool pack) {
     if (!childs_) return;
+    bool holes = false;
     for (int i = 0; i < childs_->Count(); ++i) {
         TBaseRenderUnit* c = childs_->Get(i);
-        if (!c) continue;
+        if (!c) {
+            holes = true;
+            continue;
+        }
         try {
             if (c->HasFlag(BRU_KILLED)) {
                 if (c->DiscardBRU()) c->Release();
                 childs_->Put(i, nullptr);
+                holes = true;
             } else if (c->childs_) {
                 // A unit without children has nothing to clean.
-                c->CleanAndRemoveZeroElementsFromChildsBRUList();
+                c->CleanChildLists(pack);
             }
         } catch (const std::exception&) {
             ErrorReport("TBaseRenderUnit.CleanAndRemoveZeroElementsFromChildsBRUList AV: " + GetInfoStr() +
@@ -905,6 +922,7 @@ void TBaseRenderUnit::CleanAndRemoveZeroElementsFromChildsBRUList() {
                         "mhl");
         }
     }
+    if (pack && holes && childs_) childs_->Pack();
 }
 
 void TBaseRenderUnit::PackChildLists() {

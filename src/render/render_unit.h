@@ -310,6 +310,8 @@ public:
     // The killed units are discarded and released, then every list drops its holes.
     void CleanAndRemoveZeroElementsFromChildsBRUList();
     void PackChildLists();
+    // Both of the above in one walk, as the end of a frame runs them.
+    void CleanAndPackChildLists();
     // Writes the unit and its subtree to the fast log, one line per unit.
     void DumpTree(int depth = 0);
 
@@ -526,6 +528,7 @@ private:
     static const UnitExtras kNoExtras;
     friend class RenderListWalk;
     void MakeExtras();
+    void CleanChildLists(bool pack);
     void CollectUnitsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out);
     void CollectChildsWithFlags(uint64_t mask, std::vector<TBaseRenderUnit*>& out) const;
     void TickChilds(float dtMs);

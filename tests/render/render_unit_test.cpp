@@ -452,6 +452,39 @@ TEST_F(RenderUnitTest, FreedUnitLeavesAHoleNotADanglingEntry) {
     a1->Free();
 }
 
+// The end of a frame cleans and packs in one walk: every list that lost a
+// child, however deep and however it lost it, is packed; the others keep
+// their order.
+TEST_F(RenderUnitTest, TheCleanUpPacksEveryListWithHolesAtAnyDepth) {
+    RecUnit* a = Unit(env, "a");
+    RecUnit* b = Unit(a, "b");
+    Unit(b, "killed")->Kill();
+    Unit(b, "kept");
+    RecUnit* c = Unit(a, "c");
+    RecUnit* freed = Unit(c, "freed");
+    Unit(c, "c2");
+    RecUnit* d = Unit(a, "d");
+    Unit(d, "d1");
+    Unit(d, "d2");
+    freed->Free(); // a hole with nothing killed beside it
+    const auto names = [](TBaseRenderUnit* u) {
+        Strings out;
+        for (int i = 0; i < u->ChildCount(); ++i) {
+            TBaseRenderUnit* child = nullptr;
+            u->GetChildBRU(i, child);
+            out.push_back(child ? child->GetName() : "<hole>");
+        }
+        return out;
+    };
+    EXPECT_EQ(names(b), (Strings{"killed", "kept"}));
+    EXPECT_EQ(names(c), (Strings{"<hole>", "c2"}));
+    engine->CleanChildsBRU();
+    EXPECT_EQ(names(a), (Strings{"b", "c", "d"}));
+    EXPECT_EQ(names(b), (Strings{"kept"}));
+    EXPECT_EQ(names(c), (Strings{"c2"}));
+    EXPECT_EQ(names(d), (Strings{"d1", "d2"}));
+}
+
 TEST_F(RenderUnitTest, LiveUnitsAreRegistered) {
     const size_t before = LiveObjects->Count();
     RecUnit* u = TBaseRenderUnit::Create<RecUnit>(nullptr);

@@ -253,8 +253,10 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
     }
     // Each box of a level asked in turn, from the level's own copy side by side.
     auto scan = [&](const Level& l) {
-        for (size_t k = 0; k < l.boxes.size(); ++k)
-            if (BoxesMeet(l.boxes[k], low, high)) meeting_.push_back(l.spheres[k]);
+        const Box* box = l.boxes.data();
+        const uint32_t* sphere = l.spheres.data();
+        for (const Box* end = box + l.boxes.size(); box != end; ++box, ++sphere)
+            if (BoxesMeet(*box, low, high)) meeting_.push_back(*sphere);
     };
     for (uint32_t level : active_) {
         const Level& l = levels_[level];
@@ -268,10 +270,10 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
             // Within one cell, as a shot's step mostly is: each box is filed
             // there once.
             const uint32_t bucket = Bucket(lo[0], lo[1], lo[2], level);
-            for (uint32_t k = bucketStart_[bucket]; k < bucketStart_[bucket + 1]; ++k) {
-                const Filed& f = filed_[k];
-                if (f.x != lo[0] || f.y != lo[1] || f.z != lo[2] || f.level != level) continue;
-                if (BoxesMeet(boxes_[f.sphere], low, high)) meeting_.push_back(f.sphere);
+            const Filed* f = filed_.data() + bucketStart_[bucket];
+            for (const Filed* end = filed_.data() + bucketStart_[bucket + 1]; f != end; ++f) {
+                if (f->x != lo[0] || f->y != lo[1] || f->z != lo[2] || f->level != level) continue;
+                if (BoxesMeet(boxes_[f->sphere], low, high)) meeting_.push_back(f->sphere);
             }
             continue;
         }
@@ -302,8 +304,9 @@ const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& 
                     }
                 }
     }
-    meeting_.insert(meeting_.end(), notFinite_.begin(), notFinite_.end());
-    if (!std::is_sorted(meeting_.begin(), meeting_.end())) std::sort(meeting_.begin(), meeting_.end());
+    if (!notFinite_.empty()) meeting_.insert(meeting_.end(), notFinite_.begin(), notFinite_.end());
+    if (meeting_.size() > 1 && !std::is_sorted(meeting_.begin(), meeting_.end()))
+        std::sort(meeting_.begin(), meeting_.end());
     return meeting_;
 }
 

@@ -228,7 +228,8 @@ void TGameObjectParamTick::SetParam(TGameObjectParam* param) {
     handler_ = nullptr;
 }
 
-void TGameObjectParamTick::Step(TEngineObject* data, float frameTime) {
+// Inline: the tick list runs it for every parameter each frame.
+inline void TGameObjectParamTick::Step(TEngineObject* data, float frameTime) {
     if (!OwnerAlive()) return; // moved away from a parameter that is gone
     if (handler_) {
         handler_(GetEventObj(), data);
@@ -245,8 +246,9 @@ void TGameObjectParamTick::Fire() {
 }
 
 void TGameObjectParamTick::TickFrom(tTickedObjects* list) {
-    // Fire as it runs after the list became the data, without asking what the data is.
-    SetEventData(list);
+    // Fire as it runs after the list became the data, without asking what the
+    // data is. The link holds the list from the last tick already, mostly.
+    if (eventData_ && eventData_->GetValue() != list) eventData_->setValue(list);
     if (deleted_) return;
     fired_ = true;
     if (!eventData_) {

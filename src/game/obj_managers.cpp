@@ -261,14 +261,15 @@ void tTickedObjects::Tick(float dt) {
     size_t read = 0;
     try {
         for (; read < entries.size(); ++read) {
-            const TTickedOrder::Entry e = entries[read];
+            // Read before the tick: an entry it adds may move the order.
+            const TTickedOrder::Entry& e = entries[read];
             TBaseGameObject* obj = LiveEntry(e);
             if (!obj) continue;
-            entries[write++] = e;
             const bool asStored = obj == e.object && obj->GetId() == e.objectId;
             TGameEvent* event = asStored ? e.event : CachedDynamicCast<TGameEvent>(obj);
-            if (!event) continue;
-            event->TickFrom(this);
+            if (write != read) entries[write] = e;
+            ++write;
+            if (event) event->TickFrom(this);
         }
     } catch (...) {
         // The walk was broken off: the order keeps each entry once.

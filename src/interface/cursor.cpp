@@ -29,6 +29,10 @@ void TICursor::Select(int index) {
     if (!chosen) return; // a look the layer does not have leaves the current one
     index_ = index;
     look_ = chosen;
+    // The name follows the look shown, however it was chosen: the desktop picks
+    // the centred look by its index in flight, and a later change back to the
+    // look named before must not be taken for a repeat.
+    name_ = chosen->Name();
     Place();
     for (int i = 0; i < layer->ChildCount(); ++i) {
         if (TSensNode* s = layer->ChildAt(i) ? layer->ChildAt(i)->AsSens() : nullptr) {

@@ -83,6 +83,8 @@ public:
     uint8_t Mode() const { return mode_; }
     void SetMode(int mode) { mode_ = static_cast<uint8_t>(mode & 15); }
     bool Paused() override { return pause_; }
+    // Where the pause flag lives, for readers that ask too often for a call.
+    const bool* PauseByte() const { return &pause_; }
     void SetPause(bool flag);
     bool Strobe() const { return strobe_; }
     void SetStrobe(bool flag);

@@ -175,6 +175,7 @@ public:
             if (TGameCamera* camera = GameCamera()) camera->SetFOV(degrees);
         };
         rl.desktopPaused = [] { return Desktop && Desktop->Paused(); };
+        rl.desktopPauseByte = Desktop->PauseByte();
         rl.desktopMode = [] { return Desktop ? static_cast<int>(Desktop->Mode()) : 0; };
     }
     void InitInput(platform::IWindow& window) override {
@@ -255,6 +256,7 @@ public:
         if (!Desktop) return;
         RenderWorldLinks& rl = GetRenderWorldLinks();
         rl.desktopPaused = nullptr;
+        rl.desktopPauseByte = nullptr;
         rl.desktopMode = nullptr;
         if (InterfaceTools) InterfaceTools->SetDesktop(nullptr);
         TDeskTop* d = Desktop;

@@ -86,18 +86,18 @@ float TTextLayer::GetLineWidth(std::u16string_view text, float size) {
 }
 
 void TTextLayer::AddLine(int x, int y, float spaceExtra, bool keepColor, std::u16string_view text) {
-    TALine line;
+    if (used_ == lines_.size()) lines_.emplace_back();
+    TALine& line = lines_[used_++];
     line.x = x;
     line.y = y;
-    line.text = text;
+    line.text.assign(text);
     line.fontSize = static_cast<float>(fontSize_);
     line.color = color_;
     line.keepColor = keepColor;
     line.spaceExtra = spaceExtra;
-    line.fontName = fontName_;
+    line.fontName.assign(fontName_);
     line.textStyle = textStyle_;
     line.shadowColor = shadowColor_;
-    lines_.push_back(std::move(line));
     changed_ = true;
     if (textOut_) textOut_->CheckVertexLimit("TTextLayer.AddLine fault - out of vertex limit: ");
 }
@@ -254,7 +254,7 @@ void TTextLayer::SplitToLines(std::u16string_view text, float width, std::vector
 }
 
 void TTextLayer::Clear() {
-    lines_.clear();
+    used_ = 0;
     changed_ = true;
     if (textOut_) textOut_->ClearRequests();
 }
@@ -274,7 +274,7 @@ void TTextLayer::ReparseLines() {
     const float kx = ScaleX();
     const float ky = InterfaceScaleY > 0 ? InterfaceScaleY : 1.0f;
     uint32_t color = 0;
-    for (const TALine& line : lines_) {
+    for (const TALine& line : Lines()) {
         float x = static_cast<float>(line.x) * kx;
         const float y = static_cast<float>(line.y) * ky;
         if (!line.keepColor) color = line.color;

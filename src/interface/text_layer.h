@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,7 +71,7 @@ public:
     void DrawRun(const TTextRun& run) override;
     float LineWidth(std::u16string_view text, float size) override { return GetLineWidth(text, size); }
 
-    const std::vector<TALine>& Lines() const { return lines_; }
+    std::span<const TALine> Lines() const { return {lines_.data(), used_}; }
     ITextOutInterface* TextOut() const { return textOut_; }
     TFont* CurrentFont() const { return currentFont_; }
     int FontSize() const { return fontSize_; }
@@ -81,7 +82,10 @@ private:
     float Measure(std::u16string_view text) const;
     void AddLineAligned(const TIRect& rect, std::u16string_view text, bool keepColor, int align);
 
+    // The frame's lines are the first used_; the records past them are kept
+    // from earlier frames so that their strings keep their room.
     std::vector<TALine> lines_;
+    size_t used_ = 0;
     ITextOutInterface* textOut_ = nullptr;
     std::unique_ptr<TextOutGDIClass> textOutObject_;
     TFont* currentFont_ = nullptr;

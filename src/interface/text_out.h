@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -116,7 +117,7 @@ public:
                            uint32_t shadowColor) = 0;
     virtual void AddLineSegment(uint32_t argb, float x1, float y1, float x2, float y2) = 0;
     virtual void ClearRequests() = 0;
-    virtual int CheckVertexLimit(const std::string& messagePrefix) = 0;
+    virtual int CheckVertexLimit(std::string_view messagePrefix) = 0;
     virtual void Render() = 0;
 };
 
@@ -148,7 +149,7 @@ public:
                    uint32_t shadowColor) override;
     void AddLineSegment(uint32_t argb, float x1, float y1, float x2, float y2) override;
     void ClearRequests() override { records_.clear(); }
-    int CheckVertexLimit(const std::string&) override { return 0; }
+    int CheckVertexLimit(std::string_view) override { return 0; }
     void Render() override;
 
     const std::vector<Record>& Records() const { return records_; }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <xmmintrin.h>
 
 namespace vesk {
 
@@ -59,6 +61,9 @@ bool SegmentEntersSphere(const Vec3& from, const Vec3& to, const Vec3& centre, f
 
 namespace {
 
+using Lanes = SphereIndex::Lanes;
+using Flags = int32_t __attribute__((vector_size(16)));
+
 // The box of a path or a sphere is widened by this share of the path's length
 // and of the sphere's radius, and by this share of the size of its coordinates:
 // more than the rounding of the exact tests reaches, so a box test rejects only
@@ -77,37 +82,53 @@ constexpr uint32_t kMaxLevels = 48;
 constexpr size_t kScannedLevel = 16;
 // Cell coordinates are kept within this: far beyond any place of the game,
 // where cells share a number (the box test still decides).
-constexpr double kCellLimit = 1073741824.0;
+constexpr float kCellLimit = 1073741824.0f;
+
+// A point as lanes; the fourth lane is 0 in every box and point, so that it
+// never keeps boxes apart.
+Lanes ToLanes(const Vec3& v) {
+    return Lanes{v.x, v.y, v.z, 0.0f};
+}
+
+// The smaller and the larger of each pair of lanes that are numbers.
+Lanes Smaller(Lanes a, Lanes b) {
+    return _mm_min_ps(a, b);
+}
+
+Lanes Larger(Lanes a, Lanes b) {
+    return _mm_max_ps(a, b);
+}
+
+bool AnyLane(Flags f) {
+    return _mm_movemask_ps(reinterpret_cast<__m128>(f)) != 0;
+}
 
 float LargestCoordinate(const Vec3& v) {
-    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+    return std::max(std::max(std::fabs(v.x), std::fabs(v.y)), std::fabs(v.z));
 }
 
-bool IsNaN(const Vec3& v) {
-    return std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z);
-}
-
-bool IsFinite(const Vec3& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+bool IsFinite(Lanes v) {
+    const Lanes size = v < 0.0f ? -v : v;
+    return !AnyLane(!(size <= std::numeric_limits<float>::max()));
 }
 
 // Apart on an axis: the boxes do not meet (written so that a side that is not
 // a number counts as meeting).
-bool BoxesMeet(const Vec3& min, const Vec3& max, const Vec3& low, const Vec3& high) {
-    return !(min.x > high.x || max.x < low.x || min.y > high.y || max.y < low.y || min.z > high.z ||
-             max.z < low.z);
+bool BoxesMeet(const SphereIndex::Box& b, Lanes low, Lanes high) {
+    return !AnyLane((b.min > high) | (b.max < low));
 }
 
-// The cell of a coordinate: floor(v / size + 1/2), kept within the limit.
-// Never less for a smaller v, so that boxes that meet share a cell. The cells
-// are centred on the origin: a scene laid out about a plane through it (as
-// most are) then has its paths along that plane in one cell across it.
-int32_t CellCoordinate(float v, double inverse) {
-    const double q = static_cast<double>(v) * inverse + 0.5;
-    if (!(q > -kCellLimit)) return -static_cast<int32_t>(kCellLimit);
-    if (!(q < kCellLimit)) return static_cast<int32_t>(kCellLimit);
-    const auto i = static_cast<int32_t>(q);
-    return q < i ? i - 1 : i;
+// The cells of a point's coordinates: floor(v / size + 1/2), kept within the
+// limit. Never less for a smaller v, so that boxes that meet share a cell:
+// building and asking use this one rule. The cells are centred on the origin:
+// a scene laid out about a plane through it (as most are) then has its paths
+// along that plane in one cell across it. A coordinate that is not a number
+// is not asked for.
+Flags CellsOf(Lanes v, float inverse) {
+    const Lanes limit = Lanes{} + kCellLimit;
+    const Lanes q = Smaller(Larger(v * inverse + 0.5f, -limit), limit);
+    const Flags i = __builtin_convertvector(q, Flags);
+    return i + (q < __builtin_convertvector(i, Lanes)); // a true lane is -1
 }
 
 } // namespace
@@ -126,8 +147,8 @@ void SphereIndex::Clear() {
 void SphereIndex::Add(const Vec3& centre, float radius) {
     const float r = std::fabs(radius);
     const float reach = r * (1.0f + kBoxSlack) + kBoxCoordinateSlack * (LargestCoordinate(centre) + r);
-    const Vec3 half{reach, reach, reach};
-    boxes_.push_back({Vec3Sub(centre, half), Vec3Add(centre, half)});
+    const Lanes c = ToLanes(centre), half{reach, reach, reach, 0.0f};
+    boxes_.push_back({c - half, c + half});
 }
 
 uint32_t SphereIndex::Bucket(int32_t x, int32_t y, int32_t z, uint32_t level) const {
@@ -152,7 +173,7 @@ void SphereIndex::Build() {
     // The common box sets the smallest cells: the median edge of the finite boxes.
     edges_.clear();
     for (const Box& b : boxes_)
-        if (IsFinite(b.min) && IsFinite(b.max)) edges_.push_back(b.max.x - b.min.x);
+        if (IsFinite(b.min) && IsFinite(b.max)) edges_.push_back(b.max[0] - b.min[0]);
     double base = 1.0;
     if (!edges_.empty()) {
         auto middle = edges_.begin() + static_cast<std::ptrdiff_t>(edges_.size() / 2);
@@ -161,12 +182,12 @@ void SphereIndex::Build() {
     }
     double size = base;
     for (Level& l : levels_) {
-        l.size = size, l.inverse = 1.0 / size, l.spheres.clear(), l.boxes.clear();
+        l.size = size, l.inverse = static_cast<float>(1.0 / size), l.spheres.clear(), l.boxes.clear();
         size *= kLevelStep;
     }
     for (uint32_t i = 0; i < n; ++i) {
         const Box& b = boxes_[i];
-        const double edge = static_cast<double>(b.max.x) - b.min.x;
+        const double edge = static_cast<double>(b.max[0]) - b.min[0];
         uint32_t level = 0;
         for (size = base; size < edge && level < kMaxLevels; size *= kLevelStep) ++level;
         if (!IsFinite(b.min) || !IsFinite(b.max) || level == kMaxLevels) {
@@ -175,16 +196,16 @@ void SphereIndex::Build() {
         }
         while (levels_.size() <= level) {
             const double s = base * std::pow(kLevelStep, static_cast<double>(levels_.size()));
-            levels_.push_back({s, 1.0 / s, {}, {}, {}});
+            Level added;
+            added.size = s, added.inverse = static_cast<float>(1.0 / s);
+            levels_.push_back(std::move(added));
         }
         Level& l = levels_[level];
         if (l.spheres.empty()) {
             l.bounds = b;
         } else {
-            l.bounds.min = {std::min(l.bounds.min.x, b.min.x), std::min(l.bounds.min.y, b.min.y),
-                            std::min(l.bounds.min.z, b.min.z)};
-            l.bounds.max = {std::max(l.bounds.max.x, b.max.x), std::max(l.bounds.max.y, b.max.y),
-                            std::max(l.bounds.max.z, b.max.z)};
+            l.bounds.min = Smaller(l.bounds.min, b.min);
+            l.bounds.max = Larger(l.bounds.max, b.max);
         }
         l.spheres.push_back(i);
         l.boxes.push_back(b);
@@ -197,13 +218,10 @@ void SphereIndex::Build() {
         active_.push_back(level);
         if (l.spheres.size() <= kScannedLevel) continue; // asked box by box, filed nowhere
         for (uint32_t i : l.spheres) {
-            const Box& b = boxes_[i];
-            const int32_t lx = CellCoordinate(b.min.x, l.inverse), hx = CellCoordinate(b.max.x, l.inverse);
-            const int32_t ly = CellCoordinate(b.min.y, l.inverse), hy = CellCoordinate(b.max.y, l.inverse);
-            const int32_t lz = CellCoordinate(b.min.z, l.inverse), hz = CellCoordinate(b.max.z, l.inverse);
-            for (int32_t x = lx; x <= hx; ++x)
-                for (int32_t y = ly; y <= hy; ++y)
-                    for (int32_t z = lz; z <= hz; ++z) unsorted_.push_back({x, y, z, level, i});
+            const Flags lo = CellsOf(boxes_[i].min, l.inverse), hi = CellsOf(boxes_[i].max, l.inverse);
+            for (int32_t x = lo[0]; x <= hi[0]; ++x)
+                for (int32_t y = lo[1]; y <= hi[1]; ++y)
+                    for (int32_t z = lo[2]; z <= hi[2]; ++z) unsorted_.push_back({x, y, z, level, i});
         }
     }
     uint32_t buckets = 1;
@@ -222,60 +240,73 @@ void SphereIndex::Build() {
 
 const std::vector<uint32_t>& SphereIndex::Meeting(const Vec3& from, const Vec3& to) {
     meeting_.clear();
+    const Lanes a = ToLanes(from), b = ToLanes(to);
     const float length = Vec3Length(Vec3Sub(to, from));
-    const float slack =
+    const float s =
         kBoxSlack * length + kBoxCoordinateSlack * (LargestCoordinate(from) + LargestCoordinate(to));
-    const Vec3 low{std::min(from.x, to.x) - slack, std::min(from.y, to.y) - slack,
-                   std::min(from.z, to.z) - slack};
-    const Vec3 high{std::max(from.x, to.x) + slack, std::max(from.y, to.y) + slack,
-                    std::max(from.z, to.z) + slack};
-    if (IsNaN(low) || IsNaN(high)) { // an end that is no number (or infinities that cancel)
+    const Lanes slack{s, s, s, 0.0f};
+    const Lanes low = Smaller(a, b) - slack, high = Larger(a, b) + slack;
+    // An end that is no number, or infinities that cancel.
+    if (AnyLane((a != a) | (b != b) | (low != low) | (high != high))) {
         for (uint32_t i = 0; i < Size(); ++i) meeting_.push_back(i);
         return meeting_;
     }
-    if (++ask_ == 0) { // the count came round: no sphere was looked at yet
-        std::fill(seen_.begin(), seen_.end(), 0u);
-        ask_ = 1;
-    }
     // Each box of a level asked in turn, from the level's own copy side by side.
     auto scan = [&](const Level& l) {
-        for (size_t k = 0; k < l.boxes.size(); ++k)
-            if (BoxesMeet(l.boxes[k].min, l.boxes[k].max, low, high)) meeting_.push_back(l.spheres[k]);
+        const Box* box = l.boxes.data();
+        const uint32_t* sphere = l.spheres.data();
+        for (const Box* end = box + l.boxes.size(); box != end; ++box, ++sphere)
+            if (BoxesMeet(*box, low, high)) meeting_.push_back(*sphere);
     };
     for (uint32_t level : active_) {
         const Level& l = levels_[level];
-        if (!BoxesMeet(l.bounds.min, l.bounds.max, low, high)) continue;
+        if (!BoxesMeet(l.bounds, low, high)) continue;
         if (l.spheres.size() <= kScannedLevel) {
             scan(l);
             continue;
         }
-        const int32_t lx = CellCoordinate(low.x, l.inverse), hx = CellCoordinate(high.x, l.inverse);
-        const int32_t ly = CellCoordinate(low.y, l.inverse), hy = CellCoordinate(high.y, l.inverse);
-        const int32_t lz = CellCoordinate(low.z, l.inverse), hz = CellCoordinate(high.z, l.inverse);
-        const double cells = (static_cast<double>(hx) - lx + 1.0) * (static_cast<double>(hy) - ly + 1.0) *
-                             (static_cast<double>(hz) - lz + 1.0);
-        // A level of a few boxes, or a path that crosses more of its cells
-        // than it has boxes: each box is asked instead.
-        if (static_cast<double>(l.spheres.size()) <= 2.0 * cells) {
+        const Flags lo = CellsOf(low, l.inverse), hi = CellsOf(high, l.inverse);
+        if (!AnyLane(lo != hi)) {
+            // Within one cell, as a shot's step mostly is: each box is filed
+            // there once.
+            const uint32_t bucket = Bucket(lo[0], lo[1], lo[2], level);
+            const Filed* f = filed_.data() + bucketStart_[bucket];
+            for (const Filed* end = filed_.data() + bucketStart_[bucket + 1]; f != end; ++f) {
+                if (f->x != lo[0] || f->y != lo[1] || f->z != lo[2] || f->level != level) continue;
+                if (BoxesMeet(boxes_[f->sphere], low, high)) meeting_.push_back(f->sphere);
+            }
+            continue;
+        }
+        // A path that crosses more of the level's cells than half its boxes:
+        // each box is asked instead.
+        const uint64_t most = l.spheres.size() / 2;
+        const uint64_t cx = static_cast<uint64_t>(static_cast<int64_t>(hi[0]) - lo[0] + 1);
+        const uint64_t cy = static_cast<uint64_t>(static_cast<int64_t>(hi[1]) - lo[1] + 1);
+        const uint64_t cz = static_cast<uint64_t>(static_cast<int64_t>(hi[2]) - lo[2] + 1);
+        if (cx > most || cy > most || cz > most || cx * cy > most || cx * cy * cz > most) {
             scan(l);
             continue;
         }
-        for (int32_t x = lx; x <= hx; ++x)
-            for (int32_t y = ly; y <= hy; ++y)
-                for (int32_t z = lz; z <= hz; ++z) {
-                    const uint32_t b = Bucket(x, y, z, level);
-                    for (uint32_t k = bucketStart_[b]; k < bucketStart_[b + 1]; ++k) {
+        if (++ask_ == 0) { // the count came round: no sphere was looked at yet
+            std::fill(seen_.begin(), seen_.end(), 0u);
+            ask_ = 1;
+        }
+        for (int32_t x = lo[0]; x <= hi[0]; ++x)
+            for (int32_t y = lo[1]; y <= hi[1]; ++y)
+                for (int32_t z = lo[2]; z <= hi[2]; ++z) {
+                    const uint32_t bucket = Bucket(x, y, z, level);
+                    for (uint32_t k = bucketStart_[bucket]; k < bucketStart_[bucket + 1]; ++k) {
                         const Filed& f = filed_[k];
                         if (f.x != x || f.y != y || f.z != z || f.level != level || seen_[f.sphere] == ask_)
                             continue;
                         seen_[f.sphere] = ask_;
-                        const Box& b = boxes_[f.sphere];
-                        if (BoxesMeet(b.min, b.max, low, high)) meeting_.push_back(f.sphere);
+                        if (BoxesMeet(boxes_[f.sphere], low, high)) meeting_.push_back(f.sphere);
                     }
                 }
     }
-    meeting_.insert(meeting_.end(), notFinite_.begin(), notFinite_.end());
-    if (!std::is_sorted(meeting_.begin(), meeting_.end())) std::sort(meeting_.begin(), meeting_.end());
+    if (!notFinite_.empty()) meeting_.insert(meeting_.end(), notFinite_.begin(), notFinite_.end());
+    if (meeting_.size() > 1 && !std::is_sorted(meeting_.begin(), meeting_.end()))
+        std::sort(meeting_.begin(), meeting_.end());
     return meeting_;
 }
 

@@ -36,6 +36,12 @@ bool SegmentEntersSphere(const Vec3& from, const Vec3& to, const Vec3& centre, f
 // boxes; a box that is not finite is given to every ask.
 class SphereIndex {
 public:
+    // x, y, z and a fourth lane that is 0 in every box.
+    using Lanes = float __attribute__((vector_size(16)));
+    struct Box {
+        Lanes min, max;
+    };
+
     void Clear();
     // The next sphere (its index is the number added before it).
     void Add(const Vec3& centre, float radius);
@@ -47,9 +53,6 @@ public:
     const std::vector<uint32_t>& Meeting(const Vec3& from, const Vec3& to);
 
 private:
-    struct Box {
-        Vec3 min, max;
-    };
     // A box filed in a cell it reaches into.
     struct Filed {
         int32_t x, y, z;
@@ -57,8 +60,8 @@ private:
         uint32_t sphere;
     };
     struct Level {
-        double size = 0;    // edge of its cells, at least that of its boxes
-        double inverse = 0; // 1 / size
+        double size = 0;   // edge of its cells, at least that of its boxes
+        float inverse = 0; // 1 / size
         std::vector<uint32_t> spheres;
         std::vector<Box> boxes; // of its spheres, side by side for a level that is scanned
         Box bounds{};           // of all its boxes: a path outside it looks no further

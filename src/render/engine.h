@@ -165,8 +165,9 @@ public:
 extern RenderPauseClass RenderPause;
 // Inline: every effect asks each tick and each listing.
 inline bool IsRenderPaused() {
-    const auto& paused = GetRenderWorldLinks().desktopPaused;
-    return paused && paused();
+    const RenderWorldLinks& links = GetRenderWorldLinks();
+    if (links.desktopPauseByte) return *links.desktopPauseByte;
+    return links.desktopPaused && links.desktopPaused();
 }
 
 // Live render units by reference, with their class names.

@@ -209,6 +209,66 @@ void QuadsRendererClass::Render() {
 
 namespace {
 
+// A quad of given corners with the unit quad's texture coordinates.
+[[gnu::always_inline]] inline void WriteCornerQuad(QuadVertex* v, const Vec3 (&corners)[4], uint32_t colour) {
+    const auto put = [v, colour, &corners](int k) {
+        std::memcpy(&v[k], &corners[k], sizeof corners[k]);
+        v[k].colour = colour;
+        v[k].u = kTemplateQuad[k].u;
+        v[k].v = kTemplateQuad[k].v;
+    };
+    put(0);
+    put(1);
+    put(2);
+    put(3);
+}
+
+} // namespace
+
+uint32_t QuadsRendererClass::RenderCorners(uint32_t count, CornerQuad quad, const void* run) {
+    Vec3 corners[4];
+    uint32_t colour = 0;
+    uint32_t i = 0;
+    if (!current_) {
+        // Each quad is refused as AddQuadCorners refuses it; the batch never fills.
+        for (; i < count; ++i)
+            if (quad(run, i, corners, colour)) CheckRO();
+        return i;
+    }
+    const uint32_t room = std::min(maxQuads_, current_->ElementCount());
+    ROMaterialClass* m = current_->GetMaterial(0);
+    IVertexBuffer* vb = m ? current_->GetVB() : nullptr;
+    QuadVertex* v = nullptr;
+    bool failed = false;
+    for (; i < count && quadCount_ < maxQuads_; ++i) {
+        if (!quad(run, i, corners, colour) || quadCount_ >= room) continue;
+        if (!v && vb && !failed) {
+            // Locked at the first quad, from the batch's start, for as many
+            // as the rest of the run can add.
+            const uint32_t quads = quadCount_ + std::min(count - i, room - quadCount_);
+            void* data = nullptr;
+            if (Failed(vb->Lock(&data, 0, 4 * quads, 0)) || !data) {
+                failed = true;
+            } else {
+                v = static_cast<QuadVertex*>(data);
+                // Quads added to the batch before the run go in with it.
+                std::memcpy(v, staging_.data(), sizeof(QuadVertex) * 4 * quadCount_);
+            }
+        }
+        if (v) WriteCornerQuad(v + size_t(quadCount_) * 4, corners, colour);
+        ++quadCount_;
+    }
+    if (v) {
+        vb->Unlock();
+        Draw(m);
+    } else if (!failed) {
+        Render(); // no quad of the run went in: those staged before it, if any
+    }
+    return i;
+}
+
+namespace {
+
 // A sprite's quad from its facts read before.
 [[gnu::always_inline]] inline void WriteSpriteQuad(QuadVertex* v, const SpriteFacts& f) {
     WriteSpriteQuad(v, f.colour, *f.matrix, f.size * 2.0f * 0.5f);

@@ -57,6 +57,13 @@ public:
     bool BatchFull() const { return quadCount_ >= maxQuads_; }
     // Draws the batch with the current texture and an identity world transform.
     void Render();
+    // The i-th quad of a run: its corners (as AddQuadCorners takes them) and
+    // colour; false when it has nothing to draw.
+    using CornerQuad = bool (*)(const void* run, uint32_t i, Vec3 (&corners)[4], uint32_t& colour);
+    // As AddQuadCorners for each quad of a run of `count` while the batch is
+    // not full, then Render, but the quads go straight into the locked
+    // vertices (nothing is staged). Returns how many of the run it took.
+    uint32_t RenderCorners(uint32_t count, CornerQuad quad, const void* run);
     // AddQuad for each sprite (its colour, matrix and size times two), then Render.
     void RenderSprites(const SpriteFacts* const* sprites, int count);
     void RenderSprites(const SpriteFacts* sprites, int count);

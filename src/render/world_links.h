@@ -56,6 +56,10 @@ struct RenderWorldLinks {
     std::function<const EnvironmentSet*()> environmentSet;
     // The desktop's pause byte, its current mode and whether post-processing runs.
     std::function<bool()> desktopPaused;
+    // The pause byte itself while the desktop lives: every effect asks for it
+    // each tick, and a read costs less than the call. Set with desktopPaused,
+    // cleared before the desktop goes; desktopPaused answers while it is unset.
+    const bool* desktopPauseByte = nullptr;
     std::function<int()> desktopMode;
     std::function<bool()> postProcessActive;
     // Copy of the back buffer, the effects and the release of the copy (mode 1).

@@ -485,18 +485,28 @@ void FXStreakRendererClass::DoRender() {
     Device->GetTransform(platform::D3DTS_VIEW, &view);
     static const Matrix identity;
     Device->SetTransform(platform::D3DTS_VIEW, &identity);
+    struct Run {
+        const Matrix& view;
+        const std::pair<IKWTexture*, IStreakClient*>* clients;
+    };
+    const auto quad = [](const void* run, uint32_t i, Vec3(&corners)[4], uint32_t& colour) {
+        const Run& r = *static_cast<const Run*>(run);
+        IStreakClient* c = r.clients[i].second;
+        if (!c->StreakCorners(r.view, corners)) return false;
+        colour = c->StreakColour();
+        return true;
+    };
     size_t i = 0;
     while (i < byTexture_.size()) {
         IKWTexture* texture = byTexture_[i].first;
+        size_t end = i;
+        while (end < byTexture_.size() && byTexture_[end].first == texture) ++end;
         quads_->NextBatch();
         quads_->SetTexture(texture);
-        while (i < byTexture_.size() && byTexture_[i].first == texture && !quads_->BatchFull()) {
-            Vec3 corners[4];
-            if (byTexture_[i].second->StreakCorners(view, corners))
-                quads_->AddQuadCorners(byTexture_[i].second->StreakColour(), corners);
-            ++i;
-        }
-        quads_->Render();
+        const Run run{view, &byTexture_[i]};
+        const uint32_t taken = quads_->RenderCorners(static_cast<uint32_t>(end - i), quad, &run);
+        // A batch that takes no quad at all would never get through the run.
+        i = taken ? i + taken : end;
         ++batches_;
     }
     Device->SetTransform(platform::D3DTS_VIEW, &view);

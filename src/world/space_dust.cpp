@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 
 namespace vesk {
 
@@ -74,8 +73,8 @@ void DustClass::BuildParticles(int32_t count, float outerRadius, float innerRadi
         std::fill(std::begin(cell.marker), std::end(cell.marker), kUnsetMarker);
     }
     SortIntoBlocks();
-    vertices_.clear();
-    vertices_.reserve(static_cast<size_t>(2 * count_));
+    specks_.clear();
+    specks_.reserve(static_cast<size_t>(count_));
     if (ro_) {
         ro_->Free();
         ro_ = nullptr;
@@ -271,12 +270,12 @@ float DustClass::Fade(float d, float s) const {
 
 void DustClass::BuildVertices() {
     PlaceCells();
-    vertices_.clear();
+    specks_.clear();
     // Motion along which the specks are stretched: the camera's own, else its view.
     Vec3 motion = Vec3Sub(curPos_, prevPos_);
     const float moved = Vec3Length(motion);
     motion = moved > 0.0f ? Vec3Scale(motion, 1.0f / moved) : Vec3Normalize(direction_);
-    const Vec3 stretch = Vec3Scale(motion, streak_);
+    stretch_ = Vec3Scale(motion, streak_);
     for (int k = 0; k < kCells; ++k) {
         const Vec3 corner = CellCorner(k);
         const uint64_t inShell = BlocksInShell(k, corner);
@@ -295,23 +294,36 @@ void DustClass::BuildVertices() {
                 const float dx = (now.x - before.x) * kHalfScreenWidth,
                             dy = (now.y - before.y) * kHalfScreenHeight;
                 const float s = 2.0f * std::sqrt(dx * dx + dy * dy);
-                const uint32_t colour = ScaleColorRGB(baseColour_, Fade(d, s));
-                FillVertexPosColorTex2(vertices_.emplace_back(), Vec3Add(p, stretch), colour, 0, 0, 0, 0);
-                FillVertexPosColorTex2(vertices_.emplace_back(), Vec3Sub(p, stretch), colour, 0, 0, 0, 0);
+                specks_.push_back({p, ScaleColorRGB(baseColour_, Fade(d, s))});
             }
     }
     WriteVertexBuffer();
+}
+
+void DustClass::WriteLine(VertexPosColorTex2* out, const Speck& speck) const {
+    FillVertexPosColorTex2(out[0], Vec3Add(speck.at, stretch_), speck.colour, 0, 0, 0, 0);
+    FillVertexPosColorTex2(out[1], Vec3Sub(speck.at, stretch_), speck.colour, 0, 0, 0, 0);
+}
+
+std::vector<VertexPosColorTex2> DustClass::Vertices() const {
+    std::vector<VertexPosColorTex2> out(2 * specks_.size());
+    for (size_t i = 0; i < specks_.size(); ++i) WriteLine(&out[2 * i], specks_[i]);
+    return out;
 }
 
 void DustClass::WriteVertexBuffer() {
     if (!ro_) return;
     ROMaterialClass* m = ro_->GetMaterial(0);
     uint32_t written = 0;
-    if (!vertices_.empty() && ro_->GetVB()) {
+    if (!specks_.empty() && ro_->GetVB()) {
         void* data = nullptr;
-        const auto n = static_cast<uint32_t>(vertices_.size());
+        const auto n = static_cast<uint32_t>(2 * specks_.size());
         if (platform::Succeeded(ro_->LockVB(&data, 0, n, 0)) && data) {
-            std::memcpy(data, vertices_.data(), n * sizeof(VertexPosColorTex2));
+            auto* lines = static_cast<VertexPosColorTex2*>(data);
+            for (const Speck& speck : specks_) {
+                WriteLine(lines, speck);
+                lines += 2;
+            }
             ro_->UnlockVB();
             written = n;
         }

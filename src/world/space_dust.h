@@ -61,7 +61,7 @@ public:
     const Vec3& PreviousCameraPosition() const { return prevPos_; }
     const Vec3& CameraPosition() const { return curPos_; }
     // The vertices of the last build, two per drawn particle.
-    const std::vector<VertexPosColorTex2>& Vertices() const { return vertices_; }
+    std::vector<VertexPosColorTex2> Vertices() const;
     // The world position of a particle of a cell, for the camera's present cell.
     Vec3 ParticlePosition(int cell, int index) const;
     // The fade of a particle d units from the eye whose streak is s pixels long.
@@ -90,6 +90,13 @@ private:
     uint64_t BlocksInShell(int cell, const Vec3& corner) const;
     // Bit i set: particle i of the cell lies in one of the blocks.
     void ParticlesOf(int cell, uint64_t blocks, std::vector<uint64_t>& out) const;
+    // A particle of the shell as the frame draws it: a line through it along
+    // the stretch, in its faded colour.
+    struct Speck {
+        Vec3 at;
+        uint32_t colour;
+    };
+    void WriteLine(VertexPosColorTex2* out, const Speck& speck) const;
     void BuildVertices();
     void WriteVertexBuffer();
 
@@ -100,6 +107,7 @@ private:
     std::vector<uint64_t> candidates_; // of the cell being built
     int32_t cameraCell_[3] = {0, 0, 0};
     Vec3 prevPos_{}, curPos_{}, direction_{1, 0, 0};
+    Vec3 stretch_{};
     Matrix prevViewProj_, curViewProj_;
     bool cameraSeen_ = false;
     uint32_t baseColour_ = 0xFF302020, colour_ = 0xFF302020;
@@ -107,7 +115,8 @@ private:
     float dustLen_ = 15.0f, decay_ = 4000.0f, lengthDecay_ = 1500.0f;
     TEngineObject* watched_ = nullptr;
     TRenderObject* ro_ = nullptr;
-    std::vector<VertexPosColorTex2> vertices_;
+    // The frame's specks; their lines are written straight into the vertex buffer.
+    std::vector<Speck> specks_;
 };
 
 } // namespace vesk

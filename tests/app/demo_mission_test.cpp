@@ -494,5 +494,72 @@ TEST_F(InProcessDemoOnTheDevice, TheMenuOverAFlightStopsItUntilItCloses) {
     EXPECT_EQ(moved(before, where()).rfind("hawk ", 0), 0u);
 }
 
+// In flight the mouse steers and the interface sees the cursor fixed at the
+// screen centre; over the menu the arrow is free again and a click where a
+// button stands presses it. A conversation in flight keeps the mouse on the
+// ship: its number keys answer, and give the guns' keys back when it ends.
+TEST_F(InProcessDemoOnTheDevice, TheArrowIsFreeOverTheMenuAndNumberKeysAnswer) {
+    ASSERT_TRUE(StartMission());
+    Frames(30);
+    TDeskTop* desk = CurrentDesktop();
+    ASSERT_TRUE(desk);
+    auto steer = [&] {
+        desk->MouseMoveEvent(25, -10);
+        Frames(2);
+        return desk->Cursor().CurrentIndex() == TICursor::kCentredLook;
+    };
+    // A click, not the second half of a double click.
+    auto clickOn = [&](const std::string& name) {
+        Frames(20);
+        int status = 0;
+        TSimpleNode* node = desk->ChildByName(name, status, true, false);
+        ASSERT_TRUE(node && node->AsRect()) << name;
+        const TIRect r = node->AsRect()->GetScreenRect();
+        desk->Cursor().SetX((r.left + r.right) / 2);
+        desk->Cursor().SetY((r.top + r.bottom) / 2);
+        desk->MouseMoveEvent(0, 0);
+        desk->MouseButtonEvent(0, true);
+        desk->MouseButtonEvent(0, false);
+        Frames(2);
+    };
+    auto press = [&](SDL_Scancode key) {
+        Key(key, true);
+        Key(key, false);
+        Frames(2);
+    };
+    ASSERT_TRUE(steer());
+
+    LuaMachine->RunString("game.Menu()");
+    Frames(2);
+    ASSERT_TRUE(desk->Paused());
+    EXPECT_NE(desk->Cursor().CurrentIndex(), TICursor::kCentredLook);
+    clickOn("MenuContinue");
+    EXPECT_FALSE(desk->Paused()) << "the menu's Continue did not take the click";
+    EXPECT_EQ(desk->Cursor().CurrentIndex(), TICursor::kCentredLook)
+        << "a click in flight goes where the arrow was";
+    EXPECT_TRUE(steer()) << "the mouse no longer steers after the menu";
+
+    LuaMachine->RunString("answered = nil "
+                          "local said = mission.DialogAnswered "
+                          "mission.DialogAnswered = function(i, s) answered = i said(i, s) end "
+                          "gunsSelected = 0 "
+                          "servOriginal = engine_Serv "
+                          "engine_Serv = function(a, b, ...) "
+                          "  if a == 'GUNS' and b == 'SELECT' then gunsSelected = gunsSelected + 1 end "
+                          "  return servOriginal(a, b, ...) end "
+                          "game.OpenDialog('kessa_dispatch.dlg', 'kessa', 'dispatcher')");
+    Frames(2);
+    ASSERT_EQ(Lua("return getfast_visible('GameDialog') and 'shown' or 'hidden'"), "shown");
+    EXPECT_TRUE(steer()) << "the mouse does not steer while the conversation is open";
+    press(SDL_SCANCODE_2);
+    EXPECT_EQ(Lua("return tostring(answered) .. ' ' .. gunsSelected"), "2 0");
+    press(SDL_SCANCODE_4); // no fourth answer: nothing happens
+    EXPECT_EQ(Lua("return tostring(answered) .. ' ' .. gunsSelected"), "2 0");
+    LuaMachine->RunString("game.dialog = nil gameUi.HideDialog()");
+    press(SDL_SCANCODE_2);
+    EXPECT_EQ(Lua("return tostring(answered) .. ' ' .. gunsSelected"), "2 1");
+    LuaMachine->RunString("engine_Serv = servOriginal");
+}
+
 } // namespace
 } // namespace vesk

@@ -72,6 +72,8 @@ TEST_F(Params, ParameterTicksStepByTheirListsFrameTime) {
     Frame(1000.0f);
     EXPECT_EQ(1, handled);
     EXPECT_EQ(20.0f, hp->Cur()->GetValue());
+    // The script left another object as the data: the list's tick puts itself back.
+    EXPECT_EQ(TickedObjects, hp->OnTick()->EventDataLink()->GetValue());
     EXPECT_TRUE(NoLuaErrors());
 }
 

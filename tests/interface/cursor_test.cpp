@@ -64,6 +64,14 @@ TEST_F(CursorTest, CentredLookAndSelection) {
     EXPECT_FALSE(layer->Visible());
     cursor.Show();
     EXPECT_TRUE(layer->Visible());
+    // A look chosen by its index (the flight's centred look) leaves no stale
+    // name behind: the look named before can be changed back to.
+    cursor.Change("arrow");
+    cursor.Select(TICursor::kCentredLook);
+    cursor.Change("arrow");
+    EXPECT_EQ(cursor.CurrentIndex(), 0);
+    EXPECT_TRUE(layer->ChildAt(0)->AsSens()->Visible());
+    EXPECT_EQ(cursor.Position(), (TIPoint{411, 283}));
 }
 
 TEST_F(CursorTest, FatalTexts) {

@@ -428,6 +428,11 @@ TEST_F(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     ASSERT_TRUE(links.desktopMode && links.desktopPaused);
     EXPECT_EQ(links.desktopMode(), 1);
     EXPECT_TRUE(links.desktopPaused());
+    // The effects read the flag itself: a pause and its end reach them at once.
+    EXPECT_TRUE(IsRenderPaused());
+    CurrentDesktop()->SetProperty("PAUSE", "0");
+    EXPECT_FALSE(IsRenderPaused());
+    CurrentDesktop()->SetProperty("PAUSE", "1");
     d.Upload(); // an empty tree binds nothing and goes on
     EXPECT_TRUE(trap.lastFatal.empty());
     float dt = 500;
@@ -439,6 +444,9 @@ TEST_F(InterfaceServiceTest, DrivesTheDesktopAndLinksTheRenderEngine) {
     EXPECT_EQ(CurrentDesktop(), nullptr);
     EXPECT_EQ(TextLayer, nullptr);
     EXPECT_FALSE(links.desktopMode);
+    // Nothing reads the flag of a desktop that is gone.
+    EXPECT_EQ(links.desktopPauseByte, nullptr);
+    EXPECT_FALSE(IsRenderPaused());
     // The desktop waits in the destroy queue, behind what was released before
     // it, and the next flush frees it.
     TEngineObject* queued = FindEngineObjectById(desktopId);

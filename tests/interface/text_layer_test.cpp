@@ -116,6 +116,41 @@ TEST_F(Layer, GlyphPassFollowsColourPairsAcrossLines) {
     EXPECT_EQ(symbols.calls.size(), 10u); // begin, 8 glyphs, end
 }
 
+// A frame's lines are written over the records of the frame before: nothing
+// of a longer, differently styled earlier line shows through a later one.
+TEST_F(Layer, ANewFramesLinesKeepNothingOfTheLastFramesOnes) {
+    layer->SetTextStyle(2);
+    layer->SetShadowColor(0xFF102030);
+    layer->SetFont(0xFF00FF00, 13);
+    layer->AddLine(40, 50, 2.5f, true, std::u16string_view(u"a long line of the first frame"));
+    layer->AddLine(1, 2, 0.0f, false, std::u16string_view(u"second"));
+    layer->Draw();
+    ASSERT_EQ(out->Records().size(), 36u);
+
+    layer->Clear();
+    EXPECT_TRUE(layer->Lines().empty());
+    layer->SetTextStyle(0);
+    layer->SetShadowColor(0);
+    layer->SetFont(0xFFFFFFFF, 11);
+    layer->AddLine(3, 4, 0.0f, false, std::u16string_view(u"ab"));
+    ASSERT_EQ(layer->Lines().size(), 1u);
+    const TALine& line = layer->Lines()[0];
+    EXPECT_EQ(Narrow(line.text), "ab");
+    EXPECT_EQ(line.x, 3);
+    EXPECT_EQ(line.y, 4);
+    EXPECT_FLOAT_EQ(line.spaceExtra, 0.0f);
+    EXPECT_FALSE(line.keepColor);
+    EXPECT_EQ(line.textStyle, 0);
+    EXPECT_EQ(line.shadowColor, 0u);
+    EXPECT_FLOAT_EQ(line.fontSize, 11.0f);
+    layer->Draw();
+    const auto& r = out->Records();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[1].glyph->code, u'b');
+    EXPECT_EQ(r[0].color, 0xFFFFFFFFu);
+    EXPECT_EQ(r[0].style, 0);
+}
+
 TEST_F(Layer, JustifiedSpacesTabsBoxesAndGrid) {
     InterfaceScaleX = 2.0f;
     layer->AddLine(10, 0, 5.0f, false, std::u16string_view(u"a b#tc"));

@@ -172,6 +172,78 @@ TEST_F(SpriteRendererTest, QuadsAreCameraSizedSquaresThroughTheClientMatrix) {
     q->Free();
 }
 
+// A run of quads of given corners written straight into the vertices comes
+// out as the same quads staged one by one and then drawn: the same vertices,
+// quads without corners passed over, the run cut where the batch is full,
+// and a run that gives no quad drawn not at all.
+TEST_F(SpriteRendererTest, CornerRunsGoInAsStagedQuadsDo) {
+    struct Quad {
+        Vec3 corners[4];
+        uint32_t colour;
+        bool drawn;
+    };
+    std::vector<Quad> quads;
+    for (int i = 0; i < 6; ++i) {
+        const float f = static_cast<float>(i);
+        quads.push_back(
+            {{{f, 1, 2}, {f + 1, 1, 2}, {f + 1, -1, 3}, {f, -1, 3}}, 0xFF000000u + uint32_t(i), i != 2});
+    }
+    const QuadsRendererClass::CornerQuad take = [](const void* run, uint32_t i, Vec3(&corners)[4],
+                                                   uint32_t& colour) {
+        const Quad& q = static_cast<const Quad*>(run)[i];
+        if (!q.drawn) return false;
+        std::copy(std::begin(q.corners), std::end(q.corners), corners);
+        colour = q.colour;
+        return true;
+    };
+    const auto vertices = [](QuadsRendererClass* q) {
+        std::vector<QuadVertex> out(4 * q->QuadCount());
+        void* data = nullptr;
+        IVertexBuffer* vb = q->CurrentRO()->GetVB();
+        EXPECT_TRUE(platform::Succeeded(vb->Lock(&data, 0, 4 * q->QuadCount(), 0)) && data);
+        if (data) std::memcpy(out.data(), data, sizeof(QuadVertex) * out.size());
+        vb->Unlock();
+        return out;
+    };
+    QuadsRendererClass* staged = QuadsRendererClass::Create(Device.Get(), "checker", 4);
+    QuadsRendererClass* direct = QuadsRendererClass::Create(Device.Get(), "checker", 4);
+    staged->CreateBuffers(Device.Get());
+    direct->CreateBuffers(Device.Get());
+    staged->NextBatch();
+    uint32_t i = 0;
+    for (; i < quads.size() && !staged->BatchFull(); ++i)
+        if (quads[i].drawn) staged->AddQuadCorners(quads[i].colour, quads[i].corners);
+    Dev().ClearCalls();
+    staged->Render();
+    ASSERT_EQ(Dev().CountCalls("DrawIndexedPrimitive"), 1u);
+    const std::string stagedDraw = Dev().Find("DrawIndexedPrimitive")[0];
+    direct->NextBatch();
+    Dev().ClearCalls();
+    EXPECT_EQ(direct->RenderCorners(uint32_t(quads.size()), take, quads.data()), i);
+    EXPECT_EQ(i, 5u);
+    // One draw of as many triangles from as many vertices (its place in the shared buffers aside).
+    ASSERT_EQ(Dev().CountCalls("DrawIndexedPrimitive"), 1u);
+    const std::string directDraw = Dev().Find("DrawIndexedPrimitive")[0];
+    EXPECT_EQ(directDraw.substr(0, directDraw.find(", 16, ") + 6),
+              stagedDraw.substr(0, stagedDraw.find(", 16, ") + 6));
+    EXPECT_EQ(directDraw.substr(directDraw.rfind(", ")), stagedDraw.substr(stagedDraw.rfind(", ")));
+    ASSERT_EQ(direct->QuadCount(), 4u);
+    const std::vector<QuadVertex> a = vertices(staged), b = vertices(direct);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), sizeof(QuadVertex) * a.size()), 0);
+    EXPECT_FLOAT_EQ(b[4].x, 1.0f);
+    EXPECT_EQ(b[8].colour, 0xFF000003u);
+    EXPECT_FLOAT_EQ(b[6].u, 1.0f);
+    // Nothing to draw: no lock, no draw.
+    direct->NextBatch();
+    Dev().ClearCalls();
+    EXPECT_EQ(direct->RenderCorners(1, take, &quads[2]), 1u);
+    EXPECT_EQ(Dev().CountCalls("DrawIndexedPrimitive"), 0u);
+    EXPECT_EQ(direct->QuadCount(), 0u);
+    staged->Free();
+    direct->Free();
+}
+
 // A client of its own size, colour and matrix.
 class ShapedClient : public Client {
 public:

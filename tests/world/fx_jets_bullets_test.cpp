@@ -342,6 +342,43 @@ TEST_F(FxJetsBulletsTest, APathHitsTheShipWhoseSphereItMeetsWhereverTheShipsStan
     EXPECT_EQ(hit({-100, 0, 100}, {nan, 0, 100}).unit, nullptr);
 }
 
+// The ships a path may meet are gathered once a frame: a ship killed after
+// the first ask of a frame is passed over by the later asks of that frame,
+// and a ship that moved, or one added, is met where it stands in the next
+// frame, never where it stood.
+TEST_F(FxJetsBulletsTest, TheShipsOfAFrameAreThoseThatStandAndLiveWhenAsked) {
+    auto place = [this](RecUnit* u, const Vec3& at) {
+        u->SetPosition(at);
+        u->UpdateMatrices(&engine->GetWorldMatrix());
+    };
+    auto hit = [](float x) {
+        BulletContact c;
+        return FindSegmentContact({x, -100, 0}, {x, 100, 0}, nullptr, c) ? c.unit : nullptr;
+    };
+    RecUnit* a = Unit(env, "shipA", BRU_OPAQUE | BRU_SHIP);
+    RecUnit* b = Unit(env, "shipB", BRU_OPAQUE | BRU_SHIP);
+    for (RecUnit* u : {a, b}) u->SetBox({-10, -10, -10}, {10, 10, 10});
+    place(a, {0, 0, 0});
+    place(b, {500, 0, 0});
+    Frame();
+    EXPECT_EQ(hit(0), a);
+    EXPECT_EQ(hit(500), b);
+    a->Kill();
+    EXPECT_EQ(hit(0), nullptr); // killed since the frame's first ask
+    EXPECT_EQ(hit(500), b);
+    place(b, {2000, 300, 0});
+    Frame();
+    EXPECT_EQ(hit(500), nullptr);
+    BulletContact moved;
+    ASSERT_TRUE(FindSegmentContact({2000, 200, 0}, {2000, 400, 0}, nullptr, moved));
+    EXPECT_EQ(moved.unit, b);
+    RecUnit* c = Unit(env, "shipC", BRU_OPAQUE | BRU_SHIP);
+    c->SetBox({-10, -10, -10}, {10, 10, 10});
+    place(c, {-800, 0, 0});
+    Frame();
+    EXPECT_EQ(hit(-800), c);
+}
+
 // A shot meets a large ship (bounding radius 100 or more) where its path
 // meets the hull: the triangles of the section of the sphere it enters. A
 // small ship it meets on its spheres. The ship stands at (200, 0, 0) with a

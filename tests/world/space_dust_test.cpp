@@ -6,6 +6,7 @@
 #include "space_fixture.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace vesk::test {
 namespace {
@@ -94,6 +95,35 @@ TEST_F(DustTest, DrawsOnlyTheShellAroundTheEye) {
             if (d >= 25.0f && d <= 250.0f) ++inShell;
         }
     EXPECT_EQ(static_cast<size_t>(2 * inShell), v.size());
+}
+
+// The lines built are the ones the dust draws: its vertex buffer holds them,
+// in their order, and the draw takes every one of them and no more.
+TEST_F(DustTest, DrawsTheLinesItBuiltFromItsVertexBuffer) {
+    CameraAt({1234, -777, 40});
+    dust->Tick(16.0f);
+    CameraAt({1250, -770, 44});
+    dust->Tick(16.0f);
+    const std::vector<VertexPosColorTex2> lines = dust->Vertices();
+    ASSERT_FALSE(lines.empty());
+    Dev().ClearCalls();
+    dust->DoRender();
+    std::string draw;
+    for (const platform::GfxCall& c : Dev().Calls())
+        if (c.name == "DrawPrimitive") draw = c.args;
+    EXPECT_EQ(draw.substr(draw.rfind(", ") + 2), std::to_string(lines.size() / 2)) << draw;
+    platform::IDirect3DVertexBuffer9* vb = nullptr;
+    uint32_t offset = 0, stride = 0;
+    ASSERT_EQ(Dev().GetStreamSource(0, &vb, &offset, &stride), platform::D3D_OK);
+    ASSERT_NE(vb, nullptr);
+    ASSERT_EQ(stride, sizeof(VertexPosColorTex2));
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), platform::D3D_OK);
+    EXPECT_EQ(std::memcmp(static_cast<const char*>(data) + offset, lines.data(),
+                          lines.size() * sizeof(VertexPosColorTex2)),
+              0);
+    vb->Unlock();
+    vb->Release();
 }
 
 // Without a device (a headless run) the lines would never be drawn: the dust

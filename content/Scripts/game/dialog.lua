@@ -47,6 +47,14 @@ function game.OpenDialog(file, group, role)
   return code
 end
 
+-- A number key while a conversation is open answers with that number; true
+-- when the key was taken for an answer (else it keeps its flight command).
+function game.AnswerKey(i)
+  if game.dialog == nil or game.dialog["Answer_" .. i] == nil then return false end
+  game.Answer(i)
+  return true
+end
+
 -- The player's answer; true when it ended the conversation.
 function game.Answer(i)
   local d = game.dialog

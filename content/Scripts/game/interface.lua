@@ -68,13 +68,23 @@ function gameUi.Build()
     { "TEXT", "Esc: the main menu", "FONTSIZE", "11", "TEXTCOLOR", "FF9CC4E4", "TEXTALIGN", "CENTER" })
 end
 
+-- Who has the mouse: in flight it steers the ship and the interface sees
+-- the cursor fixed at the screen centre (a click goes there, not where the
+-- arrow last pointed); over the menu the arrow is free again to point at its
+-- buttons. A conversation in flight is answered by its number keys.
+function gameUi.FreeCursor(free)
+  engine_Serv("DESKTOP", "MODE", free and "IMSHELL" or "IMGAME")
+  local look = free and "CursorArrow" or "CursorCentre"
+  if get_hex(look) then engine_Serv("CURSOR", "CHANGE", look) end
+end
+
 function gameUi.ShowFlight(title)
   D("MainMenu::VISIBLE", "0")
   D("FlightHud::VISIBLE", "1")
   flightHud.Reset()
   D("GamePanel::VISIBLE", "1")
   D("GameMissionTitle::TEXT", title)
-  engine_Serv("DESKTOP", "MODE", "IMGAME")
+  gameUi.FreeCursor(false)
 end
 
 -- The loading screen: the menu and the flight give way to it while a

@@ -215,7 +215,7 @@ function gameMenu.Open()
     if gameMenu.hudHidden then D("FlightHud::VISIBLE", "0") end
   end
   D("MainMenu::VISIBLE", "1")
-  engine_Serv("DESKTOP", "MODE", "IMSHELL")
+  gameUi.FreeCursor(true)
   if flightRuns() then D("desktop::PAUSE", "1") end
 end
 
@@ -227,7 +227,7 @@ function gameMenu.Close()
     gameMenu.hudHidden = false
     if flightRuns() then D("FlightHud::VISIBLE", "1") end
   end
-  if flightRuns() then engine_Serv("DESKTOP", "MODE", "IMGAME") end
+  if flightRuns() then gameUi.FreeCursor(false) end
 end
 
 -- Escape: over a flight the menu comes and goes; without one it only closes its page.

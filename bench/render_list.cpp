@@ -5,6 +5,7 @@
 // entry pool must grow to hold the whole list, beside the steady frames. A
 // third tells the heap a unit takes with its share of the list and its pool.
 #include "platform/gfx/null_device.h"
+#include "platform/memory_pages.h"
 #include "render/device.h"
 #include "render/engine.h"
 #include "render/unit_memory.h"
@@ -50,6 +51,8 @@ class Scene {
 public:
     // Units register with the live-object registry, as in the game, unless asked not to.
     explicit Scene(int units, bool registry = true) {
+        // The heap as the game sets it up.
+        platform::KeepFreedMemoryForReuse();
         TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
         if (registry) LiveObjects = std::make_unique<LiveObjectRegistryClass>();
         auto d3d = platform::CreateNullDirect3D();

@@ -15,6 +15,7 @@
 #include "physics/cm_render_link.h"
 #include "physics/cm_tree_manager.h"
 #include "physics/ph_services.h"
+#include "platform/memory_pages.h"
 #include "render/render_services.h"
 #include "shared/errors.h"
 #include "sound/sound_engine.h"
@@ -41,6 +42,9 @@ TCore* ComposeGame(const std::vector<std::string>& params) {
     // composed again in the same process gets its destroy queue back).
     if (!TEODestroyManager) TEODestroyManager = std::make_unique<TEODestroyManagerClass>();
     InitVarLists();
+    // A frame that needs more room than the last takes memory the game freed
+    // before, not fresh pages.
+    platform::KeepFreedMemoryForReuse();
 
     CoreServices services;
     InstallRenderServices(services);

@@ -1,6 +1,7 @@
 #include "platform/memory_pages.h"
 
 #include <cstdint>
+#include <malloc.h>
 #include <sys/mman.h>
 
 namespace vesk::platform {
@@ -24,6 +25,16 @@ void* AllocateLargePageBlock(size_t bytes) {
 
 void FreeLargePageBlock(void* block, size_t bytes) {
     if (block && bytes) ::munmap(block, bytes);
+}
+
+void KeepFreedMemoryForReuse() {
+    // Blocks below the first size come from the heap, not from mappings of
+    // their own that go back on release; the heap's top goes back to the host
+    // only beyond the second. A game's peak is what it keeps anyway.
+    constexpr int kOwnMappingFrom = 32 << 20;
+    constexpr int kGiveBackBeyond = 256 << 20;
+    ::mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
+    ::mallopt(M_TRIM_THRESHOLD, kGiveBackBeyond);
 }
 
 } // namespace vesk::platform

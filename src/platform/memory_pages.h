@@ -14,4 +14,11 @@ inline constexpr size_t kLargePageBytes = size_t{2} << 20;
 void* AllocateLargePageBlock(size_t bytes);
 void FreeLargePageBlock(void* block, size_t bytes);
 
+// Keeps what the heap frees mapped for the next allocations instead of giving
+// it back to the host at once. Memory the process has not touched yet costs a
+// fault per page on its first use; a frame that needs more room than the last
+// (a render list that outgrows its pool, a tree that grows) then takes pages it
+// touched before. Called once at the program's start, before the game is made.
+void KeepFreedMemoryForReuse();
+
 } // namespace vesk::platform

@@ -18,7 +18,8 @@ void FreeLargePageBlock(void* block, size_t bytes);
 // it back to the host at once. Memory the process has not touched yet costs a
 // fault per page on its first use; a frame that needs more room than the last
 // (a render list that outgrows its pool, a tree that grows) then takes pages it
-// touched before. Called once at the program's start, before the game is made.
+// touched before. Called at the program's start, before the game is made; a
+// second call changes nothing.
 void KeepFreedMemoryForReuse();
 
 } // namespace vesk::platform

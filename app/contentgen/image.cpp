@@ -44,6 +44,11 @@ Rgba Hex(uint32_t rgb, float alpha) {
             static_cast<float>(rgb & 0xFF) / 255.0f, alpha};
 }
 
+float Smooth(float e0, float e1, float x) {
+    const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
+    return t * t * (3 - 2 * t);
+}
+
 void Image::Fill(const std::function<Rgba(float, float)>& shader) {
     for (uint32_t y = 0; y < height_; ++y)
         for (uint32_t x = 0; x < width_; ++x)

@@ -16,6 +16,8 @@ struct Rgba {
 Rgba Mix(const Rgba& a, const Rgba& b, float t);
 Rgba Scale(const Rgba& c, float k);
 Rgba Hex(uint32_t rgb, float alpha = 1);
+// 0 below e0, 1 above e1, an S-curve between.
+float Smooth(float e0, float e1, float x);
 
 class Image {
 public:

@@ -107,12 +107,19 @@ void WriteEffects(const AssetSink& sink) {
     });
     sink("TEXTURES/fx/bullet.tga", EncodeTga(bullet.Premultiply(), true));
 
+    // A lens ghost: a soft disc of light, brightest in a wide band inside its
+    // edge, bluish within and warm at the edge as a lens splits the colours.
+    // A sharp rim alone reads as a dark bubble on the black sky.
     Image flare(128, 128);
-    flare.Fill([](float, float) { return Rgba{0, 0, 0, 0}; });
-    flare.Ring(64, 64, 44, 6, {0.6f, 0.8f, 1, 0.5f});
-    flare.Ring(64, 64, 52, 2, {1, 0.7f, 0.4f, 0.4f});
-    // Rings blended onto clear black: already black where clear.
-    sink("TEXTURES/fx/flare.tga", EncodeTga(flare, true));
+    flare.Fill([](float u, float v) {
+        const float r = Radius(u, v);
+        const float band = std::exp(-((r - 0.62f) * (r - 0.62f)) / 0.018f);
+        const float light = (0.12f + 0.38f * band) * (1 - Smooth(0.72f, 0.92f, r));
+        Rgba c = Mix(Hex(0x90A8FF), Hex(0xFFC080), Smooth(0.45f, 0.8f, r));
+        c.a = std::min(1.0f, light);
+        return c;
+    });
+    sink("TEXTURES/fx/flare.tga", EncodeTga(flare.Premultiply(), true));
 
     // Hexagonal cells: bright edges, clear middles.
     Image shield(128, 128);

@@ -12,11 +12,6 @@
 namespace vesk::contentgen {
 namespace {
 
-float Smooth(float e0, float e1, float x) {
-    const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-    return t * t * (3 - 2 * t);
-}
-
 // Hull plating: panels of varying tone with dark seams, rivets and grime.
 // `cells` panels across; every texture tiles.
 Image HullPlates(uint32_t size, int cells, const Rgba& base, uint32_t seed) {

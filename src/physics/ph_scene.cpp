@@ -147,7 +147,7 @@ void StopShort(TBaseRenderUnit* unit, BaseAIUnitClass& ai, const Vec3d& before, 
     ai.SetPositionD(Vec3dAdd(now, Vec3ToVec3d(Vec3Scale(n, -into))));
     ai.ComposeWorldMatrix();
     unit->UpdateMatrixFromBPU();
-    unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+    unit->PlaceAhead(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
 }
 
 Vec3 VelocityOf(IOwnerPhObj* ai) {
@@ -191,7 +191,7 @@ void PhysicsSceneClass::TickPhys(float ms) {
             before[i] = ai->GetPositionD();
             ai->Tick(ms);
             unit->UpdateMatrixFromBPU();
-            unit->UpdateMatrices(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
+            unit->PlaceAhead(unit->Parent() ? &unit->Parent()->GetWorldMatrix() : nullptr);
         } catch (const std::exception&) {
             ErrorReport("TEnv.TickPhys: AV: BaseAIUnitClass(_p.ph.value): " + unit->GetName(), "mhl");
         }
@@ -238,6 +238,9 @@ void PhysicsSceneClass::TickPhys(float ms) {
         // The listener and the events may have ended the ship.
         if (steering && FindShipBRU(unit)) steering->SetImpact(0.0f);
         hit->Free();
+        // What the listener and the events did to the ships is not known:
+        // the engine's pass places them all again.
+        for (TBaseRenderUnit* ship : ships_) ship->ClearFlag2(BRU2_PLACED_AHEAD);
     }
 }
 

@@ -660,6 +660,9 @@ void TBaseRenderUnit::UpdateScreenPos() {
 // ---- tree -----------------------------------------------------------------------------------
 
 void TBaseRenderUnit::AddChild(TBaseRenderUnit* child) {
+    // The new child has no place yet: the engine's pass must reach it.
+    for (TBaseRenderUnit* u = this; u; u = u->parent_ == u ? nullptr : u->parent_)
+        u->ClearFlag2(BRU2_PLACED_AHEAD);
     if (!childs_) childs_ = std::make_unique<TListAsm<TBaseRenderUnit>>();
     childs_->Add(child);
     if (child) child->OnAddedToParent(this);

@@ -59,6 +59,10 @@ inline constexpr uint64_t BRU2_SHARED_ROS = 0x10000;
 inline constexpr uint64_t BRU2_SHARED_SUBOBJECT = 0x100000;
 inline constexpr uint64_t BRU2_RETRANSFORM_BSPHERES = 0x1000000;
 inline constexpr uint64_t BRU2_CHILDREN_IDENTITY = 0x2000000;
+// Placed this tick ahead of the engine's pass (PlaceAhead) and nothing added
+// under it since: a unit that remembers what it was placed from may find the
+// pass would place it the same and leave its subtree as it is.
+inline constexpr uint64_t BRU2_PLACED_AHEAD = 1ull << 61;
 
 // Passes of the render list: 2 takes the opaque units, 1 the blended ones.
 inline constexpr int kPassBlended = 1;
@@ -198,6 +202,14 @@ public:
     virtual bool SkipInPass(int pass) const;
     virtual void DoRender() {}
     virtual void UpdateMatrices(const Matrix* parent);
+    // The unit and its subtree placed now, ahead of the engine's pass this
+    // tick, as a ship is when its physics has moved it: its shots and
+    // collisions read its parts' places before the pass.
+    void PlaceAhead(const Matrix* parent) {
+        ClearFlag2(BRU2_PLACED_AHEAD);
+        UpdateMatrices(parent);
+        SetFlag2(BRU2_PLACED_AHEAD);
+    }
     virtual void Init(TBaseRenderUnit* parent);
     virtual void Draw();
     virtual void SetVisible(bool on);

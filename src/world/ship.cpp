@@ -221,8 +221,19 @@ void ShipClass::DoRender() {
 }
 
 void ShipClass::UpdateMatrices(const Matrix* parent) {
+    // Placed by its physics this tick, from the same parent and place: the
+    // engine's pass would compute every matrix of the ship again, bit for bit.
+    if (HasFlag2(BRU2_PLACED_AHEAD)) {
+        ClearFlag2(BRU2_PLACED_AHEAD);
+        if ((parent != nullptr) == placedUnder_ && MatrixSameBits(localMatrix_, placedLocal_) &&
+            (!parent || MatrixSameBits(*parent, placedParent_)))
+            return;
+    }
     TBaseRenderUnit::UpdateMatrices(parent);
     CalcBSphere(nullptr, nullptr, nullptr);
+    placedUnder_ = parent != nullptr;
+    placedLocal_ = localMatrix_;
+    if (parent) placedParent_ = *parent;
 }
 
 void ShipClass::Tick(float dtMs) {

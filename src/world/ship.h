@@ -110,6 +110,9 @@ private:
     std::string meshName_;
     TRenderObject* lastLevel_ = nullptr;
     float lastLODValue_ = 0.0f;
+    // What the ship's matrices were last computed from.
+    Matrix placedLocal_{}, placedParent_{};
+    bool placedUnder_ = false;
 };
 
 } // namespace vesk

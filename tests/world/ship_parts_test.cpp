@@ -204,6 +204,53 @@ TEST_F(ShipPartsTest, GunsBelongToTheShipTheyHangOnAndToNoneOffIt) {
     EXPECT_TRUE(trapAll.lastFatal.empty()) << trapAll.lastFatal;
 }
 
+// The physics places a ship before the engine's pass; the pass may leave what
+// nothing changed since, and must place again what did.
+TEST_F(ShipPartsTest, TheEnginesPassPlacesAgainWhatChangedSinceAShipWasPlacedAhead) {
+    DescribeFighter();
+    ShipClass* ship = BuildShip("fighter");
+    HelperClass* helper = nullptr;
+    ASSERT_TRUE(ship->FindHelper("gun01", helper));
+    engine->UpdateMatrices(nullptr);
+    const Vec3 rest = MatrixGetTranslation(helper->GetWorldMatrix());
+    auto placeAt = [&](float x) {
+        ship->SetPosition({x, 0, 0});
+        ship->PlaceAhead(&engine->GetWorldMatrix());
+    };
+    auto helperX = [&] { return helper->GetWorldMatrix().m[3][0]; };
+    // Nothing changed since: the parts stay where the ship was placed.
+    placeAt(100);
+    EXPECT_FLOAT_EQ(helperX(), rest.x + 100);
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FLOAT_EQ(helperX(), rest.x + 100);
+    // The ship moved again after it was placed.
+    placeAt(200);
+    ship->SetPosition({300, 0, 0});
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FLOAT_EQ(helperX(), rest.x + 300);
+    // A part hung two levels under the ship after it was placed.
+    placeAt(400);
+    auto* part = TBaseRenderUnit::Create<TBaseRenderUnit>(helper);
+    part->SetPosition({0, 5, 0});
+    helper->AddChild(part);
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FLOAT_EQ(part->GetWorldMatrix().m[3][0], rest.x + 400);
+    EXPECT_FLOAT_EQ(part->GetWorldMatrix().m[3][1], rest.y + 5);
+    // What the ship hangs on moved after it was placed.
+    placeAt(500);
+    engine->SetPosition({0, 0, 50});
+    engine->UpdateMatrices(nullptr);
+    EXPECT_FLOAT_EQ(helperX(), rest.x + 500);
+    EXPECT_FLOAT_EQ(helper->GetWorldMatrix().m[3][2], rest.z + 50);
+    engine->SetPosition({0, 0, 0});
+    // A part turned between two places of one tick (as a turret between two
+    // physics slices) while the ship stood still: the second place reaches it.
+    placeAt(600);
+    helper->SetPosition(Vec3Add(MatrixGetTranslation(helper->GetLocalMatrix()), {0, 7, 0}));
+    ship->PlaceAhead(&engine->GetWorldMatrix());
+    EXPECT_FLOAT_EQ(helper->GetWorldMatrix().m[3][1], rest.y + 7);
+}
+
 TEST_F(ShipPartsTest, NozzlesMakeJetsAndLampsAsTheirDescriptionsSay) {
     WriteModel("fighter", FighterModel());
     ShipMeshDesc& d = Describe("fighter", "fighter");

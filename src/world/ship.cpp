@@ -225,12 +225,13 @@ void ShipClass::UpdateMatrices(const Matrix* parent) {
     // engine's pass would compute every matrix of the ship again, bit for bit.
     if (HasFlag2(BRU2_PLACED_AHEAD)) {
         ClearFlag2(BRU2_PLACED_AHEAD);
-        if ((parent != nullptr) == placedUnder_ && MatrixSameBits(localMatrix_, placedLocal_) &&
+        if (placed_ && (parent != nullptr) == placedUnder_ && MatrixSameBits(localMatrix_, placedLocal_) &&
             (!parent || MatrixSameBits(*parent, placedParent_)))
             return;
     }
     TBaseRenderUnit::UpdateMatrices(parent);
     CalcBSphere(nullptr, nullptr, nullptr);
+    placed_ = true;
     placedUnder_ = parent != nullptr;
     placedLocal_ = localMatrix_;
     if (parent) placedParent_ = *parent;

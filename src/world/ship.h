@@ -110,9 +110,10 @@ private:
     std::string meshName_;
     TRenderObject* lastLevel_ = nullptr;
     float lastLODValue_ = 0.0f;
-    // What the ship's matrices were last computed from.
+    // What the ship's matrices were last computed from (none yet: a copy
+    // carries its original's flags, not its matrices).
     Matrix placedLocal_{}, placedParent_{};
-    bool placedUnder_ = false;
+    bool placed_ = false, placedUnder_ = false;
 };
 
 } // namespace vesk

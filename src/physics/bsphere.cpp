@@ -63,6 +63,10 @@ void BSphereClass::FillRenderList(int stage, int pass) {
     TBaseRenderUnit::FillRenderList(stage, pass);
 }
 
+void BSphereClass::FillRenderLists() {
+    FillRenderListsByPass();
+}
+
 void BSphereClass::ReleaseLowPoly() {
     if (lowPoly_) std::exchange(lowPoly_, nullptr)->Free();
 }
@@ -221,6 +225,10 @@ void BSpheresContainerClass::OnAddedToParent(TBaseRenderUnit* parent) {
 
 void BSpheresContainerClass::FillRenderList(int stage, int pass) {
     if (showLowPoly_) TBaseRenderUnit::FillRenderList(stage, pass);
+}
+
+void BSpheresContainerClass::FillRenderLists() {
+    if (showLowPoly_) TBaseRenderUnit::FillRenderLists();
 }
 
 BSphereClass* BSpheresContainerClass::AddSphere(const Vec3& centre, float radius, bool show) {

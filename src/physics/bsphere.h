@@ -69,6 +69,7 @@ public:
     void UpdateMatrices(const Matrix* parent) override;
     bool DiscardBRU() override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
     // Draws the low-polygon section while there is one.
     void DoRender() override;
     // The container this sphere belongs to; a sphere outside any is a fatal report.
@@ -125,6 +126,7 @@ public:
     void OnAddedToParent(TBaseRenderUnit* parent) override;
     void TickTree(float) override {}
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
     bool GetContainer(BSpheresContainerClass*& out) override {
         out = this;
         return true;

@@ -319,6 +319,20 @@ void EnvironmentStandInClass::FillRenderList(int stage, int pass) {
     TBaseRenderUnit::FillRenderList(stage, pass);
 }
 
+void ListEnvironmentStart(TBaseRenderUnit& environment) {
+    if (!Engine || environment.HasFlag(BRU_KILLED)) return;
+    for (int l = 0; l < kFrameListings; ++l)
+        if (kFrameListing[l].pass == kPassOpaque && kFrameListing[l].stage == environment.GetRenderStage()) {
+            Engine->SetListing(l);
+            Engine->AddRenderListEntry(&environment, RenderListUnitClass::kBeginEnv);
+        }
+}
+
+void EnvironmentStandInClass::FillRenderLists() {
+    ListEnvironmentStart(*this);
+    TBaseRenderUnit::FillRenderLists();
+}
+
 // ---- the engine ----------------------------------------------------------------------------
 
 TEngineClass::TEngineClass() = default;
@@ -423,9 +437,28 @@ void TEngineClass::AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind) {
     if (!renderList_ || !pool_) return;
     RenderListUnitClass* e = GetRenderListUnit();
     e->Init(unit, kind);
+    std::vector<RenderListUnitClass*>& list =
+        listing_ == 0 ? *renderList_ : laterListings_[static_cast<size_t>(listing_)];
     // Half as much again when full: a long list keeps little room unused.
-    if (renderList_->size() == renderList_->capacity()) renderList_->reserve(renderList_->size() * 3 / 2);
-    renderList_->push_back(e);
+    if (list.size() == list.capacity()) list.reserve(std::max<size_t>(64, list.size() * 3 / 2));
+    list.push_back(e);
+}
+
+void TEngineClass::FillFrameRenderList() {
+    walk_->Start();
+    listing_ = 0;
+    FillRenderLists();
+    walk_->Finish();
+    listing_ = 0;
+    for (std::vector<RenderListUnitClass*>& later : laterListings_) {
+        if (later.empty()) continue;
+        if (renderList_) renderList_->insert(renderList_->end(), later.begin(), later.end());
+        later.clear();
+    }
+    for (std::vector<DeferredClient>& clients : deferred_) {
+        for (const DeferredClient& c : clients) c.add(c.renderer, c.client);
+        clients.clear();
+    }
 }
 
 void TEngineClass::UpdateDrawPassFlag() {
@@ -458,12 +491,7 @@ void TEngineClass::Draw() {
     int64_t start = 0;
     GetPerfCounter(start);
     UpdateDrawPassFlag();
-    for (const auto& [stage, pass] : {std::pair{1, kPassOpaque}, std::pair{1, kPassBlended},
-                                      std::pair{0, kPassOpaque}, std::pair{0, kPassBlended}}) {
-        walk_->Start();
-        FillRenderList(stage, pass);
-        walk_->Finish();
-    }
+    FillFrameRenderList();
     RunRenderList();
     if (GameOpsClass* ops = Cold().gameOps)
         if (IShipsOps* ships = ops->GetShipsOps()) ships->DropShipListCache();

@@ -260,7 +260,12 @@ public:
         SetFlag2(BRU2_ENV_AMBIENT);
     }
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
 };
+
+// The environment's start entry, in the opaque listing of its stage ahead of
+// its own entries: a killed environment has none.
+void ListEnvironmentStart(TBaseRenderUnit& environment);
 
 // A laser unit names the unit it starts from.
 class ILaserUnit {
@@ -334,8 +339,20 @@ public:
     bool GetRenderList(std::vector<RenderListUnitClass*>*& out);
     // An entry from the pool, its slot recorded on it.
     RenderListUnitClass* GetRenderListUnit();
-    // Appends an entry (unit, kind) to the frame's list.
+    // Appends an entry (unit, kind) to the frame's list; while the frame's walk
+    // lists the tree, to the part of the list of the listing at hand.
     void AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind);
+    // The listing (an index of kFrameListing) the frame's walk lists for now.
+    void SetListing(int listing) { listing_ = listing; }
+    // A renderer that takes clients while the tree is listed takes them in the
+    // order of the listings, as if each were walked on its own: a client of a
+    // later listing waits for the end of the walk (DeferClient), when the
+    // clients are handed on listing by listing through renderer->AddClient.
+    bool DefersClients() const { return listing_ > 0; }
+    template <class R, class C> void DeferClient(R* renderer, C* client) {
+        deferred_[static_cast<size_t>(listing_)].push_back(
+            {renderer, client, [](void* r, void* c) { static_cast<R*>(r)->AddClient(static_cast<C*>(c)); }});
+    }
     // Runs every entry of the frame's list in order, gives each back to the pool
     // and empties the list.
     void RunRenderList();
@@ -400,8 +417,21 @@ public:
 private:
     void DrawTextureQuad(platform::IDirect3DTexture9* texture, platform::IDirect3DPixelShader9* shader);
 
+    // The frame's one walk of the tree, its listings joined in order.
+    void FillFrameRenderList();
+
     uint64_t engineFlags_ = 0;
     std::unique_ptr<std::vector<RenderListUnitClass*>> renderList_;
+    // While the frame's walk runs: the listing at hand (0 lists straight into
+    // renderList_), the entries of the later listings and their renderers' clients.
+    int listing_ = 0;
+    std::vector<RenderListUnitClass*> laterListings_[kFrameListings];
+    struct DeferredClient {
+        void* renderer;
+        void* client;
+        void (*add)(void* renderer, void* client);
+    };
+    std::vector<DeferredClient> deferred_[kFrameListings];
     std::unique_ptr<RenderListWalk> walk_;
     ObjManagerClass* pool_ = nullptr;
     UpdaterManagerClass* updater_ = nullptr;

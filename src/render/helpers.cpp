@@ -82,6 +82,12 @@ void HelperClass::FillRenderList(int stage, int pass) {
             if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
 }
 
+void HelperClass::FillRenderLists() {
+    if (childs_)
+        for (int i = 0; i < childs_->Count(); ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
+}
+
 TBaseRenderUnit* HelperClass::CreateCopy(TBaseRenderUnit* parent) {
     TBaseRenderUnit* copy = TBaseRenderUnit::CreateCopy(parent);
     if (auto* h = dynamic_cast<HelperClass*>(copy)) {
@@ -137,6 +143,12 @@ void HelpersContainerBase::FillRenderList(int stage, int pass) {
     if (childs_)
         for (int i = 0; i < childs_->Count(); ++i)
             if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderList(stage, pass);
+}
+
+void HelpersContainerBase::FillRenderLists() {
+    if (childs_)
+        for (int i = 0; i < childs_->Count(); ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
 }
 
 bool HelpersContainerBase::FindByName(const std::string& name, HelperClass*& out) const {

@@ -24,6 +24,7 @@ public:
     void Kill() override;
     bool GetBPU(IRenderUnitAI*& out) const override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
     TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent) override;
 
     const std::string& GetHelperName() const { return helperName_; }
@@ -56,6 +57,7 @@ public:
     void DoRender() override {}
     void UpdateMatrices(const Matrix* parent) override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
     // The first child whose helper name matches, letters compared upper-cased.
     bool FindByName(const std::string& name, HelperClass*& out) const;
 

@@ -42,6 +42,7 @@ public:
     void DoRender() override {}
     void Tick(float dtMs) override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override { FillRenderListsByPass(); }
 
     // The glow: a copy of "fx_simple_lamp" under the lamp that never ages
     // (made when the lamp is added to its parent; nothing when it has one).

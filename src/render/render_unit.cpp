@@ -290,6 +290,37 @@ void TBaseRenderUnit::FillRenderList(int stage, int pass) {
     if (qualifies) Engine->AddRenderListEntry(this, RenderListUnitClass::kAfterChilds);
 }
 
+void TBaseRenderUnit::FillRenderLists() {
+    if (!Engine) return;
+    Engine->Walk().Visit(*this);
+    // The listings that take the unit, one bit each.
+    unsigned takes = 0;
+    for (int l = 0; l < kFrameListings; ++l)
+        if (kFrameListing[l].stage == renderStage_ && !SkipInPass(kFrameListing[l].pass)) takes |= 1u << l;
+    const auto list = [&](uint16_t kind) {
+        for (int l = 0; l < kFrameListings; ++l)
+            if (takes & (1u << l)) {
+                Engine->SetListing(l);
+                Engine->AddRenderListEntry(this, kind);
+            }
+    };
+    if (takes) list(RenderListUnitClass::kDraw);
+    if (childs_) {
+        const int n = childs_->Count();
+        for (int i = 0; i < n; ++i)
+            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
+    }
+    if (takes) list(RenderListUnitClass::kAfterChilds);
+}
+
+void TBaseRenderUnit::FillRenderListsByPass() {
+    if (!Engine) return;
+    for (int l = 0; l < kFrameListings; ++l) {
+        Engine->SetListing(l);
+        FillRenderList(kFrameListing[l].stage, kFrameListing[l].pass);
+    }
+}
+
 void TBaseRenderUnit::BeginRender() {
     if (HasFlag2(BRU2_ENV_AMBIENT)) {
         const EnvironmentSet* set = nullptr;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace vesk {
@@ -67,6 +68,16 @@ inline constexpr uint64_t BRU2_PLACED_AHEAD = 1ull << 61;
 // Passes of the render list: 2 takes the opaque units, 1 the blended ones.
 inline constexpr int kPassBlended = 1;
 inline constexpr int kPassOpaque = 2;
+
+// The listings of a frame in the order they are drawn: stage 1 before stage 0,
+// in each stage the opaque pass before the blended one.
+struct FrameListing {
+    int stage;
+    int pass;
+};
+inline constexpr int kFrameListings = 4;
+inline constexpr FrameListing kFrameListing[kFrameListings] = {
+    {1, kPassOpaque}, {1, kPassBlended}, {0, kPassOpaque}, {0, kPassBlended}};
 
 // Light tags of units' own lights; ClearLocalLights removes every tag with bit 2.
 inline constexpr uint16_t kLocalLightTag = 6;
@@ -253,6 +264,17 @@ public:
         return out != nullptr;
     }
     virtual void FillRenderList(int stage, int pass);
+    // Lists the unit and its subtree for every listing of the frame in one visit,
+    // the same as FillRenderList once per listing: the engine walks its tree once
+    // a frame, not once per listing. A class that lists itself its own way in
+    // FillRenderList overrides this too, with FillRenderListsByPass when it has
+    // nothing quicker (checked for every class made with New).
+    virtual void FillRenderLists();
+    template <class T> static constexpr void CheckMadeClass() {
+        static_assert(std::is_base_of_v<MemberClass<decltype(&T::FillRenderList)>,
+                                        MemberClass<decltype(&T::FillRenderLists)>>,
+                      "a unit that lists itself its own way must list itself so in the frame's one walk");
+    }
     // A deep copy under parent: children without flag 8192 are copied too, the RO
     // list and the owned sub-object are shared. Named "_copy_of_" + name + "_" + id.
     virtual TBaseRenderUnit* CreateCopy(TBaseRenderUnit* parent);
@@ -494,6 +516,9 @@ public:
 
 protected:
     ~TBaseRenderUnit() override;
+    // FillRenderList once for each listing of the frame, each into its own part
+    // of the list.
+    void FillRenderListsByPass();
     // Replaces the child's slot by a killed placeholder; -1 when not found.
     int PutPlaceholder(TBaseRenderUnit* child);
     TLightManager* ViewportLights() const;

@@ -460,6 +460,7 @@ SpritesRendererDRClass* SpritesRendererDRClass::Create(TBaseRenderUnit* parent, 
 }
 
 void SpritesRendererDRClass::AddClient(ISpriteClient* client) {
+    if (client && Engine && Engine->DefersClients()) return Engine->DeferClient(this, client);
     if (!client) {
         StoreClient(client);
         return;

@@ -15,6 +15,12 @@ namespace vesk {
 
 class TEngineObject;
 
+// The class a pointer to a member function belongs to: for an inherited
+// function, the base that declares it.
+template <class M> struct MemberClassOf;
+template <class C, class R, class... A> struct MemberClassOf<R (C::*)(A...)> { using type = C; };
+template <class M> using MemberClass = typename MemberClassOf<M>::type;
+
 // Messages are plain integers with one integer parameter; code 1 says the
 // sender is being freed. Other codes belong to the classes that send them.
 inline constexpr int EM_SENDER_IS_NO_LONGER_EXISTS = 1;
@@ -52,7 +58,11 @@ public:
     TEngineObject& operator=(const TEngineObject&) = delete;
 
     // The engine's way to make an object; it lives until Free or a flush after Release.
-    template <class T, class... A> static T* New(A&&... args) { return new T(std::forward<A>(args)...); }
+    // A base may check, at compile time, each class made from it.
+    template <class T, class... A> static T* New(A&&... args) {
+        if constexpr (requires { T::template CheckMadeClass<T>(); }) T::template CheckMadeClass<T>();
+        return new T(std::forward<A>(args)...);
+    }
 
     // Immediate destruction: every subscriber hears message 1 first. Overrides
     // do their own clean-up and then call TEngineObject::Free.

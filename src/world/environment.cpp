@@ -549,4 +549,9 @@ void TEnvironmentClass::FillRenderList(int stage, int pass) {
     TBaseRenderUnit::FillRenderList(stage, pass);
 }
 
+void TEnvironmentClass::FillRenderLists() {
+    ListEnvironmentStart(*this);
+    TBaseRenderUnit::FillRenderLists();
+}
+
 } // namespace vesk

@@ -145,6 +145,7 @@ public:
     void Message(IEngineObject* sender, int msg, int param) override;
     void DoRender() override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
     void UpdateMatrices(const Matrix* parent) override;
 
     // Builds the sky, the suns, their flares and the dust from the model.

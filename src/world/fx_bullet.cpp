@@ -465,6 +465,7 @@ void FXStreakRendererClass::Free() {
 }
 
 void FXStreakRendererClass::AddClient(IStreakClient* client) {
+    if (client && Engine && Engine->DefersClients()) return Engine->DeferClient(this, client);
     // Clients are gathered anew each frame.
     const uint64_t now = RenderFrameCounter.GetFrame();
     if (frame_ != now) {

@@ -65,6 +65,7 @@ public:
     // The unit's own tick does nothing: bullets move in the updater's round.
     void Tick(float) override {}
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override { FillRenderListsByPass(); }
     void UpdateMatrices(const Matrix* parent) override;
     void GetPosition(Vec3& out) const override { out = kinetic_ ? kinetic_->position : Vec3{}; }
     void SetPosition(const Vec3& p) override;

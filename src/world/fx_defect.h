@@ -26,6 +26,7 @@ public:
     int SetFromDescStruct(IEngineObject* configuration) override;
     void Tick(float dtMs) override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override { FillRenderListsByPass(); }
     Matrix CalcBillboardMatrix() override;
 
     // The mark's corners in the world (in the order of the unit quad's corners).

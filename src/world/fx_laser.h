@@ -39,6 +39,7 @@ public:
     void OnSpawn(const FXDescrStruct& desc) override;
     void Tick(float dtMs) override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override { FillRenderListsByPass(); }
     void Message(IEngineObject* sender, int msg, int param) override;
 
     // IStreakClient: the band in view space with the current colour.

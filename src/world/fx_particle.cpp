@@ -234,6 +234,21 @@ void FXParticleClass::FillRenderList(int stage, int pass) {
     ListSprite();
 }
 
+void FXParticleClass::FillRenderLists() {
+    if (meshPiece_) {
+        if (!HasFlag(BRU_KILLED)) TBaseRenderUnit::FillRenderLists();
+        return;
+    }
+    if (HasFlag(BRU_KILLED) || !IsVisible() || !Engine) return;
+    for (int l = 0; l < kFrameListings; ++l) {
+        const auto [stage, pass] = kFrameListing[l];
+        if (stage != renderStage_ || (pass == kPassOpaque && HasFlag(BRU_BLENDED)) || SkipInPass(pass))
+            continue;
+        Engine->SetListing(l);
+        ListSprite();
+    }
+}
+
 void FXParticleClass::ListSprite() {
     // A lamp places itself while it is listed: its glow follows it here.
     if (parent_ && parent_->HasFlag(BRU_LAMP)) UpdateMatrices(&parent_->GetWorldMatrix());

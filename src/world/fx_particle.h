@@ -40,6 +40,7 @@ public:
     void CreateFromLua(const std::string& id) override;
     void Tick(float dtMs) override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override;
     void UpdateMatrices(const Matrix* parent) override;
     void SetPosition(const Vec3& p) override;
     bool DiscardBRU() override;

@@ -51,6 +51,7 @@ public:
     void OnSpawn(const FXDescrStruct& desc) override;
     void Tick(float dtMs) override;
     void FillRenderList(int stage, int pass) override;
+    void FillRenderLists() override { FillRenderListsByPass(); }
     void Message(IEngineObject* sender, int msg, int param) override;
 
     TLampClass* GetLamp() const { return lamp_; }

@@ -48,6 +48,7 @@ public:
         if (pass == kPassBlended && stage == renderStage_)
             Engine->AddRenderListEntry(this, RenderListUnitClass::kDraw);
     }
+    void FillRenderLists() override { FillRenderListsByPass(); }
 };
 // Drawn in both passes.
 class BothPassesUnit : public RecUnit {
@@ -72,6 +73,55 @@ TEST_F(RenderUnitTest, UnitsThatListThemselvesTheirOwnWayAreAskedAmongOrdinaryOn
     EXPECT_EQ(ListOrder(engine, drawn), expected);
     // The next frame lists the same.
     EXPECT_EQ(ListOrder(engine, drawn), expected);
+}
+
+// Hands itself to a renderer of clients while it is listed, as sprites and
+// shots do; the renderer notes the order its clients reach it in.
+struct ClientOrder {
+    std::vector<std::string> names;
+    void AddClient(std::string* name) {
+        if (Engine->DefersClients()) return Engine->DeferClient(this, name);
+        names.push_back(*name);
+    }
+};
+class ClientUnit : public RecUnit {
+public:
+    static inline ClientOrder* renderer = nullptr;
+    void FillRenderList(int stage, int pass) override {
+        if (stage == renderStage_ && !SkipInPass(pass)) renderer->AddClient(&tag);
+    }
+    void FillRenderLists() override { FillRenderListsByPass(); }
+    std::string tag;
+};
+
+TEST_F(RenderUnitTest, ClientsGivenWhileTheTreeIsListedReachTheirRendererListingByListing) {
+    ClientOrder order;
+    ClientUnit::renderer = &order;
+    // In the tree's order: the last listing's client first, the first listing's last.
+    const std::pair<const char*, std::pair<uint64_t, uint16_t>> units[] = {
+        {"stage0-blended", {BRU_BLENDED, 0}},
+        {"stage0-opaque", {BRU_OPAQUE, 0}},
+        {"stage1-blended", {BRU_BLENDED, 1}},
+        {"stage1-opaque", {BRU_OPAQUE, 1}},
+        {"stage1-opaque-2", {BRU_OPAQUE, 1}}};
+    for (const auto& [name, how] : units) {
+        auto* u = TBaseRenderUnit::Create<ClientUnit>(env);
+        u->tag = name;
+        u->SetFlag(how.first);
+        u->SetRenderStage(how.second);
+        env->AddChild(u);
+    }
+    engine->UpdateMatrices(nullptr);
+    std::vector<std::string> drawn;
+    ListOrder(engine, drawn);
+    EXPECT_EQ(order.names, (Strings{"stage1-opaque", "stage1-opaque-2", "stage1-blended", "stage0-opaque",
+                                    "stage0-blended"}));
+    // Outside the frame's walk a client is taken at once.
+    order.names.clear();
+    std::string late = "late";
+    order.AddClient(&late);
+    EXPECT_EQ(order.names, Strings{"late"});
+    ClientUnit::renderer = nullptr;
 }
 
 TEST_F(RenderUnitTest, ATreeThatChangesBetweenFramesIsListedAsItIsNow) {

@@ -435,25 +435,28 @@ RenderListUnitClass* TEngineClass::GetRenderListUnit() {
 
 void TEngineClass::AddRenderListEntry(TBaseRenderUnit* unit, uint16_t kind) {
     if (!renderList_ || !pool_) return;
+    if (walking_) {
+        listed_[static_cast<size_t>(listing_)].emplace_back(unit, kind);
+        return;
+    }
     RenderListUnitClass* e = GetRenderListUnit();
     e->Init(unit, kind);
-    std::vector<RenderListUnitClass*>& list =
-        listing_ == 0 ? *renderList_ : laterListings_[static_cast<size_t>(listing_)];
     // Half as much again when full: a long list keeps little room unused.
-    if (list.size() == list.capacity()) list.reserve(std::max<size_t>(64, list.size() * 3 / 2));
-    list.push_back(e);
+    if (renderList_->size() == renderList_->capacity()) renderList_->reserve(renderList_->size() * 3 / 2);
+    renderList_->push_back(e);
 }
 
 void TEngineClass::FillFrameRenderList() {
     walk_->Start();
+    walking_ = true;
     listing_ = 0;
     FillRenderLists();
-    walk_->Finish();
+    walking_ = false;
     listing_ = 0;
-    for (std::vector<RenderListUnitClass*>& later : laterListings_) {
-        if (later.empty()) continue;
-        if (renderList_) renderList_->insert(renderList_->end(), later.begin(), later.end());
-        later.clear();
+    walk_->Finish();
+    for (auto& listed : listed_) {
+        for (const auto& [unit, kind] : listed) AddRenderListEntry(unit, kind);
+        listed.clear();
     }
     for (std::vector<DeferredClient>& clients : deferred_) {
         for (const DeferredClient& c : clients) c.add(c.renderer, c.client);

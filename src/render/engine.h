@@ -348,7 +348,7 @@ public:
     // order of the listings, as if each were walked on its own: a client of a
     // later listing waits for the end of the walk (DeferClient), when the
     // clients are handed on listing by listing through renderer->AddClient.
-    bool DefersClients() const { return listing_ > 0; }
+    bool DefersClients() const { return walking_ && listing_ > 0; }
     template <class R, class C> void DeferClient(R* renderer, C* client) {
         deferred_[static_cast<size_t>(listing_)].push_back(
             {renderer, client, [](void* r, void* c) { static_cast<R*>(r)->AddClient(static_cast<C*>(c)); }});
@@ -422,10 +422,13 @@ private:
 
     uint64_t engineFlags_ = 0;
     std::unique_ptr<std::vector<RenderListUnitClass*>> renderList_;
-    // While the frame's walk runs: the listing at hand (0 lists straight into
-    // renderList_), the entries of the later listings and their renderers' clients.
+    // While the frame's walk runs: the listing at hand, what each listing takes
+    // (made into entries in the list's order once the walk ends, so the list runs
+    // through its pool's slots in the order it took them) and the renderers'
+    // clients of the later listings.
+    bool walking_ = false;
     int listing_ = 0;
-    std::vector<RenderListUnitClass*> laterListings_[kFrameListings];
+    std::vector<std::pair<TBaseRenderUnit*, uint16_t>> listed_[kFrameListings];
     struct DeferredClient {
         void* renderer;
         void* client;

@@ -83,9 +83,7 @@ void HelperClass::FillRenderList(int stage, int pass) {
 }
 
 void HelperClass::FillRenderLists() {
-    if (childs_)
-        for (int i = 0; i < childs_->Count(); ++i)
-            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
+    FillChildRenderLists();
 }
 
 TBaseRenderUnit* HelperClass::CreateCopy(TBaseRenderUnit* parent) {
@@ -146,9 +144,7 @@ void HelpersContainerBase::FillRenderList(int stage, int pass) {
 }
 
 void HelpersContainerBase::FillRenderLists() {
-    if (childs_)
-        for (int i = 0; i < childs_->Count(); ++i)
-            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
+    FillChildRenderLists();
 }
 
 bool HelpersContainerBase::FindByName(const std::string& name, HelperClass*& out) const {

@@ -305,12 +305,15 @@ void TBaseRenderUnit::FillRenderLists() {
             }
     };
     if (takes) list(RenderListUnitClass::kDraw);
-    if (childs_) {
-        const int n = childs_->Count();
-        for (int i = 0; i < n; ++i)
-            if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
-    }
+    FillChildRenderLists();
     if (takes) list(RenderListUnitClass::kAfterChilds);
+}
+
+void TBaseRenderUnit::FillChildRenderLists() {
+    if (!childs_) return;
+    const int n = childs_->Count();
+    for (int i = 0; i < n; ++i)
+        if (TBaseRenderUnit* c = childs_->Get(i)) c->FillRenderLists();
 }
 
 void TBaseRenderUnit::FillRenderListsByPass() {

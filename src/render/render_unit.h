@@ -519,6 +519,9 @@ protected:
     // FillRenderList once for each listing of the frame, each into its own part
     // of the list.
     void FillRenderListsByPass();
+    // The children's FillRenderLists in order (units added meanwhile wait for
+    // the next frame).
+    void FillChildRenderLists();
     // Replaces the child's slot by a killed placeholder; -1 when not found.
     int PutPlaceholder(TBaseRenderUnit* child);
     TLightManager* ViewportLights() const;
